@@ -1,0 +1,151 @@
+#include "image/dat_file.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSaveFile>
+#include <array>
+#include <cstring>
+
+#include "image/key_table.h"
+
+namespace m84 {
+
+namespace {
+
+constexpr char kModelTag[] = "M82V121";
+constexpr int kComparedTagBytes = 13;  // the model tag and six zero bytes; the key offset varies
+constexpr int kKeyHighByte = 13;
+constexpr int kKeyLowByte = 14;
+constexpr int kTagCheckByte = 15;
+
+constexpr int kImageAt = kDatTagSize;
+constexpr int kSelectionAt = kImageAt + kImageSize;
+constexpr int kChecksumAt = kSelectionAt + kSelectionSize;
+
+std::array<uint32_t, 256> MakeCcittTable() {
+  std::array<uint32_t, 256> table{};
+  for (uint32_t i = 0; i < 256; ++i) {
+    uint32_t crc = i << 8;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x8000) ? ((crc << 1) ^ 0x1021) : (crc << 1);
+    table[i] = crc & 0xFFFF;
+  }
+  return table;
+}
+
+const std::array<uint32_t, 256> kCcittTable = MakeCcittTable();
+
+std::array<uint8_t, kDatTagSize> MakeTag(int keyOffset) {
+  std::array<uint8_t, kDatTagSize> tag{};
+  std::memcpy(tag.data(), kModelTag, sizeof kModelTag - 1);
+  tag[kKeyHighByte] = static_cast<uint8_t>(keyOffset / 256);
+  tag[kKeyLowByte] = static_cast<uint8_t>(keyOffset % 256);
+  tag[kTagCheckByte] = XorSum(tag.data(), kTagCheckByte);
+  return tag;
+}
+
+void Scramble(const uint8_t* in, uint8_t* out, int keyOffset) {
+  for (int i = 0; i < kImageSize; ++i) out[i] = in[i] ^ kDatKeyTable[(keyOffset + i) & 0x7FF];
+}
+
+uint32_t ChecksumOf(const uint8_t* tag, const uint8_t* image, const uint8_t* selection) {
+  DatChecksum sum;
+  sum.Feed(tag, kDatTagSize);
+  sum.Feed(image, kImageSize);
+  sum.Feed(selection, kSelectionSize);
+  return sum.Value();
+}
+
+}  // namespace
+
+void DatChecksum::Feed(const uint8_t* bytes, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    const uint32_t t = (bytes[i] ^ (register_ >> 8)) & 0xFF;
+    register_ = (register_ << 8) ^ kCcittTable[t];
+  }
+}
+
+QByteArray EncodeDatFile(const PagerData& data, int keyOffset) {
+  const auto tag = MakeTag(keyOffset & 0x7FF);
+  QByteArray file(kDatFileSize, '\0');
+  auto* out = reinterpret_cast<uint8_t*>(file.data());
+  std::memcpy(out, tag.data(), kDatTagSize);
+  Scramble(data.image.data(), out + kImageAt, keyOffset & 0x7FF);
+  std::memcpy(out + kSelectionAt, data.selection.data(), kSelectionSize);
+  const uint32_t sum = ChecksumOf(tag.data(), data.image.data(), data.selection.data());
+  for (int i = 0; i < 4; ++i) out[kChecksumAt + i] = static_cast<uint8_t>(sum >> (8 * i));
+  return file;
+}
+
+std::optional<PagerData> DecodeDatFile(const QByteArray& file) {
+  if (file.size() < kDatFileSize) return std::nullopt;
+  const auto* in = reinterpret_cast<const uint8_t*>(file.constData());
+  const int keyOffset = (in[kKeyHighByte] * 256 + in[kKeyLowByte]) & 0x7FF;
+  PagerData data;
+  Scramble(in + kImageAt, data.image.data(), keyOffset);
+  std::memcpy(data.selection.data(), in + kSelectionAt, kSelectionSize);
+  uint32_t stored = 0;
+  for (int i = 0; i < 4; ++i) stored |= static_cast<uint32_t>(in[kChecksumAt + i]) << (8 * i);
+  const auto expectedTag = MakeTag(0);
+  const bool tagMatches = std::memcmp(in, expectedTag.data(), kComparedTagBytes) == 0;
+  if (!tagMatches || ChecksumOf(in, data.image.data(), data.selection.data()) != stored) return std::nullopt;
+  return data;
+}
+
+int DrawKeyOffset() { return static_cast<int>(QRandomGenerator::global()->bounded(kImageSize)); }
+
+QString WithDefaultExtension(const QString& path, const QString& extension) {
+  return QFileInfo(path).suffix().isEmpty() && !path.endsWith('.') ? path + extension : path;
+}
+
+bool WriteFileAtomically(const QString& path, const QByteArray& bytes) {
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return false;
+  if (file.write(bytes) != bytes.size()) {
+    file.cancelWriting();
+    return false;
+  }
+  return file.commit();
+}
+
+bool SaveDataFile(const QString& chosenPath, PagerData& data, OperationHost& host) {
+  const QString path = WithDefaultExtension(chosenPath, kDatExtension);
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) {
+    host.ShowStatus(QStringLiteral("Save data file error"));
+    return false;
+  }
+  host.ExchangeAllPages(Direction::Store);
+  const QByteArray bytes = EncodeDatFile(data, DrawKeyOffset());
+  if (file.write(bytes) != bytes.size() || !file.commit()) {
+    // The target is left as it was; a save that did not reach the disk is never "ok".
+    host.ShowStatus(QStringLiteral("Save data file error"));
+    return false;
+  }
+  host.ShowStatus(QStringLiteral("File Saved ok"));
+  host.Sound(Beep::Confirm);
+  return true;
+}
+
+bool LoadDataFile(const QString& path, PagerData& data, OperationHost& host) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    host.ShowStatus(QStringLiteral("Open data file error"));
+    return false;
+  }
+  const QByteArray bytes = file.read(kDatFileSize);
+  file.close();
+  const std::optional<PagerData> loaded = DecodeDatFile(bytes);
+  if (!loaded) {
+    host.ShowStatus(QStringLiteral("File Loaded error"));
+    host.Sound(Beep::Error);
+    return false;
+  }
+  data = *loaded;
+  host.ShowStatus(QStringLiteral("File Loaded ok"));
+  host.ExchangeAllPages(Direction::Load);
+  host.Sound(Beep::Confirm);
+  return true;
+}
+
+}  // namespace m84

@@ -1,0 +1,46 @@
+#pragma once
+// The scrambled ".DAT" data file: 16-byte tag, scrambled image, selection block, checksum.
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+#include "image/operation_host.h"
+#include "image/pager_image.h"
+
+namespace m84 {
+
+constexpr int kDatTagSize = 16;
+constexpr int kDatFileSize = kDatTagSize + kImageSize + kSelectionSize + 4;  // 2084
+
+inline const QString kDatExtension = QStringLiteral(".DAT");
+
+// CRC-16/CCITT table step on a register that is never cut to 16 bits.
+class DatChecksum {
+ public:
+  void Feed(const uint8_t* bytes, size_t count);
+  uint32_t Value() const { return register_; }
+
+ private:
+  uint32_t register_ = 0;
+};
+
+QByteArray EncodeDatFile(const PagerData& data, int keyOffset);
+// The file's image and selection block, or nothing when its tag or checksum is wrong or it is short.
+std::optional<PagerData> DecodeDatFile(const QByteArray& file);
+
+int DrawKeyOffset();
+
+// A name typed without an extension gets the default one; any extension is kept as typed.
+QString WithDefaultExtension(const QString& path, const QString& extension);
+
+// Writes through a temporary file and renames it over the target, so a failure anywhere
+// leaves an existing file as it was.
+bool WriteFileAtomically(const QString& path, const QByteArray& bytes);
+
+// The Save and Load flows after their dialogs; true when "File Saved ok" / "File Loaded ok".
+bool SaveDataFile(const QString& chosenPath, PagerData& data, OperationHost& host);
+bool LoadDataFile(const QString& path, PagerData& data, OperationHost& host);
+
+}  // namespace m84

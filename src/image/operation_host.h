@@ -1,0 +1,24 @@
+#pragma once
+// What a user operation (load, save, read, write, dump, ...) needs from whoever runs it:
+// the status line, the beeps, the progress bar and the pages. The window and the command line
+// each provide one.
+
+#include <QString>
+
+namespace m84 {
+
+enum class Beep { Error, Confirm };
+
+// 1 = the pages store their controls into the image, 0 = they load them from it.
+enum class Direction { Load = 0, Store = 1 };
+
+class OperationHost {
+ public:
+  virtual ~OperationHost() = default;
+  virtual void ShowStatus(const QString& text) = 0;
+  virtual void Sound(Beep beep) = 0;
+  virtual void SetProgress(int /*position 0..16*/) {}
+  virtual void ExchangeAllPages(Direction direction) = 0;
+};
+
+}  // namespace m84

@@ -1,0 +1,40 @@
+#pragma once
+// One row of a page's binding table: which page variable holds which field of the image, and
+// with which codec. A page is mostly such a table; the rules a table cannot say are named
+// functions beside it.
+
+#include <QString>
+#include <QVariant>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "image/pager_image.h"
+
+namespace m84 {
+
+struct FieldBinding {
+  QString key;
+  std::function<QVariant(const PagerData&)> load;
+  // May change the value itself (a fixed text keeps the blanks it was padded with).
+  std::function<void(QVariant&, PagerData&)> store;
+};
+
+using BindingTable = std::vector<FieldBinding>;
+
+namespace field {
+
+FieldBinding Flag(const QString& key, int offset, uint8_t mask);
+// Checked when the bit is clear.
+FieldBinding InvertedFlag(const QString& key, int offset, uint8_t mask);
+FieldBinding Byte(const QString& key, int offset);
+// A list whose entry i stands for the bits entryBits[i] under mask; bits that no entry has
+// load as entry 0.
+FieldBinding List(const QString& key, int offset, uint8_t mask, std::vector<uint8_t> entryBits);
+FieldBinding FixedText(const QString& key, int offset, int n);
+FieldBinding ZeroPaddedText(const QString& key, int offset, int n);
+// A byte of the selection block beside the image.
+FieldBinding SelectionByte(const QString& key, int index);
+
+}  // namespace field
+}  // namespace m84

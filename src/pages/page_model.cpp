@@ -1,0 +1,20 @@
+#include "pages/page_model.h"
+
+namespace m84 {
+
+const BindingTable& PageModel::Table() {
+  if (!table_) table_ = std::make_unique<BindingTable>(Bindings());
+  return *table_;
+}
+
+void PageModel::Load(const PagerData& data) {
+  for (const FieldBinding& binding : Table()) values_.Set(binding.key, binding.load(data));
+  LoadRules(data);
+}
+
+void PageModel::Store(PagerData& data) {
+  for (const FieldBinding& binding : Table()) binding.store(values_[binding.key], data);
+  StoreRules(data);
+}
+
+}  // namespace m84

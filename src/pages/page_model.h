@@ -1,0 +1,51 @@
+#pragma once
+// A settings page without its controls: its variables, how they map onto the image, and its
+// report section. The window's page binds controls to these variables; the command line and
+// the tests use the model alone.
+
+#include <memory>
+
+#include "image/pager_image.h"
+#include "pages/field_binding.h"
+#include "pages/page_catalog.h"
+#include "pages/page_values.h"
+#include "report/report_cursor.h"
+
+namespace m84 {
+
+class PageModel {
+ public:
+  explicit PageModel(PageId id) : id_(id) {}
+  virtual ~PageModel() = default;
+
+  PageId Id() const { return id_; }
+  PageValues& Values() { return values_; }
+  const PageValues& Values() const { return values_; }
+
+  // Direction 0: every field from the image into the variables.
+  void Load(const PagerData& data);
+  // Direction 1: every field the page owns from the variables into the image.
+  void Store(PagerData& data);
+
+  // Draws the section from the variables; the caller stores the page first.
+  virtual void PrintSection(ReportCursor& /*report*/) const {}
+
+ protected:
+  // The page's binding table, run in table order on load and on store.
+  virtual BindingTable Bindings() const { return {}; }
+  // What the table cannot say, run after the table.
+  virtual void LoadRules(const PagerData& /*data*/) {}
+  virtual void StoreRules(PagerData& /*data*/) {}
+
+ private:
+  const BindingTable& Table();
+
+  PageId id_;
+  PageValues values_;
+  std::unique_ptr<BindingTable> table_;
+};
+
+// The model of each page; pages that are not built yet get an empty stand-in.
+std::unique_ptr<PageModel> CreatePageModel(PageId id);
+
+}  // namespace m84

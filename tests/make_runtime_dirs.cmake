@@ -1,0 +1,6 @@
+string(REPLACE "|" ";" dirs "${DIRS}")
+foreach(dir IN LISTS dirs)
+  file(REMOVE_RECURSE ${dir})
+  file(MAKE_DIRECTORY ${dir} ${dir}/config ${dir}/home)
+  file(CHMOD ${dir} DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+endforeach()
