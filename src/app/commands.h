@@ -1,0 +1,12 @@
+#pragma once
+// The command-line commands. Each takes the arguments after its own name and returns the exit
+// code: 0 success, 1 the operation failed, 2 usage error.
+
+#include <QStringList>
+
+namespace m84 {
+
+int RunNewCommand(const QStringList& arguments);
+int RunConvertCommand(const QStringList& arguments);
+
+}  // namespace m84

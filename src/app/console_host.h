@@ -1,0 +1,29 @@
+#pragma once
+// The command line's stand-in for the window: status texts on standard output, no beeps, the
+// page models driven without controls.
+
+#include "image/operation_host.h"
+#include "pages/model_page_set.h"
+
+namespace m84 {
+
+class ConsoleHost : public OperationHost {
+ public:
+  ConsoleHost(PagerData& data, DisplayMode mode);
+
+  ModelPageSet& Pages() { return pages_; }
+
+  void ShowStatus(const QString& text) override;
+  void Sound(Beep) override {}
+  void ExchangeAllPages(Direction direction) override { pages_.ExchangeAllPages(direction); }
+
+ private:
+  ModelPageSet pages_;
+};
+
+// A usage error: the message on standard error, exit code 2.
+int UsageError(const QString& message);
+// A reason on standard error beside the status text, for scripts and people at a terminal.
+void PrintReason(const QString& reason);
+
+}  // namespace m84
