@@ -1,0 +1,91 @@
+#pragma once
+// The program's only top-level window: command buttons, the pages (the Basic page, or the twelve
+// tab pages in the tab strip), the status line with progress bar and clock.
+
+#include <QLabel>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "image/operation_host.h"
+#include "pages/model_page_set.h"
+#include "pages/settings_page.h"
+#include "ui/beeps.h"
+#include "ui/file_dialogs.h"
+
+class QProgressBar;
+class QPushButton;
+
+namespace m84 {
+
+class TabStrip;
+
+struct WindowOptions {
+  // Tests replace the dialogs and the tone output.
+  std::shared_ptr<FileDialogs> dialogs;
+  std::shared_ptr<TonePlayer> tones;
+};
+
+class MainWindow : public QWidget, public OperationHost, public PageHost {
+  Q_OBJECT
+ public:
+  explicit MainWindow(PagerData& data, WindowOptions options = {}, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  static const QString kTitle;
+
+  // OperationHost and PageHost: the status line, the beeps, the progress bar, the pages.
+  void ShowStatus(const QString& text) override;
+  void Sound(Beep beep) override;
+  void SetProgress(int position) override;
+  void ExchangeAllPages(Direction direction) override;
+
+  DisplayMode Mode() const { return mode_; }
+  void SwitchToAdvancedMode();
+  void SwitchToBasicMode();
+
+  // Raises the window (restored when minimised), then the dialog it shows, if any.
+  void BringToFront();
+
+  // The commands of the buttons.
+  void LoadDataFileCommand();
+  void SaveDataFileCommand();
+
+  QString StatusText(int pane) const;
+  SettingsPage* Page(PageId id) const { return pages_[static_cast<size_t>(id)]; }
+  QPushButton* Button(const QString& label) const;
+  bool Busy() const { return busy_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  void CreateButtons();
+  void CreateStatusLine();
+  void CreatePages();
+  void OnTabSelected(int index);
+  void OnTimerTick();
+  void ShowAbout();
+  QRect DialogRect(int x, int y, int w, int h) const;
+
+  PagerData& data_;
+  WindowOptions options_;
+  ModelPageSet models_;
+  DisplayMode mode_ = DisplayMode::Basic;
+  bool busy_ = false;
+
+  double dluX_ = 1.5;
+  double dluY_ = 2.0;
+  TabStrip* tabStrip_ = nullptr;
+  std::array<SettingsPage*, kTabPageCount + 1> pages_{};
+  std::array<QLabel*, 6> panes_{};
+  QProgressBar* progress_ = nullptr;
+  QTimer clock_;
+};
+
+}  // namespace m84

@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "image/dat_file.h"
+#include "ui/main_window.h"
+
+using namespace m84;
+
+namespace m84 {
+bool operator==(const ToneStep& a, const ToneStep& b) {
+  return a.frequencyHz == b.frequencyHz && a.durationMs == b.durationMs;
+}
+}  // namespace m84
+
+namespace {
+
+struct AnsweringDialogs : FileDialogs {
+  QString answer;
+  QStringList titles;
+  QString OpenFileName(QWidget*, const QString& title, const QString&) override {
+    titles << title;
+    return answer;
+  }
+  QString SaveFileName(QWidget*, const QString& title, const QString&) override {
+    titles << title;
+    return answer;
+  }
+};
+
+struct RecordingTones : TonePlayer {
+  std::vector<std::vector<ToneStep>> played;
+  void Play(const std::vector<ToneStep>& steps) override { played.push_back(steps); }
+};
+
+struct WindowFixture : ::testing::Test {
+  PagerData data;
+  std::shared_ptr<AnsweringDialogs> dialogs = std::make_shared<AnsweringDialogs>();
+  std::shared_ptr<RecordingTones> tones = std::make_shared<RecordingTones>();
+  std::unique_ptr<MainWindow> window;
+  QTemporaryDir dir;
+
+  void SetUp() override { window = std::make_unique<MainWindow>(data, WindowOptions{dialogs, tones}); }
+  bool Beeped(Beep beep) const { return !tones->played.empty() && tones->played.back() == TonesOf(beep); }
+};
+
+
+}  // namespace
+
+TEST_F(WindowFixture, StartsInBasicModeWithTheInitialStatusLine) {
+  EXPECT_EQ(window->windowTitle(), "Tarnwell M84 Pager Programming");
+  EXPECT_EQ(window->Mode(), DisplayMode::Basic);
+  EXPECT_EQ(window->StatusText(1), " Welcome to use M84 DPT ");
+  EXPECT_EQ(window->StatusText(3), "   ");
+  EXPECT_EQ(window->StatusText(4), "V1.18");
+  EXPECT_EQ(window->StatusText(5).size(), 8);  // the clock, HH:MM:SS
+  EXPECT_TRUE(window->Button("&Save")->isEnabled());
+  EXPECT_FALSE(window->Button("&Write")->isEnabled());
+  EXPECT_FALSE(window->Button("&Read")->isEnabled());
+  EXPECT_EQ(window->Button("&Save")->toolTip(), "Save data to a file");
+}
+
+TEST_F(WindowFixture, SaveAndLoadThroughTheButtons) {
+  dialogs->answer = dir.filePath("pager");
+  QTest::mouseClick(window->Button("&Save"), Qt::LeftButton);
+  EXPECT_EQ(dialogs->titles.last(), "Save Data File");
+  EXPECT_EQ(window->StatusText(1), "File Saved ok");
+  EXPECT_TRUE(Beeped(Beep::Confirm));
+  ASSERT_TRUE(QFile::exists(dir.filePath("pager.DAT")));
+
+  data.image[0x600] = 0x42;
+  dialogs->answer = dir.filePath("pager.DAT");
+  QTest::mouseClick(window->Button("&Load"), Qt::LeftButton);
+  EXPECT_EQ(dialogs->titles.last(), "Select Data File");
+  EXPECT_EQ(window->StatusText(1), "File Loaded ok");
+  EXPECT_EQ(data.image[0x600], 0xFF);
+
+  QFile bad(dir.filePath("bad.DAT"));
+  ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+  bad.write(QByteArray(kDatFileSize, '\0'));
+  bad.close();
+  dialogs->answer = bad.fileName();
+  QTest::mouseClick(window->Button("&Load"), Qt::LeftButton);
+  EXPECT_EQ(window->StatusText(1), "File Loaded error");
+  EXPECT_TRUE(Beeped(Beep::Error));
+}
+
+TEST_F(WindowFixture, CancelledDialogsChangeNothing) {
+  window->ShowStatus("before");
+  dialogs->answer.clear();
+  QTest::mouseClick(window->Button("&Load"), Qt::LeftButton);
+  QTest::mouseClick(window->Button("&Save"), Qt::LeftButton);
+  EXPECT_EQ(window->StatusText(1), "before");
+  EXPECT_TRUE(tones->played.empty());
+}
+
+TEST_F(WindowFixture, EnterOnAButtonDoesNothingEscapeCloses) {
+  window->show();
+  window->Button("&Save")->setFocus();
+  QTest::keyClick(window->Button("&Save"), Qt::Key_Return);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_TRUE(dialogs->titles.isEmpty());
+  QTest::keyClick(window->Button("&Save"), Qt::Key_Escape);
+  EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(WindowFixture, ModeSwitchShowsTheTabPages) {
+  window->show();
+  window->SwitchToAdvancedMode();
+  EXPECT_EQ(window->Mode(), DisplayMode::Advanced);
+  EXPECT_FALSE(window->Page(PageId::Basic)->isVisible());
+  EXPECT_TRUE(window->Page(PageId::General)->isVisible());
+  window->SwitchToBasicMode();
+  EXPECT_TRUE(window->Page(PageId::Basic)->isVisible());
+  EXPECT_FALSE(window->Page(PageId::General)->isVisible());
+}
