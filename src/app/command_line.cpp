@@ -8,6 +8,7 @@ namespace {
 const CommandEntry kCommands[] = {
     {"new", RunNewCommand},
     {"convert", RunConvertCommand},
+    {"report", RunReportCommand},
 };
 }  // namespace
 

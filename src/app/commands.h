@@ -8,5 +8,6 @@ namespace m84 {
 
 int RunNewCommand(const QStringList& arguments);
 int RunConvertCommand(const QStringList& arguments);
+int RunReportCommand(const QStringList& arguments);
 
 }  // namespace m84

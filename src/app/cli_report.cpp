@@ -1,0 +1,61 @@
+// "report": the printed report of a data file, as text or into a PDF, without the window.
+#include <QCommandLineParser>
+#include <cstdio>
+
+#include "app/commands.h"
+#include "app/console_host.h"
+#include "image/dat_file.h"
+#include "report/report_printer.h"
+#include "report/text_report.h"
+
+namespace m84 {
+
+namespace {
+
+// Standard output carries the report itself, so the load's status is held back unless the
+// load fails.
+class ReportHost : public ConsoleHost {
+ public:
+  using ConsoleHost::ConsoleHost;
+  void ShowStatus(const QString& text) override { lastStatus_ = text; }
+  void ShowLastStatus() { ConsoleHost::ShowStatus(lastStatus_); }
+
+ private:
+  QString lastStatus_;
+};
+
+}  // namespace
+
+int RunReportCommand(const QStringList& arguments) {
+  QCommandLineParser parser;
+  parser.addOption({QStringLiteral("basic"), QStringLiteral("The Basic page's section alone, as in basic mode.")});
+  parser.addOption({QStringLiteral("pdf"), QStringLiteral("Print into a PDF file."), QStringLiteral("OUT")});
+  if (!parser.parse(QStringList{QStringLiteral("m84dpt")} + arguments) || parser.positionalArguments().size() != 1)
+    return UsageError(QStringLiteral("usage: m84dpt report FILE [--basic] [--pdf OUT.pdf]"));
+
+  const DisplayMode mode = parser.isSet(QStringLiteral("basic")) ? DisplayMode::Basic : DisplayMode::Advanced;
+  PagerData data;
+  ReportHost host(data, mode);
+  if (!LoadDataFile(parser.positionalArguments()[0], data, host)) {
+    host.ShowLastStatus();
+    return 1;
+  }
+  const SectionPrinter printSection = [&host](PageId id, ReportCursor& report) {
+    host.Pages().PrintSection(id, report);
+  };
+
+  if (parser.isSet(QStringLiteral("pdf"))) {
+    const QString out = parser.value(QStringLiteral("pdf"));
+    if (!PrintReportToPdf(out, mode, printSection)) {
+      PrintReason(QStringLiteral("cannot print the report into %1").arg(out));
+      return 1;
+    }
+    return 0;
+  }
+  const QByteArray text = TextReport(mode, printSection).toUtf8();
+  std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stdout);
+  std::fflush(stdout);
+  return 0;
+}
+
+}  // namespace m84
