@@ -1,0 +1,114 @@
+// Pager read, and write with verify, against the simulated adapter pacing every byte at 9600
+// baud over a pseudo-terminal: how close the link runs to the line's own speed, and what it
+// costs in CPU time.
+//
+//   bench_link [--runs N]
+//
+// Wire time: the bytes that crossed the line (both directions) at 10 bits a byte. Program CPU:
+// the thread that runs the transfer (the simulator's thread is counted apart).
+
+#include <QCoreApplication>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <functional>
+
+#include "link/adapter_link.h"
+#include "link/serial_port.h"
+#include "link/simulator_host.h"
+
+namespace {
+
+using namespace m84;
+
+constexpr double kWallTarget = 1.10;       // wall time at most this many times the wire time
+constexpr double kCpuTargetPercent = 5.0;  // program CPU time under this share of the wall time
+
+class QuietHost : public TransferHost {
+ public:
+  explicit QuietHost(bool keepSerial) : keepSerial_(keepSerial) {}
+  void ShowStatus(const QString& text) override { last = text; }
+  void Sound(Beep) override {}
+  void ExchangeAllPages(Direction) override {}
+  bool KeepSerialNumber() override { return keepSerial_; }
+  QString last;
+
+ private:
+  bool keepSerial_;
+};
+
+double ThreadCpuSeconds() {
+  timespec used {};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &used);
+  return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) / 1e9;
+}
+
+struct Figures {
+  double wall;
+  double wire;
+  double programCpu;
+  double simulatorCpu;
+  bool ok;
+};
+
+Figures Measure(SimulatorHost& simulator, const std::function<bool()>& operation) {
+  const SimulatorHost::LineCounts before = simulator.Line();
+  const double simulatorBefore = simulator.ServingCpuSeconds();
+  const double cpuBefore = ThreadCpuSeconds();
+  const auto start = std::chrono::steady_clock::now();
+  const bool ok = operation();
+  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double programCpu = ThreadCpuSeconds() - cpuBefore;
+  const SimulatorHost::LineCounts after = simulator.Line();
+  const double bytes = static_cast<double>((after.received - before.received) + (after.sent - before.sent));
+  return {wall, bytes * kByteLineMs / 1000.0, programCpu, simulator.ServingCpuSeconds() - simulatorBefore, ok};
+}
+
+void Print(const char* name, const Figures& f) {
+  const double ratio = f.wall / f.wire;
+  const double cpuPercent = 100.0 * f.programCpu / f.wall;
+  std::printf("%-14s %8.3f %8.3f %8.3f %12.4f %8.2f %% %10.4f   %s\n", name, f.wall, f.wire, ratio, f.programCpu,
+              cpuPercent, f.simulatorCpu,
+              !f.ok ? "FAILED" : (ratio <= kWallTarget && cpuPercent < kCpuTargetPercent) ? "within targets" : "OFF TARGET");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  int runs = 1;
+  for (int i = 1; i + 1 < argc; ++i)
+    if (std::strcmp(argv[i], "--runs") == 0) runs = std::max(1, std::atoi(argv[i + 1]));
+
+  SimulatorOptions options;
+  options.pace = true;
+  SimulatorHost simulator(options);
+  QString error;
+  if (!simulator.Start(&error)) {
+    std::fprintf(stderr, "bench_link: %s\n", qPrintable(error));
+    return 1;
+  }
+  SerialPort port(simulator.DevicePath());
+  AdapterLink link(port);
+  if (link.PresenceCheck() != AdapterState::Ready) {
+    std::fprintf(stderr, "bench_link: the simulated adapter does not answer: %s\n", qPrintable(link.LastFailure()));
+    return 1;
+  }
+
+  std::printf("targets: wall <= %.2f x wire, program CPU < %.0f %% of wall\n", kWallTarget, kCpuTargetPercent);
+  std::printf("%-14s %8s %8s %8s %12s %10s %10s\n", "operation", "wall s", "wire s", "wall/wire", "program CPU s",
+              "CPU/wall", "sim CPU s");
+  bool allOk = true;
+  for (int run = 0; run < runs; ++run) {
+    PagerData data;
+    QuietHost host(data.selection.KeepSerial());
+    const Figures read = Measure(simulator, [&] { return link.ReadPager(data, host); });
+    Print("read", read);
+    data.image[0x518] ^= 0x01;  // something to write
+    const Figures write = Measure(simulator, [&] { return link.WritePager(data, host); });
+    Print("write+verify", write);
+    allOk = allOk && read.ok && write.ok;
+  }
+  return allOk ? 0 : 1;
+}

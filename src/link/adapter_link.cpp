@@ -1,0 +1,228 @@
+#include "link/adapter_link.h"
+
+#include <QThread>
+#include <algorithm>
+
+namespace m84 {
+
+namespace {
+
+const QString kNoAdapterText = QStringLiteral("No DPT Adapter connect");
+const QString kReadingText = QStringLiteral("Reading Pager ... ");
+const QString kReadOkText = QStringLiteral("Read Pager ok !");
+const QString kReadErrorText = QStringLiteral("Read Pager error !");
+const QString kWritingText = QStringLiteral("Write Data to Pager ... ");
+const QString kVerifyingText = QStringLiteral("Verifying ... ");
+const QString kVerifyOkText = QStringLiteral("DPT Verify ok !");
+const QString kVerifyErrorText = QStringLiteral("DPT Verify error !");
+const QString kWriteErrorText = QStringLiteral("Write Pager error !");
+
+// Lets the adapter settle between the last block and the next command.
+constexpr unsigned long kSettleMs = 10;
+
+QString Hex(int value, int width = 3) {
+  return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(width, QLatin1Char('0'));
+}
+
+QString BlockName(int address) { return QStringLiteral("block ") + Hex(address); }
+
+}  // namespace
+
+QString AdapterStateText(AdapterState state) {
+  switch (state) {
+    case AdapterState::Ready: return QStringLiteral(" OK");
+    case AdapterState::UsbPortOnly: return QStringLiteral("USB");
+    case AdapterState::Absent: break;
+  }
+  return QString();
+}
+
+// ---- user operations ----
+
+AdapterState AdapterLink::PresenceCheck() {
+  if (!OpenPort()) return AdapterState::Absent;
+  return Probe() ? AdapterState::Ready : AdapterState::UsbPortOnly;
+}
+
+bool AdapterLink::ReadPager(PagerData& data, TransferHost& host) {
+  bool ok = false;
+  if (!OpenPort()) {
+    Report(host, kNoAdapterText, Beep::Error);
+  } else {
+    Show(host, kReadingText);
+    PagerImage scratch = data.image;
+    if (ReadBlocks(kTransferFirst, kTransferLast, scratch.data(), &host)) {
+      std::copy(scratch.data() + kTransferFirst, scratch.data() + kTransferLast + 1, data.image.data() + kTransferFirst);
+      host.ExchangeAllPages(Direction::Load);
+      Report(host, kReadOkText, Beep::Confirm);
+      ok = true;
+    } else {
+      Report(host, kReadErrorText, Beep::Error);
+    }
+  }
+  host.SetProgress(0);
+  host.Pump();
+  return ok;
+}
+
+bool AdapterLink::WritePager(PagerData& data, TransferHost& host) {
+  host.ExchangeAllPages(Direction::Store);
+  if (!OpenPort()) {
+    FailWrite(host);
+    return false;
+  }
+  Show(host, kWritingText);
+  if (host.KeepSerialNumber() && !TakeOverSerialNumber(data, host)) {
+    FailWrite(host);
+    return false;
+  }
+  if (!WriteEnable() || !WriteBlocks(kTransferFirst, kTransferLast, data.image.data(), &host)) {
+    FailWrite(host);
+    return false;
+  }
+  QThread::msleep(kSettleMs);
+  Show(host, kVerifyingText);
+  PagerImage readBack = data.image;
+  const bool verified =
+      ReadBlocks(kTransferFirst, kTransferLast, readBack.data(), &host) && VerifyAgainst(data.image, readBack);
+  if (verified) {
+    Show(host, kVerifyOkText);
+    EndTransfer();
+    host.Sound(Beep::Confirm);
+  } else {
+    Report(host, kVerifyErrorText, Beep::Error);
+  }
+  host.SetProgress(0);
+  host.ExchangeAllPages(Direction::Load);
+  host.Pump();
+  QThread::msleep(kSettleMs);
+  return verified;
+}
+
+// ---- protocol ----
+
+bool AdapterLink::ReadBlocks(int first, int last, uint8_t* destination, TransferHost* progress) {
+  for (int address = first; address <= last; address += kBlockSize) {
+    if (!Send(ReadBlockFrame(address)) || !AwaitAck(BlockName(address))) return false;
+    const int received = port_.ReadWithTimeout(destination + address, kBlockSize, kReplyLimitMs);
+    if (received < kBlockSize)
+      return Fail(QStringLiteral("%1: %2 of %3 data bytes within %4 ms")
+                      .arg(BlockName(address)).arg(received).arg(kBlockSize).arg(kReplyLimitMs));
+    if (progress) {
+      progress->SetProgress(ProgressPosition(first, last, address + kBlockSize));
+      progress->Pump();
+    }
+  }
+  failure_.clear();
+  return true;
+}
+
+bool AdapterLink::WriteBlocks(int first, int last, const uint8_t* image, TransferHost* progress) {
+  for (int address = first & kWriteAddressMask; address <= last; address += kBlockSize) {
+    if (!Send(WriteBlockFrame(address)) || !AwaitAck(BlockName(address) + QStringLiteral(" write"))) return false;
+    Send(image + address, kBlockSize);
+    if (progress) {
+      progress->SetProgress(ProgressPosition(first, last, address + kBlockSize));
+      progress->Pump();
+    }
+    if (!AwaitAck(BlockName(address) + QStringLiteral(" data"))) return false;
+  }
+  failure_.clear();
+  return true;
+}
+
+bool AdapterLink::WriteEnable() {
+  if (!Send(WriteEnableFrame()) || !AwaitAck(QStringLiteral("write enable"))) return false;
+  failure_.clear();
+  return true;
+}
+
+void AdapterLink::EndTransfer() {
+  Send(EndFrame());
+  uint8_t reply = 0;
+  port_.ReadWithTimeout(&reply, 1, kReplyLimitMs);  // whatever the adapter says, the write is done
+}
+
+bool AdapterLink::Probe() {
+  Send(ProbeFrame());
+  uint8_t reply = 0;
+  if (port_.ReadWithTimeout(&reply, 1, kProbeLimitMs) < 1)
+    return Fail(QStringLiteral("the adapter did not answer the probe within %1 ms").arg(kProbeLimitMs));
+  if (reply != kProbeReply)
+    return Fail(QStringLiteral("the adapter answered the probe with %1 instead of %2")
+                    .arg(Hex(reply, 2), Hex(kProbeReply, 2)));
+  failure_.clear();
+  return true;
+}
+
+// ---- steps ----
+
+bool AdapterLink::Send(const AdapterFrame& frame) { return Send(frame.data(), kFrameSize); }
+
+// The count written is not trusted either way: a lost byte shows up as a missing reply.
+bool AdapterLink::Send(const uint8_t* bytes, int count) {
+  port_.Write(bytes, count);
+  return true;
+}
+
+bool AdapterLink::AwaitAck(const QString& what) {
+  uint8_t reply = 0;
+  if (port_.ReadWithTimeout(&reply, 1, kReplyLimitMs) < 1)
+    return Fail(QStringLiteral("%1: no acknowledgement within %2 ms").arg(what).arg(kReplyLimitMs));
+  if (reply != kAckByte)
+    return Fail(QStringLiteral("%1: acknowledged with %2 instead of %3").arg(what, Hex(reply, 2), Hex(kAckByte, 2)));
+  return true;
+}
+
+bool AdapterLink::OpenPort() {
+  if (port_.OpenAdapterPort()) return true;
+  const QString why = port_.OpenFailure();
+  return Fail(why.isEmpty() ? QStringLiteral("no adapter port") : why);
+}
+
+bool AdapterLink::Fail(const QString& reason) {
+  failure_ = reason;
+  return false;
+}
+
+void AdapterLink::Show(TransferHost& host, const QString& status) {
+  host.ShowStatus(status);
+  host.Pump();
+}
+
+void AdapterLink::Report(TransferHost& host, const QString& status, Beep beep) {
+  Show(host, status);
+  host.Sound(beep);
+}
+
+// Reads the pager's own serial number into the image, so the write puts it back unchanged.
+bool AdapterLink::TakeOverSerialNumber(PagerData& data, TransferHost& host) {
+  PagerImage scratch = data.image;
+  if (!ReadBlocks(kSerialBlockFirst, kSerialBlockLast, scratch.data(), nullptr)) return false;
+  std::copy(scratch.data() + kSerialFirst, scratch.data() + kSerialLast + 1, data.image.data() + kSerialFirst);
+  host.ExchangeAllPages(Direction::Load);
+  return true;
+}
+
+bool AdapterLink::VerifyAgainst(const PagerImage& image, const PagerImage& readBack) {
+  int differing = 0;
+  int firstDifference = -1;
+  for (int offset = kTransferFirst; offset <= kTransferLast; ++offset) {
+    if (image[offset] == readBack[offset]) continue;
+    if (firstDifference < 0) firstDifference = offset;
+    ++differing;
+  }
+  if (differing == 0) return true;
+  return Fail(QStringLiteral("verify: %1 byte(s) differ, the first at %2 (written %3, read back %4)")
+                  .arg(differing)
+                  .arg(Hex(firstDifference), Hex(image[firstDifference], 2), Hex(readBack[firstDifference], 2)));
+}
+
+void AdapterLink::FailWrite(TransferHost& host) {
+  Report(host, kWriteErrorText, Beep::Error);
+  host.SetProgress(0);
+  host.Pump();
+  QThread::msleep(kSettleMs);
+}
+
+}  // namespace m84

@@ -1,0 +1,75 @@
+#pragma once
+// The exchange with the programming adapter: block reads and writes, write enable, end, the
+// once-a-second presence check, and the pager read and write-with-verify built on them.
+//
+// The window's use:
+//   SerialPort port(AdapterPortName(option));   AdapterLink link(port);
+//   timer tick, when not busy:  pane3 = AdapterStateText(link.PresenceCheck());
+//   "&Read":   busy; link.ReadPager(data, host); busy cleared
+//   "&Write":  busy; link.WritePager(data, host); busy cleared
+//   closing:   link.ClosePort()
+
+#include <QString>
+
+#include "image/operation_host.h"
+#include "image/pager_image.h"
+#include "link/adapter_frame.h"
+#include "link/byte_channel.h"
+
+namespace m84 {
+
+// What a pager transfer needs beyond a plain operation host.
+class TransferHost : public OperationHost {
+ public:
+  // The General page's keep-serial-number box as the user sees it (or the command-line choice).
+  virtual bool KeepSerialNumber() = 0;
+  // Called after every status text and every block: transfers block the user-interface thread,
+  // so the window repaints its status line and progress bar here without taking user input.
+  virtual void Pump() {}
+};
+
+enum class AdapterState { Absent, UsbPortOnly, Ready };
+
+// Pane 3 of the status line: "" (no port), "USB" (a port, no answer), " OK" (adapter ready).
+QString AdapterStateText(AdapterState state);
+
+class AdapterLink {
+ public:
+  explicit AdapterLink(AdapterPort& port) : port_(port) {}
+
+  // Opens the port and probes the adapter.
+  AdapterState PresenceCheck();
+  // "&Read": the pager's 0x000-0x5FF into the image; the image is untouched on failure.
+  bool ReadPager(PagerData& data, TransferHost& host);
+  // "&Write": the image into the pager and a read-back verify; true on "DPT Verify ok !".
+  bool WritePager(PagerData& data, TransferHost& host);
+  void ClosePort() { port_.Close(); }
+
+  // The protocol, on an open port. progress == nullptr: no progress reports.
+  bool ReadBlocks(int first, int last, uint8_t* destination, TransferHost* progress);
+  bool WriteBlocks(int first, int last, const uint8_t* image, TransferHost* progress);
+  bool WriteEnable();
+  void EndTransfer();
+  bool Probe();
+
+  // Why the last operation failed ("block 0x140: no acknowledgement within 1000 ms", ...),
+  // for the command line and logs; the fixed status texts say less. Empty after success.
+  const QString& LastFailure() const { return failure_; }
+
+ private:
+  bool Send(const AdapterFrame& frame);
+  bool Send(const uint8_t* bytes, int count);
+  bool AwaitAck(const QString& what);
+  bool OpenPort();
+  bool Fail(const QString& reason);
+  void Report(TransferHost& host, const QString& status, Beep beep);
+  void Show(TransferHost& host, const QString& status);
+  bool VerifyAgainst(const PagerImage& image, const PagerImage& readBack);
+  bool TakeOverSerialNumber(PagerData& data, TransferHost& host);
+  void FailWrite(TransferHost& host);
+
+  AdapterPort& port_;
+  QString failure_;
+};
+
+}  // namespace m84

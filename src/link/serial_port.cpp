@@ -1,0 +1,180 @@
+#include "link/serial_port.h"
+
+#include <QFileInfo>
+#include <QSerialPort>
+#include <QSerialPortInfo>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+#ifdef Q_OS_UNIX
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace m84 {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const char kPortVariable[] = "M84DPT_PORT";
+
+bool IsUsbSerial(const QSerialPortInfo& info) {
+  if (info.hasVendorIdentifier()) return true;
+  // Without udev (containers, minimal systems) the vendor is unknown; the kernel's names still say USB.
+  const QString name = info.portName();
+  return name.startsWith(QLatin1String("ttyUSB")) || name.startsWith(QLatin1String("ttyACM"));
+}
+
+QString SystemLocation(const QString& name) {
+  return name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name;
+}
+
+double MillisecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+#ifdef Q_OS_UNIX
+// The group that owns the device, which the user joins to be allowed to open it.
+QString OwningGroup(const QString& path) {
+  struct stat status {};
+  if (::stat(path.toLocal8Bit().constData(), &status) != 0) return {};
+  const struct group* entry = ::getgrgid(status.st_gid);
+  return entry ? QString::fromLocal8Bit(entry->gr_name) : QString();
+}
+
+bool AccessDenied(const QString& path) { return ::access(path.toLocal8Bit().constData(), R_OK | W_OK) != 0; }
+#endif
+
+}  // namespace
+
+QString AdapterPortName(const QString& option) {
+  if (!option.isEmpty()) return option;
+  return qEnvironmentVariable(kPortVariable);
+}
+
+QString FindUsbSerialPort() {
+  QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+  ports.erase(std::remove_if(ports.begin(), ports.end(), [](const QSerialPortInfo& p) { return !IsUsbSerial(p); }),
+              ports.end());
+  if (ports.isEmpty()) return {};
+  return std::min_element(ports.begin(), ports.end(), [](const QSerialPortInfo& a, const QSerialPortInfo& b) {
+           return a.systemLocation() < b.systemLocation();
+         })->systemLocation();
+}
+
+SerialPort::SerialPort(const QString& fixedName) : fixedName_(fixedName) {}
+
+SerialPort::~SerialPort() = default;
+
+bool SerialPort::OpenAdapterPort() {
+  const QString found = SearchPort();
+  // A failed search leaves an open port as it was.
+  if (found.isEmpty()) return false;
+  portName_ = found;
+  Close();
+  port_ = std::make_unique<QSerialPort>();
+  port_->setPortName(found);
+  if (!port_->open(QIODevice::ReadWrite)) {
+    NoteOpenFailure(found);
+    port_.reset();
+    return false;
+  }
+  if (!ConfigureLine()) {
+    failure_ = QStringLiteral("%1: the line settings were refused (%2)").arg(found, port_->errorString());
+    Close();
+    return false;
+  }
+  failure_.clear();
+  return true;
+}
+
+bool SerialPort::IsOpen() const { return port_ && port_->isOpen(); }
+
+void SerialPort::Close() {
+  if (port_) port_->close();
+  port_.reset();
+}
+
+int SerialPort::Write(const uint8_t* bytes, int count) {
+  if (!IsOpen() || count <= 0) return count;
+  if (port_->write(reinterpret_cast<const char*>(bytes), count) < 0) return 0;
+  const Clock::time_point start = Clock::now();
+  const double limitMs = kWriteMsPerByte * count + kWriteConstantMs;
+  while (port_->bytesToWrite() > 0) {
+    const double remaining = limitMs - MillisecondsSince(start);
+    if (remaining <= 0 || !port_->waitForBytesWritten(static_cast<int>(std::ceil(remaining)))) break;
+  }
+  const int unsent = static_cast<int>(port_->bytesToWrite());
+  if (unsent > 0) port_->clear(QSerialPort::Output);
+  port_->clearError();
+  return count - unsent;
+}
+
+// Blocks on the port until data or the deadline: a busy poll would burn a whole core for the
+// seconds a transfer takes.
+int SerialPort::ReadWithTimeout(uint8_t* buffer, int count, double limitMs) {
+  if (!IsOpen() || count <= 0) return 0;
+  const Clock::time_point start = Clock::now();
+  int received = 0;
+  for (;;) {
+    const qint64 got = port_->read(reinterpret_cast<char*>(buffer + received), count - received);
+    if (got > 0) received += static_cast<int>(got);
+    if (received >= count) break;
+    const double remaining = limitMs - MillisecondsSince(start);
+    if (remaining <= 0) break;
+    if (port_->waitForReadyRead(static_cast<int>(std::ceil(remaining)))) continue;
+    if (port_->error() == QSerialPort::TimeoutError || port_->error() == QSerialPort::NoError) {
+      port_->clearError();
+      continue;  // the loop's own clock decides when the limit is reached
+    }
+    // The device went away (unplugged): later exchanges see a closed port until the next open.
+    Close();
+    break;
+  }
+  return received;
+}
+
+QString SerialPort::SearchPort() {
+  if (fixedName_.isEmpty()) {
+    const QString found = FindUsbSerialPort();
+    if (found.isEmpty()) failure_ = QStringLiteral("no USB serial device found");
+    return found;
+  }
+  const QString path = SystemLocation(fixedName_);
+  if (!QFileInfo::exists(path)) {
+    failure_ = QStringLiteral("%1: no such device").arg(path);
+    return {};
+  }
+  return path;
+}
+
+// Set explicitly: a port keeps whatever line settings the last program left on it.
+bool SerialPort::ConfigureLine() {
+  const bool configured = port_->setBaudRate(kBaudRate) && port_->setDataBits(QSerialPort::Data8) &&
+                          port_->setParity(QSerialPort::NoParity) && port_->setStopBits(QSerialPort::OneStop) &&
+                          port_->setFlowControl(QSerialPort::NoFlowControl);
+  // Whatever arrived while the port was closed belongs to an exchange that has ended.
+  port_->clear();
+  return configured;
+}
+
+void SerialPort::NoteOpenFailure(const QString& path) {
+  failure_ = QStringLiteral("%1: %2").arg(path, port_->errorString());
+#ifdef Q_OS_UNIX
+  if (port_->error() == QSerialPort::PermissionError && AccessDenied(path)) {
+    const QString group = OwningGroup(path);
+    failure_ = group.isEmpty()
+                   ? QStringLiteral("%1: permission denied").arg(path)
+                   : QStringLiteral("%1: permission denied; join the group \"%2\" (sudo usermod -aG %2 $USER) "
+                                    "and log in again")
+                         .arg(path, group);
+  } else if (port_->error() == QSerialPort::PermissionError) {
+    failure_ = QStringLiteral("%1: in use by another program").arg(path);
+  }
+#endif
+}
+
+}  // namespace m84
