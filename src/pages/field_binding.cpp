@@ -1,5 +1,6 @@
 #include "pages/field_binding.h"
 
+#include "pages/capcode.h"
 #include "pages/field_codecs.h"
 
 namespace m84::field {
@@ -51,6 +52,27 @@ FieldBinding ZeroPaddedText(const QString& key, int offset, int n) {
 FieldBinding SelectionByte(const QString& key, int index) {
   return {key, [=](const PagerData& d) { return QVariant(int(d.selection[index])); },
           [=](QVariant& v, PagerData& d) { d.selection[index] = static_cast<uint8_t>(v.toInt() & 0xFF); }};
+}
+
+FieldBinding SelectionIndex(const QString& key, int index, int entryCount, int fallback) {
+  return {key,
+          [=](const PagerData& d) {
+            const int stored = d.selection[index];
+            return QVariant(stored < entryCount ? stored : fallback);
+          },
+          [=](QVariant& v, PagerData& d) {
+            const int selected = v.toInt();
+            d.selection[index] = static_cast<uint8_t>(selected >= 0 && selected < entryCount ? selected : fallback);
+          }};
+}
+
+FieldBinding Capcode(const QString& key, int row) {
+  return {key, [=](const PagerData& d) { return QVariant(CapcodeForDisplay(ReadCapcode(d.image, row))); },
+          [=](QVariant& v, PagerData& d) {
+            const int capcode = StorableCapcode(v.toInt());
+            WriteCapcode(d.image, row, uint32_t(capcode));
+            v = capcode;
+          }};
 }
 
 }  // namespace m84::field

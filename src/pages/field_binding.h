@@ -35,6 +35,12 @@ FieldBinding FixedText(const QString& key, int offset, int n);
 FieldBinding ZeroPaddedText(const QString& key, int offset, int n);
 // A byte of the selection block beside the image.
 FieldBinding SelectionByte(const QString& key, int index);
+// A list selection kept in the selection block; a byte that is no entry of the list loads as
+// the entry fallback (old data files and preferences may hold anything).
+FieldBinding SelectionIndex(const QString& key, int index, int entryCount, int fallback);
+// The capcode of row 0-7 (pages/capcode.h). Loads out-of-range capcodes as 8; stores the
+// nearest valid capcode and the variable takes it, so the image and the page agree.
+FieldBinding Capcode(const QString& key, int row);
 
 }  // namespace field
 }  // namespace m84

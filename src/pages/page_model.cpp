@@ -10,9 +10,11 @@ const BindingTable& PageModel::Table() {
 void PageModel::Load(const PagerData& data) {
   for (const FieldBinding& binding : Table()) values_.Set(binding.key, binding.load(data));
   LoadRules(data);
+  loaded_ = true;
 }
 
 void PageModel::Store(PagerData& data) {
+  if (!loaded_) return;
   for (const FieldBinding& binding : Table()) binding.store(values_[binding.key], data);
   StoreRules(data);
 }

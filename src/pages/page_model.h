@@ -24,8 +24,10 @@ class PageModel {
 
   // Direction 0: every field from the image into the variables.
   void Load(const PagerData& data);
-  // Direction 1: every field the page owns from the variables into the image.
+  // Direction 1: every field the page owns from the variables into the image. A page that was
+  // never loaded has no variables to write and leaves the image alone.
   void Store(PagerData& data);
+  bool Loaded() const { return loaded_; }
 
   // Draws the section from the variables; the caller stores the page first.
   virtual void PrintSection(ReportCursor& /*report*/) const {}
@@ -43,6 +45,7 @@ class PageModel {
   PageId id_;
   PageValues values_;
   std::unique_ptr<BindingTable> table_;
+  bool loaded_ = false;
 };
 
 // The model of each page; pages that are not built yet get an empty stand-in.

@@ -1,12 +1,18 @@
 #include "pages/page_widgets.h"
 
+#include "pages/general_page_widget.h"
+
 namespace m84 {
 
 SettingsPage* CreatePageWidget(PageModel& model, PagerData& data, PageHost& host, QWidget* parent) {
   switch (model.Id()) {
+    case PageId::General:
+      if (auto* general = dynamic_cast<GeneralPageModel*>(&model)) return new GeneralPageWidget(*general, data, host, parent);
+      break;
     default:
-      return new SettingsPage(model, data, host, parent);
+      break;
   }
+  return new SettingsPage(model, data, host, parent);
 }
 
 }  // namespace m84
