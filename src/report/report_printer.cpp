@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QMarginsF>
 #include <QPageSize>
 #include <QPainter>
 #include <QPrintDialog>
@@ -78,6 +79,8 @@ bool PrintReportToPdf(const QString& path, DisplayMode mode, const SectionPrinte
   printer.setOutputFileName(path);
   printer.setResolution(kPdfResolution);
   printer.setPageSize(QPageSize(QPageSize::A4));
+  // A file has no unprintable edge: positions count from the sheet's corner.
+  printer.setPageMargins(QMarginsF(0, 0, 0, 0));
   return RunReportJob(printer, mode, printSection);
 }
 
