@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <map>
 
+#include "pages/model_page_set.h"
 #include "report/text_report.h"
 
 using namespace m84;
@@ -91,4 +92,43 @@ TEST(TextReport, AdvancedModeLaysBothPagesLineForLine) {
 TEST(TextReport, BasicModeIsOnePageWithoutFooter) {
   EXPECT_EQ(TextReport(DisplayMode::Basic, Printer()),
             kTitleLine + QStringLiteral("\n\n[Main]\nDisplay current Date: No \n"));
+}
+
+namespace {
+
+// A section of a text report: from its heading up to the gap after it.
+QStringList SectionLines(const QString& report, const QString& heading) {
+  const QStringList lines = report.split(QLatin1Char('\n'));
+  const qsizetype first = lines.indexOf(heading);
+  if (first < 0) return {};
+  qsizetype end = first;
+  while (end < lines.size() && !lines[end].isEmpty()) ++end;
+  return lines.mid(first, end - first);
+}
+
+}  // namespace
+
+TEST(TextReport, GeneralSectionOfTheDefaultImage) {
+  PagerData data;
+  ModelPageSet pages(data, DisplayMode::Advanced);
+  pages.ExchangeAllPages(Direction::Load);
+  const QString report =
+      TextReport(DisplayMode::Advanced, [&pages](PageId id, ReportCursor& r) { pages.PrintSection(id, r); });
+  EXPECT_EQ(SectionLines(report, QStringLiteral("[General]")),
+            (QStringList{QStringLiteral("[General]"),
+                         QStringLiteral("Number  Private  Enable  Capcode  Frame"),
+                         QStringLiteral("   1       Y      On     1234567    7"),
+                         QStringLiteral("   2       Y      On     1234568    0"),
+                         QStringLiteral("   3       Y      On     1234569    1"),
+                         QStringLiteral("   4       Y      On     1234570    2"),
+                         QStringLiteral("   5       Y      On     1234571    3"),
+                         QStringLiteral("   6       Y      On     1234572    4"),
+                         QStringLiteral("   7       Y      On     1234573    5"),
+                         QStringLiteral("   8       Y      On     1234574    6"),
+                         QStringLiteral("Serial Number: [1234567890]"),
+                         QStringLiteral("Frequency: 457.5750MHz, Band: 454-462 MHz"),
+                         QStringLiteral("Baud Rate:   512bps"),
+                         QStringLiteral("POCSAG Polarity: Standard")}));
+  // The section printed what the image holds: printing stored the page first and changed nothing.
+  EXPECT_EQ(data.image, PagerImage::Defaults());
 }
