@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFile>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QPainter>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cstdio>
 #include <algorithm>
 #include <functional>
@@ -241,4 +244,22 @@ TEST_F(ReportPdf, ReportCommandRefusesWhatLoadRefuses) {
     EXPECT_EQ(result.exitCode, c.exitCode) << c.arguments.join(QLatin1Char(' ')).toStdString();
     EXPECT_EQ(result.out, c.out);
   }
+}
+
+TEST_F(ReportPdf, PrintDialogOffersAllPagesAndFileAndCancelPrintsNothing) {
+  bool sawDialog = false;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    sawDialog = true;
+    EXPECT_FALSE(dialog->testOption(QAbstractPrintDialog::PrintPageRange));
+    EXPECT_FALSE(dialog->testOption(QAbstractPrintDialog::PrintSelection));
+    EXPECT_FALSE(dialog->testOption(QAbstractPrintDialog::PrintCurrentPage));
+    EXPECT_TRUE(dialog->testOption(QAbstractPrintDialog::PrintToFile));
+    dialog->reject();
+  });
+  int sectionsPrinted = 0;
+  EXPECT_FALSE(PrintReport(nullptr, DisplayMode::Advanced, [&](PageId, ReportCursor&) { ++sectionsPrinted; }));
+  EXPECT_TRUE(sawDialog);
+  EXPECT_EQ(sectionsPrinted, 0);
 }
