@@ -9,6 +9,10 @@ const CommandEntry kCommands[] = {
     {"new", RunNewCommand},
     {"convert", RunConvertCommand},
     {"report", RunReportCommand},
+    {"read", RunReadCommand},
+    {"write", RunWriteCommand},
+    {"probe", RunProbeCommand},
+    {"simulate", RunSimulateCommand},
 };
 }  // namespace
 

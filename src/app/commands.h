@@ -9,5 +9,9 @@ namespace m84 {
 int RunNewCommand(const QStringList& arguments);
 int RunConvertCommand(const QStringList& arguments);
 int RunReportCommand(const QStringList& arguments);
+int RunReadCommand(const QStringList& arguments);
+int RunWriteCommand(const QStringList& arguments);
+int RunProbeCommand(const QStringList& arguments);
+int RunSimulateCommand(const QStringList& arguments);
 
 }  // namespace m84

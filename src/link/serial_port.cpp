@@ -37,10 +37,12 @@ double MillisecondsSince(Clock::time_point start) {
 }
 
 #ifdef Q_OS_UNIX
-// The group that owns the device, which the user joins to be allowed to open it.
-QString OwningGroup(const QString& path) {
+// The group that may read and write the device (dialout, uucp, ...), which the user joins to
+// be allowed to open it; empty when the group has no such right.
+QString AccessGroup(const QString& path) {
   struct stat status {};
   if (::stat(path.toLocal8Bit().constData(), &status) != 0) return {};
+  if ((status.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP)) return {};
   const struct group* entry = ::getgrgid(status.st_gid);
   return entry ? QString::fromLocal8Bit(entry->gr_name) : QString();
 }
@@ -165,9 +167,10 @@ void SerialPort::NoteOpenFailure(const QString& path) {
   failure_ = QStringLiteral("%1: %2").arg(path, port_->errorString());
 #ifdef Q_OS_UNIX
   if (port_->error() == QSerialPort::PermissionError && AccessDenied(path)) {
-    const QString group = OwningGroup(path);
+    const QString group = AccessGroup(path);
     failure_ = group.isEmpty()
-                   ? QStringLiteral("%1: permission denied").arg(path)
+                   ? QStringLiteral("%1: permission denied; only its owner may open it (a udev rule can "
+                                    "give it to a group)").arg(path)
                    : QStringLiteral("%1: permission denied; join the group \"%2\" (sudo usermod -aG %2 $USER) "
                                     "and log in again")
                          .arg(path, group);

@@ -1,0 +1,141 @@
+// "read", "write", "probe" and "simulate": the pager through the adapter without the window.
+#include <QCommandLineParser>
+
+#include <csignal>
+#include <cstdio>
+
+#include "app/commands.h"
+#include "app/console_host.h"
+#include "image/dat_file.h"
+#include "link/adapter_link.h"
+#include "link/serial_port.h"
+#include "link/simulator_host.h"
+
+namespace m84 {
+
+namespace {
+
+// The console host, plus the keep-serial-number choice the window takes from its General page.
+class ConsoleTransferHost : public TransferHost {
+ public:
+  ConsoleTransferHost(PagerData& data) : console_(data, DisplayMode::Advanced) {}
+
+  ConsoleHost& Console() { return console_; }
+  void SetKeepSerialNumber(bool keep) { keepSerial_ = keep; }
+
+  void ShowStatus(const QString& text) override { console_.ShowStatus(text); }
+  void Sound(Beep beep) override { console_.Sound(beep); }
+  void ExchangeAllPages(Direction direction) override { console_.ExchangeAllPages(direction); }
+  bool KeepSerialNumber() override { return keepSerial_; }
+
+ private:
+  ConsoleHost console_;
+  bool keepSerial_ = false;
+};
+
+const QCommandLineOption kPortOption(QStringLiteral("port"),
+                                     QStringLiteral("The adapter's serial device (default: $M84DPT_PORT, else the "
+                                                    "first USB serial device)."),
+                                     QStringLiteral("DEVICE"));
+
+bool Parse(QCommandLineParser& parser, const QStringList& arguments, int positional) {
+  return parser.parse(QStringList{QStringLiteral("m84dpt")} + arguments) &&
+         parser.positionalArguments().size() == positional;
+}
+
+int Failed(const AdapterLink& link) {
+  if (!link.LastFailure().isEmpty()) PrintReason(link.LastFailure());
+  return 1;
+}
+
+}  // namespace
+
+int RunReadCommand(const QStringList& arguments) {
+  QCommandLineParser parser;
+  parser.addOption(kPortOption);
+  parser.addOption({QStringLiteral("base"), QStringLiteral("Read into this data file's settings."), QStringLiteral("FILE")});
+  if (!Parse(parser, arguments, 1))
+    return UsageError(QStringLiteral("usage: m84dpt read OUT [--base FILE] [--port DEVICE]"));
+  PagerData data;
+  ConsoleTransferHost host(data);
+  if (parser.isSet(QStringLiteral("base")) && !LoadDataFile(parser.value(QStringLiteral("base")), data, host.Console()))
+    return 1;
+  SerialPort port(AdapterPortName(parser.value(kPortOption)));
+  AdapterLink link(port);
+  if (!link.ReadPager(data, host)) return Failed(link);
+  return SaveDataFile(parser.positionalArguments()[0], data, host.Console()) ? 0 : 1;
+}
+
+int RunWriteCommand(const QStringList& arguments) {
+  QCommandLineParser parser;
+  parser.addOption(kPortOption);
+  const QCommandLineOption keep(QStringLiteral("keep-serial"), QStringLiteral("Keep the pager's own serial number."));
+  const QCommandLineOption overwrite(QStringLiteral("no-keep-serial"),
+                                     QStringLiteral("Write the file's serial number into the pager."));
+  parser.addOption(keep);
+  parser.addOption(overwrite);
+  if (!Parse(parser, arguments, 1) || (parser.isSet(keep) && parser.isSet(overwrite)))
+    return UsageError(QStringLiteral("usage: m84dpt write FILE [--keep-serial | --no-keep-serial] [--port DEVICE]"));
+  PagerData data;
+  ConsoleTransferHost host(data);
+  if (!LoadDataFile(parser.positionalArguments()[0], data, host.Console())) return 1;
+  // Without an option the file decides, as its General page box would in the window.
+  host.SetKeepSerialNumber(parser.isSet(keep) || (!parser.isSet(overwrite) && data.selection.KeepSerial()));
+  SerialPort port(AdapterPortName(parser.value(kPortOption)));
+  AdapterLink link(port);
+  return link.WritePager(data, host) ? 0 : Failed(link);
+}
+
+int RunProbeCommand(const QStringList& arguments) {
+  QCommandLineParser parser;
+  parser.addOption(kPortOption);
+  if (!Parse(parser, arguments, 0)) return UsageError(QStringLiteral("usage: m84dpt probe [--port DEVICE]"));
+  SerialPort port(AdapterPortName(parser.value(kPortOption)));
+  AdapterLink link(port);
+  if (link.PresenceCheck() != AdapterState::Ready) return Failed(link);
+  std::puts("OK");
+  return 0;
+}
+
+int RunSimulateCommand(const QStringList& arguments) {
+  QCommandLineParser parser;
+  const QCommandLineOption memory(QStringLiteral("memory"),
+                                  QStringLiteral("The pager memory (2048 bytes) to start from and to keep."),
+                                  QStringLiteral("FILE"));
+  const QCommandLineOption pace(QStringLiteral("pace"), QStringLiteral("Hold every byte for its time on a 9600-baud line."));
+  const QCommandLineOption fault(QStringLiteral("fault"), QStringLiteral("Faults to inject: ") + FaultPlanSyntax(),
+                                 QStringLiteral("SPEC"));
+  parser.addOption(memory);
+  parser.addOption(pace);
+  parser.addOption(fault);
+  if (!Parse(parser, arguments, 0))
+    return UsageError(QStringLiteral("usage: m84dpt simulate [--memory FILE] [--pace] [--fault SPEC]"));
+  SimulatorOptions options;
+  options.memoryFile = parser.value(memory);
+  options.pace = parser.isSet(pace);
+  QString error;
+  const std::optional<FaultPlan> faults = ParseFaultPlan(parser.values(fault).join(QLatin1Char(',')), &error);
+  if (!faults) return UsageError(error + QStringLiteral("; faults: ") + FaultPlanSyntax());
+  options.faults = *faults;
+
+  // Blocked before the serving thread starts, so that only this thread takes them, in sigwait.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stopSignals, signal);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+  SimulatorHost simulator(options);
+  if (!simulator.Start(&error)) {
+    PrintReason(error);
+    return 1;
+  }
+  std::printf("%s\n", simulator.DevicePath().toLocal8Bit().constData());
+  std::fflush(stdout);
+  PrintReason(QStringLiteral("simulated adapter on %1; stop it with Ctrl+C").arg(simulator.DevicePath()));
+  int received = 0;
+  sigwait(&stopSignals, &received);
+  simulator.Stop();
+  return 0;
+}
+
+}  // namespace m84

@@ -1,0 +1,276 @@
+// Pager read, write with verify and the presence check, through the real serial code, against
+// the simulated adapter on a pseudo-terminal (unpaced, so a full read takes milliseconds).
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "link/adapter_link.h"
+#include "link/serial_port.h"
+#include "link/simulator_host.h"
+
+using namespace m84;
+
+namespace {
+
+// Records what a transfer reports instead of showing and sounding it.
+struct RecordingHost : TransferHost {
+  QStringList statuses;
+  std::vector<Beep> beeps;
+  std::vector<int> progress;
+  std::vector<Direction> exchanges;
+  bool keepSerial = false;
+
+  void ShowStatus(const QString& text) override { statuses << text; }
+  void Sound(Beep beep) override { beeps.push_back(beep); }
+  void SetProgress(int position) override { progress.push_back(position); }
+  void ExchangeAllPages(Direction direction) override { exchanges.push_back(direction); }
+  bool KeepSerialNumber() override { return keepSerial; }
+};
+
+QString SerialNumber(const PagerImage& image) {
+  return QString::fromLatin1(reinterpret_cast<const char*>(image.data() + kSerialFirst));
+}
+
+void PutSerialNumber(PagerImage& image, const char* digits) {
+  std::memcpy(image.data() + kSerialFirst, digits, std::strlen(digits) + 1);
+}
+
+bool SameRange(const PagerImage& a, const PagerImage& b, int first, int last) {
+  return std::equal(a.data() + first, a.data() + last + 1, b.data() + first);
+}
+
+// A pager whose memory differs from the default image everywhere, so a copy shows.
+PagerImage PatternedPager() {
+  PagerImage memory;
+  for (int i = 0; i < kImageSize; ++i) memory[i] = static_cast<uint8_t>(i * 7 + 3);
+  PutSerialNumber(memory, "8400012345");
+  return memory;
+}
+
+class LinkOverPty : public ::testing::Test {
+ protected:
+  // Starts the simulated adapter (with these faults) and a port and link on its device.
+  void StartSimulator(const QString& faults = {}, const QString& memoryFile = {}) {
+    SimulatorOptions options;
+    options.faults = *ParseFaultPlan(faults, nullptr);
+    options.memoryFile = memoryFile;
+    simulator = std::make_unique<SimulatorHost>(options);
+    if (memoryFile.isEmpty()) simulator->SetMemory(PatternedPager());
+    QString error;
+    ASSERT_TRUE(simulator->Start(&error)) << error.toStdString();
+    port = std::make_unique<SerialPort>(simulator->DevicePath());
+    link = std::make_unique<AdapterLink>(*port);
+  }
+
+  std::unique_ptr<SimulatorHost> simulator;
+  std::unique_ptr<SerialPort> port;
+  std::unique_ptr<AdapterLink> link;
+  PagerData data;
+  RecordingHost host;
+};
+
+}  // namespace
+
+TEST_F(LinkOverPty, ReadCopiesTheExchangedRangeAndLeavesTheRestAlone) {
+  StartSimulator();
+  for (int i = 0x600; i < kImageSize; ++i) data.image[i] = 0x5A;
+  const PagerImage before = data.image;
+
+  EXPECT_TRUE(link->ReadPager(data, host));
+
+  EXPECT_EQ(host.statuses, (QStringList{"Reading Pager ... ", "Read Pager ok !"}));
+  EXPECT_EQ(host.beeps, std::vector<Beep>{Beep::Confirm});
+  EXPECT_EQ(host.exchanges, std::vector<Direction>{Direction::Load});
+  EXPECT_TRUE(SameRange(data.image, simulator->Memory(), 0x000, 0x5FF));
+  EXPECT_TRUE(SameRange(data.image, before, 0x600, 0x7FF));
+  // one position per block, 0 after the first and 16 after the last, then back to 0
+  ASSERT_EQ(host.progress.size(), 25u);
+  EXPECT_EQ(host.progress.front(), 0);
+  EXPECT_EQ(host.progress[23], 16);
+  EXPECT_EQ(host.progress.back(), 0);
+  EXPECT_TRUE(std::is_sorted(host.progress.begin(), host.progress.end() - 1));
+}
+
+TEST_F(LinkOverPty, EveryReadFaultEndsInReadErrorWithTheImageUnchanged) {
+  for (const char* fault : {"read-nak:0", "read-nak:23", "read-silent:5", "read-short:12"}) {
+    SCOPED_TRACE(fault);
+    StartSimulator(QString::fromLatin1(fault));
+    PagerData data;
+    RecordingHost host;
+    const PagerImage before = data.image;
+
+    EXPECT_FALSE(link->ReadPager(data, host));
+
+    EXPECT_EQ(host.statuses, (QStringList{"Reading Pager ... ", "Read Pager error !"}));
+    EXPECT_EQ(host.beeps, std::vector<Beep>{Beep::Error});
+    EXPECT_TRUE(host.exchanges.empty());
+    EXPECT_EQ(data.image, before);
+    EXPECT_EQ(host.progress.back(), 0);
+    EXPECT_FALSE(link->LastFailure().isEmpty());
+  }
+}
+
+TEST_F(LinkOverPty, WriteKeepsThePagersSerialNumberOnlyWhenAsked) {
+  for (bool keep : {true, false}) {
+    SCOPED_TRACE(keep ? "keep" : "overwrite");
+    StartSimulator();
+    PagerData data;
+    RecordingHost host;
+    host.keepSerial = keep;
+    PutSerialNumber(data.image, "1234567890");
+    data.image[0x518] = 'X';  // an edit that must reach the pager either way
+    const PagerImage pagerBefore = simulator->Memory();
+
+    EXPECT_TRUE(link->WritePager(data, host));
+
+    EXPECT_EQ(host.statuses, (QStringList{"Write Data to Pager ... ", "Verifying ... ", "DPT Verify ok !"}));
+    EXPECT_EQ(host.beeps, std::vector<Beep>{Beep::Confirm});
+    const PagerImage pager = simulator->Memory();
+    EXPECT_EQ(SerialNumber(pager), keep ? "8400012345" : "1234567890");
+    EXPECT_EQ(SerialNumber(data.image), SerialNumber(pager));  // the pages show what the pager holds
+    EXPECT_EQ(pager[0x518], 'X');
+    EXPECT_TRUE(SameRange(pager, data.image, 0x000, 0x5FF));
+    EXPECT_TRUE(SameRange(pager, pagerBefore, 0x600, 0x7FF));
+    EXPECT_EQ(simulator->Counted().ends, 1);
+    const std::vector<Direction> keptExchanges = {Direction::Store, Direction::Load, Direction::Load};
+    const std::vector<Direction> plainExchanges = {Direction::Store, Direction::Load};
+    EXPECT_EQ(host.exchanges, keep ? keptExchanges : plainExchanges);
+    EXPECT_EQ(host.progress.back(), 0);
+  }
+}
+
+TEST_F(LinkOverPty, VerifyMismatchInTheLastByteIsAVerifyErrorWithoutEnd) {
+  StartSimulator(QStringLiteral("corrupt:0x5FF"));
+
+  EXPECT_FALSE(link->WritePager(data, host));
+
+  EXPECT_EQ(host.statuses.back(), "DPT Verify error !");
+  EXPECT_EQ(host.beeps, std::vector<Beep>{Beep::Error});
+  EXPECT_EQ(simulator->Counted().ends, 0);
+  EXPECT_EQ(simulator->Counted().blockWrites, 24);
+  EXPECT_TRUE(link->LastFailure().contains("0x5FF")) << link->LastFailure().toStdString();
+  EXPECT_EQ(host.exchanges.back(), Direction::Load);
+}
+
+TEST_F(LinkOverPty, EveryWriteFaultEndsInWriteErrorBeforeAnyVerify) {
+  struct Case {
+    const char* fault;
+    bool keepSerial;
+    int blocksWritten;
+  };
+  const Case cases[] = {
+      {"read-nak:21", true, 0},  // the serial number's block
+      {"enable-nak", false, 0},
+      {"write-nak:0", false, 0},
+      {"write-silent:3", false, 3},
+      {"write-data-nak:23", false, 23},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fault);
+    StartSimulator(QString::fromLatin1(c.fault));
+    PagerData data;
+    RecordingHost host;
+    host.keepSerial = c.keepSerial;
+    const PagerImage before = data.image;
+
+    EXPECT_FALSE(link->WritePager(data, host));
+
+    EXPECT_EQ(host.statuses, (QStringList{"Write Data to Pager ... ", "Write Pager error !"}));
+    EXPECT_EQ(host.beeps, std::vector<Beep>{Beep::Error});
+    EXPECT_EQ(data.image, before);
+    EXPECT_EQ(simulator->Counted().blockWrites, c.blocksWritten);
+    EXPECT_EQ(simulator->Counted().ends, 0);
+    EXPECT_EQ(host.progress.back(), 0);
+  }
+}
+
+TEST_F(LinkOverPty, PresenceCheckNeedsTheRightProbeAnswer) {
+  StartSimulator();
+  // every check re-opens the port; the simulated adapter has to keep answering
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(link->PresenceCheck(), AdapterState::Ready);
+
+  for (const char* fault : {"probe:0x27", "probe:silent"}) {
+    SCOPED_TRACE(fault);
+    StartSimulator(QString::fromLatin1(fault));
+    EXPECT_EQ(link->PresenceCheck(), AdapterState::UsbPortOnly);
+    EXPECT_FALSE(link->LastFailure().isEmpty());
+  }
+  EXPECT_EQ(AdapterStateText(AdapterState::Ready), " OK");
+  EXPECT_EQ(AdapterStateText(AdapterState::UsbPortOnly), "USB");
+  EXPECT_EQ(AdapterStateText(AdapterState::Absent), "");
+}
+
+TEST_F(LinkOverPty, AnAnswerLeftOverFromAnEarlierExchangeIsDiscardedOnOpen) {
+  StartSimulator();
+  ASSERT_TRUE(port->OpenAdapterPort());
+  const AdapterFrame probe = ProbeFrame();
+  port->Write(probe.data(), kFrameSize);  // its answer 0x28 is never read here
+  port->Close();
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+
+  EXPECT_TRUE(link->ReadPager(data, host)) << link->LastFailure().toStdString();
+}
+
+TEST_F(LinkOverPty, ReadWithTimeoutReturnsOnTheFirstByteOrAtTheLimit) {
+  using Clock = std::chrono::steady_clock;
+  StartSimulator();
+  uint8_t byte = 0;
+
+  Clock::time_point start = Clock::now();
+  EXPECT_EQ(port->ReadWithTimeout(&byte, 1, 5000), 0);  // closed: at once
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000));
+
+  ASSERT_TRUE(port->OpenAdapterPort());
+  start = Clock::now();
+  EXPECT_EQ(port->ReadWithTimeout(&byte, 1, 50), 0);
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(50));
+
+  const AdapterFrame probe = ProbeFrame();
+  port->Write(probe.data(), kFrameSize);
+  start = Clock::now();
+  EXPECT_EQ(port->ReadWithTimeout(&byte, 1, 5000), 1);
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2500));  // long before the limit
+  EXPECT_EQ(byte, kProbeReply);
+}
+
+TEST_F(LinkOverPty, AMissingPortIsNoAdapter) {
+  SerialPort missing(QStringLiteral("/dev/m84dpt-no-such-port"));
+  AdapterLink absent(missing);
+
+  EXPECT_EQ(absent.PresenceCheck(), AdapterState::Absent);
+  EXPECT_FALSE(absent.ReadPager(data, host));
+  EXPECT_EQ(host.statuses, QStringList{"No DPT Adapter connect"});
+  EXPECT_EQ(host.beeps, std::vector<Beep>{Beep::Error});
+  EXPECT_TRUE(absent.LastFailure().contains("no such device"));
+
+  RecordingHost writeHost;
+  EXPECT_FALSE(absent.WritePager(data, writeHost));
+  EXPECT_EQ(writeHost.statuses, QStringList{"Write Pager error !"});
+}
+
+TEST_F(LinkOverPty, TheMemoryFileStartsThePagerAndKeepsWhatWasWritten) {
+  QTemporaryDir dir;
+  const QString file = dir.filePath(QStringLiteral("pager.bin"));
+  StartSimulator({}, file);
+  ASSERT_TRUE(QFile::exists(file));  // a new file starts as the built-in pager
+  EXPECT_EQ(SerialNumber(simulator->Memory()), SerialNumber(SimulatedPagerMemory()));
+
+  data.image[0x518] = 'Q';
+  ASSERT_TRUE(link->WritePager(data, host)) << link->LastFailure().toStdString();
+  simulator->Stop();
+
+  QFile kept(file);
+  ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+  const QByteArray bytes = kept.readAll();
+  ASSERT_EQ(bytes.size(), kImageSize);
+  EXPECT_EQ(bytes[0x518], 'Q');
+
+  // a second run starts from what the first one kept
+  StartSimulator({}, file);
+  EXPECT_EQ(simulator->Memory()[0x518], 'Q');
+}
