@@ -1,0 +1,119 @@
+// The read, write and probe commands against the simulated adapter on a pseudo-terminal: what
+// decides keeping the serial number, and which results give exit code 0.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstring>
+#include <memory>
+
+#include "app/commands.h"
+#include "image/dat_file.h"
+#include "link/adapter_link.h"
+#include "link/serial_port.h"
+#include "link/simulator_host.h"
+#include "link/simulator_process.h"
+
+using namespace m84;
+
+namespace {
+
+QString SerialNumber(const PagerImage& image) {
+  return QString::fromLatin1(reinterpret_cast<const char*>(image.data() + kSerialFirst));
+}
+
+class LinkCommands : public ::testing::Test {
+ protected:
+  void StartSimulator(const QString& faults = {}) {
+    SimulatorOptions options;
+    options.faults = *ParseFaultPlan(faults, nullptr);
+    simulator = std::make_unique<SimulatorHost>(options);
+    QString error;
+    ASSERT_TRUE(simulator->Start(&error)) << error.toStdString();
+    port = simulator->DevicePath();
+  }
+
+  // A data file whose serial number differs from the simulated pager's.
+  QString DataFile(bool keepSerialByte) {
+    PagerData data;
+    std::memcpy(data.image.data() + kSerialFirst, "1234567890", 11);
+    data.selection.SetKeepSerial(keepSerialByte);
+    const QString path = dir.filePath(keepSerialByte ? QStringLiteral("keep.DAT") : QStringLiteral("overwrite.DAT"));
+    EXPECT_TRUE(WriteFileAtomically(path, EncodeDatFile(data, 0)));
+    return path;
+  }
+
+  QTemporaryDir dir;
+  std::unique_ptr<SimulatorHost> simulator;
+  QString port;
+};
+
+}  // namespace
+
+TEST_F(LinkCommands, WriteTakesTheKeepSerialChoiceFromTheFileUnlessTold) {
+  struct Case {
+    bool fileKeeps;
+    const char* option;
+    bool pagerKeeps;
+  };
+  const Case cases[] = {
+      {true, nullptr, true},
+      {false, nullptr, false},
+      {false, "--keep-serial", true},
+      {true, "--no-keep-serial", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "file keeps " << c.fileKeeps << ", option " << (c.option ? c.option : "none"));
+    StartSimulator();
+    const QString pagerSerial = SerialNumber(simulator->Memory());
+    QStringList arguments{DataFile(c.fileKeeps), QStringLiteral("--port"), port};
+    if (c.option) arguments << QString::fromLatin1(c.option);
+
+    EXPECT_EQ(RunWriteCommand(arguments), 0);
+    EXPECT_EQ(SerialNumber(simulator->Memory()), c.pagerKeeps ? pagerSerial : QStringLiteral("1234567890"));
+  }
+}
+
+TEST_F(LinkCommands, OnlyAVerifiedWriteAndAReadThatSucceededCountAsSuccess) {
+  StartSimulator(QStringLiteral("corrupt:0x100"));
+  EXPECT_EQ(RunWriteCommand({DataFile(false), QStringLiteral("--port"), port}), 1);
+
+  StartSimulator(QStringLiteral("read-nak:7"));
+  const QString failedRead = dir.filePath(QStringLiteral("failed.DAT"));
+  EXPECT_EQ(RunReadCommand({failedRead, QStringLiteral("--port"), port}), 1);
+  EXPECT_FALSE(QFile::exists(failedRead));
+
+  StartSimulator();
+  const QString read = dir.filePath(QStringLiteral("read.DAT"));
+  EXPECT_EQ(RunReadCommand({read, QStringLiteral("--port"), port}), 0);
+  QFile saved(read);
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  const std::optional<PagerData> data = DecodeDatFile(saved.readAll());
+  ASSERT_TRUE(data);
+  EXPECT_EQ(SerialNumber(data->image), SerialNumber(simulator->Memory()));
+}
+
+TEST_F(LinkCommands, ProbeSucceedsOnlyOnTheAdaptersAnswer) {
+  StartSimulator();
+  EXPECT_EQ(RunProbeCommand({QStringLiteral("--port"), port}), 0);
+  StartSimulator(QStringLiteral("probe:0x06"));
+  EXPECT_EQ(RunProbeCommand({QStringLiteral("--port"), port}), 1);
+  EXPECT_EQ(RunProbeCommand({QStringLiteral("--port"), dir.filePath(QStringLiteral("no-such-port"))}), 1);
+  EXPECT_EQ(RunProbeCommand({QStringLiteral("extra")}), 2);
+}
+
+TEST(SimulatorProcess, ServesTheDevicePathItPrintsUntilStopped) {
+  SimulatorProcess simulator;
+  QString error;
+  ASSERT_TRUE(simulator.Start({QStringLiteral("--fault"), QStringLiteral("read-nak:3")}, &error, M84DPT_PROGRAM))
+      << error.toStdString();
+  SerialPort port(simulator.DevicePath());
+  AdapterLink link(port);
+  EXPECT_EQ(link.PresenceCheck(), AdapterState::Ready);
+  uint8_t block[kImageSize];
+  EXPECT_FALSE(link.ReadBlocks(0x0C0, 0x0FF, block, nullptr));  // the arguments reached the child
+  port.Close();
+
+  simulator.Stop();
+  EXPECT_EQ(link.PresenceCheck(), AdapterState::Absent);
+}
