@@ -37,10 +37,12 @@ constexpr bool kPrivateEditable[kCapcodeRowCount] = {false, false, false, true, 
 const QString kKeepSerialText = QStringLiteral("Don't write Serial Number         (Keep existing)");
 
 // A check box whose text wraps onto further lines in a narrow column, as the long "Keep
-// existing" text needs; clicking anywhere on it toggles it.
+// existing" text needs; clicking anywhere on it toggles it. It is as wide as the given first line.
 class WrappingCheckBox : public QCheckBox {
  public:
-  using QCheckBox::QCheckBox;
+  WrappingCheckBox(const QString& text, const QString& firstLine) : QCheckBox(text), firstLine_(firstLine) {
+    setMaximumWidth(sizeHint().width());
+  }
 
   bool hasHeightForWidth() const override { return true; }
   int heightForWidth(int width) const override {
@@ -49,7 +51,7 @@ class WrappingCheckBox : public QCheckBox {
     return std::max(text.height(), style()->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, this));
   }
   QSize sizeHint() const override {
-    const int width = TextIndent() + fontMetrics().horizontalAdvance(text()) / 2;
+    const int width = TextIndent() + fontMetrics().horizontalAdvance(firstLine_);
     return {width, heightForWidth(width)};
   }
   QSize minimumSizeHint() const override { return sizeHint(); }
@@ -71,6 +73,8 @@ class WrappingCheckBox : public QCheckBox {
     return style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, this) +
            style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, this);
   }
+
+  QString firstLine_;
 };
 
 QLineEdit* ReadOnlyEdit(int width) {
@@ -112,6 +116,7 @@ GeneralPageWidget::GeneralPageWidget(GeneralPageModel& model, PagerData& data, P
   side->addWidget(BuildManagementFrame());
   side->addStretch();
   top->addLayout(side);
+  top->addStretch();
 
   auto* page = new QVBoxLayout(this);
   Compact(page);
@@ -176,7 +181,7 @@ QWidget* GeneralPageWidget::BuildReceiverFrame() {
   serial_ = new QLineEdit;
   serial_->setMaxLength(kSerialSize);
   serial_->setFixedWidth(kReceiverFieldWidth);
-  keepSerial_ = new WrappingCheckBox(kKeepSerialText);
+  keepSerial_ = new WrappingCheckBox(kKeepSerialText, QStringLiteral("Don't write Serial Number "));
   keepSerial_->setChecked(true);
   frequency_ = new FrequencyEdit;
   frequency_->setFixedWidth(kReceiverFieldWidth);
