@@ -101,7 +101,9 @@ QString WithDefaultExtension(const QString& path, const QString& extension) {
 bool WriteFileAtomically(const QString& path, const QByteArray& bytes) {
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) return false;
-  if (file.write(bytes) != bytes.size()) {
+  // The bytes sit in the file's buffer until the flush: a full disk shows up only there, and
+  // commit() would not notice it (it would rename a short file over the old one).
+  if (file.write(bytes) != bytes.size() || !file.flush()) {
     file.cancelWriting();
     return false;
   }
@@ -117,8 +119,9 @@ bool SaveDataFile(const QString& chosenPath, PagerData& data, OperationHost& hos
   }
   host.ExchangeAllPages(Direction::Store);
   const QByteArray bytes = EncodeDatFile(data, DrawKeyOffset());
-  if (file.write(bytes) != bytes.size() || !file.commit()) {
+  if (file.write(bytes) != bytes.size() || !file.flush() || !file.commit()) {
     // The target is left as it was; a save that did not reach the disk is never "ok".
+    // (The explicit flush: commit() does not notice a write that fails only when flushed.)
     host.ShowStatus(QStringLiteral("Save data file error"));
     return false;
   }
