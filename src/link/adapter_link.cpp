@@ -103,15 +103,13 @@ bool AdapterLink::WritePager(PagerData& data, TransferHost& host) {
 
 bool AdapterLink::ReadBlocks(int first, int last, uint8_t* destination, TransferHost* progress) {
   for (int address = first; address <= last; address += kBlockSize) {
-    if (!Send(ReadBlockFrame(address)) || !AwaitAck(BlockName(address))) return false;
+    Send(ReadBlockFrame(address));
+    if (!AwaitAck(BlockName(address))) return false;
     const int received = port_.ReadWithTimeout(destination + address, kBlockSize, kReplyLimitMs);
     if (received < kBlockSize)
       return Fail(QStringLiteral("%1: %2 of %3 data bytes within %4 ms")
                       .arg(BlockName(address)).arg(received).arg(kBlockSize).arg(kReplyLimitMs));
-    if (progress) {
-      progress->SetProgress(ProgressPosition(first, last, address + kBlockSize));
-      progress->Pump();
-    }
+    ReportBlockDone(progress, first, last, address + kBlockSize);
   }
   failure_.clear();
   return true;
@@ -119,12 +117,10 @@ bool AdapterLink::ReadBlocks(int first, int last, uint8_t* destination, Transfer
 
 bool AdapterLink::WriteBlocks(int first, int last, const uint8_t* image, TransferHost* progress) {
   for (int address = first & kWriteAddressMask; address <= last; address += kBlockSize) {
-    if (!Send(WriteBlockFrame(address)) || !AwaitAck(BlockName(address) + QStringLiteral(" write"))) return false;
+    Send(WriteBlockFrame(address));
+    if (!AwaitAck(BlockName(address) + QStringLiteral(" write"))) return false;
     Send(image + address, kBlockSize);
-    if (progress) {
-      progress->SetProgress(ProgressPosition(first, last, address + kBlockSize));
-      progress->Pump();
-    }
+    ReportBlockDone(progress, first, last, address + kBlockSize);
     if (!AwaitAck(BlockName(address) + QStringLiteral(" data"))) return false;
   }
   failure_.clear();
@@ -132,7 +128,8 @@ bool AdapterLink::WriteBlocks(int first, int last, const uint8_t* image, Transfe
 }
 
 bool AdapterLink::WriteEnable() {
-  if (!Send(WriteEnableFrame()) || !AwaitAck(QStringLiteral("write enable"))) return false;
+  Send(WriteEnableFrame());
+  if (!AwaitAck(QStringLiteral("write enable"))) return false;
   failure_.clear();
   return true;
 }
@@ -157,13 +154,10 @@ bool AdapterLink::Probe() {
 
 // ---- steps ----
 
-bool AdapterLink::Send(const AdapterFrame& frame) { return Send(frame.data(), kFrameSize); }
+void AdapterLink::Send(const AdapterFrame& frame) { Send(frame.data(), kFrameSize); }
 
-// The count written is not trusted either way: a lost byte shows up as a missing reply.
-bool AdapterLink::Send(const uint8_t* bytes, int count) {
-  port_.Write(bytes, count);
-  return true;
-}
+// The count written is not examined: a lost byte shows up as a missing reply.
+void AdapterLink::Send(const uint8_t* bytes, int count) { port_.Write(bytes, count); }
 
 bool AdapterLink::AwaitAck(const QString& what) {
   uint8_t reply = 0;
@@ -216,6 +210,12 @@ bool AdapterLink::VerifyAgainst(const PagerImage& image, const PagerImage& readB
   return Fail(QStringLiteral("verify: %1 byte(s) differ, the first at %2 (written %3, read back %4)")
                   .arg(differing)
                   .arg(Hex(firstDifference), Hex(image[firstDifference], 2), Hex(readBack[firstDifference], 2)));
+}
+
+void AdapterLink::ReportBlockDone(TransferHost* progress, int first, int last, int nextAddress) {
+  if (!progress) return;
+  progress->SetProgress(ProgressPosition(first, last, nextAddress));
+  progress->Pump();
 }
 
 void AdapterLink::FailWrite(TransferHost& host) {

@@ -45,7 +45,8 @@ class AdapterLink {
   bool WritePager(PagerData& data, TransferHost& host);
   void ClosePort() { port_.Close(); }
 
-  // The protocol, on an open port. progress == nullptr: no progress reports.
+  // The protocol, on an open port. Buffers are indexed by pager address (2048 bytes);
+  // progress == nullptr: no progress reports.
   bool ReadBlocks(int first, int last, uint8_t* destination, TransferHost* progress);
   bool WriteBlocks(int first, int last, const uint8_t* image, TransferHost* progress);
   bool WriteEnable();
@@ -57,8 +58,8 @@ class AdapterLink {
   const QString& LastFailure() const { return failure_; }
 
  private:
-  bool Send(const AdapterFrame& frame);
-  bool Send(const uint8_t* bytes, int count);
+  void Send(const AdapterFrame& frame);
+  void Send(const uint8_t* bytes, int count);
   bool AwaitAck(const QString& what);
   bool OpenPort();
   bool Fail(const QString& reason);
@@ -67,6 +68,7 @@ class AdapterLink {
   bool VerifyAgainst(const PagerImage& image, const PagerImage& readBack);
   bool TakeOverSerialNumber(PagerData& data, TransferHost& host);
   void FailWrite(TransferHost& host);
+  static void ReportBlockDone(TransferHost* progress, int first, int last, int nextAddress);
 
   AdapterPort& port_;
   QString failure_;
