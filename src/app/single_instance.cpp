@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
@@ -21,6 +22,7 @@ namespace {
 const QString kInstanceName = QStringLiteral("M84PagerDpt");
 const QByteArray kActivateRequest = QByteArrayLiteral("activate\n");
 constexpr qint64 kLongestRequest = 64;
+constexpr int kLongestSocketPath = 100;  // a socket address holds 108 bytes on Linux, 104 elsewhere
 
 // A copy that is still starting has the lock but no socket yet; give it this long to appear.
 constexpr int kReachPatienceMs = 1000;
@@ -48,11 +50,24 @@ QString LockFolder() {
   return runtime.isEmpty() ? QDir::tempPath() : runtime;
 }
 
+// Where sockets are files, the socket lies beside the lock, so that the two always belong to the
+// same session (a private runtime folder gets its own socket, too). Elsewhere, and where that path
+// would be too long for a socket address, the plain qualified name.
+QString SocketName(const QString& qualified, const QString& inFolder) {
+#ifdef Q_OS_UNIX
+  if (QFile::encodeName(inFolder).size() <= kLongestSocketPath) return inFolder;
+#else
+  Q_UNUSED(inFolder);
+#endif
+  return qualified;
+}
+
 }  // namespace
 
 InstanceName InstanceName::ForThisUser() {
   const QString qualified = kInstanceName + QLatin1Char('-') + UserTag();
-  return {LockFolder() + QLatin1Char('/') + qualified + QStringLiteral(".lock"), qualified};
+  const QString inFolder = LockFolder() + QLatin1Char('/') + qualified;
+  return {inFolder + QStringLiteral(".lock"), SocketName(qualified, inFolder)};
 }
 
 InstanceGuard::InstanceGuard(const InstanceName& name, QObject* parent)

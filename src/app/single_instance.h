@@ -19,7 +19,7 @@ struct InstanceName {
   QString lockFilePath;
   QString serverName;
 
-  // The lock in the user's runtime folder (or the temporary folder), the socket "M84PagerDpt-<user>".
+  // Both "M84PagerDpt-<user>", in the user's runtime folder (or the temporary folder).
   static InstanceName ForThisUser();
 };
 
