@@ -1,8 +1,30 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test.
+# Installs what is missing, builds everything and runs every test; then the same tests again
+# under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan, any finding fails), and a
+# short run of every fuzz target on its seed corpus (build-fuzz, clang). Prints what each took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+jobs=$(nproc)
+phase_start=$SECONDS
+timings=()
+phase_done() { timings+=("$(printf '%-34s %5ss' "$1" $((SECONDS - phase_start)))"); phase_start=$SECONDS; }
+
 scripts/bootstrap.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)"
-ctest --test-dir build --output-on-failure -j"$(nproc)"
+cmake --build build -j"$jobs"
+phase_done "build"
+ctest --test-dir build --output-on-failure -j"$jobs"
+phase_done "tests"
+
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DM84_SANITIZE=ON >/dev/null
+cmake --build build-asan -j"$jobs"
+phase_done "build under ASan+UBSan"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan --output-on-failure -j"$jobs"
+phase_done "tests under ASan+UBSan"
+
+M84_FUZZ_BUILD=build-fuzz scripts/fuzz.sh "${M84_FUZZ_SECONDS:-10}"
+phase_done "fuzz build and short runs"
+
+printf '%s\n' "${timings[@]}"
+printf '%-34s %5ss\n' "whole test command" "$SECONDS"
