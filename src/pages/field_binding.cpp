@@ -49,6 +49,15 @@ FieldBinding ZeroPaddedText(const QString& key, int offset, int n) {
           [=](QVariant& v, PagerData& d) { WriteZeroPaddedText(v.toString(), d.image, offset, n); }};
 }
 
+FieldBinding ZeroFilledText(const QString& key, int offset, int n) {
+  return {key, [=](const PagerData& d) { return QVariant(ReadFixedText(d.image, offset, n)); },
+          [=](QVariant& v, PagerData& d) {
+            QString text = v.toString();
+            WriteZeroFilledText(text, d.image, offset, n);
+            v = text;
+          }};
+}
+
 FieldBinding SelectionByte(const QString& key, int index) {
   return {key, [=](const PagerData& d) { return QVariant(int(d.selection[index])); },
           [=](QVariant& v, PagerData& d) { d.selection[index] = static_cast<uint8_t>(v.toInt() & 0xFF); }};

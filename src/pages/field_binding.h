@@ -33,6 +33,9 @@ FieldBinding Byte(const QString& key, int offset);
 FieldBinding List(const QString& key, int offset, uint8_t mask, std::vector<uint8_t> entryBits);
 FieldBinding FixedText(const QString& key, int offset, int n);
 FieldBinding ZeroPaddedText(const QString& key, int offset, int n);
+// A text of at most n characters with zero bytes behind it up to the n-th byte; the variable
+// loads without trailing blanks and loses them again after each store.
+FieldBinding ZeroFilledText(const QString& key, int offset, int n);
 // A byte of the selection block beside the image.
 FieldBinding SelectionByte(const QString& key, int index);
 // A list selection kept in the selection block; a byte that is no entry of the list loads as

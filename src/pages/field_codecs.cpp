@@ -69,6 +69,12 @@ void WriteZeroPaddedText(const QString& text, PagerImage& image, int offset, int
   for (int i = 0; i < kZeroPaddedFieldSize; ++i) image[offset + i] = i < count ? TextByte(text[i]) : 0;
 }
 
+void WriteZeroFilledText(QString& text, PagerImage& image, int offset, int n) {
+  const int count = std::min(n, static_cast<int>(text.size()));
+  for (int i = 0; i < n; ++i) image[offset + i] = i < count ? TextByte(text[i]) : 0;
+  while (!text.isEmpty() && text.back() == QLatin1Char(' ')) text.chop(1);
+}
+
 bool CheckDecimalRange(const QString& text, uint32_t lo, uint32_t hi) {
   const QString trimmed = text.trimmed();
   if (trimmed.isEmpty()) return false;

@@ -29,6 +29,9 @@ void WriteFixedText(QString& text, PagerImage& image, int offset, int n);
 QString ReadZeroPaddedText(const PagerImage& image, int offset, int n);
 // The first n characters of the text, then zero bytes up to the tenth byte of the field.
 void WriteZeroPaddedText(const QString& text, PagerImage& image, int offset, int n);
+// The first n characters of the text, then zero bytes up to the n-th byte of the field; bytes
+// past n are never written. The text then loses its trailing blanks, which the image keeps.
+void WriteZeroFilledText(QString& text, PagerImage& image, int offset, int n);
 
 // The check run when a number edit loses the focus.
 bool CheckDecimalRange(const QString& text, uint32_t lo, uint32_t hi);

@@ -1,5 +1,6 @@
 #include "pages/page_widgets.h"
 
+#include "pages/basic_page_widget.h"
 #include "pages/general_page_widget.h"
 
 namespace m84 {
@@ -8,6 +9,9 @@ SettingsPage* CreatePageWidget(PageModel& model, PagerData& data, PageHost& host
   switch (model.Id()) {
     case PageId::General:
       if (auto* general = dynamic_cast<GeneralPageModel*>(&model)) return new GeneralPageWidget(*general, data, host, parent);
+      break;
+    case PageId::Basic:
+      if (auto* basic = dynamic_cast<BasicPageModel*>(&model)) return new BasicPageWidget(*basic, data, host, parent);
       break;
     default:
       break;

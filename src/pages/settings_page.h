@@ -17,12 +17,15 @@ class QLineEdit;
 
 namespace m84 {
 
-// What a page needs from the main window: the status line's message pane and the beeps.
+// What a page needs from the main window: the status line's message pane, the beeps and the
+// way into advanced mode.
 class PageHost {
  public:
   virtual ~PageHost() = default;
   virtual void ShowStatus(const QString& text) = 0;
   virtual void Sound(Beep beep) = 0;
+  // The Basic page accepted the advance-setting password.
+  virtual void RequestAdvancedMode() {}
 };
 
 class SettingsPage : public QWidget {
@@ -41,6 +44,10 @@ class SettingsPage : public QWidget {
   // Controls into the variables / variables into the controls.
   void TakeControls();
   void ShowValues();
+
+  // Asked, while this page is the one shown in advanced mode, before a left-button press
+  // anywhere in the program's windows goes on; false discards the press with the error beep.
+  virtual bool AcceptsLeftClick() { return true; }
 
  protected:
   void Bind(const QString& key, QCheckBox* box);

@@ -18,6 +18,7 @@
 #include "image/dat_file.h"
 #include "pages/page_widgets.h"
 #include "ui/artwork.h"
+#include "ui/mouse_guard.h"
 #include "ui/tab_strip.h"
 
 namespace m84 {
@@ -102,6 +103,14 @@ MainWindow::MainWindow(PagerData& data, WindowOptions options, QWidget* parent)
 
   auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
   connect(about, &QShortcut::activated, this, &MainWindow::ShowAbout);
+
+  mouseGuard_ = new MouseGuard(
+      [this] {
+        SettingsPage* page = ShownTabPage();
+        return !page || page->AcceptsLeftClick();
+      },
+      [this] { Sound(Beep::Error); }, this);
+  CreateServiceCommands();
 }
 
 MainWindow::~MainWindow() = default;
@@ -132,6 +141,28 @@ void MainWindow::CreatePages() {
     page->setGeometry(QRect(QPoint(kPageOffsetX, kPageOffsetY), pageSize));
     pages_[static_cast<size_t>(info.id)] = page;
   }
+}
+
+// The service buttons "T", "RS" and "CF" of the window stay hidden: technicians reach their
+// commands by these keys instead, in advanced mode only.
+void MainWindow::CreateServiceCommands() {
+  struct ServiceCommand {
+    const char* keys;
+    void (MainWindow::*run)();
+  };
+  const ServiceCommand commands[] = {
+      {"Ctrl+Shift+T", &MainWindow::SwitchToBasicMode},  // "T"
+  };
+  for (const ServiceCommand& command : commands) {
+    auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(command.keys)), this);
+    connect(shortcut, &QShortcut::activated, this, command.run);
+    serviceCommands_.push_back(shortcut);
+  }
+  SetServiceCommandsEnabled(false);
+}
+
+void MainWindow::SetServiceCommandsEnabled(bool enabled) {
+  for (QShortcut* shortcut : serviceCommands_) shortcut->setEnabled(enabled);
 }
 
 void MainWindow::CreateButtons() {
@@ -215,6 +246,19 @@ void MainWindow::SwitchToAdvancedMode() {
   mode_ = DisplayMode::Advanced;
   models_.SetMode(mode_);
   ExchangeAllPages(Direction::Load);
+  mouseGuard_->Install();
+  SetServiceCommandsEnabled(true);
+}
+
+void MainWindow::RequestAdvancedMode() {
+  if (mode_ == DisplayMode::Basic) SwitchToAdvancedMode();
+}
+
+SettingsPage* MainWindow::ShownTabPage() const {
+  if (mode_ != DisplayMode::Advanced) return nullptr;
+  for (const PageInfo& info : kTabPages)
+    if (!Page(info.id)->isHidden()) return Page(info.id);
+  return nullptr;
 }
 
 void MainWindow::SwitchToBasicMode() {
@@ -225,6 +269,8 @@ void MainWindow::SwitchToBasicMode() {
   mode_ = DisplayMode::Basic;
   models_.SetMode(mode_);
   ExchangeAllPages(Direction::Load);
+  mouseGuard_->Remove();
+  SetServiceCommandsEnabled(false);
 }
 
 void MainWindow::LoadDataFileCommand() {

@@ -9,6 +9,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "image/operation_host.h"
 #include "pages/model_page_set.h"
@@ -18,9 +19,11 @@
 
 class QProgressBar;
 class QPushButton;
+class QShortcut;
 
 namespace m84 {
 
+class MouseGuard;
 class TabStrip;
 
 struct WindowOptions {
@@ -46,6 +49,10 @@ class MainWindow : public QWidget, public OperationHost, public PageHost {
   DisplayMode Mode() const { return mode_; }
   void SwitchToAdvancedMode();
   void SwitchToBasicMode();
+  // PageHost: the Basic page accepted the advance-setting password.
+  void RequestAdvancedMode() override;
+  // The page whose left clicks the mouse guard asks about: the tab page shown in advanced mode.
+  SettingsPage* ShownTabPage() const;
 
   // Raises the window (restored when minimised), then the dialog it shows, if any.
   void BringToFront();
@@ -68,6 +75,8 @@ class MainWindow : public QWidget, public OperationHost, public PageHost {
   void CreateButtons();
   void CreateStatusLine();
   void CreatePages();
+  void CreateServiceCommands();
+  void SetServiceCommandsEnabled(bool enabled);
   void OnTabSelected(int index);
   void OnTimerTick();
   void ShowAbout();
@@ -86,6 +95,8 @@ class MainWindow : public QWidget, public OperationHost, public PageHost {
   std::array<QLabel*, 6> panes_{};
   QProgressBar* progress_ = nullptr;
   QTimer clock_;
+  MouseGuard* mouseGuard_ = nullptr;
+  std::vector<QShortcut*> serviceCommands_;
 };
 
 }  // namespace m84
