@@ -174,6 +174,19 @@ TEST_F(PageFixture, FrequencyEditShowsTheBandLiveAndChecksOnLeaving) {
   EXPECT_EQ(ReadBcd(data.image, kFrequencyOffset, kFrequencySize), 9290125u);
   const uint8_t block[] = {0xC0, 0xD0, 0x8D, 0x11, 0x00, 0x05, 0x18};
   EXPECT_TRUE(std::equal(std::begin(block), std::end(block), data.image.data() + kSynthesizerOffset));
+
+  // A blank digit is no digit while typing, but counts as 0 on leaving.
+  frequency->setFocus();
+  frequency->setCursorPosition(0);
+  QTest::keyClicks(frequency, "1501250");
+  frequency->setSelection(2, 1);
+  QTest::keyClick(frequency, Qt::Key_Delete);
+  EXPECT_EQ(frequency->text(), "15 .1250");
+  EXPECT_EQ(Edit(kBand)->text(), "Invalid Value");
+  other->setFocus();
+  EXPECT_EQ(QApplication::focusWidget(), other);
+  EXPECT_EQ(Edit(kBand)->text(), "143-151");
+  EXPECT_EQ(ReadBcd(data.image, kFrequencyOffset, kFrequencySize), 1501250u);
 }
 
 TEST_F(PageFixture, SerialNumberIsPaddedAndStoredOnLeaving) {

@@ -357,10 +357,9 @@ void GeneralPageWidget::CheckCapcode(int row) {
 
 void GeneralPageWidget::CheckFrequency() {
   TakeControls();
-  if (general_.CheckFrequency())
-    ExchangeImage(Direction::Store);
-  else
-    RejectEdit(frequency_, kFrequencyErrorMessage);
+  if (!general_.CheckFrequency()) return RejectEdit(frequency_, kFrequencyErrorMessage);
+  ShowValues();  // the band the check found, before the store takes the controls again
+  ExchangeImage(Direction::Store);
 }
 
 void GeneralPageWidget::LeaveSerialNumber() {
