@@ -13,6 +13,8 @@ const CommandEntry kCommands[] = {
     {"write", RunWriteCommand},
     {"probe", RunProbeCommand},
     {"simulate", RunSimulateCommand},
+    {"dump", RunDumpCommand},
+    {"compare", RunCompareCommand},
 };
 }  // namespace
 

@@ -13,5 +13,7 @@ int RunReadCommand(const QStringList& arguments);
 int RunWriteCommand(const QStringList& arguments);
 int RunProbeCommand(const QStringList& arguments);
 int RunSimulateCommand(const QStringList& arguments);
+int RunDumpCommand(const QStringList& arguments);
+int RunCompareCommand(const QStringList& arguments);
 
 }  // namespace m84

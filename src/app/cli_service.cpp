@@ -1,0 +1,97 @@
+// "dump" and "compare": the technician's service tools without the window.
+#include <QCommandLineParser>
+
+#include "app/commands.h"
+#include "app/console_host.h"
+#include "image/dat_file.h"
+#include "link/binary_tools.h"
+#include "link/memory_dump.h"
+#include "link/serial_port.h"
+
+namespace m84 {
+
+namespace {
+
+// Status texts on standard output; a dump touches neither the image nor the pages.
+class ConsoleServiceHost : public TransferHost {
+ public:
+  ConsoleServiceHost() : console_(data_, DisplayMode::Advanced) {}
+
+  void ShowStatus(const QString& text) override { console_.ShowStatus(text); }
+  void Sound(Beep beep) override { console_.Sound(beep); }
+  void ExchangeAllPages(Direction) override {}
+  bool KeepSerialNumber() override { return false; }
+
+ private:
+  PagerData data_;
+  ConsoleHost console_;
+};
+
+bool Parse(QCommandLineParser& parser, const QStringList& arguments, int positional) {
+  return parser.parse(QStringList{QStringLiteral("m84dpt")} + arguments) &&
+         parser.positionalArguments().size() == positional;
+}
+
+QString Hex(int value) { return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(3, QLatin1Char('0')); }
+
+// What the listing holds, in a line, and the inputs that fell short of the whole memory.
+void ReportSummary(const CompareResult& result, const QStringList& files) {
+  const CompareSummary& summary = result.summary;
+  const int sizes[] = {summary.size1, summary.size2};
+  for (int i = 0; i < 2; ++i)
+    if (sizes[i] < kDumpSize)
+      PrintReason(QStringLiteral("%1 holds %2 of %3 bytes; the rest counts as 0x00")
+                      .arg(WithDefaultExtension(files[i], kBinaryExtension)).arg(sizes[i]).arg(kDumpSize));
+  if (summary.differing == 0)
+    PrintReason(QStringLiteral("the files are equal; listing in %1").arg(result.listingPath));
+  else
+    PrintReason(QStringLiteral("%1 byte(s) differ, the first at %2; listing in %3")
+                    .arg(summary.differing).arg(Hex(summary.firstDifference), result.listingPath));
+}
+
+}  // namespace
+
+int RunDumpCommand(const QStringList& arguments) {
+  QCommandLineParser parser;
+  const QCommandLineOption portOption(QStringLiteral("port"),
+                                      QStringLiteral("The adapter's serial device (default: $M84DPT_PORT, else the "
+                                                     "first USB serial device)."),
+                                      QStringLiteral("DEVICE"));
+  parser.addOption(portOption);
+  if (!Parse(parser, arguments, 1)) return UsageError(QStringLiteral("usage: m84dpt dump OUT [--port DEVICE]"));
+  const QString out = parser.positionalArguments()[0];
+  SerialPort port(AdapterPortName(parser.value(portOption)));
+  AdapterLink link(port);
+  ConsoleServiceHost host;
+  // The window dumps through the port its presence check opened; here the port is opened first.
+  const bool opened = port.OpenAdapterPort();
+  const DumpOutcome outcome = MemoryDump(link, opened, [&](const QString&) { return out; }, host);
+  if (outcome == DumpOutcome::Saved) return 0;
+  if (!opened)
+    PrintReason(port.OpenFailure().isEmpty() ? QStringLiteral("no adapter port") : port.OpenFailure());
+  else if (!link.LastFailure().isEmpty() && outcome == DumpOutcome::ReadFailed)
+    PrintReason(link.LastFailure());
+  return 1;
+}
+
+int RunCompareCommand(const QStringList& arguments) {
+  QCommandLineParser parser;
+  const QCommandLineOption outputOption(QStringLiteral("output"),
+                                        QStringLiteral("Where the listing goes (default: CMP.TXT here)."),
+                                        QStringLiteral("OUT"));
+  parser.addOption(outputOption);
+  if (!Parse(parser, arguments, 2))
+    return UsageError(QStringLiteral("usage: m84dpt compare FILE1 FILE2 [--output OUT]"));
+  const QStringList files = parser.positionalArguments();
+  PagerData data;
+  ConsoleHost host(data, DisplayMode::Advanced);
+  int next = 0;
+  const CompareResult result = BinaryCompare([&](const QString&) { return files[next++]; },
+                                             parser.isSet(outputOption) ? parser.value(outputOption) : kCompareListingName,
+                                             host);
+  if (result.outcome != CompareOutcome::Written) return 1;
+  ReportSummary(result, files);
+  return 0;
+}
+
+}  // namespace m84
