@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
@@ -27,8 +26,6 @@ using namespace general_key;
 constexpr int kTipDelayMs = 100;
 constexpr int kMargin = 4;
 constexpr int kSpacing = 2;
-constexpr int kCapcodeEditWidth = 66;
-constexpr int kFrameEditWidth = 22;
 constexpr int kTimeEditWidth = 30;
 constexpr int kReceiverFieldWidth = 80;
 // Rows whose Private box the user may change: the public capcodes 4, 5 and 6.
@@ -109,7 +106,7 @@ GeneralPageWidget::GeneralPageWidget(GeneralPageModel& model, PagerData& data, P
     : SettingsPage(model, data, host, parent), general_(model), tips_(new DelayedTips(kTipDelayMs, this)) {
   auto* top = new QHBoxLayout;
   top->setSpacing(kSpacing * 2);
-  top->addWidget(BuildCapcodeFrame(), 0, Qt::AlignTop);
+  top->addWidget(BuildCapcodeFrame(PrivateColumn::Shown, rows_), 0, Qt::AlignTop);
   auto* side = new QVBoxLayout;
   side->setSpacing(kSpacing * 2);
   side->addWidget(BuildReceiverFrame());
@@ -124,53 +121,17 @@ GeneralPageWidget::GeneralPageWidget(GeneralPageModel& model, PagerData& data, P
   page->addStretch();
   page->addLayout(BuildLockedRow());
 
+  SetUpCapcodeRows();
   BindControls();
   ConnectHandlers();
   UpdateEnables();
 }
 
-QWidget* GeneralPageWidget::BuildCapcodeFrame() {
-  auto* frame = new QGroupBox(QStringLiteral(" Capcodes "));
-  auto* grid = new QGridLayout(frame);
-  Compact(grid);
-  grid->setHorizontalSpacing(kSpacing * 2);
-  // The caption spans the three columns it names; the columns are as wide as its words.
-  const QFontMetrics metrics(font());
-  grid->setColumnMinimumWidth(1, metrics.horizontalAdvance(QStringLiteral("Private ")));
-  grid->setColumnMinimumWidth(2, metrics.horizontalAdvance(QStringLiteral("Enable ")));
-  grid->addWidget(new QLabel(QStringLiteral("Private   Enable   Capcode")), 0, 1, 1, 3);
-  grid->addWidget(new QLabel(QStringLiteral("   Auto Increment")), 0, 4);
-  grid->addWidget(new QLabel(QStringLiteral("Frame")), 0, 5);
-
-  auto* digits = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this);
+void GeneralPageWidget::SetUpCapcodeRows() {
   for (int row = 0; row < kCapcodeRowCount; ++row) {
-    CapcodeRow& r = rows_[size_t(row)];
-    r.privateBox = new QCheckBox;
-    r.enableBox = new QCheckBox;
-    r.capcode = new QLineEdit;
-    r.capcode->setAlignment(Qt::AlignCenter);
-    r.capcode->setValidator(digits);
-    r.capcode->setFixedWidth(kCapcodeEditWidth);
-    r.step = List(kAutoIncrementEntries);
-    r.frame = ReadOnlyEdit(kFrameEditWidth);
-
-    const int line = row + 1;
-    grid->addWidget(new QLabel(QString::number(row + 1)), line, 0);
-    grid->addWidget(r.privateBox, line, 1);
-    grid->addWidget(r.enableBox, line, 2);
-    grid->addWidget(r.capcode, line, 3);
-    grid->addWidget(r.step, line, 4, Qt::AlignHCenter);
-    grid->addWidget(r.frame, line, 5);
-
-    r.privateBox->setObjectName(capcode_key::Private(row));
-    r.enableBox->setObjectName(capcode_key::Enable(row));
-    r.capcode->setObjectName(capcode_key::Capcode(row));
-    r.step->setObjectName(capcode_key::Step(row));
-    r.frame->setObjectName(capcode_key::Frame(row));
-    SetHint(r.capcode, kCapcodeHint);
-    tips_->Add(r.capcode, CapcodeTip(row));
+    SetHint(rows_[size_t(row)].capcode, kCapcodeHint);
+    tips_->Add(rows_[size_t(row)].capcode, CapcodeTip(row));
   }
-  return frame;
 }
 
 QWidget* GeneralPageWidget::BuildReceiverFrame() {
@@ -269,12 +230,8 @@ void GeneralPageWidget::BindControls() {
 }
 
 void GeneralPageWidget::ConnectHandlers() {
-  for (int row = 0; row < kCapcodeRowCount; ++row) {
-    const CapcodeRow& r = rows_[size_t(row)];
-    connect(r.enableBox, &QCheckBox::clicked, this, &GeneralPageWidget::OnEnableClicked);
-    connect(r.capcode, &QLineEdit::textEdited, this, [this, row] { OnCapcodeEdited(row); });
-    r.capcode->installEventFilter(this);
-  }
+  FollowCapcodeRows(*this, rows_, [this] { UpdateEnables(); });
+  for (const CapcodeRow& r : rows_) r.capcode->installEventFilter(this);
   connect(serial_, &QLineEdit::textEdited, this, &GeneralPageWidget::TakeControls);
   connect(frequency_, &FrequencyEdit::Edited, this, &GeneralPageWidget::OnFrequencyEdited);
   connect(increment_, &QPushButton::clicked, this, &GeneralPageWidget::OnManuallyIncrement);
@@ -284,25 +241,9 @@ void GeneralPageWidget::ConnectHandlers() {
 bool GeneralPageWidget::KeepSerialNumber() const { return !general_.Loaded() || keepSerial_->isChecked(); }
 
 void GeneralPageWidget::UpdateEnables() {
-  for (int row = 0; row < kCapcodeRowCount; ++row) {
-    const CapcodeRow& r = rows_[size_t(row)];
-    r.capcode->setEnabled(Values().Flag(capcode_key::Enable(row)));
-    if (!kPrivateEditable[row]) r.privateBox->setEnabled(false);
-  }
-}
-
-void GeneralPageWidget::OnEnableClicked() {
-  TakeControls();
-  UpdateEnables();
-  ShowValues();
-}
-
-// The frame follows every keystroke that leaves a valid capcode; other texts wait for the check.
-void GeneralPageWidget::OnCapcodeEdited(int row) {
-  if (!CheckCapcodeText(rows_[size_t(row)].capcode->text())) return;
-  TakeControls();
-  Values().Set(capcode_key::Frame(row), CapcodeFrame(Values().Number(capcode_key::Capcode(row))));
-  ShowValues();
+  EnableCapcodeEdits(rows_, Values());
+  for (int row = 0; row < kCapcodeRowCount; ++row)
+    if (!kPrivateEditable[row]) rows_[size_t(row)].privateBox->setEnabled(false);
 }
 
 void GeneralPageWidget::OnFrequencyEdited() {
@@ -340,8 +281,7 @@ void GeneralPageWidget::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void GeneralPageWidget::CheckLeftEdit(QObject* edit) {
-  for (int row = 0; row < kCapcodeRowCount; ++row)
-    if (edit == rows_[size_t(row)].capcode) return CheckCapcode(row);
+  if (const int row = CapcodeRowOf(rows_, edit); row >= 0) return CheckCapcode(row);
   if (edit == frequency_) return CheckFrequency();
   if (edit == serial_) return LeaveSerialNumber();
   if (edit == bumpTime_) return CheckTime(bumpTime_, kBumpTimeMessage);

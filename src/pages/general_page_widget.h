@@ -3,8 +3,7 @@
 // the serial number, "Manually Increment", and three controls that a right-button double click
 // unlocks.
 
-#include <array>
-
+#include "pages/capcode_rows.h"
 #include "pages/general_page.h"
 #include "pages/settings_page.h"
 
@@ -33,23 +32,13 @@ class GeneralPageWidget : public SettingsPage {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:
-  struct CapcodeRow {
-    QCheckBox* privateBox;
-    QCheckBox* enableBox;
-    QLineEdit* capcode;
-    QComboBox* step;
-    QLineEdit* frame;
-  };
-
-  QWidget* BuildCapcodeFrame();
+  void SetUpCapcodeRows();
   QWidget* BuildReceiverFrame();
   QWidget* BuildManagementFrame();
   QLayout* BuildLockedRow();
   void BindControls();
   void ConnectHandlers();
 
-  void OnEnableClicked();
-  void OnCapcodeEdited(int row);
   void OnFrequencyEdited();
   void OnManuallyIncrement();
   // An edit lost the focus: its check, by edit.
@@ -63,7 +52,7 @@ class GeneralPageWidget : public SettingsPage {
 
   GeneralPageModel& general_;
   DelayedTips* tips_;
-  std::array<CapcodeRow, 8> rows_{};
+  CapcodeRows rows_{};
   QLineEdit* serial_ = nullptr;
   QCheckBox* keepSerial_ = nullptr;
   FrequencyEdit* frequency_ = nullptr;
