@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QToolTip>
 
 #include "pages/capcode.h"
 #include "pages/field_codecs.h"
@@ -241,6 +242,18 @@ TEST_F(PageFixture, HintsForTheMouse) {
   QApplication::sendEvent(Edit(kFrequency), &enter);
   EXPECT_EQ(host.statuses.back(), "");
   EXPECT_EQ(Edit(kFrequency)->toolTip(), kFrequencyTip);
+}
+
+TEST_F(PageFixture, ToolTipOpensAfterItsShortDelay) {
+  QEvent enter(QEvent::Enter);
+  QApplication::sendEvent(Capcode(5), &enter);
+  EXPECT_FALSE(QToolTip::isVisible());
+  // Well before the style's own delay of 700 ms.
+  EXPECT_TRUE(QTest::qWaitFor([] { return QToolTip::isVisible(); }, 400));
+  EXPECT_EQ(QToolTip::text(), "Capcode 6 range 8 to 2097151");
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(Capcode(5), &leave);
+  EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 1000));
 }
 
 // The masked edit alone, driven by key events.
