@@ -22,9 +22,9 @@ void MouseGuard::Remove() {
   installed_ = false;
 }
 
-// Only widgets are asked: the window's own copy of a press reaches its widget next, and a press
-// that a widget passes on to its parent is asked again without a second beep, since only a
-// refused press stops there.
+// A press reaches the application's filters once for its window and once for each widget it is
+// offered to. Only the widget copies are judged: a refused press stops at the first widget, so it
+// beeps once; an accepted press that a widget passes on to its parent is simply asked again.
 bool MouseGuard::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
   if (!watched->isWidgetType() || (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick))
