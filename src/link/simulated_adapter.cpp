@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace m84 {
 
@@ -20,7 +21,14 @@ const FaultName kFaultNames[] = {
     {"write-silent", FaultKind::WriteSilent, true},  {"write-data-nak", FaultKind::WriteDataNak, true},
     {"enable-nak", FaultKind::EnableNak, false},     {"corrupt", FaultKind::Corrupt, true},
     {"probe", FaultKind::ProbeAnswer, true},
+    {"noise", FaultKind::Noise, true},               {"late-ack", FaultKind::LateAck, true},
+    {"late-data", FaultKind::LateData, true},        {"unplug", FaultKind::Unplug, true},
 };
+
+// What a confused adapter might send ahead of its answer: neither an acknowledgement nor the
+// probe answer, and no frame start.
+const uint8_t kNoise[] = {0xFF, 0x00, 0x55};
+constexpr int kLongestHoldMs = 60000;
 
 constexpr int kBlockCount = kImageSize / kBlockSize;
 constexpr int kAddressMask = kImageSize - 1;
@@ -40,12 +48,37 @@ bool ValueInRange(FaultKind kind, int value) {
   }
 }
 
+bool TargetsProbeToo(FaultKind kind) {
+  return kind == FaultKind::Noise || kind == FaultKind::LateAck || kind == FaultKind::Unplug;
+}
+
+bool HoldsBack(FaultKind kind) { return kind == FaultKind::LateAck || kind == FaultKind::LateData; }
+
+// "N" or "probe", then ":MS" for the kinds that hold an answer back.
+std::optional<Fault> ParseTargetedFault(FaultKind kind, const QString& argument) {
+  const QString target = argument.section(QLatin1Char(':'), 0, 0).trimmed();
+  const QString delay = argument.section(QLatin1Char(':'), 1).trimmed();
+  Fault fault{kind};
+  if (TargetsProbeToo(kind) && target == QLatin1String("probe"))
+    fault.value = kProbeTarget;
+  else if (!ParseNumber(target, fault.value) || !ValueInRange(kind, fault.value))
+    return std::nullopt;
+  if (HoldsBack(kind) != !delay.isEmpty()) return std::nullopt;
+  if (HoldsBack(kind) && (!ParseNumber(delay, fault.delayMs) || fault.delayMs > kLongestHoldMs)) return std::nullopt;
+  return fault;
+}
+
 std::optional<Fault> ParseFault(const QString& item, QString* error) {
   const QString name = item.section(QLatin1Char(':'), 0, 0).trimmed();
   const QString argument = item.section(QLatin1Char(':'), 1).trimmed();
   for (const FaultName& known : kFaultNames) {
     if (name != QLatin1String(known.name)) continue;
     if (known.kind == FaultKind::ProbeAnswer && argument == QLatin1String("silent")) return Fault{FaultKind::ProbeSilent};
+    if (TargetsProbeToo(known.kind) || HoldsBack(known.kind)) {
+      if (const std::optional<Fault> fault = ParseTargetedFault(known.kind, argument)) return fault;
+      *error = QStringLiteral("fault \"%1\": the block, probe or delay is missing or out of range").arg(item);
+      return std::nullopt;
+    }
     if (!known.takesValue) {
       if (argument.isEmpty()) return Fault{known.kind};
       break;
@@ -77,7 +110,8 @@ std::optional<FaultPlan> ParseFaultPlan(const QString& text, QString* error) {
 QString FaultPlanSyntax() {
   return QStringLiteral(
       "read-nak:N, read-silent:N, read-short:N, write-nak:N, write-silent:N, write-data-nak:N "
-      "(N = block number 0-31, address / 64), enable-nak, corrupt:OFFSET, probe:BYTE, probe:silent");
+      "(N = block number 0-31, address / 64), enable-nak, corrupt:OFFSET, probe:BYTE, probe:silent, "
+      "noise:T, late-ack:T:MS, late-data:N:MS, unplug:T (T = N or probe; MS = milliseconds held back)");
 }
 
 PagerImage SimulatedPagerMemory() {
@@ -99,6 +133,18 @@ bool SimulatedAdapter::TakeMemoryChanged() {
   return changed;
 }
 
+std::optional<SimulatedAdapter::ReplyPause> SimulatedAdapter::TakeReplyPause() {
+  std::optional<ReplyPause> pause;
+  pause.swap(pause_);
+  return pause;
+}
+
+bool SimulatedAdapter::TakeUnplugged() {
+  const bool unplugged = unplugged_;
+  unplugged_ = false;
+  return unplugged;
+}
+
 // Bytes that cannot start a frame are dropped, so the adapter finds the next frame after noise.
 void SimulatedAdapter::ReceiveFrameByte(uint8_t byte, std::vector<uint8_t>& reply) {
   if (received_ == kLeadByte && byte != kFrameLead) return;
@@ -117,6 +163,7 @@ void SimulatedAdapter::ReceiveDataByte(uint8_t byte, std::vector<uint8_t>& reply
   if (received_ < kBlockSize) return;
   received_ = 0;
   awaitingData_ = false;
+  if (const Fault* late = FindFault(FaultKind::LateData, writeAddress_ / kBlockSize)) HoldBack(reply.size(), late->delayMs);
   if (FindFault(FaultKind::WriteDataNak, writeAddress_ / kBlockSize)) {
     reply.push_back(kNakByte);
     return;
@@ -149,7 +196,7 @@ void SimulatedAdapter::Execute(const AdapterFrame& frame, std::vector<uint8_t>& 
 
 void SimulatedAdapter::AnswerProbe(std::vector<uint8_t>& reply) {
   ++counts_.probes;
-  if (FindFault(FaultKind::ProbeSilent)) return;
+  if (FindFault(FaultKind::ProbeSilent) || !StartAnswer(kProbeTarget, reply)) return;
   const Fault* other = FindFault(FaultKind::ProbeAnswer);
   reply.push_back(other ? static_cast<uint8_t>(other->value) : kProbeReply);
 }
@@ -157,12 +204,13 @@ void SimulatedAdapter::AnswerProbe(std::vector<uint8_t>& reply) {
 void SimulatedAdapter::ReadBlock(int address, std::vector<uint8_t>& reply) {
   ++counts_.blockReads;
   const int block = address / kBlockSize;
-  if (FindFault(FaultKind::ReadSilent, block)) return;
+  if (FindFault(FaultKind::ReadSilent, block) || !StartAnswer(block, reply)) return;
   if (FindFault(FaultKind::ReadNak, block)) {
     reply.push_back(kNakByte);
     return;
   }
   reply.push_back(kAckByte);
+  if (const Fault* late = FindFault(FaultKind::LateData, block)) HoldBack(reply.size(), late->delayMs);
   const int count = FindFault(FaultKind::ReadShort, block) ? kBlockSize - 1 : kBlockSize;
   for (int i = 0; i < count; ++i) {
     const int offset = (address + i) & kAddressMask;
@@ -173,7 +221,7 @@ void SimulatedAdapter::ReadBlock(int address, std::vector<uint8_t>& reply) {
 
 void SimulatedAdapter::StartBlockWrite(int address, std::vector<uint8_t>& reply) {
   const int block = address / kBlockSize;
-  if (FindFault(FaultKind::WriteSilent, block)) return;
+  if (FindFault(FaultKind::WriteSilent, block) || !StartAnswer(block, reply)) return;
   // Without a write enable first the adapter keeps the pager's memory safe.
   if (!writeEnabled_ || FindFault(FaultKind::WriteNak, block)) {
     reply.push_back(kNakByte);
@@ -191,6 +239,18 @@ void SimulatedAdapter::Enable(const AdapterFrame& frame, std::vector<uint8_t>& r
   writeEnabled_ = codeMatches && !FindFault(FaultKind::EnableNak);
   reply.push_back(writeEnabled_ ? kAckByte : kNakByte);
 }
+
+bool SimulatedAdapter::StartAnswer(int target, std::vector<uint8_t>& reply) {
+  if (FindFault(FaultKind::Unplug, target)) {
+    unplugged_ = true;
+    return false;
+  }
+  if (const Fault* late = FindFault(FaultKind::LateAck, target)) HoldBack(reply.size(), late->delayMs);
+  if (FindFault(FaultKind::Noise, target)) reply.insert(reply.end(), std::begin(kNoise), std::end(kNoise));
+  return true;
+}
+
+void SimulatedAdapter::HoldBack(size_t at, int ms) { pause_ = ReplyPause{at, ms}; }
 
 const Fault* SimulatedAdapter::FindFault(FaultKind kind, int value) const {
   for (const Fault& fault : faults_)

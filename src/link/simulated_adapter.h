@@ -26,18 +26,27 @@ enum class FaultKind {
   Corrupt,        // every read-back of one memory offset returns it inverted
   ProbeAnswer,    // the probe answered with another byte
   ProbeSilent,    // the probe not answered
+  // Value: a block number, or kProbeTarget for the probe.
+  Noise,          // garbage bytes ahead of the answer to block N's command
+  LateAck,        // the answer to block N's command held back delayMs
+  LateData,       // block N's data (read) or its data acknowledgement (write) held back delayMs
+  Unplug,         // the cable pulled when block N's command arrives: the line goes dead
 };
+
+constexpr int kProbeTarget = -1;  // a fault on the probe rather than on a block
 
 struct Fault {
   FaultKind kind;
   int value = 0;  // block number, memory offset or probe answer
+  int delayMs = 0;
 };
 
 using FaultPlan = std::vector<Fault>;
 
 // "read-nak:N,read-silent:N,read-short:N,write-nak:N,write-silent:N,write-data-nak:N,
-//  enable-nak,corrupt:OFFSET,probe:BYTE,probe:silent"; N is a block number (address / 64),
-// numbers are decimal or 0x-hex. Nothing on a malformed text, with the reason in *error.
+//  enable-nak,corrupt:OFFSET,probe:BYTE,probe:silent,noise:T,late-ack:T:MS,late-data:N:MS,
+//  unplug:T"; N is a block number (address / 64), T a block number or "probe", numbers are
+// decimal or 0x-hex. Nothing on a malformed text, with the reason in *error.
 std::optional<FaultPlan> ParseFaultPlan(const QString& text, QString* error);
 QString FaultPlanSyntax();
 
@@ -65,10 +74,19 @@ class SimulatedAdapter {
   void Receive(uint8_t byte, std::vector<uint8_t>& reply);
   // A pause on the line ends a half-received frame or data block, as the adapter's own
   // inter-byte timer would.
-  bool MidMessage() const { return received_ > 0; }
+  bool MidMessage() const { return received_ > 0 || awaitingData_; }
   void DropPartialMessage() { received_ = 0; awaitingData_ = false; }
   // True once after every change of the memory.
   bool TakeMemoryChanged();
+
+  // Where the answer just appended to reply is held back: before its byte `at`, for ms.
+  struct ReplyPause {
+    size_t at = 0;
+    int ms = 0;
+  };
+  std::optional<ReplyPause> TakeReplyPause();
+  // True once when an unplug fault has struck: the host then drops the line.
+  bool TakeUnplugged();
 
  private:
   void ReceiveFrameByte(uint8_t byte, std::vector<uint8_t>& reply);
@@ -80,6 +98,9 @@ class SimulatedAdapter {
   void Enable(const AdapterFrame& frame, std::vector<uint8_t>& reply);
   const Fault* FindFault(FaultKind kind, int value) const;
   const Fault* FindFault(FaultKind kind) const;
+  // Noise, pauses and unplugging for the answer that starts at reply.size(); false: no answer.
+  bool StartAnswer(int target, std::vector<uint8_t>& reply);
+  void HoldBack(size_t at, int ms);
 
   PagerImage memory_;
   FaultPlan faults_;
@@ -91,6 +112,8 @@ class SimulatedAdapter {
   int writeAddress_ = 0;
   bool writeEnabled_ = false;
   bool memoryChanged_ = false;
+  std::optional<ReplyPause> pause_;
+  bool unplugged_ = false;
 };
 
 }  // namespace m84

@@ -59,6 +59,11 @@ SimulatorHost::SimulatorHost(const SimulatorOptions& options) : options_(options
 
 SimulatorHost::~SimulatorHost() { Stop(); }
 
+void SimulatorHost::SetFaults(const FaultPlan& faults) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  engine_.SetFaults(faults);
+}
+
 void SimulatorHost::SetMemory(const PagerImage& memory) {
   std::lock_guard<std::mutex> lock(mutex_);
   engine_.SetMemory(memory);
@@ -174,8 +179,9 @@ void SimulatorHost::Serve() {
   std::deque<TimedByte> outbound;
   Clock::time_point inboundFree{};
   Clock::time_point outboundFree{};
-  Clock::time_point lastByte = Clock::now();
+  Clock::time_point lastByte = Clock::now();  // the last byte either way on the line
   bool memoryUnsaved = false;
+  bool unplugged = false;
   std::vector<uint8_t> reply;
   std::vector<uint8_t> chunk;
 
@@ -188,15 +194,27 @@ void SimulatorHost::Serve() {
         const TimedByte in = inbound.front();
         inbound.pop_front();
         engine_.Receive(in.byte, reply);
-        for (uint8_t out : reply) {
+        const std::optional<SimulatedAdapter::ReplyPause> pause = engine_.TakeReplyPause();
+        for (size_t i = 0; i < reply.size(); ++i) {
           outboundFree = std::max(outboundFree, in.due) + byteTime;
-          outbound.push_back({outboundFree, out});
+          if (pause && pause->at == i) outboundFree += std::chrono::milliseconds(pause->ms);
+          outbound.push_back({outboundFree, reply[i]});
         }
         reply.clear();
+        unplugged = engine_.TakeUnplugged() || unplugged;
       }
-      if (inbound.empty() && engine_.MidMessage() && now - lastByte >= kQuietLine) engine_.DropPartialMessage();
+      if (inbound.empty() && outbound.empty() && engine_.MidMessage() && now - lastByte >= kQuietLine)
+        engine_.DropPartialMessage();
       midMessage = engine_.MidMessage();
       memoryUnsaved = engine_.TakeMemoryChanged() || memoryUnsaved;
+    }
+
+    if (unplugged) {
+      // The cable is gone: the program's side of the line reports a hang-up, and the device
+      // disappears.
+      CloseDescriptor(slave_);
+      CloseDescriptor(master_);
+      break;
     }
 
     chunk.clear();
@@ -207,6 +225,7 @@ void SimulatorHost::Serve() {
     if (!chunk.empty()) {
       // Answers nobody reads pile up in the terminal; the program discards them when it opens.
       const ssize_t written = ::write(master_, chunk.data(), chunk.size());
+      lastByte = now;
       std::lock_guard<std::mutex> lock(mutex_);
       counts_.sent += written > 0 ? written : 0;
     }
@@ -220,7 +239,8 @@ void SimulatorHost::Serve() {
     Clock::time_point wakeAt = now + std::chrono::milliseconds(kIdlePollMs);
     if (!inbound.empty()) wakeAt = std::min(wakeAt, inbound.front().due);
     if (!outbound.empty()) wakeAt = std::min(wakeAt, outbound.front().due);
-    if (midMessage || memoryUnsaved) wakeAt = std::min(wakeAt, lastByte + kQuietLine);
+    // While answers are still due, their times wake the loop; the quiet pause starts after them.
+    if ((midMessage || memoryUnsaved) && outbound.empty()) wakeAt = std::min(wakeAt, lastByte + kQuietLine);
     pollfd watched[2] = {{master_, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
     const timespec wait = ToTimespec(wakeAt - now);
     if (::ppoll(watched, 2, &wait, nullptr) <= 0) continue;

@@ -37,6 +37,8 @@ class SimulatorHost {
 
   // Before Start: the pager's memory, instead of the memory file or the built-in one.
   void SetMemory(const PagerImage& memory);
+  // Any time: the faults from now on (an empty plan: a well-behaved adapter again).
+  void SetFaults(const FaultPlan& faults);
 
   // Opens the pseudo-terminal and starts serving; false with the reason in *error.
   bool Start(QString* error);
