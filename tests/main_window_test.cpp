@@ -6,6 +6,8 @@
 #include <QTest>
 
 #include "image/dat_file.h"
+#include "link/simulator_host.h"
+#include "pages/general_page_widget.h"
 #include "ui/main_window.h"
 
 using namespace m84;
@@ -43,7 +45,8 @@ struct WindowFixture : ::testing::Test {
   std::unique_ptr<MainWindow> window;
   QTemporaryDir dir;
 
-  void SetUp() override { window = std::make_unique<MainWindow>(data, WindowOptions{dialogs, tones}); }
+  void SetUp() override { window = std::make_unique<MainWindow>(data, WindowOptions{dialogs, tones, PortName()}); }
+  virtual QString PortName() { return dir.filePath("no-such-port"); }
   bool Beeped(Beep beep) const { return !tones->played.empty() && tones->played.back() == TonesOf(beep); }
 };
 
@@ -56,7 +59,7 @@ TEST_F(WindowFixture, StartsInBasicModeWithTheInitialStatusLine) {
   EXPECT_EQ(window->StatusText(1), " Welcome to use M84 DPT ");
   EXPECT_EQ(window->StatusText(3), "   ");
   EXPECT_EQ(window->StatusText(4), "V1.18");
-  EXPECT_EQ(window->StatusText(5).size(), 8);  // the clock, HH:MM:SS
+  EXPECT_EQ(window->StatusText(5), "    ");  // the clock starts with the first tick
   EXPECT_TRUE(window->Button("&Save")->isEnabled());
   EXPECT_FALSE(window->Button("&Write")->isEnabled());
   EXPECT_FALSE(window->Button("&Read")->isEnabled());
@@ -116,4 +119,52 @@ TEST_F(WindowFixture, ModeSwitchShowsTheTabPages) {
   window->SwitchToBasicMode();
   EXPECT_TRUE(window->Page(PageId::Basic)->isVisible());
   EXPECT_FALSE(window->Page(PageId::General)->isVisible());
+}
+
+namespace {
+
+// The window attached to the simulated adapter and pager over a pseudo-terminal.
+struct WindowWithAdapter : WindowFixture {
+  SimulatorHost simulator;
+  QString PortName() override {
+    QString error;
+    EXPECT_TRUE(simulator.Start(&error)) << error.toStdString();
+    return simulator.DevicePath();
+  }
+  void WaitForPresenceCheck() {
+    QTest::qWait(1100);
+    ASSERT_EQ(window->StatusText(3), " OK");
+  }
+};
+
+}  // namespace
+
+TEST_F(WindowFixture, PresenceCheckWithoutAdapterKeepsTransfersDisabled) {
+  QTest::qWait(1100);
+  EXPECT_EQ(window->StatusText(3), "");
+  EXPECT_EQ(window->StatusText(5).size(), 8);  // HH:MM:SS
+  EXPECT_FALSE(window->Button("&Read")->isEnabled());
+}
+
+TEST_F(WindowWithAdapter, ReadAndWriteThroughTheButtons) {
+  WaitForPresenceCheck();
+  ASSERT_TRUE(window->Button("&Read")->isEnabled());
+  ASSERT_TRUE(window->Button("&Write")->isEnabled());
+
+  // The simulated pager carries its own serial number; a read brings it into the image.
+  QTest::mouseClick(window->Button("&Read"), Qt::LeftButton);
+  EXPECT_EQ(window->StatusText(1), "Read Pager ok !");
+  EXPECT_TRUE(Beeped(Beep::Confirm));
+  EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(data.image.data()) + 0x548, 10),
+            QByteArray(reinterpret_cast<const char*>(simulator.Memory().data()) + 0x548, 10));
+
+  // A write from basic mode keeps the pager's serial number (the General page's box starts checked).
+  data.image[0x548] = '9';
+  window->Page(PageId::Basic)->ExchangeImage(Direction::Load);
+  QTest::mouseClick(window->Button("&Write"), Qt::LeftButton);
+  EXPECT_EQ(window->StatusText(1), "DPT Verify ok !");
+  EXPECT_TRUE(Beeped(Beep::Confirm));
+  EXPECT_NE(data.image[0x548], '9');
+  EXPECT_EQ(simulator.Memory()[0x548], data.image[0x548]);
+  EXPECT_FALSE(window->Busy());
 }

@@ -1,16 +1,40 @@
 #include "app/window_run.h"
 
+#include <QCommandLineParser>
+
 #include "app/console_host.h"
 #include "app/startup.h"
 #include "image/pager_image.h"
+#include "link/simulator_process.h"
 #include "ui/main_window.h"
 
 namespace m84 {
 
 int RunWindowProgram(QApplication& app, const QStringList& arguments) {
-  Q_UNUSED(arguments);
-  return RunWindowPath([&app](PagerData& data, InstanceGuard& guard) {
-    MainWindow window(data);
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral("M84 pager programmer"));
+  parser.addHelpOption();
+  const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("The adapter's serial device."),
+                                      QStringLiteral("DEVICE"));
+  const QCommandLineOption simulatorOption(QStringLiteral("simulator"),
+                                           QStringLiteral("Attach the built-in simulated adapter and pager."));
+  parser.addOption(portOption);
+  parser.addOption(simulatorOption);
+  if (!parser.parse(arguments)) return UsageError(parser.errorText());
+  if (parser.isSet(QStringLiteral("help"))) parser.showHelp(0);
+
+  return RunWindowPath([&](PagerData& data, InstanceGuard& guard) {
+    WindowOptions options;
+    options.portName = parser.value(portOption);
+    SimulatorProcess simulator;
+    if (parser.isSet(simulatorOption)) {
+      QString error;
+      if (simulator.Start({}, &error))
+        options.portName = simulator.DevicePath();
+      else
+        PrintReason(QStringLiteral("the simulated adapter did not start: %1").arg(error));
+    }
+    MainWindow window(data, options);
     QObject::connect(&guard, &InstanceGuard::ActivationRequested, &window, &MainWindow::BringToFront);
     window.show();
     app.exec();

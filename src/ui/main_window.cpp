@@ -16,8 +16,14 @@
 #include <QVBoxLayout>
 
 #include "image/dat_file.h"
+#include "link/binary_tools.h"
+#include "link/memory_dump.h"
+#include "link/serial_port.h"
+#include "pages/general_page_widget.h"
 #include "pages/page_widgets.h"
+#include "report/report_printer.h"
 #include "ui/artwork.h"
+#include "ui/firmware_status.h"
 #include "ui/mouse_guard.h"
 #include "ui/tab_strip.h"
 
@@ -29,7 +35,6 @@ namespace {
 
 const QColor kBackground(131, 156, 177);
 constexpr int kDialogWidth = 351, kDialogHeight = 315;
-constexpr int kProgressRange = 16;
 constexpr int kStatusLineHeight = 26;
 constexpr int kPageOffsetX = 5, kPageOffsetY = 76;
 constexpr int kTabIndent = 10, kTabCut = 5;
@@ -92,6 +97,9 @@ MainWindow::MainWindow(PagerData& data, WindowOptions options, QWidget* parent)
   auto* banner = new Banner(this);
   banner->setGeometry(DialogRect(0, 0, 351, 52));
 
+  port_ = std::make_unique<SerialPort>(AdapterPortName(options_.portName));
+  link_ = std::make_unique<AdapterLink>(*port_);
+
   CreatePages();
   CreateButtons();
   ExchangeAllPages(Direction::Load);
@@ -99,7 +107,6 @@ MainWindow::MainWindow(PagerData& data, WindowOptions options, QWidget* parent)
 
   connect(&clock_, &QTimer::timeout, this, &MainWindow::OnTimerTick);
   clock_.start(1000);
-  OnTimerTick();
 
   auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
   connect(about, &QShortcut::activated, this, &MainWindow::ShowAbout);
@@ -111,6 +118,13 @@ MainWindow::MainWindow(PagerData& data, WindowOptions options, QWidget* parent)
       },
       [this] { Sound(Beep::Error); }, this);
   CreateServiceCommands();
+
+  // Progress and results of a firmware transfer arrive as events posted to the window.
+  firmware_ = std::make_unique<FirmwareStatus>(FirmwareStatus::Sinks{
+      [this](const QString& text) { ShowStatus(text); },
+      [this](int percent) { SetProgress(percent * kProgressRange / 100); },
+      [this] { link_->ClosePort(); }});
+  installEventFilter(firmware_.get());
 }
 
 MainWindow::~MainWindow() = default;
@@ -151,7 +165,9 @@ void MainWindow::CreateServiceCommands() {
     void (MainWindow::*run)();
   };
   const ServiceCommand commands[] = {
-      {"Ctrl+Shift+T", &MainWindow::SwitchToBasicMode},  // "T"
+      {"Ctrl+Shift+T", &MainWindow::SwitchToBasicMode},     // "T"
+      {"Ctrl+Shift+R", &MainWindow::MemoryDumpCommand},     // "RS"
+      {"Ctrl+Shift+C", &MainWindow::BinaryCompareCommand},  // "CF"
   };
   for (const ServiceCommand& command : commands) {
     auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(command.keys)), this);
@@ -177,6 +193,9 @@ void MainWindow::CreateButtons() {
   Button("&Read")->setEnabled(false);
   connect(Button("&Load"), &QPushButton::clicked, this, &MainWindow::LoadDataFileCommand);
   connect(Button("&Save"), &QPushButton::clicked, this, &MainWindow::SaveDataFileCommand);
+  connect(Button("&Print"), &QPushButton::clicked, this, &MainWindow::PrintCommand);
+  connect(Button("&Read"), &QPushButton::clicked, this, &MainWindow::ReadCommand);
+  connect(Button("&Write"), &QPushButton::clicked, this, &MainWindow::WriteCommand);
 }
 
 QPushButton* MainWindow::Button(const QString& label) const {
@@ -285,8 +304,58 @@ void MainWindow::SaveDataFileCommand() {
   SaveDataFile(path, data_, *this);
 }
 
+void MainWindow::PrintCommand() {
+  PrintReport(this, mode_, [this](PageId id, ReportCursor& report) { Page(id)->PrintSection(report); });
+}
+
+void MainWindow::ReadCommand() {
+  busy_ = true;
+  link_->ReadPager(data_, *this);
+  busy_ = false;
+}
+
+void MainWindow::WriteCommand() {
+  busy_ = true;
+  link_->WritePager(data_, *this);
+  busy_ = false;
+}
+
+void MainWindow::MemoryDumpCommand() {
+  busy_ = true;  // the save dialog's own event loop must not run a presence check on the port
+  MemoryDump(*link_, adapterReady_,
+             [this](const QString& title) { return options_.dialogs->SaveFileName(this, title, kDumpFilter); },
+             *this);
+  busy_ = false;
+}
+
+void MainWindow::BinaryCompareCommand() {
+  BinaryCompare([this](const QString& title) { return options_.dialogs->OpenFileName(this, title, kCompareFilter); },
+                std::nullopt, *this);
+}
+
+bool MainWindow::KeepSerialNumber() {
+  auto* general = qobject_cast<GeneralPageWidget*>(Page(PageId::General));
+  return general ? general->KeepSerialNumber() : data_.selection.KeepSerial();
+}
+
+// Transfers hold the user-interface thread; the status line and the progress bar are painted
+// at once instead, so no user input is taken meanwhile.
+void MainWindow::Pump() {
+  panes_[1]->repaint();
+  progress_->repaint();
+}
+
+void MainWindow::CheckAdapterPresence() {
+  const AdapterState state = link_->PresenceCheck();
+  adapterReady_ = state == AdapterState::Ready;
+  panes_[3]->setText(AdapterStateText(state));
+  Button("&Write")->setEnabled(adapterReady_);
+  Button("&Read")->setEnabled(adapterReady_);
+}
+
 void MainWindow::OnTimerTick() {
   panes_[5]->setText(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss")));
+  if (!busy_) CheckAdapterPresence();
 }
 
 void MainWindow::BringToFront() {
@@ -302,6 +371,7 @@ void MainWindow::BringToFront() {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   ExchangeAllPages(Direction::Store);
+  link_->ClosePort();
   event->accept();
 }
 

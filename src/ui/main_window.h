@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "image/operation_host.h"
+#include "link/adapter_link.h"
 #include "pages/model_page_set.h"
 #include "pages/settings_page.h"
 #include "ui/beeps.h"
@@ -23,16 +24,20 @@ class QShortcut;
 
 namespace m84 {
 
+class FirmwareStatus;
 class MouseGuard;
+class SerialPort;
 class TabStrip;
 
 struct WindowOptions {
   // Tests replace the dialogs and the tone output.
   std::shared_ptr<FileDialogs> dialogs;
   std::shared_ptr<TonePlayer> tones;
+  // The adapter's port (a device path or port name); empty: M84DPT_PORT, else the first USB serial port.
+  QString portName;
 };
 
-class MainWindow : public QWidget, public OperationHost, public PageHost {
+class MainWindow : public QWidget, public TransferHost, public PageHost {
   Q_OBJECT
  public:
   explicit MainWindow(PagerData& data, WindowOptions options = {}, QWidget* parent = nullptr);
@@ -45,6 +50,9 @@ class MainWindow : public QWidget, public OperationHost, public PageHost {
   void Sound(Beep beep) override;
   void SetProgress(int position) override;
   void ExchangeAllPages(Direction direction) override;
+  // TransferHost: the General page's keep-serial-number box as shown; repaint during transfers.
+  bool KeepSerialNumber() override;
+  void Pump() override;
 
   DisplayMode Mode() const { return mode_; }
   void SwitchToAdvancedMode();
@@ -60,6 +68,14 @@ class MainWindow : public QWidget, public OperationHost, public PageHost {
   // The commands of the buttons.
   void LoadDataFileCommand();
   void SaveDataFileCommand();
+  void PrintCommand();
+  void ReadCommand();
+  void WriteCommand();
+  // The service commands.
+  void MemoryDumpCommand();
+  void BinaryCompareCommand();
+  // The once-a-second presence check: pane 3 and the "&Write" and "&Read" buttons.
+  void CheckAdapterPresence();
 
   QString StatusText(int pane) const;
   SettingsPage* Page(PageId id) const { return pages_[static_cast<size_t>(id)]; }
@@ -96,6 +112,10 @@ class MainWindow : public QWidget, public OperationHost, public PageHost {
   QProgressBar* progress_ = nullptr;
   QTimer clock_;
   MouseGuard* mouseGuard_ = nullptr;
+  std::unique_ptr<SerialPort> port_;
+  std::unique_ptr<AdapterLink> link_;
+  bool adapterReady_ = false;
+  std::unique_ptr<FirmwareStatus> firmware_;
   std::vector<QShortcut*> serviceCommands_;
 };
 
