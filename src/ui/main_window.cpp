@@ -19,6 +19,7 @@
 #include "link/binary_tools.h"
 #include "link/memory_dump.h"
 #include "link/serial_port.h"
+#include "pages/delayed_tips.h"
 #include "pages/general_page_widget.h"
 #include "pages/page_widgets.h"
 #include "report/report_printer.h"
@@ -38,6 +39,7 @@ constexpr int kDialogWidth = 351, kDialogHeight = 315;
 constexpr int kStatusLineHeight = 26;
 constexpr int kPageOffsetX = 5, kPageOffsetY = 76;
 constexpr int kTabIndent = 10, kTabCut = 5;
+constexpr int kButtonTipDelayMs = 2000;
 
 struct ButtonSpec {
   const char* label;
@@ -148,7 +150,10 @@ void MainWindow::CreatePages() {
   basic->setGeometry(DialogRect(7, 56, 338, 219));
   basic->show();
 
-  const QSize pageSize(tabStrip_->width() - 2 * kPageOffsetX, tabStrip_->height() - kPageOffsetY - kPageOffsetX);
+  // The front card of the stacked rows is narrower than the strip by one indent per row behind it.
+  const int rowsBehind = 2;
+  const QSize pageSize(tabStrip_->width() - 2 * kPageOffsetX - rowsBehind * kTabIndent - 2,
+                       tabStrip_->height() - kPageOffsetY - kPageOffsetX);
   for (const PageInfo& info : kTabPages) {
     SettingsPage* page = CreatePageWidget(models_.Page(info.id), data_, *this, tabStrip_);
     page->hide();
@@ -182,11 +187,12 @@ void MainWindow::SetServiceCommandsEnabled(bool enabled) {
 }
 
 void MainWindow::CreateButtons() {
+  auto* tips = new DelayedTips(kButtonTipDelayMs, this);
   for (const ButtonSpec& spec : kButtons) {
     auto* button = new QPushButton(QString::fromLatin1(spec.label), this);
     button->setGeometry(DialogRect(spec.x, spec.y, spec.w, spec.h));
     button->setFont(ArialPixels(16, true));
-    button->setToolTip(QString::fromLatin1(spec.tip));
+    tips->Add(button, QString::fromLatin1(spec.tip));
     button->setAutoDefault(false);
   }
   Button("&Write")->setEnabled(false);
@@ -214,11 +220,14 @@ void MainWindow::CreateStatusLine() {
     auto* pane = new QLabel(QString::fromLatin1(kPanes[i].text), line);
     pane->setFont(ArialPixels(12));
     pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    pane->setMinimumWidth(kPanes[i].width);
-    if (i != 1) pane->setFixedWidth(kPanes[i].width);
+    // The tabled widths suit the platform's small status font; a pane never cuts its own text.
+    const int width = std::max(kPanes[i].width, pane->fontMetrics().horizontalAdvance(pane->text()) + 8);
+    pane->setMinimumWidth(width);
+    if (i != 1) pane->setFixedWidth(width);
     layout->addWidget(pane, i == 1 ? 1 : 0);
     panes_[static_cast<size_t>(i)] = pane;
   }
+  panes_[5]->setFixedWidth(std::max(kPanes[5].width, panes_[5]->fontMetrics().horizontalAdvance("00:00:00") + 8));
   panes_[0]->setPixmap(ProgramIcon().pixmap(18, 18));
   panes_[0]->setAlignment(Qt::AlignCenter);
   progress_ = new QProgressBar(panes_[2]);
