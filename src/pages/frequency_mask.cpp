@@ -43,7 +43,12 @@ MaskOutcome TypeDigit(MaskState state, QChar digit) {
     }
     PutCaret(state, c + 1);
   }
-  if (state.selectionStart == kPoint) PutCaret(state, kPoint + 1);
+  if (state.selectionStart == kPoint) {
+    // A text cut back to its first three digits gets its point again, or the caret would stand
+    // past the end and no digit could ever be typed there.
+    if (state.text.size() == kPoint) state.text.append(kPointChar);
+    PutCaret(state, kPoint + 1);
+  }
   return Done(state);
 }
 
@@ -87,7 +92,7 @@ MaskOutcome ApplyMaskKey(const MaskState& given, const MaskInput& input) {
       return PassOn(state);
     case MaskKey::Right:
       if (state.selectionStart >= kDigitEnd) return Done(state);
-      if (state.selectionStart == kPoint - 1) {
+      if (state.selectionStart == kPoint - 1 && state.text.size() > kPoint) {  // a point to jump over
         MaskState moved = state;
         PutCaret(moved, kPoint);
         return PassOn(moved);
