@@ -28,6 +28,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "recording_host.h"
 #include "image/dat_file.h"
 
 using namespace m84;
@@ -35,14 +36,6 @@ using namespace m84;
 namespace {
 
 const QString kOldName = QStringLiteral("old.DAT");
-
-struct RecordingHost : OperationHost {
-  QStringList statuses;
-  std::vector<Beep> beeps;
-  void ShowStatus(const QString& text) override { statuses << text; }
-  void Sound(Beep beep) override { beeps.push_back(beep); }
-  void ExchangeAllPages(Direction) override {}
-};
 
 PagerData ChangedData() {
   PagerData data;

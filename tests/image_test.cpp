@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <vector>
 
+#include "recording_host.h"
 #include "image/band_table.h"
 #include "image/dat_file.h"
 #include "image/pager_image.h"
@@ -21,16 +22,6 @@ QByteArray ReadAll(const QString& path) {
   QFile f(path);
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
-
-// Records what an operation reports instead of showing and sounding it.
-struct RecordingHost : OperationHost {
-  QStringList statuses;
-  std::vector<Beep> beeps;
-  std::vector<Direction> exchanges;
-  void ShowStatus(const QString& text) override { statuses << text; }
-  void Sound(Beep beep) override { beeps.push_back(beep); }
-  void ExchangeAllPages(Direction direction) override { exchanges.push_back(direction); }
-};
 
 PagerData ModifiedData() {
   PagerData data;

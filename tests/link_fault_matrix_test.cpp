@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "recording_host.h"
 #include "app/commands.h"
 #include "image/dat_file.h"
 #include "link/adapter_link.h"
@@ -142,19 +143,6 @@ Expected ExpectedFor(Result result) {
 bool Succeeds(Result result) {
   return result == Result::ReadOk || result == Result::VerifyOk || result == Result::Ready || result == Result::Saved;
 }
-
-struct RecordingHost : TransferHost {
-  QStringList statuses;
-  std::vector<Beep> beeps;
-  std::vector<int> progress;
-  bool keepSerial = false;
-
-  void ShowStatus(const QString& text) override { statuses << text; }
-  void Sound(Beep beep) override { beeps.push_back(beep); }
-  void SetProgress(int position) override { progress.push_back(position); }
-  void ExchangeAllPages(Direction) override {}
-  bool KeepSerialNumber() override { return keepSerial; }
-};
 
 const char kPagerSerial[] = "8400012345";
 const char kImageSerial[] = "1234567890";

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "recording_host.h"
 #include "link/adapter_link.h"
 #include "link/serial_port.h"
 #include "link/simulator_host.h"
@@ -16,21 +17,6 @@
 using namespace m84;
 
 namespace {
-
-// Records what a transfer reports instead of showing and sounding it.
-struct RecordingHost : TransferHost {
-  QStringList statuses;
-  std::vector<Beep> beeps;
-  std::vector<int> progress;
-  std::vector<Direction> exchanges;
-  bool keepSerial = false;
-
-  void ShowStatus(const QString& text) override { statuses << text; }
-  void Sound(Beep beep) override { beeps.push_back(beep); }
-  void SetProgress(int position) override { progress.push_back(position); }
-  void ExchangeAllPages(Direction direction) override { exchanges.push_back(direction); }
-  bool KeepSerialNumber() override { return keepSerial; }
-};
 
 QString SerialNumber(const PagerImage& image) {
   return QString::fromLatin1(reinterpret_cast<const char*>(image.data() + kSerialFirst));

@@ -1,0 +1,25 @@
+#pragma once
+// Records what an operation or a transfer reports instead of showing and sounding it.
+
+#include <QStringList>
+#include <vector>
+
+#include "link/adapter_link.h"
+
+namespace m84 {
+
+struct RecordingHost : TransferHost {
+  QStringList statuses;
+  std::vector<Beep> beeps;
+  std::vector<int> progress;
+  std::vector<Direction> exchanges;
+  bool keepSerial = false;
+
+  void ShowStatus(const QString& text) override { statuses << text; }
+  void Sound(Beep beep) override { beeps.push_back(beep); }
+  void SetProgress(int position) override { progress.push_back(position); }
+  void ExchangeAllPages(Direction direction) override { exchanges.push_back(direction); }
+  bool KeepSerialNumber() override { return keepSerial; }
+};
+
+}  // namespace m84
