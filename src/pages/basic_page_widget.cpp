@@ -48,12 +48,6 @@ QPushButton* Button(const QString& text, const QString& name) {
   return button;
 }
 
-bool IsUserFocusChange(const QEvent* event) {
-  const Qt::FocusReason reason = static_cast<const QFocusEvent*>(event)->reason();
-  return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
-         reason != Qt::MenuBarFocusReason;
-}
-
 }  // namespace
 
 BasicPageWidget::BasicPageWidget(BasicPageModel& model, PagerData& data, PageHost& host, QWidget* parent)

@@ -94,12 +94,6 @@ void Compact(QLayout* layout) {
   layout->setSpacing(kSpacing);
 }
 
-bool IsUserFocusChange(const QEvent* event) {
-  const Qt::FocusReason reason = static_cast<const QFocusEvent*>(event)->reason();
-  return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
-         reason != Qt::MenuBarFocusReason;
-}
-
 }  // namespace
 
 GeneralPageWidget::GeneralPageWidget(GeneralPageModel& model, PagerData& data, PageHost& host, QWidget* parent)

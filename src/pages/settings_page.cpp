@@ -2,10 +2,17 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 
 namespace m84 {
+
+bool IsUserFocusChange(const QEvent* focusEvent) {
+  const Qt::FocusReason reason = static_cast<const QFocusEvent*>(focusEvent)->reason();
+  return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
+         reason != Qt::MenuBarFocusReason;
+}
 
 SettingsPage::SettingsPage(PageModel& model, PagerData& data, PageHost& host, QWidget* parent)
     : QWidget(parent), model_(model), data_(data), host_(host) {}

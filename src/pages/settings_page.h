@@ -28,6 +28,10 @@ class PageHost {
   virtual void RequestAdvancedMode() {}
 };
 
+// A focus change that means the user left a control: not the window losing activation, nor a
+// menu or pop-up opening over it. Edit checks run only on these.
+bool IsUserFocusChange(const QEvent* focusEvent);
+
 class SettingsPage : public QWidget {
   Q_OBJECT
  public:
