@@ -41,6 +41,8 @@ struct PageChange {
 // change there shows that a page follows what another stored on the change of tab.
 const PageChange kChanges[] = {
     {PageId::General, "private4", false, "[General]", "5 N On 1234571 3"},
+    {PageId::Folders, "folderName5", QStringLiteral("Sales"), "[Folder]", "5 Enable [Sales ] No Beep"},
+    {PageId::OutOfRange, "outOfRangeEnable", true, "[Out of Range & Display Cap]", "In/Out of Range check: Enable"},
 };
 
 const QString kAdvancePassword = QStringLiteral("M84Service");

@@ -39,6 +39,13 @@ FieldBinding AlertBinding(int folder) {
           }};
 }
 
+// The store pads the variable to the field for the report; the edit keeps what was typed.
+FieldBinding NameBinding(int folder) {
+  FieldBinding binding = field::FixedText(Name(folder), FolderNameOffset(folder), kFolderNameLength);
+  binding.showsStoredValue = false;
+  return binding;
+}
+
 QString EntryText(const QStringList& entries, int index) {
   return index >= 0 && index < entries.size() ? entries[index] : QString();
 }
@@ -66,7 +73,7 @@ BindingTable FoldersPageModel::Bindings() const {
   for (int folder = 1; folder <= kFolderCount; ++folder)
     table.push_back(field::InvertedFlag(Enable(folder), FolderFlagsOffset(folder), kFolderDisabledBit));
   for (int folder = 1; folder <= kFolderCount; ++folder)
-    table.push_back(field::FixedText(Name(folder), FolderNameOffset(folder), kFolderNameLength));
+    table.push_back(NameBinding(folder));
   for (int folder = 1; folder <= kFolderCount; ++folder) table.push_back(AlertBinding(folder));
   return table;
 }

@@ -30,6 +30,13 @@ FieldBinding DetectTimeBinding() {
           [](QVariant& v, PagerData& d) { d.image[kDetectTimeOffset] = DetectTimeMinutes(v.toInt()); }};
 }
 
+// The store pads the variable to the field for the report; the edit keeps what was typed.
+FieldBinding NameBinding(const QString& key, int offset) {
+  FieldBinding binding = field::FixedText(key, offset, kCodeNameLength);
+  binding.showsStoredValue = false;
+  return binding;
+}
+
 QString EntryText(const QStringList& entries, int index) {
   return index >= 0 && index < entries.size() ? entries[index] : QString();
 }
@@ -69,11 +76,9 @@ BindingTable OutOfRangePageModel::Bindings() const {
       field::Flag(kDisplayText, kDisplayTextOptionsOffset, kDisplayTextEnableBit),
   };
   for (int capcode = 1; capcode <= kCapcodeNameCount; ++capcode)
-    table.push_back(field::FixedText(CapcodeName(capcode), kCapcodeNameOffset + kCodeNameStride * (capcode - 1),
-                                     kCodeNameLength));
+    table.push_back(NameBinding(CapcodeName(capcode), kCapcodeNameOffset + kCodeNameStride * (capcode - 1)));
   for (int beep = 0; beep < kBeepCodeNameCount; ++beep)
-    table.push_back(
-        field::FixedText(BeepCodeName(beep), kBeepCodeNameOffset + kCodeNameStride * beep, kCodeNameLength));
+    table.push_back(NameBinding(BeepCodeName(beep), kBeepCodeNameOffset + kCodeNameStride * beep));
   return table;
 }
 

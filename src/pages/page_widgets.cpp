@@ -1,7 +1,9 @@
 #include "pages/page_widgets.h"
 
 #include "pages/basic_page_widget.h"
+#include "pages/folders_page_widget.h"
 #include "pages/general_page_widget.h"
+#include "pages/out_of_range_page_widget.h"
 
 namespace m84 {
 
@@ -9,6 +11,13 @@ SettingsPage* CreatePageWidget(PageModel& model, PagerData& data, PageHost& host
   switch (model.Id()) {
     case PageId::General:
       if (auto* general = dynamic_cast<GeneralPageModel*>(&model)) return new GeneralPageWidget(*general, data, host, parent);
+      break;
+    case PageId::Folders:
+      if (auto* folders = dynamic_cast<FoldersPageModel*>(&model)) return new FoldersPageWidget(*folders, data, host, parent);
+      break;
+    case PageId::OutOfRange:
+      if (auto* outOfRange = dynamic_cast<OutOfRangePageModel*>(&model))
+        return new OutOfRangePageWidget(*outOfRange, data, host, parent);
       break;
     case PageId::Basic:
       if (auto* basic = dynamic_cast<BasicPageModel*>(&model)) return new BasicPageWidget(*basic, data, host, parent);
