@@ -75,6 +75,17 @@ void PressEnter() { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return)
 
 }  // namespace
 
+// A key in a declaration that the model does not know (a typo) would show nothing and store
+// nowhere.
+TEST_F(WindowFixture, EveryControlThatCarriesAValueHasItsVariable) {
+  ForEveryShownPage([&](SettingsPage* page) {
+    for (const ControlRow& row : page->Rows()) {
+      if (!row.CarriesValue()) continue;
+      EXPECT_TRUE(page->Model().Values().Has(row.Key())) << Name(row.Widget()).toStdString();
+    }
+  });
+}
+
 TEST_F(WindowFixture, EnterStepsThroughThePageAndWrapsFromTheLastControl) {
   int pagesWithControls = 0;
   ForEveryShownPage([&](SettingsPage* page) {
