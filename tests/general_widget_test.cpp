@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -239,6 +240,12 @@ TEST_F(PageFixture, BumpTimeIsCheckedWhenThePageLosesTheMouseCapture) {
   // A press and release on the page's background: the focus stays in the edit.
   QTest::mouseClick(page.get(), Qt::LeftButton, {}, QPoint(page->width() - 2, page->height() / 2));
   EXPECT_TRUE(RejectedWith(bumpTime, kBumpTimeMessage));
+  EXPECT_EQ(host.beeps.size(), 1u);
+  // A label passes its release on to the page: once.
+  for (QLabel* label : page->findChildren<QLabel*>())
+    if (label->text() == "Bump Time") QTest::mouseClick(label, Qt::LeftButton);
+  EXPECT_TRUE(RejectedWith(bumpTime, kBumpTimeMessage));
+  EXPECT_EQ(host.beeps.size(), 2u);
   EXPECT_EQ(data.image[kBumpTimeOffset], 15);
 }
 
