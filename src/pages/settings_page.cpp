@@ -7,7 +7,6 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QMetaMethod>
 
 #include "pages/delayed_tips.h"
 #include "pages/field_codecs.h"
