@@ -31,6 +31,11 @@ done
 check desktop-file-validate "$scratch/prefix/share/applications/$app_id.desktop"
 check appstreamcli validate --no-net --strict "$scratch/prefix/share/metainfo/$app_id.metainfo.xml"
 check grep -q "<release version=\"$version\"" "$scratch/prefix/share/metainfo/$app_id.metainfo.xml"
+check grep -qx "Icon=$app_id" "$scratch/prefix/share/applications/$app_id.desktop"
+# Every picture the AppStream file lists is one that scripts/screenshots.sh makes.
+for shot in $(sed -n 's|.*<image>.*/\([^/]*\.png\)</image>.*|\1|p' data/$app_id.metainfo.xml); do
+  check test -s "docs/screenshots/$shot"
+done
 
 # The Debian package.
 deb="$build/m84dpt_${version}_$arch.deb"

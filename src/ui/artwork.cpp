@@ -14,7 +14,7 @@ namespace {
 const char kIconResource[] = ":/icons/org.m84dpt.Programmer.svg";
 
 void DrawPager(QPainter& p, const QRectF& box) {
-  static QSvgRenderer renderer{QString::fromLatin1(kIconResource)};
+  QSvgRenderer renderer{QString::fromLatin1(kIconResource)};
   p.setRenderHint(QPainter::Antialiasing);
   renderer.render(&p, box);
 }
