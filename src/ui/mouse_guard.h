@@ -4,16 +4,27 @@
 // with an unusable command text) has the press discarded with the error beep, so the user mends
 // the text with the keyboard before going anywhere else. The title bar and its close box are
 // the window system's, outside the program's widgets, and keep working.
+//
+// The keyboard reaches the same places by other routes, and they are put to the page as well:
+// a key that leaves the page for a widget outside it (the arrows that change tabs, Enter or
+// Space on a command button) and any shortcut outside the page (Ctrl+Tab, a button's mnemonic,
+// the service keys). Keys inside the page, focus moves and Escape pass, so the text can still
+// be mended and the window closed.
 
 #include <QObject>
 #include <functional>
 
+class QKeyEvent;
+
 namespace m84 {
+
+class SettingsPage;
 
 class MouseGuard : public QObject {
   Q_OBJECT
  public:
-  MouseGuard(std::function<bool()> acceptsLeftClick, std::function<void()> refused, QObject* parent = nullptr);
+  // shownPage: the page asked, or nullptr when none is shown; refused: runs after a refusal.
+  MouseGuard(std::function<SettingsPage*()> shownPage, std::function<void()> refused, QObject* parent = nullptr);
   ~MouseGuard() override;
 
   void Install();
@@ -24,7 +35,10 @@ class MouseGuard : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  std::function<bool()> acceptsLeftClick_;
+  bool Judged(QObject* watched, QEvent* event, const SettingsPage* page) const;
+  bool Refuse(QEvent* event);
+
+  std::function<SettingsPage*()> shownPage_;
   std::function<void()> refused_;
   bool installed_ = false;
 };
