@@ -113,7 +113,13 @@ MainWindow::MainWindow(PagerData& data, WindowOptions options, QWidget* parent)
   auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
   connect(about, &QShortcut::activated, this, &MainWindow::ShowAbout);
 
-  mouseGuard_ = new MouseGuard([this] { return ShownTabPage(); }, [this] { Sound(Beep::Error); }, this);
+  mouseGuard_ = new MouseGuard(
+      [this] {
+        SettingsPage* page = ShownTabPage();
+        return !page || page->AcceptsLeftClick();
+      },
+      [this] { Sound(Beep::Error); }, this);
+  mouseGuard_->SetKeyScope([this] { return ShownTabPage(); });
   CreateServiceCommands();
 
   // Progress and results of a firmware transfer arrive as events posted to the window.

@@ -4,8 +4,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-#include "pages/settings_page.h"
-
 namespace m84 {
 
 namespace {
@@ -36,8 +34,8 @@ bool IsLeavingKey(int key) {
 
 }  // namespace
 
-MouseGuard::MouseGuard(std::function<SettingsPage*()> shownPage, std::function<void()> refused, QObject* parent)
-    : QObject(parent), shownPage_(std::move(shownPage)), refused_(std::move(refused)) {}
+MouseGuard::MouseGuard(std::function<bool()> acceptsLeftClick, std::function<void()> refused, QObject* parent)
+    : QObject(parent), acceptsLeftClick_(std::move(acceptsLeftClick)), refused_(std::move(refused)) {}
 
 MouseGuard::~MouseGuard() { Remove(); }
 
@@ -54,13 +52,10 @@ void MouseGuard::Remove() {
 }
 
 bool MouseGuard::eventFilter(QObject* watched, QEvent* event) {
-  const QEvent::Type type = event->type();
-  if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick && type != QEvent::Shortcut &&
-      type != QEvent::KeyPress)
-    return false;
-  SettingsPage* page = shownPage_();
-  if (!page || !Judged(watched, event, page) || page->AcceptsLeftClick()) return false;
-  return Refuse(event);
+  if (!Judged(watched, event) || acceptsLeftClick_()) return false;
+  event->accept();
+  refused_();
+  return true;
 }
 
 // A press reaches the application's filters once for its window and once for each widget it is
@@ -68,25 +63,19 @@ bool MouseGuard::eventFilter(QObject* watched, QEvent* event) {
 // beeps once; an accepted press that a widget passes on to its parent is simply asked again.
 // A key is offered to the focus widget and then to its parents, so a key the page leaves
 // unused is judged when it reaches the tab strip.
-bool MouseGuard::Judged(QObject* watched, QEvent* event, const SettingsPage* page) const {
+bool MouseGuard::Judged(QObject* watched, QEvent* event) const {
+  const auto outsidePage = [this, watched] { return !IsInside(watched, keyScope_ ? keyScope_() : nullptr); };
   switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:  // the second press of a double click
       return watched->isWidgetType() && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
     case QEvent::Shortcut:
-      return !IsInside(watched, page);
+      return outsidePage();
     case QEvent::KeyPress:
-      return watched->isWidgetType() && !IsInside(watched, page) &&
-             IsLeavingKey(static_cast<QKeyEvent*>(event)->key());
+      return watched->isWidgetType() && IsLeavingKey(static_cast<QKeyEvent*>(event)->key()) && outsidePage();
     default:
       return false;
   }
-}
-
-bool MouseGuard::Refuse(QEvent* event) {
-  event->accept();
-  refused_();
-  return true;
 }
 
 }  // namespace m84

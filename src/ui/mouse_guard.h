@@ -14,17 +14,14 @@
 #include <QObject>
 #include <functional>
 
-class QKeyEvent;
-
 namespace m84 {
-
-class SettingsPage;
 
 class MouseGuard : public QObject {
   Q_OBJECT
  public:
-  // shownPage: the page asked, or nullptr when none is shown; refused: runs after a refusal.
-  MouseGuard(std::function<SettingsPage*()> shownPage, std::function<void()> refused, QObject* parent = nullptr);
+  MouseGuard(std::function<bool()> acceptsLeftClick, std::function<void()> refused, QObject* parent = nullptr);
+  // The page whose keys pass unasked, or nullptr; without one every leaving key is asked.
+  void SetKeyScope(std::function<const QObject*()> shownPage) { keyScope_ = std::move(shownPage); }
   ~MouseGuard() override;
 
   void Install();
@@ -35,10 +32,10 @@ class MouseGuard : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  bool Judged(QObject* watched, QEvent* event, const SettingsPage* page) const;
-  bool Refuse(QEvent* event);
+  bool Judged(QObject* watched, QEvent* event) const;
 
-  std::function<SettingsPage*()> shownPage_;
+  std::function<bool()> acceptsLeftClick_;
+  std::function<const QObject*()> keyScope_;
   std::function<void()> refused_;
   bool installed_ = false;
 };
