@@ -114,6 +114,31 @@ TEST(NameMiscPage, DanishAndNoSelectionLeaveTheLanguageByte) {
   EXPECT_FALSE(IsStorableLanguage(kLanguageEntries.indexOf(QStringLiteral("Danish"))));
 }
 
+TEST(NameMiscPage, DanishIsRefusedBackToTheImagesLanguage) {
+  struct Case {
+    uint8_t imageByte;
+    int chosen;
+    bool refused;
+    int after;
+  };
+  const Case cases[] = {
+      {0x02, 8, true, 2},    // back to "German"
+      {0x1A, 8, true, -1},   // the image names no language: no selection
+      {0x02, 7, false, 7},   // "Portuguese" is kept
+      {0x02, -1, false, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.chosen);
+    LoadedPage p;
+    p.data.image[kLanguageOffset] = c.imageByte;
+    p.values().Set(kLanguage, c.chosen);
+    const PagerImage before = p.data.image;
+    EXPECT_EQ(RefuseUnstorableLanguage(p.values(), p.data.image), c.refused);
+    EXPECT_EQ(p.values().Number(kLanguage), c.after);
+    EXPECT_EQ(p.data.image, before);
+  }
+}
+
 TEST(NameMiscPage, FlagsKeepTheBitsOfOtherPages) {
   LoadedPage p;
   p.data.image[kInterfaceOptionsOffset] = 0xD7;  // everything but this page's 0x20 and 0x08

@@ -56,6 +56,12 @@ int LanguageIndexOf(uint8_t byte) {
 
 bool IsStorableLanguage(int index) { return index >= 0 && index < kStorableLanguageCount; }
 
+bool RefuseUnstorableLanguage(PageValues& values, const PagerImage& image) {
+  if (values.Number(kLanguage) < kStorableLanguageCount) return false;
+  values.Set(kLanguage, LanguageIndexOf(image[kLanguageOffset]));
+  return true;
+}
+
 int HoldTimeIndexOf(uint8_t byte) {
   const int seconds = byte & kHoldTimeMask;
   if (seconds <= kShortHoldLimit) return 0;

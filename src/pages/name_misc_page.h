@@ -73,6 +73,9 @@ extern const QString kDanishRefusedMessage;
 // The language list entry for byte 0x7B; -1 when its low four bits name no storable language.
 int LanguageIndexOf(uint8_t byte);
 bool IsStorableLanguage(int index);
+// A chosen language that the image cannot hold ("Danish") is refused rather than lost at the
+// next store: the selection goes back to the image's language. True when it was refused.
+bool RefuseUnstorableLanguage(PageValues& values, const PagerImage& image);
 
 // Byte 0x87: the hold time in its low six bits, the control option in its top two.
 int HoldTimeIndexOf(uint8_t byte);
