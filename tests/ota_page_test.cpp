@@ -103,6 +103,8 @@ TEST(OtaPage, UsableCommandTexts) {
       {QStringLiteral("ABC\tDEF"), 3},         // so does a control character
       {QStringLiteral("ABC") + QChar(0x80) + QStringLiteral("DEF"), 3},
       {QStringLiteral("ABCD") + QChar(0xE9), 4},
+      {QChar(0xA0) + QStringLiteral("ABCD"), 0},  // no white space of the pager's: it counts as a byte
+      {QStringLiteral("\tABCD\r\n"), 4},
       {QString(), 0},
       {QStringLiteral("~!@#"), 4},
   };

@@ -10,6 +10,20 @@ QString KeyOf(const char* key) { return QString::fromLatin1(key); }
 
 bool IsUsableCharacter(QChar c) { return c.unicode() > kLastControlCode && c.unicode() < kFirstHighCode; }
 
+// Only ASCII white space: 0x85 and 0xA0 are characters of the pager's own sets, and a command
+// that starts with one is no usable command.
+bool IsAsciiWhiteSpace(QChar c) {
+  const char16_t u = c.unicode();
+  return u == ' ' || (u >= '\t' && u <= '\r');
+}
+
+QString TrimmedAsciiWhiteSpace(const QString& text) {
+  qsizetype first = 0, end = text.size();
+  while (first < end && IsAsciiWhiteSpace(text[first])) ++first;
+  while (end > first && IsAsciiWhiteSpace(text[end - 1])) --end;
+  return text.mid(first, end - first);
+}
+
 }  // namespace
 
 const std::array<FixedOtaOption, 4> kFixedOtaOptions = {{
@@ -51,7 +65,7 @@ const QString kOtaCommandHint = QStringLiteral("OTA command Must enter from 4 to
 const QString kOtaExampleHeading = QStringLiteral("example");
 
 int UsableCommandLength(const QString& text) {
-  const QString trimmed = text.trimmed();
+  const QString trimmed = TrimmedAsciiWhiteSpace(text);
   int count = 0;
   while (count < trimmed.size() && IsUsableCharacter(trimmed[count])) ++count;
   return count;
