@@ -61,7 +61,7 @@ TEST(NameMiscPage, BackLightAndLanguageBytes) {
   struct Case {
     int offset;
     uint8_t before;
-    int holdTime;       // expected after load; -2: not looked at
+    int holdTime;  // expected after load, with the control option and the language
     int controlOption;
     int language;
     uint8_t stored;
