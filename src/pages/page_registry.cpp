@@ -1,7 +1,10 @@
 #include "pages/page_model.h"
 
 #include "pages/basic_page.h"
+#include "pages/canned_page.h"
 #include "pages/general_page.h"
+#include "pages/name_misc_page.h"
+#include "pages/ota_page.h"
 
 namespace m84 {
 
@@ -9,6 +12,12 @@ std::unique_ptr<PageModel> CreatePageModel(PageId id) {
   switch (id) {
     case PageId::General:
       return std::make_unique<GeneralPageModel>();
+    case PageId::NameMisc:
+      return std::make_unique<NameMiscPageModel>();
+    case PageId::Ota:
+      return std::make_unique<OtaPageModel>();
+    case PageId::Canned:
+      return std::make_unique<CannedPageModel>();
     case PageId::Basic:
       return std::make_unique<BasicPageModel>();
     default:

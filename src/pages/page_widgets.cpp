@@ -1,7 +1,10 @@
 #include "pages/page_widgets.h"
 
 #include "pages/basic_page_widget.h"
+#include "pages/canned_page_widget.h"
 #include "pages/general_page_widget.h"
+#include "pages/name_misc_page_widget.h"
+#include "pages/ota_page_widget.h"
 
 namespace m84 {
 
@@ -9,6 +12,15 @@ SettingsPage* CreatePageWidget(PageModel& model, PagerData& data, PageHost& host
   switch (model.Id()) {
     case PageId::General:
       if (auto* general = dynamic_cast<GeneralPageModel*>(&model)) return new GeneralPageWidget(*general, data, host, parent);
+      break;
+    case PageId::NameMisc:
+      if (auto* page = dynamic_cast<NameMiscPageModel*>(&model)) return new NameMiscPageWidget(*page, data, host, parent);
+      break;
+    case PageId::Ota:
+      if (auto* page = dynamic_cast<OtaPageModel*>(&model)) return new OtaPageWidget(*page, data, host, parent);
+      break;
+    case PageId::Canned:
+      if (auto* page = dynamic_cast<CannedPageModel*>(&model)) return new CannedPageWidget(*page, data, host, parent);
       break;
     case PageId::Basic:
       if (auto* basic = dynamic_cast<BasicPageModel*>(&model)) return new BasicPageWidget(*basic, data, host, parent);
