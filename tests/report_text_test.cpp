@@ -129,6 +129,11 @@ TEST(TextReport, GeneralSectionOfTheDefaultImage) {
                          QStringLiteral("Frequency: 457.5750MHz, Band: 454-462 MHz"),
                          QStringLiteral("Baud Rate:   512bps"),
                          QStringLiteral("POCSAG Polarity: Standard")}));
-  // The section printed what the image holds: printing stored the page first and changed nothing.
-  EXPECT_EQ(data.image, PagerImage::Defaults());
+  // The section printed what the image holds: printing stored each page first and changed
+  // nothing a plain store pass would not (some pages pad their texts or set a bit on a store).
+  PagerData stored;
+  ModelPageSet storePass(stored, DisplayMode::Advanced);
+  storePass.ExchangeAllPages(Direction::Load);
+  storePass.ExchangeAllPages(Direction::Store);
+  EXPECT_EQ(data.image, stored.image);
 }

@@ -1,8 +1,11 @@
 #include "pages/page_model.h"
 
 #include "pages/basic_page.h"
+#include "pages/canned_page.h"
 #include "pages/folders_page.h"
 #include "pages/general_page.h"
+#include "pages/name_misc_page.h"
+#include "pages/ota_page.h"
 #include "pages/out_of_range_page.h"
 
 namespace m84 {
@@ -11,6 +14,12 @@ std::unique_ptr<PageModel> CreatePageModel(PageId id) {
   switch (id) {
     case PageId::General:
       return std::make_unique<GeneralPageModel>();
+    case PageId::NameMisc:
+      return std::make_unique<NameMiscPageModel>();
+    case PageId::Ota:
+      return std::make_unique<OtaPageModel>();
+    case PageId::Canned:
+      return std::make_unique<CannedPageModel>();
     case PageId::Folders:
       return std::make_unique<FoldersPageModel>();
     case PageId::OutOfRange:

@@ -1,8 +1,11 @@
 #include "pages/page_widgets.h"
 
 #include "pages/basic_page_widget.h"
+#include "pages/canned_page_widget.h"
 #include "pages/folders_page_widget.h"
 #include "pages/general_page_widget.h"
+#include "pages/name_misc_page_widget.h"
+#include "pages/ota_page_widget.h"
 #include "pages/out_of_range_page_widget.h"
 
 namespace m84 {
@@ -11,6 +14,15 @@ SettingsPage* CreatePageWidget(PageModel& model, PagerData& data, PageHost& host
   switch (model.Id()) {
     case PageId::General:
       if (auto* general = dynamic_cast<GeneralPageModel*>(&model)) return new GeneralPageWidget(*general, data, host, parent);
+      break;
+    case PageId::NameMisc:
+      if (auto* page = dynamic_cast<NameMiscPageModel*>(&model)) return new NameMiscPageWidget(*page, data, host, parent);
+      break;
+    case PageId::Ota:
+      if (auto* page = dynamic_cast<OtaPageModel*>(&model)) return new OtaPageWidget(*page, data, host, parent);
+      break;
+    case PageId::Canned:
+      if (auto* page = dynamic_cast<CannedPageModel*>(&model)) return new CannedPageWidget(*page, data, host, parent);
       break;
     case PageId::Folders:
       if (auto* folders = dynamic_cast<FoldersPageModel*>(&model)) return new FoldersPageWidget(*folders, data, host, parent);
