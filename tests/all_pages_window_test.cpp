@@ -41,8 +41,11 @@ struct PageChange {
 // change there shows that a page follows what another stored on the change of tab.
 const PageChange kChanges[] = {
     {PageId::General, "private4", false, "[General]", "5 N On 1234571 3"},
+    {PageId::NameMisc, "confirmBeep", false, "[Name & Misc]", "Confirm short beep: No"},
     {PageId::Folders, "folderName5", QStringLiteral("Sales"), "[Folder]", "5 Enable [Sales ] No Beep"},
     {PageId::OutOfRange, "outOfRangeEnable", true, "[Out of Range & Display Cap]", "In/Out of Range check: Enable"},
+    {PageId::Ota, "otaSetTime", true, "[Over The Air]", "Allow OTA command to set the time: Yes"},
+    {PageId::Canned, "canned12", QStringLiteral("Hello"), "[Hand Program & Canned MSG]", "Canned-12: [Hello ]"},
 };
 
 const QString kAdvancePassword = QStringLiteral("M84Service");
