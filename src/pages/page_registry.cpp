@@ -1,7 +1,10 @@
 #include "pages/page_model.h"
 
+#include "pages/alerting_page.h"
 #include "pages/basic_page.h"
+#include "pages/cadence_page.h"
 #include "pages/general_page.h"
+#include "pages/tones_page.h"
 
 namespace m84 {
 
@@ -9,6 +12,12 @@ std::unique_ptr<PageModel> CreatePageModel(PageId id) {
   switch (id) {
     case PageId::General:
       return std::make_unique<GeneralPageModel>();
+    case PageId::Alerting:
+      return std::make_unique<AlertingPageModel>();
+    case PageId::Tones:
+      return std::make_unique<TonesPageModel>();
+    case PageId::Cadence:
+      return std::make_unique<CadencePageModel>();
     case PageId::Basic:
       return std::make_unique<BasicPageModel>();
     default:
