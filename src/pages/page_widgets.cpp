@@ -1,7 +1,10 @@
 #include "pages/page_widgets.h"
 
+#include "pages/alerting_page_widget.h"
 #include "pages/basic_page_widget.h"
+#include "pages/cadence_page_widget.h"
 #include "pages/general_page_widget.h"
+#include "pages/tones_page_widget.h"
 
 namespace m84 {
 
@@ -9,6 +12,17 @@ SettingsPage* CreatePageWidget(PageModel& model, PagerData& data, PageHost& host
   switch (model.Id()) {
     case PageId::General:
       if (auto* general = dynamic_cast<GeneralPageModel*>(&model)) return new GeneralPageWidget(*general, data, host, parent);
+      break;
+    case PageId::Alerting:
+      if (auto* alerting = dynamic_cast<AlertingPageModel*>(&model))
+        return new AlertingPageWidget(*alerting, data, host, parent);
+      break;
+    case PageId::Tones:
+      if (auto* tones = dynamic_cast<TonesPageModel*>(&model)) return new TonesPageWidget(*tones, data, host, parent);
+      break;
+    case PageId::Cadence:
+      if (auto* cadence = dynamic_cast<CadencePageModel*>(&model))
+        return new CadencePageWidget(*cadence, data, host, parent);
       break;
     case PageId::Basic:
       if (auto* basic = dynamic_cast<BasicPageModel*>(&model)) return new BasicPageWidget(*basic, data, host, parent);
