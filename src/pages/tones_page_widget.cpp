@@ -1,5 +1,6 @@
 #include "pages/tones_page_widget.h"
 
+#include <QApplication>
 #include <QGroupBox>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -34,6 +35,10 @@ TonesPageWidget::TonesPageWidget(TonesPageModel& model, PagerData& data, PageHos
   page->setContentsMargins(0, 0, 0, 0);
   page->addWidget(scroll);
   for (const ControlRow& cell : cells) Declare(cell);
+  // Whichever way a list gets the focus (Tab, Enter, a check), it is scrolled into sight.
+  connect(qApp, &QApplication::focusChanged, scroll, [scroll, grids](QWidget*, QWidget* now) {
+    if (now && grids->isAncestorOf(now)) scroll->ensureWidgetVisible(now);
+  });
 }
 
 }  // namespace m84
