@@ -12,6 +12,7 @@ constexpr uint8_t kWholeByte = 0xFF;
 
 const QStringList kToneRowLabels = {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D")};
 
+// " Cap-1 " to " Cap-8": the last heading has no blank behind it.
 QStringList CapcodeColumnHeadings() {
   QStringList headings;
   for (int capcode = 1; capcode < kGridCapcodeCount; ++capcode) headings << QStringLiteral(" Cap-%1 ").arg(capcode);
