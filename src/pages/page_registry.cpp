@@ -1,12 +1,15 @@
 #include "pages/page_model.h"
 
+#include "pages/alerting_page.h"
 #include "pages/basic_page.h"
+#include "pages/cadence_page.h"
 #include "pages/canned_page.h"
 #include "pages/folders_page.h"
 #include "pages/general_page.h"
 #include "pages/name_misc_page.h"
 #include "pages/ota_page.h"
 #include "pages/out_of_range_page.h"
+#include "pages/tones_page.h"
 
 namespace m84 {
 
@@ -20,6 +23,12 @@ std::unique_ptr<PageModel> CreatePageModel(PageId id) {
       return std::make_unique<OtaPageModel>();
     case PageId::Canned:
       return std::make_unique<CannedPageModel>();
+    case PageId::Alerting:
+      return std::make_unique<AlertingPageModel>();
+    case PageId::Tones:
+      return std::make_unique<TonesPageModel>();
+    case PageId::Cadence:
+      return std::make_unique<CadencePageModel>();
     case PageId::Folders:
       return std::make_unique<FoldersPageModel>();
     case PageId::OutOfRange:
