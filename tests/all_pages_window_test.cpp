@@ -41,11 +41,14 @@ struct PageChange {
 // change there shows that a page follows what another stored on the change of tab.
 const PageChange kChanges[] = {
     {PageId::General, "private4", false, "[General]", "5 N On 1234571 3"},
+    {PageId::Alerting, "alertVolume", 0, "[Alerting]", "Alert volume: Low alert"},
     {PageId::NameMisc, "confirmBeep", false, "[Name & Misc]", "Confirm short beep: No"},
     {PageId::Folders, "folderName5", QStringLiteral("Sales"), "[Folder]", "5 Enable [Sales ] No Beep"},
     {PageId::OutOfRange, "outOfRangeEnable", true, "[Out of Range & Display Cap]", "In/Out of Range check: Enable"},
     {PageId::Ota, "otaSetTime", true, "[Over The Air]", "Allow OTA command to set the time: Yes"},
     {PageId::Canned, "canned12", QStringLiteral("Hello"), "[Hand Program & Canned MSG]", "Canned-12: [Hello ]"},
+    {PageId::Tones, "priority3B", 2, "[Tones]", "Cap-3 Normal Priority Normal Normal"},
+    {PageId::Cadence, "cadenceSlot0_8", true, "[Cadence]", "Cadence [A]: Y Y Y Y Y Y Y Y 1 0 8"},
 };
 
 const QString kAdvancePassword = QStringLiteral("M84Service");
@@ -221,12 +224,25 @@ TEST_F(AllPagesWindow, EveryChangeSurvivesEveryRoadOutAndBack) {
   PrintToPdf(*window, Path("report.pdf"));
   const QStringList printed = PdfPages(Path("report.pdf"));
   ASSERT_EQ(printed.size(), 2);
+  // A footer never stands on a line that a section prints: page 1's below its sections, page 2's
+  // below the last line, where the printable area of an A4 sheet with the printer's margins has
+  // already ended (there is no page break, so the last lines of the page are lost).
+  static const QRegularExpression kFooterWord(QStringLiteral("Page ?\\d"));
+  static const QRegularExpression kFooterLine(QStringLiteral("^ ?Page \\d ?$"));
+  for (const QString& page : printed)
+    for (const QString& line : page.split(QLatin1Char('\n')))
+      if (line.contains(kFooterWord)) EXPECT_TRUE(kFooterLine.match(line).hasMatch()) << line.toStdString();
+  const int footer = int(printed[0].indexOf(QStringLiteral("Page 1")));
+  EXPECT_GE(footer, 0);
   for (const PageChange& change : kChanges) {
-    const QString& page = printed[kTabPages[size_t(TabIndexOf(change.page))].reportPage - 1];
+    const int reportPage = kTabPages[size_t(TabIndexOf(change.page))].reportPage - 1;
+    const QString& page = printed[reportPage];
     const QString heading = QString::fromLatin1(change.heading);
     ASSERT_TRUE(page.contains(heading)) << change.heading;
     // The changed line lies in its own section, below the heading.
-    EXPECT_GT(page.indexOf(Collapsed(QString::fromLatin1(change.printed))), page.indexOf(heading)) << change.printed;
+    const int line = int(page.indexOf(Collapsed(QString::fromLatin1(change.printed))));
+    EXPECT_GT(line, page.indexOf(heading)) << change.printed;
+    if (reportPage == 0) EXPECT_LT(line, footer) << change.printed;
   }
 
   WaitForAdapter(*window);

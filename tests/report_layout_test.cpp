@@ -105,6 +105,24 @@ TEST(ReportLayout, AdvancedModePrintsTwoPagesInSectionOrder) {
   EXPECT_EQ(folders->y, 600 + 3 * 141);
 }
 
+// Page 2 of the real pages holds more lines than fit above the footer's line.
+TEST(ReportLayout, FooterGoesBelowSectionsThatReachItsLine) {
+  for (int lines : {50, 80, 95}) {
+    RecordingCursor report(141);
+    int lastLineY = 0;
+    PrintAllSections(report, DisplayMode::Advanced, [&](PageId id, ReportCursor& r) {
+      r.PrintLine(QStringLiteral("[%1]").arg(static_cast<int>(id)));
+      if (id != PageId::Cadence) return;
+      for (int i = 0; i < lines; ++i) r.PrintLine(QStringLiteral("line"));
+      lastLineY = r.y;
+    });
+    const Drawn* footer = Find(report, QStringLiteral(" Page 2 "));
+    ASSERT_NE(footer, nullptr);
+    EXPECT_EQ(footer->y, std::max(92 * 141, lastLineY + 141)) << lines << " lines";
+    EXPECT_GT(footer->y, lastLineY) << lines << " lines";
+  }
+}
+
 TEST(ReportLayout, SectionGapIsHalfALineRoundedDown) {
   for (int height : {141, 140, 1}) {
     RecordingCursor report(height);

@@ -1,5 +1,7 @@
 #include "report/report_layout.h"
 
+#include <algorithm>
+
 namespace m84 {
 
 namespace {
@@ -19,6 +21,12 @@ void PrintSections(ReportCursor& report, const std::vector<PageId>& sections, co
   }
 }
 
+// The second page's sections run past the footer's line; the footer then goes on the line below
+// the last one instead of over the values printed there.
+int FooterY(const ReportCursor& report) {
+  return std::max(kFooterLines * report.lineHeight, report.y + report.lineHeight);
+}
+
 }  // namespace
 
 std::vector<ReportPage> ReportPages(DisplayMode mode) {
@@ -34,7 +42,7 @@ bool PrintAllSections(ReportCursor& report, DisplayMode mode, const SectionPrint
   for (const ReportPage& page : pages) {
     BeginReportPage(report);
     PrintSections(report, page.sections, printSection);
-    if (!page.footer.isEmpty()) report.DrawText(kFooterX, kFooterLines * report.lineHeight, page.footer);
+    if (!page.footer.isEmpty()) report.DrawText(kFooterX, FooterY(report), page.footer);
     // Only the last page's end decides between ending and aborting the document.
     lastPageEnded = report.EndPage();
   }
