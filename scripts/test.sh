@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test; then the same tests again
+# Installs what is missing, builds everything, runs the README's run command with --version and
+# every test; then the same tests again
 # under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan, any finding fails), and a
 # short run of every fuzz target on its seed corpus (build-fuzz, clang). Prints what each took.
 set -euo pipefail
@@ -13,6 +14,9 @@ scripts/bootstrap.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
 phase_done "build"
+# The README's first command, as a user runs it (no display here, hence --version).
+scripts/run.sh --version
+phase_done "run command"
 ctest --test-dir build --output-on-failure -j"$jobs"
 phase_done "tests"
 
