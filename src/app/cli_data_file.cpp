@@ -1,8 +1,8 @@
 // "new" and "convert": data files and raw images without the window.
-#include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
 
+#include "app/command_line.h"
 #include "app/commands.h"
 #include "app/console_host.h"
 #include "image/dat_file.h"
@@ -44,26 +44,24 @@ bool SaveRawImage(const QString& path, PagerData& data, OperationHost& host) {
   return true;
 }
 
-bool ParsePositional(QCommandLineParser& parser, const QStringList& arguments, int count) {
-  return parser.parse(QStringList{QStringLiteral("m84dpt")} + arguments) &&
-         parser.positionalArguments().size() == count;
-}
-
 }  // namespace
 
 int RunNewCommand(const QStringList& arguments) {
-  QCommandLineParser parser;
-  if (!ParsePositional(parser, arguments, 1)) return UsageError(QStringLiteral("usage: m84dpt new FILE"));
+  CommandParser parser(QStringLiteral("new"));
+  parser.addPositionalArgument(QStringLiteral("FILE"),
+                               QStringLiteral("The data file to write; \".DAT\" is added to a name without extension."));
+  if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   PagerData data;
   ConsoleHost host(data, DisplayMode::Advanced);
   return SaveDataFile(parser.positionalArguments()[0], data, host) ? 0 : 1;
 }
 
 int RunConvertCommand(const QStringList& arguments) {
-  QCommandLineParser parser;
+  CommandParser parser(QStringLiteral("convert"));
+  parser.addPositionalArgument(QStringLiteral("IN"), QStringLiteral("The data file, or a raw image of 2048 bytes (.BIN), to load."));
+  parser.addPositionalArgument(QStringLiteral("OUT"), QStringLiteral("The data file, or raw image (.BIN), to save."));
   parser.addOption({QStringLiteral("basic"), QStringLiteral("Run the Basic page alone, as in basic mode.")});
-  if (!ParsePositional(parser, arguments, 2))
-    return UsageError(QStringLiteral("usage: m84dpt convert IN OUT [--basic]"));
+  if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   const QString in = parser.positionalArguments()[0];
   const QString out = parser.positionalArguments()[1];
   PagerData data;

@@ -1,7 +1,7 @@
 // "report": the printed report of a data file, as text or into a PDF, without the window.
-#include <QCommandLineParser>
 #include <cstdio>
 
+#include "app/command_line.h"
 #include "app/commands.h"
 #include "app/console_host.h"
 #include "image/dat_file.h"
@@ -27,11 +27,12 @@ class ReportHost : public ConsoleHost {
 }  // namespace
 
 int RunReportCommand(const QStringList& arguments) {
-  QCommandLineParser parser;
+  CommandParser parser(QStringLiteral("report"));
+  parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The data file to report on."));
   parser.addOption({QStringLiteral("basic"), QStringLiteral("The Basic page's section alone, as in basic mode.")});
-  parser.addOption({QStringLiteral("pdf"), QStringLiteral("Print into a PDF file."), QStringLiteral("OUT")});
-  if (!parser.parse(QStringList{QStringLiteral("m84dpt")} + arguments) || parser.positionalArguments().size() != 1)
-    return UsageError(QStringLiteral("usage: m84dpt report FILE [--basic] [--pdf OUT.pdf]"));
+  parser.addOption({QStringLiteral("pdf"), QStringLiteral("Print into a PDF file instead of text on standard output."),
+                    QStringLiteral("OUT")});
+  if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
 
   const DisplayMode mode = parser.isSet(QStringLiteral("basic")) ? DisplayMode::Basic : DisplayMode::Advanced;
   PagerData data;

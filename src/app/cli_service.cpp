@@ -1,6 +1,5 @@
 // "dump" and "compare": the technician's service tools without the window.
-#include <QCommandLineParser>
-
+#include "app/command_line.h"
 #include "app/commands.h"
 #include "app/console_host.h"
 #include "image/dat_file.h"
@@ -27,11 +26,6 @@ class ConsoleServiceHost : public TransferHost {
   ConsoleHost console_;
 };
 
-bool Parse(QCommandLineParser& parser, const QStringList& arguments, int positional) {
-  return parser.parse(QStringList{QStringLiteral("m84dpt")} + arguments) &&
-         parser.positionalArguments().size() == positional;
-}
-
 QString Hex(int value) { return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(3, QLatin1Char('0')); }
 
 // What the listing holds, in a line, and the inputs that fell short of the whole memory.
@@ -52,13 +46,16 @@ void ReportSummary(const CompareResult& result, const QStringList& files) {
 }  // namespace
 
 int RunDumpCommand(const QStringList& arguments) {
-  QCommandLineParser parser;
+  CommandParser parser(QStringLiteral("dump"));
+  parser.addPositionalArgument(QStringLiteral("OUT"), QStringLiteral(
+      "The file to save: the C-array text when its extension is TXT, else the raw bytes; \".BIN\" is added to a name "
+      "without extension."));
   const QCommandLineOption portOption(QStringLiteral("port"),
                                       QStringLiteral("The adapter's serial device (default: $M84DPT_PORT, else the "
                                                      "first USB serial device)."),
                                       QStringLiteral("DEVICE"));
   parser.addOption(portOption);
-  if (!Parse(parser, arguments, 1)) return UsageError(QStringLiteral("usage: m84dpt dump OUT [--port DEVICE]"));
+  if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   const QString out = parser.positionalArguments()[0];
   SerialPort port(AdapterPortName(parser.value(portOption)));
   AdapterLink link(port);
@@ -75,13 +72,14 @@ int RunDumpCommand(const QStringList& arguments) {
 }
 
 int RunCompareCommand(const QStringList& arguments) {
-  QCommandLineParser parser;
+  CommandParser parser(QStringLiteral("compare"));
+  parser.addPositionalArgument(QStringLiteral("FILE1"), QStringLiteral("The first memory file; \".BIN\" is added to a name without extension."));
+  parser.addPositionalArgument(QStringLiteral("FILE2"), QStringLiteral("The second memory file, likewise."));
   const QCommandLineOption outputOption(QStringLiteral("output"),
                                         QStringLiteral("Where the listing goes (default: CMP.TXT here)."),
                                         QStringLiteral("OUT"));
   parser.addOption(outputOption);
-  if (!Parse(parser, arguments, 2))
-    return UsageError(QStringLiteral("usage: m84dpt compare FILE1 FILE2 [--output OUT]"));
+  if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   const QStringList files = parser.positionalArguments();
   PagerData data;
   ConsoleHost host(data, DisplayMode::Advanced);

@@ -12,11 +12,6 @@ void ConsoleHost::ShowStatus(const QString& text) {
   std::fflush(stdout);
 }
 
-int UsageError(const QString& message) {
-  std::fprintf(stderr, "m84dpt: %s\n", message.toLocal8Bit().constData());
-  return 2;
-}
-
 void PrintReason(const QString& reason) {
   std::fprintf(stderr, "m84dpt: %s\n", reason.toLocal8Bit().constData());
 }

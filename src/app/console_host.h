@@ -21,8 +21,6 @@ class ConsoleHost : public OperationHost {
   ModelPageSet pages_;
 };
 
-// A usage error: the message on standard error, exit code 2.
-int UsageError(const QString& message);
 // A reason on standard error beside the status text, for scripts and people at a terminal.
 void PrintReason(const QString& reason);
 
