@@ -25,6 +25,8 @@ class ConsoleTransferHost : public TransferHost {
   void ShowStatus(const QString& text) override { console_.ShowStatus(text); }
   void Sound(Beep beep) override { console_.Sound(beep); }
   void ExchangeAllPages(Direction direction) override { console_.ExchangeAllPages(direction); }
+  void ShowFileProblem(const QString& path, const QString& reason) override { console_.ShowFileProblem(path, reason); }
+  void ShowFileSaved(const QString& path) override { console_.ShowFileSaved(path); }
   bool KeepSerialNumber() override { return keepSerial_; }
 
  private:
@@ -51,6 +53,8 @@ int RunReadCommand(const QStringList& arguments) {
   parser.addOption(kPortOption);
   parser.addOption({QStringLiteral("base"), QStringLiteral("Read into this data file's settings."), QStringLiteral("FILE")});
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
+  const QString out = parser.positionalArguments()[0];
+  if (RefuseOutput(out, kDatExtension, QStringLiteral("Save data file error"))) return 1;
   PagerData data;
   ConsoleTransferHost host(data);
   if (parser.isSet(QStringLiteral("base")) && !LoadDataFile(parser.value(QStringLiteral("base")), data, host.Console()))
@@ -58,7 +62,7 @@ int RunReadCommand(const QStringList& arguments) {
   SerialPort port(AdapterPortName(parser.value(kPortOption)));
   AdapterLink link(port);
   if (!link.ReadPager(data, host)) return Failed(link);
-  return SaveDataFile(parser.positionalArguments()[0], data, host.Console()) ? 0 : 1;
+  return SaveDataFile(out, data, host.Console()) ? 0 : 1;
 }
 
 int RunWriteCommand(const QStringList& arguments) {

@@ -1,10 +1,12 @@
 #include "image/dat_file.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSaveFile>
 #include <array>
+#include <cerrno>
 #include <cstring>
 
 #include "image/key_table.h"
@@ -98,34 +100,65 @@ QString WithDefaultExtension(const QString& path, const QString& extension) {
   return QFileInfo(path).suffix().isEmpty() && !path.endsWith('.') ? path + extension : path;
 }
 
-bool WriteFileAtomically(const QString& path, const QByteArray& bytes) {
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return false;
+QString OpenFailure(const QFileDevice& file) {
+  if (QFileInfo(file.fileName()).isDir()) return QString::fromLocal8Bit(std::strerror(EISDIR));
+  return file.errorString();
+}
+
+std::optional<FileProblem> OutputPathProblem(const QString& typed, const QString& defaultExtension) {
+  const QString isAFolder = QString::fromLocal8Bit(std::strerror(EISDIR));
+  const bool endsInSeparator = typed.endsWith(QLatin1Char('/')) || typed.endsWith(QDir::separator());
+  if (endsInSeparator || QFileInfo(typed).isDir()) return FileProblem{typed, isAFolder};
+  const QString path = WithDefaultExtension(typed, defaultExtension);
+  if (QFileInfo(path).isDir()) return FileProblem{path, isAFolder};
+  return std::nullopt;
+}
+
+namespace {
+
+// Writes the bytes into an opened save file and renames it over the target.
+FileResult Commit(QSaveFile& file, const QByteArray& bytes) {
   // The bytes sit in the file's buffer until the flush: a full disk shows up only there, and
   // commit() would not notice it (it would rename a short file over the old one).
   if (file.write(bytes) != bytes.size() || !file.flush()) {
+    const QString reason = file.errorString();
     file.cancelWriting();
-    return false;
+    return {reason};
   }
-  return file.commit();
+  if (!file.commit()) return {file.errorString()};
+  return {};
+}
+
+}  // namespace
+
+FileResult WriteFileAtomically(const QString& path, const QByteArray& bytes) {
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return {OpenFailure(file)};
+  return Commit(file, bytes);
 }
 
 bool SaveDataFile(const QString& chosenPath, PagerData& data, OperationHost& host) {
   const QString path = WithDefaultExtension(chosenPath, kDatExtension);
+  if (const std::optional<FileProblem> problem = OutputPathProblem(chosenPath, kDatExtension)) {
+    host.ShowStatus(QStringLiteral("Save data file error"));
+    host.ShowFileProblem(problem->path, problem->reason);
+    return false;
+  }
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) {
     host.ShowStatus(QStringLiteral("Save data file error"));
+    host.ShowFileProblem(path, OpenFailure(file));
     return false;
   }
   host.ExchangeAllPages(Direction::Store);
-  const QByteArray bytes = EncodeDatFile(data, DrawKeyOffset());
-  if (file.write(bytes) != bytes.size() || !file.flush() || !file.commit()) {
-    // The target is left as it was; a save that did not reach the disk is never "ok".
-    // (The explicit flush: commit() does not notice a write that fails only when flushed.)
+  // The target is left as it was; a save that did not reach the disk is never "ok".
+  if (const FileResult saved = Commit(file, EncodeDatFile(data, DrawKeyOffset())); !saved) {
     host.ShowStatus(QStringLiteral("Save data file error"));
+    host.ShowFileProblem(path, saved.failure);
     return false;
   }
   host.ShowStatus(QStringLiteral("File Saved ok"));
+  host.ShowFileSaved(path);
   host.Sound(Beep::Confirm);
   return true;
 }
@@ -134,6 +167,7 @@ bool LoadDataFile(const QString& path, PagerData& data, OperationHost& host) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) {
     host.ShowStatus(QStringLiteral("Open data file error"));
+    host.ShowFileProblem(path, OpenFailure(file));
     return false;
   }
   const QByteArray bytes = file.read(kDatFileSize);
@@ -141,6 +175,9 @@ bool LoadDataFile(const QString& path, PagerData& data, OperationHost& host) {
   const std::optional<PagerData> loaded = DecodeDatFile(bytes);
   if (!loaded) {
     host.ShowStatus(QStringLiteral("File Loaded error"));
+    host.ShowFileProblem(path, bytes.size() < kDatFileSize
+                                   ? QStringLiteral("holds %1 bytes, a data file %2").arg(bytes.size()).arg(kDatFileSize)
+                                   : QStringLiteral("not a data file of this program, or damaged"));
     host.Sound(Beep::Error);
     return false;
   }
