@@ -9,6 +9,10 @@
 #include <cerrno>
 #include <cstring>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 #include "image/key_table.h"
 
 namespace m84 {
@@ -100,30 +104,55 @@ QString WithDefaultExtension(const QString& path, const QString& extension) {
   return QFileInfo(path).suffix().isEmpty() && !path.endsWith('.') ? path + extension : path;
 }
 
-QString OpenFailure(const QFileDevice& file) {
-  if (QFileInfo(file.fileName()).isDir()) return QString::fromLocal8Bit(std::strerror(EISDIR));
+namespace {
+
+QString SystemReason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+// Qt words some failures its own way ("Existing file ... is not writable") or not at all
+// ("Unknown error"); the system's reason is what a user can act on.
+QString CannotCreate(const QSaveFile& file) {
+  const QString path = file.fileName();
+  if (QFileInfo(path).isDir()) return SystemReason(EISDIR);
+#ifdef Q_OS_UNIX
+  const QByteArray name = QFile::encodeName(path);
+  const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+  if (::access(name.constData(), F_OK) == 0) {
+    if (::access(name.constData(), W_OK) != 0) return SystemReason(errno);
+  } else if (errno != ENOENT) {
+    return SystemReason(errno);
+  } else if (::access(folder.constData(), W_OK | X_OK) != 0) {
+    return SystemReason(errno);
+  }
+#endif
   return file.errorString();
 }
 
-std::optional<FileProblem> OutputPathProblem(const QString& typed, const QString& defaultExtension) {
-  const QString isAFolder = QString::fromLocal8Bit(std::strerror(EISDIR));
-  const bool endsInSeparator = typed.endsWith(QLatin1Char('/')) || typed.endsWith(QDir::separator());
-  if (endsInSeparator || QFileInfo(typed).isDir()) return FileProblem{typed, isAFolder};
-  const QString path = WithDefaultExtension(typed, defaultExtension);
-  if (QFileInfo(path).isDir()) return FileProblem{path, isAFolder};
-  return std::nullopt;
-}
-
-namespace {
-
-// Writes the bytes into an opened save file and renames it over the target.
-FileResult Commit(QSaveFile& file, const QByteArray& bytes) {
+// Written straight to the descriptor where there is one, so that a failure keeps its errno.
+QString WriteAll(QSaveFile& file, const QByteArray& bytes) {
+#ifdef Q_OS_UNIX
+  const int descriptor = file.handle();
+  for (qsizetype done = 0; done < bytes.size();) {
+    const ssize_t written = ::write(descriptor, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return SystemReason(written < 0 ? errno : ENOSPC);
+    done += written;
+  }
+  return QString();
+#else
   // The bytes sit in the file's buffer until the flush: a full disk shows up only there, and
   // commit() would not notice it (it would rename a short file over the old one).
-  if (file.write(bytes) != bytes.size() || !file.flush()) {
-    const QString reason = file.errorString();
+  if (file.write(bytes) != bytes.size() || !file.flush()) return file.errorString();
+  return QString();
+#endif
+}
+
+// Writes the bytes into an opened save file and renames it over the target. Every write is
+// checked before the commit: commit() would not notice a write that failed, and would rename a
+// short file over the old one.
+FileResult Commit(QSaveFile& file, const QByteArray& bytes) {
+  if (const QString failure = WriteAll(file, bytes); !failure.isEmpty()) {
     file.cancelWriting();
-    return {reason};
+    return {failure};
   }
   if (!file.commit()) return {file.errorString()};
   return {};
@@ -131,9 +160,23 @@ FileResult Commit(QSaveFile& file, const QByteArray& bytes) {
 
 }  // namespace
 
+QString OpenFailure(const QFileDevice& file) {
+  if (QFileInfo(file.fileName()).isDir()) return SystemReason(EISDIR);
+  return file.errorString();
+}
+
+std::optional<FileProblem> OutputPathProblem(const QString& typed, const QString& defaultExtension) {
+  const QString isAFolder = SystemReason(EISDIR);
+  const bool endsInSeparator = typed.endsWith(QLatin1Char('/')) || typed.endsWith(QDir::separator());
+  if (endsInSeparator || QFileInfo(typed).isDir()) return FileProblem{typed, isAFolder};
+  const QString path = WithDefaultExtension(typed, defaultExtension);
+  if (QFileInfo(path).isDir()) return FileProblem{path, isAFolder};
+  return std::nullopt;
+}
+
 FileResult WriteFileAtomically(const QString& path, const QByteArray& bytes) {
   QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return {OpenFailure(file)};
+  if (!file.open(QIODevice::WriteOnly)) return {CannotCreate(file)};
   return Commit(file, bytes);
 }
 
@@ -147,7 +190,7 @@ bool SaveDataFile(const QString& chosenPath, PagerData& data, OperationHost& hos
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) {
     host.ShowStatus(QStringLiteral("Save data file error"));
-    host.ShowFileProblem(path, OpenFailure(file));
+    host.ShowFileProblem(path, CannotCreate(file));
     return false;
   }
   host.ExchangeAllPages(Direction::Store);
