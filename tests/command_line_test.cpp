@@ -7,13 +7,17 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QDeadlineTimer>
+#include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <unistd.h>
 
 #include "app/command_line.h"
+#include "app/preferences.h"
 #include "image/dat_file.h"
 
 using namespace m84;
@@ -275,4 +279,47 @@ TEST_F(CommandLine, AFolderThatCannotBeWrittenGivesTheSystemsReason) {
     ExpectOutcome(Run(Split(c.arguments), *asUser), c);
   }
   EXPECT_TRUE(QDir(dir.filePath(QStringLiteral("locked"))).isEmpty());
+}
+
+// The preferences name a newer version whose program file was removed since. The window opens
+// all the same, says why it did not hand over, and its own record replaces the stale one.
+TEST_F(CommandLine, AStaleHandOverRecordNoLongerStopsEveryStart) {
+  const QString config = dir.filePath(QStringLiteral("config"));
+  const QString runtime = dir.filePath(QStringLiteral("runtime"));
+  ASSERT_TRUE(QDir().mkpath(runtime));
+  ASSERT_TRUE(QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+  const QString store = config + QStringLiteral("/Tarnwell/M84DPT.conf");
+  const QString removed = dir.filePath(QStringLiteral("removed/m84dpt"));
+  {
+    QSettings settings(store, QSettings::IniFormat);
+    settings.setValue(GenerationValueName(), QByteArray("\x01\x19\x00\x00", 4));
+    settings.setValue(QStringLiteral("exe"), removed);
+  }
+
+  QProcess window;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
+  environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+  window.setProcessEnvironment(environment);
+  window.start(QStringLiteral(M84DPT_PROGRAM), {});
+  const QString program = QFileInfo(QStringLiteral(M84DPT_PROGRAM)).canonicalFilePath();
+
+  QString said;
+  QString exe;
+  const QDeadlineTimer deadline(kRunPatienceMs);
+  while (!deadline.hasExpired() && window.state() != QProcess::NotRunning && exe != program) {
+    window.waitForReadyRead(100);
+    said += QString::fromLocal8Bit(window.readAllStandardError());
+    exe = QSettings(store, QSettings::IniFormat).value(QStringLiteral("exe")).toString();
+  }
+  EXPECT_EQ(window.state(), QProcess::Running) << "the window did not stay open; it said: " << said.toStdString();
+  EXPECT_TRUE(said.contains(QStringLiteral("m84dpt: not handing over to a newer version: its program file %1 does not "
+                                           "exist; running this one\n").arg(removed)))
+      << said.toStdString();
+  EXPECT_EQ(exe, program);
+  EXPECT_EQ(QSettings(store, QSettings::IniFormat).value(GenerationValueName()).toByteArray(),
+            QByteArray("\x01\x18\x00\x00", 4));
+  window.kill();
+  window.waitForFinished();
 }
