@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything, runs the README's run command with --version and
-# every test; then the same tests again
-# under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan, any finding fails), and a
-# short run of every fuzz target on its seed corpus (build-fuzz, clang). Prints what each took.
+# every test; then the same tests again under AddressSanitizer and UndefinedBehaviorSanitizer
+# (build-asan, any finding fails), and a short run of every fuzz target on its seed corpus
+# (build-fuzz, clang). Prints what each took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
