@@ -61,16 +61,16 @@ bool IsTransposition(const QString& a, const QString& b) {
   return differ.size() == 2 && differ[1] == differ[0] + 1 && a[differ[0]] == b[differ[1]] && a[differ[1]] == b[differ[0]];
 }
 
+QString OptionName(const QString& name) { return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name; }
+
+// "-h, --help" or "--port DEVICE".
 QString OptionSyntax(const QCommandLineOption& option) {
   QStringList names;
-  for (const QString& name : option.names())
-    names << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+  for (const QString& name : option.names()) names << OptionName(name);
   QString syntax = names.join(QStringLiteral(", "));
   if (!option.valueName().isEmpty()) syntax += QLatin1Char(' ') + option.valueName();
   return syntax;
 }
-
-QString OptionName(const QString& name) { return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name; }
 
 // "  NAME   description" rows, the descriptions in one column.
 QString Table(const QList<QPair<QString, QString>>& rows) {
