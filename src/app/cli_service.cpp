@@ -3,6 +3,9 @@
 
 #include "app/commands.h"
 #include "app/console_host.h"
+#include "app/link_options.h"
+#include "app/terminal_progress.h"
+#include "app/transfer_interrupt.h"
 #include "image/dat_file.h"
 #include "link/binary_tools.h"
 #include "link/memory_dump.h"
@@ -17,14 +20,23 @@ class ConsoleServiceHost : public TransferHost {
  public:
   ConsoleServiceHost() : console_(data_, DisplayMode::Advanced) {}
 
-  void ShowStatus(const QString& text) override { console_.ShowStatus(text); }
+  void SetInterrupts(TransferInterrupts* interrupts) { interrupts_ = interrupts; }
+
+  void ShowStatus(const QString& text) override {
+    progress_.Clear();
+    console_.ShowStatus(text);
+  }
   void Sound(Beep beep) override { console_.Sound(beep); }
   void ExchangeAllPages(Direction) override {}
   bool KeepSerialNumber() override { return false; }
+  void SetProgress(int position) override { progress_.Show(position); }
+  bool StopRequested() override { return interrupts_ && interrupts_->StopRequested(); }
 
  private:
   PagerData data_;
   ConsoleHost console_;
+  TerminalProgress progress_;
+  TransferInterrupts* interrupts_ = nullptr;
 };
 
 bool Parse(QCommandLineParser& parser, const QStringList& arguments, int positional) {
@@ -58,14 +70,26 @@ int RunDumpCommand(const QStringList& arguments) {
                                                      "first USB serial device)."),
                                       QStringLiteral("DEVICE"));
   parser.addOption(portOption);
-  if (!Parse(parser, arguments, 1)) return UsageError(QStringLiteral("usage: m84dpt dump OUT [--port DEVICE]"));
+  parser.addOption(TraceOption());
+  if (!Parse(parser, arguments, 1))
+    return UsageError(QStringLiteral("usage: m84dpt dump OUT [--port DEVICE] [--trace FILE]"));
   const QString out = parser.positionalArguments()[0];
   SerialPort port(AdapterPortName(parser.value(portOption)));
+  SerialTrace trace;
+  if (!StartTrace(parser, QStringLiteral("dump"), port, trace)) return 1;
   AdapterLink link(port);
   ConsoleServiceHost host;
+  TransferInterrupts interrupts(InterruptRule::StopAfterBlock);
+  host.SetInterrupts(&interrupts);
   // The window dumps through the port its presence check opened; here the port is opened first.
   const bool opened = port.OpenAdapterPort();
-  const DumpOutcome outcome = MemoryDump(link, opened, [&](const QString&) { return out; }, host);
+  // Nothing is saved after an interruption, even one after the last block.
+  const DumpOutcome outcome =
+      MemoryDump(link, opened, [&](const QString&) { return interrupts.Interrupted() ? QString() : out; }, host);
+  if (interrupts.Interrupted()) {
+    PrintReason((link.Interrupted() ? link.LastFailure() : QStringLiteral("interrupted")) + QStringLiteral("; nothing saved"));
+    return kInterruptedExitCode;
+  }
   if (outcome == DumpOutcome::Saved) return 0;
   if (!opened)
     PrintReason(port.OpenFailure().isEmpty() ? QStringLiteral("no adapter port") : port.OpenFailure());

@@ -5,6 +5,7 @@
 #include "app/console_host.h"
 #include "app/startup.h"
 #include "image/pager_image.h"
+#include "link/serial_trace.h"
 #include "link/simulator_process.h"
 #include "ui/main_window.h"
 
@@ -18,14 +19,29 @@ int RunWindowProgram(QApplication& app, const QStringList& arguments) {
                                       QStringLiteral("DEVICE"));
   const QCommandLineOption simulatorOption(QStringLiteral("simulator"),
                                            QStringLiteral("Attach the built-in simulated adapter and pager."));
+  const QCommandLineOption traceOption(
+      QStringLiteral("trace"), QStringLiteral("Append every byte on the adapter line, both ways, to FILE (for support)."),
+      QStringLiteral("FILE"));
   parser.addOption(portOption);
   parser.addOption(simulatorOption);
+  parser.addOption(traceOption);
   if (!parser.parse(arguments)) return UsageError(parser.errorText());
   if (parser.isSet(QStringLiteral("help"))) parser.showHelp(0);
+  std::shared_ptr<SerialTrace> trace;
+  if (parser.isSet(traceOption)) {
+    trace = std::make_shared<SerialTrace>();
+    QString error;
+    // The window is still useful without its trace: say so and go on.
+    if (!trace->Open(parser.value(traceOption), QStringLiteral("m84dpt window"), &error)) {
+      PrintReason(QStringLiteral("the trace cannot be written: ") + error);
+      trace.reset();
+    }
+  }
 
   return RunWindowPath([&](PagerData& data, InstanceGuard& guard) {
     WindowOptions options;
     options.portName = parser.value(portOption);
+    options.lineObserver = trace;
     SimulatorProcess simulator;
     if (parser.isSet(simulatorOption)) {
       QString error;

@@ -90,6 +90,9 @@ bool SerialPort::OpenAdapterPort() {
     return false;
   }
   failure_.clear();
+  disconnected_ = false;
+  if (observer_) observer_->Opened(found);
+  DrainArrivingInput();
   return true;
 }
 
@@ -102,12 +105,20 @@ void SerialPort::Close() {
 
 int SerialPort::Write(const uint8_t* bytes, int count) {
   if (!IsOpen() || count <= 0) return count;
-  if (port_->write(reinterpret_cast<const char*>(bytes), count) < 0) return 0;
+  if (observer_) observer_->Sent(bytes, count);
+  if (port_->write(reinterpret_cast<const char*>(bytes), count) < 0) {
+    if (port_->error() == QSerialPort::ResourceError) NoteDisconnected();
+    return 0;
+  }
   const Clock::time_point start = Clock::now();
   const double limitMs = kWriteMsPerByte * count + kWriteConstantMs;
   while (port_->bytesToWrite() > 0) {
     const double remaining = limitMs - MillisecondsSince(start);
     if (remaining <= 0 || !port_->waitForBytesWritten(static_cast<int>(std::ceil(remaining)))) break;
+  }
+  if (port_->error() == QSerialPort::ResourceError) {
+    NoteDisconnected();
+    return 0;
   }
   const int unsent = static_cast<int>(port_->bytesToWrite());
   if (unsent > 0) port_->clear(QSerialPort::Output);
@@ -133,10 +144,39 @@ int SerialPort::ReadWithTimeout(uint8_t* buffer, int count, double limitMs) {
       continue;  // the loop's own clock decides when the limit is reached
     }
     // The device went away (unplugged): later exchanges see a closed port until the next open.
-    Close();
+    NoteDisconnected();
     break;
   }
+  // A line that merely fell silent and one whose device node is gone look alike to the read.
+  if (received < count && IsOpen() && !QFileInfo::exists(portName_)) NoteDisconnected();
+  if (observer_ && received > 0) observer_->Received(buffer, received, false);
   return received;
+}
+
+void SerialPort::NoteDisconnected() {
+  if (!disconnected_ && observer_) observer_->Disconnected();
+  disconnected_ = true;
+  Close();
+}
+
+// A command that ended mid-exchange leaves the adapter still answering; those bytes arrive
+// after the flush that configuring the line did, and would be taken for the next answer.
+void SerialPort::DrainArrivingInput() {
+  const Clock::time_point start = Clock::now();
+  drainedBytes_ = 0;
+  char discard[256];
+  for (;;) {
+    for (qint64 got; (got = port_->read(discard, sizeof discard)) > 0;) {
+      drainedBytes_ += static_cast<int>(got);
+      if (observer_) observer_->Received(reinterpret_cast<const uint8_t*>(discard), static_cast<int>(got), true);
+    }
+    const double remaining = kDrainLimitMs - MillisecondsSince(start);
+    if (remaining <= 0) break;
+    const int quiet = static_cast<int>(std::ceil(std::min<double>(kDrainQuietMs, remaining)));
+    if (!port_->waitForReadyRead(quiet)) break;
+  }
+  port_->clearError();
+  drainMs_ = MillisecondsSince(start);
 }
 
 QString SerialPort::SearchPort() {
