@@ -27,9 +27,12 @@ QString Hex(int value, int width = 3) {
 
 QString BlockName(int address) { return QStringLiteral("block ") + Hex(address); }
 
-QString BlockRange(int first, int end) {
+// "block 0x000 holds" or "blocks 0x000 to 0x100 hold", for the blocks first..end (exclusive);
+// adverb ("still ") goes before the verb.
+QString BlocksHold(int first, int end, const QString& adverb = {}) {
   const int last = end - kBlockSize;
-  return first == last ? BlockName(first) : QStringLiteral("blocks %1 to %2").arg(Hex(first), Hex(last));
+  return first == last ? BlockName(first) + QLatin1Char(' ') + adverb + QStringLiteral("holds")
+                       : QStringLiteral("blocks %1 to %2 %3hold").arg(Hex(first), Hex(last), adverb);
 }
 
 }  // namespace
@@ -42,12 +45,12 @@ QString DescribeWriteProgress(const WriteProgress& progress) {
   QStringList parts;
   int oldFrom = progress.writtenEnd;
   if (progress.writtenEnd > progress.first)
-    parts << QStringLiteral("%1 hold the new contents").arg(BlockRange(progress.first, progress.writtenEnd));
+    parts << QStringLiteral("%1 the new contents").arg(BlocksHold(progress.first, progress.writtenEnd));
   if (progress.inDoubt) {
     parts << QStringLiteral("%1 may hold either").arg(BlockName(progress.writtenEnd));
     oldFrom += kBlockSize;
   }
-  if (oldFrom < end) parts << QStringLiteral("%1 still hold the old contents").arg(BlockRange(oldFrom, end));
+  if (oldFrom < end) parts << QStringLiteral("%1 the old contents").arg(BlocksHold(oldFrom, end, QStringLiteral("still ")));
   return QStringLiteral("the pager is half-written: %1; writing again repairs it").arg(parts.join(QStringLiteral(", ")));
 }
 
