@@ -98,17 +98,13 @@ bool AdapterLink::WritePager(PagerData& data, TransferHost& host) {
     FailWrite(host);
     return false;
   }
+  written_.started = true;
   Show(host, kWritingText);
   if (host.KeepSerialNumber() && !TakeOverSerialNumber(data, host)) {
     FailWrite(host);
     return false;
   }
-  if (!WriteEnable()) {
-    FailWrite(host);
-    return false;
-  }
-  written_.started = true;
-  if (!WriteBlocks(kTransferFirst, kTransferLast, data.image.data(), &host)) {
+  if (!WriteEnable() || !WriteBlocks(kTransferFirst, kTransferLast, data.image.data(), &host)) {
     FailWrite(host);
     return false;
   }

@@ -34,7 +34,7 @@ class TransferHost : public OperationHost {
 // How far the last pager write got: the blocks from first up to writtenEnd (exclusive) were
 // acknowledged; with inDoubt the block at writtenEnd took its data without an acknowledgement.
 struct WriteProgress {
-  bool started = false;  // the write enable was accepted
+  bool started = false;  // the port to the adapter opened
   int first = kTransferFirst;
   int last = kTransferLast;
   int writtenEnd = kTransferFirst;
@@ -43,7 +43,7 @@ struct WriteProgress {
 };
 
 // What a pager holds after a write that did not finish, for the person at the terminal; empty
-// when the write never started or finished.
+// when the write never reached the adapter, or wrote every block.
 QString DescribeWriteProgress(const WriteProgress& progress);
 
 enum class AdapterState { Absent, UsbPortOnly, Ready };
