@@ -159,8 +159,8 @@ void SerialPort::NoteDisconnected() {
   Close();
 }
 
-// A command that ended mid-exchange leaves the adapter still answering; those bytes arrive
-// after the flush that configuring the line did, and would be taken for the next answer.
+// A command that ended mid-exchange leaves the adapter still answering; those bytes would be
+// taken for the next answer.
 void SerialPort::DrainArrivingInput() {
   const Clock::time_point start = Clock::now();
   drainedBytes_ = 0;
@@ -172,8 +172,8 @@ void SerialPort::DrainArrivingInput() {
     }
     const double remaining = kDrainLimitMs - MillisecondsSince(start);
     if (remaining <= 0) break;
-    const int quiet = static_cast<int>(std::ceil(std::min<double>(kDrainQuietMs, remaining)));
-    if (!port_->waitForReadyRead(quiet)) break;
+    const double quietMs = drainedBytes_ > 0 ? kDrainBusyQuietMs : kDrainQuietMs;
+    if (!port_->waitForReadyRead(static_cast<int>(std::ceil(std::min(quietMs, remaining))))) break;
   }
   port_->clearError();
   drainMs_ = MillisecondsSince(start);
@@ -195,12 +195,11 @@ QString SerialPort::SearchPort() {
 
 // Set explicitly: a port keeps whatever line settings the last program left on it.
 bool SerialPort::ConfigureLine() {
-  const bool configured = port_->setBaudRate(kBaudRate) && port_->setDataBits(QSerialPort::Data8) &&
-                          port_->setParity(QSerialPort::NoParity) && port_->setStopBits(QSerialPort::OneStop) &&
-                          port_->setFlowControl(QSerialPort::NoFlowControl);
-  // Whatever arrived while the port was closed belongs to an exchange that has ended.
-  port_->clear();
-  return configured;
+  // Input that arrived while the port was closed is left for the drain: read rather than
+  // flushed, it tells the drain that the adapter may still be sending, and the trace shows it.
+  return port_->setBaudRate(kBaudRate) && port_->setDataBits(QSerialPort::Data8) &&
+         port_->setParity(QSerialPort::NoParity) && port_->setStopBits(QSerialPort::OneStop) &&
+         port_->setFlowControl(QSerialPort::NoFlowControl);
 }
 
 void SerialPort::NoteOpenFailure(const QString& path) {

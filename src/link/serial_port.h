@@ -15,10 +15,13 @@ constexpr int kBaudRate = 9600;
 constexpr int kWriteMsPerByte = 10;
 constexpr int kWriteConstantMs = 1000;
 
-// Opening drains input still arriving from an exchange that ended early (an interrupted
-// command): bytes are discarded until the line has been quiet this long, a few byte times at
-// 9600 baud, but never for longer than the bound.
+// Opening drains input left over or still arriving from an exchange that ended early (an
+// interrupted command): bytes are discarded until the line has been quiet for a few byte times
+// at 9600 baud, never for longer than the bound. Once bytes have come, the line must stay quiet
+// longer: USB serial adapters deliver a stream in packets up to 16 ms apart (their latency
+// timer), and a busy machine delays a sender too.
 constexpr int kDrainQuietMs = 6;
+constexpr int kDrainBusyQuietMs = 20;
 constexpr int kDrainLimitMs = 250;
 
 // Sees every byte the port moves, for a trace a technician can send to support.
