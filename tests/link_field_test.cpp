@@ -20,6 +20,7 @@
 #include "link/serial_port.h"
 #include "link/simulator_host.h"
 #include "pages/capcode.h"
+#include "pages/model_page_set.h"
 
 using namespace m84;
 
@@ -106,10 +107,15 @@ class LinkInTheField : public ::testing::Test {
   QString port;
 };
 
-// The image a write of this data file puts into the pager (the pages store their rules first).
+// The image a write of this data file puts into the pager: the pages load the file and store
+// their rules back before the write, as the write command has them do.
 PagerImage WrittenImage(const QString& file) {
-  const std::optional<PagerData> data = DecodeDatFile(ReadAll(file));
-  return data ? data->image : PagerImage();
+  std::optional<PagerData> data = DecodeDatFile(ReadAll(file));
+  if (!data) return PagerImage();
+  ModelPageSet pages(*data, DisplayMode::Advanced);
+  pages.ExchangeAllPages(Direction::Load);
+  pages.ExchangeAllPages(Direction::Store);
+  return data->image;
 }
 
 int WrittenEnd(const QByteArray& err) {
