@@ -2,6 +2,9 @@
 #include "app/command_line.h"
 #include "app/commands.h"
 #include "app/console_host.h"
+#include "app/link_options.h"
+#include "app/terminal_progress.h"
+#include "app/transfer_interrupt.h"
 #include "image/dat_file.h"
 #include "link/binary_tools.h"
 #include "link/memory_dump.h"
@@ -16,16 +19,25 @@ class ConsoleServiceHost : public TransferHost {
  public:
   ConsoleServiceHost() : console_(data_, DisplayMode::Advanced) {}
 
-  void ShowStatus(const QString& text) override { console_.ShowStatus(text); }
+  void SetInterrupts(TransferInterrupts* interrupts) { interrupts_ = interrupts; }
+
+  void ShowStatus(const QString& text) override {
+    progress_.Clear();
+    console_.ShowStatus(text);
+  }
   void Sound(Beep beep) override { console_.Sound(beep); }
   void ExchangeAllPages(Direction) override {}
   void ShowFileProblem(const QString& path, const QString& reason) override { console_.ShowFileProblem(path, reason); }
   void ShowFileSaved(const QString& path) override { console_.ShowFileSaved(path); }
   bool KeepSerialNumber() override { return false; }
+  void SetProgress(int position) override { progress_.Show(position); }
+  bool StopRequested() override { return interrupts_ && interrupts_->StopRequested(); }
 
  private:
   PagerData data_;
   ConsoleHost console_;
+  TerminalProgress progress_;
+  TransferInterrupts* interrupts_ = nullptr;
 };
 
 QString Hex(int value) { return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(3, QLatin1Char('0')); }
@@ -66,15 +78,26 @@ int RunDumpCommand(const QStringList& arguments) {
                                                      "first USB serial device)."),
                                       QStringLiteral("DEVICE"));
   parser.addOption(portOption);
+  parser.addOption(TraceOption());
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   const QString out = parser.positionalArguments()[0];
   if (RefuseOutput(out, kBinaryExtension, QStringLiteral("Save data file error"))) return 1;
   SerialPort port(AdapterPortName(parser.value(portOption)));
+  SerialTrace trace;
+  if (!StartTrace(parser, QStringLiteral("dump"), port, trace)) return 1;
   AdapterLink link(port);
   ConsoleServiceHost host;
+  TransferInterrupts interrupts(InterruptRule::StopAfterBlock);
+  host.SetInterrupts(&interrupts);
   // The window dumps through the port its presence check opened; here the port is opened first.
   const bool opened = port.OpenAdapterPort();
-  const DumpOutcome outcome = MemoryDump(link, opened, [&](const QString&) { return out; }, host);
+  // Nothing is saved after an interruption, even one after the last block.
+  const DumpOutcome outcome =
+      MemoryDump(link, opened, [&](const QString&) { return interrupts.Interrupted() ? QString() : out; }, host);
+  if (interrupts.Interrupted()) {
+    PrintReason((link.Interrupted() ? link.LastFailure() : QStringLiteral("interrupted")) + QStringLiteral("; nothing saved"));
+    return kInterruptedExitCode;
+  }
   if (outcome == DumpOutcome::Saved) return 0;
   if (!opened)
     PrintReason(port.OpenFailure().isEmpty() ? QStringLiteral("no adapter port") : port.OpenFailure());

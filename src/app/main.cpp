@@ -7,6 +7,10 @@
 
 namespace {
 
+// Only printing needs fonts. The other commands run on a core application: the platform
+// plugin's start and its font set-up at exit cost more than a whole probe of the adapter.
+bool DrawsText(const QString& command) { return command == QLatin1String("report"); }
+
 QStringList ArgumentsOf(int argc, char** argv) {
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
@@ -26,9 +30,13 @@ void CommandMessages(QtMsgType type, const QMessageLogContext&, const QString& m
 int main(int argc, char** argv) {
   const QStringList arguments = ArgumentsOf(argc, argv);
   if (const m84::CommandEntry* command = m84::FindCommand(arguments)) {
+    qInstallMessageHandler(CommandMessages);
+    if (!DrawsText(arguments[1])) {
+      QCoreApplication app(argc, argv);
+      return command->run(arguments.mid(2));
+    }
     // Commands run without a display; printing to PDF still needs fonts, hence a GUI application.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler(CommandMessages);
     QGuiApplication app(argc, argv);
     return command->run(arguments.mid(2));
   }

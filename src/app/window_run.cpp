@@ -1,6 +1,7 @@
 #include "app/window_run.h"
 
 #include <cstdio>
+#include <memory>
 
 #include "app/command_line.h"
 #include "app/commands.h"
@@ -8,6 +9,7 @@
 #include "app/startup.h"
 #include "app/version.h"
 #include "image/pager_image.h"
+#include "link/serial_trace.h"
 #include "link/simulator_process.h"
 #include "ui/main_window.h"
 
@@ -19,12 +21,15 @@ const QCommandLineOption kPortOption(QStringLiteral("port"), QStringLiteral("The
                                      QStringLiteral("DEVICE"));
 const QCommandLineOption kSimulatorOption(QStringLiteral("simulator"),
                                           QStringLiteral("Attach the built-in simulated adapter and pager."));
+const QCommandLineOption kTraceOption(
+    QStringLiteral("trace"), QStringLiteral("Append every byte on the adapter line, both ways, to FILE (for support)."),
+    QStringLiteral("FILE"));
 const QCommandLineOption kHelpAllOption(QStringLiteral("help-all"),
                                         QStringLiteral("Show this help and then every command's help."));
 const QCommandLineOption kVersionOption(QStringLiteral("version"), QStringLiteral("Show the program's version."));
 
 void DeclareWindowOptions(CommandParser& parser) {
-  for (const QCommandLineOption& option : {kPortOption, kSimulatorOption, kHelpAllOption, kVersionOption})
+  for (const QCommandLineOption& option : {kPortOption, kSimulatorOption, kTraceOption, kHelpAllOption, kVersionOption})
     parser.addOption(option);
 }
 
@@ -45,6 +50,16 @@ void PrintEveryHelp() {
   for (const CommandEntry& entry : AllCommands()) entry.run({QStringLiteral("--help-all")});
 }
 
+// The window is still useful without its trace: a trace that cannot be written is said and left.
+std::shared_ptr<SerialTrace> OpenWindowTrace(const QString& path) {
+  if (path.isEmpty()) return nullptr;
+  auto trace = std::make_shared<SerialTrace>();
+  QString error;
+  if (trace->Open(path, QStringLiteral("m84dpt window"), &error)) return trace;
+  PrintReason(QStringLiteral("the trace cannot be written: ") + error);
+  return nullptr;
+}
+
 }  // namespace
 
 std::optional<int> ParseWindowArguments(const QStringList& arguments, WindowArguments& window) {
@@ -61,6 +76,7 @@ std::optional<int> ParseWindowArguments(const QStringList& arguments, WindowArgu
   }
   window.portName = parser.value(kPortOption);
   window.simulator = parser.isSet(kSimulatorOption);
+  window.traceFile = parser.value(kTraceOption);
   window.given = arguments.mid(1);
   return std::nullopt;
 }
@@ -83,6 +99,7 @@ int RunWindowProgram(QApplication& app, const WindowArguments& arguments) {
   return RunWindowPath(arguments.given, [&](PagerData& data, InstanceGuard& guard) {
     WindowOptions options;
     options.portName = arguments.portName;
+    options.lineObserver = OpenWindowTrace(arguments.traceFile);
     SimulatorProcess simulator;
     if (arguments.simulator) {
       QString error;

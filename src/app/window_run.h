@@ -9,6 +9,7 @@ namespace m84 {
 struct WindowArguments {
   QString portName;
   bool simulator = false;
+  QString traceFile;  // empty: no trace
   // Everything after the program's name, for a newer program this copy hands over to.
   QStringList given;
 };
