@@ -143,7 +143,7 @@ int RunBatchWrite(const CommandParser& parser) {
   if (parser.isSet(QStringLiteral("count"))) {
     bool ok = false;
     plan.count = parser.value(QStringLiteral("count")).toInt(&ok);
-    if (!ok || plan.count < 1) return UsageError(QStringLiteral("--count takes a number of pagers, 1 or more"));
+    if (!ok || plan.count < 1) return parser.UsageError(QStringLiteral("--count takes a number of pagers, 1 or more"));
   }
   if (parser.isSet(QStringLiteral("keep-serial"))) plan.keepSerial = true;
   if (parser.isSet(QStringLiteral("no-keep-serial"))) plan.keepSerial = false;
