@@ -1,7 +1,10 @@
 #include "pages/page_model.h"
 
 #include "pages/basic_page.h"
+#include "pages/display_page.h"
+#include "pages/duplicate_page.h"
 #include "pages/general_page.h"
+#include "pages/reminders_page.h"
 
 namespace m84 {
 
@@ -9,6 +12,12 @@ std::unique_ptr<PageModel> CreatePageModel(PageId id) {
   switch (id) {
     case PageId::General:
       return std::make_unique<GeneralPageModel>();
+    case PageId::Display:
+      return std::make_unique<DisplayPageModel>();
+    case PageId::Reminders:
+      return std::make_unique<RemindersPageModel>();
+    case PageId::Duplicate:
+      return std::make_unique<DuplicatePageModel>();
     case PageId::Basic:
       return std::make_unique<BasicPageModel>();
     default:
