@@ -129,6 +129,10 @@ TEST(TextReport, GeneralSectionOfTheDefaultImage) {
                          QStringLiteral("Frequency: 457.5750MHz, Band: 454-462 MHz"),
                          QStringLiteral("Baud Rate:   512bps"),
                          QStringLiteral("POCSAG Polarity: Standard")}));
-  // The section printed what the image holds: printing stored the page first and changed nothing.
-  EXPECT_EQ(data.image, PagerImage::Defaults());
+  // The section printed what the image holds: printing stored the pages first and changed
+  // nothing but the default display time, which the Display page writes as 10 seconds.
+  PagerImage expected = PagerImage::Defaults();
+  expected[0x86] = 10;
+  expected[0x71] = 5;
+  EXPECT_EQ(data.image, expected);
 }
