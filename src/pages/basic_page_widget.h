@@ -6,13 +6,7 @@
 #include "pages/capcode_rows.h"
 #include "pages/settings_page.h"
 
-class QCheckBox;
-class QLineEdit;
-class QPushButton;
-
 namespace m84 {
-
-class DelayedTips;
 
 class BasicPageWidget : public SettingsPage {
   Q_OBJECT
@@ -20,8 +14,6 @@ class BasicPageWidget : public SettingsPage {
   BasicPageWidget(BasicPageModel& model, PagerData& data, PageHost& host, QWidget* parent = nullptr);
 
  protected:
-  void UpdateEnables() override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
   // Enter in the password edit runs the password check instead of moving on.
   void HandleEnterKey() override;
 
@@ -30,28 +22,11 @@ class BasicPageWidget : public SettingsPage {
   QWidget* BuildStartupFrame();
   QWidget* BuildStandbyFrame();
   QWidget* BuildPasswordFrame();
-  void BindControls();
-  void ConnectHandlers();
-
-  // A display option clicked: the standby texts follow it.
-  void OnDisplayOptionClicked();
-  void OnManuallyIncrement();
-  void CheckCapcode(int row);
   void CheckPassword();
 
   BasicPageModel& basic_;
-  DelayedTips* tips_;
   CapcodeRows rows_{};
-  QPushButton* increment_ = nullptr;
-  QLineEdit* startupText_ = nullptr;
-  QCheckBox* showDate_ = nullptr;
-  QCheckBox* showTime_ = nullptr;
-  QLineEdit* standbyText1_ = nullptr;
-  QCheckBox* alternativeScreen_ = nullptr;
-  QLineEdit* standbyText2_ = nullptr;
   QLineEdit* password_ = nullptr;
-  QPushButton* ok_ = nullptr;
-  bool checking_ = false;
 };
 
 }  // namespace m84

@@ -6,30 +6,18 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QRegularExpressionValidator>
 
-#include "pages/settings_page.h"
+#include "pages/control_factories.h"
 
 namespace m84 {
 
 namespace {
 
-constexpr int kMargin = 4;
-constexpr int kSpacing = 2;
 constexpr int kCapcodeEditWidth = 66;
 constexpr int kFrameEditWidth = 22;
 
 // Grid columns; the Private column stays empty on a page without it.
 enum Column { kNumberColumn, kPrivateColumn, kEnableColumn, kCapcodeColumn, kStepColumn, kFrameColumn };
-
-QLineEdit* FrameEdit() {
-  auto* edit = new QLineEdit;
-  edit->setReadOnly(true);
-  edit->setFocusPolicy(Qt::NoFocus);
-  edit->setAlignment(Qt::AlignCenter);
-  edit->setFixedWidth(kFrameEditWidth);
-  return edit;
-}
 
 // The first caption spans the columns it names; those columns are as wide as its words.
 void AddCaptions(QGridLayout* grid, PrivateColumn column) {
@@ -51,29 +39,22 @@ void AddCaptions(QGridLayout* grid, PrivateColumn column) {
 QGroupBox* BuildCapcodeFrame(PrivateColumn column, CapcodeRows& rows) {
   auto* frame = new QGroupBox(QStringLiteral(" Capcodes "));
   auto* grid = new QGridLayout(frame);
-  grid->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
-  grid->setSpacing(kSpacing);
-  grid->setHorizontalSpacing(kSpacing * 2);
+  Compact(grid);
+  grid->setHorizontalSpacing(kControlSpacing * 2);
   AddCaptions(grid, column);
 
-  auto* digits = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), frame);
   for (int row = 0; row < kCapcodeRowCount; ++row) {
     CapcodeRow& r = rows[size_t(row)];
     r.enableBox = new QCheckBox;
-    r.capcode = new QLineEdit;
-    r.capcode->setAlignment(Qt::AlignCenter);
-    r.capcode->setValidator(digits);
-    r.capcode->setFixedWidth(kCapcodeEditWidth);
-    r.step = new QComboBox;
-    r.step->addItems(kAutoIncrementEntries);
-    r.frame = FrameEdit();
+    r.capcode = NumberEdit(kCapcodeEditWidth);
+    r.step = ListOf(kAutoIncrementEntries);
+    r.frame = ReadOnlyEdit(kFrameEditWidth);
 
     const int line = row + 1;
     auto* number = new QLabel(QString::number(row + 1));
     grid->addWidget(number, line, kNumberColumn, column == PrivateColumn::Shown ? Qt::Alignment() : Qt::AlignHCenter);
     if (column == PrivateColumn::Shown) {
       r.privateBox = new QCheckBox;
-      r.privateBox->setObjectName(capcode_key::Private(row));
       grid->addWidget(r.privateBox, line, kPrivateColumn, Qt::AlignHCenter);
     }
     // Under their captions, and no wider than the box, so that a click beside it does not go astray.
@@ -81,43 +62,31 @@ QGroupBox* BuildCapcodeFrame(PrivateColumn column, CapcodeRows& rows) {
     grid->addWidget(r.capcode, line, kCapcodeColumn);
     grid->addWidget(r.step, line, kStepColumn, Qt::AlignHCenter);
     grid->addWidget(r.frame, line, kFrameColumn);
-
-    r.enableBox->setObjectName(capcode_key::Enable(row));
-    r.capcode->setObjectName(capcode_key::Capcode(row));
-    r.step->setObjectName(capcode_key::Step(row));
-    r.frame->setObjectName(capcode_key::Frame(row));
   }
   return frame;
 }
 
-void FollowCapcodeRows(SettingsPage& page, const CapcodeRows& rows, std::function<void()> updateEnables) {
+std::vector<ControlRow> CapcodeControlRows(const CapcodeRows& rows, Rejected rejected, int tippedRows) {
+  std::vector<ControlRow> declared;
   for (int row = 0; row < kCapcodeRowCount; ++row) {
     const CapcodeRow& r = rows[size_t(row)];
-    QObject::connect(r.enableBox, &QCheckBox::clicked, &page, [&page, updateEnables] {
-      page.TakeControls();
-      updateEnables();
-      page.ShowValues();
-    });
-    QLineEdit* edit = r.capcode;
-    QObject::connect(edit, &QLineEdit::textEdited, &page, [&page, edit, row] {
-      if (!CheckCapcodeText(edit->text())) return;
-      page.TakeControls();
-      PageValues& values = page.Model().Values();
-      values.Set(capcode_key::Frame(row), CapcodeFrame(values.Number(capcode_key::Capcode(row))));
-      page.ShowValues();
-    });
+    if (r.privateBox) declared.push_back(Control(capcode_key::Private(row), r.privateBox));
+    declared.push_back(Control(capcode_key::Enable(row), r.enableBox));
+    const QString capcodeKey = capcode_key::Capcode(row);
+    declared.push_back(Control(capcodeKey, r.capcode)
+                           .Number()
+                           .Hint(kCapcodeHint)
+                           .Tip(row < tippedRows ? CapcodeTip(row) : QString())
+                           .Check(CheckCapcodeText, kCapcodeRangeMessage, rejected)
+                           .EnabledWhen(IsSet(capcode_key::Enable(row)))
+                           .OnEdit([capcodeKey, row](PageValues& values) {
+                             const int capcode = values.Number(capcodeKey);
+                             if (IsValidCapcode(capcode)) values.Set(capcode_key::Frame(row), CapcodeFrame(capcode));
+                           }));
+    declared.push_back(Control(capcode_key::Step(row), r.step));
+    declared.push_back(Control(capcode_key::Frame(row), r.frame).Number());
   }
-}
-
-void EnableCapcodeEdits(const CapcodeRows& rows, const PageValues& values) {
-  for (int row = 0; row < kCapcodeRowCount; ++row)
-    rows[size_t(row)].capcode->setEnabled(values.Flag(capcode_key::Enable(row)));
-}
-
-int CapcodeRowOf(const CapcodeRows& rows, const QObject* control) {
-  for (int row = 0; row < kCapcodeRowCount; ++row)
-    if (rows[size_t(row)].capcode == control) return row;
-  return -1;
+  return declared;
 }
 
 }  // namespace m84

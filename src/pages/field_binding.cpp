@@ -55,7 +55,8 @@ FieldBinding ZeroFilledText(const QString& key, int offset, int n) {
             QString text = v.toString();
             WriteZeroFilledText(text, d.image, offset, n);
             v = text;
-          }};
+          },
+          false};
 }
 
 FieldBinding SelectionByte(const QString& key, int index) {

@@ -18,6 +18,10 @@ struct FieldBinding {
   std::function<QVariant(const PagerData&)> load;
   // May change the value itself (a fixed text keeps the blanks it was padded with).
   std::function<void(QVariant&, PagerData&)> store;
+  // Whether the controls show what the store did to the value. A text that only lost its
+  // trailing blanks does not: the control keeps what the user typed, and the next store writes
+  // it again.
+  bool showsStoredValue = true;
 };
 
 using BindingTable = std::vector<FieldBinding>;
@@ -34,7 +38,8 @@ FieldBinding List(const QString& key, int offset, uint8_t mask, std::vector<uint
 FieldBinding FixedText(const QString& key, int offset, int n);
 FieldBinding ZeroPaddedText(const QString& key, int offset, int n);
 // A text of at most n characters with zero bytes behind it up to the n-th byte; the variable
-// loads without trailing blanks and loses them again after each store.
+// loads without trailing blanks and loses them again after each store, while the control keeps
+// them.
 FieldBinding ZeroFilledText(const QString& key, int offset, int n);
 // A byte of the selection block beside the image.
 FieldBinding SelectionByte(const QString& key, int index);

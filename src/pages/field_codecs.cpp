@@ -46,11 +46,18 @@ uint8_t IntToBcdByte(int v) {
   return static_cast<uint8_t>((low / 10) * 16 + low % 10);
 }
 
+QString WithoutTrailingWhiteSpace(QString text) {
+  const auto isAsciiWhiteSpace = [](QChar c) {
+    return c == QLatin1Char(' ') || (c.unicode() >= '\t' && c.unicode() <= '\r');
+  };
+  while (!text.isEmpty() && isAsciiWhiteSpace(text.back())) text.chop(1);
+  return text;
+}
+
 QString ReadFixedText(const PagerImage& image, int offset, int n) {
   QString text;
   for (int i = 0; i < n && image[offset + i] != 0; ++i) text.append(QChar(image[offset + i]));
-  while (!text.isEmpty() && text.back().isSpace()) text.chop(1);
-  return text;
+  return WithoutTrailingWhiteSpace(text);
 }
 
 void WriteFixedText(QString& text, PagerImage& image, int offset, int n) {

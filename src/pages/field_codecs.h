@@ -22,6 +22,9 @@ uint32_t ReadLittleEndian(const PagerImage& image, int offset, int n);
 int BcdByteToInt(uint8_t b);
 uint8_t IntToBcdByte(int v);
 
+// Trailing ASCII white space removed (blank, tab, CR, LF, VT, FF). Bytes such as 0xA0 and 0x85
+// are characters of the pager's own sets and stay.
+QString WithoutTrailingWhiteSpace(QString text);
 // The bytes up to the first zero byte, trailing white space removed.
 QString ReadFixedText(const PagerImage& image, int offset, int n);
 // Pads the page's own text with blanks to n characters (the value keeps them), writes n bytes.

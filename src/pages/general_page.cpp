@@ -149,40 +149,59 @@ void GeneralPageModel::StoreRules(PagerData& data) {
 }
 
 // A text that is no valid frequency on the raster of a band has no synthesizer words: the image
-// then keeps its frequency and synthesizer block rather than taking words for a band it is not in.
+// then keeps its frequency and synthesizer block rather than taking words for a band it is not in
+// (or, off the raster, words that would tune the pager somewhere other than the digits shown).
+// The variable then takes the image's frequency again, so the window and the report show what
+// the image holds.
 void GeneralPageModel::StoreFrequency(PagerData& data) {
   QString text = Values().Text(kFrequency);
   while (text.size() < kFrequencyTextLength) text.append(QLatin1Char('0'));
   Values().Set(kFrequency, text);
   const std::optional<uint32_t> f = ReadFrequencyText(text, BlankDigit::Zero);
-  if (!f || !IsOnChannelRaster(*f)) return;
   const PllDevice device = GetFlagBit(data.image[kReceiverOptionsOffset], kPllDeviceBit) ? PllDevice::Pll8108
                                                                                          : PllDevice::Pll5170;
-  const std::optional<SynthesizerBlock> block =
-      ComputeSynthesizerBlock(*f, ReadLittleEndian(data.image, kIntermediateOffset, 4),
-                              ReadLittleEndian(data.image, kReferenceOffset, 4), device);
-  if (!block) return;
+  std::optional<SynthesizerBlock> block;
+  if (f && IsOnChannelRaster(*f))
+    block = ComputeSynthesizerBlock(*f, ReadLittleEndian(data.image, kIntermediateOffset, 4),
+                                    ReadLittleEndian(data.image, kReferenceOffset, 4), device);
+  if (!block) {
+    Values().Set(kFrequency, FrequencyText(ReadBcd(data.image, kFrequencyOffset, kFrequencySize)));
+    ShowFrequencyBand(Values());
+    return;
+  }
   WriteBcd(*f, data.image, kFrequencyOffset, kFrequencySize);
   for (int i = 0; i < kSynthesizerSize; ++i) data.image[kSynthesizerOffset + i] = (*block)[size_t(i)];
 }
 
 bool GeneralPageModel::KeepSerialNumber() const { return !Loaded() || Values().Flag(kKeepSerial); }
 
-void GeneralPageModel::UpdateLiveBand() { Values().Set(kBand, LiveBandText(Values().Text(kFrequency))); }
+void GeneralPageModel::UpdateLiveBand() { m84::UpdateLiveBand(Values()); }
 
 bool GeneralPageModel::CheckFrequency() {
-  const std::optional<uint32_t> f = ReadFrequencyText(Values().Text(kFrequency), BlankDigit::Zero);
-  if (!f) return false;
-  const std::optional<int> band = FindBand(*f);
-  if (!band) return false;
-  Values().Set(kBand, QString::fromLatin1(kFrequencyBandTable[*band].name));
-  return IsOnChannelRaster(*f);
+  ShowFrequencyBand(Values());
+  return IsAcceptedFrequencyText(Values().Text(kFrequency));
 }
 
-void GeneralPageModel::PadSerialNumber() {
-  QString serial = Values().Text(kSerial);
+void GeneralPageModel::PadSerialNumber() { m84::PadSerialNumber(Values()); }
+
+void UpdateLiveBand(PageValues& values) { values.Set(kBand, LiveBandText(values.Text(kFrequency))); }
+
+bool IsAcceptedFrequencyText(const QString& text) {
+  const std::optional<uint32_t> f = ReadFrequencyText(text, BlankDigit::Zero);
+  return f && FindBand(*f) && IsOnChannelRaster(*f);
+}
+
+void ShowFrequencyBand(PageValues& values) {
+  const std::optional<uint32_t> f = ReadFrequencyText(values.Text(kFrequency), BlankDigit::Zero);
+  if (!f) return;
+  if (const std::optional<int> band = FindBand(*f))
+    values.Set(kBand, QString::fromLatin1(kFrequencyBandTable[*band].name));
+}
+
+void PadSerialNumber(PageValues& values) {
+  QString serial = values.Text(kSerial);
   while (serial.size() < kSerialSize) serial.append(QLatin1Char('0'));
-  Values().Set(kSerial, serial);
+  values.Set(kSerial, serial);
 }
 
 void GeneralPageModel::PrintSection(ReportCursor& report) const {

@@ -74,6 +74,16 @@ bool IsOnChannelRaster(uint32_t f);
 // The band name shown while typing, or "Invalid Value".
 QString LiveBandText(const QString& text);
 
+// The page's rules on its variables, for the widget's handlers.
+// The frequency text changed: the band it lies in, or "Invalid Value".
+void UpdateLiveBand(PageValues& values);
+// The frequency check on leaving the edit: a text in a band and on the channel raster.
+bool IsAcceptedFrequencyText(const QString& text);
+// The band of the frequency variable, when it lies in one.
+void ShowFrequencyBand(PageValues& values);
+// "0"s appended to the serial number up to ten characters.
+void PadSerialNumber(PageValues& values);
+
 enum class PllDevice { Pll5170, Pll8108 };
 using SynthesizerBlock = std::array<uint8_t, kSynthesizerSize>;
 // The programming words for 0x47-0x4D; nothing when f lies in no band.

@@ -7,6 +7,12 @@ const BindingTable& PageModel::Table() {
   return *table_;
 }
 
+bool PageModel::ShowsStoredValue(const QString& key) {
+  for (const FieldBinding& binding : Table())
+    if (binding.key == key) return binding.showsStoredValue;
+  return true;
+}
+
 void PageModel::Load(const PagerData& data) {
   for (const FieldBinding& binding : Table()) values_.Set(binding.key, binding.load(data));
   LoadRules(data);

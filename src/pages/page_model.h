@@ -28,6 +28,9 @@ class PageModel {
   // never loaded has no variables to write and leaves the image alone.
   void Store(PagerData& data);
   bool Loaded() const { return loaded_; }
+  // Whether the controls show the variable as a store left it (field_binding.h); variables of
+  // the rules always are.
+  bool ShowsStoredValue(const QString& key);
 
   // Draws the section from the variables; the caller stores the page first.
   virtual void PrintSection(ReportCursor& /*report*/) const {}

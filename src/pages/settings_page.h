@@ -1,21 +1,46 @@
 #pragma once
-// The window side of a settings page: its controls, bound by key to the page model's variables.
-// Every page widget follows the same pattern: build the controls, Bind() each one to its key,
-// and add the handlers for the rules of that page.
+// The window side of a settings page: its controls over the page model's variables, each
+// control declared once. A page widget builds its controls (pages/control_factories.h), lays
+// them out, and declares one row per control; the base does the rest (binding, object names,
+// hints, tips, checks on leaving, Enter and Escape, enabling conditions):
+//
+//   DisplayPageWidget::DisplayPageWidget(DisplayPageModel& model, PagerData& data, PageHost& host,
+//                                        QWidget* parent)
+//       : SettingsPage(model, data, host, parent) {
+//     SetToolTipDelay(kTipDelayMs);
+//     auto* contrast = ListOf(kContrastEntries);
+//     auto* timeout = new QLineEdit;
+//     auto* preview = new QCheckBox(QStringLiteral("Enable message preview  mode"));
+//     auto* lines = ListOf(kPreviewLineEntries);
+//     ... layouts ...
+//     Declare(Control(kContrast, contrast).Hint(kContrastHint));
+//     Declare(Control(kTimeout, timeout).Number().Hint(kTimeoutHint)
+//                 .Check(InRange(1, 3), kTimeoutMessage));          // rejected text stays
+//     Declare(Control(kPreview, preview));                           // a click re-applies enables
+//     Declare(Control(kPreviewLines, lines).EnabledWhen(IsSet(kPreview)));
+//     for (int row = 0; row < kRows; ++row)                          // grids: a row per control
+//       Declare(Control(Key("beep", row), beep[row]));
+//     Declare(Control(QStringLiteral("reset"), reset).OnClick(ResetDefaults));  // a named rule
+//   }
+//
+// The key is the page variable and the control's object name. A control without a variable (a
+// button) is declared by its object name alone. A custom edit that changes its text itself (a
+// masked edit) emits a signal named Edited(); the base follows it like textEdited.
 
 #include <QHash>
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 #include <vector>
 
 #include "image/operation_host.h"
 #include "pages/page_model.h"
 
-class QCheckBox;
-class QComboBox;
 class QLineEdit;
 
 namespace m84 {
+
+class DelayedTips;
 
 // What a page needs from the main window: the status line's message pane, the beeps and the
 // way into advanced mode.
@@ -32,6 +57,88 @@ class PageHost {
 // menu or pop-up opening over it. Edit checks run only on these.
 bool IsUserFocusChange(const QEvent* focusEvent);
 
+// A rule on the page's variables (pages/*_page.h name them); a handler runs it between taking
+// the controls and showing the values.
+using PageRule = std::function<void(PageValues&)>;
+// An enabling condition on the page's variables.
+using Condition = std::function<bool(const PageValues&)>;
+// A check of the text a control shows.
+using TextCheck = std::function<bool(const QString&)>;
+
+// The number check: blanks around it allowed, only digits, lo to hi.
+TextCheck InRange(uint32_t lo, uint32_t hi);
+// Conditions on a flag variable.
+Condition IsSet(const QString& key);
+Condition IsClear(const QString& key);
+
+// What a failed check leaves in the edit: the rejected text (the variable follows the control,
+// so it is shown again until mended) or the variable's last valid value (the variable takes only
+// texts that pass).
+enum class Rejected { TextStays, LastValidBack };
+
+// One control of a page, as the page declares it.
+class ControlRow {
+ public:
+  ControlRow(QString key, QWidget* control) : key_(std::move(key)), control_(control) {}
+
+  // The edit's variable is a number; a text that is no number leaves the variable as it was.
+  ControlRow& Number() { number_ = true; return *this; }
+  // The status-line text while the mouse is over the control; none clears the line.
+  ControlRow& Hint(QString hint) { hint_ = std::move(hint); return *this; }
+  // The tool tip, opened after the page's own delay.
+  ControlRow& Tip(QString tip) { tip_ = std::move(tip); return *this; }
+  // The check run when the user leaves the control, and by Enter before it stores: on a failure
+  // the message, the focus back and the error beep.
+  ControlRow& Check(TextCheck passes, QString message, Rejected rejected = Rejected::TextStays) {
+    check_ = std::move(passes);
+    message_ = std::move(message);
+    rejected_ = rejected;
+    return *this;
+  }
+  // Run when the user leaves the control and its check (if any) passed.
+  ControlRow& OnLeave(PageRule rule) { onLeave_ = std::move(rule); return *this; }
+  // After a passed leave, the page stores itself into the image.
+  ControlRow& ThenStore() { storeOnLeave_ = true; return *this; }
+  // The check also runs when the page loses the mouse capture while the control has the focus.
+  ControlRow& CheckOnCaptureLoss() { checkOnCaptureLoss_ = true; return *this; }
+  ControlRow& EnabledWhen(Condition condition) { enabledWhen_ = std::move(condition); return *this; }
+  // A check box or list changed by the user, or a button clicked. Check boxes and lists without
+  // a rule still take the controls and re-apply the enabling conditions.
+  ControlRow& OnClick(PageRule rule) { onClick_ = std::move(rule); return *this; }
+  // Every text change the user makes in an edit; the edit itself is left as typed.
+  ControlRow& OnEdit(PageRule rule) { onEdit_ = std::move(rule); return *this; }
+
+  const QString& Key() const { return key_; }
+  QWidget* Widget() const { return control_; }
+  const QString& HintText() const { return hint_; }
+  const QString& TipText() const { return tip_; }
+  bool HasCheck() const { return bool(check_); }
+  bool Passes(const QString& text) const { return !check_ || check_(text); }
+  const QString& Message() const { return message_; }
+
+ private:
+  friend class SettingsPage;
+  enum class Kind { None, Check, List, Text, Number };
+
+  QString key_;
+  QPointer<QWidget> control_;
+  bool number_ = false;
+  QString hint_;
+  QString tip_;
+  TextCheck check_;
+  QString message_;
+  Rejected rejected_ = Rejected::TextStays;
+  PageRule onLeave_;
+  bool storeOnLeave_ = false;
+  bool checkOnCaptureLoss_ = false;
+  Condition enabledWhen_;
+  PageRule onClick_;
+  PageRule onEdit_;
+  Kind kind_ = Kind::None;
+};
+
+inline ControlRow Control(QString key, QWidget* control) { return ControlRow(std::move(key), control); }
+
 class SettingsPage : public QWidget {
   Q_OBJECT
  public:
@@ -40,7 +147,10 @@ class SettingsPage : public QWidget {
   PageId Id() const { return model_.Id(); }
   PageModel& Model() { return model_; }
 
-  // Store: controls into the variables, variables into the image. Load: the reverse.
+  // Store: controls into the variables, variables into the image; the controls then show what
+  // the store changed (a clamped capcode, a rejected frequency given back) but keep what the
+  // user typed where the variable only lost its trailing blanks. Load: the reverse, then the
+  // enabling conditions.
   void ExchangeImage(Direction direction);
   // The page stores itself, then draws its section.
   void PrintSection(ReportCursor& report);
@@ -48,25 +158,31 @@ class SettingsPage : public QWidget {
   // Controls into the variables / variables into the controls.
   void TakeControls();
   void ShowValues();
+  // A handler in one call: take the controls, run the rule, show the values, apply the enables.
+  void ApplyRule(const PageRule& rule);
 
   // Asked, while this page is the one shown in advanced mode, before a left-button press
   // anywhere in the program's windows goes on; false discards the press with the error beep.
   virtual bool AcceptsLeftClick() { return true; }
 
- protected:
-  void Bind(const QString& key, QCheckBox* box);
-  void Bind(const QString& key, QComboBox* list);  // the selection index
-  void Bind(const QString& key, QLineEdit* edit);  // the text
-  // An edit whose variable is a number; a text that is not a number leaves the variable as it was.
-  void BindNumber(const QString& key, QLineEdit* edit);
+  // What every page shares, for the tests that walk all pages.
+  const std::vector<ControlRow>& Rows() const { return rows_; }
+  // The controls the Enter key steps through, in the page's tab order.
+  QList<QWidget*> TabOrder() const;
 
-  // Recomputes which controls are enabled from the variables; run after every load.
-  virtual void UpdateEnables() {}
-  // The hint shown in the status line while the mouse is over the control (empty: cleared).
-  void SetHint(QWidget* control, const QString& hint);
-  // A failed edit check: the last valid values back into the controls, the message, the focus
-  // back to the control, the error beep.
+ protected:
+  void Declare(ControlRow row);
+  // Tips of the controls declared after this call open after delayMs.
+  void SetToolTipDelay(int delayMs);
+  void ApplyEnables();
+  // A failed check: the controls show the variables, the message, the focus back to the
+  // control, the error beep.
   void RejectEdit(QWidget* control, const QString& message);
+  // The Enter key's steps: store, focus to the next control of the page (wrapping), load. A
+  // control whose check fails is answered as leaving it would be, and nothing is stored.
+  virtual void HandleEnterKey();
+  // The row of a control or of a widget inside it (a list's own edit), or nullptr.
+  const ControlRow* RowOf(const QObject* widget) const;
 
   PageValues& Values() { return model_.Values(); }
   PagerData& Data() { return data_; }
@@ -75,23 +191,30 @@ class SettingsPage : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
-  // The Enter key: store, focus to the next control, load. Pages with an exception override it.
-  virtual void HandleEnterKey();
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private slots:
+  void OnControlEdited();
 
  private:
-  enum class Kind { Check, List, Text, Number };
-  struct ControlBinding {
-    QString key;
-    Kind kind;
-    QPointer<QWidget> control;
-  };
+  void Connect(const ControlRow& row);
+  void ShowValuesExcept(const QWidget* kept, bool afterStore);
+  // The user left the control: its check, then its leave rule.
+  void LeaveControl(const ControlRow& row);
+  void CheckOnCaptureLoss();
   void WatchChildren();
+  void FocusNextControl();
 
   PageModel& model_;
   PagerData& data_;
   PageHost& host_;
-  std::vector<ControlBinding> bindings_;
-  QHash<QWidget*, QString> hints_;
+  std::vector<ControlRow> rows_;
+  QHash<const QObject*, size_t> rowIndex_;
+  DelayedTips* tips_ = nullptr;
+  int tipDelayMs_;
+  // A failed check gives the focus back, which reports another focus change; that one is no
+  // user's leaving.
+  bool checking_ = false;
   bool watching_ = false;
 };
 
