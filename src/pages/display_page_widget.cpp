@@ -1,7 +1,6 @@
 #include "pages/display_page_widget.h"
 
 #include <QCheckBox>
-#include <iterator>
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
@@ -10,9 +9,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
+#include <iterator>
 
 #include "pages/control_factories.h"
-#include "pages/voltage_code.h"
 #include "pages/voltage_edit.h"
 
 namespace m84 {
@@ -71,9 +70,9 @@ std::vector<ControlRow> ListRows(QGroupBox* frame, const ListRow (&rows)[N]) {
   Compact(grid);
   grid->setColumnStretch(2, 1);
   std::vector<ControlRow> controls;
-  for (const ListRow& row : rows) {
+  for (int at = 0; at < int(N); ++at) {
+    const ListRow& row = rows[at];
     QComboBox* list = ListOf(row.entries);
-    const int at = grid->rowCount();
     grid->addWidget(Label(row.label), at, 0);
     grid->addWidget(list, at, 1);
     controls.push_back(Control(row.key, list));

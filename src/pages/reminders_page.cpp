@@ -1,6 +1,7 @@
 #include "pages/reminders_page.h"
 
 #include <array>
+#include <iterator>
 
 #include "pages/field_codecs.h"
 #include "pages/list_fields.h"
@@ -45,7 +46,7 @@ FieldBinding DurationField(const QString& key) {
           },
           [](QVariant& v, PagerData& d) {
             const bool untilRead = v.toInt() == kUntilReadEntry;
-            for (int i = 0; i < 2; ++i)
+            for (int i = 0; i < int(std::size(kMaximumDurationBytes)); ++i)
               d.image[kReminderDurationOffset + i] = untilRead ? kUntilReadByte : kMaximumDurationBytes[i];
           }};
 }
