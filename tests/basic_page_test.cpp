@@ -232,3 +232,17 @@ TEST(BasicPage, BasicModeStoresOnlyThisPage) {
   EXPECT_EQ(data.image[0x42], 0xEE);
   EXPECT_EQ(Bytes(data.image, kStartupTextOffset, 6), (std::vector<uint8_t>{'H', 'e', 'l', 'l', 'o', 0}));
 }
+
+// A standby text ending in 0xA0 keeps that byte through a load and a store.
+TEST(BasicPage, TextEndingInANonBreakingSpaceKeepsIt) {
+  PagerData data;
+  data.image[kStandbyText1Offset + 2] = 0xA0;
+  data.image[kStandbyText1Offset + 3] = 0;
+  BasicPageModel page;
+  page.Load(data);
+  EXPECT_EQ(page.Values().Text(basic_key::kStandbyText1), QStringLiteral("DR") + QChar(0xA0));
+  PagerData stored;
+  page.Store(stored);
+  EXPECT_EQ(stored.image[kStandbyText1Offset + 2], 0xA0);
+  EXPECT_EQ(stored.image[kStandbyText1Offset + 3], 0);
+}

@@ -171,6 +171,25 @@ TEST_F(PageFixture, EnterStoresMovesOnAndLoads) {
   EXPECT_EQ(capcode->text(), "1234570");
 }
 
+// The controls stay newer than the variables: blanks typed at the end of a text are stored
+// with it each time, and the edit keeps them, until a load.
+TEST_F(PageFixture, TrailingBlanksStayInTheEditAndTheImageOverStores) {
+  QLineEdit* text = Control(kStandbyText1);
+  text->setFocus(Qt::TabFocusReason);
+  text->selectAll();
+  QTest::keyClicks(text, "abc  ");
+  for (int store = 1; store <= 3; ++store) {
+    SCOPED_TRACE(store);
+    page->ExchangeImage(Direction::Store);
+    EXPECT_EQ(text->text(), "abc  ");
+    EXPECT_EQ(data.image[kStandbyText1Offset + 3], ' ');
+    EXPECT_EQ(data.image[kStandbyText1Offset + 4], ' ');
+    EXPECT_EQ(data.image[kStandbyText1Offset + 5], 0);
+  }
+  page->ExchangeImage(Direction::Load);
+  EXPECT_EQ(text->text(), "abc");
+}
+
 TEST_F(PageFixture, PasswordCheckedByOkAndByEnter) {
   QLineEdit* password = Control(kPassword);
   auto* ok = Control<QPushButton>(QStringLiteral("passwordOk"));

@@ -59,6 +59,23 @@ TEST(Texts, FixedAndZeroPadded) {
   EXPECT_EQ(ReadZeroPaddedText(image, 0x548, 10), "1234567890");
 }
 
+// Only ASCII white space ends a text; 0xA0 and 0x85 are characters of the pager's sets.
+TEST(Texts, TrailingWhiteSpaceIsAsciiOnly) {
+  const std::pair<QByteArray, QString> cases[] = {
+      {QByteArray("ab \t\r\n\v\f"), QStringLiteral("ab")},
+      {QByteArray("ab\xA0"), QStringLiteral("ab") + QChar(0xA0)},
+      {QByteArray("ab\x85"), QStringLiteral("ab") + QChar(0x85)},
+      {QByteArray("ab\xA0 "), QStringLiteral("ab") + QChar(0xA0)},
+  };
+  for (const auto& [bytes, text] : cases) {
+    SCOPED_TRACE(bytes.toHex().toStdString());
+    PagerImage image;
+    for (int i = 0; i < bytes.size(); ++i) image[0x300 + i] = uint8_t(bytes[i]);
+    image[0x300 + int(bytes.size())] = 0;
+    EXPECT_EQ(ReadFixedText(image, 0x300, 15), text);
+  }
+}
+
 TEST(CheckDecimalRange, Cases) {
   struct Case { const char* text; uint32_t lo, hi; bool pass; };
   const Case cases[] = {

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -14,6 +15,7 @@
 #include "pages/field_codecs.h"
 #include "pages/frequency_edit.h"
 #include "pages/general_page_widget.h"
+#include "report/text_report.h"
 
 using namespace m84;
 using namespace m84::general_key;
@@ -188,6 +190,63 @@ TEST_F(PageFixture, FrequencyEditShowsTheBandLiveAndChecksOnLeaving) {
   EXPECT_EQ(QApplication::focusWidget(), other);
   EXPECT_EQ(Edit(kBand)->text(), "143-151");
   EXPECT_EQ(ReadBcd(data.image, kFrequencyOffset, kFrequencySize), 1501250u);
+}
+
+// A frequency the store rejects keeps the image's frequency and words; the variable, the edit
+// and the report then show that frequency, not the rejected digits.
+TEST_F(PageFixture, RejectedFrequencyStoreShowsWhatTheImageHolds) {
+  const char* rejected[] = {
+      "500.0000",  // in no band
+      "175.0001",  // in a band, off every raster
+      "151.0030",  // in a band, off the raster: the 2.0 kHz step would truncate it
+  };
+  auto* frequency = Control<FrequencyEdit>(kFrequency);
+  for (const char* text : rejected) {
+    SCOPED_TRACE(text);
+    frequency->setText(QString::fromLatin1(text));
+    TextReportCursor report;
+    report.BeginPage();
+    page->PrintSection(report);  // stores first
+    report.EndPage();
+    EXPECT_EQ(data.image, PagerImage::Defaults());
+    EXPECT_EQ(model.Values().Text(kFrequency), "457.5750");
+    EXPECT_EQ(frequency->text(), "457.5750");
+    EXPECT_EQ(Edit(kBand)->text(), "454-462");
+    EXPECT_TRUE(report.Lines().contains("Frequency: 457.5750MHz, Band: 454-462 MHz"))
+        << report.Lines().join('\n').toStdString();
+  }
+}
+
+// Enter checks a capcode as leaving it would; a rejected capcode that still reaches a store
+// (a Save by keyboard) is stored as the nearest valid one, which the edit then shows.
+TEST_F(PageFixture, RejectedCapcodeReachingAStoreIsStoredAsTheNearestValid) {
+  const std::pair<const char*, int> cases[] = {{"7", kCapcodeMin}, {"2097152", kCapcodeMax}};
+  for (const auto& [typed, stored] : cases) {
+    SCOPED_TRACE(typed);
+    Capcode(2)->setText(QString::fromLatin1(typed));
+    page->ExchangeImage(Direction::Store);
+    EXPECT_EQ(ReadCapcode(data.image, 2), uint32_t(stored));
+    EXPECT_EQ(Capcode(2)->text(), QString::number(stored));
+    EXPECT_EQ(model.Values().Number(capcode_key::Capcode(2)), stored);
+  }
+}
+
+TEST_F(PageFixture, BumpTimeIsCheckedWhenThePageLosesTheMouseCapture) {
+  auto* bumpTime = Edit(kBumpTime);
+  QTest::mouseDClick(bumpTime, Qt::RightButton, {}, bumpTime->rect().center());
+  ASSERT_TRUE(bumpTime->isEnabled());
+  bumpTime->selectAll();
+  QTest::keyClicks(bumpTime, "0");
+  // A press and release on the page's background: the focus stays in the edit.
+  QTest::mouseClick(page.get(), Qt::LeftButton, {}, QPoint(page->width() - 2, page->height() / 2));
+  EXPECT_TRUE(RejectedWith(bumpTime, kBumpTimeMessage));
+  EXPECT_EQ(host.beeps.size(), 1u);
+  // A label passes its release on to the page: once.
+  for (QLabel* label : page->findChildren<QLabel*>())
+    if (label->text() == "Bump Time") QTest::mouseClick(label, Qt::LeftButton);
+  EXPECT_TRUE(RejectedWith(bumpTime, kBumpTimeMessage));
+  EXPECT_EQ(host.beeps.size(), 2u);
+  EXPECT_EQ(data.image[kBumpTimeOffset], 15);
 }
 
 TEST_F(PageFixture, SerialNumberIsPaddedAndStoredOnLeaving) {

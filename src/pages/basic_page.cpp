@@ -60,7 +60,11 @@ BindingTable BasicPageModel::Bindings() const {
   return table;
 }
 
-void BasicPageModel::LoadRules(const PagerData& /*data*/) { RecomputeFrames(Values()); }
+void BasicPageModel::LoadRules(const PagerData& /*data*/) {
+  RecomputeFrames(Values());
+  // The password is no field of the image: it starts empty and keeps what was typed.
+  if (!Values().Has(kPassword)) Values().Set(kPassword, QString());
+}
 
 void BasicPageModel::StoreRules(PagerData& /*data*/) {
   RecomputeFrames(Values());  // a capcode out of range was stored as the nearest valid one

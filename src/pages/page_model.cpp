@@ -3,14 +3,17 @@
 namespace m84 {
 
 const BindingTable& PageModel::Table() {
-  if (!table_) table_ = std::make_unique<BindingTable>(Bindings());
+  if (!table_) {
+    table_ = std::make_unique<BindingTable>(Bindings());
+    for (const FieldBinding& binding : *table_)
+      if (!binding.showsStoredValue) storedValuesNotShown_.insert(binding.key);
+  }
   return *table_;
 }
 
 bool PageModel::ShowsStoredValue(const QString& key) {
-  for (const FieldBinding& binding : Table())
-    if (binding.key == key) return binding.showsStoredValue;
-  return true;
+  Table();
+  return !storedValuesNotShown_.contains(key);
 }
 
 void PageModel::Load(const PagerData& data) {

@@ -3,6 +3,7 @@
 // report section. The window's page binds controls to these variables; the command line and
 // the tests use the model alone.
 
+#include <QSet>
 #include <memory>
 
 #include "image/pager_image.h"
@@ -48,6 +49,7 @@ class PageModel {
   PageId id_;
   PageValues values_;
   std::unique_ptr<BindingTable> table_;
+  QSet<QString> storedValuesNotShown_;
   bool loaded_ = false;
 };
 

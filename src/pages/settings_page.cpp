@@ -7,7 +7,6 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QMetaMethod>
 
 #include "pages/delayed_tips.h"
 #include "pages/field_codecs.h"
@@ -247,9 +246,6 @@ bool SettingsPage::eventFilter(QObject* watched, QEvent* event) {
       // The page's background, frame captions and labels leave the line as it is.
       if (const ControlRow* row = RowOf(watched)) host_.ShowStatus(row->hint_);
       break;
-    case QEvent::MouseButtonRelease:
-      CheckOnCaptureLoss();
-      break;
     default:
       break;
   }
@@ -261,8 +257,9 @@ void SettingsPage::mouseReleaseEvent(QMouseEvent* event) {
   QWidget::mouseReleaseEvent(event);
 }
 
-// The end of a mouse press on the page is the page losing the mouse capture; the control with
-// the focus keeps it, so only this runs its check.
+// The end of a mouse press on the page's background (a label or frame passes its release on to
+// the page) is the page losing the mouse capture. The control with the focus keeps the focus,
+// so only this runs its check. A press on a control is a focus change and is checked as one.
 void SettingsPage::CheckOnCaptureLoss() {
   const ControlRow* row = RowOf(QApplication::focusWidget());
   if (row && row->checkOnCaptureLoss_ && row->control_->isEnabled()) LeaveControl(*row);

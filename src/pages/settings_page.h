@@ -113,6 +113,10 @@ class ControlRow {
   const QString& HintText() const { return hint_; }
   const QString& TipText() const { return tip_; }
   bool HasCheck() const { return bool(check_); }
+  // Bound to a variable: check boxes, lists and edits.
+  bool CarriesValue() const { return kind_ != Kind::None; }
+  // Bound to a text variable (not a number, flag or list index); known once declared.
+  bool HoldsText() const { return kind_ == Kind::Text; }
   bool Passes(const QString& text) const { return !check_ || check_(text); }
   const QString& Message() const { return message_; }
 

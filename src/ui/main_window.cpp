@@ -37,6 +37,7 @@ namespace {
 const QColor kBackground(131, 156, 177);
 constexpr int kDialogWidth = 351, kDialogHeight = 315;
 constexpr int kStatusLineHeight = 26;
+constexpr int kPaneTextRoom = 6;  // beside a pane's text, inside its frame
 constexpr int kPageOffsetX = 5, kPageOffsetY = 76;
 constexpr int kTabIndent = 10, kTabCut = 5;
 constexpr int kButtonTipDelayMs = 2000;
@@ -221,13 +222,24 @@ void MainWindow::CreateStatusLine() {
     pane->setFont(ArialPixels(12));
     pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     // The tabled widths suit the platform's small status font; a pane never cuts its own text.
-    const int width = std::max(kPanes[i].width, pane->fontMetrics().horizontalAdvance(pane->text()) + 8);
+    const int width =
+        std::max(kPanes[i].width, pane->fontMetrics().horizontalAdvance(pane->text()) + 2 * pane->frameWidth() + kPaneTextRoom);
     pane->setMinimumWidth(width);
     if (i != 1) pane->setFixedWidth(width);
     layout->addWidget(pane, i == 1 ? 1 : 0);
     panes_[static_cast<size_t>(i)] = pane;
   }
-  panes_[5]->setFixedWidth(std::max(kPanes[5].width, panes_[5]->fontMetrics().horizontalAdvance("00:00:00") + 8));
+  // Panes whose text changes are as wide as the widest text they show.
+  const auto fitWidest = [](QLabel* pane, int tabled, const QStringList& texts) {
+    int width = tabled;
+    for (const QString& text : texts)
+      width = std::max(width, pane->fontMetrics().horizontalAdvance(text) + 2 * pane->frameWidth() + kPaneTextRoom);
+    pane->setFixedWidth(width);
+  };
+  fitWidest(panes_[3], kPanes[3].width,
+            {AdapterStateText(AdapterState::Absent), AdapterStateText(AdapterState::UsbPortOnly),
+             AdapterStateText(AdapterState::Ready)});
+  fitWidest(panes_[5], kPanes[5].width, {QStringLiteral("00:00:00")});
   panes_[0]->setPixmap(ProgramIcon().pixmap(18, 18));
   panes_[0]->setAlignment(Qt::AlignCenter);
   progress_ = new QProgressBar(panes_[2]);
@@ -354,8 +366,9 @@ void MainWindow::Pump() {
   progress_->repaint();
 }
 
-void MainWindow::CheckAdapterPresence() {
-  const AdapterState state = link_->PresenceCheck();
+void MainWindow::CheckAdapterPresence() { ShowAdapterState(link_->PresenceCheck()); }
+
+void MainWindow::ShowAdapterState(AdapterState state) {
   adapterReady_ = state == AdapterState::Ready;
   panes_[3]->setText(AdapterStateText(state));
   Button("&Write")->setEnabled(adapterReady_);

@@ -76,6 +76,8 @@ class MainWindow : public QWidget, public TransferHost, public PageHost {
   void BinaryCompareCommand();
   // The once-a-second presence check: pane 3 and the "&Write" and "&Read" buttons.
   void CheckAdapterPresence();
+  // Pane 3 and the transfer buttons for an adapter state.
+  void ShowAdapterState(AdapterState state);
 
   QString StatusText(int pane) const;
   SettingsPage* Page(PageId id) const { return pages_[static_cast<size_t>(id)]; }
