@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -17,10 +16,9 @@ using namespace duplicate_key;
 
 }  // namespace
 
-bool IsHintEvent(const QEvent* event) { return event->type() == QEvent::Enter || event->type() == QEvent::MouseMove; }
-
 DuplicatePageWidget::DuplicatePageWidget(DuplicatePageModel& model, PagerData& data, PageHost& host, QWidget* parent)
     : SettingsPage(model, data, host, parent) {
+  WithoutHintLine();
   QGroupBox* rejection = VerticalFrame(QStringLiteral(" Duplicate MSG rejection "));
   auto* enable = new QCheckBox(QStringLiteral("Enable"));
   QComboBox* detectTime = ListOf(kDetectTimeEntries);
@@ -59,10 +57,6 @@ DuplicatePageWidget::DuplicatePageWidget(DuplicatePageModel& model, PagerData& d
   Declare(Control(kAutoDeletion, autoDeletion).EnabledWhen(whileRejecting));
   Declare(Control(kRepeatIcon, repeatIcon));
   Declare(Control(kRepeatTone, repeatTone));
-}
-
-bool DuplicatePageWidget::eventFilter(QObject* watched, QEvent* event) {
-  return IsHintEvent(event) ? false : SettingsPage::eventFilter(watched, event);
 }
 
 }  // namespace m84

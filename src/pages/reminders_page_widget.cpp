@@ -8,7 +8,6 @@
 #include <QVBoxLayout>
 
 #include "pages/control_factories.h"
-#include "pages/duplicate_page_widget.h"
 
 namespace m84 {
 
@@ -20,6 +19,7 @@ using namespace reminders_key;
 
 RemindersPageWidget::RemindersPageWidget(RemindersPageModel& model, PagerData& data, PageHost& host, QWidget* parent)
     : SettingsPage(model, data, host, parent) {
+  WithoutHintLine();
   auto* alert = new QCheckBox(QStringLiteral("Unread Message Reminder Alert"));
   QComboBox* interval = ListOf(kReminderIntervalEntries);
   QComboBox* duration = ListOf(kReminderDurationEntries);
@@ -46,10 +46,6 @@ RemindersPageWidget::RemindersPageWidget(RemindersPageModel& model, PagerData& d
   Declare(Control(kInterval, interval).EnabledWhen(whileReminding));
   Declare(Control(kDuration, duration).EnabledWhen(whileReminding));
   Declare(Control(kUnreadIndication, indication));
-}
-
-bool RemindersPageWidget::eventFilter(QObject* watched, QEvent* event) {
-  return IsHintEvent(event) ? false : SettingsPage::eventFilter(watched, event);
 }
 
 }  // namespace m84

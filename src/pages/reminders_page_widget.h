@@ -10,9 +10,6 @@ class RemindersPageWidget : public SettingsPage {
   Q_OBJECT
  public:
   RemindersPageWidget(RemindersPageModel& model, PagerData& data, PageHost& host, QWidget* parent = nullptr);
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 }  // namespace m84
