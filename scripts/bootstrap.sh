@@ -8,6 +8,7 @@ packages=(
   libasound2-dev libgtest-dev
   fonts-liberation2 poppler-utils
   clang libclang-rt-14-dev
+  desktop-file-utils appstream lintian dpkg-dev librsvg2-bin file
 )
 
 missing=()

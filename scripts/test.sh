@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test; then the same tests again
+# Installs what is missing, builds everything and runs every test; checks the installed desktop
+# files and the Debian package (scripts/package_check.sh); then the same tests again
 # under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan, any finding fails), and a
 # short run of every fuzz target on its seed corpus (build-fuzz, clang). Prints what each took.
 set -euo pipefail
@@ -15,6 +16,8 @@ cmake --build build -j"$jobs"
 phase_done "build"
 ctest --test-dir build --output-on-failure -j"$jobs"
 phase_done "tests"
+scripts/package_check.sh build
+phase_done "install, validation, package round trip"
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DM84_SANITIZE=ON >/dev/null
 cmake --build build-asan -j"$jobs"

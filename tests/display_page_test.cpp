@@ -174,14 +174,14 @@ TEST(DisplayPage, OptionBitsTouchOnlyTheirOwnBits) {
       {kDateFormat, 1, kDisplayOptionsOffset, kDayFirstDateBit, true},
       {kDateFormat, -1, kDisplayOptionsOffset, kDayFirstDateBit, true},  // no selection: not the first entry
       {kDateFormat, 0, kDisplayOptionsOffset, kDayFirstDateBit, false},
-      {kTimeStamp, false, kMessageOptionsOffset, kTimeStampBit, false},
-      {kMessageNumber, false, kMessageOptionsOffset, kMessageNumberBit, false},
-      {kAddressFunction, false, kMessageOptionsOffset, kAddressFunctionBit, false},
-      {kMaxMessagesAlert, true, kMessageOptionsOffset, kMaxMessagesAlertBit, true},
-      {kNumberMode, 1, kMessageOptionsOffset, kNumberOfTotalBit, true},
-      {kNumberMode, 0, kMessageOptionsOffset, kNumberOfTotalBit, false},
-      {kNumberOrder, 1, kMessageOptionsOffset, kDecrementBit, true},
-      {kNumberOrder, 0, kMessageOptionsOffset, kDecrementBit, false},
+      {kTimeStamp, false, kMessageDisplayOffset, kTimeStampBit, false},
+      {kMessageNumber, false, kMessageDisplayOffset, kMessageNumberBit, false},
+      {kAddressFunction, false, kMessageDisplayOffset, kAddressFunctionBit, false},
+      {kMaxMessagesAlert, true, kMessageDisplayOffset, kMaxMessagesAlertBit, true},
+      {kNumberMode, 1, kMessageDisplayOffset, kNumberOfTotalBit, true},
+      {kNumberMode, 0, kMessageDisplayOffset, kNumberOfTotalBit, false},
+      {kNumberOrder, 1, kMessageDisplayOffset, kDecrementBit, true},
+      {kNumberOrder, 0, kMessageDisplayOffset, kDecrementBit, false},
       {kLowBatteryAlarm, false, kBatteryOptionsOffset, kLowBatteryAlarmBit, false},
       {kLowBatteryDisplay, false, kBatteryOptionsOffset, kLowBatteryDisplayBit, false},
       {kLowBatteryVibrate, true, kBatteryOptionsOffset, kLowBatteryVibrateBit, true},
@@ -190,7 +190,7 @@ TEST(DisplayPage, OptionBitsTouchOnlyTheirOwnBits) {
       kPreviewModeBit | kLargeTextBit | kDayFirstDateBit,
       kTimeStampBit | kAddressFunctionBit | kMessageNumberBit | kNumberOfTotalBit | kDecrementBit | kMaxMessagesAlertBit,
       kLowBatteryAlarmBit | kLowBatteryDisplayBit | kLowBatteryVibrateBit};
-  const int offsets[] = {kDisplayOptionsOffset, kMessageOptionsOffset, kBatteryOptionsOffset};
+  const int offsets[] = {kDisplayOptionsOffset, kMessageDisplayOffset, kBatteryOptionsOffset};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.key.toStdString() << " = " << c.value.toString().toStdString());
     PagerData data;
@@ -377,7 +377,7 @@ TEST(DisplayPage, ReportSectionOfACraftedImage) {
   PagerData data;
   data.image[kDisplayOptionsOffset] = kShowDateBit | kPreviewModeBit | kLargeTextBit | kDayFirstDateBit;
   data.image[kAlternativeScreenOffset] = kAlternativeScreenBit;
-  data.image[kMessageOptionsOffset] = kNumberOfTotalBit | kDecrementBit | kMaxMessagesAlertBit;
+  data.image[kMessageDisplayOffset] = kNumberOfTotalBit | kDecrementBit | kMaxMessagesAlertBit;
   data.image[kStoredMessagesOffset] = 1;
   data.image[kBatteryOptionsOffset] = kLowBatteryVibrateBit;
   data.image[kDisplayTimeOffset] = 0;

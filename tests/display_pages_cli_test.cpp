@@ -52,7 +52,7 @@ std::vector<int> PageOffsets() {
   std::vector<int> offsets;
   for (int text : {kStartupTextOffset, kStandbyText1Offset, kStandbyText2Offset})
     for (int i = 0; i < kBasicTextLength; ++i) offsets.push_back(text + i);
-  for (int offset : {kDisplayOptionsOffset, kMessageOptionsOffset, kStoredMessagesOffset, kBatteryOptionsOffset,
+  for (int offset : {kDisplayOptionsOffset, kMessageDisplayOffset, kStoredMessagesOffset, kBatteryOptionsOffset,
                      kDisplayTimeOffset, kDisplayHalfTimeOffset, kContrastOffset, kReminderOptionsOffset,
                      kDuplicateOptionsOffset, kDetectTimeOffset})
     offsets.push_back(offset);
@@ -158,7 +158,7 @@ TEST_F(DisplayPagesCli, CraftedImagePerPage) {
        [](PagerImage& image) {
          image[kDisplayOptionsOffset] = kShowDateBit | kPreviewModeBit | kLargeTextBit | kDayFirstDateBit | 0x20;
          image[kAlternativeScreenOffset] = 0xFF;
-         image[kMessageOptionsOffset] = kNumberOfTotalBit | kDecrementBit | kMaxMessagesAlertBit | 0x20;
+         image[kMessageDisplayOffset] = kNumberOfTotalBit | kDecrementBit | kMaxMessagesAlertBit | 0x20;
          image[kStoredMessagesOffset] = 7;
          image[kBatteryOptionsOffset] = kLowBatteryVibrateBit | 0x1F;
          image[kDisplayTimeOffset] = 60;

@@ -66,6 +66,19 @@ TEST_F(WindowFixture, StartsInBasicModeWithTheInitialStatusLine) {
   EXPECT_EQ(window->Button("&Save")->toolTip(), "Save data to a file");
 }
 
+// The window's icon is the file the desktop entry installs, drawn: the orange key below the display.
+TEST_F(WindowFixture, TheWindowIconIsTheInstalledIconFile) {
+  QFile installed(QStringLiteral(M84_SOURCE_DIR "/data/icons/org.m84dpt.Programmer.svg"));
+  QFile compiledIn(QStringLiteral(":/icons/org.m84dpt.Programmer.svg"));
+  ASSERT_TRUE(installed.open(QIODevice::ReadOnly));
+  ASSERT_TRUE(compiledIn.open(QIODevice::ReadOnly));
+  EXPECT_EQ(compiledIn.readAll(), installed.readAll());
+  const QImage icon = window->windowIcon().pixmap(128, 128).toImage();
+  ASSERT_EQ(icon.width(), 128);
+  EXPECT_EQ(icon.pixelColor(64, 92).name(), QStringLiteral("#d6782c"));
+  EXPECT_EQ(icon.pixelColor(2, 2).alpha(), 0);
+}
+
 TEST_F(WindowFixture, SaveAndLoadThroughTheButtons) {
   dialogs->answer = dir.filePath("pager");
   QTest::mouseClick(window->Button("&Save"), Qt::LeftButton);

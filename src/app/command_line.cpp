@@ -15,6 +15,7 @@ const CommandEntry kCommands[] = {
     {"simulate", RunSimulateCommand},
     {"dump", RunDumpCommand},
     {"compare", RunCompareCommand},
+    {"udev-rule", RunUdevRuleCommand},
 };
 }  // namespace
 

@@ -15,5 +15,6 @@ int RunProbeCommand(const QStringList& arguments);
 int RunSimulateCommand(const QStringList& arguments);
 int RunDumpCommand(const QStringList& arguments);
 int RunCompareCommand(const QStringList& arguments);
+int RunUdevRuleCommand(const QStringList& arguments);
 
 }  // namespace m84

@@ -23,5 +23,7 @@ int main(int argc, char** argv) {
     return command->run(arguments.mid(2));
   }
   QApplication app(argc, argv);
+  // Lets a Wayland desktop match the window to the installed entry and its icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.m84dpt.Programmer"));
   return m84::RunWindowProgram(app, arguments);
 }

@@ -1,5 +1,7 @@
 #include "link/serial_port.h"
 
+#include "link/port_information.h"
+
 #include <QFileInfo>
 #include <QSerialPort>
 #include <QSerialPortInfo>
@@ -20,13 +22,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 const char kPortVariable[] = "M84DPT_PORT";
-
-bool IsUsbSerial(const QSerialPortInfo& info) {
-  if (info.hasVendorIdentifier()) return true;
-  // Without udev (containers, minimal systems) the vendor is unknown; the kernel's names still say USB.
-  const QString name = info.portName();
-  return name.startsWith(QLatin1String("ttyUSB")) || name.startsWith(QLatin1String("ttyACM"));
-}
 
 QString SystemLocation(const QString& name) {
   return name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name;
@@ -52,19 +47,21 @@ bool AccessDenied(const QString& path) { return ::access(path.toLocal8Bit().cons
 
 }  // namespace
 
+bool IsUsbSerial(const QSerialPortInfo& info) {
+  if (info.hasVendorIdentifier()) return true;
+  // Without udev (containers, minimal systems) the vendor is unknown; the kernel's names still say USB.
+  const QString name = info.portName();
+  return name.startsWith(QLatin1String("ttyUSB")) || name.startsWith(QLatin1String("ttyACM"));
+}
+
 QString AdapterPortName(const QString& option) {
   if (!option.isEmpty()) return option;
   return qEnvironmentVariable(kPortVariable);
 }
 
 QString FindUsbSerialPort() {
-  QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-  ports.erase(std::remove_if(ports.begin(), ports.end(), [](const QSerialPortInfo& p) { return !IsUsbSerial(p); }),
-              ports.end());
-  if (ports.isEmpty()) return {};
-  return std::min_element(ports.begin(), ports.end(), [](const QSerialPortInfo& a, const QSerialPortInfo& b) {
-           return a.systemLocation() < b.systemLocation();
-         })->systemLocation();
+  const std::optional<SerialDeviceInfo> adapter = PluggedAdapter(SystemPortInformation());
+  return adapter ? adapter->location : QString();
 }
 
 SerialPort::SerialPort(const QString& fixedName) : fixedName_(fixedName) {}
@@ -168,11 +165,12 @@ void SerialPort::NoteOpenFailure(const QString& path) {
 #ifdef Q_OS_UNIX
   if (port_->error() == QSerialPort::PermissionError && AccessDenied(path)) {
     const QString group = AccessGroup(path);
+    // Joining the group needs a new login; the udev rule lasts and also serves the desktop user.
     failure_ = group.isEmpty()
-                   ? QStringLiteral("%1: permission denied; only its owner may open it (a udev rule can "
-                                    "give it to a group)").arg(path)
+                   ? QStringLiteral("%1: permission denied; only its owner may open it. Lasting fix: "
+                                    "sudo m84dpt udev-rule --install").arg(path)
                    : QStringLiteral("%1: permission denied; join the group \"%2\" (sudo usermod -aG %2 $USER) "
-                                    "and log in again")
+                                    "and log in again, or for a lasting fix: sudo m84dpt udev-rule --install")
                          .arg(path, group);
   } else if (port_->error() == QSerialPort::PermissionError) {
     failure_ = QStringLiteral("%1: in use by another program").arg(path);

@@ -8,6 +8,7 @@
 #include "link/byte_channel.h"
 
 class QSerialPort;
+class QSerialPortInfo;
 
 namespace m84 {
 
@@ -18,6 +19,9 @@ constexpr int kWriteConstantMs = 1000;
 // The port the user named (--port DEVICE, else the environment variable M84DPT_PORT), or an
 // empty text: search for the first USB serial device.
 QString AdapterPortName(const QString& option = {});
+
+// A USB serial device: one with a USB vendor, or, where udev does not say, a ttyUSB or ttyACM device.
+bool IsUsbSerial(const QSerialPortInfo& info);
 
 // The first USB serial device in a stable order (by device path), or an empty text.
 QString FindUsbSerialPort();

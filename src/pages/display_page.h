@@ -18,7 +18,7 @@ namespace m84 {
 constexpr uint8_t kPreviewModeBit = 0x04;     // 0x7C
 constexpr uint8_t kLargeTextBit = 0x10;       // 0x7C: clear for the small default text size
 constexpr uint8_t kDayFirstDateBit = 0x40;    // 0x7C
-constexpr int kMessageOptionsOffset = 0x7F;
+constexpr int kMessageDisplayOffset = 0x7F;
 constexpr uint8_t kTimeStampBit = 0x80;
 constexpr uint8_t kAddressFunctionBit = 0x40;
 constexpr uint8_t kMessageNumberBit = 0x10;

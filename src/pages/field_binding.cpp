@@ -44,6 +44,12 @@ FieldBinding FixedText(const QString& key, int offset, int n) {
           }};
 }
 
+FieldBinding TypedFixedText(const QString& key, int offset, int n) {
+  FieldBinding binding = FixedText(key, offset, n);
+  binding.showsStoredValue = false;
+  return binding;
+}
+
 FieldBinding ZeroPaddedText(const QString& key, int offset, int n) {
   return {key, [=](const PagerData& d) { return QVariant(ReadZeroPaddedText(d.image, offset, n)); },
           [=](QVariant& v, PagerData& d) { WriteZeroPaddedText(v.toString(), d.image, offset, n); }};

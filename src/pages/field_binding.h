@@ -36,6 +36,9 @@ FieldBinding Byte(const QString& key, int offset);
 // load as entry 0.
 FieldBinding List(const QString& key, int offset, uint8_t mask, std::vector<uint8_t> entryBits);
 FieldBinding FixedText(const QString& key, int offset, int n);
+// A fixed text whose edit keeps what the user typed over a store, while the variable (and so
+// the report) and the image take the padding.
+FieldBinding TypedFixedText(const QString& key, int offset, int n);
 FieldBinding ZeroPaddedText(const QString& key, int offset, int n);
 // A text of at most n characters with zero bytes behind it up to the n-th byte; the variable
 // loads without trailing blanks and loses them again after each store, while the control keeps

@@ -1,9 +1,12 @@
 #include "pages/page_model.h"
 
 #include "pages/basic_page.h"
+#include "pages/canned_page.h"
 #include "pages/display_page.h"
 #include "pages/duplicate_page.h"
 #include "pages/general_page.h"
+#include "pages/name_misc_page.h"
+#include "pages/ota_page.h"
 #include "pages/reminders_page.h"
 
 namespace m84 {
@@ -18,6 +21,12 @@ std::unique_ptr<PageModel> CreatePageModel(PageId id) {
       return std::make_unique<RemindersPageModel>();
     case PageId::Duplicate:
       return std::make_unique<DuplicatePageModel>();
+    case PageId::NameMisc:
+      return std::make_unique<NameMiscPageModel>();
+    case PageId::Ota:
+      return std::make_unique<OtaPageModel>();
+    case PageId::Canned:
+      return std::make_unique<CannedPageModel>();
     case PageId::Basic:
       return std::make_unique<BasicPageModel>();
     default:

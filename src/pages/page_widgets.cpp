@@ -1,9 +1,12 @@
 #include "pages/page_widgets.h"
 
 #include "pages/basic_page_widget.h"
+#include "pages/canned_page_widget.h"
 #include "pages/display_page_widget.h"
 #include "pages/duplicate_page_widget.h"
 #include "pages/general_page_widget.h"
+#include "pages/name_misc_page_widget.h"
+#include "pages/ota_page_widget.h"
 #include "pages/reminders_page_widget.h"
 
 namespace m84 {
@@ -23,6 +26,15 @@ SettingsPage* CreatePageWidget(PageModel& model, PagerData& data, PageHost& host
     case PageId::Duplicate:
       if (auto* duplicate = dynamic_cast<DuplicatePageModel*>(&model))
         return new DuplicatePageWidget(*duplicate, data, host, parent);
+      break;
+    case PageId::NameMisc:
+      if (auto* page = dynamic_cast<NameMiscPageModel*>(&model)) return new NameMiscPageWidget(*page, data, host, parent);
+      break;
+    case PageId::Ota:
+      if (auto* page = dynamic_cast<OtaPageModel*>(&model)) return new OtaPageWidget(*page, data, host, parent);
+      break;
+    case PageId::Canned:
+      if (auto* page = dynamic_cast<CannedPageModel*>(&model)) return new CannedPageWidget(*page, data, host, parent);
       break;
     case PageId::Basic:
       if (auto* basic = dynamic_cast<BasicPageModel*>(&model)) return new BasicPageWidget(*basic, data, host, parent);

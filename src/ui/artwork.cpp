@@ -3,31 +3,20 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSvgRenderer>
 
 namespace m84 {
 
 namespace {
 
-// A pager seen from the front: a rounded case, a display with two lines of text, one key.
+// The installed desktop entry's icon, so that the window and the application menu show the same
+// picture. Drawn through the renderer rather than the SVG icon-engine plugin, which a system may lack.
+const char kIconResource[] = ":/icons/org.m84dpt.Programmer.svg";
+
 void DrawPager(QPainter& p, const QRectF& box) {
+  QSvgRenderer renderer{QString::fromLatin1(kIconResource)};
   p.setRenderHint(QPainter::Antialiasing);
-  const qreal w = box.width(), h = box.height();
-  QLinearGradient body(box.topLeft(), box.bottomLeft());
-  body.setColorAt(0, QColor(70, 84, 98));
-  body.setColorAt(1, QColor(28, 34, 42));
-  p.setPen(QPen(QColor(12, 16, 20), w * 0.03));
-  p.setBrush(body);
-  p.drawRoundedRect(box.adjusted(w * 0.04, h * 0.12, -w * 0.04, -h * 0.12), w * 0.14, w * 0.14);
-  const QRectF screen(box.left() + w * 0.16, box.top() + h * 0.24, w * 0.68, h * 0.32);
-  p.setPen(Qt::NoPen);
-  p.setBrush(QColor(168, 204, 120));
-  p.drawRoundedRect(screen, w * 0.04, w * 0.04);
-  p.setBrush(QColor(40, 60, 30));
-  for (int line = 0; line < 2; ++line)
-    p.drawRect(QRectF(screen.left() + w * 0.06, screen.top() + h * (0.07 + line * 0.12), w * (line ? 0.36 : 0.52),
-                      h * 0.05));
-  p.setBrush(QColor(214, 120, 44));
-  p.drawEllipse(QPointF(box.center().x(), box.top() + h * 0.72), w * 0.09, w * 0.09);
+  renderer.render(&p, box);
 }
 
 }  // namespace

@@ -120,6 +120,7 @@ MainWindow::MainWindow(PagerData& data, WindowOptions options, QWidget* parent)
         return !page || page->AcceptsLeftClick();
       },
       [this] { Sound(Beep::Error); }, this);
+  mouseGuard_->SetKeyScope([this] { return ShownTabPage(); });
   CreateServiceCommands();
 
   // Progress and results of a firmware transfer arrive as events posted to the window.

@@ -59,7 +59,8 @@ class MainWindow : public QWidget, public TransferHost, public PageHost {
   void SwitchToBasicMode();
   // PageHost: the Basic page accepted the advance-setting password.
   void RequestAdvancedMode() override;
-  // The page whose left clicks the mouse guard asks about: the tab page shown in advanced mode.
+  // The page the mouse guard asks about left clicks and keys that leave it: the tab page shown
+  // in advanced mode.
   SettingsPage* ShownTabPage() const;
 
   // Raises the window (restored when minimised), then the dialog it shows, if any.

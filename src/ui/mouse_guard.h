@@ -4,6 +4,12 @@
 // with an unusable command text) has the press discarded with the error beep, so the user mends
 // the text with the keyboard before going anywhere else. The title bar and its close box are
 // the window system's, outside the program's widgets, and keep working.
+//
+// The keyboard reaches the same places by other routes, and they are put to the page as well:
+// a key that leaves the page for a widget outside it (the arrows that change tabs, Enter or
+// Space on a command button) and any shortcut outside the page (Ctrl+Tab, a button's mnemonic,
+// the service keys). Keys inside the page, focus moves and Escape pass, so the text can still
+// be mended and the window closed.
 
 #include <QObject>
 #include <functional>
@@ -14,6 +20,8 @@ class MouseGuard : public QObject {
   Q_OBJECT
  public:
   MouseGuard(std::function<bool()> acceptsLeftClick, std::function<void()> refused, QObject* parent = nullptr);
+  // The page whose keys pass unasked, or nullptr; without one every leaving key is asked.
+  void SetKeyScope(std::function<const QObject*()> shownPage) { keyScope_ = std::move(shownPage); }
   ~MouseGuard() override;
 
   void Install();
@@ -24,7 +32,10 @@ class MouseGuard : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  bool Judged(QObject* watched, QEvent* event) const;
+
   std::function<bool()> acceptsLeftClick_;
+  std::function<const QObject*()> keyScope_;
   std::function<void()> refused_;
   bool installed_ = false;
 };
