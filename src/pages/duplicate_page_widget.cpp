@@ -18,7 +18,7 @@ using namespace duplicate_key;
 
 DuplicatePageWidget::DuplicatePageWidget(DuplicatePageModel& model, PagerData& data, PageHost& host, QWidget* parent)
     : SettingsPage(model, data, host, parent) {
-  WithoutHintLine();
+  KeepHintLine();
   QGroupBox* rejection = VerticalFrame(QStringLiteral(" Duplicate MSG rejection "));
   auto* enable = new QCheckBox(QStringLiteral("Enable"));
   QComboBox* detectTime = ListOf(kDetectTimeEntries);

@@ -1,5 +1,7 @@
 #include "pages/field_binding.h"
 
+#include <algorithm>
+
 #include "pages/capcode.h"
 #include "pages/field_codecs.h"
 
@@ -33,6 +35,22 @@ FieldBinding List(const QString& key, int offset, uint8_t mask, std::vector<uint
             const uint8_t bits = index >= 0 && index < int(entryBits.size()) ? entryBits[size_t(index)] : entryBits[0];
             d.image[offset] = static_cast<uint8_t>((d.image[offset] & ~mask) | (bits & mask));
           }};
+}
+
+FieldBinding KeyedList(const QString& key, int offset, uint8_t mask, uint8_t keyMask, std::vector<uint8_t> entryBits) {
+  FieldBinding binding = List(key, offset, mask, entryBits);
+  binding.load = [=](const PagerData& d) {
+    const uint8_t keyBits = d.image[offset] & keyMask;
+    for (size_t i = 0; i < entryBits.size(); ++i)
+      if ((entryBits[i] & keyMask) == keyBits) return QVariant(int(i));
+    return QVariant(0);
+  };
+  return binding;
+}
+
+FieldBinding ClampedByte(const QString& key, int offset, int lo, int hi) {
+  return {key, [=](const PagerData& d) { return QVariant(std::clamp(int(d.image[offset]), lo, hi)); },
+          [=](QVariant& v, PagerData& d) { d.image[offset] = static_cast<uint8_t>(std::clamp(v.toInt(), lo, hi)); }};
 }
 
 FieldBinding FixedText(const QString& key, int offset, int n) {

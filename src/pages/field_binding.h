@@ -35,6 +35,12 @@ FieldBinding Byte(const QString& key, int offset);
 // A list whose entry i stands for the bits entryBits[i] under mask; bits that no entry has
 // load as entry 0.
 FieldBinding List(const QString& key, int offset, uint8_t mask, std::vector<uint8_t> entryBits);
+// A list stored like List but recognised on load by the bits under keyMask alone: entry i is
+// the one whose entryBits[i] AND keyMask equal the byte's; no match loads as entry 0.
+FieldBinding KeyedList(const QString& key, int offset, uint8_t mask, uint8_t keyMask, std::vector<uint8_t> entryBits);
+// A whole byte kept within lo ... hi both ways; the variable keeps what it held, so a report
+// shows the value as entered.
+FieldBinding ClampedByte(const QString& key, int offset, int lo, int hi);
 FieldBinding FixedText(const QString& key, int offset, int n);
 // A fixed text whose edit keeps what the user typed over a store, while the variable (and so
 // the report) and the image take the padding.

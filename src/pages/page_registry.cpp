@@ -1,6 +1,8 @@
 #include "pages/page_model.h"
 
+#include "pages/alerting_page.h"
 #include "pages/basic_page.h"
+#include "pages/cadence_page.h"
 #include "pages/canned_page.h"
 #include "pages/display_page.h"
 #include "pages/duplicate_page.h"
@@ -8,6 +10,7 @@
 #include "pages/name_misc_page.h"
 #include "pages/ota_page.h"
 #include "pages/reminders_page.h"
+#include "pages/tones_page.h"
 
 namespace m84 {
 
@@ -27,6 +30,12 @@ std::unique_ptr<PageModel> CreatePageModel(PageId id) {
       return std::make_unique<OtaPageModel>();
     case PageId::Canned:
       return std::make_unique<CannedPageModel>();
+    case PageId::Alerting:
+      return std::make_unique<AlertingPageModel>();
+    case PageId::Tones:
+      return std::make_unique<TonesPageModel>();
+    case PageId::Cadence:
+      return std::make_unique<CadencePageModel>();
     case PageId::Basic:
       return std::make_unique<BasicPageModel>();
     default:

@@ -1,6 +1,8 @@
 #include "pages/page_widgets.h"
 
+#include "pages/alerting_page_widget.h"
 #include "pages/basic_page_widget.h"
+#include "pages/cadence_page_widget.h"
 #include "pages/canned_page_widget.h"
 #include "pages/display_page_widget.h"
 #include "pages/duplicate_page_widget.h"
@@ -8,6 +10,7 @@
 #include "pages/name_misc_page_widget.h"
 #include "pages/ota_page_widget.h"
 #include "pages/reminders_page_widget.h"
+#include "pages/tones_page_widget.h"
 
 namespace m84 {
 
@@ -35,6 +38,17 @@ SettingsPage* CreatePageWidget(PageModel& model, PagerData& data, PageHost& host
       break;
     case PageId::Canned:
       if (auto* page = dynamic_cast<CannedPageModel*>(&model)) return new CannedPageWidget(*page, data, host, parent);
+      break;
+    case PageId::Alerting:
+      if (auto* alerting = dynamic_cast<AlertingPageModel*>(&model))
+        return new AlertingPageWidget(*alerting, data, host, parent);
+      break;
+    case PageId::Tones:
+      if (auto* tones = dynamic_cast<TonesPageModel*>(&model)) return new TonesPageWidget(*tones, data, host, parent);
+      break;
+    case PageId::Cadence:
+      if (auto* cadence = dynamic_cast<CadencePageModel*>(&model))
+        return new CadencePageWidget(*cadence, data, host, parent);
       break;
     case PageId::Basic:
       if (auto* basic = dynamic_cast<BasicPageModel*>(&model)) return new BasicPageWidget(*basic, data, host, parent);

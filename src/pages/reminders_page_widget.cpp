@@ -19,7 +19,7 @@ using namespace reminders_key;
 
 RemindersPageWidget::RemindersPageWidget(RemindersPageModel& model, PagerData& data, PageHost& host, QWidget* parent)
     : SettingsPage(model, data, host, parent) {
-  WithoutHintLine();
+  KeepHintLine();
   auto* alert = new QCheckBox(QStringLiteral("Unread Message Reminder Alert"));
   QComboBox* interval = ListOf(kReminderIntervalEntries);
   QComboBox* duration = ListOf(kReminderDurationEntries);

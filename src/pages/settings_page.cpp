@@ -244,7 +244,8 @@ bool SettingsPage::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Enter:
     case QEvent::MouseMove:
       // The page's background, frame captions and labels leave the line as it is.
-      if (const ControlRow* row = RowOf(watched); row && showsHints_) host_.ShowStatus(row->hint_);
+      if (keepsHintLine_) break;
+      if (const ControlRow* row = RowOf(watched)) host_.ShowStatus(row->hint_);
       break;
     default:
       break;

@@ -173,12 +173,12 @@ class SettingsPage : public QWidget {
   const std::vector<ControlRow>& Rows() const { return rows_; }
   // The controls the Enter key steps through, in the page's tab order.
   QList<QWidget*> TabOrder() const;
-  // False for a page without a hint line: the mouse over its controls leaves pane 1 alone.
-  bool ShowsHints() const { return showsHints_; }
+  // A page without any hints: the mouse over its controls leaves the status line alone.
+  bool KeepsHintLine() const { return keepsHintLine_; }
 
  protected:
   void Declare(ControlRow row);
-  void WithoutHintLine() { showsHints_ = false; }
+  void KeepHintLine() { keepsHintLine_ = true; }
   // Tips of the controls declared after this call open after delayMs.
   void SetToolTipDelay(int delayMs);
   void ApplyEnables();
@@ -223,7 +223,7 @@ class SettingsPage : public QWidget {
   // user's leaving.
   bool checking_ = false;
   bool watching_ = false;
-  bool showsHints_ = true;
+  bool keepsHintLine_ = false;
 };
 
 }  // namespace m84

@@ -1,0 +1,28 @@
+#include "pages/list_grid.h"
+
+namespace m84 {
+
+QString GridCellKey(const ListGrid& grid, int capcode, int tone) {
+  return QString::fromLatin1(grid.keyName) + QString::number(capcode + 1) + QChar(QLatin1Char('A').unicode() + tone);
+}
+
+int GridCellOffset(const ListGrid& grid, int capcode, int tone) {
+  return grid.offset + kGridBytesPerCapcode * capcode + tone;
+}
+
+void AppendGridBindings(BindingTable& table, const ListGrid& grid) {
+  for (int capcode = 0; capcode < kGridCapcodeCount; ++capcode)
+    for (int tone = 0; tone < kGridToneCount; ++tone)
+      table.push_back(field::List(GridCellKey(grid, capcode, tone), GridCellOffset(grid, capcode, tone), grid.mask,
+                                  grid.entryBits));
+}
+
+QString GridCellText(const PageValues& values, const ListGrid& grid, int capcode, int tone) {
+  return ListEntryText(grid.entries, values.Number(GridCellKey(grid, capcode, tone)));
+}
+
+QString ListEntryText(const QStringList& entries, int index) {
+  return index >= 0 && index < entries.size() ? entries[index] : QString();
+}
+
+}  // namespace m84
