@@ -1,9 +1,8 @@
 // "read", "write", "probe" and "simulate": the pager through the adapter without the window.
-#include <QCommandLineParser>
-
 #include <csignal>
 #include <cstdio>
 
+#include "app/command_line.h"
 #include "app/commands.h"
 #include "app/console_host.h"
 #include "image/dat_file.h"
@@ -26,6 +25,8 @@ class ConsoleTransferHost : public TransferHost {
   void ShowStatus(const QString& text) override { console_.ShowStatus(text); }
   void Sound(Beep beep) override { console_.Sound(beep); }
   void ExchangeAllPages(Direction direction) override { console_.ExchangeAllPages(direction); }
+  void ShowFileProblem(const QString& path, const QString& reason) override { console_.ShowFileProblem(path, reason); }
+  void ShowFileSaved(const QString& path) override { console_.ShowFileSaved(path); }
   bool KeepSerialNumber() override { return keepSerial_; }
 
  private:
@@ -38,11 +39,6 @@ const QCommandLineOption kPortOption(QStringLiteral("port"),
                                                     "first USB serial device)."),
                                      QStringLiteral("DEVICE"));
 
-bool Parse(QCommandLineParser& parser, const QStringList& arguments, int positional) {
-  return parser.parse(QStringList{QStringLiteral("m84dpt")} + arguments) &&
-         parser.positionalArguments().size() == positional;
-}
-
 int Failed(const AdapterLink& link) {
   if (!link.LastFailure().isEmpty()) PrintReason(link.LastFailure());
   return 1;
@@ -51,11 +47,14 @@ int Failed(const AdapterLink& link) {
 }  // namespace
 
 int RunReadCommand(const QStringList& arguments) {
-  QCommandLineParser parser;
+  CommandParser parser(QStringLiteral("read"));
+  parser.addPositionalArgument(QStringLiteral("OUT"),
+                               QStringLiteral("The data file to write; \".DAT\" is added to a name without extension."));
   parser.addOption(kPortOption);
   parser.addOption({QStringLiteral("base"), QStringLiteral("Read into this data file's settings."), QStringLiteral("FILE")});
-  if (!Parse(parser, arguments, 1))
-    return UsageError(QStringLiteral("usage: m84dpt read OUT [--base FILE] [--port DEVICE]"));
+  if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
+  const QString out = parser.positionalArguments()[0];
+  if (RefuseOutput(out, kDatExtension, QStringLiteral("Save data file error"))) return 1;
   PagerData data;
   ConsoleTransferHost host(data);
   if (parser.isSet(QStringLiteral("base")) && !LoadDataFile(parser.value(QStringLiteral("base")), data, host.Console()))
@@ -63,19 +62,21 @@ int RunReadCommand(const QStringList& arguments) {
   SerialPort port(AdapterPortName(parser.value(kPortOption)));
   AdapterLink link(port);
   if (!link.ReadPager(data, host)) return Failed(link);
-  return SaveDataFile(parser.positionalArguments()[0], data, host.Console()) ? 0 : 1;
+  return SaveDataFile(out, data, host.Console()) ? 0 : 1;
 }
 
 int RunWriteCommand(const QStringList& arguments) {
-  QCommandLineParser parser;
+  CommandParser parser(QStringLiteral("write"));
+  parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The data file to write into the pager."));
   parser.addOption(kPortOption);
   const QCommandLineOption keep(QStringLiteral("keep-serial"), QStringLiteral("Keep the pager's own serial number."));
   const QCommandLineOption overwrite(QStringLiteral("no-keep-serial"),
                                      QStringLiteral("Write the file's serial number into the pager."));
   parser.addOption(keep);
   parser.addOption(overwrite);
-  if (!Parse(parser, arguments, 1) || (parser.isSet(keep) && parser.isSet(overwrite)))
-    return UsageError(QStringLiteral("usage: m84dpt write FILE [--keep-serial | --no-keep-serial] [--port DEVICE]"));
+  if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
+  if (parser.isSet(keep) && parser.isSet(overwrite))
+    return parser.UsageError(QStringLiteral("--keep-serial and --no-keep-serial exclude each other"));
   PagerData data;
   ConsoleTransferHost host(data);
   if (!LoadDataFile(parser.positionalArguments()[0], data, host.Console())) return 1;
@@ -87,9 +88,9 @@ int RunWriteCommand(const QStringList& arguments) {
 }
 
 int RunProbeCommand(const QStringList& arguments) {
-  QCommandLineParser parser;
+  CommandParser parser(QStringLiteral("probe"));
   parser.addOption(kPortOption);
-  if (!Parse(parser, arguments, 0)) return UsageError(QStringLiteral("usage: m84dpt probe [--port DEVICE]"));
+  if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   SerialPort port(AdapterPortName(parser.value(kPortOption)));
   AdapterLink link(port);
   if (link.PresenceCheck() != AdapterState::Ready) return Failed(link);
@@ -98,7 +99,7 @@ int RunProbeCommand(const QStringList& arguments) {
 }
 
 int RunSimulateCommand(const QStringList& arguments) {
-  QCommandLineParser parser;
+  CommandParser parser(QStringLiteral("simulate"));
   const QCommandLineOption memory(QStringLiteral("memory"),
                                   QStringLiteral("The pager memory (2048 bytes) to start from and to keep."),
                                   QStringLiteral("FILE"));
@@ -108,14 +109,13 @@ int RunSimulateCommand(const QStringList& arguments) {
   parser.addOption(memory);
   parser.addOption(pace);
   parser.addOption(fault);
-  if (!Parse(parser, arguments, 0))
-    return UsageError(QStringLiteral("usage: m84dpt simulate [--memory FILE] [--pace] [--fault SPEC]"));
+  if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   SimulatorOptions options;
   options.memoryFile = parser.value(memory);
   options.pace = parser.isSet(pace);
   QString error;
   const std::optional<FaultPlan> faults = ParseFaultPlan(parser.values(fault).join(QLatin1Char(',')), &error);
-  if (!faults) return UsageError(error + QStringLiteral("; faults: ") + FaultPlanSyntax());
+  if (!faults) return parser.UsageError(error + QStringLiteral("; faults: ") + FaultPlanSyntax());
   options.faults = *faults;
 
   // Blocked before the serving thread starts, so that only this thread takes them, in sigwait.
