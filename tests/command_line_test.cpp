@@ -157,6 +157,7 @@ TEST_F(CommandLine, HelpListsEveryCommandAndEachCommandDescribesItsOwnArgumentsA
       {"simulate", {"--memory FILE", "--pace", "--fault SPEC"}},
       {"dump", {"OUT", "--port DEVICE"}},
       {"compare", {"FILE1", "FILE2", "--output OUT"}},
+      {"udev-rule", {"--install", "--port DEVICE"}},
       {"help", {"[COMMAND]"}},
   };
   ASSERT_EQ(std::size(commandOptions), AllCommands().size());
