@@ -4,6 +4,8 @@
 //
 //   bench_link [--runs N]
 //
+// Also the cost of the drain every open does (input still arriving is discarded until the line
+// is quiet): on a quiet line, which is every ordinary open, and after an exchange cut short.
 // Wire time: the bytes that crossed the line (both directions) at 10 bits a byte. Program CPU:
 // the thread that runs the transfer (the simulator's thread is counted apart).
 
@@ -11,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
 #include <ctime>
 #include <functional>
 
@@ -24,6 +27,8 @@ using namespace m84;
 
 constexpr double kWallTarget = 1.10;       // wall time at most this many times the wire time
 constexpr double kCpuTargetPercent = 5.0;  // program CPU time under this share of the wall time
+constexpr double kDrainTargetMs = 20.0;    // the drain's cost per ordinary open
+constexpr int kOpens = 20;
 
 class QuietHost : public TransferHost {
  public:
@@ -73,6 +78,41 @@ void Print(const char* name, const Figures& f) {
               !f.ok ? "FAILED" : (ratio <= kWallTarget && cpuPercent < kCpuTargetPercent) ? "within targets" : "OFF TARGET");
 }
 
+double MillisecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Every open on a quiet line, and every open right after a block read was cut off after its
+// acknowledgement (the rest of the block still arriving): the drain's time and the whole open's.
+bool MeasureDrain(SerialPort& port) {
+  double quietDrain = 0, quietOpen = 0, cutDrain = 0, cutOpen = 0, worstQuiet = 0;
+  int cutBytes = 0;
+  for (int i = 0; i < kOpens; ++i) {
+    auto start = std::chrono::steady_clock::now();
+    if (!port.OpenAdapterPort()) return false;
+    quietOpen += MillisecondsSince(start);
+    quietDrain += port.DrainMs();
+    worstQuiet = std::max(worstQuiet, port.DrainMs());
+
+    const AdapterFrame read = ReadBlockFrame(0x100);
+    port.Write(read.data(), kFrameSize);
+    uint8_t ack = 0;
+    if (port.ReadWithTimeout(&ack, 1, kReplyLimitMs) != 1) return false;
+    start = std::chrono::steady_clock::now();
+    if (!port.OpenAdapterPort()) return false;
+    cutOpen += MillisecondsSince(start);
+    cutDrain += port.DrainMs();
+    cutBytes += port.DrainedBytes();
+  }
+  std::printf("\ndrain on open (target: under %.0f ms on a quiet line), mean of %d opens\n", kDrainTargetMs, kOpens);
+  std::printf("%-26s %9s %9s %12s %10s\n", "line", "drain ms", "open ms", "worst drain", "discarded");
+  std::printf("%-26s %9.2f %9.2f %12.2f %10.1f   %s\n", "quiet (every ordinary open)", quietDrain / kOpens,
+              quietOpen / kOpens, worstQuiet, 0.0, quietDrain / kOpens < kDrainTargetMs ? "within target" : "OFF TARGET");
+  std::printf("%-26s %9.2f %9.2f %12s %10.1f\n", "block cut off after ack", cutDrain / kOpens, cutOpen / kOpens, "-",
+              double(cutBytes) / kOpens);
+  return quietDrain / kOpens < kDrainTargetMs;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -110,5 +150,6 @@ int main(int argc, char** argv) {
     Print("write+verify", write);
     allOk = allOk && read.ok && write.ok;
   }
+  allOk = MeasureDrain(port) && allOk;
   return allOk ? 0 : 1;
 }

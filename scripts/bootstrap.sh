@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need; quiet when all is present.
+# Every name is a real package, not a virtual one: dpkg-query never reports a virtual name as
+# installed, so one would send every run to apt-get.
 set -euo pipefail
 
 packages=(
   cmake g++ pkg-config
-  qt6-base-dev qt6-serialport-dev libqt6svg6-dev
+  qt6-base-dev qt6-serialport-dev qt6-svg-dev
   libasound2-dev libgtest-dev
   fonts-liberation2 poppler-utils
   clang libclang-rt-14-dev
   desktop-file-utils appstream lintian dpkg-dev librsvg2-bin file
+  ccache help2man
 )
 
 missing=()

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test; checks the installed desktop
-# files and the Debian package (scripts/package_check.sh); then the same tests again
-# under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan, any finding fails), and a
-# short run of every fuzz target on its seed corpus (build-fuzz, clang). Prints what each took.
+# Installs what is missing, builds everything, runs the README's run command with --version and
+# every test; checks the installed desktop files and the Debian package (scripts/package_check.sh);
+# then the same tests again under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan, any
+# finding fails), and a short run of every fuzz target on its seed corpus (build-fuzz, clang).
+# Prints what each took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -14,6 +15,9 @@ scripts/bootstrap.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
 phase_done "build"
+# The README's first command, as a user runs it (no display here, hence --version).
+scripts/run.sh --version
+phase_done "run command"
 ctest --test-dir build --output-on-failure -j"$jobs"
 phase_done "tests"
 scripts/package_check.sh build

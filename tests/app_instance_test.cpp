@@ -96,7 +96,8 @@ TEST_F(InstanceFixture, ASecondProcessActivatesTheRunningCopyAndEndsWithoutAWind
   SelectionState lastChoice;
   lastChoice.SetAutoIncrement(5, 9);
 
-  const StartupParts parts{store, guard, QStringLiteral("/usr/local/bin/m84dpt"), [](const QString&) {},
+  const StartupParts parts{store, guard, QStringLiteral("/usr/local/bin/m84dpt"), {},
+                           [](const QString&, const QStringList&) {}, [](const QString&) {},
                            [&](PagerData& data, InstanceGuard&) {
                              helperSaid = RunSecondCopy(&helperExit);
                              ServeUntil([&] { return !activations.isEmpty(); });

@@ -2,7 +2,9 @@
 // run/hand-over cases, "prg" written back at exit, unusable values and stores, and a second copy.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -22,7 +24,16 @@ struct TestLocations : ::testing::Environment {
 };
 const auto* const kTestLocations = ::testing::AddGlobalTestEnvironment(new TestLocations);
 
-const QString kNewerProgram = QStringLiteral("/opt/m84dpt-newer/m84dpt");
+// An executable file at path, with the folders on the way.
+QString MakeProgram(const QString& path, QFile::Permissions permissions = QFile::ReadOwner | QFile::ExeOwner) {
+  QDir().mkpath(QFileInfo(path).path());
+  QFile file(path);
+  file.open(QIODevice::WriteOnly);
+  file.write("#!/bin/sh\n");
+  file.close();
+  file.setPermissions(permissions);
+  return path;
+}
 
 QByteArray Bytes(std::initializer_list<uint8_t> bytes) {
   return QByteArray(reinterpret_cast<const char*>(std::data(bytes)), static_cast<qsizetype>(bytes.size()));
@@ -46,21 +57,28 @@ struct StartupFixture : ::testing::Test {
   InstanceName name{dir.filePath(QStringLiteral("instance.lock")), dir.filePath(QStringLiteral("instance.sock"))};
   InstanceGuard guard{name};
   QString programPath = QStringLiteral("/usr/local/bin/m84dpt");
+  QTemporaryDir programs;
+  const QString newerProgram = MakeProgram(programs.filePath(QStringLiteral("m84dpt-newer/m84dpt")));
+  const QStringList arguments{QStringLiteral("--simulator"), QStringLiteral("--port"), QStringLiteral("/dev/x")};
 
   QStringList started;
+  std::vector<QStringList> startedWith;
+  QStringList explained;
   std::vector<bool> lockFreeAtStart;
   std::vector<SelectionState> windowSaw;
   // What the user chooses while the window runs; nothing when unset.
   std::optional<SelectionState> userChoice;
 
   StartupPath Run(PagerData& data) {
-    const auto startProgram = [this](const QString& p) {
+    const auto startProgram = [this](const QString& p, const QStringList& given) {
       started << p;
+      startedWith.push_back(given);
       // The started program must find the lock free, or it would only try to activate this copy.
       InstanceGuard probe(name);
       lockFreeAtStart.push_back(probe.Claim() == InstanceGuard::Role::First);
     };
-    const StartupParts parts{store, guard, programPath, startProgram,
+    const StartupParts parts{store, guard, programPath, arguments, startProgram,
+                             [this](const QString& reason) { explained << reason; },
                              [this](PagerData& d, InstanceGuard&) {
                                windowSaw.push_back(d.selection);
                                if (userChoice) d.selection = *userChoice;
@@ -116,7 +134,7 @@ TEST_F(StartupFixture, GenerationRecordDecidesBetweenRunningAndHandingOver) {
     QFile::remove(storePath);
     Seed("prg", Bytes(storedChoice));
     Seed(GenerationValueName(), record);
-    Seed("exe", kNewerProgram);
+    Seed("exe", newerProgram);
     started.clear();
     lockFreeAtStart.clear();
     windowSaw.clear();
@@ -125,11 +143,11 @@ TEST_F(StartupFixture, GenerationRecordDecidesBetweenRunningAndHandingOver) {
     PagerData data;
     EXPECT_EQ(Run(data), c.handsOver ? StartupPath::HandedOver : StartupPath::Ran);
     if (c.handsOver) {
-      EXPECT_EQ(started, QStringList{kNewerProgram});
+      EXPECT_EQ(started, QStringList{newerProgram});
       EXPECT_EQ(lockFreeAtStart, std::vector<bool>{true});
       EXPECT_TRUE(windowSaw.empty());
       EXPECT_EQ(Stored(GenerationValueName()).toByteArray(), record);
-      EXPECT_EQ(Stored("exe").toString(), kNewerProgram);
+      EXPECT_EQ(Stored("exe").toString(), newerProgram);
       EXPECT_EQ(Stored("prg").toByteArray(), Bytes(storedChoice));
       EXPECT_EQ(data.selection, storedChoice);
     } else {
@@ -146,25 +164,30 @@ TEST_F(StartupFixture, GenerationRecordDecidesBetweenRunningAndHandingOver) {
   }
 }
 
-TEST_F(StartupFixture, HandOverNeverStartsAMissingCutOrOwnProgramPath) {
-  QTemporaryDir programs;
-  programPath = programs.filePath(QStringLiteral("m84dpt"));
-  QFile(programPath).open(QIODevice::WriteOnly);
-  const QString longest = QStringLiteral("/") + QString(kProgramPathBuffer - 2, QLatin1Char('p'));  // 259 bytes
+TEST_F(StartupFixture, HandsOverOnlyToAnotherExecutableProgramFileWithThisCopysArguments) {
+  programPath = MakeProgram(programs.filePath(QStringLiteral("m84dpt")));
+  // The longest "exe" that fits its buffer with the terminating zero: 259 bytes, a real file.
+  const QString longFolder = QString(kProgramPathBuffer - 1 - programs.path().size() - 8, QLatin1Char('p'));
+  const QString longest = MakeProgram(programs.filePath(longFolder + QStringLiteral("/m84dpt")));
+  ASSERT_EQ(longest.size(), kProgramPathBuffer - 1);
+  const QString notExecutable = MakeProgram(programs.filePath(QStringLiteral("plain/m84dpt")), QFile::ReadOwner);
 
   struct Case {
     const char* what;
     std::optional<QVariant> exe;
-    bool starts;
+    const char* reason;  // what standard error says when this copy runs instead; none: hands over
   };
   const Case cases[] = {
-      {"missing", std::nullopt, false},
-      {"empty", QString(), false},
-      {"longest that fits with its zero", longest, true},
-      {"one byte too long", longest + QLatin1Char('p'), false},
-      {"bytes, not a text", kNewerProgram.toUtf8(), false},
-      {"this program, spelled otherwise", programs.path() + QStringLiteral("/./m84dpt"), false},
-      {"a path with blanks and a comma", QStringLiteral("/opt/M84 DPT, new/m84dpt"), true},
+      {"missing", std::nullopt, "no usable program file is registered"},
+      {"empty", QString(), "no usable program file is registered"},
+      {"one byte too long", longest + QLatin1Char('p'), "no usable program file is registered"},
+      {"bytes, not a text", newerProgram.toUtf8(), "no usable program file is registered"},
+      {"removed since", programs.filePath(QStringLiteral("gone/m84dpt")), "does not exist"},
+      {"a folder", programs.filePath(QStringLiteral("m84dpt-newer")), "is not an executable file"},
+      {"not executable", notExecutable, "is not an executable file"},
+      {"this program, spelled otherwise", programs.path() + QStringLiteral("/./m84dpt"), "is this program"},
+      {"the longest that fits with its zero", longest, nullptr},
+      {"a path with blanks and a comma", MakeProgram(programs.filePath(QStringLiteral("M84 DPT, new/m84dpt"))), nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -172,11 +195,27 @@ TEST_F(StartupFixture, HandOverNeverStartsAMissingCutOrOwnProgramPath) {
     SeedGeneration({1, 25, 0, 0});
     if (c.exe) Seed("exe", *c.exe);
     started.clear();
+    startedWith.clear();
+    explained.clear();
+    windowSaw.clear();
 
-    EXPECT_EQ(Run(), StartupPath::HandedOver);
-    EXPECT_EQ(started, c.starts ? QStringList{c.exe->toString()} : QStringList{});
-    EXPECT_TRUE(windowSaw.empty());
-    EXPECT_EQ(Stored(GenerationValueName()).toByteArray(), Bytes({1, 25, 0, 0}));
+    if (!c.reason) {
+      EXPECT_EQ(Run(), StartupPath::HandedOver);
+      EXPECT_EQ(started, QStringList{c.exe->toString()});
+      EXPECT_EQ(startedWith, std::vector<QStringList>{arguments});
+      EXPECT_TRUE(windowSaw.empty());
+      EXPECT_TRUE(explained.isEmpty());
+      EXPECT_EQ(Stored(GenerationValueName()).toByteArray(), Bytes({1, 25, 0, 0}));
+      continue;
+    }
+    // A stale record neither blocks the start nor stays: this copy runs and replaces it.
+    EXPECT_EQ(Run(), StartupPath::Ran);
+    EXPECT_TRUE(started.isEmpty());
+    EXPECT_EQ(windowSaw.size(), 1u);
+    ASSERT_EQ(explained.size(), 1);
+    EXPECT_TRUE(explained[0].contains(QLatin1String(c.reason))) << explained[0].toStdString();
+    EXPECT_EQ(Stored(GenerationValueName()).toByteArray(), Bytes({1, 24, 0, 0}));
+    EXPECT_EQ(Stored("exe").toString(), programPath);
   }
 }
 
@@ -195,7 +234,7 @@ TEST_F(StartupFixture, ValuesOfTheWrongKindOrSizeAreIgnored) {
     SCOPED_TRACE((value + QStringLiteral(" = ") + content.toString()).toStdString());
     QFile::remove(storePath);
     Seed(value, content);
-    Seed("exe", kNewerProgram);
+    Seed("exe", newerProgram);
     windowSaw.clear();
     started.clear();
 

@@ -1,6 +1,7 @@
 // A save over an existing data file that fails at any step leaves the old file byte for byte,
-// says "Save data file error" and leaves nothing else behind in the folder. The failures are
-// ones that stop root as well (tests run as root in CI, and root ignores folder permissions):
+// says "Save data file error" with the system's reason beside it, and leaves nothing else
+// behind in the folder. The failures are ones that stop root as well (tests run as root in CI,
+// and root ignores folder permissions):
 // a read-only filesystem, a full filesystem, a file size limit, no file descriptor left, and a
 // target that cannot be replaced.
 //
@@ -107,6 +108,7 @@ void GiveDescriptorsBack() { ::setrlimit(RLIMIT_NOFILE, &savedDescriptorLimit); 
 
 struct FailureCase {
   const char* name;
+  const char* reason;  // what the host is told beside the status text, after the file's path
   bool needsMounts;
   // Runs before the old file is saved, in the child.
   std::function<bool(const QString& folder)> prepare;
@@ -151,6 +153,7 @@ Findings SaveOverOldFile(const FailureCase& c, const QString& folder) {
   Findings findings;
   findings["saved"] = saved ? "yes" : "no";
   findings["status"] = host.statuses.join('|');
+  findings["problem"] = host.fileProblems.join('|');
   findings["beeps"] = QString::number(host.beeps.size());
   findings["old file intact"] = ReadAll(path) == before && before.size() == kDatFileSize ? "yes" : "no";
   findings["folder"] = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System).join(',');
@@ -181,16 +184,18 @@ Findings RunInChild(const FailureCase& c, const QString& folder) {
 }
 
 const FailureCase kCases[] = {
-    {"read-only filesystem", true, [](const QString& f) { return MountSmallFilesystem(f, "size=64k"); },
+    {"read-only filesystem", "Read-only file system", true,
+     [](const QString& f) { return MountSmallFilesystem(f, "size=64k"); },
      [](const QString& f) { return RemountReadOnly(f); }},
     // One page: the old file fills it, the new one finds no room.
-    {"full filesystem", true, [](const QString& f) { return MountSmallFilesystem(f, "size=4k"); },
-     [](const QString&) { return true; }},
-    {"target cannot be replaced", true, nullptr,
+    {"full filesystem", "No space left on device", true,
+     [](const QString& f) { return MountSmallFilesystem(f, "size=4k"); }, [](const QString&) { return true; }},
+    {"target cannot be replaced", "Device or resource busy", true, nullptr,
      [](const QString& f) { return PinFile(QDir(f).filePath(kOldName)); }},
-    {"file size limit", false, nullptr, [](const QString&) { return LimitFileSize(kDatFileSize / 2); }},
-    {"no file descriptor left", false, nullptr, [](const QString&) { return UseUpDescriptors(); },
-     GiveDescriptorsBack},
+    {"file size limit", "File too large", false, nullptr,
+     [](const QString&) { return LimitFileSize(kDatFileSize / 2); }},
+    {"no file descriptor left", "Too many open files", false, nullptr,
+     [](const QString&) { return UseUpDescriptors(); }, GiveDescriptorsBack},
 };
 
 }  // namespace
@@ -211,6 +216,7 @@ TEST(DiskFailure, FailedSaveKeepsTheOldFileByteForByte) {
     const auto seen = [&](const char* key) { return findings.value(key).toStdString(); };
     EXPECT_EQ(seen("saved"), "no");
     EXPECT_EQ(seen("status"), "Save data file error");
+    EXPECT_EQ(seen("problem"), (QDir(folder.path()).filePath(kOldName) + QStringLiteral(": ") + c.reason).toStdString());
     EXPECT_EQ(seen("beeps"), "0");
     EXPECT_EQ(seen("old file intact"), "yes");
     EXPECT_EQ(seen("folder"), kOldName.toStdString()) << "a failed save left files behind";

@@ -163,6 +163,11 @@ TEST_F(WindowFixture, GridListsStoreIntoTheirOwnBytes) {
       {PageId::Tones, &kPriorityGrid, 2, 2, 5, 0x1D},      // capcode 3, tone C: "Manual+Urgent"
       {PageId::Tones, &kDecodingGrid, 7, 0, 2, 0x02},      // "Numeric"
   };
+  // Other pages normalise some default bytes on every store; the grids must add only their own.
+  window->ExchangeAllPages(Direction::Store);
+  const PagerImage storedDefaults = data.image;
+  data.image = PagerImage::Defaults();
+  window->ExchangeAllPages(Direction::Load);
   for (const Case& c : cases) {
     SCOPED_TRACE(GridCellKey(*c.grid, c.capcode, c.tone).toStdString());
     SettingsPage* page = ShowPage(c.page);
@@ -172,7 +177,7 @@ TEST_F(WindowFixture, GridListsStoreIntoTheirOwnBytes) {
       QTest::keyClick(list, list->currentIndex() < c.entry ? Qt::Key_Down : Qt::Key_Up);
     EXPECT_EQ(list->currentIndex(), c.entry);
     window->ExchangeAllPages(Direction::Store);
-    PagerImage expected = PagerImage::Defaults();
+    PagerImage expected = storedDefaults;
     expected[GridCellOffset(*c.grid, c.capcode, c.tone)] = c.byte;
     EXPECT_EQ(data.image, expected);
     data.image = PagerImage::Defaults();

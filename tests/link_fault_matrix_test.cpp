@@ -254,6 +254,9 @@ TEST_P(LinkFaultMatrix, EndsAsSpecifiedAndLeavesThePortUsable) {
   const QString status = Run(cell);
 
   EXPECT_EQ(status.toStdString(), expected.status) << link->LastFailure().toStdString();
+  // The reason beside the status names a pulled cable as such, never as a slow adapter.
+  EXPECT_EQ(link->LastFailure().contains(QStringLiteral("the adapter was disconnected")), Unplugs(cell))
+      << link->LastFailure().toStdString();
   if (expected.beep)
     EXPECT_EQ(host.beeps, std::vector<Beep>{*expected.beep});
   else

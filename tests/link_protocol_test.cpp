@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "link/adapter_frame.h"
+#include "link/adapter_link.h"
 #include "link/simulated_adapter.h"
 
 using namespace m84;
@@ -56,6 +57,36 @@ TEST(AdapterFrame, ProgressPositions) {
   // the whole memory (dump): 32 blocks, the last again reaches 16
   EXPECT_EQ(ProgressPosition(0x000, 0x7FF, 0x040), 0);
   EXPECT_EQ(ProgressPosition(0x000, 0x7FF, 0x800), 16);
+}
+
+TEST(WriteProgress, SaysWhatAPagerHoldsAfterAWriteThatStopped) {
+  struct Case {
+    bool started;
+    int writtenEnd;
+    bool inDoubt;
+    const char* text;
+  };
+  const Case cases[] = {
+      {false, 0x000, false, ""},
+      {true, 0x600, false, ""},
+      {true, 0x000, false, "no block was written; the pager still holds its old contents"},
+      {true, 0x040, false,
+       "the pager is half-written: block 0x000 holds the new contents, blocks 0x040 to 0x5C0 still hold the old "
+       "contents; writing again repairs it"},
+      {true, 0x140, true,
+       "the pager is half-written: blocks 0x000 to 0x100 hold the new contents, block 0x140 may hold either, "
+       "blocks 0x180 to 0x5C0 still hold the old contents; writing again repairs it"},
+      {true, 0x5C0, true,
+       "the pager is half-written: blocks 0x000 to 0x580 hold the new contents, block 0x5C0 may hold either; "
+       "writing again repairs it"},
+  };
+  for (const Case& c : cases) {
+    WriteProgress progress;
+    progress.started = c.started;
+    progress.writtenEnd = c.writtenEnd;
+    progress.inDoubt = c.inDoubt;
+    EXPECT_EQ(DescribeWriteProgress(progress).toStdString(), c.text);
+  }
 }
 
 TEST(FaultPlan, ParsesEveryKindAndRejectsMalformedItems) {

@@ -41,8 +41,9 @@ PagerImage PatternedPager() {
 class LinkOverPty : public ::testing::Test {
  protected:
   // Starts the simulated adapter (with these faults) and a port and link on its device.
-  void StartSimulator(const QString& faults = {}, const QString& memoryFile = {}) {
+  void StartSimulator(const QString& faults = {}, const QString& memoryFile = {}, bool pace = false) {
     SimulatorOptions options;
+    options.pace = pace;
     options.faults = *ParseFaultPlan(faults, nullptr);
     options.memoryFile = memoryFile;
     simulator = std::make_unique<SimulatorHost>(options);
@@ -200,6 +201,25 @@ TEST_F(LinkOverPty, AnAnswerLeftOverFromAnEarlierExchangeIsDiscardedOnOpen) {
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
 
   EXPECT_TRUE(link->ReadPager(data, host)) << link->LastFailure().toStdString();
+}
+
+// An exchange cut short (a killed program) leaves the adapter sending for a while yet: the
+// next open must not take those bytes for its own answers.
+TEST_F(LinkOverPty, AnAnswerStillArrivingWhenThePortOpensIsDrained) {
+  StartSimulator({}, {}, true);
+  ASSERT_TRUE(port->OpenAdapterPort());
+  const AdapterFrame read = ReadBlockFrame(0x100);
+  port->Write(read.data(), kFrameSize);
+  uint8_t ack = 0;
+  ASSERT_EQ(port->ReadWithTimeout(&ack, 1, 1000), 1);  // 64 data bytes follow, one a millisecond
+  port->Close();
+
+  ASSERT_TRUE(port->OpenAdapterPort());
+  EXPECT_GT(port->DrainedBytes(), 0);
+  EXPECT_LT(port->DrainMs(), kDrainLimitMs + 50);
+  uint8_t memory[kImageSize] = {};
+  EXPECT_TRUE(link->ReadBlocks(0x000, 0x03F, memory, nullptr)) << link->LastFailure().toStdString();
+  EXPECT_TRUE(std::equal(memory, memory + kBlockSize, simulator->Memory().data()));
 }
 
 TEST_F(LinkOverPty, ReadWithTimeoutReturnsOnTheFirstByteOrAtTheLimit) {

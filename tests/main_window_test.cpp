@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "image/dat_file.h"
+#include "link/serial_trace.h"
 #include "link/simulator_host.h"
 #include "pages/general_page_widget.h"
 #include "ui/main_window.h"
@@ -151,6 +152,32 @@ struct WindowWithAdapter : WindowFixture {
 };
 
 }  // namespace
+
+namespace {
+
+// The window started with --trace FILE.
+struct WindowWithTrace : WindowWithAdapter {
+  std::shared_ptr<SerialTrace> trace = std::make_shared<SerialTrace>();
+  void SetUp() override {
+    ASSERT_TRUE(trace->Open(dir.filePath("trace.txt"), "m84dpt window", nullptr));
+    WindowOptions options{dialogs, tones, PortName()};
+    options.lineObserver = trace;
+    window = std::make_unique<MainWindow>(data, options);
+  }
+};
+
+}  // namespace
+
+TEST_F(WindowWithTrace, TracesEveryByteOfThePresenceCheck) {
+  WaitForPresenceCheck();
+  QFile file(dir.filePath("trace.txt"));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QString text = QString::fromUtf8(file.readAll());
+  EXPECT_TRUE(text.startsWith("# m84dpt window, "));
+  EXPECT_TRUE(text.contains(" open " + simulator.DevicePath() + "\n"));
+  EXPECT_TRUE(text.contains(" -> 0D 06 00 FA 00 00 40 00 B1  probe\n"));
+  EXPECT_TRUE(text.contains(" <- 28\n")) << text.toStdString();
+}
 
 TEST_F(WindowFixture, PresenceCheckWithoutAdapterKeepsTransfersDisabled) {
   QTest::qWait(1100);

@@ -13,12 +13,16 @@ struct RecordingHost : TransferHost {
   std::vector<Beep> beeps;
   std::vector<int> progress;
   std::vector<Direction> exchanges;
+  QStringList fileProblems;  // "path: reason"
+  QStringList savedFiles;
   bool keepSerial = false;
 
   void ShowStatus(const QString& text) override { statuses << text; }
   void Sound(Beep beep) override { beeps.push_back(beep); }
   void SetProgress(int position) override { progress.push_back(position); }
   void ExchangeAllPages(Direction direction) override { exchanges.push_back(direction); }
+  void ShowFileProblem(const QString& path, const QString& reason) override { fileProblems << path + ": " + reason; }
+  void ShowFileSaved(const QString& path) override { savedFiles << path; }
   bool KeepSerialNumber() override { return keepSerial; }
 };
 

@@ -54,7 +54,7 @@ QByteArray ReadAll(const QString& path) {
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-bool WriteBytes(const QString& path, const QByteArray& bytes) { return WriteFileAtomically(path, bytes); }
+bool WriteBytes(const QString& path, const QByteArray& bytes) { return static_cast<bool>(WriteFileAtomically(path, bytes)); }
 
 }  // namespace
 

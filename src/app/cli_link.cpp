@@ -1,11 +1,14 @@
 // "read", "write", "probe" and "simulate": the pager through the adapter without the window.
-#include <QCommandLineParser>
-
 #include <csignal>
 #include <cstdio>
 
+#include "app/batch_write.h"
+#include "app/command_line.h"
 #include "app/commands.h"
 #include "app/console_host.h"
+#include "app/console_transfer_host.h"
+#include "app/link_options.h"
+#include "app/transfer_interrupt.h"
 #include "image/dat_file.h"
 #include "link/adapter_link.h"
 #include "link/serial_port.h"
@@ -15,32 +18,16 @@ namespace m84 {
 
 namespace {
 
-// The console host, plus the keep-serial-number choice the window takes from its General page.
-class ConsoleTransferHost : public TransferHost {
- public:
-  ConsoleTransferHost(PagerData& data) : console_(data, DisplayMode::Advanced) {}
-
-  ConsoleHost& Console() { return console_; }
-  void SetKeepSerialNumber(bool keep) { keepSerial_ = keep; }
-
-  void ShowStatus(const QString& text) override { console_.ShowStatus(text); }
-  void Sound(Beep beep) override { console_.Sound(beep); }
-  void ExchangeAllPages(Direction direction) override { console_.ExchangeAllPages(direction); }
-  bool KeepSerialNumber() override { return keepSerial_; }
-
- private:
-  ConsoleHost console_;
-  bool keepSerial_ = false;
-};
-
 const QCommandLineOption kPortOption(QStringLiteral("port"),
                                      QStringLiteral("The adapter's serial device (default: $M84DPT_PORT, else the "
                                                     "first USB serial device)."),
                                      QStringLiteral("DEVICE"));
 
-bool Parse(QCommandLineParser& parser, const QStringList& arguments, int positional) {
-  return parser.parse(QStringList{QStringLiteral("m84dpt")} + arguments) &&
-         parser.positionalArguments().size() == positional;
+// Nothing is saved after an interruption, even when it came after the last block.
+int ReportInterruptedRead(const AdapterLink& link) {
+  PrintReason(link.Interrupted() ? QStringLiteral("%1; nothing saved").arg(link.LastFailure())
+                                 : QStringLiteral("interrupted; nothing saved"));
+  return kInterruptedExitCode;
 }
 
 int Failed(const AdapterLink& link) {
@@ -51,46 +38,71 @@ int Failed(const AdapterLink& link) {
 }  // namespace
 
 int RunReadCommand(const QStringList& arguments) {
-  QCommandLineParser parser;
+  CommandParser parser(QStringLiteral("read"));
+  parser.addPositionalArgument(QStringLiteral("OUT"),
+                               QStringLiteral("The data file to write; \".DAT\" is added to a name without extension."));
   parser.addOption(kPortOption);
   parser.addOption({QStringLiteral("base"), QStringLiteral("Read into this data file's settings."), QStringLiteral("FILE")});
-  if (!Parse(parser, arguments, 1))
-    return UsageError(QStringLiteral("usage: m84dpt read OUT [--base FILE] [--port DEVICE]"));
+  parser.addOption(TraceOption());
+  if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
+  const QString out = parser.positionalArguments()[0];
+  if (RefuseOutput(out, kDatExtension, QStringLiteral("Save data file error"))) return 1;
   PagerData data;
   ConsoleTransferHost host(data);
   if (parser.isSet(QStringLiteral("base")) && !LoadDataFile(parser.value(QStringLiteral("base")), data, host.Console()))
     return 1;
   SerialPort port(AdapterPortName(parser.value(kPortOption)));
+  SerialTrace trace;
+  if (!StartTrace(parser, QStringLiteral("read"), port, trace)) return 1;
   AdapterLink link(port);
-  if (!link.ReadPager(data, host)) return Failed(link);
-  return SaveDataFile(parser.positionalArguments()[0], data, host.Console()) ? 0 : 1;
+  TransferInterrupts interrupts(InterruptRule::StopAfterBlock);
+  host.SetInterrupts(&interrupts);
+  const bool read = link.ReadPager(data, host);
+  if (interrupts.Interrupted()) return ReportInterruptedRead(link);
+  if (!read) return Failed(link);
+  return SaveDataFile(out, data, host.Console()) ? 0 : 1;
 }
 
 int RunWriteCommand(const QStringList& arguments) {
-  QCommandLineParser parser;
+  CommandParser parser(QStringLiteral("write"));
+  parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The data file to write into the pager."));
   parser.addOption(kPortOption);
   const QCommandLineOption keep(QStringLiteral("keep-serial"), QStringLiteral("Keep the pager's own serial number."));
   const QCommandLineOption overwrite(QStringLiteral("no-keep-serial"),
                                      QStringLiteral("Write the file's serial number into the pager."));
   parser.addOption(keep);
   parser.addOption(overwrite);
-  if (!Parse(parser, arguments, 1) || (parser.isSet(keep) && parser.isSet(overwrite)))
-    return UsageError(QStringLiteral("usage: m84dpt write FILE [--keep-serial | --no-keep-serial] [--port DEVICE]"));
+  parser.addOption(TraceOption());
+  const QCommandLineOption increment(IncrementOption());
+  const QCommandLineOption count(CountOption());
+  parser.addOption(increment);
+  parser.addOption(count);
+  if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
+  if (parser.isSet(keep) && parser.isSet(overwrite))
+    return parser.UsageError(QStringLiteral("--keep-serial and --no-keep-serial exclude each other"));
+  if (parser.isSet(count) || parser.isSet(increment)) return RunBatchWrite(parser);
   PagerData data;
   ConsoleTransferHost host(data);
   if (!LoadDataFile(parser.positionalArguments()[0], data, host.Console())) return 1;
   // Without an option the file decides, as its General page box would in the window.
   host.SetKeepSerialNumber(parser.isSet(keep) || (!parser.isSet(overwrite) && data.selection.KeepSerial()));
   SerialPort port(AdapterPortName(parser.value(kPortOption)));
+  SerialTrace trace;
+  if (!StartTrace(parser, QStringLiteral("write"), port, trace)) return 1;
   AdapterLink link(port);
-  return link.WritePager(data, host) ? 0 : Failed(link);
+  TransferInterrupts interrupts(InterruptRule::WarnThenStop);
+  host.SetInterrupts(&interrupts);
+  return link.WritePager(data, host) ? 0 : ReportWriteFailure(link);
 }
 
 int RunProbeCommand(const QStringList& arguments) {
-  QCommandLineParser parser;
+  CommandParser parser(QStringLiteral("probe"));
   parser.addOption(kPortOption);
-  if (!Parse(parser, arguments, 0)) return UsageError(QStringLiteral("usage: m84dpt probe [--port DEVICE]"));
+  parser.addOption(TraceOption());
+  if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   SerialPort port(AdapterPortName(parser.value(kPortOption)));
+  SerialTrace trace;
+  if (!StartTrace(parser, QStringLiteral("probe"), port, trace)) return 1;
   AdapterLink link(port);
   if (link.PresenceCheck() != AdapterState::Ready) return Failed(link);
   std::puts("OK");
@@ -98,7 +110,7 @@ int RunProbeCommand(const QStringList& arguments) {
 }
 
 int RunSimulateCommand(const QStringList& arguments) {
-  QCommandLineParser parser;
+  CommandParser parser(QStringLiteral("simulate"));
   const QCommandLineOption memory(QStringLiteral("memory"),
                                   QStringLiteral("The pager memory (2048 bytes) to start from and to keep."),
                                   QStringLiteral("FILE"));
@@ -108,14 +120,14 @@ int RunSimulateCommand(const QStringList& arguments) {
   parser.addOption(memory);
   parser.addOption(pace);
   parser.addOption(fault);
-  if (!Parse(parser, arguments, 0))
-    return UsageError(QStringLiteral("usage: m84dpt simulate [--memory FILE] [--pace] [--fault SPEC]"));
+  if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   SimulatorOptions options;
   options.memoryFile = parser.value(memory);
   options.pace = parser.isSet(pace);
+  options.announce = true;
   QString error;
   const std::optional<FaultPlan> faults = ParseFaultPlan(parser.values(fault).join(QLatin1Char(',')), &error);
-  if (!faults) return UsageError(error + QStringLiteral("; faults: ") + FaultPlanSyntax());
+  if (!faults) return parser.UsageError(error + QStringLiteral("; faults: ") + FaultPlanSyntax());
   options.faults = *faults;
 
   // Blocked before the serving thread starts, so that only this thread takes them, in sigwait.

@@ -1,7 +1,9 @@
 // "report": the printed report of a data file, as text or into a PDF, without the window.
-#include <QCommandLineParser>
+#include <QFile>
+#include <QTemporaryDir>
 #include <cstdio>
 
+#include "app/command_line.h"
 #include "app/commands.h"
 #include "app/console_host.h"
 #include "image/dat_file.h"
@@ -24,15 +26,37 @@ class ReportHost : public ConsoleHost {
   QString lastStatus_;
 };
 
+// The printer only says that it failed, never why, and leaves a half-written file behind. So the
+// report is printed into a scratch file first and then saved like any other file: with the
+// system's reason when that fails, and an existing file left as it was.
+int PrintPdf(const QString& out, DisplayMode mode, const SectionPrinter& printSection) {
+  QTemporaryDir scratch;
+  const QString printed = scratch.filePath(QStringLiteral("report.pdf"));
+  QFile file(printed);
+  if (!scratch.isValid() || !PrintReportToPdf(printed, mode, printSection) || !file.open(QIODevice::ReadOnly)) {
+    PrintReason(QStringLiteral("cannot print the report into %1").arg(out));
+    return 1;
+  }
+  if (const FileResult saved = WriteFileAtomically(out, file.readAll()); !saved) {
+    PrintReason(QStringLiteral("%1: %2").arg(out, saved.failure));
+    return 1;
+  }
+  PrintReason(QStringLiteral("saved %1").arg(out));
+  return 0;
+}
+
 }  // namespace
 
 int RunReportCommand(const QStringList& arguments) {
-  QCommandLineParser parser;
+  CommandParser parser(QStringLiteral("report"));
+  parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The data file to report on."));
   parser.addOption({QStringLiteral("basic"), QStringLiteral("The Basic page's section alone, as in basic mode.")});
-  parser.addOption({QStringLiteral("pdf"), QStringLiteral("Print into a PDF file."), QStringLiteral("OUT")});
-  if (!parser.parse(QStringList{QStringLiteral("m84dpt")} + arguments) || parser.positionalArguments().size() != 1)
-    return UsageError(QStringLiteral("usage: m84dpt report FILE [--basic] [--pdf OUT.pdf]"));
+  parser.addOption({QStringLiteral("pdf"), QStringLiteral("Print into a PDF file instead of text on standard output."),
+                    QStringLiteral("OUT")});
+  if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
 
+  if (parser.isSet(QStringLiteral("pdf")) && RefuseOutput(parser.value(QStringLiteral("pdf")), QString(), QString()))
+    return 1;
   const DisplayMode mode = parser.isSet(QStringLiteral("basic")) ? DisplayMode::Basic : DisplayMode::Advanced;
   PagerData data;
   ReportHost host(data, mode);
@@ -44,14 +68,7 @@ int RunReportCommand(const QStringList& arguments) {
     host.Pages().PrintSection(id, report);
   };
 
-  if (parser.isSet(QStringLiteral("pdf"))) {
-    const QString out = parser.value(QStringLiteral("pdf"));
-    if (!PrintReportToPdf(out, mode, printSection)) {
-      PrintReason(QStringLiteral("cannot print the report into %1").arg(out));
-      return 1;
-    }
-    return 0;
-  }
+  if (parser.isSet(QStringLiteral("pdf"))) return PrintPdf(parser.value(QStringLiteral("pdf")), mode, printSection);
   const QByteArray text = TextReport(mode, printSection).toUtf8();
   std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stdout);
   std::fflush(stdout);

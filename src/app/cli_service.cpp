@@ -1,8 +1,10 @@
 // "dump" and "compare": the technician's service tools without the window.
-#include <QCommandLineParser>
-
+#include "app/command_line.h"
 #include "app/commands.h"
 #include "app/console_host.h"
+#include "app/link_options.h"
+#include "app/terminal_progress.h"
+#include "app/transfer_interrupt.h"
 #include "image/dat_file.h"
 #include "link/binary_tools.h"
 #include "link/memory_dump.h"
@@ -17,20 +19,26 @@ class ConsoleServiceHost : public TransferHost {
  public:
   ConsoleServiceHost() : console_(data_, DisplayMode::Advanced) {}
 
-  void ShowStatus(const QString& text) override { console_.ShowStatus(text); }
+  void SetInterrupts(TransferInterrupts* interrupts) { interrupts_ = interrupts; }
+
+  void ShowStatus(const QString& text) override {
+    progress_.Clear();
+    console_.ShowStatus(text);
+  }
   void Sound(Beep beep) override { console_.Sound(beep); }
   void ExchangeAllPages(Direction) override {}
+  void ShowFileProblem(const QString& path, const QString& reason) override { console_.ShowFileProblem(path, reason); }
+  void ShowFileSaved(const QString& path) override { console_.ShowFileSaved(path); }
   bool KeepSerialNumber() override { return false; }
+  void SetProgress(int position) override { progress_.Show(position); }
+  bool StopRequested() override { return interrupts_ && interrupts_->StopRequested(); }
 
  private:
   PagerData data_;
   ConsoleHost console_;
+  TerminalProgress progress_;
+  TransferInterrupts* interrupts_ = nullptr;
 };
-
-bool Parse(QCommandLineParser& parser, const QStringList& arguments, int positional) {
-  return parser.parse(QStringList{QStringLiteral("m84dpt")} + arguments) &&
-         parser.positionalArguments().size() == positional;
-}
 
 QString Hex(int value) { return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(3, QLatin1Char('0')); }
 
@@ -42,8 +50,17 @@ void ReportSummary(const CompareResult& result, const QStringList& files) {
     if (sizes[i] < kDumpSize)
       PrintReason(QStringLiteral("%1 holds %2 of %3 bytes; the rest counts as 0x00")
                       .arg(WithDefaultExtension(files[i], kBinaryExtension)).arg(sizes[i]).arg(kDumpSize));
-  if (summary.differing == 0)
+  // Only the memory's size is compared: bytes past it, or a file that stops short, make the files
+  // differ all the same.
+  const bool sameSize = summary.fileSize1 == summary.fileSize2;
+  if (!sameSize)
+    PrintReason(QStringLiteral("the files differ in size: %1 holds %2 bytes, %3 holds %4 bytes")
+                    .arg(WithDefaultExtension(files[0], kBinaryExtension)).arg(summary.fileSize1)
+                    .arg(WithDefaultExtension(files[1], kBinaryExtension)).arg(summary.fileSize2));
+  if (summary.differing == 0 && sameSize)
     PrintReason(QStringLiteral("the files are equal; listing in %1").arg(result.listingPath));
+  else if (summary.differing == 0)
+    PrintReason(QStringLiteral("no compared byte differs; listing in %1").arg(result.listingPath));
   else
     PrintReason(QStringLiteral("%1 byte(s) differ, the first at %2; listing in %3")
                     .arg(summary.differing).arg(Hex(summary.firstDifference), result.listingPath));
@@ -52,20 +69,35 @@ void ReportSummary(const CompareResult& result, const QStringList& files) {
 }  // namespace
 
 int RunDumpCommand(const QStringList& arguments) {
-  QCommandLineParser parser;
+  CommandParser parser(QStringLiteral("dump"));
+  parser.addPositionalArgument(QStringLiteral("OUT"), QStringLiteral(
+      "The file to save: the C-array text when its extension is TXT, else the raw bytes; \".BIN\" is added to a name "
+      "without extension."));
   const QCommandLineOption portOption(QStringLiteral("port"),
                                       QStringLiteral("The adapter's serial device (default: $M84DPT_PORT, else the "
                                                      "first USB serial device)."),
                                       QStringLiteral("DEVICE"));
   parser.addOption(portOption);
-  if (!Parse(parser, arguments, 1)) return UsageError(QStringLiteral("usage: m84dpt dump OUT [--port DEVICE]"));
+  parser.addOption(TraceOption());
+  if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   const QString out = parser.positionalArguments()[0];
+  if (RefuseOutput(out, kBinaryExtension, QStringLiteral("Save data file error"))) return 1;
   SerialPort port(AdapterPortName(parser.value(portOption)));
+  SerialTrace trace;
+  if (!StartTrace(parser, QStringLiteral("dump"), port, trace)) return 1;
   AdapterLink link(port);
   ConsoleServiceHost host;
+  TransferInterrupts interrupts(InterruptRule::StopAfterBlock);
+  host.SetInterrupts(&interrupts);
   // The window dumps through the port its presence check opened; here the port is opened first.
   const bool opened = port.OpenAdapterPort();
-  const DumpOutcome outcome = MemoryDump(link, opened, [&](const QString&) { return out; }, host);
+  // Nothing is saved after an interruption, even one after the last block.
+  const DumpOutcome outcome =
+      MemoryDump(link, opened, [&](const QString&) { return interrupts.Interrupted() ? QString() : out; }, host);
+  if (interrupts.Interrupted()) {
+    PrintReason((link.Interrupted() ? link.LastFailure() : QStringLiteral("interrupted")) + QStringLiteral("; nothing saved"));
+    return kInterruptedExitCode;
+  }
   if (outcome == DumpOutcome::Saved) return 0;
   if (!opened)
     PrintReason(port.OpenFailure().isEmpty() ? QStringLiteral("no adapter port") : port.OpenFailure());
@@ -75,20 +107,22 @@ int RunDumpCommand(const QStringList& arguments) {
 }
 
 int RunCompareCommand(const QStringList& arguments) {
-  QCommandLineParser parser;
+  CommandParser parser(QStringLiteral("compare"));
+  parser.addPositionalArgument(QStringLiteral("FILE1"), QStringLiteral("The first memory file; \".BIN\" is added to a name without extension."));
+  parser.addPositionalArgument(QStringLiteral("FILE2"), QStringLiteral("The second memory file, likewise."));
   const QCommandLineOption outputOption(QStringLiteral("output"),
                                         QStringLiteral("Where the listing goes (default: CMP.TXT here)."),
                                         QStringLiteral("OUT"));
   parser.addOption(outputOption);
-  if (!Parse(parser, arguments, 2))
-    return UsageError(QStringLiteral("usage: m84dpt compare FILE1 FILE2 [--output OUT]"));
+  if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   const QStringList files = parser.positionalArguments();
+  const QString listing = parser.isSet(outputOption) ? parser.value(outputOption) : kCompareListingName;
+  if (RefuseOutput(listing, QString(), QStringLiteral("Open compare result error"))) return 1;
   PagerData data;
   ConsoleHost host(data, DisplayMode::Advanced);
   int next = 0;
   const CompareResult result = BinaryCompare([&](const QString&) { return files[next++]; },
-                                             parser.isSet(outputOption) ? parser.value(outputOption) : kCompareListingName,
-                                             host);
+                                             listing, host);
   if (result.outcome != CompareOutcome::Written) return 1;
   ReportSummary(result, files);
   return 0;

@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <cstdio>
 
+#include "app/command_line.h"
 #include "app/commands.h"
 #include "app/console_host.h"
 #include "app/udev_rule_command.h"
@@ -76,18 +77,16 @@ class SystemUdev : public UdevSystem {
 }  // namespace
 
 int RunUdevRule(const QStringList& arguments, UdevSystem& system) {
-  QCommandLineParser parser;
+  CommandParser parser(QStringLiteral("udev-rule"));
   const QCommandLineOption installOption(QStringLiteral("install"),
                                          QStringLiteral("Write the rule to /etc/udev/rules.d and reload udev (root)."));
   const QCommandLineOption portOption(QStringLiteral("port"),
                                       QStringLiteral("The adapter's serial device (default: $M84DPT_PORT, else the "
                                                      "first USB serial device)."),
                                       QStringLiteral("DEVICE"));
-  parser.addOptions({installOption, portOption});
-  if (!parser.parse(QStringList{QStringLiteral("m84dpt")} + arguments) || !parser.positionalArguments().isEmpty()) {
-    system.Note(QStringLiteral("usage: m84dpt udev-rule [--install] [--port DEVICE]"));
-    return 2;
-  }
+  parser.addOption(installOption);
+  parser.addOption(portOption);
+  if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   const QString named = AdapterPortName(parser.value(portOption));
   const std::optional<SerialDeviceInfo> adapter = PluggedAdapter(system.Ports(), named);
   if (!adapter) {

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "image/dat_file.h"
+
 namespace m84 {
 
 ConsoleHost::ConsoleHost(PagerData& data, DisplayMode mode) : pages_(data, mode) {}
@@ -12,13 +14,25 @@ void ConsoleHost::ShowStatus(const QString& text) {
   std::fflush(stdout);
 }
 
-int UsageError(const QString& message) {
-  std::fprintf(stderr, "m84dpt: %s\n", message.toLocal8Bit().constData());
-  return 2;
+void ConsoleHost::ShowFileProblem(const QString& path, const QString& reason) {
+  PrintReason(QStringLiteral("%1: %2").arg(path, reason));
 }
+
+void ConsoleHost::ShowFileSaved(const QString& path) { PrintReason(QStringLiteral("saved %1").arg(path)); }
 
 void PrintReason(const QString& reason) {
   std::fprintf(stderr, "m84dpt: %s\n", reason.toLocal8Bit().constData());
+}
+
+bool RefuseOutput(const QString& typed, const QString& defaultExtension, const QString& statusText) {
+  const std::optional<FileProblem> problem = OutputPathProblem(typed, defaultExtension);
+  if (!problem) return false;
+  if (!statusText.isEmpty()) {
+    std::printf("%s\n", statusText.toLocal8Bit().constData());
+    std::fflush(stdout);
+  }
+  PrintReason(QStringLiteral("%1: %2").arg(problem->path, problem->reason));
+  return true;
 }
 
 }  // namespace m84

@@ -16,14 +16,19 @@ class ConsoleHost : public OperationHost {
   void ShowStatus(const QString& text) override;
   void Sound(Beep) override {}
   void ExchangeAllPages(Direction direction) override { pages_.ExchangeAllPages(direction); }
+  void ShowFileProblem(const QString& path, const QString& reason) override;
+  void ShowFileSaved(const QString& path) override;
 
  private:
   ModelPageSet pages_;
 };
 
-// A usage error: the message on standard error, exit code 2.
-int UsageError(const QString& message);
 // A reason on standard error beside the status text, for scripts and people at a terminal.
 void PrintReason(const QString& reason);
+
+// An output that cannot be a file (a folder, a name ending in a separator) is refused before
+// anything is read or written: the operation's status text, if it has one, on standard output
+// and the reason on standard error. True when refused.
+bool RefuseOutput(const QString& typed, const QString& defaultExtension, const QString& statusText);
 
 }  // namespace m84

@@ -1,10 +1,15 @@
 #include <QApplication>
 #include <QGuiApplication>
+#include <cstdio>
 
 #include "app/command_line.h"
 #include "app/window_run.h"
 
 namespace {
+
+// Only printing needs fonts. The other commands run on a core application: the platform
+// plugin's start and its font set-up at exit cost more than a whole probe of the adapter.
+bool DrawsText(const QString& command) { return command == QLatin1String("report"); }
 
 QStringList ArgumentsOf(int argc, char** argv) {
   QStringList arguments;
@@ -12,18 +17,35 @@ QStringList ArgumentsOf(int argc, char** argv) {
   return arguments;
 }
 
+// A command names every failure itself, with the file and the reason, on standard error. Qt's own
+// warnings (a runtime folder that is not set, a painter that could not begin on a file already
+// reported) would only stand beside that as noise; what is critical still gets through.
+void CommandMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (type == QtCriticalMsg || type == QtFatalMsg)
+    std::fprintf(stderr, "m84dpt: %s\n", message.toLocal8Bit().constData());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const QStringList arguments = ArgumentsOf(argc, argv);
   if (const m84::CommandEntry* command = m84::FindCommand(arguments)) {
+    qInstallMessageHandler(CommandMessages);
+    if (!DrawsText(arguments[1])) {
+      QCoreApplication app(argc, argv);
+      return command->run(arguments.mid(2));
+    }
     // Commands run without a display; printing to PDF still needs fonts, hence a GUI application.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     return command->run(arguments.mid(2));
   }
+  // Help, version and usage errors are settled before the window's application object, which
+  // would need a display.
+  m84::WindowArguments window;
+  if (const std::optional<int> exitCode = m84::ParseWindowArguments(arguments, window)) return *exitCode;
   QApplication app(argc, argv);
   // Lets a Wayland desktop match the window to the installed entry and its icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("org.m84dpt.Programmer"));
-  return m84::RunWindowProgram(app, arguments);
+  return m84::RunWindowProgram(app, window);
 }

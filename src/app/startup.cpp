@@ -4,12 +4,12 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include "app/console_host.h"
+
 namespace m84 {
 
 namespace {
 
-// A store that names this very program file as the newer one would have every start hand over to
-// itself, without end.
 bool IsThisProgram(const QString& candidate, const QString& programPath) {
   const QString canonical = QFileInfo(candidate).canonicalFilePath();
   return !canonical.isEmpty() && canonical == QFileInfo(programPath).canonicalFilePath();
@@ -17,15 +17,25 @@ bool IsThisProgram(const QString& candidate, const QString& programPath) {
 
 // The lock goes first, so that the started program can claim it. The selection block just read is
 // written back at exit as in every other path that holds the lock.
-StartupPath HandOver(const StartupParts& parts, const StoredPreferences& stored, const PagerData& data) {
+StartupPath HandOver(const StartupParts& parts, const QString& program, const PagerData& data) {
   parts.guard.Release();
-  if (stored.programPath && !IsThisProgram(*stored.programPath, parts.programPath))
-    parts.startProgram(*stored.programPath);
+  parts.startProgram(program, parts.arguments);
   parts.store.WriteSelection(data.selection);
   return StartupPath::HandedOver;
 }
 
 }  // namespace
+
+QString HandOverObstacle(const std::optional<QString>& registered, const QString& programPath) {
+  if (!registered) return QStringLiteral("no usable program file is registered for it");
+  const QFileInfo program(*registered);
+  if (!program.exists()) return QStringLiteral("its program file %1 does not exist").arg(*registered);
+  if (!program.isFile() || !program.isExecutable())
+    return QStringLiteral("its program file %1 is not an executable file").arg(*registered);
+  if (IsThisProgram(*registered, programPath))
+    return QStringLiteral("its program file %1 is this program").arg(*registered);
+  return QString();
+}
 
 StartupPath RunStartup(const StartupParts& parts, PagerData& data) {
   const InstanceGuard::Role role = parts.guard.Claim();
@@ -38,7 +48,13 @@ StartupPath RunStartup(const StartupParts& parts, PagerData& data) {
 
   const StoredPreferences stored = parts.store.Read();
   if (stored.selection) data.selection = *stored.selection;
-  if (stored.generation && stored.generation->IsNewerThanOurs()) return HandOver(parts, stored, data);
+  if (stored.generation && stored.generation->IsNewerThanOurs()) {
+    // A stale record (a newer copy that was removed, say) must not stop every start for ever:
+    // this copy runs instead and its own record replaces the stale one.
+    const QString obstacle = HandOverObstacle(stored.programPath, parts.programPath);
+    if (obstacle.isEmpty()) return HandOver(parts, *stored.programPath, data);
+    parts.explain(QStringLiteral("not handing over to a newer version: %1; running this one").arg(obstacle));
+  }
 
   parts.store.WriteGeneration(parts.programPath);
   if (role == InstanceGuard::Role::First) parts.guard.Listen();
@@ -48,12 +64,20 @@ StartupPath RunStartup(const StartupParts& parts, PagerData& data) {
   return StartupPath::Ran;
 }
 
-int RunWindowPath(const std::function<void(PagerData& data, InstanceGuard& guard)>& runWindow) {
+int RunWindowPath(const QStringList& arguments,
+                  const std::function<void(PagerData& data, InstanceGuard& guard)>& runWindow) {
   const PreferenceStore store = PreferenceStore::UserStore();
   InstanceGuard guard;
   PagerData data;
-  const StartupParts parts{store, guard, QCoreApplication::applicationFilePath(),
-                           [](const QString& program) { QProcess::startDetached(program, {}); }, runWindow};
+  const StartupParts parts{store,
+                           guard,
+                           QCoreApplication::applicationFilePath(),
+                           arguments,
+                           [](const QString& program, const QStringList& given) {
+                             QProcess::startDetached(program, given);
+                           },
+                           [](const QString& reason) { PrintReason(reason); },
+                           runWindow};
   RunStartup(parts, data);
   return 0;
 }

@@ -4,7 +4,9 @@
 // block. Everything it touches comes in from outside, so every path runs without a window.
 
 #include <QString>
+#include <QStringList>
 #include <functional>
+#include <optional>
 
 #include "app/preferences.h"
 #include "app/single_instance.h"
@@ -18,12 +20,20 @@ enum class StartupPath {
   HandedOver,            // the store names a newer generation: its program file was started
 };
 
+// Why the newer generation's registered program file cannot be started, or an empty text when it
+// can: it must exist, be an executable file and not be this program (that would hand over to
+// itself at every start).
+QString HandOverObstacle(const std::optional<QString>& registered, const QString& programPath);
+
 struct StartupParts {
   const PreferenceStore& store;
   InstanceGuard& guard;
   QString programPath;  // this program file, written as "exe"
-  // Starts a program file detached; failures are not reported.
-  std::function<void(const QString& programPath)> startProgram;
+  QStringList arguments;  // this copy's arguments, passed on by a hand-over
+  // Starts a program file detached with the arguments; failures are not reported.
+  std::function<void(const QString& programPath, const QStringList& arguments)> startProgram;
+  // Told why a newer generation was not handed over to; this copy then runs normally.
+  std::function<void(const QString& reason)> explain;
   // Runs the window on the data until the user closes it. The guard's ActivationRequested is
   // meant for the window's BringToFront.
   std::function<void(PagerData& data, InstanceGuard& guard)> runWindow;
@@ -32,8 +42,10 @@ struct StartupParts {
 // data.selection takes the stored "prg" when there is one and is written back at exit.
 StartupPath RunStartup(const StartupParts& parts, PagerData& data);
 
-// main()'s window path with the user's store, this user's guard and this program file.
+// main()'s window path with the user's store, this user's guard and this program file; a
+// hand-over passes the arguments on, and a reason not to hand over goes to standard error.
 // Returns the process exit code: 0, whichever path was taken.
-int RunWindowPath(const std::function<void(PagerData& data, InstanceGuard& guard)>& runWindow);
+int RunWindowPath(const QStringList& arguments,
+                  const std::function<void(PagerData& data, InstanceGuard& guard)>& runWindow);
 
 }  // namespace m84

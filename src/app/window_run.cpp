@@ -1,33 +1,107 @@
 #include "app/window_run.h"
 
-#include <QCommandLineParser>
+#include <cstdio>
+#include <memory>
 
+#include "app/command_line.h"
+#include "app/commands.h"
 #include "app/console_host.h"
 #include "app/startup.h"
+#include "app/version.h"
 #include "image/pager_image.h"
+#include "link/serial_trace.h"
 #include "link/simulator_process.h"
 #include "ui/main_window.h"
 
 namespace m84 {
 
-int RunWindowProgram(QApplication& app, const QStringList& arguments) {
-  QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral("M84 pager programmer"));
-  parser.addHelpOption();
-  const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("The adapter's serial device."),
-                                      QStringLiteral("DEVICE"));
-  const QCommandLineOption simulatorOption(QStringLiteral("simulator"),
-                                           QStringLiteral("Attach the built-in simulated adapter and pager."));
-  parser.addOption(portOption);
-  parser.addOption(simulatorOption);
-  if (!parser.parse(arguments)) return UsageError(parser.errorText());
-  if (parser.isSet(QStringLiteral("help"))) parser.showHelp(0);
+namespace {
 
-  return RunWindowPath([&](PagerData& data, InstanceGuard& guard) {
+const QCommandLineOption kPortOption(QStringLiteral("port"), QStringLiteral("The adapter's serial device."),
+                                     QStringLiteral("DEVICE"));
+const QCommandLineOption kSimulatorOption(QStringLiteral("simulator"),
+                                          QStringLiteral("Attach the built-in simulated adapter and pager."));
+const QCommandLineOption kTraceOption(
+    QStringLiteral("trace"), QStringLiteral("Append every byte on the adapter line, both ways, to FILE (for support)."),
+    QStringLiteral("FILE"));
+const QCommandLineOption kHelpAllOption(QStringLiteral("help-all"),
+                                        QStringLiteral("Show this help and then every command's help."));
+const QCommandLineOption kVersionOption(QStringLiteral("version"), QStringLiteral("Show the program's version."));
+
+void DeclareWindowOptions(CommandParser& parser) {
+  for (const QCommandLineOption& option : {kPortOption, kSimulatorOption, kTraceOption, kHelpAllOption, kVersionOption})
+    parser.addOption(option);
+}
+
+void Print(const QString& text) {
+  std::fputs(text.toLocal8Bit().constData(), stdout);
+  std::fflush(stdout);
+}
+
+QString ProgramHelp() {
+  CommandParser parser{QString()};
+  DeclareWindowOptions(parser);
+  return parser.HelpText();
+}
+
+// Each command prints its own help, from its own declarations.
+void PrintEveryHelp() {
+  Print(ProgramHelp());
+  for (const CommandEntry& entry : AllCommands()) entry.run({QStringLiteral("--help-all")});
+}
+
+// The window is still useful without its trace: a trace that cannot be written is said and left.
+std::shared_ptr<SerialTrace> OpenWindowTrace(const QString& path) {
+  if (path.isEmpty()) return nullptr;
+  auto trace = std::make_shared<SerialTrace>();
+  QString error;
+  if (trace->Open(path, QStringLiteral("m84dpt window"), &error)) return trace;
+  PrintReason(QStringLiteral("the trace cannot be written: ") + error);
+  return nullptr;
+}
+
+}  // namespace
+
+std::optional<int> ParseWindowArguments(const QStringList& arguments, WindowArguments& window) {
+  CommandParser parser{QString()};
+  DeclareWindowOptions(parser);
+  if (const std::optional<int> exitCode = parser.Parse(arguments.mid(1))) return exitCode;
+  if (parser.isSet(kHelpAllOption)) {
+    PrintEveryHelp();
+    return 0;
+  }
+  if (parser.isSet(kVersionOption)) {
+    Print(QStringLiteral("%1 %2\n").arg(kProgramName, QLatin1String(kProgramVersion)));
+    return 0;
+  }
+  window.portName = parser.value(kPortOption);
+  window.simulator = parser.isSet(kSimulatorOption);
+  window.traceFile = parser.value(kTraceOption);
+  window.given = arguments.mid(1);
+  return std::nullopt;
+}
+
+int RunHelpCommand(const QStringList& arguments) {
+  CommandParser parser(QStringLiteral("help"));
+  parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("The command to describe; none: the program."),
+                               true);
+  if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
+  if (parser.positionalArguments().isEmpty()) {
+    Print(ProgramHelp());
+    return 0;
+  }
+  const QString name = parser.positionalArguments()[0];
+  const CommandEntry* entry = FindCommandNamed(name);
+  return entry ? entry->run({QStringLiteral("--help")}) : UnknownCommand(name);
+}
+
+int RunWindowProgram(QApplication& app, const WindowArguments& arguments) {
+  return RunWindowPath(arguments.given, [&](PagerData& data, InstanceGuard& guard) {
     WindowOptions options;
-    options.portName = parser.value(portOption);
+    options.portName = arguments.portName;
+    options.lineObserver = OpenWindowTrace(arguments.traceFile);
     SimulatorProcess simulator;
-    if (parser.isSet(simulatorOption)) {
+    if (arguments.simulator) {
       QString error;
       if (simulator.Start({}, &error))
         options.portName = simulator.DevicePath();

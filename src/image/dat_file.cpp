@@ -1,11 +1,17 @@
 #include "image/dat_file.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSaveFile>
 #include <array>
+#include <cerrno>
 #include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 #include "image/key_table.h"
 
@@ -98,34 +104,104 @@ QString WithDefaultExtension(const QString& path, const QString& extension) {
   return QFileInfo(path).suffix().isEmpty() && !path.endsWith('.') ? path + extension : path;
 }
 
-bool WriteFileAtomically(const QString& path, const QByteArray& bytes) {
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return false;
+namespace {
+
+QString SystemReason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+// Qt words some failures its own way ("Existing file ... is not writable") or not at all
+// ("Unknown error"); the system's reason is what a user can act on.
+QString CannotCreate(const QSaveFile& file) {
+  const QString path = file.fileName();
+  if (QFileInfo(path).isDir()) return SystemReason(EISDIR);
+#ifdef Q_OS_UNIX
+  const QByteArray name = QFile::encodeName(path);
+  const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+  if (::access(name.constData(), F_OK) == 0) {
+    if (::access(name.constData(), W_OK) != 0) return SystemReason(errno);
+  } else if (errno != ENOENT) {
+    return SystemReason(errno);
+  } else if (::access(folder.constData(), W_OK | X_OK) != 0) {
+    return SystemReason(errno);
+  }
+#endif
+  return file.errorString();
+}
+
+// Written straight to the descriptor where there is one, so that a failure keeps its errno.
+QString WriteAll(QSaveFile& file, const QByteArray& bytes) {
+#ifdef Q_OS_UNIX
+  const int descriptor = file.handle();
+  for (qsizetype done = 0; done < bytes.size();) {
+    const ssize_t written = ::write(descriptor, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return SystemReason(written < 0 ? errno : ENOSPC);
+    done += written;
+  }
+  return QString();
+#else
   // The bytes sit in the file's buffer until the flush: a full disk shows up only there, and
   // commit() would not notice it (it would rename a short file over the old one).
-  if (file.write(bytes) != bytes.size() || !file.flush()) {
+  if (file.write(bytes) != bytes.size() || !file.flush()) return file.errorString();
+  return QString();
+#endif
+}
+
+// Writes the bytes into an opened save file and renames it over the target. Every write is
+// checked before the commit: commit() would not notice a write that failed, and would rename a
+// short file over the old one.
+FileResult Commit(QSaveFile& file, const QByteArray& bytes) {
+  if (const QString failure = WriteAll(file, bytes); !failure.isEmpty()) {
     file.cancelWriting();
-    return false;
+    return {failure};
   }
-  return file.commit();
+  if (!file.commit()) return {file.errorString()};
+  return {};
+}
+
+}  // namespace
+
+QString OpenFailure(const QFileDevice& file) {
+  if (QFileInfo(file.fileName()).isDir()) return SystemReason(EISDIR);
+  return file.errorString();
+}
+
+std::optional<FileProblem> OutputPathProblem(const QString& typed, const QString& defaultExtension) {
+  const QString isAFolder = SystemReason(EISDIR);
+  const bool endsInSeparator = typed.endsWith(QLatin1Char('/')) || typed.endsWith(QDir::separator());
+  if (endsInSeparator || QFileInfo(typed).isDir()) return FileProblem{typed, isAFolder};
+  const QString path = WithDefaultExtension(typed, defaultExtension);
+  if (QFileInfo(path).isDir()) return FileProblem{path, isAFolder};
+  return std::nullopt;
+}
+
+FileResult WriteFileAtomically(const QString& path, const QByteArray& bytes) {
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return {CannotCreate(file)};
+  return Commit(file, bytes);
 }
 
 bool SaveDataFile(const QString& chosenPath, PagerData& data, OperationHost& host) {
   const QString path = WithDefaultExtension(chosenPath, kDatExtension);
+  if (const std::optional<FileProblem> problem = OutputPathProblem(chosenPath, kDatExtension)) {
+    host.ShowStatus(QStringLiteral("Save data file error"));
+    host.ShowFileProblem(problem->path, problem->reason);
+    return false;
+  }
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) {
     host.ShowStatus(QStringLiteral("Save data file error"));
+    host.ShowFileProblem(path, CannotCreate(file));
     return false;
   }
   host.ExchangeAllPages(Direction::Store);
-  const QByteArray bytes = EncodeDatFile(data, DrawKeyOffset());
-  if (file.write(bytes) != bytes.size() || !file.flush() || !file.commit()) {
-    // The target is left as it was; a save that did not reach the disk is never "ok".
-    // (The explicit flush: commit() does not notice a write that fails only when flushed.)
+  // The target is left as it was; a save that did not reach the disk is never "ok".
+  if (const FileResult saved = Commit(file, EncodeDatFile(data, DrawKeyOffset())); !saved) {
     host.ShowStatus(QStringLiteral("Save data file error"));
+    host.ShowFileProblem(path, saved.failure);
     return false;
   }
   host.ShowStatus(QStringLiteral("File Saved ok"));
+  host.ShowFileSaved(path);
   host.Sound(Beep::Confirm);
   return true;
 }
@@ -134,6 +210,7 @@ bool LoadDataFile(const QString& path, PagerData& data, OperationHost& host) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) {
     host.ShowStatus(QStringLiteral("Open data file error"));
+    host.ShowFileProblem(path, OpenFailure(file));
     return false;
   }
   const QByteArray bytes = file.read(kDatFileSize);
@@ -141,6 +218,9 @@ bool LoadDataFile(const QString& path, PagerData& data, OperationHost& host) {
   const std::optional<PagerData> loaded = DecodeDatFile(bytes);
   if (!loaded) {
     host.ShowStatus(QStringLiteral("File Loaded error"));
+    host.ShowFileProblem(path, bytes.size() < kDatFileSize
+                                   ? QStringLiteral("holds %1 bytes, a data file %2").arg(bytes.size()).arg(kDatFileSize)
+                                   : QStringLiteral("not a data file of this program, or damaged"));
     host.Sound(Beep::Error);
     return false;
   }

@@ -2,6 +2,7 @@
 // The scrambled ".DAT" data file: 16-byte tag, scrambled image, selection block, checksum.
 
 #include <QByteArray>
+#include <QFileDevice>
 #include <QString>
 #include <cstdint>
 #include <optional>
@@ -35,9 +36,31 @@ int DrawKeyOffset();
 // A name typed without an extension gets the default one; any extension is kept as typed.
 QString WithDefaultExtension(const QString& path, const QString& extension);
 
+// A file operation's outcome: nothing, or the system's reason it failed ("No such file or
+// directory"), for whoever can show it.
+struct FileResult {
+  QString failure;
+  explicit operator bool() const { return failure.isEmpty(); }
+};
+
+// Why a file cannot be opened, in the system's words; a folder gets the system's "Is a
+// directory" rather than Qt's own wording.
+QString OpenFailure(const QFileDevice& file);
+
+// A file that cannot be used, and why.
+struct FileProblem {
+  QString path;
+  QString reason;
+};
+
+// Why an output typed as this cannot be a file, before anything is read or written: it names a
+// folder, or ends in a path separator (a default extension would turn "adir/" into the hidden
+// file "adir/.DAT"). Nothing when it can.
+std::optional<FileProblem> OutputPathProblem(const QString& typed, const QString& defaultExtension);
+
 // Writes through a temporary file and renames it over the target, so a failure anywhere
 // leaves an existing file as it was.
-bool WriteFileAtomically(const QString& path, const QByteArray& bytes);
+FileResult WriteFileAtomically(const QString& path, const QByteArray& bytes);
 
 // The Save and Load flows after their dialogs; true when "File Saved ok" / "File Loaded ok".
 bool SaveDataFile(const QString& chosenPath, PagerData& data, OperationHost& host);

@@ -19,6 +19,11 @@ class OperationHost {
   virtual void Sound(Beep beep) = 0;
   virtual void SetProgress(int /*position 0..16*/) {}
   virtual void ExchangeAllPages(Direction direction) = 0;
+  // Beside the fixed status texts of a load or save: the file it was about and the system's
+  // reason it failed, or the file a save wrote. The status line has no room for them (the
+  // window leaves them out); the command line prints them.
+  virtual void ShowFileProblem(const QString& /*path*/, const QString& /*reason*/) {}
+  virtual void ShowFileSaved(const QString& /*path*/) {}
 };
 
 }  // namespace m84

@@ -1,5 +1,6 @@
 #include "link/adapter_link.h"
 
+#include <QStringList>
 #include <QThread>
 #include <algorithm>
 
@@ -26,7 +27,32 @@ QString Hex(int value, int width = 3) {
 
 QString BlockName(int address) { return QStringLiteral("block ") + Hex(address); }
 
+// "block 0x000 holds" or "blocks 0x000 to 0x100 hold", for the blocks first..end (exclusive);
+// adverb ("still ") goes before the verb.
+QString BlocksHold(int first, int end, const QString& adverb = {}) {
+  const int last = end - kBlockSize;
+  return first == last ? BlockName(first) + QLatin1Char(' ') + adverb + QStringLiteral("holds")
+                       : QStringLiteral("blocks %1 to %2 %3hold").arg(Hex(first), Hex(last), adverb);
+}
+
 }  // namespace
+
+QString DescribeWriteProgress(const WriteProgress& progress) {
+  if (!progress.started || progress.Complete()) return {};
+  const int end = progress.last + 1;
+  if (progress.writtenEnd == progress.first && !progress.inDoubt)
+    return QStringLiteral("no block was written; the pager still holds its old contents");
+  QStringList parts;
+  int oldFrom = progress.writtenEnd;
+  if (progress.writtenEnd > progress.first)
+    parts << QStringLiteral("%1 the new contents").arg(BlocksHold(progress.first, progress.writtenEnd));
+  if (progress.inDoubt) {
+    parts << QStringLiteral("%1 may hold either").arg(BlockName(progress.writtenEnd));
+    oldFrom += kBlockSize;
+  }
+  if (oldFrom < end) parts << QStringLiteral("%1 the old contents").arg(BlocksHold(oldFrom, end, QStringLiteral("still ")));
+  return QStringLiteral("the pager is half-written: %1; writing again repairs it").arg(parts.join(QStringLiteral(", ")));
+}
 
 QString AdapterStateText(AdapterState state) {
   switch (state) {
@@ -66,11 +92,13 @@ bool AdapterLink::ReadPager(PagerData& data, TransferHost& host) {
 }
 
 bool AdapterLink::WritePager(PagerData& data, TransferHost& host) {
+  written_ = WriteProgress{};
   host.ExchangeAllPages(Direction::Store);
   if (!OpenPort()) {
     FailWrite(host);
     return false;
   }
+  written_.started = true;
   Show(host, kWritingText);
   if (host.KeepSerialNumber() && !TakeOverSerialNumber(data, host)) {
     FailWrite(host);
@@ -102,13 +130,15 @@ bool AdapterLink::WritePager(PagerData& data, TransferHost& host) {
 // ---- protocol ----
 
 bool AdapterLink::ReadBlocks(int first, int last, uint8_t* destination, TransferHost* progress) {
+  interrupted_ = false;
   for (int address = first; address <= last; address += kBlockSize) {
+    if (StopBefore(address, progress)) return false;
     Send(ReadBlockFrame(address));
     if (!AwaitAck(BlockName(address))) return false;
     const int received = port_.ReadWithTimeout(destination + address, kBlockSize, kReplyLimitMs);
     if (received < kBlockSize)
-      return Fail(QStringLiteral("%1: %2 of %3 data bytes within %4 ms")
-                      .arg(BlockName(address)).arg(received).arg(kBlockSize).arg(kReplyLimitMs));
+      return NoAnswer(BlockName(address), QStringLiteral("%1 of %2 data bytes within %3 ms")
+                                              .arg(received).arg(kBlockSize).arg(kReplyLimitMs));
     ReportBlockDone(progress, first, last, address + kBlockSize);
   }
   failure_.clear();
@@ -116,12 +146,23 @@ bool AdapterLink::ReadBlocks(int first, int last, uint8_t* destination, Transfer
 }
 
 bool AdapterLink::WriteBlocks(int first, int last, const uint8_t* image, TransferHost* progress) {
+  interrupted_ = false;
+  written_.first = first & kWriteAddressMask;
+  written_.last = last;
+  written_.writtenEnd = written_.first;
+  written_.inDoubt = false;
   for (int address = first & kWriteAddressMask; address <= last; address += kBlockSize) {
+    if (StopBefore(address, progress)) return false;
     Send(WriteBlockFrame(address));
     if (!AwaitAck(BlockName(address) + QStringLiteral(" write"))) return false;
     Send(image + address, kBlockSize);
     ReportBlockDone(progress, first, last, address + kBlockSize);
+    // From here the pager may hold the block whatever the adapter answers, short of its
+    // acknowledgement.
+    written_.inDoubt = true;
     if (!AwaitAck(BlockName(address) + QStringLiteral(" data"))) return false;
+    written_.inDoubt = false;
+    written_.writtenEnd = address + kBlockSize;
   }
   failure_.clear();
   return true;
@@ -144,7 +185,8 @@ bool AdapterLink::Probe() {
   Send(ProbeFrame());
   uint8_t reply = 0;
   if (port_.ReadWithTimeout(&reply, 1, kProbeLimitMs) < 1)
-    return Fail(QStringLiteral("the adapter did not answer the probe within %1 ms").arg(kProbeLimitMs));
+    return NoAnswer(QStringLiteral("probe"),
+                    QStringLiteral("the adapter did not answer the probe within %1 ms").arg(kProbeLimitMs));
   if (reply != kProbeReply)
     return Fail(QStringLiteral("the adapter answered the probe with %1 instead of %2")
                     .arg(Hex(reply, 2), Hex(kProbeReply, 2)));
@@ -162,9 +204,23 @@ void AdapterLink::Send(const uint8_t* bytes, int count) { port_.Write(bytes, cou
 bool AdapterLink::AwaitAck(const QString& what) {
   uint8_t reply = 0;
   if (port_.ReadWithTimeout(&reply, 1, kReplyLimitMs) < 1)
-    return Fail(QStringLiteral("%1: no acknowledgement within %2 ms").arg(what).arg(kReplyLimitMs));
+    return NoAnswer(what, QStringLiteral("no acknowledgement within %1 ms").arg(kReplyLimitMs));
   if (reply != kAckByte)
     return Fail(QStringLiteral("%1: acknowledged with %2 instead of %3").arg(what, Hex(reply, 2), Hex(kAckByte, 2)));
+  return true;
+}
+
+// A missing answer from a device that has gone away is no slow adapter: say which it was.
+bool AdapterLink::NoAnswer(const QString& what, const QString& reason) {
+  if (port_.Disconnected()) return Fail(QStringLiteral("%1: the adapter was disconnected").arg(what));
+  if (what == QLatin1String("probe")) return Fail(reason);
+  return Fail(QStringLiteral("%1: %2").arg(what, reason));
+}
+
+bool AdapterLink::StopBefore(int address, TransferHost* progress) {
+  if (!progress || !progress->StopRequested()) return false;
+  interrupted_ = true;
+  Fail(QStringLiteral("interrupted before %1").arg(BlockName(address)));
   return true;
 }
 

@@ -26,7 +26,25 @@ class TransferHost : public OperationHost {
   // Called after every status text and every block: transfers block the user-interface thread,
   // so the window repaints its status line and progress bar here without taking user input.
   virtual void Pump() {}
+  // Asked between blocks: true ends the transfer before the next block (a Ctrl+C at the
+  // command line). The window never stops a transfer half-way.
+  virtual bool StopRequested() { return false; }
 };
+
+// How far the last pager write got: the blocks from first up to writtenEnd (exclusive) were
+// acknowledged; with inDoubt the block at writtenEnd took its data without an acknowledgement.
+struct WriteProgress {
+  bool started = false;  // the port to the adapter opened
+  int first = kTransferFirst;
+  int last = kTransferLast;
+  int writtenEnd = kTransferFirst;
+  bool inDoubt = false;
+  bool Complete() const { return writtenEnd > last; }
+};
+
+// What a pager holds after a write that did not finish, for the person at the terminal; empty
+// when the write never reached the adapter, or wrote every block.
+QString DescribeWriteProgress(const WriteProgress& progress);
 
 enum class AdapterState { Absent, UsbPortOnly, Ready };
 
@@ -56,11 +74,16 @@ class AdapterLink {
   // Why the last operation failed ("block 0x140: no acknowledgement within 1000 ms", ...),
   // for the command line and logs; the fixed status texts say less. Empty after success.
   const QString& LastFailure() const { return failure_; }
+  // The last transfer ended because the host asked it to stop.
+  bool Interrupted() const { return interrupted_; }
+  const WriteProgress& LastWrite() const { return written_; }
 
  private:
   void Send(const AdapterFrame& frame);
   void Send(const uint8_t* bytes, int count);
   bool AwaitAck(const QString& what);
+  bool NoAnswer(const QString& what, const QString& reason);
+  bool StopBefore(int address, TransferHost* progress);
   bool OpenPort();
   bool Fail(const QString& reason);
   void Report(TransferHost& host, const QString& status, Beep beep);
@@ -72,6 +95,8 @@ class AdapterLink {
 
   AdapterPort& port_;
   QString failure_;
+  bool interrupted_ = false;
+  WriteProgress written_;
 };
 
 }  // namespace m84

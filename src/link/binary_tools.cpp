@@ -76,11 +76,24 @@ bool RowDiffers(const QByteArray& file1, const QByteArray& file2, int row) {
   return file1.mid(row, kDumpRowSize) != file2.mid(row, kDumpRowSize);
 }
 
-// Reads at most kDumpSize bytes of the chosen file; nothing when it will not open.
-std::optional<QByteArray> ReadCompareInput(const QString& chosenPath) {
-  QFile file(WithDefaultExtension(chosenPath, kBinaryExtension));
-  if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-  return file.read(kDumpSize);
+struct CompareInput {
+  QString path;
+  QByteArray bytes;  // at most kDumpSize of them
+  qint64 size = 0;   // the file's whole size
+  QString failure;   // why it would not open; empty when it did
+};
+
+CompareInput ReadCompareInput(const QString& chosenPath) {
+  CompareInput input;
+  input.path = WithDefaultExtension(chosenPath, kBinaryExtension);
+  QFile file(input.path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    input.failure = OpenFailure(file);
+    return input;
+  }
+  input.bytes = file.read(kDumpSize);
+  input.size = std::max<qint64>(file.size(), input.bytes.size());
+  return input;
 }
 
 QString InputErrorText(int fileNumber) { return QStringLiteral("Open data file %1 error").arg(fileNumber); }
@@ -134,26 +147,29 @@ QString CompareDialogTitle(int fileNumber) { return QStringLiteral("Select Compa
 CompareResult BinaryCompare(const ChooseFile& chooseFile, const std::optional<QString>& listingPath,
                             OperationHost& host) {
   CompareResult result;
-  QByteArray files[2];
-  QString firstPath;
+  CompareInput inputs[2];
   for (int number = 1; number <= 2; ++number) {
     const QString chosen = chooseFile(CompareDialogTitle(number));
     if (chosen.isEmpty()) return result;
-    const std::optional<QByteArray> bytes = ReadCompareInput(chosen);
-    if (!bytes) {
+    CompareInput& input = inputs[number - 1];
+    input = ReadCompareInput(chosen);
+    if (!input.failure.isEmpty()) {
       host.ShowStatus(InputErrorText(number));
+      host.ShowFileProblem(input.path, input.failure);
       result.outcome = CompareOutcome::InputFailed;
       return result;
     }
-    files[number - 1] = *bytes;
-    if (number == 1) firstPath = WithDefaultExtension(chosen, kBinaryExtension);
   }
   // A desktop program has no meaningful current folder: the listing goes beside file 1.
   result.listingPath =
-      listingPath ? *listingPath : QFileInfo(firstPath).absoluteDir().filePath(kCompareListingName);
-  result.summary = SummarizeCompare(files[0], files[1]);
-  if (!WriteFileAtomically(result.listingPath, CompareListing(files[0], files[1]))) {
+      listingPath ? *listingPath : QFileInfo(inputs[0].path).absoluteDir().filePath(kCompareListingName);
+  result.summary = SummarizeCompare(inputs[0].bytes, inputs[1].bytes);
+  result.summary.fileSize1 = inputs[0].size;
+  result.summary.fileSize2 = inputs[1].size;
+  if (const FileResult written = WriteFileAtomically(result.listingPath, CompareListing(inputs[0].bytes, inputs[1].bytes));
+      !written) {
     host.ShowStatus(QStringLiteral("Open compare result error"));
+    host.ShowFileProblem(result.listingPath, written.failure);
     result.outcome = CompareOutcome::OutputFailed;
     return result;
   }

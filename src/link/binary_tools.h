@@ -42,6 +42,8 @@ struct CompareSummary {
   int firstDifference = -1;  // offset of the first, or -1
   int size1 = 0;             // bytes read from each input (at most kDumpSize)
   int size2 = 0;
+  qint64 fileSize1 = 0;      // each input's whole size: bytes past kDumpSize are not compared
+  qint64 fileSize2 = 0;
 };
 CompareSummary SummarizeCompare(const QByteArray& file1, const QByteArray& file2);
 

@@ -26,6 +26,9 @@ class AdapterPort : public ByteChannel {
   virtual void Close() = 0;
   // Why the last OpenAdapterPort failed, for a person at a terminal; empty after success.
   virtual QString OpenFailure() const { return {}; }
+  // True once the device has gone away (a pulled cable) since the last open: a missing answer
+  // then means no adapter at all rather than a slow one.
+  virtual bool Disconnected() const { return false; }
 };
 
 }  // namespace m84

@@ -44,11 +44,15 @@ DumpOutcome MemoryDump(AdapterLink& link, bool adapterReady, const ChooseFile& c
   const QString chosen = chooseSaveFile(kDumpDialogTitle);
   if (chosen.isEmpty()) return Finish(host, DumpOutcome::Cancelled);
   const QString path = WithDefaultExtension(chosen, kBinaryExtension);
-  if (!WriteFileAtomically(path, DumpFileContents(path, memory.data()))) {
+  const std::optional<FileProblem> problem = OutputPathProblem(chosen, kBinaryExtension);
+  const FileResult saved = problem ? FileResult{problem->reason} : WriteFileAtomically(path, DumpFileContents(path, memory.data()));
+  if (!saved) {
     Show(host, QStringLiteral("Save data file error"));
+    host.ShowFileProblem(problem ? problem->path : path, saved.failure);
     return Finish(host, DumpOutcome::SaveFailed);
   }
   Show(host, QStringLiteral("File Saved ok"));
+  host.ShowFileSaved(path);
   host.Sound(Beep::Confirm);
   return Finish(host, DumpOutcome::Saved);
 }

@@ -87,6 +87,9 @@ bool SerialPort::OpenAdapterPort() {
     return false;
   }
   failure_.clear();
+  disconnected_ = false;
+  if (observer_) observer_->Opened(found);
+  DrainArrivingInput();
   return true;
 }
 
@@ -99,12 +102,20 @@ void SerialPort::Close() {
 
 int SerialPort::Write(const uint8_t* bytes, int count) {
   if (!IsOpen() || count <= 0) return count;
-  if (port_->write(reinterpret_cast<const char*>(bytes), count) < 0) return 0;
+  if (observer_) observer_->Sent(bytes, count);
+  if (port_->write(reinterpret_cast<const char*>(bytes), count) < 0) {
+    if (port_->error() == QSerialPort::ResourceError) NoteDisconnected();
+    return 0;
+  }
   const Clock::time_point start = Clock::now();
   const double limitMs = kWriteMsPerByte * count + kWriteConstantMs;
   while (port_->bytesToWrite() > 0) {
     const double remaining = limitMs - MillisecondsSince(start);
     if (remaining <= 0 || !port_->waitForBytesWritten(static_cast<int>(std::ceil(remaining)))) break;
+  }
+  if (port_->error() == QSerialPort::ResourceError) {
+    NoteDisconnected();
+    return 0;
   }
   const int unsent = static_cast<int>(port_->bytesToWrite());
   if (unsent > 0) port_->clear(QSerialPort::Output);
@@ -130,10 +141,39 @@ int SerialPort::ReadWithTimeout(uint8_t* buffer, int count, double limitMs) {
       continue;  // the loop's own clock decides when the limit is reached
     }
     // The device went away (unplugged): later exchanges see a closed port until the next open.
-    Close();
+    NoteDisconnected();
     break;
   }
+  // A line that merely fell silent and one whose device node is gone look alike to the read.
+  if (received < count && IsOpen() && !QFileInfo::exists(portName_)) NoteDisconnected();
+  if (observer_ && received > 0) observer_->Received(buffer, received, false);
   return received;
+}
+
+void SerialPort::NoteDisconnected() {
+  if (!disconnected_ && observer_) observer_->Disconnected();
+  disconnected_ = true;
+  Close();
+}
+
+// A command that ended mid-exchange leaves the adapter still answering; those bytes would be
+// taken for the next answer.
+void SerialPort::DrainArrivingInput() {
+  const Clock::time_point start = Clock::now();
+  drainedBytes_ = 0;
+  char discard[256];
+  for (;;) {
+    for (qint64 got; (got = port_->read(discard, sizeof discard)) > 0;) {
+      drainedBytes_ += static_cast<int>(got);
+      if (observer_) observer_->Received(reinterpret_cast<const uint8_t*>(discard), static_cast<int>(got), true);
+    }
+    const double remaining = kDrainLimitMs - MillisecondsSince(start);
+    if (remaining <= 0) break;
+    const double quietMs = drainedBytes_ > 0 ? kDrainBusyQuietMs : kDrainQuietMs;
+    if (!port_->waitForReadyRead(static_cast<int>(std::ceil(std::min(quietMs, remaining))))) break;
+  }
+  port_->clearError();
+  drainMs_ = MillisecondsSince(start);
 }
 
 QString SerialPort::SearchPort() {
@@ -152,12 +192,11 @@ QString SerialPort::SearchPort() {
 
 // Set explicitly: a port keeps whatever line settings the last program left on it.
 bool SerialPort::ConfigureLine() {
-  const bool configured = port_->setBaudRate(kBaudRate) && port_->setDataBits(QSerialPort::Data8) &&
-                          port_->setParity(QSerialPort::NoParity) && port_->setStopBits(QSerialPort::OneStop) &&
-                          port_->setFlowControl(QSerialPort::NoFlowControl);
-  // Whatever arrived while the port was closed belongs to an exchange that has ended.
-  port_->clear();
-  return configured;
+  // Input that arrived while the port was closed is left for the drain: read rather than
+  // flushed, it tells the drain that the adapter may still be sending, and the trace shows it.
+  return port_->setBaudRate(kBaudRate) && port_->setDataBits(QSerialPort::Data8) &&
+         port_->setParity(QSerialPort::NoParity) && port_->setStopBits(QSerialPort::OneStop) &&
+         port_->setFlowControl(QSerialPort::NoFlowControl);
 }
 
 void SerialPort::NoteOpenFailure(const QString& path) {

@@ -16,6 +16,26 @@ constexpr int kBaudRate = 9600;
 constexpr int kWriteMsPerByte = 10;
 constexpr int kWriteConstantMs = 1000;
 
+// Opening drains input left over or still arriving from an exchange that ended early (an
+// interrupted command): bytes are discarded until the line has been quiet for a few byte times
+// at 9600 baud, never for longer than the bound. Once bytes have come, the line must stay quiet
+// longer: USB serial adapters deliver a stream in packets up to 16 ms apart (their latency
+// timer), and a busy machine delays a sender too.
+constexpr int kDrainQuietMs = 6;
+constexpr int kDrainBusyQuietMs = 20;
+constexpr int kDrainLimitMs = 250;
+
+// Sees every byte the port moves, for a trace a technician can send to support.
+class LineObserver {
+ public:
+  virtual ~LineObserver() = default;
+  virtual void Opened(const QString& device) = 0;
+  virtual void Sent(const uint8_t* bytes, int count) = 0;
+  // discarded: drained on opening, never seen by the exchange.
+  virtual void Received(const uint8_t* bytes, int count, bool discarded) = 0;
+  virtual void Disconnected() = 0;
+};
+
 // The port the user named (--port DEVICE, else the environment variable M84DPT_PORT), or an
 // empty text: search for the first USB serial device.
 QString AdapterPortName(const QString& option = {});
@@ -38,6 +58,13 @@ class SerialPort : public AdapterPort {
   int Write(const uint8_t* bytes, int count) override;
   int ReadWithTimeout(uint8_t* buffer, int count, double limitMs) override;
   QString OpenFailure() const override { return failure_; }
+  bool Disconnected() const override { return disconnected_; }
+
+  // Not owned; nullptr: no trace.
+  void SetObserver(LineObserver* observer) { observer_ = observer; }
+  // Bytes the last open discarded, and how long its drain took.
+  int DrainedBytes() const { return drainedBytes_; }
+  double DrainMs() const { return drainMs_; }
 
   // The device found by the last search.
   const QString& PortName() const { return portName_; }
@@ -47,11 +74,17 @@ class SerialPort : public AdapterPort {
   QString SearchPort();
   bool ConfigureLine();
   void NoteOpenFailure(const QString& path);
+  void DrainArrivingInput();
+  void NoteDisconnected();
 
   QString fixedName_;
   QString portName_;
   QString failure_;
   std::unique_ptr<QSerialPort> port_;
+  LineObserver* observer_ = nullptr;
+  bool disconnected_ = false;
+  int drainedBytes_ = 0;
+  double drainMs_ = 0;
 };
 
 }  // namespace m84

@@ -243,6 +243,7 @@ void SimulatedAdapter::Enable(const AdapterFrame& frame, std::vector<uint8_t>& r
 bool SimulatedAdapter::StartAnswer(int target, std::vector<uint8_t>& reply) {
   if (FindFault(FaultKind::Unplug, target)) {
     unplugged_ = true;
+    unpluggedAt_ = target;
     return false;
   }
   if (const Fault* late = FindFault(FaultKind::LateAck, target)) HoldBack(reply.size(), late->delayMs);

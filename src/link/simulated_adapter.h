@@ -87,6 +87,8 @@ class SimulatedAdapter {
   std::optional<ReplyPause> TakeReplyPause();
   // True once when an unplug fault has struck: the host then drops the line.
   bool TakeUnplugged();
+  // The block (or kProbeTarget) whose command found the cable pulled.
+  int UnpluggedAt() const { return unpluggedAt_; }
 
  private:
   void ReceiveFrameByte(uint8_t byte, std::vector<uint8_t>& reply);
@@ -114,6 +116,7 @@ class SimulatedAdapter {
   bool memoryChanged_ = false;
   std::optional<ReplyPause> pause_;
   bool unplugged_ = false;
+  int unpluggedAt_ = 0;
 };
 
 }  // namespace m84

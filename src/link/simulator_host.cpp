@@ -3,6 +3,7 @@
 #include <QFile>
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <deque>
 
 #include <fcntl.h>
@@ -182,6 +183,7 @@ void SimulatorHost::Serve() {
   Clock::time_point lastByte = Clock::now();  // the last byte either way on the line
   bool memoryUnsaved = false;
   bool unplugged = false;
+  int unpluggedAt = 0;
   std::vector<uint8_t> reply;
   std::vector<uint8_t> chunk;
 
@@ -201,7 +203,10 @@ void SimulatorHost::Serve() {
           outbound.push_back({outboundFree, reply[i]});
         }
         reply.clear();
-        unplugged = engine_.TakeUnplugged() || unplugged;
+        if (engine_.TakeUnplugged()) {
+          unplugged = true;
+          unpluggedAt = engine_.UnpluggedAt();
+        }
       }
       if (inbound.empty() && outbound.empty() && engine_.MidMessage() && now - lastByte >= kQuietLine)
         engine_.DropPartialMessage();
@@ -214,6 +219,7 @@ void SimulatorHost::Serve() {
       // disappears.
       CloseDescriptor(slave_);
       CloseDescriptor(master_);
+      if (options_.announce) AnnounceUnplug(unpluggedAt);
       break;
     }
 
@@ -264,6 +270,15 @@ void SimulatorHost::Serve() {
   }
 
   if (memoryUnsaved) SaveMemoryFile();
+}
+
+void SimulatorHost::AnnounceUnplug(int target) const {
+  const QString what = target == kProbeTarget
+                           ? QStringLiteral("the probe")
+                           : QStringLiteral("block 0x") +
+                                 QString::number(target * kBlockSize, 16).toUpper().rightJustified(3, QLatin1Char('0'));
+  std::fprintf(stderr, "m84dpt simulate: cable pulled at %s; %s is gone\n", qPrintable(what), qPrintable(devicePath_));
+  std::fflush(stderr);
 }
 
 void SimulatorHost::SaveMemoryFile() {

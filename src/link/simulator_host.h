@@ -18,6 +18,8 @@ struct SimulatorOptions {
   QString memoryFile;  // start from it when it exists, keep every change in it
   bool pace = false;   // hold every byte for its line time at 9600 baud
   FaultPlan faults;
+  // Say on standard error when a fault pulls the cable (the simulate command; tests keep quiet).
+  bool announce = false;
 };
 
 // One byte on the line: a start bit, eight data bits and a stop bit.
@@ -57,6 +59,7 @@ class SimulatorHost {
   bool LoadMemoryFile(QString* error);
   void Serve();
   void SaveMemoryFile();
+  void AnnounceUnplug(int target) const;
 
   SimulatorOptions options_;
   mutable std::mutex mutex_;  // guards engine_ and counts_

@@ -4,11 +4,14 @@
 #include "pages/basic_page.h"
 #include "pages/cadence_page.h"
 #include "pages/canned_page.h"
+#include "pages/display_page.h"
+#include "pages/duplicate_page.h"
 #include "pages/folders_page.h"
 #include "pages/general_page.h"
 #include "pages/name_misc_page.h"
 #include "pages/ota_page.h"
 #include "pages/out_of_range_page.h"
+#include "pages/reminders_page.h"
 #include "pages/tones_page.h"
 
 namespace m84 {
@@ -17,6 +20,12 @@ std::unique_ptr<PageModel> CreatePageModel(PageId id) {
   switch (id) {
     case PageId::General:
       return std::make_unique<GeneralPageModel>();
+    case PageId::Display:
+      return std::make_unique<DisplayPageModel>();
+    case PageId::Reminders:
+      return std::make_unique<RemindersPageModel>();
+    case PageId::Duplicate:
+      return std::make_unique<DuplicatePageModel>();
     case PageId::NameMisc:
       return std::make_unique<NameMiscPageModel>();
     case PageId::Ota:

@@ -4,11 +4,14 @@
 #include "pages/basic_page_widget.h"
 #include "pages/cadence_page_widget.h"
 #include "pages/canned_page_widget.h"
+#include "pages/display_page_widget.h"
+#include "pages/duplicate_page_widget.h"
 #include "pages/folders_page_widget.h"
 #include "pages/general_page_widget.h"
 #include "pages/name_misc_page_widget.h"
 #include "pages/ota_page_widget.h"
 #include "pages/out_of_range_page_widget.h"
+#include "pages/reminders_page_widget.h"
 #include "pages/tones_page_widget.h"
 
 namespace m84 {
@@ -17,6 +20,17 @@ SettingsPage* CreatePageWidget(PageModel& model, PagerData& data, PageHost& host
   switch (model.Id()) {
     case PageId::General:
       if (auto* general = dynamic_cast<GeneralPageModel*>(&model)) return new GeneralPageWidget(*general, data, host, parent);
+      break;
+    case PageId::Display:
+      if (auto* display = dynamic_cast<DisplayPageModel*>(&model)) return new DisplayPageWidget(*display, data, host, parent);
+      break;
+    case PageId::Reminders:
+      if (auto* reminders = dynamic_cast<RemindersPageModel*>(&model))
+        return new RemindersPageWidget(*reminders, data, host, parent);
+      break;
+    case PageId::Duplicate:
+      if (auto* duplicate = dynamic_cast<DuplicatePageModel*>(&model))
+        return new DuplicatePageWidget(*duplicate, data, host, parent);
       break;
     case PageId::NameMisc:
       if (auto* page = dynamic_cast<NameMiscPageModel*>(&model)) return new NameMiscPageWidget(*page, data, host, parent);

@@ -101,6 +101,7 @@ MainWindow::MainWindow(PagerData& data, WindowOptions options, QWidget* parent)
   banner->setGeometry(DialogRect(0, 0, 351, 52));
 
   port_ = std::make_unique<SerialPort>(AdapterPortName(options_.portName));
+  if (options_.lineObserver) port_->SetObserver(options_.lineObserver.get());
   link_ = std::make_unique<AdapterLink>(*port_);
 
   CreatePages();

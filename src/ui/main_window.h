@@ -25,6 +25,7 @@ class QShortcut;
 namespace m84 {
 
 class FirmwareStatus;
+class LineObserver;
 class MouseGuard;
 class SerialPort;
 class TabStrip;
@@ -35,6 +36,8 @@ struct WindowOptions {
   std::shared_ptr<TonePlayer> tones;
   // The adapter's port (a device path or port name); empty: M84DPT_PORT, else the first USB serial port.
   QString portName;
+  // Sees every byte on the adapter line (the --trace option); nothing: no trace.
+  std::shared_ptr<LineObserver> lineObserver;
 };
 
 class MainWindow : public QWidget, public TransferHost, public PageHost {

@@ -1,0 +1,148 @@
+// The voltage edit's key rules (ApplyVoltageKey) under any run of keys, carets and selections,
+// from a voltage text, from a text cut short, or from any text the context menu may leave
+// (at most five characters, the box's limit).
+//
+// Input: one byte choosing the starting text (one of a few texts of the form d.dd or cut short
+// from it, or the next bytes as any text), one byte for the caret, then keys: one byte each for
+// the key (digit, Backspace, Delete, Left, Right, another character, or a key or mouse action
+// that only moves the caret or the selection), with one more byte for a digit's value or two
+// for a caret position and a selection.
+//
+// After every key: the selection lies inside the text; a point at position 1 stays there; a text
+// of the form d.dd, or cut short from it, keeps that form and never grows past four characters,
+// and no text grows past four characters or the length it had; position 0 never takes a digit
+// other than 0 or 1; and a typed digit, Delete on the point and the arrow keys never leave the
+// caret on the point.
+
+#include <QString>
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <iterator>
+
+#include "pages/voltage_mask.h"
+
+using namespace m84;
+
+namespace {
+
+constexpr int kPoint = kVoltagePointPosition;
+constexpr int kFormLength = kVoltageTextLength;
+
+const char* const kStartingTexts[] = {"1.40", "0.90", "1.85", " .  ", "1. 0", "", "1", "1.", "1.4"};
+constexpr int kStartingTextCount = static_cast<int>(std::size(kStartingTexts));
+
+void Require(bool holds, const char* what, const MaskState& before, const MaskState& after) {
+  if (holds) return;
+  std::fprintf(stderr, "voltage mask fuzzer: %s: \"%s\" [%d,%d) -> \"%s\" [%d,%d)\n", what,
+               qPrintable(before.text), before.selectionStart, before.selectionEnd, qPrintable(after.text),
+               after.selectionStart, after.selectionEnd);
+  std::abort();
+}
+
+class Bytes {
+ public:
+  Bytes(const uint8_t* data, size_t size) : next_(data), end_(data + size) {}
+  bool Empty() const { return next_ == end_; }
+  uint8_t Take() { return next_ < end_ ? *next_++ : 0; }
+
+ private:
+  const uint8_t* next_;
+  const uint8_t* end_;
+};
+
+bool HasPoint(const QString& text) { return text.size() > kPoint && text[kPoint] == QLatin1Char('.'); }
+
+bool FirstDigitAllowed(QChar c) { return c == QLatin1Char('0') || c == QLatin1Char('1') || c == QLatin1Char(' '); }
+
+// d.dd or a beginning of it: blanks may stand for any digit, the first digit is 0 or 1.
+bool InForm(const QString& text) {
+  if (text.size() > kFormLength) return false;
+  if (text.size() > kPoint && !HasPoint(text)) return false;
+  for (int i = 0; i < text.size(); ++i) {
+    if (i == kPoint) continue;
+    const QChar c = text[i];
+    if (i == 0 ? !FirstDigitAllowed(c) : !(c.isDigit() || c == QLatin1Char(' '))) return false;
+  }
+  return true;
+}
+
+MaskState StartingState(Bytes& bytes) {
+  const uint8_t choice = bytes.Take();
+  MaskState state;
+  if (choice < kStartingTextCount) {
+    state.text = QString::fromLatin1(kStartingTexts[choice]);
+  } else {
+    const int length = bytes.Take() % (kVoltageEditMaxLength + 1);
+    for (int i = 0; i < length; ++i) state.text.append(QChar(bytes.Take()));
+  }
+  state.selectionStart = state.selectionEnd = std::min<int>(bytes.Take(), state.text.size());
+  return state;
+}
+
+// What QLineEdit does with an arrow key that the rules pass on, or with a key or mouse action
+// that moves the caret or selects.
+MaskState OrdinaryEffect(MaskState state, MaskKey key, uint8_t position, uint8_t extent) {
+  const int length = state.text.size();
+  switch (key) {
+    case MaskKey::Left: state.selectionEnd = state.selectionStart = std::max(0, state.selectionStart - 1); break;
+    case MaskKey::Right: state.selectionEnd = state.selectionStart = std::min(length, state.selectionStart + 1); break;
+    default:
+      state.selectionStart = std::min<int>(position, length);
+      state.selectionEnd = std::min<int>(state.selectionStart + extent % 5, length);
+      break;
+  }
+  return state;
+}
+
+void CheckKey(const MaskState& before, const MaskInput& input, const MaskState& after) {
+  Require(0 <= after.selectionStart && after.selectionStart <= after.selectionEnd &&
+              after.selectionEnd <= after.text.size(),
+          "selection outside the text", before, after);
+  Require(after.text.size() <= std::max<qsizetype>(before.text.size(), kFormLength), "text grew too long", before,
+          after);
+  if (HasPoint(before.text)) Require(HasPoint(after.text), "the point left position 1", before, after);
+  if (InForm(before.text)) Require(InForm(after.text), "a voltage text lost its form", before, after);
+  if (!after.text.isEmpty() && (before.text.isEmpty() || after.text[0] != before.text[0]))
+    Require(FirstDigitAllowed(after.text[0]), "a digit above 1 at position 0", before, after);
+
+  const bool deleteOnPoint = input.key == MaskKey::Delete && before.selectionStart == before.selectionEnd;
+  const bool movesPastPoint = input.key == MaskKey::Digit || deleteOnPoint || input.key == MaskKey::Left ||
+                              input.key == MaskKey::Right;
+  if (movesPastPoint && HasPoint(after.text))
+    Require(after.selectionStart != kPoint, "caret left on the point", before, after);
+}
+
+MaskInput NextKey(Bytes& bytes) {
+  const uint8_t code = bytes.Take();
+  switch (code % 8) {
+    case 0: return {MaskKey::Digit, QChar(u'0' + bytes.Take() % 10)};
+    case 1: return {MaskKey::Backspace, QChar()};
+    case 2: return {MaskKey::Delete, QChar()};
+    case 3: return {MaskKey::Left, QChar()};
+    case 4: return {MaskKey::Right, QChar()};
+    case 5: return {MaskKey::Character, QChar()};
+    default: return {MaskKey::Other, QChar()};
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  Bytes bytes(data, size);
+  MaskState state = StartingState(bytes);
+  while (!bytes.Empty()) {
+    const MaskInput input = NextKey(bytes);
+    const MaskOutcome outcome = ApplyVoltageKey(state, input);
+    MaskState after = outcome.state;
+    if (outcome.passOn) {
+      const uint8_t position = input.key == MaskKey::Other ? bytes.Take() : 0;
+      const uint8_t extent = input.key == MaskKey::Other ? bytes.Take() : 0;
+      after = OrdinaryEffect(after, input.key, position, extent);
+    }
+    if (input.key != MaskKey::Other) CheckKey(state, input, after);
+    state = after;
+  }
+  return 0;
+}

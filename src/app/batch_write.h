@@ -1,0 +1,41 @@
+#pragma once
+// Programming a batch of pagers from one data file: write and verify each, then step the
+// file's capcodes by its Auto Increment selections, the rule of "Manually Increment", and save
+// the file, so that the next run (or the next pager of this one) gets the next capcodes.
+//
+//   m84dpt write FILE --increment --count N
+
+#include <QCommandLineOption>
+#include <QString>
+#include <functional>
+#include <optional>
+
+#include "app/command_line.h"
+#include "link/adapter_link.h"
+
+namespace m84 {
+
+class TransferInterrupts;
+
+QCommandLineOption IncrementOption();
+QCommandLineOption CountOption();
+
+struct BatchPlan {
+  QString file;
+  bool increment = false;
+  int count = 1;
+  std::optional<bool> keepSerial;  // nothing: the file's own keep-serial-number box decides
+};
+
+// Between pagers: asks for the next one (pager `next` of `count`); false ends the batch.
+using AwaitNextPager = std::function<bool(int next, int count)>;
+
+// Runs the batch on the link; the exit code: 0 all written, 1 a failure or the batch stopped,
+// 130 interrupted. A pager that fails leaves FILE as it was, and the batch stops there.
+int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& awaitNext,
+               TransferInterrupts* interrupts = nullptr);
+
+// The write command with --increment or --count: the options already parsed.
+int RunBatchWrite(const CommandParser& parser);
+
+}  // namespace m84
