@@ -41,8 +41,11 @@ struct PageChange {
 // change there shows that a page follows what another stored on the change of tab.
 const PageChange kChanges[] = {
     {PageId::General, "private4", false, "[General]", "5 N On 1234571 3"},
+    {PageId::Display, "previewMode", true, "[Disply]", "Enable message preview mode: Yes"},
     {PageId::Alerting, "alertVolume", 0, "[Alerting]", "Alert volume: Low alert"},
     {PageId::NameMisc, "confirmBeep", false, "[Name & Misc]", "Confirm short beep: No"},
+    {PageId::Reminders, "unreadIndication", false, "[Reminders]", "Unread message indication: No"},
+    {PageId::Duplicate, "duplicateRejection", true, "[Duplicate Message]", "Duplicate message rejection: Enable"},
     {PageId::Folders, "folderName5", QStringLiteral("Sales"), "[Folder]", "5 Enable [Sales ] No Beep"},
     {PageId::OutOfRange, "outOfRangeEnable", true, "[Out of Range & Display Cap]", "In/Out of Range check: Enable"},
     {PageId::Ota, "otaSetTime", true, "[Over The Air]", "Allow OTA command to set the time: Yes"},
@@ -209,6 +212,10 @@ class AllPagesWindow : public ::testing::Test {
 }  // namespace
 
 TEST_F(AllPagesWindow, EveryChangeSurvivesEveryRoadOutAndBack) {
+  // One change on every tab page, in tab order.
+  ASSERT_EQ(std::size(kChanges), size_t(kTabPageCount));
+  for (int index = 0; index < kTabPageCount; ++index) EXPECT_EQ(kChanges[index].page, kTabPages[size_t(index)].id);
+
   PagerData edited;
   auto window = OpenWindow(edited, simulator_.DevicePath());
   EnterAdvancedMode(*window);

@@ -40,7 +40,7 @@ TEST(OutOfRangePage, DefaultImageLoadsAsListedAndStoresBackUnchanged) {
   EXPECT_TRUE(v.Flag(kWarning));
   EXPECT_FALSE(v.Flag(kVibrate));
   EXPECT_EQ(kShowIconEntries[v.Number(kShowIcon)], " In Range");
-  EXPECT_EQ(kDetectTimeEntries[v.Number(kDetectTime)], "2 minutes");
+  EXPECT_EQ(kRangeDetectTimeEntries[v.Number(kDetectTime)], "2 minutes");
   EXPECT_TRUE(v.Flag(kDisplayText));
   EXPECT_TRUE(CodeNamesEnabled(v));
   for (int capcode = 1; capcode <= kCapcodeNameCount; ++capcode)
@@ -66,14 +66,14 @@ TEST(OutOfRangePage, DetectTimeLoadAndStoreCases) {
   for (const Case& c : cases) {
     SCOPED_TRACE(int(c.byte));
     PagerData data;
-    data.image[kDetectTimeOffset] = c.byte;
+    data.image[kRangeDetectTimeOffset] = c.byte;
     OutOfRangePageModel page;
     page.Load(data);
-    EXPECT_EQ(kDetectTimeEntries[page.Values().Number(kDetectTime)], c.entry);
+    EXPECT_EQ(kRangeDetectTimeEntries[page.Values().Number(kDetectTime)], c.entry);
     page.Store(data);
-    EXPECT_EQ(data.image[kDetectTimeOffset], c.stored);
+    EXPECT_EQ(data.image[kRangeDetectTimeOffset], c.stored);
   }
-  EXPECT_EQ(DetectTimeMinutes(-1), 30);  // no selection
+  EXPECT_EQ(RangeDetectTimeMinutes(-1), 30);  // no selection
 }
 
 // The page's bits of 0x84 and 0x8A change; the others stay, whatever they hold.

@@ -2,6 +2,7 @@
 
 #include "pages/capcode.h"
 #include "pages/field_codecs.h"
+#include "pages/list_fields.h"
 
 namespace m84 {
 
@@ -44,10 +45,6 @@ FieldBinding NameBinding(int folder) {
   FieldBinding binding = field::FixedText(Name(folder), FolderNameOffset(folder), kFolderNameLength);
   binding.showsStoredValue = false;
   return binding;
-}
-
-QString EntryText(const QStringList& entries, int index) {
-  return index >= 0 && index < entries.size() ? entries[index] : QString();
 }
 
 }  // namespace

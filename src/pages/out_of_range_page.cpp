@@ -3,6 +3,7 @@
 #include <array>
 
 #include "pages/field_codecs.h"
+#include "pages/list_fields.h"
 
 namespace m84 {
 
@@ -10,24 +11,12 @@ namespace {
 
 using namespace out_of_range_key;
 
-enum ShowIconEntry { kShowInRange, kShowOutRange };
 enum DetectTimeEntryIndex { kOneMinute, kTwoMinutes, kFourMinutes, kThirtyMinutes };
 constexpr std::array<uint8_t, 4> kDetectTimeMinutes = {1, 2, 4, 30};
 
-// Bit 0x40 stands for the first entry alone: any other selection, or none, clears it.
-FieldBinding ShowIconBinding() {
-  return {kShowIcon,
-          [](const PagerData& d) {
-            return QVariant(int(GetFlagBit(d.image[kOutOfRangeOffset], kShowIconInRangeBit) ? kShowInRange : kShowOutRange));
-          },
-          [](QVariant& v, PagerData& d) {
-            SetFlagBit(d.image[kOutOfRangeOffset], kShowIconInRangeBit, v.toInt() == kShowInRange);
-          }};
-}
-
 FieldBinding DetectTimeBinding() {
-  return {kDetectTime, [](const PagerData& d) { return QVariant(DetectTimeEntry(d.image[kDetectTimeOffset])); },
-          [](QVariant& v, PagerData& d) { d.image[kDetectTimeOffset] = DetectTimeMinutes(v.toInt()); }};
+  return {kDetectTime, [](const PagerData& d) { return QVariant(RangeDetectTimeEntry(d.image[kRangeDetectTimeOffset])); },
+          [](QVariant& v, PagerData& d) { d.image[kRangeDetectTimeOffset] = RangeDetectTimeMinutes(v.toInt()); }};
 }
 
 // The store pads the variable to the field for the report; the edit keeps what was typed.
@@ -37,19 +26,15 @@ FieldBinding NameBinding(const QString& key, int offset) {
   return binding;
 }
 
-QString EntryText(const QStringList& entries, int index) {
-  return index >= 0 && index < entries.size() ? entries[index] : QString();
-}
-
 }  // namespace
 
 const QStringList kShowIconEntries = {QStringLiteral(" In Range"), QStringLiteral("Out Range")};
-const QStringList kDetectTimeEntries = {QStringLiteral("1 minute"), QStringLiteral("2 minutes"),
+const QStringList kRangeDetectTimeEntries = {QStringLiteral("1 minute"), QStringLiteral("2 minutes"),
                                         QStringLiteral("4 minutes"), QStringLiteral("30 minutes")};
 const QString kCodeNameHint = QStringLiteral("Enter up to 6 alphanumeric characters");
 
 // A byte between two entries shows the shorter time; anything past 5 minutes, and 0, the longest.
-int DetectTimeEntry(uint8_t minutes) {
+int RangeDetectTimeEntry(uint8_t minutes) {
   switch (minutes) {
     case 1: return kOneMinute;
     case 2: case 3: return kTwoMinutes;
@@ -58,7 +43,7 @@ int DetectTimeEntry(uint8_t minutes) {
   }
 }
 
-uint8_t DetectTimeMinutes(int entry) {
+uint8_t RangeDetectTimeMinutes(int entry) {
   return entry >= kOneMinute && entry < kThirtyMinutes ? kDetectTimeMinutes[size_t(entry)]
                                                         : kDetectTimeMinutes[kThirtyMinutes];
 }
@@ -69,7 +54,8 @@ bool CodeNamesEnabled(const PageValues& values) { return values.Flag(kDisplayTex
 BindingTable OutOfRangePageModel::Bindings() const {
   BindingTable table = {
       field::Flag(kEnable, kOutOfRangeOffset, kOutOfRangeEnableBit),
-      ShowIconBinding(),
+      // Bit 0x40 stands for the first entry alone: any other selection, or none, clears it.
+      field::EntryBit(kShowIcon, kOutOfRangeOffset, kShowIconInRangeBit, true),
       field::Flag(kWarning, kOutOfRangeOffset, kOutOfRangeWarningBit),
       field::Flag(kVibrate, kOutOfRangeOffset, kOutOfRangeVibrateBit),
       DetectTimeBinding(),
@@ -91,7 +77,7 @@ void OutOfRangePageModel::PrintSection(ReportCursor& report) const {
   report.PrintLine(QStringLiteral("Enable vibrate when out of range: %1").arg(YesNoText(values.Flag(kVibrate))));
   report.PrintLine(QStringLiteral("Show icon when %1").arg(EntryText(kShowIconEntries, values.Number(kShowIcon))));
   report.PrintLine(
-      QStringLiteral("Range detect time: %1").arg(EntryText(kDetectTimeEntries, values.Number(kDetectTime))));
+      QStringLiteral("Range detect time: %1").arg(EntryText(kRangeDetectTimeEntries, values.Number(kDetectTime))));
   report.PrintLine(
       QStringLiteral("Display text for capcode and beep code: %1").arg(YesNoText(values.Flag(kDisplayText))));
   for (int capcode = 1; capcode <= kCapcodeNameCount; ++capcode)

@@ -16,7 +16,7 @@ constexpr uint8_t kOutOfRangeEnableBit = 0x80;
 constexpr uint8_t kShowIconInRangeBit = 0x40;
 constexpr uint8_t kOutOfRangeWarningBit = 0x20;
 constexpr uint8_t kOutOfRangeVibrateBit = 0x10;
-constexpr int kDetectTimeOffset = 0x70;  // minutes, the whole byte
+constexpr int kRangeDetectTimeOffset = 0x70;  // minutes, the whole byte
 constexpr int kDisplayTextOptionsOffset = 0x8A;
 constexpr uint8_t kDisplayTextEnableBit = 0x08;
 
@@ -43,13 +43,13 @@ inline QChar BeepCodeLetter(int beep) { return QChar('A' + beep); }
 
 // List entries, in the order the lists show them.
 extern const QStringList kShowIconEntries;
-extern const QStringList kDetectTimeEntries;
+extern const QStringList kRangeDetectTimeEntries;
 
 extern const QString kCodeNameHint;
 
 // The detect-time entry that byte 0x70 shows, and the byte an entry stores.
-int DetectTimeEntry(uint8_t minutes);
-uint8_t DetectTimeMinutes(int entry);
+int RangeDetectTimeEntry(uint8_t minutes);
+uint8_t RangeDetectTimeMinutes(int entry);
 
 // The two enabling rules on the page's variables.
 bool OutOfRangeOptionsEnabled(const PageValues& values);

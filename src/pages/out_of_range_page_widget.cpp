@@ -40,7 +40,7 @@ QWidget* OutOfRangePageWidget::BuildOutOfRangeFrame() {
   auto* warning = new QCheckBox(QStringLiteral("Enable warning message when out of range"));
   auto* vibrate = new QCheckBox(QStringLiteral("Enable vibrate when out of range"));
   QComboBox* showIcon = ListOf(kShowIconEntries);
-  QComboBox* detectTime = ListOf(kDetectTimeEntries);
+  QComboBox* detectTime = ListOf(kRangeDetectTimeEntries);
   // Two lines: the switch with the two lists, then the two options.
   grid->addWidget(enable, 0, 0);
   grid->addWidget(new QLabel(QStringLiteral("Show Icon when")), 0, 1);
