@@ -16,7 +16,6 @@ namespace m84 {
 
 class PageModel {
  public:
-  explicit PageModel(PageId id) : id_(id) {}
   virtual ~PageModel() = default;
 
   PageId Id() const { return id_; }
@@ -34,11 +33,13 @@ class PageModel {
   bool ShowsStoredValue(const QString& key);
 
   // Draws the section from the variables; the caller stores the page first.
-  virtual void PrintSection(ReportCursor& /*report*/) const {}
+  virtual void PrintSection(ReportCursor& report) const = 0;
 
  protected:
+  explicit PageModel(PageId id) : id_(id) {}
+
   // The page's binding table, run in table order on load and on store.
-  virtual BindingTable Bindings() const { return {}; }
+  virtual BindingTable Bindings() const = 0;
   // What the table cannot say, run after the table.
   virtual void LoadRules(const PagerData& /*data*/) {}
   virtual void StoreRules(PagerData& /*data*/) {}
@@ -53,7 +54,7 @@ class PageModel {
   bool loaded_ = false;
 };
 
-// The model of each page; pages that are not built yet get an empty stand-in.
+// The model of each page.
 std::unique_ptr<PageModel> CreatePageModel(PageId id);
 
 }  // namespace m84

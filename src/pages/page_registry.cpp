@@ -44,9 +44,8 @@ std::unique_ptr<PageModel> CreatePageModel(PageId id) {
       return std::make_unique<OutOfRangePageModel>();
     case PageId::Basic:
       return std::make_unique<BasicPageModel>();
-    default:
-      return std::make_unique<PageModel>(id);
   }
+  return nullptr;  // no such page
 }
 
 }  // namespace m84

@@ -16,56 +16,48 @@
 
 namespace m84 {
 
+namespace {
+
+// The page's widget over its own model, the one CreatePageModel makes for the page; nothing for
+// a model of another page.
+template <typename Widget, typename Model>
+SettingsPage* Over(PageModel& model, PagerData& data, PageHost& host, QWidget* parent) {
+  auto* own = dynamic_cast<Model*>(&model);
+  return own ? new Widget(*own, data, host, parent) : nullptr;
+}
+
+}  // namespace
+
 SettingsPage* CreatePageWidget(PageModel& model, PagerData& data, PageHost& host, QWidget* parent) {
   switch (model.Id()) {
     case PageId::General:
-      if (auto* general = dynamic_cast<GeneralPageModel*>(&model)) return new GeneralPageWidget(*general, data, host, parent);
-      break;
+      return Over<GeneralPageWidget, GeneralPageModel>(model, data, host, parent);
     case PageId::Display:
-      if (auto* display = dynamic_cast<DisplayPageModel*>(&model)) return new DisplayPageWidget(*display, data, host, parent);
-      break;
-    case PageId::Reminders:
-      if (auto* reminders = dynamic_cast<RemindersPageModel*>(&model))
-        return new RemindersPageWidget(*reminders, data, host, parent);
-      break;
-    case PageId::Duplicate:
-      if (auto* duplicate = dynamic_cast<DuplicatePageModel*>(&model))
-        return new DuplicatePageWidget(*duplicate, data, host, parent);
-      break;
-    case PageId::NameMisc:
-      if (auto* page = dynamic_cast<NameMiscPageModel*>(&model)) return new NameMiscPageWidget(*page, data, host, parent);
-      break;
-    case PageId::Ota:
-      if (auto* page = dynamic_cast<OtaPageModel*>(&model)) return new OtaPageWidget(*page, data, host, parent);
-      break;
-    case PageId::Canned:
-      if (auto* page = dynamic_cast<CannedPageModel*>(&model)) return new CannedPageWidget(*page, data, host, parent);
-      break;
+      return Over<DisplayPageWidget, DisplayPageModel>(model, data, host, parent);
     case PageId::Alerting:
-      if (auto* alerting = dynamic_cast<AlertingPageModel*>(&model))
-        return new AlertingPageWidget(*alerting, data, host, parent);
-      break;
-    case PageId::Tones:
-      if (auto* tones = dynamic_cast<TonesPageModel*>(&model)) return new TonesPageWidget(*tones, data, host, parent);
-      break;
-    case PageId::Cadence:
-      if (auto* cadence = dynamic_cast<CadencePageModel*>(&model))
-        return new CadencePageWidget(*cadence, data, host, parent);
-      break;
+      return Over<AlertingPageWidget, AlertingPageModel>(model, data, host, parent);
+    case PageId::NameMisc:
+      return Over<NameMiscPageWidget, NameMiscPageModel>(model, data, host, parent);
+    case PageId::Reminders:
+      return Over<RemindersPageWidget, RemindersPageModel>(model, data, host, parent);
+    case PageId::Duplicate:
+      return Over<DuplicatePageWidget, DuplicatePageModel>(model, data, host, parent);
     case PageId::Folders:
-      if (auto* folders = dynamic_cast<FoldersPageModel*>(&model)) return new FoldersPageWidget(*folders, data, host, parent);
-      break;
+      return Over<FoldersPageWidget, FoldersPageModel>(model, data, host, parent);
     case PageId::OutOfRange:
-      if (auto* outOfRange = dynamic_cast<OutOfRangePageModel*>(&model))
-        return new OutOfRangePageWidget(*outOfRange, data, host, parent);
-      break;
+      return Over<OutOfRangePageWidget, OutOfRangePageModel>(model, data, host, parent);
+    case PageId::Ota:
+      return Over<OtaPageWidget, OtaPageModel>(model, data, host, parent);
+    case PageId::Canned:
+      return Over<CannedPageWidget, CannedPageModel>(model, data, host, parent);
+    case PageId::Tones:
+      return Over<TonesPageWidget, TonesPageModel>(model, data, host, parent);
+    case PageId::Cadence:
+      return Over<CadencePageWidget, CadencePageModel>(model, data, host, parent);
     case PageId::Basic:
-      if (auto* basic = dynamic_cast<BasicPageModel*>(&model)) return new BasicPageWidget(*basic, data, host, parent);
-      break;
-    default:
-      break;
+      return Over<BasicPageWidget, BasicPageModel>(model, data, host, parent);
   }
-  return new SettingsPage(model, data, host, parent);
+  return nullptr;  // no such page
 }
 
 }  // namespace m84

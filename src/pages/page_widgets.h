@@ -3,7 +3,7 @@
 
 namespace m84 {
 
-// The widget of each page over its model; pages that are not built yet get an empty stand-in.
+// The widget of each page over its model (the one CreatePageModel made for the page).
 SettingsPage* CreatePageWidget(PageModel& model, PagerData& data, PageHost& host, QWidget* parent);
 
 }  // namespace m84

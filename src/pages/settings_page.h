@@ -146,8 +146,6 @@ inline ControlRow Control(QString key, QWidget* control) { return ControlRow(std
 class SettingsPage : public QWidget {
   Q_OBJECT
  public:
-  SettingsPage(PageModel& model, PagerData& data, PageHost& host, QWidget* parent = nullptr);
-
   PageId Id() const { return model_.Id(); }
   PageModel& Model() { return model_; }
 
@@ -177,6 +175,9 @@ class SettingsPage : public QWidget {
   bool KeepsHintLine() const { return keepsHintLine_; }
 
  protected:
+  // Only a page's own widget is a settings page.
+  SettingsPage(PageModel& model, PagerData& data, PageHost& host, QWidget* parent = nullptr);
+
   void Declare(ControlRow row);
   void KeepHintLine() { keepsHintLine_ = true; }
   // Tips of the controls declared after this call open after delayMs.
