@@ -149,34 +149,32 @@ class AllPagesWindow : public ::testing::Test {
     return window.Page(change.page)->findChild<QWidget*>(QString::fromLatin1(change.control));
   }
 
-  // Every tab in turn, each change made while its page is shown and stored by the next change of tab.
+  // Every tab in turn (the table is in tab order), each change made while its page is shown and
+  // stored by the next change of tab.
   static void ChangeEveryPage(MainWindow& window) {
     for (int index = 0; index < kTabPageCount; ++index) {
+      const PageChange& change = kChanges[index];
+      SCOPED_TRACE(change.control);
       ShowTab(window, index);
-      for (const PageChange& change : kChanges) {
-        if (change.page != kTabPages[size_t(index)].id) continue;
-        SCOPED_TRACE(change.control);
-        QWidget* control = Control(window, change);
-        ASSERT_NE(control, nullptr);
-        EXPECT_TRUE(control->isEnabled());
-        EXPECT_NE(ValueOf(control), change.value);
-        ChangeControl(control, change.value);
-        EXPECT_EQ(ValueOf(control), change.value);
-      }
+      QWidget* control = Control(window, change);
+      ASSERT_NE(control, nullptr);
+      EXPECT_TRUE(control->isEnabled());
+      EXPECT_NE(ValueOf(control), change.value);
+      ChangeControl(control, change.value);
+      EXPECT_EQ(ValueOf(control), change.value);
     }
     ShowTab(window, 0);
   }
 
-  // Every tab in turn, and every change shown on its page.
+  // Every tab in turn, and the change shown on its page.
   static void ExpectEveryChange(MainWindow& window) {
     for (int index = 0; index < kTabPageCount; ++index) {
+      const PageChange& change = kChanges[index];
+      SCOPED_TRACE(change.control);
       ShowTab(window, index);
-      for (const PageChange& change : kChanges) {
-        if (change.page != kTabPages[size_t(index)].id) continue;
-        QWidget* control = Control(window, change);
-        ASSERT_NE(control, nullptr) << change.control;
-        EXPECT_EQ(ValueOf(control), change.value) << change.control;
-      }
+      QWidget* control = Control(window, change);
+      ASSERT_NE(control, nullptr);
+      EXPECT_EQ(ValueOf(control), change.value);
     }
   }
 
@@ -213,7 +211,7 @@ class AllPagesWindow : public ::testing::Test {
 
 TEST_F(AllPagesWindow, EveryChangeSurvivesEveryRoadOutAndBack) {
   // One change on every tab page, in tab order.
-  ASSERT_EQ(std::size(kChanges), size_t(kTabPageCount));
+  static_assert(std::size(kChanges) == kTabPageCount);
   for (int index = 0; index < kTabPageCount; ++index) EXPECT_EQ(kChanges[index].page, kTabPages[size_t(index)].id);
 
   PagerData edited;
