@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Pictures for the README and the AppStream file, in docs/screenshots/: the real window drawn
-# offscreen against the simulated adapter (basic mode; advanced mode on the General page), and
-# the first page of the printed report, printed to PDF and rendered. Run again whenever the look
-# changes.
+# offscreen against the simulated adapter (basic mode; advanced mode on the General page and on
+# the Alerting grids), and the first page of the printed report, printed to PDF and rendered. Run
+# again whenever the look changes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/bootstrap.sh

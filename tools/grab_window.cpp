@@ -5,12 +5,14 @@
 //   grab_window FOLDER
 #include <QApplication>
 #include <QDir>
+#include <QMouseEvent>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
 
 #include "link/simulator_host.h"
 #include "ui/main_window.h"
+#include "ui/tab_strip.h"
 
 using namespace m84;
 
@@ -27,6 +29,17 @@ void Settle(int ms) {
   QEventLoop loop;
   QTimer::singleShot(ms, &loop, &QEventLoop::quit);
   loop.exec();
+}
+
+// The way a user gets there: a click on the page's tab.
+void ClickTab(MainWindow& window, PageId page) {
+  auto* strip = window.findChild<TabStrip*>();
+  const QPointF at = strip->TabRect(TabIndexOf(page)).center();
+  for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+    QMouseEvent click(type, at, strip->mapToGlobal(at), Qt::LeftButton,
+                      type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(strip, &click);
+  }
 }
 
 bool Grab(QWidget& window, const QDir& folder, const char* name) {
@@ -65,5 +78,8 @@ int main(int argc, char** argv) {
   window.SwitchToAdvancedMode();
   Settle(kSettleMs);
   saved = Grab(window, folder, "advanced-general.png") && saved;
+  ClickTab(window, PageId::Alerting);
+  Settle(kSettleMs);
+  saved = Grab(window, folder, "advanced-alerting.png") && saved;
   return saved ? 0 : 1;
 }
