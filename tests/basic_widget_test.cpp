@@ -194,9 +194,7 @@ TEST_F(PageFixture, HintsOverTheControls) {
   for (const auto& [name, hint] : hints) {
     SCOPED_TRACE(name.toStdString());
     host.statuses << QStringLiteral("before");
-    QWidget* control = Control<QWidget>(name);
-    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), control->mapToGlobal(QPointF(1, 1)));
-    QApplication::sendEvent(control, &enter);
+    Hover(Control<QWidget>(name));
     EXPECT_EQ(host.statuses.back(), hint);
   }
 }

@@ -28,12 +28,6 @@ using namespace m84::widget_test;
 
 namespace {
 
-// The hint line as the mouse enters a control.
-void Hover(QWidget* control) {
-  QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), control->mapToGlobal(QPointF(1, 1)));
-  QApplication::sendEvent(control, &enter);
-}
-
 uint16_t CodeAt(const PagerImage& image, int offset) { return uint16_t(image[offset] | image[offset + 1] << 8); }
 
 template <typename Model, typename Widget>

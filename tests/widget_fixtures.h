@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QEnterEvent>
 #include <QLineEdit>
 #include <QTest>
 #include <memory>
@@ -55,6 +56,12 @@ T* Control(QWidget* parent, const QString& name) {
 
 // A click on the box itself, where a check box takes it.
 inline void ClickBox(QCheckBox* box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2)); }
+
+// The hint line as the mouse enters a control.
+inline void Hover(QWidget* control) {
+  QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), control->mapToGlobal(QPointF(1, 1)));
+  QApplication::sendEvent(control, &enter);
+}
 
 inline void ClickTab(TabStrip* strip, PageId id) {
   QTest::mouseClick(strip, Qt::LeftButton, {}, strip->TabRect(TabIndexOf(id)).center());
