@@ -14,40 +14,25 @@
 #include <QString>
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <iterator>
 
+#include "mask_fuzzing.h"
 #include "pages/frequency_mask.h"
 
 using namespace m84;
+using namespace m84::mask_fuzzing;
 
 namespace {
 
 constexpr int kPoint = 3;
 constexpr int kFormLength = 8;
+constexpr int kBoxMaxLength = 12;  // the box takes at most twelve characters
+constexpr int kMaxSelection = 3;  // characters a mouse selection spans at most
 
 const char* const kWellFormed[] = {"457.5750", "135.0000", "929.0125", "   .    ", "1 3.45 7"};
-constexpr int kWellFormedCount = static_cast<int>(std::size(kWellFormed));
 
 void Require(bool holds, const char* what, const MaskState& before, const MaskState& after) {
-  if (holds) return;
-  std::fprintf(stderr, "frequency mask fuzzer: %s: \"%s\" [%d,%d) -> \"%s\" [%d,%d)\n", what,
-               qPrintable(before.text), before.selectionStart, before.selectionEnd, qPrintable(after.text),
-               after.selectionStart, after.selectionEnd);
-  std::abort();
+  mask_fuzzing::Require("frequency mask fuzzer", holds, what, before, after);
 }
-
-class Bytes {
- public:
-  Bytes(const uint8_t* data, size_t size) : next_(data), end_(data + size) {}
-  bool Empty() const { return next_ == end_; }
-  uint8_t Take() { return next_ < end_ ? *next_++ : 0; }
-
- private:
-  const uint8_t* next_;
-  const uint8_t* end_;
-};
 
 bool WellFormed(const QString& text) {
   if (text.size() != kFormLength || text[kPoint] != QLatin1Char('.')) return false;
@@ -56,39 +41,9 @@ bool WellFormed(const QString& text) {
   return true;
 }
 
-MaskState StartingState(Bytes& bytes) {
-  const uint8_t choice = bytes.Take();
-  MaskState state;
-  if (choice < kWellFormedCount) {
-    state.text = QString::fromLatin1(kWellFormed[choice]);
-  } else {
-    const int length = bytes.Take() % 13;  // the box takes at most twelve characters
-    for (int i = 0; i < length; ++i) state.text.append(QChar(bytes.Take()));
-  }
-  state.selectionStart = state.selectionEnd = std::min<int>(bytes.Take(), state.text.size());
-  return state;
-}
-
-// What QLineEdit does with a key that the rules pass on, or a mouse action: it moves the caret or
-// selects.
-MaskState OrdinaryEffect(MaskState state, MaskKey key, uint8_t position, uint8_t extent) {
-  const int length = state.text.size();
-  switch (key) {
-    case MaskKey::Left: state.selectionEnd = state.selectionStart = std::max(0, state.selectionStart - 1); break;
-    case MaskKey::Right: state.selectionEnd = state.selectionStart = std::min(length, state.selectionStart + 1); break;
-    default:
-      state.selectionStart = std::min<int>(position, length);
-      state.selectionEnd = std::min<int>(state.selectionStart + extent % 4, length);
-      break;
-  }
-  return state;
-}
-
 void CheckKey(const MaskState& before, const MaskInput& input, const MaskOutcome& outcome) {
   const MaskState& after = outcome.state;
-  Require(0 <= after.selectionStart && after.selectionStart <= after.selectionEnd &&
-              after.selectionEnd <= after.text.size(),
-          "selection outside the text", before, after);
+  Require(SelectionInsideText(after), "selection outside the text", before, after);
   Require(after.text.size() <= std::max<qsizetype>(before.text.size(), kFormLength), "text grew too long", before,
           after);
   if (WellFormed(before.text)) Require(WellFormed(after.text), "a well-formed text lost its form", before, after);
@@ -105,24 +60,11 @@ void CheckKey(const MaskState& before, const MaskInput& input, const MaskOutcome
             before, after);
 }
 
-MaskInput NextKey(Bytes& bytes) {
-  const uint8_t code = bytes.Take();
-  switch (code % 8) {
-    case 0: return {MaskKey::Digit, QChar(u'0' + bytes.Take() % 10)};
-    case 1: return {MaskKey::Backspace, QChar()};
-    case 2: return {MaskKey::Delete, QChar()};
-    case 3: return {MaskKey::Left, QChar()};
-    case 4: return {MaskKey::Right, QChar()};
-    case 5: return {MaskKey::Character, QChar()};
-    default: return {MaskKey::Other, QChar()};
-  }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Bytes bytes(data, size);
-  MaskState state = StartingState(bytes);
+  MaskState state = StartingState(bytes, kWellFormed, kBoxMaxLength);
   while (!bytes.Empty()) {
     const MaskInput input = NextKey(bytes);
     const MaskOutcome outcome = ApplyMaskKey(state, input);
@@ -131,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (outcome.passOn) {
       const uint8_t position = input.key == MaskKey::Other ? bytes.Take() : 0;
       const uint8_t extent = input.key == MaskKey::Other ? bytes.Take() : 0;
-      state = OrdinaryEffect(state, input.key, position, extent);
+      state = OrdinaryEffect(state, input.key, position, extent, kMaxSelection);
     }
   }
   return 0;

@@ -17,40 +17,24 @@
 #include <QString>
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <iterator>
 
+#include "mask_fuzzing.h"
 #include "pages/voltage_mask.h"
 
 using namespace m84;
+using namespace m84::mask_fuzzing;
 
 namespace {
 
 constexpr int kPoint = kVoltagePointPosition;
 constexpr int kFormLength = kVoltageTextLength;
+constexpr int kMaxSelection = 4;  // characters a mouse selection spans at most
 
 const char* const kStartingTexts[] = {"1.40", "0.90", "1.85", " .  ", "1. 0", "", "1", "1.", "1.4"};
-constexpr int kStartingTextCount = static_cast<int>(std::size(kStartingTexts));
 
 void Require(bool holds, const char* what, const MaskState& before, const MaskState& after) {
-  if (holds) return;
-  std::fprintf(stderr, "voltage mask fuzzer: %s: \"%s\" [%d,%d) -> \"%s\" [%d,%d)\n", what,
-               qPrintable(before.text), before.selectionStart, before.selectionEnd, qPrintable(after.text),
-               after.selectionStart, after.selectionEnd);
-  std::abort();
+  mask_fuzzing::Require("voltage mask fuzzer", holds, what, before, after);
 }
-
-class Bytes {
- public:
-  Bytes(const uint8_t* data, size_t size) : next_(data), end_(data + size) {}
-  bool Empty() const { return next_ == end_; }
-  uint8_t Take() { return next_ < end_ ? *next_++ : 0; }
-
- private:
-  const uint8_t* next_;
-  const uint8_t* end_;
-};
 
 bool HasPoint(const QString& text) { return text.size() > kPoint && text[kPoint] == QLatin1Char('.'); }
 
@@ -68,38 +52,8 @@ bool InForm(const QString& text) {
   return true;
 }
 
-MaskState StartingState(Bytes& bytes) {
-  const uint8_t choice = bytes.Take();
-  MaskState state;
-  if (choice < kStartingTextCount) {
-    state.text = QString::fromLatin1(kStartingTexts[choice]);
-  } else {
-    const int length = bytes.Take() % (kVoltageEditMaxLength + 1);
-    for (int i = 0; i < length; ++i) state.text.append(QChar(bytes.Take()));
-  }
-  state.selectionStart = state.selectionEnd = std::min<int>(bytes.Take(), state.text.size());
-  return state;
-}
-
-// What QLineEdit does with an arrow key that the rules pass on, or with a key or mouse action
-// that moves the caret or selects.
-MaskState OrdinaryEffect(MaskState state, MaskKey key, uint8_t position, uint8_t extent) {
-  const int length = state.text.size();
-  switch (key) {
-    case MaskKey::Left: state.selectionEnd = state.selectionStart = std::max(0, state.selectionStart - 1); break;
-    case MaskKey::Right: state.selectionEnd = state.selectionStart = std::min(length, state.selectionStart + 1); break;
-    default:
-      state.selectionStart = std::min<int>(position, length);
-      state.selectionEnd = std::min<int>(state.selectionStart + extent % 5, length);
-      break;
-  }
-  return state;
-}
-
 void CheckKey(const MaskState& before, const MaskInput& input, const MaskState& after) {
-  Require(0 <= after.selectionStart && after.selectionStart <= after.selectionEnd &&
-              after.selectionEnd <= after.text.size(),
-          "selection outside the text", before, after);
+  Require(SelectionInsideText(after), "selection outside the text", before, after);
   Require(after.text.size() <= std::max<qsizetype>(before.text.size(), kFormLength), "text grew too long", before,
           after);
   if (HasPoint(before.text)) Require(HasPoint(after.text), "the point left position 1", before, after);
@@ -114,24 +68,11 @@ void CheckKey(const MaskState& before, const MaskInput& input, const MaskState& 
     Require(after.selectionStart != kPoint, "caret left on the point", before, after);
 }
 
-MaskInput NextKey(Bytes& bytes) {
-  const uint8_t code = bytes.Take();
-  switch (code % 8) {
-    case 0: return {MaskKey::Digit, QChar(u'0' + bytes.Take() % 10)};
-    case 1: return {MaskKey::Backspace, QChar()};
-    case 2: return {MaskKey::Delete, QChar()};
-    case 3: return {MaskKey::Left, QChar()};
-    case 4: return {MaskKey::Right, QChar()};
-    case 5: return {MaskKey::Character, QChar()};
-    default: return {MaskKey::Other, QChar()};
-  }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Bytes bytes(data, size);
-  MaskState state = StartingState(bytes);
+  MaskState state = StartingState(bytes, kStartingTexts, kVoltageEditMaxLength);
   while (!bytes.Empty()) {
     const MaskInput input = NextKey(bytes);
     const MaskOutcome outcome = ApplyVoltageKey(state, input);
@@ -139,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (outcome.passOn) {
       const uint8_t position = input.key == MaskKey::Other ? bytes.Take() : 0;
       const uint8_t extent = input.key == MaskKey::Other ? bytes.Take() : 0;
-      after = OrdinaryEffect(after, input.key, position, extent);
+      after = OrdinaryEffect(after, input.key, position, extent, kMaxSelection);
     }
     if (input.key != MaskKey::Other) CheckKey(state, input, after);
     state = after;

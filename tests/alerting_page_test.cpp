@@ -3,36 +3,25 @@
 #include <gtest/gtest.h>
 
 #include "pages/alerting_page.h"
+#include "pages/list_fields.h"
+#include "page_model_helpers.h"
 #include "report/text_report.h"
 
 using namespace m84;
 using namespace m84::alerting_key;
+using namespace m84::page_test;
 
 namespace {
 
-struct LoadedPage {
-  PagerData data;
-  AlertingPageModel page;
-  LoadedPage() { page.Load(data); }
-  PageValues& values() { return page.Values(); }
-};
-
-// One line per printed line, so that a failure shows the texts.
-std::string ReportLines(const PageModel& page) {
-  TextReportCursor report;
-  report.BeginPage();
-  page.PrintSection(report);
-  report.EndPage();
-  return report.Lines().join(QLatin1Char('\n')).toStdString();
-}
+using LoadedPage = LoadedModel<AlertingPageModel>;
 
 }  // namespace
 
 TEST(AlertingPage, DefaultImageLoadsAsListedAndStoresBackUnchanged) {
   LoadedPage p;
-  EXPECT_EQ(ListEntryText(kUserSelectEntries, p.values().Number(kUserSelect)), "System Select");
-  EXPECT_EQ(ListEntryText(kAlertModeEntries, p.values().Number(kAlertModes)), "B / V / VB / M");
-  EXPECT_EQ(ListEntryText(kAlertVolumeEntries, p.values().Number(kAlertVolume)), "High alert");
+  EXPECT_EQ(EntryText(kUserSelectEntries, p.values().Number(kUserSelect)), "System Select");
+  EXPECT_EQ(EntryText(kAlertModeEntries, p.values().Number(kAlertModes)), "B / V / VB / M");
+  EXPECT_EQ(EntryText(kAlertVolumeEntries, p.values().Number(kAlertVolume)), "High alert");
   const QStringList beepByTone = {"  S1A", "  S1B", "  S1C", "  S1D"};
   for (int capcode = 0; capcode < kGridCapcodeCount; ++capcode) {
     for (int tone = 0; tone < kGridToneCount; ++tone) {
@@ -72,8 +61,8 @@ TEST(AlertingPage, OptionsByteCases) {
     data.image[kAlertOptionsOffset] = c.byte;
     AlertingPageModel page;
     page.Load(data);
-    EXPECT_EQ(ListEntryText(kUserSelectEntries, page.Values().Number(kUserSelect)), c.userSelect);
-    EXPECT_EQ(ListEntryText(kAlertModeEntries, page.Values().Number(kAlertModes)), c.mode);
+    EXPECT_EQ(EntryText(kUserSelectEntries, page.Values().Number(kUserSelect)), c.userSelect);
+    EXPECT_EQ(EntryText(kAlertModeEntries, page.Values().Number(kAlertModes)), c.mode);
     page.Store(data);
     EXPECT_EQ(data.image[kAlertOptionsOffset], c.storedBack);
   }
@@ -92,7 +81,7 @@ TEST(AlertingPage, VolumeKeepsTheOtherBits) {
   LoadedPage p;
   p.data.image[kAlertVolumeOffset] = 0xFD;
   p.page.Load(p.data);
-  EXPECT_EQ(ListEntryText(kAlertVolumeEntries, p.values().Number(kAlertVolume)), "Middle alert");
+  EXPECT_EQ(EntryText(kAlertVolumeEntries, p.values().Number(kAlertVolume)), "Middle alert");
   for (int volume = 0; volume < kAlertVolumeEntries.size(); ++volume) {
     p.values().Set(kAlertVolume, volume);
     p.page.Store(p.data);

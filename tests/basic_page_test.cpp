@@ -7,25 +7,18 @@
 #include "pages/basic_page.h"
 #include "pages/capcode.h"
 #include "pages/model_page_set.h"
+#include "page_model_helpers.h"
 #include "report/text_report.h"
 
 using namespace m84;
 using namespace m84::basic_key;
+using namespace m84::page_test;
 
 namespace {
 
-std::vector<uint8_t> Bytes(const PagerImage& image, int offset, int n) {
-  return std::vector<uint8_t>(image.data() + offset, image.data() + offset + n);
-}
-
 std::vector<uint8_t> Latin1(const char* text) { return std::vector<uint8_t>(text, text + std::strlen(text)); }
 
-struct LoadedPage {
-  PagerData data;
-  BasicPageModel page;
-  LoadedPage() { page.Load(data); }
-  PageValues& values() { return page.Values(); }
-};
+using LoadedPage = LoadedModel<BasicPageModel>;
 
 }  // namespace
 

@@ -14,61 +14,19 @@
 #include "pages/capcode.h"
 #include "ui/main_window.h"
 #include "ui/mouse_guard.h"
+#include "widget_fixtures.h"
 
 using namespace m84;
 using namespace m84::basic_key;
+using namespace m84::widget_test;
 
 namespace {
 
 const QString kRightPassword = QStringLiteral("M84Service");
 
-struct RecordingHost : PageHost {
-  QStringList statuses;
-  std::vector<Beep> beeps;
-  int advancedRequests = 0;
-  void ShowStatus(const QString& text) override { statuses << text; }
-  void Sound(Beep beep) override { beeps.push_back(beep); }
-  void RequestAdvancedMode() override { ++advancedRequests; }
-};
-
-void Activate(QWidget* window) {
-  window->show();
-  window->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-}
-
-template <typename T = QLineEdit>
-T* Control(QWidget* parent, const QString& name) {
-  T* control = parent->findChild<T*>(name);
-  EXPECT_NE(control, nullptr) << name.toStdString();
-  return control;
-}
-
-struct PageFixture : ::testing::Test {
-  PagerData data;
-  BasicPageModel model;
-  RecordingHost host;
-  std::unique_ptr<BasicPageWidget> page;
-
-  void SetUp() override {
-    page = std::make_unique<BasicPageWidget>(model, data, host);
-    page->resize(520, 440);
-    Activate(page.get());
-    page->ExchangeImage(Direction::Load);
-  }
-  template <typename T = QLineEdit>
-  T* Control(const QString& name) {
-    return ::Control<T>(page.get(), name);
-  }
+struct PageFixture : PageWidgetFixture<BasicPageModel, BasicPageWidget, 520, 440> {
   QLineEdit* Capcode(int row) { return Control(capcode_key::Capcode(row)); }
   QLineEdit* Frame(int row) { return Control(capcode_key::Frame(row)); }
-
-  // Leaves an edit as a user does, with the Tab key.
-  void Leave(QWidget* control) { QTest::keyClick(control, Qt::Key_Tab); }
-  bool RejectedWith(QWidget* control, const QString& message) {
-    return !host.statuses.isEmpty() && host.statuses.back() == message && !host.beeps.empty() &&
-           host.beeps.back() == Beep::Error && QApplication::focusWidget() == control;
-  }
 };
 
 }  // namespace
@@ -236,19 +194,12 @@ TEST_F(PageFixture, HintsOverTheControls) {
   for (const auto& [name, hint] : hints) {
     SCOPED_TRACE(name.toStdString());
     host.statuses << QStringLiteral("before");
-    QWidget* control = Control<QWidget>(name);
-    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), control->mapToGlobal(QPointF(1, 1)));
-    QApplication::sendEvent(control, &enter);
+    Hover(Control<QWidget>(name));
     EXPECT_EQ(host.statuses.back(), hint);
   }
 }
 
 namespace {
-
-struct RecordingTones : TonePlayer {
-  std::vector<std::vector<ToneStep>> played;
-  void Play(const std::vector<ToneStep>& steps) override { played.push_back(steps); }
-};
 
 struct WindowFixture : ::testing::Test {
   PagerData data;
@@ -321,7 +272,7 @@ TEST_F(WindowFixture, ClicksPassInAdvancedMode) {
   EnterPassword(kRightPassword);
   ASSERT_EQ(window->Mode(), DisplayMode::Advanced);
   auto* enable = Control<QCheckBox>(window->Page(PageId::General), capcode_key::Enable(0));
-  QTest::mouseClick(enable, Qt::LeftButton, {}, QPoint(6, enable->height() / 2));  // on the box itself
+  ClickBox(enable);
   EXPECT_FALSE(enable->isChecked());
   EXPECT_TRUE(tones->played.empty());
 }

@@ -5,9 +5,11 @@
 #include "pages/cadence_page.h"
 #include "pages/field_codecs.h"
 #include "pages/model_page_set.h"
+#include "page_model_helpers.h"
 #include "report/text_report.h"
 
 using namespace m84;
+using namespace m84::page_test;
 
 namespace {
 
@@ -15,22 +17,9 @@ const CadenceNumberColumn& kM = kCadenceNumberColumns[kCadenceMColumn];
 const CadenceNumberColumn& kG = kCadenceNumberColumns[kCadenceGColumn];
 const CadenceNumberColumn& kDuration = kCadenceNumberColumns[kCadenceDurationColumn];
 
-struct LoadedPage {
-  PagerData data;
-  CadencePageModel page;
-  LoadedPage() { page.Load(data); }
-  PageValues& values() { return page.Values(); }
+struct LoadedPage : LoadedModel<CadencePageModel> {
   int Number(const CadenceNumberColumn& column, int cadence) { return values().Number(CadenceNumberKey(column, cadence)); }
 };
-
-// One line per printed line, so that a failure shows the texts.
-std::string ReportLines(const PageModel& page) {
-  TextReportCursor report;
-  report.BeginPage();
-  page.PrintSection(report);
-  report.EndPage();
-  return report.Lines().join(QLatin1Char('\n')).toStdString();
-}
 
 }  // namespace
 

@@ -3,23 +3,16 @@
 #include <gtest/gtest.h>
 
 #include "pages/canned_page.h"
+#include "page_model_helpers.h"
 #include "report/text_report.h"
 
 using namespace m84;
 using namespace m84::canned_key;
+using namespace m84::page_test;
 
 namespace {
 
-std::vector<uint8_t> Bytes(const PagerImage& image, int offset, int n) {
-  return std::vector<uint8_t>(image.data() + offset, image.data() + offset + n);
-}
-
-struct LoadedPage {
-  PagerData data;
-  CannedPageModel page;
-  LoadedPage() { page.Load(data); }
-  PageValues& values() { return page.Values(); }
-};
+using LoadedPage = LoadedModel<CannedPageModel>;
 
 QString DefaultCanned(int n) { return QStringLiteral("M82 CANNED MESSAGE ADDRESS -%1").arg(n, 2, 10, QLatin1Char('0')); }
 

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "pages/display_page.h"
+#include "page_model_helpers.h"
 #include "pages/voltage_code.h"
 #include "pages/voltage_mask.h"
 #include "qstring_printer.h"
@@ -14,30 +15,17 @@
 using namespace m84;
 using namespace m84::basic_key;
 using namespace m84::display_key;
+using namespace m84::page_test;
 
 namespace {
 
-struct LoadedPage {
-  PagerData data;
-  DisplayPageModel page;
-  LoadedPage() { page.Load(data); }
-  PageValues& values() { return page.Values(); }
-};
+using LoadedPage = LoadedModel<DisplayPageModel>;
 
 uint16_t CodeAt(const PagerImage& image, int offset) { return uint16_t(image[offset] | image[offset + 1] << 8); }
 
 void PutCode(PagerImage& image, int offset, uint16_t code) {
   image[offset] = uint8_t(code & 0xFF);
   image[offset + 1] = uint8_t(code >> 8);
-}
-
-QStringList Section(DisplayPageModel& page, PagerData& data) {
-  page.Store(data);
-  TextReportCursor report;
-  report.BeginPage();
-  page.PrintSection(report);
-  report.EndPage();
-  return report.Lines();
 }
 
 }  // namespace

@@ -19,61 +19,19 @@
 #include "qstring_printer.h"
 #include "ui/main_window.h"
 #include "ui/tab_strip.h"
+#include "widget_fixtures.h"
 
 using namespace m84;
 using namespace m84::basic_key;
 using namespace m84::display_key;
+using namespace m84::widget_test;
 
 namespace {
-
-struct RecordingHost : PageHost {
-  QStringList statuses;
-  std::vector<Beep> beeps;
-  void ShowStatus(const QString& text) override { statuses << text; }
-  void Sound(Beep beep) override { beeps.push_back(beep); }
-};
-
-void Activate(QWidget* window) {
-  window->show();
-  window->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-}
-
-template <typename T = QLineEdit>
-T* Control(QWidget* parent, const QString& name) {
-  T* control = parent->findChild<T*>(name);
-  EXPECT_NE(control, nullptr) << name.toStdString();
-  return control;
-}
-
-void Click(QCheckBox* box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2)); }
-
-// The hint line as the mouse enters a control.
-void Hover(QWidget* control) {
-  QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), control->mapToGlobal(QPointF(1, 1)));
-  QApplication::sendEvent(control, &enter);
-}
 
 uint16_t CodeAt(const PagerImage& image, int offset) { return uint16_t(image[offset] | image[offset + 1] << 8); }
 
 template <typename Model, typename Widget>
-struct PageFixture : ::testing::Test {
-  PagerData data;
-  Model model;
-  RecordingHost host;
-  std::unique_ptr<Widget> page;
-
-  void SetUp() override {
-    page = std::make_unique<Widget>(model, data, host);
-    page->resize(620, 330);
-    Activate(page.get());
-    page->ExchangeImage(Direction::Load);
-  }
-  template <typename T = QLineEdit>
-  T* Control(const QString& name) {
-    return ::Control<T>(page.get(), name);
-  }
-};
+using PageFixture = PageWidgetFixture<Model, Widget, 620, 330>;
 
 struct DisplayFixture : PageFixture<DisplayPageModel, DisplayPageWidget> {
   VoltageEdit* Voltage(BatteryMark mark) { return Control<VoltageEdit>(display_key::Voltage(mark)); }
@@ -84,7 +42,6 @@ struct DisplayFixture : PageFixture<DisplayPageModel, DisplayPageWidget> {
     edit->setCursorPosition(0);
     QTest::keyClicks(edit, QString::fromLatin1(keys));
   }
-  void Leave(QWidget* control) { QTest::keyClick(control, Qt::Key_Tab); }
 };
 
 using RemindersFixture = PageFixture<RemindersPageModel, RemindersPageWidget>;
@@ -119,11 +76,11 @@ TEST_F(DisplayFixture, DefaultImageShowsAsListedAndStoresOnlyTheDisplayTime) {
 
 TEST_F(DisplayFixture, MessageNumberDisplayGovernsItsTwoLists) {
   auto* numbers = Control<QCheckBox>(kMessageNumber);
-  Click(numbers);
+  ClickBox(numbers);
   EXPECT_FALSE(Control<QComboBox>(kNumberMode)->isEnabled());
   EXPECT_FALSE(Control<QComboBox>(kNumberOrder)->isEnabled());
   EXPECT_TRUE(Control<QComboBox>(kStoredMessages)->isEnabled());
-  Click(numbers);
+  ClickBox(numbers);
   EXPECT_TRUE(Control<QComboBox>(kNumberMode)->isEnabled());
   EXPECT_TRUE(Control<QComboBox>(kNumberOrder)->isEnabled());
 }
@@ -244,10 +201,10 @@ TEST_F(RemindersFixture, AlertGovernsBothListsAndTheMouseLeavesTheStatusLine) {
   auto* alert = Control<QCheckBox>(reminders_key::kReminderAlert);
   EXPECT_TRUE(alert->isChecked());
   EXPECT_EQ(Control<QComboBox>(reminders_key::kInterval)->currentText(), "  2  minute");
-  Click(alert);
+  ClickBox(alert);
   EXPECT_FALSE(Control<QComboBox>(reminders_key::kInterval)->isEnabled());
   EXPECT_FALSE(Control<QComboBox>(reminders_key::kDuration)->isEnabled());
-  Click(alert);
+  ClickBox(alert);
   EXPECT_TRUE(Control<QComboBox>(reminders_key::kInterval)->isEnabled());
   EXPECT_TRUE(Control<QComboBox>(reminders_key::kDuration)->isEnabled());
 
@@ -262,12 +219,12 @@ TEST_F(DuplicateFixture, EnableGovernsTheRejectionOptionsAndTheMouseLeavesTheSta
   auto* enable = Control<QCheckBox>(kRejection);
   const QString dependent[] = {kDetectTime, kSourceIndependent, kAutoDeletion};
   for (const QString& key : dependent) EXPECT_FALSE(Control<QWidget>(key)->isEnabled()) << key.toStdString();
-  Click(enable);
+  ClickBox(enable);
   for (const QString& key : dependent) EXPECT_TRUE(Control<QWidget>(key)->isEnabled()) << key.toStdString();
   EXPECT_TRUE(Control<QWidget>(kRepeatIcon)->isEnabled());
   page->ExchangeImage(Direction::Store);
   EXPECT_EQ(data.image[kDuplicateOptionsOffset], 0xFB);  // 0x7B with rejection on
-  Click(enable);
+  ClickBox(enable);
   for (const QString& key : dependent) EXPECT_FALSE(Control<QWidget>(key)->isEnabled()) << key.toStdString();
 
   for (const QString& key : {kRejection, kDetectTime, kRepeatTone}) Hover(Control<QWidget>(key));
@@ -287,7 +244,7 @@ TEST(DisplayPagesInTheWindow, NothingClipped) {
     ASSERT_NE(page, nullptr);
     auto* tabs = window.findChild<TabStrip*>();
     ASSERT_NE(tabs, nullptr);
-    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->TabRect(TabIndexOf(id)).center());
+    ClickTab(tabs, id);
     QApplication::processEvents();
     ASSERT_EQ(window.ShownTabPage(), page);
     SCOPED_TRACE(testing::Message() << "page " << TabIndexOf(id) << " " << page->width() << "x" << page->height());

@@ -7,23 +7,16 @@
 #include "pages/field_codecs.h"
 #include "pages/frequency_mask.h"
 #include "pages/general_page.h"
+#include "page_model_helpers.h"
 #include "report/text_report.h"
 
 using namespace m84;
 using namespace m84::general_key;
+using namespace m84::page_test;
 
 namespace {
 
-std::vector<uint8_t> Bytes(const PagerImage& image, int offset, int n) {
-  return std::vector<uint8_t>(image.data() + offset, image.data() + offset + n);
-}
-
-struct LoadedPage {
-  PagerData data;
-  GeneralPageModel page;
-  LoadedPage() { page.Load(data); }
-  PageValues& values() { return page.Values(); }
-};
+using LoadedPage = LoadedModel<GeneralPageModel>;
 
 }  // namespace
 

@@ -16,42 +16,21 @@
 #include "pages/frequency_edit.h"
 #include "pages/general_page_widget.h"
 #include "report/text_report.h"
+#include "widget_fixtures.h"
 
 using namespace m84;
 using namespace m84::general_key;
+using namespace m84::widget_test;
 
 namespace {
 
-struct RecordingHost : PageHost {
-  QStringList statuses;
-  std::vector<Beep> beeps;
-  void ShowStatus(const QString& text) override { statuses << text; }
-  void Sound(Beep beep) override { beeps.push_back(beep); }
-};
-
-struct PageFixture : ::testing::Test {
-  PagerData data;
-  GeneralPageModel model;
-  RecordingHost host;
-  std::unique_ptr<GeneralPageWidget> page;
+struct PageFixture : PageWidgetFixture<GeneralPageModel, GeneralPageWidget, 520, 320> {
   QLineEdit* other = nullptr;  // somewhere to move the focus to
 
   void SetUp() override {
-    page = std::make_unique<GeneralPageWidget>(model, data, host);
-    page->resize(520, 320);
-    page->show();
-    page->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(page.get()));
-    page->ExchangeImage(Direction::Load);
+    ASSERT_NO_FATAL_FAILURE(PageWidgetFixture::SetUp());
     other = Edit(kSerial);
   }
-  template <typename T = QLineEdit>
-  T* Control(const QString& name) {
-    T* control = page->findChild<T*>(name);
-    EXPECT_NE(control, nullptr) << name.toStdString();
-    return control;
-  }
-  QLineEdit* Edit(const QString& name) { return Control<QLineEdit>(name); }
   QLineEdit* Capcode(int row) { return Edit(capcode_key::Capcode(row)); }
 
   // Types into an edit that has the focus, then moves the focus away.
@@ -60,10 +39,6 @@ struct PageFixture : ::testing::Test {
     edit->selectAll();
     QTest::keyClicks(edit, text);
     next->setFocus();
-  }
-  bool RejectedWith(QWidget* edit, const QString& message) {
-    return !host.statuses.isEmpty() && host.statuses.back() == message && !host.beeps.empty() &&
-           host.beeps.back() == Beep::Error && QApplication::focusWidget() == edit;
   }
 };
 
@@ -128,7 +103,7 @@ TEST_F(PageFixture, CapcodeFrameFollowsTypingAndLeavingChecksTheRange) {
 
 TEST_F(PageFixture, EnableBoxGovernsItsCapcodeEdit) {
   auto* enable = Control<QCheckBox>(capcode_key::Enable(2));
-  QTest::mouseClick(enable, Qt::LeftButton, {}, QPoint(6, enable->height() / 2));
+  ClickBox(enable);
   EXPECT_FALSE(enable->isChecked());
   EXPECT_FALSE(Capcode(2)->isEnabled());
   page->ExchangeImage(Direction::Store);
@@ -322,9 +297,7 @@ struct MaskFixture : ::testing::Test {
   void SetUp() override {
     QObject::connect(&edit, &FrequencyEdit::Edited, [this] { ++edits; });
     edit.setText("457.5750");
-    edit.show();
-    edit.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&edit));
+    ASSERT_NO_FATAL_FAILURE(Activate(&edit));
     edit.setFocus();
   }
   void Keys(int caret, const QString& keys) {

@@ -19,21 +19,12 @@
 #include "ui/beeps.h"
 #include "ui/main_window.h"
 #include "ui/tab_strip.h"
+#include "widget_fixtures.h"
 
 using namespace m84;
-
-namespace m84 {
-bool operator==(const ToneStep& a, const ToneStep& b) {
-  return a.frequencyHz == b.frequencyHz && a.durationMs == b.durationMs;
-}
-}  // namespace m84
+using namespace m84::widget_test;
 
 namespace {
-
-struct RecordingTones : TonePlayer {
-  std::vector<std::vector<ToneStep>> played;
-  void Play(const std::vector<ToneStep>& steps) override { played.push_back(steps); }
-};
 
 struct WindowFixture : ::testing::Test {
   PagerData data;
@@ -42,26 +33,17 @@ struct WindowFixture : ::testing::Test {
 
   void SetUp() override {
     window = std::make_unique<MainWindow>(data, WindowOptions{nullptr, tones, QStringLiteral("/nonexistent/port")});
-    window->show();
-    window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    ASSERT_NO_FATAL_FAILURE(Activate(window.get()));
     window->SwitchToAdvancedMode();
   }
   // The page as the user reaches it: a click on its tab.
   SettingsPage* ShowPage(PageId id) {
-    auto* strip = window->findChild<TabStrip*>();
-    QTest::mouseClick(strip, Qt::LeftButton, {}, strip->TabRect(TabIndexOf(id)).center());
+    ClickTab(window->findChild<TabStrip*>(), id);
     SettingsPage* page = window->Page(id);
     EXPECT_TRUE(page->isVisible());
     return page;
   }
-  template <typename T = QLineEdit>
-  T* Control(SettingsPage* page, const QString& key) {
-    T* control = page->findChild<T*>(key);
-    EXPECT_NE(control, nullptr) << key.toStdString();
-    return control;
-  }
-  bool ErrorBeeped() const { return !tones->played.empty() && tones->played.back() == TonesOf(Beep::Error); }
+  bool ErrorBeeped() const { return tones->LastPlayed(Beep::Error); }
 };
 
 // How much narrower than its text a label, check box or list is drawn; 0 when the text fits.

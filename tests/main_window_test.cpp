@@ -10,14 +10,10 @@
 #include "link/simulator_host.h"
 #include "pages/general_page_widget.h"
 #include "ui/main_window.h"
+#include "widget_fixtures.h"
 
 using namespace m84;
-
-namespace m84 {
-bool operator==(const ToneStep& a, const ToneStep& b) {
-  return a.frequencyHz == b.frequencyHz && a.durationMs == b.durationMs;
-}
-}  // namespace m84
+using namespace m84::widget_test;
 
 namespace {
 
@@ -34,11 +30,6 @@ struct AnsweringDialogs : FileDialogs {
   }
 };
 
-struct RecordingTones : TonePlayer {
-  std::vector<std::vector<ToneStep>> played;
-  void Play(const std::vector<ToneStep>& steps) override { played.push_back(steps); }
-};
-
 struct WindowFixture : ::testing::Test {
   PagerData data;
   std::shared_ptr<AnsweringDialogs> dialogs = std::make_shared<AnsweringDialogs>();
@@ -48,7 +39,7 @@ struct WindowFixture : ::testing::Test {
 
   void SetUp() override { window = std::make_unique<MainWindow>(data, WindowOptions{dialogs, tones, PortName()}); }
   virtual QString PortName() { return dir.filePath("no-such-port"); }
-  bool Beeped(Beep beep) const { return !tones->played.empty() && tones->played.back() == TonesOf(beep); }
+  bool Beeped(Beep beep) const { return tones->LastPlayed(beep); }
 };
 
 

@@ -16,52 +16,15 @@
 #include "pages/ota_page_widget.h"
 #include "ui/main_window.h"
 #include "ui/tab_strip.h"
+#include "widget_fixtures.h"
 
 using namespace m84;
-
-namespace m84 {
-bool operator==(const ToneStep& a, const ToneStep& b) {
-  return a.frequencyHz == b.frequencyHz && a.durationMs == b.durationMs;
-}
-}  // namespace m84
+using namespace m84::widget_test;
 
 namespace {
 
-struct RecordingHost : PageHost {
-  QStringList statuses;
-  std::vector<Beep> beeps;
-  void ShowStatus(const QString& text) override { statuses << text; }
-  void Sound(Beep beep) override { beeps.push_back(beep); }
-};
-
-template <typename T>
-T* Find(QWidget* parent, const QString& name) {
-  T* control = parent->findChild<T*>(name);
-  EXPECT_NE(control, nullptr) << name.toStdString();
-  return control;
-}
-
-// A click on the box itself, where a check box takes it.
-void ClickBox(QCheckBox* box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2)); }
-
 template <typename Model, typename Widget>
-struct PageFixture : ::testing::Test {
-  PagerData data;
-  Model model;
-  RecordingHost host;
-  std::unique_ptr<Widget> page;
-
-  void SetUp() override {
-    page = std::make_unique<Widget>(model, data, host);
-    page->resize(520, 360);
-    page->show();
-    page->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(page.get()));
-    page->ExchangeImage(Direction::Load);
-  }
-  QLineEdit* Edit(const QString& key) { return Find<QLineEdit>(page.get(), key); }
-  QCheckBox* Box(const QString& key) { return Find<QCheckBox>(page.get(), key); }
-};
+using PageFixture = PageWidgetFixture<Model, Widget, 520, 360>;
 
 using NameMiscFixture = PageFixture<NameMiscPageModel, NameMiscPageWidget>;
 using CannedFixture = PageFixture<CannedPageModel, CannedPageWidget>;
@@ -72,7 +35,7 @@ using OtaFixture = PageFixture<OtaPageModel, OtaPageWidget>;
 TEST_F(NameMiscFixture, DanishIsRefusedBackToTheImagesLanguage) {
   data.image[kLanguageOffset] = 0x02;
   page->ExchangeImage(Direction::Load);
-  auto* language = Find<QComboBox>(page.get(), name_misc_key::kLanguage);
+  auto* language = Control<QComboBox>(name_misc_key::kLanguage);
   ASSERT_EQ(language->currentText(), "German");
   const PagerImage before = data.image;
 
@@ -94,7 +57,7 @@ TEST_F(NameMiscFixture, DanishIsRefusedBackToTheImagesLanguage) {
 TEST_F(NameMiscFixture, NoLanguageInTheImageLeavesTheListWithoutSelection) {
   data.image[kLanguageOffset] = 0x0B;
   page->ExchangeImage(Direction::Load);
-  EXPECT_EQ(Find<QComboBox>(page.get(), name_misc_key::kLanguage)->currentIndex(), -1);
+  EXPECT_EQ(Control<QComboBox>(name_misc_key::kLanguage)->currentIndex(), -1);
   page->ExchangeImage(Direction::Store);
   EXPECT_EQ(data.image[kLanguageOffset], 0x0B);
 }
@@ -168,11 +131,6 @@ TEST_F(OtaFixture, EnablePasswordCommandIsCheckedOnLeaving) {
 
 namespace {
 
-struct RecordingTones : TonePlayer {
-  std::vector<std::vector<ToneStep>> played;
-  void Play(const std::vector<ToneStep>& steps) override { played.push_back(steps); }
-};
-
 struct NoDialogs : FileDialogs {
   int asked = 0;
   QString OpenFileName(QWidget*, const QString&, const QString&) override { return ++asked, QString(); }
@@ -195,9 +153,7 @@ struct GuardFixture : ::testing::Test {
     std::fill_n(data.image.data() + 0xB0, 9, 0);
     std::copy_n(cadence, 3, data.image.data() + 0xB0);
     window = std::make_unique<MainWindow>(data, WindowOptions{dialogs, tones, dir.filePath("no-such-port")});
-    window->show();
-    window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    ASSERT_NO_FATAL_FAILURE(Activate(window.get()));
     window->SwitchToAdvancedMode();
     strip = window->findChild<TabStrip*>();
     ASSERT_NE(strip, nullptr);
@@ -205,7 +161,7 @@ struct GuardFixture : ::testing::Test {
     ota = window->Page(PageId::Ota);
     ASSERT_EQ(window->ShownTabPage(), ota);
   }
-  void ClickTab(PageId id) { QTest::mouseClick(strip, Qt::LeftButton, {}, strip->TabRect(TabIndexOf(id)).center()); }
+  void ClickTab(PageId id) { widget_test::ClickTab(strip, id); }
   // Each refusal shows the message and sounds the error beep once; nothing else happens.
   void ExpectRefused(size_t refusals) {
     EXPECT_EQ(window->ShownTabPage(), ota);
@@ -225,7 +181,7 @@ TEST_F(GuardFixture, UnusableCommandHoldsClicksAndKeysUntilMendedByKeyboard) {
   QTest::mouseClick(window->Button("&Save"), Qt::LeftButton);
   ExpectRefused(2);
 
-  auto* cadenceBox = Find<QCheckBox>(ota, ota_key::kCadence);
+  auto* cadenceBox = Control<QCheckBox>(ota, ota_key::kCadence);
   ClickBox(cadenceBox);  // the page's own controls too
   ExpectRefused(3);
   EXPECT_FALSE(cadenceBox->isChecked());
@@ -251,7 +207,7 @@ TEST_F(GuardFixture, UnusableCommandHoldsClicksAndKeysUntilMendedByKeyboard) {
   cadenceBox->setFocus(Qt::TabFocusReason);
   QTest::keyClick(cadenceBox, Qt::Key_Space);
   ASSERT_TRUE(cadenceBox->isChecked());
-  QLineEdit* cadenceJ = Find<QLineEdit>(ota, QStringLiteral("cadenceJCommand"));
+  QLineEdit* cadenceJ = Control<QLineEdit>(ota, QStringLiteral("cadenceJCommand"));
   ASSERT_TRUE(cadenceJ->isEnabled());
   cadenceJ->setFocus(Qt::TabFocusReason);
   QTest::keyClick(cadenceJ, Qt::Key_End);

@@ -4,33 +4,19 @@
 
 #include "pages/field_codecs.h"
 #include "pages/name_misc_page.h"
+#include "page_model_helpers.h"
 #include "report/text_report.h"
 
 using namespace m84;
 using namespace m84::name_misc_key;
+using namespace m84::page_test;
 
 namespace {
 
-std::vector<uint8_t> Bytes(const PagerImage& image, int offset, int n) {
-  return std::vector<uint8_t>(image.data() + offset, image.data() + offset + n);
-}
-
-struct LoadedPage {
-  PagerData data;
-  NameMiscPageModel page;
-  LoadedPage() { page.Load(data); }
-  PageValues& values() { return page.Values(); }
+struct LoadedPage : LoadedModel<NameMiscPageModel> {
   void Reload() { page.Load(data); }
   void Store() { page.Store(data); }
 };
-
-QStringList ReportLines(const NameMiscPageModel& page) {
-  TextReportCursor report;
-  report.BeginPage();
-  page.PrintSection(report);
-  report.EndPage();
-  return report.Lines();
-}
 
 }  // namespace
 
@@ -192,7 +178,7 @@ TEST(NameMiscPage, ReportSection) {
   p.values().Set(kReplaceToneOnly, false);  // the texts are printed all the same
   p.values().Set(QStringLiteral("menuTimeDate"), false);
   p.Store();
-  EXPECT_EQ(ReportLines(p.page),
+  EXPECT_EQ(SectionLines(p.page),
             (QStringList{QStringLiteral("[Name & Misc]"),
                          QStringLiteral("Display language: USA English"),
                          QStringLiteral("Confirm short beep: Yes"),
@@ -216,6 +202,6 @@ TEST(NameMiscPage, ReportPrintsAnEmptyLanguageWhenNoneIsSelected) {
   p.data.image[kLanguageOffset] = 0x0C;
   p.Reload();
   p.Store();
-  EXPECT_EQ(ReportLines(p.page).value(1), "Display language: ");
+  EXPECT_EQ(SectionLines(p.page).value(1), "Display language: ");
   EXPECT_EQ(p.data.image[kLanguageOffset], 0x0C);
 }

@@ -3,24 +3,17 @@
 #include <gtest/gtest.h>
 
 #include "pages/ota_page.h"
+#include "page_model_helpers.h"
 #include "report/text_report.h"
 
 using namespace m84;
+using namespace m84::page_test;
 
 namespace {
 
-std::vector<uint8_t> Bytes(const PagerImage& image, int offset, int n) {
-  return std::vector<uint8_t>(image.data() + offset, image.data() + offset + n);
-}
-
 QString K(const char* key) { return QString::fromLatin1(key); }
 
-struct LoadedPage {
-  PagerData data;
-  OtaPageModel page;
-  LoadedPage() { page.Load(data); }
-  PageValues& values() { return page.Values(); }
-};
+using LoadedPage = LoadedModel<OtaPageModel>;
 
 QStringList DefaultCommandsInCheckOrder() {
   return {"382950417", "604718253", "815063", "930572", "147286", "RTVRTV", "WXZWXZ", "QYPQYP", "HBNHBN"};

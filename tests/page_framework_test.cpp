@@ -18,8 +18,10 @@
 
 #include "ui/main_window.h"
 #include "ui/tab_strip.h"
+#include "widget_fixtures.h"
 
 using namespace m84;
+using widget_test::Activate;
 
 namespace {
 
@@ -40,9 +42,7 @@ struct WindowFixture : ::testing::Test {
 
   void SetUp() override {
     window = std::make_unique<MainWindow>(data, WindowOptions{nullptr, tones, QStringLiteral("/nonexistent/port")});
-    window->show();
-    window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    ASSERT_NO_FATAL_FAILURE(Activate(window.get()));
   }
 
   // Runs check on each page as the window shows it: the Basic page in basic mode, then each tab

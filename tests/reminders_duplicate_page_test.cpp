@@ -4,22 +4,14 @@
 
 #include "pages/duplicate_page.h"
 #include "pages/reminders_page.h"
+#include "page_model_helpers.h"
 #include "qstring_printer.h"
 #include "report/text_report.h"
 
 using namespace m84;
+using namespace m84::page_test;
 
 namespace {
-
-template <typename Model>
-QStringList Section(Model& page, PagerData& data) {
-  page.Store(data);
-  TextReportCursor report;
-  report.BeginPage();
-  page.PrintSection(report);
-  report.EndPage();
-  return report.Lines();
-}
 
 template <typename Model>
 PagerImage StoredDefaults() {

@@ -3,27 +3,15 @@
 #include <gtest/gtest.h>
 
 #include "pages/tones_page.h"
+#include "page_model_helpers.h"
 #include "report/text_report.h"
 
 using namespace m84;
+using namespace m84::page_test;
 
 namespace {
 
-struct LoadedPage {
-  PagerData data;
-  TonesPageModel page;
-  LoadedPage() { page.Load(data); }
-  PageValues& values() { return page.Values(); }
-};
-
-// One line per printed line, so that a failure shows the texts.
-std::string ReportLines(const PageModel& page) {
-  TextReportCursor report;
-  report.BeginPage();
-  page.PrintSection(report);
-  report.EndPage();
-  return report.Lines().join(QLatin1Char('\n')).toStdString();
-}
+using LoadedPage = LoadedModel<TonesPageModel>;
 
 }  // namespace
 

@@ -1,5 +1,7 @@
 #include "pages/alerting_page.h"
 
+#include "pages/list_fields.h"
+
 namespace m84 {
 
 namespace {
@@ -94,9 +96,9 @@ BindingTable AlertingPageModel::Bindings() const {
 void AlertingPageModel::PrintSection(ReportCursor& report) const {
   const PageValues& values = Values();
   report.PrintLine(QStringLiteral("[Alerting]"));
-  report.PrintLine(QStringLiteral("Allow user to select tone: %1").arg(ListEntryText(kUserSelectEntries, values.Number(kUserSelect))));
-  report.PrintLine(QStringLiteral("Visible alert modes: %1").arg(ListEntryText(kAlertModeEntries, values.Number(kAlertModes))));
-  report.PrintLine(QStringLiteral("Alert volume: %1").arg(ListEntryText(kAlertVolumeEntries, values.Number(kAlertVolume))));
+  report.PrintLine(QStringLiteral("Allow user to select tone: %1").arg(EntryText(kUserSelectEntries, values.Number(kUserSelect))));
+  report.PrintLine(QStringLiteral("Visible alert modes: %1").arg(EntryText(kAlertModeEntries, values.Number(kAlertModes))));
+  report.PrintLine(QStringLiteral("Alert volume: %1").arg(EntryText(kAlertVolumeEntries, values.Number(kAlertVolume))));
   PrintGrid(report, values, kBeepCodeGrid, kBeepCodeHeading);
   PrintGrid(report, values, kVibrateCodeGrid, kVibrateCodeHeading);
 }

@@ -9,24 +9,14 @@ namespace {
 constexpr int kPoint = 3;
 constexpr int kDigitEnd = 8;  // positions 0-7 carry the form ddd.dddd
 const QChar kPointChar = QLatin1Char('.');
-const QChar kBlank = QLatin1Char(' ');
 const QChar kZero = QLatin1Char('0');
 
-void PutCaret(MaskState& state, int position) {
-  state.selectionStart = position;
-  state.selectionEnd = position;
-}
-
-MaskOutcome Done(const MaskState& state) { return {state, false}; }
-MaskOutcome PassOn(const MaskState& state) { return {state, true}; }
+using mask::Done;
+using mask::PassOn;
+using mask::PutCaret;
 
 // Delete and Backspace pressed: the selection turns to blanks, the point stays.
-MaskState BlankSelection(MaskState state) {
-  for (int i = state.selectionStart; i < state.selectionEnd; ++i)
-    if (i != kPoint) state.text[i] = kBlank;
-  PutCaret(state, state.selectionStart);
-  return state;
-}
+MaskState BlankSelection(const MaskState& state) { return mask::BlankSelection(state, kPoint); }
 
 MaskOutcome TypeDigit(MaskState state, QChar digit) {
   const int c = state.selectionStart;
@@ -65,17 +55,32 @@ MaskOutcome TypeBackspace(MaskState state) {
   return Done(state);
 }
 
-// A selection outside the text (only a caller can make one) is cut to the text.
+}  // namespace
+
+namespace mask {
+
+void PutCaret(MaskState& state, int position) {
+  state.selectionStart = position;
+  state.selectionEnd = position;
+}
+
 MaskState Normalized(MaskState state) {
   state.selectionStart = std::clamp(state.selectionStart, 0, int(state.text.size()));
   state.selectionEnd = std::clamp(state.selectionEnd, state.selectionStart, int(state.text.size()));
   return state;
 }
 
-}  // namespace
+MaskState BlankSelection(MaskState state, int point) {
+  for (int i = state.selectionStart; i < state.selectionEnd; ++i)
+    if (i != point) state.text[i] = QLatin1Char(' ');
+  PutCaret(state, state.selectionStart);
+  return state;
+}
+
+}  // namespace mask
 
 MaskOutcome ApplyMaskKey(const MaskState& given, const MaskInput& input) {
-  const MaskState state = Normalized(given);
+  const MaskState state = mask::Normalized(given);
   switch (input.key) {
     case MaskKey::Digit:
       return TypeDigit(state, input.digit);

@@ -41,4 +41,18 @@ struct MaskOutcome {
 
 MaskOutcome ApplyMaskKey(const MaskState& state, const MaskInput& input);
 
+// What the rules of every masked edit are made of.
+namespace mask {
+
+void PutCaret(MaskState& state, int position);
+inline MaskOutcome Done(const MaskState& state) { return {state, false}; }
+inline MaskOutcome PassOn(const MaskState& state) { return {state, true}; }
+// A selection outside the text (only a caller can make one) is cut to the text.
+MaskState Normalized(MaskState state);
+// Delete and Backspace over a selection: the selected characters turn to blanks, the point at
+// position point stays, and the caret goes to the selection's start.
+MaskState BlankSelection(MaskState state, int point);
+
+}  // namespace mask
+
 }  // namespace m84

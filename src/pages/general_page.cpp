@@ -3,6 +3,7 @@
 #include "image/band_table.h"
 #include "pages/capcode.h"
 #include "pages/field_codecs.h"
+#include "pages/list_fields.h"
 
 namespace m84 {
 
@@ -35,10 +36,6 @@ const std::vector<uint8_t> kPllDeviceBits = {0x00, kPllDeviceBit};
 // Three bytes, least significant first; bits above 23 are dropped.
 void PutWord(SynthesizerBlock& block, int at, uint32_t word) {
   for (int i = 0; i < kSynthesizerWordSize; ++i) block[size_t(at + i)] = static_cast<uint8_t>(word >> (8 * i));
-}
-
-QString EntryText(const QStringList& entries, int index) {
-  return index >= 0 && index < entries.size() ? entries[index] : QString();
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "pages/list_grid.h"
 
+#include "pages/list_fields.h"
+
 namespace m84 {
 
 QString GridCellKey(const ListGrid& grid, int capcode, int tone) {
@@ -18,11 +20,7 @@ void AppendGridBindings(BindingTable& table, const ListGrid& grid) {
 }
 
 QString GridCellText(const PageValues& values, const ListGrid& grid, int capcode, int tone) {
-  return ListEntryText(grid.entries, values.Number(GridCellKey(grid, capcode, tone)));
-}
-
-QString ListEntryText(const QStringList& entries, int index) {
-  return index >= 0 && index < entries.size() ? entries[index] : QString();
+  return EntryText(grid.entries, values.Number(GridCellKey(grid, capcode, tone)));
 }
 
 }  // namespace m84

@@ -40,7 +40,5 @@ void AppendGridBindings(BindingTable& table, const ListGrid& grid);
 
 // The text of the entry a cell shows, blanks included; empty when it shows none.
 QString GridCellText(const PageValues& values, const ListGrid& grid, int capcode, int tone);
-// The text of entry index, or empty for an index that is no entry.
-QString ListEntryText(const QStringList& entries, int index);
 
 }  // namespace m84

@@ -1,6 +1,7 @@
 #include "pages/name_misc_page.h"
 
 #include "pages/field_codecs.h"
+#include "pages/list_fields.h"
 
 namespace m84 {
 
@@ -13,10 +14,6 @@ constexpr int kShortHoldLimit = 5;               // at most this loads as " 5 se
 constexpr int kMediumHoldLimit = 14;             // at most this loads as "10 seconds"
 constexpr uint8_t kControlOptionBits[] = {0x00, 0x40, 0xC0};
 constexpr uint8_t kAnyKeyBits = 0x40;
-
-QString EntryText(const QStringList& entries, int index) {
-  return index >= 0 && index < entries.size() ? entries[index] : QString();
-}
 
 // Only a storable language is written; any other selection leaves the byte as it was.
 FieldBinding LanguageField() {

@@ -12,13 +12,9 @@ constexpr int kDigitEnd = kVoltageTextLength;
 const QChar kPointChar = QLatin1Char('.');
 const QChar kBlank = QLatin1Char(' ');
 
-void PutCaret(MaskState& state, int position) {
-  state.selectionStart = position;
-  state.selectionEnd = position;
-}
-
-MaskOutcome Done(const MaskState& state) { return {state, false}; }
-MaskOutcome PassOn(const MaskState& state) { return {state, true}; }
+using mask::Done;
+using mask::PassOn;
+using mask::PutCaret;
 
 // The caret steps over the point. A text cut back to its first digit (by the context menu) gets
 // its point again, or the caret would stand past the end and no fraction could be typed.
@@ -46,12 +42,7 @@ MaskOutcome TypeDigit(MaskState state, QChar digit) {
 }
 
 // Backspace and Delete over a selection: the selected characters turn to blanks, the point stays.
-MaskOutcome BlankSelection(MaskState state) {
-  for (int i = state.selectionStart; i < state.selectionEnd; ++i)
-    if (i != kPoint) state.text[i] = kBlank;
-  PutCaret(state, state.selectionStart);
-  return Done(state);
-}
+MaskOutcome BlankSelection(const MaskState& state) { return Done(mask::BlankSelection(state, kPoint)); }
 
 MaskOutcome TypeDelete(MaskState state) {
   if (state.selectionEnd > state.selectionStart) return BlankSelection(state);
@@ -79,13 +70,6 @@ MaskOutcome TypeBackspace(MaskState state) {
   return Done(state);
 }
 
-// A selection outside the text (only a caller can make one) is cut to the text.
-MaskState Normalized(MaskState state) {
-  state.selectionStart = std::clamp(state.selectionStart, 0, int(state.text.size()));
-  state.selectionEnd = std::clamp(state.selectionEnd, state.selectionStart, int(state.text.size()));
-  return state;
-}
-
 MaskOutcome MoveTo(MaskState state, int position) {
   PutCaret(state, std::min(position, int(state.text.size())));
   return Done(state);
@@ -94,7 +78,7 @@ MaskOutcome MoveTo(MaskState state, int position) {
 }  // namespace
 
 MaskOutcome ApplyVoltageKey(const MaskState& given, const MaskInput& input) {
-  const MaskState state = Normalized(given);
+  const MaskState state = mask::Normalized(given);
   switch (input.key) {
     case MaskKey::Digit:
       return TypeDigit(state, input.digit);
