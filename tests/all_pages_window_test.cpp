@@ -22,6 +22,7 @@
 #include "pages/page_catalog.h"
 #include "ui/main_window.h"
 #include "ui/tab_strip.h"
+#include "report_text_helpers.h"
 
 using namespace m84;
 
@@ -90,18 +91,6 @@ QVariant ValueOf(QWidget* control) {
 
 QString Collapsed(QString text) {
   return text.replace(QRegularExpression(QStringLiteral(" +")), QStringLiteral(" ")).trimmed();
-}
-
-// The printed pages as text, each run of blanks cut to one (pdftotext may widen them).
-QStringList PdfPages(const QString& path) {
-  QProcess pdftotext;
-  pdftotext.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
-  if (!pdftotext.waitForFinished(30000) || pdftotext.exitCode() != 0) return {};
-  QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
-  text.replace(QRegularExpression(QStringLiteral(" +")), QStringLiteral(" "));
-  QStringList pages = text.split(QLatin1Char('\f'));
-  if (!pages.isEmpty() && pages.last().trimmed().isEmpty()) pages.removeLast();
-  return pages;
 }
 
 std::optional<PagerData> ReadDataFile(const QString& path) {

@@ -12,6 +12,7 @@
 #include "pages/duplicate_page.h"
 #include "pages/reminders_page.h"
 #include "qstring_printer.h"
+#include "report_text_helpers.h"
 
 using namespace m84;
 
@@ -30,16 +31,6 @@ ProgramRun RunProgram(const QStringList& arguments) {
   run.exitCode = process.exitCode();
   run.out = process.readAllStandardOutput();
   return run;
-}
-
-// A section of the text report: from its heading up to the gap after it.
-QStringList SectionLines(const QString& report, const QString& heading) {
-  const QStringList lines = report.split(QLatin1Char('\n'));
-  const qsizetype first = lines.indexOf(heading);
-  if (first < 0) return {};
-  qsizetype end = first;
-  while (end < lines.size() && !lines[end].isEmpty()) ++end;
-  return lines.mid(first, end - first);
 }
 
 void PutWord(PagerImage& image, int offset, uint16_t value) {

@@ -19,6 +19,7 @@
 #include "app/commands.h"
 #include "image/dat_file.h"
 #include "report/report_printer.h"
+#include "report_text_helpers.h"
 
 using namespace m84;
 
@@ -36,18 +37,6 @@ void PrintFakeSection(PageId id, ReportCursor& report) {
     return;
   }
   report.PrintLine(QStringLiteral("[Section %1]").arg(static_cast<int>(id)));
-}
-
-// pdftotext may widen runs of blanks, so pages are compared with every run cut to one blank.
-QStringList PdfPages(const QString& path) {
-  QProcess pdftotext;
-  pdftotext.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
-  if (!pdftotext.waitForFinished(30000) || pdftotext.exitCode() != 0) return {};
-  QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
-  text.replace(QRegularExpression(QStringLiteral(" +")), QStringLiteral(" "));
-  QStringList pages = text.split(QLatin1Char('\f'));
-  if (!pages.isEmpty() && pages.last().trimmed().isEmpty()) pages.removeLast();
-  return pages;
 }
 
 QString Collapsed(const QString& text) {

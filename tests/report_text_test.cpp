@@ -5,6 +5,7 @@
 
 #include "pages/model_page_set.h"
 #include "report/text_report.h"
+#include "report_text_helpers.h"
 
 using namespace m84;
 
@@ -93,20 +94,6 @@ TEST(TextReport, BasicModeIsOnePageWithoutFooter) {
   EXPECT_EQ(TextReport(DisplayMode::Basic, Printer()),
             kTitleLine + QStringLiteral("\n\n[Main]\nDisplay current Date: No \n"));
 }
-
-namespace {
-
-// A section of a text report: from its heading up to the gap after it.
-QStringList SectionLines(const QString& report, const QString& heading) {
-  const QStringList lines = report.split(QLatin1Char('\n'));
-  const qsizetype first = lines.indexOf(heading);
-  if (first < 0) return {};
-  qsizetype end = first;
-  while (end < lines.size() && !lines[end].isEmpty()) ++end;
-  return lines.mid(first, end - first);
-}
-
-}  // namespace
 
 TEST(TextReport, GeneralSectionOfTheDefaultImage) {
   PagerData data;
