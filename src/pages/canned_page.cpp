@@ -25,9 +25,9 @@ BindingTable CannedPageModel::Bindings() const {
   BindingTable table;
   table.push_back(field::Flag(kHandProgramming, kCannedOptionsOffset, kHandProgrammingBit));
   table.push_back(field::Flag(kRequirePassword, kCannedOptionsOffset, kRequirePasswordBit));
-  table.push_back(field::TypedFixedText(kPassword, kHandPasswordOffset, kHandPasswordLength));
+  table.push_back(field::FixedText(kPassword, kHandPasswordOffset, kHandPasswordLength));
   table.push_back(field::Flag(kCannedEnable, kCannedOptionsOffset, kCannedEnableBit));
-  for (int n = 1; n <= kCannedCount; ++n) table.push_back(field::TypedFixedText(Canned(n), CannedFieldOffset(n), kCannedLength));
+  for (int n = 1; n <= kCannedCount; ++n) table.push_back(field::FixedText(Canned(n), CannedFieldOffset(n), kCannedLength));
   return table;
 }
 

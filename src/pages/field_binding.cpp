@@ -59,13 +59,8 @@ FieldBinding FixedText(const QString& key, int offset, int n) {
             QString text = v.toString();
             WriteFixedText(text, d.image, offset, n);
             v = text;
-          }};
-}
-
-FieldBinding TypedFixedText(const QString& key, int offset, int n) {
-  FieldBinding binding = FixedText(key, offset, n);
-  binding.showsStoredValue = false;
-  return binding;
+          },
+          false};
 }
 
 FieldBinding ZeroPaddedText(const QString& key, int offset, int n) {

@@ -41,10 +41,9 @@ FieldBinding KeyedList(const QString& key, int offset, uint8_t mask, uint8_t key
 // A whole byte kept within lo ... hi both ways; the variable keeps what it held, so a report
 // shows the value as entered.
 FieldBinding ClampedByte(const QString& key, int offset, int lo, int hi);
+// A text padded with blanks to its field. The variable (and so the report) and the image take
+// the padding; the edit keeps what the user typed over a store.
 FieldBinding FixedText(const QString& key, int offset, int n);
-// A fixed text whose edit keeps what the user typed over a store, while the variable (and so
-// the report) and the image take the padding.
-FieldBinding TypedFixedText(const QString& key, int offset, int n);
 FieldBinding ZeroPaddedText(const QString& key, int offset, int n);
 // A text of at most n characters with zero bytes behind it up to the n-th byte; the variable
 // loads without trailing blanks and loses them again after each store, while the control keeps

@@ -40,13 +40,6 @@ FieldBinding AlertBinding(int folder) {
           }};
 }
 
-// The store pads the variable to the field for the report; the edit keeps what was typed.
-FieldBinding NameBinding(int folder) {
-  FieldBinding binding = field::FixedText(Name(folder), FolderNameOffset(folder), kFolderNameLength);
-  binding.showsStoredValue = false;
-  return binding;
-}
-
 }  // namespace
 
 const QStringList kFolderAlertEntries = {QStringLiteral("Normal"), QStringLiteral("Short Beep"),
@@ -70,7 +63,7 @@ BindingTable FoldersPageModel::Bindings() const {
   for (int folder = 1; folder <= kFolderCount; ++folder)
     table.push_back(field::InvertedFlag(Enable(folder), FolderFlagsOffset(folder), kFolderDisabledBit));
   for (int folder = 1; folder <= kFolderCount; ++folder)
-    table.push_back(NameBinding(folder));
+    table.push_back(field::FixedText(Name(folder), FolderNameOffset(folder), kFolderNameLength));
   for (int folder = 1; folder <= kFolderCount; ++folder) table.push_back(AlertBinding(folder));
   return table;
 }

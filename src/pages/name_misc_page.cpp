@@ -88,9 +88,9 @@ BindingTable NameMiscPageModel::Bindings() const {
   table.push_back(field::Flag(kErrorIcon, kErrorMessageOffset, kErrorIconBit));
   table.push_back(field::Flag(kDeleteProtected, kMessageOptionsOffset, kDeleteProtectedBit));
   table.push_back(field::Flag(kReplaceToneOnly, kMessageOptionsOffset, kReplaceToneOnlyBit));
-  table.push_back(field::TypedFixedText(kReadingPassword, kReadingPasswordOffset, kReadingPasswordLength));
+  table.push_back(field::FixedText(kReadingPassword, kReadingPasswordOffset, kReadingPasswordLength));
   for (int i = 0; i < kToneTextCount; ++i)
-    table.push_back(field::TypedFixedText(ToneText(i), kToneTextOffset + kToneTextStride * i, kToneTextLength));
+    table.push_back(field::FixedText(ToneText(i), kToneTextOffset + kToneTextStride * i, kToneTextLength));
   return table;
 }
 

@@ -112,7 +112,7 @@ BindingTable OtaPageModel::Bindings() const {
   for (const FlexibleOtaOption& option : kFlexibleOtaOptions)
     table.push_back(field::Flag(KeyOf(option.key), kFlexibleOtaOffset, option.bit));
   for (const OtaCommand& command : kOtaCommands)
-    table.push_back(field::TypedFixedText(KeyOf(command.key), command.offset, kOtaCommandLength));
+    table.push_back(field::FixedText(KeyOf(command.key), command.offset, kOtaCommandLength));
   return table;
 }
 

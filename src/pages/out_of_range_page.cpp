@@ -19,13 +19,6 @@ FieldBinding DetectTimeBinding() {
           [](QVariant& v, PagerData& d) { d.image[kRangeDetectTimeOffset] = RangeDetectTimeMinutes(v.toInt()); }};
 }
 
-// The store pads the variable to the field for the report; the edit keeps what was typed.
-FieldBinding NameBinding(const QString& key, int offset) {
-  FieldBinding binding = field::FixedText(key, offset, kCodeNameLength);
-  binding.showsStoredValue = false;
-  return binding;
-}
-
 }  // namespace
 
 const QStringList kShowIconEntries = {QStringLiteral(" In Range"), QStringLiteral("Out Range")};
@@ -62,9 +55,9 @@ BindingTable OutOfRangePageModel::Bindings() const {
       field::Flag(kDisplayText, kDisplayTextOptionsOffset, kDisplayTextEnableBit),
   };
   for (int capcode = 1; capcode <= kCapcodeNameCount; ++capcode)
-    table.push_back(NameBinding(CapcodeName(capcode), kCapcodeNameOffset + kCodeNameStride * (capcode - 1)));
+    table.push_back(field::FixedText(CapcodeName(capcode), kCapcodeNameOffset + kCodeNameStride * (capcode - 1), kCodeNameLength));
   for (int beep = 0; beep < kBeepCodeNameCount; ++beep)
-    table.push_back(NameBinding(BeepCodeName(beep), kBeepCodeNameOffset + kCodeNameStride * beep));
+    table.push_back(field::FixedText(BeepCodeName(beep), kBeepCodeNameOffset + kCodeNameStride * beep, kCodeNameLength));
   return table;
 }
 
