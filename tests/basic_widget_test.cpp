@@ -10,7 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "pages/basic_page_widget.h"
+#include "ui/pages/basic_page_widget.h"
 #include "pages/capcode.h"
 #include "ui/main_window.h"
 #include "ui/mouse_guard.h"

@@ -11,11 +11,11 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include "pages/display_page_widget.h"
-#include "pages/duplicate_page_widget.h"
-#include "pages/reminders_page_widget.h"
+#include "ui/pages/display_page_widget.h"
+#include "ui/pages/duplicate_page_widget.h"
+#include "ui/pages/reminders_page_widget.h"
 #include "pages/voltage_code.h"
-#include "pages/voltage_edit.h"
+#include "ui/pages/voltage_edit.h"
 #include "qstring_printer.h"
 #include "ui/main_window.h"
 #include "ui/tab_strip.h"

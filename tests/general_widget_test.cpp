@@ -13,8 +13,8 @@
 
 #include "pages/capcode.h"
 #include "pages/field_codecs.h"
-#include "pages/frequency_edit.h"
-#include "pages/general_page_widget.h"
+#include "ui/pages/frequency_edit.h"
+#include "ui/pages/general_page_widget.h"
 #include "report/text_report.h"
 #include "widget_fixtures.h"
 

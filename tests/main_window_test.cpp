@@ -8,7 +8,7 @@
 #include "image/dat_file.h"
 #include "link/serial_trace.h"
 #include "link/simulator_host.h"
-#include "pages/general_page_widget.h"
+#include "ui/pages/general_page_widget.h"
 #include "ui/main_window.h"
 #include "widget_fixtures.h"
 

@@ -11,9 +11,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "pages/canned_page_widget.h"
-#include "pages/name_misc_page_widget.h"
-#include "pages/ota_page_widget.h"
+#include "ui/pages/canned_page_widget.h"
+#include "ui/pages/name_misc_page_widget.h"
+#include "ui/pages/ota_page_widget.h"
 #include "ui/main_window.h"
 #include "ui/tab_strip.h"
 #include "widget_fixtures.h"

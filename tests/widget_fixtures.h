@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "image/pager_image.h"
-#include "pages/settings_page.h"
+#include "ui/pages/settings_page.h"
 #include "ui/beeps.h"
 #include "ui/tab_strip.h"
 

@@ -14,7 +14,7 @@
 #include "image/operation_host.h"
 #include "link/adapter_link.h"
 #include "pages/model_page_set.h"
-#include "pages/settings_page.h"
+#include "ui/pages/settings_page.h"
 #include "ui/beeps.h"
 #include "ui/file_dialogs.h"
 
