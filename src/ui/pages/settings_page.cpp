@@ -255,11 +255,8 @@ bool SettingsPage::LeaveControl(const ControlRow& row) {
   const bool passed = row.Passes(text);
   if (!passed) {
     if (row.onReject_) row.onReject_(Values());
-    if (row.storeOnLeave_ && row.storeAfter_ == StoreAfter::EitherWay) {
-      ShowValues();
-      ExchangeImage(Direction::Store);
-    }
     RejectEdit(control, row.message_);
+    if (row.storeOnLeave_ && row.storeAfter_ == StoreAfter::EitherWay) ExchangeImage(Direction::Store);
   } else {
     if (row.onLeave_) row.onLeave_(Values());
     ShowValues();
