@@ -104,21 +104,21 @@ void SettingsPage::Declare(ControlRow row) {
 void SettingsPage::GuardPagerText(const ControlRow& row) {
   auto* edit = static_cast<QLineEdit*>(row.control_.data());
   if (edit->validator()) return;
-  edit->setValidator(new PagerTextValidator([this, edit](const QString& c) { RefuseText(edit, c); }, edit));
+  edit->setValidator(new PagerTextValidator([this](const QString& c) { RefuseText(c); }, edit));
 }
 
-void SettingsPage::RefuseText(QWidget* control, const QString& character) {
-  if (!control->isVisible() || !control->hasFocus()) return;  // a text set by the page, not the user
+// Only the user brings such a character: the page's own texts come from the image's bytes.
+void SettingsPage::RefuseText(const QString& character) {
   host_.ShowStatus(UnencodableCharacterMessage(character));
   host_.Sound(Beep::Error);
 }
 
 // A paste is refused whole when any of it cannot be held; the edit alone would keep the part
 // before its length limit.
-bool SettingsPage::RefusePastedText(QLineEdit* edit) {
+bool SettingsPage::RefusePastedText() {
   const QString character = FirstUnencodableCharacter(QApplication::clipboard()->text());
   if (character.isEmpty()) return false;
-  RefuseText(edit, character);
+  RefuseText(character);
   return true;
 }
 
@@ -318,7 +318,7 @@ bool SettingsPage::eventFilter(QObject* watched, QEvent* event) {
       break;
     case QEvent::KeyPress:
       if (auto* edit = qobject_cast<QLineEdit*>(watched); edit && edit->validator() &&
-          static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste) && RefusePastedText(edit))
+          static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste) && RefusePastedText())
         return true;
       break;
     case QEvent::Enter:

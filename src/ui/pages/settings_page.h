@@ -241,8 +241,8 @@ class SettingsPage : public QWidget {
   // Leaving, entering or storing: a row that has anything to do then.
   static bool ActsOnLeaving(const ControlRow& row);
   void GuardPagerText(const ControlRow& row);
-  bool RefusePastedText(QLineEdit* edit);
-  void RefuseText(QWidget* control, const QString& character);
+  bool RefusePastedText();
+  void RefuseText(const QString& character);
   void CheckOnCaptureLoss();
   void WatchChildren();
   void FocusNextControl();
