@@ -218,6 +218,8 @@ TEST_F(CommandLine, FileFailuresNameTheFileAndTheReasonBesideTheStatusText) {
        "m84dpt: short.BIN: holds 2047 bytes; a raw image holds exactly 2048\n"},
       {"convert long.BIN out.DAT", 1, "File Loaded error\n",
        "m84dpt: long.BIN: holds 2049 bytes; a raw image holds exactly 2048\n"},
+      {"report short.BIN", 1, "File Loaded error\n",
+       "m84dpt: short.BIN: holds 2047 bytes; a raw image holds exactly 2048\n"},
       // Outputs the system refuses.
       {longCase.constData(), 1, "Save data file error\n", longReason.constData()},
       {"new nowhere/x.DAT", 1, "Save data file error\n", "m84dpt: nowhere/x.DAT: No such file or directory\n"},
@@ -235,6 +237,16 @@ TEST_F(CommandLine, FileFailuresNameTheFileAndTheReasonBesideTheStatusText) {
   EXPECT_FALSE(Exists(QStringLiteral("adir.BIN")));
   EXPECT_EQ(QDir(dir.filePath(QStringLiteral("adir"))).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
             QStringList());
+}
+
+// report reads what convert reads: a raw image reports as the data file convert makes of it.
+TEST_F(CommandLine, ReportTakesARawImageAsConvertDoes) {
+  ASSERT_EQ(Run(Split("convert image.BIN image.DAT")).exitCode, 0);
+  const Outcome fromImage = Run(Split("report image.BIN"));
+  const Outcome fromDataFile = Run(Split("report image.DAT"));
+  EXPECT_EQ(fromImage.exitCode, 0) << fromImage.err.toStdString();
+  EXPECT_EQ(fromImage.out, fromDataFile.out);
+  EXPECT_TRUE(fromImage.out.contains(QLatin1String("LCD Contrast:   Level 11\n")));  // a zero byte
 }
 
 TEST_F(CommandLine, CompareSaysWhenTheSizesDiffer) {

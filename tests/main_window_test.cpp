@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QLabel>
+#include <QTimer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -8,6 +10,7 @@
 #include "image/dat_file.h"
 #include "link/serial_trace.h"
 #include "link/simulator_host.h"
+#include "report/report_layout.h"
 #include "ui/pages/general_page_widget.h"
 #include "ui/main_window.h"
 #include "widget_fixtures.h"
@@ -50,12 +53,32 @@ TEST_F(WindowFixture, StartsInBasicModeWithTheInitialStatusLine) {
   EXPECT_EQ(window->Mode(), DisplayMode::Basic);
   EXPECT_EQ(window->StatusText(1), " Welcome to use M84 DPT ");
   EXPECT_EQ(window->StatusText(3), "   ");
-  EXPECT_EQ(window->StatusText(4), "V1.18");
   EXPECT_EQ(window->StatusText(5), "    ");  // the clock starts with the first tick
   EXPECT_TRUE(window->Button("&Save")->isEnabled());
   EXPECT_FALSE(window->Button("&Write")->isEnabled());
   EXPECT_FALSE(window->Button("&Read")->isEnabled());
   EXPECT_EQ(window->Button("&Save")->toolTip(), "Save data to a file");
+}
+
+// The status line, the About box and the report title each name the version project() gives.
+TEST_F(WindowFixture, EveryVersionTextNamesTheProjectsVersion) {
+  const QString version = QStringLiteral(M84_PROJECT_VERSION);
+  EXPECT_EQ(window->StatusText(4), "V" + version);
+  EXPECT_EQ(kReportTitle, " M84 POCSAG Multi-Lingual Alphanumeric Pager DPT V" + version);
+  Activate(window.get());
+  QStringList aboutTexts;
+  QString aboutTitle;
+  QTimer::singleShot(0, [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    if (!box) return;
+    aboutTitle = box->windowTitle();
+    for (const QLabel* label : box->findChildren<QLabel*>())
+      if (!label->text().isEmpty()) aboutTexts << label->text();
+    box->close();
+  });
+  QTest::keyClick(window.get(), Qt::Key_F1);
+  EXPECT_EQ(aboutTitle, "About M84DPT");
+  EXPECT_EQ(aboutTexts, QStringList{"M84 POCSAG Multi-Lingual Alphanumeric Pager DPT V" + version});
 }
 
 // The window's icon is the file the desktop entry installs, drawn: the orange key below the display.

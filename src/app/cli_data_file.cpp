@@ -53,6 +53,10 @@ bool SaveRawImage(const QString& path, PagerData& data, OperationHost& host) {
 
 }  // namespace
 
+bool LoadSettingsFile(const QString& path, PagerData& data, OperationHost& host) {
+  return IsRawImage(path) ? LoadRawImage(path, data, host) : LoadDataFile(path, data, host);
+}
+
 int RunNewCommand(const QStringList& arguments) {
   CommandParser parser(QStringLiteral("new"));
   parser.addPositionalArgument(QStringLiteral("FILE"),
@@ -74,8 +78,7 @@ int RunConvertCommand(const QStringList& arguments) {
   if (RefuseOutput(out, IsRawImage(out) ? QString() : kDatExtension, QStringLiteral("Save data file error"))) return 1;
   PagerData data;
   ConsoleHost host(data, parser.isSet(QStringLiteral("basic")) ? DisplayMode::Basic : DisplayMode::Advanced);
-  const bool loaded = IsRawImage(in) ? LoadRawImage(in, data, host) : LoadDataFile(in, data, host);
-  if (!loaded) return 1;
+  if (!LoadSettingsFile(in, data, host)) return 1;
   const bool saved = IsRawImage(out) ? SaveRawImage(out, data, host) : SaveDataFile(out, data, host);
   return saved ? 0 : 1;
 }

@@ -31,4 +31,8 @@ void PrintReason(const QString& reason);
 // and the reason on standard error. True when refused.
 bool RefuseOutput(const QString& typed, const QString& defaultExtension, const QString& statusText);
 
+// What the commands that read settings accept: a data file, or a raw image of the 2048 bytes
+// (".BIN"). True when loaded; the pages then hold it.
+bool LoadSettingsFile(const QString& path, PagerData& data, OperationHost& host);
+
 }  // namespace m84

@@ -7,11 +7,11 @@
 #include "app/commands.h"
 #include "app/console_host.h"
 #include "app/startup.h"
-#include "app/version.h"
 #include "image/pager_image.h"
 #include "link/serial_trace.h"
 #include "link/simulator_process.h"
 #include "ui/main_window.h"
+#include "version.h"
 
 namespace m84 {
 

@@ -31,7 +31,7 @@ struct DisplayTime {
 constexpr DisplayTime kDisplayTimes[] = {{10, 5}, {30, 15}, {60, 30}, {0, 0}};  // list order
 constexpr int kDisplayTimeFallback = 0;                                         // "10 seconds"
 constexpr int kContrastLevels = 20;
-constexpr int kContrastFallback = 14;                                           // "  Level 15"
+constexpr int kContrastFallback = 10;                                           // "  Level 11"
 
 QStringList ContrastLevels() {
   QStringList levels;
@@ -66,7 +66,11 @@ FieldBinding ContrastField(const QString& key) {
             const int level = d.image[kContrastOffset] - kContrastBase;
             return QVariant(level >= 0 && level < kContrastLevels ? level : kContrastFallback);
           },
-          [](QVariant& v, PagerData& d) { d.image[kContrastOffset] = static_cast<uint8_t>(v.toInt() + kContrastBase); }};
+          [](QVariant& v, PagerData& d) {
+            const int level = v.toInt();
+            const int stored = level >= 0 && level < kContrastLevels ? level : kContrastFallback;
+            d.image[kContrastOffset] = static_cast<uint8_t>(stored + kContrastBase);
+          }};
 }
 
 // A text that fails the voltage check leaves the mark's code as it was. Such a text comes from a
@@ -145,8 +149,12 @@ bool DisplayPageModel::CheckVoltageOnLeaving(BatteryMark mark) {
     RememberVoltage(mark);
     return true;
   }
-  Values().Set(Voltage(mark), Values().Text(VoltageRestore(mark)));
+  RestoreVoltage(mark);
   return false;
+}
+
+void DisplayPageModel::RestoreVoltage(BatteryMark mark) {
+  Values().Set(Voltage(mark), Values().Text(VoltageRestore(mark)));
 }
 
 void DisplayPageModel::PrintSection(ReportCursor& report) const {

@@ -101,8 +101,12 @@ bool OtaPageModel::CheckPasswordCommand() {
     lastAcceptedPasswordCommand_ = *accepted;
     return true;
   }
-  Values().Set(ota_key::kEnablePasswordCommand, lastAcceptedPasswordCommand_);
+  RefusePasswordCommand();
   return false;
+}
+
+void OtaPageModel::RefusePasswordCommand() {
+  Values().Set(ota_key::kEnablePasswordCommand, lastAcceptedPasswordCommand_);
 }
 
 BindingTable OtaPageModel::Bindings() const {

@@ -27,6 +27,7 @@
 #include "ui/firmware_status.h"
 #include "ui/mouse_guard.h"
 #include "ui/tab_strip.h"
+#include "version.h"
 
 namespace m84 {
 
@@ -59,9 +60,9 @@ struct PaneSpec {
   int width;
   const char* text;
 };
-// Pane 1 stretches; pane 0 shows the icon.
+// Pane 1 stretches; pane 0 shows the icon, pane 4 the program's version.
 const PaneSpec kPanes[6] = {
-    {30, ""}, {286, " Welcome to use M84 DPT "}, {150, "Progress"}, {23, "   "}, {30, "V1.18"}, {56, "    "},
+    {30, ""}, {286, " Welcome to use M84 DPT "}, {150, "Progress"}, {23, "   "}, {30, ""}, {56, "    "},
 };
 
 QFont ArialPixels(int pixels, bool bold = false) {
@@ -70,6 +71,10 @@ QFont ArialPixels(int pixels, bool bold = false) {
   font.setBold(bold);
   return font;
 }
+
+constexpr int kVersionPane = 4;
+const QString kVersionText = QStringLiteral("V") + QLatin1String(kProgramVersion);
+const QString kAboutText = QStringLiteral("M84 POCSAG Multi-Lingual Alphanumeric Pager DPT V") + QLatin1String(kProgramVersion);
 
 const QString kDataFilter = QStringLiteral("Data File (*.DAT);;All File (*.*)");
 const QString kLoadFilter = QStringLiteral("Data File(*.DAT);;All File(*.*)");
@@ -147,6 +152,7 @@ void MainWindow::CreatePages() {
   tabStrip_->SetTabFont(ArialPixels(12));
   tabStrip_->LayoutTabs(kTabIndent, kTabCut);
   connect(tabStrip_, &TabStrip::CurrentChanged, this, &MainWindow::OnTabSelected);
+  tabStrip_->SetLeaveGuard([this] { return LeaveFocusedControl(); });
 
   auto& basic = pages_[static_cast<size_t>(PageId::Basic)];
   basic = CreatePageWidget(models_.Page(PageId::Basic), data_, *this, this);
@@ -197,6 +203,10 @@ void MainWindow::CreateButtons() {
     button->setFont(ArialPixels(16, true));
     tips->Add(button, QString::fromLatin1(spec.tip));
     button->setAutoDefault(false);
+    // A click leaves the focus in the page, so that the command first leaves the control with
+    // the focus as the user would and goes no further when its check refuses the text; the
+    // keyboard still reaches the buttons with Tab.
+    button->setFocusPolicy(Qt::TabFocus);
   }
   Button("&Write")->setEnabled(false);
   Button("&Read")->setEnabled(false);
@@ -220,7 +230,7 @@ void MainWindow::CreateStatusLine() {
   layout->setContentsMargins(2, 2, 2, 2);
   layout->setSpacing(2);
   for (int i = 0; i < 6; ++i) {
-    auto* pane = new QLabel(QString::fromLatin1(kPanes[i].text), line);
+    auto* pane = new QLabel(i == kVersionPane ? kVersionText : QString::fromLatin1(kPanes[i].text), line);
     pane->setFont(ArialPixels(12));
     pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     // The tabled widths suit the platform's small status font; a pane never cuts its own text.
@@ -268,6 +278,11 @@ void MainWindow::ExchangeAllPages(Direction direction) {
   for (const PageInfo& info : kTabPages) Page(info.id)->ExchangeImage(direction);
 }
 
+bool MainWindow::LeaveFocusedControl() {
+  SettingsPage* page = mode_ == DisplayMode::Basic ? Page(PageId::Basic) : ShownTabPage();
+  return !page || page->LeaveFocusedControl();
+}
+
 void MainWindow::OnTabSelected(int index) {
   for (const PageInfo& info : kTabPages) Page(info.id)->hide();
   ShowStatus(QString());
@@ -304,6 +319,7 @@ SettingsPage* MainWindow::ShownTabPage() const {
 }
 
 void MainWindow::SwitchToBasicMode() {
+  if (!LeaveFocusedControl()) return;
   ExchangeAllPages(Direction::Store);
   Page(PageId::Basic)->show();
   tabStrip_->hide();
@@ -322,12 +338,14 @@ void MainWindow::LoadDataFileCommand() {
 }
 
 void MainWindow::SaveDataFileCommand() {
+  if (!LeaveFocusedControl()) return;
   const QString path = options_.dialogs->SaveFileName(this, QStringLiteral("Save Data File"), kDataFilter);
   if (path.isEmpty()) return;
   SaveDataFile(path, data_, *this);
 }
 
 void MainWindow::PrintCommand() {
+  if (!LeaveFocusedControl()) return;
   PrintReport(this, mode_, [this](PageId id, ReportCursor& report) { Page(id)->PrintSection(report); });
 }
 
@@ -338,6 +356,7 @@ void MainWindow::ReadCommand() {
 }
 
 void MainWindow::WriteCommand() {
+  if (!LeaveFocusedControl()) return;
   busy_ = true;
   link_->WritePager(data_, *this);
   busy_ = false;
@@ -426,7 +445,7 @@ void MainWindow::ShowAbout() {
   auto* icon = new QLabel(&box);
   icon->setPixmap(ProgramIcon().pixmap(32, 32));
   row->addWidget(icon);
-  row->addWidget(new QLabel(QStringLiteral("M84 POCSAG Multi-Lingual Alphanumeric Pager DPT V1.17"), &box));
+  row->addWidget(new QLabel(kAboutText, &box));
   layout->addLayout(row);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &box);
   connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);

@@ -62,6 +62,9 @@ class MainWindow : public QWidget, public TransferHost, public PageHost {
   void SwitchToBasicMode();
   // PageHost: the Basic page accepted the advance-setting password.
   void RequestAdvancedMode() override;
+  // Before a command that stores the pages: the control with the focus is left as the user
+  // leaves it; false when its check refused the text and the command must not go on.
+  bool LeaveFocusedControl();
   // The page the mouse guard asks about left clicks and keys that leave it: the tab page shown
   // in advanced mode.
   SettingsPage* ShownTabPage() const;
