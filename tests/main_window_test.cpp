@@ -391,3 +391,55 @@ TEST_F(WindowWithPulledCable, TheStatusLineNamesTheBlock) {
   EXPECT_EQ(window->StatusText(1), "Read Pager error ! \u2014 the adapter was disconnected at block 0x100");
   EXPECT_TRUE(Beeped(Beep::Error));
 }
+
+// The window holds the port and its lock only for each exchange: the command line works while the
+// window idles, each side sees the other's hold, and a held port names its holder.
+TEST_F(WindowWithPacedAdapter, AndTheCommandLineShareOnePort) {
+  WaitForPresenceCheck();
+  const QStringList port{QStringLiteral("--port"), simulator->DevicePath()};
+  const auto runProgram = [](QProcess& program, const QStringList& arguments) {
+    program.start(QStringLiteral(M84DPT_PROGRAM), arguments);
+    return program.waitForStarted();
+  };
+
+  // A read from the command line (about 2 s): the window's presence check meets its hold.
+  QProcess read;
+  ASSERT_TRUE(runProgram(read, QStringList{QStringLiteral("read"), dir.filePath(QStringLiteral("cli.DAT"))} + port));
+  const qint64 readPid = read.processId();
+  QString heldTip;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        if (window->StatusText(3) == "BUSY") heldTip = window->StatusTip(3);
+        return read.state() == QProcess::NotRunning;
+      },
+      kTransferLimitMs));
+  EXPECT_EQ(read.exitCode(), 0) << read.readAllStandardError().toStdString();
+  EXPECT_EQ(heldTip, QStringLiteral("the port is in use by m84dpt (pid %1)").arg(readPid));
+  EXPECT_FALSE(window->Button("&Read")->isEnabled());  // until the next check finds the port free
+  QTest::qWait(1100);
+  EXPECT_EQ(window->StatusText(3), " OK");
+
+  // Probes one after another, across the window's presence checks: none is turned away.
+  for (int i = 0; i < 3; ++i) {
+    QProcess probe;
+    ASSERT_TRUE(runProgram(probe, QStringList{QStringLiteral("probe")} + port));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return probe.state() == QProcess::NotRunning; }, kTransferLimitMs));
+    EXPECT_EQ(probe.exitCode(), 0) << probe.readAllStandardError().toStdString();
+    QTest::qWait(300);
+  }
+
+  // During the window's own read the command line is refused, naming the window's program.
+  QTest::mouseClick(window->Button("&Read"), Qt::LeftButton);
+  ASSERT_TRUE(WaitForProgress(2));
+  QProcess refused;
+  ASSERT_TRUE(runProgram(refused, QStringList{QStringLiteral("probe")} + port));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return refused.state() == QProcess::NotRunning; }, kTransferLimitMs));
+  EXPECT_EQ(refused.exitCode(), 1);
+  EXPECT_TRUE(window->Busy());
+  const QString said = QString::fromLocal8Bit(refused.readAllStandardError());
+  EXPECT_TRUE(said.contains(QStringLiteral("in use by %1 (pid %2)")
+                                .arg(QCoreApplication::applicationName()).arg(::getpid())))
+      << said.toStdString();
+  ASSERT_TRUE(WaitForTransferEnd());
+  EXPECT_EQ(window->StatusText(1), "Read Pager ok !");
+}

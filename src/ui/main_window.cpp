@@ -277,6 +277,8 @@ void MainWindow::CreateStatusLine() {
 
 QString MainWindow::StatusText(int pane) const { return panes_[static_cast<size_t>(pane)]->text(); }
 
+QString MainWindow::StatusTip(int pane) const { return panes_[static_cast<size_t>(pane)]->toolTip(); }
+
 void MainWindow::ShowStatus(const QString& text) {
   QLabel* pane = panes_[1];
   pane->setText(text);

@@ -91,6 +91,7 @@ class MainWindow : public QWidget, public TransferHost, public PageHost {
   void ShowAdapterState(AdapterState state);
 
   QString StatusText(int pane) const;
+  QString StatusTip(int pane) const;
   SettingsPage* Page(PageId id) const { return pages_[static_cast<size_t>(id)]; }
   QPushButton* Button(const QString& label) const;
   // True while a read, write or dump runs (on its own thread).
