@@ -146,6 +146,12 @@ MainWindow::MainWindow(PagerData& data, WindowOptions options, QWidget* parent)
 // A transfer still running is stopped after its block in progress before anything it uses goes.
 MainWindow::~MainWindow() { runner_.reset(); }
 
+SettingsPage* MainWindow::Page(PageId id) const {
+  // Building a page is no change a caller can see: it is as if it had been there from the start.
+  if (id != PageId::Basic) const_cast<MainWindow*>(this)->BuildTabPages();
+  return pages_[static_cast<size_t>(id)];
+}
+
 QRect MainWindow::DialogRect(int x, int y, int w, int h) const {
   return QRect(qRound(x * dluX_), qRound(y * dluY_), qRound(w * dluX_), qRound(h * dluY_));
 }
@@ -164,7 +170,14 @@ void MainWindow::CreatePages() {
   basic = CreatePageWidget(models_.Page(PageId::Basic), data_, *this, this);
   basic->setGeometry(DialogRect(7, 56, 338, 219));
   basic->show();
+}
 
+// The twelve tab pages cost most of the window's start (the grid pages above all), and basic mode
+// shows none of them: they are built once the window has first been painted, or before that the
+// moment anything needs one. Nothing loads them before advanced mode either way.
+void MainWindow::BuildTabPages() {
+  if (tabPagesBuilt_) return;
+  tabPagesBuilt_ = true;
   // The front card of the stacked rows is narrower than the strip by one indent per row behind it.
   const int rowsBehind = 2;
   const QSize pageSize(tabStrip_->width() - 2 * kPageOffsetX - rowsBehind * kTabIndent - 2,
@@ -174,6 +187,13 @@ void MainWindow::CreatePages() {
     page->hide();
     page->setGeometry(QRect(QPoint(kPageOffsetX, kPageOffsetY), pageSize));
     pages_[static_cast<size_t>(info.id)] = page;
+  }
+  // Behind the pages in the tab order, as when the pages were built first.
+  QWidget* last = previousInFocusChain();
+  for (const ButtonSpec& spec : kButtons) {
+    QPushButton* button = Button(QString::fromLatin1(spec.label));
+    if (button != last) setTabOrder(last, button);
+    last = button;
   }
 }
 
@@ -528,6 +548,13 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
     default:
       QWidget::keyPressEvent(event);
   }
+}
+
+void MainWindow::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  if (tabPagesBuilt_ || tabPagesQueued_) return;
+  tabPagesQueued_ = true;
+  QTimer::singleShot(0, this, &MainWindow::BuildTabPages);
 }
 
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) {

@@ -92,7 +92,8 @@ class MainWindow : public QWidget, public TransferHost, public PageHost {
 
   QString StatusText(int pane) const;
   QString StatusTip(int pane) const;
-  SettingsPage* Page(PageId id) const { return pages_[static_cast<size_t>(id)]; }
+  // A tab page is built the first time anything asks for it, if not already after the first paint.
+  SettingsPage* Page(PageId id) const;
   QPushButton* Button(const QString& label) const;
   // True while a read, write or dump runs (on its own thread).
   bool Busy() const { return busy_; }
@@ -100,12 +101,14 @@ class MainWindow : public QWidget, public TransferHost, public PageHost {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   void CreateButtons();
   void CreateStatusLine();
   void CreatePages();
+  void BuildTabPages();
   void CreateServiceCommands();
   void SetServiceCommandsEnabled(bool enabled);
   void OnTabSelected(int index);
@@ -129,6 +132,8 @@ class MainWindow : public QWidget, public TransferHost, public PageHost {
   double dluY_ = 2.0;
   TabStrip* tabStrip_ = nullptr;
   std::array<SettingsPage*, kTabPageCount + 1> pages_{};
+  bool tabPagesBuilt_ = false;
+  bool tabPagesQueued_ = false;
   std::array<QLabel*, 6> panes_{};
   QProgressBar* progress_ = nullptr;
   QTimer clock_;
