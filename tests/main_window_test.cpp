@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "image/dat_file.h"
+#include "link/serial_port.h"
 #include "link/serial_trace.h"
 #include "link/simulator_host.h"
 #include "ui/pages/general_page_widget.h"
@@ -446,4 +447,37 @@ TEST_F(WindowWithPacedAdapter, AndTheCommandLineShareOnePort) {
       << said.toStdString();
   ASSERT_TRUE(WaitForTransferEnd());
   EXPECT_EQ(window->StatusText(1), "Read Pager ok !");
+}
+
+namespace {
+
+// A save dialog that looks, while it is open, whether the port is free for another program.
+struct PortCheckingDialogs : AnsweringDialogs {
+  QString device;
+  bool portFree = false;
+  QString SaveFileName(QWidget* parent, const QString& title, const QString& filter) override {
+    SerialPort other(device);
+    other.SetHeldPortRetry(0);
+    portFree = other.OpenAdapterPort();
+    return AnsweringDialogs::SaveFileName(parent, title, filter);
+  }
+};
+
+}  // namespace
+
+// The dump reads on the transfer's thread, and gives the port up before its save dialog.
+TEST_F(WindowWithAdapter, TheDumpGivesThePortUpBeforeItsSaveDialog) {
+  auto checking = std::make_shared<PortCheckingDialogs>();
+  checking->device = simulator->DevicePath();
+  checking->answer = dir.filePath("dump");
+  WindowOptions options{checking, tones, simulator->DevicePath()};
+  window = std::make_unique<MainWindow>(data, options);
+  window->MemoryDumpCommand();
+  ASSERT_TRUE(WaitForTransferEnd());
+  EXPECT_EQ(checking->titles, QStringList{"Save Data File"});
+  EXPECT_TRUE(checking->portFree);
+  EXPECT_EQ(window->StatusText(1), "File Saved ok");
+  QFile dump(dir.filePath("dump.BIN"));
+  ASSERT_TRUE(dump.open(QIODevice::ReadOnly));
+  EXPECT_EQ(dump.readAll(), QByteArray(reinterpret_cast<const char*>(simulator->Memory().data()), kImageSize));
 }
