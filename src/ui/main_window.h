@@ -56,6 +56,7 @@ class MainWindow : public QWidget, public TransferHost, public PageHost {
   // TransferHost: the General page's keep-serial-number box as shown; repaint during transfers.
   bool KeepSerialNumber() override;
   void Pump() override;
+  void ShowWarning(const QString& text) override;
 
   DisplayMode Mode() const { return mode_; }
   void SwitchToAdvancedMode();
@@ -68,6 +69,10 @@ class MainWindow : public QWidget, public TransferHost, public PageHost {
 
   // Raises the window (restored when minimised), then the dialog it shows, if any.
   void BringToFront();
+
+  // A file given at start (a double-click in a file manager): a raw image when its extension is
+  // BIN, else a data file, loaded as "&Load" would.
+  void OpenFile(const QString& path);
 
   // The commands of the buttons.
   void LoadDataFileCommand();
