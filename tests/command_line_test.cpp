@@ -479,3 +479,18 @@ TEST_F(CommandLine, AStaleHandOverRecordNoLongerStopsEveryStart) {
   window.kill();
   window.waitForFinished();
 }
+
+// Texts of the image may hold any byte; on a terminal a raw carriage return or escape would
+// overwrite the report or change the terminal.
+TEST_F(CommandLine, TheTextReportShowsControlBytesAsEscapes) {
+  PagerData data;
+  data.image[0x549] = 0x0D;
+  data.image[0x54A] = 0x1B;
+  ASSERT_TRUE(Write("control.DAT", EncodeDatFile(data, 0)));
+  const Outcome got = Run({QStringLiteral("report"), QStringLiteral("control.DAT")});
+  EXPECT_EQ(got.exitCode, 0);
+  EXPECT_TRUE(got.out.contains(QStringLiteral("Serial Number: [1\\x0D\\x1B4567890]"))) << got.out.toStdString();
+  EXPECT_FALSE(got.out.contains(QLatin1Char('\r')));
+  EXPECT_FALSE(got.out.contains(QChar(0x1B)));
+  EXPECT_TRUE(got.out.contains(QStringLiteral("\n\f\n")));  // the page break stays
+}
