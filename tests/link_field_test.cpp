@@ -412,9 +412,11 @@ TEST_F(LinkInTheField, ABatchIsRefusedBeforeItsFirstWrite) {
     EXPECT_EQ(batch.Finish(), 1);
     EXPECT_TRUE(QRegularExpression(QString::fromLatin1(c.err)).match(QString::fromUtf8(batch.err)).hasMatch())
         << batch.err.toStdString();
+    EXPECT_EQ(batch.out, "File Loaded ok\n");  // no "Write Data to Pager ... "
     EXPECT_EQ(ReadAll(file), before);
   }
-  EXPECT_EQ(simulator->Line().received, 0);
+  // Not the simulator's counts: a test program running beside this one may still open a
+  // pseudo-terminal whose number was its own a moment ago.
 }
 
 TEST_F(LinkInTheField, SameCapcodesProgramsIdenticalPagersOnPurpose) {
@@ -512,10 +514,10 @@ TEST_F(LinkInTheField, TheTraceRefusesFilesThatAreNotTraces) {
     program.Start(c.arguments + Port());
     EXPECT_EQ(program.Finish(), 1);
     EXPECT_EQ(QString::fromUtf8(program.err), QStringLiteral("m84dpt: the trace cannot be written: ") + c.err + "\n");
+    EXPECT_FALSE(program.out.contains("Pager")) << program.out.toStdString();  // nothing started
   }
   EXPECT_EQ(ReadAll(image), QByteArray(kImageSize, '\x11'));
   EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("rb.DAT"))));
-  EXPECT_EQ(simulator->Line().received, 0);
 
   // A trace of ours takes the next run's lines after its own.
   const QString trace = dir.filePath(QStringLiteral("trace.txt"));
@@ -531,10 +533,9 @@ TEST_F(LinkInTheField, ReadAndDumpCheckTheOutputFolderBeforeTheTransfer) {
     Program program;
     program.Start(QStringList{QLatin1String(command), out} + Port());
     EXPECT_EQ(program.Finish(), 1);
-    EXPECT_EQ(program.out, "Save data file error\n");
+    EXPECT_EQ(program.out, "Save data file error\n");  // no "Reading Pager ... "
     EXPECT_TRUE(program.err.endsWith(": No such file or directory\n")) << program.err.toStdString();
   }
-  EXPECT_EQ(simulator->Line().received, 0);
 }
 
 // The read saves what it got, as asked, and warns beside the fixed text.

@@ -171,10 +171,7 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
       break;
     }
     if (pager > 1 && !AwaitAnotherPager(link, awaitNext, pager, plan.count, writtenSerial)) {
-      exitCode = !interrupts                 ? 1
-                 : interrupts->HungUp()      ? kHungUpExitCode
-                 : interrupts->Interrupted() ? kInterruptedExitCode
-                                             : 1;
+      exitCode = interrupts && (interrupts->HungUp() || interrupts->Interrupted()) ? interrupts->ExitCode() : 1;
       PrintReason(QStringLiteral("the batch stops before pager %1").arg(pager));
       break;
     }

@@ -12,6 +12,7 @@ volatile std::sig_atomic_t g_hungUp = 0;
 
 constexpr int kSignalCount = 3;
 struct sigaction g_previous[kSignalCount];
+struct sigaction g_previousPipe;
 const int kSignals[kSignalCount] = {SIGINT, SIGTERM, SIGHUP};
 
 extern "C" void CountInterrupt(int signal) {
@@ -32,10 +33,19 @@ TransferInterrupts::TransferInterrupts(InterruptRule rule) : rule_(rule) {
   // No SA_RESTART: a wait on the port wakes and goes on with what remains of its deadline.
   action.sa_flags = 0;
   for (int i = 0; i < kSignalCount; ++i) sigaction(kSignals[i], &action, &g_previous[i]);
+  // A status line into a pipe whose reader went with the terminal must not end a write
+  // half-way; the line is lost instead.
+  if (rule_ == InterruptRule::WarnThenStop) {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, &g_previousPipe);
+  }
 }
 
 TransferInterrupts::~TransferInterrupts() {
   for (int i = 0; i < kSignalCount; ++i) sigaction(kSignals[i], &g_previous[i], nullptr);
+  if (rule_ == InterruptRule::WarnThenStop) sigaction(SIGPIPE, &g_previousPipe, nullptr);
 }
 
 bool TransferInterrupts::StopRequested() {
