@@ -504,3 +504,32 @@ TEST_F(WindowWithAdapter, TheDumpGivesThePortUpBeforeItsSaveDialog) {
   ASSERT_TRUE(dump.open(QIODevice::ReadOnly));
   EXPECT_EQ(dump.readAll(), QByteArray(reinterpret_cast<const char*>(simulator->Memory().data()), kImageSize));
 }
+
+// A read that brings back an erased pager says so after the fixed text.
+TEST_F(WindowWithAdapter, ABlankPagerReadsWithAWarningInTheStatusLine) {
+  PagerImage erased;
+  std::fill(erased.data(), erased.data() + erased.size(), uint8_t(0xFF));
+  simulator.SetMemory(erased);
+  WaitForPresenceCheck();
+  QTest::mouseClick(window->Button("&Read"), Qt::LeftButton);
+  EXPECT_EQ(window->StatusText(1), "Read Pager ok ! - the pager's memory looks blank");
+  EXPECT_EQ(data.image[0x000], 0xFF);  // read all the same
+}
+
+// "m84dpt FILE", as a file manager starts it: a data file, or a raw image by its extension.
+TEST_F(WindowFixture, OpensAFileGivenAtStart) {
+  PagerData file;
+  file.image[0x010] = 0x42;
+  const QString dat = dir.filePath("given.DAT");
+  ASSERT_TRUE(WriteFileAtomically(dat, EncodeDatFile(file, 9)));
+  window->OpenFile(dat);
+  EXPECT_EQ(window->StatusText(1), "File Loaded ok");
+  EXPECT_EQ(data.image[0x010], 0x42);
+
+  file.image[0x010] = 0x43;
+  const QString bin = dir.filePath("given.bin");
+  ASSERT_TRUE(WriteFileAtomically(bin, QByteArray(reinterpret_cast<const char*>(file.image.data()), kImageSize)));
+  window->OpenFile(bin);
+  EXPECT_EQ(window->StatusText(1), "File Loaded ok");
+  EXPECT_EQ(data.image[0x010], 0x43);
+}

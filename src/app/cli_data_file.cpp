@@ -11,33 +11,6 @@ namespace m84 {
 
 namespace {
 
-const QString kBinExtension = QStringLiteral("BIN");
-
-bool IsRawImage(const QString& path) { return QFileInfo(path).suffix().compare(kBinExtension, Qt::CaseInsensitive) == 0; }
-
-// A raw image: exactly the 2048 bytes of the pager memory, no more, no less; the selection block
-// keeps its defaults. A file of another size is some other file, taken by mistake.
-bool LoadRawImage(const QString& path, PagerData& data, OperationHost& host) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    host.ShowStatus(QStringLiteral("Open data file error"));
-    host.ShowFileProblem(path, OpenFailure(file));
-    return false;
-  }
-  const QByteArray bytes = file.size() == kImageSize ? file.read(kImageSize + 1) : QByteArray();
-  if (bytes.size() != kImageSize) {
-    host.ShowStatus(QStringLiteral("File Loaded error"));
-    host.ShowFileProblem(path, QStringLiteral("holds %1 bytes; a raw image holds exactly %2")
-                                   .arg(std::max<qint64>(file.size(), bytes.size()))
-                                   .arg(kImageSize));
-    return false;
-  }
-  std::copy(bytes.begin(), bytes.end(), data.image.data());
-  host.ShowStatus(QStringLiteral("File Loaded ok"));
-  host.ExchangeAllPages(Direction::Load);
-  return true;
-}
-
 bool SaveRawImage(const QString& path, PagerData& data, OperationHost& host) {
   host.ExchangeAllPages(Direction::Store);
   const QByteArray bytes(reinterpret_cast<const char*>(data.image.data()), kImageSize);

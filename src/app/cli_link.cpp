@@ -1,6 +1,7 @@
 // "read", "write", "probe" and "simulate": the pager through the adapter without the window.
 #include <csignal>
 #include <cstdio>
+#include <unistd.h>
 
 #include "app/batch_write.h"
 #include "app/command_line.h"
@@ -24,10 +25,10 @@ const QCommandLineOption kPortOption(QStringLiteral("port"),
                                      QStringLiteral("DEVICE"));
 
 // Nothing is saved after an interruption, even when it came after the last block.
-int ReportInterruptedRead(const AdapterLink& link) {
+int ReportInterruptedRead(const AdapterLink& link, const TransferInterrupts& interrupts) {
   PrintReason(link.Interrupted() ? QStringLiteral("%1; nothing saved").arg(link.LastFailure())
                                  : QStringLiteral("interrupted; nothing saved"));
-  return kInterruptedExitCode;
+  return interrupts.ExitCode();
 }
 
 int Failed(const AdapterLink& link) {
@@ -46,19 +47,22 @@ int RunReadCommand(const QStringList& arguments) {
   parser.addOption(TraceOption());
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   const QString out = parser.positionalArguments()[0];
-  if (RefuseOutput(out, kDatExtension, QStringLiteral("Save data file error"))) return 1;
+  if (RefuseOutput(out, kDatExtension, QStringLiteral("Save data file error")) ||
+      RefuseUnwritable(WithDefaultExtension(out, kDatExtension), kDatFileSize, QStringLiteral("Save data file error")))
+    return 1;
+  const QString base = parser.value(QStringLiteral("base"));
   PagerData data;
   ConsoleTransferHost host(data);
-  if (parser.isSet(QStringLiteral("base")) && !LoadDataFile(parser.value(QStringLiteral("base")), data, host.Console()))
-    return 1;
+  if (parser.isSet(QStringLiteral("base")) && !LoadDataFile(base, data, host.Console())) return 1;
   SerialPort port(AdapterPortName(parser.value(kPortOption)));
   SerialTrace trace;
-  if (!StartTrace(parser, QStringLiteral("read"), port, trace)) return 1;
+  if (!StartTrace(parser, QStringLiteral("read"), port, trace, {WithDefaultExtension(out, kDatExtension), base}))
+    return 1;
   AdapterLink link(port);
   TransferInterrupts interrupts(InterruptRule::StopAfterBlock);
   host.SetInterrupts(&interrupts);
   const bool read = link.ReadPager(data, host);
-  if (interrupts.Interrupted()) return ReportInterruptedRead(link);
+  if (interrupts.Interrupted()) return ReportInterruptedRead(link, interrupts);
   if (!read) return Failed(link);
   return SaveDataFile(out, data, host.Console()) ? 0 : 1;
 }
@@ -72,27 +76,33 @@ int RunWriteCommand(const QStringList& arguments) {
                                      QStringLiteral("Write the file's serial number into the pager."));
   parser.addOption(keep);
   parser.addOption(overwrite);
+  parser.ExcludeEachOther(keep, overwrite);
   parser.addOption(TraceOption());
   const QCommandLineOption increment(IncrementOption());
   const QCommandLineOption count(CountOption());
+  const QCommandLineOption same(SameCapcodesOption());
   parser.addOption(increment);
   parser.addOption(count);
+  parser.addOption(same);
+  parser.ExcludeEachOther(increment, same);
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
-  if (parser.isSet(keep) && parser.isSet(overwrite))
-    return parser.UsageError(QStringLiteral("--keep-serial and --no-keep-serial exclude each other"));
-  if (parser.isSet(count) || parser.isSet(increment)) return RunBatchWrite(parser);
+  if (parser.isSet(count) || parser.isSet(increment) || parser.isSet(same)) return RunBatchWrite(parser);
+  const QString file = parser.positionalArguments()[0];
   PagerData data;
   ConsoleTransferHost host(data);
-  if (!LoadDataFile(parser.positionalArguments()[0], data, host.Console())) return 1;
+  if (!LoadDataFile(file, data, host.Console())) return 1;
   // Without an option the file decides, as its General page box would in the window.
   host.SetKeepSerialNumber(parser.isSet(keep) || (!parser.isSet(overwrite) && data.selection.KeepSerial()));
   SerialPort port(AdapterPortName(parser.value(kPortOption)));
   SerialTrace trace;
-  if (!StartTrace(parser, QStringLiteral("write"), port, trace)) return 1;
+  if (!StartTrace(parser, QStringLiteral("write"), port, trace, {file})) return 1;
   AdapterLink link(port);
   TransferInterrupts interrupts(InterruptRule::WarnThenStop);
   host.SetInterrupts(&interrupts);
-  return link.WritePager(data, host) ? 0 : ReportWriteFailure(link);
+  const bool written = link.WritePager(data, host);
+  // The terminal closed during the write: it was finished all the same, and nobody reads a report.
+  if (interrupts.HungUp()) return kHungUpExitCode;
+  return written ? 0 : ReportWriteFailure(link);
 }
 
 int RunProbeCommand(const QStringList& arguments) {
@@ -131,10 +141,13 @@ int RunSimulateCommand(const QStringList& arguments) {
   options.faults = *faults;
 
   // Blocked before the serving thread starts, so that only this thread takes them, in sigwait.
+  // A pulled cable ends the serving thread, which says so with kUnpluggedSignal.
+  constexpr int kUnpluggedSignal = SIGUSR1;
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stopSignals, signal);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP, kUnpluggedSignal}) sigaddset(&stopSignals, signal);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  options.unplugged = [] { ::kill(::getpid(), kUnpluggedSignal); };
 
   SimulatorHost simulator(options);
   if (!simulator.Start(&error)) {
@@ -143,7 +156,7 @@ int RunSimulateCommand(const QStringList& arguments) {
   }
   std::printf("%s\n", simulator.DevicePath().toLocal8Bit().constData());
   std::fflush(stdout);
-  PrintReason(QStringLiteral("simulated adapter on %1; stop it with Ctrl+C").arg(simulator.DevicePath()));
+  PrintReason(QStringLiteral("simulated adapter on %1; stop it with Ctrl+C (a pulled cable stops it too)").arg(simulator.DevicePath()));
   int received = 0;
   sigwait(&stopSignals, &received);
   simulator.Stop();

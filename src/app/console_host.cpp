@@ -1,6 +1,8 @@
 #include "app/console_host.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "image/dat_file.h"
 
@@ -25,6 +27,7 @@ void PrintReason(const QString& reason) {
 }
 
 bool RefuseOutput(const QString& typed, const QString& defaultExtension, const QString& statusText) {
+  if (typed == kStandardOutputName) return false;
   const std::optional<FileProblem> problem = OutputPathProblem(typed, defaultExtension);
   if (!problem) return false;
   if (!statusText.isEmpty()) {
@@ -33,6 +36,28 @@ bool RefuseOutput(const QString& typed, const QString& defaultExtension, const Q
   }
   PrintReason(QStringLiteral("%1: %2").arg(problem->path, problem->reason));
   return true;
+}
+
+bool RefuseUnwritable(const QString& path, qsizetype size, const QString& statusText) {
+  const FileResult replaceable = CheckReplaceable(path, size);
+  if (replaceable) return false;
+  std::printf("%s\n", statusText.toLocal8Bit().constData());
+  std::fflush(stdout);
+  PrintReason(QStringLiteral("%1: %2").arg(path, replaceable.failure));
+  return true;
+}
+
+FileResult WriteToStandardOutput(const QByteArray& bytes) {
+  std::fflush(stdout);
+  errno = 0;
+  const size_t written = std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+  if (std::fflush(stdout) != 0 || written != static_cast<size_t>(bytes.size()))
+    return {QString::fromLocal8Bit(std::strerror(errno != 0 ? errno : EIO))};
+  return {};
+}
+
+FileResult SaveOutput(const QString& path, const QByteArray& bytes) {
+  return path == kStandardOutputName ? WriteToStandardOutput(bytes) : WriteFileAtomically(path, bytes);
 }
 
 }  // namespace m84

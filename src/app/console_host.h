@@ -2,6 +2,7 @@
 // The command line's stand-in for the window: status texts on standard output, no beeps, the
 // page models driven without controls.
 
+#include "image/dat_file.h"
 #include "image/operation_host.h"
 #include "pages/model_page_set.h"
 
@@ -34,5 +35,17 @@ bool RefuseOutput(const QString& typed, const QString& defaultExtension, const Q
 // What the commands that read settings accept: a data file, or a raw image of the 2048 bytes
 // (".BIN"). True when loaded; the pages then hold it.
 bool LoadSettingsFile(const QString& path, PagerData& data, OperationHost& host);
+
+// An output that a save could not replace (a folder that is missing or cannot be written, a
+// disk that is full), found before a transfer that would be lost: refused like RefuseOutput.
+bool RefuseUnwritable(const QString& path, qsizetype size, const QString& statusText);
+
+// "-" as an output names standard output, as for other tools.
+inline const QString kStandardOutputName = QStringLiteral("-");
+// The bytes on standard output; the system's reason when they did not all get there (a closed
+// pipe, a full disk behind a redirection).
+FileResult WriteToStandardOutput(const QByteArray& bytes);
+// Saves to standard output for "-", else atomically to the file.
+FileResult SaveOutput(const QString& path, const QByteArray& bytes);
 
 }  // namespace m84

@@ -10,6 +10,7 @@ struct WindowArguments {
   QString portName;
   bool simulator = false;
   QString traceFile;  // empty: no trace
+  QString file;       // a data file or raw image to open in the window; empty: none
   // Everything after the program's name, for a newer program this copy hands over to.
   QStringList given;
 };

@@ -70,6 +70,16 @@ QString AdapterStateText(AdapterState state) {
   return QString();
 }
 
+bool LooksBlank(const PagerImage& image) {
+  const uint8_t* first = image.data() + kTransferFirst;
+  const uint8_t* end = image.data() + kTransferLast + 1;
+  const bool uniform = std::all_of(first, end, [](uint8_t b) { return b == 0xFF; }) ||
+                       std::all_of(first, end, [](uint8_t b) { return b == 0x00; });
+  const uint8_t* serial = image.data() + kSerialFirst;
+  const bool digits = std::all_of(serial, serial + (kSerialLast - kSerialFirst), [](uint8_t b) { return b >= '0' && b <= '9'; });
+  return uniform || !digits;
+}
+
 // ---- user operations ----
 
 AdapterState AdapterLink::PresenceCheck() {
@@ -88,6 +98,7 @@ bool AdapterLink::ReadPager(PagerData& data, TransferHost& host) {
       std::copy(scratch.data() + kTransferFirst, scratch.data() + kTransferLast + 1, data.image.data() + kTransferFirst);
       host.ExchangeAllPages(Direction::Load);
       Report(host, kReadOkText, Beep::Confirm);
+      if (LooksBlank(data.image)) host.ShowWarning(kBlankMemoryWarning);
       ok = true;
     } else {
       Report(host, kReadErrorText, Beep::Error);
@@ -257,6 +268,12 @@ void AdapterLink::Show(TransferHost& host, const QString& status) {
 void AdapterLink::Report(TransferHost& host, const QString& status, Beep beep) {
   Show(host, status);
   host.Sound(beep);
+}
+
+std::optional<QByteArray> AdapterLink::ReadSerialNumber() {
+  PagerImage scratch;
+  if (!OpenPort() || !ReadBlocks(kSerialBlockFirst, kSerialBlockLast, scratch.data(), nullptr)) return std::nullopt;
+  return QByteArray(reinterpret_cast<const char*>(scratch.data() + kSerialFirst), kSerialLast - kSerialFirst + 1);
 }
 
 // Reads the pager's own serial number into the image, so the write puts it back unchanged.

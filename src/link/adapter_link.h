@@ -8,7 +8,9 @@
 //   "&Read":   busy; on the transfer's thread: link.ReadPager(data, host); link.ClosePort(); busy cleared
 //   "&Write":  the same with link.WritePager(data, host)
 
+#include <QByteArray>
 #include <QString>
+#include <optional>
 
 #include "image/operation_host.h"
 #include "image/pager_image.h"
@@ -28,7 +30,15 @@ class TransferHost : public OperationHost {
   // Asked between blocks: true ends the transfer before the next block (a Ctrl+C at the
   // command line, Cancel in the window). No block is ever cut half-way.
   virtual bool StopRequested() { return false; }
+  // A warning beside a status text that stays as it is (the command line: on standard error).
+  virtual void ShowWarning(const QString&) {}
 };
+
+// A read that worked but brought back what no programmed pager holds (its memory erased, or the
+// adapter answering for a pager that is not seated).
+inline const QString kBlankMemoryWarning = QStringLiteral("the pager's memory looks blank");
+// All 0xFF or all 0x00 over the exchanged range, or a serial number that is not ten digits.
+bool LooksBlank(const PagerImage& image);
 
 // How far the last pager write got: the blocks from first up to writtenEnd (exclusive) were
 // acknowledged; with inDoubt the block at writtenEnd took its data without an acknowledgement.
@@ -63,6 +73,9 @@ class AdapterLink {
   // "&Write": the image into the pager and a read-back verify; true on "DPT Verify ok !".
   bool WritePager(PagerData& data, TransferHost& host);
   void ClosePort() { port_.Close(); }
+  // The pager's serial number and its terminating zero as the pager holds them now, or nothing
+  // when it cannot be read (the reason in LastFailure).
+  std::optional<QByteArray> ReadSerialNumber();
 
   // The protocol, on an open port. Buffers are indexed by pager address (2048 bytes);
   // progress == nullptr: no progress reports.

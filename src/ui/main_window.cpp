@@ -316,6 +316,16 @@ void MainWindow::ShowStatus(const QString& text) {
   pane->setToolTip(cut ? text : QString());
 }
 
+// After the fixed text, which stays as it is.
+void MainWindow::ShowWarning(const QString& text) { panes_[1]->setText(panes_[1]->text() + QStringLiteral(" - ") + text); }
+
+void MainWindow::OpenFile(const QString& path) {
+  if (IsRawImage(path))
+    LoadRawImage(path, data_, *this);
+  else
+    LoadDataFile(path, data_, *this);
+}
+
 void MainWindow::Sound(Beep beep) { options_.tones->Play(TonesOf(beep)); }
 
 void MainWindow::SetProgress(int position) { progress_->setValue(position); }

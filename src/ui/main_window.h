@@ -59,6 +59,7 @@ class MainWindow : public QWidget, public TransferHost, public PageHost {
   void ExchangeAllPages(Direction direction) override;
   // TransferHost: the General page's keep-serial-number box as shown.
   bool KeepSerialNumber() override;
+  void ShowWarning(const QString& text) override;
 
   DisplayMode Mode() const { return mode_; }
   void SwitchToAdvancedMode();
@@ -74,6 +75,10 @@ class MainWindow : public QWidget, public TransferHost, public PageHost {
 
   // Raises the window (restored when minimised), then the dialog it shows, if any.
   void BringToFront();
+
+  // A file given at start (a double-click in a file manager): a raw image when its extension is
+  // BIN, else a data file, loaded as "&Load" would.
+  void OpenFile(const QString& path);
 
   // The commands of the buttons.
   void LoadDataFileCommand();

@@ -27,6 +27,9 @@ class TransferRunner::RelayHost : public TransferHost {
   void ShowFileProblem(const QString& path, const QString& reason) override {
     runner_.Relay([w = &window_, path, reason] { w->ShowFileProblem(path, reason); }, false);
   }
+  void ShowWarning(const QString& text) override {
+    runner_.Relay([w = &window_, text] { w->ShowWarning(text); }, false);
+  }
   void ShowFileSaved(const QString& path) override {
     runner_.Relay([w = &window_, path] { w->ShowFileSaved(path); }, false);
   }
