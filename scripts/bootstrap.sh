@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev
   desktop-file-utils appstream lintian dpkg-dev librsvg2-bin file
   ccache help2man
+  libyaml-cpp-dev python3-yaml yamllint
 )
 
 missing=()

@@ -13,6 +13,7 @@
 #include "link/serial_trace.h"
 #include "pages/capcode.h"
 #include "pages/page_catalog.h"
+#include "pages/settings_file.h"
 
 namespace m84 {
 
@@ -85,7 +86,7 @@ QCommandLineOption CountOption() {
 int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& awaitNext, TransferInterrupts* interrupts) {
   PagerData fileData;
   ConsoleHost fileHost(fileData, DisplayMode::Advanced);
-  if (!LoadDataFile(plan.file, fileData, fileHost)) return 1;
+  if (!LoadSettingsFile(plan.file, fileData, fileHost)) return 1;
   const PageValues& general = fileHost.Pages().Page(PageId::General).Values();
   const Capcodes first = CapcodesOf(general);
   Capcodes last = first;
@@ -123,7 +124,7 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
     ++written;
     if (plan.increment) {
       ManuallyIncrement(fileHost.Pages().Page(PageId::General).Values());
-      if (!SaveDataFile(plan.file, fileData, fileHost)) {
+      if (!SaveSettingsFile(plan.file, fileData, fileHost)) {
         PrintReason(QStringLiteral("%1 keeps the capcodes of the pager just written; the batch stops").arg(plan.file));
         exitCode = 1;
         break;

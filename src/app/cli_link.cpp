@@ -11,6 +11,7 @@
 #include "app/transfer_interrupt.h"
 #include "image/dat_file.h"
 #include "link/adapter_link.h"
+#include "pages/settings_file.h"
 #include "link/serial_port.h"
 #include "link/simulator_host.h"
 
@@ -40,16 +41,17 @@ int Failed(const AdapterLink& link) {
 int RunReadCommand(const QStringList& arguments) {
   CommandParser parser(QStringLiteral("read"));
   parser.addPositionalArgument(QStringLiteral("OUT"),
-                               QStringLiteral("The data file to write; \".DAT\" is added to a name without extension."));
+                               QStringLiteral("The data file, raw image (.BIN) or settings text (.yaml) to write; "
+                                              "\".DAT\" is added to a name without extension."));
   parser.addOption(kPortOption);
-  parser.addOption({QStringLiteral("base"), QStringLiteral("Read into this data file's settings."), QStringLiteral("FILE")});
+  parser.addOption({QStringLiteral("base"), QStringLiteral("Read into this file's settings."), QStringLiteral("FILE")});
   parser.addOption(TraceOption());
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   const QString out = parser.positionalArguments()[0];
-  if (RefuseOutput(out, kDatExtension, QStringLiteral("Save data file error"))) return 1;
+  if (RefuseOutput(out, DefaultExtensionOf(out), QStringLiteral("Save data file error"))) return 1;
   PagerData data;
   ConsoleTransferHost host(data);
-  if (parser.isSet(QStringLiteral("base")) && !LoadDataFile(parser.value(QStringLiteral("base")), data, host.Console()))
+  if (parser.isSet(QStringLiteral("base")) && !LoadSettingsFile(parser.value(QStringLiteral("base")), data, host.Console()))
     return 1;
   SerialPort port(AdapterPortName(parser.value(kPortOption)));
   SerialTrace trace;
@@ -60,12 +62,13 @@ int RunReadCommand(const QStringList& arguments) {
   const bool read = link.ReadPager(data, host);
   if (interrupts.Interrupted()) return ReportInterruptedRead(link);
   if (!read) return Failed(link);
-  return SaveDataFile(out, data, host.Console()) ? 0 : 1;
+  return SaveSettingsFile(out, data, host.Console()) ? 0 : 1;
 }
 
 int RunWriteCommand(const QStringList& arguments) {
   CommandParser parser(QStringLiteral("write"));
-  parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The data file to write into the pager."));
+  parser.addPositionalArgument(QStringLiteral("FILE"),
+                               QStringLiteral("The data file, raw image (.BIN) or settings text (.yaml) to write into the pager."));
   parser.addOption(kPortOption);
   const QCommandLineOption keep(QStringLiteral("keep-serial"), QStringLiteral("Keep the pager's own serial number."));
   const QCommandLineOption overwrite(QStringLiteral("no-keep-serial"),
@@ -73,6 +76,7 @@ int RunWriteCommand(const QStringList& arguments) {
   parser.addOption(keep);
   parser.addOption(overwrite);
   parser.addOption(TraceOption());
+  parser.addOption(BaseOption());
   const QCommandLineOption increment(IncrementOption());
   const QCommandLineOption count(CountOption());
   parser.addOption(increment);
@@ -83,7 +87,8 @@ int RunWriteCommand(const QStringList& arguments) {
   if (parser.isSet(count) || parser.isSet(increment)) return RunBatchWrite(parser);
   PagerData data;
   ConsoleTransferHost host(data);
-  if (!LoadDataFile(parser.positionalArguments()[0], data, host.Console())) return 1;
+  if (!LoadSettingsOverBase(parser.value(QStringLiteral("base")), parser.positionalArguments()[0], data, host.Console()))
+    return 1;
   // Without an option the file decides, as its General page box would in the window.
   host.SetKeepSerialNumber(parser.isSet(keep) || (!parser.isSet(overwrite) && data.selection.KeepSerial()));
   SerialPort port(AdapterPortName(parser.value(kPortOption)));

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "image/dat_file.h"
+#include "pages/settings_file.h"
 
 namespace m84 {
 
@@ -33,6 +34,18 @@ bool RefuseOutput(const QString& typed, const QString& defaultExtension, const Q
   }
   PrintReason(QStringLiteral("%1: %2").arg(problem->path, problem->reason));
   return true;
+}
+
+QCommandLineOption BaseOption() {
+  return {QStringLiteral("base"), QStringLiteral("Read a settings text over this file's settings, not the defaults."),
+          QStringLiteral("FILE")};
+}
+
+bool LoadSettingsOverBase(const QString& basePath, const QString& path, PagerData& data, OperationHost& host) {
+  PagerData base;
+  if (!basePath.isEmpty() && SettingsFileFormOf(path) == SettingsFileForm::Text && !LoadSettingsFile(basePath, base, host))
+    return false;
+  return LoadSettingsFile(path, data, host, base);
 }
 
 }  // namespace m84

@@ -2,6 +2,8 @@
 // The command line's stand-in for the window: status texts on standard output, no beeps, the
 // page models driven without controls.
 
+#include <QCommandLineOption>
+
 #include "image/operation_host.h"
 #include "pages/model_page_set.h"
 
@@ -30,5 +32,11 @@ void PrintReason(const QString& reason);
 // anything is read or written: the operation's status text, if it has one, on standard output
 // and the reason on standard error. True when refused.
 bool RefuseOutput(const QString& typed, const QString& defaultExtension, const QString& statusText);
+
+// --base FILE: what a settings text is read over; the default settings without it.
+QCommandLineOption BaseOption();
+// The file's settings into data; a settings text is read over basePath's settings when one is
+// named. False, with the status text and reason out, when either cannot be loaded.
+bool LoadSettingsOverBase(const QString& basePath, const QString& path, PagerData& data, OperationHost& host);
 
 }  // namespace m84

@@ -50,14 +50,20 @@ CadencePageModel::CadencePageModel() : PageModel(PageId::Cadence) {
 // Every M first, then every G, every duration and last the patterns.
 BindingTable CadencePageModel::Bindings() const {
   BindingTable table;
+  const QString group = QStringLiteral("cadences");
   for (const CadenceNumberColumn& column : kCadenceNumberColumns)
     for (int cadence = 0; cadence < kCadenceCount; ++cadence)
       table.push_back(field::ClampedByte(CadenceNumberKey(column, cadence),
-                                         CadenceRecordOffset(cadence) + column.recordByte, column.keptLo, column.keptHi));
+                                         CadenceRecordOffset(cadence) + column.recordByte, column.keptLo, column.keptHi)
+                          .Labelled(column.heading)
+                          .Within(column.checkLo, column.checkHi, column.message)
+                          .InRow(group, cadence, CadenceLabel(cadence), SnakeCase(QString::fromLatin1(column.keyName).remove(QStringLiteral("cadence")))));
   for (int cadence = 0; cadence < kCadenceCount; ++cadence)
     for (int slot = 0; slot < kCadenceSlotCount; ++slot)
       table.push_back(field::Flag(CadenceSlotKey(cadence, slot), CadenceRecordOffset(cadence) + kCadencePatternByte,
-                                  CadenceSlotBit(slot)));
+                                  CadenceSlotBit(slot))
+                          .Labelled(QStringLiteral("%1/8").arg(slot + 1))
+                          .InRow(group, cadence, CadenceLabel(cadence), QStringLiteral("slot_%1").arg(slot + 1)));
   return table;
 }
 

@@ -19,6 +19,7 @@
 #include "link/binary_tools.h"
 #include "link/memory_dump.h"
 #include "link/serial_port.h"
+#include "pages/settings_file.h"
 #include "ui/pages/delayed_tips.h"
 #include "ui/pages/general_page_widget.h"
 #include "ui/pages/page_widgets.h"
@@ -71,8 +72,8 @@ QFont ArialPixels(int pixels, bool bold = false) {
   return font;
 }
 
-const QString kDataFilter = QStringLiteral("Data File (*.DAT);;All File (*.*)");
-const QString kLoadFilter = QStringLiteral("Data File(*.DAT);;All File(*.*)");
+const QString kDataFilter = QStringLiteral("Data File (*.DAT);;Settings Text (*.yaml *.yml);;All File (*.*)");
+const QString kLoadFilter = QStringLiteral("Data File(*.DAT);;Settings Text (*.yaml *.yml);;All File(*.*)");
 
 }  // namespace
 
@@ -318,13 +319,13 @@ void MainWindow::SwitchToBasicMode() {
 void MainWindow::LoadDataFileCommand() {
   const QString path = options_.dialogs->OpenFileName(this, QStringLiteral("Select Data File"), kLoadFilter);
   if (path.isEmpty()) return;
-  LoadDataFile(path, data_, *this);
+  LoadSettingsFile(path, data_, *this);
 }
 
 void MainWindow::SaveDataFileCommand() {
   const QString path = options_.dialogs->SaveFileName(this, QStringLiteral("Save Data File"), kDataFilter);
   if (path.isEmpty()) return;
-  SaveDataFile(path, data_, *this);
+  SaveSettingsFile(path, data_, *this);
 }
 
 void MainWindow::PrintCommand() {
