@@ -255,7 +255,7 @@ TEST(SettingsDocument, EverySettingDeclaresItsLabelAndValues) {
   }
   const QString reference = SettingsReference();
   EXPECT_TRUE(reference.contains(QStringLiteral("| `contrast` | LCD Contrast | one of \"Level 1\", ")));
-  EXPECT_TRUE(reference.contains(QStringLiteral("| `capcodes[8].capcode` | Capcode 1 \u2026 Capcode 8: Capcode | a whole number, 8 to 2097151")));
+  EXPECT_TRUE(reference.contains(QStringLiteral("| `capcodes[1..8].capcode` | Capcode 1 \u2026 Capcode 8: Capcode | a whole number, 8 to 2097151")));
 }
 
 TEST(SettingsDocument, KeysAreSnakeCase) {

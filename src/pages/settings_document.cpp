@@ -773,7 +773,7 @@ QString SettingsReference() {
       const auto& first = item.rows.front();
       const QString rows = QStringLiteral("%1 … %2").arg(first.front()->form.rowLabel, item.rows.back().front()->form.rowLabel);
       for (Binding binding : first)
-        text += ReferenceRow(QStringLiteral("%1[%2].%3").arg(item.name).arg(item.rows.size()).arg(binding->form.member),
+        text += ReferenceRow(QStringLiteral("%1[1..%2].%3").arg(item.name).arg(item.rows.size()).arg(binding->form.member),
                              rows + QStringLiteral(": ") + binding->form.label, binding->form);
     }
   }
