@@ -90,9 +90,18 @@ struct Fixture {
   PagerData data;
 };
 
+// An over-the-air command whose blank stands where the default has a zero byte: the store gives
+// the blank whatever that byte holds, but the load stops at it.
+PagerData BlankOverZeroImage() {
+  PagerData data = Converted(PagerData());
+  const uint8_t command[] = {0x60, 0x36, 0x3F, 0x20, 0x2D, 0xDA, 0xE0, 0x20, 0xC3};
+  std::copy(std::begin(command), std::end(command), data.image.data() + 0xC4);
+  return data;
+}
+
 std::vector<Fixture> FixedImages() {
   return {{"default", Converted(PagerData())}, {"all pages", AllPagesImage()}, {"varied 1", VariedImage(1)},
-          {"varied 2", VariedImage(2)},        {"varied 3", VariedImage(3)}};
+          {"varied 2", VariedImage(2)},        {"varied 3", VariedImage(3)},  {"blank over zero", BlankOverZeroImage()}};
 }
 
 TEST(SettingsDocument, EveryFixedImageComesBackByteForByte) {

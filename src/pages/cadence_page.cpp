@@ -8,6 +8,11 @@ namespace {
 
 constexpr bool kInitialSlotsChecked = false;
 
+// "cadenceDuration" -> "duration": the column's name within a cadence's row of the settings text.
+QString ColumnMember(const CadenceNumberColumn& column) {
+  return SnakeCase(QString::fromLatin1(column.keyName).remove(QStringLiteral("cadence")));
+}
+
 }  // namespace
 
 // M and G are not kept up from below: the check keeps them in range as long as they are only
@@ -57,7 +62,7 @@ BindingTable CadencePageModel::Bindings() const {
                                          CadenceRecordOffset(cadence) + column.recordByte, column.keptLo, column.keptHi)
                           .Labelled(column.heading)
                           .Within(column.checkLo, column.checkHi, column.message)
-                          .InRow(group, cadence, CadenceLabel(cadence), SnakeCase(QString::fromLatin1(column.keyName).remove(QStringLiteral("cadence")))));
+                          .InRow(group, cadence, CadenceLabel(cadence), ColumnMember(column)));
   for (int cadence = 0; cadence < kCadenceCount; ++cadence)
     for (int slot = 0; slot < kCadenceSlotCount; ++slot)
       table.push_back(field::Flag(CadenceSlotKey(cadence, slot), CadenceRecordOffset(cadence) + kCadencePatternByte,

@@ -70,6 +70,8 @@ FieldBinding ContrastField(const QString& key) {
           [](QVariant& v, PagerData& d) { d.image[kContrastOffset] = static_cast<uint8_t>(v.toInt() + kContrastBase); }};
 }
 
+bool IsAcceptedVoltageText(const QString& text) { return CheckVoltageText(text).has_value(); }
+
 // A text that fails the voltage check leaves the mark's code as it was. Such a text comes from a
 // code above 1.50 V or without a table entry (it shows as up to 1.85) or from Enter on a rejected
 // text; clamping it would write a real 1.85 V code in place of the pager's own.
@@ -115,31 +117,51 @@ bool MessageNumberListsEnabled(bool messageNumberDisplay) { return messageNumber
 // In the order of the page's store and load.
 BindingTable DisplayPageModel::Bindings() const {
   BindingTable table;
-  table.push_back(field::ZeroFilledText(kStartupText, kStartupTextOffset, kBasicTextLength).Labelled(QStringLiteral("Startup Text")));
-  table.push_back(field::ZeroFilledText(kStandbyText1, kStandbyText1Offset, kBasicTextLength).Labelled(QStringLiteral("Standby Text 1ST")));
-  table.push_back(field::ZeroFilledText(kStandbyText2, kStandbyText2Offset, kBasicTextLength).Labelled(QStringLiteral("Standby Text 2ND")));
+  table.push_back(field::ZeroFilledText(kStartupText, kStartupTextOffset, kBasicTextLength)
+      .Labelled(QStringLiteral("Startup Text")));
+  table.push_back(field::ZeroFilledText(kStandbyText1, kStandbyText1Offset, kBasicTextLength)
+      .Labelled(QStringLiteral("Standby Text 1ST")));
+  table.push_back(field::ZeroFilledText(kStandbyText2, kStandbyText2Offset, kBasicTextLength)
+      .Labelled(QStringLiteral("Standby Text 2ND")));
   table.push_back(BasicPageFlag(kShowDate, kDisplayOptionsOffset, kShowDateBit));
   table.push_back(BasicPageFlag(kShowTime, kDisplayOptionsOffset, kShowTimeBit));
   table.push_back(BasicPageFlag(kAlternativeScreen, kAlternativeScreenOffset, kAlternativeScreenBit));
-  table.push_back(field::Flag(kPreviewMode, kDisplayOptionsOffset, kPreviewModeBit).Labelled(QStringLiteral("Enable message preview mode")));
-  table.push_back(field::InvertedFlag(kSmallText, kDisplayOptionsOffset, kLargeTextBit).Labelled(QStringLiteral("Set default text size small")));
-  table.push_back(field::Flag(kTimeStamp, kMessageDisplayOffset, kTimeStampBit).Labelled(QStringLiteral("Time stamp messages")));
-  table.push_back(field::Flag(kMessageNumber, kMessageDisplayOffset, kMessageNumberBit).Labelled(QStringLiteral("Message number display")));
-  table.push_back(field::Flag(kAddressFunction, kMessageDisplayOffset, kAddressFunctionBit).Labelled(QStringLiteral("MSG Address / Function number")));
-  table.push_back(field::Flag(kMaxMessagesAlert, kMessageDisplayOffset, kMaxMessagesAlertBit).Labelled(QStringLiteral("Report alert when max msgs reached")));
-  table.push_back(field::EntryBit(kDateFormat, kDisplayOptionsOffset, kDayFirstDateBit, false).Labelled(QStringLiteral("Date format")).Entries(kDateFormatEntries));
-  table.push_back(field::Flag(kLowBatteryAlarm, kBatteryOptionsOffset, kLowBatteryAlarmBit).Labelled(QStringLiteral("Low battery alarm")));
-  table.push_back(field::Flag(kLowBatteryDisplay, kBatteryOptionsOffset, kLowBatteryDisplayBit).Labelled(QStringLiteral("Low battery display")));
-  table.push_back(field::Flag(kLowBatteryVibrate, kBatteryOptionsOffset, kLowBatteryVibrateBit).Labelled(QStringLiteral("Vibrate when low battery")));
-  table.push_back(field::ByteEntries(kStoredMessages, kStoredMessagesOffset, {60, 10, 1}, 0).Labelled(QStringLiteral("Maximun number of stored MSG")).Entries(kStoredMessagesEntries));
-  table.push_back(field::EntryBit(kNumberMode, kMessageDisplayOffset, kNumberOfTotalBit, false).Labelled(QStringLiteral("Message No. display mode")).Entries(kNumberModeEntries));
-  table.push_back(field::EntryBit(kNumberOrder, kMessageDisplayOffset, kDecrementBit, false).Labelled(QStringLiteral("Message number ordering")).Entries(kNumberOrderEntries));
+  table.push_back(field::Flag(kPreviewMode, kDisplayOptionsOffset, kPreviewModeBit)
+      .Labelled(QStringLiteral("Enable message preview mode")));
+  table.push_back(field::InvertedFlag(kSmallText, kDisplayOptionsOffset, kLargeTextBit)
+      .Labelled(QStringLiteral("Set default text size small")));
+  table.push_back(field::Flag(kTimeStamp, kMessageDisplayOffset, kTimeStampBit)
+      .Labelled(QStringLiteral("Time stamp messages")));
+  table.push_back(field::Flag(kMessageNumber, kMessageDisplayOffset, kMessageNumberBit)
+      .Labelled(QStringLiteral("Message number display")));
+  table.push_back(field::Flag(kAddressFunction, kMessageDisplayOffset, kAddressFunctionBit)
+      .Labelled(QStringLiteral("MSG Address / Function number")));
+  table.push_back(field::Flag(kMaxMessagesAlert, kMessageDisplayOffset, kMaxMessagesAlertBit)
+      .Labelled(QStringLiteral("Report alert when max msgs reached")));
+  table.push_back(field::EntryBit(kDateFormat, kDisplayOptionsOffset, kDayFirstDateBit, false)
+      .Labelled(QStringLiteral("Date format")
+      .Entries(kDateFormatEntries));
+  table.push_back(field::Flag(kLowBatteryAlarm, kBatteryOptionsOffset, kLowBatteryAlarmBit)
+      .Labelled(QStringLiteral("Low battery alarm")));
+  table.push_back(field::Flag(kLowBatteryDisplay, kBatteryOptionsOffset, kLowBatteryDisplayBit)
+      .Labelled(QStringLiteral("Low battery display")));
+  table.push_back(field::Flag(kLowBatteryVibrate, kBatteryOptionsOffset, kLowBatteryVibrateBit)
+      .Labelled(QStringLiteral("Vibrate when low battery")));
+  table.push_back(field::ByteEntries(kStoredMessages, kStoredMessagesOffset, {60, 10, 1}, 0)
+      .Labelled(QStringLiteral("Maximun number of stored MSG")
+      .Entries(kStoredMessagesEntries));
+  table.push_back(field::EntryBit(kNumberMode, kMessageDisplayOffset, kNumberOfTotalBit, false)
+      .Labelled(QStringLiteral("Message No. display mode")
+      .Entries(kNumberModeEntries));
+  table.push_back(field::EntryBit(kNumberOrder, kMessageDisplayOffset, kDecrementBit, false)
+      .Labelled(QStringLiteral("Message number ordering")
+      .Entries(kNumberOrderEntries));
   table.push_back(DisplayTimeField(kDisplayTime).Labelled(QStringLiteral("Display Time")).Entries(kDisplayTimeEntries));
   table.push_back(ContrastField(kContrast).Labelled(QStringLiteral("LCD Contrast")).Entries(kContrastEntries));
   for (const BatteryMarkField& f : kBatteryMarkFields)
     table.push_back(BatteryMarkCode(Voltage(f.mark), f.offset)
                         .Labelled(QStringLiteral("Voltage for battery mark %1").arg(QLatin1String(f.name)))
-                        .Accepting([](const QString& text) { return CheckVoltageText(text).has_value(); }, kVoltageHint));
+                        .Accepting(IsAcceptedVoltageText, kVoltageHint));
   return table;
 }
 

@@ -70,7 +70,8 @@ FieldBinding InvertedFlag(const QString& key, int offset, uint8_t mask) {
 
 FieldBinding Byte(const QString& key, int offset) {
   return FieldBinding({key, [=](const PagerData& d) { return QVariant(int(d.image[offset])); },
-          [=](QVariant& v, PagerData& d) { d.image[offset] = static_cast<uint8_t>(v.toInt() & 0xFF); }}).Within(0, 0xFF);
+          [=](QVariant& v, PagerData& d) { d.image[offset] = static_cast<uint8_t>(v.toInt() & 0xFF); }})
+              .Within(0, 0xFF);
 }
 
 FieldBinding List(const QString& key, int offset, uint8_t mask, std::vector<uint8_t> entryBits) {
@@ -101,7 +102,8 @@ FieldBinding KeyedList(const QString& key, int offset, uint8_t mask, uint8_t key
 
 FieldBinding ClampedByte(const QString& key, int offset, int lo, int hi) {
   return FieldBinding({key, [=](const PagerData& d) { return QVariant(std::clamp(int(d.image[offset]), lo, hi)); },
-          [=](QVariant& v, PagerData& d) { d.image[offset] = static_cast<uint8_t>(std::clamp(v.toInt(), lo, hi)); }}).Within(lo, hi);
+          [=](QVariant& v, PagerData& d) { d.image[offset] = static_cast<uint8_t>(std::clamp(v.toInt(), lo, hi)); }})
+              .Within(lo, hi);
 }
 
 FieldBinding FixedText(const QString& key, int offset, int n) {
@@ -133,7 +135,8 @@ FieldBinding Rule(const QString& key, SettingKind kind) { return Formed({key, nu
 
 FieldBinding SelectionByte(const QString& key, int index) {
   return FieldBinding({key, [=](const PagerData& d) { return QVariant(int(d.selection[index])); },
-          [=](QVariant& v, PagerData& d) { d.selection[index] = static_cast<uint8_t>(v.toInt() & 0xFF); }}).Within(0, 0xFF);
+          [=](QVariant& v, PagerData& d) { d.selection[index] = static_cast<uint8_t>(v.toInt() & 0xFF); }})
+              .Within(0, 0xFF);
 }
 
 FieldBinding SelectionIndex(const QString& key, int index, int entryCount, int fallback) {

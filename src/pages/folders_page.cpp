@@ -66,7 +66,8 @@ BindingTable FoldersPageModel::Bindings() const {
                                         SnakeCase(name));
   };
   for (int folder = 1; folder <= kFolderCount; ++folder)
-    table.push_back(inRow(field::InvertedFlag(Enable(folder), FolderFlagsOffset(folder), kFolderDisabledBit), folder, "Enable"));
+    table.push_back(
+        inRow(field::InvertedFlag(Enable(folder), FolderFlagsOffset(folder), kFolderDisabledBit), folder, "Enable"));
   for (int folder = 1; folder <= kFolderCount; ++folder)
     table.push_back(inRow(field::FixedText(Name(folder), FolderNameOffset(folder), kFolderNameLength), folder, "Name"));
   for (int folder = 1; folder <= kFolderCount; ++folder)

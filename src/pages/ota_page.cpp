@@ -24,6 +24,10 @@ QString TrimmedAsciiWhiteSpace(const QString& text) {
   return text.mid(first, end - first);
 }
 
+bool IsUsablePasswordCommand(const QString& text) {
+  return IsUsableCommand(text) && AcceptedPasswordCommand(text).has_value();
+}
+
 // The option the command belongs to, or the cadence it sets.
 QString CommandLabel(const OtaCommand& command) {
   for (const FlexibleOtaOption& option : kFlexibleOtaOptions)
@@ -117,16 +121,17 @@ bool OtaPageModel::CheckPasswordCommand() {
 BindingTable OtaPageModel::Bindings() const {
   BindingTable table;
   for (const FixedOtaOption& option : kFixedOtaOptions)
-    table.push_back(field::Flag(KeyOf(option.key), kFixedOtaOffset, option.bit).Labelled(QString::fromLatin1(option.label).simplified()));
+    table.push_back(field::Flag(KeyOf(option.key), kFixedOtaOffset, option.bit)
+        .Labelled(QString::fromLatin1(option.label).simplified()));
   for (const FlexibleOtaOption& option : kFlexibleOtaOptions)
-    table.push_back(field::Flag(KeyOf(option.key), kFlexibleOtaOffset, option.bit).Labelled(QString::fromLatin1(option.label).simplified()));
+    table.push_back(field::Flag(KeyOf(option.key), kFlexibleOtaOffset, option.bit)
+        .Labelled(QString::fromLatin1(option.label).simplified()));
   for (const OtaCommand& command : kOtaCommands) {
     FieldBinding binding = field::FixedText(KeyOf(command.key), command.offset, kOtaCommandLength)
                                .Labelled(CommandLabel(command))
                                .Accepting(IsUsableCommand, kOtaCommandMessage);
     if (KeyOf(command.key) == ota_key::kEnablePasswordCommand)
-      binding.Accepting([](const QString& text) { return IsUsableCommand(text) && AcceptedPasswordCommand(text).has_value(); },
-                        kOtaCommandMessage);
+      binding.Accepting(IsUsablePasswordCommand, kOtaCommandMessage);
     table.push_back(binding);
   }
   return table;

@@ -60,7 +60,8 @@ BindingTable OutOfRangePageModel::Bindings() const {
           .Labelled(QStringLiteral("Display Text for Cap Codes and Beep Codes Enable")),
   };
   for (int capcode = 1; capcode <= kCapcodeNameCount; ++capcode)
-    table.push_back(field::FixedText(CapcodeName(capcode), kCapcodeNameOffset + kCodeNameStride * (capcode - 1), kCodeNameLength)
+    table.push_back(
+        field::FixedText(CapcodeName(capcode), kCapcodeNameOffset + kCodeNameStride * (capcode - 1), kCodeNameLength)
                         .Labelled(QStringLiteral("Cap Code %1 Description").arg(capcode)));
   for (int beep = 0; beep < kBeepCodeNameCount; ++beep)
     table.push_back(field::FixedText(BeepCodeName(beep), kBeepCodeNameOffset + kCodeNameStride * beep, kCodeNameLength)

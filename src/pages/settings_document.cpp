@@ -161,14 +161,16 @@ QVariant Canonical(const FieldBinding& binding, const QVariant& value) {
   return value;
 }
 
-// The value as a diff line shows it.
+// The value as a diff line shows it: in words, also where the window would refuse it.
 QString ShownWords(const FieldBinding& binding, const QVariant& value) {
-  if (!Refusal(binding, value).isEmpty() && binding.form.kind != SettingKind::Text)
-    return QStringLiteral("(none the window shows)");
-  switch (binding.form.kind) {
+  const SettingForm& form = binding.form;
+  switch (form.kind) {
     case SettingKind::Flag: return value.toBool() ? QStringLiteral("on") : QStringLiteral("off");
     case SettingKind::Number: return QString::number(value.toLongLong());
-    case SettingKind::Entry: return EntryWord(binding.form.entries[value.toInt()]);
+    case SettingKind::Entry: {
+      const int index = value.toInt();
+      return index >= 0 && index < form.entries.size() ? EntryWord(form.entries[index]) : QStringLiteral("(no entry)");
+    }
     case SettingKind::Text: return QLatin1Char('"') + value.toString() + QLatin1Char('"');
     case SettingKind::None: break;
   }
@@ -232,25 +234,40 @@ struct Plan {
   PagerData background;
 };
 
+// Copies the target's byte into the background wherever the rule says; true when any moved.
+template <typename Rule>
+bool MoveTowards(const PagerData& target, PagerData& background, const PagerData& result, Rule copies) {
+  bool moved = false;
+  for (int i = 0; i < kImageSize; ++i) {
+    if (background.image[i] != target.image[i] && copies(result.image[i], background.image[i], target.image[i])) {
+      background.image[i] = target.image[i];
+      moved = true;
+    }
+  }
+  for (int i = 0; i < kSelectionSize; ++i) {
+    if (background.selection[i] != target.selection[i] &&
+        copies(result.selection[i], background.selection[i], target.selection[i])) {
+      background.selection[i] = target.selection[i];
+      moved = true;
+    }
+  }
+  return moved;
+}
+
 // The bytes that the settings do not give are copied from the target until the pages' store
-// gives the target throughout. Bytes only ever move towards the target, so this ends.
+// gives the target throughout. Bytes only ever move towards the target, so this ends, at the
+// latest with the whole target (which the store leaves as it is: it is what the store made).
 PagerData CarriedBackground(const PagerData& target, PagerData background, const std::vector<Assignment>& assignments) {
   for (;;) {
     const PagerData result = Apply(background, assignments);
-    bool moved = false;
-    for (int i = 0; i < kImageSize; ++i) {
-      if (result.image[i] != target.image[i] && background.image[i] != target.image[i]) {
-        background.image[i] = target.image[i];
-        moved = true;
-      }
-    }
-    for (int i = 0; i < kSelectionSize; ++i) {
-      if (result.selection[i] != target.selection[i] && background.selection[i] != target.selection[i]) {
-        background.selection[i] = target.selection[i];
-        moved = true;
-      }
-    }
-    if (!moved) return background;
+    if (MoveTowards(target, background, result, [](uint8_t out, uint8_t, uint8_t want) { return out != want; }))
+      continue;
+    if (result.image == target.image && result.selection == target.selection) return background;
+    // A store may read bytes that it also writes (a text up to its first zero byte) and give the
+    // target in a byte whose input still differs: the target's bytes go wherever the pages write.
+    if (MoveTowards(target, background, result, [](uint8_t out, uint8_t in, uint8_t) { return out != in; })) continue;
+    MoveTowards(target, background, result, [](uint8_t, uint8_t, uint8_t) { return true; });
+    return background;
   }
 }
 
