@@ -139,7 +139,7 @@ BindingTable DisplayPageModel::Bindings() const {
   table.push_back(field::Flag(kMaxMessagesAlert, kMessageDisplayOffset, kMaxMessagesAlertBit)
       .Labelled(QStringLiteral("Report alert when max msgs reached")));
   table.push_back(field::EntryBit(kDateFormat, kDisplayOptionsOffset, kDayFirstDateBit, false)
-      .Labelled(QStringLiteral("Date format")
+      .Labelled(QStringLiteral("Date format"))
       .Entries(kDateFormatEntries));
   table.push_back(field::Flag(kLowBatteryAlarm, kBatteryOptionsOffset, kLowBatteryAlarmBit)
       .Labelled(QStringLiteral("Low battery alarm")));
@@ -148,13 +148,13 @@ BindingTable DisplayPageModel::Bindings() const {
   table.push_back(field::Flag(kLowBatteryVibrate, kBatteryOptionsOffset, kLowBatteryVibrateBit)
       .Labelled(QStringLiteral("Vibrate when low battery")));
   table.push_back(field::ByteEntries(kStoredMessages, kStoredMessagesOffset, {60, 10, 1}, 0)
-      .Labelled(QStringLiteral("Maximun number of stored MSG")
+      .Labelled(QStringLiteral("Maximun number of stored MSG"))
       .Entries(kStoredMessagesEntries));
   table.push_back(field::EntryBit(kNumberMode, kMessageDisplayOffset, kNumberOfTotalBit, false)
-      .Labelled(QStringLiteral("Message No. display mode")
+      .Labelled(QStringLiteral("Message No. display mode"))
       .Entries(kNumberModeEntries));
   table.push_back(field::EntryBit(kNumberOrder, kMessageDisplayOffset, kDecrementBit, false)
-      .Labelled(QStringLiteral("Message number ordering")
+      .Labelled(QStringLiteral("Message number ordering"))
       .Entries(kNumberOrderEntries));
   table.push_back(DisplayTimeField(kDisplayTime).Labelled(QStringLiteral("Display Time")).Entries(kDisplayTimeEntries));
   table.push_back(ContrastField(kContrast).Labelled(QStringLiteral("LCD Contrast")).Entries(kContrastEntries));

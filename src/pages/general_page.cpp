@@ -129,10 +129,10 @@ BindingTable GeneralPageModel::Bindings() const {
                         .Labelled(QStringLiteral("Capcode"))
                         .InRow(kCapcodeGroup, row, CapcodeRowLabel(row), QStringLiteral("capcode")));
   table.push_back(field::Byte(kBumpTime, kBumpTimeOffset)
-      .Labelled(QStringLiteral("Bump Time")
+      .Labelled(QStringLiteral("Bump Time"))
       .Within(kTimeMin, kTimeMax, kBumpTimeMessage));
   table.push_back(field::Byte(kBsTime, kBsTimeOffset)
-      .Labelled(QStringLiteral("BS Time")
+      .Labelled(QStringLiteral("BS Time"))
       .Within(kTimeMin, kTimeMax, kBsTimeMessage));
   for (int row = 0; row < kCapcodeRowCount; ++row)
     table.push_back(field::SelectionIndex(capcode_key::Step(row), row, int(kAutoIncrementEntries.size()),
