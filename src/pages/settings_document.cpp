@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QSet>
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "pages/model_page_set.h"
@@ -205,21 +206,38 @@ struct Assignment {
   QVariant value;
 };
 
-PagerData Apply(PagerData data, const std::vector<Assignment>& assignments) {
-  ModelPageSet pages(data, DisplayMode::Advanced);
-  pages.ExchangeAllPages(Direction::Load);
-  for (const Assignment& a : assignments) pages.Page(a.page).Values().Set(a.binding->key, a.value);
-  pages.ExchangeAllPages(Direction::Store);
-  return data;
-}
-
-// The pages of some settings, loaded.
-class LoadedPages {
+// Every page's variables, as a load left them.
+class LoadedValues {
  public:
-  explicit LoadedPages(const PagerData& data) : data_(data), pages_(data_, DisplayMode::Advanced) {
+  QVariant Value(PageId id, Binding binding) const { return values_[size_t(id)].Value(binding->key); }
+
+ private:
+  friend class PageRunner;
+  std::array<PageValues, kTabPageCount + 1> values_;
+};
+
+// The window's pages without the window, loaded and stored again and again as the window's own
+// pages are: making them (and their binding tables) anew for every pass would cost more than
+// the passes themselves.
+class PageRunner {
+ public:
+  PageRunner() : pages_(data_, DisplayMode::Advanced) {}
+
+  PagerData Apply(const PagerData& background, const std::vector<Assignment>& assignments) {
+    data_ = background;
     pages_.ExchangeAllPages(Direction::Load);
+    for (const Assignment& a : assignments) pages_.Page(a.page).Values().Set(a.binding->key, a.value);
+    pages_.ExchangeAllPages(Direction::Store);
+    return data_;
   }
-  QVariant Value(PageId id, Binding binding) { return pages_.Page(id).Values().Value(binding->key); }
+
+  LoadedValues Load(const PagerData& data) {
+    data_ = data;
+    pages_.ExchangeAllPages(Direction::Load);
+    LoadedValues loaded;
+    for (const PageInfo& info : kTabPages) loaded.values_[size_t(info.id)] = pages_.Page(info.id).Values();
+    return loaded;
+  }
 
  private:
   PagerData data_;
@@ -257,9 +275,10 @@ bool MoveTowards(const PagerData& target, PagerData& background, const PagerData
 // The bytes that the settings do not give are copied from the target until the pages' store
 // gives the target throughout. Bytes only ever move towards the target, so this ends, at the
 // latest with the whole target (which the store leaves as it is: it is what the store made).
-PagerData CarriedBackground(const PagerData& target, PagerData background, const std::vector<Assignment>& assignments) {
+PagerData CarriedBackground(PageRunner& runner, const PagerData& target, PagerData background,
+                            const std::vector<Assignment>& assignments) {
   for (;;) {
-    const PagerData result = Apply(background, assignments);
+    const PagerData result = runner.Apply(background, assignments);
     if (MoveTowards(target, background, result, [](uint8_t out, uint8_t, uint8_t want) { return out != want; }))
       continue;
     if (result.image == target.image && result.selection == target.selection) return background;
@@ -275,8 +294,9 @@ enum class Extent { Whole, Differences };
 
 Plan MakePlan(const PagerData& target, const PagerData& base, Extent extent) {
   Plan plan;
-  LoadedPages targetPages(target);
-  LoadedPages basePages(base);
+  PageRunner runner;
+  const LoadedValues targetPages = runner.Load(target);
+  const LoadedValues basePages = runner.Load(base);
   for (const CatalogPage& page : Catalog::Get().Pages()) {
     ForEachSetting(page, [&](Binding binding) {
       const QVariant value = targetPages.Value(page.id, binding);
@@ -293,7 +313,7 @@ Plan MakePlan(const PagerData& target, const PagerData& base, Extent extent) {
       plan.assignments.push_back({page.id, binding, canonical});
     });
   }
-  plan.background = CarriedBackground(target, base, plan.assignments);
+  plan.background = CarriedBackground(runner, target, base, plan.assignments);
   return plan;
 }
 
@@ -481,7 +501,7 @@ class DocumentReader {
   SettingsReadResult Read(const QByteArray& text, const PagerData& base) {
     SettingsReadResult result;
     try {
-      if (ReadRoot(YAML::Load(text.toStdString()), base)) result.data = Apply(background_, assignments_);
+      if (ReadRoot(YAML::Load(text.toStdString()), base)) result.data = PageRunner().Apply(background_, assignments_);
     } catch (const YAML::ParserException& e) {
       Refuse(e.mark, QString::fromStdString(e.msg));
     } catch (const YAML::Exception& e) {
@@ -741,8 +761,9 @@ SettingsReadResult ReadSettingsDocument(const QByteArray& text, const PagerData&
 
 QStringList SettingsDifferences(const PagerData& from, const PagerData& to) {
   QStringList lines;
-  LoadedPages fromPages(from);
-  LoadedPages toPages(to);
+  PageRunner runner;
+  const LoadedValues fromPages = runner.Load(from);
+  const LoadedValues toPages = runner.Load(to);
   for (const CatalogPage& page : Catalog::Get().Pages()) {
     ForEachSetting(page, [&](Binding binding) {
       const QString before = ShownWords(*binding, fromPages.Value(page.id, binding));
