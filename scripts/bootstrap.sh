@@ -13,6 +13,7 @@ packages=(
   desktop-file-utils appstream lintian dpkg-dev librsvg2-bin file
   ccache help2man
   shared-mime-info xdg-utils libglib2.0-bin
+  libyaml-cpp-dev python3-yaml yamllint
 )
 
 missing=()

@@ -161,7 +161,7 @@ TEST_F(CommandLine, HelpListsEveryCommandAndEachCommandDescribesItsOwnArgumentsA
   // Some options of each command, as its own declarations give them.
   const std::pair<const char*, QStringList> commandOptions[] = {
       {"new", {"FILE"}},
-      {"convert", {"IN", "OUT", "--basic"}},
+      {"convert", {"IN", "OUT", "--basic", "--base FILE"}},
       {"report", {"FILE", "--basic", "--pdf OUT"}},
       {"read", {"OUT", "--port DEVICE", "--base FILE"}},
       {"write", {"FILE", "--keep-serial", "--no-keep-serial", "--port DEVICE", "--same-capcodes"}},
@@ -170,6 +170,7 @@ TEST_F(CommandLine, HelpListsEveryCommandAndEachCommandDescribesItsOwnArgumentsA
       {"dump", {"OUT", "--port DEVICE"}},
       {"compare", {"FILE1", "FILE2", "--output OUT"}},
       {"ports", {"--port DEVICE"}},
+      {"diff", {"A", "B", "--yaml", "--base FILE"}},
       {"udev-rule", {"--install", "--port DEVICE"}},
       {"help", {"[COMMAND]"}},
   };

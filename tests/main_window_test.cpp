@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QProgressBar>
 #include <QTimer>
@@ -13,6 +14,8 @@
 
 #include "image/dat_file.h"
 #include "link/serial_port.h"
+#include "pages/model_page_set.h"
+#include "pages/settings_document.h"
 #include "link/serial_trace.h"
 #include "link/simulator_host.h"
 #include "report/report_layout.h"
@@ -28,12 +31,15 @@ namespace {
 struct AnsweringDialogs : FileDialogs {
   QString answer;
   QStringList titles;
-  QString OpenFileName(QWidget*, const QString& title, const QString&) override {
+  QStringList filters;
+  QString OpenFileName(QWidget*, const QString& title, const QString& filter) override {
     titles << title;
+    filters << filter;
     return answer;
   }
-  QString SaveFileName(QWidget*, const QString& title, const QString&) override {
+  QString SaveFileName(QWidget*, const QString& title, const QString& filter) override {
     titles << title;
+    filters << filter;
     return answer;
   }
 };
@@ -122,6 +128,44 @@ TEST_F(WindowFixture, SaveAndLoadThroughTheButtons) {
   QTest::mouseClick(window->Button("&Load"), Qt::LeftButton);
   EXPECT_EQ(window->StatusText(1), "File Loaded error");
   EXPECT_TRUE(Beeped(Beep::Error));
+}
+
+// The settings text is the second file type of both dialogs. What the window saves as text reads
+// back as its settings; an edited text loads into the pages; a refused one changes nothing.
+TEST_F(WindowFixture, SaveAndLoadASettingsText) {
+  const QString path = dir.filePath("pager.yaml");
+  dialogs->answer = path;
+  QTest::mouseClick(window->Button("&Save"), Qt::LeftButton);
+  EXPECT_TRUE(dialogs->filters.last().contains("(*.yaml *.yml)")) << dialogs->filters.last().toStdString();
+  EXPECT_EQ(window->StatusText(1), "File Saved ok");
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  QByteArray text = file.readAll();
+  file.close();
+  const SettingsReadResult saved = ReadSettingsDocument(text, PagerData());
+  ASSERT_TRUE(saved) << saved.error.Text().toStdString();
+  // The text holds the settings as every page stores them, as `convert` saves them.
+  PagerData converted = data;
+  ModelPageSet pages(converted);
+  pages.ExchangeAllPages(Direction::Load);
+  pages.ExchangeAllPages(Direction::Store);
+  EXPECT_TRUE(saved.data->image == converted.image && saved.data->selection == converted.selection);
+
+  text.replace("startup_text: \"Welcome to M84\"", "startup_text: \"Hello there\"");
+  ASSERT_TRUE(WriteFileAtomically(path, text));
+  data.image[0x600] = 0x42;
+  QTest::mouseClick(window->Button("&Load"), Qt::LeftButton);
+  EXPECT_TRUE(dialogs->filters.last().contains("(*.yaml *.yml)")) << dialogs->filters.last().toStdString();
+  EXPECT_EQ(window->StatusText(1), "File Loaded ok");
+  EXPECT_EQ(data.image[0x600], 0xFF);
+  EXPECT_EQ(window->Page(PageId::Basic)->findChild<QLineEdit*>("startupText")->text(), "Hello there");
+
+  const PagerData before = data;
+  ASSERT_TRUE(WriteFileAtomically(path, "format: m84-settings/1\ndisplay:\n  contrast: Level 99\n"));
+  QTest::mouseClick(window->Button("&Load"), Qt::LeftButton);
+  EXPECT_EQ(window->StatusText(1), "File Loaded error");
+  EXPECT_TRUE(Beeped(Beep::Error));
+  EXPECT_TRUE(data.image == before.image);
 }
 
 TEST_F(WindowFixture, CancelledDialogsChangeNothing) {

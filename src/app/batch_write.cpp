@@ -14,6 +14,7 @@
 #include "link/adapter_frame.h"
 #include "pages/capcode.h"
 #include "pages/page_catalog.h"
+#include "pages/settings_file.h"
 
 namespace m84 {
 
@@ -152,7 +153,7 @@ QCommandLineOption CountOption() {
 int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& awaitNext, TransferInterrupts* interrupts) {
   PagerData fileData;
   ConsoleHost fileHost(fileData, DisplayMode::Advanced);
-  if (!LoadDataFile(plan.file, fileData, fileHost)) return 1;
+  if (!LoadSettingsFile(plan.file, fileData, fileHost)) return 1;
   const PageValues& general = fileHost.Pages().Page(PageId::General).Values();
   const Capcodes first = CapcodesOf(general);
   const Planned planned = PlanCapcodes(plan, general);
@@ -200,7 +201,7 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
     ++written;
     if (plan.increment) {
       ManuallyIncrement(fileHost.Pages().Page(PageId::General).Values());
-      if (!SaveDataFile(plan.file, fileData, fileHost)) {
+      if (!SaveSettingsFile(plan.file, fileData, fileHost)) {
         PrintReason(QStringLiteral("%1 keeps the capcodes of the pager just written; the batch stops").arg(plan.file));
         exitCode = 1;
         break;

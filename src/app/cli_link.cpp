@@ -12,6 +12,7 @@
 #include "app/transfer_interrupt.h"
 #include "image/dat_file.h"
 #include "link/adapter_link.h"
+#include "pages/settings_file.h"
 #include "link/serial_port.h"
 #include "link/simulator_host.h"
 
@@ -41,19 +42,20 @@ int Failed(const AdapterLink& link) {
 int RunReadCommand(const QStringList& arguments) {
   CommandParser parser(QStringLiteral("read"));
   parser.addPositionalArgument(QStringLiteral("OUT"),
-                               QStringLiteral("The data file to write; \".DAT\" is added to a name without extension."));
+                               QStringLiteral("The data file, raw image (.BIN) or settings text (.yaml) to write; "
+                                              "\".DAT\" is added to a name without extension."));
   parser.addOption(kPortOption);
-  parser.addOption({QStringLiteral("base"), QStringLiteral("Read into this data file's settings."), QStringLiteral("FILE")});
+  parser.addOption({QStringLiteral("base"), QStringLiteral("Read into this file's settings."), QStringLiteral("FILE")});
   parser.addOption(TraceOption());
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   const QString out = parser.positionalArguments()[0];
-  if (RefuseOutput(out, kDatExtension, QStringLiteral("Save data file error")) ||
-      RefuseUnwritable(WithDefaultExtension(out, kDatExtension), kDatFileSize, QStringLiteral("Save data file error")))
+  if (RefuseOutput(out, DefaultExtensionOf(out), QStringLiteral("Save data file error")) ||
+      RefuseUnwritable(WithDefaultExtension(out, DefaultExtensionOf(out)), kDatFileSize, QStringLiteral("Save data file error")))
     return 1;
-  const QString base = parser.value(QStringLiteral("base"));
   PagerData data;
   ConsoleTransferHost host(data);
-  if (parser.isSet(QStringLiteral("base")) && !LoadDataFile(base, data, host.Console())) return 1;
+  if (parser.isSet(QStringLiteral("base")) && !LoadSettingsFile(parser.value(QStringLiteral("base")), data, host.Console()))
+    return 1;
   SerialPort port(AdapterPortName(parser.value(kPortOption)));
   SerialTrace trace;
   if (!StartTrace(parser, QStringLiteral("read"), port, trace, {WithDefaultExtension(out, kDatExtension), base}))
@@ -64,12 +66,13 @@ int RunReadCommand(const QStringList& arguments) {
   const bool read = link.ReadPager(data, host);
   if (interrupts.Interrupted()) return ReportInterruptedRead(link, interrupts);
   if (!read) return Failed(link);
-  return SaveDataFile(out, data, host.Console()) ? 0 : 1;
+  return SaveSettingsFile(out, data, host.Console()) ? 0 : 1;
 }
 
 int RunWriteCommand(const QStringList& arguments) {
   CommandParser parser(QStringLiteral("write"));
-  parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The data file to write into the pager."));
+  parser.addPositionalArgument(QStringLiteral("FILE"),
+                               QStringLiteral("The data file, raw image (.BIN) or settings text (.yaml) to write into the pager."));
   parser.addOption(kPortOption);
   const QCommandLineOption keep(QStringLiteral("keep-serial"), QStringLiteral("Keep the pager's own serial number."));
   const QCommandLineOption overwrite(QStringLiteral("no-keep-serial"),
@@ -78,6 +81,7 @@ int RunWriteCommand(const QStringList& arguments) {
   parser.addOption(overwrite);
   parser.ExcludeEachOther(keep, overwrite);
   parser.addOption(TraceOption());
+  parser.addOption(BaseOption());
   const QCommandLineOption increment(IncrementOption());
   const QCommandLineOption count(CountOption());
   const QCommandLineOption same(SameCapcodesOption());
@@ -90,7 +94,8 @@ int RunWriteCommand(const QStringList& arguments) {
   const QString file = parser.positionalArguments()[0];
   PagerData data;
   ConsoleTransferHost host(data);
-  if (!LoadDataFile(file, data, host.Console())) return 1;
+  if (!LoadSettingsOverBase(parser.value(QStringLiteral("base")), parser.positionalArguments()[0], data, host.Console()))
+    return 1;
   // Without an option the file decides, as its General page box would in the window.
   host.SetKeepSerialNumber(parser.isSet(keep) || (!parser.isSet(overwrite) && data.selection.KeepSerial()));
   SerialPort port(AdapterPortName(parser.value(kPortOption)));

@@ -49,7 +49,9 @@ int PrintPdf(const QString& out, DisplayMode mode, const SectionPrinter& printSe
 
 int RunReportCommand(const QStringList& arguments) {
   CommandParser parser(QStringLiteral("report"));
-  parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The data file, or a raw image of 2048 bytes (.BIN), to report on."));
+  parser.addPositionalArgument(QStringLiteral("FILE"),
+                               QStringLiteral("The data file, raw image (.BIN) or settings text (.yaml) to report on."));
+  parser.addOption(BaseOption());
   parser.addOption({QStringLiteral("basic"), QStringLiteral("The Basic page's section alone, as in basic mode.")});
   parser.addOption({QStringLiteral("pdf"), QStringLiteral("Print into a PDF file instead of text on standard output (- : the PDF on standard output)."),
                     QStringLiteral("OUT")});
@@ -60,7 +62,7 @@ int RunReportCommand(const QStringList& arguments) {
   const DisplayMode mode = parser.isSet(QStringLiteral("basic")) ? DisplayMode::Basic : DisplayMode::Advanced;
   PagerData data;
   ReportHost host(data, mode);
-  if (!LoadSettingsFile(parser.positionalArguments()[0], data, host)) {
+  if (!LoadSettingsOverBase(parser.value(QStringLiteral("base")), parser.positionalArguments()[0], data, host)) {
     host.ShowLastStatus();
     return 1;
   }

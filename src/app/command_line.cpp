@@ -11,7 +11,7 @@ namespace {
 
 const std::vector<CommandEntry> kCommands = {
     {"new", "Save the default settings as a data file.", RunNewCommand},
-    {"convert", "Load a data file or raw image and save it as another.", RunConvertCommand},
+    {"convert", "Load a data file, raw image or settings text and save it as another.", RunConvertCommand},
     {"report", "Print a data file's settings report, as text or into a PDF.", RunReportCommand},
     {"read", "Read the pager through the adapter into a data file.", RunReadCommand},
     {"write", "Write a data file into the pager through the adapter.", RunWriteCommand},
@@ -20,6 +20,7 @@ const std::vector<CommandEntry> kCommands = {
     {"dump", "Save the pager's whole memory as a binary file or a C-array text.", RunDumpCommand},
     {"compare", "Compare two memory files byte by byte into a listing; exit 1 when they differ.", RunCompareCommand},
     {"ports", "List the serial ports with their USB ids, and mark those where an adapter answers.", RunPortsCommand},
+    {"diff", "Show which settings differ between two files, or print them as a settings text.", RunDiffCommand},
     {"udev-rule", "Print the udev rule that gives the plugged-in adapter to the desktop user, or install it.",
      RunUdevRuleCommand},
     {"help", "Show the program's help, or a command's.", RunHelpCommand},

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "image/dat_file.h"
+#include "pages/settings_file.h"
 
 namespace m84 {
 
@@ -58,6 +59,18 @@ FileResult WriteToStandardOutput(const QByteArray& bytes) {
 
 FileResult SaveOutput(const QString& path, const QByteArray& bytes) {
   return path == kStandardOutputName ? WriteToStandardOutput(bytes) : WriteFileAtomically(path, bytes);
+}
+
+QCommandLineOption BaseOption() {
+  return {QStringLiteral("base"), QStringLiteral("Read a settings text over this file's settings, not the defaults."),
+          QStringLiteral("FILE")};
+}
+
+bool LoadSettingsOverBase(const QString& basePath, const QString& path, PagerData& data, OperationHost& host) {
+  PagerData base;
+  if (!basePath.isEmpty() && SettingsFileFormOf(path) == SettingsFileForm::Text && !LoadSettingsFile(basePath, base, host))
+    return false;
+  return LoadSettingsFile(path, data, host, base);
 }
 
 }  // namespace m84

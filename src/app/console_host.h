@@ -3,6 +3,8 @@
 // page models driven without controls.
 
 #include "image/dat_file.h"
+#include <QCommandLineOption>
+
 #include "image/operation_host.h"
 #include "pages/model_page_set.h"
 
@@ -32,10 +34,6 @@ void PrintReason(const QString& reason);
 // and the reason on standard error. True when refused.
 bool RefuseOutput(const QString& typed, const QString& defaultExtension, const QString& statusText);
 
-// What the commands that read settings accept: a data file, or a raw image of the 2048 bytes
-// (".BIN"). True when loaded; the pages then hold it.
-bool LoadSettingsFile(const QString& path, PagerData& data, OperationHost& host);
-
 // An output that a save could not replace (a folder that is missing or cannot be written, a
 // disk that is full), found before a transfer that would be lost: refused like RefuseOutput.
 bool RefuseUnwritable(const QString& path, qsizetype size, const QString& statusText);
@@ -47,5 +45,11 @@ inline const QString kStandardOutputName = QStringLiteral("-");
 FileResult WriteToStandardOutput(const QByteArray& bytes);
 // Saves to standard output for "-", else atomically to the file.
 FileResult SaveOutput(const QString& path, const QByteArray& bytes);
+
+// --base FILE: what a settings text is read over; the default settings without it.
+QCommandLineOption BaseOption();
+// The file's settings into data; a settings text is read over basePath's settings when one is
+// named. False, with the status text and reason out, when either cannot be loaded.
+bool LoadSettingsOverBase(const QString& basePath, const QString& path, PagerData& data, OperationHost& host);
 
 }  // namespace m84

@@ -9,6 +9,7 @@
 #include "app/console_host.h"
 #include "app/startup.h"
 #include "image/dat_file.h"
+#include "pages/settings_file.h"
 #include "version.h"
 #include "image/pager_image.h"
 #include "link/serial_trace.h"
@@ -33,16 +34,16 @@ const QCommandLineOption kVersionOption(QStringLiteral("version"), QStringLitera
 
 void DeclareWindowOptions(CommandParser& parser) {
   parser.addPositionalArgument(QStringLiteral("FILE"),
-                               QStringLiteral("A data file (.DAT) or raw image (.BIN) to open in the window."), true);
+                               QStringLiteral("A data file (.DAT), raw image (.BIN) or settings text (.yaml) to open in the window."), true);
   for (const QCommandLineOption& option : {kPortOption, kSimulatorOption, kTraceOption, kHelpAllOption, kVersionOption})
     parser.addOption(option);
   parser.ExcludeEachOther(kSimulatorOption, kPortOption);
 }
 
-// The extensions the window opens. YAML settings files are not read here (yet).
+// The extensions the window opens: a data file, a raw image or a settings text.
 bool NamesAWindowFile(const QString& name) {
-  const QString suffix = QFileInfo(name).suffix();
-  return suffix.compare(QStringLiteral("DAT"), Qt::CaseInsensitive) == 0 || IsRawImage(name);
+  return QFileInfo(name).suffix().compare(QStringLiteral("DAT"), Qt::CaseInsensitive) == 0 ||
+         SettingsFileFormOf(name) != SettingsFileForm::DataFile;
 }
 
 // A word that is no command may be a file to open: one that exists, or one named like a data

@@ -19,6 +19,7 @@
 #include "link/binary_tools.h"
 #include "link/memory_dump.h"
 #include "link/serial_port.h"
+#include "pages/settings_file.h"
 #include "ui/pages/delayed_tips.h"
 #include "ui/pages/general_page_widget.h"
 #include "ui/pages/page_widgets.h"
@@ -79,8 +80,8 @@ constexpr int kVersionPane = 4;
 const QString kVersionText = QStringLiteral("V") + QLatin1String(kProgramVersion);
 const QString kAboutText = QStringLiteral("M84 POCSAG Multi-Lingual Alphanumeric Pager DPT V") + QLatin1String(kProgramVersion);
 
-const QString kDataFilter = QStringLiteral("Data File (*.DAT);;All File (*.*)");
-const QString kLoadFilter = QStringLiteral("Data File(*.DAT);;All File(*.*)");
+const QString kDataFilter = QStringLiteral("Data File (*.DAT);;Settings Text (*.yaml *.yml);;All File (*.*)");
+const QString kLoadFilter = QStringLiteral("Data File(*.DAT);;Settings Text (*.yaml *.yml);;All File(*.*)");
 const QString kStopWriteQuestion = QStringLiteral("Stopping now leaves the pager half-written. Stop anyway?");
 // Between a status text and the cause named after it.
 const QString kCauseSeparator = QStringLiteral(" \u2014 ");
@@ -319,12 +320,7 @@ void MainWindow::ShowStatus(const QString& text) {
 // After the fixed text, which stays as it is.
 void MainWindow::ShowWarning(const QString& text) { panes_[1]->setText(panes_[1]->text() + QStringLiteral(" - ") + text); }
 
-void MainWindow::OpenFile(const QString& path) {
-  if (IsRawImage(path))
-    LoadRawImage(path, data_, *this);
-  else
-    LoadDataFile(path, data_, *this);
-}
+void MainWindow::OpenFile(const QString& path) { LoadSettingsFile(path, data_, *this); }
 
 void MainWindow::Sound(Beep beep) { options_.tones->Play(TonesOf(beep)); }
 
@@ -394,14 +390,14 @@ void MainWindow::SwitchToBasicMode() {
 void MainWindow::LoadDataFileCommand() {
   const QString path = options_.dialogs->OpenFileName(this, QStringLiteral("Select Data File"), kLoadFilter);
   if (path.isEmpty()) return;
-  LoadDataFile(path, data_, *this);
+  LoadSettingsFile(path, data_, *this);
 }
 
 void MainWindow::SaveDataFileCommand() {
   if (!LeaveFocusedControl()) return;
   const QString path = options_.dialogs->SaveFileName(this, QStringLiteral("Save Data File"), kDataFilter);
   if (path.isEmpty()) return;
-  SaveDataFile(path, data_, *this);
+  SaveSettingsFile(path, data_, *this);
 }
 
 void MainWindow::PrintCommand() {
