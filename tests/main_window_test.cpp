@@ -553,9 +553,10 @@ TEST_F(WindowWithAdapter, TheDumpGivesThePortUpBeforeItsSaveDialog) {
 TEST_F(WindowWithAdapter, ABlankPagerReadsWithAWarningInTheStatusLine) {
   PagerImage erased;
   std::fill(erased.data(), erased.data() + erased.size(), uint8_t(0xFF));
-  simulator.SetMemory(erased);
+  simulator->SetMemory(erased);
   WaitForPresenceCheck();
   QTest::mouseClick(window->Button("&Read"), Qt::LeftButton);
+  ASSERT_TRUE(WaitForTransferEnd());
   EXPECT_EQ(window->StatusText(1), "Read Pager ok ! - the pager's memory looks blank");
   EXPECT_EQ(data.image[0x000], 0xFF);  // read all the same
 }

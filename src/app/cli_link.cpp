@@ -49,16 +49,17 @@ int RunReadCommand(const QStringList& arguments) {
   parser.addOption(TraceOption());
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   const QString out = parser.positionalArguments()[0];
+  const QString target = WithDefaultExtension(out, DefaultExtensionOf(out));
   if (RefuseOutput(out, DefaultExtensionOf(out), QStringLiteral("Save data file error")) ||
-      RefuseUnwritable(WithDefaultExtension(out, DefaultExtensionOf(out)), kDatFileSize, QStringLiteral("Save data file error")))
+      RefuseUnwritable(target, kDatFileSize, QStringLiteral("Save data file error")))
     return 1;
+  const QString base = parser.value(QStringLiteral("base"));
   PagerData data;
   ConsoleTransferHost host(data);
-  if (parser.isSet(QStringLiteral("base")) && !LoadSettingsFile(parser.value(QStringLiteral("base")), data, host.Console()))
-    return 1;
+  if (parser.isSet(QStringLiteral("base")) && !LoadSettingsFile(base, data, host.Console())) return 1;
   SerialPort port(AdapterPortName(parser.value(kPortOption)));
   SerialTrace trace;
-  if (!StartTrace(parser, QStringLiteral("read"), port, trace, {WithDefaultExtension(out, kDatExtension), base}))
+  if (!StartTrace(parser, QStringLiteral("read"), port, trace, {target, base}))
     return 1;
   AdapterLink link(port);
   TransferInterrupts interrupts(InterruptRule::StopAfterBlock);
