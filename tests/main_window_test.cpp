@@ -209,7 +209,9 @@ struct AnsweringQuestions : Questions {
   }
 };
 
-constexpr uint8_t kOldByte = 0x5A;  // what the pager holds before a write
+// What the pager holds before a write: a digit, so that its serial number reads as one and the
+// read is no blank pager.
+constexpr uint8_t kOldByte = '5';
 constexpr int kTransferLimitMs = 15000;
 
 // The window attached to the simulated adapter and pager over a pseudo-terminal.
