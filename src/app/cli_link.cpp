@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/batch_write.h"
+#include "app/cli_history.h"
 #include "app/command_line.h"
 #include "app/commands.h"
 #include "app/console_host.h"
@@ -44,6 +45,7 @@ int RunReadCommand(const QStringList& arguments) {
   parser.addOption(kPortOption);
   parser.addOption({QStringLiteral("base"), QStringLiteral("Read into this data file's settings."), QStringLiteral("FILE")});
   parser.addOption(TraceOption());
+  parser.addOption(NoHistoryOption());
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   const QString out = parser.positionalArguments()[0];
   if (RefuseOutput(out, kDatExtension, QStringLiteral("Save data file error"))) return 1;
@@ -58,6 +60,9 @@ int RunReadCommand(const QStringList& arguments) {
   TransferInterrupts interrupts(InterruptRule::StopAfterBlock);
   host.SetInterrupts(&interrupts);
   const bool read = link.ReadPager(data, host);
+  PagerHistory history = CommandHistory(parser, kSourceCommandLine);
+  const int readExit = interrupts.Interrupted() ? kInterruptedExitCode : read ? 0 : 1;
+  RecordTransfer(history, {HistoryOperation::Read, read, read ? &data : nullptr, readExit, out}, link);
   if (interrupts.Interrupted()) return ReportInterruptedRead(link);
   if (!read) return Failed(link);
   return SaveDataFile(out, data, host.Console()) ? 0 : 1;
@@ -77,9 +82,12 @@ int RunWriteCommand(const QStringList& arguments) {
   const QCommandLineOption count(CountOption());
   parser.addOption(increment);
   parser.addOption(count);
+  parser.addOption(BackupOption());
+  parser.addOption(NoHistoryOption());
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   if (parser.isSet(keep) && parser.isSet(overwrite))
     return parser.UsageError(QStringLiteral("--keep-serial and --no-keep-serial exclude each other"));
+  if (const QString refused = BackupNeedsHistory(parser); !refused.isEmpty()) return parser.UsageError(refused);
   if (parser.isSet(count) || parser.isSet(increment)) return RunBatchWrite(parser);
   PagerData data;
   ConsoleTransferHost host(data);
@@ -92,7 +100,13 @@ int RunWriteCommand(const QStringList& arguments) {
   AdapterLink link(port);
   TransferInterrupts interrupts(InterruptRule::WarnThenStop);
   host.SetInterrupts(&interrupts);
-  return link.WritePager(data, host) ? 0 : ReportWriteFailure(link);
+  const QString file = parser.positionalArguments()[0];
+  PagerHistory history = CommandHistory(parser, kSourceCommandLine);
+  if (parser.isSet(BackupOption()) && !BackUpPager(link, data, file, history, &interrupts)) return 1;
+  const bool written = link.WritePager(data, host);
+  const int exitCode = written ? 0 : ReportWriteFailure(link);
+  RecordTransfer(history, {HistoryOperation::Write, written, &data, exitCode, file}, link);
+  return exitCode;
 }
 
 int RunProbeCommand(const QStringList& arguments) {

@@ -16,6 +16,7 @@ int RunSimulateCommand(const QStringList& arguments);
 int RunDumpCommand(const QStringList& arguments);
 int RunCompareCommand(const QStringList& arguments);
 int RunUdevRuleCommand(const QStringList& arguments);
+int RunHistoryCommand(const QStringList& arguments);
 int RunHelpCommand(const QStringList& arguments);
 
 }  // namespace m84

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/command_line.h"
+#include "app/preferences.h"
 #include "app/window_run.h"
 
 namespace {
@@ -25,10 +26,19 @@ void CommandMessages(QtMsgType type, const QMessageLogContext&, const QString& m
     std::fprintf(stderr, "m84dpt: %s\n", message.toLocal8Bit().constData());
 }
 
+// The user's data folder (the programming history) is named after the preferences' key path.
+void NameTheProgram() {
+  const QString keyPath = m84::PreferenceKeyPath();
+  const qsizetype split = keyPath.indexOf(QLatin1Char('/'));
+  QCoreApplication::setOrganizationName(keyPath.left(split));
+  QCoreApplication::setApplicationName(keyPath.mid(split + 1));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const QStringList arguments = ArgumentsOf(argc, argv);
+  NameTheProgram();
   if (const m84::CommandEntry* command = m84::FindCommand(arguments)) {
     qInstallMessageHandler(CommandMessages);
     if (!DrawsText(arguments[1])) {

@@ -236,6 +236,7 @@ bool AdapterLink::Fail(const QString& reason) {
 }
 
 void AdapterLink::Show(TransferHost& host, const QString& status) {
+  status_ = status;
   host.ShowStatus(status);
   host.Pump();
 }

@@ -74,6 +74,9 @@ class AdapterLink {
   // Why the last operation failed ("block 0x140: no acknowledgement within 1000 ms", ...),
   // for the command line and logs; the fixed status texts say less. Empty after success.
   const QString& LastFailure() const { return failure_; }
+  // The last status text the last operation showed ("DPT Verify ok !"), for the history.
+  const QString& LastStatus() const { return status_; }
+  QString DeviceName() const { return port_.DeviceName(); }
   // The last transfer ended because the host asked it to stop.
   bool Interrupted() const { return interrupted_; }
   const WriteProgress& LastWrite() const { return written_; }
@@ -95,6 +98,7 @@ class AdapterLink {
 
   AdapterPort& port_;
   QString failure_;
+  QString status_;
   bool interrupted_ = false;
   WriteProgress written_;
 };

@@ -59,6 +59,7 @@ class SerialPort : public AdapterPort {
   int ReadWithTimeout(uint8_t* buffer, int count, double limitMs) override;
   QString OpenFailure() const override { return failure_; }
   bool Disconnected() const override { return disconnected_; }
+  QString DeviceName() const override { return portName_; }
 
   // Not owned; nullptr: no trace.
   void SetObserver(LineObserver* observer) { observer_ = observer; }
