@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/cli_history.h"
 #include "app/command_line.h"
 #include "app/commands.h"
 #include "app/console_host.h"
@@ -29,7 +30,8 @@ const QCommandLineOption kHelpAllOption(QStringLiteral("help-all"),
 const QCommandLineOption kVersionOption(QStringLiteral("version"), QStringLiteral("Show the program's version."));
 
 void DeclareWindowOptions(CommandParser& parser) {
-  for (const QCommandLineOption& option : {kPortOption, kSimulatorOption, kTraceOption, kHelpAllOption, kVersionOption})
+  for (const QCommandLineOption& option :
+       {kPortOption, kSimulatorOption, kTraceOption, NoHistoryOption(), kHelpAllOption, kVersionOption})
     parser.addOption(option);
 }
 
@@ -77,6 +79,7 @@ std::optional<int> ParseWindowArguments(const QStringList& arguments, WindowArgu
   window.portName = parser.value(kPortOption);
   window.simulator = parser.isSet(kSimulatorOption);
   window.traceFile = parser.value(kTraceOption);
+  window.noHistory = parser.isSet(NoHistoryOption());
   window.given = arguments.mid(1);
   return std::nullopt;
 }
@@ -100,6 +103,7 @@ int RunWindowProgram(QApplication& app, const WindowArguments& arguments) {
     WindowOptions options;
     options.portName = arguments.portName;
     options.lineObserver = OpenWindowTrace(arguments.traceFile);
+    options.history = std::make_shared<PagerHistory>(PagerHistory::ForProgram(kSourceWindow, arguments.noHistory));
     SimulatorProcess simulator;
     if (arguments.simulator) {
       QString error;

@@ -10,6 +10,7 @@ struct WindowArguments {
   QString portName;
   bool simulator = false;
   QString traceFile;  // empty: no trace
+  bool noHistory = false;
   // Everything after the program's name, for a newer program this copy hands over to.
   QStringList given;
 };

@@ -14,6 +14,7 @@
 #include <QShortcut>
 #include <QToolTip>
 #include <QVBoxLayout>
+#include <cstdio>
 
 #include "image/dat_file.h"
 #include "link/binary_tools.h"
@@ -72,6 +73,8 @@ QFont ArialPixels(int pixels, bool bold = false) {
 }
 
 const QString kDataFilter = QStringLiteral("Data File (*.DAT);;All File (*.*)");
+// After the operation's own status text when the history could not keep it.
+const QString kNotInHistoryText = QStringLiteral(" (no history record)");
 const QString kLoadFilter = QStringLiteral("Data File(*.DAT);;All File(*.*)");
 
 }  // namespace
@@ -318,13 +321,13 @@ void MainWindow::SwitchToBasicMode() {
 void MainWindow::LoadDataFileCommand() {
   const QString path = options_.dialogs->OpenFileName(this, QStringLiteral("Select Data File"), kLoadFilter);
   if (path.isEmpty()) return;
-  LoadDataFile(path, data_, *this);
+  if (LoadDataFile(path, data_, *this)) dataFile_ = path;
 }
 
 void MainWindow::SaveDataFileCommand() {
   const QString path = options_.dialogs->SaveFileName(this, QStringLiteral("Save Data File"), kDataFilter);
   if (path.isEmpty()) return;
-  SaveDataFile(path, data_, *this);
+  if (SaveDataFile(path, data_, *this)) dataFile_ = WithDefaultExtension(path, kDatExtension);
 }
 
 void MainWindow::PrintCommand() {
@@ -333,14 +336,25 @@ void MainWindow::PrintCommand() {
 
 void MainWindow::ReadCommand() {
   busy_ = true;
-  link_->ReadPager(data_, *this);
+  const bool read = link_->ReadPager(data_, *this);
+  KeepInHistory({HistoryOperation::Read, read, read ? &data_ : nullptr, std::nullopt, dataFile_});
   busy_ = false;
 }
 
 void MainWindow::WriteCommand() {
   busy_ = true;
-  link_->WritePager(data_, *this);
+  const bool verified = link_->WritePager(data_, *this);
+  KeepInHistory({HistoryOperation::Write, verified, &data_, std::nullopt, dataFile_});
   busy_ = false;
+}
+
+// The operation's result stands whatever the history does; the status line only says that
+// it is not recorded, and standard error why.
+void MainWindow::KeepInHistory(const PagerTransfer& transfer) {
+  if (!options_.history) return;
+  const RecordResult kept = options_.history->Record(transfer, *link_);
+  for (const QString& warning : kept.warnings) std::fprintf(stderr, "m84dpt: %s\n", warning.toLocal8Bit().constData());
+  if (!kept.kept) ShowStatus(StatusText(1) + kNotInHistoryText);
 }
 
 void MainWindow::MemoryDumpCommand() {
