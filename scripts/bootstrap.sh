@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev
   desktop-file-utils appstream lintian dpkg-dev librsvg2-bin file
   ccache help2man
+  libqt6sql6-sqlite libqt6sql6-psql sqlite3 postgresql python3
 )
 
 missing=()
