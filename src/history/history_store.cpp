@@ -151,6 +151,15 @@ QStringList ColumnNames(bool withImage) {
   return names;
 }
 
+QString InsertStatement() {
+  QStringList names = ColumnNames(true);
+  names.removeOne(QStringLiteral("id"));
+  QStringList marks;
+  for (qsizetype i = 0; i < names.size(); ++i) marks << QStringLiteral("?");
+  return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING id")
+      .arg(kTable, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+}
+
 HistoryRecord RecordOf(const QSqlQuery& query, bool withImage) {
   HistoryRecord record;
   int field = 0;
@@ -300,7 +309,10 @@ HistoryResult HistoryStore::OpenSQLite() {
   QSqlQuery query(db_);
   // Several programs write at once; WAL lets them read while one writes.
   if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) return Failure(QStringLiteral("open"), query.lastError());
-  if (!query.exec(QStringLiteral("PRAGMA synchronous=FULL"))) return Failure(QStringLiteral("open"), query.lastError());
+  // In WAL mode NORMAL loses no commit when a program crashes, only (at worst) the last ones
+  // when the machine loses power; FULL would add a disk flush, several milliseconds, to every
+  // pager operation.
+  if (!query.exec(QStringLiteral("PRAGMA synchronous=NORMAL"))) return Failure(QStringLiteral("open"), query.lastError());
   if (fileId_ == 0) FileIdText(path, &fileId_);
   return MigrateSQLite();
 }
@@ -392,20 +404,32 @@ HistoryResult HistoryStore::MigratePostgreSql() {
 
 HistoryResult HistoryStore::Append(HistoryRecord& record) {
   if (const HistoryResult opened = Open(); !opened) return opened;
-  QStringList names;
-  QStringList marks;
-  for (const Column& column : kColumns) {
-    if (QLatin1String(column.name) == QLatin1String("id")) continue;
-    names << QLatin1String(column.name);
-    marks << QStringLiteral("?");
-  }
   QSqlQuery query(db_);
-  query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING id")
-                    .arg(kTable, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))));
+  if (!query.prepare(InsertStatement())) return Failure(QStringLiteral("record"), query.lastError());
+  return Insert(query, record);
+}
+
+HistoryResult HistoryStore::AppendAll(std::vector<HistoryRecord>& records) {
+  if (const HistoryResult opened = Open(); !opened) return opened;
+  if (!db_.transaction()) return Failure(QStringLiteral("record"), db_.lastError());
+  QSqlQuery query(db_);
+  HistoryResult appended;
+  if (!query.prepare(InsertStatement())) appended = Failure(QStringLiteral("record"), query.lastError());
+  for (auto record = records.begin(); appended && record != records.end(); ++record) appended = Insert(query, *record);
+  if (!appended || !db_.commit()) {
+    if (appended) appended = Failure(QStringLiteral("record"), db_.lastError());
+    db_.rollback();
+  }
+  return appended;
+}
+
+HistoryResult HistoryStore::Insert(QSqlQuery& query, HistoryRecord& record) const {
+  int mark = 0;
   for (const Column& column : kColumns)
-    if (QLatin1String(column.name) != QLatin1String("id")) query.addBindValue(column.get(record));
+    if (QLatin1String(column.name) != QLatin1String("id")) query.bindValue(mark++, column.get(record));
   if (!query.exec() || !query.next()) return Failure(QStringLiteral("record"), query.lastError());
   record.id = query.value(0).toLongLong();
+  query.finish();
   return {};
 }
 

@@ -75,6 +75,8 @@ class HistoryStore {
 
   // Adds the record and gives it its id; the time, user and host are the caller's.
   HistoryResult Append(HistoryRecord& record);
+  // Many records in one transaction: all or none.
+  HistoryResult AppendAll(std::vector<HistoryRecord>& records);
   // Newest first, without the images.
   HistoryResult List(const HistoryFilter& filter, std::vector<HistoryRecord>& records);
   // With its image; nothing in `record` when no record has the id.
@@ -91,6 +93,7 @@ class HistoryStore {
   HistoryResult MigrateSQLite();
   HistoryResult MigratePostgreSql();
   HistoryResult Failure(const QString& what, const class QSqlError& error) const;
+  HistoryResult Insert(class QSqlQuery& query, HistoryRecord& record) const;
 
   HistoryLocation location_;
   int busyTimeoutMs_;
