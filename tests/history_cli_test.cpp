@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -262,13 +263,26 @@ TEST_F(HistoryCommands, HistoryThatCannotBeWrittenNeverCostsTheOperation) {
   }
 }
 
-TEST_F(HistoryCommands, WithoutTheVariableTheHistoryIsInTheUsersDataFolder) {
+TEST_F(HistoryCommands, WithoutTheVariableThePreferenceOrTheUsersDataFolderHoldsTheHistory) {
   environment.remove(QStringLiteral("M84DPT_HISTORY"));
   auto pager = StartSimulator();
   ASSERT_EQ(Program({QStringLiteral("read"), Path("r.DAT"), QStringLiteral("--port"), pager->DevicePath()}).exitCode, 0);
   const QString file = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/Tarnwell/M84DPT/history.sqlite");
   EXPECT_TRUE(QFile::exists(file)) << file.toStdString();
   QFile::remove(file);
+
+  // The preference names another store.
+  const QString preferences = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Tarnwell/M84DPT.conf");
+  ASSERT_TRUE(QDir().mkpath(QFileInfo(preferences).absolutePath()));
+  {
+    QFile ini(preferences);
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[General]\nhistory=" + Path("shared.sqlite").toUtf8() + "\n");
+  }
+  ASSERT_EQ(Program({QStringLiteral("read"), Path("r.DAT"), QStringLiteral("--port"), pager->DevicePath()}).exitCode, 0);
+  QFile::remove(preferences);
+  EXPECT_TRUE(QFile::exists(Path("shared.sqlite")));
+  EXPECT_FALSE(QFile::exists(file));
 }
 
 // ---- the window ----

@@ -465,7 +465,10 @@ TEST(HistoryLocation, EnvironmentNamesTheStoreOrTurnsItOff) {
     EXPECT_EQ(DefaultHistoryLocation().backend, c.backend) << c.value;
     EXPECT_EQ(DefaultHistoryLocation().target, QLatin1String(c.value));
   }
+  // The variable before the preference, the preference before the data folder.
+  EXPECT_EQ(DefaultHistoryLocation(QStringLiteral("/srv/preferred.sqlite")).target, QLatin1String(cases[2].value));
   qunsetenv(kHistoryVariable);
+  EXPECT_EQ(DefaultHistoryLocation(QStringLiteral("/srv/preferred.sqlite")).target, QStringLiteral("/srv/preferred.sqlite"));
   EXPECT_EQ(DefaultHistoryLocation().target, DefaultHistoryFile());
   EXPECT_TRUE(DefaultHistoryFile().startsWith(qEnvironmentVariable("XDG_DATA_HOME") + QLatin1Char('/')))
       << "tests run with a private data folder";

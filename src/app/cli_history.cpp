@@ -9,6 +9,7 @@
 #include "app/commands.h"
 #include "app/console_host.h"
 #include "app/console_transfer_host.h"
+#include "app/preferences.h"
 #include "app/transfer_interrupt.h"
 #include "image/dat_file.h"
 
@@ -205,8 +206,10 @@ QCommandLineOption BackupOption() {
                                            "write can be undone (m84dpt history restore)."));
 }
 
+QString PreferredHistoryLocation() { return PreferenceStore::UserStore().HistoryLocation(); }
+
 PagerHistory CommandHistory(const CommandParser& parser, const QString& source) {
-  return PagerHistory::ForProgram(source, parser.isSet(QStringLiteral("no-history")));
+  return PagerHistory::ForProgram(source, parser.isSet(QStringLiteral("no-history")), PreferredHistoryLocation());
 }
 
 QString BackupNeedsHistory(const CommandParser& parser) {
@@ -284,7 +287,7 @@ int RunHistoryCommand(const QStringList& arguments) {
     if (!ok || filter.limit < 1) return parser.UsageError(QStringLiteral("--limit takes a number of records, 1 or more"));
   }
 
-  HistoryStore store(DefaultHistoryLocation());
+  HistoryStore store(DefaultHistoryLocation(PreferredHistoryLocation()));
   if (action == kShowAction) return Show(store, *id);
   if (action == kRestoreAction) return Restore(store, *id, given[2]);
   std::vector<HistoryRecord> records;

@@ -15,6 +15,9 @@ class TransferInterrupts;
 QCommandLineOption NoHistoryOption();
 QCommandLineOption BackupOption();
 
+// The preference "history" of this user, for PagerHistory::ForProgram.
+QString PreferredHistoryLocation();
+
 // The command's history: off with --no-history or M84DPT_NO_HISTORY.
 PagerHistory CommandHistory(const CommandParser& parser, const QString& source);
 

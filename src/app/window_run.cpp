@@ -103,7 +103,8 @@ int RunWindowProgram(QApplication& app, const WindowArguments& arguments) {
     WindowOptions options;
     options.portName = arguments.portName;
     options.lineObserver = OpenWindowTrace(arguments.traceFile);
-    options.history = std::make_shared<PagerHistory>(PagerHistory::ForProgram(kSourceWindow, arguments.noHistory));
+    options.history = std::make_shared<PagerHistory>(PagerHistory::ForProgram(kSourceWindow, arguments.noHistory,
+                                                                               PreferredHistoryLocation()));
     SimulatorProcess simulator;
     if (arguments.simulator) {
       QString error;

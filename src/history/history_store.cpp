@@ -253,9 +253,10 @@ QString DefaultHistoryFile() {
   return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).filePath(kFileName);
 }
 
-HistoryLocation DefaultHistoryLocation() {
+HistoryLocation DefaultHistoryLocation(const QString& preference) {
   const QString named = qEnvironmentVariable(kHistoryVariable);
   if (!named.trimmed().isEmpty()) return ParseHistoryLocation(named);
+  if (!preference.trimmed().isEmpty()) return ParseHistoryLocation(preference);
   return {HistoryLocation::Backend::SQLite, DefaultHistoryFile()};
 }
 

@@ -17,7 +17,7 @@
 
 namespace m84 {
 
-// M84DPT_HISTORY names the store instead of the user's data folder; M84DPT_NO_HISTORY (any value
+// M84DPT_HISTORY (or the preference "history") names the store instead of the user's data folder; M84DPT_NO_HISTORY (any value
 // but "0") turns recording off.
 inline constexpr char kHistoryVariable[] = "M84DPT_HISTORY";
 inline constexpr char kNoHistoryVariable[] = "M84DPT_NO_HISTORY";
@@ -39,8 +39,9 @@ struct HistoryLocation {
 HistoryLocation ParseHistoryLocation(const QString& text);
 // history.sqlite in the user's data folder.
 QString DefaultHistoryFile();
-// M84DPT_HISTORY when it is set, otherwise the default file.
-HistoryLocation DefaultHistoryLocation();
+// M84DPT_HISTORY when it is set, otherwise the preference (same forms), otherwise the default
+// file.
+HistoryLocation DefaultHistoryLocation(const QString& preference = {});
 // True unless M84DPT_NO_HISTORY turns recording off.
 bool HistoryEnabledByEnvironment();
 

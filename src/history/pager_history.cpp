@@ -25,9 +25,9 @@ QString CurrentUserName() {
 PagerHistory::PagerHistory(HistoryLocation location, QString source, int busyTimeoutMs)
     : store_(std::make_unique<HistoryStore>(std::move(location), busyTimeoutMs)), source_(std::move(source)) {}
 
-PagerHistory PagerHistory::ForProgram(const QString& source, bool off) {
+PagerHistory PagerHistory::ForProgram(const QString& source, bool off, const QString& preference) {
   if (off || !HistoryEnabledByEnvironment()) return PagerHistory();
-  return PagerHistory(DefaultHistoryLocation(), source);
+  return PagerHistory(DefaultHistoryLocation(preference), source);
 }
 
 RecordResult PagerHistory::Record(const PagerTransfer& transfer, const AdapterLink& link) {

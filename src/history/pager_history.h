@@ -42,8 +42,8 @@ class PagerHistory {
   PagerHistory() = default;  // recording off
   PagerHistory(HistoryLocation location, QString source, int busyTimeoutMs = kHistoryBusyTimeoutMs);
   // The program's history: off with `off` (--no-history) or M84DPT_NO_HISTORY, else the store
-  // M84DPT_HISTORY names, else the file in the user's data folder.
-  static PagerHistory ForProgram(const QString& source, bool off);
+  // M84DPT_HISTORY or the preference names, else the file in the user's data folder.
+  static PagerHistory ForProgram(const QString& source, bool off, const QString& preference = {});
 
   bool Enabled() const { return store_ != nullptr; }
   // The status text, the reason of a failure, an interruption and the port come from the link.
