@@ -172,7 +172,14 @@ FileResult SaveState(const QString& path, const PagerData& data) {
   return WriteFileAtomically(path, EncodeDatFile(data, DrawKeyOffset()));
 }
 
+bool IsSettingsDocument(const QString& path) {
+  const QString suffix = QFileInfo(path).suffix().toLower();
+  return suffix == QLatin1String("yaml") || suffix == QLatin1String("yml");
+}
+
 int Restore(HistoryStore& store, qint64 id, const QString& typed) {
+  // Never data-file bytes under a name that promises a text.
+  if (IsSettingsDocument(typed)) return Failed(QStringLiteral("%1: this build cannot write settings documents yet").arg(typed));
   const bool raw = QFileInfo(typed).suffix().compare(kBinSuffix, Qt::CaseInsensitive) == 0;
   const QString saveError = QStringLiteral("Save data file error");
   if (RefuseOutput(typed, raw ? QString() : kDatExtension, saveError)) return 1;
@@ -243,7 +250,7 @@ int RunHistoryCommand(const QStringList& arguments) {
   parser.addPositionalArgument(QStringLiteral("ACTION"),
                                QStringLiteral("None: list the records, newest first. \"show ID\": print that state's "
                                               "settings as a settings document. \"restore ID OUT\": save that state "
-                                              "as a data file, a raw image (.BIN) or a settings document (.yaml)."),
+                                              "as a data file, or as a raw image (.BIN)."),
                                true);
   parser.addPositionalArgument(QStringLiteral("ID"), QStringLiteral("The record, by the number the listing shows."), true);
   parser.addPositionalArgument(QStringLiteral("OUT"), QStringLiteral("The file restore writes."), true);
