@@ -14,6 +14,7 @@ packages=(
   ccache help2man
   shared-mime-info xdg-utils libglib2.0-bin
   libyaml-cpp-dev python3-yaml yamllint
+  libqt6sql6-sqlite libqt6sql6-psql sqlite3 postgresql python3
 )
 
 missing=()

@@ -18,7 +18,8 @@ phase_done "build"
 # The README's first command, as a user runs it (no display here, hence --version).
 scripts/run.sh --version
 phase_done "run command"
-ctest --test-dir build --output-on-failure -j"$jobs"
+# The history tests run against a scratch PostgreSQL server as well as SQLite.
+scripts/with_postgres.sh ctest --test-dir build --output-on-failure -j"$jobs"
 phase_done "tests"
 scripts/package_check.sh build
 phase_done "install, validation, package round trip"

@@ -154,7 +154,7 @@ TEST_F(CommandLine, HelpListsEveryCommandAndEachCommandDescribesItsOwnArgumentsA
                                                                      QRegularExpression::escape(QLatin1String(entry.summary))));
       EXPECT_TRUE(line.match(got.out).hasMatch()) << entry.name;
     }
-    for (const char* option : {"--port DEVICE", "--simulator", "--version", "--help-all"})
+    for (const char* option : {"--port DEVICE", "--simulator", "--no-history", "--version", "--help-all"})
       EXPECT_TRUE(got.out.contains(QLatin1String(option))) << option;
   }
 
@@ -164,7 +164,8 @@ TEST_F(CommandLine, HelpListsEveryCommandAndEachCommandDescribesItsOwnArgumentsA
       {"convert", {"IN", "OUT", "--basic", "--base FILE"}},
       {"report", {"FILE", "--basic", "--pdf OUT"}},
       {"read", {"OUT", "--port DEVICE", "--base FILE"}},
-      {"write", {"FILE", "--keep-serial", "--no-keep-serial", "--port DEVICE", "--same-capcodes"}},
+      {"write", {"FILE", "--keep-serial", "--no-keep-serial", "--port DEVICE", "--same-capcodes", "--backup", "--no-history"}},
+      {"history", {"[ACTION]", "[ID]", "[OUT]", "--serial NUMBER", "--capcode CAPCODE", "--since DATE", "--limit N", "--csv"}},
       {"probe", {"--port DEVICE"}},
       {"simulate", {"--memory FILE", "--pace", "--fault SPEC"}},
       {"dump", {"OUT", "--port DEVICE"}},

@@ -29,6 +29,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "private_mounts.h"
 #include "recording_host.h"
 #include "image/dat_file.h"
 
@@ -48,36 +49,6 @@ PagerData ChangedData() {
 QByteArray ReadAll(const QString& path) {
   QFile file(path);
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteUserMap(const char* path, const QByteArray& line) {
-  const int fd = ::open(path, O_WRONLY);
-  if (fd < 0) return false;
-  const bool ok = ::write(fd, line.constData(), static_cast<size_t>(line.size())) == line.size();
-  ::close(fd);
-  return ok;
-}
-
-// A mount namespace of the calling process's own, with nothing propagating back: directly
-// where the process may mount, otherwise inside a user namespace of its own.
-bool EnterPrivateMountNamespace() {
-  if (::unshare(CLONE_NEWNS) != 0) {
-    const QByteArray uid = QByteArray::number(::getuid());
-    const QByteArray gid = QByteArray::number(::getgid());
-    if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) return false;
-    if (!WriteUserMap("/proc/self/setgroups", "deny") || !WriteUserMap("/proc/self/uid_map", "0 " + uid + " 1") ||
-        !WriteUserMap("/proc/self/gid_map", "0 " + gid + " 1"))
-      return false;
-  }
-  return ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
-}
-
-bool MountSmallFilesystem(const QString& folder, const char* size) {
-  return ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, size) == 0;
-}
-
-bool RemountReadOnly(const QString& folder) {
-  return ::mount(nullptr, QFile::encodeName(folder).constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
 }
 
 // A file that is a mount point cannot be renamed over.
@@ -163,24 +134,9 @@ Findings SaveOverOldFile(const FailureCase& c, const QString& folder) {
 
 // Runs the case in a child process and collects what it saw.
 Findings RunInChild(const FailureCase& c, const QString& folder) {
-  int pipe[2];
-  if (::pipe(pipe) != 0) return {{"error", "no pipe"}};
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::close(pipe[0]);
-    const QByteArray report = Describe(SaveOverOldFile(c, folder));
-    const bool sent = ::write(pipe[1], report.constData(), static_cast<size_t>(report.size())) == report.size();
-    ::_exit(sent ? 0 : 1);
-  }
-  ::close(pipe[1]);
-  QByteArray report;
-  char buffer[512];
-  for (ssize_t got; (got = ::read(pipe[0], buffer, sizeof buffer)) > 0;) report.append(buffer, got);
-  ::close(pipe[0]);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {{"error", "the child did not finish"}};
-  return Parse(report);
+  const std::optional<QByteArray> report = RunInChildProcess([&] { return Describe(SaveOverOldFile(c, folder)); });
+  if (!report) return {{"error", "the child did not finish"}};
+  return Parse(*report);
 }
 
 const FailureCase kCases[] = {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "app/cli_history.h"
 #include "app/console_host.h"
 #include "app/console_transfer_host.h"
 #include "app/link_options.h"
@@ -191,8 +192,17 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
     host.ExchangeAllPages(Direction::Load);
     host.SetKeepSerialNumber(plan.keepSerial.value_or(fileData.selection.KeepSerial()));
     host.SetInterrupts(interrupts);
-    if (!link.WritePager(pagerData, host)) {
-      exitCode = interrupts && interrupts->HungUp() ? kHungUpExitCode : ReportWriteFailure(link);
+    PagerHistory off;
+    PagerHistory& history = plan.history ? *plan.history : off;
+    if (plan.backup && !BackUpPager(link, pagerData, plan.file, history, interrupts)) {
+      exitCode = 1;
+      break;
+    }
+    const bool verified = link.WritePager(pagerData, host);
+    const int writeExit = interrupts && interrupts->HungUp() ? kHungUpExitCode : verified ? 0 : ReportWriteFailure(link);
+    RecordTransfer(history, {HistoryOperation::Write, verified, &pagerData, writeExit, plan.file}, link);
+    if (!verified) {
+      exitCode = writeExit;
       break;
     }
     writtenSerial = QByteArray(reinterpret_cast<const char*>(pagerData.image.data() + kSerialFirst),
@@ -235,6 +245,9 @@ int RunBatchWrite(const CommandParser& parser) {
                                  .arg(plan.count));
   if (parser.isSet(QStringLiteral("keep-serial"))) plan.keepSerial = true;
   if (parser.isSet(QStringLiteral("no-keep-serial"))) plan.keepSerial = false;
+  plan.backup = parser.isSet(QStringLiteral("backup"));
+  PagerHistory history = CommandHistory(parser, kSourceBatch);
+  plan.history = &history;
   SerialPort port(AdapterPortName(parser.value(QStringLiteral("port"))));
   SerialTrace trace;
   if (!StartTrace(parser, QStringLiteral("write"), port, trace, {plan.file})) return 1;

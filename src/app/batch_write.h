@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "app/command_line.h"
+#include "history/pager_history.h"
 #include "link/adapter_link.h"
 
 namespace m84 {
@@ -28,6 +29,8 @@ struct BatchPlan {
   bool sameCapcodes = false;  // identical pagers asked for: no step is needed
   int count = 1;
   std::optional<bool> keepSerial;  // nothing: the file's own keep-serial-number box decides
+  bool backup = false;              // each pager read whole and recorded before its write
+  PagerHistory* history = nullptr;  // nothing: no record kept
 };
 
 // Between pagers: asks for the next one (pager `next` of `count`); false ends the batch.

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "app/batch_write.h"
+#include "app/cli_history.h"
 #include "app/command_line.h"
 #include "app/commands.h"
 #include "app/console_host.h"
@@ -47,6 +48,7 @@ int RunReadCommand(const QStringList& arguments) {
   parser.addOption(kPortOption);
   parser.addOption({QStringLiteral("base"), QStringLiteral("Read into this file's settings."), QStringLiteral("FILE")});
   parser.addOption(TraceOption());
+  parser.addOption(NoHistoryOption());
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   const QString out = parser.positionalArguments()[0];
   const QString target = WithDefaultExtension(out, DefaultExtensionOf(out));
@@ -65,6 +67,9 @@ int RunReadCommand(const QStringList& arguments) {
   TransferInterrupts interrupts(InterruptRule::StopAfterBlock);
   host.SetInterrupts(&interrupts);
   const bool read = link.ReadPager(data, host);
+  PagerHistory history = CommandHistory(parser, kSourceCommandLine);
+  const int readExit = interrupts.Interrupted() ? (interrupts.HungUp() ? kHungUpExitCode : kInterruptedExitCode) : read ? 0 : 1;
+  RecordTransfer(history, {HistoryOperation::Read, read, read ? &data : nullptr, readExit, out}, link);
   if (interrupts.Interrupted()) return ReportInterruptedRead(link, interrupts);
   if (!read) return Failed(link);
   return SaveSettingsFile(out, data, host.Console()) ? 0 : 1;
@@ -90,7 +95,10 @@ int RunWriteCommand(const QStringList& arguments) {
   parser.addOption(count);
   parser.addOption(same);
   parser.ExcludeEachOther(increment, same);
+  parser.addOption(BackupOption());
+  parser.addOption(NoHistoryOption());
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
+  if (const QString refused = BackupNeedsHistory(parser); !refused.isEmpty()) return parser.UsageError(refused);
   if (parser.isSet(count) || parser.isSet(increment) || parser.isSet(same)) return RunBatchWrite(parser);
   const QString file = parser.positionalArguments()[0];
   PagerData data;
@@ -105,10 +113,14 @@ int RunWriteCommand(const QStringList& arguments) {
   AdapterLink link(port);
   TransferInterrupts interrupts(InterruptRule::WarnThenStop);
   host.SetInterrupts(&interrupts);
+  PagerHistory history = CommandHistory(parser, kSourceCommandLine);
+  if (parser.isSet(BackupOption()) && !BackUpPager(link, data, file, history, &interrupts)) return 1;
   const bool written = link.WritePager(data, host);
-  // The terminal closed during the write: it was finished all the same, and nobody reads a report.
-  if (interrupts.HungUp()) return kHungUpExitCode;
-  return written ? 0 : ReportWriteFailure(link);
+  // The terminal closed during the write: it was finished all the same, and nobody reads a report;
+  // the history keeps its outcome.
+  const int exitCode = interrupts.HungUp() ? kHungUpExitCode : written ? 0 : ReportWriteFailure(link);
+  RecordTransfer(history, {HistoryOperation::Write, written, &data, exitCode, file}, link);
+  return exitCode;
 }
 
 int RunProbeCommand(const QStringList& arguments) {

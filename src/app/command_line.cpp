@@ -15,6 +15,7 @@ const std::vector<CommandEntry> kCommands = {
     {"report", "Print a data file's settings report, as text or into a PDF.", RunReportCommand},
     {"read", "Read the pager through the adapter into a data file.", RunReadCommand},
     {"write", "Write a data file into the pager through the adapter.", RunWriteCommand},
+    {"history", "List the pagers read and written, show or restore an earlier state.", RunHistoryCommand},
     {"probe", "Check that the adapter answers.", RunProbeCommand},
     {"simulate", "Serve a simulated adapter and pager on a pseudo-terminal.", RunSimulateCommand},
     {"dump", "Save the pager's whole memory as a binary file or a C-array text.", RunDumpCommand},

@@ -18,6 +18,7 @@ int RunCompareCommand(const QStringList& arguments);
 int RunDiffCommand(const QStringList& arguments);
 int RunUdevRuleCommand(const QStringList& arguments);
 int RunPortsCommand(const QStringList& arguments);
+int RunHistoryCommand(const QStringList& arguments);
 int RunHelpCommand(const QStringList& arguments);
 
 }  // namespace m84

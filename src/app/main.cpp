@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/command_line.h"
+#include "app/preferences.h"
 #include "app/window_run.h"
 
 namespace {
@@ -43,6 +44,14 @@ bool DisplayMissing() {
   return true;
 }
 
+// The user's data folder (the programming history) is named after the preferences' key path.
+void NameTheProgram() {
+  const QString keyPath = m84::PreferenceKeyPath();
+  const qsizetype split = keyPath.indexOf(QLatin1Char('/'));
+  QCoreApplication::setOrganizationName(keyPath.left(split));
+  QCoreApplication::setApplicationName(keyPath.mid(split + 1));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -50,6 +59,7 @@ int main(int argc, char** argv) {
   // instead of the program dying silently half-way.
   std::signal(SIGXFSZ, SIG_IGN);
   const QStringList arguments = ArgumentsOf(argc, argv);
+  NameTheProgram();
   if (const m84::CommandEntry* command = m84::FindCommand(arguments)) {
     qInstallMessageHandler(CommandMessages);
     if (!DrawsText(arguments[1])) {

@@ -15,6 +15,7 @@ constexpr char kGenerationNameReversed[] = {'n', 'e', 'g'};
 
 const QString kSelectionValue = QStringLiteral("prg");
 const QString kProgramPathValue = QStringLiteral("exe");
+const QString kHistoryValue = QStringLiteral("history");
 
 template <size_t N>
 QString Assemble(const char (&reversed)[N]) {
@@ -97,6 +98,11 @@ bool PreferenceStore::WriteSelection(const SelectionState& selection) const {
   const auto settings = Open();
   settings->setValue(kSelectionValue, AsBytes(selection.data(), kSelectionSize));
   return Commit(*settings);
+}
+
+QString PreferenceStore::HistoryLocation() const {
+  const QVariant value = Open()->value(kHistoryValue);
+  return value.typeId() == QMetaType::QString ? value.toString() : QString();
 }
 
 // Opened afresh for every read and write, as another copy may have written in between.

@@ -56,6 +56,9 @@ class PreferenceStore {
   // The record 1, 24, 0, 0 and "exe" = programPath.
   bool WriteGeneration(const QString& programPath) const;
   bool WriteSelection(const SelectionState& selection) const;
+  // "history": where the programming history lives (a file, or a PostgreSQL connection shared by
+  // the benches of a workshop); empty when not set or not a text.
+  QString HistoryLocation() const;
 
  private:
   explicit PreferenceStore(const QString& filePath) : filePath_(filePath) {}

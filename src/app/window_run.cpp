@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/cli_history.h"
 #include "app/command_line.h"
 #include "app/commands.h"
 #include "app/console_host.h"
@@ -35,7 +36,8 @@ const QCommandLineOption kVersionOption(QStringLiteral("version"), QStringLitera
 void DeclareWindowOptions(CommandParser& parser) {
   parser.addPositionalArgument(QStringLiteral("FILE"),
                                QStringLiteral("A data file (.DAT), raw image (.BIN) or settings text (.yaml) to open in the window."), true);
-  for (const QCommandLineOption& option : {kPortOption, kSimulatorOption, kTraceOption, kHelpAllOption, kVersionOption})
+  for (const QCommandLineOption& option :
+       {kPortOption, kSimulatorOption, kTraceOption, NoHistoryOption(), kHelpAllOption, kVersionOption})
     parser.addOption(option);
   parser.ExcludeEachOther(kSimulatorOption, kPortOption);
 }
@@ -111,6 +113,7 @@ std::optional<int> ParseWindowArguments(const QStringList& arguments, WindowArgu
   window.portName = parser.value(kPortOption);
   window.simulator = parser.isSet(kSimulatorOption);
   window.traceFile = parser.value(kTraceOption);
+  window.noHistory = parser.isSet(NoHistoryOption());
   window.given = arguments.mid(1);
   if (!parser.positionalArguments().isEmpty()) {
     window.file = parser.positionalArguments()[0];
@@ -139,6 +142,8 @@ int RunWindowProgram(QApplication& app, const WindowArguments& arguments) {
     options.portName = arguments.portName;
     QString traceFailure;
     options.lineObserver = OpenWindowTrace(arguments.traceFile, traceFailure);
+    options.history = std::make_shared<PagerHistory>(PagerHistory::ForProgram(kSourceWindow, arguments.noHistory,
+                                                                               PreferredHistoryLocation()));
     SimulatorProcess simulator;
     if (arguments.simulator) {
       QString error;

@@ -261,6 +261,7 @@ bool AdapterLink::Fail(const QString& reason, const QString& cause) {
 }
 
 void AdapterLink::Show(TransferHost& host, const QString& status) {
+  status_ = status;
   host.ShowStatus(status);
   host.Pump();
 }

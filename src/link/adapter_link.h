@@ -91,6 +91,9 @@ class AdapterLink {
   // The same in the words the window puts after its status text ("the adapter was disconnected
   // at block 0x100", "the port is in use by m84dpt (pid 42)").
   const QString& LastCause() const { return cause_; }
+  // The last status text the last operation showed ("DPT Verify ok !"), for the history.
+  const QString& LastStatus() const { return status_; }
+  QString DeviceName() const { return port_.DeviceName(); }
   // The last transfer ended because the host asked it to stop.
   bool Interrupted() const { return interrupted_; }
   const WriteProgress& LastWrite() const { return written_; }
@@ -113,6 +116,7 @@ class AdapterLink {
   AdapterPort& port_;
   QString failure_;
   QString cause_;
+  QString status_;
   bool interrupted_ = false;
   WriteProgress written_;
 };

@@ -33,6 +33,8 @@ class AdapterPort : public ByteChannel {
   // True once the device has gone away (a pulled cable) since the last open: a missing answer
   // then means no adapter at all rather than a slow one.
   virtual bool Disconnected() const { return false; }
+  // The device the last search found, for the programming history; empty when unknown.
+  virtual QString DeviceName() const { return {}; }
 };
 
 }  // namespace m84

@@ -73,6 +73,7 @@ class SerialPort : public AdapterPort {
   bool Disconnected() const override { return disconnected_; }
   // How long an open keeps trying a port that another program holds (0: fail at once).
   void SetHeldPortRetry(int ms) { heldRetryMs_ = ms; }
+  QString DeviceName() const override { return portName_; }
 
   // Not owned; nullptr: no trace.
   void SetObserver(LineObserver* observer) { observer_ = observer; }

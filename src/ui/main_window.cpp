@@ -14,6 +14,7 @@
 #include <QShortcut>
 #include <QToolTip>
 #include <QVBoxLayout>
+#include <cstdio>
 
 #include "image/dat_file.h"
 #include "link/binary_tools.h"
@@ -85,6 +86,8 @@ const QString kLoadFilter = QStringLiteral("Data File(*.DAT);;Settings Text (*.y
 const QString kStopWriteQuestion = QStringLiteral("Stopping now leaves the pager half-written. Stop anyway?");
 // Between a status text and the cause named after it.
 const QString kCauseSeparator = QStringLiteral(" \u2014 ");
+// After the operation's own status text when the history could not keep it.
+const QString kNotInHistoryText = QStringLiteral(" (no history record)");
 
 }  // namespace
 
@@ -390,14 +393,14 @@ void MainWindow::SwitchToBasicMode() {
 void MainWindow::LoadDataFileCommand() {
   const QString path = options_.dialogs->OpenFileName(this, QStringLiteral("Select Data File"), kLoadFilter);
   if (path.isEmpty()) return;
-  LoadSettingsFile(path, data_, *this);
+  if (LoadSettingsFile(path, data_, *this)) dataFile_ = path;
 }
 
 void MainWindow::SaveDataFileCommand() {
   if (!LeaveFocusedControl()) return;
   const QString path = options_.dialogs->SaveFileName(this, QStringLiteral("Save Data File"), kDataFilter);
   if (path.isEmpty()) return;
-  SaveSettingsFile(path, data_, *this);
+  if (SaveSettingsFile(path, data_, *this)) dataFile_ = WithDefaultExtension(path, DefaultExtensionOf(path));
 }
 
 void MainWindow::PrintCommand() {
@@ -416,6 +419,15 @@ void MainWindow::WriteCommand() {
 
 // The port is given up before the save dialog, which may stay open for long; the presence check
 // stays out until the dialog has closed.
+// The operation's result stands whatever the history does; the status line only says that
+// it is not recorded, and standard error why.
+void MainWindow::KeepInHistory(const PagerTransfer& transfer) {
+  if (!options_.history) return;
+  const RecordResult kept = options_.history->Record(transfer, *link_);
+  for (const QString& warning : kept.warnings) std::fprintf(stderr, "m84dpt: %s\n", warning.toLocal8Bit().constData());
+  if (!kept.kept) ShowStatus(StatusText(1) + kNotInHistoryText);
+}
+
 void MainWindow::MemoryDumpCommand() {
   StartTransfer(TransferKind::Dump, [this](TransferHost& host) {
     const bool ready = link_->PresenceCheck() == AdapterState::Ready;
@@ -445,6 +457,10 @@ void MainWindow::StartTransfer(TransferKind kind, std::function<bool(TransferHos
 void MainWindow::OnTransferFinished() {
   busy_ = false;
   ShowTransferCause();
+  if (transfer_ == TransferKind::Read)
+    KeepInHistory({HistoryOperation::Read, transferOk_, transferOk_ ? &data_ : nullptr, std::nullopt, dataFile_});
+  else if (transfer_ == TransferKind::Write)
+    KeepInHistory({HistoryOperation::Write, transferOk_, &data_, std::nullopt, dataFile_});
   SetTransferControls(false);
   if (closeWhenStopped_) {
     closeWhenStopped_ = false;

@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "history/pager_history.h"
 #include "image/operation_host.h"
 #include "link/adapter_link.h"
 #include "pages/model_page_set.h"
@@ -42,6 +43,8 @@ struct WindowOptions {
   std::shared_ptr<LineObserver> lineObserver;
   // Tests answer the window's yes-or-no questions.
   std::shared_ptr<Questions> questions;
+  // Where every pager read and write is recorded; nothing: no record kept.
+  std::shared_ptr<PagerHistory> history;
 };
 
 class MainWindow : public QWidget, public TransferHost, public PageHost {
@@ -129,12 +132,14 @@ class MainWindow : public QWidget, public TransferHost, public PageHost {
   void ShowTransferCause();
   void ShowAbout();
   QRect DialogRect(int x, int y, int w, int h) const;
+  void KeepInHistory(const PagerTransfer& transfer);
 
   PagerData& data_;
   WindowOptions options_;
   ModelPageSet models_;
   DisplayMode mode_ = DisplayMode::Basic;
   bool busy_ = false;
+  QString dataFile_;  // the data file last loaded or saved, for the history
 
   double dluX_ = 1.5;
   double dluY_ = 2.0;

@@ -1,0 +1,369 @@
+// The programming history as a technician meets it: the real program's reads and writes against
+// the simulated adapter recorded with their outcome, listed as a table and as CSV (read back by
+// Python's csv module), a write undone from its --backup byte for byte, recording turned off,
+// a history that cannot be written never costing the write, and the window and two batch
+// processes writing one SQLite file at once without losing a record.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "image/dat_file.h"
+#include "link/simulator_host.h"
+#include "pages/capcode.h"
+#include "pages/general_page.h"
+#include "ui/main_window.h"
+#include "qstring_printer.h"
+#include "widget_fixtures.h"
+
+using namespace m84;
+using namespace m84::widget_test;
+
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+struct Outcome {
+  int exitCode = -1;
+  QString out;
+  QString err;
+};
+
+std::unique_ptr<SimulatorHost> StartSimulator(const QString& faults = {}, const PagerImage& memory = SimulatedPagerMemory()) {
+  SimulatorOptions options;
+  options.faults = *ParseFaultPlan(faults, nullptr);
+  auto simulator = std::make_unique<SimulatorHost>(options);
+  simulator->SetMemory(memory);
+  QString error;
+  EXPECT_TRUE(simulator->Start(&error)) << error.toStdString();
+  return simulator;
+}
+
+// Python's csv module, as a spreadsheet's stand-in: the rows as JSON objects.
+QJsonArray CsvRows(const QString& csv) {
+  QProcess python;
+  python.start(QStringLiteral("python3"),
+               {QStringLiteral("-c"), QStringLiteral("import csv, io, json, sys; "
+                                                     "print(json.dumps(list(csv.DictReader(io.StringIO(sys.stdin.read(), newline='')))))")});
+  python.write(csv.toUtf8());
+  python.closeWriteChannel();
+  if (!python.waitForFinished(10000)) return {};
+  return QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+}
+
+class HistoryCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("M84DPT_HISTORY"), historyFile());
+  }
+
+  QString historyFile() const { return dir.filePath(QStringLiteral("history.sqlite")); }
+  QString Path(const char* name) const { return dir.filePath(QLatin1String(name)); }
+
+  Outcome Program(const QStringList& arguments, const QByteArray& input = {}) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(M84DPT_PROGRAM), arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    process.waitForFinished(60000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+  }
+
+  QString DataFile(const char* name, const PagerData& data) {
+    const QString path = Path(name);
+    EXPECT_TRUE(WriteFileAtomically(path, EncodeDatFile(data, 0)));
+    return path;
+  }
+
+  QJsonArray History(const QStringList& filters = {}) {
+    const Outcome listed = Program(QStringList{QStringLiteral("history"), QStringLiteral("--csv")} + filters);
+    EXPECT_EQ(listed.exitCode, 0) << listed.err.toStdString();
+    return CsvRows(listed.out);
+  }
+
+  QTemporaryDir dir;
+  QProcessEnvironment environment;
+};
+
+// Capcode 1 steps by +1 in a batch.
+PagerData PagerWithCapcode(int capcode) {
+  PagerData data;
+  WriteCapcode(data.image, 0, uint32_t(capcode));
+  data.selection.SetAutoIncrement(0, 3);
+  return data;
+}
+
+TEST_F(HistoryCommands, ReadsWritesAndFailuresAreRecordedNewestFirst) {
+  auto pager = StartSimulator();
+  const QString file = DataFile("pager.DAT", PagerWithCapcode(4321));
+  const QStringList port{QStringLiteral("--port"), pager->DevicePath()};
+  ASSERT_EQ(Program(QStringList{QStringLiteral("read"), Path("read.DAT")} + port).exitCode, 0);
+  ASSERT_EQ(Program(QStringList{QStringLiteral("write"), file, QStringLiteral("--no-keep-serial")} + port).exitCode, 0);
+  auto refusing = StartSimulator(QStringLiteral("write-nak:4"));
+  const Outcome failed = Program({QStringLiteral("write"), file, QStringLiteral("--port"), refusing->DevicePath()});
+  ASSERT_EQ(failed.exitCode, 1);
+
+  const QJsonArray rows = History();
+  ASSERT_EQ(rows.size(), 3);
+  struct Expected {
+    const char* operation;
+    const char* outcome;
+    const char* status;
+    const char* exitCode;
+    const char* detail;
+    QString port;
+    QString file;
+    const char* capcode1;
+  };
+  const Expected expected[] = {
+      {"write", "failed", "Write Pager error !", "1", "block 0x100 write: acknowledged with 0x15 instead of 0x06",
+       refusing->DevicePath(), file, "4321"},
+      {"write", "ok", "DPT Verify ok !", "0", "", pager->DevicePath(), file, "4321"},
+      {"read", "ok", "Read Pager ok !", "0", "", pager->DevicePath(), Path("read.DAT"), "1234567"},
+  };
+  for (int i = 0; i < rows.size(); ++i) {
+    SCOPED_TRACE(i);
+    const QJsonObject row = rows[i].toObject();
+    const Expected& e = expected[i];
+    EXPECT_EQ(row["operation"].toString(), e.operation);
+    EXPECT_EQ(row["outcome"].toString(), e.outcome);
+    EXPECT_EQ(row["status"].toString(), e.status);
+    EXPECT_EQ(row["exit_code"].toString(), e.exitCode);
+    EXPECT_EQ(row["detail"].toString(), e.detail);
+    EXPECT_EQ(row["port"].toString(), e.port);
+    EXPECT_EQ(row["file"].toString(), e.file);
+    EXPECT_EQ(row["capcode1"].toString(), e.capcode1);
+    EXPECT_EQ(row["source"].toString(), "command line");
+    EXPECT_EQ(row["frequency_hz"].toString(), "457575000");
+  }
+  EXPECT_EQ(rows[0].toObject()["id"].toString().toInt(), rows[2].toObject()["id"].toString().toInt() + 2);
+
+  // The filters, and the table a person reads.
+  EXPECT_EQ(History({QStringLiteral("--capcode"), QStringLiteral("4321")}).size(), 2);
+  EXPECT_EQ(History({QStringLiteral("--capcode"), QStringLiteral("4321"), QStringLiteral("--limit"), QStringLiteral("1")})
+                .first().toObject()["outcome"].toString(),
+            "failed");
+  EXPECT_EQ(History({QStringLiteral("--since"), QStringLiteral("2999-01-01")}).size(), 0);
+  const Outcome table = Program({QStringLiteral("history"), QStringLiteral("--serial"), rows[2].toObject()["serial"].toString()});
+  const QStringList lines = table.out.split('\n', Qt::SkipEmptyParts);
+  // The failed write kept the pager's own serial number, as its file says; the other did not.
+  ASSERT_EQ(lines.size(), 3) << table.out.toStdString();
+  EXPECT_TRUE(lines[0].startsWith("ID  Time (UTC)")) << lines[0].toStdString();
+  EXPECT_TRUE(lines[1].contains("  write      failed   Write Pager error !  ")) << lines[1].toStdString();
+  EXPECT_TRUE(lines[2].contains("  read       ok       Read Pager ok !      ")) << lines[2].toStdString();
+
+  EXPECT_EQ(Program({QStringLiteral("history"), QStringLiteral("--since"), QStringLiteral("March")}).exitCode, 2);
+  EXPECT_EQ(Program({QStringLiteral("history"), QStringLiteral("undo"), QStringLiteral("1")}).exitCode, 2);
+}
+
+TEST_F(HistoryCommands, BackupUndoesAWriteByteForByte) {
+  // The pager holds settings of its own, with bytes in places no page edits.
+  PagerImage old = SimulatedPagerMemory();
+  WriteCapcode(old, 0, 777777);
+  for (int at = 0x553; at < kExchangedSize; ++at) old[at] = uint8_t(at * 13);
+  auto pager = StartSimulator({}, old);
+  const QStringList port{QStringLiteral("--port"), pager->DevicePath()};
+  const QString file = DataFile("new.DAT", PagerWithCapcode(1000));
+
+  const Outcome written = Program(QStringList{QStringLiteral("write"), file, QStringLiteral("--backup")} + port);
+  ASSERT_EQ(written.exitCode, 0) << written.err.toStdString();
+  EXPECT_EQ(written.out, "File Loaded ok\nReading Pager ... \nRead Pager ok !\nWrite Data to Pager ... \nVerifying ... \nDPT Verify ok !\n");
+  ASSERT_NE(pager->Memory(), old);
+  const QJsonArray rows = History();
+  ASSERT_EQ(rows.size(), 2);
+  EXPECT_EQ(rows[1].toObject()["operation"].toString(), "backup");
+  EXPECT_EQ(rows[1].toObject()["capcode1"].toString(), "777777");
+  const QString backupId = rows[1].toObject()["id"].toString();
+
+  // Restored as a raw image and as a data file: the pager's bytes, every one.
+  ASSERT_EQ(Program({QStringLiteral("history"), QStringLiteral("restore"), backupId, Path("old.BIN")}).exitCode, 0);
+  const QByteArray raw = ReadAll(Path("old.BIN"));
+  ASSERT_EQ(raw.size(), kImageSize);
+  EXPECT_EQ(raw.left(kExchangedSize), QByteArray(reinterpret_cast<const char*>(old.data()), kExchangedSize));
+  const Outcome restored = Program({QStringLiteral("history"), QStringLiteral("restore"), backupId, Path("old")});
+  ASSERT_EQ(restored.exitCode, 0);
+  EXPECT_EQ(restored.out, "File Saved ok\n");
+  const std::optional<PagerData> data = DecodeDatFile(ReadAll(Path("old.DAT")));
+  ASSERT_TRUE(data);
+  EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(data->image.data()), kImageSize), raw);
+
+  // Written back (through the pages' rules, as every write), the pager has its settings again,
+  // the bytes no page edits among them.
+  const Outcome undone = Program(QStringList{QStringLiteral("write"), Path("old.DAT"), QStringLiteral("--no-keep-serial")} + port);
+  ASSERT_EQ(undone.exitCode, 0) << undone.err.toStdString();
+  EXPECT_EQ(ReadCapcode(pager->Memory(), 0), 777777u);
+  for (int at = 0x553; at < kExchangedSize; ++at) ASSERT_EQ(pager->Memory()[at], old[at]) << "at " << at;
+
+  // Records that cannot be restored say why.
+  const Outcome missing = Program({QStringLiteral("history"), QStringLiteral("restore"), QStringLiteral("999"), Path("x.BIN")});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_EQ(missing.err, "m84dpt: the history has no record 999\n");
+  EXPECT_FALSE(QFile::exists(Path("x.BIN")));
+}
+
+TEST_F(HistoryCommands, BackupThatCannotReadThePagerWritesNothing) {
+  auto pager = StartSimulator(QStringLiteral("read-nak:3"));
+  const PagerImage before = pager->Memory();
+  const Outcome run = Program({QStringLiteral("write"), DataFile("new.DAT", PagerWithCapcode(1000)), QStringLiteral("--backup"),
+                           QStringLiteral("--port"), pager->DevicePath()});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.out, "File Loaded ok\nReading Pager ... \nRead Pager error !\n");
+  EXPECT_TRUE(run.err.endsWith("m84dpt: the pager was not written: its state before the write could not be read\n"))
+      << run.err.toStdString();
+  EXPECT_EQ(pager->Memory(), before);
+  const QJsonArray rows = History();
+  ASSERT_EQ(rows.size(), 1);
+  EXPECT_EQ(rows[0].toObject()["operation"].toString(), "backup");
+  EXPECT_EQ(rows[0].toObject()["outcome"].toString(), "failed");
+}
+
+TEST_F(HistoryCommands, RecordingTurnedOffKeepsNothing) {
+  auto pager = StartSimulator();
+  const QStringList read{QStringLiteral("read"), Path("r.DAT"), QStringLiteral("--port"), pager->DevicePath()};
+  ASSERT_EQ(Program(read + QStringList{QStringLiteral("--no-history")}).exitCode, 0);
+  environment.insert(QStringLiteral("M84DPT_NO_HISTORY"), QStringLiteral("1"));
+  ASSERT_EQ(Program(read).exitCode, 0);
+  EXPECT_FALSE(QFile::exists(historyFile()));
+  // --backup has nowhere to keep the pager's state.
+  const Outcome refused = Program({QStringLiteral("write"), Path("r.DAT"), QStringLiteral("--backup"), QStringLiteral("--port"),
+                               pager->DevicePath()});
+  EXPECT_EQ(refused.exitCode, 2);
+  EXPECT_TRUE(refused.err.contains("--backup keeps the pager's state in the history, which M84DPT_NO_HISTORY turns off"));
+}
+
+TEST_F(HistoryCommands, HistoryThatCannotBeWrittenNeverCostsTheOperation) {
+  auto pager = StartSimulator();
+  QFile plain(Path("plain"));
+  ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+  plain.close();
+  const QString unreachable = QStringLiteral("host=%1 dbname=m84 user=m84").arg(Path("no-server"));
+  for (const QString& history : {Path("plain/h.sqlite"), unreachable}) {
+    SCOPED_TRACE(history.toStdString());
+    environment.insert(QStringLiteral("M84DPT_HISTORY"), history);
+    const Outcome run = Program({QStringLiteral("write"), DataFile("w.DAT", PagerWithCapcode(1000)), QStringLiteral("--backup"),
+                             QStringLiteral("--port"), pager->DevicePath()});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.out.endsWith("DPT Verify ok !\n"));
+    EXPECT_TRUE(run.err.contains("m84dpt: history: this backup was not recorded: ")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("m84dpt: history: this write was not recorded: ")) << run.err.toStdString();
+    EXPECT_EQ(ReadCapcode(pager->Memory(), 0), 1000u);
+  }
+}
+
+TEST_F(HistoryCommands, WithoutTheVariableThePreferenceOrTheUsersDataFolderHoldsTheHistory) {
+  environment.remove(QStringLiteral("M84DPT_HISTORY"));
+  auto pager = StartSimulator();
+  ASSERT_EQ(Program({QStringLiteral("read"), Path("r.DAT"), QStringLiteral("--port"), pager->DevicePath()}).exitCode, 0);
+  const QString file = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/Tarnwell/M84DPT/history.sqlite");
+  EXPECT_TRUE(QFile::exists(file)) << file.toStdString();
+  QFile::remove(file);
+
+  // The preference names another store.
+  const QString preferences = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Tarnwell/M84DPT.conf");
+  ASSERT_TRUE(QDir().mkpath(QFileInfo(preferences).absolutePath()));
+  {
+    QFile ini(preferences);
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[General]\nhistory=" + Path("shared.sqlite").toUtf8() + "\n");
+  }
+  ASSERT_EQ(Program({QStringLiteral("read"), Path("r.DAT"), QStringLiteral("--port"), pager->DevicePath()}).exitCode, 0);
+  QFile::remove(preferences);
+  EXPECT_TRUE(QFile::exists(Path("shared.sqlite")));
+  EXPECT_FALSE(QFile::exists(file));
+}
+
+// ---- the window ----
+
+struct NoDialogs : FileDialogs {
+  QString OpenFileName(QWidget*, const QString&, const QString&) override { return {}; }
+  QString SaveFileName(QWidget*, const QString&, const QString&) override { return {}; }
+};
+
+struct WindowHistory : HistoryCommands {
+  std::unique_ptr<MainWindow> Window(PagerData& data, const QString& port, const HistoryLocation& location) {
+    WindowOptions options{std::make_shared<NoDialogs>(), std::make_shared<RecordingTones>(), port};
+    options.history = std::make_shared<PagerHistory>(location, kSourceWindow);
+    return std::make_unique<MainWindow>(data, options);
+  }
+};
+
+TEST_F(WindowHistory, TheWindowRecordsItsReadsAndWritesAndSaysWhenItCannot) {
+  auto pager = StartSimulator();
+  PagerData data;
+  auto window = Window(data, pager->DevicePath(), ParseHistoryLocation(historyFile()));
+  window->ReadCommand();
+  window->WriteCommand();
+  EXPECT_EQ(window->StatusText(1), "DPT Verify ok !");
+  const QJsonArray rows = History();
+  ASSERT_EQ(rows.size(), 2);
+  EXPECT_EQ(rows[0].toObject()["operation"].toString(), "write");
+  EXPECT_EQ(rows[1].toObject()["operation"].toString(), "read");
+  for (const QJsonValue& row : rows) {
+    EXPECT_EQ(row.toObject()["source"].toString(), "window");
+    EXPECT_EQ(row.toObject()["exit_code"].toString(), "");
+  }
+
+  window.reset();  // the port is the next window's
+  QFile plain(Path("plain"));
+  ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+  plain.close();
+  auto lost = Window(data, pager->DevicePath(), ParseHistoryLocation(Path("plain/h.sqlite")));
+  lost->WriteCommand();
+  EXPECT_EQ(lost->StatusText(1), "DPT Verify ok ! (no history record)");
+}
+
+// Two batch processes, each with its own pager, and the window with a third, all writing one
+// history at the same time.
+TEST_F(WindowHistory, TheWindowAndTwoBatchesTogetherLoseNoRecord) {
+  constexpr int kPagers = 6;
+  std::vector<std::unique_ptr<SimulatorHost>> pagers;
+  for (int i = 0; i < 3; ++i) pagers.push_back(StartSimulator());
+  std::vector<std::unique_ptr<QProcess>> batches;
+  for (int i = 0; i < 2; ++i) {
+    const QString file = DataFile(i == 0 ? "a.DAT" : "b.DAT", PagerWithCapcode(1000 + 100 * i));
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(environment);
+    process->start(QStringLiteral(M84DPT_PROGRAM),
+                   {QStringLiteral("write"), file, QStringLiteral("--increment"), QStringLiteral("--count"),
+                    QString::number(kPagers), QStringLiteral("--backup"), QStringLiteral("--port"), pagers[size_t(i)]->DevicePath()});
+    ASSERT_TRUE(process->waitForStarted());
+    process->write(QByteArray(kPagers, '\n'));
+    process->closeWriteChannel();
+    batches.push_back(std::move(process));
+  }
+  PagerData data;
+  auto window = Window(data, pagers[2]->DevicePath(), ParseHistoryLocation(historyFile()));
+  for (int i = 0; i < kPagers; ++i) window->WriteCommand();
+  for (auto& process : batches) {
+    ASSERT_TRUE(process->waitForFinished(60000));
+    EXPECT_EQ(process->exitCode(), 0) << process->readAllStandardError().toStdString();
+  }
+
+  QProcess shell;
+  shell.start(QStringLiteral("sqlite3"), {historyFile(), QStringLiteral("SELECT source, operation, outcome, count(*) FROM "
+                                                                        "pager_history GROUP BY 1, 2, 3 ORDER BY 1, 2")});
+  ASSERT_TRUE(shell.waitForFinished(10000));
+  EXPECT_EQ(QString::fromUtf8(shell.readAllStandardOutput()),
+            "batch|backup|ok|12\nbatch|write|ok|12\nwindow|write|ok|6\n");
+  // Each batch pager under its own capcode: 1104 went into the fifth pager of the second batch,
+  // and the sixth held it before its write (the simulated pager is the same one each time).
+  const QJsonArray rows = History({QStringLiteral("--capcode"), QStringLiteral("1104")});
+  ASSERT_EQ(rows.size(), 2);
+  EXPECT_EQ(rows[0].toObject()["operation"].toString(), "backup");
+  EXPECT_EQ(rows[1].toObject()["operation"].toString(), "write");
+}
+
+}  // namespace

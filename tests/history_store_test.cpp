@@ -1,0 +1,487 @@
+// The programming history's store: the real SQLite file as a second client (Debian's sqlite3)
+// reads it, the searches and the image kept byte for byte on both backends, the schema's
+// versions, and every way the store can fail without costing the pager operation.
+//
+// The PostgreSQL cases run when M84DPT_TEST_POSTGRES holds a connection to a scratch server
+// (scripts/with_postgres.sh starts one); they drop and remake the history's tables there.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include "history/history_store.h"
+#include "history/pager_history.h"
+#include "pages/capcode.h"
+#include "pages/field_codecs.h"
+#include "pages/general_page.h"
+#include "private_mounts.h"
+
+using namespace m84;
+
+namespace {
+
+constexpr char kPostgresVariable[] = "M84DPT_TEST_POSTGRES";
+constexpr int kShortBusyMs = 200;
+
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// An image whose every byte says where it is, with a given serial number and capcodes; rows
+// after the given capcodes are disabled.
+PagerData PagerWith(const QString& serial, std::vector<int> capcodes, uint8_t salt = 0) {
+  PagerData data;
+  for (int i = 0; i < kImageSize; ++i) data.image[i] = uint8_t(i * 7 + salt);
+  for (int row = 0; row < kCapcodeRowCount; ++row) {
+    data.image[CapcodeFieldOffset(row)] = 0;
+    WriteCapcode(data.image, row, row < int(capcodes.size()) ? uint32_t(capcodes[size_t(row)]) : 8u);
+    if (row >= int(capcodes.size())) data.image[CapcodeFieldOffset(row)] |= kCapcodeEnableBit;
+  }
+  WriteZeroPaddedText(serial, data.image, kSerialOffset, kSerialSize);
+  WriteBcd(4575750, data.image, kFrequencyOffset, kFrequencySize);
+  for (int i = 0; i < kSelectionSize; ++i) data.selection[i] = uint8_t(0xA0 + i + salt);
+  return data;
+}
+
+HistoryRecord RecordOf(const PagerData& data, const QString& time, const QString& operation = QStringLiteral("write")) {
+  HistoryRecord record;
+  record.time = QDateTime::fromString(time, Qt::ISODate);
+  record.user = QStringLiteral("tech");
+  record.host = QStringLiteral("bench-1");
+  record.source = kSourceCommandLine;
+  record.operation = operation;
+  record.outcome = kOutcomeOk;
+  record.status = QStringLiteral("DPT Verify ok !");
+  record.exitCode = 0;
+  record.port = QStringLiteral("/dev/ttyUSB0");
+  record.file = QStringLiteral("/home/tech/pager, \"new\".DAT");
+  record.data = data;
+  FillSearchColumns(record);
+  return record;
+}
+
+// Debian's sqlite3 shell, as a second client of the file.
+QString Sqlite3(const QString& file, const QString& sql) {
+  QProcess shell;
+  shell.start(QStringLiteral("sqlite3"), {QStringLiteral("-batch"), file, sql});
+  if (!shell.waitForFinished(10000)) return QStringLiteral("sqlite3 did not finish");
+  return QString::fromUtf8(shell.readAllStandardOutput() + shell.readAllStandardError()).trimmed();
+}
+
+HistoryLocation SqliteIn(const QTemporaryDir& dir) {
+  return {HistoryLocation::Backend::SQLite, dir.filePath(QStringLiteral("history.sqlite"))};
+}
+
+// ---- both backends ----
+
+enum class Backend { SQLite, PostgreSql };
+
+class HistoryBackend : public ::testing::TestWithParam<Backend> {
+ protected:
+  void SetUp() override {
+    if (GetParam() == Backend::SQLite) {
+      location = SqliteIn(dir);
+      return;
+    }
+    const QString connection = qEnvironmentVariable(kPostgresVariable);
+    if (connection.isEmpty())
+      GTEST_SKIP() << kPostgresVariable << " is not set: no scratch PostgreSQL server (scripts/with_postgres.sh starts one)";
+    location = ParseHistoryLocation(connection);
+    ASSERT_EQ(location.backend, HistoryLocation::Backend::PostgreSql);
+    DropPostgresTables(connection);
+  }
+
+  static void DropPostgresTables(const QString& connection) {
+    {
+      QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("scratch"));
+      db.setConnectOptions(connection);
+      ASSERT_TRUE(db.open()) << db.lastError().text().toStdString();
+      QSqlQuery query(db);
+      ASSERT_TRUE(query.exec(QStringLiteral("DROP TABLE IF EXISTS pager_history, history_schema")));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("scratch"));
+  }
+
+  // Three pagers over three days; the middle one written twice.
+  std::vector<qint64> AppendFixture(HistoryStore& store) {
+    std::vector<qint64> ids;
+    const std::pair<HistoryRecord, const char*> rows[] = {
+        {RecordOf(PagerWith(QStringLiteral("1111111111"), {1000, 2000}, 1), QStringLiteral("2026-03-01T09:00:00Z")), "a"},
+        {RecordOf(PagerWith(QStringLiteral("2222222222"), {1001, 2001, 3000}, 2), QStringLiteral("2026-03-02T09:00:00Z")), "b"},
+        {RecordOf(PagerWith(QStringLiteral("2222222222"), {1002}, 3), QStringLiteral("2026-03-03T09:00:00Z")), "c"},
+        // Capcode 2000 only in a disabled row: not one this pager answers.
+        {RecordOf(PagerWith(QStringLiteral("3333333333"), {}, 4), QStringLiteral("2026-03-04T09:00:00Z")), "d"},
+    };
+    for (auto [record, name] : rows) {
+      EXPECT_TRUE(store.Append(record)) << name;
+      ids.push_back(record.id);
+    }
+    return ids;
+  }
+
+  QTemporaryDir dir;
+  HistoryLocation location;
+};
+
+TEST_P(HistoryBackend, SearchesBySerialCapcodeAndTimeNewestFirst) {
+  HistoryStore store(location);
+  const std::vector<qint64> id = AppendFixture(store);
+  ASSERT_EQ(id.size(), 4u);
+  struct Case {
+    const char* name;
+    HistoryFilter filter;
+    std::vector<qint64> expected;
+  };
+  const auto since = [](const char* text) { return QDateTime::fromString(QLatin1String(text), Qt::ISODate); };
+  const Case cases[] = {
+      {"everything, newest first", {}, {id[3], id[2], id[1], id[0]}},
+      {"serial", {QStringLiteral("2222222222"), {}, {}, 0}, {id[2], id[1]}},
+      {"capcode in row 1", {{}, 1000, {}, 0}, {id[0]}},
+      {"capcode in row 3", {{}, 3000, {}, 0}, {id[1]}},
+      {"capcode only in a disabled row", {{}, 8, {}, 0}, {}},
+      {"since a day", {{}, {}, since("2026-03-03T00:00:00Z"), 0}, {id[3], id[2]}},
+      {"limit", {{}, {}, {}, 2}, {id[3], id[2]}},
+      {"serial and limit", {QStringLiteral("2222222222"), {}, {}, 1}, {id[2]}},
+      {"no such serial", {QStringLiteral("9"), {}, {}, 0}, {}},
+  };
+  for (const Case& c : cases) {
+    std::vector<HistoryRecord> records;
+    ASSERT_TRUE(store.List(c.filter, records)) << c.name;
+    std::vector<qint64> ids;
+    for (const HistoryRecord& record : records) {
+      ids.push_back(record.id);
+      EXPECT_FALSE(record.data) << c.name << ": a listing carries no image";
+    }
+    EXPECT_EQ(ids, c.expected) << c.name;
+  }
+}
+
+TEST_P(HistoryBackend, KeepsTheImageAndEveryColumnByteForByte) {
+  HistoryStore store(location);
+  PagerData data = PagerWith(QStringLiteral("0012345678"), {8, 2097151, 1234567});
+  data.image[0x7FF] = 0x00;  // the ends of the image, and bytes no page uses
+  data.image[0x000] = 0xFF;
+  HistoryRecord written = RecordOf(data, QStringLiteral("2026-12-10T16:40:57.123Z"));
+  written.detail = QStringLiteral("verify: 1 byte(s) differ, the first at 0x5FF (written 0xFF, read back 0x00)");
+  written.exitCode.reset();
+  ASSERT_TRUE(store.Append(written));
+
+  HistoryRecord failedRead = RecordOf(data, QStringLiteral("2026-12-10T16:41:00Z"), QStringLiteral("read"));
+  failedRead.data.reset();
+  FillSearchColumns(failedRead);
+  failedRead.outcome = kOutcomeInterrupted;
+  failedRead.exitCode = 130;
+  ASSERT_TRUE(store.Append(failedRead));
+  EXPECT_GT(failedRead.id, written.id);
+
+  std::optional<HistoryRecord> found;
+  ASSERT_TRUE(store.Find(written.id, found));
+  ASSERT_TRUE(found && found->data);
+  EXPECT_EQ(found->data->image, data.image);
+  EXPECT_EQ(found->data->selection, data.selection);
+  EXPECT_EQ(found->time, written.time);
+  EXPECT_EQ(found->serial, QStringLiteral("0012345678"));
+  EXPECT_EQ(CapcodeList(*found), QStringLiteral("8, 2097151, 1234567"));
+  EXPECT_EQ(found->frequencyHz, 457575000);
+  EXPECT_EQ(found->detail, written.detail);
+  EXPECT_EQ(found->file, written.file);
+  EXPECT_FALSE(found->exitCode);
+
+  ASSERT_TRUE(store.Find(failedRead.id, found));
+  ASSERT_TRUE(found);
+  EXPECT_FALSE(found->data) << "a failed read has no image";
+  EXPECT_EQ(found->outcome, kOutcomeInterrupted);
+  EXPECT_EQ(found->exitCode, 130);
+
+  ASSERT_TRUE(store.Find(failedRead.id + 1000, found));
+  EXPECT_FALSE(found);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, HistoryBackend, ::testing::Values(Backend::SQLite, Backend::PostgreSql),
+                         [](const auto& info) { return info.param == Backend::SQLite ? "SQLite" : "PostgreSQL"; });
+
+// ---- the SQLite file ----
+
+TEST(HistoryFile, Sqlite3ReadsTheRecordsIndexesAndSchemaVersion) {
+  QTemporaryDir dir;
+  const HistoryLocation location = SqliteIn(dir);
+  const PagerData data = PagerWith(QStringLiteral("1234567890"), {1000, 2000});
+  {
+    PagerHistory history(location, kSourceBatch);
+    HistoryRecord record = RecordOf(data, {});
+    const RecordResult kept = history.Record(record);
+    EXPECT_TRUE(kept.kept);
+    EXPECT_TRUE(kept.warnings.isEmpty()) << kept.warnings.join('\n').toStdString();
+  }
+  const QString file = location.target;
+  EXPECT_EQ(Sqlite3(file, QStringLiteral("PRAGMA user_version; PRAGMA journal_mode;")), QStringLiteral("1\nwal"));
+  const QString row = Sqlite3(
+      file, QStringLiteral("SELECT source, operation, outcome, status, exit_code, serial, capcode1, capcode2, "
+                           "quote(capcode3), frequency_hz, port, file, length(image), length(selection), "
+                           "time_utc LIKE '____-__-__T__:__:__.___Z', user_name <> '' FROM pager_history"));
+  EXPECT_EQ(row, QStringLiteral("batch|write|ok|DPT Verify ok !|0|1234567890|1000|2000|NULL|457575000|/dev/ttyUSB0|"
+                                "/home/tech/pager, \"new\".DAT|2048|16|1|1"));
+  const QByteArray imageHex = QByteArray(reinterpret_cast<const char*>(data.image.data()), kImageSize).toHex().toUpper();
+  EXPECT_EQ(Sqlite3(file, QStringLiteral("SELECT hex(image) FROM pager_history")).toLatin1(), imageHex);
+
+  // The searched columns are indexed: the searches never scan the table.
+  const QString plans[] = {
+      Sqlite3(file, QStringLiteral("EXPLAIN QUERY PLAN SELECT status FROM pager_history WHERE serial = '1'")),
+      Sqlite3(file, QStringLiteral("EXPLAIN QUERY PLAN SELECT status FROM pager_history WHERE capcode1 = 5 OR capcode2 = 5 "
+                                   "OR capcode3 = 5 OR capcode4 = 5 OR capcode5 = 5 OR capcode6 = 5 OR capcode7 = 5 "
+                                   "OR capcode8 = 5")),
+      Sqlite3(file, QStringLiteral("EXPLAIN QUERY PLAN SELECT status FROM pager_history WHERE time_utc >= '2026'")),
+  };
+  for (const QString& plan : plans) {
+    EXPECT_TRUE(plan.contains(QLatin1String("INDEX pager_history_"))) << plan.toStdString();
+    EXPECT_FALSE(plan.contains(QLatin1String("SCAN pager_history"))) << plan.toStdString();
+  }
+}
+
+TEST(HistoryFile, SchemaVersions) {
+  QTemporaryDir dir;
+  const HistoryLocation location = SqliteIn(dir);
+  const QString file = location.target;
+  HistoryRecord record = RecordOf(PagerData(), QStringLiteral("2026-01-01T00:00:00Z"));
+
+  // A new file gets the current schema; opened again, it keeps its records and is not remade.
+  {
+    HistoryStore store(location);
+    ASSERT_TRUE(store.Append(record));
+  }
+  {
+    HistoryStore store(location);
+    ASSERT_TRUE(store.Append(record));
+  }
+  EXPECT_EQ(Sqlite3(file, QStringLiteral("PRAGMA user_version; SELECT count(*) FROM pager_history;")),
+            QStringLiteral("1\n2"));
+
+  // A file of a newer program is refused and left as it was.
+  Sqlite3(file, QStringLiteral("PRAGMA user_version = 7"));
+  {
+    HistoryStore store(location);
+    const HistoryResult refused = store.Append(record);
+    EXPECT_FALSE(refused);
+    EXPECT_FALSE(refused.damaged);
+    EXPECT_TRUE(refused.failure.contains(QLatin1String("made by a newer program (schema 7; this program knows 1)")))
+        << refused.failure.toStdString();
+  }
+  EXPECT_EQ(Sqlite3(file, QStringLiteral("PRAGMA user_version; SELECT count(*) FROM pager_history;")),
+            QStringLiteral("7\n2"));
+
+  // A migration that fails half-way leaves nothing of itself: here another program's table is
+  // in the way of the first step, so no index and no version come of it.
+  const QString other = dir.filePath(QStringLiteral("other.sqlite"));
+  Sqlite3(other, QStringLiteral("CREATE TABLE pager_history (x); CREATE TABLE keep (y);"));
+  {
+    HistoryStore store({HistoryLocation::Backend::SQLite, other});
+    const HistoryResult failed = store.Open();
+    EXPECT_FALSE(failed);
+    EXPECT_TRUE(failed.failure.contains(QLatin1String("schema 0 to 1"))) << failed.failure.toStdString();
+  }
+  EXPECT_EQ(Sqlite3(other, QStringLiteral("PRAGMA user_version; SELECT group_concat(name) FROM sqlite_master;")),
+            QStringLiteral("0\npager_history,keep"));
+}
+
+// ---- failures: the record is lost, the warning says why, nothing else breaks ----
+
+struct FailureFindings {
+  bool kept = true;
+  QString warnings;
+};
+
+QByteArray Describe(const RecordResult& result) {
+  return (result.kept ? QByteArray("kept\n") : QByteArray("lost\n")) + result.warnings.join('\n').toUtf8();
+}
+
+FailureFindings Findings(const QByteArray& report) {
+  return {report.startsWith("kept\n"), QString::fromUtf8(report.mid(5))};
+}
+
+RecordResult RecordWrite(PagerHistory& history) {
+  return history.Record(RecordOf(PagerData(), {}));
+}
+
+// In a child with a private mount namespace: a small filesystem at `folder`, one record kept in
+// it (and the store closed, which folds its write-ahead log into the file), the filesystem
+// broken as `breakIt` says, then one more record.
+std::optional<QByteArray> RecordOnBrokenFilesystem(const QString& folder, const char* size,
+                                                   const std::function<bool()>& breakIt) {
+  return RunInChildProcess([&]() -> QByteArray {
+    if (!EnterPrivateMountNamespace() || !MountSmallFilesystem(folder, size)) return "unavailable";
+    const HistoryLocation location{HistoryLocation::Backend::SQLite, QDir(folder).filePath(QStringLiteral("h.sqlite"))};
+    {
+      PagerHistory first(location, kSourceCommandLine);
+      if (!RecordWrite(first).kept) return "error: the first record was not kept";
+    }
+    if (!breakIt()) return "unavailable";
+    PagerHistory second(location, kSourceCommandLine);
+    return Describe(RecordWrite(second));
+  });
+}
+
+TEST(HistoryFailure, ReadOnlyOrFullFilesystemLosesTheRecordWithAWarning) {
+  struct Case {
+    const char* name;
+    const char* size;
+    std::function<bool(const QString&)> breakIt;
+    const char* reason;  // SQLite's words: its shared-memory file is the first it cannot make
+  };
+  const Case cases[] = {
+      {"read-only filesystem", "size=1m", [](const QString& folder) { return RemountReadOnly(folder); },
+       "unable to open database file"},
+      {"full filesystem", "size=256k",
+       [](const QString& folder) {
+         QFile filler(QDir(folder).filePath(QStringLiteral("filler")));
+         if (!filler.open(QIODevice::WriteOnly)) return false;
+         const QByteArray block(4096, 'x');
+         while (filler.write(block) == block.size() && filler.flush()) {
+         }
+         return true;
+       },
+       "disk I/O error"},
+  };
+  int skipped = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QTemporaryDir dir;
+    const std::optional<QByteArray> report =
+        RecordOnBrokenFilesystem(dir.path(), c.size, [&] { return c.breakIt(dir.path()); });
+    ASSERT_TRUE(report) << "the child did not finish";
+    if (*report == "unavailable") {
+      ++skipped;
+      std::printf("[ SKIPPED  ] %s: no private mount namespace\n", c.name);
+      continue;
+    }
+    ASSERT_FALSE(report->startsWith("error")) << report->constData();
+    const FailureFindings findings = Findings(*report);
+    EXPECT_FALSE(findings.kept);
+    EXPECT_TRUE(findings.warnings.startsWith(QLatin1String("history: this write was not recorded: ")))
+        << findings.warnings.toStdString();
+    EXPECT_TRUE(findings.warnings.contains(QLatin1String(c.reason))) << findings.warnings.toStdString();
+  }
+  if (skipped == int(std::size(cases))) GTEST_SKIP() << "no private mount namespace here";
+}
+
+TEST(HistoryFailure, LockedBeyondTheTimeOutLosesTheRecordAndTheNextOneIsKept) {
+  QTemporaryDir dir;
+  const HistoryLocation location = SqliteIn(dir);
+  PagerHistory history(location, kSourceWindow, kShortBusyMs);
+  ASSERT_TRUE(RecordWrite(history).kept);
+  {
+    // Another program in the middle of a long write.
+    QProcess other;
+    other.start(QStringLiteral("sqlite3"), {location.target});
+    ASSERT_TRUE(other.waitForStarted());
+    other.write("BEGIN IMMEDIATE; INSERT INTO pager_history (time_utc, user_name, host_name, source, operation, "
+                "outcome, status, detail, serial, port, file) VALUES ('x','u','h','s','o','o','s','','','','');\n"
+                "SELECT 'locked';\n");
+    ASSERT_TRUE(other.waitForReadyRead(5000));
+    const RecordResult locked = RecordWrite(history);
+    EXPECT_FALSE(locked.kept);
+    EXPECT_TRUE(locked.warnings.join('\n').contains(QLatin1String("database is locked"))) << locked.warnings.join('\n').toStdString();
+    other.write("ROLLBACK;\n.quit\n");
+    other.closeWriteChannel();
+    ASSERT_TRUE(other.waitForFinished(5000));
+  }
+  EXPECT_TRUE(RecordWrite(history).kept) << "the store is opened afresh after a failure";
+  EXPECT_EQ(Sqlite3(location.target, QStringLiteral("SELECT count(*) FROM pager_history")), QStringLiteral("2"));
+}
+
+TEST(HistoryFailure, DamagedFileIsSetAsideAndANewHistoryBegins) {
+  QTemporaryDir dir;
+  const HistoryLocation location = SqliteIn(dir);
+  QByteArray garbage(8192, '\x5A');
+  garbage.replace(0, 16, "not a database!!");
+  {
+    QFile file(location.target);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(garbage);
+  }
+  PagerHistory history(location, kSourceCommandLine);
+  const RecordResult result = RecordWrite(history);
+  EXPECT_TRUE(result.kept);
+  ASSERT_EQ(result.warnings.size(), 1);
+  const QStringList aside = QDir(dir.path()).entryList({QStringLiteral("history.sqlite.damaged-*")}, QDir::Files);
+  ASSERT_EQ(aside.size(), 1);
+  EXPECT_EQ(ReadAll(dir.filePath(aside[0])), garbage) << "the damaged file is kept as it was";
+  EXPECT_EQ(result.warnings[0], QStringLiteral("history: %1 was damaged; it is kept as %2 and a new history begins")
+                                    .arg(location.target, dir.filePath(aside[0])));
+  EXPECT_EQ(Sqlite3(location.target, QStringLiteral("PRAGMA integrity_check; SELECT count(*) FROM pager_history;")),
+            QStringLiteral("ok\n1"));
+}
+
+TEST(HistoryFailure, StoresThatCannotBeReachedLoseTheRecordWithAWarning) {
+  QTemporaryDir dir;
+  QFile plain(dir.filePath(QStringLiteral("plain")));
+  ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+  plain.close();
+  struct Case {
+    const char* name;
+    HistoryLocation location;
+    const char* said;
+    const char* neverSaid;
+  };
+  const Case cases[] = {
+      {"folder that cannot be made", {HistoryLocation::Backend::SQLite, dir.filePath(QStringLiteral("plain/sub/h.sqlite"))},
+       "the folder cannot be made", nullptr},
+      {"unreachable PostgreSQL server",
+       ParseHistoryLocation(QStringLiteral("host=%1 dbname=m84 user=m84 password=secret").arg(dir.filePath(QStringLiteral("nosocket")))),
+       "PostgreSQL host=", "secret"},
+      {"PostgreSQL URI with a password",
+       ParseHistoryLocation(QStringLiteral("postgresql://m84:secret@/m84?host=%1").arg(dir.filePath(QStringLiteral("nosocket")))),
+       "connect", "secret"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PagerHistory history(c.location, kSourceWindow);
+    const RecordResult result = RecordWrite(history);
+    EXPECT_FALSE(result.kept);
+    const QString said = result.warnings.join('\n');
+    EXPECT_TRUE(said.contains(QLatin1String(c.said))) << said.toStdString();
+    if (c.neverSaid) EXPECT_FALSE(said.contains(QLatin1String(c.neverSaid))) << said.toStdString();
+  }
+}
+
+TEST(HistoryLocation, EnvironmentNamesTheStoreOrTurnsItOff) {
+  struct Case {
+    const char* value;
+    HistoryLocation::Backend backend;
+  };
+  const Case cases[] = {
+      {"/srv/shared/history.sqlite", HistoryLocation::Backend::SQLite},
+      {"postgresql://bench@db.workshop/m84", HistoryLocation::Backend::PostgreSql},
+      {"host=/run/postgresql dbname=m84", HistoryLocation::Backend::PostgreSql},
+  };
+  for (const Case& c : cases) {
+    qputenv(kHistoryVariable, c.value);
+    EXPECT_EQ(DefaultHistoryLocation().backend, c.backend) << c.value;
+    EXPECT_EQ(DefaultHistoryLocation().target, QLatin1String(c.value));
+  }
+  // The variable before the preference, the preference before the data folder.
+  EXPECT_EQ(DefaultHistoryLocation(QStringLiteral("/srv/preferred.sqlite")).target, QLatin1String(cases[2].value));
+  qunsetenv(kHistoryVariable);
+  EXPECT_EQ(DefaultHistoryLocation(QStringLiteral("/srv/preferred.sqlite")).target, QStringLiteral("/srv/preferred.sqlite"));
+  EXPECT_EQ(DefaultHistoryLocation().target, DefaultHistoryFile());
+  EXPECT_TRUE(DefaultHistoryFile().startsWith(qEnvironmentVariable("XDG_DATA_HOME") + QLatin1Char('/')))
+      << "tests run with a private data folder";
+
+  for (const char* value : {"1", "yes"}) {
+    qputenv(kNoHistoryVariable, value);
+    EXPECT_FALSE(HistoryEnabledByEnvironment()) << value;
+    EXPECT_FALSE(PagerHistory::ForProgram(kSourceWindow, false).Enabled());
+  }
+  qputenv(kNoHistoryVariable, "0");
+  EXPECT_TRUE(PagerHistory::ForProgram(kSourceWindow, false).Enabled());
+  EXPECT_FALSE(PagerHistory::ForProgram(kSourceWindow, true).Enabled()) << "--no-history";
+  qunsetenv(kNoHistoryVariable);
+}
+
+}  // namespace
