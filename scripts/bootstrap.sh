@@ -13,6 +13,8 @@ packages=(
   desktop-file-utils appstream lintian dpkg-dev librsvg2-bin file
   ccache help2man
   libqt6sql6-sqlite libqt6sql6-psql sqlite3 postgresql python3
+  shared-mime-info xdg-utils libglib2.0-bin
+  libyaml-cpp-dev python3-yaml yamllint
 )
 
 missing=()

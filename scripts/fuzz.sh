@@ -22,7 +22,8 @@ fi
 
 # Inputs longer than any seed: a data file with bytes after its end, long texts and reply runs.
 declare -A max_len=([dat_file_fuzzer]=2200 [decimal_range_fuzzer]=256 [frequency_mask_fuzzer]=512
-                    [link_reply_fuzzer]=4096 [voltage_mask_fuzzer]=512)
+                    [link_reply_fuzzer]=4096 [voltage_mask_fuzzer]=512
+                    [settings_text_fuzzer]=2064)
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DM84_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]}" >/dev/null

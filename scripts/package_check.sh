@@ -22,7 +22,7 @@ trap 'rm -rf "$scratch"' EXIT
 cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
 for f in bin/m84dpt share/applications/$app_id.desktop share/metainfo/$app_id.metainfo.xml \
          share/icons/hicolor/scalable/apps/$app_id.svg share/icons/hicolor/{48x48,128x128,256x256}/apps/$app_id.png \
-         share/man/man1/m84dpt.1.gz lib/udev/rules.d/70-m84dpt.rules; do
+         share/man/man1/m84dpt.1.gz lib/udev/rules.d/70-m84dpt.rules share/mime/packages/$app_id.xml; do
   check test -s "$scratch/prefix/$f"
 done
 for size in 48 128 256; do

@@ -241,6 +241,7 @@ TEST_F(AllPagesWindow, EveryChangeSurvivesEveryRoadOutAndBack) {
 
   WaitForAdapter(*window);
   QTest::mouseClick(window->Button(QStringLiteral("&Write")), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !window->Busy(); }, 15000));  // the write runs on its own thread
   ASSERT_EQ(window->StatusText(1), QStringLiteral("DPT Verify ok !"));
   window.reset();  // one window at a time on the adapter's port
 
@@ -267,6 +268,7 @@ TEST_F(AllPagesWindow, EveryChangeSurvivesEveryRoadOutAndBack) {
   EnterAdvancedMode(*third);
   WaitForAdapter(*third);
   QTest::mouseClick(third->Button(QStringLiteral("&Read")), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !third->Busy(); }, 15000));
   ASSERT_EQ(third->StatusText(1), QStringLiteral("Read Pager ok !"));
   ExpectEveryChange(*third);
   // The write kept the pager's serial number and took it into the first window's image.

@@ -24,14 +24,14 @@ namespace {
 
 const QString kRightPassword = QStringLiteral("M84Service");
 
-struct PageFixture : PageWidgetFixture<BasicPageModel, BasicPageWidget, 520, 440> {
+struct BasicPageFixture : PageWidgetFixture<BasicPageModel, BasicPageWidget, 520, 440> {
   QLineEdit* Capcode(int row) { return Control(capcode_key::Capcode(row)); }
   QLineEdit* Frame(int row) { return Control(capcode_key::Frame(row)); }
 };
 
 }  // namespace
 
-TEST_F(PageFixture, DefaultImageShowsAsListed) {
+TEST_F(BasicPageFixture, DefaultImageShowsAsListed) {
   const char* frames[kCapcodeRowCount] = {"7", "0", "1", "2", "3", "4", "5", "6"};
   for (int row = 0; row < kCapcodeRowCount; ++row) {
     SCOPED_TRACE(row);
@@ -60,7 +60,7 @@ TEST_F(PageFixture, DefaultImageShowsAsListed) {
   EXPECT_EQ(data.selection, SelectionState());
 }
 
-TEST_F(PageFixture, DisplayOptionsEnableTheStandbyTexts) {
+TEST_F(BasicPageFixture, DisplayOptionsEnableTheStandbyTexts) {
   QTest::mouseClick(Control<QCheckBox>(kShowDate), Qt::LeftButton);
   EXPECT_FALSE(Control(kStandbyText1)->isEnabled());
   EXPECT_FALSE(Control(kStandbyText2)->isEnabled());
@@ -78,7 +78,7 @@ TEST_F(PageFixture, DisplayOptionsEnableTheStandbyTexts) {
 
 // The page keeps the last capcode that passed the live check; leaving the edit with a failing
 // text brings that one back.
-TEST_F(PageFixture, CapcodeLeftWithAFailingTextShowsTheLastValidOne) {
+TEST_F(BasicPageFixture, CapcodeLeftWithAFailingTextShowsTheLastValidOne) {
   QLineEdit* capcode = Capcode(0);
   capcode->setFocus(Qt::TabFocusReason);
   capcode->selectAll();
@@ -108,7 +108,7 @@ TEST_F(PageFixture, CapcodeLeftWithAFailingTextShowsTheLastValidOne) {
   EXPECT_EQ(model.Values().Number(capcode_key::Capcode(0)), 1234575);
 }
 
-TEST_F(PageFixture, EnterStoresMovesOnAndLoads) {
+TEST_F(BasicPageFixture, EnterStoresMovesOnAndLoads) {
   QLineEdit* text = Control(kStartupText);
   text->setFocus(Qt::TabFocusReason);
   text->selectAll();
@@ -131,7 +131,7 @@ TEST_F(PageFixture, EnterStoresMovesOnAndLoads) {
 
 // The controls stay newer than the variables: blanks typed at the end of a text are stored
 // with it each time, and the edit keeps them, until a load.
-TEST_F(PageFixture, TrailingBlanksStayInTheEditAndTheImageOverStores) {
+TEST_F(BasicPageFixture, TrailingBlanksStayInTheEditAndTheImageOverStores) {
   QLineEdit* text = Control(kStandbyText1);
   text->setFocus(Qt::TabFocusReason);
   text->selectAll();
@@ -148,7 +148,7 @@ TEST_F(PageFixture, TrailingBlanksStayInTheEditAndTheImageOverStores) {
   EXPECT_EQ(text->text(), "abc");
 }
 
-TEST_F(PageFixture, PasswordCheckedByOkAndByEnter) {
+TEST_F(BasicPageFixture, PasswordCheckedByOkAndByEnter) {
   QLineEdit* password = Control(kPassword);
   auto* ok = Control<QPushButton>(QStringLiteral("passwordOk"));
   struct Case {
@@ -187,7 +187,7 @@ TEST_F(PageFixture, PasswordCheckedByOkAndByEnter) {
   }
 }
 
-TEST_F(PageFixture, HintsOverTheControls) {
+TEST_F(BasicPageFixture, HintsOverTheControls) {
   const std::pair<QString, QString> hints[] = {
       {kStartupText, kBasicTextHint}, {kStandbyText2, kBasicTextHint}, {capcode_key::Capcode(7), kCapcodeHint},
       {kPassword, QString()},         {capcode_key::Frame(0), QString()}};
@@ -201,7 +201,7 @@ TEST_F(PageFixture, HintsOverTheControls) {
 
 namespace {
 
-struct WindowFixture : ::testing::Test {
+struct BasicWindowFixture : ::testing::Test {
   PagerData data;
   std::shared_ptr<RecordingTones> tones = std::make_shared<RecordingTones>();
   std::unique_ptr<MainWindow> window;
@@ -224,7 +224,7 @@ struct WindowFixture : ::testing::Test {
 
 }  // namespace
 
-TEST_F(WindowFixture, PasswordSwitchesToAdvancedModeWithTheBasicPageEdits) {
+TEST_F(BasicWindowFixture, PasswordSwitchesToAdvancedModeWithTheBasicPageEdits) {
   QLineEdit* capcode = Control(Basic(), capcode_key::Capcode(1));
   capcode->setFocus(Qt::TabFocusReason);
   capcode->selectAll();
@@ -250,7 +250,7 @@ TEST_F(WindowFixture, PasswordSwitchesToAdvancedModeWithTheBasicPageEdits) {
   EXPECT_FALSE(Control(general, capcode_key::Capcode(4))->isEnabled());
 }
 
-TEST_F(WindowFixture, ServiceCommandTReturnsToBasicModeOnlyFromAdvancedMode) {
+TEST_F(BasicWindowFixture, ServiceCommandTReturnsToBasicModeOnlyFromAdvancedMode) {
   const QKeySequence t(QStringLiteral("Ctrl+Shift+T"));
   ServiceKeys(t);
   EXPECT_EQ(window->Mode(), DisplayMode::Basic);
@@ -268,7 +268,7 @@ TEST_F(WindowFixture, ServiceCommandTReturnsToBasicModeOnlyFromAdvancedMode) {
 }
 
 // Nothing refuses clicks yet in advanced mode: the controls work as before.
-TEST_F(WindowFixture, ClicksPassInAdvancedMode) {
+TEST_F(BasicWindowFixture, ClicksPassInAdvancedMode) {
   EnterPassword(kRightPassword);
   ASSERT_EQ(window->Mode(), DisplayMode::Advanced);
   auto* enable = Control<QCheckBox>(window->Page(PageId::General), capcode_key::Enable(0));

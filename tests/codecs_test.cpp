@@ -76,6 +76,48 @@ TEST(Texts, TrailingWhiteSpaceIsAsciiOnly) {
   }
 }
 
+// One byte per character: Latin-1 has them all; the first character beyond is named, a
+// surrogate pair whole, and no byte is made up for it.
+TEST(Texts, PagerTextBytesOrTheFirstCharacterWithout) {
+  const struct {
+    QString text;
+    QByteArray bytes;
+    QString unencodable;
+  } cases[] = {
+      {QString(), QByteArray(), QString()},
+      {QStringLiteral("Ab 1"), QByteArray("Ab 1"), QString()},
+      {QStringLiteral("\u00e9\u00ff\u00a0"), QByteArray("\xe9\xff\xa0"), QString()},
+      {QStringLiteral("a\u20acb\u0142"), QByteArray(), QStringLiteral("\u20ac")},
+      {QStringLiteral("\u0142"), QByteArray(), QStringLiteral("\u0142")},
+      {QStringLiteral("x\U0001F600y"), QByteArray(), QStringLiteral("\U0001F600")},
+      {QString(QChar(0xD83D)) + QStringLiteral("z"), QByteArray(), QString(QChar(0xD83D))},  // a lone half
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text.toStdString());
+    const PagerTextBytes encoded = EncodePagerText(c.text);
+    EXPECT_EQ(bool(encoded), c.unencodable.isEmpty());
+    EXPECT_EQ(encoded.bytes, c.bytes);
+    EXPECT_EQ(encoded.unencodable, c.unencodable);
+    EXPECT_EQ(FirstUnencodableCharacter(c.text), c.unencodable);
+  }
+}
+
+// A text without bytes that reaches a writer anyway leaves its field as it was: no "?" in place.
+TEST(Texts, WritersLeaveTheFieldForATextWithoutBytes) {
+  PagerImage image;
+  for (int i = 0; i < 16; ++i) image[0x300 + i] = uint8_t(0x41 + i);
+  const PagerImage before = image;
+  QString text = QStringLiteral("ab\u20ac");
+  WriteFixedText(text, image, 0x300, 6);
+  WriteZeroFilledText(text, image, 0x300, 6);
+  WriteZeroPaddedText(text, image, 0x300, 10);
+  EXPECT_EQ(image, before);
+  // Beyond the field's length a character does not count.
+  QString shorter = QStringLiteral("abcd\u20ac");
+  WriteFixedText(shorter, image, 0x300, 4);
+  EXPECT_EQ(ReadFixedText(image, 0x300, 4), "abcd");
+}
+
 TEST(CheckDecimalRange, Cases) {
   struct Case { const char* text; uint32_t lo, hi; bool pass; };
   const Case cases[] = {

@@ -14,6 +14,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include "app/command_line.h"
@@ -112,7 +114,17 @@ TEST_F(CommandLine, MistakesNeverOpenTheWindowAndExitWith2) {
       {"comapre a b", 2, "", "m84dpt: unknown command 'comapre'; did you mean 'compare'\\?\n.*"},
       {"xyzzy", 2, "", "m84dpt: unknown command 'xyzzy'\nTry 'm84dpt --help' for more.\n"},
       {"help raed", 2, "", "m84dpt: unknown command 'raed'; did you mean 'read'\\?\n.*"},
-      {"--prot P", 2, "", "m84dpt: unknown option '--prot'\nUsage: m84dpt \\[options\\]\n.*"},
+      {"--prot P", 2, "", "m84dpt: unknown option '--prot'\nUsage: m84dpt \\[FILE\\] \\[options\\]\n.*"},
+      {"READ x.DAT", 2, "", "m84dpt: unknown command 'READ'; did you mean 'read'\\?\n.*"},
+      {"--simulator --port /dev/ttyUSB0", 2, "", "m84dpt: --simulator and --port exclude each other\n.*"},
+      {"write good.DAT --count 2 --count 3", 2, "", "m84dpt write: --count given more than once\n.*"},
+      {"write good.DAT --increment --increment", 2, "", "m84dpt write: --increment given more than once\n.*"},
+      {"report good.DAT --pdf a.pdf --pdf b.pdf", 2, "", "m84dpt report: --pdf given more than once\n.*"},
+      {"write good.DAT --increment --same-capcodes", 2, "",
+       "m84dpt write: --increment and --same-capcodes exclude each other\n.*"},
+      {"write good.DAT --count 3", 2, "",
+       "m84dpt write: --count 3 would program 3 pagers with the same capcodes; give --increment to step them, or "
+       "--same-capcodes to mean it\n.*"},
       {"--simulator stray", 2, "", "m84dpt: unknown command 'stray'\n.*"},
       {"read x.DAT --prot P", 2, "",
        "m84dpt read: unknown option '--prot'\nUsage: m84dpt read OUT \\[options\\]\nTry 'm84dpt read --help' for more.\n"},
@@ -149,15 +161,17 @@ TEST_F(CommandLine, HelpListsEveryCommandAndEachCommandDescribesItsOwnArgumentsA
   // Some options of each command, as its own declarations give them.
   const std::pair<const char*, QStringList> commandOptions[] = {
       {"new", {"FILE"}},
-      {"convert", {"IN", "OUT", "--basic"}},
+      {"convert", {"IN", "OUT", "--basic", "--base FILE"}},
       {"report", {"FILE", "--basic", "--pdf OUT"}},
       {"read", {"OUT", "--port DEVICE", "--base FILE"}},
-      {"write", {"FILE", "--keep-serial", "--no-keep-serial", "--port DEVICE", "--backup", "--no-history"}},
+      {"write", {"FILE", "--keep-serial", "--no-keep-serial", "--port DEVICE", "--same-capcodes", "--backup", "--no-history"}},
       {"history", {"[ACTION]", "[ID]", "[OUT]", "--serial NUMBER", "--capcode CAPCODE", "--since DATE", "--limit N", "--csv"}},
       {"probe", {"--port DEVICE"}},
       {"simulate", {"--memory FILE", "--pace", "--fault SPEC"}},
       {"dump", {"OUT", "--port DEVICE"}},
       {"compare", {"FILE1", "FILE2", "--output OUT"}},
+      {"ports", {"--port DEVICE"}},
+      {"diff", {"A", "B", "--yaml", "--base FILE"}},
       {"udev-rule", {"--install", "--port DEVICE"}},
       {"help", {"[COMMAND]"}},
   };
@@ -194,6 +208,9 @@ TEST_F(CommandLine, ManPageHoldsEveryCommandsHelp) {
     EXPECT_TRUE(man.contains(QStringLiteral("Command %1:").arg(QLatin1String(entry.name)))) << entry.name;
   for (const char* option : {"--keep-serial", "--fault SPEC", "--output OUT", "--simulator"})
     EXPECT_TRUE(man.contains(QLatin1String(option))) << option;
+  for (const char* section : {".SH \"EXIT STATUS\"", ".SH ENVIRONMENT", ".SH FILES", ".SH EXAMPLES"})
+    EXPECT_TRUE(man.contains(QLatin1String(section))) << section;
+  EXPECT_TRUE(man.contains(QStringLiteral("M84DPT_PORT")));
 }
 
 TEST_F(CommandLine, FileFailuresNameTheFileAndTheReasonBesideTheStatusText) {
@@ -208,17 +225,20 @@ TEST_F(CommandLine, FileFailuresNameTheFileAndTheReasonBesideTheStatusText) {
       {"read adir", 1, "Save data file error\n", "m84dpt: adir: Is a directory\n"},
       {"dump adir/", 1, "Save data file error\n", "m84dpt: adir/: Is a directory\n"},
       {"convert missing.DAT adir", 1, "Save data file error\n", "m84dpt: adir: Is a directory\n"},
-      {"compare image.BIN image.BIN --output adir", 1, "Open compare result error\n", "m84dpt: adir: Is a directory\n"},
+      {"compare image.BIN image.BIN --output adir", 2, "Open compare result error\n", "m84dpt: adir: Is a directory\n"},
       {"report good.DAT --pdf adir/", 1, "", "m84dpt: adir/: Is a directory\n"},
       // Inputs.
       {"convert missing.DAT out.DAT", 1, "Open data file error\n", "m84dpt: missing.DAT: No such file or directory\n"},
       {"convert adir out.DAT", 1, "Open data file error\n", "m84dpt: adir: Is a directory\n"},
       {"report missing.DAT", 1, "Open data file error\n", "m84dpt: missing.DAT: No such file or directory\n"},
-      {"compare image missing", 1, "Open data file 2 error\n", "m84dpt: missing.BIN: No such file or directory\n"},
+      {"compare image missing", 2, "Open data file 2 error\n", "m84dpt: missing.BIN: No such file or directory\n"},
+      {"missing.DAT", 1, "", "m84dpt: missing.DAT: No such file or directory\n"},
       {"convert short.BIN out.DAT", 1, "File Loaded error\n",
        "m84dpt: short.BIN: holds 2047 bytes; a raw image holds exactly 2048\n"},
       {"convert long.BIN out.DAT", 1, "File Loaded error\n",
        "m84dpt: long.BIN: holds 2049 bytes; a raw image holds exactly 2048\n"},
+      {"report short.BIN", 1, "File Loaded error\n",
+       "m84dpt: short.BIN: holds 2047 bytes; a raw image holds exactly 2048\n"},
       // Outputs the system refuses.
       {longCase.constData(), 1, "Save data file error\n", longReason.constData()},
       {"new nowhere/x.DAT", 1, "Save data file error\n", "m84dpt: nowhere/x.DAT: No such file or directory\n"},
@@ -238,20 +258,168 @@ TEST_F(CommandLine, FileFailuresNameTheFileAndTheReasonBesideTheStatusText) {
             QStringList());
 }
 
-TEST_F(CommandLine, CompareSaysWhenTheSizesDiffer) {
+// report reads what convert reads: a raw image reports as the data file convert makes of it.
+TEST_F(CommandLine, ReportTakesARawImageAsConvertDoes) {
+  ASSERT_EQ(Run(Split("convert image.BIN image.DAT")).exitCode, 0);
+  const Outcome fromImage = Run(Split("report image.BIN"));
+  const Outcome fromDataFile = Run(Split("report image.DAT"));
+  EXPECT_EQ(fromImage.exitCode, 0) << fromImage.err.toStdString();
+  EXPECT_EQ(fromImage.out, fromDataFile.out);
+  EXPECT_TRUE(fromImage.out.contains(QLatin1String("LCD Contrast:   Level 11\n")));  // a zero byte
+}
+
+// cmp's exit codes: 0 equal, 1 different, 2 trouble. Data files are compared on what they hold,
+// never on their scrambled bytes, which change with every save.
+TEST_F(CommandLine, CompareExitsAsCmpDoesAndComparesDataFilesOnTheirSettings) {
+  PagerData otherImage;
+  otherImage.image[0x100] ^= 0x01;
+  PagerData otherSelection;
+  otherSelection.selection.SetKeepSerial(!otherSelection.selection.KeepSerial());
+  ASSERT_TRUE(Write("resaved.DAT", EncodeDatFile(PagerData(), 700)));
+  ASSERT_TRUE(Write("image2.DAT", EncodeDatFile(otherImage, 5)));
+  ASSERT_TRUE(Write("selection2.DAT", EncodeDatFile(otherSelection, 0)));
+  ASSERT_TRUE(Write("plain", QByteArray(reinterpret_cast<const char*>(PagerData().image.data()), kImageSize)));
+  ASSERT_TRUE(Write("plain.BIN", Zeros(kImageSize)));
   const Case cases[] = {
-      {"compare image.BIN long.BIN --output c.txt", 0, "",
+      {"compare image.BIN long.BIN --output c.txt", 1, "",
        "m84dpt: the files differ in size: image.BIN holds 2048 bytes, long.BIN holds 2049 bytes\n"
        "m84dpt: no compared byte differs; listing in c.txt\n"},
-      {"compare image.BIN short.BIN --output c.txt", 0, "",
+      {"compare image.BIN short.BIN --output c.txt", 1, "",
        "m84dpt: short.BIN holds 2047 of 2048 bytes; the rest counts as 0x00\n"
        "m84dpt: the files differ in size: image.BIN holds 2048 bytes, short.BIN holds 2047 bytes\n"
        "m84dpt: no compared byte differs; listing in c.txt\n"},
       {"compare image.BIN image.BIN --output c.txt", 0, "", "m84dpt: the files are equal; listing in c.txt\n"},
+      {"compare good.DAT resaved.DAT --output c.txt", 0, "", "m84dpt: the files are equal; listing in c.txt\n"},
+      {"compare good.DAT image2.DAT --output c.txt", 1, "", "m84dpt: 1 byte\\(s\\) differ, the first at 0x100; listing in c.txt\n"},
+      {"compare good.DAT selection2.DAT --output c.txt", 1, "",
+       "m84dpt: the selection blocks differ in 1 byte\\(s\\), the first at 0x08\n"
+       "m84dpt: no compared byte differs; listing in c.txt\n"},
+      // A data file against the image it holds.
+      {"compare good.DAT plain --output c.txt", 0, "", "m84dpt: the files are equal; listing in c.txt\n"},
+      {"compare image.BIN image.BIN --output -", 0, "(\\[[0-9A-F]{4}\\]: [^\n]*\r\n){128}",
+       "m84dpt: the files are equal; listing in standard output\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments);
     ExpectOutcome(Run(Split(c.arguments)), c);
+  }
+}
+
+// A device, FIFO or socket is no file of ours: as an output it would be replaced by one, as an
+// input a read could wait for ever. "-" is standard output.
+TEST_F(CommandLine, SpecialFilesAreRefusedWithoutBlocking) {
+  for (const char* name : {"fifo", "fifo.DAT", "fifo.BIN"})
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath(QLatin1String(name))).constData(), 0600), 0);
+  const Case cases[] = {
+      {"report good.DAT --pdf fifo", 1, "", "m84dpt: fifo: not a regular file\n"},
+      {"new fifo", 1, "Save data file error\n", "m84dpt: fifo.DAT: not a regular file\n"},
+      {"convert good.DAT fifo.BIN", 1, "Save data file error\n", "m84dpt: fifo.BIN: not a regular file\n"},
+      {"compare image.BIN image.BIN --output fifo", 2, "Open compare result error\n", "m84dpt: fifo: not a regular file\n"},
+      {"read fifo", 1, "Save data file error\n", "m84dpt: fifo.DAT: not a regular file\n"},
+      {"dump fifo.BIN", 1, "Save data file error\n", "m84dpt: fifo.BIN: not a regular file\n"},
+      {"report fifo.DAT", 1, "Open data file error\n", "m84dpt: fifo.DAT: not a regular file\n"},
+      {"convert fifo.BIN out.DAT", 1, "Open data file error\n", "m84dpt: fifo.BIN: not a regular file\n"},
+      {"write fifo.DAT", 1, "Open data file error\n", "m84dpt: fifo.DAT: not a regular file\n"},
+      {"read out --base fifo.DAT", 1, "Open data file error\n", "m84dpt: fifo.DAT: not a regular file\n"},
+      {"compare fifo image.BIN", 2, "Open data file 1 error\n", "m84dpt: fifo: not a regular file\n"},
+      {"fifo.DAT", 1, "", "m84dpt: fifo.DAT: not a regular file\n"},
+      {"report good.DAT --pdf -", 0, "%PDF-.*", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    ExpectOutcome(Run(Split(c.arguments)), c);
+  }
+  for (const char* name : {"fifo", "fifo.DAT", "fifo.BIN"})
+    EXPECT_TRUE(QFileInfo(dir.filePath(QLatin1String(name))).exists() && !QFileInfo(dir.filePath(QLatin1String(name))).isFile());
+  EXPECT_FALSE(Exists(QStringLiteral("out.DAT")));
+}
+
+TEST_F(CommandLine, DeviceNodesStayDeviceNodes) {
+  if (::geteuid() != 0) GTEST_SKIP() << "mknod needs root";
+  const dev_t full = makedev(1, 7);
+  for (const char* name : {"full", "full.DAT"})
+    ASSERT_EQ(::mknod(QFile::encodeName(dir.filePath(QLatin1String(name))).constData(), S_IFCHR | 0666, full), 0);
+  const Case cases[] = {
+      {"report good.DAT --pdf full", 1, "", "m84dpt: full: not a regular file\n"},
+      {"new full.DAT", 1, "Save data file error\n", "m84dpt: full.DAT: not a regular file\n"},
+      {"convert good.DAT full.DAT", 1, "Save data file error\n", "m84dpt: full.DAT: not a regular file\n"},
+      {"compare image.BIN image.BIN --output full", 2, "Open compare result error\n", "m84dpt: full: not a regular file\n"},
+      {"report full.DAT", 1, "Open data file error\n", "m84dpt: full.DAT: not a regular file\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    ExpectOutcome(Run(Split(c.arguments)), c);
+  }
+  for (const char* name : {"full", "full.DAT"}) {
+    struct stat node {};
+    ASSERT_EQ(::stat(QFile::encodeName(dir.filePath(QLatin1String(name))).constData(), &node), 0);
+    EXPECT_TRUE(S_ISCHR(node.st_mode)) << name;
+  }
+}
+
+// A file size limit makes the save fail with the system's reason; the old file stays.
+TEST_F(CommandLine, AFileSizeLimitFailsTheSaveAndKeepsTheOldFile) {
+  const QByteArray before = Zeros(100);
+  ASSERT_TRUE(Write("big.DAT", before));
+  const QStringList limited{QStringLiteral("/bin/sh"), QStringLiteral("-c"), QStringLiteral("ulimit -f 1; exec \"$0\" \"$@\"")};
+  ExpectOutcome(Run({QStringLiteral("new"), QStringLiteral("big.DAT")}, limited),
+                {"", 1, "Save data file error\n", "m84dpt: big.DAT: File too large\n"});
+  QFile file(dir.filePath(QStringLiteral("big.DAT")));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), before);
+}
+
+TEST_F(CommandLine, TheWindowWithoutADisplaySaysSoBeforeQtStarts) {
+  QProcess process;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) environment.remove(QLatin1String(name));
+  process.setProcessEnvironment(environment);
+  process.start(QStringLiteral(M84DPT_PROGRAM), {});
+  ASSERT_TRUE(process.waitForFinished(kRunPatienceMs));
+  EXPECT_EQ(process.exitCode(), 1);
+  EXPECT_EQ(QString::fromLocal8Bit(process.readAllStandardError()),
+            QStringLiteral("m84dpt: no display (DISPLAY and WAYLAND_DISPLAY are unset); the commands work without one: "
+                           "m84dpt --help\n"));
+}
+
+// A file manager knows a data file by its tag, not by a name that many programs use.
+TEST_F(CommandLine, TheDataFileMimeTypeMatchesTheTag) {
+  const QString update = QStandardPaths::findExecutable(QStringLiteral("update-mime-database"));
+  const QString xdgMime = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+  if (update.isEmpty() || xdgMime.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("gio")).isEmpty())
+    GTEST_SKIP() << "shared-mime-info, xdg-utils or gio missing";
+  const QString packages = dir.filePath(QStringLiteral("prefix/mime/packages"));
+  ASSERT_TRUE(QDir().mkpath(packages));
+  ASSERT_TRUE(QFile::copy(QStringLiteral(M84_MIME_XML), packages + QStringLiteral("/org.m84dpt.Programmer.xml")));
+  const QString base = QStringLiteral("/usr/share/mime/packages/freedesktop.org.xml");
+  if (QFile::exists(base)) ASSERT_TRUE(QFile::copy(base, packages + QStringLiteral("/freedesktop.org.xml")));
+  QProcess updating;
+  updating.start(update, {dir.filePath(QStringLiteral("prefix/mime"))});
+  ASSERT_TRUE(updating.waitForFinished(kRunPatienceMs));
+  EXPECT_EQ(updating.exitCode(), 0) << updating.readAllStandardError().toStdString();
+
+  // The model text alone is not the tag: six zero bytes follow it.
+  QByteArray almost = EncodeDatFile(PagerData(), 0);
+  almost[9] = 'X';
+  ASSERT_TRUE(Write("almost.DAT", almost));
+  ASSERT_TRUE(Write("renamed", EncodeDatFile(PagerData(), 300)));
+  const std::pair<const char*, const char*> files[] = {
+      {"good.DAT", "application/x-m84dpt-data"},
+      {"renamed", "application/x-m84dpt-data"},
+      {"almost.DAT", "application/octet-stream"},
+  };
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("XDG_DATA_DIRS"), dir.filePath(QStringLiteral("prefix")));
+  environment.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("nothing")));
+  environment.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("GNOME"));  // xdg-mime asks gio
+  for (const auto& [name, type] : files) {
+    SCOPED_TRACE(name);
+    QProcess query;
+    query.setProcessEnvironment(environment);
+    query.setWorkingDirectory(dir.path());
+    query.start(xdgMime, {QStringLiteral("query"), QStringLiteral("filetype"), QLatin1String(name)});
+    ASSERT_TRUE(query.waitForFinished(kRunPatienceMs));
+    EXPECT_EQ(QString::fromLocal8Bit(query.readAllStandardOutput()).trimmed(), QLatin1String(type));
   }
 }
 
@@ -271,7 +439,7 @@ TEST_F(CommandLine, AFolderThatCannotBeWrittenGivesTheSystemsReason) {
       {"new locked/a.DAT", 1, "Save data file error\n", "m84dpt: locked/a.DAT: Permission denied\n"},
       {"convert good.DAT locked/a.BIN", 1, "File Loaded ok\nSave data file error\n",
        "m84dpt: locked/a.BIN: Permission denied\n"},
-      {"compare image.BIN image.BIN --output locked/c.txt", 1, "Open compare result error\n",
+      {"compare image.BIN image.BIN --output locked/c.txt", 2, "Open compare result error\n",
        "m84dpt: locked/c.txt: Permission denied\n"},
       // Nothing from the printer either ("QPainter::begin(): Returned false").
       {"report good.DAT --pdf locked/r.pdf", 1, "", "m84dpt: locked/r.pdf: Permission denied\n"},
@@ -324,4 +492,19 @@ TEST_F(CommandLine, AStaleHandOverRecordNoLongerStopsEveryStart) {
             QByteArray("\x01\x18\x00\x00", 4));
   window.kill();
   window.waitForFinished();
+}
+
+// Texts of the image may hold any byte; on a terminal a raw carriage return or escape would
+// overwrite the report or change the terminal.
+TEST_F(CommandLine, TheTextReportShowsControlBytesAsEscapes) {
+  PagerData data;
+  data.image[0x549] = 0x0D;
+  data.image[0x54A] = 0x1B;
+  ASSERT_TRUE(Write("control.DAT", EncodeDatFile(data, 0)));
+  const Outcome got = Run({QStringLiteral("report"), QStringLiteral("control.DAT")});
+  EXPECT_EQ(got.exitCode, 0);
+  EXPECT_TRUE(got.out.contains(QStringLiteral("Serial Number: [1\\x0D\\x1B4567890]"))) << got.out.toStdString();
+  EXPECT_FALSE(got.out.contains(QLatin1Char('\r')));
+  EXPECT_FALSE(got.out.contains(QChar(0x1B)));
+  EXPECT_TRUE(got.out.contains(QStringLiteral("\n\f\n")));  // the page break stays
 }

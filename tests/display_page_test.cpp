@@ -108,9 +108,9 @@ TEST(DisplayPage, WholeByteListsLoadAndStore) {
       {kContrastOffset, 24, kContrast, 0, 24},
       {kContrastOffset, 38, kContrast, 14, 38},
       {kContrastOffset, 43, kContrast, 19, 43},
-      {kContrastOffset, 23, kContrast, 14, 38},
-      {kContrastOffset, 44, kContrast, 14, 38},
-      {kContrastOffset, 0, kContrast, 14, 38},
+      {kContrastOffset, 23, kContrast, 10, 34},
+      {kContrastOffset, 44, kContrast, 10, 34},
+      {kContrastOffset, 0, kContrast, 10, 34},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.key.toStdString() << " byte " << int(c.byte));

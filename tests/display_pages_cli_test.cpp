@@ -164,7 +164,7 @@ TEST_F(DisplayPagesCli, CraftedImagePerPage) {
        [](PagerImage& image) {
          image[kStoredMessagesOffset] = 60;
          image[kDisplayHalfTimeOffset] = 30;
-         image[kContrastOffset] = 38;
+         image[kContrastOffset] = 34;
          PutWord(image, BatteryMarkOffset(BatteryMark::Low), 1474);
          image[kStartupTextOffset + 2] = 0;  // the blanks loaded away are not written back
          image[kStartupTextOffset + 3] = 0;
@@ -192,7 +192,7 @@ TEST_F(DisplayPagesCli, CraftedImagePerPage) {
         "Vibrate when Battery low: Yes",
         "Voltage for battery mark:  High:1.85V  Middle:1.50V  Low:0.90V",
         "LCD Display Time: 60 seconds",
-        "LCD Contrast:   Level 15"}},
+        "LCD Contrast:   Level 11"}},
       {"reminders",
        [](PagerImage& image) {
          image[kReminderOptionsOffset] = 0xFC;

@@ -166,15 +166,15 @@ TEST_F(DisplayFixture, RejectedVoltageInAnotherVoltageEditComesBackAlone) {
   EXPECT_EQ(host.beeps, std::vector<Beep>{Beep::Error});
 }
 
-// Enter stores first: a voltage that fails the check leaves its code as it was, the focus stays
-// and the edit then shows the image's voltage again.
-TEST_F(DisplayFixture, EnterOnARejectedVoltageKeepsItsCode) {
+// Enter on a voltage that fails the check is answered as leaving the edit: nothing is stored,
+// the focus stays and the edit shows the voltage it had when the user entered it.
+TEST_F(DisplayFixture, EnterOnARejectedVoltageIsAnsweredAsLeavingIt) {
   data.image[kContrastOffset] = 30;
   TypeVoltage(BatteryMark::Low, "0");  // 0.20
   Control<QComboBox>(kContrast)->setCurrentIndex(0);
   QTest::keyClick(Voltage(BatteryMark::Low), Qt::Key_Return);
   EXPECT_EQ(CodeAt(data.image, BatteryMarkOffset(BatteryMark::Low)), 0x07AE);
-  EXPECT_EQ(data.image[kContrastOffset], 24);  // the rest of the page was stored
+  EXPECT_EQ(data.image[kContrastOffset], 30);  // nothing of the page was stored
   EXPECT_EQ(Voltage(BatteryMark::Low)->text(), "1.20");
   EXPECT_EQ(QApplication::focusWidget(), Voltage(BatteryMark::Low));
   EXPECT_EQ(host.beeps, std::vector<Beep>{Beep::Error});

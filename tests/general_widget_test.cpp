@@ -24,7 +24,7 @@ using namespace m84::widget_test;
 
 namespace {
 
-struct PageFixture : PageWidgetFixture<GeneralPageModel, GeneralPageWidget, 520, 320> {
+struct GeneralPageFixture : PageWidgetFixture<GeneralPageModel, GeneralPageWidget, 520, 320> {
   QLineEdit* other = nullptr;  // somewhere to move the focus to
 
   void SetUp() override {
@@ -44,7 +44,7 @@ struct PageFixture : PageWidgetFixture<GeneralPageModel, GeneralPageWidget, 520,
 
 }  // namespace
 
-TEST_F(PageFixture, DefaultImageShowsAndStoresBackUnchanged) {
+TEST_F(GeneralPageFixture, DefaultImageShowsAndStoresBackUnchanged) {
   const char* frames[kCapcodeRowCount] = {"7", "0", "1", "2", "3", "4", "5", "6"};
   for (int row = 0; row < kCapcodeRowCount; ++row) {
     SCOPED_TRACE(row);
@@ -74,7 +74,7 @@ TEST_F(PageFixture, DefaultImageShowsAndStoresBackUnchanged) {
   EXPECT_EQ(data.selection, SelectionState());
 }
 
-TEST_F(PageFixture, CapcodeFrameFollowsTypingAndLeavingChecksTheRange) {
+TEST_F(GeneralPageFixture, CapcodeFrameFollowsTypingAndLeavingChecksTheRange) {
   QLineEdit* capcode = Capcode(0);
   capcode->setFocus();
   capcode->selectAll();
@@ -101,7 +101,7 @@ TEST_F(PageFixture, CapcodeFrameFollowsTypingAndLeavingChecksTheRange) {
   EXPECT_EQ(QApplication::focusWidget(), other);
 }
 
-TEST_F(PageFixture, EnableBoxGovernsItsCapcodeEdit) {
+TEST_F(GeneralPageFixture, EnableBoxGovernsItsCapcodeEdit) {
   auto* enable = Control<QCheckBox>(capcode_key::Enable(2));
   ClickBox(enable);
   EXPECT_FALSE(enable->isChecked());
@@ -112,7 +112,7 @@ TEST_F(PageFixture, EnableBoxGovernsItsCapcodeEdit) {
   EXPECT_FALSE(Capcode(2)->isEnabled());
 }
 
-TEST_F(PageFixture, ManuallyIncrementAddsEachRowsStep) {
+TEST_F(GeneralPageFixture, ManuallyIncrementAddsEachRowsStep) {
   Control<QComboBox>(capcode_key::Step(0))->setCurrentIndex(4);  // "+8"
   Capcode(1)->setText("8");
   Control<QComboBox>(capcode_key::Step(1))->setCurrentIndex(0);  // "-8"
@@ -128,7 +128,7 @@ TEST_F(PageFixture, ManuallyIncrementAddsEachRowsStep) {
   EXPECT_EQ(Capcode(1)->text(), "8");
 }
 
-TEST_F(PageFixture, FrequencyEditShowsTheBandLiveAndChecksOnLeaving) {
+TEST_F(GeneralPageFixture, FrequencyEditShowsTheBandLiveAndChecksOnLeaving) {
   auto* frequency = Control<FrequencyEdit>(kFrequency);
   frequency->setFocus();
   frequency->setCursorPosition(0);
@@ -169,7 +169,7 @@ TEST_F(PageFixture, FrequencyEditShowsTheBandLiveAndChecksOnLeaving) {
 
 // A frequency the store rejects keeps the image's frequency and words; the variable, the edit
 // and the report then show that frequency, not the rejected digits.
-TEST_F(PageFixture, RejectedFrequencyStoreShowsWhatTheImageHolds) {
+TEST_F(GeneralPageFixture, RejectedFrequencyStoreShowsWhatTheImageHolds) {
   const char* rejected[] = {
       "500.0000",  // in no band
       "175.0001",  // in a band, off every raster
@@ -194,7 +194,7 @@ TEST_F(PageFixture, RejectedFrequencyStoreShowsWhatTheImageHolds) {
 
 // Enter checks a capcode as leaving it would; a rejected capcode that still reaches a store
 // (a Save by keyboard) is stored as the nearest valid one, which the edit then shows.
-TEST_F(PageFixture, RejectedCapcodeReachingAStoreIsStoredAsTheNearestValid) {
+TEST_F(GeneralPageFixture, RejectedCapcodeReachingAStoreIsStoredAsTheNearestValid) {
   const std::pair<const char*, int> cases[] = {{"7", kCapcodeMin}, {"2097152", kCapcodeMax}};
   for (const auto& [typed, stored] : cases) {
     SCOPED_TRACE(typed);
@@ -206,7 +206,7 @@ TEST_F(PageFixture, RejectedCapcodeReachingAStoreIsStoredAsTheNearestValid) {
   }
 }
 
-TEST_F(PageFixture, BumpTimeIsCheckedWhenThePageLosesTheMouseCapture) {
+TEST_F(GeneralPageFixture, BumpTimeIsCheckedWhenThePageLosesTheMouseCapture) {
   auto* bumpTime = Edit(kBumpTime);
   QTest::mouseDClick(bumpTime, Qt::RightButton, {}, bumpTime->rect().center());
   ASSERT_TRUE(bumpTime->isEnabled());
@@ -224,14 +224,14 @@ TEST_F(PageFixture, BumpTimeIsCheckedWhenThePageLosesTheMouseCapture) {
   EXPECT_EQ(data.image[kBumpTimeOffset], 15);
 }
 
-TEST_F(PageFixture, SerialNumberIsPaddedAndStoredOnLeaving) {
+TEST_F(GeneralPageFixture, SerialNumberIsPaddedAndStoredOnLeaving) {
   QLineEdit* serial = Edit(kSerial);
   TypeAndLeave(serial, "1234567", Capcode(0));
   EXPECT_EQ(serial->text(), "1234567000");
   EXPECT_EQ(ReadZeroPaddedText(data.image, kSerialOffset, kSerialSize), "1234567000");
 }
 
-TEST_F(PageFixture, KeepSerialNumberFollowsTheBoxOnceLoaded) {
+TEST_F(GeneralPageFixture, KeepSerialNumberFollowsTheBoxOnceLoaded) {
   PagerData fresh;
   fresh.selection.SetKeepSerial(false);
   GeneralPageModel freshModel;
@@ -245,7 +245,7 @@ TEST_F(PageFixture, KeepSerialNumberFollowsTheBoxOnceLoaded) {
   EXPECT_TRUE(fresh.selection.KeepSerial());
 }
 
-TEST_F(PageFixture, RightDoubleClickUnlocksAndTheTimesAreChecked) {
+TEST_F(GeneralPageFixture, RightDoubleClickUnlocksAndTheTimesAreChecked) {
   auto* bumpTime = Edit(kBumpTime);
   QTest::mouseDClick(bumpTime, Qt::LeftButton, {}, bumpTime->rect().center());
   EXPECT_FALSE(bumpTime->isEnabled());
@@ -267,7 +267,7 @@ TEST_F(PageFixture, RightDoubleClickUnlocksAndTheTimesAreChecked) {
   EXPECT_TRUE(bumpTime->isEnabled());  // unlocked for good
 }
 
-TEST_F(PageFixture, HintsForTheMouse) {
+TEST_F(GeneralPageFixture, HintsForTheMouse) {
   QEvent enter(QEvent::Enter);
   QApplication::sendEvent(Capcode(5), &enter);
   EXPECT_EQ(host.statuses.back(), kCapcodeHint);
@@ -278,7 +278,7 @@ TEST_F(PageFixture, HintsForTheMouse) {
   EXPECT_EQ(Edit(kFrequency)->toolTip(), kFrequencyTip);
 }
 
-TEST_F(PageFixture, ToolTipOpensAfterItsShortDelay) {
+TEST_F(GeneralPageFixture, ToolTipOpensAfterItsShortDelay) {
   QEvent enter(QEvent::Enter);
   QApplication::sendEvent(Capcode(5), &enter);
   EXPECT_FALSE(QToolTip::isVisible());

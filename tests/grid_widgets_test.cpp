@@ -26,7 +26,7 @@ using namespace m84::widget_test;
 
 namespace {
 
-struct WindowFixture : ::testing::Test {
+struct GridWindowFixture : ::testing::Test {
   PagerData data;
   std::shared_ptr<RecordingTones> tones = std::make_shared<RecordingTones>();
   std::unique_ptr<MainWindow> window;
@@ -87,7 +87,7 @@ QStringList GridKeysRowByRow(const ListGrid& grid) {
 
 // At the window's size every grid is laid out at its full height and every text is whole; the
 // Tones grids are wider than the page and scroll sideways together.
-TEST_F(WindowFixture, GridsAreWholeAndNothingIsClipped) {
+TEST_F(GridWindowFixture, GridsAreWholeAndNothingIsClipped) {
   for (PageId id : {PageId::Alerting, PageId::Tones, PageId::Cadence}) {
     SCOPED_TRACE(int(id));
     SettingsPage* page = ShowPage(id);
@@ -114,7 +114,7 @@ TEST_F(WindowFixture, GridsAreWholeAndNothingIsClipped) {
   EXPECT_EQ(firstHeadings, 2);
 }
 
-TEST_F(WindowFixture, TabOrderRunsThroughTheGridsRowByRow) {
+TEST_F(GridWindowFixture, TabOrderRunsThroughTheGridsRowByRow) {
   using namespace alerting_key;
   const QStringList alerting = QStringList{kUserSelect, kAlertModes, kAlertVolume} + GridKeysRowByRow(kBeepCodeGrid) +
                                GridKeysRowByRow(kVibrateCodeGrid);
@@ -132,7 +132,7 @@ TEST_F(WindowFixture, TabOrderRunsThroughTheGridsRowByRow) {
 }
 
 // A list chosen in a grid reaches its own byte alone when the window stores.
-TEST_F(WindowFixture, GridListsStoreIntoTheirOwnBytes) {
+TEST_F(GridWindowFixture, GridListsStoreIntoTheirOwnBytes) {
   struct Case {
     PageId page;
     const ListGrid* grid;
@@ -168,7 +168,7 @@ TEST_F(WindowFixture, GridListsStoreIntoTheirOwnBytes) {
 }
 
 // The Tones grids are wider than the page: a list that gets the focus by Enter comes into sight.
-TEST_F(WindowFixture, EnterBringsTheNextTonesListIntoSight) {
+TEST_F(GridWindowFixture, EnterBringsTheNextTonesListIntoSight) {
   SettingsPage* page = ShowPage(PageId::Tones);
   auto* last = Control<QComboBox>(page, GridCellKey(kDecodingGrid, 7, 3));
   EXPECT_TRUE(last->visibleRegion().isEmpty());
@@ -185,7 +185,7 @@ TEST_F(WindowFixture, EnterBringsTheNextTonesListIntoSight) {
 
 // Leaving a number edit: a valid text is stored at once; an invalid one brings the last accepted
 // value back, with the column's message, the focus kept and the error beep.
-TEST_F(WindowFixture, CadenceEditsAreCheckedOnLeaving) {
+TEST_F(GridWindowFixture, CadenceEditsAreCheckedOnLeaving) {
   struct Case {
     int column;
     const char* typed;
@@ -232,7 +232,7 @@ TEST_F(WindowFixture, CadenceEditsAreCheckedOnLeaving) {
 
 // Cadence edits show their hints and its other controls clear the line; the Alerting and Tones
 // pages have no hints and leave the line as it is.
-TEST_F(WindowFixture, HintLine) {
+TEST_F(GridWindowFixture, HintLine) {
   SettingsPage* cadence = ShowPage(PageId::Cadence);
   for (const CadenceNumberColumn& column : kCadenceNumberColumns) {
     QLineEdit* edit = Control(cadence, CadenceNumberKey(column, 4));

@@ -1,8 +1,10 @@
 // The link as a technician meets it, through the real program against the simulated adapter on
-// a pseudo-terminal: a pulled cable, Ctrl+C during a transfer, a write that stops part-way, the
-// serial trace, and programming a batch of pagers with consecutive capcodes.
+// a pseudo-terminal: a pulled cable, Ctrl+C and a closed terminal during a transfer, a write that
+// stops part-way, the serial trace and the files it refuses, a blank pager, the port list, and
+// programming a batch of pagers with consecutive capcodes and the guards around it.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -13,11 +15,14 @@
 #include <cstdio>
 #include <memory>
 
+#include <sys/stat.h>
+
 #include "app/commands.h"
 #include "app/terminal_progress.h"
 #include "image/dat_file.h"
 #include "link/adapter_link.h"
 #include "link/serial_port.h"
+#include "link/serial_trace.h"
 #include "link/simulator_host.h"
 #include "pages/capcode.h"
 #include "pages/model_page_set.h"
@@ -40,6 +45,12 @@ struct Program {
 
   void Start(const QStringList& arguments) {
     process.start(QStringLiteral(M84DPT_PROGRAM), arguments);
+    ASSERT_TRUE(process.waitForStarted());
+  }
+  // Under a shell's file size limit of one 1024-byte block.
+  void StartWithFileLimit(const QStringList& arguments) {
+    process.start(QStringLiteral("/bin/sh"), QStringList{QStringLiteral("-c"), QStringLiteral("ulimit -f 1; exec \"$0\" \"$@\""),
+                                                         QStringLiteral(M84DPT_PROGRAM)} + arguments);
     ASSERT_TRUE(process.waitForStarted());
   }
   // Waits until stdout (or stderr) holds text.
@@ -101,6 +112,17 @@ class LinkInTheField : public ::testing::Test {
   }
 
   QStringList Port() const { return {QStringLiteral("--port"), port}; }
+
+  // The technician takes the pager out and puts pager `number` of the batch in, whose serial
+  // number is its own.
+  void SwapPager(int number) {
+    PagerImage next = SimulatedPagerMemory();
+    std::fill(next.data(), next.data() + kExchangedSize, kOldByte);
+    const QByteArray serial = QStringLiteral("55500000%1").arg(number, 2, 10, QLatin1Char('0')).toLatin1();
+    std::copy(serial.begin(), serial.end(), next.data() + kSerialFirst);
+    next[kSerialLast] = 0;
+    simulator->SetMemory(next);
+  }
 
   QTemporaryDir dir;
   std::unique_ptr<SimulatorHost> simulator;
@@ -291,9 +313,13 @@ TEST_F(LinkInTheField, ABatchStepsTheCapcodesSavesTheFileAfterEachPagerAndStopsA
       EXPECT_EQ(int(ReadCapcode(saved, row)), start[row] + step * written) << "row " << row;
     }
     if (next == 3) simulator->SetFaults(*ParseFaultPlan(QStringLiteral("write-nak:5"), nullptr));
+    SwapPager(next);
     batch.process.write("\n");
   }
   EXPECT_EQ(batch.Finish(), 1);
+  EXPECT_TRUE(batch.err.startsWith("m84dpt: plan: 3 pager(s); capcode 1: 1000 to 1002, capcode 2: 2000000 to 2000016, "
+                                   "capcode 3: 300 to 284\n"))
+      << batch.err.toStdString();
   EXPECT_EQ(ReadAll(file), fileAfter[2]);  // the failed pager changed nothing in the file
   EXPECT_TRUE(batch.out.contains("2 of 3 pager(s) written; capcode 1: 1000 to 1001, capcode 2: 2000000 to 2000008, "
                                  "capcode 3: 300 to 292\n"))
@@ -335,4 +361,295 @@ TEST(TerminalProgress, DrawsOneLineOnlyWhereEnabledAndClearsItBeforeStatusLines)
               enabled ? "\r[################................]  50 %\r[################################] 100 %\r\033[K"
                       : "");
   }
+}
+
+namespace {
+
+// A data file whose capcode 1 starts at `capcode` and steps by the selection `stepIndex`; every
+// other row keeps its default step (0 for the default file, whose steps are all 0).
+PagerData BatchData(int capcode, std::optional<int> stepIndex) {
+  PagerData data;
+  WriteCapcode(data.image, 0, uint32_t(capcode));
+  for (int row = 0; row < kCapcodeRowCount; ++row) data.selection.SetAutoIncrement(row, 2);  // step 0
+  if (stepIndex) data.selection.SetAutoIncrement(0, *stepIndex);
+  return data;
+}
+
+}  // namespace
+
+// Everything the batch can know before its first write refuses it there: the pager keeps its
+// memory and the file its bytes.
+TEST_F(LinkInTheField, ABatchIsRefusedBeforeItsFirstWrite) {
+  struct Case {
+    const char* what;
+    int capcode;
+    std::optional<int> stepIndex;
+    const char* options;
+    bool fileLimit;
+    const char* err;
+  };
+  const Case cases[] = {
+      {"all steps 0", 1000, std::nullopt, "--increment --count 3", false,
+       "every Auto Increment step in .*batch.DAT is 0, so each pager would get the same capcodes; .*--same-capcodes"},
+      {"all steps 0, one pager", 1000, std::nullopt, "--increment", false, "every Auto Increment step"},
+      {"the last step leaves the range", kCapcodeMax - 1, 3, "--increment --count 2", false,
+       "capcode 1 would step from 2097151 to 2097152, outside 8 to 2097151 after pager 2; nothing written"},
+      {"the file cannot be saved", 1000, 3, "--increment --count 2", true,
+       "batch.DAT cannot be saved after each pager \\(File too large\\); nothing written"},
+  };
+  StartSimulator(false);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const QString file = DataFile(BatchData(c.capcode, c.stepIndex));
+    const QByteArray before = ReadAll(file);
+    Program batch;
+    const QStringList arguments = QStringList{QStringLiteral("write"), file} +
+                                  QString::fromLatin1(c.options).split(QLatin1Char(' ')) + Port();
+    if (c.fileLimit)
+      batch.StartWithFileLimit(arguments);
+    else
+      batch.Start(arguments);
+    EXPECT_EQ(batch.Finish(), 1);
+    EXPECT_TRUE(QRegularExpression(QString::fromLatin1(c.err)).match(QString::fromUtf8(batch.err)).hasMatch())
+        << batch.err.toStdString();
+    EXPECT_EQ(batch.out, "File Loaded ok\n");  // no "Write Data to Pager ... "
+    EXPECT_EQ(ReadAll(file), before);
+  }
+  // Not the simulator's counts: a test program running beside this one may still open a
+  // pseudo-terminal whose number was its own a moment ago.
+}
+
+TEST_F(LinkInTheField, SameCapcodesProgramsIdenticalPagersOnPurpose) {
+  StartSimulator(false);
+  const QString file = DataFile(BatchData(1000, std::nullopt));
+  const QByteArray before = ReadAll(file);
+  Program batch;
+  batch.Start(QStringList{QStringLiteral("write"), file, QStringLiteral("--same-capcodes"), QStringLiteral("--count"),
+                          QStringLiteral("2"), QStringLiteral("--keep-serial")} +
+              Port());
+  ASSERT_TRUE(batch.WaitFor(QStringLiteral("(pager 2 of 2)"), true)) << batch.err.toStdString();
+  SwapPager(2);
+  batch.process.write("\n");
+  EXPECT_EQ(batch.Finish(), 0) << batch.err.toStdString();
+  EXPECT_TRUE(batch.out.contains("2 of 2 pager(s) written; capcode 1: 1000, ")) << batch.out.toStdString();
+  EXPECT_EQ(int(ReadCapcode(simulator->Memory(), 0)), 1000);
+  EXPECT_EQ(ReadAll(file), before);
+}
+
+// Enter pressed without swapping: the pager in the adapter is the one just written.
+TEST_F(LinkInTheField, ABatchAsksAgainWhenThePagerWasNotSwapped) {
+  StartSimulator(false);
+  const QString file = DataFile(BatchData(1000, 3));
+  Program batch;
+  batch.Start(QStringList{QStringLiteral("write"), file, QStringLiteral("--increment"), QStringLiteral("--count"),
+                          QStringLiteral("2"), QStringLiteral("--keep-serial")} +
+              Port());
+  ASSERT_TRUE(batch.WaitFor(QStringLiteral("(pager 2 of 2)"), true)) << batch.err.toStdString();
+  const int writesAfterFirst = simulator->Counted().blockWrites;
+  batch.process.write("\n");
+  ASSERT_TRUE(batch.WaitFor(QStringLiteral("the one just written; insert the next pager\n"), true)) << batch.err.toStdString();
+  ASSERT_TRUE(batch.WaitFor(QStringLiteral("(pager 2 of 2)\n"), true));
+  EXPECT_EQ(batch.err.count("(pager 2 of 2)"), 2);
+  EXPECT_EQ(simulator->Counted().blockWrites, writesAfterFirst);
+  SwapPager(2);
+  batch.process.write("\n");
+  EXPECT_EQ(batch.Finish(), 0) << batch.err.toStdString();
+  EXPECT_EQ(int(ReadCapcode(simulator->Memory(), 0)), 1001);
+  EXPECT_EQ(QString::fromLatin1(reinterpret_cast<const char*>(simulator->Memory().data() + kSerialFirst)),
+            QStringLiteral("5550000002"));  // kept its own
+}
+
+// Closing the terminal during a write: the write and its verify are finished, then the exit
+// says so. During a read it stops the read, as Ctrl+C does.
+TEST_F(LinkInTheField, AClosedTerminalFinishesAWriteAndStopsARead) {
+  StartSimulator(true);
+  const QString file = DataFile();
+  Program write;
+  write.Start(QStringList{QStringLiteral("write"), file, QStringLiteral("--no-keep-serial")} + Port());
+  ASSERT_TRUE(write.WaitFor(QStringLiteral("Write Data to Pager")));
+  QThread::msleep(400);
+  write.Signal(SIGHUP);
+  EXPECT_EQ(write.Finish(), 129);
+  EXPECT_TRUE(write.out.contains("DPT Verify ok !")) << write.out.toStdString();
+  ExpectWrittenUpTo(WrittenImage(file), kExchangedSize);
+  EXPECT_EQ(simulator->Counted().ends, 1);
+
+  const QString out = dir.filePath(QStringLiteral("read.DAT"));
+  Program read;
+  read.Start(QStringList{QStringLiteral("read"), out} + Port());
+  ASSERT_TRUE(read.WaitFor(QStringLiteral("Reading Pager")));
+  QThread::msleep(400);
+  read.Signal(SIGHUP);
+  EXPECT_EQ(read.Finish(), 129);
+  EXPECT_TRUE(read.err.contains("; nothing saved")) << read.err.toStdString();
+  EXPECT_FALSE(QFile::exists(out));
+}
+
+// A trace only appends to a trace of ours, and never to the command's own files; every refusal
+// comes before a byte is sent.
+TEST_F(LinkInTheField, TheTraceRefusesFilesThatAreNotTraces) {
+  StartSimulator(false);
+  const QString image = dir.filePath(QStringLiteral("img.BIN"));
+  ASSERT_TRUE(WriteFileAtomically(image, QByteArray(kImageSize, '\x11')));
+  const QString file = DataFile();
+  const QString fifo = dir.filePath(QStringLiteral("fifo"));
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  QDir::setCurrent(dir.path());
+  struct Case {
+    QStringList arguments;
+    QString err;
+  };
+  const Case cases[] = {
+      {{"probe", "--trace", image}, image + ": not a trace of this program (its first line does not begin with \"# m84dpt\")"},
+      {{"read", "rb", "--trace", "rb.DAT"}, "rb.DAT: the command's own file"},
+      {{"read", "rb", "--base", file, "--trace", file}, file + ": the command's own file"},
+      {{"dump", "d", "--trace", dir.filePath(QStringLiteral("d.BIN"))}, dir.filePath(QStringLiteral("d.BIN")) + ": the command's own file"},
+      {{"write", file, "--trace", "./batch.DAT"}, "./batch.DAT: the command's own file"},
+      {{"write", file, "--increment", "--trace", file}, file + ": the command's own file"},
+      {{"probe", "--trace", fifo}, fifo + ": not a regular file"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
+    Program program;
+    program.Start(c.arguments + Port());
+    EXPECT_EQ(program.Finish(), 1);
+    EXPECT_EQ(QString::fromUtf8(program.err), QStringLiteral("m84dpt: the trace cannot be written: ") + c.err + "\n");
+    EXPECT_FALSE(program.out.contains("Pager")) << program.out.toStdString();  // nothing started
+  }
+  EXPECT_EQ(ReadAll(image), QByteArray(kImageSize, '\x11'));
+  EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("rb.DAT"))));
+
+  // A trace of ours takes the next run's lines after its own.
+  const QString trace = dir.filePath(QStringLiteral("trace.txt"));
+  for (int run = 0; run < 2; ++run) ASSERT_EQ(RunProbeCommand(Port() + QStringList{QStringLiteral("--trace"), trace}), 0);
+  EXPECT_EQ(ReadAll(trace).count("# m84dpt probe, "), 2);
+}
+
+TEST_F(LinkInTheField, ReadAndDumpCheckTheOutputFolderBeforeTheTransfer) {
+  StartSimulator(false);
+  for (const char* command : {"read", "dump"}) {
+    SCOPED_TRACE(command);
+    const QString out = dir.filePath(QStringLiteral("nowhere/x"));
+    Program program;
+    program.Start(QStringList{QLatin1String(command), out} + Port());
+    EXPECT_EQ(program.Finish(), 1);
+    EXPECT_EQ(program.out, "Save data file error\n");  // no "Reading Pager ... "
+    EXPECT_TRUE(program.err.endsWith(": No such file or directory\n")) << program.err.toStdString();
+  }
+}
+
+// The read saves what it got, as asked, and warns beside the fixed text.
+TEST_F(LinkInTheField, ABlankPagerReadsWithAWarning) {
+  struct Case {
+    const char* what;
+    uint8_t fill;
+    bool serialDigits;
+    bool warned;
+  };
+  const Case cases[] = {
+      {"erased", 0xFF, false, true},
+      {"zeros", 0x00, false, true},
+      {"serial number not digits", 0x41, false, true},
+      {"programmed", 0x41, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SimulatorOptions options;
+    simulator = std::make_unique<SimulatorHost>(options);
+    PagerImage memory = SimulatedPagerMemory();
+    std::fill(memory.data(), memory.data() + kExchangedSize, c.fill);
+    if (c.serialDigits) std::copy_n("1234567890", 10, memory.data() + kSerialFirst);
+    simulator->SetMemory(memory);
+    QString error;
+    ASSERT_TRUE(simulator->Start(&error));
+    port = simulator->DevicePath();
+    const QString out = dir.filePath(QStringLiteral("blank.DAT"));
+    Program read;
+    read.Start(QStringList{QStringLiteral("read"), out} + Port());
+    EXPECT_EQ(read.Finish(), 0);
+    EXPECT_TRUE(read.out.contains("Read Pager ok !\n"));
+    EXPECT_EQ(read.err.contains("m84dpt: the pager's memory looks blank\n"), c.warned) << read.err.toStdString();
+    EXPECT_TRUE(QFile::exists(out));
+    QFile::remove(out);
+  }
+}
+
+TEST_F(LinkInTheField, PortsMarksThePortWhereTheAdapterAnswers) {
+  struct Case {
+    const char* faults;
+    int exitCode;
+    const char* mark;
+  };
+  for (const Case& c : {Case{"", 0, "adapter answers"}, Case{"probe:silent", 1, "no adapter answer"}}) {
+    SCOPED_TRACE(c.mark);
+    StartSimulator(false, QLatin1String(c.faults));
+    Program ports;
+    ports.Start(QStringList{QStringLiteral("ports")} + Port());
+    EXPECT_EQ(ports.Finish(), c.exitCode);
+    const QRegularExpression line(QStringLiteral("^%1 +- +%2$").arg(QRegularExpression::escape(port), QLatin1String(c.mark)),
+                                  QRegularExpression::MultilineOption);
+    EXPECT_TRUE(line.match(QString::fromUtf8(ports.out)).hasMatch()) << ports.out.toStdString();
+  }
+}
+
+// The simulate command as a separate program: its memory file holds a write by the time the
+// write command has ended, and a pulled cable ends it.
+TEST_F(LinkInTheField, TheSimulatorKeepsItsMemoryFileBeforeTheEndAndStopsAfterAPulledCable) {
+  const QString memory = dir.filePath(QStringLiteral("pager.BIN"));
+  Program simulate;
+  simulate.Start({QStringLiteral("simulate"), QStringLiteral("--memory"), memory});
+  ASSERT_TRUE(simulate.WaitFor(QStringLiteral("\n")));
+  port = QString::fromUtf8(simulate.out).trimmed();
+  const QString file = DataFile();
+  ASSERT_EQ(RunWriteCommand(QStringList{file, QStringLiteral("--no-keep-serial")} + Port()), 0);
+  const QByteArray kept = ReadAll(memory).left(kExchangedSize);
+  const PagerImage image = WrittenImage(file);
+  EXPECT_EQ(kept, QByteArray(reinterpret_cast<const char*>(image.data()), kExchangedSize));
+  simulate.Signal(SIGTERM);
+  EXPECT_EQ(simulate.Finish(), 0);
+
+  Program unplugged;
+  unplugged.Start({QStringLiteral("simulate"), QStringLiteral("--fault"), QStringLiteral("unplug:probe")});
+  ASSERT_TRUE(unplugged.WaitFor(QStringLiteral("\n")));
+  port = QString::fromUtf8(unplugged.out).trimmed();
+  EXPECT_EQ(RunProbeCommand(Port()), 1);
+  EXPECT_TRUE(unplugged.process.waitForFinished(10000)) << "the simulator still runs after the cable was pulled";
+  unplugged.Collect();
+  EXPECT_TRUE(unplugged.err.contains("cable pulled at the probe")) << unplugged.err.toStdString();
+}
+
+// The window's presence check, once a second, goes into its trace as a count; any other
+// exchange, and the end of the trace, writes the count first.
+TEST(SerialTraceOfTheWindow, CountsPresenceChecksAndWritesEverythingElse) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("window.txt"));
+  const AdapterFrame frame = ReadBlockFrame(0x000);
+  const AdapterFrame probe = ProbeFrame();
+  const uint8_t answer = kProbeReply;
+  {
+    SerialTrace trace;
+    QString error;
+    ASSERT_TRUE(trace.Open(path, QStringLiteral("m84dpt window"), &error)) << error.toStdString();
+    trace.SummarizePresenceChecks();
+    for (int check = 0; check < 3; ++check) {
+      trace.Opened(QStringLiteral("/dev/ttyUSB0"));
+      trace.Sent(probe.data(), kFrameSize);
+      if (check != 1) trace.Received(&answer, 1, false);
+    }
+    trace.Opened(QStringLiteral("/dev/ttyUSB0"));
+    trace.Sent(frame.data(), kFrameSize);
+    trace.Opened(QStringLiteral("/dev/ttyUSB0"));
+    trace.Sent(probe.data(), kFrameSize);
+    trace.Received(&answer, 1, false);
+  }
+  QString text = QString::fromUtf8(ReadAll(path));
+  text.replace(QRegularExpression(QStringLiteral("^ *\\d+\\.\\d "), QRegularExpression::MultilineOption), QStringLiteral("T "));
+  text.replace(QRegularExpression(QStringLiteral(" in \\d+\\.\\d s:")), QStringLiteral(" in S s:"));
+  const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(1);
+  EXPECT_EQ(lines, (QStringList{QStringLiteral("T 3 presence check(s) in S s: 2 answered, 1 not"),
+                                QStringLiteral("T open /dev/ttyUSB0"),
+                                QStringLiteral("T -> 0D 06 28 C3 00 00 40 00 %1  read block 0x000")
+                                    .arg(QString::number(frame[kFrameSize - 1], 16).toUpper().rightJustified(2, QLatin1Char('0'))),
+                                QStringLiteral("T 1 presence check(s) in S s: 1 answered, 0 not")}))
+      << text.toStdString();
 }

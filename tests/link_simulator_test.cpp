@@ -2,12 +2,18 @@
 // the simulated adapter on a pseudo-terminal (unpaced, so a full read takes milliseconds).
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <vector>
+
+#include <unistd.h>
 
 #include "recording_host.h"
 #include "link/adapter_link.h"
@@ -279,4 +285,38 @@ TEST_F(LinkOverPty, TheMemoryFileStartsThePagerAndKeepsWhatWasWritten) {
   // a second run starts from what the first one kept
   StartSimulator({}, file);
   EXPECT_EQ(simulator->Memory()[0x518], 'Q');
+}
+
+// Another holder of the port (here a thread of this process, as the window's presence check would
+// be): an open that finds the port held tries again for a while, then names the holder.
+TEST_F(LinkOverPty, AHeldPortIsTriedAgainBrieflyThenNamesItsHolder) {
+  StartSimulator();
+  std::atomic<bool> holding{false};
+  std::atomic<int> holdMs{kHeldPortRetryMs * 5};
+  std::unique_ptr<QThread> holder(QThread::create([&] {
+    SerialPort other(simulator->DevicePath());
+    if (!other.OpenAdapterPort()) return;
+    holding = true;
+    while (holdMs > 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      holdMs -= 10;
+    }
+  }));
+  holder->start();
+  while (!holding && !holder->isFinished()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_TRUE(holding);
+
+  const QString named = QStringLiteral("%1 (pid %2)").arg(QCoreApplication::applicationName()).arg(::getpid());
+  port->SetHeldPortRetry(0);
+  EXPECT_EQ(link->PresenceCheck(), AdapterState::Held);
+  EXPECT_EQ(link->LastCause(), QStringLiteral("the port is in use by ") + named);
+  EXPECT_EQ(port->OpenFailure(), simulator->DevicePath() + QStringLiteral(": in use by ") + named);
+
+  // Given up well within the retry: the open waits for it and succeeds.
+  port->SetHeldPortRetry(kHeldPortRetryMs);
+  holdMs = kHeldPortRetryMs / 3;
+  EXPECT_TRUE(port->OpenAdapterPort()) << port->OpenFailure().toStdString();
+  EXPECT_FALSE(port->HeldElsewhere());
+  holder->wait();
+  EXPECT_EQ(link->PresenceCheck(), AdapterState::Ready);
 }

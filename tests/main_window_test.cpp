@@ -1,13 +1,24 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QTimer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <unistd.h>
 
 #include "image/dat_file.h"
+#include "link/serial_port.h"
+#include "pages/model_page_set.h"
+#include "pages/settings_document.h"
 #include "link/serial_trace.h"
 #include "link/simulator_host.h"
+#include "report/report_layout.h"
 #include "ui/pages/general_page_widget.h"
 #include "ui/main_window.h"
 #include "widget_fixtures.h"
@@ -20,12 +31,15 @@ namespace {
 struct AnsweringDialogs : FileDialogs {
   QString answer;
   QStringList titles;
-  QString OpenFileName(QWidget*, const QString& title, const QString&) override {
+  QStringList filters;
+  QString OpenFileName(QWidget*, const QString& title, const QString& filter) override {
     titles << title;
+    filters << filter;
     return answer;
   }
-  QString SaveFileName(QWidget*, const QString& title, const QString&) override {
+  QString SaveFileName(QWidget*, const QString& title, const QString& filter) override {
     titles << title;
+    filters << filter;
     return answer;
   }
 };
@@ -50,12 +64,32 @@ TEST_F(WindowFixture, StartsInBasicModeWithTheInitialStatusLine) {
   EXPECT_EQ(window->Mode(), DisplayMode::Basic);
   EXPECT_EQ(window->StatusText(1), " Welcome to use M84 DPT ");
   EXPECT_EQ(window->StatusText(3), "   ");
-  EXPECT_EQ(window->StatusText(4), "V1.18");
   EXPECT_EQ(window->StatusText(5), "    ");  // the clock starts with the first tick
   EXPECT_TRUE(window->Button("&Save")->isEnabled());
   EXPECT_FALSE(window->Button("&Write")->isEnabled());
   EXPECT_FALSE(window->Button("&Read")->isEnabled());
   EXPECT_EQ(window->Button("&Save")->toolTip(), "Save data to a file");
+}
+
+// The status line, the About box and the report title each name the version project() gives.
+TEST_F(WindowFixture, EveryVersionTextNamesTheProjectsVersion) {
+  const QString version = QStringLiteral(M84_PROJECT_VERSION);
+  EXPECT_EQ(window->StatusText(4), "V" + version);
+  EXPECT_EQ(kReportTitle, " M84 POCSAG Multi-Lingual Alphanumeric Pager DPT V" + version);
+  Activate(window.get());
+  QStringList aboutTexts;
+  QString aboutTitle;
+  QTimer::singleShot(0, [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    if (!box) return;
+    aboutTitle = box->windowTitle();
+    for (const QLabel* label : box->findChildren<QLabel*>())
+      if (!label->text().isEmpty()) aboutTexts << label->text();
+    box->close();
+  });
+  QTest::keyClick(window.get(), Qt::Key_F1);
+  EXPECT_EQ(aboutTitle, "About M84DPT");
+  EXPECT_EQ(aboutTexts, QStringList{"M84 POCSAG Multi-Lingual Alphanumeric Pager DPT V" + version});
 }
 
 // The window's icon is the file the desktop entry installs, drawn: the orange key below the display.
@@ -96,6 +130,44 @@ TEST_F(WindowFixture, SaveAndLoadThroughTheButtons) {
   EXPECT_TRUE(Beeped(Beep::Error));
 }
 
+// The settings text is the second file type of both dialogs. What the window saves as text reads
+// back as its settings; an edited text loads into the pages; a refused one changes nothing.
+TEST_F(WindowFixture, SaveAndLoadASettingsText) {
+  const QString path = dir.filePath("pager.yaml");
+  dialogs->answer = path;
+  QTest::mouseClick(window->Button("&Save"), Qt::LeftButton);
+  EXPECT_TRUE(dialogs->filters.last().contains("(*.yaml *.yml)")) << dialogs->filters.last().toStdString();
+  EXPECT_EQ(window->StatusText(1), "File Saved ok");
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  QByteArray text = file.readAll();
+  file.close();
+  const SettingsReadResult saved = ReadSettingsDocument(text, PagerData());
+  ASSERT_TRUE(saved) << saved.error.Text().toStdString();
+  // The text holds the settings as every page stores them, as `convert` saves them.
+  PagerData converted = data;
+  ModelPageSet pages(converted);
+  pages.ExchangeAllPages(Direction::Load);
+  pages.ExchangeAllPages(Direction::Store);
+  EXPECT_TRUE(saved.data->image == converted.image && saved.data->selection == converted.selection);
+
+  text.replace("startup_text: \"Welcome to M84\"", "startup_text: \"Hello there\"");
+  ASSERT_TRUE(WriteFileAtomically(path, text));
+  data.image[0x600] = 0x42;
+  QTest::mouseClick(window->Button("&Load"), Qt::LeftButton);
+  EXPECT_TRUE(dialogs->filters.last().contains("(*.yaml *.yml)")) << dialogs->filters.last().toStdString();
+  EXPECT_EQ(window->StatusText(1), "File Loaded ok");
+  EXPECT_EQ(data.image[0x600], 0xFF);
+  EXPECT_EQ(window->Page(PageId::Basic)->findChild<QLineEdit*>("startupText")->text(), "Hello there");
+
+  const PagerData before = data;
+  ASSERT_TRUE(WriteFileAtomically(path, "format: m84-settings/1\ndisplay:\n  contrast: Level 99\n"));
+  QTest::mouseClick(window->Button("&Load"), Qt::LeftButton);
+  EXPECT_EQ(window->StatusText(1), "File Loaded error");
+  EXPECT_TRUE(Beeped(Beep::Error));
+  EXPECT_TRUE(data.image == before.image);
+}
+
 TEST_F(WindowFixture, CancelledDialogsChangeNothing) {
   window->ShowStatus("before");
   dialogs->answer.clear();
@@ -128,19 +200,68 @@ TEST_F(WindowFixture, ModeSwitchShowsTheTabPages) {
 
 namespace {
 
+struct AnsweringQuestions : Questions {
+  bool answer = true;
+  QStringList asked;
+  bool Confirm(QWidget*, const QString& text) override {
+    asked << text;
+    return answer;
+  }
+};
+
+constexpr uint8_t kOldByte = 0x5A;  // what the pager holds before a write
+constexpr int kTransferLimitMs = 15000;
+
 // The window attached to the simulated adapter and pager over a pseudo-terminal.
 struct WindowWithAdapter : WindowFixture {
-  SimulatorHost simulator;
+  std::unique_ptr<SimulatorHost> simulator;
+  std::shared_ptr<AnsweringQuestions> questions = std::make_shared<AnsweringQuestions>();
+
+  void SetUp() override {
+    WindowOptions options{dialogs, tones, PortName()};
+    options.questions = questions;
+    window = std::make_unique<MainWindow>(data, options);
+  }
+  virtual SimulatorOptions Options() { return {}; }
   QString PortName() override {
+    simulator = std::make_unique<SimulatorHost>(Options());
+    PagerImage old = SimulatedPagerMemory();
+    std::fill(old.data(), old.data() + kExchangedSize, kOldByte);
+    simulator->SetMemory(old);
     QString error;
-    EXPECT_TRUE(simulator.Start(&error)) << error.toStdString();
-    return simulator.DevicePath();
+    EXPECT_TRUE(simulator->Start(&error)) << error.toStdString();
+    return simulator->DevicePath();
   }
   void WaitForPresenceCheck() {
     QTest::qWait(1100);
     ASSERT_EQ(window->StatusText(3), " OK");
   }
+  bool WaitForTransferEnd() {
+    return QTest::qWaitFor([&] { return !window->Busy(); }, kTransferLimitMs);
+  }
+  int Progress() const { return window->findChild<QProgressBar*>()->value(); }
+  // Waits until the transfer has moved about a third of its blocks.
+  bool WaitForProgress(int position = 5) {
+    return QTest::qWaitFor([&] { return Progress() >= position; }, kTransferLimitMs);
+  }
 };
+
+// The simulator holds every byte for its time on a 9600-baud line: a read takes about 2 s.
+struct WindowWithPacedAdapter : WindowWithAdapter {
+  SimulatorOptions Options() override {
+    SimulatorOptions options;
+    options.pace = true;
+    return options;
+  }
+};
+
+// The end of the blocks a stopped write's summary calls new.
+int WrittenEnd(const QString& status) {
+  const QRegularExpressionMatch m =
+      QRegularExpression(QStringLiteral("blocks? 0x000 (?:to 0x([0-9A-F]{3}) )?holds? the new contents")).match(status);
+  if (!m.hasMatch()) return 0;
+  return (m.captured(1).isEmpty() ? 0 : m.captured(1).toInt(nullptr, 16)) + kBlockSize;
+}
 
 }  // namespace
 
@@ -165,7 +286,7 @@ TEST_F(WindowWithTrace, TracesEveryByteOfThePresenceCheck) {
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   const QString text = QString::fromUtf8(file.readAll());
   EXPECT_TRUE(text.startsWith("# m84dpt window, "));
-  EXPECT_TRUE(text.contains(" open " + simulator.DevicePath() + "\n"));
+  EXPECT_TRUE(text.contains(" open " + simulator->DevicePath() + "\n"));
   EXPECT_TRUE(text.contains(" -> 0D 06 00 FA 00 00 40 00 B1  probe\n"));
   EXPECT_TRUE(text.contains(" <- 28\n")) << text.toStdString();
 }
@@ -184,18 +305,275 @@ TEST_F(WindowWithAdapter, ReadAndWriteThroughTheButtons) {
 
   // The simulated pager carries its own serial number; a read brings it into the image.
   QTest::mouseClick(window->Button("&Read"), Qt::LeftButton);
+  ASSERT_TRUE(WaitForTransferEnd());
   EXPECT_EQ(window->StatusText(1), "Read Pager ok !");
   EXPECT_TRUE(Beeped(Beep::Confirm));
   EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(data.image.data()) + 0x548, 10),
-            QByteArray(reinterpret_cast<const char*>(simulator.Memory().data()) + 0x548, 10));
+            QByteArray(reinterpret_cast<const char*>(simulator->Memory().data()) + 0x548, 10));
 
   // A write from basic mode keeps the pager's serial number (the General page's box starts checked).
   data.image[0x548] = '9';
   window->Page(PageId::Basic)->ExchangeImage(Direction::Load);
   QTest::mouseClick(window->Button("&Write"), Qt::LeftButton);
+  ASSERT_TRUE(WaitForTransferEnd());
   EXPECT_EQ(window->StatusText(1), "DPT Verify ok !");
   EXPECT_TRUE(Beeped(Beep::Confirm));
   EXPECT_NE(data.image[0x548], '9');
-  EXPECT_EQ(simulator.Memory()[0x548], data.image[0x548]);
-  EXPECT_FALSE(window->Busy());
+  EXPECT_EQ(simulator->Memory()[0x548], data.image[0x548]);
+  EXPECT_EQ(simulator->Memory()[0x000], data.image[0x000]);
+}
+
+TEST_F(WindowWithPacedAdapter, DuringAReadTheWindowLivesButTakesNoCommandAndNoKey) {
+  ASSERT_NO_FATAL_FAILURE(Activate(window.get()));
+  WaitForPresenceCheck();
+  QTest::mouseClick(window->Button("&Read"), Qt::LeftButton);
+  ASSERT_TRUE(window->Busy());
+  const QString clockBefore = window->StatusText(5);
+  ASSERT_TRUE(WaitForProgress(3));
+
+  for (const char* label : {"&Print", "&Save", "&Load", "&Write", "&Read"})
+    EXPECT_FALSE(window->Button(label)->isEnabled()) << label;
+  EXPECT_FALSE(window->Page(PageId::Basic)->isEnabled());
+  EXPECT_FALSE(window->Button("&Read")->isVisible());
+  QPushButton* cancel = window->Button("Cancel");
+  ASSERT_NE(cancel, nullptr);
+  EXPECT_TRUE(cancel->isVisible());
+  // Clicks on the button, its key, typing into the page, a second read asked for directly.
+  for (int i = 0; i < 3; ++i) QTest::mouseClick(window->Button("&Read"), Qt::LeftButton);
+  QTest::keyClick(window.get(), Qt::Key_R, Qt::AltModifier);
+  QTest::keyClicks(QApplication::focusWidget() ? QApplication::focusWidget() : window.get(), "1234567");
+  window->ReadCommand();
+  ASSERT_TRUE(WaitForTransferEnd());
+  EXPECT_NE(window->StatusText(5), clockBefore);  // the clock went on
+  EXPECT_EQ(window->StatusText(1), "Read Pager ok !");
+  QTest::qWait(300);
+  EXPECT_EQ(simulator->Counted().blockReads, kExchangedSize / kBlockSize);
+  EXPECT_TRUE(window->Button("&Read")->isVisible());
+  EXPECT_TRUE(window->Button("&Read")->isEnabled());
+  EXPECT_TRUE(window->Page(PageId::Basic)->isEnabled());
+  EXPECT_FALSE(cancel->isVisible());
+  EXPECT_EQ(data.image[0x000], kOldByte);
+  for (QLineEdit* edit : window->Page(PageId::Basic)->findChildren<QLineEdit*>())
+    EXPECT_FALSE(edit->text().contains("1234567")) << edit->objectName().toStdString();
+}
+
+TEST_F(WindowWithPacedAdapter, CancelStopsAReadAfterItsBlockAndAWriteOnlyWhenConfirmed) {
+  WaitForPresenceCheck();
+  const PagerImage before = data.image;
+  QTest::mouseClick(window->Button("&Read"), Qt::LeftButton);
+  ASSERT_TRUE(WaitForProgress());
+  QTest::mouseClick(window->Button("Cancel"), Qt::LeftButton);
+  ASSERT_TRUE(WaitForTransferEnd());
+  EXPECT_TRUE(questions->asked.isEmpty());  // a read is stopped without asking
+  EXPECT_TRUE(window->StatusText(1).startsWith("Read Pager error ! \u2014 interrupted before block 0x"))
+      << window->StatusText(1).toStdString();
+  EXPECT_LT(simulator->Counted().blockReads, kExchangedSize / kBlockSize);
+  EXPECT_EQ(data.image, before);
+
+  // Escape, answered no: the write goes on to the end.
+  questions->answer = false;
+  QTest::mouseClick(window->Button("&Write"), Qt::LeftButton);
+  ASSERT_TRUE(WaitForProgress());
+  QTest::keyClick(window.get(), Qt::Key_Escape);
+  EXPECT_EQ(questions->asked, QStringList{"Stopping now leaves the pager half-written. Stop anyway?"});
+  ASSERT_TRUE(WaitForTransferEnd());
+  EXPECT_EQ(window->StatusText(1), "DPT Verify ok !");
+
+  // Confirmed: it stops after the block in progress, and says which blocks are new.
+  std::fill(data.image.data(), data.image.data() + kExchangedSize, uint8_t{0x11});
+  window->Page(PageId::Basic)->ExchangeImage(Direction::Load);
+  const PagerImage pagerBefore = simulator->Memory();
+  questions->answer = true;
+  QTest::mouseClick(window->Button("&Write"), Qt::LeftButton);
+  ASSERT_TRUE(WaitForProgress());
+  QTest::mouseClick(window->Button("Cancel"), Qt::LeftButton);
+  ASSERT_TRUE(WaitForTransferEnd());
+  const QString status = window->StatusText(1);
+  EXPECT_TRUE(status.startsWith("Write Pager error ! \u2014 interrupted before block 0x")) << status.toStdString();
+  EXPECT_TRUE(status.contains("; the pager is half-written: ")) << status.toStdString();
+  const int end = WrittenEnd(status);
+  ASSERT_GT(end, 0) << status.toStdString();
+  ASSERT_LT(end, kExchangedSize);
+  const PagerImage memory = simulator->Memory();
+  for (int at = 0; at < kExchangedSize; ++at)
+    ASSERT_EQ(memory[at], at < end ? data.image[at] : pagerBefore[at]) << "at " << at << ", new up to " << end;
+}
+
+TEST_F(WindowWithPacedAdapter, ClosingDuringAWriteAsksAndClosesOnlyBetweenBlocks) {
+  ASSERT_NO_FATAL_FAILURE(Activate(window.get()));
+  WaitForPresenceCheck();
+  std::fill(data.image.data(), data.image.data() + kExchangedSize, uint8_t{0x22});
+  window->Page(PageId::Basic)->ExchangeImage(Direction::Load);
+  QTest::mouseClick(window->Button("&Write"), Qt::LeftButton);
+  ASSERT_TRUE(WaitForProgress(3));
+
+  questions->answer = false;
+  EXPECT_FALSE(window->close());
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_TRUE(window->Busy());
+
+  questions->answer = true;
+  window->close();
+  EXPECT_EQ(questions->asked.size(), 2);
+  ASSERT_TRUE(WaitForTransferEnd());
+  QTest::qWait(50);
+  EXPECT_FALSE(window->isVisible());
+  const int written = simulator->Counted().blockWrites;
+  EXPECT_GT(written, 0);
+  EXPECT_LT(written, kExchangedSize / kBlockSize);
+  const PagerImage memory = simulator->Memory();
+  for (int at = 0; at < kExchangedSize; ++at)
+    ASSERT_EQ(memory[at], at < written * kBlockSize ? data.image[at] : kOldByte) << "at " << at;
+}
+
+TEST_F(WindowWithPacedAdapter, ClosingDuringAReadStopsItWithoutAsking) {
+  ASSERT_NO_FATAL_FAILURE(Activate(window.get()));
+  WaitForPresenceCheck();
+  QTest::mouseClick(window->Button("&Read"), Qt::LeftButton);
+  ASSERT_TRUE(WaitForProgress(3));
+  window->close();
+  EXPECT_TRUE(questions->asked.isEmpty());
+  ASSERT_TRUE(WaitForTransferEnd());
+  QTest::qWait(50);
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_LT(simulator->Counted().blockReads, kExchangedSize / kBlockSize);
+}
+
+namespace {
+
+// The cable is pulled when the read of block 4 (0x100) arrives.
+struct WindowWithPulledCable : WindowWithAdapter {
+  SimulatorOptions Options() override {
+    SimulatorOptions options;
+    options.faults = *ParseFaultPlan(QStringLiteral("unplug:4"), nullptr);
+    return options;
+  }
+};
+
+}  // namespace
+
+TEST_F(WindowWithPulledCable, TheStatusLineNamesTheBlock) {
+  WaitForPresenceCheck();
+  QTest::mouseClick(window->Button("&Read"), Qt::LeftButton);
+  ASSERT_TRUE(WaitForTransferEnd());
+  EXPECT_EQ(window->StatusText(1), "Read Pager error ! \u2014 the adapter was disconnected at block 0x100");
+  EXPECT_TRUE(Beeped(Beep::Error));
+}
+
+// The window holds the port and its lock only for each exchange: the command line works while the
+// window idles, each side sees the other's hold, and a held port names its holder.
+TEST_F(WindowWithPacedAdapter, AndTheCommandLineShareOnePort) {
+  WaitForPresenceCheck();
+  const QStringList port{QStringLiteral("--port"), simulator->DevicePath()};
+  const auto runProgram = [](QProcess& program, const QStringList& arguments) {
+    program.start(QStringLiteral(M84DPT_PROGRAM), arguments);
+    return program.waitForStarted();
+  };
+
+  // A read from the command line (about 2 s): the window's presence check meets its hold.
+  QProcess read;
+  ASSERT_TRUE(runProgram(read, QStringList{QStringLiteral("read"), dir.filePath(QStringLiteral("cli.DAT"))} + port));
+  const qint64 readPid = read.processId();
+  QString heldTip;
+  bool readOfferedWhileHeld = false;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        if (window->StatusText(3) == "BUSY") {
+          heldTip = window->StatusTip(3);
+          readOfferedWhileHeld = readOfferedWhileHeld || window->Button("&Read")->isEnabled();
+        }
+        return read.state() == QProcess::NotRunning;
+      },
+      kTransferLimitMs));
+  EXPECT_EQ(read.exitCode(), 0) << read.readAllStandardError().toStdString();
+  EXPECT_EQ(heldTip, QStringLiteral("the port is in use by m84dpt (pid %1)").arg(readPid));
+  EXPECT_FALSE(readOfferedWhileHeld);
+  QTest::qWait(1100);
+  EXPECT_EQ(window->StatusText(3), " OK");
+
+  // Probes one after another, across the window's presence checks: none is turned away.
+  for (int i = 0; i < 3; ++i) {
+    QProcess probe;
+    ASSERT_TRUE(runProgram(probe, QStringList{QStringLiteral("probe")} + port));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return probe.state() == QProcess::NotRunning; }, kTransferLimitMs));
+    EXPECT_EQ(probe.exitCode(), 0) << probe.readAllStandardError().toStdString();
+    QTest::qWait(300);
+  }
+
+  // During the window's own read the command line is refused, naming the window's program.
+  QTest::mouseClick(window->Button("&Read"), Qt::LeftButton);
+  ASSERT_TRUE(WaitForProgress(2));
+  QProcess refused;
+  ASSERT_TRUE(runProgram(refused, QStringList{QStringLiteral("probe")} + port));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return refused.state() == QProcess::NotRunning; }, kTransferLimitMs));
+  EXPECT_EQ(refused.exitCode(), 1);
+  EXPECT_TRUE(window->Busy());
+  const QString said = QString::fromLocal8Bit(refused.readAllStandardError());
+  EXPECT_TRUE(said.contains(QStringLiteral("in use by %1 (pid %2)")
+                                .arg(QCoreApplication::applicationName()).arg(::getpid())))
+      << said.toStdString();
+  ASSERT_TRUE(WaitForTransferEnd());
+  EXPECT_EQ(window->StatusText(1), "Read Pager ok !");
+}
+
+namespace {
+
+// A save dialog that looks, while it is open, whether the port is free for another program.
+struct PortCheckingDialogs : AnsweringDialogs {
+  QString device;
+  bool portFree = false;
+  QString SaveFileName(QWidget* parent, const QString& title, const QString& filter) override {
+    SerialPort other(device);
+    other.SetHeldPortRetry(0);
+    portFree = other.OpenAdapterPort();
+    return AnsweringDialogs::SaveFileName(parent, title, filter);
+  }
+};
+
+}  // namespace
+
+// The dump reads on the transfer's thread, and gives the port up before its save dialog.
+TEST_F(WindowWithAdapter, TheDumpGivesThePortUpBeforeItsSaveDialog) {
+  auto checking = std::make_shared<PortCheckingDialogs>();
+  checking->device = simulator->DevicePath();
+  checking->answer = dir.filePath("dump");
+  WindowOptions options{checking, tones, simulator->DevicePath()};
+  window = std::make_unique<MainWindow>(data, options);
+  window->MemoryDumpCommand();
+  ASSERT_TRUE(WaitForTransferEnd());
+  EXPECT_EQ(checking->titles, QStringList{"Save Data File"});
+  EXPECT_TRUE(checking->portFree);
+  EXPECT_EQ(window->StatusText(1), "File Saved ok");
+  QFile dump(dir.filePath("dump.BIN"));
+  ASSERT_TRUE(dump.open(QIODevice::ReadOnly));
+  EXPECT_EQ(dump.readAll(), QByteArray(reinterpret_cast<const char*>(simulator->Memory().data()), kImageSize));
+}
+
+// A read that brings back an erased pager says so after the fixed text.
+TEST_F(WindowWithAdapter, ABlankPagerReadsWithAWarningInTheStatusLine) {
+  PagerImage erased;
+  std::fill(erased.data(), erased.data() + erased.size(), uint8_t(0xFF));
+  simulator->SetMemory(erased);
+  WaitForPresenceCheck();
+  QTest::mouseClick(window->Button("&Read"), Qt::LeftButton);
+  EXPECT_EQ(window->StatusText(1), "Read Pager ok ! - the pager's memory looks blank");
+  EXPECT_EQ(data.image[0x000], 0xFF);  // read all the same
+}
+
+// "m84dpt FILE", as a file manager starts it: a data file, or a raw image by its extension.
+TEST_F(WindowFixture, OpensAFileGivenAtStart) {
+  PagerData file;
+  file.image[0x010] = 0x42;
+  const QString dat = dir.filePath("given.DAT");
+  ASSERT_TRUE(WriteFileAtomically(dat, EncodeDatFile(file, 9)));
+  window->OpenFile(dat);
+  EXPECT_EQ(window->StatusText(1), "File Loaded ok");
+  EXPECT_EQ(data.image[0x010], 0x42);
+
+  file.image[0x010] = 0x43;
+  const QString bin = dir.filePath("given.bin");
+  ASSERT_TRUE(WriteFileAtomically(bin, QByteArray(reinterpret_cast<const char*>(file.image.data()), kImageSize)));
+  window->OpenFile(bin);
+  EXPECT_EQ(window->StatusText(1), "File Loaded ok");
+  EXPECT_EQ(data.image[0x010], 0x43);
 }

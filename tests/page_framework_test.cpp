@@ -14,8 +14,12 @@
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
 #include <QTest>
+#include <QClipboard>
+#include <QTimer>
 #include <QValidator>
+#include <optional>
 
+#include "pages/ota_page.h"
 #include "ui/main_window.h"
 #include "ui/tab_strip.h"
 #include "widget_fixtures.h"
@@ -30,6 +34,13 @@ struct RecordingTones : TonePlayer {
   void Play(const std::vector<ToneStep>&) override { ++played; }
 };
 
+// Answers no file: an operation that got as far as its dialog stops there.
+struct RecordingDialogs : FileDialogs {
+  int asked = 0;
+  QString OpenFileName(QWidget*, const QString&, const QString&) override { return ++asked, QString(); }
+  QString SaveFileName(QWidget*, const QString&, const QString&) override { return ++asked, QString(); }
+};
+
 struct ShownPage {
   QString name;  // for the trace
   SettingsPage* page;
@@ -38,12 +49,17 @@ struct ShownPage {
 struct WindowFixture : ::testing::Test {
   PagerData data;
   std::shared_ptr<RecordingTones> tones = std::make_shared<RecordingTones>();
+  std::shared_ptr<RecordingDialogs> dialogs = std::make_shared<RecordingDialogs>();
   std::unique_ptr<MainWindow> window;
 
   void SetUp() override {
-    window = std::make_unique<MainWindow>(data, WindowOptions{nullptr, tones, QStringLiteral("/nonexistent/port")});
+    window = std::make_unique<MainWindow>(data, WindowOptions{dialogs, tones, QStringLiteral("/nonexistent/port")});
     ASSERT_NO_FATAL_FAILURE(Activate(window.get()));
   }
+
+  // The enable-password command's edit enabled ("Allow OTA  to enable MSG password"), so that its
+  // check is among the checked edits of the next load.
+  void EnablePasswordCommand() { data.image[kFlexibleOtaOffset] |= 0x04; }
 
   // Runs check on each page as the window shows it: the Basic page in basic mode, then each tab
   // page selected as the user selects it.
@@ -66,6 +82,31 @@ struct WindowFixture : ::testing::Test {
     }
   }
 };
+
+// Another window takes the focus, and the user comes back: focus changes that are no user's.
+void SwitchAwayAndBack(QWidget* window) {
+  QWidget other;
+  other.resize(100, 100);
+  Activate(&other);
+  Activate(window);
+}
+
+// The first of these texts that the row's check rejects, or nothing. Letters first: the Over The
+// Air page lets no click or key leave it with a command text shorter than four characters.
+const QStringList kRejectCandidates = {QStringLiteral("abcd"), QString(), QStringLiteral("0"), QStringLiteral("7"), QStringLiteral("2097152"),
+                                       QStringLiteral("99999999999"), QStringLiteral("x")};
+std::optional<QString> RejectedText(const ControlRow& row) {
+  for (const QString& text : kRejectCandidates)
+    if (!row.Passes(text)) return text;
+  return std::nullopt;
+}
+
+// An edit the user can type into whose check can fail.
+QLineEdit* CheckedEdit(const ControlRow& row) {
+  auto* edit = qobject_cast<QLineEdit*>(row.Widget());
+  if (!row.HasCheck() || !edit || !edit->isEnabled() || edit->isReadOnly() || !RejectedText(row)) return nullptr;
+  return edit;
+}
 
 QString Name(const QWidget* w) {
   return QStringLiteral("%1 '%2'").arg(QString::fromLatin1(w->metaObject()->className()), w->objectName());
@@ -170,7 +211,10 @@ TEST_F(WindowFixture, TypedTrailingBlanksSurviveRepeatedStores) {
   ForEveryShownPage([&](SettingsPage* page) {
     for (const ControlRow& row : page->Rows()) {
       auto* edit = qobject_cast<QLineEdit*>(row.Widget());
-      if (!edit || !row.HoldsText() || row.HasCheck() || edit->isReadOnly() || edit->validator() ||
+      QString probe = typed;
+      int at = 0;
+      if (!edit || !row.HoldsText() || row.HasCheck() || edit->isReadOnly() ||
+          (edit->validator() && edit->validator()->validate(probe, at) == QValidator::Invalid) ||
           edit->maxLength() < typed.size())
         continue;
       SCOPED_TRACE(Name(edit).toStdString());
@@ -249,10 +293,168 @@ TEST_F(WindowFixture, NoTextIsClippedOnAnyPageOrTheStatusLine) {
     ExpectNothingClipped(page);
     // Pane 1 carries the pages' hints and check messages.
     for (const ControlRow& row : page->Rows()) {
-      for (const QString& text : {row.HintText(), row.Message()}) {
+      for (const QString& text : {row.HintText(), row.Message(), UnencodableCharacterMessage(QStringLiteral("€"))}) {
         window->ShowStatus(text);
         ExpectNothingClipped(window.get());
       }
     }
   });
+}
+
+// Texts are one byte per character. A character outside Latin-1 never gets into a text edit:
+// typed it only beeps; a paste holding one is refused whole, naming it.
+TEST_F(WindowFixture, ACharacterThePagerCannotHoldIsRefusedTypedOrPasted) {
+  const QString outside[] = {QStringLiteral("€"), QStringLiteral("ł"), QStringLiteral("😀")};
+  const QString kept = QStringLiteral("12");
+  int edits = 0;
+  ForEveryShownPage([&](SettingsPage* page) {
+    for (const ControlRow& row : page->Rows()) {
+      auto* edit = qobject_cast<QLineEdit*>(row.Widget());
+      // Masked edits and digit edits take digits only, silently, as they always have.
+      QString letter = QStringLiteral("x");
+      int at = 0;
+      if (!edit || !row.HoldsText() || !edit->isEnabled() || edit->isReadOnly() || !edit->isVisible() ||
+          edit->metaObject()->indexOfSignal("Edited()") >= 0 ||
+          (edit->validator() && edit->validator()->validate(letter, at) == QValidator::Invalid))
+        continue;
+      SCOPED_TRACE(Name(edit).toStdString());
+      ++edits;
+      edit->setFocus(Qt::TabFocusReason);
+      for (const QString& character : outside) {
+        SCOPED_TRACE(character.toStdString());
+        edit->setText(kept);
+        int beeps = tones->played;
+        QKeyEvent typed(QEvent::KeyPress, 0, Qt::NoModifier, character);
+        QApplication::sendEvent(edit, &typed);
+        EXPECT_EQ(edit->text(), kept);
+        EXPECT_EQ(tones->played, beeps + 1);
+
+        QApplication::clipboard()->setText(QStringLiteral("1") + character + QStringLiteral("2"));
+        window->ShowStatus(QString());
+        beeps = tones->played;
+        QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(edit->text(), kept);
+        EXPECT_EQ(window->StatusText(1), UnencodableCharacterMessage(character));
+        EXPECT_EQ(tones->played, beeps + 1);
+        window->ShowStatus(QString());
+        edit->paste();  // the edit's own menu and the middle button paste this way
+        EXPECT_EQ(edit->text(), kept);
+        EXPECT_EQ(window->StatusText(1), UnencodableCharacterMessage(character));
+      }
+      page->ExchangeImage(Direction::Load);
+    }
+  });
+  EXPECT_GE(edits, 3 + 3 + 9);  // the texts of the Basic and Display pages, the OTA commands at least
+}
+
+// Focus changes that are not the user's (another window taking the focus and giving it back)
+// take nothing as accepted: a text refused on leaving goes back to the last valid one, not to
+// whatever the edit held when the window came back.
+TEST_F(WindowFixture, ARefusedTextIsNotAcceptedByTheWindowComingBack) {
+  EnablePasswordCommand();
+  QStringList covered;
+  ForEveryShownPage([&](SettingsPage* page) {
+    for (const ControlRow& row : page->Rows()) {
+      QLineEdit* edit = CheckedEdit(row);
+      if (!edit || !row.RestoresOnReject()) continue;
+      SCOPED_TRACE(Name(edit).toStdString());
+      edit->setFocus(Qt::TabFocusReason);
+      const QString accepted = edit->text();
+      ASSERT_TRUE(row.Passes(accepted));
+      covered << row.Key();
+      edit->setText(*RejectedText(row));
+      SwitchAwayAndBack(window.get());
+      ASSERT_EQ(QApplication::focusWidget(), edit);
+      const int beeps = tones->played;
+      QTest::keyClick(edit, Qt::Key_Tab);
+      EXPECT_EQ(edit->text(), accepted);
+      EXPECT_EQ(QApplication::focusWidget(), edit);
+      EXPECT_EQ(tones->played, beeps + 1);
+      page->ExchangeImage(Direction::Store);
+      page->ExchangeImage(Direction::Load);
+      EXPECT_EQ(edit->text(), accepted);  // and that is what the image took
+    }
+  });
+  EXPECT_TRUE(covered.contains(QStringLiteral("enablePasswordCommand"))) << covered.join(' ').toStdString();
+  EXPECT_TRUE(covered.contains(QStringLiteral("voltageHigh"))) << covered.join(' ').toStdString();
+}
+
+namespace {
+
+// A route by which a store reaches the pages, and how to tell that it went no further.
+struct StoreRoute {
+  const char* name;
+  bool advancedOnly;
+  std::function<void(MainWindow&)> take;
+};
+
+}  // namespace
+
+// Whatever leads to a store while an edit holds a text its check refuses, the user gets that
+// edit's message, the beep and the focus, and the operation stops, as leaving the edit would.
+// The window took the focus away and gave it back first, so no leaving has checked the text.
+TEST_F(WindowFixture, NoStoreRouteDropsARefusedTextWithoutAWord) {
+  EnablePasswordCommand();
+  const StoreRoute routes[] = {
+      {"Save by its shortcut", false,
+       [](MainWindow& w) { QTest::keyClick(&w, Qt::Key_S, Qt::AltModifier); }},
+      {"Save by a click", false, [](MainWindow& w) { QTest::mouseClick(w.Button("&Save"), Qt::LeftButton); }},
+      {"Write", false, [](MainWindow& w) { w.WriteCommand(); }},
+      {"Print", false, [](MainWindow& w) { w.PrintCommand(); }},
+      {"another tab", true,
+       [](MainWindow& w) {
+         auto* strip = w.findChild<TabStrip*>();
+         const int other = strip->CurrentIndex() == 0 ? 1 : 0;
+         QTest::mouseClick(strip, Qt::LeftButton, {}, strip->TabRect(other).center());
+       }},
+      {"basic mode", true, [](MainWindow& w) { QTest::keyClick(&w, Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier); }},
+  };
+  int pages = 0;
+  ForEveryShownPage([&](SettingsPage* page) {
+    const auto row = std::find_if(page->Rows().begin(), page->Rows().end(),
+                                  [](const ControlRow& r) { return CheckedEdit(r) != nullptr; });
+    if (row == page->Rows().end()) return;
+    ++pages;
+    QLineEdit* edit = CheckedEdit(*row);
+    const QString rejected = *RejectedText(*row);
+    auto* strip = window->findChild<TabStrip*>();
+    page->ExchangeImage(Direction::Store);  // what a store of the valid values writes is in place
+    const PagerImage before = data.image;
+    for (const StoreRoute& route : routes) {
+      if (route.advancedOnly && window->Mode() != DisplayMode::Advanced) continue;
+      SCOPED_TRACE(Name(edit).toStdString() + " holding '" + rejected.toStdString() + "', " + route.name);
+      edit->setFocus(Qt::TabFocusReason);
+      edit->setText(rejected);
+      SwitchAwayAndBack(window.get());
+      window->ShowStatus(QStringLiteral("kept"));
+      const int beeps = tones->played;
+      const int asked = dialogs->asked;
+      const int tab = strip->CurrentIndex();
+      const DisplayMode mode = window->Mode();
+      bool dialogOpened = false;
+      QTimer closeDialogs;  // a print dialog that should not have opened is closed again
+      QObject::connect(&closeDialogs, &QTimer::timeout, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+          dialogOpened = true;
+          modal->close();
+        }
+      });
+      closeDialogs.start(50);
+      route.take(*window);
+      // A shortcut's click comes a moment later; each route ends in a beep or a dialog, and the
+      // checks below tell which.
+      (void)QTest::qWaitFor([&] { return tones->played > beeps || dialogs->asked > asked; }, 1000);
+      closeDialogs.stop();
+      EXPECT_EQ(window->StatusText(1), row->Message().isEmpty() ? QStringLiteral("kept") : row->Message());
+      EXPECT_EQ(tones->played, beeps + 1);
+      EXPECT_EQ(QApplication::focusWidget(), edit);
+      EXPECT_EQ(dialogs->asked, asked);
+      EXPECT_FALSE(dialogOpened);
+      EXPECT_EQ(strip->CurrentIndex(), tab);
+      EXPECT_EQ(window->Mode(), mode);
+      EXPECT_EQ(data.image, before);
+    }
+    page->ExchangeImage(Direction::Load);
+  });
+  EXPECT_GE(pages, 4);  // the Basic, General, Display, Over The Air and Cadence pages have checks
 }

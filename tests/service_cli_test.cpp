@@ -56,19 +56,20 @@ TEST_F(ServiceCommands, CompareWritesCmpTxtInTheCurrentFolderOrWhereTold) {
   const QByteArray listing = CompareListing(Raw(PagerImage()), Raw(changed));
   {
     CurrentFolder here(elsewhere.path());
-    EXPECT_EQ(RunCompareCommand({Path("one"), Path("two.BIN")}), 0);
+    EXPECT_EQ(RunCompareCommand({Path("one"), Path("two.BIN")}), 1);  // cmp's "they differ"
   }
   EXPECT_EQ(ReadAll(elsewhere.filePath(QStringLiteral("CMP.TXT"))), listing);
   EXPECT_FALSE(QFile::exists(Path("CMP.TXT")));
 
-  EXPECT_EQ(RunCompareCommand({Path("one.BIN"), Path("two.BIN"), QStringLiteral("--output"), Path("diff.txt")}), 0);
+  EXPECT_EQ(RunCompareCommand({Path("one.BIN"), Path("two.BIN"), QStringLiteral("--output"), Path("diff.txt")}), 1);
   EXPECT_EQ(ReadAll(Path("diff.txt")), listing);
 }
 
+// cmp's "trouble", 2, for an input or a listing that cannot be used, as for a usage error.
 TEST_F(ServiceCommands, CompareFailuresAndUsageErrors) {
-  EXPECT_EQ(RunCompareCommand({Path("one.BIN"), Path("absent.BIN"), QStringLiteral("--output"), Path("out.TXT")}), 1);
+  EXPECT_EQ(RunCompareCommand({Path("one.BIN"), Path("absent.BIN"), QStringLiteral("--output"), Path("out.TXT")}), 2);
   EXPECT_FALSE(QFile::exists(Path("out.TXT")));
-  EXPECT_EQ(RunCompareCommand({Path("one.BIN"), Path("two.BIN"), QStringLiteral("--output"), Path("none/out.TXT")}), 1);
+  EXPECT_EQ(RunCompareCommand({Path("one.BIN"), Path("two.BIN"), QStringLiteral("--output"), Path("none/out.TXT")}), 2);
   EXPECT_EQ(RunCompareCommand({Path("one.BIN")}), 2);
   EXPECT_EQ(RunCompareCommand({Path("one.BIN"), Path("two.BIN"), QStringLiteral("--bogus")}), 2);
 }

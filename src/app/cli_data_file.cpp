@@ -1,83 +1,40 @@
-// "new" and "convert": data files and raw images without the window.
-#include <QFile>
-#include <QFileInfo>
-
+// "new" and "convert": data files, raw images and settings texts without the window.
 #include "app/command_line.h"
 #include "app/commands.h"
 #include "app/console_host.h"
 #include "image/dat_file.h"
+#include "pages/settings_file.h"
 
 namespace m84 {
-
-namespace {
-
-const QString kBinExtension = QStringLiteral("BIN");
-
-bool IsRawImage(const QString& path) { return QFileInfo(path).suffix().compare(kBinExtension, Qt::CaseInsensitive) == 0; }
-
-// A raw image: exactly the 2048 bytes of the pager memory, no more, no less; the selection block
-// keeps its defaults. A file of another size is some other file, taken by mistake.
-bool LoadRawImage(const QString& path, PagerData& data, OperationHost& host) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    host.ShowStatus(QStringLiteral("Open data file error"));
-    host.ShowFileProblem(path, OpenFailure(file));
-    return false;
-  }
-  const QByteArray bytes = file.size() == kImageSize ? file.read(kImageSize + 1) : QByteArray();
-  if (bytes.size() != kImageSize) {
-    host.ShowStatus(QStringLiteral("File Loaded error"));
-    host.ShowFileProblem(path, QStringLiteral("holds %1 bytes; a raw image holds exactly %2")
-                                   .arg(std::max<qint64>(file.size(), bytes.size()))
-                                   .arg(kImageSize));
-    return false;
-  }
-  std::copy(bytes.begin(), bytes.end(), data.image.data());
-  host.ShowStatus(QStringLiteral("File Loaded ok"));
-  host.ExchangeAllPages(Direction::Load);
-  return true;
-}
-
-bool SaveRawImage(const QString& path, PagerData& data, OperationHost& host) {
-  host.ExchangeAllPages(Direction::Store);
-  const QByteArray bytes(reinterpret_cast<const char*>(data.image.data()), kImageSize);
-  if (const FileResult saved = WriteFileAtomically(path, bytes); !saved) {
-    host.ShowStatus(QStringLiteral("Save data file error"));
-    host.ShowFileProblem(path, saved.failure);
-    return false;
-  }
-  host.ShowStatus(QStringLiteral("File Saved ok"));
-  host.ShowFileSaved(path);
-  return true;
-}
-
-}  // namespace
 
 int RunNewCommand(const QStringList& arguments) {
   CommandParser parser(QStringLiteral("new"));
   parser.addPositionalArgument(QStringLiteral("FILE"),
-                               QStringLiteral("The data file to write; \".DAT\" is added to a name without extension."));
+                               QStringLiteral("The data file, raw image (.BIN) or settings text (.yaml) to write; "
+                                              "\".DAT\" is added to a name without extension."));
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   PagerData data;
   ConsoleHost host(data, DisplayMode::Advanced);
-  return SaveDataFile(parser.positionalArguments()[0], data, host) ? 0 : 1;
+  return SaveSettingsFile(parser.positionalArguments()[0], data, host) ? 0 : 1;
 }
 
 int RunConvertCommand(const QStringList& arguments) {
   CommandParser parser(QStringLiteral("convert"));
-  parser.addPositionalArgument(QStringLiteral("IN"), QStringLiteral("The data file, or a raw image of 2048 bytes (.BIN), to load."));
-  parser.addPositionalArgument(QStringLiteral("OUT"), QStringLiteral("The data file, or raw image (.BIN), to save."));
+  parser.addPositionalArgument(
+      QStringLiteral("IN"),
+      QStringLiteral("The data file, raw image of 2048 bytes (.BIN) or settings text (.yaml, .yml) to load."));
+  parser.addPositionalArgument(QStringLiteral("OUT"),
+                               QStringLiteral("The data file, raw image (.BIN) or settings text (.yaml) to save."));
   parser.addOption({QStringLiteral("basic"), QStringLiteral("Run the Basic page alone, as in basic mode.")});
+  parser.addOption(BaseOption());
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   const QString in = parser.positionalArguments()[0];
   const QString out = parser.positionalArguments()[1];
-  if (RefuseOutput(out, IsRawImage(out) ? QString() : kDatExtension, QStringLiteral("Save data file error"))) return 1;
+  if (RefuseOutput(out, DefaultExtensionOf(out), QStringLiteral("Save data file error"))) return 1;
   PagerData data;
   ConsoleHost host(data, parser.isSet(QStringLiteral("basic")) ? DisplayMode::Basic : DisplayMode::Advanced);
-  const bool loaded = IsRawImage(in) ? LoadRawImage(in, data, host) : LoadDataFile(in, data, host);
-  if (!loaded) return 1;
-  const bool saved = IsRawImage(out) ? SaveRawImage(out, data, host) : SaveDataFile(out, data, host);
-  return saved ? 0 : 1;
+  if (!LoadSettingsOverBase(parser.value(QStringLiteral("base")), in, data, host)) return 1;
+  return SaveSettingsFile(out, data, host) ? 0 : 1;
 }
 
 }  // namespace m84

@@ -1,6 +1,7 @@
 // "read", "write", "probe" and "simulate": the pager through the adapter without the window.
 #include <csignal>
 #include <cstdio>
+#include <unistd.h>
 
 #include "app/batch_write.h"
 #include "app/cli_history.h"
@@ -12,6 +13,7 @@
 #include "app/transfer_interrupt.h"
 #include "image/dat_file.h"
 #include "link/adapter_link.h"
+#include "pages/settings_file.h"
 #include "link/serial_port.h"
 #include "link/simulator_host.h"
 
@@ -25,10 +27,10 @@ const QCommandLineOption kPortOption(QStringLiteral("port"),
                                      QStringLiteral("DEVICE"));
 
 // Nothing is saved after an interruption, even when it came after the last block.
-int ReportInterruptedRead(const AdapterLink& link) {
+int ReportInterruptedRead(const AdapterLink& link, const TransferInterrupts& interrupts) {
   PrintReason(link.Interrupted() ? QStringLiteral("%1; nothing saved").arg(link.LastFailure())
                                  : QStringLiteral("interrupted; nothing saved"));
-  return kInterruptedExitCode;
+  return interrupts.ExitCode();
 }
 
 int Failed(const AdapterLink& link) {
@@ -41,21 +43,25 @@ int Failed(const AdapterLink& link) {
 int RunReadCommand(const QStringList& arguments) {
   CommandParser parser(QStringLiteral("read"));
   parser.addPositionalArgument(QStringLiteral("OUT"),
-                               QStringLiteral("The data file to write; \".DAT\" is added to a name without extension."));
+                               QStringLiteral("The data file, raw image (.BIN) or settings text (.yaml) to write; "
+                                              "\".DAT\" is added to a name without extension."));
   parser.addOption(kPortOption);
-  parser.addOption({QStringLiteral("base"), QStringLiteral("Read into this data file's settings."), QStringLiteral("FILE")});
+  parser.addOption({QStringLiteral("base"), QStringLiteral("Read into this file's settings."), QStringLiteral("FILE")});
   parser.addOption(TraceOption());
   parser.addOption(NoHistoryOption());
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   const QString out = parser.positionalArguments()[0];
-  if (RefuseOutput(out, kDatExtension, QStringLiteral("Save data file error"))) return 1;
+  if (RefuseOutput(out, DefaultExtensionOf(out), QStringLiteral("Save data file error")) ||
+      RefuseUnwritable(WithDefaultExtension(out, DefaultExtensionOf(out)), kDatFileSize, QStringLiteral("Save data file error")))
+    return 1;
   PagerData data;
   ConsoleTransferHost host(data);
-  if (parser.isSet(QStringLiteral("base")) && !LoadDataFile(parser.value(QStringLiteral("base")), data, host.Console()))
+  if (parser.isSet(QStringLiteral("base")) && !LoadSettingsFile(parser.value(QStringLiteral("base")), data, host.Console()))
     return 1;
   SerialPort port(AdapterPortName(parser.value(kPortOption)));
   SerialTrace trace;
-  if (!StartTrace(parser, QStringLiteral("read"), port, trace)) return 1;
+  if (!StartTrace(parser, QStringLiteral("read"), port, trace, {WithDefaultExtension(out, kDatExtension), parser.value(QStringLiteral("base"))}))
+    return 1;
   AdapterLink link(port);
   TransferInterrupts interrupts(InterruptRule::StopAfterBlock);
   host.SetInterrupts(&interrupts);
@@ -63,48 +69,54 @@ int RunReadCommand(const QStringList& arguments) {
   PagerHistory history = CommandHistory(parser, kSourceCommandLine);
   const int readExit = interrupts.Interrupted() ? kInterruptedExitCode : read ? 0 : 1;
   RecordTransfer(history, {HistoryOperation::Read, read, read ? &data : nullptr, readExit, out}, link);
-  if (interrupts.Interrupted()) return ReportInterruptedRead(link);
+  if (interrupts.Interrupted()) return ReportInterruptedRead(link, interrupts);
   if (!read) return Failed(link);
-  return SaveDataFile(out, data, host.Console()) ? 0 : 1;
+  return SaveSettingsFile(out, data, host.Console()) ? 0 : 1;
 }
 
 int RunWriteCommand(const QStringList& arguments) {
   CommandParser parser(QStringLiteral("write"));
-  parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The data file to write into the pager."));
+  parser.addPositionalArgument(QStringLiteral("FILE"),
+                               QStringLiteral("The data file, raw image (.BIN) or settings text (.yaml) to write into the pager."));
   parser.addOption(kPortOption);
   const QCommandLineOption keep(QStringLiteral("keep-serial"), QStringLiteral("Keep the pager's own serial number."));
   const QCommandLineOption overwrite(QStringLiteral("no-keep-serial"),
                                      QStringLiteral("Write the file's serial number into the pager."));
   parser.addOption(keep);
   parser.addOption(overwrite);
+  parser.ExcludeEachOther(keep, overwrite);
   parser.addOption(TraceOption());
+  parser.addOption(BaseOption());
   const QCommandLineOption increment(IncrementOption());
   const QCommandLineOption count(CountOption());
+  const QCommandLineOption same(SameCapcodesOption());
   parser.addOption(increment);
   parser.addOption(count);
+  parser.addOption(same);
+  parser.ExcludeEachOther(increment, same);
   parser.addOption(BackupOption());
   parser.addOption(NoHistoryOption());
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
-  if (parser.isSet(keep) && parser.isSet(overwrite))
-    return parser.UsageError(QStringLiteral("--keep-serial and --no-keep-serial exclude each other"));
   if (const QString refused = BackupNeedsHistory(parser); !refused.isEmpty()) return parser.UsageError(refused);
-  if (parser.isSet(count) || parser.isSet(increment)) return RunBatchWrite(parser);
+  if (parser.isSet(count) || parser.isSet(increment) || parser.isSet(same)) return RunBatchWrite(parser);
+  const QString file = parser.positionalArguments()[0];
   PagerData data;
   ConsoleTransferHost host(data);
-  if (!LoadDataFile(parser.positionalArguments()[0], data, host.Console())) return 1;
+  if (!LoadSettingsOverBase(parser.value(QStringLiteral("base")), parser.positionalArguments()[0], data, host.Console()))
+    return 1;
   // Without an option the file decides, as its General page box would in the window.
   host.SetKeepSerialNumber(parser.isSet(keep) || (!parser.isSet(overwrite) && data.selection.KeepSerial()));
   SerialPort port(AdapterPortName(parser.value(kPortOption)));
   SerialTrace trace;
-  if (!StartTrace(parser, QStringLiteral("write"), port, trace)) return 1;
+  if (!StartTrace(parser, QStringLiteral("write"), port, trace, {file})) return 1;
   AdapterLink link(port);
   TransferInterrupts interrupts(InterruptRule::WarnThenStop);
   host.SetInterrupts(&interrupts);
-  const QString file = parser.positionalArguments()[0];
   PagerHistory history = CommandHistory(parser, kSourceCommandLine);
   if (parser.isSet(BackupOption()) && !BackUpPager(link, data, file, history, &interrupts)) return 1;
   const bool written = link.WritePager(data, host);
-  const int exitCode = written ? 0 : ReportWriteFailure(link);
+  // The terminal closed during the write: it was finished all the same, and nobody reads a report.
+  const int exitCode = interrupts.HungUp() ? kHungUpExitCode : written ? 0 : ReportWriteFailure(link);
   RecordTransfer(history, {HistoryOperation::Write, written, &data, exitCode, file}, link);
   return exitCode;
 }
@@ -145,10 +157,13 @@ int RunSimulateCommand(const QStringList& arguments) {
   options.faults = *faults;
 
   // Blocked before the serving thread starts, so that only this thread takes them, in sigwait.
+  // A pulled cable ends the serving thread, which says so with kUnpluggedSignal.
+  constexpr int kUnpluggedSignal = SIGUSR1;
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stopSignals, signal);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP, kUnpluggedSignal}) sigaddset(&stopSignals, signal);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  options.unplugged = [] { ::kill(::getpid(), kUnpluggedSignal); };
 
   SimulatorHost simulator(options);
   if (!simulator.Start(&error)) {
@@ -157,7 +172,7 @@ int RunSimulateCommand(const QStringList& arguments) {
   }
   std::printf("%s\n", simulator.DevicePath().toLocal8Bit().constData());
   std::fflush(stdout);
-  PrintReason(QStringLiteral("simulated adapter on %1; stop it with Ctrl+C").arg(simulator.DevicePath()));
+  PrintReason(QStringLiteral("simulated adapter on %1; stop it with Ctrl+C (a pulled cable stops it too)").arg(simulator.DevicePath()));
   int received = 0;
   sigwait(&stopSignals, &received);
   simulator.Stop();

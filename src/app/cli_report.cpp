@@ -37,11 +37,11 @@ int PrintPdf(const QString& out, DisplayMode mode, const SectionPrinter& printSe
     PrintReason(QStringLiteral("cannot print the report into %1").arg(out));
     return 1;
   }
-  if (const FileResult saved = WriteFileAtomically(out, file.readAll()); !saved) {
-    PrintReason(QStringLiteral("%1: %2").arg(out, saved.failure));
+  if (const FileResult saved = SaveOutput(out, file.readAll()); !saved) {
+    PrintReason(QStringLiteral("%1: %2").arg(out == kStandardOutputName ? QStringLiteral("standard output") : out, saved.failure));
     return 1;
   }
-  PrintReason(QStringLiteral("saved %1").arg(out));
+  if (out != kStandardOutputName) PrintReason(QStringLiteral("saved %1").arg(out));
   return 0;
 }
 
@@ -49,9 +49,11 @@ int PrintPdf(const QString& out, DisplayMode mode, const SectionPrinter& printSe
 
 int RunReportCommand(const QStringList& arguments) {
   CommandParser parser(QStringLiteral("report"));
-  parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The data file to report on."));
+  parser.addPositionalArgument(QStringLiteral("FILE"),
+                               QStringLiteral("The data file, raw image (.BIN) or settings text (.yaml) to report on."));
+  parser.addOption(BaseOption());
   parser.addOption({QStringLiteral("basic"), QStringLiteral("The Basic page's section alone, as in basic mode.")});
-  parser.addOption({QStringLiteral("pdf"), QStringLiteral("Print into a PDF file instead of text on standard output."),
+  parser.addOption({QStringLiteral("pdf"), QStringLiteral("Print into a PDF file instead of text on standard output (- : the PDF on standard output)."),
                     QStringLiteral("OUT")});
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
 
@@ -60,7 +62,7 @@ int RunReportCommand(const QStringList& arguments) {
   const DisplayMode mode = parser.isSet(QStringLiteral("basic")) ? DisplayMode::Basic : DisplayMode::Advanced;
   PagerData data;
   ReportHost host(data, mode);
-  if (!LoadDataFile(parser.positionalArguments()[0], data, host)) {
+  if (!LoadSettingsOverBase(parser.value(QStringLiteral("base")), parser.positionalArguments()[0], data, host)) {
     host.ShowLastStatus();
     return 1;
   }
@@ -69,9 +71,10 @@ int RunReportCommand(const QStringList& arguments) {
   };
 
   if (parser.isSet(QStringLiteral("pdf"))) return PrintPdf(parser.value(QStringLiteral("pdf")), mode, printSection);
-  const QByteArray text = TextReport(mode, printSection).toUtf8();
-  std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stdout);
-  std::fflush(stdout);
+  if (const FileResult shown = WriteToStandardOutput(TextReport(mode, printSection).toUtf8()); !shown) {
+    PrintReason(QStringLiteral("standard output: %1").arg(shown.failure));
+    return 1;
+  }
   return 0;
 }
 

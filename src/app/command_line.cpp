@@ -11,7 +11,7 @@ namespace {
 
 const std::vector<CommandEntry> kCommands = {
     {"new", "Save the default settings as a data file.", RunNewCommand},
-    {"convert", "Load a data file or raw image and save it as another.", RunConvertCommand},
+    {"convert", "Load a data file, raw image or settings text and save it as another.", RunConvertCommand},
     {"report", "Print a data file's settings report, as text or into a PDF.", RunReportCommand},
     {"read", "Read the pager through the adapter into a data file.", RunReadCommand},
     {"write", "Write a data file into the pager through the adapter.", RunWriteCommand},
@@ -19,7 +19,9 @@ const std::vector<CommandEntry> kCommands = {
     {"probe", "Check that the adapter answers.", RunProbeCommand},
     {"simulate", "Serve a simulated adapter and pager on a pseudo-terminal.", RunSimulateCommand},
     {"dump", "Save the pager's whole memory as a binary file or a C-array text.", RunDumpCommand},
-    {"compare", "Compare two memory files byte by byte into a listing.", RunCompareCommand},
+    {"compare", "Compare two memory files byte by byte into a listing; exit 1 when they differ.", RunCompareCommand},
+    {"ports", "List the serial ports with their USB ids, and mark those where an adapter answers.", RunPortsCommand},
+    {"diff", "Show which settings differ between two files, or print them as a settings text.", RunDiffCommand},
     {"udev-rule", "Print the udev rule that gives the plugged-in adapter to the desktop user, or install it.",
      RunUdevRuleCommand},
     {"help", "Show the program's help, or a command's.", RunHelpCommand},
@@ -113,9 +115,11 @@ const CommandEntry* FindCommand(const QStringList& arguments) {
 const CommandEntry* NearestCommand(const QString& typed) {
   const CommandEntry* nearest = nullptr;
   int best = kNearestCommandDistance + 1;
+  // "READ" is the right word typed with Caps Lock on.
+  const QString word = typed.toLower();
   for (const CommandEntry& entry : kCommands) {
     const QString name = QLatin1String(entry.name);
-    const int distance = IsTransposition(typed, name) ? 1 : EditDistance(typed, name);
+    const int distance = word == name ? 0 : IsTransposition(word, name) ? 1 : EditDistance(word, name);
     // A short name is never "close" to a word that shares only a letter or two with it.
     if (distance < best && distance < name.size() - 1) {
       best = distance;
@@ -142,6 +146,10 @@ void CommandParser::addOption(const QCommandLineOption& option) {
   options_ << option;
 }
 
+void CommandParser::ExcludeEachOther(const QCommandLineOption& first, const QCommandLineOption& second) {
+  exclusions_.append({first, second});
+}
+
 void CommandParser::addPositionalArgument(const QString& name, const QString& description, bool optional) {
   arguments_ << Argument{name, description, optional};
 }
@@ -165,6 +173,7 @@ std::optional<int> CommandParser::Parse(const QStringList& arguments) {
     PrintToStandardOutput(HelpSection());
     return 0;
   }
+  if (const QString conflict = OptionConflict(); !conflict.isEmpty()) return UsageError(conflict);
   const QStringList given = parser_.positionalArguments();
   const qsizetype required = std::count_if(arguments_.begin(), arguments_.end(), [](const Argument& a) { return !a.optional; });
   if (given.size() > arguments_.size()) {
@@ -174,6 +183,20 @@ std::optional<int> CommandParser::Parse(const QStringList& arguments) {
   }
   if (given.size() < required) return UsageError(QStringLiteral("missing %1").arg(arguments_[given.size()].name));
   return std::nullopt;
+}
+
+// Which of two values, or of a switch and its opposite, was meant is for the user to say: the
+// last one given winning quietly has written pagers with the wrong count.
+QString CommandParser::OptionConflict() const {
+  const QStringList found = parser_.optionNames();
+  for (const QCommandLineOption& option : options_) {
+    const qsizetype times = std::count_if(found.begin(), found.end(), [&](const QString& name) { return option.names().contains(name); });
+    if (times > 1) return QStringLiteral("%1 given more than once").arg(OptionName(option.names().last()));
+  }
+  for (const auto& [first, second] : exclusions_)
+    if (parser_.isSet(first) && parser_.isSet(second))
+      return QStringLiteral("%1 and %2 exclude each other").arg(OptionName(first.names().last()), OptionName(second.names().last()));
+  return {};
 }
 
 int CommandParser::UsageError(const QString& message) const {

@@ -39,6 +39,8 @@ class CommandParser {
   explicit CommandParser(const QString& command);
 
   void addOption(const QCommandLineOption& option);
+  // Two options that cannot be given together: Parse refuses them with a usage error.
+  void ExcludeEachOther(const QCommandLineOption& first, const QCommandLineOption& second);
   // A required argument, or an optional one (only after the required ones).
   void addPositionalArgument(const QString& name, const QString& description, bool optional = false);
 
@@ -70,11 +72,14 @@ class CommandParser {
   QString Invocation() const;  // "m84dpt read" or "m84dpt"
   QString UsageLine() const;
   QString ArgumentAndOptionRows() const;
+  // A usage error for an option given twice or two that exclude each other, or an empty text.
+  QString OptionConflict() const;
 
   QString command_;
   QCommandLineParser parser_;
   QList<QCommandLineOption> options_;
   QList<Argument> arguments_;
+  QList<QPair<QCommandLineOption, QCommandLineOption>> exclusions_;
 };
 
 }  // namespace m84

@@ -15,8 +15,10 @@ int RunProbeCommand(const QStringList& arguments);
 int RunSimulateCommand(const QStringList& arguments);
 int RunDumpCommand(const QStringList& arguments);
 int RunCompareCommand(const QStringList& arguments);
+int RunDiffCommand(const QStringList& arguments);
 int RunUdevRuleCommand(const QStringList& arguments);
 int RunHistoryCommand(const QStringList& arguments);
+int RunPortsCommand(const QStringList& arguments);
 int RunHelpCommand(const QStringList& arguments);
 
 }  // namespace m84

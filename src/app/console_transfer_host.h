@@ -29,6 +29,10 @@ class ConsoleTransferHost : public TransferHost {
   bool KeepSerialNumber() override { return keepSerial_; }
   void SetProgress(int position) override { progress_.Show(position); }
   bool StopRequested() override { return interrupts_ && interrupts_->StopRequested(); }
+  void ShowWarning(const QString& text) override {
+    progress_.Clear();
+    PrintReason(text);
+  }
 
  private:
   ConsoleHost console_;

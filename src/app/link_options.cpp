@@ -11,11 +11,12 @@ QCommandLineOption TraceOption() {
                             QStringLiteral("FILE"));
 }
 
-bool StartTrace(const CommandParser& parser, const QString& command, SerialPort& port, SerialTrace& trace) {
+bool StartTrace(const CommandParser& parser, const QString& command, SerialPort& port, SerialTrace& trace,
+                const QStringList& ownFiles) {
   const QString path = parser.value(QStringLiteral("trace"));
   if (path.isEmpty()) return true;
   QString error;
-  if (!trace.Open(path, QStringLiteral("m84dpt ") + command, &error)) {
+  if (!trace.Open(path, QStringLiteral("m84dpt ") + command, &error, ownFiles)) {
     PrintReason(QStringLiteral("the trace cannot be written: ") + error);
     return false;
   }

@@ -14,8 +14,10 @@ namespace m84 {
 QCommandLineOption TraceOption();
 
 // With --trace FILE: opens FILE for appending and puts the trace on the port. False (the
-// reason printed) when FILE cannot be opened; true without the option.
-bool StartTrace(const CommandParser& parser, const QString& command, SerialPort& port, SerialTrace& trace);
+// reason printed) when FILE cannot be opened, is no trace of ours or is one of ownFiles (the
+// command's input and output, as it will open them); true without the option.
+bool StartTrace(const CommandParser& parser, const QString& command, SerialPort& port, SerialTrace& trace,
+                const QStringList& ownFiles = {});
 
 // A write that did not end in "DPT Verify ok !": the reason, what the pager now holds when the
 // write stopped part-way; the exit code, 130 after Ctrl+C as the shell expects.

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QGuiApplication>
+#include <csignal>
 #include <cstdio>
 
 #include "app/command_line.h"
@@ -34,9 +35,29 @@ void NameTheProgram() {
   QCoreApplication::setApplicationName(keyPath.mid(split + 1));
 }
 
+// Platforms that draw without a display server (offscreen, minimal, linuxfb, ...) need none.
+bool NeedsDisplayServer() {
+  const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+  return platform.isEmpty() || platform.startsWith("xcb") || platform.startsWith("wayland");
+}
+
+// Qt would abort inside its platform plugin, with advice about reinstalling; the commands still
+// work, so say that instead.
+bool DisplayMissing() {
+  if (!NeedsDisplayServer() || !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+    return false;
+  std::fputs("m84dpt: no display (DISPLAY and WAYLAND_DISPLAY are unset); the commands work without one: "
+             "m84dpt --help\n",
+             stderr);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A save that meets the file size limit fails with "File too large" and keeps the old file,
+  // instead of the program dying silently half-way.
+  std::signal(SIGXFSZ, SIG_IGN);
   const QStringList arguments = ArgumentsOf(argc, argv);
   NameTheProgram();
   if (const m84::CommandEntry* command = m84::FindCommand(arguments)) {
@@ -54,6 +75,7 @@ int main(int argc, char** argv) {
   // would need a display.
   m84::WindowArguments window;
   if (const std::optional<int> exitCode = m84::ParseWindowArguments(arguments, window)) return *exitCode;
+  if (DisplayMissing()) return 1;
   QApplication app(argc, argv);
   // Lets a Wayland desktop match the window to the installed entry and its icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("org.m84dpt.Programmer"));

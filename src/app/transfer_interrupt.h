@@ -1,12 +1,13 @@
 #pragma once
-// Ctrl+C (SIGINT) and SIGTERM while the command line moves blocks: the handler only counts,
-// and the transfer looks at the count between blocks, so a block in progress always finishes
-// and the line is left clean.
+// Ctrl+C (SIGINT), SIGTERM and a closed terminal (SIGHUP) while the command line moves blocks:
+// the handler only counts, and the transfer looks at the count between blocks, so a block in
+// progress always finishes and the line is left clean.
 
 namespace m84 {
 
-// The shell's convention for a program ended by SIGINT.
+// The shell's convention for a program ended by SIGINT, and by SIGHUP.
 constexpr int kInterruptedExitCode = 130;
+constexpr int kHungUpExitCode = 129;
 
 enum class InterruptRule {
   StopAfterBlock,   // a read or dump: the first interruption ends it after the block in progress
@@ -22,8 +23,13 @@ class TransferInterrupts {
   TransferInterrupts& operator=(const TransferInterrupts&) = delete;
 
   // Asked between blocks; under WarnThenStop the first interruption prints its warning here.
+  // A hang-up stops a read or dump like Ctrl+C, but never a write: nobody is left to see a
+  // warning, and a finished write is safer than a half-written pager.
   bool StopRequested();
   bool Interrupted() const;
+  bool HungUp() const;
+  // 129 after a hang-up that was the only signal, else 130.
+  int ExitCode() const;
 
  private:
   InterruptRule rule_;

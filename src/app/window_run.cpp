@@ -1,5 +1,6 @@
 #include "app/window_run.h"
 
+#include <QFileInfo>
 #include <cstdio>
 #include <memory>
 
@@ -8,11 +9,14 @@
 #include "app/commands.h"
 #include "app/console_host.h"
 #include "app/startup.h"
-#include "app/version.h"
+#include "image/dat_file.h"
+#include "pages/settings_file.h"
+#include "version.h"
 #include "image/pager_image.h"
 #include "link/serial_trace.h"
 #include "link/simulator_process.h"
 #include "ui/main_window.h"
+#include "version.h"
 
 namespace m84 {
 
@@ -30,9 +34,33 @@ const QCommandLineOption kHelpAllOption(QStringLiteral("help-all"),
 const QCommandLineOption kVersionOption(QStringLiteral("version"), QStringLiteral("Show the program's version."));
 
 void DeclareWindowOptions(CommandParser& parser) {
-  for (const QCommandLineOption& option :
-       {kPortOption, kSimulatorOption, kTraceOption, NoHistoryOption(), kHelpAllOption, kVersionOption})
+  parser.addPositionalArgument(QStringLiteral("FILE"),
+                               QStringLiteral("A data file (.DAT), raw image (.BIN) or settings text (.yaml) to open in the window."), true);
+  for (const QCommandLineOption& option : {kPortOption, kSimulatorOption, kTraceOption, NoHistoryOption(), kHelpAllOption, kVersionOption})
     parser.addOption(option);
+  parser.ExcludeEachOther(kSimulatorOption, kPortOption);
+}
+
+// The extensions the window opens: a data file, a raw image or a settings text.
+bool NamesAWindowFile(const QString& name) {
+  return QFileInfo(name).suffix().compare(QStringLiteral("DAT"), Qt::CaseInsensitive) == 0 ||
+         SettingsFileFormOf(name) != SettingsFileForm::DataFile;
+}
+
+// A word that is no command may be a file to open: one that exists, or one named like a data
+// file. Anything else is a mistyped command. Settled here, before there is a window.
+std::optional<int> CheckWindowFile(const QString& name) {
+  if (!QFileInfo::exists(name) && !NamesAWindowFile(name)) return UnknownCommand(name);
+  if (!QFileInfo::exists(name)) {
+    PrintReason(QStringLiteral("%1: No such file or directory").arg(name));
+    return 1;
+  }
+  const QFileInfo info(name);
+  if (std::optional<FileProblem> problem = InputPathProblem(name); problem || info.isDir()) {
+    PrintReason(QStringLiteral("%1: %2").arg(name, problem ? problem->reason : QStringLiteral("Is a directory")));
+    return 1;
+  }
+  return std::nullopt;
 }
 
 void Print(const QString& text) {
@@ -52,13 +80,18 @@ void PrintEveryHelp() {
   for (const CommandEntry& entry : AllCommands()) entry.run({QStringLiteral("--help-all")});
 }
 
-// The window is still useful without its trace: a trace that cannot be written is said and left.
-std::shared_ptr<SerialTrace> OpenWindowTrace(const QString& path) {
+// The window is still useful without its trace: a trace that cannot be written is said, on
+// standard error and in the window's status line, and left.
+std::shared_ptr<SerialTrace> OpenWindowTrace(const QString& path, QString& failure) {
   if (path.isEmpty()) return nullptr;
   auto trace = std::make_shared<SerialTrace>();
   QString error;
-  if (trace->Open(path, QStringLiteral("m84dpt window"), &error)) return trace;
-  PrintReason(QStringLiteral("the trace cannot be written: ") + error);
+  if (trace->Open(path, QStringLiteral("m84dpt window"), &error)) {
+    trace->SummarizePresenceChecks();
+    return trace;
+  }
+  failure = QStringLiteral("the trace cannot be written: ") + error;
+  PrintReason(failure);
   return nullptr;
 }
 
@@ -81,6 +114,10 @@ std::optional<int> ParseWindowArguments(const QStringList& arguments, WindowArgu
   window.traceFile = parser.value(kTraceOption);
   window.noHistory = parser.isSet(NoHistoryOption());
   window.given = arguments.mid(1);
+  if (!parser.positionalArguments().isEmpty()) {
+    window.file = parser.positionalArguments()[0];
+    if (const std::optional<int> exitCode = CheckWindowFile(window.file)) return exitCode;
+  }
   return std::nullopt;
 }
 
@@ -102,7 +139,8 @@ int RunWindowProgram(QApplication& app, const WindowArguments& arguments) {
   return RunWindowPath(arguments.given, [&](PagerData& data, InstanceGuard& guard) {
     WindowOptions options;
     options.portName = arguments.portName;
-    options.lineObserver = OpenWindowTrace(arguments.traceFile);
+    QString traceFailure;
+    options.lineObserver = OpenWindowTrace(arguments.traceFile, traceFailure);
     options.history = std::make_shared<PagerHistory>(PagerHistory::ForProgram(kSourceWindow, arguments.noHistory,
                                                                                PreferredHistoryLocation()));
     SimulatorProcess simulator;
@@ -116,6 +154,9 @@ int RunWindowProgram(QApplication& app, const WindowArguments& arguments) {
     MainWindow window(data, options);
     QObject::connect(&guard, &InstanceGuard::ActivationRequested, &window, &MainWindow::BringToFront);
     window.show();
+    if (!arguments.file.isEmpty()) window.OpenFile(arguments.file);
+    // Last, so that it is what the status line shows.
+    if (!traceFailure.isEmpty()) window.ShowStatus(traceFailure);
     app.exec();
   });
 }

@@ -11,6 +11,7 @@ struct WindowArguments {
   bool simulator = false;
   QString traceFile;  // empty: no trace
   bool noHistory = false;
+  QString file;       // a data file or raw image to open in the window; empty: none
   // Everything after the program's name, for a newer program this copy hands over to.
   QStringList given;
 };

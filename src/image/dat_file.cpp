@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSaveFile>
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -108,6 +109,12 @@ namespace {
 
 QString SystemReason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
+// A device, FIFO or socket that exists under the name (a link is followed to what it names).
+bool IsSpecialFile(const QString& path) {
+  const QFileInfo info(path);
+  return info.exists() && !info.isFile() && !info.isDir();
+}
+
 // Qt words some failures its own way ("Existing file ... is not writable") or not at all
 // ("Unknown error"); the system's reason is what a user can act on.
 QString CannotCreate(const QSaveFile& file) {
@@ -171,13 +178,29 @@ std::optional<FileProblem> OutputPathProblem(const QString& typed, const QString
   if (endsInSeparator || QFileInfo(typed).isDir()) return FileProblem{typed, isAFolder};
   const QString path = WithDefaultExtension(typed, defaultExtension);
   if (QFileInfo(path).isDir()) return FileProblem{path, isAFolder};
+  if (IsSpecialFile(path)) return FileProblem{path, kNotARegularFile};
+  return std::nullopt;
+}
+
+std::optional<FileProblem> InputPathProblem(const QString& path) {
+  if (IsSpecialFile(path)) return FileProblem{path, kNotARegularFile};
   return std::nullopt;
 }
 
 FileResult WriteFileAtomically(const QString& path, const QByteArray& bytes) {
+  if (IsSpecialFile(path)) return {kNotARegularFile};
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) return {CannotCreate(file)};
   return Commit(file, bytes);
+}
+
+FileResult CheckReplaceable(const QString& path, qsizetype size) {
+  if (const std::optional<FileProblem> problem = OutputPathProblem(path, QString())) return {problem->reason};
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return {CannotCreate(file)};
+  const QString failure = WriteAll(file, QByteArray(size, '\0'));
+  file.cancelWriting();
+  return {failure};
 }
 
 bool SaveDataFile(const QString& chosenPath, PagerData& data, OperationHost& host) {
@@ -206,13 +229,45 @@ bool SaveDataFile(const QString& chosenPath, PagerData& data, OperationHost& hos
   return true;
 }
 
-bool LoadDataFile(const QString& path, PagerData& data, OperationHost& host) {
+namespace {
+
+// Opens an input for reading, or shows "Open data file error" and why; a device or FIFO is
+// refused before it is opened, as opening one can wait for ever.
+bool OpenInput(QFile& file, OperationHost& host) {
+  const std::optional<FileProblem> problem = InputPathProblem(file.fileName());
+  if (!problem && file.open(QIODevice::ReadOnly)) return true;
+  host.ShowStatus(QStringLiteral("Open data file error"));
+  host.ShowFileProblem(file.fileName(), problem ? problem->reason : OpenFailure(file));
+  return false;
+}
+
+}  // namespace
+
+bool IsRawImage(const QString& path) {
+  return QFileInfo(path).suffix().compare(kRawImageExtension.mid(1), Qt::CaseInsensitive) == 0;
+}
+
+// A file of another size is some other file, taken by mistake.
+bool LoadRawImage(const QString& path, PagerData& data, OperationHost& host) {
   QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    host.ShowStatus(QStringLiteral("Open data file error"));
-    host.ShowFileProblem(path, OpenFailure(file));
+  if (!OpenInput(file, host)) return false;
+  const QByteArray bytes = file.size() == kImageSize ? file.read(kImageSize + 1) : QByteArray();
+  if (bytes.size() != kImageSize) {
+    host.ShowStatus(QStringLiteral("File Loaded error"));
+    host.ShowFileProblem(path, QStringLiteral("holds %1 bytes; a raw image holds exactly %2")
+                                   .arg(std::max<qint64>(file.size(), bytes.size()))
+                                   .arg(kImageSize));
     return false;
   }
+  std::copy(bytes.begin(), bytes.end(), data.image.data());
+  host.ShowStatus(QStringLiteral("File Loaded ok"));
+  host.ExchangeAllPages(Direction::Load);
+  return true;
+}
+
+bool LoadDataFile(const QString& path, PagerData& data, OperationHost& host) {
+  QFile file(path);
+  if (!OpenInput(file, host)) return false;
   const QByteArray bytes = file.read(kDatFileSize);
   file.close();
   const std::optional<PagerData> loaded = DecodeDatFile(bytes);

@@ -58,12 +58,32 @@ struct FileProblem {
 // file "adir/.DAT"). Nothing when it can.
 std::optional<FileProblem> OutputPathProblem(const QString& typed, const QString& defaultExtension);
 
+// The reason an existing output or input is refused when it is a device, a FIFO or a socket:
+// a save would replace the node with a file, and a read could wait for ever.
+inline const QString kNotARegularFile = QStringLiteral("not a regular file");
+
+// Why an input cannot be read as a file without waiting: it exists and is a device, a FIFO or a
+// socket. Nothing for a regular file, a folder or a missing name (opening says why).
+std::optional<FileProblem> InputPathProblem(const QString& path);
+
 // Writes through a temporary file and renames it over the target, so a failure anywhere
 // leaves an existing file as it was.
 FileResult WriteFileAtomically(const QString& path, const QByteArray& bytes);
 
+// Whether a save of `size` bytes to path would get through, checked the way the save itself does
+// it (its temporary file in the target's folder, the bytes written, then dropped) and before
+// anything irreversible, such as a pager write, depends on it.
+FileResult CheckReplaceable(const QString& path, qsizetype size);
+
 // The Save and Load flows after their dialogs; true when "File Saved ok" / "File Loaded ok".
 bool SaveDataFile(const QString& chosenPath, PagerData& data, OperationHost& host);
 bool LoadDataFile(const QString& path, PagerData& data, OperationHost& host);
+
+inline const QString kRawImageExtension = QStringLiteral(".BIN");
+// A name whose extension is BIN in any case: a raw image rather than a data file.
+bool IsRawImage(const QString& path);
+// A raw image: exactly the 2048 bytes of the pager memory; the selection block keeps what it
+// holds. "File Loaded ok" / "File Loaded error", as a data file.
+bool LoadRawImage(const QString& path, PagerData& data, OperationHost& host);
 
 }  // namespace m84

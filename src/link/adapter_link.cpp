@@ -35,6 +35,12 @@ QString BlocksHold(int first, int end, const QString& adverb = {}) {
                        : QStringLiteral("blocks %1 to %2 %3hold").arg(Hex(first), Hex(last), adverb);
 }
 
+// "at block 0x100" for any step of a block ("block 0x100 data"), "during the probe" otherwise.
+QString WhereOnTheLine(const QString& what) {
+  if (what.startsWith(QLatin1String("block "))) return QStringLiteral("at ") + what.section(QLatin1Char(' '), 0, 1);
+  return QStringLiteral("during the ") + what;
+}
+
 }  // namespace
 
 QString DescribeWriteProgress(const WriteProgress& progress) {
@@ -58,15 +64,26 @@ QString AdapterStateText(AdapterState state) {
   switch (state) {
     case AdapterState::Ready: return QStringLiteral(" OK");
     case AdapterState::UsbPortOnly: return QStringLiteral("USB");
+    case AdapterState::Held: return QStringLiteral("BUSY");
     case AdapterState::Absent: break;
   }
   return QString();
 }
 
+bool LooksBlank(const PagerImage& image) {
+  const uint8_t* first = image.data() + kTransferFirst;
+  const uint8_t* end = image.data() + kTransferLast + 1;
+  const bool uniform = std::all_of(first, end, [](uint8_t b) { return b == 0xFF; }) ||
+                       std::all_of(first, end, [](uint8_t b) { return b == 0x00; });
+  const uint8_t* serial = image.data() + kSerialFirst;
+  const bool digits = std::all_of(serial, serial + (kSerialLast - kSerialFirst), [](uint8_t b) { return b >= '0' && b <= '9'; });
+  return uniform || !digits;
+}
+
 // ---- user operations ----
 
 AdapterState AdapterLink::PresenceCheck() {
-  if (!OpenPort()) return AdapterState::Absent;
+  if (!OpenPort()) return port_.HeldElsewhere() ? AdapterState::Held : AdapterState::Absent;
   return Probe() ? AdapterState::Ready : AdapterState::UsbPortOnly;
 }
 
@@ -81,6 +98,7 @@ bool AdapterLink::ReadPager(PagerData& data, TransferHost& host) {
       std::copy(scratch.data() + kTransferFirst, scratch.data() + kTransferLast + 1, data.image.data() + kTransferFirst);
       host.ExchangeAllPages(Direction::Load);
       Report(host, kReadOkText, Beep::Confirm);
+      if (LooksBlank(data.image)) host.ShowWarning(kBlankMemoryWarning);
       ok = true;
     } else {
       Report(host, kReadErrorText, Beep::Error);
@@ -142,6 +160,7 @@ bool AdapterLink::ReadBlocks(int first, int last, uint8_t* destination, Transfer
     ReportBlockDone(progress, first, last, address + kBlockSize);
   }
   failure_.clear();
+  cause_.clear();
   return true;
 }
 
@@ -165,6 +184,7 @@ bool AdapterLink::WriteBlocks(int first, int last, const uint8_t* image, Transfe
     written_.writtenEnd = address + kBlockSize;
   }
   failure_.clear();
+  cause_.clear();
   return true;
 }
 
@@ -172,6 +192,7 @@ bool AdapterLink::WriteEnable() {
   Send(WriteEnableFrame());
   if (!AwaitAck(QStringLiteral("write enable"))) return false;
   failure_.clear();
+  cause_.clear();
   return true;
 }
 
@@ -191,6 +212,7 @@ bool AdapterLink::Probe() {
     return Fail(QStringLiteral("the adapter answered the probe with %1 instead of %2")
                     .arg(Hex(reply, 2), Hex(kProbeReply, 2)));
   failure_.clear();
+  cause_.clear();
   return true;
 }
 
@@ -212,7 +234,9 @@ bool AdapterLink::AwaitAck(const QString& what) {
 
 // A missing answer from a device that has gone away is no slow adapter: say which it was.
 bool AdapterLink::NoAnswer(const QString& what, const QString& reason) {
-  if (port_.Disconnected()) return Fail(QStringLiteral("%1: the adapter was disconnected").arg(what));
+  if (port_.Disconnected())
+    return Fail(QStringLiteral("%1: the adapter was disconnected").arg(what),
+                QStringLiteral("the adapter was disconnected ") + WhereOnTheLine(what));
   if (what == QLatin1String("probe")) return Fail(reason);
   return Fail(QStringLiteral("%1: %2").arg(what, reason));
 }
@@ -227,11 +251,12 @@ bool AdapterLink::StopBefore(int address, TransferHost* progress) {
 bool AdapterLink::OpenPort() {
   if (port_.OpenAdapterPort()) return true;
   const QString why = port_.OpenFailure();
-  return Fail(why.isEmpty() ? QStringLiteral("no adapter port") : why);
+  return Fail(why.isEmpty() ? QStringLiteral("no adapter port") : why, port_.OpenCause());
 }
 
-bool AdapterLink::Fail(const QString& reason) {
+bool AdapterLink::Fail(const QString& reason, const QString& cause) {
   failure_ = reason;
+  cause_ = cause.isEmpty() ? reason : cause;
   return false;
 }
 
@@ -244,6 +269,12 @@ void AdapterLink::Show(TransferHost& host, const QString& status) {
 void AdapterLink::Report(TransferHost& host, const QString& status, Beep beep) {
   Show(host, status);
   host.Sound(beep);
+}
+
+std::optional<QByteArray> AdapterLink::ReadSerialNumber() {
+  PagerImage scratch;
+  if (!OpenPort() || !ReadBlocks(kSerialBlockFirst, kSerialBlockLast, scratch.data(), nullptr)) return std::nullopt;
+  return QByteArray(reinterpret_cast<const char*>(scratch.data() + kSerialFirst), kSerialLast - kSerialFirst + 1);
 }
 
 // Reads the pager's own serial number into the image, so the write puts it back unchanged.

@@ -81,19 +81,43 @@ struct CompareInput {
   QByteArray bytes;  // at most kDumpSize of them
   qint64 size = 0;   // the file's whole size
   QString failure;   // why it would not open; empty when it did
+  std::optional<SelectionState> selection;  // a data file's selection block
 };
 
+// A data file is compared on its image, as the pager holds it: its scrambled bytes change with
+// every save, so two saves of the same settings would differ nearly everywhere.
 CompareInput ReadCompareInput(const QString& chosenPath) {
   CompareInput input;
-  input.path = WithDefaultExtension(chosenPath, kBinaryExtension);
+  input.path = ComparedPath(chosenPath);
+  if (const std::optional<FileProblem> problem = InputPathProblem(input.path)) {
+    input.failure = problem->reason;
+    return input;
+  }
   QFile file(input.path);
   if (!file.open(QIODevice::ReadOnly)) {
     input.failure = OpenFailure(file);
     return input;
   }
-  input.bytes = file.read(kDumpSize);
-  input.size = std::max<qint64>(file.size(), input.bytes.size());
+  const QByteArray head = file.read(std::max(kDumpSize, kDatFileSize));
+  input.size = std::max<qint64>(file.size(), head.size());
+  if (const std::optional<PagerData> data = input.size == kDatFileSize ? DecodeDatFile(head) : std::nullopt) {
+    input.bytes = QByteArray(reinterpret_cast<const char*>(data->image.data()), kImageSize);
+    input.size = kImageSize;
+    input.selection = data->selection;
+    return input;
+  }
+  input.bytes = head.left(kDumpSize);
   return input;
+}
+
+void CompareSelections(const CompareInput& first, const CompareInput& second, CompareSummary& summary) {
+  if (!first.selection || !second.selection) return;
+  summary.selectionDiffering = 0;
+  for (int i = 0; i < kSelectionSize; ++i) {
+    if ((*first.selection)[i] == (*second.selection)[i]) continue;
+    if (summary.firstSelectionDifference < 0) summary.firstSelectionDifference = i;
+    ++summary.selectionDiffering;
+  }
 }
 
 QString InputErrorText(int fileNumber) { return QStringLiteral("Open data file %1 error").arg(fileNumber); }
@@ -142,10 +166,15 @@ CompareSummary SummarizeCompare(const QByteArray& file1, const QByteArray& file2
   return summary;
 }
 
+// A name that exists is the file meant, even without an extension.
+QString ComparedPath(const QString& chosenPath) {
+  return QFileInfo::exists(chosenPath) ? chosenPath : WithDefaultExtension(chosenPath, kBinaryExtension);
+}
+
 QString CompareDialogTitle(int fileNumber) { return QStringLiteral("Select Compare Binary File %1").arg(fileNumber); }
 
 CompareResult BinaryCompare(const ChooseFile& chooseFile, const std::optional<QString>& listingPath,
-                            OperationHost& host) {
+                            OperationHost& host, const SaveListing& save) {
   CompareResult result;
   CompareInput inputs[2];
   for (int number = 1; number <= 2; ++number) {
@@ -166,7 +195,8 @@ CompareResult BinaryCompare(const ChooseFile& chooseFile, const std::optional<QS
   result.summary = SummarizeCompare(inputs[0].bytes, inputs[1].bytes);
   result.summary.fileSize1 = inputs[0].size;
   result.summary.fileSize2 = inputs[1].size;
-  if (const FileResult written = WriteFileAtomically(result.listingPath, CompareListing(inputs[0].bytes, inputs[1].bytes));
+  CompareSelections(inputs[0], inputs[1], result.summary);
+  if (const FileResult written = save(result.listingPath, CompareListing(inputs[0].bytes, inputs[1].bytes));
       !written) {
     host.ShowStatus(QStringLiteral("Open compare result error"));
     host.ShowFileProblem(result.listingPath, written.failure);

@@ -12,6 +12,7 @@
 #include <functional>
 #include <optional>
 
+#include "image/dat_file.h"
 #include "image/operation_host.h"
 #include "image/pager_image.h"
 
@@ -43,7 +44,12 @@ struct CompareSummary {
   int size1 = 0;             // bytes read from each input (at most kDumpSize)
   int size2 = 0;
   qint64 fileSize1 = 0;      // each input's whole size: bytes past kDumpSize are not compared
-  qint64 fileSize2 = 0;
+  qint64 fileSize2 = 0;      // (a data file counts as its image)
+  // Two data files: their selection blocks compared too; -1 when either input is no data file.
+  int selectionDiffering = -1;
+  int firstSelectionDifference = -1;
+  // Anything differs: a byte, a size, the selection blocks.
+  bool Differ() const { return differing > 0 || fileSize1 != fileSize2 || selectionDiffering > 0; }
 };
 CompareSummary SummarizeCompare(const QByteArray& file1, const QByteArray& file2);
 
@@ -61,10 +67,15 @@ struct CompareResult {
   CompareSummary summary;
 };
 
-// The "CF" flow: two files chosen, read (".BIN" added to a name without extension; at most
-// kDumpSize bytes each), compared into the listing at listingPath, or "CMP.TXT" in file 1's
+// The "CF" flow: two files chosen, read (".BIN" added to a name without extension that does not
+// exist as typed; at most kDumpSize bytes each, a data file taken as its image and selection block), compared into the listing at listingPath, or "CMP.TXT" in file 1's
 // folder when none is given. Fixed status texts on failure, the confirm beep on success.
+// The listing is saved with `save` (by default atomically, as every file of ours).
+using SaveListing = std::function<FileResult(const QString& path, const QByteArray& bytes)>;
 CompareResult BinaryCompare(const ChooseFile& chooseFile, const std::optional<QString>& listingPath,
-                            OperationHost& host);
+                            OperationHost& host, const SaveListing& save = WriteFileAtomically);
+
+// The file a compare reads for a chosen name: the name as typed when it exists, else with ".BIN".
+QString ComparedPath(const QString& chosenPath);
 
 }  // namespace m84

@@ -26,6 +26,10 @@ class AdapterPort : public ByteChannel {
   virtual void Close() = 0;
   // Why the last OpenAdapterPort failed, for a person at a terminal; empty after success.
   virtual QString OpenFailure() const { return {}; }
+  // The same in a few words for the window's status line ("the port is in use by m84dpt (pid 42)").
+  virtual QString OpenCause() const { return OpenFailure(); }
+  // The last OpenAdapterPort found the port held by another program (or another copy of this one).
+  virtual bool HeldElsewhere() const { return false; }
   // True once the device has gone away (a pulled cable) since the last open: a missing answer
   // then means no adapter at all rather than a slow one.
   virtual bool Disconnected() const { return false; }

@@ -27,6 +27,19 @@ QList<SerialDeviceInfo> SystemPortInformation::UsbSerialDevices() const {
   return devices;
 }
 
+QList<SerialDeviceInfo> AllSerialDevices() {
+  QList<SerialDeviceInfo> devices;
+  for (const QSerialPortInfo& port : QSerialPortInfo::availablePorts()) {
+    SerialDeviceInfo device{port.systemLocation(), std::nullopt};
+    if (port.hasVendorIdentifier() && port.hasProductIdentifier())
+      device.ids = UsbIds{port.vendorIdentifier(), port.productIdentifier()};
+    devices.append(device);
+  }
+  std::sort(devices.begin(), devices.end(),
+            [](const SerialDeviceInfo& a, const SerialDeviceInfo& b) { return a.location < b.location; });
+  return devices;
+}
+
 std::optional<SerialDeviceInfo> PluggedAdapter(const PortInformation& ports, const QString& fixedName) {
   const QList<SerialDeviceInfo> devices = ports.UsbSerialDevices();
   if (!fixedName.isEmpty()) {

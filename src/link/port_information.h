@@ -32,6 +32,9 @@ class SystemPortInformation : public PortInformation {
   QList<SerialDeviceInfo> UsbSerialDevices() const override;
 };
 
+// Every serial port the system lists, USB or not, by device path; USB ids where known.
+QList<SerialDeviceInfo> AllSerialDevices();
+
 // The adapter as the commands choose it: the device named (a path or a port name), else the
 // first USB serial device by path; nothing when it is not plugged in.
 std::optional<SerialDeviceInfo> PluggedAdapter(const PortInformation& ports, const QString& fixedName = {});

@@ -2,15 +2,20 @@
 
 #include "link/port_information.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSerialPort>
 #include <QSerialPortInfo>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <thread>
 
 #ifdef Q_OS_UNIX
 #include <grp.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -43,7 +48,21 @@ QString AccessGroup(const QString& path) {
 }
 
 bool AccessDenied(const QString& path) { return ::access(path.toLocal8Bit().constData(), R_OK | W_OK) != 0; }
+
+bool ProcessLives(qint64 pid) { return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM); }
 #endif
+
+// The folders where serial locks are kept, in the order the serial layer tries them.
+QStringList LockFolders() {
+  return {QStringLiteral("/var/lock"), QStringLiteral("/etc/locks"), QStringLiteral("/var/spool/locks"),
+          QStringLiteral("/var/spool/uucp"), QStringLiteral("/tmp"), QStringLiteral("/var/tmp"),
+          QStringLiteral("/var/lock/lockdev"), QStringLiteral("/run/lock"), QDir::tempPath()};
+}
+
+QString ProcessName(qint64 pid) {
+  QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+  return comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed() : QString();
+}
 
 }  // namespace
 
@@ -59,6 +78,30 @@ QString AdapterPortName(const QString& option) {
   return qEnvironmentVariable(kPortVariable);
 }
 
+// A lock file holds the owner's pid on its first line, as a number with or without padding (the
+// older programs' form); Qt's own adds the program's name on the second.
+QString PortHolder(const QString& devicePath) {
+  QString name = devicePath.startsWith(QLatin1String("/dev/")) ? devicePath.mid(5) : devicePath;
+  name.replace(QLatin1Char('/'), QLatin1Char('_'));
+  for (const QString& folder : LockFolders()) {
+    QFile lock(folder + QStringLiteral("/LCK..") + name);
+    if (!lock.open(QIODevice::ReadOnly)) continue;
+    const QList<QByteArray> lines = lock.read(4096).split('\n');
+    bool isNumber = false;
+    const qint64 pid = lines.value(0).trimmed().toLongLong(&isNumber);
+#ifdef Q_OS_UNIX
+    if (!isNumber || !ProcessLives(pid)) continue;
+#else
+    if (!isNumber) continue;
+#endif
+    QString program = QString::fromLocal8Bit(lines.value(1).trimmed());
+    if (program.isEmpty()) program = ProcessName(pid);
+    if (program.isEmpty()) program = QStringLiteral("a program");
+    return QStringLiteral("%1 (pid %2)").arg(program).arg(pid);
+  }
+  return {};
+}
+
 QString FindUsbSerialPort() {
   const std::optional<SerialDeviceInfo> adapter = PluggedAdapter(SystemPortInformation());
   return adapter ? adapter->location : QString();
@@ -69,17 +112,18 @@ SerialPort::SerialPort(const QString& fixedName) : fixedName_(fixedName) {}
 SerialPort::~SerialPort() = default;
 
 bool SerialPort::OpenAdapterPort() {
+  cause_.clear();
+  held_ = false;
   const QString found = SearchPort();
   // A failed search leaves an open port as it was.
   if (found.isEmpty()) return false;
   portName_ = found;
   Close();
-  port_ = std::make_unique<QSerialPort>();
-  port_->setPortName(found);
-  if (!port_->open(QIODevice::ReadWrite)) {
-    NoteOpenFailure(found);
-    port_.reset();
-    return false;
+  const Clock::time_point start = Clock::now();
+  while (!OpenFound(found)) {
+    if (!held_ || MillisecondsSince(start) + kHeldPortPollMs > heldRetryMs_) return false;
+    // Nothing to wait on: the holder's lock file goes without a signal to anyone.
+    std::this_thread::sleep_for(std::chrono::milliseconds(kHeldPortPollMs));
   }
   if (!ConfigureLine()) {
     failure_ = QStringLiteral("%1: the line settings were refused (%2)").arg(found, port_->errorString());
@@ -87,10 +131,21 @@ bool SerialPort::OpenAdapterPort() {
     return false;
   }
   failure_.clear();
+  cause_.clear();
+  held_ = false;
   disconnected_ = false;
   if (observer_) observer_->Opened(found);
   DrainArrivingInput();
   return true;
+}
+
+bool SerialPort::OpenFound(const QString& path) {
+  port_ = std::make_unique<QSerialPort>();
+  port_->setPortName(path);
+  if (port_->open(QIODevice::ReadWrite)) return true;
+  NoteOpenFailure(path);
+  port_.reset();
+  return false;
 }
 
 bool SerialPort::IsOpen() const { return port_ && port_->isOpen(); }
@@ -201,8 +256,10 @@ bool SerialPort::ConfigureLine() {
 
 void SerialPort::NoteOpenFailure(const QString& path) {
   failure_ = QStringLiteral("%1: %2").arg(path, port_->errorString());
+  held_ = false;
 #ifdef Q_OS_UNIX
   if (port_->error() == QSerialPort::PermissionError && AccessDenied(path)) {
+    cause_ = QStringLiteral("no permission to open %1: sudo m84dpt udev-rule --install").arg(path);
     const QString group = AccessGroup(path);
     // Joining the group needs a new login; the udev rule lasts and also serves the desktop user.
     failure_ = group.isEmpty()
@@ -212,7 +269,12 @@ void SerialPort::NoteOpenFailure(const QString& path) {
                                     "and log in again, or for a lasting fix: sudo m84dpt udev-rule --install")
                          .arg(path, group);
   } else if (port_->error() == QSerialPort::PermissionError) {
-    failure_ = QStringLiteral("%1: in use by another program").arg(path);
+    // Refused with the rights to open it: another program holds it (its lock, or exclusive use).
+    held_ = true;
+    QString holder = PortHolder(path);
+    if (holder.isEmpty()) holder = QStringLiteral("another program");
+    failure_ = QStringLiteral("%1: in use by %2").arg(path, holder);
+    cause_ = QStringLiteral("the port is in use by %1").arg(holder);
   }
 #endif
 }

@@ -25,6 +25,16 @@ constexpr int kDrainQuietMs = 6;
 constexpr int kDrainBusyQuietMs = 20;
 constexpr int kDrainLimitMs = 250;
 
+// A port found held is tried again for this long: the window holds it only for the moment of
+// its once-a-second presence probe. A port held for a transfer stays held, and the open fails
+// soon enough to say who holds it.
+constexpr int kHeldPortRetryMs = 200;
+constexpr int kHeldPortPollMs = 10;
+
+// Who holds a serial device locked, from the lock file the serial layer leaves beside it
+// (LCK..name): "m84dpt (pid 4242)"; empty when no living holder is found.
+QString PortHolder(const QString& devicePath);
+
 // Sees every byte the port moves, for a trace a technician can send to support.
 class LineObserver {
  public:
@@ -58,8 +68,12 @@ class SerialPort : public AdapterPort {
   int Write(const uint8_t* bytes, int count) override;
   int ReadWithTimeout(uint8_t* buffer, int count, double limitMs) override;
   QString OpenFailure() const override { return failure_; }
+  QString OpenCause() const override { return cause_.isEmpty() ? failure_ : cause_; }
+  bool HeldElsewhere() const override { return held_; }
   bool Disconnected() const override { return disconnected_; }
   QString DeviceName() const override { return portName_; }
+  // How long an open keeps trying a port that another program holds (0: fail at once).
+  void SetHeldPortRetry(int ms) { heldRetryMs_ = ms; }
 
   // Not owned; nullptr: no trace.
   void SetObserver(LineObserver* observer) { observer_ = observer; }
@@ -74,6 +88,7 @@ class SerialPort : public AdapterPort {
  private:
   QString SearchPort();
   bool ConfigureLine();
+  bool OpenFound(const QString& path);
   void NoteOpenFailure(const QString& path);
   void DrainArrivingInput();
   void NoteDisconnected();
@@ -81,6 +96,9 @@ class SerialPort : public AdapterPort {
   QString fixedName_;
   QString portName_;
   QString failure_;
+  QString cause_;
+  bool held_ = false;
+  int heldRetryMs_ = kHeldPortRetryMs;
   std::unique_ptr<QSerialPort> port_;
   LineObserver* observer_ = nullptr;
   bool disconnected_ = false;

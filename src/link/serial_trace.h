@@ -10,8 +10,10 @@
 
 #include <QFile>
 #include <QString>
+#include <QStringList>
 #include <chrono>
 #include <cstdint>
+#include <optional>
 
 #include "link/serial_port.h"
 
@@ -21,13 +23,26 @@ namespace m84 {
 // frame.
 QString DescribeFrame(const uint8_t* bytes, int count);
 
+// How the first line of every trace begins ("# m84dpt probe, 2026-12-10 13:20:01").
+inline const QString kTraceHeader = QStringLiteral("# m84dpt ");
+
 class SerialTrace : public LineObserver {
  public:
   SerialTrace();
+  ~SerialTrace() override;
 
-  // Opens path for appending and writes a header naming what runs; false with the reason.
-  bool Open(const QString& path, const QString& what, QString* error);
+  // Opens path for appending and writes a header naming what runs ("m84dpt read"); false with
+  // the reason. A
+  // trace only ever appends to a trace: a file that exists and does not begin with kTraceHeader,
+  // one that is not a regular file, or one of ownFiles (the command's input and output) is
+  // refused before anything is written.
+  bool Open(const QString& path, const QString& what, QString* error, const QStringList& ownFiles = {});
   bool IsOpen() const { return file_.isOpen(); }
+
+  // The window probes once a second: a presence check (an open and a probe, and its answer)
+  // then only counts, and the count goes into the trace once a period, or before any other
+  // traffic.
+  void SummarizePresenceChecks(std::chrono::milliseconds period = std::chrono::minutes(1));
 
   void Opened(const QString& device) override;
   void Sent(const uint8_t* bytes, int count) override;
@@ -36,10 +51,20 @@ class SerialTrace : public LineObserver {
 
  private:
   void Line(const QString& text);
+  void WriteHeldOpen();
+  void WriteProbeCount();
 
   QFile file_;
   std::chrono::steady_clock::time_point start_;
   int dataFor_ = -1;  // the block a write frame announced, whose data comes next
+
+  // Presence checks summarized: the open held back until the next bytes say what it is for.
+  std::optional<std::chrono::milliseconds> summaryPeriod_;
+  std::optional<QString> heldOpen_;
+  bool inPresenceCheck_ = false;
+  int probes_ = 0;
+  int answered_ = 0;
+  std::chrono::steady_clock::time_point probesSince_;
 };
 
 }  // namespace m84

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <deque>
+#include <optional>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -186,6 +187,7 @@ void SimulatorHost::Serve() {
   int unpluggedAt = 0;
   std::vector<uint8_t> reply;
   std::vector<uint8_t> chunk;
+  std::optional<PagerImage> saveBeforeAnswer;
 
   while (!stopping_) {
     Clock::time_point now = Clock::now();
@@ -195,7 +197,14 @@ void SimulatorHost::Serve() {
       while (!inbound.empty() && inbound.front().due <= now) {
         const TimedByte in = inbound.front();
         inbound.pop_front();
+        const int endsBefore = engine_.Counted().ends;
         engine_.Receive(in.byte, reply);
+        // The end of a transfer: the program may exit as soon as it is acknowledged, and whoever
+        // looks at the memory file next must find the write in it.
+        if (engine_.Counted().ends != endsBefore && (engine_.TakeMemoryChanged() || memoryUnsaved)) {
+          saveBeforeAnswer = engine_.Memory();
+          memoryUnsaved = false;
+        }
         const std::optional<SimulatedAdapter::ReplyPause> pause = engine_.TakeReplyPause();
         for (size_t i = 0; i < reply.size(); ++i) {
           outboundFree = std::max(outboundFree, in.due) + byteTime;
@@ -212,6 +221,11 @@ void SimulatorHost::Serve() {
         engine_.DropPartialMessage();
       midMessage = engine_.MidMessage();
       memoryUnsaved = engine_.TakeMemoryChanged() || memoryUnsaved;
+    }
+
+    if (saveBeforeAnswer) {
+      SaveMemoryFile(*saveBeforeAnswer);
+      saveBeforeAnswer.reset();
     }
 
     if (unplugged) {
@@ -238,7 +252,7 @@ void SimulatorHost::Serve() {
 
     const bool quiet = inbound.empty() && outbound.empty() && now - lastByte >= kQuietLine;
     if (quiet && memoryUnsaved) {
-      SaveMemoryFile();
+      SaveMemoryFile(Memory());
       memoryUnsaved = false;
     }
 
@@ -269,7 +283,8 @@ void SimulatorHost::Serve() {
     }
   }
 
-  if (memoryUnsaved) SaveMemoryFile();
+  if (memoryUnsaved) SaveMemoryFile(Memory());
+  if (unplugged && options_.unplugged) options_.unplugged();
 }
 
 void SimulatorHost::AnnounceUnplug(int target) const {
@@ -281,9 +296,8 @@ void SimulatorHost::AnnounceUnplug(int target) const {
   std::fflush(stderr);
 }
 
-void SimulatorHost::SaveMemoryFile() {
+void SimulatorHost::SaveMemoryFile(const PagerImage& memory) {
   if (options_.memoryFile.isEmpty()) return;
-  const PagerImage memory = Memory();
   WriteFileAtomically(options_.memoryFile, QByteArray(reinterpret_cast<const char*>(memory.data()), kImageSize));
 }
 

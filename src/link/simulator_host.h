@@ -5,6 +5,7 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <pthread.h>
@@ -20,6 +21,9 @@ struct SimulatorOptions {
   FaultPlan faults;
   // Say on standard error when a fault pulls the cable (the simulate command; tests keep quiet).
   bool announce = false;
+  // Called from the serving thread once a pulled cable has ended the serving (and the memory
+  // file is saved): the simulate command ends with it.
+  std::function<void()> unplugged;
 };
 
 // One byte on the line: a start bit, eight data bits and a stop bit.
@@ -37,7 +41,8 @@ class SimulatorHost {
   SimulatorHost(const SimulatorHost&) = delete;
   SimulatorHost& operator=(const SimulatorHost&) = delete;
 
-  // Before Start: the pager's memory, instead of the memory file or the built-in one.
+  // The pager's memory, instead of the memory file or the built-in one; while serving, another
+  // pager put into the adapter.
   void SetMemory(const PagerImage& memory);
   // Any time: the faults from now on (an empty plan: a well-behaved adapter again).
   void SetFaults(const FaultPlan& faults);
@@ -58,7 +63,7 @@ class SimulatorHost {
  private:
   bool LoadMemoryFile(QString* error);
   void Serve();
-  void SaveMemoryFile();
+  void SaveMemoryFile(const PagerImage& memory);
   void AnnounceUnplug(int target) const;
 
   SimulatorOptions options_;

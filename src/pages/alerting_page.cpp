@@ -84,10 +84,16 @@ const QString kAlertVolumeLabel = QStringLiteral("Set the Alert Volume");
 
 BindingTable AlertingPageModel::Bindings() const {
   BindingTable table;
-  table.push_back(field::List(kUserSelect, kAlertOptionsOffset, kSystemSelectBit, kUserSelectBits));
+  table.push_back(field::List(kUserSelect, kAlertOptionsOffset, kSystemSelectBit, kUserSelectBits)
+                      .Labelled(kUserSelectLabel)
+                      .Entries(kUserSelectEntries));
   table.push_back(
-      field::KeyedList(kAlertModes, kAlertOptionsOffset, kAlertModeMask, kAlertModeKeyMask, kAlertModeValues));
-  table.push_back(field::List(kAlertVolume, kAlertVolumeOffset, kAlertVolumeMask, kAlertVolumeBits));
+      field::KeyedList(kAlertModes, kAlertOptionsOffset, kAlertModeMask, kAlertModeKeyMask, kAlertModeValues)
+          .Labelled(kAlertModesLabel)
+          .Entries(kAlertModeEntries));
+  table.push_back(field::List(kAlertVolume, kAlertVolumeOffset, kAlertVolumeMask, kAlertVolumeBits)
+                      .Labelled(kAlertVolumeLabel)
+                      .Entries(kAlertVolumeEntries));
   AppendGridBindings(table, kBeepCodeGrid);
   AppendGridBindings(table, kVibrateCodeGrid);
   return table;

@@ -8,6 +8,11 @@ namespace {
 
 constexpr bool kInitialSlotsChecked = false;
 
+// "cadenceDuration" -> "duration": the column's name within a cadence's row of the settings text.
+QString ColumnMember(const CadenceNumberColumn& column) {
+  return SnakeCase(QString::fromLatin1(column.keyName).remove(QStringLiteral("cadence")));
+}
+
 }  // namespace
 
 // M and G are not kept up from below: the check keeps them in range as long as they are only
@@ -50,14 +55,20 @@ CadencePageModel::CadencePageModel() : PageModel(PageId::Cadence) {
 // Every M first, then every G, every duration and last the patterns.
 BindingTable CadencePageModel::Bindings() const {
   BindingTable table;
+  const QString group = QStringLiteral("cadences");
   for (const CadenceNumberColumn& column : kCadenceNumberColumns)
     for (int cadence = 0; cadence < kCadenceCount; ++cadence)
       table.push_back(field::ClampedByte(CadenceNumberKey(column, cadence),
-                                         CadenceRecordOffset(cadence) + column.recordByte, column.keptLo, column.keptHi));
+                                         CadenceRecordOffset(cadence) + column.recordByte, column.keptLo, column.keptHi)
+                          .Labelled(column.heading)
+                          .Within(column.checkLo, column.checkHi, column.message)
+                          .InRow(group, cadence, CadenceLabel(cadence), ColumnMember(column)));
   for (int cadence = 0; cadence < kCadenceCount; ++cadence)
     for (int slot = 0; slot < kCadenceSlotCount; ++slot)
       table.push_back(field::Flag(CadenceSlotKey(cadence, slot), CadenceRecordOffset(cadence) + kCadencePatternByte,
-                                  CadenceSlotBit(slot)));
+                                  CadenceSlotBit(slot))
+                          .Labelled(QStringLiteral("%1/8").arg(slot + 1))
+                          .InRow(group, cadence, CadenceLabel(cadence), QStringLiteral("slot_%1").arg(slot + 1)));
   return table;
 }
 

@@ -23,11 +23,18 @@ const QString kHandPasswordHint = QStringLiteral("Enter up to 4 digits");
 
 BindingTable CannedPageModel::Bindings() const {
   BindingTable table;
-  table.push_back(field::Flag(kHandProgramming, kCannedOptionsOffset, kHandProgrammingBit));
-  table.push_back(field::Flag(kRequirePassword, kCannedOptionsOffset, kRequirePasswordBit));
-  table.push_back(field::FixedText(kPassword, kHandPasswordOffset, kHandPasswordLength));
-  table.push_back(field::Flag(kCannedEnable, kCannedOptionsOffset, kCannedEnableBit));
-  for (int n = 1; n <= kCannedCount; ++n) table.push_back(field::FixedText(Canned(n), CannedFieldOffset(n), kCannedLength));
+  table.push_back(field::Flag(kHandProgramming, kCannedOptionsOffset, kHandProgrammingBit)
+                      .Labelled(QStringLiteral("Hand programming Enable")));
+  table.push_back(field::Flag(kRequirePassword, kCannedOptionsOffset, kRequirePasswordBit)
+                      .Labelled(QStringLiteral("Require password")));
+  table.push_back(field::FixedText(kPassword, kHandPasswordOffset, kHandPasswordLength)
+                      .Labelled(QStringLiteral("Password"))
+                      .Accepting(HoldsDigitsOnly, kDigitsOnlyMessage));
+  table.push_back(field::Flag(kCannedEnable, kCannedOptionsOffset, kCannedEnableBit)
+                      .Labelled(QStringLiteral("Canned message Enable")));
+  for (int n = 1; n <= kCannedCount; ++n)
+    table.push_back(field::FixedText(Canned(n), CannedFieldOffset(n), kCannedLength)
+                        .Labelled(QStringLiteral("Canned message %1").arg(n)));
   return table;
 }
 

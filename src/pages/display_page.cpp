@@ -30,8 +30,9 @@ struct DisplayTime {
 };
 constexpr DisplayTime kDisplayTimes[] = {{10, 5}, {30, 15}, {60, 30}, {0, 0}};  // list order
 constexpr int kDisplayTimeFallback = 0;                                         // "10 seconds"
+constexpr int kVoltageTextLength = 4;  // "1.20"
 constexpr int kContrastLevels = 20;
-constexpr int kContrastFallback = 14;                                           // "  Level 15"
+constexpr int kContrastFallback = 10;                                           // "  Level 11"
 
 QStringList ContrastLevels() {
   QStringList levels;
@@ -43,7 +44,7 @@ QStringList ContrastLevels() {
 // Read only: the Basic page stores these bits; this page needs them for its enabling rules and
 // its report.
 FieldBinding BasicPageFlag(const QString& key, int offset, uint8_t mask) {
-  FieldBinding binding = field::Flag(key, offset, mask);
+  FieldBinding binding = field::Flag(key, offset, mask).NoSetting();
   binding.store = [](QVariant&, PagerData&) {};
   return binding;
 }
@@ -66,14 +67,20 @@ FieldBinding ContrastField(const QString& key) {
             const int level = d.image[kContrastOffset] - kContrastBase;
             return QVariant(level >= 0 && level < kContrastLevels ? level : kContrastFallback);
           },
-          [](QVariant& v, PagerData& d) { d.image[kContrastOffset] = static_cast<uint8_t>(v.toInt() + kContrastBase); }};
+          [](QVariant& v, PagerData& d) {
+            const int level = v.toInt();
+            const int stored = level >= 0 && level < kContrastLevels ? level : kContrastFallback;
+            d.image[kContrastOffset] = static_cast<uint8_t>(stored + kContrastBase);
+          }};
 }
+
+bool IsAcceptedVoltageText(const QString& text) { return CheckVoltageText(text).has_value(); }
 
 // A text that fails the voltage check leaves the mark's code as it was. Such a text comes from a
 // code above 1.50 V or without a table entry (it shows as up to 1.85) or from Enter on a rejected
 // text; clamping it would write a real 1.85 V code in place of the pager's own.
 FieldBinding BatteryMarkCode(const QString& key, int offset) {
-  return {key,
+  FieldBinding binding = {key,
           [=](const PagerData& d) {
             return QVariant(VoltageTextForCode(static_cast<uint16_t>(ReadLittleEndian(d.image, offset, 2))));
           },
@@ -84,6 +91,9 @@ FieldBinding BatteryMarkCode(const QString& key, int offset) {
             d.image[offset] = static_cast<uint8_t>(code & 0xFF);
             d.image[offset + 1] = static_cast<uint8_t>(code >> 8);
           }};
+  binding.form.kind = SettingKind::Text;
+  binding.form.width = kVoltageTextLength;
+  return binding;
 }
 
 }  // namespace
@@ -111,28 +121,51 @@ bool MessageNumberListsEnabled(bool messageNumberDisplay) { return messageNumber
 // In the order of the page's store and load.
 BindingTable DisplayPageModel::Bindings() const {
   BindingTable table;
-  table.push_back(field::ZeroFilledText(kStartupText, kStartupTextOffset, kBasicTextLength));
-  table.push_back(field::ZeroFilledText(kStandbyText1, kStandbyText1Offset, kBasicTextLength));
-  table.push_back(field::ZeroFilledText(kStandbyText2, kStandbyText2Offset, kBasicTextLength));
+  table.push_back(field::ZeroFilledText(kStartupText, kStartupTextOffset, kBasicTextLength)
+      .Labelled(QStringLiteral("Startup Text")));
+  table.push_back(field::ZeroFilledText(kStandbyText1, kStandbyText1Offset, kBasicTextLength)
+      .Labelled(QStringLiteral("Standby Text 1ST")));
+  table.push_back(field::ZeroFilledText(kStandbyText2, kStandbyText2Offset, kBasicTextLength)
+      .Labelled(QStringLiteral("Standby Text 2ND")));
   table.push_back(BasicPageFlag(kShowDate, kDisplayOptionsOffset, kShowDateBit));
   table.push_back(BasicPageFlag(kShowTime, kDisplayOptionsOffset, kShowTimeBit));
   table.push_back(BasicPageFlag(kAlternativeScreen, kAlternativeScreenOffset, kAlternativeScreenBit));
-  table.push_back(field::Flag(kPreviewMode, kDisplayOptionsOffset, kPreviewModeBit));
-  table.push_back(field::InvertedFlag(kSmallText, kDisplayOptionsOffset, kLargeTextBit));
-  table.push_back(field::Flag(kTimeStamp, kMessageDisplayOffset, kTimeStampBit));
-  table.push_back(field::Flag(kMessageNumber, kMessageDisplayOffset, kMessageNumberBit));
-  table.push_back(field::Flag(kAddressFunction, kMessageDisplayOffset, kAddressFunctionBit));
-  table.push_back(field::Flag(kMaxMessagesAlert, kMessageDisplayOffset, kMaxMessagesAlertBit));
-  table.push_back(field::EntryBit(kDateFormat, kDisplayOptionsOffset, kDayFirstDateBit, false));
-  table.push_back(field::Flag(kLowBatteryAlarm, kBatteryOptionsOffset, kLowBatteryAlarmBit));
-  table.push_back(field::Flag(kLowBatteryDisplay, kBatteryOptionsOffset, kLowBatteryDisplayBit));
-  table.push_back(field::Flag(kLowBatteryVibrate, kBatteryOptionsOffset, kLowBatteryVibrateBit));
-  table.push_back(field::ByteEntries(kStoredMessages, kStoredMessagesOffset, {60, 10, 1}, 0));
-  table.push_back(field::EntryBit(kNumberMode, kMessageDisplayOffset, kNumberOfTotalBit, false));
-  table.push_back(field::EntryBit(kNumberOrder, kMessageDisplayOffset, kDecrementBit, false));
-  table.push_back(DisplayTimeField(kDisplayTime));
-  table.push_back(ContrastField(kContrast));
-  for (const BatteryMarkField& f : kBatteryMarkFields) table.push_back(BatteryMarkCode(Voltage(f.mark), f.offset));
+  table.push_back(field::Flag(kPreviewMode, kDisplayOptionsOffset, kPreviewModeBit)
+      .Labelled(QStringLiteral("Enable message preview mode")));
+  table.push_back(field::InvertedFlag(kSmallText, kDisplayOptionsOffset, kLargeTextBit)
+      .Labelled(QStringLiteral("Set default text size small")));
+  table.push_back(field::Flag(kTimeStamp, kMessageDisplayOffset, kTimeStampBit)
+      .Labelled(QStringLiteral("Time stamp messages")));
+  table.push_back(field::Flag(kMessageNumber, kMessageDisplayOffset, kMessageNumberBit)
+      .Labelled(QStringLiteral("Message number display")));
+  table.push_back(field::Flag(kAddressFunction, kMessageDisplayOffset, kAddressFunctionBit)
+      .Labelled(QStringLiteral("MSG Address / Function number")));
+  table.push_back(field::Flag(kMaxMessagesAlert, kMessageDisplayOffset, kMaxMessagesAlertBit)
+      .Labelled(QStringLiteral("Report alert when max msgs reached")));
+  table.push_back(field::EntryBit(kDateFormat, kDisplayOptionsOffset, kDayFirstDateBit, false)
+      .Labelled(QStringLiteral("Date format"))
+      .Entries(kDateFormatEntries));
+  table.push_back(field::Flag(kLowBatteryAlarm, kBatteryOptionsOffset, kLowBatteryAlarmBit)
+      .Labelled(QStringLiteral("Low battery alarm")));
+  table.push_back(field::Flag(kLowBatteryDisplay, kBatteryOptionsOffset, kLowBatteryDisplayBit)
+      .Labelled(QStringLiteral("Low battery display")));
+  table.push_back(field::Flag(kLowBatteryVibrate, kBatteryOptionsOffset, kLowBatteryVibrateBit)
+      .Labelled(QStringLiteral("Vibrate when low battery")));
+  table.push_back(field::ByteEntries(kStoredMessages, kStoredMessagesOffset, {60, 10, 1}, 0)
+      .Labelled(QStringLiteral("Maximun number of stored MSG"))
+      .Entries(kStoredMessagesEntries));
+  table.push_back(field::EntryBit(kNumberMode, kMessageDisplayOffset, kNumberOfTotalBit, false)
+      .Labelled(QStringLiteral("Message No. display mode"))
+      .Entries(kNumberModeEntries));
+  table.push_back(field::EntryBit(kNumberOrder, kMessageDisplayOffset, kDecrementBit, false)
+      .Labelled(QStringLiteral("Message number ordering"))
+      .Entries(kNumberOrderEntries));
+  table.push_back(DisplayTimeField(kDisplayTime).Labelled(QStringLiteral("Display Time")).Entries(kDisplayTimeEntries));
+  table.push_back(ContrastField(kContrast).Labelled(QStringLiteral("LCD Contrast")).Entries(kContrastEntries));
+  for (const BatteryMarkField& f : kBatteryMarkFields)
+    table.push_back(BatteryMarkCode(Voltage(f.mark), f.offset)
+                        .Labelled(QStringLiteral("Voltage for battery mark %1").arg(QLatin1String(f.name)))
+                        .Accepting(IsAcceptedVoltageText, kVoltageHint));
   return table;
 }
 
@@ -145,8 +178,12 @@ bool DisplayPageModel::CheckVoltageOnLeaving(BatteryMark mark) {
     RememberVoltage(mark);
     return true;
   }
-  Values().Set(Voltage(mark), Values().Text(VoltageRestore(mark)));
+  RestoreVoltage(mark);
   return false;
+}
+
+void DisplayPageModel::RestoreVoltage(BatteryMark mark) {
+  Values().Set(Voltage(mark), Values().Text(VoltageRestore(mark)));
 }
 
 void DisplayPageModel::PrintSection(ReportCursor& report) const {

@@ -86,6 +86,8 @@ class DisplayPageModel : public PageModel {
   // The voltage edit lost the focus. True when its text is a voltage the pager accepts (the caller
   // then stores the page); otherwise the variable goes back to the remembered text.
   bool CheckVoltageOnLeaving(BatteryMark mark);
+  // A rejected voltage: the variable goes back to the remembered text.
+  void RestoreVoltage(BatteryMark mark);
 
  protected:
   BindingTable Bindings() const override;

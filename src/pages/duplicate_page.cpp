@@ -40,12 +40,18 @@ bool RejectionOptionsEnabled(bool rejection) { return rejection; }
 
 BindingTable DuplicatePageModel::Bindings() const {
   return {
-      field::Flag(kRejection, kDuplicateOptionsOffset, kDuplicateRejectionBit),
-      DetectTimeField(kDetectTime),
-      field::Flag(kSourceIndependent, kDuplicateOptionsOffset, kSourceIndependentBit),
-      field::Flag(kAutoDeletion, kDuplicateOptionsOffset, kAutoDeletionBit),
-      field::Flag(kRepeatIcon, kDuplicateOptionsOffset, kRepeatIconBit),
-      field::EntryBit(kRepeatTone, kDuplicateOptionsOffset, kRepeatNormalToneBit, true),
+      field::Flag(kRejection, kDuplicateOptionsOffset, kDuplicateRejectionBit)
+          .Labelled(QStringLiteral("Duplicate MSG rejection Enable")),
+      DetectTimeField(kDetectTime).Labelled(QStringLiteral("Detect Time")).Entries(kDetectTimeEntries),
+      field::Flag(kSourceIndependent, kDuplicateOptionsOffset, kSourceIndependentBit)
+          .Labelled(QStringLiteral("Enable source independent duplicated MSG rejection")),
+      field::Flag(kAutoDeletion, kDuplicateOptionsOffset, kAutoDeletionBit)
+          .Labelled(QStringLiteral("Enable auto MSG deletion when receiving the duplicated MSG")),
+      field::Flag(kRepeatIcon, kDuplicateOptionsOffset, kRepeatIconBit)
+          .Labelled(QStringLiteral("Display Repeat Message Icon")),
+      field::EntryBit(kRepeatTone, kDuplicateOptionsOffset, kRepeatNormalToneBit, true)
+          .Labelled(QStringLiteral("Repeat message tone pattern"))
+          .Entries(kRepeatToneEntries),
   };
 }
 

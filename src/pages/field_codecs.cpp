@@ -5,9 +5,36 @@ namespace m84 {
 namespace {
 constexpr int kZeroPaddedFieldSize = 10;
 
-// Image texts are single bytes; characters beyond Latin-1 have no byte and become '?'.
-uint8_t TextByte(QChar c) { return c.unicode() < 256 ? static_cast<uint8_t>(c.unicode()) : '?'; }
+constexpr char16_t kLastLatin1 = 0xFF;
+
+// The first n characters' bytes written from offset on, zero bytes after them up to fieldSize;
+// nothing written when a character has no byte.
+void WriteTextBytes(const QString& text, int n, PagerImage& image, int offset, int fieldSize) {
+  const PagerTextBytes encoded = EncodePagerText(text.left(n));
+  if (!encoded) return;
+  for (int i = 0; i < fieldSize; ++i)
+    image[offset + i] = i < encoded.bytes.size() ? static_cast<uint8_t>(encoded.bytes[i]) : 0;
+}
 }  // namespace
+
+PagerTextBytes EncodePagerText(const QString& text) {
+  PagerTextBytes result;
+  result.bytes.reserve(text.size());
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const QChar c = text[i];
+    if (c.unicode() <= kLastLatin1) {
+      result.bytes.append(static_cast<char>(c.unicode()));
+      continue;
+    }
+    const bool pair = c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+    result.unencodable = text.mid(i, pair ? 2 : 1);
+    result.bytes.clear();
+    break;
+  }
+  return result;
+}
+
+QString FirstUnencodableCharacter(const QString& text) { return EncodePagerText(text).unencodable; }
 
 void SetFlagBit(uint8_t& byte, uint8_t mask, bool value) {
   byte = value ? (byte | mask) : (byte & ~mask);
@@ -62,7 +89,7 @@ QString ReadFixedText(const PagerImage& image, int offset, int n) {
 
 void WriteFixedText(QString& text, PagerImage& image, int offset, int n) {
   if (text.size() < n) text = text.leftJustified(n, ' ');
-  for (int i = 0; i < n; ++i) image[offset + i] = TextByte(text[i]);
+  WriteTextBytes(text, n, image, offset, n);
 }
 
 QString ReadZeroPaddedText(const PagerImage& image, int offset, int n) {
@@ -72,13 +99,11 @@ QString ReadZeroPaddedText(const PagerImage& image, int offset, int n) {
 }
 
 void WriteZeroPaddedText(const QString& text, PagerImage& image, int offset, int n) {
-  const int count = std::min(n, static_cast<int>(text.size()));
-  for (int i = 0; i < kZeroPaddedFieldSize; ++i) image[offset + i] = i < count ? TextByte(text[i]) : 0;
+  WriteTextBytes(text, n, image, offset, kZeroPaddedFieldSize);
 }
 
 void WriteZeroFilledText(QString& text, PagerImage& image, int offset, int n) {
-  const int count = std::min(n, static_cast<int>(text.size()));
-  for (int i = 0; i < n; ++i) image[offset + i] = i < count ? TextByte(text[i]) : 0;
+  WriteTextBytes(text, n, image, offset, n);
   while (!text.isEmpty() && text.back() == QLatin1Char(' ')) text.chop(1);
 }
 

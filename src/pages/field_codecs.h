@@ -1,6 +1,7 @@
 #pragma once
 // The codecs every page uses to read and write its fields of the image, and the edit check.
 
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 
@@ -21,6 +22,21 @@ void WriteBcd(uint32_t value, PagerImage& image, int offset, int n);
 uint32_t ReadLittleEndian(const PagerImage& image, int offset, int n);
 int BcdByteToInt(uint8_t b);
 uint8_t IntToBcdByte(int v);
+
+// Texts in the image are one byte per character: the character's Latin-1 code. A text with a
+// character outside Latin-1 has no bytes; the result names its first such character instead
+// (a surrogate pair whole, so an emoji is named as typed).
+struct PagerTextBytes {
+  QByteArray bytes;
+  QString unencodable;  // empty when every character has its byte
+  explicit operator bool() const { return unencodable.isEmpty(); }
+};
+PagerTextBytes EncodePagerText(const QString& text);
+// The first character of text that the pager cannot hold, or an empty text when it holds them all.
+QString FirstUnencodableCharacter(const QString& text);
+
+// The text writers below leave their field as it was for a text with no bytes: the pages refuse
+// such texts as they are typed or pasted, so one reaching a store has come round the controls.
 
 // Trailing ASCII white space removed (blank, tab, CR, LF, VT, FF). Bytes such as 0xA0 and 0x85
 // are characters of the pager's own sets and stay.

@@ -60,11 +60,18 @@ bool FolderFieldsEnabled(const PageValues& values, int folder) {
 
 BindingTable FoldersPageModel::Bindings() const {
   BindingTable table;
+  const auto inRow = [](FieldBinding binding, int folder, const char* label) {
+    const QString name = QString::fromLatin1(label);
+    return binding.Labelled(name).InRow(QStringLiteral("folders"), folder - 1, QStringLiteral("Folder %1").arg(folder),
+                                        SnakeCase(name));
+  };
   for (int folder = 1; folder <= kFolderCount; ++folder)
-    table.push_back(field::InvertedFlag(Enable(folder), FolderFlagsOffset(folder), kFolderDisabledBit));
+    table.push_back(
+        inRow(field::InvertedFlag(Enable(folder), FolderFlagsOffset(folder), kFolderDisabledBit), folder, "Enable"));
   for (int folder = 1; folder <= kFolderCount; ++folder)
-    table.push_back(field::FixedText(Name(folder), FolderNameOffset(folder), kFolderNameLength));
-  for (int folder = 1; folder <= kFolderCount; ++folder) table.push_back(AlertBinding(folder));
+    table.push_back(inRow(field::FixedText(Name(folder), FolderNameOffset(folder), kFolderNameLength), folder, "Name"));
+  for (int folder = 1; folder <= kFolderCount; ++folder)
+    table.push_back(inRow(AlertBinding(folder).Entries(kFolderAlertEntries), folder, "Alert"));
   return table;
 }
 

@@ -33,6 +33,10 @@ const std::vector<uint8_t> kBaudRateBits = {0x00, 0x01, 0x02};
 const std::vector<uint8_t> kPolarityBits = {0x00, kPolarityBit};
 const std::vector<uint8_t> kPllDeviceBits = {0x00, kPllDeviceBit};
 
+const QString kCapcodeGroup = QStringLiteral("capcodes");
+
+QString CapcodeRowLabel(int row) { return QStringLiteral("Capcode %1").arg(row + 1); }
+
 // Three bytes, least significant first; bits above 23 are dropped.
 void PutWord(SynthesizerBlock& block, int at, uint32_t word) {
   for (int i = 0; i < kSynthesizerWordSize; ++i) block[size_t(at + i)] = static_cast<uint8_t>(word >> (8 * i));
@@ -113,20 +117,48 @@ std::optional<SynthesizerBlock> ComputeSynthesizerBlock(uint32_t f, uint32_t int
 BindingTable GeneralPageModel::Bindings() const {
   BindingTable table;
   for (int row = 0; row < kCapcodeRowCount; ++row)
-    table.push_back(field::InvertedFlag(capcode_key::Private(row), CapcodeFieldOffset(row), kCapcodePrivateBit));
+    table.push_back(field::InvertedFlag(capcode_key::Private(row), CapcodeFieldOffset(row), kCapcodePrivateBit)
+                        .Labelled(QStringLiteral("Private"))
+                        .InRow(kCapcodeGroup, row, CapcodeRowLabel(row), QStringLiteral("private")));
   for (int row = 0; row < kCapcodeRowCount; ++row)
-    table.push_back(field::InvertedFlag(capcode_key::Enable(row), CapcodeFieldOffset(row), kCapcodeEnableBit));
-  for (int row = 0; row < kCapcodeRowCount; ++row) table.push_back(field::Capcode(capcode_key::Capcode(row), row));
-  table.push_back(field::Byte(kBumpTime, kBumpTimeOffset));
-  table.push_back(field::Byte(kBsTime, kBsTimeOffset));
+    table.push_back(field::InvertedFlag(capcode_key::Enable(row), CapcodeFieldOffset(row), kCapcodeEnableBit)
+                        .Labelled(QStringLiteral("Enable"))
+                        .InRow(kCapcodeGroup, row, CapcodeRowLabel(row), QStringLiteral("enable")));
+  for (int row = 0; row < kCapcodeRowCount; ++row)
+    table.push_back(field::Capcode(capcode_key::Capcode(row), row)
+                        .Labelled(QStringLiteral("Capcode"))
+                        .InRow(kCapcodeGroup, row, CapcodeRowLabel(row), QStringLiteral("capcode")));
+  table.push_back(field::Byte(kBumpTime, kBumpTimeOffset)
+      .Labelled(QStringLiteral("Bump Time"))
+      .Within(kTimeMin, kTimeMax, kBumpTimeMessage));
+  table.push_back(field::Byte(kBsTime, kBsTimeOffset)
+      .Labelled(QStringLiteral("BS Time"))
+      .Within(kTimeMin, kTimeMax, kBsTimeMessage));
   for (int row = 0; row < kCapcodeRowCount; ++row)
     table.push_back(field::SelectionIndex(capcode_key::Step(row), row, int(kAutoIncrementEntries.size()),
-                                          SelectionState::kAutoIncrementDefault));
-  table.push_back(field::SelectionByte(kKeepSerial, SelectionState::kKeepSerialByte));
-  table.push_back(field::List(kBaudRate, kReceiverOptionsOffset, kBaudRateMask, kBaudRateBits));
-  table.push_back(field::List(kPolarity, kReceiverOptionsOffset, kPolarityBit, kPolarityBits));
-  table.push_back(field::List(kPllDevice, kReceiverOptionsOffset, kPllDeviceBit, kPllDeviceBits));
-  table.push_back(field::ZeroPaddedText(kSerial, kSerialOffset, kSerialSize));
+                                          SelectionState::kAutoIncrementDefault)
+                        .Labelled(QStringLiteral("Auto Increment"))
+                        .Entries(kAutoIncrementEntries)
+                        .InRow(kCapcodeGroup, row, CapcodeRowLabel(row), QStringLiteral("auto_increment")));
+  table.push_back(field::SelectionByte(kKeepSerial, SelectionState::kKeepSerialByte)
+                      .Labelled(QStringLiteral("Don't write Serial Number (Keep existing)"))
+                      .AsFlag());
+  table.push_back(field::List(kBaudRate, kReceiverOptionsOffset, kBaudRateMask, kBaudRateBits)
+                      .Labelled(QStringLiteral("BaudRate"))
+                      .Entries(kBaudRateEntries));
+  table.push_back(field::List(kPolarity, kReceiverOptionsOffset, kPolarityBit, kPolarityBits)
+                      .Labelled(QStringLiteral("POCSAG Polarity"))
+                      .Entries(kPolarityEntries));
+  table.push_back(field::List(kPllDevice, kReceiverOptionsOffset, kPllDeviceBit, kPllDeviceBits)
+                      .Labelled(QStringLiteral("PLL Device"))
+                      .Entries(kPllDeviceEntries));
+  table.push_back(field::ZeroPaddedText(kSerial, kSerialOffset, kSerialSize)
+                      .Labelled(QStringLiteral("Serial Number"))
+                      .Accepting(IsSerialNumberText, kSerialHint));
+  table.push_back(field::Rule(kFrequency, SettingKind::Text)
+                      .Labelled(QStringLiteral("Frequency"))
+                      .AtMost(kFrequencyEditMaxLength)
+                      .Accepting(IsAcceptedFrequencyText, kFrequencyErrorMessage));
   return table;
 }
 
@@ -194,6 +226,8 @@ void ShowFrequencyBand(PageValues& values) {
   if (const std::optional<int> band = FindBand(*f))
     values.Set(kBand, QString::fromLatin1(kFrequencyBandTable[*band].name));
 }
+
+bool IsSerialNumberText(const QString& text) { return text.size() <= kSerialSize && HoldsDigitsOnly(text); }
 
 void PadSerialNumber(PageValues& values) {
   QString serial = values.Text(kSerial);

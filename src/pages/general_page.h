@@ -81,6 +81,8 @@ void UpdateLiveBand(PageValues& values);
 bool IsAcceptedFrequencyText(const QString& text);
 // The band of the frequency variable, when it lies in one.
 void ShowFrequencyBand(PageValues& values);
+// What the serial number edit lets through: up to ten digits.
+bool IsSerialNumberText(const QString& text);
 // "0"s appended to the serial number up to ten characters.
 void PadSerialNumber(PageValues& values);
 

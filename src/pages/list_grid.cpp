@@ -12,11 +12,20 @@ int GridCellOffset(const ListGrid& grid, int capcode, int tone) {
   return grid.offset + kGridBytesPerCapcode * capcode + tone;
 }
 
+// In words, a grid is a sequence of capcodes named as its frame, each capcode a mapping of tones.
 void AppendGridBindings(BindingTable& table, const ListGrid& grid) {
+  const QString frame = grid.frame.simplified();
+  const QString group = SnakeCase(frame);
   for (int capcode = 0; capcode < kGridCapcodeCount; ++capcode)
-    for (int tone = 0; tone < kGridToneCount; ++tone)
+    for (int tone = 0; tone < kGridToneCount; ++tone) {
+      const QString toneLabel = QStringLiteral("Tone ") + grid.rowLabels[tone];
       table.push_back(field::List(GridCellKey(grid, capcode, tone), GridCellOffset(grid, capcode, tone), grid.mask,
-                                  grid.entryBits));
+                                  grid.entryBits)
+                          .Labelled(toneLabel)
+                          .Entries(grid.entries)
+                          .InRow(group, capcode, frame + QLatin1Char(' ') + grid.columnHeadings[capcode].trimmed(),
+                                 SnakeCase(toneLabel)));
+    }
 }
 
 QString GridCellText(const PageValues& values, const ListGrid& grid, int capcode, int tone) {

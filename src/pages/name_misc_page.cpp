@@ -79,18 +79,39 @@ uint8_t BackLightByte(int holdTimeIndex, int controlOptionIndex) {
 
 BindingTable NameMiscPageModel::Bindings() const {
   BindingTable table;
-  table.push_back(LanguageField());
-  table.push_back(field::Flag(kConfirmBeep, kInterfaceOptionsOffset, kConfirmBeepBit));
-  table.push_back(field::Flag(kReadingPasswordEnabled, kInterfaceOptionsOffset, kReadingPasswordBit));
+  // Danish is shown but cannot be stored: the window refuses it.
+  table.push_back(LanguageField()
+                      .Labelled(QStringLiteral("Select display language"))
+                      .Entries(kLanguageEntries)
+                      .Accepting([](const QString& entry) { return entry != kLanguageEntries[kStorableLanguageCount]; },
+                                 kDanishRefusedMessage));
+  table.push_back(field::Flag(kConfirmBeep, kInterfaceOptionsOffset, kConfirmBeepBit)
+                      .Labelled(QStringLiteral("Enable confirmation short beep")));
+  table.push_back(field::Flag(kReadingPasswordEnabled, kInterfaceOptionsOffset, kReadingPasswordBit)
+                      .Labelled(QStringLiteral("Enable MSG reading password")));
   for (const UserMenuOption& option : kUserMenuOptions)
-    table.push_back(field::Flag(QString::fromLatin1(option.key), kUserMenuOffset, option.bit));
-  table.push_back(field::Flag(kErrorDeduction, kErrorMessageOffset, kErrorDeductionBit));
-  table.push_back(field::Flag(kErrorIcon, kErrorMessageOffset, kErrorIconBit));
-  table.push_back(field::Flag(kDeleteProtected, kMessageOptionsOffset, kDeleteProtectedBit));
-  table.push_back(field::Flag(kReplaceToneOnly, kMessageOptionsOffset, kReplaceToneOnlyBit));
-  table.push_back(field::FixedText(kReadingPassword, kReadingPasswordOffset, kReadingPasswordLength));
+    table.push_back(field::Flag(QString::fromLatin1(option.key), kUserMenuOffset, option.bit)
+                        .Labelled(QString::fromLatin1(option.label).simplified()));
+  table.push_back(field::Flag(kErrorDeduction, kErrorMessageOffset, kErrorDeductionBit)
+                      .Labelled(QStringLiteral("Enable error MSG deduction")));
+  table.push_back(field::Flag(kErrorIcon, kErrorMessageOffset, kErrorIconBit)
+      .Labelled(QStringLiteral("Enable error MSG icon")));
+  table.push_back(field::Flag(kDeleteProtected, kMessageOptionsOffset, kDeleteProtectedBit)
+                      .Labelled(QStringLiteral("Delete protected message")));
+  table.push_back(field::Flag(kReplaceToneOnly, kMessageOptionsOffset, kReplaceToneOnlyBit)
+                      .Labelled(QStringLiteral("Replace Tone Only MSG with user TEXT")));
+  table.push_back(field::FixedText(kReadingPassword, kReadingPasswordOffset, kReadingPasswordLength)
+                      .Labelled(QStringLiteral("MSG reading password"))
+                      .Accepting(HoldsDigitsOnly, kDigitsOnlyMessage));
   for (int i = 0; i < kToneTextCount; ++i)
-    table.push_back(field::FixedText(ToneText(i), kToneTextOffset + kToneTextStride * i, kToneTextLength));
+    table.push_back(field::FixedText(ToneText(i), kToneTextOffset + kToneTextStride * i, kToneTextLength)
+                        .Labelled(QStringLiteral("Tone %1 text").arg(QChar('A' + i))));
+  table.push_back(field::Rule(kHoldTime, SettingKind::Entry)
+                      .Labelled(QStringLiteral("Back light hold time"))
+                      .Entries(kHoldTimeEntries));
+  table.push_back(field::Rule(kControlOption, SettingKind::Entry)
+                      .Labelled(QStringLiteral("Back light control option"))
+                      .Entries(kControlOptionEntries));
   return table;
 }
 

@@ -24,6 +24,19 @@ QString TrimmedAsciiWhiteSpace(const QString& text) {
   return text.mid(first, end - first);
 }
 
+bool IsUsablePasswordCommand(const QString& text) {
+  return IsUsableCommand(text) && AcceptedPasswordCommand(text).has_value();
+}
+
+// The option the command belongs to, or the cadence it sets.
+QString CommandLabel(const OtaCommand& command) {
+  for (const FlexibleOtaOption& option : kFlexibleOtaOptions)
+    if (option.command && qstrcmp(option.command, command.key) == 0)
+      return QString::fromLatin1(option.label).simplified() + QStringLiteral(" command");
+  const int cadence = int(&command - kOtaCommands.data()) - kFirstCadenceCommand;
+  return QStringLiteral("Cadence \"%1\" command").arg(QChar('J' + cadence));
+}
+
 }  // namespace
 
 const std::array<FixedOtaOption, 4> kFixedOtaOptions = {{
@@ -101,18 +114,30 @@ bool OtaPageModel::CheckPasswordCommand() {
     lastAcceptedPasswordCommand_ = *accepted;
     return true;
   }
-  Values().Set(ota_key::kEnablePasswordCommand, lastAcceptedPasswordCommand_);
+  RefusePasswordCommand();
   return false;
+}
+
+void OtaPageModel::RefusePasswordCommand() {
+  Values().Set(ota_key::kEnablePasswordCommand, lastAcceptedPasswordCommand_);
 }
 
 BindingTable OtaPageModel::Bindings() const {
   BindingTable table;
   for (const FixedOtaOption& option : kFixedOtaOptions)
-    table.push_back(field::Flag(KeyOf(option.key), kFixedOtaOffset, option.bit));
+    table.push_back(field::Flag(KeyOf(option.key), kFixedOtaOffset, option.bit)
+        .Labelled(QString::fromLatin1(option.label).simplified()));
   for (const FlexibleOtaOption& option : kFlexibleOtaOptions)
-    table.push_back(field::Flag(KeyOf(option.key), kFlexibleOtaOffset, option.bit));
-  for (const OtaCommand& command : kOtaCommands)
-    table.push_back(field::FixedText(KeyOf(command.key), command.offset, kOtaCommandLength));
+    table.push_back(field::Flag(KeyOf(option.key), kFlexibleOtaOffset, option.bit)
+        .Labelled(QString::fromLatin1(option.label).simplified()));
+  for (const OtaCommand& command : kOtaCommands) {
+    FieldBinding binding = field::FixedText(KeyOf(command.key), command.offset, kOtaCommandLength)
+                               .Labelled(CommandLabel(command))
+                               .Accepting(IsUsableCommand, kOtaCommandMessage);
+    if (KeyOf(command.key) == ota_key::kEnablePasswordCommand)
+      binding.Accepting(IsUsablePasswordCommand, kOtaCommandMessage);
+    table.push_back(binding);
+  }
   return table;
 }
 

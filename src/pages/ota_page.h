@@ -93,6 +93,8 @@ class OtaPageModel : public PageModel {
   // It lost the focus. True: accepted, the caller stores the page. False: the variable holds
   // the last accepted text again; the caller shows it, stores, returns the focus and beeps.
   bool CheckPasswordCommand();
+  // The entry was refused: the variable goes back to the last accepted text.
+  void RefusePasswordCommand();
   const QString& LastAcceptedPasswordCommand() const { return lastAcceptedPasswordCommand_; }
 
  protected:

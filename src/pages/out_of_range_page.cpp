@@ -46,18 +46,26 @@ bool CodeNamesEnabled(const PageValues& values) { return values.Flag(kDisplayTex
 
 BindingTable OutOfRangePageModel::Bindings() const {
   BindingTable table = {
-      field::Flag(kEnable, kOutOfRangeOffset, kOutOfRangeEnableBit),
+      field::Flag(kEnable, kOutOfRangeOffset, kOutOfRangeEnableBit).Labelled(QStringLiteral("Out of Range Enable")),
       // Bit 0x40 stands for the first entry alone: any other selection, or none, clears it.
-      field::EntryBit(kShowIcon, kOutOfRangeOffset, kShowIconInRangeBit, true),
-      field::Flag(kWarning, kOutOfRangeOffset, kOutOfRangeWarningBit),
-      field::Flag(kVibrate, kOutOfRangeOffset, kOutOfRangeVibrateBit),
-      DetectTimeBinding(),
-      field::Flag(kDisplayText, kDisplayTextOptionsOffset, kDisplayTextEnableBit),
+      field::EntryBit(kShowIcon, kOutOfRangeOffset, kShowIconInRangeBit, true)
+          .Labelled(QStringLiteral("Show Icon when"))
+          .Entries(kShowIconEntries),
+      field::Flag(kWarning, kOutOfRangeOffset, kOutOfRangeWarningBit)
+          .Labelled(QStringLiteral("Enable warning message when out of range")),
+      field::Flag(kVibrate, kOutOfRangeOffset, kOutOfRangeVibrateBit)
+          .Labelled(QStringLiteral("Enable vibrate when out of range")),
+      DetectTimeBinding().Labelled(QStringLiteral("Detect Time")).Entries(kRangeDetectTimeEntries),
+      field::Flag(kDisplayText, kDisplayTextOptionsOffset, kDisplayTextEnableBit)
+          .Labelled(QStringLiteral("Display Text for Cap Codes and Beep Codes Enable")),
   };
   for (int capcode = 1; capcode <= kCapcodeNameCount; ++capcode)
-    table.push_back(field::FixedText(CapcodeName(capcode), kCapcodeNameOffset + kCodeNameStride * (capcode - 1), kCodeNameLength));
+    table.push_back(
+        field::FixedText(CapcodeName(capcode), kCapcodeNameOffset + kCodeNameStride * (capcode - 1), kCodeNameLength)
+                        .Labelled(QStringLiteral("Cap Code %1 Description").arg(capcode)));
   for (int beep = 0; beep < kBeepCodeNameCount; ++beep)
-    table.push_back(field::FixedText(BeepCodeName(beep), kBeepCodeNameOffset + kCodeNameStride * beep, kCodeNameLength));
+    table.push_back(field::FixedText(BeepCodeName(beep), kBeepCodeNameOffset + kCodeNameStride * beep, kCodeNameLength)
+                        .Labelled(QStringLiteral("Beep Code %1 Description").arg(BeepCodeLetter(beep))));
   return table;
 }
 

@@ -17,14 +17,16 @@ bool PageModel::ShowsStoredValue(const QString& key) {
 }
 
 void PageModel::Load(const PagerData& data) {
-  for (const FieldBinding& binding : Table()) values_.Set(binding.key, binding.load(data));
+  for (const FieldBinding& binding : Table())
+    if (binding.load) values_.Set(binding.key, binding.load(data));
   LoadRules(data);
   loaded_ = true;
 }
 
 void PageModel::Store(PagerData& data) {
   if (!loaded_) return;
-  for (const FieldBinding& binding : Table()) binding.store(values_[binding.key], data);
+  for (const FieldBinding& binding : Table())
+    if (binding.store) binding.store(values_[binding.key], data);
   StoreRules(data);
 }
 

@@ -32,6 +32,9 @@ class PageModel {
   // the rules always are.
   bool ShowsStoredValue(const QString& key);
 
+  // The binding table: every variable the page loads and stores, with its form in words.
+  const BindingTable& Table();
+
   // Draws the section from the variables; the caller stores the page first.
   virtual void PrintSection(ReportCursor& report) const = 0;
 
@@ -45,8 +48,6 @@ class PageModel {
   virtual void StoreRules(PagerData& /*data*/) {}
 
  private:
-  const BindingTable& Table();
-
   PageId id_;
   PageValues values_;
   std::unique_ptr<BindingTable> table_;

@@ -64,10 +64,12 @@ bool ReminderListsEnabled(bool reminderAlert) { return reminderAlert; }
 // In the order of the page's store.
 BindingTable RemindersPageModel::Bindings() const {
   return {
-      field::Flag(kReminderAlert, kReminderOptionsOffset, kReminderAlertBit),
-      IntervalField(kInterval),
-      DurationField(kDuration),
-      field::Flag(kUnreadIndication, kReminderOptionsOffset, kUnreadIndicationBit),
+      field::Flag(kReminderAlert, kReminderOptionsOffset, kReminderAlertBit)
+          .Labelled(QStringLiteral("Unread Message Reminder Alert")),
+      IntervalField(kInterval).Labelled(QStringLiteral("Remind user every")).Entries(kReminderIntervalEntries),
+      DurationField(kDuration).Labelled(QStringLiteral("Duration of reminder beeps")).Entries(kReminderDurationEntries),
+      field::Flag(kUnreadIndication, kReminderOptionsOffset, kUnreadIndicationBit)
+          .Labelled(QStringLiteral("Unread message Indication")),
   };
 }
 

@@ -9,13 +9,15 @@
 
 #include "pages/page_catalog.h"
 #include "report/report_cursor.h"
+#include "version.h"
 
 namespace m84 {
 
 // Draws one page's section; the caller's page stores itself into the image first.
 using SectionPrinter = std::function<void(PageId, ReportCursor&)>;
 
-inline const QString kReportTitle = QStringLiteral(" M84 POCSAG Multi-Lingual Alphanumeric Pager DPT V1.20");
+inline const QString kReportTitle =
+    QStringLiteral(" M84 POCSAG Multi-Lingual Alphanumeric Pager DPT V") + QLatin1String(kProgramVersion);
 
 constexpr int kTitleX = 3 * kPageMargin;
 constexpr int kTitleLines = 2;  // from the title down to where the first section starts

@@ -47,7 +47,8 @@ class TextReportCursor : public ReportCursor {
   int pagesEnded_ = 0;
 };
 
-// The whole report as text, one line per printed line, each line ending in a newline.
+// The whole report as text, one line per printed line, each line ending in a newline; control
+// characters in the image's texts are shown as escapes ("\x0D"), never raw.
 QString TextReport(DisplayMode mode, const SectionPrinter& printSection);
 
 }  // namespace m84

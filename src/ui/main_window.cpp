@@ -20,6 +20,7 @@
 #include "link/binary_tools.h"
 #include "link/memory_dump.h"
 #include "link/serial_port.h"
+#include "pages/settings_file.h"
 #include "ui/pages/delayed_tips.h"
 #include "ui/pages/general_page_widget.h"
 #include "ui/pages/page_widgets.h"
@@ -28,6 +29,8 @@
 #include "ui/firmware_status.h"
 #include "ui/mouse_guard.h"
 #include "ui/tab_strip.h"
+#include "ui/transfer_runner.h"
+#include "version.h"
 
 namespace m84 {
 
@@ -42,6 +45,8 @@ constexpr int kPaneTextRoom = 6;  // beside a pane's text, inside its frame
 constexpr int kPageOffsetX = 5, kPageOffsetY = 76;
 constexpr int kTabIndent = 10, kTabCut = 5;
 constexpr int kButtonTipDelayMs = 2000;
+// Cancel takes the place of "&Write" and "&Read" while a transfer runs.
+constexpr int kCancelX = 219, kCancelY = 279, kCancelW = 123, kCancelH = 18;
 
 struct ButtonSpec {
   const char* label;
@@ -60,9 +65,9 @@ struct PaneSpec {
   int width;
   const char* text;
 };
-// Pane 1 stretches; pane 0 shows the icon.
+// Pane 1 stretches; pane 0 shows the icon, pane 4 the program's version.
 const PaneSpec kPanes[6] = {
-    {30, ""}, {286, " Welcome to use M84 DPT "}, {150, "Progress"}, {23, "   "}, {30, "V1.18"}, {56, "    "},
+    {30, ""}, {286, " Welcome to use M84 DPT "}, {150, "Progress"}, {23, "   "}, {30, ""}, {56, "    "},
 };
 
 QFont ArialPixels(int pixels, bool bold = false) {
@@ -72,10 +77,17 @@ QFont ArialPixels(int pixels, bool bold = false) {
   return font;
 }
 
-const QString kDataFilter = QStringLiteral("Data File (*.DAT);;All File (*.*)");
+constexpr int kVersionPane = 4;
+const QString kVersionText = QStringLiteral("V") + QLatin1String(kProgramVersion);
+const QString kAboutText = QStringLiteral("M84 POCSAG Multi-Lingual Alphanumeric Pager DPT V") + QLatin1String(kProgramVersion);
+
+const QString kDataFilter = QStringLiteral("Data File (*.DAT);;Settings Text (*.yaml *.yml);;All File (*.*)");
+const QString kLoadFilter = QStringLiteral("Data File(*.DAT);;Settings Text (*.yaml *.yml);;All File(*.*)");
+const QString kStopWriteQuestion = QStringLiteral("Stopping now leaves the pager half-written. Stop anyway?");
 // After the operation's own status text when the history could not keep it.
 const QString kNotInHistoryText = QStringLiteral(" (no history record)");
-const QString kLoadFilter = QStringLiteral("Data File(*.DAT);;All File(*.*)");
+// Between a status text and the cause named after it.
+const QString kCauseSeparator = QStringLiteral(" \u2014 ");
 
 }  // namespace
 
@@ -83,6 +95,7 @@ MainWindow::MainWindow(PagerData& data, WindowOptions options, QWidget* parent)
     : QWidget(parent), data_(data), options_(std::move(options)), models_(data, DisplayMode::Basic) {
   if (!options_.dialogs) options_.dialogs = std::make_shared<QtFileDialogs>();
   if (!options_.tones) options_.tones = CreateAlsaTonePlayer();
+  if (!options_.questions) options_.questions = std::make_shared<MessageBoxQuestions>();
 
   // Dialog units as Windows converts them: from the dialog font's average width and height.
   const QFontMetrics dialogFont(ArialPixels(13));
@@ -106,6 +119,8 @@ MainWindow::MainWindow(PagerData& data, WindowOptions options, QWidget* parent)
   port_ = std::make_unique<SerialPort>(AdapterPortName(options_.portName));
   if (options_.lineObserver) port_->SetObserver(options_.lineObserver.get());
   link_ = std::make_unique<AdapterLink>(*port_);
+  runner_ = std::make_unique<TransferRunner>(*this);
+  connect(runner_.get(), &TransferRunner::Finished, this, &MainWindow::OnTransferFinished);
 
   CreatePages();
   CreateButtons();
@@ -131,11 +146,20 @@ MainWindow::MainWindow(PagerData& data, WindowOptions options, QWidget* parent)
   firmware_ = std::make_unique<FirmwareStatus>(FirmwareStatus::Sinks{
       [this](const QString& text) { ShowStatus(text); },
       [this](int percent) { SetProgress(percent * kProgressRange / 100); },
-      [this] { link_->ClosePort(); }});
+      [this] {
+        if (!busy_) link_->ClosePort();
+      }});
   installEventFilter(firmware_.get());
 }
 
-MainWindow::~MainWindow() = default;
+// A transfer still running is stopped after its block in progress before anything it uses goes.
+MainWindow::~MainWindow() { runner_.reset(); }
+
+SettingsPage* MainWindow::Page(PageId id) const {
+  // Building a page is no change a caller can see: it is as if it had been there from the start.
+  if (id != PageId::Basic) const_cast<MainWindow*>(this)->BuildTabPages();
+  return pages_[static_cast<size_t>(id)];
+}
 
 QRect MainWindow::DialogRect(int x, int y, int w, int h) const {
   return QRect(qRound(x * dluX_), qRound(y * dluY_), qRound(w * dluX_), qRound(h * dluY_));
@@ -150,12 +174,20 @@ void MainWindow::CreatePages() {
   tabStrip_->SetTabFont(ArialPixels(12));
   tabStrip_->LayoutTabs(kTabIndent, kTabCut);
   connect(tabStrip_, &TabStrip::CurrentChanged, this, &MainWindow::OnTabSelected);
+  tabStrip_->SetLeaveGuard([this] { return LeaveFocusedControl(); });
 
   auto& basic = pages_[static_cast<size_t>(PageId::Basic)];
   basic = CreatePageWidget(models_.Page(PageId::Basic), data_, *this, this);
   basic->setGeometry(DialogRect(7, 56, 338, 219));
   basic->show();
+}
 
+// The twelve tab pages cost most of the window's start (the grid pages above all), and basic mode
+// shows none of them: they are built once the window has first been painted, or before that the
+// moment anything needs one. Nothing loads them before advanced mode either way.
+void MainWindow::BuildTabPages() {
+  if (tabPagesBuilt_) return;
+  tabPagesBuilt_ = true;
   // The front card of the stacked rows is narrower than the strip by one indent per row behind it.
   const int rowsBehind = 2;
   const QSize pageSize(tabStrip_->width() - 2 * kPageOffsetX - rowsBehind * kTabIndent - 2,
@@ -165,6 +197,13 @@ void MainWindow::CreatePages() {
     page->hide();
     page->setGeometry(QRect(QPoint(kPageOffsetX, kPageOffsetY), pageSize));
     pages_[static_cast<size_t>(info.id)] = page;
+  }
+  // Behind the pages in the tab order, as when the pages were built first.
+  QWidget* last = previousInFocusChain();
+  for (const ButtonSpec& spec : kButtons) {
+    QPushButton* button = Button(QString::fromLatin1(spec.label));
+    if (button != last) setTabOrder(last, button);
+    last = button;
   }
 }
 
@@ -200,6 +239,10 @@ void MainWindow::CreateButtons() {
     button->setFont(ArialPixels(16, true));
     tips->Add(button, QString::fromLatin1(spec.tip));
     button->setAutoDefault(false);
+    // A click leaves the focus in the page, so that the command first leaves the control with
+    // the focus as the user would and goes no further when its check refuses the text; the
+    // keyboard still reaches the buttons with Tab.
+    button->setFocusPolicy(Qt::TabFocus);
   }
   Button("&Write")->setEnabled(false);
   Button("&Read")->setEnabled(false);
@@ -208,6 +251,15 @@ void MainWindow::CreateButtons() {
   connect(Button("&Print"), &QPushButton::clicked, this, &MainWindow::PrintCommand);
   connect(Button("&Read"), &QPushButton::clicked, this, &MainWindow::ReadCommand);
   connect(Button("&Write"), &QPushButton::clicked, this, &MainWindow::WriteCommand);
+
+  cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+  cancel_->setGeometry(DialogRect(kCancelX, kCancelY, kCancelW, kCancelH));
+  cancel_->setFont(ArialPixels(16, true));
+  cancel_->setAutoDefault(false);
+  // Keys typed during a transfer must not reach it by accident; Escape is its key.
+  cancel_->setFocusPolicy(Qt::NoFocus);
+  cancel_->hide();
+  connect(cancel_, &QPushButton::clicked, this, &MainWindow::CancelTransfer);
 }
 
 QPushButton* MainWindow::Button(const QString& label) const {
@@ -223,7 +275,7 @@ void MainWindow::CreateStatusLine() {
   layout->setContentsMargins(2, 2, 2, 2);
   layout->setSpacing(2);
   for (int i = 0; i < 6; ++i) {
-    auto* pane = new QLabel(QString::fromLatin1(kPanes[i].text), line);
+    auto* pane = new QLabel(i == kVersionPane ? kVersionText : QString::fromLatin1(kPanes[i].text), line);
     pane->setFont(ArialPixels(12));
     pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     // The tabled widths suit the platform's small status font; a pane never cuts its own text.
@@ -243,7 +295,9 @@ void MainWindow::CreateStatusLine() {
   };
   fitWidest(panes_[3], kPanes[3].width,
             {AdapterStateText(AdapterState::Absent), AdapterStateText(AdapterState::UsbPortOnly),
-             AdapterStateText(AdapterState::Ready)});
+             AdapterStateText(AdapterState::Ready), AdapterStateText(AdapterState::Held)});
+  // A status with its cause may be longer than the pane: it is cut, and shown whole as the tip.
+  panes_[1]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   fitWidest(panes_[5], kPanes[5].width, {QStringLiteral("00:00:00")});
   panes_[0]->setPixmap(ProgramIcon().pixmap(18, 18));
   panes_[0]->setAlignment(Qt::AlignCenter);
@@ -257,7 +311,19 @@ void MainWindow::CreateStatusLine() {
 
 QString MainWindow::StatusText(int pane) const { return panes_[static_cast<size_t>(pane)]->text(); }
 
-void MainWindow::ShowStatus(const QString& text) { panes_[1]->setText(text); }
+QString MainWindow::StatusTip(int pane) const { return panes_[static_cast<size_t>(pane)]->toolTip(); }
+
+void MainWindow::ShowStatus(const QString& text) {
+  QLabel* pane = panes_[1];
+  pane->setText(text);
+  const bool cut = pane->fontMetrics().horizontalAdvance(text) > pane->contentsRect().width();
+  pane->setToolTip(cut ? text : QString());
+}
+
+// After the fixed text, which stays as it is.
+void MainWindow::ShowWarning(const QString& text) { panes_[1]->setText(panes_[1]->text() + QStringLiteral(" - ") + text); }
+
+void MainWindow::OpenFile(const QString& path) { LoadSettingsFile(path, data_, *this); }
 
 void MainWindow::Sound(Beep beep) { options_.tones->Play(TonesOf(beep)); }
 
@@ -269,6 +335,11 @@ void MainWindow::ExchangeAllPages(Direction direction) {
     return;
   }
   for (const PageInfo& info : kTabPages) Page(info.id)->ExchangeImage(direction);
+}
+
+bool MainWindow::LeaveFocusedControl() {
+  SettingsPage* page = mode_ == DisplayMode::Basic ? Page(PageId::Basic) : ShownTabPage();
+  return !page || page->LeaveFocusedControl();
 }
 
 void MainWindow::OnTabSelected(int index) {
@@ -307,6 +378,7 @@ SettingsPage* MainWindow::ShownTabPage() const {
 }
 
 void MainWindow::SwitchToBasicMode() {
+  if (!LeaveFocusedControl()) return;
   ExchangeAllPages(Direction::Store);
   Page(PageId::Basic)->show();
   tabStrip_->hide();
@@ -321,48 +393,125 @@ void MainWindow::SwitchToBasicMode() {
 void MainWindow::LoadDataFileCommand() {
   const QString path = options_.dialogs->OpenFileName(this, QStringLiteral("Select Data File"), kLoadFilter);
   if (path.isEmpty()) return;
-  if (LoadDataFile(path, data_, *this)) dataFile_ = path;
+  if (LoadSettingsFile(path, data_, *this)) dataFile_ = path;
 }
 
 void MainWindow::SaveDataFileCommand() {
+  if (!LeaveFocusedControl()) return;
   const QString path = options_.dialogs->SaveFileName(this, QStringLiteral("Save Data File"), kDataFilter);
   if (path.isEmpty()) return;
-  if (SaveDataFile(path, data_, *this)) dataFile_ = WithDefaultExtension(path, kDatExtension);
+  if (SaveSettingsFile(path, data_, *this)) dataFile_ = WithDefaultExtension(path, kDatExtension);
 }
 
 void MainWindow::PrintCommand() {
+  if (!LeaveFocusedControl()) return;
   PrintReport(this, mode_, [this](PageId id, ReportCursor& report) { Page(id)->PrintSection(report); });
 }
 
 void MainWindow::ReadCommand() {
-  busy_ = true;
-  const bool read = link_->ReadPager(data_, *this);
-  KeepInHistory({HistoryOperation::Read, read, read ? &data_ : nullptr, std::nullopt, dataFile_});
-  busy_ = false;
+  StartTransfer(TransferKind::Read, [this](TransferHost& host) { return link_->ReadPager(data_, host); });
 }
 
 void MainWindow::WriteCommand() {
-  busy_ = true;
-  const bool verified = link_->WritePager(data_, *this);
-  KeepInHistory({HistoryOperation::Write, verified, &data_, std::nullopt, dataFile_});
-  busy_ = false;
+  if (!LeaveFocusedControl()) return;
+  StartTransfer(TransferKind::Write, [this](TransferHost& host) { return link_->WritePager(data_, host); });
 }
 
 // The operation's result stands whatever the history does; the status line only says that
 // it is not recorded, and standard error why.
-void MainWindow::KeepInHistory(const PagerTransfer& transfer) {
-  if (!options_.history) return;
+void MainWindow::KeepInHistory() {
+  if (!options_.history || transfer_ == TransferKind::Dump) return;
+  const bool read = transfer_ == TransferKind::Read;
+  const PagerTransfer transfer{read ? HistoryOperation::Read : HistoryOperation::Write, transferOk_,
+                               read && !transferOk_ ? nullptr : &data_, std::nullopt, dataFile_};
   const RecordResult kept = options_.history->Record(transfer, *link_);
   for (const QString& warning : kept.warnings) std::fprintf(stderr, "m84dpt: %s\n", warning.toLocal8Bit().constData());
   if (!kept.kept) ShowStatus(StatusText(1) + kNotInHistoryText);
 }
 
+// The port is given up before the save dialog, which may stay open for long; the presence check
+// stays out until the dialog has closed.
 void MainWindow::MemoryDumpCommand() {
-  busy_ = true;  // the save dialog's own event loop must not run a presence check on the port
-  MemoryDump(*link_, adapterReady_,
-             [this](const QString& title) { return options_.dialogs->SaveFileName(this, title, kDumpFilter); },
-             *this);
+  StartTransfer(TransferKind::Dump, [this](TransferHost& host) {
+    const bool ready = link_->PresenceCheck() == AdapterState::Ready;
+    const auto chooseFile = [this](const QString& title) {
+      link_->ClosePort();
+      return runner_->Ask([this, title] { return options_.dialogs->SaveFileName(this, title, kDumpFilter); });
+    };
+    return MemoryDump(*link_, ready, chooseFile, host) == DumpOutcome::Saved;
+  });
+}
+
+void MainWindow::StartTransfer(TransferKind kind, std::function<bool(TransferHost&)> transfer) {
+  if (busy_) return;
+  transfer_ = kind;
+  transferOk_ = false;
+  busy_ = true;
+  SetTransferControls(true);
+  port_->SetHeldPortRetry(kHeldPortRetryMs);
+  runner_->Start([this, transfer = std::move(transfer)](TransferHost& host) {
+    transferOk_ = transfer(host);
+    // Given up between exchanges: the command line may use the port while the window is idle.
+    link_->ClosePort();
+  });
+}
+
+// Everything the transfer said has been shown by now.
+void MainWindow::OnTransferFinished() {
   busy_ = false;
+  ShowTransferCause();
+  KeepInHistory();
+  SetTransferControls(false);
+  if (closeWhenStopped_) {
+    closeWhenStopped_ = false;
+    close();
+  }
+}
+
+// After the status text, what the command line would say: why it failed, and after a write that
+// stopped part-way, which blocks are new.
+void MainWindow::ShowTransferCause() {
+  if (transferOk_) return;
+  QStringList causes;
+  if (!link_->LastCause().isEmpty()) causes << link_->LastCause();
+  if (transfer_ == TransferKind::Write) {
+    const QString held = DescribeWriteProgress(link_->LastWrite());
+    if (!held.isEmpty()) causes << held;
+  }
+  if (!causes.isEmpty()) ShowStatus(StatusText(1) + kCauseSeparator + causes.join(QStringLiteral("; ")));
+}
+
+// During a transfer every command and page control shows disabled, and the keyboard focus rests on
+// the window, where only Escape does anything; the focus returns afterwards.
+void MainWindow::SetTransferControls(bool transferring) {
+  if (transferring) {
+    focusBefore_ = QApplication::focusWidget();
+    setFocus();
+    enabledBefore_.clear();
+    for (const ButtonSpec& spec : kButtons) {
+      QPushButton* button = Button(QString::fromLatin1(spec.label));
+      enabledBefore_.emplace_back(button, button->isEnabled());
+      button->setEnabled(false);
+    }
+  } else {
+    for (const auto& [button, enabled] : enabledBefore_) button->setEnabled(enabled);
+  }
+  tabStrip_->setEnabled(!transferring);
+  Page(PageId::Basic)->setEnabled(!transferring);
+  Button("&Write")->setVisible(!transferring);
+  Button("&Read")->setVisible(!transferring);
+  cancel_->setVisible(transferring);
+  SetServiceCommandsEnabled(!transferring && mode_ == DisplayMode::Advanced);
+  if (!transferring && focusBefore_ && focusBefore_->isEnabled() && focusBefore_->isVisible())
+    focusBefore_->setFocus();
+}
+
+bool MainWindow::ConfirmStop() {
+  return transfer_ != TransferKind::Write || options_.questions->Confirm(this, kStopWriteQuestion);
+}
+
+void MainWindow::CancelTransfer() {
+  if (busy_ && ConfirmStop()) runner_->RequestStop();
 }
 
 void MainWindow::BinaryCompareCommand() {
@@ -375,14 +524,14 @@ bool MainWindow::KeepSerialNumber() {
   return general ? general->KeepSerialNumber() : data_.selection.KeepSerial();
 }
 
-// Transfers hold the user-interface thread; the status line and the progress bar are painted
-// at once instead, so no user input is taken meanwhile.
-void MainWindow::Pump() {
-  panes_[1]->repaint();
-  progress_->repaint();
+// The window's thread never waits for another program's hold on the port: pane 3 shows it.
+void MainWindow::CheckAdapterPresence() {
+  port_->SetHeldPortRetry(0);
+  const AdapterState state = link_->PresenceCheck();
+  link_->ClosePort();
+  ShowAdapterState(state);
+  panes_[3]->setToolTip(state == AdapterState::Held ? link_->LastCause() : QString());
 }
-
-void MainWindow::CheckAdapterPresence() { ShowAdapterState(link_->PresenceCheck()); }
 
 void MainWindow::ShowAdapterState(AdapterState state) {
   adapterReady_ = state == AdapterState::Ready;
@@ -407,7 +556,20 @@ void MainWindow::BringToFront() {
   }
 }
 
+// A transfer is never cut in the middle of a block: a read or dump is stopped after it and the
+// window closes then; a write asks first.
 void MainWindow::closeEvent(QCloseEvent* event) {
+  if (busy_) {
+    event->ignore();
+    if (!ConfirmStop()) return;
+    if (busy_) {
+      closeWhenStopped_ = true;
+      runner_->RequestStop();
+    } else {
+      QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);  // ended while asking
+    }
+    return;
+  }
   ExchangeAllPages(Direction::Store);
   link_->ClosePort();
   event->accept();
@@ -416,7 +578,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::keyPressEvent(QKeyEvent* event) {
   switch (event->key()) {
     case Qt::Key_Escape:
-      close();
+      if (busy_)
+        CancelTransfer();
+      else
+        close();
       return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -424,6 +589,13 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
     default:
       QWidget::keyPressEvent(event);
   }
+}
+
+void MainWindow::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  if (tabPagesBuilt_ || tabPagesQueued_) return;
+  tabPagesQueued_ = true;
+  QTimer::singleShot(0, this, &MainWindow::BuildTabPages);
 }
 
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
@@ -440,7 +612,7 @@ void MainWindow::ShowAbout() {
   auto* icon = new QLabel(&box);
   icon->setPixmap(ProgramIcon().pixmap(32, 32));
   row->addWidget(icon);
-  row->addWidget(new QLabel(QStringLiteral("M84 POCSAG Multi-Lingual Alphanumeric Pager DPT V1.17"), &box));
+  row->addWidget(new QLabel(kAboutText, &box));
   layout->addLayout(row);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &box);
   connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);

@@ -257,6 +257,9 @@ void TabStrip::mousePressEvent(QMouseEvent* event) {
     return;
   }
   event->accept();
+  if (const int pressed = StripTabAt(geometry_, event->position().toPoint());
+      pressed >= 0 && pressed != current_ && mayLeave_ && !mayLeave_())
+    return;
   const std::vector<int> rowsBefore = geometry_.rows;
   const int tab = PressStripTab(geometry_, current_, event->position().toPoint());
   if (tab < 0) return;
@@ -289,6 +292,7 @@ void TabStrip::resizeEvent(QResizeEvent* event) {
 // The rows stay where they are: only a click brings a row to the front.
 void TabStrip::SelectByKeyboard(int index) {
   if (index < 0 || index >= static_cast<int>(labels_.size()) || index == current_) return;
+  if (mayLeave_ && !mayLeave_()) return;
   current_ = index;
   update();
   emit CurrentChanged(index);

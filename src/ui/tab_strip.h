@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <vector>
 
 #include "ui/tab_layout.h"
@@ -25,6 +26,8 @@ class TabStrip : public QWidget {
   void LayoutTabs(int indent, int cut);
   int CurrentIndex() const { return current_; }
   void SetCurrentIndex(int index);  // programmatic: no signal, rows stay where they are
+  // Asked before the user's selection of another tab changes anything; false keeps the tab.
+  void SetLeaveGuard(std::function<bool()> mayLeave) { mayLeave_ = std::move(mayLeave); }
   QRect TabRect(int index) const;
 
  signals:
@@ -47,6 +50,7 @@ class TabStrip : public QWidget {
   QFont tabFont_;
   TabGeometry geometry_;
   int current_ = -1;
+  std::function<bool()> mayLeave_;
 };
 
 }  // namespace m84

@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -12,6 +11,7 @@
 #include <iterator>
 
 #include "ui/pages/control_factories.h"
+#include "pages/voltage_code.h"
 #include "ui/pages/voltage_edit.h"
 
 namespace m84 {
@@ -165,12 +165,20 @@ QWidget* DisplayPageWidget::BuildBatteryFrame() {
     const int at = static_cast<int>(mark);
     auto* edit = new VoltageEdit;
     edit->setFixedWidth(kVoltageEditWidth);
-    voltages_[size_t(at)] = edit;
     marks->addWidget(Label(kBatteryMarkLabels[at]));
     marks->addWidget(edit);
     marks->addWidget(Label("V"));
     marks->addSpacing(kControlSpacing * 3);
-    Declare(Control(Voltage(mark), edit).Hint(kVoltageHint));
+    // A rejected voltage brings back the text the edit had when the user entered it, silently
+    // but for the beep.
+    Declare(Control(Voltage(mark), edit)
+                .Hint(kVoltageHint)
+                .OnEnter([this, mark](PageValues&) { display_.RememberVoltage(mark); })
+                .Check([](const QString& text) { return CheckVoltageText(text).has_value(); }, QString(),
+                       Rejected::LastValidBack)
+                .OnLeave([this, mark](PageValues&) { display_.RememberVoltage(mark); })
+                .OnReject([this, mark](PageValues&) { display_.RestoreVoltage(mark); })
+                .ThenStore());
   }
   marks->addStretch();
   layout->addLayout(marks);
@@ -187,36 +195,6 @@ QWidget* DisplayPageWidget::BuildLcdFrame() {
   auto* frame = new QGroupBox(QStringLiteral(" LCD "));
   for (const ControlRow& row : ListRows(frame, kLcdLists)) Declare(row);
   return frame;
-}
-
-std::optional<BatteryMark> DisplayPageWidget::MarkOf(const QObject* widget) const {
-  for (BatteryMark mark : kBatteryMarks)
-    if (voltages_[size_t(mark)] == widget) return mark;
-  return std::nullopt;
-}
-
-bool DisplayPageWidget::eventFilter(QObject* watched, QEvent* event) {
-  if (const std::optional<BatteryMark> mark = MarkOf(watched); mark && !rejecting_) {
-    if (event->type() == QEvent::FocusIn) display_.RememberVoltage(*mark);
-    if (event->type() == QEvent::FocusOut && IsUserFocusChange(event)) LeaveVoltage(*mark);
-  }
-  return SettingsPage::eventFilter(watched, event);
-}
-
-// A rejected voltage brings back the text the edit had when it gained the focus, silently but
-// for the beep.
-void DisplayPageWidget::LeaveVoltage(BatteryMark mark) {
-  VoltageEdit* edit = voltages_[size_t(mark)];
-  Values().Set(Voltage(mark), edit->text());
-  if (display_.CheckVoltageOnLeaving(mark)) {
-    ExchangeImage(Direction::Store);
-    return;
-  }
-  ShowValues();
-  rejecting_ = true;
-  edit->setFocus(Qt::OtherFocusReason);
-  rejecting_ = false;
-  Host().Sound(Beep::Error);
 }
 
 }  // namespace m84

@@ -1,7 +1,6 @@
 #include "ui/pages/ota_page_widget.h"
 
 #include <QCheckBox>
-#include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -79,12 +78,24 @@ QWidget* OtaPageWidget::BuildFlexibleFrame() {
     grid->addWidget(commands_[size_t(i)], row + at / kCadenceColumns, 2 * (at % kCadenceColumns) + 1);
   }
   for (size_t i = 0; i < kOtaCommands.size(); ++i) {
-    Declare(Control(KeyOf(kOtaCommands[i].key), commands_[i])
-                .Hint(kOtaCommandHint)
-                .EnabledWhen(IsSet(KeyOf(kOtaCommands[i].enabledBy))));
+    ControlRow row = Control(KeyOf(kOtaCommands[i].key), commands_[i])
+                         .Hint(kOtaCommandHint)
+                         .EnabledWhen(IsSet(KeyOf(kOtaCommands[i].enabledBy)));
+    if (commands_[i] == passwordCommand_) DeclarePasswordCommandCheck(row);
+    Declare(std::move(row));
   }
-  passwordCommand_->installEventFilter(this);
   return frame;
+}
+
+// What the edit held when the user entered it is what a refused entry goes back to; the page is
+// stored either way, and a refusal has the beep but no message of its own.
+void OtaPageWidget::DeclarePasswordCommandCheck(ControlRow& row) {
+  row.OnEnter([this](PageValues&) { ota_.BeginPasswordCommandEdit(); })
+      .Check([](const QString& text) { return AcceptedPasswordCommand(text).has_value(); }, QString(),
+             Rejected::LastValidBack)
+      .OnLeave([this](PageValues&) { ota_.CheckPasswordCommand(); })
+      .OnReject([this](PageValues&) { ota_.RefusePasswordCommand(); })
+      .ThenStore(StoreAfter::EitherWay);
 }
 
 bool OtaPageWidget::AcceptsLeftClick() {
@@ -95,28 +106,5 @@ bool OtaPageWidget::AcceptsLeftClick() {
   return false;
 }
 
-bool OtaPageWidget::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == passwordCommand_) {
-    if (event->type() == QEvent::FocusIn) {
-      TakeControls();
-      ota_.BeginPasswordCommandEdit();
-    } else if (event->type() == QEvent::FocusOut && IsUserFocusChange(event)) {
-      CheckPasswordCommand();
-    }
-  }
-  return SettingsPage::eventFilter(watched, event);
-}
-
-// The page is stored either way; a refused entry shows the last accepted text again and keeps
-// the focus, without a message of its own.
-void OtaPageWidget::CheckPasswordCommand() {
-  TakeControls();
-  const bool accepted = ota_.CheckPasswordCommand();
-  if (!accepted) ShowValues();
-  ExchangeImage(Direction::Store);
-  if (accepted) return;
-  passwordCommand_->setFocus(Qt::OtherFocusReason);
-  Host().Sound(Beep::Error);
-}
 
 }  // namespace m84

@@ -21,14 +21,11 @@ class OtaPageWidget : public SettingsPage {
   // ValidateCommands over the texts as the edit boxes show them; on a fail the message.
   bool AcceptsLeftClick() override;
 
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
  private:
   QWidget* BuildFixedFrame();
   QWidget* BuildFlexibleFrame();
   QLineEdit* CommandEdit(const char* key);
-  void CheckPasswordCommand();
+  void DeclarePasswordCommandCheck(ControlRow& row);
 
   OtaPageModel& ota_;
   std::array<QLineEdit*, kOtaCommandCount> commands_{};  // in the order of kOtaCommands

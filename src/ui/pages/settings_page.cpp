@@ -3,10 +3,12 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QValidator>
 
 #include "ui/pages/delayed_tips.h"
 #include "pages/field_codecs.h"
@@ -15,7 +17,29 @@ namespace m84 {
 
 namespace {
 constexpr int kDefaultTipDelayMs = 1000;
+
+// Refuses a change that would put a character the pager cannot hold into the edit, whatever
+// brought it (a key, a paste from the menu or the middle button, a drop, an input method): the
+// edit stays as it was and the page is told which character it was.
+class PagerTextValidator : public QValidator {
+ public:
+  PagerTextValidator(std::function<void(const QString&)> refused, QObject* parent)
+      : QValidator(parent), refused_(std::move(refused)) {}
+  State validate(QString& text, int&) const override {
+    const QString character = FirstUnencodableCharacter(text);
+    if (character.isEmpty()) return Acceptable;
+    refused_(character);
+    return Invalid;
+  }
+
+ private:
+  std::function<void(const QString&)> refused_;
+};
 }  // namespace
+
+QString UnencodableCharacterMessage(const QString& character) {
+  return QStringLiteral("The pager cannot hold the character \"%1\"").arg(character);
+}
 
 bool IsUserFocusChange(const QEvent* focusEvent) {
   const Qt::FocusReason reason = static_cast<const QFocusEvent*>(focusEvent)->reason();
@@ -62,6 +86,7 @@ void SettingsPage::Declare(ControlRow row) {
     row.kind_ = ControlRow::Kind::List;
   else if (qobject_cast<QLineEdit*>(control))
     row.kind_ = row.number_ ? ControlRow::Kind::Number : ControlRow::Kind::Text;
+  if (row.kind_ == ControlRow::Kind::Text) GuardPagerText(row);
   if (!row.tip_.isEmpty()) {
     if (!tips_) tips_ = new DelayedTips(tipDelayMs_, this);
     tips_->Add(control, row.tip_);
@@ -73,6 +98,28 @@ void SettingsPage::Declare(ControlRow row) {
   rows_.push_back(std::move(row));
   Connect(rows_.back());
   if (rows_.back().enabledWhen_) control->setEnabled(rows_.back().enabledWhen_(Values()));
+}
+
+// Edits with a validator of their own (digits only) refuse such characters already.
+void SettingsPage::GuardPagerText(const ControlRow& row) {
+  auto* edit = static_cast<QLineEdit*>(row.control_.data());
+  if (edit->validator()) return;
+  edit->setValidator(new PagerTextValidator([this](const QString& c) { RefuseText(c); }, edit));
+}
+
+// Only the user brings such a character: the page's own texts come from the image's bytes.
+void SettingsPage::RefuseText(const QString& character) {
+  host_.ShowStatus(UnencodableCharacterMessage(character));
+  host_.Sound(Beep::Error);
+}
+
+// A paste is refused whole when any of it cannot be held; the edit alone would keep the part
+// before its length limit.
+bool SettingsPage::RefusePastedText() {
+  const QString character = FirstUnencodableCharacter(QApplication::clipboard()->text());
+  if (character.isEmpty()) return false;
+  RefuseText(character);
+  return true;
 }
 
 void SettingsPage::SetToolTipDelay(int delayMs) {
@@ -192,21 +239,24 @@ void SettingsPage::RejectEdit(QWidget* control, const QString& message) {
   const bool wasChecking = checking_;
   checking_ = true;
   ShowValues();
-  host_.ShowStatus(message);
+  if (!message.isEmpty()) host_.ShowStatus(message);
   control->setFocus(Qt::OtherFocusReason);
   host_.Sound(Beep::Error);
   checking_ = wasChecking;
 }
 
-void SettingsPage::LeaveControl(const ControlRow& row) {
-  if (checking_) return;
+bool SettingsPage::LeaveControl(const ControlRow& row) {
+  if (checking_) return true;
   checking_ = true;
   QWidget* control = row.control_;
   auto* edit = qobject_cast<QLineEdit*>(control);
   const QString text = edit ? edit->text() : QString();
   TakeControls();
-  if (!row.Passes(text)) {
+  const bool passed = row.Passes(text);
+  if (!passed) {
+    if (row.onReject_) row.onReject_(Values());
     RejectEdit(control, row.message_);
+    if (row.storeOnLeave_ && row.storeAfter_ == StoreAfter::EitherWay) ExchangeImage(Direction::Store);
   } else {
     if (row.onLeave_) row.onLeave_(Values());
     ShowValues();
@@ -214,6 +264,27 @@ void SettingsPage::LeaveControl(const ControlRow& row) {
     ApplyEnables();
   }
   checking_ = false;
+  return passed;
+}
+
+void SettingsPage::EnterControl(const ControlRow& row) {
+  if (checking_ || !row.onEnter_) return;
+  TakeControls();
+  row.onEnter_(Values());
+}
+
+bool SettingsPage::ActsOnLeaving(const ControlRow& row) {
+  return row.check_ || row.onLeave_ || row.storeOnLeave_;
+}
+
+bool SettingsPage::LeaveFocusedControl() {
+  QWidget* focus = window()->focusWidget();
+  if (!focus || !isAncestorOf(focus) || !isVisible()) return true;
+  const auto found = rowIndex_.constFind(focus);
+  if (found == rowIndex_.constEnd()) return true;
+  const ControlRow& row = rows_[*found];
+  if (!ActsOnLeaving(row) || !row.control_->isEnabled()) return true;
+  return LeaveControl(row);
 }
 
 void SettingsPage::showEvent(QShowEvent* event) {
@@ -236,10 +307,19 @@ bool SettingsPage::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::FocusOut:
       if (IsUserFocusChange(event)) {
         const auto found = rowIndex_.constFind(watched);
-        if (found != rowIndex_.constEnd() && (rows_[*found].check_ || rows_[*found].onLeave_ ||
-                                              rows_[*found].storeOnLeave_))
-          LeaveControl(rows_[*found]);
+        if (found != rowIndex_.constEnd() && ActsOnLeaving(rows_[*found])) LeaveControl(rows_[*found]);
       }
+      break;
+    case QEvent::FocusIn:
+      if (IsUserFocusChange(event)) {
+        const auto found = rowIndex_.constFind(watched);
+        if (found != rowIndex_.constEnd()) EnterControl(rows_[*found]);
+      }
+      break;
+    case QEvent::KeyPress:
+      if (auto* edit = qobject_cast<QLineEdit*>(watched); edit && edit->validator() &&
+          static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste) && RefusePastedText())
+        return true;
       break;
     case QEvent::Enter:
     case QEvent::MouseMove:
@@ -285,7 +365,10 @@ void SettingsPage::HandleEnterKey() {
   // A store would take a rejected text as it stands.
   if (const ControlRow* row = RowOf(QApplication::focusWidget()); row && row->check_) {
     auto* edit = qobject_cast<QLineEdit*>(row->control_.data());
-    if (edit && !row->Passes(edit->text())) return LeaveControl(*row);
+    if (edit && !row->Passes(edit->text())) {
+      LeaveControl(*row);
+      return;
+    }
   }
   ExchangeImage(Direction::Store);
   FocusNextControl();

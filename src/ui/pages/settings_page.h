@@ -53,9 +53,14 @@ class PageHost {
   virtual void RequestAdvancedMode() {}
 };
 
-// A focus change that means the user left a control: not the window losing activation, nor a
-// menu or pop-up opening over it. Edit checks run only on these.
+// A focus change that the user made: not the window losing or regaining activation, nor a menu
+// or pop-up opening over a control or closing again. Edit checks on leaving a control and the
+// rules on entering one run only on these.
 bool IsUserFocusChange(const QEvent* focusEvent);
+
+// A text the pager cannot hold (pages/field_codecs.h) is refused in every text edit of a page,
+// typed or pasted, with this message naming the first such character and the error beep.
+QString UnencodableCharacterMessage(const QString& character);
 
 // A rule on the page's variables (pages/*_page.h name them); a handler runs it between taking
 // the controls and showing the values.
@@ -75,6 +80,8 @@ Condition IsClear(const QString& key);
 // so it is shown again until mended) or the variable's last valid value (the variable takes only
 // texts that pass).
 enum class Rejected { TextStays, LastValidBack };
+// When a control's leaving stores the page: after a passed check only, or whatever the check said.
+enum class StoreAfter { Pass, EitherWay };
 
 // One control of a page, as the page declares it.
 class ControlRow {
@@ -87,18 +94,28 @@ class ControlRow {
   ControlRow& Hint(QString hint) { hint_ = std::move(hint); return *this; }
   // The tool tip, opened after the page's own delay.
   ControlRow& Tip(QString tip) { tip_ = std::move(tip); return *this; }
-  // The check run when the user leaves the control, and by Enter before it stores: on a failure
-  // the message, the focus back and the error beep.
+  // The check run when the user leaves the control, by Enter and before any store the window
+  // runs on a command: on a failure the message (none when empty), the focus back and the error
+  // beep.
   ControlRow& Check(TextCheck passes, QString message, Rejected rejected = Rejected::TextStays) {
     check_ = std::move(passes);
     message_ = std::move(message);
     rejected_ = rejected;
     return *this;
   }
+  // Run when the user moves the focus into the control, after the controls were taken.
+  ControlRow& OnEnter(PageRule rule) { onEnter_ = std::move(rule); return *this; }
   // Run when the user leaves the control and its check (if any) passed.
   ControlRow& OnLeave(PageRule rule) { onLeave_ = std::move(rule); return *this; }
-  // After a passed leave, the page stores itself into the image.
-  ControlRow& ThenStore() { storeOnLeave_ = true; return *this; }
+  // Run when the check failed, before the controls show the variables: what the control goes
+  // back to, where that is not simply the variable's last valid value.
+  ControlRow& OnReject(PageRule rule) { onReject_ = std::move(rule); return *this; }
+  // After leaving, the page stores itself into the image.
+  ControlRow& ThenStore(StoreAfter when = StoreAfter::Pass) {
+    storeOnLeave_ = true;
+    storeAfter_ = when;
+    return *this;
+  }
   // The check also runs when the page loses the mouse capture while the control has the focus.
   ControlRow& CheckOnCaptureLoss() { checkOnCaptureLoss_ = true; return *this; }
   ControlRow& EnabledWhen(Condition condition) { enabledWhen_ = std::move(condition); return *this; }
@@ -119,6 +136,8 @@ class ControlRow {
   bool HoldsText() const { return kind_ == Kind::Text; }
   bool Passes(const QString& text) const { return !check_ || check_(text); }
   const QString& Message() const { return message_; }
+  // Whether a failed check brings the control's last valid value back.
+  bool RestoresOnReject() const { return rejected_ == Rejected::LastValidBack; }
 
  private:
   friend class SettingsPage;
@@ -132,8 +151,11 @@ class ControlRow {
   TextCheck check_;
   QString message_;
   Rejected rejected_ = Rejected::TextStays;
+  PageRule onEnter_;
   PageRule onLeave_;
+  PageRule onReject_;
   bool storeOnLeave_ = false;
+  StoreAfter storeAfter_ = StoreAfter::Pass;
   bool checkOnCaptureLoss_ = false;
   Condition enabledWhen_;
   PageRule onClick_;
@@ -162,6 +184,12 @@ class SettingsPage : public QWidget {
   void ShowValues();
   // A handler in one call: take the controls, run the rule, show the values, apply the enables.
   void ApplyRule(const PageRule& rule);
+
+  // A store is about to run on a command from outside the page (a button, its shortcut, a tab
+  // change): the control with the focus is left first, as the user leaves it. False when its
+  // check refused the text; the user then has its message, the beep and the focus, and the
+  // command goes no further.
+  bool LeaveFocusedControl();
 
   // Asked, while this page is the one shown in advanced mode, before a left-button press
   // anywhere in the program's windows goes on; false discards the press with the error beep.
@@ -207,8 +235,14 @@ class SettingsPage : public QWidget {
  private:
   void Connect(const ControlRow& row);
   void ShowValuesExcept(const QWidget* kept, bool afterStore);
-  // The user left the control: its check, then its leave rule.
-  void LeaveControl(const ControlRow& row);
+  // The user left the control: its check, then its leave rule. False when the check failed.
+  bool LeaveControl(const ControlRow& row);
+  void EnterControl(const ControlRow& row);
+  // Leaving, entering or storing: a row that has anything to do then.
+  static bool ActsOnLeaving(const ControlRow& row);
+  void GuardPagerText(const ControlRow& row);
+  bool RefusePastedText();
+  void RefuseText(const QString& character);
   void CheckOnCaptureLoss();
   void WatchChildren();
   void FocusNextControl();

@@ -1,0 +1,106 @@
+// The settings text against the data file, as a user runs them: whole `m84dpt` processes of
+// convert between data files, convert to and from the settings text, and diff, each the median
+// of several runs. Also the document's own cost in the process (write, read, diff), to tell the
+// text's part from the program's start-up.
+//
+//   bench_settings_text PATH/TO/m84dpt [--runs N]
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include "image/dat_file.h"
+#include "pages/model_page_set.h"
+#include "pages/settings_document.h"
+
+namespace {
+
+using namespace m84;
+
+constexpr double kExtraTargetMs = 20.0;  // at most this much longer than convert between data files
+
+double MedianMs(int runs, const std::function<void()>& run) {
+  std::vector<double> times;
+  for (int i = 0; i < runs; ++i) {
+    QElapsedTimer timer;
+    timer.start();
+    run();
+    times.push_back(double(timer.nsecsElapsed()) / 1e6);
+  }
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+// A varied image, converted: every page shows settings and many bytes are carried.
+PagerData VariedImage() {
+  PagerData data;
+  for (int i = 0; i < kImageSize; ++i) data.image[i] = uint8_t((i * 37 + 11) & 0xFF);
+  ModelPageSet pages(data);
+  pages.ExchangeAllPages(Direction::Load);
+  pages.ExchangeAllPages(Direction::Store);
+  return data;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  const QStringList arguments = app.arguments();
+  if (arguments.size() < 2) {
+    std::fprintf(stderr, "usage: bench_settings_text PATH/TO/m84dpt [--runs N]\n");
+    return 2;
+  }
+  const QString program = arguments[1];
+  const int at = int(arguments.indexOf(QStringLiteral("--runs")));
+  const int runs = at > 0 && at + 1 < arguments.size() ? std::max(1, arguments[at + 1].toInt()) : 15;
+
+  QTemporaryDir dir;
+  const PagerData data = VariedImage();
+  const auto path = [&dir](const char* name) { return dir.filePath(QLatin1String(name)); };
+  if (!WriteFileAtomically(path("a.DAT"), EncodeDatFile(data, 0)) ||
+      !WriteFileAtomically(path("a.yaml"), WriteSettingsDocument(data))) {
+    std::fprintf(stderr, "bench_settings_text: cannot write the inputs into %s\n", qPrintable(dir.path()));
+    return 1;
+  }
+  bool failed = false;
+  const auto process = [&](const QStringList& args) {
+    return [&, args] {
+      QProcess p;
+      p.start(program, args);
+      if (!p.waitForFinished(30000) || p.exitCode() > 1) failed = true;
+    };
+  };
+
+  const double datToDat = MedianMs(runs, process({"convert", path("a.DAT"), path("b.DAT")}));
+  const double datToText = MedianMs(runs, process({"convert", path("a.DAT"), path("b.yaml")}));
+  const double textToDat = MedianMs(runs, process({"convert", path("a.yaml"), path("c.DAT")}));
+  const double diff = MedianMs(runs, process({"diff", path("a.DAT"), path("a.yaml")}));
+  if (failed) {
+    std::fprintf(stderr, "bench_settings_text: a run of %s failed\n", qPrintable(program));
+    return 1;
+  }
+  const QByteArray text = WriteSettingsDocument(data);
+  const double write = MedianMs(runs, [&] { WriteSettingsDocument(data); });
+  const double read = MedianMs(runs, [&] { ReadSettingsDocument(text, PagerData()); });
+  const double differences = MedianMs(runs, [&] { SettingsDifferences(PagerData(), data); });
+
+  std::printf("whole processes, median of %d runs (target: at most %.0f ms over convert .DAT -> .DAT)\n", runs,
+              kExtraTargetMs);
+  const auto row = [&](const char* what, double ms) {
+    const double extra = ms - datToDat;
+    std::printf("  %-28s %7.1f ms  %+6.1f ms  %s\n", what, ms, extra, extra <= kExtraTargetMs ? "ok" : "OVER");
+  };
+  row("convert .DAT -> .DAT", datToDat);
+  row("convert .DAT -> .yaml", datToText);
+  row("convert .yaml -> .DAT", textToDat);
+  row("diff .DAT .yaml", diff);
+  std::printf("in the process, median of %d runs (a %lld-byte document)\n", runs, static_cast<long long>(text.size()));
+  std::printf("  %-28s %7.2f ms\n  %-28s %7.2f ms\n  %-28s %7.2f ms\n", "write the document", write,
+              "read the document", read, "settings differences", differences);
+  return 0;
+}
