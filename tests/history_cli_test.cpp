@@ -201,6 +201,19 @@ TEST_F(HistoryCommands, BackupUndoesAWriteByteForByte) {
   ASSERT_TRUE(data);
   EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(data->image.data()), kImageSize), raw);
 
+  // As a settings document: what "history show" prints, and what a YAML reader of another
+  // language reads.
+  ASSERT_EQ(Program({QStringLiteral("history"), QStringLiteral("restore"), backupId, Path("old.yaml")}).exitCode, 0);
+  const Outcome shown = Program({QStringLiteral("history"), QStringLiteral("show"), backupId});
+  ASSERT_EQ(shown.exitCode, 0) << shown.err.toStdString();
+  EXPECT_FALSE(shown.out.isEmpty());
+  EXPECT_EQ(shown.out.toUtf8(), ReadAll(Path("old.yaml")));
+  QProcess python;
+  python.start(QStringLiteral("python3"), {QStringLiteral("-c"), QStringLiteral("import sys, yaml; yaml.safe_load(open(sys.argv[1])); print('ok')"),
+                                          Path("old.yaml")});
+  ASSERT_TRUE(python.waitForFinished(10000));
+  EXPECT_EQ(python.readAllStandardOutput(), "ok\n") << python.readAllStandardError().toStdString();
+
   // Written back (through the pages' rules, as every write), the pager has its settings again,
   // the bytes no page edits among them.
   const Outcome undone = Program(QStringList{QStringLiteral("write"), Path("old.DAT"), QStringLiteral("--no-keep-serial")} + port);

@@ -12,6 +12,7 @@
 #include "app/preferences.h"
 #include "app/transfer_interrupt.h"
 #include "image/dat_file.h"
+#include "pages/settings_document.h"
 
 namespace m84 {
 
@@ -165,21 +166,20 @@ std::optional<HistoryRecord> FindRecord(HistoryStore& store, qint64 id, int* exi
   return record;
 }
 
-// The state byte for byte: no page runs its store rules over it.
-FileResult SaveState(const QString& path, const PagerData& data) {
-  if (QFileInfo(path).suffix().compare(kBinSuffix, Qt::CaseInsensitive) == 0)
-    return WriteFileAtomically(path, QByteArray(reinterpret_cast<const char*>(data.image.data()), kImageSize));
-  return WriteFileAtomically(path, EncodeDatFile(data, DrawKeyOffset()));
-}
-
 bool IsSettingsDocument(const QString& path) {
   const QString suffix = QFileInfo(path).suffix().toLower();
   return suffix == QLatin1String("yaml") || suffix == QLatin1String("yml");
 }
 
+// The state byte for byte: no page runs its store rules over it.
+FileResult SaveState(const QString& path, const PagerData& data) {
+  if (IsSettingsDocument(path)) return WriteFileAtomically(path, WriteSettingsDocument(data));
+  if (QFileInfo(path).suffix().compare(kBinSuffix, Qt::CaseInsensitive) == 0)
+    return WriteFileAtomically(path, QByteArray(reinterpret_cast<const char*>(data.image.data()), kImageSize));
+  return WriteFileAtomically(path, EncodeDatFile(data, DrawKeyOffset()));
+}
+
 int Restore(HistoryStore& store, qint64 id, const QString& typed) {
-  // Never data-file bytes under a name that promises a text.
-  if (IsSettingsDocument(typed)) return Failed(QStringLiteral("%1: this build cannot write settings documents yet").arg(typed));
   const bool raw = QFileInfo(typed).suffix().compare(kBinSuffix, Qt::CaseInsensitive) == 0;
   const QString saveError = QStringLiteral("Save data file error");
   if (RefuseOutput(typed, raw ? QString() : kDatExtension, saveError)) return 1;
@@ -196,8 +196,12 @@ int Restore(HistoryStore& store, qint64 id, const QString& typed) {
   return 0;
 }
 
-int Show(HistoryStore&, qint64) {
-  return Failed(QStringLiteral("history show: this build cannot print settings as a document yet"));
+int Show(HistoryStore& store, qint64 id) {
+  int exitCode = 0;
+  const std::optional<HistoryRecord> record = FindRecord(store, id, &exitCode);
+  if (!record) return exitCode;
+  Print(QString::fromUtf8(WriteSettingsDocument(*record->data)));
+  return 0;
 }
 
 }  // namespace
@@ -250,7 +254,7 @@ int RunHistoryCommand(const QStringList& arguments) {
   parser.addPositionalArgument(QStringLiteral("ACTION"),
                                QStringLiteral("None: list the records, newest first. \"show ID\": print that state's "
                                               "settings as a settings document. \"restore ID OUT\": save that state "
-                                              "as a data file, or as a raw image (.BIN)."),
+                                              "as a data file, a raw image (.BIN) or a settings document (.yaml)."),
                                true);
   parser.addPositionalArgument(QStringLiteral("ID"), QStringLiteral("The record, by the number the listing shows."), true);
   parser.addPositionalArgument(QStringLiteral("OUT"), QStringLiteral("The file restore writes."), true);
