@@ -400,7 +400,7 @@ void MainWindow::SaveDataFileCommand() {
   if (!LeaveFocusedControl()) return;
   const QString path = options_.dialogs->SaveFileName(this, QStringLiteral("Save Data File"), kDataFilter);
   if (path.isEmpty()) return;
-  if (SaveSettingsFile(path, data_, *this)) dataFile_ = WithDefaultExtension(path, kDatExtension);
+  if (SaveSettingsFile(path, data_, *this)) dataFile_ = WithDefaultExtension(path, DefaultExtensionOf(path));
 }
 
 void MainWindow::PrintCommand() {
