@@ -13,6 +13,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 #include <memory>
 
 #include "image/dat_file.h"
@@ -200,6 +201,19 @@ TEST_F(HistoryCommands, BackupUndoesAWriteByteForByte) {
   ASSERT_TRUE(data);
   EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(data->image.data()), kImageSize), raw);
 
+  // As a settings document: what "history show" prints, and what a YAML reader of another
+  // language reads.
+  ASSERT_EQ(Program({QStringLiteral("history"), QStringLiteral("restore"), backupId, Path("old.yaml")}).exitCode, 0);
+  const Outcome shown = Program({QStringLiteral("history"), QStringLiteral("show"), backupId});
+  ASSERT_EQ(shown.exitCode, 0) << shown.err.toStdString();
+  EXPECT_FALSE(shown.out.isEmpty());
+  EXPECT_EQ(shown.out.toUtf8(), ReadAll(Path("old.yaml")));
+  QProcess python;
+  python.start(QStringLiteral("python3"), {QStringLiteral("-c"), QStringLiteral("import sys, yaml; yaml.safe_load(open(sys.argv[1])); print('ok')"),
+                                          Path("old.yaml")});
+  ASSERT_TRUE(python.waitForFinished(10000));
+  EXPECT_EQ(python.readAllStandardOutput(), "ok\n") << python.readAllStandardError().toStdString();
+
   // Written back (through the pages' rules, as every write), the pager has its settings again,
   // the bytes no page edits among them.
   const Outcome undone = Program(QStringList{QStringLiteral("write"), Path("old.DAT"), QStringLiteral("--no-keep-serial")} + port);
@@ -292,6 +306,9 @@ struct NoDialogs : FileDialogs {
   QString SaveFileName(QWidget*, const QString&, const QString&) override { return {}; }
 };
 
+// Transfers run on the window's own thread; the history is written when one has finished.
+void Finish(MainWindow& window) { ASSERT_TRUE(QTest::qWaitFor([&] { return !window.Busy(); }, 60000)); }
+
 struct WindowHistory : HistoryCommands {
   std::unique_ptr<MainWindow> Window(PagerData& data, const QString& port, const HistoryLocation& location) {
     WindowOptions options{std::make_shared<NoDialogs>(), std::make_shared<RecordingTones>(), port};
@@ -305,7 +322,9 @@ TEST_F(WindowHistory, TheWindowRecordsItsReadsAndWritesAndSaysWhenItCannot) {
   PagerData data;
   auto window = Window(data, pager->DevicePath(), ParseHistoryLocation(historyFile()));
   window->ReadCommand();
+  Finish(*window);
   window->WriteCommand();
+  Finish(*window);
   EXPECT_EQ(window->StatusText(1), "DPT Verify ok !");
   const QJsonArray rows = History();
   ASSERT_EQ(rows.size(), 2);
@@ -322,11 +341,12 @@ TEST_F(WindowHistory, TheWindowRecordsItsReadsAndWritesAndSaysWhenItCannot) {
   plain.close();
   auto lost = Window(data, pager->DevicePath(), ParseHistoryLocation(Path("plain/h.sqlite")));
   lost->WriteCommand();
+  Finish(*lost);
   EXPECT_EQ(lost->StatusText(1), "DPT Verify ok ! (no history record)");
 }
 
-// Two batch processes, each with its own pager, and the window with a third, all writing one
-// history at the same time.
+// Two benches running batches, each with its own pager, and the window with a third, all writing
+// one history at the same time.
 TEST_F(WindowHistory, TheWindowAndTwoBatchesTogetherLoseNoRecord) {
   constexpr int kPagers = 6;
   std::vector<std::unique_ptr<SimulatorHost>> pagers;
@@ -334,21 +354,27 @@ TEST_F(WindowHistory, TheWindowAndTwoBatchesTogetherLoseNoRecord) {
   std::vector<std::unique_ptr<QProcess>> batches;
   for (int i = 0; i < 2; ++i) {
     const QString file = DataFile(i == 0 ? "a.DAT" : "b.DAT", PagerWithCapcode(1000 + 100 * i));
+    // A batch refuses the pager it has just written, and these simulated pagers cannot be swapped:
+    // each bench runs its batch as one --increment run per pager, one after the other.
     auto process = std::make_unique<QProcess>();
     process->setProcessEnvironment(environment);
-    process->start(QStringLiteral(M84DPT_PROGRAM),
-                   {QStringLiteral("write"), file, QStringLiteral("--increment"), QStringLiteral("--count"),
-                    QString::number(kPagers), QStringLiteral("--backup"), QStringLiteral("--port"), pagers[size_t(i)]->DevicePath()});
+    process->start(QStringLiteral("sh"),
+                   {QStringLiteral("-c"), QStringLiteral("for i in $(seq %1); do \"$0\" write \"$1\" --increment --backup "
+                                                         "--port \"$2\" || exit 1; done")
+                                              .arg(kPagers),
+                    QStringLiteral(M84DPT_PROGRAM), file, pagers[size_t(i)]->DevicePath()});
     ASSERT_TRUE(process->waitForStarted());
-    process->write(QByteArray(kPagers, '\n'));
-    process->closeWriteChannel();
     batches.push_back(std::move(process));
   }
   PagerData data;
   auto window = Window(data, pagers[2]->DevicePath(), ParseHistoryLocation(historyFile()));
-  for (int i = 0; i < kPagers; ++i) window->WriteCommand();
+  for (int i = 0; i < kPagers; ++i) {
+    window->WriteCommand();
+    Finish(*window);
+  }
   for (auto& process : batches) {
-    ASSERT_TRUE(process->waitForFinished(60000));
+    // The window's waits run the event loop, which may have seen the batch end already.
+    ASSERT_TRUE(process->state() == QProcess::NotRunning || process->waitForFinished(60000));
     EXPECT_EQ(process->exitCode(), 0) << process->readAllStandardError().toStdString();
   }
 
