@@ -229,22 +229,12 @@ bool SaveDataFile(const QString& chosenPath, PagerData& data, OperationHost& hos
   return true;
 }
 
-namespace {
-
-// Opens an input for reading, or shows "Open data file error" and why; a device or FIFO is
-// refused before it is opened, as opening one can wait for ever.
 bool OpenInput(QFile& file, OperationHost& host) {
   const std::optional<FileProblem> problem = InputPathProblem(file.fileName());
   if (!problem && file.open(QIODevice::ReadOnly)) return true;
   host.ShowStatus(QStringLiteral("Open data file error"));
   host.ShowFileProblem(file.fileName(), problem ? problem->reason : OpenFailure(file));
   return false;
-}
-
-}  // namespace
-
-bool IsRawImage(const QString& path) {
-  return QFileInfo(path).suffix().compare(kRawImageExtension.mid(1), Qt::CaseInsensitive) == 0;
 }
 
 // A file of another size is some other file, taken by mistake.

@@ -2,6 +2,7 @@
 // The scrambled ".DAT" data file: 16-byte tag, scrambled image, selection block, checksum.
 
 #include <QByteArray>
+#include <QFile>
 #include <QFileDevice>
 #include <QString>
 #include <cstdint>
@@ -79,9 +80,10 @@ FileResult CheckReplaceable(const QString& path, qsizetype size);
 bool SaveDataFile(const QString& chosenPath, PagerData& data, OperationHost& host);
 bool LoadDataFile(const QString& path, PagerData& data, OperationHost& host);
 
-inline const QString kRawImageExtension = QStringLiteral(".BIN");
-// A name whose extension is BIN in any case: a raw image rather than a data file.
-bool IsRawImage(const QString& path);
+// Opens an input for reading, or shows "Open data file error" and why; a device or FIFO is
+// refused before it is opened, as opening one can wait for ever.
+bool OpenInput(QFile& file, OperationHost& host);
+
 // A raw image: exactly the 2048 bytes of the pager memory; the selection block keeps what it
 // holds. "File Loaded ok" / "File Loaded error", as a data file.
 bool LoadRawImage(const QString& path, PagerData& data, OperationHost& host);

@@ -11,7 +11,6 @@ namespace m84 {
 
 namespace {
 
-const QString kOpenError = QStringLiteral("Open data file error");
 const QString kLoadError = QStringLiteral("File Loaded error");
 const QString kLoaded = QStringLiteral("File Loaded ok");
 const QString kSaveError = QStringLiteral("Save data file error");
@@ -43,12 +42,7 @@ bool LoadRefused(const QString& path, const QString& reason, OperationHost& host
 // are read, so a caller can tell a file that is too long.
 std::optional<QByteArray> ReadWhole(const QString& path, qint64 limit, OperationHost& host) {
   QFile file(path);
-  const std::optional<FileProblem> problem = InputPathProblem(path);
-  if (problem || !file.open(QIODevice::ReadOnly)) {
-    host.ShowStatus(kOpenError);
-    host.ShowFileProblem(path, problem ? problem->reason : OpenFailure(file));
-    return std::nullopt;
-  }
+  if (!OpenInput(file, host)) return std::nullopt;
   return file.read(limit + 1);
 }
 
