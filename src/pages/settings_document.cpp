@@ -9,6 +9,7 @@
 #include <array>
 #include <vector>
 
+#include "pages/edit_distance.h"
 #include "pages/field_codecs.h"
 #include "pages/model_page_set.h"
 
@@ -448,21 +449,6 @@ QString Header(const QString& what) {
 
 // ---------------------------------------------------------------------------------------------
 // Reading.
-
-int EditDistance(const QString& a, const QString& b) {
-  std::vector<int> row(size_t(b.size()) + 1);
-  for (size_t j = 0; j < row.size(); ++j) row[j] = int(j);
-  for (qsizetype i = 1; i <= a.size(); ++i) {
-    int diagonal = row[0];
-    row[0] = int(i);
-    for (qsizetype j = 1; j <= b.size(); ++j) {
-      const int above = row[size_t(j)];
-      row[size_t(j)] = std::min({above + 1, row[size_t(j - 1)] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
-    }
-  }
-  return row.back();
-}
 
 // A name the reader knows, and the words a user might type for it instead (its label).
 struct KnownName {
