@@ -11,7 +11,7 @@ packages=(
   fonts-liberation2 poppler-utils
   clang libclang-rt-14-dev
   desktop-file-utils appstream lintian dpkg-dev librsvg2-bin file
-  ccache help2man
+  ccache help2man ninja-build lld
   shared-mime-info xdg-utils libglib2.0-bin
   libyaml-cpp-dev python3-yaml yamllint
   libqt6sql6-sqlite libqt6sql6-psql sqlite3 postgresql python3

@@ -25,33 +25,51 @@ declare -A max_len=([dat_file_fuzzer]=2200 [decimal_range_fuzzer]=256 [frequency
                     [link_reply_fuzzer]=4096 [voltage_mask_fuzzer]=512
                     [settings_text_fuzzer]=2064)
 
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DM84_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+scripts/configure.sh "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DM84_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]}" >/dev/null
 
-# cov: the coverage points libFuzzer counts (edges and counters); corpus: inputs kept in the end.
-printf '%-24s %6s %10s %9s %6s %7s %9s\n' target secs runs exec/s cov corpus findings
-failed=0
-for target in "${targets[@]}"; do
-  corpus="$build/corpus/$target"
-  findings="$build/findings/$target"
-  log="$build/findings/$target.log"
+# Runs one target; leaves its line of figures in BUILD/findings/TARGET.line and its exit status
+# (0, or 1 on a finding) in BUILD/findings/TARGET.status.
+run_target() {
+  local target=$1 corpus="$build/corpus/$1" findings="$build/findings/$1" log="$build/findings/$1.log"
   rm -rf "$findings"
   mkdir -p "$corpus" "$findings"
-  status=0
+  local status=0
   "$build/fuzz/$target" "$corpus" "fuzz/corpus/$target" -max_total_time="$seconds" -timeout=10 \
     -max_len="${max_len[$target]:-1024}" -print_final_stats=1 -artifact_prefix="$findings/" \
     >"$log" 2>&1 || status=$?
+  local runs speed cov units found
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
   cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
   units=$(grep -o 'corp: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
   found=$(find "$findings" -type f | wc -l)
   printf '%-24s %6s %10s %9s %6s %7s %9s\n' "$target" "$seconds" "${runs:-?}" "${speed:-?}" "${cov:-?}" \
-    "${units:-?}" "$found"
+    "${units:-?}" "$found" >"$findings.line"
   if [ "$status" -ne 0 ] || [ "$found" -ne 0 ]; then
-    failed=1
-    echo "  $target failed (exit $status); see $log" >&2
-    grep -m5 -E 'ERROR|runtime error|fuzzer:' "$log" | sed 's/^/  /' >&2 || true
+    {
+      echo "  $target failed (exit $status); see $log"
+      grep -m5 -E 'ERROR|runtime error|fuzzer:' "$log" | sed 's/^/  /' || true
+    } >>"$findings.line"
+    echo 1 >"$findings.status"
+  else
+    echo 0 >"$findings.status"
   fi
+}
+
+# One target per processor at a time: each still fuzzes for its full SECONDS on a core of its own.
+mkdir -p "$build/findings"
+for target in "${targets[@]}"; do
+  while [ "$(jobs -rp | wc -l)" -ge "$(nproc)" ]; do wait -n || true; done
+  run_target "$target" &
+done
+wait
+
+# cov: the coverage points libFuzzer counts (edges and counters); corpus: inputs kept in the end.
+printf '%-24s %6s %10s %9s %6s %7s %9s\n' target secs runs exec/s cov corpus findings
+failed=0
+for target in "${targets[@]}"; do
+  cat "$build/findings/$target.line"
+  [ "$(cat "$build/findings/$target.status" 2>/dev/null)" = 0 ] || failed=1
 done
 exit "$failed"

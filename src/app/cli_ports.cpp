@@ -31,7 +31,8 @@ QString ProbeText(const QString& location, bool& answered) {
   switch (state) {
     case AdapterState::Ready: return QStringLiteral("adapter answers");
     case AdapterState::UsbPortOnly: return QStringLiteral("no adapter answer");
-    case AdapterState::Absent: break;
+    case AdapterState::Absent:
+    case AdapterState::Held: break;  // the open failure names the holder
   }
   return QStringLiteral("cannot open: ") + (port.OpenFailure().isEmpty() ? QStringLiteral("unknown reason") : port.OpenFailure());
 }

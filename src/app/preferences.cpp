@@ -39,7 +39,7 @@ std::optional<SelectionState> ReadSelection(const QSettings& settings) {
   const auto bytes = ReadBytes(settings, kSelectionValue, kSelectionSize);
   if (!bytes) return std::nullopt;
   SelectionState selection;
-  std::copy(bytes->begin(), bytes->end(), selection.data());
+  std::copy_n(bytes->constData(), kSelectionSize, selection.data());  // the size was checked
   return selection;
 }
 
@@ -47,7 +47,7 @@ std::optional<GenerationRecord> ReadGeneration(const QSettings& settings) {
   const auto bytes = ReadBytes(settings, GenerationValueName(), GenerationRecord::kSize);
   if (!bytes) return std::nullopt;
   GenerationRecord record;
-  std::copy(bytes->begin(), bytes->end(), record.bytes.begin());
+  std::copy_n(bytes->constData(), GenerationRecord::kSize, record.bytes.begin());  // the size was checked
   return record;
 }
 

@@ -16,6 +16,12 @@
 
 #include "image/key_table.h"
 
+#if defined(__GNUC__) || defined(__clang__)
+#define M84_NO_DYNAMIC_TYPE_CHECK __attribute__((no_sanitize("vptr")))
+#else
+#define M84_NO_DYNAMIC_TYPE_CHECK
+#endif
+
 namespace m84 {
 
 namespace {
@@ -117,6 +123,10 @@ bool IsSpecialFile(const QString& path) {
 
 // Qt words some failures its own way ("Existing file ... is not writable") or not at all
 // ("Unknown error"); the system's reason is what a user can act on.
+// This runs when the process may have no file descriptor left. The sanitizers' dynamic type
+// check reads an object through a pipe of its own, finds no descriptor for it either, and would
+// report the sound calls below as faults; it is left out here.
+M84_NO_DYNAMIC_TYPE_CHECK
 QString CannotCreate(const QSaveFile& file) {
   const QString path = file.fileName();
   if (QFileInfo(path).isDir()) return SystemReason(EISDIR);
