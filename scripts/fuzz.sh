@@ -60,6 +60,8 @@ run_target() {
 # One target per processor at a time: each still fuzzes for its full SECONDS on a core of its own.
 mkdir -p "$build/findings"
 for target in "${targets[@]}"; do
+  # An earlier run's result must never stand in for a run that ended before writing its own.
+  rm -f "$build/findings/$target.line" "$build/findings/$target.status"
   while [ "$(jobs -rp | wc -l)" -ge "$(nproc)" ]; do wait -n || true; done
   run_target "$target" &
 done
@@ -69,7 +71,7 @@ wait
 printf '%-24s %6s %10s %9s %6s %7s %9s\n' target secs runs exec/s cov corpus findings
 failed=0
 for target in "${targets[@]}"; do
-  cat "$build/findings/$target.line"
+  cat "$build/findings/$target.line" 2>/dev/null || echo "  $target ended without a result"
   [ "$(cat "$build/findings/$target.status" 2>/dev/null)" = 0 ] || failed=1
 done
 exit "$failed"
