@@ -14,10 +14,10 @@
 #include <cstring>
 #include <vector>
 
-#include "history/pager_history.h"
-#include "pages/capcode.h"
-#include "pages/field_codecs.h"
-#include "pages/general_page.h"
+#include "core/history/pager_history.h"
+#include "core/pages/capcode.h"
+#include "core/pages/field_codecs.h"
+#include "core/pages/general_page.h"
 
 namespace {
 

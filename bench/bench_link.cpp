@@ -17,9 +17,9 @@
 #include <ctime>
 #include <functional>
 
-#include "link/adapter_link.h"
-#include "link/serial_port.h"
-#include "link/simulator_host.h"
+#include "core/link/adapter_link.h"
+#include "core/link/serial_port.h"
+#include "core/link/simulator_host.h"
 
 namespace {
 

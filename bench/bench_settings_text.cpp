@@ -14,9 +14,9 @@
 #include <functional>
 #include <vector>
 
-#include "image/dat_file.h"
-#include "pages/model_page_set.h"
-#include "pages/settings_document.h"
+#include "core/image/dat_file.h"
+#include "core/pages/model_page_set.h"
+#include "core/settings/settings_document.h"
 
 namespace {
 

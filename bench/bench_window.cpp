@@ -19,10 +19,10 @@
 #include <memory>
 #include <vector>
 
-#include "link/simulator_host.h"
-#include "pages/model_page_set.h"
-#include "ui/main_window.h"
-#include "ui/pages/page_widgets.h"
+#include "core/link/simulator_host.h"
+#include "core/pages/model_page_set.h"
+#include "gui/main_window.h"
+#include "gui/pages/page_widgets.h"
 
 namespace {
 

@@ -18,8 +18,8 @@
 #include <cstring>
 #include <vector>
 
-#include "image/dat_file.h"
-#include "image/key_table.h"
+#include "core/image/dat_file.h"
+#include "core/image/key_table.h"
 
 using namespace m84;
 

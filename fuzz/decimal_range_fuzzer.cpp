@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "pages/field_codecs.h"
+#include "core/pages/field_codecs.h"
 
 namespace {
 

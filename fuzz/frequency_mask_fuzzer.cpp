@@ -16,7 +16,7 @@
 #include <cstdint>
 
 #include "mask_fuzzing.h"
-#include "pages/frequency_mask.h"
+#include "core/pages/frequency_mask.h"
 
 using namespace m84;
 using namespace m84::mask_fuzzing;

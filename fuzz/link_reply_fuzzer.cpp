@@ -25,8 +25,8 @@
 #include <dlfcn.h>
 #include <time.h>
 
-#include "link/adapter_link.h"
-#include "link/memory_dump.h"
+#include "core/link/adapter_link.h"
+#include "core/link/memory_dump.h"
 
 using namespace m84;
 

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "pages/frequency_mask.h"
+#include "core/pages/frequency_mask.h"
 
 namespace m84::mask_fuzzing {
 

@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "pages/model_page_set.h"
-#include "pages/settings_document.h"
+#include "core/pages/model_page_set.h"
+#include "core/settings/settings_document.h"
 
 using namespace m84;
 

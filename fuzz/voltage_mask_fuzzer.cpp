@@ -19,7 +19,7 @@
 #include <cstdint>
 
 #include "mask_fuzzing.h"
-#include "pages/voltage_mask.h"
+#include "core/pages/voltage_mask.h"
 
 using namespace m84;
 using namespace m84::mask_fuzzing;

@@ -2,10 +2,10 @@
 // fallbacks, and the "[Alerting]" report section.
 #include <gtest/gtest.h>
 
-#include "pages/alerting_page.h"
-#include "pages/list_fields.h"
+#include "core/pages/alerting_page.h"
+#include "core/pages/list_fields.h"
 #include "page_model_helpers.h"
-#include "report/text_report.h"
+#include "core/report/text_report.h"
 
 using namespace m84;
 using namespace m84::alerting_key;

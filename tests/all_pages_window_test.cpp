@@ -17,11 +17,11 @@
 #include <QTest>
 #include <QTimer>
 
-#include "image/dat_file.h"
-#include "link/simulator_host.h"
-#include "pages/page_catalog.h"
-#include "ui/main_window.h"
-#include "ui/tab_strip.h"
+#include "core/image/dat_file.h"
+#include "core/link/simulator_host.h"
+#include "core/pages/page_catalog.h"
+#include "gui/main_window.h"
+#include "gui/tab_strip.h"
 #include "report_text_helpers.h"
 
 using namespace m84;

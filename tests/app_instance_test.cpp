@@ -12,7 +12,7 @@
 #include <QTemporaryDir>
 #include <functional>
 
-#include "app/preferences.h"
+#include "core/preferences.h"
 #include "app/single_instance.h"
 #include "app/startup.h"
 

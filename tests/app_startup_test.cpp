@@ -10,7 +10,7 @@
 #include <QTemporaryDir>
 #include <vector>
 
-#include "app/preferences.h"
+#include "core/preferences.h"
 #include "app/single_instance.h"
 #include "app/startup.h"
 

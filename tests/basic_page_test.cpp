@@ -4,11 +4,11 @@
 
 #include <cstring>
 
-#include "pages/basic_page.h"
-#include "pages/capcode.h"
-#include "pages/model_page_set.h"
+#include "core/pages/basic_page.h"
+#include "core/pages/capcode.h"
+#include "core/pages/model_page_set.h"
 #include "page_model_helpers.h"
-#include "report/text_report.h"
+#include "core/report/text_report.h"
 
 using namespace m84;
 using namespace m84::basic_key;

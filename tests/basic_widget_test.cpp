@@ -10,10 +10,10 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "ui/pages/basic_page_widget.h"
-#include "pages/capcode.h"
-#include "ui/main_window.h"
-#include "ui/mouse_guard.h"
+#include "gui/pages/basic_page_widget.h"
+#include "core/pages/capcode.h"
+#include "gui/main_window.h"
+#include "gui/mouse_guard.h"
 #include "widget_fixtures.h"
 
 using namespace m84;

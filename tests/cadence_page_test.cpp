@@ -2,11 +2,11 @@
 // checks of the three number columns, and the "[Cadence]" report section.
 #include <gtest/gtest.h>
 
-#include "pages/cadence_page.h"
-#include "pages/field_codecs.h"
-#include "pages/model_page_set.h"
+#include "core/pages/cadence_page.h"
+#include "core/pages/field_codecs.h"
+#include "core/pages/model_page_set.h"
 #include "page_model_helpers.h"
-#include "report/text_report.h"
+#include "core/report/text_report.h"
 
 using namespace m84;
 using namespace m84::page_test;

@@ -2,9 +2,9 @@
 // the enabling rules and the two-column report section.
 #include <gtest/gtest.h>
 
-#include "pages/canned_page.h"
+#include "core/pages/canned_page.h"
 #include "page_model_helpers.h"
-#include "report/text_report.h"
+#include "core/report/text_report.h"
 
 using namespace m84;
 using namespace m84::canned_key;

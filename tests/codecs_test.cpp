@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "image/pager_image.h"
-#include "pages/field_binding.h"
-#include "pages/field_codecs.h"
+#include "core/image/pager_image.h"
+#include "core/pages/field_binding.h"
+#include "core/pages/field_codecs.h"
 
 using namespace m84;
 

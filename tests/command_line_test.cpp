@@ -18,9 +18,9 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-#include "app/command_line.h"
-#include "app/preferences.h"
-#include "image/dat_file.h"
+#include "cli/command_line.h"
+#include "core/preferences.h"
+#include "core/image/dat_file.h"
 
 using namespace m84;
 

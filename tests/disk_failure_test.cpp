@@ -31,7 +31,7 @@
 
 #include "private_mounts.h"
 #include "recording_host.h"
-#include "image/dat_file.h"
+#include "core/image/dat_file.h"
 
 using namespace m84;
 

@@ -5,12 +5,12 @@
 #include <QRandomGenerator>
 #include <optional>
 
-#include "pages/display_page.h"
+#include "core/pages/display_page.h"
 #include "page_model_helpers.h"
-#include "pages/voltage_code.h"
-#include "pages/voltage_mask.h"
+#include "core/pages/voltage_code.h"
+#include "core/pages/voltage_mask.h"
 #include "qstring_printer.h"
-#include "report/text_report.h"
+#include "core/report/text_report.h"
 
 using namespace m84;
 using namespace m84::basic_key;

@@ -7,10 +7,10 @@
 #include <QTemporaryDir>
 #include <functional>
 
-#include "image/dat_file.h"
-#include "pages/display_page.h"
-#include "pages/duplicate_page.h"
-#include "pages/reminders_page.h"
+#include "core/image/dat_file.h"
+#include "core/pages/display_page.h"
+#include "core/pages/duplicate_page.h"
+#include "core/pages/reminders_page.h"
 #include "qstring_printer.h"
 #include "report_text_helpers.h"
 

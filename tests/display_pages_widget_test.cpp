@@ -11,14 +11,14 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include "ui/pages/display_page_widget.h"
-#include "ui/pages/duplicate_page_widget.h"
-#include "ui/pages/reminders_page_widget.h"
-#include "pages/voltage_code.h"
-#include "ui/pages/voltage_edit.h"
+#include "gui/pages/display_page_widget.h"
+#include "gui/pages/duplicate_page_widget.h"
+#include "gui/pages/reminders_page_widget.h"
+#include "core/pages/voltage_code.h"
+#include "gui/pages/voltage_edit.h"
 #include "qstring_printer.h"
-#include "ui/main_window.h"
-#include "ui/tab_strip.h"
+#include "gui/main_window.h"
+#include "gui/tab_strip.h"
 #include "widget_fixtures.h"
 
 using namespace m84;

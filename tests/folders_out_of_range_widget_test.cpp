@@ -8,11 +8,11 @@
 #include <QStyleOptionButton>
 #include <QTest>
 
-#include "pages/capcode.h"
-#include "pages/folders_page.h"
-#include "pages/out_of_range_page.h"
-#include "ui/main_window.h"
-#include "ui/tab_strip.h"
+#include "core/pages/capcode.h"
+#include "core/pages/folders_page.h"
+#include "core/pages/out_of_range_page.h"
+#include "gui/main_window.h"
+#include "gui/tab_strip.h"
 
 using namespace m84;
 

@@ -4,10 +4,10 @@
 
 #include <set>
 
-#include "pages/capcode.h"
-#include "pages/folders_page.h"
-#include "pages/model_page_set.h"
-#include "report/text_report.h"
+#include "core/pages/capcode.h"
+#include "core/pages/folders_page.h"
+#include "core/pages/model_page_set.h"
+#include "core/report/text_report.h"
 
 using namespace m84;
 using namespace m84::folder_key;

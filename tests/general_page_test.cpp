@@ -3,12 +3,12 @@
 
 #include <QRandomGenerator>
 
-#include "pages/capcode.h"
-#include "pages/field_codecs.h"
-#include "pages/frequency_mask.h"
-#include "pages/general_page.h"
+#include "core/pages/capcode.h"
+#include "core/pages/field_codecs.h"
+#include "core/pages/frequency_mask.h"
+#include "core/pages/general_page.h"
 #include "page_model_helpers.h"
-#include "report/text_report.h"
+#include "core/report/text_report.h"
 
 using namespace m84;
 using namespace m84::general_key;

@@ -11,11 +11,11 @@
 #include <QTest>
 #include <QToolTip>
 
-#include "pages/capcode.h"
-#include "pages/field_codecs.h"
-#include "ui/pages/frequency_edit.h"
-#include "ui/pages/general_page_widget.h"
-#include "report/text_report.h"
+#include "core/pages/capcode.h"
+#include "core/pages/field_codecs.h"
+#include "gui/pages/frequency_edit.h"
+#include "gui/pages/general_page_widget.h"
+#include "core/report/text_report.h"
 #include "widget_fixtures.h"
 
 using namespace m84;

@@ -13,12 +13,12 @@
 #include <QStyleOptionComboBox>
 #include <QTest>
 
-#include "pages/alerting_page.h"
-#include "pages/cadence_page.h"
-#include "pages/tones_page.h"
-#include "ui/beeps.h"
-#include "ui/main_window.h"
-#include "ui/tab_strip.h"
+#include "core/pages/alerting_page.h"
+#include "core/pages/cadence_page.h"
+#include "core/pages/tones_page.h"
+#include "gui/beeps.h"
+#include "gui/main_window.h"
+#include "gui/tab_strip.h"
 #include "widget_fixtures.h"
 
 using namespace m84;

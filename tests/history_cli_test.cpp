@@ -16,11 +16,11 @@
 #include <QTest>
 #include <memory>
 
-#include "image/dat_file.h"
-#include "link/simulator_host.h"
-#include "pages/capcode.h"
-#include "pages/general_page.h"
-#include "ui/main_window.h"
+#include "core/image/dat_file.h"
+#include "core/link/simulator_host.h"
+#include "core/pages/capcode.h"
+#include "core/pages/general_page.h"
+#include "gui/main_window.h"
 #include "qstring_printer.h"
 #include "widget_fixtures.h"
 

@@ -15,11 +15,11 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-#include "history/history_store.h"
-#include "history/pager_history.h"
-#include "pages/capcode.h"
-#include "pages/field_codecs.h"
-#include "pages/general_page.h"
+#include "core/history/history_store.h"
+#include "core/history/pager_history.h"
+#include "core/pages/capcode.h"
+#include "core/pages/field_codecs.h"
+#include "core/pages/general_page.h"
 #include "private_mounts.h"
 
 using namespace m84;

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "recording_host.h"
-#include "image/band_table.h"
-#include "image/dat_file.h"
-#include "image/pager_image.h"
+#include "core/image/band_table.h"
+#include "core/image/dat_file.h"
+#include "core/image/pager_image.h"
 
 using namespace m84;
 

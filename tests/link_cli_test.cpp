@@ -7,12 +7,12 @@
 #include <cstring>
 #include <memory>
 
-#include "app/commands.h"
-#include "image/dat_file.h"
-#include "link/adapter_link.h"
-#include "link/serial_port.h"
-#include "link/simulator_host.h"
-#include "link/simulator_process.h"
+#include "cli/commands.h"
+#include "core/image/dat_file.h"
+#include "core/link/adapter_link.h"
+#include "core/link/serial_port.h"
+#include "core/link/simulator_host.h"
+#include "core/link/simulator_process.h"
 
 using namespace m84;
 

@@ -23,12 +23,12 @@
 #include <vector>
 
 #include "recording_host.h"
-#include "app/commands.h"
-#include "image/dat_file.h"
-#include "link/adapter_link.h"
-#include "link/memory_dump.h"
-#include "link/serial_port.h"
-#include "link/simulator_host.h"
+#include "cli/commands.h"
+#include "core/image/dat_file.h"
+#include "core/link/adapter_link.h"
+#include "core/link/memory_dump.h"
+#include "core/link/serial_port.h"
+#include "core/link/simulator_host.h"
 
 using namespace m84;
 

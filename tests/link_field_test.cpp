@@ -17,15 +17,15 @@
 
 #include <sys/stat.h>
 
-#include "app/commands.h"
-#include "app/terminal_progress.h"
-#include "image/dat_file.h"
-#include "link/adapter_link.h"
-#include "link/serial_port.h"
-#include "link/serial_trace.h"
-#include "link/simulator_host.h"
-#include "pages/capcode.h"
-#include "pages/model_page_set.h"
+#include "cli/commands.h"
+#include "cli/terminal_progress.h"
+#include "core/image/dat_file.h"
+#include "core/link/adapter_link.h"
+#include "core/link/serial_port.h"
+#include "core/link/serial_trace.h"
+#include "core/link/simulator_host.h"
+#include "core/pages/capcode.h"
+#include "core/pages/model_page_set.h"
 
 using namespace m84;
 

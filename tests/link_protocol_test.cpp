@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "link/adapter_frame.h"
-#include "link/adapter_link.h"
-#include "link/simulated_adapter.h"
+#include "core/link/adapter_frame.h"
+#include "core/link/adapter_link.h"
+#include "core/link/simulated_adapter.h"
 
 using namespace m84;
 

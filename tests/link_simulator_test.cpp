@@ -16,9 +16,9 @@
 #include <unistd.h>
 
 #include "recording_host.h"
-#include "link/adapter_link.h"
-#include "link/serial_port.h"
-#include "link/simulator_host.h"
+#include "core/link/adapter_link.h"
+#include "core/link/serial_port.h"
+#include "core/link/simulator_host.h"
 
 using namespace m84;
 

@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "pages/page_model.h"
-#include "ui/pages/page_widgets.h"
+#include "core/pages/page_model.h"
+#include "gui/pages/page_widgets.h"
 #include "widget_fixtures.h"
 
 using namespace m84;

@@ -12,15 +12,15 @@
 #include <QTest>
 #include <unistd.h>
 
-#include "image/dat_file.h"
-#include "link/serial_port.h"
-#include "pages/model_page_set.h"
-#include "pages/settings_document.h"
-#include "link/serial_trace.h"
-#include "link/simulator_host.h"
-#include "report/report_layout.h"
-#include "ui/pages/general_page_widget.h"
-#include "ui/main_window.h"
+#include "core/image/dat_file.h"
+#include "core/link/serial_port.h"
+#include "core/pages/model_page_set.h"
+#include "core/settings/settings_document.h"
+#include "core/link/serial_trace.h"
+#include "core/link/simulator_host.h"
+#include "core/report/report_layout.h"
+#include "gui/pages/general_page_widget.h"
+#include "gui/main_window.h"
 #include "widget_fixtures.h"
 
 using namespace m84;

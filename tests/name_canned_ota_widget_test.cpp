@@ -11,11 +11,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "ui/pages/canned_page_widget.h"
-#include "ui/pages/name_misc_page_widget.h"
-#include "ui/pages/ota_page_widget.h"
-#include "ui/main_window.h"
-#include "ui/tab_strip.h"
+#include "gui/pages/canned_page_widget.h"
+#include "gui/pages/name_misc_page_widget.h"
+#include "gui/pages/ota_page_widget.h"
+#include "gui/main_window.h"
+#include "gui/tab_strip.h"
 #include "widget_fixtures.h"
 
 using namespace m84;

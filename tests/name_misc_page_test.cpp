@@ -2,10 +2,10 @@
 // and its report section.
 #include <gtest/gtest.h>
 
-#include "pages/field_codecs.h"
-#include "pages/name_misc_page.h"
+#include "core/pages/field_codecs.h"
+#include "core/pages/name_misc_page.h"
 #include "page_model_helpers.h"
-#include "report/text_report.h"
+#include "core/report/text_report.h"
 
 using namespace m84;
 using namespace m84::name_misc_key;

@@ -2,9 +2,9 @@
 // enable-password command check and the report section.
 #include <gtest/gtest.h>
 
-#include "pages/ota_page.h"
+#include "core/pages/ota_page.h"
 #include "page_model_helpers.h"
-#include "report/text_report.h"
+#include "core/report/text_report.h"
 
 using namespace m84;
 using namespace m84::page_test;

@@ -2,8 +2,8 @@
 // time, the twelve code names and the report section.
 #include <gtest/gtest.h>
 
-#include "pages/out_of_range_page.h"
-#include "report/text_report.h"
+#include "core/pages/out_of_range_page.h"
+#include "core/report/text_report.h"
 
 using namespace m84;
 using namespace m84::out_of_range_key;

@@ -19,9 +19,9 @@
 #include <QValidator>
 #include <optional>
 
-#include "pages/ota_page.h"
-#include "ui/main_window.h"
-#include "ui/tab_strip.h"
+#include "core/pages/ota_page.h"
+#include "gui/main_window.h"
+#include "gui/tab_strip.h"
 #include "widget_fixtures.h"
 
 using namespace m84;

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "image/pager_image.h"
-#include "pages/page_model.h"
-#include "report/text_report.h"
+#include "core/image/pager_image.h"
+#include "core/pages/page_model.h"
+#include "core/report/text_report.h"
 
 namespace m84::page_test {
 

@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <vector>
 
-#include "link/adapter_link.h"
+#include "core/link/adapter_link.h"
 
 namespace m84 {
 

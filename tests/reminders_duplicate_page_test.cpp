@@ -2,11 +2,11 @@
 // stores, the bits of other pages, and their report sections.
 #include <gtest/gtest.h>
 
-#include "pages/duplicate_page.h"
-#include "pages/reminders_page.h"
+#include "core/pages/duplicate_page.h"
+#include "core/pages/reminders_page.h"
 #include "page_model_helpers.h"
 #include "qstring_printer.h"
-#include "report/text_report.h"
+#include "core/report/text_report.h"
 
 using namespace m84;
 using namespace m84::page_test;

@@ -3,7 +3,7 @@
 #include <QStringList>
 #include <vector>
 
-#include "report/report_layout.h"
+#include "core/report/report_layout.h"
 
 using namespace m84;
 

@@ -16,9 +16,9 @@
 #include <functional>
 #include <unistd.h>
 
-#include "app/commands.h"
-#include "image/dat_file.h"
-#include "report/report_printer.h"
+#include "cli/commands.h"
+#include "core/image/dat_file.h"
+#include "gui/report_printer.h"
 #include "report_text_helpers.h"
 
 using namespace m84;
@@ -184,6 +184,8 @@ TEST_F(ReportPdf, UnwritableOutputIsAFailure) {
 }
 
 TEST_F(ReportPdf, ReportCommandPrintsTextOrPdf) {
+  // As the program does before any command runs.
+  UsePdfReportPrinter(&PrintReportToPdf);
   const QString dat = Path("settings.DAT");
   PagerData data;
   {

@@ -3,8 +3,8 @@
 #include <QStringList>
 #include <map>
 
-#include "pages/model_page_set.h"
-#include "report/text_report.h"
+#include "core/pages/model_page_set.h"
+#include "core/report/text_report.h"
 #include "report_text_helpers.h"
 
 using namespace m84;

@@ -6,10 +6,10 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "app/commands.h"
-#include "image/dat_file.h"
-#include "link/binary_tools.h"
-#include "link/simulator_host.h"
+#include "cli/commands.h"
+#include "core/image/dat_file.h"
+#include "core/link/binary_tools.h"
+#include "core/link/simulator_host.h"
 
 using namespace m84;
 

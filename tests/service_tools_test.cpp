@@ -11,12 +11,12 @@
 #include <optional>
 #include <vector>
 
-#include "image/dat_file.h"
-#include "link/binary_tools.h"
-#include "link/memory_dump.h"
-#include "link/serial_port.h"
-#include "link/simulator_host.h"
-#include "ui/firmware_status.h"
+#include "core/image/dat_file.h"
+#include "core/link/binary_tools.h"
+#include "core/link/memory_dump.h"
+#include "core/link/serial_port.h"
+#include "core/link/simulator_host.h"
+#include "core/window/firmware_status.h"
 
 using namespace m84;
 

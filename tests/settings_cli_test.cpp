@@ -7,7 +7,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include "image/dat_file.h"
+#include "core/image/dat_file.h"
 #include "qstring_printer.h"
 
 using namespace m84;

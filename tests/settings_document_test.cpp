@@ -8,9 +8,9 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
-#include "pages/general_page.h"
-#include "pages/model_page_set.h"
-#include "pages/settings_document.h"
+#include "core/pages/general_page.h"
+#include "core/pages/model_page_set.h"
+#include "core/settings/settings_document.h"
 #include "qstring_printer.h"
 
 using namespace m84;

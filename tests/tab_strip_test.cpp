@@ -9,9 +9,9 @@
 #include <QToolTip>
 #include <set>
 
-#include "pages/page_catalog.h"
-#include "ui/tab_layout.h"
-#include "ui/tab_strip.h"
+#include "core/pages/page_catalog.h"
+#include "core/window/tab_layout.h"
+#include "gui/tab_strip.h"
 
 using namespace m84;
 

@@ -2,9 +2,9 @@
 // kept, and the transposed "[Tones]" report section.
 #include <gtest/gtest.h>
 
-#include "pages/tones_page.h"
+#include "core/pages/tones_page.h"
 #include "page_model_helpers.h"
-#include "report/text_report.h"
+#include "core/report/text_report.h"
 
 using namespace m84;
 using namespace m84::page_test;

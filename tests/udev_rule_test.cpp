@@ -6,8 +6,8 @@
 #include <QFile>
 #include <QStringList>
 
-#include "app/udev_rule_command.h"
-#include "link/udev_rule.h"
+#include "cli/udev_rule_command.h"
+#include "core/link/udev_rule.h"
 
 using namespace m84;
 

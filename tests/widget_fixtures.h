@@ -12,10 +12,10 @@
 #include <memory>
 #include <vector>
 
-#include "image/pager_image.h"
-#include "ui/pages/settings_page.h"
-#include "ui/beeps.h"
-#include "ui/tab_strip.h"
+#include "core/image/pager_image.h"
+#include "gui/pages/settings_page.h"
+#include "gui/beeps.h"
+#include "gui/tab_strip.h"
 
 namespace m84 {
 

@@ -10,9 +10,9 @@
 #include <cstdio>
 #include <memory>
 
-#include "link/simulator_host.h"
-#include "ui/main_window.h"
-#include "ui/tab_strip.h"
+#include "core/link/simulator_host.h"
+#include "gui/main_window.h"
+#include "gui/tab_strip.h"
 
 using namespace m84;
 

@@ -6,7 +6,7 @@
 #include <QFile>
 #include <cstdio>
 
-#include "pages/settings_document.h"
+#include "core/settings/settings_document.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

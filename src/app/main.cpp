@@ -3,9 +3,11 @@
 #include <csignal>
 #include <cstdio>
 
-#include "app/command_line.h"
-#include "app/preferences.h"
 #include "app/window_run.h"
+#include "cli/command_line.h"
+#include "cli/commands.h"
+#include "core/preferences.h"
+#include "gui/report_printer.h"
 
 namespace {
 
@@ -62,6 +64,7 @@ int main(int argc, char** argv) {
   NameTheProgram();
   if (const m84::CommandEntry* command = m84::FindCommand(arguments)) {
     qInstallMessageHandler(CommandMessages);
+    m84::UsePdfReportPrinter(&m84::PrintReportToPdf);
     if (!DrawsText(arguments[1])) {
       QCoreApplication app(argc, argv);
       return command->run(arguments.mid(2));

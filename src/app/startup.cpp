@@ -4,7 +4,7 @@
 #include <QFileInfo>
 #include <QProcess>
 
-#include "app/console_host.h"
+#include "cli/console_host.h"
 
 namespace m84 {
 

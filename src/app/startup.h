@@ -8,9 +8,9 @@
 #include <functional>
 #include <optional>
 
-#include "app/preferences.h"
+#include "core/preferences.h"
 #include "app/single_instance.h"
-#include "image/pager_image.h"
+#include "core/image/pager_image.h"
 
 namespace m84 {
 

@@ -1,0 +1,40 @@
+// "new" and "convert": data files, raw images and settings texts without the window.
+#include "cli/command_line.h"
+#include "cli/commands.h"
+#include "cli/console_host.h"
+#include "core/image/dat_file.h"
+#include "core/settings/settings_file.h"
+
+namespace m84 {
+
+int RunNewCommand(const QStringList& arguments) {
+  CommandParser parser(QStringLiteral("new"));
+  parser.addPositionalArgument(QStringLiteral("FILE"),
+                               QStringLiteral("The data file, raw image (.BIN) or settings text (.yaml) to write; "
+                                              "\".DAT\" is added to a name without extension."));
+  if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
+  PagerData data;
+  ConsoleHost host(data, DisplayMode::Advanced);
+  return SaveSettingsFile(parser.positionalArguments()[0], data, host) ? 0 : 1;
+}
+
+int RunConvertCommand(const QStringList& arguments) {
+  CommandParser parser(QStringLiteral("convert"));
+  parser.addPositionalArgument(
+      QStringLiteral("IN"),
+      QStringLiteral("The data file, raw image of 2048 bytes (.BIN) or settings text (.yaml, .yml) to load."));
+  parser.addPositionalArgument(QStringLiteral("OUT"),
+                               QStringLiteral("The data file, raw image (.BIN) or settings text (.yaml) to save."));
+  parser.addOption({QStringLiteral("basic"), QStringLiteral("Run the Basic page alone, as in basic mode.")});
+  parser.addOption(BaseOption());
+  if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
+  const QString in = parser.positionalArguments()[0];
+  const QString out = parser.positionalArguments()[1];
+  if (RefuseOutput(out, DefaultExtensionOf(out), QStringLiteral("Save data file error"))) return 1;
+  PagerData data;
+  ConsoleHost host(data, parser.isSet(QStringLiteral("basic")) ? DisplayMode::Basic : DisplayMode::Advanced);
+  if (!LoadSettingsOverBase(parser.value(QStringLiteral("base")), in, data, host)) return 1;
+  return SaveSettingsFile(out, data, host) ? 0 : 1;
+}
+
+}  // namespace m84

@@ -1,0 +1,308 @@
+// "history": the programming history listed, shown and restored; and what the pager commands
+// record in it.
+#include "cli/cli_history.h"
+
+#include <QFileInfo>
+#include <QTimeZone>
+#include <cstdio>
+
+#include "cli/commands.h"
+#include "cli/console_host.h"
+#include "cli/console_transfer_host.h"
+#include "core/preferences.h"
+#include "cli/transfer_interrupt.h"
+#include "core/image/dat_file.h"
+#include "core/settings/settings_document.h"
+#include "core/settings/settings_file.h"
+
+namespace m84 {
+
+namespace {
+
+const QString kShowAction = QStringLiteral("show");
+const QString kRestoreAction = QStringLiteral("restore");
+constexpr double kHzPerMegahertz = 1e6;
+
+void Print(const QString& text) {
+  std::fputs(text.toLocal8Bit().constData(), stdout);
+  std::fflush(stdout);
+}
+
+int Failed(const QString& reason) {
+  PrintReason(reason);
+  return 1;
+}
+
+QString TimeText(const QDateTime& time) { return time.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
+
+QString MegahertzText(const std::optional<qint64>& hz) {
+  return hz ? QString::number(double(*hz) / kHzPerMegahertz, 'f', 4) : QString();
+}
+
+QString ExitCodeText(const std::optional<int>& code) { return code ? QString::number(*code) : QString(); }
+
+// ---- the listing ----
+
+struct ListColumn {
+  const char* heading;
+  QString (*text)(const HistoryRecord&);
+};
+
+const ListColumn kTableColumns[] = {
+    {"ID", [](const HistoryRecord& r) { return QString::number(r.id); }},
+    {"Time (UTC)", [](const HistoryRecord& r) { return TimeText(r.time); }},
+    {"Operation", [](const HistoryRecord& r) { return r.operation; }},
+    {"Outcome", [](const HistoryRecord& r) { return r.outcome; }},
+    {"Status", [](const HistoryRecord& r) { return r.status.trimmed(); }},
+    {"Serial", [](const HistoryRecord& r) { return r.serial; }},
+    {"Capcodes", [](const HistoryRecord& r) { return CapcodeList(r); }},
+    {"MHz", [](const HistoryRecord& r) { return MegahertzText(r.frequencyHz); }},
+    {"Source", [](const HistoryRecord& r) { return r.source; }},
+    {"User", [](const HistoryRecord& r) { return r.user + QLatin1Char('@') + r.host; }},
+};
+
+template <int Row>
+QString CapcodeColumn(const HistoryRecord& r) {
+  return r.capcodes[Row] ? QString::number(*r.capcodes[Row]) : QString();
+}
+
+// Every column but the image, under the names the database gives them.
+const ListColumn kCsvColumns[] = {
+    {"id", [](const HistoryRecord& r) { return QString::number(r.id); }},
+    {"time_utc", [](const HistoryRecord& r) { return r.time.toUTC().toString(Qt::ISODateWithMs); }},
+    {"user_name", [](const HistoryRecord& r) { return r.user; }},
+    {"host_name", [](const HistoryRecord& r) { return r.host; }},
+    {"source", [](const HistoryRecord& r) { return r.source; }},
+    {"operation", [](const HistoryRecord& r) { return r.operation; }},
+    {"outcome", [](const HistoryRecord& r) { return r.outcome; }},
+    {"status", [](const HistoryRecord& r) { return r.status; }},
+    {"exit_code", [](const HistoryRecord& r) { return ExitCodeText(r.exitCode); }},
+    {"detail", [](const HistoryRecord& r) { return r.detail; }},
+    {"serial", [](const HistoryRecord& r) { return r.serial; }},
+    {"capcode1", CapcodeColumn<0>},
+    {"capcode2", CapcodeColumn<1>},
+    {"capcode3", CapcodeColumn<2>},
+    {"capcode4", CapcodeColumn<3>},
+    {"capcode5", CapcodeColumn<4>},
+    {"capcode6", CapcodeColumn<5>},
+    {"capcode7", CapcodeColumn<6>},
+    {"capcode8", CapcodeColumn<7>},
+    {"frequency_hz", [](const HistoryRecord& r) { return r.frequencyHz ? QString::number(*r.frequencyHz) : QString(); }},
+    {"port", [](const HistoryRecord& r) { return r.port; }},
+    {"file", [](const HistoryRecord& r) { return r.file; }},
+};
+
+QString TableText(const std::vector<HistoryRecord>& records) {
+  std::vector<QStringList> rows{{}};
+  for (const ListColumn& column : kTableColumns) rows[0] << QLatin1String(column.heading);
+  for (const HistoryRecord& record : records) {
+    QStringList row;
+    for (const ListColumn& column : kTableColumns) row << column.text(record);
+    rows.push_back(row);
+  }
+  std::vector<qsizetype> widths(std::size(kTableColumns), 0);
+  for (const QStringList& row : rows)
+    for (qsizetype i = 0; i < row.size(); ++i) widths[size_t(i)] = std::max(widths[size_t(i)], row[i].size());
+  QString text;
+  for (const QStringList& row : rows) {
+    QString line;
+    for (qsizetype i = 0; i < row.size(); ++i) line += row[i].leftJustified(widths[size_t(i)] + 2);
+    text += line.trimmed() + QLatin1Char('\n');
+  }
+  return text;
+}
+
+// RFC 4180: a field with a comma, a quote or a line break is quoted, its quotes doubled.
+QString CsvField(QString field) {
+  if (!field.contains(QLatin1Char(',')) && !field.contains(QLatin1Char('"')) && !field.contains(QLatin1Char('\n')) &&
+      !field.contains(QLatin1Char('\r')))
+    return field;
+  field.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+  return QLatin1Char('"') + field + QLatin1Char('"');
+}
+
+QString CsvText(const std::vector<HistoryRecord>& records) {
+  QStringList header;
+  for (const ListColumn& column : kCsvColumns) header << QLatin1String(column.heading);
+  QString text = header.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+  for (const HistoryRecord& record : records) {
+    QStringList row;
+    for (const ListColumn& column : kCsvColumns) row << CsvField(column.text(record));
+    text += row.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+  }
+  return text;
+}
+
+// "2026-03-01" is that day's start; a time may follow ("2026-03-01T14:30"); UTC unless the
+// text names its own offset, as the listing shows UTC.
+std::optional<QDateTime> ParseSince(const QString& text) {
+  QDateTime time = QDateTime::fromString(text, Qt::ISODateWithMs);
+  if (!time.isValid()) time = QDateTime::fromString(text, Qt::ISODate);
+  if (!time.isValid()) return std::nullopt;
+  if (time.timeSpec() == Qt::LocalTime) time.setTimeZone(QTimeZone::utc());
+  return time.toUTC();
+}
+
+// ---- one record ----
+
+std::optional<qint64> ParseId(const QString& text) {
+  bool ok = false;
+  const qint64 id = text.toLongLong(&ok);
+  return ok && id > 0 ? std::optional<qint64>(id) : std::nullopt;
+}
+
+std::optional<HistoryRecord> FindRecord(HistoryStore& store, qint64 id, int* exitCode) {
+  std::optional<HistoryRecord> record;
+  if (const HistoryResult found = store.Find(id, record); !found) {
+    *exitCode = Failed(found.failure);
+    return std::nullopt;
+  }
+  if (!record) {
+    *exitCode = Failed(QStringLiteral("the history has no record %1").arg(id));
+  } else if (!record->data) {
+    *exitCode = Failed(QStringLiteral("record %1 holds no image: the %2 failed").arg(id).arg(record->operation));
+    record.reset();
+  }
+  return record;
+}
+
+// The state byte for byte in a data file or raw image: no page runs its store rules over it. A
+// settings text carries the bytes no page owns beside the settings, so it too gives them back.
+FileResult SaveState(const QString& path, const PagerData& data) {
+  switch (SettingsFileFormOf(path)) {
+    case SettingsFileForm::RawImage:
+      return WriteFileAtomically(path, QByteArray(reinterpret_cast<const char*>(data.image.data()), kImageSize));
+    case SettingsFileForm::Text: return WriteFileAtomically(path, WriteSettingsDocument(data));
+    case SettingsFileForm::DataFile: break;
+  }
+  return WriteFileAtomically(path, EncodeDatFile(data, DrawKeyOffset()));
+}
+
+int Restore(HistoryStore& store, qint64 id, const QString& typed) {
+  const QString saveError = QStringLiteral("Save data file error");
+  if (RefuseOutput(typed, DefaultExtensionOf(typed), saveError)) return 1;
+  int exitCode = 0;
+  const std::optional<HistoryRecord> record = FindRecord(store, id, &exitCode);
+  if (!record) return exitCode;
+  const QString path = WithDefaultExtension(typed, DefaultExtensionOf(typed));
+  if (const FileResult saved = SaveState(path, *record->data); !saved) {
+    Print(saveError + QLatin1Char('\n'));
+    return Failed(QStringLiteral("%1: %2").arg(path, saved.failure));
+  }
+  Print(QStringLiteral("File Saved ok\n"));
+  PrintReason(QStringLiteral("saved %1").arg(path));
+  return 0;
+}
+
+int Show(HistoryStore& store, qint64 id) {
+  int exitCode = 0;
+  const std::optional<HistoryRecord> record = FindRecord(store, id, &exitCode);
+  if (!record) return exitCode;
+  Print(QString::fromUtf8(WriteSettingsDocument(*record->data)));
+  return 0;
+}
+
+}  // namespace
+
+QCommandLineOption NoHistoryOption() {
+  return QCommandLineOption(QStringLiteral("no-history"),
+                            QStringLiteral("Keep no record of this operation in the programming history."));
+}
+
+QCommandLineOption BackupOption() {
+  return QCommandLineOption(QStringLiteral("backup"),
+                            QStringLiteral("Read the whole pager first and keep it in the history, so that the "
+                                           "write can be undone (m84dpt history restore)."));
+}
+
+QString PreferredHistoryLocation() { return PreferenceStore::UserStore().HistoryLocation(); }
+
+PagerHistory CommandHistory(const CommandParser& parser, const QString& source) {
+  return PagerHistory::ForProgram(source, parser.isSet(QStringLiteral("no-history")), PreferredHistoryLocation());
+}
+
+QString BackupNeedsHistory(const CommandParser& parser) {
+  if (!parser.isSet(QStringLiteral("backup"))) return {};
+  if (parser.isSet(QStringLiteral("no-history"))) return QStringLiteral("--backup keeps the pager's state in the history, which --no-history turns off");
+  if (!HistoryEnabledByEnvironment())
+    return QStringLiteral("--backup keeps the pager's state in the history, which %1 turns off").arg(QLatin1String(kNoHistoryVariable));
+  return {};
+}
+
+void RecordTransfer(PagerHistory& history, const PagerTransfer& transfer, const AdapterLink& link) {
+  for (const QString& warning : history.Record(transfer, link).warnings) PrintReason(warning);
+}
+
+bool BackUpPager(AdapterLink& link, const PagerData& data, const QString& file, PagerHistory& history,
+                 TransferInterrupts* interrupts) {
+  PagerData before = data;
+  ConsoleTransferHost host(before);
+  host.SetInterrupts(interrupts);
+  const bool read = link.ReadPager(before, host);
+  const int exitCode = read ? 0 : (link.Interrupted() ? kInterruptedExitCode : 1);
+  RecordTransfer(history, {HistoryOperation::Backup, read, read ? &before : nullptr, exitCode, file}, link);
+  if (read) return true;
+  if (!link.LastFailure().isEmpty()) PrintReason(link.LastFailure());
+  PrintReason(QStringLiteral("the pager was not written: its state before the write could not be read"));
+  return false;
+}
+
+int RunHistoryCommand(const QStringList& arguments) {
+  CommandParser parser(QStringLiteral("history"));
+  parser.addPositionalArgument(QStringLiteral("ACTION"),
+                               QStringLiteral("None: list the records, newest first. \"show ID\": print that state's "
+                                              "settings as a settings document. \"restore ID OUT\": save that state "
+                                              "as a data file, or as a raw image (.BIN)."),
+                               true);
+  parser.addPositionalArgument(QStringLiteral("ID"), QStringLiteral("The record, by the number the listing shows."), true);
+  parser.addPositionalArgument(QStringLiteral("OUT"), QStringLiteral("The file restore writes."), true);
+  const QCommandLineOption serial(QStringLiteral("serial"), QStringLiteral("Only the pager with this serial number."),
+                                  QStringLiteral("NUMBER"));
+  const QCommandLineOption capcode(QStringLiteral("capcode"), QStringLiteral("Only pagers with this capcode enabled."),
+                                   QStringLiteral("CAPCODE"));
+  const QCommandLineOption since(QStringLiteral("since"),
+                                 QStringLiteral("Only records from DATE on (2026-03-01, or 2026-03-01T14:30; UTC)."),
+                                 QStringLiteral("DATE"));
+  const QCommandLineOption limit(QStringLiteral("limit"), QStringLiteral("At most N records."), QStringLiteral("N"));
+  const QCommandLineOption csv(QStringLiteral("csv"), QStringLiteral("Comma-separated values for a spreadsheet."));
+  for (const QCommandLineOption& option : {serial, capcode, since, limit, csv}) parser.addOption(option);
+  if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
+
+  const QStringList given = parser.positionalArguments();
+  const QString action = given.value(0);
+  const bool listing = given.isEmpty();
+  if (!listing && action != kShowAction && action != kRestoreAction)
+    return parser.UsageError(QStringLiteral("unknown action '%1'; use show or restore").arg(action));
+  const qsizetype wanted = action == kRestoreAction ? 3 : action == kShowAction ? 2 : 0;
+  if (!listing && given.size() != wanted)
+    return parser.UsageError(action == kShowAction ? QStringLiteral("show takes one ID")
+                                                   : QStringLiteral("restore takes an ID and an output file"));
+  std::optional<qint64> id;
+  if (!listing && !(id = ParseId(given[1])))
+    return parser.UsageError(QStringLiteral("'%1' is no record number").arg(given[1]));
+
+  HistoryFilter filter;
+  filter.serial = parser.value(serial);
+  if (parser.isSet(capcode)) {
+    bool ok = false;
+    filter.capcode = parser.value(capcode).toInt(&ok);
+    if (!ok) return parser.UsageError(QStringLiteral("--capcode takes a number"));
+  }
+  if (parser.isSet(since) && !(filter.since = ParseSince(parser.value(since))))
+    return parser.UsageError(QStringLiteral("--since takes a date such as 2026-03-01"));
+  if (parser.isSet(limit)) {
+    bool ok = false;
+    filter.limit = parser.value(limit).toInt(&ok);
+    if (!ok || filter.limit < 1) return parser.UsageError(QStringLiteral("--limit takes a number of records, 1 or more"));
+  }
+
+  HistoryStore store(DefaultHistoryLocation(PreferredHistoryLocation()));
+  if (action == kShowAction) return Show(store, *id);
+  if (action == kRestoreAction) return Restore(store, *id, given[2]);
+  std::vector<HistoryRecord> records;
+  if (const HistoryResult listed = store.List(filter, records); !listed) return Failed(listed.failure);
+  Print(parser.isSet(csv) ? CsvText(records) : TableText(records));
+  return 0;
+}
+
+}  // namespace m84

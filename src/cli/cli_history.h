@@ -1,0 +1,37 @@
+#pragma once
+// The command line's side of the programming history: --no-history and --backup on the pager
+// commands, the recording after each read and write, and the "history" command.
+
+#include <QCommandLineOption>
+
+#include "cli/command_line.h"
+#include "core/history/pager_history.h"
+#include "core/link/adapter_link.h"
+
+namespace m84 {
+
+class TransferInterrupts;
+
+QCommandLineOption NoHistoryOption();
+QCommandLineOption BackupOption();
+
+// The preference "history" of this user, for PagerHistory::ForProgram.
+QString PreferredHistoryLocation();
+
+// The command's history: off with --no-history or M84DPT_NO_HISTORY.
+PagerHistory CommandHistory(const CommandParser& parser, const QString& source);
+
+// Records the operation; what went wrong with the history goes to standard error, and the
+// operation's own result stands.
+void RecordTransfer(PagerHistory& history, const PagerTransfer& transfer, const AdapterLink& link);
+
+// --backup: reads the whole pager into a copy of `data` and records it as the pager's state
+// before the write. False when the pager could not be read: the write must not start, since
+// it could not be undone.
+bool BackUpPager(AdapterLink& link, const PagerData& data, const QString& file, PagerHistory& history,
+                 TransferInterrupts* interrupts);
+
+// --backup cannot keep anything with the history off: the usage error's text, or empty.
+QString BackupNeedsHistory(const CommandParser& parser);
+
+}  // namespace m84

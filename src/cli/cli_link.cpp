@@ -1,0 +1,184 @@
+// "read", "write", "probe" and "simulate": the pager through the adapter without the window.
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+#include "cli/batch_write.h"
+#include "cli/cli_history.h"
+#include "cli/command_line.h"
+#include "cli/commands.h"
+#include "cli/console_host.h"
+#include "cli/console_transfer_host.h"
+#include "cli/link_options.h"
+#include "cli/transfer_interrupt.h"
+#include "core/image/dat_file.h"
+#include "core/link/adapter_link.h"
+#include "core/settings/settings_file.h"
+#include "core/link/serial_port.h"
+#include "core/link/simulator_host.h"
+
+namespace m84 {
+
+namespace {
+
+const QCommandLineOption kPortOption(QStringLiteral("port"),
+                                     QStringLiteral("The adapter's serial device (default: $M84DPT_PORT, else the "
+                                                    "first USB serial device)."),
+                                     QStringLiteral("DEVICE"));
+
+// Nothing is saved after an interruption, even when it came after the last block.
+int ReportInterruptedRead(const AdapterLink& link, const TransferInterrupts& interrupts) {
+  PrintReason(link.Interrupted() ? QStringLiteral("%1; nothing saved").arg(link.LastFailure())
+                                 : QStringLiteral("interrupted; nothing saved"));
+  return interrupts.ExitCode();
+}
+
+int Failed(const AdapterLink& link) {
+  if (!link.LastFailure().isEmpty()) PrintReason(link.LastFailure());
+  return 1;
+}
+
+}  // namespace
+
+int RunReadCommand(const QStringList& arguments) {
+  CommandParser parser(QStringLiteral("read"));
+  parser.addPositionalArgument(QStringLiteral("OUT"),
+                               QStringLiteral("The data file, raw image (.BIN) or settings text (.yaml) to write; "
+                                              "\".DAT\" is added to a name without extension."));
+  parser.addOption(kPortOption);
+  parser.addOption({QStringLiteral("base"), QStringLiteral("Read into this file's settings."), QStringLiteral("FILE")});
+  parser.addOption(TraceOption());
+  parser.addOption(NoHistoryOption());
+  if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
+  const QString out = parser.positionalArguments()[0];
+  const QString target = WithDefaultExtension(out, DefaultExtensionOf(out));
+  if (RefuseOutput(out, DefaultExtensionOf(out), QStringLiteral("Save data file error")) ||
+      RefuseUnwritable(target, kDatFileSize, QStringLiteral("Save data file error")))
+    return 1;
+  const QString base = parser.value(QStringLiteral("base"));
+  PagerData data;
+  ConsoleTransferHost host(data);
+  if (parser.isSet(QStringLiteral("base")) && !LoadSettingsFile(base, data, host.Console())) return 1;
+  SerialPort port(AdapterPortName(parser.value(kPortOption)));
+  SerialTrace trace;
+  if (!StartTrace(parser, QStringLiteral("read"), port, trace, {target, base}))
+    return 1;
+  AdapterLink link(port);
+  TransferInterrupts interrupts(InterruptRule::StopAfterBlock);
+  host.SetInterrupts(&interrupts);
+  const bool read = link.ReadPager(data, host);
+  PagerHistory history = CommandHistory(parser, kSourceCommandLine);
+  const int readExit = interrupts.Interrupted() ? (interrupts.HungUp() ? kHungUpExitCode : kInterruptedExitCode) : read ? 0 : 1;
+  RecordTransfer(history, {HistoryOperation::Read, read, read ? &data : nullptr, readExit, out}, link);
+  if (interrupts.Interrupted()) return ReportInterruptedRead(link, interrupts);
+  if (!read) return Failed(link);
+  return SaveSettingsFile(out, data, host.Console()) ? 0 : 1;
+}
+
+int RunWriteCommand(const QStringList& arguments) {
+  CommandParser parser(QStringLiteral("write"));
+  parser.addPositionalArgument(QStringLiteral("FILE"),
+                               QStringLiteral("The data file, raw image (.BIN) or settings text (.yaml) to write into the pager."));
+  parser.addOption(kPortOption);
+  const QCommandLineOption keep(QStringLiteral("keep-serial"), QStringLiteral("Keep the pager's own serial number."));
+  const QCommandLineOption overwrite(QStringLiteral("no-keep-serial"),
+                                     QStringLiteral("Write the file's serial number into the pager."));
+  parser.addOption(keep);
+  parser.addOption(overwrite);
+  parser.ExcludeEachOther(keep, overwrite);
+  parser.addOption(TraceOption());
+  parser.addOption(BaseOption());
+  const QCommandLineOption increment(IncrementOption());
+  const QCommandLineOption count(CountOption());
+  const QCommandLineOption same(SameCapcodesOption());
+  parser.addOption(increment);
+  parser.addOption(count);
+  parser.addOption(same);
+  parser.ExcludeEachOther(increment, same);
+  parser.addOption(BackupOption());
+  parser.addOption(NoHistoryOption());
+  if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
+  if (const QString refused = BackupNeedsHistory(parser); !refused.isEmpty()) return parser.UsageError(refused);
+  if (parser.isSet(count) || parser.isSet(increment) || parser.isSet(same)) return RunBatchWrite(parser);
+  const QString file = parser.positionalArguments()[0];
+  PagerData data;
+  ConsoleTransferHost host(data);
+  if (!LoadSettingsOverBase(parser.value(QStringLiteral("base")), parser.positionalArguments()[0], data, host.Console()))
+    return 1;
+  // Without an option the file decides, as its General page box would in the window.
+  host.SetKeepSerialNumber(parser.isSet(keep) || (!parser.isSet(overwrite) && data.selection.KeepSerial()));
+  SerialPort port(AdapterPortName(parser.value(kPortOption)));
+  SerialTrace trace;
+  if (!StartTrace(parser, QStringLiteral("write"), port, trace, {file})) return 1;
+  AdapterLink link(port);
+  TransferInterrupts interrupts(InterruptRule::WarnThenStop);
+  host.SetInterrupts(&interrupts);
+  PagerHistory history = CommandHistory(parser, kSourceCommandLine);
+  if (parser.isSet(BackupOption()) && !BackUpPager(link, data, file, history, &interrupts)) return 1;
+  const bool written = link.WritePager(data, host);
+  // The terminal closed during the write: it was finished all the same, and nobody reads a report;
+  // the history keeps its outcome.
+  const int exitCode = interrupts.HungUp() ? kHungUpExitCode : written ? 0 : ReportWriteFailure(link);
+  RecordTransfer(history, {HistoryOperation::Write, written, &data, exitCode, file}, link);
+  return exitCode;
+}
+
+int RunProbeCommand(const QStringList& arguments) {
+  CommandParser parser(QStringLiteral("probe"));
+  parser.addOption(kPortOption);
+  parser.addOption(TraceOption());
+  if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
+  SerialPort port(AdapterPortName(parser.value(kPortOption)));
+  SerialTrace trace;
+  if (!StartTrace(parser, QStringLiteral("probe"), port, trace)) return 1;
+  AdapterLink link(port);
+  if (link.PresenceCheck() != AdapterState::Ready) return Failed(link);
+  std::puts("OK");
+  return 0;
+}
+
+int RunSimulateCommand(const QStringList& arguments) {
+  CommandParser parser(QStringLiteral("simulate"));
+  const QCommandLineOption memory(QStringLiteral("memory"),
+                                  QStringLiteral("The pager memory (2048 bytes) to start from and to keep."),
+                                  QStringLiteral("FILE"));
+  const QCommandLineOption pace(QStringLiteral("pace"), QStringLiteral("Hold every byte for its time on a 9600-baud line."));
+  const QCommandLineOption fault(QStringLiteral("fault"), QStringLiteral("Faults to inject: ") + FaultPlanSyntax(),
+                                 QStringLiteral("SPEC"));
+  parser.addOption(memory);
+  parser.addOption(pace);
+  parser.addOption(fault);
+  if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
+  SimulatorOptions options;
+  options.memoryFile = parser.value(memory);
+  options.pace = parser.isSet(pace);
+  options.announce = true;
+  QString error;
+  const std::optional<FaultPlan> faults = ParseFaultPlan(parser.values(fault).join(QLatin1Char(',')), &error);
+  if (!faults) return parser.UsageError(error + QStringLiteral("; faults: ") + FaultPlanSyntax());
+  options.faults = *faults;
+
+  // Blocked before the serving thread starts, so that only this thread takes them, in sigwait.
+  // A pulled cable ends the serving thread, which says so with kUnpluggedSignal.
+  constexpr int kUnpluggedSignal = SIGUSR1;
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP, kUnpluggedSignal}) sigaddset(&stopSignals, signal);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  options.unplugged = [] { ::kill(::getpid(), kUnpluggedSignal); };
+
+  SimulatorHost simulator(options);
+  if (!simulator.Start(&error)) {
+    PrintReason(error);
+    return 1;
+  }
+  std::printf("%s\n", simulator.DevicePath().toLocal8Bit().constData());
+  std::fflush(stdout);
+  PrintReason(QStringLiteral("simulated adapter on %1; stop it with Ctrl+C (a pulled cable stops it too)").arg(simulator.DevicePath()));
+  int received = 0;
+  sigwait(&stopSignals, &received);
+  simulator.Stop();
+  return 0;
+}
+
+}  // namespace m84

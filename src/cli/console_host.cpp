@@ -1,0 +1,76 @@
+#include "cli/console_host.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "core/image/dat_file.h"
+#include "core/settings/settings_file.h"
+
+namespace m84 {
+
+ConsoleHost::ConsoleHost(PagerData& data, DisplayMode mode) : pages_(data, mode) {}
+
+void ConsoleHost::ShowStatus(const QString& text) {
+  std::fputs(text.toLocal8Bit().constData(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+void ConsoleHost::ShowFileProblem(const QString& path, const QString& reason) {
+  PrintReason(QStringLiteral("%1: %2").arg(path, reason));
+}
+
+void ConsoleHost::ShowFileSaved(const QString& path) { PrintReason(QStringLiteral("saved %1").arg(path)); }
+
+void PrintReason(const QString& reason) {
+  std::fprintf(stderr, "m84dpt: %s\n", reason.toLocal8Bit().constData());
+}
+
+bool RefuseOutput(const QString& typed, const QString& defaultExtension, const QString& statusText) {
+  if (typed == kStandardOutputName) return false;
+  const std::optional<FileProblem> problem = OutputPathProblem(typed, defaultExtension);
+  if (!problem) return false;
+  if (!statusText.isEmpty()) {
+    std::printf("%s\n", statusText.toLocal8Bit().constData());
+    std::fflush(stdout);
+  }
+  PrintReason(QStringLiteral("%1: %2").arg(problem->path, problem->reason));
+  return true;
+}
+
+bool RefuseUnwritable(const QString& path, qsizetype size, const QString& statusText) {
+  const FileResult replaceable = CheckReplaceable(path, size);
+  if (replaceable) return false;
+  std::printf("%s\n", statusText.toLocal8Bit().constData());
+  std::fflush(stdout);
+  PrintReason(QStringLiteral("%1: %2").arg(path, replaceable.failure));
+  return true;
+}
+
+FileResult WriteToStandardOutput(const QByteArray& bytes) {
+  std::fflush(stdout);
+  errno = 0;
+  const size_t written = std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+  if (std::fflush(stdout) != 0 || written != static_cast<size_t>(bytes.size()))
+    return {QString::fromLocal8Bit(std::strerror(errno != 0 ? errno : EIO))};
+  return {};
+}
+
+FileResult SaveOutput(const QString& path, const QByteArray& bytes) {
+  return path == kStandardOutputName ? WriteToStandardOutput(bytes) : WriteFileAtomically(path, bytes);
+}
+
+QCommandLineOption BaseOption() {
+  return {QStringLiteral("base"), QStringLiteral("Read a settings text over this file's settings, not the defaults."),
+          QStringLiteral("FILE")};
+}
+
+bool LoadSettingsOverBase(const QString& basePath, const QString& path, PagerData& data, OperationHost& host) {
+  PagerData base;
+  if (!basePath.isEmpty() && SettingsFileFormOf(path) == SettingsFileForm::Text && !LoadSettingsFile(basePath, base, host))
+    return false;
+  return LoadSettingsFile(path, data, host, base);
+}
+
+}  // namespace m84

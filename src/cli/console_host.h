@@ -1,0 +1,55 @@
+#pragma once
+// The command line's stand-in for the window: status texts on standard output, no beeps, the
+// page models driven without controls.
+
+#include "core/image/dat_file.h"
+#include <QCommandLineOption>
+
+#include "core/image/operation_host.h"
+#include "core/pages/model_page_set.h"
+
+namespace m84 {
+
+class ConsoleHost : public OperationHost {
+ public:
+  ConsoleHost(PagerData& data, DisplayMode mode);
+
+  ModelPageSet& Pages() { return pages_; }
+
+  void ShowStatus(const QString& text) override;
+  void Sound(Beep) override {}
+  void ExchangeAllPages(Direction direction) override { pages_.ExchangeAllPages(direction); }
+  void ShowFileProblem(const QString& path, const QString& reason) override;
+  void ShowFileSaved(const QString& path) override;
+
+ private:
+  ModelPageSet pages_;
+};
+
+// A reason on standard error beside the status text, for scripts and people at a terminal.
+void PrintReason(const QString& reason);
+
+// An output that cannot be a file (a folder, a name ending in a separator) is refused before
+// anything is read or written: the operation's status text, if it has one, on standard output
+// and the reason on standard error. True when refused.
+bool RefuseOutput(const QString& typed, const QString& defaultExtension, const QString& statusText);
+
+// An output that a save could not replace (a folder that is missing or cannot be written, a
+// disk that is full), found before a transfer that would be lost: refused like RefuseOutput.
+bool RefuseUnwritable(const QString& path, qsizetype size, const QString& statusText);
+
+// "-" as an output names standard output, as for other tools.
+inline const QString kStandardOutputName = QStringLiteral("-");
+// The bytes on standard output; the system's reason when they did not all get there (a closed
+// pipe, a full disk behind a redirection).
+FileResult WriteToStandardOutput(const QByteArray& bytes);
+// Saves to standard output for "-", else atomically to the file.
+FileResult SaveOutput(const QString& path, const QByteArray& bytes);
+
+// --base FILE: what a settings text is read over; the default settings without it.
+QCommandLineOption BaseOption();
+// The file's settings into data; a settings text is read over basePath's settings when one is
+// named. False, with the status text and reason out, when either cannot be loaded.
+bool LoadSettingsOverBase(const QString& basePath, const QString& path, PagerData& data, OperationHost& host);
+
+}  // namespace m84

@@ -1,0 +1,34 @@
+#include "cli/link_options.h"
+
+#include "cli/console_host.h"
+#include "cli/transfer_interrupt.h"
+
+namespace m84 {
+
+QCommandLineOption TraceOption() {
+  return QCommandLineOption(QStringLiteral("trace"),
+                            QStringLiteral("Append every byte on the adapter line, both ways, to FILE (for support)."),
+                            QStringLiteral("FILE"));
+}
+
+bool StartTrace(const CommandParser& parser, const QString& command, SerialPort& port, SerialTrace& trace,
+                const QStringList& ownFiles) {
+  const QString path = parser.value(QStringLiteral("trace"));
+  if (path.isEmpty()) return true;
+  QString error;
+  if (!trace.Open(path, QStringLiteral("m84dpt ") + command, &error, ownFiles)) {
+    PrintReason(QStringLiteral("the trace cannot be written: ") + error);
+    return false;
+  }
+  port.SetObserver(&trace);
+  return true;
+}
+
+int ReportWriteFailure(const AdapterLink& link) {
+  if (!link.LastFailure().isEmpty()) PrintReason(link.LastFailure());
+  const QString held = DescribeWriteProgress(link.LastWrite());
+  if (!held.isEmpty()) PrintReason(held);
+  return link.Interrupted() ? kInterruptedExitCode : 1;
+}
+
+}  // namespace m84

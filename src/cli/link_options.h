@@ -1,0 +1,26 @@
+#pragma once
+// What the adapter commands share beyond --port: the serial trace and the report of a failed
+// write.
+
+#include <QCommandLineOption>
+
+#include "cli/command_line.h"
+#include "core/link/adapter_link.h"
+#include "core/link/serial_port.h"
+#include "core/link/serial_trace.h"
+
+namespace m84 {
+
+QCommandLineOption TraceOption();
+
+// With --trace FILE: opens FILE for appending and puts the trace on the port. False (the
+// reason printed) when FILE cannot be opened, is no trace of ours or is one of ownFiles (the
+// command's input and output, as it will open them); true without the option.
+bool StartTrace(const CommandParser& parser, const QString& command, SerialPort& port, SerialTrace& trace,
+                const QStringList& ownFiles = {});
+
+// A write that did not end in "DPT Verify ok !": the reason, what the pager now holds when the
+// write stopped part-way; the exit code, 130 after Ctrl+C as the shell expects.
+int ReportWriteFailure(const AdapterLink& link);
+
+}  // namespace m84

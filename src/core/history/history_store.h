@@ -1,0 +1,107 @@
+#pragma once
+// Where the programming history lives and the one table it keeps there: an SQLite file in the
+// user's data folder, or a PostgreSQL database that the benches of a workshop share. Both hold
+// the same versioned schema. Every failure is a plain result, so that a pager operation never
+// depends on the history.
+//
+//   HistoryStore store(DefaultHistoryLocation());
+//   if (HistoryResult opened = store.Open(); !opened) ... opened.failure, opened.damaged
+//   store.Append(record);  store.List(filter, records);  store.Find(id, record);
+
+#include <QSqlDatabase>
+#include <QString>
+#include <optional>
+#include <vector>
+
+#include "core/history/history_record.h"
+
+namespace m84 {
+
+// M84DPT_HISTORY (or the preference "history") names the store instead of the user's data folder; M84DPT_NO_HISTORY (any value
+// but "0") turns recording off.
+inline constexpr char kHistoryVariable[] = "M84DPT_HISTORY";
+inline constexpr char kNoHistoryVariable[] = "M84DPT_NO_HISTORY";
+
+constexpr int kHistorySchemaVersion = 1;
+// How long a write waits for another program's write to the same SQLite file.
+constexpr int kHistoryBusyTimeoutMs = 5000;
+
+struct HistoryLocation {
+  enum class Backend { SQLite, PostgreSql };
+  Backend backend = Backend::SQLite;
+  QString target;  // the SQLite file, or the PostgreSQL connection as given
+  // For messages: the file, or the connection without its password.
+  QString Describe() const;
+};
+
+// "postgresql://..." and "postgres://..." URIs and libpq's "host=... dbname=..." form name a
+// PostgreSQL server; anything else is the path of an SQLite file.
+HistoryLocation ParseHistoryLocation(const QString& text);
+// history.sqlite in the user's data folder.
+QString DefaultHistoryFile();
+// M84DPT_HISTORY when it is set, otherwise the preference (same forms), otherwise the default
+// file.
+HistoryLocation DefaultHistoryLocation(const QString& preference = {});
+// True unless M84DPT_NO_HISTORY turns recording off.
+bool HistoryEnabledByEnvironment();
+
+struct HistoryFilter {
+  QString serial;              // empty: any
+  std::optional<int> capcode;  // in any of the eight enabled rows
+  std::optional<QDateTime> since;
+  int limit = 0;  // 0: all
+};
+
+struct HistoryResult {
+  QString failure;  // empty: done
+  // The SQLite file is no database, or a damaged one: it can only be set aside.
+  bool damaged = false;
+  explicit operator bool() const { return failure.isEmpty(); }
+};
+
+class HistoryStore {
+ public:
+  explicit HistoryStore(HistoryLocation location, int busyTimeoutMs = kHistoryBusyTimeoutMs);
+  ~HistoryStore();
+  HistoryStore(const HistoryStore&) = delete;
+  HistoryStore& operator=(const HistoryStore&) = delete;
+
+  const HistoryLocation& Location() const { return location_; }
+
+  // Connects and brings the schema up to this program's version. A store made by a newer
+  // program is left as it is and refused.
+  HistoryResult Open();
+  bool IsOpen() const { return open_; }
+  void Close();
+
+  // Adds the record and gives it its id; the time, user and host are the caller's.
+  HistoryResult Append(HistoryRecord& record);
+  // Many records in one transaction: all or none.
+  HistoryResult AppendAll(std::vector<HistoryRecord>& records);
+  // Newest first, without the images.
+  HistoryResult List(const HistoryFilter& filter, std::vector<HistoryRecord>& records);
+  // With its image; nothing in `record` when no record has the id.
+  HistoryResult Find(qint64 id, std::optional<HistoryRecord>& record);
+
+  // A damaged SQLite file (with its -wal and -shm files) renamed aside, so that the next Open
+  // starts a new one: its new name; an empty name when another program has already replaced
+  // it; nothing, with the reason in `failure`, when it cannot be renamed.
+  std::optional<QString> SetDamagedFileAside(QString* failure);
+
+ private:
+  HistoryResult OpenSQLite();
+  HistoryResult OpenPostgreSql();
+  HistoryResult MigrateSQLite();
+  HistoryResult MigratePostgreSql();
+  HistoryResult Failure(const QString& what, const class QSqlError& error) const;
+  HistoryResult Insert(class QSqlQuery& query, HistoryRecord& record) const;
+
+  HistoryLocation location_;
+  int busyTimeoutMs_;
+  QString connection_;
+  QSqlDatabase db_;
+  bool open_ = false;
+  unsigned long long fileId_ = 0;  // the SQLite file's inode when it was opened
+};
+
+}  // namespace m84

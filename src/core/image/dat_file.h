@@ -1,0 +1,91 @@
+#pragma once
+// The scrambled ".DAT" data file: 16-byte tag, scrambled image, selection block, checksum.
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileDevice>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+#include "core/image/operation_host.h"
+#include "core/image/pager_image.h"
+
+namespace m84 {
+
+constexpr int kDatTagSize = 16;
+constexpr int kDatFileSize = kDatTagSize + kImageSize + kSelectionSize + 4;  // 2084
+
+inline const QString kDatExtension = QStringLiteral(".DAT");
+
+// CRC-16/CCITT table step on a register that is never cut to 16 bits.
+class DatChecksum {
+ public:
+  void Feed(const uint8_t* bytes, size_t count);
+  uint32_t Value() const { return register_; }
+
+ private:
+  uint32_t register_ = 0;
+};
+
+QByteArray EncodeDatFile(const PagerData& data, int keyOffset);
+// The file's image and selection block, or nothing when its tag or checksum is wrong or it is short.
+std::optional<PagerData> DecodeDatFile(const QByteArray& file);
+
+int DrawKeyOffset();
+
+// A name typed without an extension gets the default one; any extension is kept as typed.
+QString WithDefaultExtension(const QString& path, const QString& extension);
+
+// A file operation's outcome: nothing, or the system's reason it failed ("No such file or
+// directory"), for whoever can show it.
+struct FileResult {
+  QString failure;
+  explicit operator bool() const { return failure.isEmpty(); }
+};
+
+// Why a file cannot be opened, in the system's words; a folder gets the system's "Is a
+// directory" rather than Qt's own wording.
+QString OpenFailure(const QFileDevice& file);
+
+// A file that cannot be used, and why.
+struct FileProblem {
+  QString path;
+  QString reason;
+};
+
+// Why an output typed as this cannot be a file, before anything is read or written: it names a
+// folder, or ends in a path separator (a default extension would turn "adir/" into the hidden
+// file "adir/.DAT"). Nothing when it can.
+std::optional<FileProblem> OutputPathProblem(const QString& typed, const QString& defaultExtension);
+
+// The reason an existing output or input is refused when it is a device, a FIFO or a socket:
+// a save would replace the node with a file, and a read could wait for ever.
+inline const QString kNotARegularFile = QStringLiteral("not a regular file");
+
+// Why an input cannot be read as a file without waiting: it exists and is a device, a FIFO or a
+// socket. Nothing for a regular file, a folder or a missing name (opening says why).
+std::optional<FileProblem> InputPathProblem(const QString& path);
+
+// Writes through a temporary file and renames it over the target, so a failure anywhere
+// leaves an existing file as it was.
+FileResult WriteFileAtomically(const QString& path, const QByteArray& bytes);
+
+// Whether a save of `size` bytes to path would get through, checked the way the save itself does
+// it (its temporary file in the target's folder, the bytes written, then dropped) and before
+// anything irreversible, such as a pager write, depends on it.
+FileResult CheckReplaceable(const QString& path, qsizetype size);
+
+// The Save and Load flows after their dialogs; true when "File Saved ok" / "File Loaded ok".
+bool SaveDataFile(const QString& chosenPath, PagerData& data, OperationHost& host);
+bool LoadDataFile(const QString& path, PagerData& data, OperationHost& host);
+
+// Opens an input for reading, or shows "Open data file error" and why; a device or FIFO is
+// refused before it is opened, as opening one can wait for ever.
+bool OpenInput(QFile& file, OperationHost& host);
+
+// A raw image: exactly the 2048 bytes of the pager memory; the selection block keeps what it
+// holds. "File Loaded ok" / "File Loaded error", as a data file.
+bool LoadRawImage(const QString& path, PagerData& data, OperationHost& host);
+
+}  // namespace m84

@@ -1,0 +1,60 @@
+#include "core/link/memory_dump.h"
+
+#include <QFileInfo>
+
+#include "core/image/dat_file.h"
+
+namespace m84 {
+
+namespace {
+
+constexpr int kDumpFirst = 0x000;
+constexpr int kDumpLast = kDumpSize - 1;
+const QString kTextSuffix = QStringLiteral("TXT");
+
+bool IsTextDump(const QString& path) { return QFileInfo(path).suffix().toUpper() == kTextSuffix; }
+
+void Show(TransferHost& host, const QString& text) {
+  host.ShowStatus(text);
+  host.Pump();
+}
+
+DumpOutcome Finish(TransferHost& host, DumpOutcome outcome) {
+  host.SetProgress(0);
+  host.Pump();
+  return outcome;
+}
+
+}  // namespace
+
+QByteArray DumpFileContents(const QString& path, const uint8_t* memory) {
+  if (IsTextDump(path)) return CArrayDump(memory);
+  return QByteArray(reinterpret_cast<const char*>(memory), kDumpSize);
+}
+
+DumpOutcome MemoryDump(AdapterLink& link, bool adapterReady, const ChooseFile& chooseSaveFile, TransferHost& host) {
+  Show(host, QStringLiteral("Reading Pager ... "));
+  PagerImage memory;
+  if (!adapterReady || !link.ReadBlocks(kDumpFirst, kDumpLast, memory.data(), &host)) {
+    // Left alone, "Reading Pager ... " would look like a transfer still running.
+    Show(host, QStringLiteral("Read Pager error !"));
+    host.Sound(Beep::Error);
+    return Finish(host, DumpOutcome::ReadFailed);
+  }
+  const QString chosen = chooseSaveFile(kDumpDialogTitle);
+  if (chosen.isEmpty()) return Finish(host, DumpOutcome::Cancelled);
+  const QString path = WithDefaultExtension(chosen, kBinaryExtension);
+  const std::optional<FileProblem> problem = OutputPathProblem(chosen, kBinaryExtension);
+  const FileResult saved = problem ? FileResult{problem->reason} : WriteFileAtomically(path, DumpFileContents(path, memory.data()));
+  if (!saved) {
+    Show(host, QStringLiteral("Save data file error"));
+    host.ShowFileProblem(problem ? problem->path : path, saved.failure);
+    return Finish(host, DumpOutcome::SaveFailed);
+  }
+  Show(host, QStringLiteral("File Saved ok"));
+  host.ShowFileSaved(path);
+  host.Sound(Beep::Confirm);
+  return Finish(host, DumpOutcome::Saved);
+}
+
+}  // namespace m84

@@ -1,0 +1,30 @@
+#pragma once
+// The pager's whole 2048-byte memory saved as a binary file or as a C-array text.
+//
+// The window's "RS" (busy set around it, like a pager read):
+//   MemoryDump(link, adapterReady,
+//              [&](const QString& title) { return dialogs.SaveFileName(this, title, kDumpFilter); },
+//              transferHost);
+
+#include <QByteArray>
+#include <QString>
+
+#include "core/link/adapter_link.h"
+#include "core/link/binary_tools.h"
+
+namespace m84 {
+
+inline const QString kDumpFilter = QStringLiteral("Data File (*.BIN);;Data File (*.TXT);;All File (*.*)");
+inline const QString kDumpDialogTitle = QStringLiteral("Save Data File");
+
+enum class DumpOutcome { ReadFailed, Cancelled, SaveFailed, Saved };
+
+// The file's contents for a chosen name: the C-array text when its extension is TXT in any
+// case, otherwise the raw bytes.
+QByteArray DumpFileContents(const QString& path, const uint8_t* memory);
+
+// The "RS" flow. The port is used as the presence check left it: adapterReady false (no
+// adapter answered) fails like a failed block read. The image is never touched.
+DumpOutcome MemoryDump(AdapterLink& link, bool adapterReady, const ChooseFile& chooseSaveFile, TransferHost& host);
+
+}  // namespace m84

@@ -1,0 +1,282 @@
+#include "core/link/serial_port.h"
+
+#include "core/link/port_information.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSerialPort>
+#include <QSerialPortInfo>
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#ifdef Q_OS_UNIX
+#include <grp.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace m84 {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const char kPortVariable[] = "M84DPT_PORT";
+
+QString SystemLocation(const QString& name) {
+  return name.startsWith(QLatin1Char('/')) ? name : QStringLiteral("/dev/") + name;
+}
+
+double MillisecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+#ifdef Q_OS_UNIX
+// The group that may read and write the device (dialout, uucp, ...), which the user joins to
+// be allowed to open it; empty when the group has no such right.
+QString AccessGroup(const QString& path) {
+  struct stat status {};
+  if (::stat(path.toLocal8Bit().constData(), &status) != 0) return {};
+  if ((status.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP)) return {};
+  const struct group* entry = ::getgrgid(status.st_gid);
+  return entry ? QString::fromLocal8Bit(entry->gr_name) : QString();
+}
+
+bool AccessDenied(const QString& path) { return ::access(path.toLocal8Bit().constData(), R_OK | W_OK) != 0; }
+
+bool ProcessLives(qint64 pid) { return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM); }
+#endif
+
+// The folders where serial locks are kept, in the order the serial layer tries them.
+QStringList LockFolders() {
+  return {QStringLiteral("/var/lock"), QStringLiteral("/etc/locks"), QStringLiteral("/var/spool/locks"),
+          QStringLiteral("/var/spool/uucp"), QStringLiteral("/tmp"), QStringLiteral("/var/tmp"),
+          QStringLiteral("/var/lock/lockdev"), QStringLiteral("/run/lock"), QDir::tempPath()};
+}
+
+QString ProcessName(qint64 pid) {
+  QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+  return comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed() : QString();
+}
+
+}  // namespace
+
+bool IsUsbSerial(const QSerialPortInfo& info) {
+  if (info.hasVendorIdentifier()) return true;
+  // Without udev (containers, minimal systems) the vendor is unknown; the kernel's names still say USB.
+  const QString name = info.portName();
+  return name.startsWith(QLatin1String("ttyUSB")) || name.startsWith(QLatin1String("ttyACM"));
+}
+
+QString AdapterPortName(const QString& option) {
+  if (!option.isEmpty()) return option;
+  return qEnvironmentVariable(kPortVariable);
+}
+
+// A lock file holds the owner's pid on its first line, as a number with or without padding (the
+// older programs' form); Qt's own adds the program's name on the second.
+QString PortHolder(const QString& devicePath) {
+  QString name = devicePath.startsWith(QLatin1String("/dev/")) ? devicePath.mid(5) : devicePath;
+  name.replace(QLatin1Char('/'), QLatin1Char('_'));
+  for (const QString& folder : LockFolders()) {
+    QFile lock(folder + QStringLiteral("/LCK..") + name);
+    if (!lock.open(QIODevice::ReadOnly)) continue;
+    const QList<QByteArray> lines = lock.read(4096).split('\n');
+    bool isNumber = false;
+    const qint64 pid = lines.value(0).trimmed().toLongLong(&isNumber);
+#ifdef Q_OS_UNIX
+    if (!isNumber || !ProcessLives(pid)) continue;
+#else
+    if (!isNumber) continue;
+#endif
+    QString program = QString::fromLocal8Bit(lines.value(1).trimmed());
+    if (program.isEmpty()) program = ProcessName(pid);
+    if (program.isEmpty()) program = QStringLiteral("a program");
+    return QStringLiteral("%1 (pid %2)").arg(program).arg(pid);
+  }
+  return {};
+}
+
+QString FindUsbSerialPort() {
+  const std::optional<SerialDeviceInfo> adapter = PluggedAdapter(SystemPortInformation());
+  return adapter ? adapter->location : QString();
+}
+
+SerialPort::SerialPort(const QString& fixedName) : fixedName_(fixedName) {}
+
+SerialPort::~SerialPort() = default;
+
+bool SerialPort::OpenAdapterPort() {
+  cause_.clear();
+  held_ = false;
+  const QString found = SearchPort();
+  // A failed search leaves an open port as it was.
+  if (found.isEmpty()) return false;
+  portName_ = found;
+  Close();
+  const Clock::time_point start = Clock::now();
+  while (!OpenFound(found)) {
+    if (!held_ || MillisecondsSince(start) + kHeldPortPollMs > heldRetryMs_) return false;
+    // Nothing to wait on: the holder's lock file goes without a signal to anyone.
+    std::this_thread::sleep_for(std::chrono::milliseconds(kHeldPortPollMs));
+  }
+  if (!ConfigureLine()) {
+    failure_ = QStringLiteral("%1: the line settings were refused (%2)").arg(found, port_->errorString());
+    Close();
+    return false;
+  }
+  failure_.clear();
+  cause_.clear();
+  held_ = false;
+  disconnected_ = false;
+  if (observer_) observer_->Opened(found);
+  DrainArrivingInput();
+  return true;
+}
+
+bool SerialPort::OpenFound(const QString& path) {
+  port_ = std::make_unique<QSerialPort>();
+  port_->setPortName(path);
+  if (port_->open(QIODevice::ReadWrite)) return true;
+  NoteOpenFailure(path);
+  port_.reset();
+  return false;
+}
+
+bool SerialPort::IsOpen() const { return port_ && port_->isOpen(); }
+
+void SerialPort::Close() {
+  if (port_) port_->close();
+  port_.reset();
+}
+
+int SerialPort::Write(const uint8_t* bytes, int count) {
+  if (!IsOpen() || count <= 0) return count;
+  if (observer_) observer_->Sent(bytes, count);
+  if (port_->write(reinterpret_cast<const char*>(bytes), count) < 0) {
+    if (port_->error() == QSerialPort::ResourceError) NoteDisconnected();
+    return 0;
+  }
+  const Clock::time_point start = Clock::now();
+  const double limitMs = kWriteMsPerByte * count + kWriteConstantMs;
+  while (port_->bytesToWrite() > 0) {
+    const double remaining = limitMs - MillisecondsSince(start);
+    if (remaining <= 0 || !port_->waitForBytesWritten(static_cast<int>(std::ceil(remaining)))) break;
+  }
+  if (port_->error() == QSerialPort::ResourceError) {
+    NoteDisconnected();
+    return 0;
+  }
+  const int unsent = static_cast<int>(port_->bytesToWrite());
+  if (unsent > 0) port_->clear(QSerialPort::Output);
+  port_->clearError();
+  return count - unsent;
+}
+
+// Blocks on the port until data or the deadline: a busy poll would burn a whole core for the
+// seconds a transfer takes.
+int SerialPort::ReadWithTimeout(uint8_t* buffer, int count, double limitMs) {
+  if (!IsOpen() || count <= 0) return 0;
+  const Clock::time_point start = Clock::now();
+  int received = 0;
+  for (;;) {
+    const qint64 got = port_->read(reinterpret_cast<char*>(buffer + received), count - received);
+    if (got > 0) received += static_cast<int>(got);
+    if (received >= count) break;
+    const double remaining = limitMs - MillisecondsSince(start);
+    if (remaining <= 0) break;
+    if (port_->waitForReadyRead(static_cast<int>(std::ceil(remaining)))) continue;
+    if (port_->error() == QSerialPort::TimeoutError || port_->error() == QSerialPort::NoError) {
+      port_->clearError();
+      continue;  // the loop's own clock decides when the limit is reached
+    }
+    // The device went away (unplugged): later exchanges see a closed port until the next open.
+    NoteDisconnected();
+    break;
+  }
+  // A line that merely fell silent and one whose device node is gone look alike to the read.
+  if (received < count && IsOpen() && !QFileInfo::exists(portName_)) NoteDisconnected();
+  if (observer_ && received > 0) observer_->Received(buffer, received, false);
+  return received;
+}
+
+void SerialPort::NoteDisconnected() {
+  if (!disconnected_ && observer_) observer_->Disconnected();
+  disconnected_ = true;
+  Close();
+}
+
+// A command that ended mid-exchange leaves the adapter still answering; those bytes would be
+// taken for the next answer.
+void SerialPort::DrainArrivingInput() {
+  const Clock::time_point start = Clock::now();
+  drainedBytes_ = 0;
+  char discard[256];
+  for (;;) {
+    for (qint64 got; (got = port_->read(discard, sizeof discard)) > 0;) {
+      drainedBytes_ += static_cast<int>(got);
+      if (observer_) observer_->Received(reinterpret_cast<const uint8_t*>(discard), static_cast<int>(got), true);
+    }
+    const double remaining = kDrainLimitMs - MillisecondsSince(start);
+    if (remaining <= 0) break;
+    const double quietMs = drainedBytes_ > 0 ? kDrainBusyQuietMs : kDrainQuietMs;
+    if (!port_->waitForReadyRead(static_cast<int>(std::ceil(std::min(quietMs, remaining))))) break;
+  }
+  port_->clearError();
+  drainMs_ = MillisecondsSince(start);
+}
+
+QString SerialPort::SearchPort() {
+  if (fixedName_.isEmpty()) {
+    const QString found = FindUsbSerialPort();
+    if (found.isEmpty()) failure_ = QStringLiteral("no USB serial device found");
+    return found;
+  }
+  const QString path = SystemLocation(fixedName_);
+  if (!QFileInfo::exists(path)) {
+    failure_ = QStringLiteral("%1: no such device").arg(path);
+    return {};
+  }
+  return path;
+}
+
+// Set explicitly: a port keeps whatever line settings the last program left on it.
+bool SerialPort::ConfigureLine() {
+  // Input that arrived while the port was closed is left for the drain: read rather than
+  // flushed, it tells the drain that the adapter may still be sending, and the trace shows it.
+  return port_->setBaudRate(kBaudRate) && port_->setDataBits(QSerialPort::Data8) &&
+         port_->setParity(QSerialPort::NoParity) && port_->setStopBits(QSerialPort::OneStop) &&
+         port_->setFlowControl(QSerialPort::NoFlowControl);
+}
+
+void SerialPort::NoteOpenFailure(const QString& path) {
+  failure_ = QStringLiteral("%1: %2").arg(path, port_->errorString());
+  held_ = false;
+#ifdef Q_OS_UNIX
+  if (port_->error() == QSerialPort::PermissionError && AccessDenied(path)) {
+    cause_ = QStringLiteral("no permission to open %1: sudo m84dpt udev-rule --install").arg(path);
+    const QString group = AccessGroup(path);
+    // Joining the group needs a new login; the udev rule lasts and also serves the desktop user.
+    failure_ = group.isEmpty()
+                   ? QStringLiteral("%1: permission denied; only its owner may open it. Lasting fix: "
+                                    "sudo m84dpt udev-rule --install").arg(path)
+                   : QStringLiteral("%1: permission denied; join the group \"%2\" (sudo usermod -aG %2 $USER) "
+                                    "and log in again, or for a lasting fix: sudo m84dpt udev-rule --install")
+                         .arg(path, group);
+  } else if (port_->error() == QSerialPort::PermissionError) {
+    // Refused with the rights to open it: another program holds it (its lock, or exclusive use).
+    held_ = true;
+    QString holder = PortHolder(path);
+    if (holder.isEmpty()) holder = QStringLiteral("another program");
+    failure_ = QStringLiteral("%1: in use by %2").arg(path, holder);
+    cause_ = QStringLiteral("the port is in use by %1").arg(holder);
+  }
+#endif
+}
+
+}  // namespace m84

@@ -1,0 +1,109 @@
+#pragma once
+// The adapter's USB serial port: found afresh and re-opened for every exchange, 9600 baud 8N1,
+// no flow control.
+
+#include <QString>
+#include <memory>
+
+#include "core/link/byte_channel.h"
+
+class QSerialPort;
+class QSerialPortInfo;
+
+namespace m84 {
+
+constexpr int kBaudRate = 9600;
+constexpr int kWriteMsPerByte = 10;
+constexpr int kWriteConstantMs = 1000;
+
+// Opening drains input left over or still arriving from an exchange that ended early (an
+// interrupted command): bytes are discarded until the line has been quiet for a few byte times
+// at 9600 baud, never for longer than the bound. Once bytes have come, the line must stay quiet
+// longer: USB serial adapters deliver a stream in packets up to 16 ms apart (their latency
+// timer), and a busy machine delays a sender too.
+constexpr int kDrainQuietMs = 6;
+constexpr int kDrainBusyQuietMs = 20;
+constexpr int kDrainLimitMs = 250;
+
+// A port found held is tried again for this long: the window holds it only for the moment of
+// its once-a-second presence probe. A port held for a transfer stays held, and the open fails
+// soon enough to say who holds it.
+constexpr int kHeldPortRetryMs = 200;
+constexpr int kHeldPortPollMs = 10;
+
+// Who holds a serial device locked, from the lock file the serial layer leaves beside it
+// (LCK..name): "m84dpt (pid 4242)"; empty when no living holder is found.
+QString PortHolder(const QString& devicePath);
+
+// Sees every byte the port moves, for a trace a technician can send to support.
+class LineObserver {
+ public:
+  virtual ~LineObserver() = default;
+  virtual void Opened(const QString& device) = 0;
+  virtual void Sent(const uint8_t* bytes, int count) = 0;
+  // discarded: drained on opening, never seen by the exchange.
+  virtual void Received(const uint8_t* bytes, int count, bool discarded) = 0;
+  virtual void Disconnected() = 0;
+};
+
+// The port the user named (--port DEVICE, else the environment variable M84DPT_PORT), or an
+// empty text: search for the first USB serial device.
+QString AdapterPortName(const QString& option = {});
+
+// A USB serial device: one with a USB vendor, or, where udev does not say, a ttyUSB or ttyACM device.
+bool IsUsbSerial(const QSerialPortInfo& info);
+
+// The first USB serial device in a stable order (by device path), or an empty text.
+QString FindUsbSerialPort();
+
+class SerialPort : public AdapterPort {
+ public:
+  // fixedName: a device path or port name to use instead of searching.
+  explicit SerialPort(const QString& fixedName = {});
+  ~SerialPort() override;
+
+  bool OpenAdapterPort() override;
+  bool IsOpen() const override;
+  void Close() override;
+  int Write(const uint8_t* bytes, int count) override;
+  int ReadWithTimeout(uint8_t* buffer, int count, double limitMs) override;
+  QString OpenFailure() const override { return failure_; }
+  QString OpenCause() const override { return cause_.isEmpty() ? failure_ : cause_; }
+  bool HeldElsewhere() const override { return held_; }
+  bool Disconnected() const override { return disconnected_; }
+  // How long an open keeps trying a port that another program holds (0: fail at once).
+  void SetHeldPortRetry(int ms) { heldRetryMs_ = ms; }
+  QString DeviceName() const override { return portName_; }
+
+  // Not owned; nullptr: no trace.
+  void SetObserver(LineObserver* observer) { observer_ = observer; }
+  // Bytes the last open discarded, and how long its drain took.
+  int DrainedBytes() const { return drainedBytes_; }
+  double DrainMs() const { return drainMs_; }
+
+  // The device found by the last search.
+  const QString& PortName() const { return portName_; }
+  void SetFixedName(const QString& fixedName) { fixedName_ = fixedName; }
+
+ private:
+  QString SearchPort();
+  bool ConfigureLine();
+  bool OpenFound(const QString& path);
+  void NoteOpenFailure(const QString& path);
+  void DrainArrivingInput();
+  void NoteDisconnected();
+
+  QString fixedName_;
+  QString portName_;
+  QString failure_;
+  QString cause_;
+  bool held_ = false;
+  int heldRetryMs_ = kHeldPortRetryMs;
+  std::unique_ptr<QSerialPort> port_;
+  LineObserver* observer_ = nullptr;
+  bool disconnected_ = false;
+  int drainedBytes_ = 0;
+  double drainMs_ = 0;
+};
+
+}  // namespace m84

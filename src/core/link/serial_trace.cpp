@@ -1,0 +1,175 @@
+#include "core/link/serial_trace.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <algorithm>
+
+#include "core/link/adapter_frame.h"
+
+namespace m84 {
+
+namespace {
+
+QString HexBytes(const uint8_t* bytes, int count) {
+  QString text;
+  text.reserve(count * 3);
+  for (int i = 0; i < count; ++i) {
+    if (i > 0) text += QLatin1Char(' ');
+    text += QString::number(bytes[i], 16).toUpper().rightJustified(2, QLatin1Char('0'));
+  }
+  return text;
+}
+
+QString Address(int address) {
+  return QStringLiteral("0x") + QString::number(address, 16).toUpper().rightJustified(3, QLatin1Char('0'));
+}
+
+bool IsFrame(const uint8_t* bytes, int count) {
+  if (count != kFrameSize || bytes[kLeadByte] != kFrameLead || bytes[kLead2Byte] != kFrameLead2) return false;
+  AdapterFrame frame;
+  std::copy(bytes, bytes + kFrameSize, frame.begin());
+  return FrameCheckMatches(frame);
+}
+
+// One file under two names ("t.txt" and "./t.txt"), before or after it exists.
+QString SameFileKey(const QString& path) {
+  const QFileInfo info(path);
+  const QString canonical = info.canonicalFilePath();
+  return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+}
+
+QString TargetProblem(const QString& path, const QStringList& ownFiles) {
+  for (const QString& own : ownFiles)
+    if (!own.isEmpty() && SameFileKey(own) == SameFileKey(path)) return QStringLiteral("the command's own file");
+  const QFileInfo info(path);
+  if (!info.exists() || info.isDir()) return {};  // opening says why a folder will not do
+  if (!info.isFile()) return QStringLiteral("not a regular file");
+  if (info.size() == 0) return {};
+  QFile file(path);
+  if (file.open(QIODevice::ReadOnly) && !file.read(kTraceHeader.size()).startsWith(kTraceHeader.toUtf8()))
+    return QStringLiteral("not a trace of this program (its first line does not begin with \"%1\")").arg(kTraceHeader.trimmed());
+  return {};
+}
+
+int AddressOf(const uint8_t* bytes) {
+  AdapterFrame frame;
+  std::copy(bytes, bytes + kFrameSize, frame.begin());
+  return FrameAddress(frame);
+}
+
+}  // namespace
+
+QString DescribeFrame(const uint8_t* bytes, int count) {
+  if (!IsFrame(bytes, count)) return {};
+  switch (static_cast<AdapterCommand>(bytes[kCommandByte])) {
+    case AdapterCommand::Probe: return QStringLiteral("probe");
+    case AdapterCommand::ReadBlock: return QStringLiteral("read block ") + Address(AddressOf(bytes));
+    case AdapterCommand::WriteBlock: return QStringLiteral("write block ") + Address(AddressOf(bytes));
+    case AdapterCommand::WriteEnable: return QStringLiteral("write enable");
+    case AdapterCommand::End: return QStringLiteral("end");
+  }
+  return QStringLiteral("unknown command");
+}
+
+SerialTrace::SerialTrace() : start_(std::chrono::steady_clock::now()) {}
+
+SerialTrace::~SerialTrace() {
+  WriteProbeCount();
+  WriteHeldOpen();
+}
+
+bool SerialTrace::Open(const QString& path, const QString& what, QString* error, const QStringList& ownFiles) {
+  if (const QString problem = TargetProblem(path, ownFiles); !problem.isEmpty()) {
+    if (error) *error = QStringLiteral("%1: %2").arg(path, problem);
+    return false;
+  }
+  file_.setFileName(path);
+  if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
+    if (error) *error = QStringLiteral("%1: %2").arg(path, file_.errorString());
+    return false;
+  }
+  file_.write(QStringLiteral("# %1, %2\n")
+                  .arg(what, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+                  .toUtf8());
+  file_.flush();
+  return true;
+}
+
+void SerialTrace::SummarizePresenceChecks(std::chrono::milliseconds period) { summaryPeriod_ = period; }
+
+void SerialTrace::Opened(const QString& device) {
+  dataFor_ = -1;
+  inPresenceCheck_ = false;
+  WriteHeldOpen();
+  if (summaryPeriod_) {
+    heldOpen_ = device;
+    return;
+  }
+  Line(QStringLiteral("open ") + device);
+}
+
+void SerialTrace::Sent(const uint8_t* bytes, int count) {
+  QString name = DescribeFrame(bytes, count);
+  if (heldOpen_ && name == QLatin1String("probe")) {
+    heldOpen_.reset();
+    inPresenceCheck_ = true;
+    const auto now = std::chrono::steady_clock::now();
+    if (probes_ > 0 && now - probesSince_ >= *summaryPeriod_) WriteProbeCount();
+    if (probes_ == 0) probesSince_ = now;
+    ++probes_;
+    return;
+  }
+  inPresenceCheck_ = false;
+  WriteProbeCount();
+  WriteHeldOpen();
+  if (name.isEmpty() && dataFor_ >= 0 && count == kBlockSize) name = QStringLiteral("data for block ") + Address(dataFor_);
+  dataFor_ = name.startsWith(QLatin1String("write block")) ? AddressOf(bytes) : -1;
+  Line(QStringLiteral("-> ") + HexBytes(bytes, count) + (name.isEmpty() ? QString() : QStringLiteral("  ") + name));
+}
+
+void SerialTrace::Received(const uint8_t* bytes, int count, bool discarded) {
+  if (inPresenceCheck_ && !discarded) {
+    if (count == 1 && bytes[0] == kProbeReply) ++answered_;
+    inPresenceCheck_ = false;
+    return;
+  }
+  WriteProbeCount();
+  WriteHeldOpen();
+  Line(QStringLiteral("<- ") + HexBytes(bytes, count) + (discarded ? QStringLiteral("  discarded on open") : QString()));
+}
+
+void SerialTrace::Disconnected() {
+  inPresenceCheck_ = false;
+  WriteProbeCount();
+  WriteHeldOpen();
+  Line(QStringLiteral("disconnected"));
+}
+
+void SerialTrace::WriteHeldOpen() {
+  if (!heldOpen_) return;
+  const QString device = *heldOpen_;
+  heldOpen_.reset();
+  Line(QStringLiteral("open ") + device);
+}
+
+void SerialTrace::WriteProbeCount() {
+  if (probes_ == 0) return;
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - probesSince_).count();
+  Line(QStringLiteral("%1 presence check(s) in %2 s: %3 answered, %4 not")
+           .arg(probes_)
+           .arg(seconds, 0, 'f', 1)
+           .arg(answered_)
+           .arg(probes_ - answered_));
+  probes_ = 0;
+  answered_ = 0;
+}
+
+// Flushed line by line: the trace matters most when the program is stopped or crashes.
+void SerialTrace::Line(const QString& text) {
+  if (!file_.isOpen()) return;
+  const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_).count();
+  file_.write((QString::number(ms, 'f', 1).rightJustified(9) + QLatin1Char(' ') + text + QLatin1Char('\n')).toUtf8());
+  file_.flush();
+}
+
+}  // namespace m84

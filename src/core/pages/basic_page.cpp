@@ -1,0 +1,91 @@
+#include "core/pages/basic_page.h"
+
+#include <array>
+
+#include "core/pages/capcode.h"
+#include "core/pages/field_codecs.h"
+
+namespace m84 {
+
+namespace {
+
+using namespace basic_key;
+
+// The password is kept masked so that it is not a plain string of the program file; it is
+// unmasked only while a check runs.
+constexpr uint8_t kPasswordMask = 0x5A;
+constexpr std::array<uint8_t, kAdvancePasswordLength> kMaskedPassword = {
+    0x17, 0x62, 0x6E, 0x09, 0x3F, 0x28, 0x2C, 0x33, 0x39, 0x3F};
+
+QString BuildAdvancePassword() {
+  QString password;
+  for (uint8_t masked : kMaskedPassword) password.append(QChar(masked ^ kPasswordMask));
+  return password;
+}
+
+}  // namespace
+
+const QString kBasicTextHint = QStringLiteral("Enter up to 15 alphanumeric characters");
+const QString kPasswordErrorMessage = QStringLiteral("Advance setting password error");
+
+bool StandbyText1Enabled(bool showDate, bool alternativeScreen) { return !showDate || alternativeScreen; }
+bool StandbyText2Enabled(bool alternativeScreen) { return alternativeScreen; }
+
+bool IsAdvancePassword(const QString& text) {
+  const QString password = BuildAdvancePassword();
+  if (text.size() != password.size()) return false;
+  for (int i = 0; i < password.size(); ++i)
+    if (text[i].unicode() != password[i].unicode()) return false;
+  return true;
+}
+
+bool BasicPageModel::PasswordAccepted() const { return IsAdvancePassword(Values().Text(kPassword)); }
+
+BindingTable BasicPageModel::Bindings() const {
+  BindingTable table;
+  table.push_back(field::ZeroFilledText(kStartupText, kStartupTextOffset, kBasicTextLength));
+  table.push_back(field::ZeroFilledText(kStandbyText1, kStandbyText1Offset, kBasicTextLength));
+  table.push_back(field::ZeroFilledText(kStandbyText2, kStandbyText2Offset, kBasicTextLength));
+  // The Private bit and bits 0x30 of each capcode's first byte belong to other pages; the
+  // capcode codec keeps them.
+  for (int row = 0; row < kCapcodeRowCount; ++row)
+    table.push_back(field::InvertedFlag(capcode_key::Enable(row), CapcodeFieldOffset(row), kCapcodeEnableBit));
+  for (int row = 0; row < kCapcodeRowCount; ++row) table.push_back(field::Capcode(capcode_key::Capcode(row), row));
+  table.push_back(field::Flag(kShowDate, kDisplayOptionsOffset, kShowDateBit));
+  table.push_back(field::Flag(kShowTime, kDisplayOptionsOffset, kShowTimeBit));
+  table.push_back(field::Flag(kAlternativeScreen, kAlternativeScreenOffset, kAlternativeScreenBit));
+  for (int row = 0; row < kCapcodeRowCount; ++row)
+    table.push_back(field::SelectionIndex(capcode_key::Step(row), row, int(kAutoIncrementEntries.size()),
+                                          SelectionState::kAutoIncrementDefault));
+  return table;
+}
+
+void BasicPageModel::LoadRules(const PagerData& /*data*/) {
+  RecomputeFrames(Values());
+  // The password is no field of the image: it starts empty and keeps what was typed.
+  if (!Values().Has(kPassword)) Values().Set(kPassword, QString());
+}
+
+void BasicPageModel::StoreRules(PagerData& /*data*/) {
+  RecomputeFrames(Values());  // a capcode out of range was stored as the nearest valid one
+}
+
+void BasicPageModel::PrintSection(ReportCursor& report) const {
+  const PageValues& values = Values();
+  report.PrintLine(QStringLiteral("[Main]"));
+  report.PrintLine(QStringLiteral("Number  Enable  Capcode  Frame"));
+  for (int row = 0; row < kCapcodeRowCount; ++row) {
+    report.PrintLine(QString::asprintf("   %d       %s    %07d    %d", row + 1,
+                                       qPrintable(OnOffText(values.Flag(capcode_key::Enable(row)))),
+                                       values.Number(capcode_key::Capcode(row)),
+                                       values.Number(capcode_key::Frame(row))));
+  }
+  report.PrintLine(QStringLiteral("Startup text: [%1]").arg(values.Text(kStartupText)));
+  report.PrintLine(QStringLiteral("Display current Date: %1").arg(YesNoText(values.Flag(kShowDate))));
+  report.PrintLine(QStringLiteral("Display current Time: %1").arg(YesNoText(values.Flag(kShowTime))));
+  report.PrintLine(QStringLiteral("Standby text 1: [%1]").arg(values.Text(kStandbyText1)));
+  report.PrintLine(QStringLiteral("Display alternative screen: %1").arg(YesNoText(values.Flag(kAlternativeScreen))));
+  report.PrintLine(QStringLiteral("Standby text 2: [%1]").arg(values.Text(kStandbyText2)));
+}
+
+}  // namespace m84

@@ -1,0 +1,65 @@
+#pragma once
+// The Basic page without its controls: the page shown in basic mode. The eight capcodes with
+// their Enable flags and Auto Increment steps (the General page's fields), the start-up text and
+// the two standby texts with the display options that govern them (the Display page's fields),
+// and the advance-setting password that leads to advanced mode.
+
+#include <QString>
+#include <cstdint>
+
+#include "core/pages/page_model.h"
+
+namespace m84 {
+
+// Image fields of the page. The texts sit in 16-byte slots of which only 15 bytes are written.
+constexpr int kStartupTextOffset = 0x518;
+constexpr int kStandbyText1Offset = 0x528;
+constexpr int kStandbyText2Offset = 0x538;
+constexpr int kBasicTextLength = 15;
+constexpr int kDisplayOptionsOffset = 0x7C;
+constexpr uint8_t kShowDateBit = 0x80;
+constexpr uint8_t kShowTimeBit = 0x02;
+constexpr int kAlternativeScreenOffset = 0x7D;
+constexpr uint8_t kAlternativeScreenBit = 0x01;
+
+constexpr int kAdvancePasswordLength = 10;
+
+// Page variables besides the capcode rows (pages/capcode.h).
+namespace basic_key {
+inline const QString kStartupText = QStringLiteral("startupText");
+inline const QString kStandbyText1 = QStringLiteral("standbyText1");
+inline const QString kStandbyText2 = QStringLiteral("standbyText2");
+inline const QString kShowDate = QStringLiteral("showDate");
+inline const QString kShowTime = QStringLiteral("showTime");
+inline const QString kAlternativeScreen = QStringLiteral("alternativeScreen");
+inline const QString kPassword = QStringLiteral("password");
+}  // namespace basic_key
+
+// Fixed texts of the page.
+extern const QString kBasicTextHint;
+extern const QString kPasswordErrorMessage;
+
+// The standby-text enabling rule: the first line gives way to the date unless the alternative
+// screen shows as well; the second line exists only on the alternative screen.
+bool StandbyText1Enabled(bool showDate, bool alternativeScreen);
+bool StandbyText2Enabled(bool alternativeScreen);
+
+// The advance-setting password, compared character for character (letter case matters).
+bool IsAdvancePassword(const QString& text);
+
+class BasicPageModel : public PageModel {
+ public:
+  BasicPageModel() : PageModel(PageId::Basic) {}
+
+  void PrintSection(ReportCursor& report) const override;
+
+  // The password variable holds the advance-setting password.
+  bool PasswordAccepted() const;
+
+ protected:
+  BindingTable Bindings() const override;
+  void LoadRules(const PagerData& data) override;
+  void StoreRules(PagerData& data) override;
+};
+
+}  // namespace m84

@@ -1,0 +1,57 @@
+#include "core/pages/canned_page.h"
+
+#include "core/pages/field_codecs.h"
+
+namespace m84 {
+
+namespace {
+
+using namespace canned_key;
+
+int CannedFieldOffset(int n) { return kCannedOffset + kCannedStride * (n - 1); }
+
+QString CannedLine(const PageValues& v, int n) {
+  // One-digit numbers take a second blank after the colon, so the brackets line up.
+  const QString format = n < 10 ? QStringLiteral("  Canned-%1:  [%2]") : QStringLiteral("  Canned-%1: [%2]");
+  return format.arg(QString::number(n), v.Text(Canned(n)));
+}
+
+}  // namespace
+
+const QString kCannedTextHint = QStringLiteral("Enter up to 30 alphanumeric characters");
+const QString kHandPasswordHint = QStringLiteral("Enter up to 4 digits");
+
+BindingTable CannedPageModel::Bindings() const {
+  BindingTable table;
+  table.push_back(field::Flag(kHandProgramming, kCannedOptionsOffset, kHandProgrammingBit)
+                      .Labelled(QStringLiteral("Hand programming Enable")));
+  table.push_back(field::Flag(kRequirePassword, kCannedOptionsOffset, kRequirePasswordBit)
+                      .Labelled(QStringLiteral("Require password")));
+  table.push_back(field::FixedText(kPassword, kHandPasswordOffset, kHandPasswordLength)
+                      .Labelled(QStringLiteral("Password"))
+                      .Accepting(HoldsDigitsOnly, kDigitsOnlyMessage));
+  table.push_back(field::Flag(kCannedEnable, kCannedOptionsOffset, kCannedEnableBit)
+                      .Labelled(QStringLiteral("Canned message Enable")));
+  for (int n = 1; n <= kCannedCount; ++n)
+    table.push_back(field::FixedText(Canned(n), CannedFieldOffset(n), kCannedLength)
+                        .Labelled(QStringLiteral("Canned message %1").arg(n)));
+  return table;
+}
+
+void CannedPageModel::PrintSection(ReportCursor& report) const {
+  const PageValues& v = Values();
+  report.PrintLine(QStringLiteral("[Hand Program & Canned MSG]"));
+  report.PrintLine(QStringLiteral("Hand programming: %1").arg(EnableText(v.Flag(kHandProgramming))));
+  report.PrintLine(
+      QStringLiteral("Require password: %1  password[%2]").arg(YesNoText(v.Flag(kRequirePassword)), v.Text(kPassword)));
+  report.PrintLine(QStringLiteral("Canned message: %1").arg(EnableText(v.Flag(kCannedEnable))));
+  const int firstRow = report.LinePosition();
+  for (int n = 1; n <= kCannedRows; ++n) report.PrintLine(CannedLine(v, n));
+  report.ReturnToLine(firstRow);
+  for (int n = kCannedRows + 1; n <= kCannedCount; ++n) {
+    report.y += report.lineHeight;
+    report.DrawColumn(kCannedRightColumn, CannedLine(v, n));
+  }
+}
+
+}  // namespace m84

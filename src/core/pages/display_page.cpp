@@ -1,0 +1,220 @@
+#include "core/pages/display_page.h"
+
+#include <iterator>
+
+#include "core/pages/field_codecs.h"
+#include "core/pages/list_fields.h"
+#include "core/pages/voltage_code.h"
+
+namespace m84 {
+
+namespace {
+
+using namespace basic_key;
+using namespace display_key;
+
+struct BatteryMarkField {
+  BatteryMark mark;
+  const char* name;  // of its page variable
+  int offset;
+};
+constexpr BatteryMarkField kBatteryMarkFields[] = {
+    {BatteryMark::High, "High", 0x56}, {BatteryMark::Middle, "Middle", 0x58}, {BatteryMark::Low, "Low", 0x5A}};
+
+const BatteryMarkField& FieldOf(BatteryMark mark) { return kBatteryMarkFields[static_cast<int>(mark)]; }
+
+// The pager keeps the display time twice: in seconds, and in half seconds for its timer.
+struct DisplayTime {
+  uint8_t seconds;
+  uint8_t halfSeconds;
+};
+constexpr DisplayTime kDisplayTimes[] = {{10, 5}, {30, 15}, {60, 30}, {0, 0}};  // list order
+constexpr int kDisplayTimeFallback = 0;                                         // "10 seconds"
+constexpr int kVoltageTextLength = 4;  // "1.20"
+constexpr int kContrastLevels = 20;
+constexpr int kContrastFallback = 10;                                           // "  Level 11"
+
+QStringList ContrastLevels() {
+  QStringList levels;
+  for (int level = 1; level <= kContrastLevels; ++level)
+    levels.append(QString::fromLatin1(level < 10 ? "   Level %1" : "  Level %1").arg(level));
+  return levels;
+}
+
+// Read only: the Basic page stores these bits; this page needs them for its enabling rules and
+// its report.
+FieldBinding BasicPageFlag(const QString& key, int offset, uint8_t mask) {
+  FieldBinding binding = field::Flag(key, offset, mask).NoSetting();
+  binding.store = [](QVariant&, PagerData&) {};
+  return binding;
+}
+
+FieldBinding DisplayTimeField(const QString& key) {
+  FieldBinding binding = field::ByteEntries(key, kDisplayTimeOffset, {10, 30, 60, 0}, kDisplayTimeFallback);
+  binding.store = [](QVariant& v, PagerData& d) {
+    const int index = v.toInt();
+    const DisplayTime& time =
+        kDisplayTimes[index >= 0 && index < int(std::size(kDisplayTimes)) ? index : kDisplayTimeFallback];
+    d.image[kDisplayTimeOffset] = time.seconds;
+    d.image[kDisplayHalfTimeOffset] = time.halfSeconds;
+  };
+  return binding;
+}
+
+FieldBinding ContrastField(const QString& key) {
+  return {key,
+          [](const PagerData& d) {
+            const int level = d.image[kContrastOffset] - kContrastBase;
+            return QVariant(level >= 0 && level < kContrastLevels ? level : kContrastFallback);
+          },
+          [](QVariant& v, PagerData& d) {
+            const int level = v.toInt();
+            const int stored = level >= 0 && level < kContrastLevels ? level : kContrastFallback;
+            d.image[kContrastOffset] = static_cast<uint8_t>(stored + kContrastBase);
+          }};
+}
+
+bool IsAcceptedVoltageText(const QString& text) { return CheckVoltageText(text).has_value(); }
+
+// A text that fails the voltage check leaves the mark's code as it was. Such a text comes from a
+// code above 1.50 V or without a table entry (it shows as up to 1.85) or from Enter on a rejected
+// text; clamping it would write a real 1.85 V code in place of the pager's own.
+FieldBinding BatteryMarkCode(const QString& key, int offset) {
+  FieldBinding binding = {key,
+          [=](const PagerData& d) {
+            return QVariant(VoltageTextForCode(static_cast<uint16_t>(ReadLittleEndian(d.image, offset, 2))));
+          },
+          [=](QVariant& v, PagerData& d) {
+            const std::optional<int> hundredths = CheckVoltageText(v.toString());
+            if (!hundredths) return;
+            const uint16_t code = VoltageCodeForHundredths(*hundredths);
+            d.image[offset] = static_cast<uint8_t>(code & 0xFF);
+            d.image[offset + 1] = static_cast<uint8_t>(code >> 8);
+          }};
+  binding.form.kind = SettingKind::Text;
+  binding.form.width = kVoltageTextLength;
+  return binding;
+}
+
+}  // namespace
+
+int BatteryMarkOffset(BatteryMark mark) { return FieldOf(mark).offset; }
+
+QString display_key::Voltage(BatteryMark mark) {
+  return QStringLiteral("voltage") + QLatin1String(FieldOf(mark).name);
+}
+
+QString display_key::VoltageRestore(BatteryMark mark) { return Voltage(mark) + QStringLiteral("Restore"); }
+
+const QStringList kDateFormatEntries = {QStringLiteral(" M/D/Y"), QStringLiteral(" D/M/Y")};
+const QStringList kStoredMessagesEntries = {QStringLiteral("  60"), QStringLiteral("  10"), QStringLiteral("   1")};
+const QStringList kNumberModeEntries = {QStringLiteral("Only number"), QStringLiteral("  No. / Total")};
+const QStringList kNumberOrderEntries = {QStringLiteral("Increment"), QStringLiteral("Decrement")};
+const QStringList kDisplayTimeEntries = {QStringLiteral("10 seconds"), QStringLiteral("30 seconds"),
+                                         QStringLiteral("60 seconds"), QStringLiteral("  No limit")};
+const QStringList kContrastEntries = ContrastLevels();
+
+const QString kVoltageHint = QStringLiteral("Enter voltage for battery mark (0.90v to 1.50v)");
+
+bool MessageNumberListsEnabled(bool messageNumberDisplay) { return messageNumberDisplay; }
+
+// In the order of the page's store and load.
+BindingTable DisplayPageModel::Bindings() const {
+  BindingTable table;
+  table.push_back(field::ZeroFilledText(kStartupText, kStartupTextOffset, kBasicTextLength)
+      .Labelled(QStringLiteral("Startup Text")));
+  table.push_back(field::ZeroFilledText(kStandbyText1, kStandbyText1Offset, kBasicTextLength)
+      .Labelled(QStringLiteral("Standby Text 1ST")));
+  table.push_back(field::ZeroFilledText(kStandbyText2, kStandbyText2Offset, kBasicTextLength)
+      .Labelled(QStringLiteral("Standby Text 2ND")));
+  table.push_back(BasicPageFlag(kShowDate, kDisplayOptionsOffset, kShowDateBit));
+  table.push_back(BasicPageFlag(kShowTime, kDisplayOptionsOffset, kShowTimeBit));
+  table.push_back(BasicPageFlag(kAlternativeScreen, kAlternativeScreenOffset, kAlternativeScreenBit));
+  table.push_back(field::Flag(kPreviewMode, kDisplayOptionsOffset, kPreviewModeBit)
+      .Labelled(QStringLiteral("Enable message preview mode")));
+  table.push_back(field::InvertedFlag(kSmallText, kDisplayOptionsOffset, kLargeTextBit)
+      .Labelled(QStringLiteral("Set default text size small")));
+  table.push_back(field::Flag(kTimeStamp, kMessageDisplayOffset, kTimeStampBit)
+      .Labelled(QStringLiteral("Time stamp messages")));
+  table.push_back(field::Flag(kMessageNumber, kMessageDisplayOffset, kMessageNumberBit)
+      .Labelled(QStringLiteral("Message number display")));
+  table.push_back(field::Flag(kAddressFunction, kMessageDisplayOffset, kAddressFunctionBit)
+      .Labelled(QStringLiteral("MSG Address / Function number")));
+  table.push_back(field::Flag(kMaxMessagesAlert, kMessageDisplayOffset, kMaxMessagesAlertBit)
+      .Labelled(QStringLiteral("Report alert when max msgs reached")));
+  table.push_back(field::EntryBit(kDateFormat, kDisplayOptionsOffset, kDayFirstDateBit, false)
+      .Labelled(QStringLiteral("Date format"))
+      .Entries(kDateFormatEntries));
+  table.push_back(field::Flag(kLowBatteryAlarm, kBatteryOptionsOffset, kLowBatteryAlarmBit)
+      .Labelled(QStringLiteral("Low battery alarm")));
+  table.push_back(field::Flag(kLowBatteryDisplay, kBatteryOptionsOffset, kLowBatteryDisplayBit)
+      .Labelled(QStringLiteral("Low battery display")));
+  table.push_back(field::Flag(kLowBatteryVibrate, kBatteryOptionsOffset, kLowBatteryVibrateBit)
+      .Labelled(QStringLiteral("Vibrate when low battery")));
+  table.push_back(field::ByteEntries(kStoredMessages, kStoredMessagesOffset, {60, 10, 1}, 0)
+      .Labelled(QStringLiteral("Maximun number of stored MSG"))
+      .Entries(kStoredMessagesEntries));
+  table.push_back(field::EntryBit(kNumberMode, kMessageDisplayOffset, kNumberOfTotalBit, false)
+      .Labelled(QStringLiteral("Message No. display mode"))
+      .Entries(kNumberModeEntries));
+  table.push_back(field::EntryBit(kNumberOrder, kMessageDisplayOffset, kDecrementBit, false)
+      .Labelled(QStringLiteral("Message number ordering"))
+      .Entries(kNumberOrderEntries));
+  table.push_back(DisplayTimeField(kDisplayTime).Labelled(QStringLiteral("Display Time")).Entries(kDisplayTimeEntries));
+  table.push_back(ContrastField(kContrast).Labelled(QStringLiteral("LCD Contrast")).Entries(kContrastEntries));
+  for (const BatteryMarkField& f : kBatteryMarkFields)
+    table.push_back(BatteryMarkCode(Voltage(f.mark), f.offset)
+                        .Labelled(QStringLiteral("Voltage for battery mark %1").arg(QLatin1String(f.name)))
+                        .Accepting(IsAcceptedVoltageText, kVoltageHint));
+  return table;
+}
+
+void DisplayPageModel::RememberVoltage(BatteryMark mark) {
+  Values().Set(VoltageRestore(mark), Values().Text(Voltage(mark)));
+}
+
+bool DisplayPageModel::CheckVoltageOnLeaving(BatteryMark mark) {
+  if (CheckVoltageText(Values().Text(Voltage(mark)))) {
+    RememberVoltage(mark);
+    return true;
+  }
+  RestoreVoltage(mark);
+  return false;
+}
+
+void DisplayPageModel::RestoreVoltage(BatteryMark mark) {
+  Values().Set(Voltage(mark), Values().Text(VoltageRestore(mark)));
+}
+
+void DisplayPageModel::PrintSection(ReportCursor& report) const {
+  const PageValues& v = Values();
+  const auto yesNo = [&v](const QString& key) { return YesNoText(v.Flag(key)); };
+  const auto entry = [&v](const QStringList& entries, const QString& key) { return EntryText(entries, v.Number(key)); };
+  report.PrintLine(QStringLiteral("[Disply]"));
+  report.PrintLine(QStringLiteral("Startup text: [%1]").arg(v.Text(kStartupText)));
+  report.PrintLine(QStringLiteral("Display current Date: %1").arg(yesNo(kShowDate)));
+  report.PrintLine(QStringLiteral("Display current Time: %1").arg(yesNo(kShowTime)));
+  report.PrintLine(QStringLiteral("Standby text 1: [%1]").arg(v.Text(kStandbyText1)));
+  report.PrintLine(QStringLiteral("Display alternative screen: %1").arg(yesNo(kAlternativeScreen)));
+  report.PrintLine(QStringLiteral("Standby text 2: [%1]").arg(v.Text(kStandbyText2)));
+  report.PrintLine(QStringLiteral("Enable message preview mode: %1").arg(yesNo(kPreviewMode)));
+  report.PrintLine(QStringLiteral("Set default text size small: %1").arg(yesNo(kSmallText)));
+  report.PrintLine(QStringLiteral("Time stamp messages: %1").arg(yesNo(kTimeStamp)));
+  report.PrintLine(QStringLiteral("Message number display: %1").arg(yesNo(kMessageNumber)));
+  report.PrintLine(QStringLiteral("Message address/function number: %1").arg(yesNo(kAddressFunction)));
+  report.PrintLine(QStringLiteral("Report alert when max messages reached: %1").arg(yesNo(kMaxMessagesAlert)));
+  report.PrintLine(QStringLiteral("Time format: %1").arg(entry(kDateFormatEntries, kDateFormat)));
+  report.PrintLine(QStringLiteral("Maximum number of stored message: %1").arg(entry(kStoredMessagesEntries, kStoredMessages)));
+  report.PrintLine(QStringLiteral("Message number display format: %1").arg(entry(kNumberModeEntries, kNumberMode)));
+  report.PrintLine(QStringLiteral("Message number ordering: %1").arg(entry(kNumberOrderEntries, kNumberOrder)));
+  report.PrintLine(QStringLiteral("Low Battery alarm: %1").arg(yesNo(kLowBatteryAlarm)));
+  report.PrintLine(QStringLiteral("Low Battery display: %1").arg(yesNo(kLowBatteryDisplay)));
+  report.PrintLine(QStringLiteral("Vibrate when Battery low: %1").arg(yesNo(kLowBatteryVibrate)));
+  report.PrintLine(QStringLiteral("Voltage for battery mark:  High:%1V  Middle:%2V  Low:%3V")
+                       .arg(v.Text(Voltage(BatteryMark::High)), v.Text(Voltage(BatteryMark::Middle)),
+                            v.Text(Voltage(BatteryMark::Low))));
+  report.PrintLine(QStringLiteral("LCD Display Time: %1").arg(entry(kDisplayTimeEntries, kDisplayTime)));
+  report.PrintLine(QStringLiteral("LCD Contrast: %1").arg(entry(kContrastEntries, kContrast)));
+}
+
+}  // namespace m84

@@ -1,0 +1,73 @@
+#include "core/pages/duplicate_page.h"
+
+#include <array>
+
+#include "core/pages/field_codecs.h"
+#include "core/pages/list_fields.h"
+
+namespace m84 {
+
+namespace {
+
+using namespace duplicate_key;
+
+// Minutes of each detect time entry. A byte between two entries loads as the shorter of them;
+// 0, and anything from the longest up, as the longest.
+constexpr std::array<uint8_t, 4> kDetectMinutes = {1, 2, 4, 6};
+constexpr int kLongestDetectTime = int(kDetectMinutes.size()) - 1;
+
+FieldBinding DetectTimeField(const QString& key) {
+  return {key,
+          [](const PagerData& d) {
+            const uint8_t minutes = d.image[kDetectTimeOffset];
+            for (size_t i = 0; i < size_t(kLongestDetectTime); ++i)
+              if (minutes >= kDetectMinutes[i] && minutes < kDetectMinutes[i + 1]) return QVariant(int(i));
+            return QVariant(kLongestDetectTime);
+          },
+          [](QVariant& v, PagerData& d) {
+            const int index = v.toInt();
+            d.image[kDetectTimeOffset] = kDetectMinutes[size_t(index >= 0 && index < kLongestDetectTime ? index : kLongestDetectTime)];
+          }};
+}
+
+}  // namespace
+
+const QStringList kDetectTimeEntries = {QStringLiteral("1 minute"), QStringLiteral("2 minutes"),
+                                        QStringLiteral("4 minutes"), QStringLiteral("6 minutes")};
+const QStringList kRepeatToneEntries = {QStringLiteral("Normal tone"), QStringLiteral("Short beep")};
+
+bool RejectionOptionsEnabled(bool rejection) { return rejection; }
+
+BindingTable DuplicatePageModel::Bindings() const {
+  return {
+      field::Flag(kRejection, kDuplicateOptionsOffset, kDuplicateRejectionBit)
+          .Labelled(QStringLiteral("Duplicate MSG rejection Enable")),
+      DetectTimeField(kDetectTime).Labelled(QStringLiteral("Detect Time")).Entries(kDetectTimeEntries),
+      field::Flag(kSourceIndependent, kDuplicateOptionsOffset, kSourceIndependentBit)
+          .Labelled(QStringLiteral("Enable source independent duplicated MSG rejection")),
+      field::Flag(kAutoDeletion, kDuplicateOptionsOffset, kAutoDeletionBit)
+          .Labelled(QStringLiteral("Enable auto MSG deletion when receiving the duplicated MSG")),
+      field::Flag(kRepeatIcon, kDuplicateOptionsOffset, kRepeatIconBit)
+          .Labelled(QStringLiteral("Display Repeat Message Icon")),
+      field::EntryBit(kRepeatTone, kDuplicateOptionsOffset, kRepeatNormalToneBit, true)
+          .Labelled(QStringLiteral("Repeat message tone pattern"))
+          .Entries(kRepeatToneEntries),
+  };
+}
+
+void DuplicatePageModel::PrintSection(ReportCursor& report) const {
+  const PageValues& v = Values();
+  report.PrintLine(QStringLiteral("[Duplicate Message]"));
+  report.PrintLine(QStringLiteral("Duplicate message rejection: %1").arg(EnableText(v.Flag(kRejection))));
+  report.PrintLine(
+      QStringLiteral("Duplicate message detect time: %1").arg(EntryText(kDetectTimeEntries, v.Number(kDetectTime))));
+  report.PrintLine(QStringLiteral("Enable source independent duplicated message rejection: %1")
+                       .arg(YesNoText(v.Flag(kSourceIndependent))));
+  report.PrintLine(
+      QStringLiteral("Enable auto deletion when receiving duplicated message: %1").arg(YesNoText(v.Flag(kAutoDeletion))));
+  report.PrintLine(QStringLiteral("Display repeat message icon: %1").arg(YesNoText(v.Flag(kRepeatIcon))));
+  report.PrintLine(
+      QStringLiteral("Repeat message tone pattern: %1").arg(EntryText(kRepeatToneEntries, v.Number(kRepeatTone))));
+}
+
+}  // namespace m84

@@ -1,0 +1,128 @@
+#pragma once
+// One row of a page's binding table: which page variable holds which field of the image, and
+// with which codec. A page is mostly such a table; the rules a table cannot say are named
+// functions beside it.
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "core/image/pager_image.h"
+
+namespace m84 {
+
+// What a setting is in the window's words: its label, the values it accepts and, inside a grid,
+// its place. The settings text, its reference and the settings diff are made from it. A row
+// without a form is no setting of its own (a copy of bits another page stores).
+enum class SettingKind { None, Flag, Number, Entry, Text };
+
+struct SettingForm {
+  SettingKind kind = SettingKind::None;
+  QString label;
+  QStringList entries;  // Entry: the list's entries, blanks included
+  long long lo = 0;     // Number: the range the window's check accepts
+  long long hi = 0;
+  int width = 0;        // Text: at most this many characters
+  // A text the window would refuse, and what it says then (a range, for numbers).
+  std::function<bool(const QString&)> accepts;
+  QString message;
+  // Inside a grid: the sequence, the row counted from 0 with its label as the page shows it,
+  // and the name within the row.
+  QString group;
+  int row = -1;
+  QString rowLabel;
+  QString member;
+};
+
+struct FieldBinding {
+  QString key;
+  std::function<QVariant(const PagerData&)> load;
+  // May change the value itself (a fixed text keeps the blanks it was padded with).
+  std::function<void(QVariant&, PagerData&)> store;
+  // Whether the controls show what the store did to the value. A text that only lost its
+  // trailing blanks does not: the control keeps what the user typed, and the next store writes
+  // it again.
+  bool showsStoredValue = true;
+  SettingForm form{};
+
+  // The form, declared beside the row.
+  FieldBinding& Labelled(QString label) { form.label = std::move(label); return *this; }
+  FieldBinding& Entries(const QStringList& entries) {
+    form.kind = SettingKind::Entry;
+    form.entries = entries;
+    return *this;
+  }
+  FieldBinding& Within(long long lo, long long hi, QString message = QString()) {
+    form.kind = SettingKind::Number;
+    form.lo = lo;
+    form.hi = hi;
+    form.message = std::move(message);
+    return *this;
+  }
+  FieldBinding& Accepting(std::function<bool(const QString&)> accepts, QString message) {
+    form.accepts = std::move(accepts);
+    form.message = std::move(message);
+    return *this;
+  }
+  FieldBinding& AsFlag() { form.kind = SettingKind::Flag; return *this; }
+  FieldBinding& AtMost(int width) { form.width = width; return *this; }
+  FieldBinding& InRow(QString group, int row, QString rowLabel, QString member) {
+    form.group = std::move(group);
+    form.row = row;
+    form.rowLabel = std::move(rowLabel);
+    form.member = std::move(member);
+    return *this;
+  }
+  // Not a setting of this page (another page stores it).
+  FieldBinding& NoSetting() { form.kind = SettingKind::None; return *this; }
+};
+
+using BindingTable = std::vector<FieldBinding>;
+
+// A variable key, label or tab as the settings text names it: "bumpTime" -> "bump_time",
+// "Name / Misc" -> "name_misc", "toneText0" -> "tone_text_0".
+QString SnakeCase(const QString& name);
+
+// What the window's digit-only edits (passwords, serial number) let through.
+bool HoldsDigitsOnly(const QString& text);
+extern const QString kDigitsOnlyMessage;
+
+namespace field {
+
+FieldBinding Flag(const QString& key, int offset, uint8_t mask);
+// Checked when the bit is clear.
+FieldBinding InvertedFlag(const QString& key, int offset, uint8_t mask);
+FieldBinding Byte(const QString& key, int offset);
+// A list whose entry i stands for the bits entryBits[i] under mask; bits that no entry has
+// load as entry 0.
+FieldBinding List(const QString& key, int offset, uint8_t mask, std::vector<uint8_t> entryBits);
+// A list stored like List but recognised on load by the bits under keyMask alone: entry i is
+// the one whose entryBits[i] AND keyMask equal the byte's; no match loads as entry 0.
+FieldBinding KeyedList(const QString& key, int offset, uint8_t mask, uint8_t keyMask, std::vector<uint8_t> entryBits);
+// A whole byte kept within lo ... hi both ways; the variable keeps what it held, so a report
+// shows the value as entered.
+FieldBinding ClampedByte(const QString& key, int offset, int lo, int hi);
+// A text padded with blanks to its field. The variable (and so the report) and the image take
+// the padding; the edit keeps what the user typed over a store.
+FieldBinding FixedText(const QString& key, int offset, int n);
+FieldBinding ZeroPaddedText(const QString& key, int offset, int n);
+// A text of at most n characters with zero bytes behind it up to the n-th byte; the variable
+// loads without trailing blanks and loses them again after each store, while the control keeps
+// them.
+FieldBinding ZeroFilledText(const QString& key, int offset, int n);
+// A variable that the page's own rules load and store; the row declares it as a setting.
+FieldBinding Rule(const QString& key, SettingKind kind);
+// A byte of the selection block beside the image.
+FieldBinding SelectionByte(const QString& key, int index);
+// A list selection kept in the selection block; a byte that is no entry of the list loads as
+// the entry fallback (old data files and preferences may hold anything).
+FieldBinding SelectionIndex(const QString& key, int index, int entryCount, int fallback);
+// The capcode of row 0-7 (pages/capcode.h). Loads out-of-range capcodes as 8; stores the
+// nearest valid capcode and the variable takes it, so the image and the page agree.
+FieldBinding Capcode(const QString& key, int row);
+
+}  // namespace field
+}  // namespace m84

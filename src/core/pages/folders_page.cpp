@@ -1,0 +1,108 @@
+#include "core/pages/folders_page.h"
+
+#include "core/pages/capcode.h"
+#include "core/pages/field_codecs.h"
+#include "core/pages/list_fields.h"
+
+namespace m84 {
+
+namespace {
+
+using namespace folder_key;
+
+constexpr uint8_t kAlertNormalBits = 0x40;
+constexpr uint8_t kAlertShortBeepBits = 0x60;
+constexpr uint8_t kAlertNoBeepBits = 0x00;
+
+// The left frame holds folders 1 to 6, the right frame 7 to 12.
+constexpr int kFoldersPerColumn = kFolderCount / 2;
+constexpr int kRightColumn = 60;
+
+const QString kReportHeader = QStringLiteral("Number Enable     Name              Alert");
+
+// Bits 01 are no entry of the list and show as "No Beep"; a list without a selection stores as
+// "Normal".
+FieldBinding AlertBinding(int folder) {
+  const int offset = FolderFlagsOffset(folder);
+  return {Alert(folder),
+          [=](const PagerData& d) {
+            switch (d.image[offset] & kFolderAlertMask) {
+              case kAlertNormalBits: return QVariant(int(kAlertNormal));
+              case kAlertShortBeepBits: return QVariant(int(kAlertShortBeep));
+              default: return QVariant(int(kAlertNoBeep));
+            }
+          },
+          [=](QVariant& v, PagerData& d) {
+            uint8_t bits = kAlertNormalBits;
+            if (v.toInt() == kAlertShortBeep) bits = kAlertShortBeepBits;
+            if (v.toInt() == kAlertNoBeep) bits = kAlertNoBeepBits;
+            d.image[offset] = static_cast<uint8_t>((d.image[offset] & ~kFolderAlertMask) | bits);
+          }};
+}
+
+}  // namespace
+
+const QStringList kFolderAlertEntries = {QStringLiteral("Normal"), QStringLiteral("Short Beep"),
+                                         QStringLiteral("No Beep")};
+const QString kFolderNameHint = QStringLiteral("Enter up to 12 alphanumeric characters");
+const QString kFolderFrameHeader = QStringLiteral("Enable          Name                     Alert");
+
+bool CapcodeIsPublic(const PagerImage& image, int row) {
+  const uint8_t flags = image[CapcodeFieldOffset(row)];
+  return GetFlagBitInverted(flags, kCapcodeEnableBit) && GetFlagBit(flags, kCapcodePrivateBit);
+}
+
+bool FolderSwitchEnabled(const PageValues& values, int folder) { return values.Flag(Available(folder)); }
+
+bool FolderFieldsEnabled(const PageValues& values, int folder) {
+  return values.Flag(Available(folder)) && values.Flag(Enable(folder));
+}
+
+BindingTable FoldersPageModel::Bindings() const {
+  BindingTable table;
+  const auto inRow = [](FieldBinding binding, int folder, const char* label) {
+    const QString name = QString::fromLatin1(label);
+    return binding.Labelled(name).InRow(QStringLiteral("folders"), folder - 1, QStringLiteral("Folder %1").arg(folder),
+                                        SnakeCase(name));
+  };
+  for (int folder = 1; folder <= kFolderCount; ++folder)
+    table.push_back(
+        inRow(field::InvertedFlag(Enable(folder), FolderFlagsOffset(folder), kFolderDisabledBit), folder, "Enable"));
+  for (int folder = 1; folder <= kFolderCount; ++folder)
+    table.push_back(inRow(field::FixedText(Name(folder), FolderNameOffset(folder), kFolderNameLength), folder, "Name"));
+  for (int folder = 1; folder <= kFolderCount; ++folder)
+    table.push_back(inRow(AlertBinding(folder).Entries(kFolderAlertEntries), folder, "Alert"));
+  return table;
+}
+
+// Availability follows the capcode flags the General page left in the image, so a change there
+// shows here at the next load.
+void FoldersPageModel::LoadRules(const PagerData& data) {
+  for (int folder = 1; folder <= kFolderCount; ++folder)
+    Values().Set(Available(folder), CapcodeIsPublic(data.image, FolderCapcodeRow(folder)));
+}
+
+void FoldersPageModel::PrintSection(ReportCursor& report) const {
+  const PageValues& values = Values();
+  const auto folderLine = [&](int folder) {
+    // A name may hold any character; arg() takes it as it is, where %s would want 8-bit text.
+    return QStringLiteral("%1    %2   [%3]    %4")
+        .arg(QString::number(folder).rightJustified(3), EnableText(values.Flag(Enable(folder))),
+             values.Text(Name(folder)).leftJustified(kFolderNameLength),
+             EntryText(kFolderAlertEntries, values.Number(Alert(folder))));
+  };
+  report.PrintLine(QStringLiteral("[Folder]"));
+  const int headerAbove = report.LinePosition();
+  report.PrintLine(kReportHeader);
+  for (int folder = 1; folder <= kFoldersPerColumn; ++folder) report.PrintLine(folderLine(folder));
+  // The right column runs down beside the left one, from its own header on the left header's line.
+  report.ReturnToLine(headerAbove);
+  const auto printRight = [&](const QString& text) {
+    report.y += report.lineHeight;
+    report.DrawColumn(kRightColumn, text);
+  };
+  printRight(kReportHeader);
+  for (int folder = kFoldersPerColumn + 1; folder <= kFolderCount; ++folder) printRight(folderLine(folder));
+}
+
+}  // namespace m84

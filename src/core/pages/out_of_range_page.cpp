@@ -1,0 +1,92 @@
+#include "core/pages/out_of_range_page.h"
+
+#include <array>
+
+#include "core/pages/field_codecs.h"
+#include "core/pages/list_fields.h"
+
+namespace m84 {
+
+namespace {
+
+using namespace out_of_range_key;
+
+enum DetectTimeEntryIndex { kOneMinute, kTwoMinutes, kFourMinutes, kThirtyMinutes };
+constexpr std::array<uint8_t, 4> kDetectTimeMinutes = {1, 2, 4, 30};
+
+FieldBinding DetectTimeBinding() {
+  return {kDetectTime, [](const PagerData& d) { return QVariant(RangeDetectTimeEntry(d.image[kRangeDetectTimeOffset])); },
+          [](QVariant& v, PagerData& d) { d.image[kRangeDetectTimeOffset] = RangeDetectTimeMinutes(v.toInt()); }};
+}
+
+}  // namespace
+
+const QStringList kShowIconEntries = {QStringLiteral(" In Range"), QStringLiteral("Out Range")};
+const QStringList kRangeDetectTimeEntries = {QStringLiteral("1 minute"), QStringLiteral("2 minutes"),
+                                        QStringLiteral("4 minutes"), QStringLiteral("30 minutes")};
+const QString kCodeNameHint = QStringLiteral("Enter up to 6 alphanumeric characters");
+
+// A byte between two entries shows the shorter time; anything past 5 minutes, and 0, the longest.
+int RangeDetectTimeEntry(uint8_t minutes) {
+  switch (minutes) {
+    case 1: return kOneMinute;
+    case 2: case 3: return kTwoMinutes;
+    case 4: case 5: return kFourMinutes;
+    default: return kThirtyMinutes;
+  }
+}
+
+uint8_t RangeDetectTimeMinutes(int entry) {
+  return entry >= kOneMinute && entry < kThirtyMinutes ? kDetectTimeMinutes[size_t(entry)]
+                                                        : kDetectTimeMinutes[kThirtyMinutes];
+}
+
+bool OutOfRangeOptionsEnabled(const PageValues& values) { return values.Flag(kEnable); }
+bool CodeNamesEnabled(const PageValues& values) { return values.Flag(kDisplayText); }
+
+BindingTable OutOfRangePageModel::Bindings() const {
+  BindingTable table = {
+      field::Flag(kEnable, kOutOfRangeOffset, kOutOfRangeEnableBit).Labelled(QStringLiteral("Out of Range Enable")),
+      // Bit 0x40 stands for the first entry alone: any other selection, or none, clears it.
+      field::EntryBit(kShowIcon, kOutOfRangeOffset, kShowIconInRangeBit, true)
+          .Labelled(QStringLiteral("Show Icon when"))
+          .Entries(kShowIconEntries),
+      field::Flag(kWarning, kOutOfRangeOffset, kOutOfRangeWarningBit)
+          .Labelled(QStringLiteral("Enable warning message when out of range")),
+      field::Flag(kVibrate, kOutOfRangeOffset, kOutOfRangeVibrateBit)
+          .Labelled(QStringLiteral("Enable vibrate when out of range")),
+      DetectTimeBinding().Labelled(QStringLiteral("Detect Time")).Entries(kRangeDetectTimeEntries),
+      field::Flag(kDisplayText, kDisplayTextOptionsOffset, kDisplayTextEnableBit)
+          .Labelled(QStringLiteral("Display Text for Cap Codes and Beep Codes Enable")),
+  };
+  for (int capcode = 1; capcode <= kCapcodeNameCount; ++capcode)
+    table.push_back(
+        field::FixedText(CapcodeName(capcode), kCapcodeNameOffset + kCodeNameStride * (capcode - 1), kCodeNameLength)
+                        .Labelled(QStringLiteral("Cap Code %1 Description").arg(capcode)));
+  for (int beep = 0; beep < kBeepCodeNameCount; ++beep)
+    table.push_back(field::FixedText(BeepCodeName(beep), kBeepCodeNameOffset + kCodeNameStride * beep, kCodeNameLength)
+                        .Labelled(QStringLiteral("Beep Code %1 Description").arg(BeepCodeLetter(beep))));
+  return table;
+}
+
+void OutOfRangePageModel::PrintSection(ReportCursor& report) const {
+  const PageValues& values = Values();
+  report.PrintLine(QStringLiteral("[Out of Range & Display Cap]"));
+  report.PrintLine(QStringLiteral("In/Out of Range check: %1").arg(EnableText(values.Flag(kEnable))));
+  report.PrintLine(
+      QStringLiteral("Enable warning message when out of range: %1").arg(YesNoText(values.Flag(kWarning))));
+  report.PrintLine(QStringLiteral("Enable vibrate when out of range: %1").arg(YesNoText(values.Flag(kVibrate))));
+  report.PrintLine(QStringLiteral("Show icon when %1").arg(EntryText(kShowIconEntries, values.Number(kShowIcon))));
+  report.PrintLine(
+      QStringLiteral("Range detect time: %1").arg(EntryText(kRangeDetectTimeEntries, values.Number(kDetectTime))));
+  report.PrintLine(
+      QStringLiteral("Display text for capcode and beep code: %1").arg(YesNoText(values.Flag(kDisplayText))));
+  for (int capcode = 1; capcode <= kCapcodeNameCount; ++capcode)
+    report.PrintLine(QStringLiteral("Cap code %1 description: [%2]")
+                         .arg(QString::number(capcode), values.Text(CapcodeName(capcode)).leftJustified(kCodeNameLength)));
+  for (int beep = 0; beep < kBeepCodeNameCount; ++beep)
+    report.PrintLine(QStringLiteral("Beep code %1 description: [%2]")
+                         .arg(QString(BeepCodeLetter(beep)), values.Text(BeepCodeName(beep)).leftJustified(kCodeNameLength)));
+}
+
+}  // namespace m84

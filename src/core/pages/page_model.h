@@ -1,0 +1,61 @@
+#pragma once
+// A settings page without its controls: its variables, how they map onto the image, and its
+// report section. The window's page binds controls to these variables; the command line and
+// the tests use the model alone.
+
+#include <QSet>
+#include <memory>
+
+#include "core/image/pager_image.h"
+#include "core/pages/field_binding.h"
+#include "core/pages/page_catalog.h"
+#include "core/pages/page_values.h"
+#include "core/report/report_cursor.h"
+
+namespace m84 {
+
+class PageModel {
+ public:
+  virtual ~PageModel() = default;
+
+  PageId Id() const { return id_; }
+  PageValues& Values() { return values_; }
+  const PageValues& Values() const { return values_; }
+
+  // Direction 0: every field from the image into the variables.
+  void Load(const PagerData& data);
+  // Direction 1: every field the page owns from the variables into the image. A page that was
+  // never loaded has no variables to write and leaves the image alone.
+  void Store(PagerData& data);
+  bool Loaded() const { return loaded_; }
+  // Whether the controls show the variable as a store left it (field_binding.h); variables of
+  // the rules always are.
+  bool ShowsStoredValue(const QString& key);
+
+  // The binding table: every variable the page loads and stores, with its form in words.
+  const BindingTable& Table();
+
+  // Draws the section from the variables; the caller stores the page first.
+  virtual void PrintSection(ReportCursor& report) const = 0;
+
+ protected:
+  explicit PageModel(PageId id) : id_(id) {}
+
+  // The page's binding table, run in table order on load and on store.
+  virtual BindingTable Bindings() const = 0;
+  // What the table cannot say, run after the table.
+  virtual void LoadRules(const PagerData& /*data*/) {}
+  virtual void StoreRules(PagerData& /*data*/) {}
+
+ private:
+  PageId id_;
+  PageValues values_;
+  std::unique_ptr<BindingTable> table_;
+  QSet<QString> storedValuesNotShown_;
+  bool loaded_ = false;
+};
+
+// The model of each page.
+std::unique_ptr<PageModel> CreatePageModel(PageId id);
+
+}  // namespace m84

@@ -1,0 +1,111 @@
+#include "core/settings/settings_file.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+
+#include "core/image/dat_file.h"
+#include "core/settings/settings_document.h"
+
+namespace m84 {
+
+namespace {
+
+const QString kLoadError = QStringLiteral("File Loaded error");
+const QString kLoaded = QStringLiteral("File Loaded ok");
+const QString kSaveError = QStringLiteral("Save data file error");
+const QString kSaved = QStringLiteral("File Saved ok");
+
+// A settings text is never this long; a bigger file is some other file, taken by mistake.
+constexpr qint64 kLargestSettingsText = 4 * 1024 * 1024;
+
+bool HasSuffix(const QString& path, const char* suffix) {
+  return QFileInfo(path).suffix().compare(QLatin1String(suffix), Qt::CaseInsensitive) == 0;
+}
+
+bool Loaded(const PagerData& loaded, PagerData& data, OperationHost& host) {
+  data = loaded;
+  host.ShowStatus(kLoaded);
+  host.ExchangeAllPages(Direction::Load);
+  host.Sound(Beep::Confirm);
+  return true;
+}
+
+bool LoadRefused(const QString& path, const QString& reason, OperationHost& host) {
+  host.ShowStatus(kLoadError);
+  host.ShowFileProblem(path, reason);
+  host.Sound(Beep::Error);
+  return false;
+}
+
+// The whole file, or nothing after the status text and reason are out. At most limit + 1 bytes
+// are read, so a caller can tell a file that is too long.
+std::optional<QByteArray> ReadWhole(const QString& path, qint64 limit, OperationHost& host) {
+  QFile file(path);
+  if (!OpenInput(file, host)) return std::nullopt;
+  return file.read(limit + 1);
+}
+
+bool LoadSettingsText(const QString& path, PagerData& data, OperationHost& host, const PagerData& base) {
+  const std::optional<QByteArray> text = ReadWhole(path, kLargestSettingsText, host);
+  if (!text) return false;
+  if (text->size() > kLargestSettingsText) return LoadRefused(path, QStringLiteral("too long for a settings text"), host);
+  const SettingsReadResult read = ReadSettingsDocument(*text, base, path);
+  if (!read) {
+    host.ShowStatus(kLoadError);
+    host.ShowFileProblem(QStringLiteral("%1:%2:%3").arg(path).arg(read.error.line).arg(read.error.column),
+                         read.error.message);
+    host.Sound(Beep::Error);
+    return false;
+  }
+  return Loaded(*read.data, data, host);
+}
+
+bool SaveBytes(const QString& path, const QByteArray& bytes, OperationHost& host) {
+  if (const FileResult saved = WriteFileAtomically(path, bytes); !saved) {
+    host.ShowStatus(kSaveError);
+    host.ShowFileProblem(path, saved.failure);
+    return false;
+  }
+  host.ShowStatus(kSaved);
+  host.ShowFileSaved(path);
+  host.Sound(Beep::Confirm);
+  return true;
+}
+
+}  // namespace
+
+SettingsFileForm SettingsFileFormOf(const QString& path) {
+  if (HasSuffix(path, "BIN")) return SettingsFileForm::RawImage;
+  if (HasSuffix(path, "yaml") || HasSuffix(path, "yml")) return SettingsFileForm::Text;
+  return SettingsFileForm::DataFile;
+}
+
+QString DefaultExtensionOf(const QString& path) {
+  return SettingsFileFormOf(path) == SettingsFileForm::DataFile ? kDatExtension : QString();
+}
+
+bool LoadSettingsFile(const QString& path, PagerData& data, OperationHost& host, const PagerData& base) {
+  switch (SettingsFileFormOf(path)) {
+    case SettingsFileForm::RawImage: return LoadRawImage(path, data, host);
+    case SettingsFileForm::Text: return LoadSettingsText(path, data, host, base);
+    case SettingsFileForm::DataFile: break;
+  }
+  return LoadDataFile(path, data, host);
+}
+
+bool SaveSettingsFile(const QString& path, PagerData& data, OperationHost& host) {
+  const SettingsFileForm form = SettingsFileFormOf(path);
+  if (form == SettingsFileForm::DataFile) return SaveDataFile(path, data, host);
+  if (const std::optional<FileProblem> problem = OutputPathProblem(path, QString())) {
+    host.ShowStatus(kSaveError);
+    host.ShowFileProblem(problem->path, problem->reason);
+    return false;
+  }
+  host.ExchangeAllPages(Direction::Store);
+  if (form == SettingsFileForm::RawImage)
+    return SaveBytes(path, QByteArray(reinterpret_cast<const char*>(data.image.data()), kImageSize), host);
+  return SaveBytes(path, WriteSettingsDocument(data), host);
+}
+
+}  // namespace m84

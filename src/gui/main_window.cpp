@@ -1,0 +1,623 @@
+#include "gui/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QDateTime>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <QToolTip>
+#include <QVBoxLayout>
+#include <cstdio>
+
+#include "core/image/dat_file.h"
+#include "core/link/binary_tools.h"
+#include "core/link/memory_dump.h"
+#include "core/link/serial_port.h"
+#include "core/settings/settings_file.h"
+#include "gui/pages/delayed_tips.h"
+#include "gui/pages/general_page_widget.h"
+#include "gui/pages/page_widgets.h"
+#include "gui/report_printer.h"
+#include "gui/artwork.h"
+#include "core/window/firmware_status.h"
+#include "gui/mouse_guard.h"
+#include "gui/tab_strip.h"
+#include "gui/transfer_runner.h"
+#include "version.h"
+
+namespace m84 {
+
+const QString MainWindow::kTitle = QStringLiteral("Tarnwell M84 Pager Programming");
+
+namespace {
+
+const QColor kBackground(131, 156, 177);
+constexpr int kDialogWidth = 351, kDialogHeight = 315;
+constexpr int kStatusLineHeight = 26;
+constexpr int kPaneTextRoom = 6;  // beside a pane's text, inside its frame
+constexpr int kPageOffsetX = 5, kPageOffsetY = 76;
+constexpr int kTabIndent = 10, kTabCut = 5;
+constexpr int kButtonTipDelayMs = 2000;
+// Cancel takes the place of "&Write" and "&Read" while a transfer runs.
+constexpr int kCancelX = 219, kCancelY = 279, kCancelW = 123, kCancelH = 18;
+
+struct ButtonSpec {
+  const char* label;
+  int x, y, w, h;
+  const char* tip;
+};
+const ButtonSpec kButtons[] = {
+    {"&Print", 9, 279, 54, 18, "Print setting status"},
+    {"&Save", 79, 279, 54, 18, "Save data to a file"},
+    {"&Load", 149, 279, 54, 18, "Load data from a file"},
+    {"&Write", 219, 279, 54, 18, "Write data to a pager"},
+    {"&Read", 288, 279, 54, 18, "Read data from a pager"},
+};
+
+struct PaneSpec {
+  int width;
+  const char* text;
+};
+// Pane 1 stretches; pane 0 shows the icon, pane 4 the program's version.
+const PaneSpec kPanes[6] = {
+    {30, ""}, {286, " Welcome to use M84 DPT "}, {150, "Progress"}, {23, "   "}, {30, ""}, {56, "    "},
+};
+
+QFont ArialPixels(int pixels, bool bold = false) {
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(pixels);
+  font.setBold(bold);
+  return font;
+}
+
+constexpr int kVersionPane = 4;
+const QString kVersionText = QStringLiteral("V") + QLatin1String(kProgramVersion);
+const QString kAboutText = QStringLiteral("M84 POCSAG Multi-Lingual Alphanumeric Pager DPT V") + QLatin1String(kProgramVersion);
+
+const QString kDataFilter = QStringLiteral("Data File (*.DAT);;Settings Text (*.yaml *.yml);;All File (*.*)");
+const QString kLoadFilter = QStringLiteral("Data File(*.DAT);;Settings Text (*.yaml *.yml);;All File(*.*)");
+const QString kStopWriteQuestion = QStringLiteral("Stopping now leaves the pager half-written. Stop anyway?");
+// Between a status text and the cause named after it.
+const QString kCauseSeparator = QStringLiteral(" \u2014 ");
+// After the operation's own status text when the history could not keep it.
+const QString kNotInHistoryText = QStringLiteral(" (no history record)");
+
+}  // namespace
+
+MainWindow::MainWindow(PagerData& data, WindowOptions options, QWidget* parent)
+    : QWidget(parent), data_(data), options_(std::move(options)), models_(data, DisplayMode::Basic) {
+  if (!options_.dialogs) options_.dialogs = std::make_shared<QtFileDialogs>();
+  if (!options_.tones) options_.tones = CreateAlsaTonePlayer();
+  if (!options_.questions) options_.questions = std::make_shared<MessageBoxQuestions>();
+
+  // Dialog units as Windows converts them: from the dialog font's average width and height.
+  const QFontMetrics dialogFont(ArialPixels(13));
+  const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+  dluX_ = ((dialogFont.horizontalAdvance(alphabet) / 26 + 1) / 2) / 4.0;
+  dluY_ = dialogFont.height() / 8.0;
+
+  setWindowTitle(kTitle);
+  setWindowIcon(ProgramIcon());
+  setAutoFillBackground(true);
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, kBackground);
+  setPalette(palette);
+  setFixedSize(qRound(kDialogWidth * dluX_), qRound(kDialogHeight * dluY_) + kStatusLineHeight);
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+
+  auto* banner = new Banner(this);
+  banner->setGeometry(DialogRect(0, 0, 351, 52));
+
+  port_ = std::make_unique<SerialPort>(AdapterPortName(options_.portName));
+  if (options_.lineObserver) port_->SetObserver(options_.lineObserver.get());
+  link_ = std::make_unique<AdapterLink>(*port_);
+  runner_ = std::make_unique<TransferRunner>(*this);
+  connect(runner_.get(), &TransferRunner::Finished, this, &MainWindow::OnTransferFinished);
+
+  CreatePages();
+  CreateButtons();
+  ExchangeAllPages(Direction::Load);
+  CreateStatusLine();
+
+  connect(&clock_, &QTimer::timeout, this, &MainWindow::OnTimerTick);
+  clock_.start(1000);
+
+  auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
+  connect(about, &QShortcut::activated, this, &MainWindow::ShowAbout);
+
+  mouseGuard_ = new MouseGuard(
+      [this] {
+        SettingsPage* page = ShownTabPage();
+        return !page || page->AcceptsLeftClick();
+      },
+      [this] { Sound(Beep::Error); }, this);
+  mouseGuard_->SetKeyScope([this] { return ShownTabPage(); });
+  CreateServiceCommands();
+
+  // Progress and results of a firmware transfer arrive as events posted to the window.
+  firmware_ = std::make_unique<FirmwareStatus>(FirmwareStatus::Sinks{
+      [this](const QString& text) { ShowStatus(text); },
+      [this](int percent) { SetProgress(percent * kProgressRange / 100); },
+      [this] {
+        if (!busy_) link_->ClosePort();
+      }});
+  installEventFilter(firmware_.get());
+}
+
+// A transfer still running is stopped after its block in progress before anything it uses goes.
+MainWindow::~MainWindow() { runner_.reset(); }
+
+SettingsPage* MainWindow::Page(PageId id) const {
+  // Building a page is no change a caller can see: it is as if it had been there from the start.
+  if (id != PageId::Basic) const_cast<MainWindow*>(this)->BuildTabPages();
+  return pages_[static_cast<size_t>(id)];
+}
+
+QRect MainWindow::DialogRect(int x, int y, int w, int h) const {
+  return QRect(qRound(x * dluX_), qRound(y * dluY_), qRound(w * dluX_), qRound(h * dluY_));
+}
+
+void MainWindow::CreatePages() {
+  tabStrip_ = new TabStrip(this);
+  tabStrip_->setGeometry(DialogRect(7, 56, 338, 219));
+  for (const PageInfo& info : kTabPages)
+    tabStrip_->AddTab(QString::fromLatin1(info.tabLabel), QString::fromLatin1(info.tabTip));
+  tabStrip_->hide();
+  tabStrip_->SetTabFont(ArialPixels(12));
+  tabStrip_->LayoutTabs(kTabIndent, kTabCut);
+  connect(tabStrip_, &TabStrip::CurrentChanged, this, &MainWindow::OnTabSelected);
+  tabStrip_->SetLeaveGuard([this] { return LeaveFocusedControl(); });
+
+  auto& basic = pages_[static_cast<size_t>(PageId::Basic)];
+  basic = CreatePageWidget(models_.Page(PageId::Basic), data_, *this, this);
+  basic->setGeometry(DialogRect(7, 56, 338, 219));
+  basic->show();
+}
+
+// The twelve tab pages cost most of the window's start (the grid pages above all), and basic mode
+// shows none of them: they are built once the window has first been painted, or before that the
+// moment anything needs one. Nothing loads them before advanced mode either way.
+void MainWindow::BuildTabPages() {
+  if (tabPagesBuilt_) return;
+  tabPagesBuilt_ = true;
+  // The front card of the stacked rows is narrower than the strip by one indent per row behind it.
+  const int rowsBehind = 2;
+  const QSize pageSize(tabStrip_->width() - 2 * kPageOffsetX - rowsBehind * kTabIndent - 2,
+                       tabStrip_->height() - kPageOffsetY - kPageOffsetX);
+  for (const PageInfo& info : kTabPages) {
+    SettingsPage* page = CreatePageWidget(models_.Page(info.id), data_, *this, tabStrip_);
+    page->hide();
+    page->setGeometry(QRect(QPoint(kPageOffsetX, kPageOffsetY), pageSize));
+    pages_[static_cast<size_t>(info.id)] = page;
+  }
+  // Behind the pages in the tab order, as when the pages were built first.
+  QWidget* last = previousInFocusChain();
+  for (const ButtonSpec& spec : kButtons) {
+    QPushButton* button = Button(QString::fromLatin1(spec.label));
+    if (button != last) setTabOrder(last, button);
+    last = button;
+  }
+}
+
+// The service buttons "T", "RS" and "CF" of the window stay hidden: technicians reach their
+// commands by these keys instead, in advanced mode only.
+void MainWindow::CreateServiceCommands() {
+  struct ServiceCommand {
+    const char* keys;
+    void (MainWindow::*run)();
+  };
+  const ServiceCommand commands[] = {
+      {"Ctrl+Shift+T", &MainWindow::SwitchToBasicMode},     // "T"
+      {"Ctrl+Shift+R", &MainWindow::MemoryDumpCommand},     // "RS"
+      {"Ctrl+Shift+C", &MainWindow::BinaryCompareCommand},  // "CF"
+  };
+  for (const ServiceCommand& command : commands) {
+    auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(command.keys)), this);
+    connect(shortcut, &QShortcut::activated, this, command.run);
+    serviceCommands_.push_back(shortcut);
+  }
+  SetServiceCommandsEnabled(false);
+}
+
+void MainWindow::SetServiceCommandsEnabled(bool enabled) {
+  for (QShortcut* shortcut : serviceCommands_) shortcut->setEnabled(enabled);
+}
+
+void MainWindow::CreateButtons() {
+  auto* tips = new DelayedTips(kButtonTipDelayMs, this);
+  for (const ButtonSpec& spec : kButtons) {
+    auto* button = new QPushButton(QString::fromLatin1(spec.label), this);
+    button->setGeometry(DialogRect(spec.x, spec.y, spec.w, spec.h));
+    button->setFont(ArialPixels(16, true));
+    tips->Add(button, QString::fromLatin1(spec.tip));
+    button->setAutoDefault(false);
+    // A click leaves the focus in the page, so that the command first leaves the control with
+    // the focus as the user would and goes no further when its check refuses the text; the
+    // keyboard still reaches the buttons with Tab.
+    button->setFocusPolicy(Qt::TabFocus);
+  }
+  Button("&Write")->setEnabled(false);
+  Button("&Read")->setEnabled(false);
+  connect(Button("&Load"), &QPushButton::clicked, this, &MainWindow::LoadDataFileCommand);
+  connect(Button("&Save"), &QPushButton::clicked, this, &MainWindow::SaveDataFileCommand);
+  connect(Button("&Print"), &QPushButton::clicked, this, &MainWindow::PrintCommand);
+  connect(Button("&Read"), &QPushButton::clicked, this, &MainWindow::ReadCommand);
+  connect(Button("&Write"), &QPushButton::clicked, this, &MainWindow::WriteCommand);
+
+  cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+  cancel_->setGeometry(DialogRect(kCancelX, kCancelY, kCancelW, kCancelH));
+  cancel_->setFont(ArialPixels(16, true));
+  cancel_->setAutoDefault(false);
+  // Keys typed during a transfer must not reach it by accident; Escape is its key.
+  cancel_->setFocusPolicy(Qt::NoFocus);
+  cancel_->hide();
+  connect(cancel_, &QPushButton::clicked, this, &MainWindow::CancelTransfer);
+}
+
+QPushButton* MainWindow::Button(const QString& label) const {
+  for (QPushButton* button : findChildren<QPushButton*>(QString(), Qt::FindDirectChildrenOnly))
+    if (button->text() == label) return button;
+  return nullptr;
+}
+
+void MainWindow::CreateStatusLine() {
+  auto* line = new QWidget(this);
+  line->setGeometry(0, height() - kStatusLineHeight, width(), kStatusLineHeight);
+  auto* layout = new QHBoxLayout(line);
+  layout->setContentsMargins(2, 2, 2, 2);
+  layout->setSpacing(2);
+  for (int i = 0; i < 6; ++i) {
+    auto* pane = new QLabel(i == kVersionPane ? kVersionText : QString::fromLatin1(kPanes[i].text), line);
+    pane->setFont(ArialPixels(12));
+    pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    // The tabled widths suit the platform's small status font; a pane never cuts its own text.
+    const int width =
+        std::max(kPanes[i].width, pane->fontMetrics().horizontalAdvance(pane->text()) + 2 * pane->frameWidth() + kPaneTextRoom);
+    pane->setMinimumWidth(width);
+    if (i != 1) pane->setFixedWidth(width);
+    layout->addWidget(pane, i == 1 ? 1 : 0);
+    panes_[static_cast<size_t>(i)] = pane;
+  }
+  // Panes whose text changes are as wide as the widest text they show.
+  const auto fitWidest = [](QLabel* pane, int tabled, const QStringList& texts) {
+    int width = tabled;
+    for (const QString& text : texts)
+      width = std::max(width, pane->fontMetrics().horizontalAdvance(text) + 2 * pane->frameWidth() + kPaneTextRoom);
+    pane->setFixedWidth(width);
+  };
+  fitWidest(panes_[3], kPanes[3].width,
+            {AdapterStateText(AdapterState::Absent), AdapterStateText(AdapterState::UsbPortOnly),
+             AdapterStateText(AdapterState::Ready), AdapterStateText(AdapterState::Held)});
+  // A status with its cause may be longer than the pane: it is cut, and shown whole as the tip.
+  panes_[1]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  fitWidest(panes_[5], kPanes[5].width, {QStringLiteral("00:00:00")});
+  panes_[0]->setPixmap(ProgramIcon().pixmap(18, 18));
+  panes_[0]->setAlignment(Qt::AlignCenter);
+  progress_ = new QProgressBar(panes_[2]);
+  progress_->setRange(0, kProgressRange);
+  progress_->setValue(0);
+  progress_->setTextVisible(false);
+  progress_->setGeometry(panes_[2]->rect());
+  progress_->setGeometry(0, 0, kPanes[2].width, kStatusLineHeight - 4);
+}
+
+QString MainWindow::StatusText(int pane) const { return panes_[static_cast<size_t>(pane)]->text(); }
+
+QString MainWindow::StatusTip(int pane) const { return panes_[static_cast<size_t>(pane)]->toolTip(); }
+
+void MainWindow::ShowStatus(const QString& text) {
+  QLabel* pane = panes_[1];
+  pane->setText(text);
+  const bool cut = pane->fontMetrics().horizontalAdvance(text) > pane->contentsRect().width();
+  pane->setToolTip(cut ? text : QString());
+}
+
+// After the fixed text, which stays as it is.
+void MainWindow::ShowWarning(const QString& text) { panes_[1]->setText(panes_[1]->text() + QStringLiteral(" - ") + text); }
+
+void MainWindow::OpenFile(const QString& path) { LoadSettingsFile(path, data_, *this); }
+
+void MainWindow::Sound(Beep beep) { options_.tones->Play(TonesOf(beep)); }
+
+void MainWindow::SetProgress(int position) { progress_->setValue(position); }
+
+void MainWindow::ExchangeAllPages(Direction direction) {
+  if (mode_ == DisplayMode::Basic) {
+    Page(PageId::Basic)->ExchangeImage(direction);
+    return;
+  }
+  for (const PageInfo& info : kTabPages) Page(info.id)->ExchangeImage(direction);
+}
+
+bool MainWindow::LeaveFocusedControl() {
+  SettingsPage* page = mode_ == DisplayMode::Basic ? Page(PageId::Basic) : ShownTabPage();
+  return !page || page->LeaveFocusedControl();
+}
+
+void MainWindow::OnTabSelected(int index) {
+  for (const PageInfo& info : kTabPages) Page(info.id)->hide();
+  ShowStatus(QString());
+  ExchangeAllPages(Direction::Store);
+  SettingsPage* page = Page(kTabPages[static_cast<size_t>(index)].id);
+  page->show();
+  page->setFocus();
+  ExchangeAllPages(Direction::Load);
+}
+
+void MainWindow::SwitchToAdvancedMode() {
+  Page(PageId::Basic)->ExchangeImage(Direction::Store);
+  Page(PageId::Basic)->hide();
+  tabStrip_->show();
+  tabStrip_->SetCurrentIndex(TabIndexOf(PageId::General));
+  for (const PageInfo& info : kTabPages) Page(info.id)->setVisible(info.id == PageId::General);
+  Page(PageId::General)->setFocus();
+  mode_ = DisplayMode::Advanced;
+  models_.SetMode(mode_);
+  ExchangeAllPages(Direction::Load);
+  mouseGuard_->Install();
+  SetServiceCommandsEnabled(true);
+}
+
+void MainWindow::RequestAdvancedMode() {
+  if (mode_ == DisplayMode::Basic) SwitchToAdvancedMode();
+}
+
+SettingsPage* MainWindow::ShownTabPage() const {
+  if (mode_ != DisplayMode::Advanced) return nullptr;
+  for (const PageInfo& info : kTabPages)
+    if (!Page(info.id)->isHidden()) return Page(info.id);
+  return nullptr;
+}
+
+void MainWindow::SwitchToBasicMode() {
+  if (!LeaveFocusedControl()) return;
+  ExchangeAllPages(Direction::Store);
+  Page(PageId::Basic)->show();
+  tabStrip_->hide();
+  for (const PageInfo& info : kTabPages) Page(info.id)->hide();
+  mode_ = DisplayMode::Basic;
+  models_.SetMode(mode_);
+  ExchangeAllPages(Direction::Load);
+  mouseGuard_->Remove();
+  SetServiceCommandsEnabled(false);
+}
+
+void MainWindow::LoadDataFileCommand() {
+  const QString path = options_.dialogs->OpenFileName(this, QStringLiteral("Select Data File"), kLoadFilter);
+  if (path.isEmpty()) return;
+  if (LoadSettingsFile(path, data_, *this)) dataFile_ = path;
+}
+
+void MainWindow::SaveDataFileCommand() {
+  if (!LeaveFocusedControl()) return;
+  const QString path = options_.dialogs->SaveFileName(this, QStringLiteral("Save Data File"), kDataFilter);
+  if (path.isEmpty()) return;
+  if (SaveSettingsFile(path, data_, *this)) dataFile_ = WithDefaultExtension(path, DefaultExtensionOf(path));
+}
+
+void MainWindow::PrintCommand() {
+  if (!LeaveFocusedControl()) return;
+  PrintReport(this, mode_, [this](PageId id, ReportCursor& report) { Page(id)->PrintSection(report); });
+}
+
+void MainWindow::ReadCommand() {
+  StartTransfer(TransferKind::Read, [this](TransferHost& host) { return link_->ReadPager(data_, host); });
+}
+
+void MainWindow::WriteCommand() {
+  if (!LeaveFocusedControl()) return;
+  StartTransfer(TransferKind::Write, [this](TransferHost& host) { return link_->WritePager(data_, host); });
+}
+
+// The port is given up before the save dialog, which may stay open for long; the presence check
+// stays out until the dialog has closed.
+// The operation's result stands whatever the history does; the status line only says that
+// it is not recorded, and standard error why.
+void MainWindow::KeepInHistory(const PagerTransfer& transfer) {
+  if (!options_.history) return;
+  const RecordResult kept = options_.history->Record(transfer, *link_);
+  for (const QString& warning : kept.warnings) std::fprintf(stderr, "m84dpt: %s\n", warning.toLocal8Bit().constData());
+  if (!kept.kept) ShowStatus(StatusText(1) + kNotInHistoryText);
+}
+
+void MainWindow::MemoryDumpCommand() {
+  StartTransfer(TransferKind::Dump, [this](TransferHost& host) {
+    const bool ready = link_->PresenceCheck() == AdapterState::Ready;
+    const auto chooseFile = [this](const QString& title) {
+      link_->ClosePort();
+      return runner_->Ask([this, title] { return options_.dialogs->SaveFileName(this, title, kDumpFilter); });
+    };
+    return MemoryDump(*link_, ready, chooseFile, host) == DumpOutcome::Saved;
+  });
+}
+
+void MainWindow::StartTransfer(TransferKind kind, std::function<bool(TransferHost&)> transfer) {
+  if (busy_) return;
+  transfer_ = kind;
+  transferOk_ = false;
+  busy_ = true;
+  SetTransferControls(true);
+  port_->SetHeldPortRetry(kHeldPortRetryMs);
+  runner_->Start([this, transfer = std::move(transfer)](TransferHost& host) {
+    transferOk_ = transfer(host);
+    // Given up between exchanges: the command line may use the port while the window is idle.
+    link_->ClosePort();
+  });
+}
+
+// Everything the transfer said has been shown by now.
+void MainWindow::OnTransferFinished() {
+  busy_ = false;
+  ShowTransferCause();
+  if (transfer_ == TransferKind::Read)
+    KeepInHistory({HistoryOperation::Read, transferOk_, transferOk_ ? &data_ : nullptr, std::nullopt, dataFile_});
+  else if (transfer_ == TransferKind::Write)
+    KeepInHistory({HistoryOperation::Write, transferOk_, &data_, std::nullopt, dataFile_});
+  SetTransferControls(false);
+  if (closeWhenStopped_) {
+    closeWhenStopped_ = false;
+    close();
+  }
+}
+
+// After the status text, what the command line would say: why it failed, and after a write that
+// stopped part-way, which blocks are new.
+void MainWindow::ShowTransferCause() {
+  if (transferOk_) return;
+  QStringList causes;
+  if (!link_->LastCause().isEmpty()) causes << link_->LastCause();
+  if (transfer_ == TransferKind::Write) {
+    const QString held = DescribeWriteProgress(link_->LastWrite());
+    if (!held.isEmpty()) causes << held;
+  }
+  if (!causes.isEmpty()) ShowStatus(StatusText(1) + kCauseSeparator + causes.join(QStringLiteral("; ")));
+}
+
+// During a transfer every command and page control shows disabled, and the keyboard focus rests on
+// the window, where only Escape does anything; the focus returns afterwards.
+void MainWindow::SetTransferControls(bool transferring) {
+  if (transferring) {
+    focusBefore_ = QApplication::focusWidget();
+    setFocus();
+    enabledBefore_.clear();
+    for (const ButtonSpec& spec : kButtons) {
+      QPushButton* button = Button(QString::fromLatin1(spec.label));
+      enabledBefore_.emplace_back(button, button->isEnabled());
+      button->setEnabled(false);
+    }
+  } else {
+    for (const auto& [button, enabled] : enabledBefore_) button->setEnabled(enabled);
+  }
+  tabStrip_->setEnabled(!transferring);
+  Page(PageId::Basic)->setEnabled(!transferring);
+  Button("&Write")->setVisible(!transferring);
+  Button("&Read")->setVisible(!transferring);
+  cancel_->setVisible(transferring);
+  SetServiceCommandsEnabled(!transferring && mode_ == DisplayMode::Advanced);
+  if (!transferring && focusBefore_ && focusBefore_->isEnabled() && focusBefore_->isVisible())
+    focusBefore_->setFocus();
+}
+
+bool MainWindow::ConfirmStop() {
+  return transfer_ != TransferKind::Write || options_.questions->Confirm(this, kStopWriteQuestion);
+}
+
+void MainWindow::CancelTransfer() {
+  if (busy_ && ConfirmStop()) runner_->RequestStop();
+}
+
+void MainWindow::BinaryCompareCommand() {
+  BinaryCompare([this](const QString& title) { return options_.dialogs->OpenFileName(this, title, kCompareFilter); },
+                std::nullopt, *this);
+}
+
+bool MainWindow::KeepSerialNumber() {
+  auto* general = qobject_cast<GeneralPageWidget*>(Page(PageId::General));
+  return general ? general->KeepSerialNumber() : data_.selection.KeepSerial();
+}
+
+// The window's thread never waits for another program's hold on the port: pane 3 shows it.
+void MainWindow::CheckAdapterPresence() {
+  port_->SetHeldPortRetry(0);
+  const AdapterState state = link_->PresenceCheck();
+  link_->ClosePort();
+  ShowAdapterState(state);
+  panes_[3]->setToolTip(state == AdapterState::Held ? link_->LastCause() : QString());
+}
+
+void MainWindow::ShowAdapterState(AdapterState state) {
+  adapterReady_ = state == AdapterState::Ready;
+  panes_[3]->setText(AdapterStateText(state));
+  Button("&Write")->setEnabled(adapterReady_);
+  Button("&Read")->setEnabled(adapterReady_);
+}
+
+void MainWindow::OnTimerTick() {
+  panes_[5]->setText(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss")));
+  if (!busy_) CheckAdapterPresence();
+}
+
+void MainWindow::BringToFront() {
+  if (isMinimized()) showNormal();
+  show();
+  raise();
+  activateWindow();
+  if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != this) {
+    modal->raise();
+    modal->activateWindow();
+  }
+}
+
+// A transfer is never cut in the middle of a block: a read or dump is stopped after it and the
+// window closes then; a write asks first.
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (busy_) {
+    event->ignore();
+    if (!ConfirmStop()) return;
+    if (busy_) {
+      closeWhenStopped_ = true;
+      runner_->RequestStop();
+    } else {
+      QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);  // ended while asking
+    }
+    return;
+  }
+  ExchangeAllPages(Direction::Store);
+  link_->ClosePort();
+  event->accept();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Escape:
+      if (busy_)
+        CancelTransfer();
+      else
+        close();
+      return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return;  // Enter never closes the window
+    default:
+      QWidget::keyPressEvent(event);
+  }
+}
+
+void MainWindow::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  if (tabPagesBuilt_ || tabPagesQueued_) return;
+  tabPagesQueued_ = true;
+  QTimer::singleShot(0, this, &MainWindow::BuildTabPages);
+}
+
+void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  menu.addAction(QStringLiteral("&About M84DPT..."), this, &MainWindow::ShowAbout);
+  menu.exec(event->globalPos());
+}
+
+void MainWindow::ShowAbout() {
+  QDialog box(this);
+  box.setWindowTitle(QStringLiteral("About M84DPT"));
+  auto* layout = new QVBoxLayout(&box);
+  auto* row = new QHBoxLayout;
+  auto* icon = new QLabel(&box);
+  icon->setPixmap(ProgramIcon().pixmap(32, 32));
+  row->addWidget(icon);
+  row->addWidget(new QLabel(kAboutText, &box));
+  layout->addLayout(row);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &box);
+  connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+  layout->addWidget(buttons);
+  box.exec();
+}
+
+}  // namespace m84

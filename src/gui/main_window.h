@@ -1,0 +1,169 @@
+#pragma once
+// The program's only top-level window: command buttons, the pages (the Basic page, or the twelve
+// tab pages in the tab strip), the status line with progress bar and clock.
+
+#include <QLabel>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "core/history/pager_history.h"
+#include "core/image/operation_host.h"
+#include "core/link/adapter_link.h"
+#include "core/pages/model_page_set.h"
+#include "gui/pages/settings_page.h"
+#include "gui/beeps.h"
+#include "gui/file_dialogs.h"
+#include "gui/questions.h"
+
+class QProgressBar;
+class QPushButton;
+class QShortcut;
+
+namespace m84 {
+
+class FirmwareStatus;
+class LineObserver;
+class MouseGuard;
+class SerialPort;
+class TabStrip;
+class TransferRunner;
+
+struct WindowOptions {
+  // Tests replace the dialogs and the tone output.
+  std::shared_ptr<FileDialogs> dialogs;
+  std::shared_ptr<TonePlayer> tones;
+  // The adapter's port (a device path or port name); empty: M84DPT_PORT, else the first USB serial port.
+  QString portName;
+  // Sees every byte on the adapter line (the --trace option); nothing: no trace.
+  std::shared_ptr<LineObserver> lineObserver;
+  // Tests answer the window's yes-or-no questions.
+  std::shared_ptr<Questions> questions;
+  // Where every pager read and write is recorded; nothing: no record kept.
+  std::shared_ptr<PagerHistory> history;
+};
+
+class MainWindow : public QWidget, public TransferHost, public PageHost {
+  Q_OBJECT
+ public:
+  explicit MainWindow(PagerData& data, WindowOptions options = {}, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  static const QString kTitle;
+
+  // OperationHost and PageHost: the status line, the beeps, the progress bar, the pages.
+  void ShowStatus(const QString& text) override;
+  void Sound(Beep beep) override;
+  void SetProgress(int position) override;
+  void ExchangeAllPages(Direction direction) override;
+  // TransferHost: the General page's keep-serial-number box as shown.
+  bool KeepSerialNumber() override;
+  void ShowWarning(const QString& text) override;
+
+  DisplayMode Mode() const { return mode_; }
+  void SwitchToAdvancedMode();
+  void SwitchToBasicMode();
+  // PageHost: the Basic page accepted the advance-setting password.
+  void RequestAdvancedMode() override;
+  // Before a command that stores the pages: the control with the focus is left as the user
+  // leaves it; false when its check refused the text and the command must not go on.
+  bool LeaveFocusedControl();
+  // The page the mouse guard asks about left clicks and keys that leave it: the tab page shown
+  // in advanced mode.
+  SettingsPage* ShownTabPage() const;
+
+  // Raises the window (restored when minimised), then the dialog it shows, if any.
+  void BringToFront();
+
+  // A file given at start (a double-click in a file manager): a raw image when its extension is
+  // BIN, else a data file, loaded as "&Load" would.
+  void OpenFile(const QString& path);
+
+  // The commands of the buttons.
+  void LoadDataFileCommand();
+  void SaveDataFileCommand();
+  void PrintCommand();
+  void ReadCommand();
+  void WriteCommand();
+  // The service commands.
+  void MemoryDumpCommand();
+  void BinaryCompareCommand();
+  // Cancel (and Escape) while a read, write or dump runs: a read or dump stops after the block
+  // in progress; a write asks first.
+  void CancelTransfer();
+  // The once-a-second presence check: pane 3 and the "&Write" and "&Read" buttons. The port and
+  // its lock are given up again at once, for the command line to use meanwhile.
+  void CheckAdapterPresence();
+  // Pane 3 and the transfer buttons for an adapter state.
+  void ShowAdapterState(AdapterState state);
+
+  QString StatusText(int pane) const;
+  QString StatusTip(int pane) const;
+  // A tab page is built the first time anything asks for it, if not already after the first paint.
+  SettingsPage* Page(PageId id) const;
+  QPushButton* Button(const QString& label) const;
+  // True while a read, write or dump runs (on its own thread).
+  bool Busy() const { return busy_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  void CreateButtons();
+  void CreateStatusLine();
+  void CreatePages();
+  void BuildTabPages();
+  void CreateServiceCommands();
+  void SetServiceCommandsEnabled(bool enabled);
+  void OnTabSelected(int index);
+  void OnTimerTick();
+  enum class TransferKind { Read, Write, Dump };
+  void StartTransfer(TransferKind kind, std::function<bool(TransferHost&)> transfer);
+  void OnTransferFinished();
+  void SetTransferControls(bool transferring);
+  bool ConfirmStop();
+  void ShowTransferCause();
+  void ShowAbout();
+  QRect DialogRect(int x, int y, int w, int h) const;
+  void KeepInHistory(const PagerTransfer& transfer);
+
+  PagerData& data_;
+  WindowOptions options_;
+  ModelPageSet models_;
+  DisplayMode mode_ = DisplayMode::Basic;
+  bool busy_ = false;
+  QString dataFile_;  // the data file last loaded or saved, for the history
+
+  double dluX_ = 1.5;
+  double dluY_ = 2.0;
+  TabStrip* tabStrip_ = nullptr;
+  std::array<SettingsPage*, kTabPageCount + 1> pages_{};
+  bool tabPagesBuilt_ = false;
+  bool tabPagesQueued_ = false;
+  std::array<QLabel*, 6> panes_{};
+  QProgressBar* progress_ = nullptr;
+  QTimer clock_;
+  MouseGuard* mouseGuard_ = nullptr;
+  std::unique_ptr<SerialPort> port_;
+  std::unique_ptr<AdapterLink> link_;
+  bool adapterReady_ = false;
+  std::unique_ptr<FirmwareStatus> firmware_;
+  std::vector<QShortcut*> serviceCommands_;
+  // Declared after the link it drives, so that it goes first.
+  std::unique_ptr<TransferRunner> runner_;
+  TransferKind transfer_ = TransferKind::Read;
+  bool transferOk_ = false;  // written by the transfer's thread, read once it has ended
+  bool closeWhenStopped_ = false;
+  QPushButton* cancel_ = nullptr;
+  std::vector<std::pair<QPushButton*, bool>> enabledBefore_;
+  QPointer<QWidget> focusBefore_;
+};
+
+}  // namespace m84

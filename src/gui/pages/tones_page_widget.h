@@ -1,0 +1,15 @@
+#pragma once
+// The Tones page: the priority grid over the decoding grid.
+
+#include "gui/pages/settings_page.h"
+#include "core/pages/tones_page.h"
+
+namespace m84 {
+
+class TonesPageWidget : public SettingsPage {
+  Q_OBJECT
+ public:
+  TonesPageWidget(TonesPageModel& model, PagerData& data, PageHost& host, QWidget* parent = nullptr);
+};
+
+}  // namespace m84
