@@ -155,15 +155,15 @@ def broken(path, target, anchor_cache):
         return "absolute path: write it relative to this file"
     resolved = os.path.normpath(os.path.join(os.path.dirname(path), file_part)) if file_part else path
     if not os.path.exists(resolved):
-        return f"no file {os.path.relpath(resolved)}"
+        return f"no file {resolved}"
     if not anchor:
         return None
     if not resolved.endswith(".md") or os.path.isdir(resolved):
-        return f"an anchor into {os.path.relpath(resolved)}, which is no Markdown file"
+        return f"an anchor into {resolved}, which is no Markdown file"
     if resolved not in anchor_cache:
         anchor_cache[resolved] = anchors(resolved)
     if unquote(anchor) not in anchor_cache[resolved]:
-        return f"no heading '#{anchor}' in {os.path.relpath(resolved)}"
+        return f"no heading '#{anchor}' in {resolved}"
     return None
 
 
