@@ -22,9 +22,12 @@ trap 'rm -rf "$scratch"' EXIT
 cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
 for f in bin/m84dpt share/applications/$app_id.desktop share/metainfo/$app_id.metainfo.xml \
          share/icons/hicolor/scalable/apps/$app_id.svg share/icons/hicolor/{48x48,128x128,256x256}/apps/$app_id.png \
-         share/man/man1/m84dpt.1.gz lib/udev/rules.d/70-m84dpt.rules share/mime/packages/$app_id.xml; do
+         share/man/man1/m84dpt.1.gz lib/udev/rules.d/70-m84dpt.rules share/mime/packages/$app_id.xml \
+         share/doc/m84dpt/settings-format.md share/doc/m84dpt/guide/README.md; do
   check test -s "$scratch/prefix/$f"
 done
+# The installed guide's links lead to files installed beside it.
+check python3 tests/check_links.py "$scratch/prefix/share/doc/m84dpt"
 for size in 48 128 256; do
   check grep -q "PNG image data, $size x $size" <(file "$scratch/prefix/share/icons/hicolor/${size}x$size/apps/$app_id.png")
 done
