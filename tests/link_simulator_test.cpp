@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -17,6 +18,7 @@
 
 #include "recording_host.h"
 #include "core/link/adapter_link.h"
+#include "core/link/pager_transfer.h"
 #include "core/link/serial_port.h"
 #include "core/link/simulator_host.h"
 
@@ -74,7 +76,7 @@ TEST_F(LinkOverPty, ReadCopiesTheExchangedRangeAndLeavesTheRestAlone) {
   for (int i = 0x600; i < kImageSize; ++i) data.image[i] = 0x5A;
   const PagerImage before = data.image;
 
-  EXPECT_TRUE(link->ReadPager(data, host));
+  EXPECT_TRUE(bool(ReadIntoPages(*link, data, host, host)));
 
   EXPECT_EQ(host.statuses, (QStringList{"Reading Pager ... ", "Read Pager ok !"}));
   EXPECT_EQ(host.beeps, std::vector<Beep>{Beep::Confirm});
@@ -97,7 +99,7 @@ TEST_F(LinkOverPty, EveryReadFaultEndsInReadErrorWithTheImageUnchanged) {
     RecordingHost host;
     const PagerImage before = data.image;
 
-    EXPECT_FALSE(link->ReadPager(data, host));
+    EXPECT_FALSE(bool(ReadIntoPages(*link, data, host, host)));
 
     EXPECT_EQ(host.statuses, (QStringList{"Reading Pager ... ", "Read Pager error !"}));
     EXPECT_EQ(host.beeps, std::vector<Beep>{Beep::Error});
@@ -119,7 +121,7 @@ TEST_F(LinkOverPty, WriteKeepsThePagersSerialNumberOnlyWhenAsked) {
     data.image[0x518] = 'X';  // an edit that must reach the pager either way
     const PagerImage pagerBefore = simulator->Memory();
 
-    EXPECT_TRUE(link->WritePager(data, host));
+    EXPECT_TRUE(bool(WriteFromPages(*link, data, host, host.Options(), host).outcome));
 
     EXPECT_EQ(host.statuses, (QStringList{"Write Data to Pager ... ", "Verifying ... ", "DPT Verify ok !"}));
     EXPECT_EQ(host.beeps, std::vector<Beep>{Beep::Confirm});
@@ -140,7 +142,7 @@ TEST_F(LinkOverPty, WriteKeepsThePagersSerialNumberOnlyWhenAsked) {
 TEST_F(LinkOverPty, VerifyMismatchInTheLastByteIsAVerifyErrorWithoutEnd) {
   StartSimulator(QStringLiteral("corrupt:0x5FF"));
 
-  EXPECT_FALSE(link->WritePager(data, host));
+  EXPECT_FALSE(bool(WriteFromPages(*link, data, host, host.Options(), host).outcome));
 
   EXPECT_EQ(host.statuses.back(), "DPT Verify error !");
   EXPECT_EQ(host.beeps, std::vector<Beep>{Beep::Error});
@@ -171,7 +173,7 @@ TEST_F(LinkOverPty, EveryWriteFaultEndsInWriteErrorBeforeAnyVerify) {
     host.keepSerial = c.keepSerial;
     const PagerImage before = data.image;
 
-    EXPECT_FALSE(link->WritePager(data, host));
+    EXPECT_FALSE(bool(WriteFromPages(*link, data, host, host.Options(), host).outcome));
 
     EXPECT_EQ(host.statuses, (QStringList{"Write Data to Pager ... ", "Write Pager error !"}));
     EXPECT_EQ(host.beeps, std::vector<Beep>{Beep::Error});
@@ -206,7 +208,7 @@ TEST_F(LinkOverPty, AnAnswerLeftOverFromAnEarlierExchangeIsDiscardedOnOpen) {
   port->Close();
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
 
-  EXPECT_TRUE(link->ReadPager(data, host)) << link->LastFailure().toStdString();
+  EXPECT_TRUE(bool(ReadIntoPages(*link, data, host, host))) << link->LastFailure().toStdString();
 }
 
 // An exchange cut short (a killed program) leaves the adapter sending for a while yet: the
@@ -255,13 +257,13 @@ TEST_F(LinkOverPty, AMissingPortIsNoAdapter) {
   AdapterLink absent(missing);
 
   EXPECT_EQ(absent.PresenceCheck(), AdapterState::Absent);
-  EXPECT_FALSE(absent.ReadPager(data, host));
+  EXPECT_FALSE(bool(ReadIntoPages(absent, data, host, host)));
   EXPECT_EQ(host.statuses, QStringList{"No DPT Adapter connect"});
   EXPECT_EQ(host.beeps, std::vector<Beep>{Beep::Error});
   EXPECT_TRUE(absent.LastFailure().contains("no such device"));
 
   RecordingHost writeHost;
-  EXPECT_FALSE(absent.WritePager(data, writeHost));
+  EXPECT_FALSE(bool(WriteFromPages(absent, data, writeHost, writeHost.Options(), writeHost).outcome));
   EXPECT_EQ(writeHost.statuses, QStringList{"Write Pager error !"});
 }
 
@@ -273,7 +275,7 @@ TEST_F(LinkOverPty, TheMemoryFileStartsThePagerAndKeepsWhatWasWritten) {
   EXPECT_EQ(SerialNumber(simulator->Memory()), SerialNumber(SimulatedPagerMemory()));
 
   data.image[0x518] = 'Q';
-  ASSERT_TRUE(link->WritePager(data, host)) << link->LastFailure().toStdString();
+  ASSERT_TRUE(bool(WriteFromPages(*link, data, host, host.Options(), host).outcome)) << link->LastFailure().toStdString();
   simulator->Stop();
 
   QFile kept(file);

@@ -7,6 +7,7 @@
 #include "cli/commands.h"
 #include "cli/console_host.h"
 #include "core/image/dat_file.h"
+#include "core/pages/model_page_set.h"
 #include "core/report/text_report.h"
 
 namespace m84 {
@@ -19,7 +20,6 @@ PdfReportPrinter pdfReportPrinter = nullptr;
 // load fails.
 class ReportHost : public ConsoleHost {
  public:
-  using ConsoleHost::ConsoleHost;
   void ShowStatus(const QString& text) override { lastStatus_ = text; }
   void ShowLastStatus() { ConsoleHost::ShowStatus(lastStatus_); }
 
@@ -68,14 +68,14 @@ int RunReportCommand(const QStringList& arguments) {
     return 1;
   const DisplayMode mode = parser.isSet(QStringLiteral("basic")) ? DisplayMode::Basic : DisplayMode::Advanced;
   PagerData data;
-  ReportHost host(data, mode);
+  ReportHost host;
+  ModelPageSet pages(data, mode);
   if (!LoadSettingsOverBase(parser.value(QStringLiteral("base")), parser.positionalArguments()[0], data, host)) {
     host.ShowLastStatus();
     return 1;
   }
-  const SectionPrinter printSection = [&host](PageId id, ReportCursor& report) {
-    host.Pages().PrintSection(id, report);
-  };
+  pages.ExchangeAllPages(Direction::Load);
+  const SectionPrinter printSection = [&pages](PageId id, ReportCursor& report) { pages.PrintSection(id, report); };
 
   if (parser.isSet(QStringLiteral("pdf"))) return PrintPdf(parser.value(QStringLiteral("pdf")), mode, printSection);
   if (const FileResult shown = WriteToStandardOutput(TextReport(mode, printSection).toUtf8()); !shown) {

@@ -4,14 +4,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/transfer_interrupt.h"
 #include "core/image/dat_file.h"
 #include "core/settings/settings_file.h"
 
 namespace m84 {
 
-ConsoleHost::ConsoleHost(PagerData& data, DisplayMode mode) : pages_(data, mode) {}
-
 void ConsoleHost::ShowStatus(const QString& text) {
+  progress_.Clear();
   std::fputs(text.toLocal8Bit().constData(), stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);
@@ -22,6 +22,13 @@ void ConsoleHost::ShowFileProblem(const QString& path, const QString& reason) {
 }
 
 void ConsoleHost::ShowFileSaved(const QString& path) { PrintReason(QStringLiteral("saved %1").arg(path)); }
+
+bool ConsoleHost::StopRequested() { return interrupts_ && interrupts_->StopRequested(); }
+
+void ConsoleHost::ShowWarning(const QString& text) {
+  progress_.Clear();
+  PrintReason(text);
+}
 
 void PrintReason(const QString& reason) {
   std::fprintf(stderr, "m84dpt: %s\n", reason.toLocal8Bit().constData());

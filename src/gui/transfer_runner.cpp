@@ -19,11 +19,6 @@ class TransferRunner::RelayHost : public TransferHost {
   void SetProgress(int position) override {
     runner_.Relay([w = &window_, position] { w->SetProgress(position); }, false);
   }
-  // The transfer reads the image the pages stored, or the pages show the image it read: both
-  // sides must be done before the other goes on.
-  void ExchangeAllPages(Direction direction) override {
-    runner_.Relay([w = &window_, direction] { w->ExchangeAllPages(direction); }, true);
-  }
   void ShowFileProblem(const QString& path, const QString& reason) override {
     runner_.Relay([w = &window_, path, reason] { w->ShowFileProblem(path, reason); }, false);
   }
@@ -32,11 +27,6 @@ class TransferRunner::RelayHost : public TransferHost {
   }
   void ShowFileSaved(const QString& path) override {
     runner_.Relay([w = &window_, path] { w->ShowFileSaved(path); }, false);
-  }
-  bool KeepSerialNumber() override {
-    bool keep = false;
-    runner_.Relay([w = &window_, &keep] { keep = w->KeepSerialNumber(); }, true);
-    return keep;
   }
   bool StopRequested() override { return runner_.stop_; }
 

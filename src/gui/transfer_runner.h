@@ -1,11 +1,12 @@
 #pragma once
 // Runs the window's pager transfers on a thread of their own, one at a time, with the same link
 // code the command line runs: the window keeps painting and answering input meanwhile. What a
-// transfer tells its host (status texts, beeps, progress, the pages' exchange) reaches the
-// window on its own thread, in the order said. The pages' exchange and the questions wait for
-// the window; the rest does not.
+// transfer tells its host (status texts, beeps, progress, warnings) reaches the window on its own
+// thread, in the order said, and the transfer goes on without waiting for it. The transfer takes
+// its image in and gives its result back; the window stores and loads its pages around it. Only
+// a question (the dump's file dialog) waits for the window.
 //
-//   runner.Start([&](TransferHost& host) { link.ReadPager(data, host); link.ClosePort(); });
+//   runner.Start([&](TransferHost& host) { read = link.ReadPager(host); link.ClosePort(); });
 //   runner.RequestStop();   // the transfer ends before its next block
 //   Finished                // on the window's thread, after everything the transfer said
 

@@ -10,6 +10,7 @@
 
 #include "core/image/operation_host.h"
 #include "core/image/pager_image.h"
+#include "core/result.h"
 
 namespace m84 {
 
@@ -76,16 +77,18 @@ FileResult WriteFileAtomically(const QString& path, const QByteArray& bytes);
 // anything irreversible, such as a pager write, depends on it.
 FileResult CheckReplaceable(const QString& path, qsizetype size);
 
-// The Save and Load flows after their dialogs; true when "File Saved ok" / "File Loaded ok".
-bool SaveDataFile(const QString& chosenPath, PagerData& data, OperationHost& host);
-bool LoadDataFile(const QString& path, PagerData& data, OperationHost& host);
+// The Save and Load flows after their dialogs, done on "File Saved ok" / "File Loaded ok" with
+// the failure's status text and reason otherwise. The caller stores its pages into data before a
+// save and loads them from the file's data after a load.
+Outcome SaveDataFile(const QString& chosenPath, const PagerData& data, OperationHost& host);
+Result<PagerData> LoadDataFile(const QString& path, OperationHost& host);
 
 // Opens an input for reading, or shows "Open data file error" and why; a device or FIFO is
 // refused before it is opened, as opening one can wait for ever.
-bool OpenInput(QFile& file, OperationHost& host);
+Outcome OpenInput(QFile& file, OperationHost& host);
 
-// A raw image: exactly the 2048 bytes of the pager memory; the selection block keeps what it
-// holds. "File Loaded ok" / "File Loaded error", as a data file.
-bool LoadRawImage(const QString& path, PagerData& data, OperationHost& host);
+// A raw image: exactly the 2048 bytes of the pager memory, with no selection block (the caller's
+// stays as it is). "File Loaded ok" / "File Loaded error", as a data file.
+Result<PagerImage> LoadRawImage(const QString& path, OperationHost& host);
 
 }  // namespace m84
