@@ -322,3 +322,82 @@ TEST_F(LinkOverPty, AHeldPortIsTriedAgainBrieflyThenNamesItsHolder) {
   holder->wait();
   EXPECT_EQ(link->PresenceCheck(), AdapterState::Ready);
 }
+
+namespace {
+
+// A transfer's host that, at its first block, waits until the other transfer has reached its own
+// first block: both are then on their lines at the same time, or the wait runs out.
+struct MeetingHost : RecordingHost {
+  std::atomic<int>* started = nullptr;
+  bool met = false;
+
+  void SetProgress(int position) override {
+    RecordingHost::SetProgress(position);
+    if (met || position == 0) return;
+    started->fetch_add(1);
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (started->load() < 2 && std::chrono::steady_clock::now() < limit)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    met = started->load() >= 2;
+  }
+};
+
+}  // namespace
+
+// Nothing of a transfer is shared: two adapters on two ports, each written with verify on a
+// thread of its own at the same time, each pager gets its own image.
+TEST(TwoAdapters, WriteWithVerifyOnBothAtOnce) {
+  struct Side {
+    const char* serial;
+    uint8_t fill;
+    bool keepSerial;
+    std::unique_ptr<SimulatorHost> simulator;
+    std::unique_ptr<SerialPort> port;
+    std::unique_ptr<AdapterLink> link;
+    PagerImage image;
+    MeetingHost host;
+    std::optional<WriteResult> written;
+  };
+  Side sides[2] = {{"1111111111", 0xA5, false, {}, {}, {}, {}, {}, {}},
+                   {"2222222222", 0x3C, true, {}, {}, {}, {}, {}, {}}};
+  std::atomic<int> started{0};
+  for (Side& side : sides) {
+    SimulatorOptions options;
+    side.simulator = std::make_unique<SimulatorHost>(options);
+    side.simulator->SetMemory(PatternedPager());
+    QString error;
+    ASSERT_TRUE(side.simulator->Start(&error)) << error.toStdString();
+    side.port = std::make_unique<SerialPort>(side.simulator->DevicePath());
+    side.link = std::make_unique<AdapterLink>(*side.port);
+    for (int i = 0x100; i < 0x500; ++i) side.image[i] = static_cast<uint8_t>(side.fill ^ i);
+    PutSerialNumber(side.image, side.serial);
+    side.host.started = &started;
+  }
+  ASSERT_NE(sides[0].simulator->DevicePath(), sides[1].simulator->DevicePath());
+
+  std::vector<std::thread> threads;
+  for (Side& side : sides)
+    threads.emplace_back([&side] {
+      side.written = side.link->WritePager(side.image, WriteOptions{side.keepSerial}, side.host);
+      side.link->ClosePort();
+    });
+  for (std::thread& thread : threads) thread.join();
+
+  for (Side& side : sides) {
+    SCOPED_TRACE(side.serial);
+    EXPECT_TRUE(side.host.met) << "the two writes did not run at the same time";
+    ASSERT_TRUE(side.written);
+    EXPECT_TRUE(bool(side.written->outcome)) << side.written->outcome.failure().Text().toStdString();
+    EXPECT_EQ(side.host.statuses, (QStringList{"Write Data to Pager ... ", "Verifying ... ", "DPT Verify ok !"}));
+    PagerImage expected = side.image;
+    TakeWrite(*side.written, expected);
+    EXPECT_EQ(SerialNumber(expected), side.keepSerial ? "8400012345" : side.serial);
+    const PagerImage pager = side.simulator->Memory();
+    EXPECT_TRUE(SameRange(pager, expected, 0x000, 0x5FF));
+    ASSERT_TRUE(side.written->readBack);
+    EXPECT_TRUE(SameRange(*side.written->readBack, expected, 0x000, 0x5FF));
+    EXPECT_EQ(side.simulator->Counted().ends, 1);
+  }
+  // Each pager holds its own image, not the other's.
+  EXPECT_FALSE(SameRange(sides[0].simulator->Memory(), sides[1].simulator->Memory(), 0x100, 0x4FF));
+}
