@@ -437,15 +437,21 @@ void MainWindow::KeepInHistory(const PagerTransfer& transfer) {
   if (!kept.kept) ShowStatus(StatusText(1) + kNotInHistoryText);
 }
 
+// The memory is read on the transfer's thread; its save dialog comes once the thread has ended
+// and given the port up (SaveDump).
 void MainWindow::MemoryDumpCommand() {
   StartTransfer(TransferKind::Dump, [this](TransferHost& host) {
     const bool ready = link_->PresenceCheck() == AdapterState::Ready;
-    const auto chooseFile = [this](const QString& title) {
-      link_->ClosePort();
-      return runner_->Ask([this, title] { return options_.dialogs->SaveFileName(this, title, kDumpFilter); });
-    };
-    return MemoryDump(*link_, ready, chooseFile, host) == DumpOutcome::Saved;
+    dumped_ = ReadMemory(*link_, ready, host);
+    return false;  // saved or not: SaveDump says
   });
+}
+
+// Still busy meanwhile: the presence check stays out until the dialog has closed.
+void MainWindow::SaveDump() {
+  if (!dumped_ || !*dumped_) return;
+  const QString chosen = options_.dialogs->SaveFileName(this, kDumpDialogTitle, kDumpFilter);
+  transferOk_ = SaveMemory(dumped_->value(), chosen, *this) == DumpOutcome::Saved;
 }
 
 void MainWindow::StartTransfer(TransferKind kind, std::function<bool(TransferHost&)> transfer) {
@@ -454,6 +460,7 @@ void MainWindow::StartTransfer(TransferKind kind, std::function<bool(TransferHos
   transferOk_ = false;
   read_.reset();
   written_.reset();
+  dumped_.reset();
   busy_ = true;
   SetTransferControls(true);
   port_->SetHeldPortRetry(kHeldPortRetryMs);
@@ -466,6 +473,7 @@ void MainWindow::StartTransfer(TransferKind kind, std::function<bool(TransferHos
 
 // Everything the transfer said has been shown by now.
 void MainWindow::OnTransferFinished() {
+  if (transfer_ == TransferKind::Dump) SaveDump();
   busy_ = false;
   TakeTransferredImage();
   ShowTransferCause();

@@ -128,6 +128,7 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   void StartTransfer(TransferKind kind, std::function<bool(TransferHost&)> transfer);
   void OnTransferFinished();
   void TakeTransferredImage();
+  void SaveDump();
   void SetTransferControls(bool transferring);
   bool ConfirmStop();
   void ShowTransferCause();
@@ -164,6 +165,7 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   bool transferOk_ = false;
   std::optional<Result<PagerImage>> read_;
   std::optional<WriteResult> written_;
+  std::optional<Result<PagerImage>> dumped_;
   bool closeWhenStopped_ = false;
   QPushButton* cancel_ = nullptr;
   std::vector<std::pair<QPushButton*, bool>> enabledBefore_;
