@@ -155,8 +155,7 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
   PagerData fileData;
   ModelPageSet filePages(fileData, DisplayMode::Advanced);
   ConsoleHost fileHost;
-  if (!LoadSettingsFile(plan.file, fileData, fileHost)) return 1;
-  filePages.ExchangeAllPages(Direction::Load);
+  if (!LoadSettingsIntoPages(plan.file, fileData, filePages, fileHost)) return 1;
   const PageValues& general = filePages.Page(PageId::General).Values();
   const Capcodes first = CapcodesOf(general);
   const Planned planned = PlanCapcodes(plan, general);
@@ -214,8 +213,7 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
     ++written;
     if (plan.increment) {
       ManuallyIncrement(filePages.Page(PageId::General).Values());
-      filePages.ExchangeAllPages(Direction::Store);
-      if (!SaveSettingsFile(plan.file, fileData, fileHost)) {
+      if (!SaveSettingsFromPages(plan.file, fileData, filePages, fileHost)) {
         PrintReason(QStringLiteral("%1 keeps the capcodes of the pager just written; the batch stops").arg(plan.file));
         exitCode = 1;
         break;

@@ -16,9 +16,8 @@ int RunNewCommand(const QStringList& arguments) {
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   PagerData data;
   ModelPageSet pages(data, DisplayMode::Advanced);
-  pages.ExchangeAllPages(Direction::Store);
   ConsoleHost host;
-  return SaveSettingsFile(parser.positionalArguments()[0], data, host) ? 0 : 1;
+  return SaveSettingsFromPages(parser.positionalArguments()[0], data, pages, host) ? 0 : 1;
 }
 
 int RunConvertCommand(const QStringList& arguments) {
@@ -39,8 +38,7 @@ int RunConvertCommand(const QStringList& arguments) {
   ConsoleHost host;
   if (!LoadSettingsOverBase(parser.value(QStringLiteral("base")), in, data, host)) return 1;
   pages.ExchangeAllPages(Direction::Load);
-  pages.ExchangeAllPages(Direction::Store);
-  return SaveSettingsFile(out, data, host) ? 0 : 1;
+  return SaveSettingsFromPages(out, data, pages, host) ? 0 : 1;
 }
 
 }  // namespace m84

@@ -59,10 +59,7 @@ int RunReadCommand(const QStringList& arguments) {
   PagerData data;
   ModelPageSet pages(data, DisplayMode::Advanced);
   ConsoleHost host;
-  if (parser.isSet(QStringLiteral("base"))) {
-    if (!LoadSettingsFile(base, data, host)) return 1;
-    pages.ExchangeAllPages(Direction::Load);
-  }
+  if (parser.isSet(QStringLiteral("base")) && !LoadSettingsIntoPages(base, data, pages, host)) return 1;
   SerialPort port(AdapterPortName(parser.value(kPortOption)));
   SerialTrace trace;
   if (!StartTrace(parser, QStringLiteral("read"), port, trace, {target, base}))
@@ -76,8 +73,7 @@ int RunReadCommand(const QStringList& arguments) {
   RecordTransfer(history, {HistoryOperation::Read, read, read ? &data : nullptr, readExit, out}, link);
   if (interrupts.Interrupted()) return ReportInterruptedRead(link, interrupts);
   if (!read) return Failed(link);
-  pages.ExchangeAllPages(Direction::Store);
-  return SaveSettingsFile(out, data, host) ? 0 : 1;
+  return SaveSettingsFromPages(out, data, pages, host) ? 0 : 1;
 }
 
 int RunWriteCommand(const QStringList& arguments) {
