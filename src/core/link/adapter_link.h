@@ -7,8 +7,8 @@
 //   timer tick, when not busy:  pane3 = AdapterStateText(link.PresenceCheck()); link.ClosePort()
 //   "&Read":   busy; on the transfer's thread: read = link.ReadPager(host); link.ClosePort();
 //              busy cleared, then on the window's thread TakeRead(*read, data.image) and the pages load
-//   "&Write":  the pages store; on the transfer's thread: written = link.WritePager(data.image, options, host);
-//              then on the window's thread TakeWrite(written, data.image) says whether the pages load
+//   "&Write":  the pages store; on the transfer's thread: written = link.WritePager(image, options, host);
+//              then on the window's thread TakeWrite(written, data.image) and the pages load
 //
 // The link never touches the pages or the caller's image: it takes an image in and gives one out,
 // so two links on two ports run side by side.
@@ -17,12 +17,11 @@
 #include <QString>
 #include <optional>
 
-#include "core/result.h"
-
 #include "core/image/operation_host.h"
 #include "core/image/pager_image.h"
 #include "core/link/adapter_frame.h"
 #include "core/link/byte_channel.h"
+#include "core/result.h"
 
 namespace m84 {
 
