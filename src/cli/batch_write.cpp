@@ -106,9 +106,9 @@ QString BatchObstacle(const BatchPlan& plan, const PageValues& general, const Pl
         .arg(plan.file);
   if (!planned.leaves.isEmpty()) return planned.leaves + QStringLiteral("; nothing written");
   if (plan.increment)
-    if (const FileResult replaceable = CheckReplaceable(WithDefaultExtension(plan.file, kDatExtension), kDatFileSize);
+    if (const Outcome replaceable = CheckReplaceable(WithDefaultExtension(plan.file, kDatExtension), kDatFileSize);
         !replaceable)
-      return QStringLiteral("%1 cannot be saved after each pager (%2); nothing written").arg(plan.file, replaceable.failure);
+      return QStringLiteral("%1 cannot be saved after each pager (%2); nothing written").arg(plan.file, replaceable.failure().reason);
   return {};
 }
 

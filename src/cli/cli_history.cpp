@@ -167,7 +167,7 @@ std::optional<HistoryRecord> FindRecord(HistoryStore& store, qint64 id, int* exi
 
 // The state byte for byte in a data file or raw image: no page runs its store rules over it. A
 // settings text carries the bytes no page owns beside the settings, so it too gives them back.
-FileResult SaveState(const QString& path, const PagerData& data) {
+Outcome SaveState(const QString& path, const PagerData& data) {
   switch (SettingsFileFormOf(path)) {
     case SettingsFileForm::RawImage:
       return WriteFileAtomically(path, QByteArray(reinterpret_cast<const char*>(data.image.data()), kImageSize));
@@ -184,9 +184,9 @@ int Restore(HistoryStore& store, qint64 id, const QString& typed) {
   const std::optional<HistoryRecord> record = FindRecord(store, id, &exitCode);
   if (!record) return exitCode;
   const QString path = WithDefaultExtension(typed, DefaultExtensionOf(typed));
-  if (const FileResult saved = SaveState(path, *record->data); !saved) {
+  if (const Outcome saved = SaveState(path, *record->data); !saved) {
     Print(saveError + QLatin1Char('\n'));
-    return PrintedFailure(QStringLiteral("%1: %2").arg(path, saved.failure));
+    return PrintedFailure(QStringLiteral("%1: %2").arg(path, saved.failure().reason));
   }
   Print(QStringLiteral("File Saved ok\n"));
   PrintReason(QStringLiteral("saved %1").arg(path));

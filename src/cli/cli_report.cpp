@@ -42,8 +42,8 @@ int PrintPdf(const QString& out, DisplayMode mode, const SectionPrinter& printSe
     PrintReason(QStringLiteral("cannot print the report into %1").arg(out));
     return 1;
   }
-  if (const FileResult saved = SaveOutput(out, file.readAll()); !saved) {
-    PrintReason(QStringLiteral("%1: %2").arg(out == kStandardOutputName ? QStringLiteral("standard output") : out, saved.failure));
+  if (const Outcome saved = SaveOutput(out, file.readAll()); !saved) {
+    PrintReason(QStringLiteral("%1: %2").arg(out == kStandardOutputName ? QStringLiteral("standard output") : out, saved.failure().reason));
     return 1;
   }
   if (out != kStandardOutputName) PrintReason(QStringLiteral("saved %1").arg(out));
@@ -78,8 +78,8 @@ int RunReportCommand(const QStringList& arguments) {
   const SectionPrinter printSection = [&pages](PageId id, ReportCursor& report) { pages.PrintSection(id, report); };
 
   if (parser.isSet(QStringLiteral("pdf"))) return PrintPdf(parser.value(QStringLiteral("pdf")), mode, printSection);
-  if (const FileResult shown = WriteToStandardOutput(TextReport(mode, printSection).toUtf8()); !shown) {
-    PrintReason(QStringLiteral("standard output: %1").arg(shown.failure));
+  if (const Outcome shown = WriteToStandardOutput(TextReport(mode, printSection).toUtf8()); !shown) {
+    PrintReason(QStringLiteral("standard output: %1").arg(shown.failure().reason));
     return 1;
   }
   return 0;

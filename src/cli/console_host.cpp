@@ -47,24 +47,24 @@ bool RefuseOutput(const QString& typed, const QString& defaultExtension, const Q
 }
 
 bool RefuseUnwritable(const QString& path, qsizetype size, const QString& statusText) {
-  const FileResult replaceable = CheckReplaceable(path, size);
+  const Outcome replaceable = CheckReplaceable(path, size);
   if (replaceable) return false;
   std::printf("%s\n", statusText.toLocal8Bit().constData());
   std::fflush(stdout);
-  PrintReason(QStringLiteral("%1: %2").arg(path, replaceable.failure));
+  PrintReason(QStringLiteral("%1: %2").arg(path, replaceable.failure().reason));
   return true;
 }
 
-FileResult WriteToStandardOutput(const QByteArray& bytes) {
+Outcome WriteToStandardOutput(const QByteArray& bytes) {
   std::fflush(stdout);
   errno = 0;
   const size_t written = std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
   if (std::fflush(stdout) != 0 || written != static_cast<size_t>(bytes.size()))
-    return {QString::fromLocal8Bit(std::strerror(errno != 0 ? errno : EIO))};
-  return {};
+    return Failed(QString(), QString::fromLocal8Bit(std::strerror(errno != 0 ? errno : EIO)));
+  return Succeeded();
 }
 
-FileResult SaveOutput(const QString& path, const QByteArray& bytes) {
+Outcome SaveOutput(const QString& path, const QByteArray& bytes) {
   return path == kStandardOutputName ? WriteToStandardOutput(bytes) : WriteFileAtomically(path, bytes);
 }
 

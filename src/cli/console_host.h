@@ -46,9 +46,9 @@ bool RefuseUnwritable(const QString& path, qsizetype size, const QString& status
 inline const QString kStandardOutputName = QStringLiteral("-");
 // The bytes on standard output; the system's reason when they did not all get there (a closed
 // pipe, a full disk behind a redirection).
-FileResult WriteToStandardOutput(const QByteArray& bytes);
+Outcome WriteToStandardOutput(const QByteArray& bytes);
 // Saves to standard output for "-", else atomically to the file.
-FileResult SaveOutput(const QString& path, const QByteArray& bytes);
+Outcome SaveOutput(const QString& path, const QByteArray& bytes);
 
 // --base FILE: what a settings text is read over; the default settings without it.
 QCommandLineOption BaseOption();

@@ -166,13 +166,13 @@ QString WriteAll(QSaveFile& file, const QByteArray& bytes) {
 // Writes the bytes into an opened save file and renames it over the target. Every write is
 // checked before the commit: commit() would not notice a write that failed, and would rename a
 // short file over the old one.
-FileResult Commit(QSaveFile& file, const QByteArray& bytes) {
+Outcome Commit(QSaveFile& file, const QByteArray& bytes) {
   if (const QString failure = WriteAll(file, bytes); !failure.isEmpty()) {
     file.cancelWriting();
-    return {failure};
+    return Failed(QString(), failure);
   }
-  if (!file.commit()) return {file.errorString()};
-  return {};
+  if (!file.commit()) return Failed(QString(), file.errorString());
+  return Succeeded();
 }
 
 }  // namespace
@@ -197,20 +197,22 @@ std::optional<FileProblem> InputPathProblem(const QString& path) {
   return std::nullopt;
 }
 
-FileResult WriteFileAtomically(const QString& path, const QByteArray& bytes) {
-  if (IsSpecialFile(path)) return {kNotARegularFile};
+Outcome WriteFileAtomically(const QString& path, const QByteArray& bytes) {
+  if (IsSpecialFile(path)) return Failed(QString(), kNotARegularFile);
   QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return {CannotCreate(file)};
+  if (!file.open(QIODevice::WriteOnly)) return Failed(QString(), CannotCreate(file));
   return Commit(file, bytes);
 }
 
-FileResult CheckReplaceable(const QString& path, qsizetype size) {
-  if (const std::optional<FileProblem> problem = OutputPathProblem(path, QString())) return {problem->reason};
+Outcome CheckReplaceable(const QString& path, qsizetype size) {
+  if (const std::optional<FileProblem> problem = OutputPathProblem(path, QString()))
+    return Failed(QString(), problem->reason);
   QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return {CannotCreate(file)};
+  if (!file.open(QIODevice::WriteOnly)) return Failed(QString(), CannotCreate(file));
   const QString failure = WriteAll(file, QByteArray(size, '\0'));
   file.cancelWriting();
-  return {failure};
+  if (!failure.isEmpty()) return Failed(QString(), failure);
+  return Succeeded();
 }
 
 Outcome SaveDataFile(const QString& chosenPath, const PagerData& data, OperationHost& host) {
@@ -226,8 +228,8 @@ Outcome SaveDataFile(const QString& chosenPath, const PagerData& data, Operation
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) return refuse(path, CannotCreate(file));
   // The target is left as it was; a save that did not reach the disk is never "ok".
-  if (const FileResult saved = Commit(file, EncodeDatFile(data, DrawKeyOffset())); !saved)
-    return refuse(path, saved.failure);
+  if (const Outcome saved = Commit(file, EncodeDatFile(data, DrawKeyOffset())); !saved)
+    return refuse(path, saved.failure().reason);
   host.ShowStatus(QStringLiteral("File Saved ok"));
   host.ShowFileSaved(path);
   host.Sound(Beep::Confirm);

@@ -38,13 +38,6 @@ int DrawKeyOffset();
 // A name typed without an extension gets the default one; any extension is kept as typed.
 QString WithDefaultExtension(const QString& path, const QString& extension);
 
-// A file operation's outcome: nothing, or the system's reason it failed ("No such file or
-// directory"), for whoever can show it.
-struct FileResult {
-  QString failure;
-  explicit operator bool() const { return failure.isEmpty(); }
-};
-
 // Why a file cannot be opened, in the system's words; a folder gets the system's "Is a
 // directory" rather than Qt's own wording.
 QString OpenFailure(const QFileDevice& file);
@@ -70,12 +63,14 @@ std::optional<FileProblem> InputPathProblem(const QString& path);
 
 // Writes through a temporary file and renames it over the target, so a failure anywhere
 // leaves an existing file as it was.
-FileResult WriteFileAtomically(const QString& path, const QByteArray& bytes);
+// A failure carries the system's reason ("No space left on device") and no status text: the
+// caller's operation has its own.
+Outcome WriteFileAtomically(const QString& path, const QByteArray& bytes);
 
 // Whether a save of `size` bytes to path would get through, checked the way the save itself does
 // it (its temporary file in the target's folder, the bytes written, then dropped) and before
 // anything irreversible, such as a pager write, depends on it.
-FileResult CheckReplaceable(const QString& path, qsizetype size);
+Outcome CheckReplaceable(const QString& path, qsizetype size);
 
 // The Save and Load flows after their dialogs, done on "File Saved ok" / "File Loaded ok" with
 // the failure's status text and reason otherwise. The caller stores its pages into data before a

@@ -56,10 +56,11 @@ DumpOutcome SaveMemory(const PagerImage& memory, const QString& chosen, Transfer
   if (chosen.isEmpty()) return Finish(host, DumpOutcome::Cancelled);
   const QString path = WithDefaultExtension(chosen, kBinaryExtension);
   const std::optional<FileProblem> problem = OutputPathProblem(chosen, kBinaryExtension);
-  const FileResult saved = problem ? FileResult{problem->reason} : WriteFileAtomically(path, DumpFileContents(path, memory.data()));
+  const Outcome saved = problem ? Outcome(Failed(QString(), problem->reason))
+                                : WriteFileAtomically(path, DumpFileContents(path, memory.data()));
   if (!saved) {
     Show(host, QStringLiteral("Save data file error"));
-    host.ShowFileProblem(problem ? problem->path : path, saved.failure);
+    host.ShowFileProblem(problem ? problem->path : path, saved.failure().reason);
     return Finish(host, DumpOutcome::SaveFailed);
   }
   Show(host, QStringLiteral("File Saved ok"));

@@ -61,9 +61,9 @@ bool LoadSettingsText(const QString& path, PagerData& data, OperationHost& host,
 }
 
 bool SaveBytes(const QString& path, const QByteArray& bytes, OperationHost& host) {
-  if (const FileResult saved = WriteFileAtomically(path, bytes); !saved) {
+  if (const Outcome saved = WriteFileAtomically(path, bytes); !saved) {
     host.ShowStatus(kSaveError);
-    host.ShowFileProblem(path, saved.failure);
+    host.ShowFileProblem(path, saved.failure().reason);
     return false;
   }
   host.ShowStatus(kSaved);
