@@ -32,15 +32,9 @@ constexpr int kOpens = 20;
 
 class QuietHost : public TransferHost {
  public:
-  explicit QuietHost(bool keepSerial) : keepSerial_(keepSerial) {}
   void ShowStatus(const QString& text) override { last = text; }
   void Sound(Beep) override {}
-  void ExchangeAllPages(Direction) override {}
-  bool KeepSerialNumber() override { return keepSerial_; }
   QString last;
-
- private:
-  bool keepSerial_;
 };
 
 double ThreadCpuSeconds() {
@@ -142,11 +136,20 @@ int main(int argc, char** argv) {
   bool allOk = true;
   for (int run = 0; run < runs; ++run) {
     PagerData data;
-    QuietHost host(data.selection.KeepSerial());
-    const Figures read = Measure(simulator, [&] { return link.ReadPager(data, host); });
+    QuietHost host;
+    const WriteOptions options{data.selection.KeepSerial()};
+    const Figures read = Measure(simulator, [&] {
+      const Result<PagerImage> pager = link.ReadPager(host);
+      if (pager) TakeRead(*pager, data.image);
+      return bool(pager);
+    });
     Print("read", read);
     data.image[0x518] ^= 0x01;  // something to write
-    const Figures write = Measure(simulator, [&] { return link.WritePager(data, host); });
+    const Figures write = Measure(simulator, [&] {
+      const WriteResult written = link.WritePager(data.image, options, host);
+      TakeWrite(written, data.image);
+      return bool(written.outcome);
+    });
     Print("write+verify", write);
     allOk = allOk && read.ok && write.ok;
   }

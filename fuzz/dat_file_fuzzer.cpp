@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "core/image/dat_file.h"
+#include "core/settings/settings_file.h"
 #include "core/image/key_table.h"
 
 using namespace m84;
@@ -32,7 +33,8 @@ constexpr int kSelectionAt = kImageAt + kImageSize;
 constexpr int kChecksumAt = kSelectionAt + kSelectionSize;
 constexpr char kExpectedTag[13] = {'M', '8', '2', 'V', '1', '2', '1', 0, 0, 0, 0, 0, 0};
 
-struct RecordingHost : OperationHost {
+// The load's host and its caller's pages.
+struct RecordingHost : OperationHost, PageExchange {
   QStringList statuses;
   std::vector<Beep> beeps;
   std::vector<Direction> exchanges;
@@ -97,11 +99,11 @@ void CheckAcceptance(const QByteArray& input, const PagerData& state, const Reco
   const QString resaved = ScratchDir().filePath(QStringLiteral("resaved.DAT"));
   PagerData toSave = state;
   RecordingHost saveHost;
-  Require(SaveDataFile(resaved, toSave, saveHost), "saving an accepted file's contents failed");
+  Require(SaveSettingsFromPages(resaved, toSave, saveHost, saveHost), "saving an accepted file's contents failed");
   Require(SameData(toSave, state), "saving changed the image");
   PagerData reloaded = StateBefore();
   RecordingHost reloadHost;
-  Require(LoadDataFile(resaved, reloaded, reloadHost), "a saved file was refused");
+  Require(LoadSettingsIntoPages(resaved, reloaded, reloadHost, reloadHost), "a saved file was refused");
   Require(SameData(reloaded, state), "save and load again gave another image or selection block");
 }
 
@@ -133,7 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   PagerData state = StateBefore();
   RecordingHost host;
-  const bool accepted = LoadDataFile(path, state, host);
+  const bool accepted = LoadSettingsIntoPages(path, state, host, host);
   Require(accepted == DecodeDatFile(input).has_value(), "the load flow and the decoder disagree");
   if (accepted)
     CheckAcceptance(input, state, host);

@@ -26,6 +26,7 @@
 #include <time.h>
 
 #include "core/link/adapter_link.h"
+#include "core/link/pager_transfer.h"
 #include "core/link/memory_dump.h"
 
 using namespace m84;
@@ -58,7 +59,8 @@ void Require(bool holds, const char* what) {
   std::abort();
 }
 
-struct RecordingHost : TransferHost {
+// The transfer's host and its caller's pages.
+struct RecordingHost : TransferHost, PageExchange {
   QStringList statuses;
   std::vector<Beep> beeps;
   std::vector<Direction> exchanges;
@@ -66,7 +68,6 @@ struct RecordingHost : TransferHost {
   void ShowStatus(const QString& text) override { statuses << text; }
   void Sound(Beep beep) override { beeps.push_back(beep); }
   void ExchangeAllPages(Direction direction) override { exchanges.push_back(direction); }
-  bool KeepSerialNumber() override { return keepSerial; }
 };
 
 // The adapter's side of the line, as the fuzz input scripts it.
@@ -251,12 +252,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
 
   switch (operation) {
     case Operation::Read:
-      CheckRead(link.ReadPager(data, host), adapter, data, host);
+      CheckRead(bool(ReadIntoPages(link, data, host, host)), adapter, data, host);
       break;
     case Operation::WriteKeepingSerial:
     case Operation::WriteOverSerial: {
       host.keepSerial = operation == Operation::WriteKeepingSerial;
-      const bool verified = link.WritePager(data, host);
+      const bool verified = bool(WriteFromPages(link, data, host, WriteOptions{host.keepSerial}, host).outcome);
       CheckWrite(verified, host.keepSerial, adapter, data, host);
       break;
     }

@@ -29,7 +29,7 @@ namespace {
 // Long enough for a slow sanitizer build; a window that opened by mistake never ends by itself.
 constexpr int kRunPatienceMs = 30000;
 
-struct Outcome {
+struct CommandOutcome {
   int exitCode = -1;
   QString out;
   QString err;
@@ -54,14 +54,14 @@ class CommandLine : public ::testing::Test {
   bool Exists(const QString& name) const { return QFileInfo::exists(dir.filePath(name)); }
 
   // Runs the program, as another user when prefix says so, in the scratch folder.
-  Outcome Run(const QStringList& arguments, const QStringList& prefix = {}) const {
+  CommandOutcome Run(const QStringList& arguments, const QStringList& prefix = {}) const {
     QProcess process;
     process.setWorkingDirectory(dir.path());
     if (prefix.isEmpty())
       process.start(QStringLiteral(M84DPT_PROGRAM), arguments);
     else
       process.start(prefix[0], prefix.mid(1) + QStringList{QStringLiteral(M84DPT_PROGRAM)} + arguments);
-    Outcome outcome;
+    CommandOutcome outcome;
     if (!process.waitForFinished(kRunPatienceMs)) {
       process.kill();
       process.waitForFinished();
@@ -83,7 +83,7 @@ struct Case {
   const char* err;
 };
 
-void ExpectOutcome(const Outcome& got, const Case& c) {
+void ExpectOutcome(const CommandOutcome& got, const Case& c) {
   EXPECT_EQ(got.exitCode, c.exitCode);
   const auto whole = [](const char* pattern) {
     return QRegularExpression(QRegularExpression::anchoredPattern(QString::fromUtf8(pattern)),
@@ -146,7 +146,7 @@ TEST_F(CommandLine, MistakesNeverOpenTheWindowAndExitWith2) {
 TEST_F(CommandLine, HelpListsEveryCommandAndEachCommandDescribesItsOwnArgumentsAndOptions) {
   for (const char* help : {"--help", "-h", "help"}) {
     SCOPED_TRACE(help);
-    const Outcome got = Run({QString::fromLatin1(help)});
+    const CommandOutcome got = Run({QString::fromLatin1(help)});
     EXPECT_EQ(got.exitCode, 0);
     EXPECT_TRUE(got.err.isEmpty()) << got.err.toStdString();
     for (const CommandEntry& entry : AllCommands()) {
@@ -180,7 +180,7 @@ TEST_F(CommandLine, HelpListsEveryCommandAndEachCommandDescribesItsOwnArgumentsA
     SCOPED_TRACE(command);
     for (const QStringList& arguments : {QStringList{QLatin1String(command), QStringLiteral("--help")},
                                          QStringList{QStringLiteral("help"), QLatin1String(command)}}) {
-      const Outcome got = Run(arguments);
+      const CommandOutcome got = Run(arguments);
       EXPECT_EQ(got.exitCode, 0);
       EXPECT_TRUE(got.err.isEmpty()) << got.err.toStdString();
       EXPECT_TRUE(got.out.startsWith(QStringLiteral("Usage: m84dpt %1 ").arg(QLatin1String(command)))) << got.out.toStdString();
@@ -261,8 +261,8 @@ TEST_F(CommandLine, FileFailuresNameTheFileAndTheReasonBesideTheStatusText) {
 // report reads what convert reads: a raw image reports as the data file convert makes of it.
 TEST_F(CommandLine, ReportTakesARawImageAsConvertDoes) {
   ASSERT_EQ(Run(Split("convert image.BIN image.DAT")).exitCode, 0);
-  const Outcome fromImage = Run(Split("report image.BIN"));
-  const Outcome fromDataFile = Run(Split("report image.DAT"));
+  const CommandOutcome fromImage = Run(Split("report image.BIN"));
+  const CommandOutcome fromDataFile = Run(Split("report image.DAT"));
   EXPECT_EQ(fromImage.exitCode, 0) << fromImage.err.toStdString();
   EXPECT_EQ(fromImage.out, fromDataFile.out);
   EXPECT_TRUE(fromImage.out.contains(QLatin1String("LCD Contrast:   Level 11\n")));  // a zero byte
@@ -501,7 +501,7 @@ TEST_F(CommandLine, TheTextReportShowsControlBytesAsEscapes) {
   data.image[0x549] = 0x0D;
   data.image[0x54A] = 0x1B;
   ASSERT_TRUE(Write("control.DAT", EncodeDatFile(data, 0)));
-  const Outcome got = Run({QStringLiteral("report"), QStringLiteral("control.DAT")});
+  const CommandOutcome got = Run({QStringLiteral("report"), QStringLiteral("control.DAT")});
   EXPECT_EQ(got.exitCode, 0);
   EXPECT_TRUE(got.out.contains(QStringLiteral("Serial Number: [1\\x0D\\x1B4567890]"))) << got.out.toStdString();
   EXPECT_FALSE(got.out.contains(QLatin1Char('\r')));

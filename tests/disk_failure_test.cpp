@@ -119,7 +119,7 @@ Findings SaveOverOldFile(const FailureCase& c, const QString& folder) {
 
   PagerData changed = ChangedData();
   RecordingHost host;
-  const bool saved = SaveDataFile(path, changed, host);
+  const bool saved = bool(SaveDataFile(path, changed, host));
   if (c.mend) c.mend();
   Findings findings;
   findings["saved"] = saved ? "yes" : "no";

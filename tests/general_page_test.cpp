@@ -7,6 +7,7 @@
 #include "core/pages/field_codecs.h"
 #include "core/pages/frequency_mask.h"
 #include "core/pages/general_page.h"
+#include "core/pages/model_page_set.h"
 #include "page_model_helpers.h"
 #include "core/report/text_report.h"
 
@@ -320,5 +321,32 @@ TEST(FrequencyMask, RandomKeysKeepTheForm) {
         ASSERT_EQ(outcome.state.text, state.text);  // no leading zero
       state = outcome.state;
     }
+  }
+}
+
+// The one decision the window, the write command and the batch take before a write: a choice made
+// for the write wins; else the General page's box once the page has been loaded; basic mode never
+// loads it, and keeps the pager's number.
+TEST(KeepPagerSerialNumber, FollowsTheChoiceElseTheLoadedBox) {
+  struct Case {
+    DisplayMode mode;
+    bool box;
+    std::optional<bool> chosen;
+    bool keeps;
+  };
+  const Case cases[] = {
+      {DisplayMode::Advanced, false, std::nullopt, false}, {DisplayMode::Advanced, true, std::nullopt, true},
+      {DisplayMode::Basic, false, std::nullopt, true},     {DisplayMode::Basic, true, std::nullopt, true},
+      {DisplayMode::Advanced, true, false, false},         {DisplayMode::Basic, false, false, false},
+      {DisplayMode::Advanced, false, true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "basic " << (c.mode == DisplayMode::Basic) << ", box " << c.box << ", chosen "
+                                    << (c.chosen ? (*c.chosen ? "keep" : "overwrite") : "none"));
+    PagerData data;
+    data.selection.SetKeepSerial(c.box);
+    ModelPageSet pages(data, c.mode);
+    pages.ExchangeAllPages(Direction::Load);
+    EXPECT_EQ(KeepPagerSerialNumber(pages, c.chosen), c.keeps);
   }
 }

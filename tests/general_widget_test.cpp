@@ -13,6 +13,7 @@
 
 #include "core/pages/capcode.h"
 #include "core/pages/field_codecs.h"
+#include "core/pages/model_page_set.h"
 #include "gui/pages/frequency_edit.h"
 #include "gui/pages/general_page_widget.h"
 #include "core/report/text_report.h"
@@ -234,15 +235,18 @@ TEST_F(GeneralPageFixture, SerialNumberIsPaddedAndStoredOnLeaving) {
 TEST_F(GeneralPageFixture, KeepSerialNumberFollowsTheBoxOnceLoaded) {
   PagerData fresh;
   fresh.selection.SetKeepSerial(false);
-  GeneralPageModel freshModel;
+  ModelPageSet freshModels(fresh);
+  auto& freshModel = static_cast<GeneralPageModel&>(freshModels.Page(PageId::General));
   GeneralPageWidget freshPage(freshModel, fresh, host);
-  EXPECT_TRUE(freshPage.KeepSerialNumber());  // basic mode never loads the page
+  EXPECT_TRUE(KeepPagerSerialNumber(freshModels));  // basic mode never loads the page
   freshPage.ExchangeImage(Direction::Load);
-  EXPECT_FALSE(freshPage.KeepSerialNumber());
+  EXPECT_FALSE(KeepPagerSerialNumber(freshModels));
   freshPage.findChild<QCheckBox*>(kKeepSerial)->setChecked(true);
-  EXPECT_TRUE(freshPage.KeepSerialNumber());
+  // A write stores the pages before it asks.
   freshPage.ExchangeImage(Direction::Store);
+  EXPECT_TRUE(KeepPagerSerialNumber(freshModels));
   EXPECT_TRUE(fresh.selection.KeepSerial());
+  EXPECT_FALSE(KeepPagerSerialNumber(freshModels, false));  // the command line's --no-keep-serial
 }
 
 TEST_F(GeneralPageFixture, RightDoubleClickUnlocksAndTheTimesAreChecked) {

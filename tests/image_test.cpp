@@ -9,6 +9,7 @@
 #include "core/image/band_table.h"
 #include "core/image/dat_file.h"
 #include "core/image/pager_image.h"
+#include "core/settings/settings_file.h"
 
 using namespace m84;
 
@@ -137,7 +138,7 @@ TEST(DatFileFlows, SaveThenLoadReportsAndRestores) {
   QTemporaryDir dir;
   PagerData data = ModifiedData();
   RecordingHost saveHost;
-  ASSERT_TRUE(SaveDataFile(dir.filePath("settings"), data, saveHost));
+  ASSERT_TRUE(SaveSettingsFromPages(dir.filePath("settings"), data, saveHost, saveHost));
   EXPECT_EQ(saveHost.statuses, QStringList{"File Saved ok"});
   EXPECT_EQ(saveHost.beeps, std::vector<Beep>{Beep::Confirm});
   EXPECT_EQ(saveHost.exchanges, std::vector<Direction>{Direction::Store});
@@ -145,7 +146,7 @@ TEST(DatFileFlows, SaveThenLoadReportsAndRestores) {
 
   PagerData other;
   RecordingHost loadHost;
-  ASSERT_TRUE(LoadDataFile(dir.filePath("settings.DAT"), other, loadHost));
+  ASSERT_TRUE(LoadSettingsIntoPages(dir.filePath("settings.DAT"), other, loadHost, loadHost));
   EXPECT_EQ(other.image, data.image);
   EXPECT_EQ(other.selection, data.selection);
   EXPECT_EQ(loadHost.statuses, QStringList{"File Loaded ok"});
@@ -169,7 +170,7 @@ TEST(DatFileFlows, RefusalsLeaveTheDataUntouched) {
   for (const Case& c : cases) {
     PagerData data = ModifiedData();
     RecordingHost host;
-    EXPECT_FALSE(LoadDataFile(c.path, data, host));
+    EXPECT_FALSE(LoadSettingsIntoPages(c.path, data, host, host));
     EXPECT_EQ(host.statuses, QStringList{c.status}) << c.path.toStdString();
     EXPECT_EQ(host.beeps, c.beeps);
     EXPECT_TRUE(host.exchanges.empty());
@@ -183,14 +184,14 @@ TEST(DatFileFlows, FailedSaveKeepsTheOldFileAndNeverSaysSaved) {
   const QString path = dir.filePath("old.DAT");
   PagerData data;
   RecordingHost first;
-  ASSERT_TRUE(SaveDataFile(path, data, first));
+  ASSERT_TRUE(bool(SaveDataFile(path, data, first)));
   const QByteArray before = ReadAll(path);
 
   // A folder that can no longer be written to: the temporary file cannot be made there.
   QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
   PagerData changed = ModifiedData();
   RecordingHost host;
-  const bool saved = SaveDataFile(path, changed, host);
+  const bool saved = bool(SaveDataFile(path, changed, host));
   QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   if (saved) GTEST_SKIP() << "running with rights that ignore folder permissions";
   EXPECT_EQ(host.statuses, QStringList{"Save data file error"});
@@ -203,7 +204,7 @@ TEST(DatFileFlows, SaveOverADirectoryFails) {
   QDir(dir.path()).mkdir("taken.DAT");
   PagerData data;
   RecordingHost host;
-  EXPECT_FALSE(SaveDataFile(dir.filePath("taken.DAT"), data, host));
+  EXPECT_FALSE(bool(SaveDataFile(dir.filePath("taken.DAT"), data, host)));
   EXPECT_EQ(host.statuses, QStringList{"Save data file error"});
   EXPECT_TRUE(QFileInfo(dir.filePath("taken.DAT")).isDir());
 }

@@ -26,6 +26,7 @@
 #include "cli/commands.h"
 #include "core/image/dat_file.h"
 #include "core/link/adapter_link.h"
+#include "core/link/pager_transfer.h"
 #include "core/link/memory_dump.h"
 #include "core/link/serial_port.h"
 #include "core/link/simulator_host.h"
@@ -212,12 +213,12 @@ class LinkFaultMatrix : public ::testing::TestWithParam<Cell> {
   QString Run(const Cell& cell) {
     switch (cell.operation) {
       case Operation::Read:
-        link->ReadPager(data, host);
+        bool(ReadIntoPages(*link, data, host, host));
         break;
       case Operation::WriteKeepingSerial:
       case Operation::WriteOverSerial:
         host.keepSerial = cell.operation == Operation::WriteKeepingSerial;
-        link->WritePager(data, host);
+        WriteFromPages(*link, data, host, host.Options(), host);
         break;
       case Operation::Probe:
         return AdapterStateText(link->PresenceCheck());
@@ -291,7 +292,7 @@ TEST_P(LinkFaultMatrix, EndsAsSpecifiedAndLeavesThePortUsable) {
     // The adapter is gone until it is plugged in again.
     PagerData untouched = ImageBefore();
     RecordingHost absentHost;
-    EXPECT_FALSE(link->ReadPager(untouched, absentHost));
+    EXPECT_FALSE(bool(ReadIntoPages(*link, untouched, absentHost, absentHost)));
     EXPECT_EQ(absentHost.statuses, QStringList{"No DPT Adapter connect"});
     EXPECT_EQ(link->PresenceCheck(), AdapterState::Absent);
     StartAdapter("");
@@ -301,7 +302,7 @@ TEST_P(LinkFaultMatrix, EndsAsSpecifiedAndLeavesThePortUsable) {
   EXPECT_EQ(link->PresenceCheck(), AdapterState::Ready) << link->LastFailure().toStdString();
   PagerData next = ImageBefore();
   RecordingHost nextHost;
-  EXPECT_TRUE(link->ReadPager(next, nextHost)) << link->LastFailure().toStdString();
+  EXPECT_TRUE(bool(ReadIntoPages(*link, next, nextHost, nextHost))) << link->LastFailure().toStdString();
   EXPECT_TRUE(std::equal(next.image.data(), next.image.data() + kExchangedSize, simulator->Memory().data()));
 }
 

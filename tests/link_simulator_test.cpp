@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -17,6 +18,7 @@
 
 #include "recording_host.h"
 #include "core/link/adapter_link.h"
+#include "core/link/pager_transfer.h"
 #include "core/link/serial_port.h"
 #include "core/link/simulator_host.h"
 
@@ -74,7 +76,7 @@ TEST_F(LinkOverPty, ReadCopiesTheExchangedRangeAndLeavesTheRestAlone) {
   for (int i = 0x600; i < kImageSize; ++i) data.image[i] = 0x5A;
   const PagerImage before = data.image;
 
-  EXPECT_TRUE(link->ReadPager(data, host));
+  EXPECT_TRUE(bool(ReadIntoPages(*link, data, host, host)));
 
   EXPECT_EQ(host.statuses, (QStringList{"Reading Pager ... ", "Read Pager ok !"}));
   EXPECT_EQ(host.beeps, std::vector<Beep>{Beep::Confirm});
@@ -97,7 +99,7 @@ TEST_F(LinkOverPty, EveryReadFaultEndsInReadErrorWithTheImageUnchanged) {
     RecordingHost host;
     const PagerImage before = data.image;
 
-    EXPECT_FALSE(link->ReadPager(data, host));
+    EXPECT_FALSE(bool(ReadIntoPages(*link, data, host, host)));
 
     EXPECT_EQ(host.statuses, (QStringList{"Reading Pager ... ", "Read Pager error !"}));
     EXPECT_EQ(host.beeps, std::vector<Beep>{Beep::Error});
@@ -119,7 +121,7 @@ TEST_F(LinkOverPty, WriteKeepsThePagersSerialNumberOnlyWhenAsked) {
     data.image[0x518] = 'X';  // an edit that must reach the pager either way
     const PagerImage pagerBefore = simulator->Memory();
 
-    EXPECT_TRUE(link->WritePager(data, host));
+    EXPECT_TRUE(bool(WriteFromPages(*link, data, host, host.Options(), host).outcome));
 
     EXPECT_EQ(host.statuses, (QStringList{"Write Data to Pager ... ", "Verifying ... ", "DPT Verify ok !"}));
     EXPECT_EQ(host.beeps, std::vector<Beep>{Beep::Confirm});
@@ -140,7 +142,7 @@ TEST_F(LinkOverPty, WriteKeepsThePagersSerialNumberOnlyWhenAsked) {
 TEST_F(LinkOverPty, VerifyMismatchInTheLastByteIsAVerifyErrorWithoutEnd) {
   StartSimulator(QStringLiteral("corrupt:0x5FF"));
 
-  EXPECT_FALSE(link->WritePager(data, host));
+  EXPECT_FALSE(bool(WriteFromPages(*link, data, host, host.Options(), host).outcome));
 
   EXPECT_EQ(host.statuses.back(), "DPT Verify error !");
   EXPECT_EQ(host.beeps, std::vector<Beep>{Beep::Error});
@@ -171,7 +173,7 @@ TEST_F(LinkOverPty, EveryWriteFaultEndsInWriteErrorBeforeAnyVerify) {
     host.keepSerial = c.keepSerial;
     const PagerImage before = data.image;
 
-    EXPECT_FALSE(link->WritePager(data, host));
+    EXPECT_FALSE(bool(WriteFromPages(*link, data, host, host.Options(), host).outcome));
 
     EXPECT_EQ(host.statuses, (QStringList{"Write Data to Pager ... ", "Write Pager error !"}));
     EXPECT_EQ(host.beeps, std::vector<Beep>{Beep::Error});
@@ -206,7 +208,7 @@ TEST_F(LinkOverPty, AnAnswerLeftOverFromAnEarlierExchangeIsDiscardedOnOpen) {
   port->Close();
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
 
-  EXPECT_TRUE(link->ReadPager(data, host)) << link->LastFailure().toStdString();
+  EXPECT_TRUE(bool(ReadIntoPages(*link, data, host, host))) << link->LastFailure().toStdString();
 }
 
 // An exchange cut short (a killed program) leaves the adapter sending for a while yet: the
@@ -255,13 +257,13 @@ TEST_F(LinkOverPty, AMissingPortIsNoAdapter) {
   AdapterLink absent(missing);
 
   EXPECT_EQ(absent.PresenceCheck(), AdapterState::Absent);
-  EXPECT_FALSE(absent.ReadPager(data, host));
+  EXPECT_FALSE(bool(ReadIntoPages(absent, data, host, host)));
   EXPECT_EQ(host.statuses, QStringList{"No DPT Adapter connect"});
   EXPECT_EQ(host.beeps, std::vector<Beep>{Beep::Error});
   EXPECT_TRUE(absent.LastFailure().contains("no such device"));
 
   RecordingHost writeHost;
-  EXPECT_FALSE(absent.WritePager(data, writeHost));
+  EXPECT_FALSE(bool(WriteFromPages(absent, data, writeHost, writeHost.Options(), writeHost).outcome));
   EXPECT_EQ(writeHost.statuses, QStringList{"Write Pager error !"});
 }
 
@@ -273,7 +275,7 @@ TEST_F(LinkOverPty, TheMemoryFileStartsThePagerAndKeepsWhatWasWritten) {
   EXPECT_EQ(SerialNumber(simulator->Memory()), SerialNumber(SimulatedPagerMemory()));
 
   data.image[0x518] = 'Q';
-  ASSERT_TRUE(link->WritePager(data, host)) << link->LastFailure().toStdString();
+  ASSERT_TRUE(bool(WriteFromPages(*link, data, host, host.Options(), host).outcome)) << link->LastFailure().toStdString();
   simulator->Stop();
 
   QFile kept(file);
@@ -319,4 +321,83 @@ TEST_F(LinkOverPty, AHeldPortIsTriedAgainBrieflyThenNamesItsHolder) {
   EXPECT_FALSE(port->HeldElsewhere());
   holder->wait();
   EXPECT_EQ(link->PresenceCheck(), AdapterState::Ready);
+}
+
+namespace {
+
+// A transfer's host that, at its first block, waits until the other transfer has reached its own
+// first block: both are then on their lines at the same time, or the wait runs out.
+struct MeetingHost : RecordingHost {
+  std::atomic<int>* started = nullptr;
+  bool met = false;
+
+  void SetProgress(int position) override {
+    RecordingHost::SetProgress(position);
+    if (met || position == 0) return;
+    started->fetch_add(1);
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (started->load() < 2 && std::chrono::steady_clock::now() < limit)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    met = started->load() >= 2;
+  }
+};
+
+}  // namespace
+
+// Nothing of a transfer is shared: two adapters on two ports, each written with verify on a
+// thread of its own at the same time, each pager gets its own image.
+TEST(TwoAdapters, WriteWithVerifyOnBothAtOnce) {
+  struct Side {
+    const char* serial;
+    uint8_t fill;
+    bool keepSerial;
+    std::unique_ptr<SimulatorHost> simulator;
+    std::unique_ptr<SerialPort> port;
+    std::unique_ptr<AdapterLink> link;
+    PagerImage image;
+    MeetingHost host;
+    std::optional<WriteResult> written;
+  };
+  Side sides[2] = {{"1111111111", 0xA5, false, {}, {}, {}, {}, {}, {}},
+                   {"2222222222", 0x3C, true, {}, {}, {}, {}, {}, {}}};
+  std::atomic<int> started{0};
+  for (Side& side : sides) {
+    SimulatorOptions options;
+    side.simulator = std::make_unique<SimulatorHost>(options);
+    side.simulator->SetMemory(PatternedPager());
+    QString error;
+    ASSERT_TRUE(side.simulator->Start(&error)) << error.toStdString();
+    side.port = std::make_unique<SerialPort>(side.simulator->DevicePath());
+    side.link = std::make_unique<AdapterLink>(*side.port);
+    for (int i = 0x100; i < 0x500; ++i) side.image[i] = static_cast<uint8_t>(side.fill ^ i);
+    PutSerialNumber(side.image, side.serial);
+    side.host.started = &started;
+  }
+  ASSERT_NE(sides[0].simulator->DevicePath(), sides[1].simulator->DevicePath());
+
+  std::vector<std::thread> threads;
+  for (Side& side : sides)
+    threads.emplace_back([&side] {
+      side.written = side.link->WritePager(side.image, WriteOptions{side.keepSerial}, side.host);
+      side.link->ClosePort();
+    });
+  for (std::thread& thread : threads) thread.join();
+
+  for (Side& side : sides) {
+    SCOPED_TRACE(side.serial);
+    EXPECT_TRUE(side.host.met) << "the two writes did not run at the same time";
+    ASSERT_TRUE(side.written);
+    EXPECT_TRUE(bool(side.written->outcome)) << side.written->outcome.failure().Text().toStdString();
+    EXPECT_EQ(side.host.statuses, (QStringList{"Write Data to Pager ... ", "Verifying ... ", "DPT Verify ok !"}));
+    PagerImage expected = side.image;
+    TakeWrite(*side.written, expected);
+    EXPECT_EQ(SerialNumber(expected), side.keepSerial ? "8400012345" : side.serial);
+    const PagerImage pager = side.simulator->Memory();
+    EXPECT_TRUE(SameRange(pager, expected, 0x000, 0x5FF));
+    ASSERT_TRUE(side.written->readBack);
+    EXPECT_TRUE(SameRange(*side.written->readBack, expected, 0x000, 0x5FF));
+    EXPECT_EQ(side.simulator->Counted().ends, 1);
+  }
+  // Each pager holds its own image, not the other's.
+  EXPECT_FALSE(SameRange(sides[0].simulator->Memory(), sides[1].simulator->Memory(), 0x100, 0x4FF));
 }

@@ -30,8 +30,6 @@ struct RecordingHost : TransferHost {
   void ShowStatus(const QString& text) override { statuses << text; }
   void Sound(Beep beep) override { beeps.push_back(beep); }
   void SetProgress(int position) override { progress.push_back(position); }
-  void ExchangeAllPages(Direction) override { ADD_FAILURE() << "a service tool drove the pages"; }
-  bool KeepSerialNumber() override { return false; }
 };
 
 // Offset i holds the byte i & 0xFF: rows 0x000-0x01F are all unprintable, so characters stand out.

@@ -6,10 +6,10 @@
 
 #include "cli/cli_history.h"
 #include "cli/console_host.h"
-#include "cli/console_transfer_host.h"
 #include "cli/link_options.h"
 #include "cli/transfer_interrupt.h"
 #include "core/image/dat_file.h"
+#include "core/link/pager_transfer.h"
 #include "core/link/serial_port.h"
 #include "core/link/serial_trace.h"
 #include "core/link/adapter_frame.h"
@@ -106,9 +106,9 @@ QString BatchObstacle(const BatchPlan& plan, const PageValues& general, const Pl
         .arg(plan.file);
   if (!planned.leaves.isEmpty()) return planned.leaves + QStringLiteral("; nothing written");
   if (plan.increment)
-    if (const FileResult replaceable = CheckReplaceable(WithDefaultExtension(plan.file, kDatExtension), kDatFileSize);
+    if (const Outcome replaceable = CheckReplaceable(WithDefaultExtension(plan.file, kDatExtension), kDatFileSize);
         !replaceable)
-      return QStringLiteral("%1 cannot be saved after each pager (%2); nothing written").arg(plan.file, replaceable.failure);
+      return QStringLiteral("%1 cannot be saved after each pager (%2); nothing written").arg(plan.file, replaceable.failure().reason);
   return {};
 }
 
@@ -153,9 +153,10 @@ QCommandLineOption CountOption() {
 
 int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& awaitNext, TransferInterrupts* interrupts) {
   PagerData fileData;
-  ConsoleHost fileHost(fileData, DisplayMode::Advanced);
-  if (!LoadSettingsFile(plan.file, fileData, fileHost)) return 1;
-  const PageValues& general = fileHost.Pages().Page(PageId::General).Values();
+  ModelPageSet filePages(fileData, DisplayMode::Advanced);
+  ConsoleHost fileHost;
+  if (!LoadSettingsIntoPages(plan.file, fileData, filePages, fileHost)) return 1;
+  const PageValues& general = filePages.Page(PageId::General).Values();
   const Capcodes first = CapcodesOf(general);
   const Planned planned = PlanCapcodes(plan, general);
   if (const QString obstacle = BatchObstacle(plan, general, planned); !obstacle.isEmpty()) {
@@ -188,9 +189,10 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
     }
     if (plan.count > 1) PrintReason(QStringLiteral("pager %1 of %2").arg(pager).arg(plan.count));
     PagerData pagerData = fileData;
-    ConsoleTransferHost host(pagerData);
-    host.ExchangeAllPages(Direction::Load);
-    host.SetKeepSerialNumber(plan.keepSerial.value_or(fileData.selection.KeepSerial()));
+    ModelPageSet pages(pagerData, DisplayMode::Advanced);
+    pages.ExchangeAllPages(Direction::Load);
+    const WriteOptions options{KeepPagerSerialNumber(filePages, plan.keepSerial)};
+    ConsoleHost host;
     host.SetInterrupts(interrupts);
     PagerHistory off;
     PagerHistory& history = plan.history ? *plan.history : off;
@@ -198,7 +200,7 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
       exitCode = 1;
       break;
     }
-    const bool verified = link.WritePager(pagerData, host);
+    const bool verified = bool(WriteFromPages(link, pagerData, pages, options, host).outcome);
     const int writeExit = interrupts && interrupts->HungUp() ? kHungUpExitCode : verified ? 0 : ReportWriteFailure(link);
     RecordTransfer(history, {HistoryOperation::Write, verified, &pagerData, writeExit, plan.file}, link);
     if (!verified) {
@@ -210,8 +212,8 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
     last = CapcodesOf(general);
     ++written;
     if (plan.increment) {
-      ManuallyIncrement(fileHost.Pages().Page(PageId::General).Values());
-      if (!SaveSettingsFile(plan.file, fileData, fileHost)) {
+      ManuallyIncrement(filePages.Page(PageId::General).Values());
+      if (!SaveSettingsFromPages(plan.file, fileData, filePages, fileHost)) {
         PrintReason(QStringLiteral("%1 keeps the capcodes of the pager just written; the batch stops").arg(plan.file));
         exitCode = 1;
         break;
@@ -243,8 +245,7 @@ int RunBatchWrite(const CommandParser& parser) {
     return parser.UsageError(QStringLiteral("--count %1 would program %1 pagers with the same capcodes; give --increment "
                                             "to step them, or --same-capcodes to mean it")
                                  .arg(plan.count));
-  if (parser.isSet(QStringLiteral("keep-serial"))) plan.keepSerial = true;
-  if (parser.isSet(QStringLiteral("no-keep-serial"))) plan.keepSerial = false;
+  plan.keepSerial = KeepSerialChoice(parser);
   plan.backup = parser.isSet(QStringLiteral("backup"));
   PagerHistory history = CommandHistory(parser, kSourceBatch);
   plan.history = &history;

@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "cli/console_host.h"
 #include "core/image/dat_file.h"
+#include "core/pages/model_page_set.h"
 #include "core/settings/settings_file.h"
 
 namespace m84 {
@@ -14,8 +15,9 @@ int RunNewCommand(const QStringList& arguments) {
                                               "\".DAT\" is added to a name without extension."));
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   PagerData data;
-  ConsoleHost host(data, DisplayMode::Advanced);
-  return SaveSettingsFile(parser.positionalArguments()[0], data, host) ? 0 : 1;
+  ModelPageSet pages(data, DisplayMode::Advanced);
+  ConsoleHost host;
+  return SaveSettingsFromPages(parser.positionalArguments()[0], data, pages, host) ? 0 : 1;
 }
 
 int RunConvertCommand(const QStringList& arguments) {
@@ -32,9 +34,11 @@ int RunConvertCommand(const QStringList& arguments) {
   const QString out = parser.positionalArguments()[1];
   if (RefuseOutput(out, DefaultExtensionOf(out), QStringLiteral("Save data file error"))) return 1;
   PagerData data;
-  ConsoleHost host(data, parser.isSet(QStringLiteral("basic")) ? DisplayMode::Basic : DisplayMode::Advanced);
+  ModelPageSet pages(data, parser.isSet(QStringLiteral("basic")) ? DisplayMode::Basic : DisplayMode::Advanced);
+  ConsoleHost host;
   if (!LoadSettingsOverBase(parser.value(QStringLiteral("base")), in, data, host)) return 1;
-  return SaveSettingsFile(out, data, host) ? 0 : 1;
+  pages.ExchangeAllPages(Direction::Load);
+  return SaveSettingsFromPages(out, data, pages, host) ? 0 : 1;
 }
 
 }  // namespace m84

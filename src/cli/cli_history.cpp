@@ -8,7 +8,6 @@
 
 #include "cli/commands.h"
 #include "cli/console_host.h"
-#include "cli/console_transfer_host.h"
 #include "core/preferences.h"
 #include "cli/transfer_interrupt.h"
 #include "core/image/dat_file.h"
@@ -28,7 +27,7 @@ void Print(const QString& text) {
   std::fflush(stdout);
 }
 
-int Failed(const QString& reason) {
+int PrintedFailure(const QString& reason) {
   PrintReason(reason);
   return 1;
 }
@@ -154,13 +153,13 @@ std::optional<qint64> ParseId(const QString& text) {
 std::optional<HistoryRecord> FindRecord(HistoryStore& store, qint64 id, int* exitCode) {
   std::optional<HistoryRecord> record;
   if (const HistoryResult found = store.Find(id, record); !found) {
-    *exitCode = Failed(found.failure);
+    *exitCode = PrintedFailure(found.failure);
     return std::nullopt;
   }
   if (!record) {
-    *exitCode = Failed(QStringLiteral("the history has no record %1").arg(id));
+    *exitCode = PrintedFailure(QStringLiteral("the history has no record %1").arg(id));
   } else if (!record->data) {
-    *exitCode = Failed(QStringLiteral("record %1 holds no image: the %2 failed").arg(id).arg(record->operation));
+    *exitCode = PrintedFailure(QStringLiteral("record %1 holds no image: the %2 failed").arg(id).arg(record->operation));
     record.reset();
   }
   return record;
@@ -168,7 +167,7 @@ std::optional<HistoryRecord> FindRecord(HistoryStore& store, qint64 id, int* exi
 
 // The state byte for byte in a data file or raw image: no page runs its store rules over it. A
 // settings text carries the bytes no page owns beside the settings, so it too gives them back.
-FileResult SaveState(const QString& path, const PagerData& data) {
+Outcome SaveState(const QString& path, const PagerData& data) {
   switch (SettingsFileFormOf(path)) {
     case SettingsFileForm::RawImage:
       return WriteFileAtomically(path, QByteArray(reinterpret_cast<const char*>(data.image.data()), kImageSize));
@@ -185,9 +184,9 @@ int Restore(HistoryStore& store, qint64 id, const QString& typed) {
   const std::optional<HistoryRecord> record = FindRecord(store, id, &exitCode);
   if (!record) return exitCode;
   const QString path = WithDefaultExtension(typed, DefaultExtensionOf(typed));
-  if (const FileResult saved = SaveState(path, *record->data); !saved) {
+  if (const Outcome saved = SaveState(path, *record->data); !saved) {
     Print(saveError + QLatin1Char('\n'));
-    return Failed(QStringLiteral("%1: %2").arg(path, saved.failure));
+    return PrintedFailure(QStringLiteral("%1: %2").arg(path, saved.failure().reason));
   }
   Print(QStringLiteral("File Saved ok\n"));
   PrintReason(QStringLiteral("saved %1").arg(path));
@@ -236,9 +235,11 @@ void RecordTransfer(PagerHistory& history, const PagerTransfer& transfer, const 
 bool BackUpPager(AdapterLink& link, const PagerData& data, const QString& file, PagerHistory& history,
                  TransferInterrupts* interrupts) {
   PagerData before = data;
-  ConsoleTransferHost host(before);
+  ConsoleHost host;
   host.SetInterrupts(interrupts);
-  const bool read = link.ReadPager(before, host);
+  const Result<PagerImage> pager = link.ReadPager(host);
+  const bool read = bool(pager);
+  if (read) TakeRead(*pager, before.image);
   const int exitCode = read ? 0 : (link.Interrupted() ? kInterruptedExitCode : 1);
   RecordTransfer(history, {HistoryOperation::Backup, read, read ? &before : nullptr, exitCode, file}, link);
   if (read) return true;
@@ -300,7 +301,7 @@ int RunHistoryCommand(const QStringList& arguments) {
   if (action == kShowAction) return Show(store, *id);
   if (action == kRestoreAction) return Restore(store, *id, given[2]);
   std::vector<HistoryRecord> records;
-  if (const HistoryResult listed = store.List(filter, records); !listed) return Failed(listed.failure);
+  if (const HistoryResult listed = store.List(filter, records); !listed) return PrintedFailure(listed.failure);
   Print(parser.isSet(csv) ? CsvText(records) : TableText(records));
   return 0;
 }

@@ -8,11 +8,11 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/console_host.h"
-#include "cli/console_transfer_host.h"
 #include "cli/link_options.h"
 #include "cli/transfer_interrupt.h"
 #include "core/image/dat_file.h"
 #include "core/link/adapter_link.h"
+#include "core/link/pager_transfer.h"
 #include "core/settings/settings_file.h"
 #include "core/link/serial_port.h"
 #include "core/link/simulator_host.h"
@@ -57,8 +57,9 @@ int RunReadCommand(const QStringList& arguments) {
     return 1;
   const QString base = parser.value(QStringLiteral("base"));
   PagerData data;
-  ConsoleTransferHost host(data);
-  if (parser.isSet(QStringLiteral("base")) && !LoadSettingsFile(base, data, host.Console())) return 1;
+  ModelPageSet pages(data, DisplayMode::Advanced);
+  ConsoleHost host;
+  if (parser.isSet(QStringLiteral("base")) && !LoadSettingsIntoPages(base, data, pages, host)) return 1;
   SerialPort port(AdapterPortName(parser.value(kPortOption)));
   SerialTrace trace;
   if (!StartTrace(parser, QStringLiteral("read"), port, trace, {target, base}))
@@ -66,13 +67,13 @@ int RunReadCommand(const QStringList& arguments) {
   AdapterLink link(port);
   TransferInterrupts interrupts(InterruptRule::StopAfterBlock);
   host.SetInterrupts(&interrupts);
-  const bool read = link.ReadPager(data, host);
+  const bool read = bool(ReadIntoPages(link, data, pages, host));
   PagerHistory history = CommandHistory(parser, kSourceCommandLine);
   const int readExit = interrupts.Interrupted() ? (interrupts.HungUp() ? kHungUpExitCode : kInterruptedExitCode) : read ? 0 : 1;
   RecordTransfer(history, {HistoryOperation::Read, read, read ? &data : nullptr, readExit, out}, link);
   if (interrupts.Interrupted()) return ReportInterruptedRead(link, interrupts);
   if (!read) return Failed(link);
-  return SaveSettingsFile(out, data, host.Console()) ? 0 : 1;
+  return SaveSettingsFromPages(out, data, pages, host) ? 0 : 1;
 }
 
 int RunWriteCommand(const QStringList& arguments) {
@@ -102,11 +103,13 @@ int RunWriteCommand(const QStringList& arguments) {
   if (parser.isSet(count) || parser.isSet(increment) || parser.isSet(same)) return RunBatchWrite(parser);
   const QString file = parser.positionalArguments()[0];
   PagerData data;
-  ConsoleTransferHost host(data);
-  if (!LoadSettingsOverBase(parser.value(QStringLiteral("base")), parser.positionalArguments()[0], data, host.Console()))
+  ModelPageSet pages(data, DisplayMode::Advanced);
+  ConsoleHost host;
+  if (!LoadSettingsOverBase(parser.value(QStringLiteral("base")), parser.positionalArguments()[0], data, host))
     return 1;
+  pages.ExchangeAllPages(Direction::Load);
   // Without an option the file decides, as its General page box would in the window.
-  host.SetKeepSerialNumber(parser.isSet(keep) || (!parser.isSet(overwrite) && data.selection.KeepSerial()));
+  const WriteOptions options{KeepPagerSerialNumber(pages, KeepSerialChoice(parser))};
   SerialPort port(AdapterPortName(parser.value(kPortOption)));
   SerialTrace trace;
   if (!StartTrace(parser, QStringLiteral("write"), port, trace, {file})) return 1;
@@ -115,7 +118,7 @@ int RunWriteCommand(const QStringList& arguments) {
   host.SetInterrupts(&interrupts);
   PagerHistory history = CommandHistory(parser, kSourceCommandLine);
   if (parser.isSet(BackupOption()) && !BackUpPager(link, data, file, history, &interrupts)) return 1;
-  const bool written = link.WritePager(data, host);
+  const bool written = bool(WriteFromPages(link, data, pages, options, host).outcome);
   // The terminal closed during the write: it was finished all the same, and nobody reads a report;
   // the history keeps its outcome.
   const int exitCode = interrupts.HungUp() ? kHungUpExitCode : written ? 0 : ReportWriteFailure(link);

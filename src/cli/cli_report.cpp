@@ -7,6 +7,7 @@
 #include "cli/commands.h"
 #include "cli/console_host.h"
 #include "core/image/dat_file.h"
+#include "core/pages/model_page_set.h"
 #include "core/report/text_report.h"
 
 namespace m84 {
@@ -19,7 +20,6 @@ PdfReportPrinter pdfReportPrinter = nullptr;
 // load fails.
 class ReportHost : public ConsoleHost {
  public:
-  using ConsoleHost::ConsoleHost;
   void ShowStatus(const QString& text) override { lastStatus_ = text; }
   void ShowLastStatus() { ConsoleHost::ShowStatus(lastStatus_); }
 
@@ -42,8 +42,8 @@ int PrintPdf(const QString& out, DisplayMode mode, const SectionPrinter& printSe
     PrintReason(QStringLiteral("cannot print the report into %1").arg(out));
     return 1;
   }
-  if (const FileResult saved = SaveOutput(out, file.readAll()); !saved) {
-    PrintReason(QStringLiteral("%1: %2").arg(out == kStandardOutputName ? QStringLiteral("standard output") : out, saved.failure));
+  if (const Outcome saved = SaveOutput(out, file.readAll()); !saved) {
+    PrintReason(QStringLiteral("%1: %2").arg(out == kStandardOutputName ? QStringLiteral("standard output") : out, saved.failure().reason));
     return 1;
   }
   if (out != kStandardOutputName) PrintReason(QStringLiteral("saved %1").arg(out));
@@ -68,18 +68,18 @@ int RunReportCommand(const QStringList& arguments) {
     return 1;
   const DisplayMode mode = parser.isSet(QStringLiteral("basic")) ? DisplayMode::Basic : DisplayMode::Advanced;
   PagerData data;
-  ReportHost host(data, mode);
+  ReportHost host;
+  ModelPageSet pages(data, mode);
   if (!LoadSettingsOverBase(parser.value(QStringLiteral("base")), parser.positionalArguments()[0], data, host)) {
     host.ShowLastStatus();
     return 1;
   }
-  const SectionPrinter printSection = [&host](PageId id, ReportCursor& report) {
-    host.Pages().PrintSection(id, report);
-  };
+  pages.ExchangeAllPages(Direction::Load);
+  const SectionPrinter printSection = [&pages](PageId id, ReportCursor& report) { pages.PrintSection(id, report); };
 
   if (parser.isSet(QStringLiteral("pdf"))) return PrintPdf(parser.value(QStringLiteral("pdf")), mode, printSection);
-  if (const FileResult shown = WriteToStandardOutput(TextReport(mode, printSection).toUtf8()); !shown) {
-    PrintReason(QStringLiteral("standard output: %1").arg(shown.failure));
+  if (const Outcome shown = WriteToStandardOutput(TextReport(mode, printSection).toUtf8()); !shown) {
+    PrintReason(QStringLiteral("standard output: %1").arg(shown.failure().reason));
     return 1;
   }
   return 0;

@@ -3,7 +3,6 @@
 #include "cli/commands.h"
 #include "cli/console_host.h"
 #include "cli/link_options.h"
-#include "cli/terminal_progress.h"
 #include "cli/transfer_interrupt.h"
 #include "core/image/dat_file.h"
 #include "core/link/binary_tools.h"
@@ -13,32 +12,6 @@
 namespace m84 {
 
 namespace {
-
-// Status texts on standard output; a dump touches neither the image nor the pages.
-class ConsoleServiceHost : public TransferHost {
- public:
-  ConsoleServiceHost() : console_(data_, DisplayMode::Advanced) {}
-
-  void SetInterrupts(TransferInterrupts* interrupts) { interrupts_ = interrupts; }
-
-  void ShowStatus(const QString& text) override {
-    progress_.Clear();
-    console_.ShowStatus(text);
-  }
-  void Sound(Beep beep) override { console_.Sound(beep); }
-  void ExchangeAllPages(Direction) override {}
-  void ShowFileProblem(const QString& path, const QString& reason) override { console_.ShowFileProblem(path, reason); }
-  void ShowFileSaved(const QString& path) override { console_.ShowFileSaved(path); }
-  bool KeepSerialNumber() override { return false; }
-  void SetProgress(int position) override { progress_.Show(position); }
-  bool StopRequested() override { return interrupts_ && interrupts_->StopRequested(); }
-
- private:
-  PagerData data_;
-  ConsoleHost console_;
-  TerminalProgress progress_;
-  TransferInterrupts* interrupts_ = nullptr;
-};
 
 QString Hex(int value, int digits) {
   return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(digits, QLatin1Char('0'));
@@ -100,7 +73,7 @@ int RunDumpCommand(const QStringList& arguments) {
   SerialTrace trace;
   if (!StartTrace(parser, QStringLiteral("dump"), port, trace, {saved})) return 1;
   AdapterLink link(port);
-  ConsoleServiceHost host;
+  ConsoleHost host;
   TransferInterrupts interrupts(InterruptRule::StopAfterBlock);
   host.SetInterrupts(&interrupts);
   // The window dumps through the port its presence check opened; here the port is opened first.
@@ -134,8 +107,7 @@ int RunCompareCommand(const QStringList& arguments) {
   const QStringList files = parser.positionalArguments();
   const QString listing = parser.isSet(outputOption) ? parser.value(outputOption) : kCompareListingName;
   if (RefuseOutput(listing, QString(), QStringLiteral("Open compare result error"))) return kCompareTrouble;
-  PagerData data;
-  ConsoleHost host(data, DisplayMode::Advanced);
+  ConsoleHost host;
   int next = 0;
   const CompareResult result = BinaryCompare([&](const QString&) { return files[next++]; }, listing, host, SaveOutput);
   if (result.outcome != CompareOutcome::Written) return kCompareTrouble;

@@ -4,6 +4,7 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/console_host.h"
+#include "core/pages/model_page_set.h"
 #include "core/settings/settings_document.h"
 #include "core/settings/settings_file.h"
 
@@ -27,9 +28,11 @@ class QuietHost : public ConsoleHost {
 
 // The file's settings as convert would save them: loaded, then stored by the pages.
 bool LoadNormalised(const QString& path, const QString& basePath, PagerData& data) {
-  QuietHost host(data, DisplayMode::Advanced);
+  QuietHost host;
+  ModelPageSet pages(data, DisplayMode::Advanced);
   if (!LoadSettingsOverBase(basePath, path, data, host)) return false;
-  host.ExchangeAllPages(Direction::Store);
+  pages.ExchangeAllPages(Direction::Load);
+  pages.ExchangeAllPages(Direction::Store);
   return true;
 }
 

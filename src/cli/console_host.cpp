@@ -4,14 +4,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/transfer_interrupt.h"
 #include "core/image/dat_file.h"
 #include "core/settings/settings_file.h"
 
 namespace m84 {
 
-ConsoleHost::ConsoleHost(PagerData& data, DisplayMode mode) : pages_(data, mode) {}
-
 void ConsoleHost::ShowStatus(const QString& text) {
+  progress_.Clear();
   std::fputs(text.toLocal8Bit().constData(), stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);
@@ -22,6 +22,13 @@ void ConsoleHost::ShowFileProblem(const QString& path, const QString& reason) {
 }
 
 void ConsoleHost::ShowFileSaved(const QString& path) { PrintReason(QStringLiteral("saved %1").arg(path)); }
+
+bool ConsoleHost::StopRequested() { return interrupts_ && interrupts_->StopRequested(); }
+
+void ConsoleHost::ShowWarning(const QString& text) {
+  progress_.Clear();
+  PrintReason(text);
+}
 
 void PrintReason(const QString& reason) {
   std::fprintf(stderr, "m84dpt: %s\n", reason.toLocal8Bit().constData());
@@ -40,24 +47,24 @@ bool RefuseOutput(const QString& typed, const QString& defaultExtension, const Q
 }
 
 bool RefuseUnwritable(const QString& path, qsizetype size, const QString& statusText) {
-  const FileResult replaceable = CheckReplaceable(path, size);
+  const Outcome replaceable = CheckReplaceable(path, size);
   if (replaceable) return false;
   std::printf("%s\n", statusText.toLocal8Bit().constData());
   std::fflush(stdout);
-  PrintReason(QStringLiteral("%1: %2").arg(path, replaceable.failure));
+  PrintReason(QStringLiteral("%1: %2").arg(path, replaceable.failure().reason));
   return true;
 }
 
-FileResult WriteToStandardOutput(const QByteArray& bytes) {
+Outcome WriteToStandardOutput(const QByteArray& bytes) {
   std::fflush(stdout);
   errno = 0;
   const size_t written = std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
   if (std::fflush(stdout) != 0 || written != static_cast<size_t>(bytes.size()))
-    return {QString::fromLocal8Bit(std::strerror(errno != 0 ? errno : EIO))};
-  return {};
+    return Failed(QString(), QString::fromLocal8Bit(std::strerror(errno != 0 ? errno : EIO)));
+  return Succeeded();
 }
 
-FileResult SaveOutput(const QString& path, const QByteArray& bytes) {
+Outcome SaveOutput(const QString& path, const QByteArray& bytes) {
   return path == kStandardOutputName ? WriteToStandardOutput(bytes) : WriteFileAtomically(path, bytes);
 }
 

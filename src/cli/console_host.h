@@ -1,29 +1,33 @@
 #pragma once
 // The command line's stand-in for the window: status texts on standard output, no beeps, the
-// page models driven without controls.
+// reasons and warnings on standard error, a progress bar on a terminal and the Ctrl+C rule of the
+// command that runs. The commands keep their page models themselves (a ModelPageSet).
 
 #include "core/image/dat_file.h"
 #include <QCommandLineOption>
 
-#include "core/image/operation_host.h"
-#include "core/pages/model_page_set.h"
+#include "cli/terminal_progress.h"
+#include "core/link/adapter_link.h"
 
 namespace m84 {
 
-class ConsoleHost : public OperationHost {
- public:
-  ConsoleHost(PagerData& data, DisplayMode mode);
+class TransferInterrupts;
 
-  ModelPageSet& Pages() { return pages_; }
+class ConsoleHost : public TransferHost {
+ public:
+  void SetInterrupts(TransferInterrupts* interrupts) { interrupts_ = interrupts; }
 
   void ShowStatus(const QString& text) override;
   void Sound(Beep) override {}
-  void ExchangeAllPages(Direction direction) override { pages_.ExchangeAllPages(direction); }
+  void SetProgress(int position) override { progress_.Show(position); }
   void ShowFileProblem(const QString& path, const QString& reason) override;
   void ShowFileSaved(const QString& path) override;
+  bool StopRequested() override;
+  void ShowWarning(const QString& text) override;
 
  private:
-  ModelPageSet pages_;
+  TerminalProgress progress_;
+  TransferInterrupts* interrupts_ = nullptr;
 };
 
 // A reason on standard error beside the status text, for scripts and people at a terminal.
@@ -42,9 +46,9 @@ bool RefuseUnwritable(const QString& path, qsizetype size, const QString& status
 inline const QString kStandardOutputName = QStringLiteral("-");
 // The bytes on standard output; the system's reason when they did not all get there (a closed
 // pipe, a full disk behind a redirection).
-FileResult WriteToStandardOutput(const QByteArray& bytes);
+Outcome WriteToStandardOutput(const QByteArray& bytes);
 // Saves to standard output for "-", else atomically to the file.
-FileResult SaveOutput(const QString& path, const QByteArray& bytes);
+Outcome SaveOutput(const QString& path, const QByteArray& bytes);
 
 // --base FILE: what a settings text is read over; the default settings without it.
 QCommandLineOption BaseOption();

@@ -24,6 +24,12 @@ bool StartTrace(const CommandParser& parser, const QString& command, SerialPort&
   return true;
 }
 
+std::optional<bool> KeepSerialChoice(const CommandParser& parser) {
+  if (parser.isSet(QStringLiteral("keep-serial"))) return true;
+  if (parser.isSet(QStringLiteral("no-keep-serial"))) return false;
+  return std::nullopt;
+}
+
 int ReportWriteFailure(const AdapterLink& link) {
   if (!link.LastFailure().isEmpty()) PrintReason(link.LastFailure());
   const QString held = DescribeWriteProgress(link.LastWrite());

@@ -3,6 +3,7 @@
 // write.
 
 #include <QCommandLineOption>
+#include <optional>
 
 #include "cli/command_line.h"
 #include "core/link/adapter_link.h"
@@ -18,6 +19,10 @@ QCommandLineOption TraceOption();
 // command's input and output, as it will open them); true without the option.
 bool StartTrace(const CommandParser& parser, const QString& command, SerialPort& port, SerialTrace& trace,
                 const QStringList& ownFiles = {});
+
+// --keep-serial (true), --no-keep-serial (false) or neither (nothing: the file's General page box
+// decides, KeepPagerSerialNumber).
+std::optional<bool> KeepSerialChoice(const CommandParser& parser);
 
 // A write that did not end in "DPT Verify ok !": the reason, what the pager now holds when the
 // write stopped part-way; the exit code, 130 after Ctrl+C as the shell expects.

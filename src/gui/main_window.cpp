@@ -22,7 +22,6 @@
 #include "core/link/serial_port.h"
 #include "core/settings/settings_file.h"
 #include "gui/pages/delayed_tips.h"
-#include "gui/pages/general_page_widget.h"
 #include "gui/pages/page_widgets.h"
 #include "gui/report_printer.h"
 #include "gui/artwork.h"
@@ -323,7 +322,7 @@ void MainWindow::ShowStatus(const QString& text) {
 // After the fixed text, which stays as it is.
 void MainWindow::ShowWarning(const QString& text) { panes_[1]->setText(panes_[1]->text() + QStringLiteral(" - ") + text); }
 
-void MainWindow::OpenFile(const QString& path) { LoadSettingsFile(path, data_, *this); }
+void MainWindow::OpenFile(const QString& path) { LoadSettingsIntoPages(path, data_, *this, *this); }
 
 void MainWindow::Sound(Beep beep) { options_.tones->Play(TonesOf(beep)); }
 
@@ -393,14 +392,14 @@ void MainWindow::SwitchToBasicMode() {
 void MainWindow::LoadDataFileCommand() {
   const QString path = options_.dialogs->OpenFileName(this, QStringLiteral("Select Data File"), kLoadFilter);
   if (path.isEmpty()) return;
-  if (LoadSettingsFile(path, data_, *this)) dataFile_ = path;
+  if (LoadSettingsIntoPages(path, data_, *this, *this)) dataFile_ = path;
 }
 
 void MainWindow::SaveDataFileCommand() {
   if (!LeaveFocusedControl()) return;
   const QString path = options_.dialogs->SaveFileName(this, QStringLiteral("Save Data File"), kDataFilter);
   if (path.isEmpty()) return;
-  if (SaveSettingsFile(path, data_, *this)) dataFile_ = WithDefaultExtension(path, DefaultExtensionOf(path));
+  if (SaveSettingsFromPages(path, data_, *this, *this)) dataFile_ = WithDefaultExtension(path, DefaultExtensionOf(path));
 }
 
 void MainWindow::PrintCommand() {
@@ -408,13 +407,23 @@ void MainWindow::PrintCommand() {
   PrintReport(this, mode_, [this](PageId id, ReportCursor& report) { Page(id)->PrintSection(report); });
 }
 
+// The transfer's thread has the link alone: the image goes in as a copy, and what comes back
+// reaches the image and the pages once the thread has ended (TakeTransferredImage).
 void MainWindow::ReadCommand() {
-  StartTransfer(TransferKind::Read, [this](TransferHost& host) { return link_->ReadPager(data_, host); });
+  StartTransfer(TransferKind::Read, [this](TransferHost& host) {
+    read_ = link_->ReadPager(host);
+    return bool(*read_);
+  });
 }
 
 void MainWindow::WriteCommand() {
-  if (!LeaveFocusedControl()) return;
-  StartTransfer(TransferKind::Write, [this](TransferHost& host) { return link_->WritePager(data_, host); });
+  if (busy_ || !LeaveFocusedControl()) return;
+  ExchangeAllPages(Direction::Store);
+  const WriteOptions options{KeepPagerSerialNumber(models_)};
+  StartTransfer(TransferKind::Write, [this, image = data_.image, options](TransferHost& host) {
+    written_ = link_->WritePager(image, options, host);
+    return bool(written_->outcome);
+  });
 }
 
 // The port is given up before the save dialog, which may stay open for long; the presence check
@@ -428,21 +437,30 @@ void MainWindow::KeepInHistory(const PagerTransfer& transfer) {
   if (!kept.kept) ShowStatus(StatusText(1) + kNotInHistoryText);
 }
 
+// The memory is read on the transfer's thread; its save dialog comes once the thread has ended
+// and given the port up (SaveDump).
 void MainWindow::MemoryDumpCommand() {
   StartTransfer(TransferKind::Dump, [this](TransferHost& host) {
     const bool ready = link_->PresenceCheck() == AdapterState::Ready;
-    const auto chooseFile = [this](const QString& title) {
-      link_->ClosePort();
-      return runner_->Ask([this, title] { return options_.dialogs->SaveFileName(this, title, kDumpFilter); });
-    };
-    return MemoryDump(*link_, ready, chooseFile, host) == DumpOutcome::Saved;
+    dumped_ = ReadMemory(*link_, ready, host);
+    return false;  // saved or not: SaveDump says
   });
+}
+
+// Still busy meanwhile: the presence check stays out until the dialog has closed.
+void MainWindow::SaveDump() {
+  if (!dumped_ || !*dumped_) return;
+  const QString chosen = options_.dialogs->SaveFileName(this, kDumpDialogTitle, kDumpFilter);
+  transferOk_ = SaveMemory(dumped_->value(), chosen, *this) == DumpOutcome::Saved;
 }
 
 void MainWindow::StartTransfer(TransferKind kind, std::function<bool(TransferHost&)> transfer) {
   if (busy_) return;
   transfer_ = kind;
   transferOk_ = false;
+  read_.reset();
+  written_.reset();
+  dumped_.reset();
   busy_ = true;
   SetTransferControls(true);
   port_->SetHeldPortRetry(kHeldPortRetryMs);
@@ -455,7 +473,9 @@ void MainWindow::StartTransfer(TransferKind kind, std::function<bool(TransferHos
 
 // Everything the transfer said has been shown by now.
 void MainWindow::OnTransferFinished() {
+  if (transfer_ == TransferKind::Dump) SaveDump();
   busy_ = false;
+  TakeTransferredImage();
   ShowTransferCause();
   if (transfer_ == TransferKind::Read)
     KeepInHistory({HistoryOperation::Read, transferOk_, transferOk_ ? &data_ : nullptr, std::nullopt, dataFile_});
@@ -466,6 +486,19 @@ void MainWindow::OnTransferFinished() {
     closeWhenStopped_ = false;
     close();
   }
+}
+
+// The pager's contents after a read, or the kept serial number after a write, into the image,
+// and the pages shown from it.
+void MainWindow::TakeTransferredImage() {
+  if (read_ && *read_) {
+    TakeRead(read_->value(), data_.image);
+    ExchangeAllPages(Direction::Load);
+  }
+  if (!written_) return;
+  TakeWrite(*written_, data_.image);
+  if (written_->keptSerial) ExchangeAllPages(Direction::Load);
+  if (written_->reachedVerify) ExchangeAllPages(Direction::Load);
 }
 
 // After the status text, what the command line would say: why it failed, and after a write that
@@ -517,11 +550,6 @@ void MainWindow::CancelTransfer() {
 void MainWindow::BinaryCompareCommand() {
   BinaryCompare([this](const QString& title) { return options_.dialogs->OpenFileName(this, title, kCompareFilter); },
                 std::nullopt, *this);
-}
-
-bool MainWindow::KeepSerialNumber() {
-  auto* general = qobject_cast<GeneralPageWidget*>(Page(PageId::General));
-  return general ? general->KeepSerialNumber() : data_.selection.KeepSerial();
 }
 
 // The window's thread never waits for another program's hold on the port: pane 3 shows it.

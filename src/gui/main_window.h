@@ -9,6 +9,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "core/history/pager_history.h"
@@ -47,7 +48,7 @@ struct WindowOptions {
   std::shared_ptr<PagerHistory> history;
 };
 
-class MainWindow : public QWidget, public TransferHost, public PageHost {
+class MainWindow : public QWidget, public TransferHost, public PageHost, public PageExchange {
   Q_OBJECT
  public:
   explicit MainWindow(PagerData& data, WindowOptions options = {}, QWidget* parent = nullptr);
@@ -55,13 +56,12 @@ class MainWindow : public QWidget, public TransferHost, public PageHost {
 
   static const QString kTitle;
 
-  // OperationHost and PageHost: the status line, the beeps, the progress bar, the pages.
+  // OperationHost and PageHost: the status line, the beeps, the progress bar.
   void ShowStatus(const QString& text) override;
   void Sound(Beep beep) override;
   void SetProgress(int position) override;
+  // The pages shown (the Basic page, or the twelve tab pages) into the image or from it.
   void ExchangeAllPages(Direction direction) override;
-  // TransferHost: the General page's keep-serial-number box as shown.
-  bool KeepSerialNumber() override;
   void ShowWarning(const QString& text) override;
 
   DisplayMode Mode() const { return mode_; }
@@ -127,6 +127,8 @@ class MainWindow : public QWidget, public TransferHost, public PageHost {
   enum class TransferKind { Read, Write, Dump };
   void StartTransfer(TransferKind kind, std::function<bool(TransferHost&)> transfer);
   void OnTransferFinished();
+  void TakeTransferredImage();
+  void SaveDump();
   void SetTransferControls(bool transferring);
   bool ConfirmStop();
   void ShowTransferCause();
@@ -159,7 +161,11 @@ class MainWindow : public QWidget, public TransferHost, public PageHost {
   // Declared after the link it drives, so that it goes first.
   std::unique_ptr<TransferRunner> runner_;
   TransferKind transfer_ = TransferKind::Read;
-  bool transferOk_ = false;  // written by the transfer's thread, read once it has ended
+  // Written by the transfer's thread, read once it has ended.
+  bool transferOk_ = false;
+  std::optional<Result<PagerImage>> read_;
+  std::optional<WriteResult> written_;
+  std::optional<Result<PagerImage>> dumped_;
   bool closeWhenStopped_ = false;
   QPushButton* cancel_ = nullptr;
   std::vector<std::pair<QPushButton*, bool>> enabledBefore_;

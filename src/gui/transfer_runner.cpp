@@ -11,32 +11,22 @@ class TransferRunner::RelayHost : public TransferHost {
   explicit RelayHost(TransferRunner& runner) : runner_(runner), window_(runner.window_) {}
 
   void ShowStatus(const QString& text) override {
-    runner_.Relay([w = &window_, text] { w->ShowStatus(text); }, false);
+    runner_.Relay([w = &window_, text] { w->ShowStatus(text); });
   }
   void Sound(Beep beep) override {
-    runner_.Relay([w = &window_, beep] { w->Sound(beep); }, false);
+    runner_.Relay([w = &window_, beep] { w->Sound(beep); });
   }
   void SetProgress(int position) override {
-    runner_.Relay([w = &window_, position] { w->SetProgress(position); }, false);
-  }
-  // The transfer reads the image the pages stored, or the pages show the image it read: both
-  // sides must be done before the other goes on.
-  void ExchangeAllPages(Direction direction) override {
-    runner_.Relay([w = &window_, direction] { w->ExchangeAllPages(direction); }, true);
+    runner_.Relay([w = &window_, position] { w->SetProgress(position); });
   }
   void ShowFileProblem(const QString& path, const QString& reason) override {
-    runner_.Relay([w = &window_, path, reason] { w->ShowFileProblem(path, reason); }, false);
+    runner_.Relay([w = &window_, path, reason] { w->ShowFileProblem(path, reason); });
   }
   void ShowWarning(const QString& text) override {
-    runner_.Relay([w = &window_, text] { w->ShowWarning(text); }, false);
+    runner_.Relay([w = &window_, text] { w->ShowWarning(text); });
   }
   void ShowFileSaved(const QString& path) override {
-    runner_.Relay([w = &window_, path] { w->ShowFileSaved(path); }, false);
-  }
-  bool KeepSerialNumber() override {
-    bool keep = false;
-    runner_.Relay([w = &window_, &keep] { keep = w->KeepSerialNumber(); }, true);
-    return keep;
+    runner_.Relay([w = &window_, path] { w->ShowFileSaved(path); });
   }
   bool StopRequested() override { return runner_.stop_; }
 
@@ -67,49 +57,19 @@ bool TransferRunner::Start(Job job) {
   return true;
 }
 
-QString TransferRunner::Ask(const std::function<QString()>& question) {
-  QString answer;
-  Relay([&answer, &question] { answer = question(); }, true);
-  return answer;
-}
-
-void TransferRunner::Relay(std::function<void()> call, bool wait) {
-  uint64_t ticket = 0;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (detached_) return;
-    ticket = ++posted_;
-  }
+void TransferRunner::Relay(std::function<void()> call) {
+  if (detached_) return;
   // Runs on the window's thread; dropped unrun when the runner goes first.
   QMetaObject::invokeMethod(
       this,
-      [this, call = std::move(call), ticket] {
-        {
-          std::lock_guard<std::mutex> lock(mutex_);
-          if (detached_) return;
-        }
-        call();
-        {
-          std::lock_guard<std::mutex> lock(mutex_);
-          done_ = ticket;
-        }
-        ran_.notify_all();
+      [this, call = std::move(call)] {
+        if (!detached_) call();
       },
       Qt::QueuedConnection);
-  if (!wait) return;
-  std::unique_lock<std::mutex> lock(mutex_);
-  ran_.wait(lock, [&] { return done_ >= ticket || detached_; });
 }
 
-// The window's thread only: nothing more is run for the transfer, and a transfer waiting for
-// the window goes on without it.
-void TransferRunner::Detach() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    detached_ = true;
-  }
-  ran_.notify_all();
-}
+// The window's thread only: nothing more is run for the transfer.
+void TransferRunner::Detach() { detached_ = true; }
 
 void TransferRunner::OnThreadFinished() {
   thread_->wait();

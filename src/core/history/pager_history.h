@@ -4,7 +4,7 @@
 // history becomes a warning for the person, and the operation's result stands.
 //
 //   PagerHistory history = PagerHistory::ForProgram(kSourceCommandLine, parser.isSet(noHistory));
-//   const bool ok = link.WritePager(data, host);
+//   const bool ok = bool(link.WritePager(data.image, options, host).outcome);
 //   RecordResult kept = history.Record({HistoryOperation::Write, ok, &data, exitCode, file}, link);
 //   for (const QString& warning : kept.warnings) ...
 

@@ -166,13 +166,13 @@ QString WriteAll(QSaveFile& file, const QByteArray& bytes) {
 // Writes the bytes into an opened save file and renames it over the target. Every write is
 // checked before the commit: commit() would not notice a write that failed, and would rename a
 // short file over the old one.
-FileResult Commit(QSaveFile& file, const QByteArray& bytes) {
+Outcome Commit(QSaveFile& file, const QByteArray& bytes) {
   if (const QString failure = WriteAll(file, bytes); !failure.isEmpty()) {
     file.cancelWriting();
-    return {failure};
+    return Failed(QString(), failure);
   }
-  if (!file.commit()) return {file.errorString()};
-  return {};
+  if (!file.commit()) return Failed(QString(), file.errorString());
+  return Succeeded();
 }
 
 }  // namespace
@@ -197,93 +197,93 @@ std::optional<FileProblem> InputPathProblem(const QString& path) {
   return std::nullopt;
 }
 
-FileResult WriteFileAtomically(const QString& path, const QByteArray& bytes) {
-  if (IsSpecialFile(path)) return {kNotARegularFile};
+Outcome WriteFileAtomically(const QString& path, const QByteArray& bytes) {
+  if (IsSpecialFile(path)) return Failed(QString(), kNotARegularFile);
   QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return {CannotCreate(file)};
+  if (!file.open(QIODevice::WriteOnly)) return Failed(QString(), CannotCreate(file));
   return Commit(file, bytes);
 }
 
-FileResult CheckReplaceable(const QString& path, qsizetype size) {
-  if (const std::optional<FileProblem> problem = OutputPathProblem(path, QString())) return {problem->reason};
+Outcome CheckReplaceable(const QString& path, qsizetype size) {
+  if (const std::optional<FileProblem> problem = OutputPathProblem(path, QString()))
+    return Failed(QString(), problem->reason);
   QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return {CannotCreate(file)};
+  if (!file.open(QIODevice::WriteOnly)) return Failed(QString(), CannotCreate(file));
   const QString failure = WriteAll(file, QByteArray(size, '\0'));
   file.cancelWriting();
-  return {failure};
+  if (!failure.isEmpty()) return Failed(QString(), failure);
+  return Succeeded();
 }
 
-bool SaveDataFile(const QString& chosenPath, PagerData& data, OperationHost& host) {
+Outcome SaveDataFile(const QString& chosenPath, const PagerData& data, OperationHost& host) {
   const QString path = WithDefaultExtension(chosenPath, kDatExtension);
-  if (const std::optional<FileProblem> problem = OutputPathProblem(chosenPath, kDatExtension)) {
-    host.ShowStatus(QStringLiteral("Save data file error"));
-    host.ShowFileProblem(problem->path, problem->reason);
-    return false;
-  }
+  const auto refuse = [&host](const QString& where, const QString& reason) -> Outcome {
+    const QString status = QStringLiteral("Save data file error");
+    host.ShowStatus(status);
+    host.ShowFileProblem(where, reason);
+    return Failed(status, reason);
+  };
+  if (const std::optional<FileProblem> problem = OutputPathProblem(chosenPath, kDatExtension))
+    return refuse(problem->path, problem->reason);
   QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) {
-    host.ShowStatus(QStringLiteral("Save data file error"));
-    host.ShowFileProblem(path, CannotCreate(file));
-    return false;
-  }
-  host.ExchangeAllPages(Direction::Store);
+  if (!file.open(QIODevice::WriteOnly)) return refuse(path, CannotCreate(file));
   // The target is left as it was; a save that did not reach the disk is never "ok".
-  if (const FileResult saved = Commit(file, EncodeDatFile(data, DrawKeyOffset())); !saved) {
-    host.ShowStatus(QStringLiteral("Save data file error"));
-    host.ShowFileProblem(path, saved.failure);
-    return false;
-  }
+  if (const Outcome saved = Commit(file, EncodeDatFile(data, DrawKeyOffset())); !saved)
+    return refuse(path, saved.failure().reason);
   host.ShowStatus(QStringLiteral("File Saved ok"));
   host.ShowFileSaved(path);
   host.Sound(Beep::Confirm);
-  return true;
+  return Succeeded();
 }
 
-bool OpenInput(QFile& file, OperationHost& host) {
+Outcome OpenInput(QFile& file, OperationHost& host) {
   const std::optional<FileProblem> problem = InputPathProblem(file.fileName());
-  if (!problem && file.open(QIODevice::ReadOnly)) return true;
-  host.ShowStatus(QStringLiteral("Open data file error"));
-  host.ShowFileProblem(file.fileName(), problem ? problem->reason : OpenFailure(file));
-  return false;
+  if (!problem && file.open(QIODevice::ReadOnly)) return Succeeded();
+  const Failure failure = Failed(QStringLiteral("Open data file error"), problem ? problem->reason : OpenFailure(file));
+  host.ShowStatus(failure.status);
+  host.ShowFileProblem(file.fileName(), failure.reason);
+  return failure;
 }
 
 // A file of another size is some other file, taken by mistake.
-bool LoadRawImage(const QString& path, PagerData& data, OperationHost& host) {
+Result<PagerImage> LoadRawImage(const QString& path, OperationHost& host) {
   QFile file(path);
-  if (!OpenInput(file, host)) return false;
+  if (const Outcome opened = OpenInput(file, host); !opened) return opened.failure();
   const QByteArray bytes = file.size() == kImageSize ? file.read(kImageSize + 1) : QByteArray();
   if (bytes.size() != kImageSize) {
-    host.ShowStatus(QStringLiteral("File Loaded error"));
-    host.ShowFileProblem(path, QStringLiteral("holds %1 bytes; a raw image holds exactly %2")
-                                   .arg(std::max<qint64>(file.size(), bytes.size()))
-                                   .arg(kImageSize));
-    return false;
+    const QString status = QStringLiteral("File Loaded error");
+    const QString reason = QStringLiteral("holds %1 bytes; a raw image holds exactly %2")
+                               .arg(std::max<qint64>(file.size(), bytes.size()))
+                               .arg(kImageSize);
+    host.ShowStatus(status);
+    host.ShowFileProblem(path, reason);
+    return Failed(status, reason);
   }
-  std::copy(bytes.begin(), bytes.end(), data.image.data());
+  PagerImage image;
+  std::copy(bytes.begin(), bytes.end(), image.data());
   host.ShowStatus(QStringLiteral("File Loaded ok"));
-  host.ExchangeAllPages(Direction::Load);
-  return true;
+  return image;
 }
 
-bool LoadDataFile(const QString& path, PagerData& data, OperationHost& host) {
+Result<PagerData> LoadDataFile(const QString& path, OperationHost& host) {
   QFile file(path);
-  if (!OpenInput(file, host)) return false;
+  if (const Outcome opened = OpenInput(file, host); !opened) return opened.failure();
   const QByteArray bytes = file.read(kDatFileSize);
   file.close();
   const std::optional<PagerData> loaded = DecodeDatFile(bytes);
   if (!loaded) {
-    host.ShowStatus(QStringLiteral("File Loaded error"));
-    host.ShowFileProblem(path, bytes.size() < kDatFileSize
-                                   ? QStringLiteral("holds %1 bytes, a data file %2").arg(bytes.size()).arg(kDatFileSize)
-                                   : QStringLiteral("not a data file of this program, or damaged"));
+    const QString status = QStringLiteral("File Loaded error");
+    const QString reason = bytes.size() < kDatFileSize
+                               ? QStringLiteral("holds %1 bytes, a data file %2").arg(bytes.size()).arg(kDatFileSize)
+                               : QStringLiteral("not a data file of this program, or damaged");
+    host.ShowStatus(status);
+    host.ShowFileProblem(path, reason);
     host.Sound(Beep::Error);
-    return false;
+    return Failed(status, reason);
   }
-  data = *loaded;
   host.ShowStatus(QStringLiteral("File Loaded ok"));
-  host.ExchangeAllPages(Direction::Load);
   host.Sound(Beep::Confirm);
-  return true;
+  return *loaded;
 }
 
 }  // namespace m84

@@ -10,6 +10,7 @@
 
 #include "core/image/operation_host.h"
 #include "core/image/pager_image.h"
+#include "core/result.h"
 
 namespace m84 {
 
@@ -37,13 +38,6 @@ int DrawKeyOffset();
 // A name typed without an extension gets the default one; any extension is kept as typed.
 QString WithDefaultExtension(const QString& path, const QString& extension);
 
-// A file operation's outcome: nothing, or the system's reason it failed ("No such file or
-// directory"), for whoever can show it.
-struct FileResult {
-  QString failure;
-  explicit operator bool() const { return failure.isEmpty(); }
-};
-
 // Why a file cannot be opened, in the system's words; a folder gets the system's "Is a
 // directory" rather than Qt's own wording.
 QString OpenFailure(const QFileDevice& file);
@@ -69,23 +63,27 @@ std::optional<FileProblem> InputPathProblem(const QString& path);
 
 // Writes through a temporary file and renames it over the target, so a failure anywhere
 // leaves an existing file as it was.
-FileResult WriteFileAtomically(const QString& path, const QByteArray& bytes);
+// A failure carries the system's reason ("No space left on device") and no status text: the
+// caller's operation has its own.
+Outcome WriteFileAtomically(const QString& path, const QByteArray& bytes);
 
 // Whether a save of `size` bytes to path would get through, checked the way the save itself does
 // it (its temporary file in the target's folder, the bytes written, then dropped) and before
 // anything irreversible, such as a pager write, depends on it.
-FileResult CheckReplaceable(const QString& path, qsizetype size);
+Outcome CheckReplaceable(const QString& path, qsizetype size);
 
-// The Save and Load flows after their dialogs; true when "File Saved ok" / "File Loaded ok".
-bool SaveDataFile(const QString& chosenPath, PagerData& data, OperationHost& host);
-bool LoadDataFile(const QString& path, PagerData& data, OperationHost& host);
+// The Save and Load flows after their dialogs, done on "File Saved ok" / "File Loaded ok" with
+// the failure's status text and reason otherwise. The caller stores its pages into data before a
+// save and loads them from the file's data after a load.
+Outcome SaveDataFile(const QString& chosenPath, const PagerData& data, OperationHost& host);
+Result<PagerData> LoadDataFile(const QString& path, OperationHost& host);
 
 // Opens an input for reading, or shows "Open data file error" and why; a device or FIFO is
 // refused before it is opened, as opening one can wait for ever.
-bool OpenInput(QFile& file, OperationHost& host);
+Outcome OpenInput(QFile& file, OperationHost& host);
 
-// A raw image: exactly the 2048 bytes of the pager memory; the selection block keeps what it
-// holds. "File Loaded ok" / "File Loaded error", as a data file.
-bool LoadRawImage(const QString& path, PagerData& data, OperationHost& host);
+// A raw image: exactly the 2048 bytes of the pager memory, with no selection block (the caller's
+// stays as it is). "File Loaded ok" / "File Loaded error", as a data file.
+Result<PagerImage> LoadRawImage(const QString& path, OperationHost& host);
 
 }  // namespace m84

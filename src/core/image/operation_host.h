@@ -1,7 +1,7 @@
 #pragma once
 // What a user operation (load, save, read, write, dump, ...) needs from whoever runs it:
-// the status line, the beeps, the progress bar and the pages. The window and the command line
-// each provide one.
+// the status line, the beeps and the progress bar. The window and the command line each provide
+// one. The pages are not the operation's: its caller stores them before and loads them after.
 
 #include <QString>
 
@@ -18,7 +18,6 @@ class OperationHost {
   virtual void ShowStatus(const QString& text) = 0;
   virtual void Sound(Beep beep) = 0;
   virtual void SetProgress(int /*position 0..16*/) {}
-  virtual void ExchangeAllPages(Direction direction) = 0;
   // Beside the fixed status texts of a load or save: the file it was about and the system's
   // reason it failed, or the file a save wrote. The status line has no room for them (the
   // window leaves them out); the command line prints them.

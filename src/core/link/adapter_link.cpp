@@ -87,62 +87,68 @@ AdapterState AdapterLink::PresenceCheck() {
   return Probe() ? AdapterState::Ready : AdapterState::UsbPortOnly;
 }
 
-bool AdapterLink::ReadPager(PagerData& data, TransferHost& host) {
-  bool ok = false;
+Result<PagerImage> AdapterLink::ReadPager(TransferHost& host) {
+  std::optional<PagerImage> read;
   if (!OpenPort()) {
     Report(host, kNoAdapterText, Beep::Error);
   } else {
     Show(host, kReadingText);
-    PagerImage scratch = data.image;
+    PagerImage scratch;
     if (ReadBlocks(kTransferFirst, kTransferLast, scratch.data(), &host)) {
-      std::copy(scratch.data() + kTransferFirst, scratch.data() + kTransferLast + 1, data.image.data() + kTransferFirst);
-      host.ExchangeAllPages(Direction::Load);
+      read = scratch;
       Report(host, kReadOkText, Beep::Confirm);
-      if (LooksBlank(data.image)) host.ShowWarning(kBlankMemoryWarning);
-      ok = true;
+      if (LooksBlank(scratch)) host.ShowWarning(kBlankMemoryWarning);
     } else {
       Report(host, kReadErrorText, Beep::Error);
     }
   }
   host.SetProgress(0);
   host.Pump();
-  return ok;
+  if (!read) return Failed(status_);
+  return *std::move(read);
 }
 
-bool AdapterLink::WritePager(PagerData& data, TransferHost& host) {
+WriteResult AdapterLink::WritePager(const PagerImage& given, const WriteOptions& options, TransferHost& host) {
   written_ = WriteProgress{};
-  host.ExchangeAllPages(Direction::Store);
-  if (!OpenPort()) {
-    FailWrite(host);
-    return false;
-  }
+  WriteResult result;
+  if (!OpenPort()) return FailWrite(host, std::move(result));
   written_.started = true;
   Show(host, kWritingText);
-  if (host.KeepSerialNumber() && !TakeOverSerialNumber(data, host)) {
-    FailWrite(host);
-    return false;
+  PagerImage image = given;
+  if (options.keepSerialNumber) {
+    result.keptSerial = ReadOwnSerialNumber();
+    if (!result.keptSerial) return FailWrite(host, std::move(result));
+    std::copy(result.keptSerial->cbegin(), result.keptSerial->cend(), image.data() + kSerialFirst);
   }
-  if (!WriteEnable() || !WriteBlocks(kTransferFirst, kTransferLast, data.image.data(), &host)) {
-    FailWrite(host);
-    return false;
-  }
+  if (!WriteEnable() || !WriteBlocks(kTransferFirst, kTransferLast, image.data(), &host))
+    return FailWrite(host, std::move(result));
+  result.reachedVerify = true;
   QThread::msleep(kSettleMs);
   Show(host, kVerifyingText);
-  PagerImage readBack = data.image;
-  const bool verified =
-      ReadBlocks(kTransferFirst, kTransferLast, readBack.data(), &host) && VerifyAgainst(data.image, readBack);
+  PagerImage readBack = image;
+  const bool readWhole = ReadBlocks(kTransferFirst, kTransferLast, readBack.data(), &host);
+  if (readWhole) result.readBack = readBack;
+  const bool verified = readWhole && VerifyAgainst(image, readBack);
   if (verified) {
     Show(host, kVerifyOkText);
     EndTransfer();
     host.Sound(Beep::Confirm);
   } else {
     Report(host, kVerifyErrorText, Beep::Error);
+    result.outcome = Failed(kVerifyErrorText);
   }
   host.SetProgress(0);
-  host.ExchangeAllPages(Direction::Load);
   host.Pump();
   QThread::msleep(kSettleMs);
-  return verified;
+  return result;
+}
+
+void TakeWrite(const WriteResult& written, PagerImage& image) {
+  if (written.keptSerial) std::copy(written.keptSerial->cbegin(), written.keptSerial->cend(), image.data() + kSerialFirst);
+}
+
+void TakeRead(const PagerImage& read, PagerImage& image) {
+  std::copy(read.data() + kTransferFirst, read.data() + kTransferLast + 1, image.data() + kTransferFirst);
 }
 
 // ---- protocol ----
@@ -272,18 +278,15 @@ void AdapterLink::Report(TransferHost& host, const QString& status, Beep beep) {
 }
 
 std::optional<QByteArray> AdapterLink::ReadSerialNumber() {
-  PagerImage scratch;
-  if (!OpenPort() || !ReadBlocks(kSerialBlockFirst, kSerialBlockLast, scratch.data(), nullptr)) return std::nullopt;
-  return QByteArray(reinterpret_cast<const char*>(scratch.data() + kSerialFirst), kSerialLast - kSerialFirst + 1);
+  if (!OpenPort()) return std::nullopt;
+  return ReadOwnSerialNumber();
 }
 
-// Reads the pager's own serial number into the image, so the write puts it back unchanged.
-bool AdapterLink::TakeOverSerialNumber(PagerData& data, TransferHost& host) {
-  PagerImage scratch = data.image;
-  if (!ReadBlocks(kSerialBlockFirst, kSerialBlockLast, scratch.data(), nullptr)) return false;
-  std::copy(scratch.data() + kSerialFirst, scratch.data() + kSerialLast + 1, data.image.data() + kSerialFirst);
-  host.ExchangeAllPages(Direction::Load);
-  return true;
+// The pager's own serial number, on the open port, for a write that puts it back unchanged.
+std::optional<QByteArray> AdapterLink::ReadOwnSerialNumber() {
+  PagerImage scratch;
+  if (!ReadBlocks(kSerialBlockFirst, kSerialBlockLast, scratch.data(), nullptr)) return std::nullopt;
+  return QByteArray(reinterpret_cast<const char*>(scratch.data() + kSerialFirst), kSerialLast - kSerialFirst + 1);
 }
 
 bool AdapterLink::VerifyAgainst(const PagerImage& image, const PagerImage& readBack) {
@@ -306,11 +309,15 @@ void AdapterLink::ReportBlockDone(TransferHost* progress, int first, int last, i
   progress->Pump();
 }
 
-void AdapterLink::FailWrite(TransferHost& host) {
+WriteResult AdapterLink::FailWrite(TransferHost& host, WriteResult result) {
   Report(host, kWriteErrorText, Beep::Error);
   host.SetProgress(0);
   host.Pump();
   QThread::msleep(kSettleMs);
+  result.outcome = Failed(kWriteErrorText);
+  return result;
 }
+
+Failure AdapterLink::Failed(const QString& status) const { return m84::Failed(status, failure_); }
 
 }  // namespace m84

@@ -5,8 +5,13 @@
 // The window's use (the port and its lock held only for each exchange):
 //   SerialPort port(AdapterPortName(option));   AdapterLink link(port);
 //   timer tick, when not busy:  pane3 = AdapterStateText(link.PresenceCheck()); link.ClosePort()
-//   "&Read":   busy; on the transfer's thread: link.ReadPager(data, host); link.ClosePort(); busy cleared
-//   "&Write":  the same with link.WritePager(data, host)
+//   "&Read":   busy; on the transfer's thread: read = link.ReadPager(host); link.ClosePort();
+//              busy cleared, then on the window's thread TakeRead(*read, data.image) and the pages load
+//   "&Write":  the pages store; on the transfer's thread: written = link.WritePager(image, options, host);
+//              then on the window's thread TakeWrite(written, data.image) and the pages load
+//
+// The link never touches the pages or the caller's image: it takes an image in and gives one out,
+// so two links on two ports run side by side.
 
 #include <QByteArray>
 #include <QString>
@@ -16,14 +21,13 @@
 #include "core/image/pager_image.h"
 #include "core/link/adapter_frame.h"
 #include "core/link/byte_channel.h"
+#include "core/result.h"
 
 namespace m84 {
 
 // What a pager transfer needs beyond a plain operation host.
 class TransferHost : public OperationHost {
  public:
-  // The General page's keep-serial-number box as the user sees it (or the command-line choice).
-  virtual bool KeepSerialNumber() = 0;
   // Called after every status text and every block, for a host that shares its thread with the
   // transfer and must repaint meanwhile.
   virtual void Pump() {}
@@ -55,6 +59,35 @@ struct WriteProgress {
 // when the write never reached the adapter, or wrote every block.
 QString DescribeWriteProgress(const WriteProgress& progress);
 
+// What a write is told beside its image.
+struct WriteOptions {
+  // The pager's own serial number is read first and written back in place of the image's
+  // (KeepPagerSerialNumber decides it).
+  bool keepSerialNumber = false;
+};
+
+// What a write gives back.
+struct WriteResult {
+  // Done on "DPT Verify ok !"; else the status text the write ended on and the link's reason.
+  Outcome outcome = Succeeded();
+  // The pager's serial number and its terminating zero, written back in place of the image's;
+  // nothing when it was not to be kept or could not be read.
+  std::optional<QByteArray> keptSerial;
+  // What the verify read back from the pager; nothing when the write did not get that far or
+  // the read-back stopped part-way.
+  std::optional<PagerImage> readBack;
+  // Every block was acknowledged and the verify began: the pager holds the image given (with
+  // the kept serial number), whatever the verify found.
+  bool reachedVerify = false;
+};
+
+// The kept serial number, if any, put into image: the image as the pager now holds it once the
+// write got through. The caller's pages load from it once for the kept serial number and once
+// more when the write reached its verify (WriteFromPages).
+void TakeWrite(const WriteResult& written, PagerImage& image);
+// The exchanged range of a read put into image; the rest of image stays as it is.
+void TakeRead(const PagerImage& read, PagerImage& image);
+
 // Held: the port is there but another program (the command line, say) holds it for now.
 enum class AdapterState { Absent, UsbPortOnly, Ready, Held };
 
@@ -68,10 +101,12 @@ class AdapterLink {
 
   // Opens the port and probes the adapter.
   AdapterState PresenceCheck();
-  // "&Read": the pager's 0x000-0x5FF into the image; the image is untouched on failure.
-  bool ReadPager(PagerData& data, TransferHost& host);
-  // "&Write": the image into the pager and a read-back verify; true on "DPT Verify ok !".
-  bool WritePager(PagerData& data, TransferHost& host);
+  // "&Read": the pager's 0x000-0x5FF (the rest of the image is the default; TakeRead puts the
+  // range into the caller's image); the failure's status text is "No DPT Adapter connect" or
+  // "Read Pager error !".
+  Result<PagerImage> ReadPager(TransferHost& host);
+  // "&Write": the image into the pager and a read-back verify.
+  WriteResult WritePager(const PagerImage& image, const WriteOptions& options, TransferHost& host);
   void ClosePort() { port_.Close(); }
   // The pager's serial number and its terminating zero as the pager holds them now, or nothing
   // when it cannot be read (the reason in LastFailure).
@@ -109,8 +144,9 @@ class AdapterLink {
   void Report(TransferHost& host, const QString& status, Beep beep);
   void Show(TransferHost& host, const QString& status);
   bool VerifyAgainst(const PagerImage& image, const PagerImage& readBack);
-  bool TakeOverSerialNumber(PagerData& data, TransferHost& host);
-  void FailWrite(TransferHost& host);
+  std::optional<QByteArray> ReadOwnSerialNumber();
+  WriteResult FailWrite(TransferHost& host, WriteResult result);
+  Failure Failed(const QString& status) const;
   static void ReportBlockDone(TransferHost* progress, int first, int last, int nextAddress);
 
   AdapterPort& port_;

@@ -196,10 +196,10 @@ CompareResult BinaryCompare(const ChooseFile& chooseFile, const std::optional<QS
   result.summary.fileSize1 = inputs[0].size;
   result.summary.fileSize2 = inputs[1].size;
   CompareSelections(inputs[0], inputs[1], result.summary);
-  if (const FileResult written = save(result.listingPath, CompareListing(inputs[0].bytes, inputs[1].bytes));
+  if (const Outcome written = save(result.listingPath, CompareListing(inputs[0].bytes, inputs[1].bytes));
       !written) {
     host.ShowStatus(QStringLiteral("Open compare result error"));
-    host.ShowFileProblem(result.listingPath, written.failure);
+    host.ShowFileProblem(result.listingPath, written.failure().reason);
     result.outcome = CompareOutcome::OutputFailed;
     return result;
   }

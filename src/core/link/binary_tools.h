@@ -71,7 +71,7 @@ struct CompareResult {
 // exist as typed; at most kDumpSize bytes each, a data file taken as its image and selection block), compared into the listing at listingPath, or "CMP.TXT" in file 1's
 // folder when none is given. Fixed status texts on failure, the confirm beep on success.
 // The listing is saved with `save` (by default atomically, as every file of ours).
-using SaveListing = std::function<FileResult(const QString& path, const QByteArray& bytes)>;
+using SaveListing = std::function<Outcome(const QString& path, const QByteArray& bytes)>;
 CompareResult BinaryCompare(const ChooseFile& chooseFile, const std::optional<QString>& listingPath,
                             OperationHost& host, const SaveListing& save = WriteFileAtomically);
 

@@ -32,23 +32,35 @@ QByteArray DumpFileContents(const QString& path, const uint8_t* memory) {
   return QByteArray(reinterpret_cast<const char*>(memory), kDumpSize);
 }
 
-DumpOutcome MemoryDump(AdapterLink& link, bool adapterReady, const ChooseFile& chooseSaveFile, TransferHost& host) {
+Result<PagerImage> ReadMemory(AdapterLink& link, bool adapterReady, TransferHost& host) {
   Show(host, QStringLiteral("Reading Pager ... "));
   PagerImage memory;
   if (!adapterReady || !link.ReadBlocks(kDumpFirst, kDumpLast, memory.data(), &host)) {
     // Left alone, "Reading Pager ... " would look like a transfer still running.
-    Show(host, QStringLiteral("Read Pager error !"));
+    const QString status = QStringLiteral("Read Pager error !");
+    Show(host, status);
     host.Sound(Beep::Error);
-    return Finish(host, DumpOutcome::ReadFailed);
+    Finish(host, DumpOutcome::ReadFailed);
+    return Failed(status, link.LastFailure());
   }
-  const QString chosen = chooseSaveFile(kDumpDialogTitle);
+  return memory;
+}
+
+DumpOutcome MemoryDump(AdapterLink& link, bool adapterReady, const ChooseFile& chooseSaveFile, TransferHost& host) {
+  const Result<PagerImage> memory = ReadMemory(link, adapterReady, host);
+  if (!memory) return DumpOutcome::ReadFailed;
+  return SaveMemory(*memory, chooseSaveFile(kDumpDialogTitle), host);
+}
+
+DumpOutcome SaveMemory(const PagerImage& memory, const QString& chosen, TransferHost& host) {
   if (chosen.isEmpty()) return Finish(host, DumpOutcome::Cancelled);
   const QString path = WithDefaultExtension(chosen, kBinaryExtension);
   const std::optional<FileProblem> problem = OutputPathProblem(chosen, kBinaryExtension);
-  const FileResult saved = problem ? FileResult{problem->reason} : WriteFileAtomically(path, DumpFileContents(path, memory.data()));
+  const Outcome saved = problem ? Outcome(Failed(QString(), problem->reason))
+                                : WriteFileAtomically(path, DumpFileContents(path, memory.data()));
   if (!saved) {
     Show(host, QStringLiteral("Save data file error"));
-    host.ShowFileProblem(problem ? problem->path : path, saved.failure);
+    host.ShowFileProblem(problem ? problem->path : path, saved.failure().reason);
     return Finish(host, DumpOutcome::SaveFailed);
   }
   Show(host, QStringLiteral("File Saved ok"));

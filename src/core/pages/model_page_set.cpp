@@ -1,5 +1,7 @@
 #include "core/pages/model_page_set.h"
 
+#include "core/pages/general_page.h"
+
 namespace m84 {
 
 ModelPageSet::ModelPageSet(PagerData& data, DisplayMode mode) : data_(data), mode_(mode) {
@@ -12,6 +14,14 @@ void ModelPageSet::ExchangeAllPages(Direction direction) {
     return;
   }
   for (const PageInfo& info : kTabPages) Exchange(Page(info.id), direction);
+}
+
+const GeneralPageModel& ModelPageSet::General() const {
+  return static_cast<const GeneralPageModel&>(*pages_[static_cast<size_t>(PageId::General)]);
+}
+
+bool KeepPagerSerialNumber(const ModelPageSet& pages, std::optional<bool> chosen) {
+  return chosen.value_or(pages.General().KeepSerialNumber());
 }
 
 void ModelPageSet::PrintSection(PageId id, ReportCursor& report) {

@@ -26,7 +26,6 @@ bool HasSuffix(const QString& path, const char* suffix) {
 bool Loaded(const PagerData& loaded, PagerData& data, OperationHost& host) {
   data = loaded;
   host.ShowStatus(kLoaded);
-  host.ExchangeAllPages(Direction::Load);
   host.Sound(Beep::Confirm);
   return true;
 }
@@ -62,9 +61,9 @@ bool LoadSettingsText(const QString& path, PagerData& data, OperationHost& host,
 }
 
 bool SaveBytes(const QString& path, const QByteArray& bytes, OperationHost& host) {
-  if (const FileResult saved = WriteFileAtomically(path, bytes); !saved) {
+  if (const Outcome saved = WriteFileAtomically(path, bytes); !saved) {
     host.ShowStatus(kSaveError);
-    host.ShowFileProblem(path, saved.failure);
+    host.ShowFileProblem(path, saved.failure().reason);
     return false;
   }
   host.ShowStatus(kSaved);
@@ -87,25 +86,42 @@ QString DefaultExtensionOf(const QString& path) {
 
 bool LoadSettingsFile(const QString& path, PagerData& data, OperationHost& host, const PagerData& base) {
   switch (SettingsFileFormOf(path)) {
-    case SettingsFileForm::RawImage: return LoadRawImage(path, data, host);
+    case SettingsFileForm::RawImage: {
+      const Result<PagerImage> image = LoadRawImage(path, host);
+      if (image) data.image = *image;
+      return bool(image);
+    }
     case SettingsFileForm::Text: return LoadSettingsText(path, data, host, base);
     case SettingsFileForm::DataFile: break;
   }
-  return LoadDataFile(path, data, host);
+  const Result<PagerData> loaded = LoadDataFile(path, host);
+  if (loaded) data = *loaded;
+  return bool(loaded);
 }
 
-bool SaveSettingsFile(const QString& path, PagerData& data, OperationHost& host) {
+bool SaveSettingsFile(const QString& path, const PagerData& data, OperationHost& host) {
   const SettingsFileForm form = SettingsFileFormOf(path);
-  if (form == SettingsFileForm::DataFile) return SaveDataFile(path, data, host);
+  if (form == SettingsFileForm::DataFile) return bool(SaveDataFile(path, data, host));
   if (const std::optional<FileProblem> problem = OutputPathProblem(path, QString())) {
     host.ShowStatus(kSaveError);
     host.ShowFileProblem(problem->path, problem->reason);
     return false;
   }
-  host.ExchangeAllPages(Direction::Store);
   if (form == SettingsFileForm::RawImage)
     return SaveBytes(path, QByteArray(reinterpret_cast<const char*>(data.image.data()), kImageSize), host);
   return SaveBytes(path, WriteSettingsDocument(data), host);
+}
+
+bool LoadSettingsIntoPages(const QString& path, PagerData& data, PageExchange& pages, OperationHost& host,
+                           const PagerData& base) {
+  if (!LoadSettingsFile(path, data, host, base)) return false;
+  pages.ExchangeAllPages(Direction::Load);
+  return true;
+}
+
+bool SaveSettingsFromPages(const QString& path, PagerData& data, PageExchange& pages, OperationHost& host) {
+  pages.ExchangeAllPages(Direction::Store);
+  return SaveSettingsFile(path, data, host);
 }
 
 }  // namespace m84

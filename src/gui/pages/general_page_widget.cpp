@@ -129,8 +129,6 @@ QLayout* GeneralPageWidget::BuildLockedRow() {
   return row;
 }
 
-bool GeneralPageWidget::KeepSerialNumber() const { return !general_.Loaded() || keepSerial_->isChecked(); }
-
 // A disabled control takes no mouse input of its own; the page watches it for the unlock.
 bool GeneralPageWidget::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseButtonDblClick) {

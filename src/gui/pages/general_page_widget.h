@@ -16,9 +16,6 @@ class GeneralPageWidget : public SettingsPage {
  public:
   GeneralPageWidget(GeneralPageModel& model, PagerData& data, PageHost& host, QWidget* parent = nullptr);
 
-  // The "Don't write Serial Number" box as shown; set until the page is first loaded.
-  bool KeepSerialNumber() const;
-
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
