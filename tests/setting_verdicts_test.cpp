@@ -1,0 +1,94 @@
+// Every setting the window checks is checked the same way by the settings text: for each probe
+// text, the window takes it (the control holds it, its check on leaving and the page's guard
+// pass) exactly when the settings text takes it for the same key.
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QSet>
+#include <QValidator>
+#include <memory>
+
+#include "core/pages/page_catalog.h"
+#include "core/pages/page_model.h"
+#include "core/settings/setting_values.h"
+#include "gui/pages/page_widgets.h"
+
+using namespace m84;
+
+namespace {
+
+// Numbers in and out of every checked range, with blanks and signs; voltages; frequencies in
+// and out of the bands and off the channel raster; command texts short, long, with letters in
+// the password digits and with inner blanks; texts the edits cannot hold.
+const char* const kProbes[] = {
+    "",          " ",          "0",         "1",         "2",          "3",          "4",
+    "7",         "8",          "13",        "60",        "61",         "63",         "64",
+    "255",       "256",        "-1",        "+5",        "-0",         " 12 ",       "1 2",
+    "007",       "2097151",    "2097152",   "99999999999", "0.89",     "0.90",       "1.2",
+    "1.20",      "1.50",       "1.51",      ".95",       "1.",         "1,20",       "457.5750",
+    "457.5700",  "457.5755",   "300.0000",  "457",       "abc",        "12",         "123",
+    "1234",      "12345",      "AB12",      "12AB",      "1A2B34",     "ABCD1234",   "123456789",
+    "1234567890", "12 3456",   "  1234  ",  "RTVRTV",    "-123",       "1234\t",
+};
+
+class QuietHost : public PageHost {
+ public:
+  void ShowStatus(const QString&) override {}
+  void Sound(Beep) override {}
+};
+
+// Whether the window takes the text into this control of the page: the edit holds it whole,
+// and the control's check on leaving and the page's guard pass. A control without a check of its
+// own is checked by its validator as the user types (digits only).
+bool WindowTakes(SettingsPage& page, const ControlRow& row, QLineEdit& edit, const QString& text) {
+  const QString before = edit.text();
+  edit.setText(text);
+  bool takes = edit.text() == text;
+  if (row.HasCheck()) {
+    takes = takes && row.Passes(text);
+  } else {
+    QString copy = text;
+    int position = 0;
+    takes = takes && edit.validator()->validate(copy, position) == QValidator::Acceptable;
+  }
+  takes = takes && page.AcceptsLeftClick();
+  edit.setText(before);
+  return takes;
+}
+
+TEST(SettingVerdicts, WindowAndSettingsTextAgreeOnEveryCheckedSetting) {
+  PagerData data;
+  QuietHost host;
+  QSet<QString> compared;
+  for (const PageInfo& info : kTabPages) {
+    std::unique_ptr<PageModel> model = CreatePageModel(info.id);
+    std::unique_ptr<SettingsPage> page(CreatePageWidget(*model, data, host, nullptr));
+    page->ExchangeImage(Direction::Load);
+    for (const ControlRow& row : page->Rows()) {
+      auto* edit = qobject_cast<QLineEdit*>(row.Widget());
+      const FieldBinding* binding = model->Row(row.Key());
+      if (!edit || !binding || binding->form.kind == SettingKind::None) continue;
+      // A check the window runs: on leaving, the page's guard, or the digits-only validator
+      // (every other text edit refuses only what the pager cannot hold).
+      const bool digitsOnly = edit->validator() && edit->validator()->inherits("QRegularExpressionValidator");
+      if (!row.HasCheck() && !binding->form.guard && !digitsOnly) continue;
+      compared.insert(row.Key());
+      for (const char* probe : kProbes) {
+        const QString text = QString::fromLatin1(probe);
+        const bool window = WindowTakes(*page, row, *edit, text);
+        const QString refusal = TextRefusal(*binding, text);
+        EXPECT_EQ(window, refusal.isEmpty())
+            << info.tabLabel << " / " << qPrintable(row.Key()) << ": \"" << probe << "\" the window "
+            << (window ? "takes" : "refuses") << " it, the settings text "
+            << (refusal.isEmpty() ? QStringLiteral("takes it") : QStringLiteral("says: ") + refusal).toStdString();
+      }
+    }
+  }
+  // Each kind of check the window runs is among them.
+  for (const char* key : {"bumpTime", "bsTime", "frequency", "capcode0", "voltageHigh", "cadenceM0", "cadenceG12",
+                          "cadenceDuration5", "enablePasswordCommand", "turnOffCommand", "handPassword",
+                          "readingPassword"})
+    EXPECT_TRUE(compared.contains(QString::fromLatin1(key))) << key;
+}
+
+}  // namespace
