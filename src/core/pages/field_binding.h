@@ -42,8 +42,8 @@ struct SettingForm {
   // for numbers).
   TextCheck accepts;
   QString message;
-  // A text that keeps the user on the page: while it is shown, every click elsewhere is refused
-  // with the message.
+  // A check the window runs not on leaving but as its mouse guard: while the text fails, every
+  // click elsewhere is refused with the message.
   TextCheck guard;
   QString guardMessage;
   // The status-line text while the mouse is over the control.

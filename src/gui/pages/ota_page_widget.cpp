@@ -78,7 +78,7 @@ QWidget* OtaPageWidget::BuildFlexibleFrame() {
     grid->addWidget(commands_[size_t(i)], row + at / kCadenceColumns, 2 * (at % kCadenceColumns) + 1);
   }
   for (size_t i = 0; i < kOtaCommands.size(); ++i) {
-    ControlRow row = Control(KeyOf(kOtaCommands[i].key), commands_[i]);
+    ControlRow row = Control(KeyOf(kOtaCommands[i].key), commands_[i]).MouseGuard();
     if (commands_[i] == passwordCommand_) DeclarePasswordCommandCheck(row);
     Declare(std::move(row));
   }

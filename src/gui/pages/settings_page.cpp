@@ -116,8 +116,11 @@ void SettingsPage::TakeForm(ControlRow& row) {
   const SettingForm& form = FormOf(row.key_);
   row.hint_ = form.hint;
   row.enabledWhen_ = form.enabledWhen;
-  row.guard_ = form.guard;
-  row.guardMessage_ = form.guardMessage;
+  if (row.mouseGuard_) {
+    Q_ASSERT(form.guard);
+    row.guard_ = form.guard;
+    row.guardMessage_ = form.guardMessage;
+  }
   if (!row.checked_) return;
   Q_ASSERT(form.kind == SettingKind::Number || form.accepts);
   row.check_ = form.kind == SettingKind::Number ? InRange(uint32_t(form.lo), uint32_t(form.hi)) : form.accepts;

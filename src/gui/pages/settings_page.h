@@ -94,6 +94,9 @@ class ControlRow {
   }
   // A failed check has the beep but shows no message.
   ControlRow& Silently() { silent_ = true; return *this; }
+  // The setting's guard (its form's) runs before every left-button press while the page is
+  // shown: a failure discards the press with its message (SettingsPage::AcceptsLeftClick).
+  ControlRow& MouseGuard() { mouseGuard_ = true; return *this; }
   // Run when the user moves the focus into the control, after the controls were taken.
   ControlRow& OnEnter(PageRule rule) { onEnter_ = std::move(rule); return *this; }
   // Run when the user leaves the control and its check (if any) passed.
@@ -120,6 +123,7 @@ class ControlRow {
   const QString& HintText() const { return hint_; }
   const QString& TipText() const { return tip_; }
   bool HasCheck() const { return bool(check_); }
+  bool HasGuard() const { return bool(guard_); }
   // Bound to a variable: check boxes, lists and edits.
   bool CarriesValue() const { return kind_ != Kind::None; }
   // Bound to a text variable (not a number, flag or list index); known once declared.
@@ -140,6 +144,7 @@ class ControlRow {
   QString tip_;
   bool checked_ = false;
   bool silent_ = false;
+  bool mouseGuard_ = false;
   TextCheck check_;
   QString message_;
   TextCheck guard_;
@@ -187,7 +192,7 @@ class SettingsPage : public QWidget {
 
   // Asked, while this page is the one shown in advanced mode, before a left-button press
   // anywhere in the program's windows goes on; false discards the press with the error beep.
-  // The settings whose form guards the page are checked as their edits show them, in the order
+  // The guards of the rows declared with MouseGuard() check their edits' texts in the order
   // declared; the first refusal shows its message.
   virtual bool AcceptsLeftClick();
 
