@@ -42,9 +42,6 @@ const QString kDigitsOnlyMessage = QStringLiteral("Enter digits only");
 Condition IsSet(const QString& key) {
   return [key](const PageValues& values) { return values.Flag(key); };
 }
-Condition IsClear(const QString& key) {
-  return [key](const PageValues& values) { return !values.Flag(key); };
-}
 
 }  // namespace m84
 

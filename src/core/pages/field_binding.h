@@ -20,9 +20,8 @@ using TextCheck = std::function<bool(const QString&)>;
 // An enabling condition on the page's variables.
 using Condition = std::function<bool(const PageValues&)>;
 
-// Conditions on a flag variable.
+// The condition that a flag variable is set.
 Condition IsSet(const QString& key);
-Condition IsClear(const QString& key);
 
 // What a setting is in the window's words: its label, the values it accepts with the message of
 // a refusal, its hint, when it is enabled and, inside a grid, its place. The settings text, its

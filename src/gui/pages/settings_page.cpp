@@ -55,7 +55,6 @@ bool IsUserFocusChange(const QEvent* focusEvent) {
          reason != Qt::MenuBarFocusReason;
 }
 
-
 SettingsPage::SettingsPage(PageModel& model, PagerData& data, PageHost& host, QWidget* parent)
     : QWidget(parent), model_(model), data_(data), host_(host), tipDelayMs_(kDefaultTipDelayMs) {}
 
