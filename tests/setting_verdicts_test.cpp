@@ -1,8 +1,10 @@
-// Every setting the window checks is checked the same way by the settings text: for each probe
-// text, the window takes it (the control holds it, its check on leaving and the page's guard
-// pass) exactly when the settings text takes it for the same key.
+// Every setting the window or the settings text checks is checked the same way by both: for each
+// probe text, the window takes it (the control holds it, its check on leaving and the page's
+// guard pass; a list keeps the entry chosen) exactly when the settings text takes it for the
+// same key.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QSet>
 #include <QValidator>
@@ -60,6 +62,14 @@ bool WindowTakes(SettingsPage& page, const ControlRow& row, QLineEdit& edit, con
   return takes;
 }
 
+void ExpectSameVerdict(const PageInfo& info, const QString& key, const QString& probe, bool window,
+                       const QString& refusal) {
+  EXPECT_EQ(window, refusal.isEmpty())
+      << info.tabLabel << " / " << qPrintable(key) << ": \"" << qPrintable(probe) << "\" the window "
+      << (window ? "takes" : "refuses") << " it, the settings text "
+      << (refusal.isEmpty() ? QStringLiteral("takes it") : QStringLiteral("says: ") + refusal).toStdString();
+}
+
 TEST(SettingVerdicts, WindowAndSettingsTextAgreeOnEveryCheckedSetting) {
   PagerData data;
   QuietHost host;
@@ -69,33 +79,41 @@ TEST(SettingVerdicts, WindowAndSettingsTextAgreeOnEveryCheckedSetting) {
     std::unique_ptr<SettingsPage> page(CreatePageWidget(*model, data, host, nullptr));
     page->ExchangeImage(Direction::Load);
     for (const ControlRow& row : page->Rows()) {
-      auto* edit = qobject_cast<QLineEdit*>(row.Widget());
       const FieldBinding* binding = model->Row(row.Key());
-      if (!edit || !binding || binding->form.kind == SettingKind::None) continue;
+      if (!binding || binding->form.kind == SettingKind::None || row.Key() == kOpenDisagreement) continue;
+      const SettingForm& form = binding->form;
+      // A list whose entries are not all taken: each entry chosen as the user does.
+      if (auto* list = qobject_cast<QComboBox*>(row.Widget()); list && form.accepts) {
+        compared.insert(row.Key());
+        for (int entry = 0; entry < list->count(); ++entry) {
+          list->setCurrentIndex(entry);
+          emit list->activated(entry);
+          ExpectSameVerdict(info, row.Key(), list->itemText(entry), list->currentIndex() == entry,
+                            TextRefusal(*binding, EntryWord(form.entries[entry])));
+          page->ExchangeImage(Direction::Load);
+        }
+        continue;
+      }
+      auto* edit = qobject_cast<QLineEdit*>(row.Widget());
+      if (!edit) continue;
       // A check the window runs (on leaving, as the page's guard, or the digits-only validator;
       // every other text edit refuses only what the pager cannot hold) or one the settings text
       // runs.
-      const SettingForm& form = binding->form;
       const bool digitsOnly = edit->validator() && edit->validator()->inherits("QRegularExpressionValidator");
       const bool windowChecks = row.HasCheck() || row.HasGuard() || digitsOnly;
       const bool textChecks = form.accepts || form.guard || form.kind == SettingKind::Number;
-      if ((!windowChecks && !textChecks) || row.Key() == kOpenDisagreement) continue;
+      if (!windowChecks && !textChecks) continue;
       compared.insert(row.Key());
       for (const char* probe : kProbes) {
         const QString text = QString::fromLatin1(probe);
-        const bool window = WindowTakes(*page, row, *edit, text);
-        const QString refusal = TextRefusal(*binding, text);
-        EXPECT_EQ(window, refusal.isEmpty())
-            << info.tabLabel << " / " << qPrintable(row.Key()) << ": \"" << probe << "\" the window "
-            << (window ? "takes" : "refuses") << " it, the settings text "
-            << (refusal.isEmpty() ? QStringLiteral("takes it") : QStringLiteral("says: ") + refusal).toStdString();
+        ExpectSameVerdict(info, row.Key(), text, WindowTakes(*page, row, *edit, text), TextRefusal(*binding, text));
       }
     }
   }
   // Each kind of check the window runs is among them.
   for (const char* key : {"bumpTime", "bsTime", "frequency", "capcode0", "voltageHigh", "cadenceM0", "cadenceG12",
                           "cadenceDuration5", "enablePasswordCommand", "turnOffCommand", "handPassword",
-                          "readingPassword"})
+                          "readingPassword", "language"})
     EXPECT_TRUE(compared.contains(QString::fromLatin1(key))) << key;
 }
 

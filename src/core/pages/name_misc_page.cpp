@@ -53,6 +53,8 @@ int LanguageIndexOf(uint8_t byte) {
 
 bool IsStorableLanguage(int index) { return index >= 0 && index < kStorableLanguageCount; }
 
+bool IsStorableLanguageEntry(const QString& entry) { return IsStorableLanguage(int(kLanguageEntries.indexOf(entry))); }
+
 bool RefuseUnstorableLanguage(PageValues& values, const PagerImage& image) {
   if (values.Number(kLanguage) < kStorableLanguageCount) return false;
   values.Set(kLanguage, LanguageIndexOf(image[kLanguageOffset]));
@@ -83,8 +85,7 @@ BindingTable NameMiscPageModel::Bindings() const {
   table.push_back(LanguageField()
                       .Labelled(QStringLiteral("Select display language"))
                       .Entries(kLanguageEntries)
-                      .Accepting([](const QString& entry) { return entry != kLanguageEntries[kStorableLanguageCount]; },
-                                 kDanishRefusedMessage));
+                      .Accepting(IsStorableLanguageEntry, kDanishRefusedMessage));
   table.push_back(field::Flag(kConfirmBeep, kInterfaceOptionsOffset, kConfirmBeepBit)
                       .Labelled(QStringLiteral("Enable confirmation short beep")));
   table.push_back(field::Flag(kReadingPasswordEnabled, kInterfaceOptionsOffset, kReadingPasswordBit)
