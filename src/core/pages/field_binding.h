@@ -71,35 +71,35 @@ struct FieldBinding {
   SettingForm form{};
 
   // The form, declared beside the row.
-  FieldBinding& Labelled(QString label) { form.label = std::move(label); return *this; }
-  FieldBinding& Entries(const QStringList& entries) {
+  FieldBinding& Labelled(QString label) & { form.label = std::move(label); return *this; }
+  FieldBinding& Entries(const QStringList& entries) & {
     form.kind = SettingKind::Entry;
     form.entries = entries;
     return *this;
   }
-  FieldBinding& Within(long long lo, long long hi, QString message = QString()) {
+  FieldBinding& Within(long long lo, long long hi, QString message = QString()) & {
     form.kind = SettingKind::Number;
     form.lo = lo;
     form.hi = hi;
     form.message = std::move(message);
     return *this;
   }
-  FieldBinding& Accepting(TextCheck accepts, QString message) {
+  FieldBinding& Accepting(TextCheck accepts, QString message) & {
     form.accepts = std::move(accepts);
     form.message = std::move(message);
     return *this;
   }
-  FieldBinding& Guarding(TextCheck guard, QString message) {
+  FieldBinding& Guarding(TextCheck guard, QString message) & {
     form.guard = std::move(guard);
     form.guardMessage = std::move(message);
     return *this;
   }
-  FieldBinding& Hinted(QString hint) { form.hint = std::move(hint); return *this; }
-  FieldBinding& EnabledWhen(Condition condition) { form.enabledWhen = std::move(condition); return *this; }
-  FieldBinding& Captioned(QString caption) { form.caption = std::move(caption); return *this; }
-  FieldBinding& AsFlag() { form.kind = SettingKind::Flag; return *this; }
-  FieldBinding& AtMost(int width) { form.width = width; return *this; }
-  FieldBinding& InRow(QString group, int row, QString rowLabel, QString member) {
+  FieldBinding& Hinted(QString hint) & { form.hint = std::move(hint); return *this; }
+  FieldBinding& EnabledWhen(Condition condition) & { form.enabledWhen = std::move(condition); return *this; }
+  FieldBinding& Captioned(QString caption) & { form.caption = std::move(caption); return *this; }
+  FieldBinding& AsFlag() & { form.kind = SettingKind::Flag; return *this; }
+  FieldBinding& AtMost(int width) & { form.width = width; return *this; }
+  FieldBinding& InRow(QString group, int row, QString rowLabel, QString member) & {
     form.group = std::move(group);
     form.row = row;
     form.rowLabel = std::move(rowLabel);
@@ -109,7 +109,29 @@ struct FieldBinding {
   // The words the control shows.
   const QString& Caption() const { return form.caption.isEmpty() ? form.label : form.caption; }
   // Not a setting of this page (another page stores it).
-  FieldBinding& NoSetting() { form.kind = SettingKind::None; return *this; }
+  FieldBinding& NoSetting() & { form.kind = SettingKind::None; return *this; }
+
+  // The same on a row being made: it moves on into its table rather than being copied there.
+  FieldBinding&& Labelled(QString label) && { return std::move(Labelled(std::move(label))); }
+  FieldBinding&& Entries(const QStringList& entries) && { return std::move(Entries(entries)); }
+  FieldBinding&& Within(long long lo, long long hi, QString message = QString()) && {
+    return std::move(Within(lo, hi, std::move(message)));
+  }
+  FieldBinding&& Accepting(TextCheck accepts, QString message) && {
+    return std::move(Accepting(std::move(accepts), std::move(message)));
+  }
+  FieldBinding&& Guarding(TextCheck guard, QString message) && {
+    return std::move(Guarding(std::move(guard), std::move(message)));
+  }
+  FieldBinding&& Hinted(QString hint) && { return std::move(Hinted(std::move(hint))); }
+  FieldBinding&& EnabledWhen(Condition condition) && { return std::move(EnabledWhen(std::move(condition))); }
+  FieldBinding&& Captioned(QString caption) && { return std::move(Captioned(std::move(caption))); }
+  FieldBinding&& AsFlag() && { return std::move(AsFlag()); }
+  FieldBinding&& AtMost(int width) && { return std::move(AtMost(width)); }
+  FieldBinding&& InRow(QString group, int row, QString rowLabel, QString member) && {
+    return std::move(InRow(std::move(group), row, std::move(rowLabel), std::move(member)));
+  }
+  FieldBinding&& NoSetting() && { return std::move(NoSetting()); }
 };
 
 using BindingTable = std::vector<FieldBinding>;
