@@ -31,6 +31,11 @@ const QString kPasswordErrorMessage = QStringLiteral("Advance setting password e
 bool StandbyText1Enabled(bool showDate, bool alternativeScreen) { return !showDate || alternativeScreen; }
 bool StandbyText2Enabled(bool alternativeScreen) { return alternativeScreen; }
 
+bool ShowsStandbyText1(const PageValues& values) {
+  return StandbyText1Enabled(values.Flag(basic_key::kShowDate), values.Flag(basic_key::kAlternativeScreen));
+}
+bool ShowsStandbyText2(const PageValues& values) { return StandbyText2Enabled(values.Flag(basic_key::kAlternativeScreen)); }
+
 bool IsAdvancePassword(const QString& text) {
   const QString password = BuildAdvancePassword();
   if (text.size() != password.size()) return false;
@@ -43,17 +48,25 @@ bool BasicPageModel::PasswordAccepted() const { return IsAdvancePassword(Values(
 
 BindingTable BasicPageModel::Bindings() const {
   BindingTable table;
-  table.push_back(field::ZeroFilledText(kStartupText, kStartupTextOffset, kBasicTextLength));
-  table.push_back(field::ZeroFilledText(kStandbyText1, kStandbyText1Offset, kBasicTextLength));
-  table.push_back(field::ZeroFilledText(kStandbyText2, kStandbyText2Offset, kBasicTextLength));
+  table.push_back(field::ZeroFilledText(kStartupText, kStartupTextOffset, kBasicTextLength).Hinted(kBasicTextHint));
+  table.push_back(field::ZeroFilledText(kStandbyText1, kStandbyText1Offset, kBasicTextLength)
+                      .Labelled(QStringLiteral("Standby text 1st line"))
+                      .Hinted(kBasicTextHint)
+                      .EnabledWhen(ShowsStandbyText1));
+  table.push_back(field::ZeroFilledText(kStandbyText2, kStandbyText2Offset, kBasicTextLength)
+                      .Labelled(QStringLiteral("Standby text 2nd line"))
+                      .Hinted(kBasicTextHint)
+                      .EnabledWhen(ShowsStandbyText2));
   // The Private bit and bits 0x30 of each capcode's first byte belong to other pages; the
   // capcode codec keeps them.
   for (int row = 0; row < kCapcodeRowCount; ++row)
     table.push_back(field::InvertedFlag(capcode_key::Enable(row), CapcodeFieldOffset(row), kCapcodeEnableBit));
-  for (int row = 0; row < kCapcodeRowCount; ++row) table.push_back(field::Capcode(capcode_key::Capcode(row), row));
-  table.push_back(field::Flag(kShowDate, kDisplayOptionsOffset, kShowDateBit));
-  table.push_back(field::Flag(kShowTime, kDisplayOptionsOffset, kShowTimeBit));
-  table.push_back(field::Flag(kAlternativeScreen, kAlternativeScreenOffset, kAlternativeScreenBit));
+  for (int row = 0; row < kCapcodeRowCount; ++row)
+    table.push_back(field::Capcode(capcode_key::Capcode(row), row));
+  table.push_back(field::Flag(kShowDate, kDisplayOptionsOffset, kShowDateBit).Labelled(QStringLiteral("Display current date")));
+  table.push_back(field::Flag(kShowTime, kDisplayOptionsOffset, kShowTimeBit).Labelled(QStringLiteral("Display current time")));
+  table.push_back(field::Flag(kAlternativeScreen, kAlternativeScreenOffset, kAlternativeScreenBit)
+                      .Labelled(QStringLiteral("Display alternative screen")));
   for (int row = 0; row < kCapcodeRowCount; ++row)
     table.push_back(field::SelectionIndex(capcode_key::Step(row), row, int(kAutoIncrementEntries.size()),
                                           SelectionState::kAutoIncrementDefault));

@@ -43,6 +43,9 @@ extern const QString kPasswordErrorMessage;
 // screen shows as well; the second line exists only on the alternative screen.
 bool StandbyText1Enabled(bool showDate, bool alternativeScreen);
 bool StandbyText2Enabled(bool alternativeScreen);
+// The same, as conditions on the page variables of any page that shows the standby texts.
+bool ShowsStandbyText1(const PageValues& values);
+bool ShowsStandbyText2(const PageValues& values);
 
 // The advance-setting password, compared character for character (letter case matters).
 bool IsAdvancePassword(const QString& text);

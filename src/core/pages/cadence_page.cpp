@@ -62,6 +62,7 @@ BindingTable CadencePageModel::Bindings() const {
                                          CadenceRecordOffset(cadence) + column.recordByte, column.keptLo, column.keptHi)
                           .Labelled(column.heading)
                           .Within(column.checkLo, column.checkHi, column.message)
+                          .Hinted(column.hint)
                           .InRow(group, cadence, CadenceLabel(cadence), ColumnMember(column)));
   for (int cadence = 0; cadence < kCadenceCount; ++cadence)
     for (int slot = 0; slot < kCadenceSlotCount; ++slot)

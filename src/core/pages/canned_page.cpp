@@ -24,17 +24,25 @@ const QString kHandPasswordHint = QStringLiteral("Enter up to 4 digits");
 BindingTable CannedPageModel::Bindings() const {
   BindingTable table;
   table.push_back(field::Flag(kHandProgramming, kCannedOptionsOffset, kHandProgrammingBit)
-                      .Labelled(QStringLiteral("Hand programming Enable")));
+                      .Labelled(QStringLiteral("Hand programming Enable"))
+                      .Captioned(QStringLiteral("Enable")));
   table.push_back(field::Flag(kRequirePassword, kCannedOptionsOffset, kRequirePasswordBit)
-                      .Labelled(QStringLiteral("Require password")));
+                      .Labelled(QStringLiteral("Require password"))
+                      .EnabledWhen(RequirePasswordEnabled));
   table.push_back(field::FixedText(kPassword, kHandPasswordOffset, kHandPasswordLength)
                       .Labelled(QStringLiteral("Password"))
-                      .Accepting(HoldsDigitsOnly, kDigitsOnlyMessage));
+                      .Accepting(HoldsDigitsOnly, kDigitsOnlyMessage)
+                      .Hinted(kHandPasswordHint)
+                      .EnabledWhen(HandPasswordEnabled));
   table.push_back(field::Flag(kCannedEnable, kCannedOptionsOffset, kCannedEnableBit)
-                      .Labelled(QStringLiteral("Canned message Enable")));
+                      .Labelled(QStringLiteral("Canned message Enable"))
+                      .Captioned(QStringLiteral("Enable")));
   for (int n = 1; n <= kCannedCount; ++n)
     table.push_back(field::FixedText(Canned(n), CannedFieldOffset(n), kCannedLength)
-                        .Labelled(QStringLiteral("Canned message %1").arg(n)));
+                        .Labelled(QStringLiteral("Canned message %1").arg(n))
+                        .Captioned(QString::number(n))
+                        .Hinted(kCannedTextHint)
+                        .EnabledWhen(CannedTextsEnabled));
   return table;
 }
 

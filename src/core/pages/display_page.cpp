@@ -76,6 +76,10 @@ FieldBinding ContrastField(const QString& key) {
 
 bool IsAcceptedVoltageText(const QString& text) { return CheckVoltageText(text).has_value(); }
 
+bool ShowsMessageNumberLists(const PageValues& values) {
+  return MessageNumberListsEnabled(values.Flag(display_key::kMessageNumber));
+}
+
 // A text that fails the voltage check leaves the mark's code as it was. Such a text comes from a
 // code above 1.50 V or without a table entry (it shows as up to 1.85) or from Enter on a rejected
 // text; clamping it would write a real 1.85 V code in place of the pager's own.
@@ -122,16 +126,24 @@ bool MessageNumberListsEnabled(bool messageNumberDisplay) { return messageNumber
 BindingTable DisplayPageModel::Bindings() const {
   BindingTable table;
   table.push_back(field::ZeroFilledText(kStartupText, kStartupTextOffset, kBasicTextLength)
-      .Labelled(QStringLiteral("Startup Text")));
+      .Labelled(QStringLiteral("Startup Text"))
+      .Hinted(kBasicTextHint));
   table.push_back(field::ZeroFilledText(kStandbyText1, kStandbyText1Offset, kBasicTextLength)
-      .Labelled(QStringLiteral("Standby Text 1ST")));
+      .Labelled(QStringLiteral("Standby Text 1ST"))
+      .Captioned(QStringLiteral("1ST"))
+      .Hinted(kBasicTextHint)
+      .EnabledWhen(ShowsStandbyText1));
   table.push_back(field::ZeroFilledText(kStandbyText2, kStandbyText2Offset, kBasicTextLength)
-      .Labelled(QStringLiteral("Standby Text 2ND")));
+      .Labelled(QStringLiteral("Standby Text 2ND"))
+      .Captioned(QStringLiteral("2ND"))
+      .Hinted(kBasicTextHint)
+      .EnabledWhen(ShowsStandbyText2));
   table.push_back(BasicPageFlag(kShowDate, kDisplayOptionsOffset, kShowDateBit));
   table.push_back(BasicPageFlag(kShowTime, kDisplayOptionsOffset, kShowTimeBit));
   table.push_back(BasicPageFlag(kAlternativeScreen, kAlternativeScreenOffset, kAlternativeScreenBit));
   table.push_back(field::Flag(kPreviewMode, kDisplayOptionsOffset, kPreviewModeBit)
-      .Labelled(QStringLiteral("Enable message preview mode")));
+      .Labelled(QStringLiteral("Enable message preview mode"))
+      .Captioned(QStringLiteral("Enable message preview  mode")));
   table.push_back(field::InvertedFlag(kSmallText, kDisplayOptionsOffset, kLargeTextBit)
       .Labelled(QStringLiteral("Set default text size small")));
   table.push_back(field::Flag(kTimeStamp, kMessageDisplayOffset, kTimeStampBit)
@@ -153,19 +165,23 @@ BindingTable DisplayPageModel::Bindings() const {
       .Labelled(QStringLiteral("Vibrate when low battery")));
   table.push_back(field::ByteEntries(kStoredMessages, kStoredMessagesOffset, {60, 10, 1}, 0)
       .Labelled(QStringLiteral("Maximun number of stored MSG"))
+      .Captioned(QStringLiteral("Maximun number of stored  MSG"))
       .Entries(kStoredMessagesEntries));
   table.push_back(field::EntryBit(kNumberMode, kMessageDisplayOffset, kNumberOfTotalBit, false)
       .Labelled(QStringLiteral("Message No. display mode"))
-      .Entries(kNumberModeEntries));
+      .Entries(kNumberModeEntries)
+      .EnabledWhen(ShowsMessageNumberLists));
   table.push_back(field::EntryBit(kNumberOrder, kMessageDisplayOffset, kDecrementBit, false)
       .Labelled(QStringLiteral("Message number ordering"))
-      .Entries(kNumberOrderEntries));
+      .Entries(kNumberOrderEntries)
+      .EnabledWhen(ShowsMessageNumberLists));
   table.push_back(DisplayTimeField(kDisplayTime).Labelled(QStringLiteral("Display Time")).Entries(kDisplayTimeEntries));
   table.push_back(ContrastField(kContrast).Labelled(QStringLiteral("LCD Contrast")).Entries(kContrastEntries));
   for (const BatteryMarkField& f : kBatteryMarkFields)
     table.push_back(BatteryMarkCode(Voltage(f.mark), f.offset)
                         .Labelled(QStringLiteral("Voltage for battery mark %1").arg(QLatin1String(f.name)))
-                        .Accepting(IsAcceptedVoltageText, kVoltageHint));
+                        .Accepting(IsAcceptedVoltageText, kVoltageHint)
+                        .Hinted(kVoltageHint));
   return table;
 }
 

@@ -39,14 +39,22 @@ const QStringList kRepeatToneEntries = {QStringLiteral("Normal tone"), QStringLi
 bool RejectionOptionsEnabled(bool rejection) { return rejection; }
 
 BindingTable DuplicatePageModel::Bindings() const {
+  const Condition whileRejecting = [](const PageValues& v) { return RejectionOptionsEnabled(v.Flag(kRejection)); };
   return {
       field::Flag(kRejection, kDuplicateOptionsOffset, kDuplicateRejectionBit)
-          .Labelled(QStringLiteral("Duplicate MSG rejection Enable")),
-      DetectTimeField(kDetectTime).Labelled(QStringLiteral("Detect Time")).Entries(kDetectTimeEntries),
+          .Labelled(QStringLiteral("Duplicate MSG rejection Enable"))
+          .Captioned(QStringLiteral("Enable")),
+      DetectTimeField(kDetectTime)
+          .Labelled(QStringLiteral("Detect Time"))
+          .Entries(kDetectTimeEntries)
+          .EnabledWhen(whileRejecting),
       field::Flag(kSourceIndependent, kDuplicateOptionsOffset, kSourceIndependentBit)
-          .Labelled(QStringLiteral("Enable source independent duplicated MSG rejection")),
+          .Labelled(QStringLiteral("Enable source independent duplicated MSG rejection"))
+          .EnabledWhen(whileRejecting),
       field::Flag(kAutoDeletion, kDuplicateOptionsOffset, kAutoDeletionBit)
-          .Labelled(QStringLiteral("Enable auto MSG deletion when receiving the duplicated MSG")),
+          .Labelled(QStringLiteral("Enable auto MSG deletion when receiving the duplicated MSG"))
+          .Captioned(QStringLiteral("Enable auto MSG deletion when receiving the duplicated MSG "))
+          .EnabledWhen(whileRejecting),
       field::Flag(kRepeatIcon, kDuplicateOptionsOffset, kRepeatIconBit)
           .Labelled(QStringLiteral("Display Repeat Message Icon")),
       field::EntryBit(kRepeatTone, kDuplicateOptionsOffset, kRepeatNormalToneBit, true)

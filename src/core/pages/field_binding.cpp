@@ -39,6 +39,10 @@ bool HoldsDigitsOnly(const QString& text) {
 
 const QString kDigitsOnlyMessage = QStringLiteral("Enter digits only");
 
+Condition IsSet(const QString& key) {
+  return [key](const PageValues& values) { return values.Flag(key); };
+}
+
 }  // namespace m84
 
 namespace m84::field {
@@ -157,7 +161,10 @@ FieldBinding Capcode(const QString& key, int row) {
             const int capcode = StorableCapcode(v.toInt());
             WriteCapcode(d.image, row, uint32_t(capcode));
             v = capcode;
-          }}).Within(kCapcodeMin, kCapcodeMax, kCapcodeRangeMessage);
+          }})
+      .Within(kCapcodeMin, kCapcodeMax, kCapcodeRangeMessage)
+      .Hinted(kCapcodeHint)
+      .EnabledWhen(IsSet(capcode_key::Enable(row)));
 }
 
 }  // namespace m84::field

@@ -11,12 +11,23 @@
 #include <vector>
 
 #include "core/image/pager_image.h"
+#include "core/pages/page_values.h"
 
 namespace m84 {
 
-// What a setting is in the window's words: its label, the values it accepts and, inside a grid,
-// its place. The settings text, its reference and the settings diff are made from it. A row
-// without a form is no setting of its own (a copy of bits another page stores).
+// A check of a text given for a setting, typed into its control or written in the settings text.
+using TextCheck = std::function<bool(const QString&)>;
+// An enabling condition on the page's variables.
+using Condition = std::function<bool(const PageValues&)>;
+
+// The condition that a flag variable is set.
+Condition IsSet(const QString& key);
+
+// What a setting is in the window's words: its label, the values it accepts with the message of
+// a refusal, its hint, when it is enabled and, inside a grid, its place. The settings text, its
+// reference, the settings diff and the window's controls are made from it. A row without a form
+// is no setting of its own (a copy of bits another page stores); its control still takes the
+// rest from it.
 enum class SettingKind { None, Flag, Number, Entry, Text };
 
 struct SettingForm {
@@ -26,9 +37,20 @@ struct SettingForm {
   long long lo = 0;     // Number: the range the window's check accepts
   long long hi = 0;
   int width = 0;        // Text: at most this many characters
-  // A text the window would refuse, and what it says then (a range, for numbers).
-  std::function<bool(const QString&)> accepts;
+  // A text the window refuses when the user leaves its control, and what it says then (a range,
+  // for numbers).
+  TextCheck accepts;
   QString message;
+  // A check the window runs not on leaving but as its mouse guard: while the text fails, every
+  // click elsewhere is refused with the message.
+  TextCheck guard;
+  QString guardMessage;
+  // The status-line text while the mouse is over the control.
+  QString hint;
+  // When the control is enabled; always when none.
+  Condition enabledWhen;
+  // The control's own words, where they are not the label (a check box inside a captioned frame).
+  QString caption;
   // Inside a grid: the sequence, the row counted from 0 with its label as the page shows it,
   // and the name within the row.
   QString group;
@@ -49,35 +71,67 @@ struct FieldBinding {
   SettingForm form{};
 
   // The form, declared beside the row.
-  FieldBinding& Labelled(QString label) { form.label = std::move(label); return *this; }
-  FieldBinding& Entries(const QStringList& entries) {
+  FieldBinding& Labelled(QString label) & { form.label = std::move(label); return *this; }
+  FieldBinding& Entries(const QStringList& entries) & {
     form.kind = SettingKind::Entry;
     form.entries = entries;
     return *this;
   }
-  FieldBinding& Within(long long lo, long long hi, QString message = QString()) {
+  FieldBinding& Within(long long lo, long long hi, QString message = QString()) & {
     form.kind = SettingKind::Number;
     form.lo = lo;
     form.hi = hi;
     form.message = std::move(message);
     return *this;
   }
-  FieldBinding& Accepting(std::function<bool(const QString&)> accepts, QString message) {
+  FieldBinding& Accepting(TextCheck accepts, QString message) & {
     form.accepts = std::move(accepts);
     form.message = std::move(message);
     return *this;
   }
-  FieldBinding& AsFlag() { form.kind = SettingKind::Flag; return *this; }
-  FieldBinding& AtMost(int width) { form.width = width; return *this; }
-  FieldBinding& InRow(QString group, int row, QString rowLabel, QString member) {
+  FieldBinding& Guarding(TextCheck guard, QString message) & {
+    form.guard = std::move(guard);
+    form.guardMessage = std::move(message);
+    return *this;
+  }
+  FieldBinding& Hinted(QString hint) & { form.hint = std::move(hint); return *this; }
+  FieldBinding& EnabledWhen(Condition condition) & { form.enabledWhen = std::move(condition); return *this; }
+  FieldBinding& Captioned(QString caption) & { form.caption = std::move(caption); return *this; }
+  FieldBinding& AsFlag() & { form.kind = SettingKind::Flag; return *this; }
+  FieldBinding& AtMost(int width) & { form.width = width; return *this; }
+  FieldBinding& InRow(QString group, int row, QString rowLabel, QString member) & {
     form.group = std::move(group);
     form.row = row;
     form.rowLabel = std::move(rowLabel);
     form.member = std::move(member);
     return *this;
   }
+  // The words the control shows.
+  const QString& Caption() const { return form.caption.isEmpty() ? form.label : form.caption; }
   // Not a setting of this page (another page stores it).
-  FieldBinding& NoSetting() { form.kind = SettingKind::None; return *this; }
+  FieldBinding& NoSetting() & { form.kind = SettingKind::None; return *this; }
+
+  // The same on a row being made: it moves on into its table rather than being copied there.
+  FieldBinding&& Labelled(QString label) && { return std::move(Labelled(std::move(label))); }
+  FieldBinding&& Entries(const QStringList& entries) && { return std::move(Entries(entries)); }
+  FieldBinding&& Within(long long lo, long long hi, QString message = QString()) && {
+    return std::move(Within(lo, hi, std::move(message)));
+  }
+  FieldBinding&& Accepting(TextCheck accepts, QString message) && {
+    return std::move(Accepting(std::move(accepts), std::move(message)));
+  }
+  FieldBinding&& Guarding(TextCheck guard, QString message) && {
+    return std::move(Guarding(std::move(guard), std::move(message)));
+  }
+  FieldBinding&& Hinted(QString hint) && { return std::move(Hinted(std::move(hint))); }
+  FieldBinding&& EnabledWhen(Condition condition) && { return std::move(EnabledWhen(std::move(condition))); }
+  FieldBinding&& Captioned(QString caption) && { return std::move(Captioned(std::move(caption))); }
+  FieldBinding&& AsFlag() && { return std::move(AsFlag()); }
+  FieldBinding&& AtMost(int width) && { return std::move(AtMost(width)); }
+  FieldBinding&& InRow(QString group, int row, QString rowLabel, QString member) && {
+    return std::move(InRow(std::move(group), row, std::move(rowLabel), std::move(member)));
+  }
+  FieldBinding&& NoSetting() && { return std::move(NoSetting()); }
 };
 
 using BindingTable = std::vector<FieldBinding>;
@@ -121,7 +175,8 @@ FieldBinding SelectionByte(const QString& key, int index);
 // the entry fallback (old data files and preferences may hold anything).
 FieldBinding SelectionIndex(const QString& key, int index, int entryCount, int fallback);
 // The capcode of row 0-7 (pages/capcode.h). Loads out-of-range capcodes as 8; stores the
-// nearest valid capcode and the variable takes it, so the image and the page agree.
+// nearest valid capcode and the variable takes it, so the image and the page agree. Enabled
+// while its row is.
 FieldBinding Capcode(const QString& key, int row);
 
 }  // namespace field

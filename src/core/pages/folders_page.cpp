@@ -65,13 +65,25 @@ BindingTable FoldersPageModel::Bindings() const {
     return binding.Labelled(name).InRow(QStringLiteral("folders"), folder - 1, QStringLiteral("Folder %1").arg(folder),
                                         SnakeCase(name));
   };
+  // Availability was taken from the image at the last load; a click re-applies the row's rule.
+  const auto switchEnabled = [](int folder) {
+    return [folder](const PageValues& values) { return FolderSwitchEnabled(values, folder); };
+  };
+  const auto fieldsEnabled = [](int folder) {
+    return [folder](const PageValues& values) { return FolderFieldsEnabled(values, folder); };
+  };
   for (int folder = 1; folder <= kFolderCount; ++folder)
     table.push_back(
-        inRow(field::InvertedFlag(Enable(folder), FolderFlagsOffset(folder), kFolderDisabledBit), folder, "Enable"));
+        inRow(field::InvertedFlag(Enable(folder), FolderFlagsOffset(folder), kFolderDisabledBit), folder, "Enable")
+            .Captioned(QString::number(folder))
+            .EnabledWhen(switchEnabled(folder)));
   for (int folder = 1; folder <= kFolderCount; ++folder)
-    table.push_back(inRow(field::FixedText(Name(folder), FolderNameOffset(folder), kFolderNameLength), folder, "Name"));
+    table.push_back(inRow(field::FixedText(Name(folder), FolderNameOffset(folder), kFolderNameLength), folder, "Name")
+                        .Hinted(kFolderNameHint)
+                        .EnabledWhen(fieldsEnabled(folder)));
   for (int folder = 1; folder <= kFolderCount; ++folder)
-    table.push_back(inRow(AlertBinding(folder).Entries(kFolderAlertEntries), folder, "Alert"));
+    table.push_back(inRow(AlertBinding(folder).Entries(kFolderAlertEntries), folder, "Alert")
+                        .EnabledWhen(fieldsEnabled(folder)));
   return table;
 }
 

@@ -154,7 +154,8 @@ BindingTable GeneralPageModel::Bindings() const {
                       .Entries(kPllDeviceEntries));
   table.push_back(field::ZeroPaddedText(kSerial, kSerialOffset, kSerialSize)
                       .Labelled(QStringLiteral("Serial Number"))
-                      .Accepting(IsSerialNumberText, kSerialHint));
+                      .Accepting(IsSerialNumberText, kSerialHint)
+                      .Hinted(kSerialHint));
   table.push_back(field::Rule(kFrequency, SettingKind::Text)
                       .Labelled(QStringLiteral("Frequency"))
                       .AtMost(kFrequencyEditMaxLength)

@@ -53,6 +53,8 @@ int LanguageIndexOf(uint8_t byte) {
 
 bool IsStorableLanguage(int index) { return index >= 0 && index < kStorableLanguageCount; }
 
+bool IsStorableLanguageEntry(const QString& entry) { return IsStorableLanguage(int(kLanguageEntries.indexOf(entry))); }
+
 bool RefuseUnstorableLanguage(PageValues& values, const PagerImage& image) {
   if (values.Number(kLanguage) < kStorableLanguageCount) return false;
   values.Set(kLanguage, LanguageIndexOf(image[kLanguageOffset]));
@@ -83,15 +85,16 @@ BindingTable NameMiscPageModel::Bindings() const {
   table.push_back(LanguageField()
                       .Labelled(QStringLiteral("Select display language"))
                       .Entries(kLanguageEntries)
-                      .Accepting([](const QString& entry) { return entry != kLanguageEntries[kStorableLanguageCount]; },
-                                 kDanishRefusedMessage));
+                      .Accepting(IsStorableLanguageEntry, kDanishRefusedMessage));
   table.push_back(field::Flag(kConfirmBeep, kInterfaceOptionsOffset, kConfirmBeepBit)
                       .Labelled(QStringLiteral("Enable confirmation short beep")));
   table.push_back(field::Flag(kReadingPasswordEnabled, kInterfaceOptionsOffset, kReadingPasswordBit)
-                      .Labelled(QStringLiteral("Enable MSG reading password")));
+                      .Labelled(QStringLiteral("Enable MSG reading password"))
+                      .Captioned(QStringLiteral("Enable MSG reading password ")));
   for (const UserMenuOption& option : kUserMenuOptions)
     table.push_back(field::Flag(QString::fromLatin1(option.key), kUserMenuOffset, option.bit)
-                        .Labelled(QString::fromLatin1(option.label).simplified()));
+                        .Labelled(QString::fromLatin1(option.label).simplified())
+                        .Captioned(QString::fromLatin1(option.label)));
   table.push_back(field::Flag(kErrorDeduction, kErrorMessageOffset, kErrorDeductionBit)
                       .Labelled(QStringLiteral("Enable error MSG deduction")));
   table.push_back(field::Flag(kErrorIcon, kErrorMessageOffset, kErrorIconBit)
@@ -102,10 +105,14 @@ BindingTable NameMiscPageModel::Bindings() const {
                       .Labelled(QStringLiteral("Replace Tone Only MSG with user TEXT")));
   table.push_back(field::FixedText(kReadingPassword, kReadingPasswordOffset, kReadingPasswordLength)
                       .Labelled(QStringLiteral("MSG reading password"))
-                      .Accepting(HoldsDigitsOnly, kDigitsOnlyMessage));
+                      .Accepting(HoldsDigitsOnly, kDigitsOnlyMessage)
+                      .EnabledWhen(ReadingPasswordEditEnabled));
   for (int i = 0; i < kToneTextCount; ++i)
     table.push_back(field::FixedText(ToneText(i), kToneTextOffset + kToneTextStride * i, kToneTextLength)
-                        .Labelled(QStringLiteral("Tone %1 text").arg(QChar('A' + i))));
+                        .Labelled(QStringLiteral("Tone %1 text").arg(QChar('A' + i)))
+                        .Captioned(QStringLiteral("Tone ") + QChar('A' + i))
+                        .Hinted(kToneTextHint)
+                        .EnabledWhen(ToneTextsEnabled));
   table.push_back(field::Rule(kHoldTime, SettingKind::Entry)
                       .Labelled(QStringLiteral("Back light hold time"))
                       .Entries(kHoldTimeEntries));

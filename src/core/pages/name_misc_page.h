@@ -76,6 +76,8 @@ bool IsStorableLanguage(int index);
 // A chosen language that the image cannot hold ("Danish") is refused rather than lost at the
 // next store: the selection goes back to the image's language. True when it was refused.
 bool RefuseUnstorableLanguage(PageValues& values, const PagerImage& image);
+// The same for a list entry, as the settings text names it.
+bool IsStorableLanguageEntry(const QString& entry);
 
 // Byte 0x87: the hold time in its low six bits, the control option in its top two.
 int HoldTimeIndexOf(uint8_t byte);

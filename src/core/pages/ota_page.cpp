@@ -24,9 +24,7 @@ QString TrimmedAsciiWhiteSpace(const QString& text) {
   return text.mid(first, end - first);
 }
 
-bool IsUsablePasswordCommand(const QString& text) {
-  return IsUsableCommand(text) && AcceptedPasswordCommand(text).has_value();
-}
+bool IsPasswordCommandText(const QString& text) { return AcceptedPasswordCommand(text).has_value(); }
 
 // The option the command belongs to, or the cadence it sets.
 QString CommandLabel(const OtaCommand& command) {
@@ -126,16 +124,22 @@ BindingTable OtaPageModel::Bindings() const {
   BindingTable table;
   for (const FixedOtaOption& option : kFixedOtaOptions)
     table.push_back(field::Flag(KeyOf(option.key), kFixedOtaOffset, option.bit)
-        .Labelled(QString::fromLatin1(option.label).simplified()));
+        .Labelled(QString::fromLatin1(option.label).simplified())
+        .Captioned(QString::fromLatin1(option.label)));
   for (const FlexibleOtaOption& option : kFlexibleOtaOptions)
     table.push_back(field::Flag(KeyOf(option.key), kFlexibleOtaOffset, option.bit)
-        .Labelled(QString::fromLatin1(option.label).simplified()));
+        .Labelled(QString::fromLatin1(option.label).simplified())
+        .Captioned(QString::fromLatin1(option.label)));
+  // Every command keeps the user on the page until it is usable; the password command is also
+  // checked for its digits when the user leaves it.
   for (const OtaCommand& command : kOtaCommands) {
     FieldBinding binding = field::FixedText(KeyOf(command.key), command.offset, kOtaCommandLength)
                                .Labelled(CommandLabel(command))
-                               .Accepting(IsUsableCommand, kOtaCommandMessage);
+                               .Guarding(IsUsableCommand, kOtaCommandMessage)
+                               .Hinted(kOtaCommandHint)
+                               .EnabledWhen(IsSet(KeyOf(command.enabledBy)));
     if (KeyOf(command.key) == ota_key::kEnablePasswordCommand)
-      binding.Accepting(IsUsablePasswordCommand, kOtaCommandMessage);
+      binding.Accepting(IsPasswordCommandText, kOtaCommandMessage);
     table.push_back(binding);
   }
   return table;

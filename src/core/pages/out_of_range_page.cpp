@@ -46,26 +46,39 @@ bool CodeNamesEnabled(const PageValues& values) { return values.Flag(kDisplayTex
 
 BindingTable OutOfRangePageModel::Bindings() const {
   BindingTable table = {
-      field::Flag(kEnable, kOutOfRangeOffset, kOutOfRangeEnableBit).Labelled(QStringLiteral("Out of Range Enable")),
+      field::Flag(kEnable, kOutOfRangeOffset, kOutOfRangeEnableBit)
+          .Labelled(QStringLiteral("Out of Range Enable"))
+          .Captioned(QStringLiteral("Enable")),
       // Bit 0x40 stands for the first entry alone: any other selection, or none, clears it.
       field::EntryBit(kShowIcon, kOutOfRangeOffset, kShowIconInRangeBit, true)
           .Labelled(QStringLiteral("Show Icon when"))
-          .Entries(kShowIconEntries),
+          .Entries(kShowIconEntries)
+          .EnabledWhen(OutOfRangeOptionsEnabled),
       field::Flag(kWarning, kOutOfRangeOffset, kOutOfRangeWarningBit)
-          .Labelled(QStringLiteral("Enable warning message when out of range")),
+          .Labelled(QStringLiteral("Enable warning message when out of range"))
+          .EnabledWhen(OutOfRangeOptionsEnabled),
       field::Flag(kVibrate, kOutOfRangeOffset, kOutOfRangeVibrateBit)
-          .Labelled(QStringLiteral("Enable vibrate when out of range")),
-      DetectTimeBinding().Labelled(QStringLiteral("Detect Time")).Entries(kRangeDetectTimeEntries),
+          .Labelled(QStringLiteral("Enable vibrate when out of range"))
+          .EnabledWhen(OutOfRangeOptionsEnabled),
+      DetectTimeBinding()
+          .Labelled(QStringLiteral("Detect Time"))
+          .Entries(kRangeDetectTimeEntries)
+          .EnabledWhen(OutOfRangeOptionsEnabled),
       field::Flag(kDisplayText, kDisplayTextOptionsOffset, kDisplayTextEnableBit)
-          .Labelled(QStringLiteral("Display Text for Cap Codes and Beep Codes Enable")),
+          .Labelled(QStringLiteral("Display Text for Cap Codes and Beep Codes Enable"))
+          .Captioned(QStringLiteral("Enable")),
   };
   for (int capcode = 1; capcode <= kCapcodeNameCount; ++capcode)
     table.push_back(
         field::FixedText(CapcodeName(capcode), kCapcodeNameOffset + kCodeNameStride * (capcode - 1), kCodeNameLength)
-                        .Labelled(QStringLiteral("Cap Code %1 Description").arg(capcode)));
+                        .Labelled(QStringLiteral("Cap Code %1 Description").arg(capcode))
+                        .Hinted(kCodeNameHint)
+                        .EnabledWhen(CodeNamesEnabled));
   for (int beep = 0; beep < kBeepCodeNameCount; ++beep)
     table.push_back(field::FixedText(BeepCodeName(beep), kBeepCodeNameOffset + kCodeNameStride * beep, kCodeNameLength)
-                        .Labelled(QStringLiteral("Beep Code %1 Description").arg(BeepCodeLetter(beep))));
+                        .Labelled(QStringLiteral("Beep Code %1 Description").arg(BeepCodeLetter(beep)))
+                        .Hinted(kCodeNameHint)
+                        .EnabledWhen(CodeNamesEnabled));
   return table;
 }
 

@@ -30,4 +30,10 @@ void PageModel::Store(PagerData& data) {
   StoreRules(data);
 }
 
+const FieldBinding* PageModel::Row(const QString& key) {
+  for (const FieldBinding& binding : Table())
+    if (binding.key == key) return &binding;
+  return nullptr;
+}
+
 }  // namespace m84

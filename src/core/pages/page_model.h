@@ -34,6 +34,8 @@ class PageModel {
 
   // The binding table: every variable the page loads and stores, with its form in words.
   const BindingTable& Table();
+  // The row of a variable in the table, or nullptr.
+  const FieldBinding* Row(const QString& key);
 
   // Draws the section from the variables; the caller stores the page first.
   virtual void PrintSection(ReportCursor& report) const = 0;

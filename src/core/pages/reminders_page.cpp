@@ -63,11 +63,18 @@ bool ReminderListsEnabled(bool reminderAlert) { return reminderAlert; }
 
 // In the order of the page's store.
 BindingTable RemindersPageModel::Bindings() const {
+  const Condition whileReminding = [](const PageValues& v) { return ReminderListsEnabled(v.Flag(kReminderAlert)); };
   return {
       field::Flag(kReminderAlert, kReminderOptionsOffset, kReminderAlertBit)
           .Labelled(QStringLiteral("Unread Message Reminder Alert")),
-      IntervalField(kInterval).Labelled(QStringLiteral("Remind user every")).Entries(kReminderIntervalEntries),
-      DurationField(kDuration).Labelled(QStringLiteral("Duration of reminder beeps")).Entries(kReminderDurationEntries),
+      IntervalField(kInterval)
+          .Labelled(QStringLiteral("Remind user every"))
+          .Entries(kReminderIntervalEntries)
+          .EnabledWhen(whileReminding),
+      DurationField(kDuration)
+          .Labelled(QStringLiteral("Duration of reminder beeps"))
+          .Entries(kReminderDurationEntries)
+          .EnabledWhen(whileReminding),
       field::Flag(kUnreadIndication, kReminderOptionsOffset, kUnreadIndicationBit)
           .Labelled(QStringLiteral("Unread message Indication")),
   };

@@ -21,10 +21,6 @@ constexpr int kTipDelayMs = 1000;
 constexpr int kTippedCapcodeRows = 6;  // rows 7 and 8 have no tip
 constexpr int kOkButtonWidth = 40;
 
-bool ShowsStandbyText1(const PageValues& values) {
-  return StandbyText1Enabled(values.Flag(kShowDate), values.Flag(kAlternativeScreen));
-}
-bool ShowsStandbyText2(const PageValues& values) { return StandbyText2Enabled(values.Flag(kAlternativeScreen)); }
 
 }  // namespace
 
@@ -62,29 +58,29 @@ QWidget* BasicPageWidget::BuildStartupFrame() {
   QGroupBox* frame = VerticalFrame(QStringLiteral(" Start up Text "));
   QLineEdit* text = TextEdit(kBasicTextLength);
   frame->layout()->addWidget(text);
-  Declare(Control(kStartupText, text).Hint(kBasicTextHint));
+  Declare(Control(kStartupText, text));
   return frame;
 }
 
 QWidget* BasicPageWidget::BuildStandbyFrame() {
   QGroupBox* frame = VerticalFrame(QStringLiteral(" Standby Text "));
-  auto* showDate = new QCheckBox(QStringLiteral("Display current date"));
-  auto* showTime = new QCheckBox(QStringLiteral("Display current time"));
+  QCheckBox* showDate = CheckBox(kShowDate);
+  QCheckBox* showTime = CheckBox(kShowTime);
   QLineEdit* text1 = TextEdit(kBasicTextLength);
-  auto* alternative = new QCheckBox(QStringLiteral("Display alternative screen"));
+  QCheckBox* alternative = CheckBox(kAlternativeScreen);
   QLineEdit* text2 = TextEdit(kBasicTextLength);
   for (QWidget* control : {static_cast<QWidget*>(showDate), static_cast<QWidget*>(showTime),
-                           static_cast<QWidget*>(new QLabel(QStringLiteral("Standby text 1st line"))),
+                           static_cast<QWidget*>(CaptionLabel(kStandbyText1)),
                            static_cast<QWidget*>(text1), static_cast<QWidget*>(alternative),
-                           static_cast<QWidget*>(new QLabel(QStringLiteral("Standby text 2nd line"))),
+                           static_cast<QWidget*>(CaptionLabel(kStandbyText2)),
                            static_cast<QWidget*>(text2)})
     frame->layout()->addWidget(control);
 
   Declare(Control(kShowDate, showDate));
   Declare(Control(kShowTime, showTime));
-  Declare(Control(kStandbyText1, text1).Hint(kBasicTextHint).EnabledWhen(ShowsStandbyText1));
+  Declare(Control(kStandbyText1, text1));
   Declare(Control(kAlternativeScreen, alternative));
-  Declare(Control(kStandbyText2, text2).Hint(kBasicTextHint).EnabledWhen(ShowsStandbyText2));
+  Declare(Control(kStandbyText2, text2));
   return frame;
 }
 

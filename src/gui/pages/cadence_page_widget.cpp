@@ -57,9 +57,7 @@ CadencePageWidget::CadencePageWidget(CadencePageModel& model, PagerData& data, P
       // A rejected text gives way to the last accepted value; an accepted one is stored at once.
       Declare(Control(CadenceNumberKey(column, cadence), edit)
                   .Number()
-                  .Hint(column.hint)
-                  .Check(InRange(uint32_t(column.checkLo), uint32_t(column.checkHi)), column.message,
-                         Rejected::LastValidBack)
+                  .Checked(Rejected::LastValidBack)
                   .ThenStore());
     }
   }

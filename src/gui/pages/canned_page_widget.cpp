@@ -33,18 +33,18 @@ CannedPageWidget::CannedPageWidget(CannedPageModel& model, PagerData& data, Page
 
 QWidget* CannedPageWidget::BuildHandProgrammingFrame() {
   QGroupBox* frame = HorizontalFrame(QStringLiteral(" Hand programming "));
-  auto* enable = new QCheckBox(QStringLiteral("Enable"));
-  auto* require = new QCheckBox(QStringLiteral("Require password"));
+  QCheckBox* enable = CheckBox(kHandProgramming);
+  QCheckBox* require = CheckBox(kRequirePassword);
   QLineEdit* password = TextEdit(kHandPasswordLength);
   password->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), password));
   password->setFixedWidth(kPasswordEditWidth);
   for (QWidget* control : {static_cast<QWidget*>(enable), static_cast<QWidget*>(require),
-                           static_cast<QWidget*>(new QLabel(QStringLiteral("Password"))), static_cast<QWidget*>(password)})
+                           static_cast<QWidget*>(CaptionLabel(kPassword)), static_cast<QWidget*>(password)})
     frame->layout()->addWidget(control);
   static_cast<QHBoxLayout*>(frame->layout())->addStretch();
   Declare(Control(kHandProgramming, enable));
-  Declare(Control(kRequirePassword, require).EnabledWhen(RequirePasswordEnabled));
-  Declare(Control(kPassword, password).Hint(kHandPasswordHint).EnabledWhen(HandPasswordEnabled));
+  Declare(Control(kRequirePassword, require));
+  Declare(Control(kPassword, password));
   return frame;
 }
 
@@ -53,7 +53,7 @@ QWidget* CannedPageWidget::BuildCannedFrame() {
   auto* frame = new QGroupBox(QStringLiteral(" Canned message "));
   frame->setLayout(grid);
   Compact(grid);
-  auto* enable = new QCheckBox(QStringLiteral("Enable"));
+  QCheckBox* enable = CheckBox(kCannedEnable);
   grid->addWidget(enable, 0, 0, 1, 4);
   Declare(Control(kCannedEnable, enable));
   // "1" to "10" down the left column, "11" to "20" down the right one.
@@ -61,9 +61,9 @@ QWidget* CannedPageWidget::BuildCannedFrame() {
     const int row = 1 + (n - 1) % kCannedRows;
     const int column = n <= kCannedRows ? 0 : 2;
     QLineEdit* text = TextEdit(kCannedLength);
-    grid->addWidget(new QLabel(QString::number(n)), row, column, Qt::AlignRight);
+    grid->addWidget(CaptionLabel(Canned(n)), row, column, Qt::AlignRight);
     grid->addWidget(text, row, column + 1);
-    Declare(Control(Canned(n), text).Hint(kCannedTextHint).EnabledWhen(CannedTextsEnabled));
+    Declare(Control(Canned(n), text));
   }
   return frame;
 }

@@ -75,10 +75,8 @@ std::vector<ControlRow> CapcodeControlRows(const CapcodeRows& rows, Rejected rej
     const QString capcodeKey = capcode_key::Capcode(row);
     declared.push_back(Control(capcodeKey, r.capcode)
                            .Number()
-                           .Hint(kCapcodeHint)
                            .Tip(row < tippedRows ? CapcodeTip(row) : QString())
-                           .Check(CheckCapcodeText, kCapcodeRangeMessage, rejected)
-                           .EnabledWhen(IsSet(capcode_key::Enable(row)))
+                           .Checked(rejected)
                            .OnEdit([capcodeKey, row](PageValues& values) {
                              const int capcode = values.Number(capcodeKey);
                              if (IsValidCapcode(capcode)) values.Set(capcode_key::Frame(row), CapcodeFrame(capcode));

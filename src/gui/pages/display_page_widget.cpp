@@ -23,65 +23,29 @@ using namespace display_key;
 
 constexpr int kVoltageEditWidth = 44;
 
-struct CheckRow {
-  const QString& key;
-  const char* text;
-};
-struct ListRow {
-  const QString& key;
-  const char* label;
-  const QStringList& entries;
-  bool (*enabledWhen)(const PageValues&);  // nullptr: always enabled
-};
-
-bool ShowsStandbyText1(const PageValues& values) {
-  return StandbyText1Enabled(values.Flag(kShowDate), values.Flag(kAlternativeScreen));
-}
-bool ShowsStandbyText2(const PageValues& values) { return StandbyText2Enabled(values.Flag(kAlternativeScreen)); }
-bool ShowsMessageNumberLists(const PageValues& values) { return MessageNumberListsEnabled(values.Flag(kMessageNumber)); }
-
-const CheckRow kOptionBoxes[] = {
-    {kPreviewMode, "Enable message preview  mode"}, {kSmallText, "Set default text size small"},
-    {kTimeStamp, "Time stamp messages"},             {kMessageNumber, "Message number display"},
-    {kAddressFunction, "MSG Address / Function number"}, {kMaxMessagesAlert, "Report alert when max msgs reached"},
-};
-const CheckRow kBatteryBoxes[] = {
-    {kLowBatteryAlarm, "Low battery alarm"},
-    {kLowBatteryDisplay, "Low battery display"},
-    {kLowBatteryVibrate, "Vibrate when low battery"},
-};
+const QString kOptionBoxes[] = {kPreviewMode,     kSmallText,        kTimeStamp,
+                                kMessageNumber,   kAddressFunction,  kMaxMessagesAlert};
+const QString kBatteryBoxes[] = {kLowBatteryAlarm, kLowBatteryDisplay, kLowBatteryVibrate};
 const char* const kBatteryMarkLabels[] = {"High", "Middle", "Low"};
-const ListRow kMessageLists[] = {
-    {kStoredMessages, "Maximun number of stored  MSG", kStoredMessagesEntries, nullptr},
-    {kNumberMode, "Message No. display mode", kNumberModeEntries, ShowsMessageNumberLists},
-    {kNumberOrder, "Message number ordering", kNumberOrderEntries, ShowsMessageNumberLists},
-};
-const ListRow kLcdLists[] = {
-    {kDisplayTime, "Display Time", kDisplayTimeEntries, nullptr},
-    {kContrast, "LCD Contrast", kContrastEntries, nullptr},
-};
+const QString kMessageLists[] = {kStoredMessages, kNumberMode, kNumberOrder};
+const QString kLcdLists[] = {kDisplayTime, kContrast};
 
 QLabel* Label(const char* text) { return new QLabel(QString::fromLatin1(text)); }
 
+}  // namespace
+
 // Each list beside its label, in a frame.
-template <size_t N>
-std::vector<ControlRow> ListRows(QGroupBox* frame, const ListRow (&rows)[N]) {
+void DisplayPageWidget::PlaceLists(QGroupBox* frame, const QString* keys, int count) {
   auto* grid = new QGridLayout(frame);
   Compact(grid);
   grid->setColumnStretch(2, 1);
-  std::vector<ControlRow> controls;
-  for (int at = 0; at < int(N); ++at) {
-    const ListRow& row = rows[at];
-    QComboBox* list = ListOf(row.entries);
-    grid->addWidget(Label(row.label), at, 0);
+  for (int at = 0; at < count; ++at) {
+    QComboBox* list = List(keys[at]);
+    grid->addWidget(CaptionLabel(keys[at]), at, 0);
     grid->addWidget(list, at, 1);
-    controls.push_back(Control(row.key, list));
-    if (row.enabledWhen) controls.back().EnabledWhen(row.enabledWhen);
+    Declare(Control(keys[at], list));
   }
-  return controls;
 }
-
-}  // namespace
 
 DisplayPageWidget::DisplayPageWidget(DisplayPageModel& model, PagerData& data, PageHost& host, QWidget* parent)
     : SettingsPage(model, data, host, parent), display_(model) {
@@ -116,33 +80,23 @@ QLayout* DisplayPageWidget::BuildTexts() {
   QLineEdit* startup = TextEdit(kBasicTextLength);
   QLineEdit* standby1 = TextEdit(kBasicTextLength);
   QLineEdit* standby2 = TextEdit(kBasicTextLength);
-  grid->addWidget(Label("Startup Text"), 0, 0, 1, 2);
+  grid->addWidget(CaptionLabel(kStartupText), 0, 0, 1, 2);
   grid->addWidget(startup, 0, 2);
   grid->addWidget(Label("Standby Text"), 1, 0);
-  grid->addWidget(Label("1ST"), 1, 1);
+  grid->addWidget(CaptionLabel(kStandbyText1), 1, 1);
   grid->addWidget(standby1, 1, 2);
-  grid->addWidget(Label("2ND"), 2, 1);
+  grid->addWidget(CaptionLabel(kStandbyText2), 2, 1);
   grid->addWidget(standby2, 2, 2);
-  Declare(Control(kStartupText, startup).Hint(kBasicTextHint));
-  Declare(Control(kStandbyText1, standby1).Hint(kBasicTextHint).EnabledWhen(ShowsStandbyText1));
-  Declare(Control(kStandbyText2, standby2).Hint(kBasicTextHint).EnabledWhen(ShowsStandbyText2));
+  Declare(Control(kStartupText, startup));
+  Declare(Control(kStandbyText1, standby1));
+  Declare(Control(kStandbyText2, standby2));
   return grid;
 }
 
 QWidget* DisplayPageWidget::BuildOptionsFrame() {
   QGroupBox* frame = VerticalFrame(QStringLiteral(" Options "));
-  for (const CheckRow& row : kOptionBoxes) {
-    auto* box = new QCheckBox(QString::fromLatin1(row.text));
-    frame->layout()->addWidget(box);
-    Declare(Control(row.key, box));
-  }
-  auto* date = new QHBoxLayout;
-  QComboBox* dateFormat = ListOf(kDateFormatEntries);
-  date->addWidget(Label("Date format"));
-  date->addWidget(dateFormat);
-  date->addStretch();
-  static_cast<QVBoxLayout*>(frame->layout())->addLayout(date);
-  Declare(Control(kDateFormat, dateFormat));
+  for (const QString& key : kOptionBoxes) Place(frame->layout(), key);
+  Place(frame->layout(), kDateFormat);
   return frame;
 }
 
@@ -153,9 +107,9 @@ QWidget* DisplayPageWidget::BuildBatteryFrame() {
   auto* boxes = new QGridLayout;
   boxes->setSpacing(kControlSpacing);
   for (int i = 0; i < int(std::size(kBatteryBoxes)); ++i) {
-    auto* box = new QCheckBox(QString::fromLatin1(kBatteryBoxes[i].text));
+    QCheckBox* box = CheckBox(kBatteryBoxes[i]);
     boxes->addWidget(box, i / 2, i % 2);
-    Declare(Control(kBatteryBoxes[i].key, box));
+    Declare(Control(kBatteryBoxes[i], box));
   }
   boxes->addWidget(Label("Voltage for battery mark"), 1, 1);
   layout->addLayout(boxes);
@@ -172,10 +126,9 @@ QWidget* DisplayPageWidget::BuildBatteryFrame() {
     // A rejected voltage brings back the text the edit had when the user entered it, silently
     // but for the beep.
     Declare(Control(Voltage(mark), edit)
-                .Hint(kVoltageHint)
                 .OnEnter([this, mark](PageValues&) { display_.RememberVoltage(mark); })
-                .Check([](const QString& text) { return CheckVoltageText(text).has_value(); }, QString(),
-                       Rejected::LastValidBack)
+                .Checked(Rejected::LastValidBack)
+                .Silently()
                 .OnLeave([this, mark](PageValues&) { display_.RememberVoltage(mark); })
                 .OnReject([this, mark](PageValues&) { display_.RestoreVoltage(mark); })
                 .ThenStore());
@@ -187,13 +140,13 @@ QWidget* DisplayPageWidget::BuildBatteryFrame() {
 
 QWidget* DisplayPageWidget::BuildMessagesFrame() {
   auto* frame = new QGroupBox(QStringLiteral(" Messages "));
-  for (const ControlRow& row : ListRows(frame, kMessageLists)) Declare(row);
+  PlaceLists(frame, kMessageLists, int(std::size(kMessageLists)));
   return frame;
 }
 
 QWidget* DisplayPageWidget::BuildLcdFrame() {
   auto* frame = new QGroupBox(QStringLiteral(" LCD "));
-  for (const ControlRow& row : ListRows(frame, kLcdLists)) Declare(row);
+  PlaceLists(frame, kLcdLists, int(std::size(kLcdLists)));
   return frame;
 }
 

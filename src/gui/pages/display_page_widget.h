@@ -6,6 +6,8 @@
 #include "core/pages/display_page.h"
 #include "gui/pages/settings_page.h"
 
+class QGroupBox;
+
 namespace m84 {
 
 class DisplayPageWidget : public SettingsPage {
@@ -19,6 +21,7 @@ class DisplayPageWidget : public SettingsPage {
   QWidget* BuildBatteryFrame();
   QWidget* BuildMessagesFrame();
   QWidget* BuildLcdFrame();
+  void PlaceLists(QGroupBox* frame, const QString* keys, int count);
 
   DisplayPageModel& display_;
 };

@@ -38,18 +38,15 @@ QWidget* FoldersPageWidget::BuildFolderFrame(int firstFolder, int lastFolder) {
   grid->addWidget(new QLabel(kFolderFrameHeader), 0, 0, 1, kColumnCount);
   for (int folder = firstFolder; folder <= lastFolder; ++folder) {
     const int line = folder - firstFolder + 1;
-    auto* enable = new QCheckBox(QString::number(folder));
+    QCheckBox* enable = CheckBox(Enable(folder));
     QLineEdit* name = TextEdit(kFolderNameLength);
-    QComboBox* alert = ListOf(kFolderAlertEntries);
+    QComboBox* alert = List(Alert(folder));
     grid->addWidget(enable, line, kEnableColumn);
     grid->addWidget(name, line, kNameColumn);
     grid->addWidget(alert, line, kAlertColumn);
-    // Availability was taken from the image at the last load; a click re-applies the row's rule.
-    const auto switchEnabled = [folder](const PageValues& values) { return FolderSwitchEnabled(values, folder); };
-    const auto fieldsEnabled = [folder](const PageValues& values) { return FolderFieldsEnabled(values, folder); };
-    Declare(Control(Enable(folder), enable).EnabledWhen(switchEnabled));
-    Declare(Control(Name(folder), name).Hint(kFolderNameHint).EnabledWhen(fieldsEnabled));
-    Declare(Control(Alert(folder), alert).EnabledWhen(fieldsEnabled));
+    Declare(Control(Enable(folder), enable));
+    Declare(Control(Name(folder), name));
+    Declare(Control(Alert(folder), alert));
   }
   return frame;
 }

@@ -63,27 +63,27 @@ QWidget* GeneralPageWidget::BuildReceiverFrame() {
   auto* frequency = new FrequencyEdit;
   frequency->setFixedWidth(kReceiverFieldWidth);
   auto* band = ReadOnlyEdit(kReceiverFieldWidth);
-  auto* baudRate = ListOf(kBaudRateEntries);
-  auto* polarity = ListOf(kPolarityEntries);
+  QComboBox* baudRate = List(kBaudRate);
+  QComboBox* polarity = List(kPolarity);
 
-  grid->addWidget(new QLabel(QStringLiteral("Serial Number")), 0, 0);
+  grid->addWidget(CaptionLabel(kSerial), 0, 0);
   grid->addWidget(serial, 0, 1);
   grid->addWidget(keepSerial_, 1, 0, 1, 3);
-  grid->addWidget(new QLabel(QStringLiteral("Frequency")), 2, 0);
+  grid->addWidget(CaptionLabel(kFrequency), 2, 0);
   grid->addWidget(frequency, 2, 1);
   grid->addWidget(new QLabel(QStringLiteral("MHz")), 2, 2);
   grid->addWidget(new QLabel(QStringLiteral("Frequency Band")), 3, 0);
   grid->addWidget(band, 3, 1);
-  grid->addWidget(new QLabel(QStringLiteral("BaudRate")), 4, 0);
+  grid->addWidget(CaptionLabel(kBaudRate), 4, 0);
   grid->addWidget(baudRate, 4, 1);
-  grid->addWidget(new QLabel(QStringLiteral("POCSAG Polarity")), 5, 0);
+  grid->addWidget(CaptionLabel(kPolarity), 5, 0);
   grid->addWidget(polarity, 5, 1);
 
-  Declare(Control(kSerial, serial).Hint(kSerialHint).OnLeave(PadSerialNumber).ThenStore());
+  Declare(Control(kSerial, serial).OnLeave(PadSerialNumber).ThenStore());
   Declare(Control(kKeepSerial, keepSerial_));
   Declare(Control(kFrequency, frequency)
               .Tip(kFrequencyTip)
-              .Check(IsAcceptedFrequencyText, kFrequencyErrorMessage)
+              .Checked()
               .OnEdit(UpdateLiveBand)
               .OnLeave(ShowFrequencyBand)
               .ThenStore());
@@ -104,23 +104,23 @@ QWidget* GeneralPageWidget::BuildManagementFrame() {
 QLayout* GeneralPageWidget::BuildLockedRow() {
   auto* bumpTime = new QLineEdit;
   auto* bsTime = new QLineEdit;
-  auto* pllDevice = ListOf(kPllDeviceEntries);
+  QComboBox* pllDevice = List(kPllDevice);
   bumpTime->setFixedWidth(kTimeEditWidth);
   bsTime->setFixedWidth(kTimeEditWidth);
   Declare(Control(kBumpTime, bumpTime)
               .Number()
-              .Check(InRange(kTimeMin, kTimeMax), kBumpTimeMessage)
+              .Checked()
               .ThenStore()
               .CheckOnCaptureLoss());
-  Declare(Control(kBsTime, bsTime).Number().Check(InRange(kTimeMin, kTimeMax), kBsTimeMessage).ThenStore());
+  Declare(Control(kBsTime, bsTime).Number().Checked().ThenStore());
   Declare(Control(kPllDevice, pllDevice));
 
   auto* row = new QHBoxLayout;
   row->setSpacing(kControlSpacing * 2);
-  const std::array<std::pair<const char*, QWidget*>, 3> controls = {
-      {{"Bump Time", bumpTime}, {"BS Time", bsTime}, {"PLL Device", pllDevice}}};
-  for (const auto& [label, control] : controls) {
-    row->addWidget(new QLabel(QString::fromLatin1(label)));
+  const std::array<std::pair<QString, QWidget*>, 3> controls = {
+      {{kBumpTime, bumpTime}, {kBsTime, bsTime}, {kPllDevice, pllDevice}}};
+  for (const auto& [key, control] : controls) {
+    row->addWidget(CaptionLabel(key));
     row->addWidget(control);
     control->setEnabled(false);
     locked_.push_back(control);

@@ -48,19 +48,17 @@ NameMiscPageWidget::NameMiscPageWidget(NameMiscPageModel& model, PagerData& data
 
 QWidget* NameMiscPageWidget::BuildMiscellaneousFrame() {
   QGroupBox* frame = VerticalFrame(QStringLiteral(" Miscellaneous "));
-  auto* language = ListOf(kLanguageEntries);
+  QComboBox* language = List(kLanguage);
   auto* languageRow = new QHBoxLayout;
-  languageRow->addWidget(new QLabel(QStringLiteral("Select display language")));
+  languageRow->addWidget(CaptionLabel(kLanguage));
   languageRow->addWidget(language);
   static_cast<QVBoxLayout*>(frame->layout())->addLayout(languageRow);
   Declare(Control(kLanguage, language).OnClick([this](PageValues& values) { RefuseDanish(values); }));
 
-  auto* confirmBeep = new QCheckBox(QStringLiteral("Enable confirmation short beep"));
-  frame->layout()->addWidget(confirmBeep);
-  Declare(Control(kConfirmBeep, confirmBeep));
+  Place(frame->layout(), kConfirmBeep);
 
   // The password edit is part of the page but never shown; it still carries its value.
-  auto* passwordEnabled = new QCheckBox(QStringLiteral("Enable MSG reading password "));
+  QCheckBox* passwordEnabled = CheckBox(kReadingPasswordEnabled);
   QLineEdit* password = DigitsEdit(kReadingPasswordLength);
   password->hide();
   auto* passwordRow = new QHBoxLayout;
@@ -69,26 +67,15 @@ QWidget* NameMiscPageWidget::BuildMiscellaneousFrame() {
   passwordRow->addStretch();
   static_cast<QVBoxLayout*>(frame->layout())->addLayout(passwordRow);
   Declare(Control(kReadingPasswordEnabled, passwordEnabled));
-  Declare(Control(kReadingPassword, password).EnabledWhen(ReadingPasswordEditEnabled));
+  Declare(Control(kReadingPassword, password));
 
-  const std::pair<QString, const char*> boxes[] = {{kDeleteProtected, "Delete protected message"},
-                                                   {kErrorDeduction, "Enable error MSG deduction"},
-                                                   {kErrorIcon, "Enable error MSG icon"}};
-  for (const auto& [key, label] : boxes) {
-    auto* box = new QCheckBox(QString::fromLatin1(label));
-    frame->layout()->addWidget(box);
-    Declare(Control(key, box));
-  }
+  for (const QString& key : {kDeleteProtected, kErrorDeduction, kErrorIcon}) Place(frame->layout(), key);
   return frame;
 }
 
 QWidget* NameMiscPageWidget::BuildUserMenuFrame() {
   QGroupBox* frame = VerticalFrame(QStringLiteral(" User menu option "));
-  for (const UserMenuOption& option : kUserMenuOptions) {
-    auto* box = new QCheckBox(QString::fromLatin1(option.label));
-    frame->layout()->addWidget(box);
-    Declare(Control(QString::fromLatin1(option.key), box));
-  }
+  for (const UserMenuOption& option : kUserMenuOptions) Place(frame->layout(), QString::fromLatin1(option.key));
   return frame;
 }
 
@@ -97,14 +84,14 @@ QWidget* NameMiscPageWidget::BuildToneTextFrame() {
   auto* frame = new QGroupBox(QStringLiteral(" Text replacement for tone only messages "));
   frame->setLayout(grid);
   Compact(grid);
-  auto* replace = new QCheckBox(QStringLiteral("Replace Tone Only MSG with user TEXT"));
+  QCheckBox* replace = CheckBox(kReplaceToneOnly);
   grid->addWidget(replace, 0, 0, 1, 2);
   Declare(Control(kReplaceToneOnly, replace));
   for (int i = 0; i < kToneTextCount; ++i) {
     QLineEdit* text = TextEdit(kToneTextLength);
-    grid->addWidget(new QLabel(QStringLiteral("Tone ") + QChar('A' + i)), i + 1, 0);
+    grid->addWidget(CaptionLabel(ToneText(i)), i + 1, 0);
     grid->addWidget(text, i + 1, 1);
-    Declare(Control(ToneText(i), text).Hint(kToneTextHint).EnabledWhen(ToneTextsEnabled));
+    Declare(Control(ToneText(i), text));
   }
   return frame;
 }
@@ -114,19 +101,12 @@ QWidget* NameMiscPageWidget::BuildBackLightFrame() {
   auto* frame = new QGroupBox(QStringLiteral(" Back light option  "));
   frame->setLayout(grid);
   Compact(grid);
-  struct ListRow {
-    QString key;
-    const char* label;
-    const QStringList& entries;
-  };
-  const ListRow rows[] = {{kHoldTime, "Back light hold time", kHoldTimeEntries},
-                          {kControlOption, "Back light control option", kControlOptionEntries}};
   int at = 0;
-  for (const ListRow& row : rows) {
-    auto* list = ListOf(row.entries);
-    grid->addWidget(new QLabel(QString::fromLatin1(row.label)), at, 0);
+  for (const QString& key : {kHoldTime, kControlOption}) {
+    QComboBox* list = List(key);
+    grid->addWidget(CaptionLabel(key), at, 0);
     grid->addWidget(list, at++, 1);
-    Declare(Control(row.key, list));
+    Declare(Control(key, list));
   }
   return frame;
 }

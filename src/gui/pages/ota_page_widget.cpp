@@ -46,7 +46,7 @@ QWidget* OtaPageWidget::BuildFixedFrame() {
   grid->addWidget(new QLabel(kOtaExampleHeading), 0, 1);
   int row = 1;
   for (const FixedOtaOption& option : kFixedOtaOptions) {
-    auto* box = new QCheckBox(QString::fromLatin1(option.label));
+    QCheckBox* box = CheckBox(KeyOf(option.key));
     grid->addWidget(box, row, 0);
     grid->addWidget(new QLabel(QString::fromLatin1(option.example)), row++, 1);
     Declare(Control(KeyOf(option.key), box));
@@ -61,7 +61,7 @@ QWidget* OtaPageWidget::BuildFlexibleFrame() {
   Compact(grid);
   int row = 0;
   for (const FlexibleOtaOption& option : kFlexibleOtaOptions) {
-    auto* box = new QCheckBox(QString::fromLatin1(option.label));
+    QCheckBox* box = CheckBox(KeyOf(option.key));
     Declare(Control(KeyOf(option.key), box));
     if (!option.command) {
       grid->addWidget(box, row++, 0, 1, 2 * kCadenceColumns);
@@ -78,9 +78,7 @@ QWidget* OtaPageWidget::BuildFlexibleFrame() {
     grid->addWidget(commands_[size_t(i)], row + at / kCadenceColumns, 2 * (at % kCadenceColumns) + 1);
   }
   for (size_t i = 0; i < kOtaCommands.size(); ++i) {
-    ControlRow row = Control(KeyOf(kOtaCommands[i].key), commands_[i])
-                         .Hint(kOtaCommandHint)
-                         .EnabledWhen(IsSet(KeyOf(kOtaCommands[i].enabledBy)));
+    ControlRow row = Control(KeyOf(kOtaCommands[i].key), commands_[i]).MouseGuard();
     if (commands_[i] == passwordCommand_) DeclarePasswordCommandCheck(row);
     Declare(std::move(row));
   }
@@ -91,19 +89,11 @@ QWidget* OtaPageWidget::BuildFlexibleFrame() {
 // stored either way, and a refusal has the beep but no message of its own.
 void OtaPageWidget::DeclarePasswordCommandCheck(ControlRow& row) {
   row.OnEnter([this](PageValues&) { ota_.BeginPasswordCommandEdit(); })
-      .Check([](const QString& text) { return AcceptedPasswordCommand(text).has_value(); }, QString(),
-             Rejected::LastValidBack)
+      .Checked(Rejected::LastValidBack)
+      .Silently()
       .OnLeave([this](PageValues&) { ota_.CheckPasswordCommand(); })
       .OnReject([this](PageValues&) { ota_.RefusePasswordCommand(); })
       .ThenStore(StoreAfter::EitherWay);
-}
-
-bool OtaPageWidget::AcceptsLeftClick() {
-  QStringList texts;
-  for (const QLineEdit* edit : commands_) texts << edit->text();
-  if (ValidateCommands(texts)) return true;
-  Host().ShowStatus(kOtaCommandMessage);
-  return false;
 }
 
 

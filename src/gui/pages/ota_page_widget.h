@@ -18,9 +18,6 @@ class OtaPageWidget : public SettingsPage {
  public:
   OtaPageWidget(OtaPageModel& model, PagerData& data, PageHost& host, QWidget* parent = nullptr);
 
-  // ValidateCommands over the texts as the edit boxes show them; on a fail the message.
-  bool AcceptsLeftClick() override;
-
  private:
   QWidget* BuildFixedFrame();
   QWidget* BuildFlexibleFrame();

@@ -36,53 +36,46 @@ QWidget* OutOfRangePageWidget::BuildOutOfRangeFrame() {
   auto* frame = new QGroupBox(QStringLiteral(" Out of Range "));
   auto* grid = new QGridLayout(frame);
   Compact(grid);
-  auto* enable = new QCheckBox(QStringLiteral("Enable"));
-  auto* warning = new QCheckBox(QStringLiteral("Enable warning message when out of range"));
-  auto* vibrate = new QCheckBox(QStringLiteral("Enable vibrate when out of range"));
-  QComboBox* showIcon = ListOf(kShowIconEntries);
-  QComboBox* detectTime = ListOf(kRangeDetectTimeEntries);
+  QCheckBox* enable = CheckBox(kEnable);
+  QCheckBox* warning = CheckBox(kWarning);
+  QCheckBox* vibrate = CheckBox(kVibrate);
+  QComboBox* showIcon = List(kShowIcon);
+  QComboBox* detectTime = List(kDetectTime);
   // Two lines: the switch with the two lists, then the two options.
   grid->addWidget(enable, 0, 0);
-  grid->addWidget(new QLabel(QStringLiteral("Show Icon when")), 0, 1);
+  grid->addWidget(CaptionLabel(kShowIcon), 0, 1);
   grid->addWidget(showIcon, 0, 2);
-  grid->addWidget(new QLabel(QStringLiteral("Detect Time")), 0, 3);
+  grid->addWidget(CaptionLabel(kDetectTime), 0, 3);
   grid->addWidget(detectTime, 0, 4);
   grid->addWidget(warning, 1, 0, 1, 2);
   grid->addWidget(vibrate, 1, 2, 1, 3);
 
   Declare(Control(kEnable, enable));
-  Declare(Control(kWarning, warning).EnabledWhen(OutOfRangeOptionsEnabled));
-  Declare(Control(kVibrate, vibrate).EnabledWhen(OutOfRangeOptionsEnabled));
-  Declare(Control(kShowIcon, showIcon).EnabledWhen(OutOfRangeOptionsEnabled));
-  Declare(Control(kDetectTime, detectTime).EnabledWhen(OutOfRangeOptionsEnabled));
+  Declare(Control(kWarning, warning));
+  Declare(Control(kVibrate, vibrate));
+  Declare(Control(kShowIcon, showIcon));
+  Declare(Control(kDetectTime, detectTime));
   return frame;
 }
 
 QWidget* OutOfRangePageWidget::BuildDisplayTextFrame() {
-  QStringList capcodeKeys, capcodeLabels, beepKeys, beepLabels;
-  for (int capcode = 1; capcode <= kCapcodeNameCount; ++capcode) {
-    capcodeKeys << CapcodeName(capcode);
-    capcodeLabels << QStringLiteral("Cap Code %1 Description").arg(capcode);
-  }
-  for (int beep = 0; beep < kBeepCodeNameCount; ++beep) {
-    beepKeys << BeepCodeName(beep);
-    beepLabels << QStringLiteral("Beep Code %1 Description").arg(BeepCodeLetter(beep));
-  }
+  QStringList capcodeKeys, beepKeys;
+  for (int capcode = 1; capcode <= kCapcodeNameCount; ++capcode) capcodeKeys << CapcodeName(capcode);
+  for (int beep = 0; beep < kBeepCodeNameCount; ++beep) beepKeys << BeepCodeName(beep);
   auto* frame = new QGroupBox(QStringLiteral(" Display Text for Cap Codes and Beep Codes "));
   auto* grid = new QGridLayout(frame);
   Compact(grid);
   // The switch stands beside the name frames rather than above them: the page has no height
   // to spare for a line of its own.
-  auto* enable = new QCheckBox(QStringLiteral("Enable"));
+  QCheckBox* enable = CheckBox(kDisplayText);
   grid->addWidget(enable, 0, 0, Qt::AlignTop);
   Declare(Control(kDisplayText, enable));
-  grid->addWidget(BuildNameFrame(QStringLiteral(" Cap Code Names  "), capcodeKeys, capcodeLabels), 0, 1);
-  grid->addWidget(BuildNameFrame(QStringLiteral(" Beep Code Names  "), beepKeys, beepLabels), 1, 1);
+  grid->addWidget(BuildNameFrame(QStringLiteral(" Cap Code Names  "), capcodeKeys), 0, 1);
+  grid->addWidget(BuildNameFrame(QStringLiteral(" Beep Code Names  "), beepKeys), 1, 1);
   return frame;
 }
 
-QWidget* OutOfRangePageWidget::BuildNameFrame(const QString& caption, const QStringList& keys,
-                                              const QStringList& labels) {
+QWidget* OutOfRangePageWidget::BuildNameFrame(const QString& caption, const QStringList& keys) {
   auto* frame = new QGroupBox(caption);
   auto* grid = new QGridLayout(frame);
   Compact(grid);
@@ -91,9 +84,9 @@ QWidget* OutOfRangePageWidget::BuildNameFrame(const QString& caption, const QStr
     const int column = 2 * (i / rows);
     QLineEdit* name = TextEdit(kCodeNameLength);
     name->setFixedWidth(name->fontMetrics().horizontalAdvance(QString(kCodeNameLength + 2, QLatin1Char('W'))));
-    grid->addWidget(new QLabel(labels[i]), i % rows, column);
+    grid->addWidget(CaptionLabel(keys[i]), i % rows, column);
     grid->addWidget(name, i % rows, column + 1);
-    Declare(Control(keys[i], name).Hint(kCodeNameHint).EnabledWhen(CodeNamesEnabled));
+    Declare(Control(keys[i], name));
   }
   return frame;
 }

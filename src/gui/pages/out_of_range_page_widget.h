@@ -16,7 +16,7 @@ class OutOfRangePageWidget : public SettingsPage {
   QWidget* BuildOutOfRangeFrame();
   QWidget* BuildDisplayTextFrame();
   // Name edits in two columns, the first half on the left; each labelled with its description.
-  QWidget* BuildNameFrame(const QString& caption, const QStringList& keys, const QStringList& labels);
+  QWidget* BuildNameFrame(const QString& caption, const QStringList& keys);
 };
 
 }  // namespace m84

@@ -20,18 +20,18 @@ using namespace reminders_key;
 RemindersPageWidget::RemindersPageWidget(RemindersPageModel& model, PagerData& data, PageHost& host, QWidget* parent)
     : SettingsPage(model, data, host, parent) {
   KeepHintLine();
-  auto* alert = new QCheckBox(QStringLiteral("Unread Message Reminder Alert"));
-  QComboBox* interval = ListOf(kReminderIntervalEntries);
-  QComboBox* duration = ListOf(kReminderDurationEntries);
-  auto* indication = new QCheckBox(QStringLiteral("Unread message Indication"));
+  QCheckBox* alert = CheckBox(kReminderAlert);
+  QComboBox* interval = List(kInterval);
+  QComboBox* duration = List(kDuration);
+  QCheckBox* indication = CheckBox(kUnreadIndication);
 
   auto* frame = new QGroupBox(QStringLiteral(" Unread Message Reminder "));
   auto* grid = new QGridLayout(frame);
   Compact(grid);
   grid->addWidget(alert, 0, 0, 1, 2);
-  grid->addWidget(new QLabel(QStringLiteral("Remind user every")), 1, 0);
+  grid->addWidget(CaptionLabel(kInterval), 1, 0);
   grid->addWidget(interval, 1, 1);
-  grid->addWidget(new QLabel(QStringLiteral("Duration of reminder beeps")), 2, 0);
+  grid->addWidget(CaptionLabel(kDuration), 2, 0);
   grid->addWidget(duration, 2, 1);
   grid->addWidget(indication, 3, 0, 1, 2);
   grid->setColumnStretch(2, 1);
@@ -41,10 +41,9 @@ RemindersPageWidget::RemindersPageWidget(RemindersPageModel& model, PagerData& d
   page->addWidget(frame);
   page->addStretch();
 
-  const Condition whileReminding = [](const PageValues& v) { return ReminderListsEnabled(v.Flag(kReminderAlert)); };
   Declare(Control(kReminderAlert, alert));
-  Declare(Control(kInterval, interval).EnabledWhen(whileReminding));
-  Declare(Control(kDuration, duration).EnabledWhen(whileReminding));
+  Declare(Control(kInterval, interval));
+  Declare(Control(kDuration, duration));
   Declare(Control(kUnreadIndication, indication));
 }
 

@@ -6,10 +6,13 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QFocusEvent>
+#include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QValidator>
 
+#include "gui/pages/control_factories.h"
 #include "gui/pages/delayed_tips.h"
 #include "core/pages/field_codecs.h"
 
@@ -17,6 +20,11 @@ namespace m84 {
 
 namespace {
 constexpr int kDefaultTipDelayMs = 1000;
+
+// The window's number check: blanks around it allowed, only digits, lo to hi.
+TextCheck InRange(uint32_t lo, uint32_t hi) {
+  return [lo, hi](const QString& text) { return CheckDecimalRange(text, lo, hi); };
+}
 
 // Refuses a change that would put a character the pager cannot hold into the edit, whatever
 // brought it (a key, a paste from the menu or the middle button, a drop, an input method): the
@@ -47,16 +55,6 @@ bool IsUserFocusChange(const QEvent* focusEvent) {
          reason != Qt::MenuBarFocusReason;
 }
 
-TextCheck InRange(uint32_t lo, uint32_t hi) {
-  return [lo, hi](const QString& text) { return CheckDecimalRange(text, lo, hi); };
-}
-Condition IsSet(const QString& key) {
-  return [key](const PageValues& values) { return values.Flag(key); };
-}
-Condition IsClear(const QString& key) {
-  return [key](const PageValues& values) { return !values.Flag(key); };
-}
-
 SettingsPage::SettingsPage(PageModel& model, PagerData& data, PageHost& host, QWidget* parent)
     : QWidget(parent), model_(model), data_(data), host_(host), tipDelayMs_(kDefaultTipDelayMs) {}
 
@@ -77,7 +75,69 @@ void SettingsPage::PrintSection(ReportCursor& report) {
   model_.PrintSection(report);
 }
 
+const SettingForm& SettingsPage::FormOf(const QString& key) {
+  static const SettingForm kNoForm;
+  const FieldBinding* binding = model_.Row(key);
+  return binding ? binding->form : kNoForm;
+}
+
+QString SettingsPage::Caption(const QString& key) {
+  const FieldBinding* binding = model_.Row(key);
+  return binding ? binding->Caption() : QString();
+}
+
+QCheckBox* SettingsPage::CheckBox(const QString& key) { return new QCheckBox(Caption(key)); }
+
+QComboBox* SettingsPage::List(const QString& key) { return ListOf(FormOf(key).entries); }
+
+QLabel* SettingsPage::CaptionLabel(const QString& key) { return new QLabel(Caption(key)); }
+
+void SettingsPage::Place(QLayout* layout, const QString& key) {
+  if (FormOf(key).kind == SettingKind::Entry) {
+    QComboBox* list = List(key);
+    auto* line = new QHBoxLayout;
+    line->addWidget(CaptionLabel(key));
+    line->addWidget(list);
+    line->addStretch();
+    if (auto* box = qobject_cast<QBoxLayout*>(layout))
+      box->addLayout(line);
+    else
+      layout->addItem(line);
+    Declare(Control(key, list));
+    return;
+  }
+  QCheckBox* box = CheckBox(key);
+  layout->addWidget(box);
+  Declare(Control(key, box));
+}
+
+void SettingsPage::TakeForm(ControlRow& row) {
+  const SettingForm& form = FormOf(row.key_);
+  row.hint_ = form.hint;
+  row.enabledWhen_ = form.enabledWhen;
+  if (row.mouseGuard_) {
+    Q_ASSERT(form.guard);
+    row.guard_ = form.guard;
+    row.guardMessage_ = form.guardMessage;
+  }
+  if (!row.checked_) return;
+  Q_ASSERT(form.kind == SettingKind::Number || form.accepts);
+  row.check_ = form.kind == SettingKind::Number ? InRange(uint32_t(form.lo), uint32_t(form.hi)) : form.accepts;
+  if (!row.silent_) row.message_ = form.message;
+}
+
+bool SettingsPage::AcceptsLeftClick() {
+  for (const ControlRow& row : rows_) {
+    const auto* edit = qobject_cast<const QLineEdit*>(row.control_.data());
+    if (!row.guard_ || !edit || row.guard_(edit->text())) continue;
+    host_.ShowStatus(row.guardMessage_);
+    return false;
+  }
+  return true;
+}
+
 void SettingsPage::Declare(ControlRow row) {
+  TakeForm(row);
   QWidget* control = row.control_;
   if (!row.key_.isEmpty()) control->setObjectName(row.key_);
   if (qobject_cast<QCheckBox*>(control))

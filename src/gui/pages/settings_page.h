@@ -1,23 +1,21 @@
 #pragma once
 // The window side of a settings page: its controls over the page model's variables, each
-// control declared once. A page widget builds its controls (pages/control_factories.h), lays
-// them out, and declares one row per control; the base does the rest (binding, object names,
-// hints, tips, checks on leaving, Enter and Escape, enabling conditions):
+// control declared once. A setting's label, entries, check with its message, hint and enabling
+// condition are its model row's (pages/field_binding.h); a page widget adds only what is the
+// window's own: where each control goes and what it does beyond its setting (Enter, how a
+// refusal is undone, a rule on a click). The base does the rest (binding, object names, hints,
+// tips, checks on leaving, Enter and Escape, enabling conditions, the page's guard):
 //
 //   DisplayPageWidget::DisplayPageWidget(DisplayPageModel& model, PagerData& data, PageHost& host,
 //                                        QWidget* parent)
 //       : SettingsPage(model, data, host, parent) {
 //     SetToolTipDelay(kTipDelayMs);
-//     auto* contrast = ListOf(kContrastEntries);
-//     auto* timeout = new QLineEdit;
-//     auto* preview = new QCheckBox(QStringLiteral("Enable message preview  mode"));
-//     auto* lines = ListOf(kPreviewLineEntries);
+//     QGroupBox* lcd = VerticalFrame(QStringLiteral(" LCD "));
+//     Place(lcd->layout(), kContrast);                               // caption and list
+//     Place(lcd->layout(), kPreview);                                // a click re-applies enables
+//     auto* timeout = NumberEdit(kTimeoutWidth);
 //     ... layouts ...
-//     Declare(Control(kContrast, contrast).Hint(kContrastHint));
-//     Declare(Control(kTimeout, timeout).Number().Hint(kTimeoutHint)
-//                 .Check(InRange(1, 3), kTimeoutMessage));          // rejected text stays
-//     Declare(Control(kPreview, preview));                           // a click re-applies enables
-//     Declare(Control(kPreviewLines, lines).EnabledWhen(IsSet(kPreview)));
+//     Declare(Control(kTimeout, timeout).Number().Checked());        // rejected text stays
 //     for (int row = 0; row < kRows; ++row)                          // grids: a row per control
 //       Declare(Control(Key("beep", row), beep[row]));
 //     Declare(Control(QStringLiteral("reset"), reset).OnClick(ResetDefaults));  // a named rule
@@ -36,6 +34,10 @@
 #include "core/image/operation_host.h"
 #include "core/pages/page_model.h"
 
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLayout;
 class QLineEdit;
 
 namespace m84 {
@@ -65,16 +67,6 @@ QString UnencodableCharacterMessage(const QString& character);
 // A rule on the page's variables (pages/*_page.h name them); a handler runs it between taking
 // the controls and showing the values.
 using PageRule = std::function<void(PageValues&)>;
-// An enabling condition on the page's variables.
-using Condition = std::function<bool(const PageValues&)>;
-// A check of the text a control shows.
-using TextCheck = std::function<bool(const QString&)>;
-
-// The number check: blanks around it allowed, only digits, lo to hi.
-TextCheck InRange(uint32_t lo, uint32_t hi);
-// Conditions on a flag variable.
-Condition IsSet(const QString& key);
-Condition IsClear(const QString& key);
 
 // What a failed check leaves in the edit: the rejected text (the variable follows the control,
 // so it is shown again until mended) or the variable's last valid value (the variable takes only
@@ -90,19 +82,21 @@ class ControlRow {
 
   // The edit's variable is a number; a text that is no number leaves the variable as it was.
   ControlRow& Number() { number_ = true; return *this; }
-  // The status-line text while the mouse is over the control; none clears the line.
-  ControlRow& Hint(QString hint) { hint_ = std::move(hint); return *this; }
   // The tool tip, opened after the page's own delay.
   ControlRow& Tip(QString tip) { tip_ = std::move(tip); return *this; }
-  // The check run when the user leaves the control, by Enter and before any store the window
-  // runs on a command: on a failure the message (none when empty), the focus back and the error
-  // beep.
-  ControlRow& Check(TextCheck passes, QString message, Rejected rejected = Rejected::TextStays) {
-    check_ = std::move(passes);
-    message_ = std::move(message);
+  // The setting's check (its form's, pages/field_binding.h) runs when the user leaves the
+  // control, by Enter and before any store the window runs on a command: on a failure the form's
+  // message, the focus back and the error beep.
+  ControlRow& Checked(Rejected rejected = Rejected::TextStays) {
+    checked_ = true;
     rejected_ = rejected;
     return *this;
   }
+  // A failed check has the beep but shows no message.
+  ControlRow& Silently() { silent_ = true; return *this; }
+  // The setting's guard (its form's) runs before every left-button press while the page is
+  // shown: a failure discards the press with its message (SettingsPage::AcceptsLeftClick).
+  ControlRow& MouseGuard() { mouseGuard_ = true; return *this; }
   // Run when the user moves the focus into the control, after the controls were taken.
   ControlRow& OnEnter(PageRule rule) { onEnter_ = std::move(rule); return *this; }
   // Run when the user leaves the control and its check (if any) passed.
@@ -118,7 +112,6 @@ class ControlRow {
   }
   // The check also runs when the page loses the mouse capture while the control has the focus.
   ControlRow& CheckOnCaptureLoss() { checkOnCaptureLoss_ = true; return *this; }
-  ControlRow& EnabledWhen(Condition condition) { enabledWhen_ = std::move(condition); return *this; }
   // A check box or list changed by the user, or a button clicked. Check boxes and lists without
   // a rule still take the controls and re-apply the enabling conditions.
   ControlRow& OnClick(PageRule rule) { onClick_ = std::move(rule); return *this; }
@@ -130,6 +123,7 @@ class ControlRow {
   const QString& HintText() const { return hint_; }
   const QString& TipText() const { return tip_; }
   bool HasCheck() const { return bool(check_); }
+  bool HasGuard() const { return bool(guard_); }
   // Bound to a variable: check boxes, lists and edits.
   bool CarriesValue() const { return kind_ != Kind::None; }
   // Bound to a text variable (not a number, flag or list index); known once declared.
@@ -148,8 +142,13 @@ class ControlRow {
   bool number_ = false;
   QString hint_;
   QString tip_;
+  bool checked_ = false;
+  bool silent_ = false;
+  bool mouseGuard_ = false;
   TextCheck check_;
   QString message_;
+  TextCheck guard_;
+  QString guardMessage_;
   Rejected rejected_ = Rejected::TextStays;
   PageRule onEnter_;
   PageRule onLeave_;
@@ -193,7 +192,9 @@ class SettingsPage : public QWidget {
 
   // Asked, while this page is the one shown in advanced mode, before a left-button press
   // anywhere in the program's windows goes on; false discards the press with the error beep.
-  virtual bool AcceptsLeftClick() { return true; }
+  // The guards of the rows declared with MouseGuard() check their edits' texts in the order
+  // declared; the first refusal shows its message.
+  virtual bool AcceptsLeftClick();
 
   // What every page shares, for the tests that walk all pages.
   const std::vector<ControlRow>& Rows() const { return rows_; }
@@ -206,7 +207,18 @@ class SettingsPage : public QWidget {
   // Only a page's own widget is a settings page.
   SettingsPage(PageModel& model, PagerData& data, PageHost& host, QWidget* parent = nullptr);
 
+  // The row takes what its setting's form gives (the hint, the enabling condition, the check
+  // and its message, a guard) and is bound to it.
   void Declare(ControlRow row);
+  // The words a setting's control shows, and controls made from its form: a check box with
+  // them, a list of its entries.
+  QString Caption(const QString& key);
+  QCheckBox* CheckBox(const QString& key);
+  QComboBox* List(const QString& key);
+  QLabel* CaptionLabel(const QString& key);
+  // A setting's control made from its form, declared as it is and placed last in the layout: a
+  // flag as a check box, a list behind its caption.
+  void Place(QLayout* layout, const QString& key);
   void KeepHintLine() { keepsHintLine_ = true; }
   // Tips of the controls declared after this call open after delayMs.
   void SetToolTipDelay(int delayMs);
@@ -233,6 +245,8 @@ class SettingsPage : public QWidget {
   void OnControlEdited();
 
  private:
+  void TakeForm(ControlRow& row);
+  const SettingForm& FormOf(const QString& key);
   void Connect(const ControlRow& row);
   void ShowValuesExcept(const QWidget* kept, bool afterStore);
   // The user left the control: its check, then its leave rule. False when the check failed.

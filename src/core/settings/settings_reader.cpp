@@ -1,0 +1,240 @@
+// Reading the settings text: the document checked key by key and applied over a base through
+// the pages' own store.
+
+#include <yaml-cpp/yaml.h>
+
+#include <QSet>
+#include <algorithm>
+#include <optional>
+
+#include "core/settings/edit_distance.h"
+#include "core/settings/setting_values.h"
+#include "core/settings/settings_catalog.h"
+#include "core/settings/settings_document.h"
+
+namespace m84 {
+
+namespace {
+
+using namespace settings_text;
+
+// A typo at most this far from a key (or from its label) still names the key meant.
+constexpr int kNearestKeyDistance = 3;
+
+// A name the reader knows, and the words a user might type for it instead (its label).
+struct KnownName {
+  QString name;
+  QString label;
+};
+
+QString NearestName(const QString& typed, const std::vector<KnownName>& known) {
+  QString nearest;
+  int best = kNearestKeyDistance + 1;
+  for (const KnownName& k : known) {
+    int distance = EditDistance(typed, k.name);
+    if (!k.label.isEmpty()) distance = std::min(distance, EditDistance(typed, SnakeCase(k.label)));
+    if (distance < best && distance < k.name.size()) {
+      best = distance;
+      nearest = k.name;
+    }
+  }
+  return nearest;
+}
+
+QString QuotedKey(const std::string& key) { return QLatin1Char('\'') + QString::fromStdString(key) + QLatin1Char('\''); }
+
+// The first refusal ends the reading; every step returns false once there is one.
+class DocumentReader {
+ public:
+  explicit DocumentReader(QString file) { error_.file = std::move(file); }
+
+  SettingsReadResult Read(const QByteArray& text, const PagerData& base) {
+    SettingsReadResult result;
+    try {
+      if (ReadRoot(YAML::Load(text.toStdString()), base)) result.data = PageRunner().Apply(background_, assignments_);
+    } catch (const YAML::ParserException& e) {
+      Refuse(e.mark, QString::fromStdString(e.msg));
+    } catch (const YAML::Exception& e) {
+      Refuse(e.mark, QString::fromStdString(e.msg));
+    }
+    if (!result.data) result.error = error_;
+    return result;
+  }
+
+ private:
+  bool Refuse(const YAML::Mark& mark, const QString& message) {
+    // A mark yaml-cpp does not know (an empty value) names the start of the document.
+    error_.line = mark.line >= 0 ? mark.line + 1 : 1;
+    error_.column = mark.column >= 0 ? mark.column + 1 : 1;
+    error_.message = message;
+    return false;
+  }
+
+  bool Unknown(const YAML::Node& key, const QString& where, const std::vector<KnownName>& known) {
+    QString message = QStringLiteral("unknown key %1 %2").arg(QuotedKey(key.Scalar()), where);
+    if (const QString nearest = NearestName(QString::fromStdString(key.Scalar()), known); !nearest.isEmpty())
+      message += QStringLiteral("; did you mean %1?").arg(nearest);
+    return Refuse(key.Mark(), message);
+  }
+
+  // The pairs of a mapping, once each key is known to be a single, unrepeated word.
+  bool Pairs(const YAML::Node& map, const QString& what, std::vector<std::pair<YAML::Node, YAML::Node>>& pairs) {
+    if (!map.IsMap()) return Refuse(map.Mark(), QStringLiteral("%1 is a mapping of keys to values").arg(what));
+    QSet<QString> seen;
+    for (auto it = map.begin(); it != map.end(); ++it) {
+      if (!it->first.IsScalar()) return Refuse(it->first.Mark(), QStringLiteral("a key is a single word"));
+      const QString key = QString::fromStdString(it->first.Scalar());
+      if (seen.contains(key)) return Refuse(it->first.Mark(), QStringLiteral("duplicate key '%1'").arg(key));
+      seen.insert(key);
+      pairs.emplace_back(it->first, it->second);
+    }
+    return true;
+  }
+
+  bool ReadRoot(const YAML::Node& root, const PagerData& base) {
+    background_ = base;
+    if (!root.IsMap() || !root[kFormatKey])
+      return Refuse(root.Mark(), QStringLiteral("not a settings document: it starts with 'format: %1'").arg(kSettingsFormat));
+    std::vector<std::pair<YAML::Node, YAML::Node>> pairs;
+    if (!Pairs(root, QStringLiteral("a settings document"), pairs)) return false;
+    std::vector<KnownName> known = {{kFormatKey, {}}, {kCarriedKey, {}}, {kSelectionKey, {}}};
+    for (const CatalogPage& page : Catalog::Get().Pages()) known.push_back({page.name, page.title});
+    std::vector<std::pair<const CatalogPage*, YAML::Node>> pages;
+    for (const auto& [key, value] : pairs) {
+      const std::string name = key.Scalar();
+      if (name == kFormatKey) {
+        if (!value.IsScalar() || value.Scalar() != kSettingsFormat)
+          return Refuse(value.Mark(), QStringLiteral("this program reads 'format: %1'").arg(kSettingsFormat));
+      } else if (name == kCarriedKey) {
+        if (!ReadCarried(value)) return false;
+      } else if (name == kSelectionKey) {
+        if (!ReadSelection(value)) return false;
+      } else if (const CatalogPage* page = PageNamed(name)) {
+        pages.emplace_back(page, value);
+      } else {
+        return Unknown(key, QStringLiteral("at the top of the document"), known);
+      }
+    }
+    for (const auto& [page, value] : pages)
+      if (!ReadPage(*page, value)) return false;
+    return true;
+  }
+
+  static const CatalogPage* PageNamed(const std::string& name) {
+    for (const CatalogPage& page : Catalog::Get().Pages())
+      if (page.name == QString::fromStdString(name)) return &page;
+    return nullptr;
+  }
+
+  bool ReadPage(const CatalogPage& page, const YAML::Node& node) {
+    std::vector<std::pair<YAML::Node, YAML::Node>> pairs;
+    if (!Pairs(node, QStringLiteral("page '%1'").arg(page.name), pairs)) return false;
+    std::vector<KnownName> known;
+    for (const Item& item : page.items) known.push_back({item.name, item.setting ? item.setting->form.label : QString()});
+    for (const auto& [key, value] : pairs) {
+      const QString name = QString::fromStdString(key.Scalar());
+      const auto item = std::find_if(page.items.begin(), page.items.end(), [&](const Item& i) { return i.name == name; });
+      if (item == page.items.end()) return Unknown(key, QStringLiteral("on page '%1'").arg(page.name), known);
+      const bool read = item->setting ? ReadSetting(page, *item->setting, key, value) : ReadGrid(page, *item, value);
+      if (!read) return false;
+    }
+    return true;
+  }
+
+  bool ReadGrid(const CatalogPage& page, const Item& grid, const YAML::Node& node) {
+    if (!node.IsSequence())
+      return Refuse(node.Mark(), QStringLiteral("'%1' is a sequence of %2 rows").arg(grid.name).arg(grid.rows.size()));
+    if (node.size() > grid.rows.size())
+      return Refuse(node[grid.rows.size()].Mark(),
+                    QStringLiteral("'%1' has only %2 rows").arg(grid.name).arg(grid.rows.size()));
+    for (size_t row = 0; row < node.size(); ++row) {
+      const YAML::Node rowNode = node[row];
+      if (rowNode.IsNull()) continue;
+      std::vector<std::pair<YAML::Node, YAML::Node>> pairs;
+      if (!Pairs(rowNode, QStringLiteral("a row of '%1'").arg(grid.name), pairs)) return false;
+      std::vector<KnownName> known;
+      for (Binding binding : grid.rows[row]) known.push_back({binding->form.member, binding->form.label});
+      for (const auto& [key, value] : pairs) {
+        const QString member = QString::fromStdString(key.Scalar());
+        const auto binding = std::find_if(grid.rows[row].begin(), grid.rows[row].end(),
+                                          [&](Binding b) { return b->form.member == member; });
+        if (binding == grid.rows[row].end())
+          return Unknown(key, QStringLiteral("in a row of '%1' on page '%2'").arg(grid.name, page.name), known);
+        if (!ReadSetting(page, **binding, key, value)) return false;
+      }
+    }
+    return true;
+  }
+
+  bool ReadSetting(const CatalogPage& page, const FieldBinding& binding, const YAML::Node& key, const YAML::Node& node) {
+    const SettingForm& form = binding.form;
+    // An empty value has no place of its own: the key's is the one to show.
+    const YAML::Mark mark = node.IsNull() || node.Mark().line < 0 ? key.Mark() : node.Mark();
+    if (!node.IsScalar()) return Refuse(mark, QStringLiteral("%1 needs a single value").arg(form.label));
+    const QString word = QString::fromStdString(node.Scalar());
+    const SettingValue& kind = ValueOf(form);
+    QString why;
+    const std::optional<QVariant> value = kind.FromWords(form, word, why);
+    if (!value) return Refuse(mark, why);
+    if (const QString refusal = kind.Refusal(form, *value); !refusal.isEmpty()) return Refuse(mark, refusal);
+    assignments_.push_back({page.id, &binding, *value});
+    return true;
+  }
+
+  // "0A 1B ..." into bytes.
+  static std::optional<QByteArray> ParseHexBytes(const QString& text) {
+    QByteArray bytes;
+    for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+      bool ok = false;
+      const uint value = word.toUInt(&ok, 16);
+      if (!ok || word.size() != 2 || value > 0xFF) return std::nullopt;
+      bytes.append(char(value));
+    }
+    return bytes;
+  }
+
+  bool ReadCarried(const YAML::Node& node) {
+    std::vector<std::pair<YAML::Node, YAML::Node>> pairs;
+    if (!Pairs(node, QStringLiteral("'carried'"), pairs)) return false;
+    for (const auto& [key, value] : pairs) {
+      bool ok = false;
+      const int offset = QString::fromStdString(key.Scalar()).toInt(&ok, 0);
+      if (!ok || offset < 0 || offset >= kImageSize)
+        return Refuse(key.Mark(), QStringLiteral("a carried offset is 0x000 to 0x7FF"));
+      const std::optional<QByteArray> bytes =
+          value.IsScalar() ? ParseHexBytes(QString::fromStdString(value.Scalar())) : std::nullopt;
+      if (!bytes || bytes->isEmpty())
+        return Refuse(value.Mark(), QStringLiteral("carried bytes are two hex digits each, between blanks"));
+      if (offset + bytes->size() > kImageSize)
+        return Refuse(value.Mark(), QStringLiteral("carried bytes run past the end of the image"));
+      std::copy(bytes->begin(), bytes->end(), background_.image.data() + offset);
+    }
+    return true;
+  }
+
+  bool ReadSelection(const YAML::Node& node) {
+    const std::optional<QByteArray> bytes =
+        node.IsScalar() ? ParseHexBytes(QString::fromStdString(node.Scalar())) : std::nullopt;
+    if (!bytes || bytes->size() != kSelectionSize)
+      return Refuse(node.Mark(), QStringLiteral("the selection is %1 hex bytes").arg(kSelectionSize));
+    std::copy(bytes->begin(), bytes->end(), background_.selection.data());
+    return true;
+  }
+
+  SettingsError error_;
+  PagerData background_;
+  std::vector<Assignment> assignments_;
+};
+
+
+}  // namespace
+
+QString SettingsError::Text() const {
+  return QStringLiteral("%1:%2:%3: %4").arg(file).arg(line).arg(column).arg(message);
+}
+
+SettingsReadResult ReadSettingsDocument(const QByteArray& text, const PagerData& base, const QString& file) {
+  return DocumentReader(file).Read(text, base);
+}
+
+}  // namespace m84
