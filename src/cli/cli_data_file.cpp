@@ -4,6 +4,7 @@
 #include "cli/console_host.h"
 #include "core/image/dat_file.h"
 #include "core/settings/settings_file.h"
+#include "core/status_texts.h"
 
 namespace m84 {
 
@@ -30,7 +31,7 @@ int RunConvertCommand(const QStringList& arguments) {
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   const QString in = parser.positionalArguments()[0];
   const QString out = parser.positionalArguments()[1];
-  if (RefuseOutput(out, DefaultExtensionOf(out), QStringLiteral("Save data file error"))) return 1;
+  if (RefuseOutput(out, DefaultExtensionOf(out), kSaveDataFileError)) return 1;
   PagerData data;
   ConsoleHost host(data, parser.isSet(QStringLiteral("basic")) ? DisplayMode::Basic : DisplayMode::Advanced);
   if (!LoadSettingsOverBase(parser.value(QStringLiteral("base")), in, data, host)) return 1;

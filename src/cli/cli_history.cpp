@@ -14,6 +14,7 @@
 #include "core/image/dat_file.h"
 #include "core/settings/settings_document.h"
 #include "core/settings/settings_file.h"
+#include "core/status_texts.h"
 
 namespace m84 {
 
@@ -179,17 +180,16 @@ FileResult SaveState(const QString& path, const PagerData& data) {
 }
 
 int Restore(HistoryStore& store, qint64 id, const QString& typed) {
-  const QString saveError = QStringLiteral("Save data file error");
-  if (RefuseOutput(typed, DefaultExtensionOf(typed), saveError)) return 1;
+  if (RefuseOutput(typed, DefaultExtensionOf(typed), kSaveDataFileError)) return 1;
   int exitCode = 0;
   const std::optional<HistoryRecord> record = FindRecord(store, id, &exitCode);
   if (!record) return exitCode;
   const QString path = WithDefaultExtension(typed, DefaultExtensionOf(typed));
   if (const FileResult saved = SaveState(path, *record->data); !saved) {
-    Print(saveError + QLatin1Char('\n'));
+    Print(kSaveDataFileError + QLatin1Char('\n'));
     return Failed(QStringLiteral("%1: %2").arg(path, saved.failure));
   }
-  Print(QStringLiteral("File Saved ok\n"));
+  Print(kFileSavedOk + QLatin1Char('\n'));
   PrintReason(QStringLiteral("saved %1").arg(path));
   return 0;
 }

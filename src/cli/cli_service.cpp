@@ -9,6 +9,7 @@
 #include "core/link/binary_tools.h"
 #include "core/link/memory_dump.h"
 #include "core/link/serial_port.h"
+#include "core/status_texts.h"
 
 namespace m84 {
 
@@ -93,8 +94,8 @@ int RunDumpCommand(const QStringList& arguments) {
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   const QString out = parser.positionalArguments()[0];
   const QString saved = WithDefaultExtension(out, kBinaryExtension);
-  if (RefuseOutput(out, kBinaryExtension, QStringLiteral("Save data file error")) ||
-      RefuseUnwritable(saved, DumpFileContents(saved, PagerImage().data()).size(), QStringLiteral("Save data file error")))
+  if (RefuseOutput(out, kBinaryExtension, kSaveDataFileError) ||
+      RefuseUnwritable(saved, DumpFileContents(saved, PagerImage().data()).size(), kSaveDataFileError))
     return 1;
   SerialPort port(AdapterPortName(parser.value(portOption)));
   SerialTrace trace;
@@ -133,7 +134,7 @@ int RunCompareCommand(const QStringList& arguments) {
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   const QStringList files = parser.positionalArguments();
   const QString listing = parser.isSet(outputOption) ? parser.value(outputOption) : kCompareListingName;
-  if (RefuseOutput(listing, QString(), QStringLiteral("Open compare result error"))) return kCompareTrouble;
+  if (RefuseOutput(listing, QString(), kOpenCompareResultError)) return kCompareTrouble;
   PagerData data;
   ConsoleHost host(data, DisplayMode::Advanced);
   int next = 0;

@@ -26,6 +26,7 @@
 #include "gui/pages/page_widgets.h"
 #include "gui/report_printer.h"
 #include "gui/artwork.h"
+#include "core/status_texts.h"
 #include "core/window/firmware_status.h"
 #include "gui/mouse_guard.h"
 #include "gui/tab_strip.h"
@@ -63,11 +64,16 @@ const ButtonSpec kButtons[] = {
 
 struct PaneSpec {
   int width;
-  const char* text;
+  QString text;
 };
 // Pane 1 stretches; pane 0 shows the icon, pane 4 the program's version.
 const PaneSpec kPanes[6] = {
-    {30, ""}, {286, " Welcome to use M84 DPT "}, {150, "Progress"}, {23, "   "}, {30, ""}, {56, "    "},
+    {30, QString()},
+    {286, kWelcomeText},
+    {150, QStringLiteral("Progress")},
+    {23, QStringLiteral("   ")},
+    {30, QString()},
+    {56, QStringLiteral("    ")},
 };
 
 QFont ArialPixels(int pixels, bool bold = false) {
@@ -275,7 +281,7 @@ void MainWindow::CreateStatusLine() {
   layout->setContentsMargins(2, 2, 2, 2);
   layout->setSpacing(2);
   for (int i = 0; i < 6; ++i) {
-    auto* pane = new QLabel(i == kVersionPane ? kVersionText : QString::fromLatin1(kPanes[i].text), line);
+    auto* pane = new QLabel(i == kVersionPane ? kVersionText : kPanes[i].text, line);
     pane->setFont(ArialPixels(12));
     pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     // The tabled widths suit the platform's small status font; a pane never cuts its own text.

@@ -15,6 +15,7 @@
 #endif
 
 #include "core/image/key_table.h"
+#include "core/status_texts.h"
 
 #if defined(__GNUC__) || defined(__clang__)
 #define M84_NO_DYNAMIC_TYPE_CHECK __attribute__((no_sanitize("vptr")))
@@ -216,24 +217,24 @@ FileResult CheckReplaceable(const QString& path, qsizetype size) {
 bool SaveDataFile(const QString& chosenPath, PagerData& data, OperationHost& host) {
   const QString path = WithDefaultExtension(chosenPath, kDatExtension);
   if (const std::optional<FileProblem> problem = OutputPathProblem(chosenPath, kDatExtension)) {
-    host.ShowStatus(QStringLiteral("Save data file error"));
+    host.ShowStatus(kSaveDataFileError);
     host.ShowFileProblem(problem->path, problem->reason);
     return false;
   }
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) {
-    host.ShowStatus(QStringLiteral("Save data file error"));
+    host.ShowStatus(kSaveDataFileError);
     host.ShowFileProblem(path, CannotCreate(file));
     return false;
   }
   host.ExchangeAllPages(Direction::Store);
   // The target is left as it was; a save that did not reach the disk is never "ok".
   if (const FileResult saved = Commit(file, EncodeDatFile(data, DrawKeyOffset())); !saved) {
-    host.ShowStatus(QStringLiteral("Save data file error"));
+    host.ShowStatus(kSaveDataFileError);
     host.ShowFileProblem(path, saved.failure);
     return false;
   }
-  host.ShowStatus(QStringLiteral("File Saved ok"));
+  host.ShowStatus(kFileSavedOk);
   host.ShowFileSaved(path);
   host.Sound(Beep::Confirm);
   return true;
@@ -242,7 +243,7 @@ bool SaveDataFile(const QString& chosenPath, PagerData& data, OperationHost& hos
 bool OpenInput(QFile& file, OperationHost& host) {
   const std::optional<FileProblem> problem = InputPathProblem(file.fileName());
   if (!problem && file.open(QIODevice::ReadOnly)) return true;
-  host.ShowStatus(QStringLiteral("Open data file error"));
+  host.ShowStatus(kOpenDataFileError);
   host.ShowFileProblem(file.fileName(), problem ? problem->reason : OpenFailure(file));
   return false;
 }
@@ -253,14 +254,14 @@ bool LoadRawImage(const QString& path, PagerData& data, OperationHost& host) {
   if (!OpenInput(file, host)) return false;
   const QByteArray bytes = file.size() == kImageSize ? file.read(kImageSize + 1) : QByteArray();
   if (bytes.size() != kImageSize) {
-    host.ShowStatus(QStringLiteral("File Loaded error"));
+    host.ShowStatus(kFileLoadedError);
     host.ShowFileProblem(path, QStringLiteral("holds %1 bytes; a raw image holds exactly %2")
                                    .arg(std::max<qint64>(file.size(), bytes.size()))
                                    .arg(kImageSize));
     return false;
   }
   std::copy(bytes.begin(), bytes.end(), data.image.data());
-  host.ShowStatus(QStringLiteral("File Loaded ok"));
+  host.ShowStatus(kFileLoadedOk);
   host.ExchangeAllPages(Direction::Load);
   return true;
 }
@@ -272,7 +273,7 @@ bool LoadDataFile(const QString& path, PagerData& data, OperationHost& host) {
   file.close();
   const std::optional<PagerData> loaded = DecodeDatFile(bytes);
   if (!loaded) {
-    host.ShowStatus(QStringLiteral("File Loaded error"));
+    host.ShowStatus(kFileLoadedError);
     host.ShowFileProblem(path, bytes.size() < kDatFileSize
                                    ? QStringLiteral("holds %1 bytes, a data file %2").arg(bytes.size()).arg(kDatFileSize)
                                    : QStringLiteral("not a data file of this program, or damaged"));
@@ -280,7 +281,7 @@ bool LoadDataFile(const QString& path, PagerData& data, OperationHost& host) {
     return false;
   }
   data = *loaded;
-  host.ShowStatus(QStringLiteral("File Loaded ok"));
+  host.ShowStatus(kFileLoadedOk);
   host.ExchangeAllPages(Direction::Load);
   host.Sound(Beep::Confirm);
   return true;

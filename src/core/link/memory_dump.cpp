@@ -3,6 +3,7 @@
 #include <QFileInfo>
 
 #include "core/image/dat_file.h"
+#include "core/status_texts.h"
 
 namespace m84 {
 
@@ -33,11 +34,11 @@ QByteArray DumpFileContents(const QString& path, const uint8_t* memory) {
 }
 
 DumpOutcome MemoryDump(AdapterLink& link, bool adapterReady, const ChooseFile& chooseSaveFile, TransferHost& host) {
-  Show(host, QStringLiteral("Reading Pager ... "));
+  Show(host, kReadingPager);
   PagerImage memory;
   if (!adapterReady || !link.ReadBlocks(kDumpFirst, kDumpLast, memory.data(), &host)) {
     // Left alone, "Reading Pager ... " would look like a transfer still running.
-    Show(host, QStringLiteral("Read Pager error !"));
+    Show(host, kReadPagerError);
     host.Sound(Beep::Error);
     return Finish(host, DumpOutcome::ReadFailed);
   }
@@ -47,11 +48,11 @@ DumpOutcome MemoryDump(AdapterLink& link, bool adapterReady, const ChooseFile& c
   const std::optional<FileProblem> problem = OutputPathProblem(chosen, kBinaryExtension);
   const FileResult saved = problem ? FileResult{problem->reason} : WriteFileAtomically(path, DumpFileContents(path, memory.data()));
   if (!saved) {
-    Show(host, QStringLiteral("Save data file error"));
+    Show(host, kSaveDataFileError);
     host.ShowFileProblem(problem ? problem->path : path, saved.failure);
     return Finish(host, DumpOutcome::SaveFailed);
   }
-  Show(host, QStringLiteral("File Saved ok"));
+  Show(host, kFileSavedOk);
   host.ShowFileSaved(path);
   host.Sound(Beep::Confirm);
   return Finish(host, DumpOutcome::Saved);
