@@ -22,10 +22,7 @@ namespace m84 {
 
 namespace {
 
-const QCommandLineOption kPortOption(QStringLiteral("port"),
-                                     QStringLiteral("The adapter's serial device (default: $M84DPT_PORT, else the "
-                                                    "first USB serial device)."),
-                                     QStringLiteral("DEVICE"));
+const QCommandLineOption kPortOption = PortOption();
 
 // Nothing is saved after an interruption, even when it came after the last block.
 int ReportInterruptedRead(const AdapterLink& link, const TransferInterrupts& interrupts) {

@@ -85,10 +85,7 @@ int RunDumpCommand(const QStringList& arguments) {
   parser.addPositionalArgument(QStringLiteral("OUT"), QStringLiteral(
       "The file to save: the C-array text when its extension is TXT, else the raw bytes; \".BIN\" is added to a name "
       "without extension."));
-  const QCommandLineOption portOption(QStringLiteral("port"),
-                                      QStringLiteral("The adapter's serial device (default: $M84DPT_PORT, else the "
-                                                     "first USB serial device)."),
-                                      QStringLiteral("DEVICE"));
+  const QCommandLineOption portOption = PortOption();
   parser.addOption(portOption);
   parser.addOption(TraceOption());
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;

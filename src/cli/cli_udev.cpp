@@ -8,6 +8,7 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/console_host.h"
+#include "cli/link_options.h"
 #include "cli/udev_rule_command.h"
 #include "core/image/dat_file.h"
 #include "core/link/serial_port.h"
@@ -80,10 +81,7 @@ int RunUdevRule(const QStringList& arguments, UdevSystem& system) {
   CommandParser parser(QStringLiteral("udev-rule"));
   const QCommandLineOption installOption(QStringLiteral("install"),
                                          QStringLiteral("Write the rule to /etc/udev/rules.d and reload udev (root)."));
-  const QCommandLineOption portOption(QStringLiteral("port"),
-                                      QStringLiteral("The adapter's serial device (default: $M84DPT_PORT, else the "
-                                                     "first USB serial device)."),
-                                      QStringLiteral("DEVICE"));
+  const QCommandLineOption portOption = PortOption();
   parser.addOption(installOption);
   parser.addOption(portOption);
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;

@@ -5,6 +5,14 @@
 
 namespace m84 {
 
+QCommandLineOption PortOption(const QString& description) {
+  return QCommandLineOption(QStringLiteral("port"), description, QStringLiteral("DEVICE"));
+}
+
+QCommandLineOption SimulatorOption() {
+  return QCommandLineOption(QStringLiteral("simulator"), QStringLiteral("Attach the built-in simulated adapter and pager."));
+}
+
 QCommandLineOption TraceOption() {
   return QCommandLineOption(QStringLiteral("trace"),
                             QStringLiteral("Append every byte on the adapter line, both ways, to FILE (for support)."),
