@@ -29,7 +29,7 @@ void Print(const QString& text) {
   std::fflush(stdout);
 }
 
-int Failed(const QString& reason) {
+int Fail(const QString& reason) {
   PrintReason(reason);
   return 1;
 }
@@ -152,19 +152,14 @@ std::optional<qint64> ParseId(const QString& text) {
   return ok && id > 0 ? std::optional<qint64>(id) : std::nullopt;
 }
 
-std::optional<HistoryRecord> FindRecord(HistoryStore& store, qint64 id, int* exitCode) {
-  std::optional<HistoryRecord> record;
-  if (const HistoryResult found = store.Find(id, record); !found) {
-    *exitCode = Failed(found.failure);
-    return std::nullopt;
-  }
-  if (!record) {
-    *exitCode = Failed(QStringLiteral("the history has no record %1").arg(id));
-  } else if (!record->data) {
-    *exitCode = Failed(QStringLiteral("record %1 holds no image: the %2 failed").arg(id).arg(record->operation));
-    record.reset();
-  }
-  return record;
+// The record with its image.
+Result<HistoryRecord> FindRecord(HistoryStore& store, qint64 id) {
+  const Result<std::optional<HistoryRecord>> found = store.Find(id);
+  if (!found) return found.failure();
+  if (!*found) return Failed({}, QStringLiteral("the history has no record %1").arg(id));
+  if (!(*found)->data)
+    return Failed({}, QStringLiteral("record %1 holds no image: the %2 failed").arg(id).arg((*found)->operation));
+  return **found;
 }
 
 // The state byte for byte in a data file or raw image: no page runs its store rules over it. A
@@ -181,13 +176,12 @@ FileResult SaveState(const QString& path, const PagerData& data) {
 
 int Restore(HistoryStore& store, qint64 id, const QString& typed) {
   if (RefuseOutput(typed, DefaultExtensionOf(typed), kSaveDataFileError)) return 1;
-  int exitCode = 0;
-  const std::optional<HistoryRecord> record = FindRecord(store, id, &exitCode);
-  if (!record) return exitCode;
+  const Result<HistoryRecord> record = FindRecord(store, id);
+  if (!record) return Fail(record.failure().reason);
   const QString path = WithDefaultExtension(typed, DefaultExtensionOf(typed));
   if (const FileResult saved = SaveState(path, *record->data); !saved) {
     Print(kSaveDataFileError + QLatin1Char('\n'));
-    return Failed(QStringLiteral("%1: %2").arg(path, saved.failure));
+    return Fail(QStringLiteral("%1: %2").arg(path, saved.failure));
   }
   Print(kFileSavedOk + QLatin1Char('\n'));
   PrintReason(QStringLiteral("saved %1").arg(path));
@@ -195,9 +189,8 @@ int Restore(HistoryStore& store, qint64 id, const QString& typed) {
 }
 
 int Show(HistoryStore& store, qint64 id) {
-  int exitCode = 0;
-  const std::optional<HistoryRecord> record = FindRecord(store, id, &exitCode);
-  if (!record) return exitCode;
+  const Result<HistoryRecord> record = FindRecord(store, id);
+  if (!record) return Fail(record.failure().reason);
   Print(QString::fromUtf8(WriteSettingsDocument(*record->data)));
   return 0;
 }
@@ -299,9 +292,9 @@ int RunHistoryCommand(const QStringList& arguments) {
   HistoryStore store(DefaultHistoryLocation(PreferredHistoryLocation()));
   if (action == kShowAction) return Show(store, *id);
   if (action == kRestoreAction) return Restore(store, *id, given[2]);
-  std::vector<HistoryRecord> records;
-  if (const HistoryResult listed = store.List(filter, records); !listed) return Failed(listed.failure);
-  Print(parser.isSet(csv) ? CsvText(records) : TableText(records));
+  const Result<std::vector<HistoryRecord>> records = store.List(filter);
+  if (!records) return Fail(records.failure().reason);
+  Print(parser.isSet(csv) ? CsvText(*records) : TableText(*records));
   return 0;
 }
 
