@@ -18,12 +18,12 @@ namespace {
 std::shared_ptr<SerialTrace> OpenWindowTrace(const QString& path, QString& failure) {
   if (path.isEmpty()) return nullptr;
   auto trace = std::make_shared<SerialTrace>();
-  QString error;
-  if (trace->Open(path, QStringLiteral("m84dpt window"), &error)) {
+  const Outcome opened = trace->Open(path, QStringLiteral("m84dpt window"));
+  if (opened) {
     trace->SummarizePresenceChecks();
     return trace;
   }
-  failure = QStringLiteral("the trace cannot be written: ") + error;
+  failure = QStringLiteral("the trace cannot be written: ") + opened.failure().reason;
   PrintReason(failure);
   return nullptr;
 }

@@ -23,9 +23,8 @@ bool StartTrace(const CommandParser& parser, const QString& command, SerialPort&
                 const QStringList& ownFiles) {
   const QString path = parser.value(QStringLiteral("trace"));
   if (path.isEmpty()) return true;
-  QString error;
-  if (!trace.Open(path, QStringLiteral("m84dpt ") + command, &error, ownFiles)) {
-    PrintReason(QStringLiteral("the trace cannot be written: ") + error);
+  if (const Outcome opened = trace.Open(path, QStringLiteral("m84dpt ") + command, ownFiles); !opened) {
+    PrintReason(QStringLiteral("the trace cannot be written: ") + opened.failure().reason);
     return false;
   }
   port.SetObserver(&trace);
