@@ -214,16 +214,18 @@ TEST_P(HistoryBackend, KeepsTheImageAndEveryColumnByteForByte) {
 // its version mark, and one record written with them. Never edited when the schema grows: stores
 // like this one are on workshop disks and servers.
 const char* const kVersion1Table[] = {
-    "CREATE TABLE pager_history (id INTEGER PRIMARY KEY AUTOINCREMENT, time_utc TEXT NOT NULL, user_name TEXT NOT NULL, "
-    "host_name TEXT NOT NULL, source TEXT NOT NULL, operation TEXT NOT NULL, outcome TEXT NOT NULL, status TEXT NOT NULL, "
-    "exit_code INTEGER, detail TEXT NOT NULL, serial TEXT NOT NULL, capcode1 INTEGER, capcode2 INTEGER, capcode3 INTEGER, "
-    "capcode4 INTEGER, capcode5 INTEGER, capcode6 INTEGER, capcode7 INTEGER, capcode8 INTEGER, frequency_hz BIGINT, "
-    "port TEXT NOT NULL, file TEXT NOT NULL, image BLOB, selection BLOB)",
-    "CREATE TABLE pager_history (id BIGSERIAL PRIMARY KEY, time_utc TEXT NOT NULL, user_name TEXT NOT NULL, "
-    "host_name TEXT NOT NULL, source TEXT NOT NULL, operation TEXT NOT NULL, outcome TEXT NOT NULL, status TEXT NOT NULL, "
-    "exit_code INTEGER, detail TEXT NOT NULL, serial TEXT NOT NULL, capcode1 INTEGER, capcode2 INTEGER, capcode3 INTEGER, "
-    "capcode4 INTEGER, capcode5 INTEGER, capcode6 INTEGER, capcode7 INTEGER, capcode8 INTEGER, frequency_hz BIGINT, "
-    "port TEXT NOT NULL, file TEXT NOT NULL, image BYTEA, selection BYTEA)",
+    "CREATE TABLE pager_history (id INTEGER PRIMARY KEY AUTOINCREMENT, time_utc TEXT NOT NULL, "
+    "user_name TEXT NOT NULL, host_name TEXT NOT NULL, source TEXT NOT NULL, operation TEXT NOT NULL, "
+    "outcome TEXT NOT NULL, status TEXT NOT NULL, exit_code INTEGER, detail TEXT NOT NULL, serial TEXT NOT NULL, "
+    "capcode1 INTEGER, capcode2 INTEGER, capcode3 INTEGER, capcode4 INTEGER, capcode5 INTEGER, capcode6 INTEGER, "
+    "capcode7 INTEGER, capcode8 INTEGER, frequency_hz BIGINT, port TEXT NOT NULL, file TEXT NOT NULL, "
+    "image BLOB, selection BLOB)",
+    "CREATE TABLE pager_history (id BIGSERIAL PRIMARY KEY, time_utc TEXT NOT NULL, "
+    "user_name TEXT NOT NULL, host_name TEXT NOT NULL, source TEXT NOT NULL, operation TEXT NOT NULL, "
+    "outcome TEXT NOT NULL, status TEXT NOT NULL, exit_code INTEGER, detail TEXT NOT NULL, serial TEXT NOT NULL, "
+    "capcode1 INTEGER, capcode2 INTEGER, capcode3 INTEGER, capcode4 INTEGER, capcode5 INTEGER, capcode6 INTEGER, "
+    "capcode7 INTEGER, capcode8 INTEGER, frequency_hz BIGINT, port TEXT NOT NULL, file TEXT NOT NULL, "
+    "image BYTEA, selection BYTEA)",
 };
 const char* const kVersion1Rest[] = {
     "CREATE INDEX pager_history_time_utc ON pager_history (time_utc)",
@@ -334,10 +336,9 @@ TEST_P(HistoryBackend, AStoreOfTheFirstSchemaIsUpgradedAndKeepsWorking) {
     EXPECT_EQ(both->size(), 2u);
   }
   QStringList version;
-  ASSERT_TRUE(RunOnStore(location,
-                         {sqlite ? QStringLiteral("PRAGMA user_version") : QStringLiteral("SELECT version FROM history_schema")},
-                         &version)
-                  .isEmpty());
+  const QString versionQuery =
+      sqlite ? QStringLiteral("PRAGMA user_version") : QStringLiteral("SELECT version FROM history_schema");
+  ASSERT_TRUE(RunOnStore(location, {versionQuery}, &version).isEmpty());
   EXPECT_EQ(version, QStringList{QString::number(kHistorySchemaVersion)});
   upgradedShape = ShapeOf(location);
 
