@@ -10,7 +10,8 @@ QCommandLineOption PortOption(const QString& description) {
 }
 
 QCommandLineOption SimulatorOption() {
-  return QCommandLineOption(QStringLiteral("simulator"), QStringLiteral("Attach the built-in simulated adapter and pager."));
+  return QCommandLineOption(QStringLiteral("simulator"),
+                            QStringLiteral("Attach the built-in simulated adapter and pager."));
 }
 
 QCommandLineOption TraceOption() {
