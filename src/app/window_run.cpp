@@ -40,11 +40,10 @@ int RunWindowProgram(QApplication& app, const WindowArguments& arguments) {
                                                                                PreferredHistoryLocation()));
     SimulatorProcess simulator;
     if (arguments.simulator) {
-      QString error;
-      if (simulator.Start({}, &error))
+      if (const Outcome started = simulator.Start(); started)
         options.portName = simulator.DevicePath();
       else
-        PrintReason(QStringLiteral("the simulated adapter did not start: %1").arg(error));
+        PrintReason(QStringLiteral("the simulated adapter did not start: %1").arg(started.failure().reason));
     }
     MainWindow window(data, options);
     QObject::connect(&guard, &InstanceGuard::ActivationRequested, &window, &MainWindow::BringToFront);
