@@ -15,6 +15,7 @@
 #include <QSqlRecord>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <functional>
 
 #include "core/history/history_store.h"
 #include "core/history/pager_history.h"
@@ -396,6 +397,44 @@ TEST(HistoryFile, Sqlite3ReadsTheRecordsIndexesAndSchemaVersion) {
   for (const QString& plan : plans) {
     EXPECT_TRUE(plan.contains(QLatin1String("INDEX pager_history_"))) << plan.toStdString();
     EXPECT_FALSE(plan.contains(QLatin1String("SCAN pager_history"))) << plan.toStdString();
+  }
+}
+
+// A statement the driver cannot prepare (here: another program took the table away while the
+// store was open) is a failure with the driver's own words, whatever asks.
+TEST(HistoryFile, AStatementThatCannotBePreparedFailsWithTheDriversReason) {
+  QTemporaryDir dir;
+  const HistoryLocation location = SqliteIn(dir);
+  HistoryStore store(location);
+  HistoryRecord record = RecordOf(PagerWith(QStringLiteral("1234567890"), {1000}), QStringLiteral("2026-01-01T00:00:00Z"));
+  ASSERT_TRUE(store.Append(record));
+  ASSERT_EQ(Sqlite3(location.target, QStringLiteral("ALTER TABLE pager_history RENAME TO elsewhere")), QString());
+
+  std::vector<HistoryRecord> many{record};
+  const std::pair<const char*, std::function<std::optional<Failure>()>> asks[] = {
+      {"append", [&]() -> std::optional<Failure> {
+         const Outcome done = store.Append(record);
+         return done ? std::nullopt : std::optional<Failure>(done.failure());
+       }},
+      {"append all", [&]() -> std::optional<Failure> {
+         const Outcome done = store.AppendAll(many);
+         return done ? std::nullopt : std::optional<Failure>(done.failure());
+       }},
+      {"list", [&]() -> std::optional<Failure> {
+         const auto done = store.List({});
+         return done ? std::nullopt : std::optional<Failure>(done.failure());
+       }},
+      {"find", [&]() -> std::optional<Failure> {
+         const auto done = store.Find(record.id);
+         return done ? std::nullopt : std::optional<Failure>(done.failure());
+       }},
+  };
+  for (const auto& [name, ask] : asks) {
+    const std::optional<Failure> failure = ask();
+    ASSERT_TRUE(failure) << name;
+    EXPECT_TRUE(failure->status.isEmpty()) << name << ": no status text of its own, and not damage";
+    EXPECT_TRUE(failure->reason.startsWith(location.target + QLatin1Char(':'))) << failure->reason.toStdString();
+    EXPECT_TRUE(failure->reason.contains(QLatin1String("no such table: pager_history"))) << failure->reason.toStdString();
   }
 }
 
