@@ -91,8 +91,8 @@ int main(int argc, char** argv) {
     for (int first = 0; first < records; first += kBatch) {
       std::vector<HistoryRecord> batch;
       for (int n = first; n < std::min(records, first + kBatch); ++n) batch.push_back(Generated(n));
-      if (const HistoryResult appended = store.AppendAll(batch); !appended) {
-        std::fprintf(stderr, "bench_history: %s\n", qPrintable(appended.failure));
+      if (const Outcome appended = store.AppendAll(batch); !appended) {
+        std::fprintf(stderr, "bench_history: %s\n", qPrintable(appended.failure().reason));
         return 1;
       }
     }
@@ -125,10 +125,10 @@ int main(int argc, char** argv) {
     HistoryStore store(location);
     HistoryFilter filter;
     filter.serial = SerialNumber(run * 37);
-    std::vector<HistoryRecord> listed;
-    if (!store.List(filter, listed)) return 1;
+    const Result<std::vector<HistoryRecord>> listed = store.List(filter);
+    if (!listed) return 1;
     search.push_back(MsSince(start));
-    found += listed.size();
+    found += listed->size();
   }
   PrintLine("open and search by serial number", Summary(search), kSearchTargetMs);
   std::printf("  (%.1f records per search)\n", double(found) / kSearchRuns);

@@ -12,8 +12,10 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <functional>
 
 #include "core/history/history_store.h"
 #include "core/history/pager_history.h"
@@ -21,6 +23,7 @@
 #include "core/pages/field_codecs.h"
 #include "core/pages/general_page.h"
 #include "private_mounts.h"
+#include "qstring_printer.h"
 
 using namespace m84;
 
@@ -152,10 +155,10 @@ TEST_P(HistoryBackend, SearchesBySerialCapcodeAndTimeNewestFirst) {
       {"no such serial", {QStringLiteral("9"), {}, {}, 0}, {}},
   };
   for (const Case& c : cases) {
-    std::vector<HistoryRecord> records;
-    ASSERT_TRUE(store.List(c.filter, records)) << c.name;
+    const Result<std::vector<HistoryRecord>> records = store.List(c.filter);
+    ASSERT_TRUE(records) << c.name;
     std::vector<qint64> ids;
-    for (const HistoryRecord& record : records) {
+    for (const HistoryRecord& record : *records) {
       ids.push_back(record.id);
       EXPECT_FALSE(record.data) << c.name << ": a listing carries no image";
     }
@@ -181,8 +184,9 @@ TEST_P(HistoryBackend, KeepsTheImageAndEveryColumnByteForByte) {
   ASSERT_TRUE(store.Append(failedRead));
   EXPECT_GT(failedRead.id, written.id);
 
-  std::optional<HistoryRecord> found;
-  ASSERT_TRUE(store.Find(written.id, found));
+  Result<std::optional<HistoryRecord>> result = store.Find(written.id);
+  ASSERT_TRUE(result);
+  std::optional<HistoryRecord> found = *result;
   ASSERT_TRUE(found && found->data);
   EXPECT_EQ(found->data->image, data.image);
   EXPECT_EQ(found->data->selection, data.selection);
@@ -194,14 +198,165 @@ TEST_P(HistoryBackend, KeepsTheImageAndEveryColumnByteForByte) {
   EXPECT_EQ(found->file, written.file);
   EXPECT_FALSE(found->exitCode);
 
-  ASSERT_TRUE(store.Find(failedRead.id, found));
+  result = store.Find(failedRead.id);
+  ASSERT_TRUE(result);
+  found = *result;
   ASSERT_TRUE(found);
   EXPECT_FALSE(found->data) << "a failed read has no image";
   EXPECT_EQ(found->outcome, kOutcomeInterrupted);
   EXPECT_EQ(found->exitCode, 130);
 
-  ASSERT_TRUE(store.Find(failedRead.id + 1000, found));
-  EXPECT_FALSE(found);
+  result = store.Find(failedRead.id + 1000);
+  ASSERT_TRUE(result);
+  EXPECT_FALSE(*result);
+}
+
+// A store as the first program with a history made it: its statements as that program ran them,
+// its version mark, and one record written with them. Never edited when the schema grows: stores
+// like this one are on workshop disks and servers.
+const char* const kVersion1Table[] = {
+    "CREATE TABLE pager_history (id INTEGER PRIMARY KEY AUTOINCREMENT, time_utc TEXT NOT NULL, "
+    "user_name TEXT NOT NULL, host_name TEXT NOT NULL, source TEXT NOT NULL, operation TEXT NOT NULL, "
+    "outcome TEXT NOT NULL, status TEXT NOT NULL, exit_code INTEGER, detail TEXT NOT NULL, serial TEXT NOT NULL, "
+    "capcode1 INTEGER, capcode2 INTEGER, capcode3 INTEGER, capcode4 INTEGER, capcode5 INTEGER, capcode6 INTEGER, "
+    "capcode7 INTEGER, capcode8 INTEGER, frequency_hz BIGINT, port TEXT NOT NULL, file TEXT NOT NULL, "
+    "image BLOB, selection BLOB)",
+    "CREATE TABLE pager_history (id BIGSERIAL PRIMARY KEY, time_utc TEXT NOT NULL, "
+    "user_name TEXT NOT NULL, host_name TEXT NOT NULL, source TEXT NOT NULL, operation TEXT NOT NULL, "
+    "outcome TEXT NOT NULL, status TEXT NOT NULL, exit_code INTEGER, detail TEXT NOT NULL, serial TEXT NOT NULL, "
+    "capcode1 INTEGER, capcode2 INTEGER, capcode3 INTEGER, capcode4 INTEGER, capcode5 INTEGER, capcode6 INTEGER, "
+    "capcode7 INTEGER, capcode8 INTEGER, frequency_hz BIGINT, port TEXT NOT NULL, file TEXT NOT NULL, "
+    "image BYTEA, selection BYTEA)",
+};
+const char* const kVersion1Rest[] = {
+    "CREATE INDEX pager_history_time_utc ON pager_history (time_utc)",
+    "CREATE INDEX pager_history_serial ON pager_history (serial)",
+    "CREATE INDEX pager_history_capcode1 ON pager_history (capcode1)",
+    "CREATE INDEX pager_history_capcode2 ON pager_history (capcode2)",
+    "CREATE INDEX pager_history_capcode3 ON pager_history (capcode3)",
+    "CREATE INDEX pager_history_capcode4 ON pager_history (capcode4)",
+    "CREATE INDEX pager_history_capcode5 ON pager_history (capcode5)",
+    "CREATE INDEX pager_history_capcode6 ON pager_history (capcode6)",
+    "CREATE INDEX pager_history_capcode7 ON pager_history (capcode7)",
+    "CREATE INDEX pager_history_capcode8 ON pager_history (capcode8)",
+    "INSERT INTO pager_history (time_utc, user_name, host_name, source, operation, outcome, status, exit_code, detail, "
+    "serial, capcode1, frequency_hz, port, file) VALUES ('2026-02-01T08:30:00.000Z', 'tech', 'bench-1', 'window', "
+    "'read', 'failed', 'Read Pager error !', NULL, 'block 0x140: no answer', '0000000042', 1234567, 457575000, "
+    "'/dev/ttyUSB0', '')",
+};
+
+// Runs statements on the store's database as another client; the error of the first that fails.
+QString RunOnStore(const HistoryLocation& location, const QStringList& statements, QStringList* rows = nullptr) {
+  const QString name = QStringLiteral("second-client");
+  QString error;
+  {
+    const bool sqlite = location.backend == HistoryLocation::Backend::SQLite;
+    QSqlDatabase db = QSqlDatabase::addDatabase(sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL"), name);
+    if (sqlite)
+      db.setDatabaseName(location.target);
+    else
+      db.setConnectOptions(location.target);
+    if (!db.open()) error = db.lastError().text();
+    QSqlQuery query(db);
+    for (const QString& statement : statements) {
+      if (!error.isEmpty()) break;
+      if (!query.exec(statement)) error = statement + QStringLiteral(": ") + query.lastError().text();
+      while (rows && query.next()) {
+        QStringList fields;
+        for (int i = 0; i < query.record().count(); ++i) fields << query.value(i).toString();
+        *rows << fields.join(QLatin1Char('|'));
+      }
+    }
+  }
+  QSqlDatabase::removeDatabase(name);
+  return error;
+}
+
+// The columns with their types and the indexes, as the database describes them.
+QStringList ShapeOf(const HistoryLocation& location) {
+  const bool sqlite = location.backend == HistoryLocation::Backend::SQLite;
+  QStringList shape;
+  const QString error = RunOnStore(
+      location,
+      sqlite ? QStringList{QStringLiteral("SELECT name, type, \"notnull\", pk FROM pragma_table_info('pager_history')"),
+                           QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = "
+                                          "'pager_history' AND sql IS NOT NULL ORDER BY name")}
+             : QStringList{QStringLiteral("SELECT column_name, data_type, is_nullable, column_default FROM "
+                                          "information_schema.columns WHERE table_name = 'pager_history' "
+                                          "ORDER BY ordinal_position"),
+                           QStringLiteral("SELECT indexname FROM pg_indexes WHERE tablename = 'pager_history' "
+                                          "ORDER BY indexname")},
+      &shape);
+  EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+  return shape;
+}
+
+TEST_P(HistoryBackend, AStoreOfTheFirstSchemaIsUpgradedAndKeepsWorking) {
+  const bool sqlite = GetParam() == Backend::SQLite;
+  QStringList version1{QLatin1String(kVersion1Table[sqlite ? 0 : 1])};
+  for (const char* statement : kVersion1Rest) version1 << QLatin1String(statement);
+  version1 << (sqlite ? QStringLiteral("PRAGMA user_version = 1")
+                      : QStringLiteral("CREATE TABLE history_schema (version INTEGER NOT NULL)"));
+  if (!sqlite) version1 << QStringLiteral("INSERT INTO history_schema (version) VALUES (1)");
+  const QString made = RunOnStore(location, version1);
+  ASSERT_TRUE(made.isEmpty()) << made.toStdString();
+
+  QStringList upgradedShape;
+  {
+    HistoryStore store(location);
+    const Outcome opened = store.Open();
+    ASSERT_TRUE(opened) << opened.failure().Text().toStdString();
+
+    // The record the first program wrote reads as it was written.
+    const Result<std::vector<HistoryRecord>> old = store.List({});
+    ASSERT_TRUE(old) << old.failure().Text().toStdString();
+    ASSERT_EQ(old->size(), 1u);
+    const HistoryRecord& first = old->front();
+    EXPECT_EQ(first.time, QDateTime::fromString(QStringLiteral("2026-02-01T08:30:00Z"), Qt::ISODate));
+    EXPECT_EQ(first.status, QStringLiteral("Read Pager error !"));
+    EXPECT_EQ(first.detail, QStringLiteral("block 0x140: no answer"));
+    EXPECT_EQ(first.serial, QStringLiteral("0000000042"));
+    EXPECT_EQ(CapcodeList(first), QStringLiteral("1234567"));
+    EXPECT_EQ(first.frequencyHz, 457575000);
+    EXPECT_FALSE(first.exitCode);
+
+    // And this program's records go in beside it, image and all.
+    const PagerData data = PagerWith(QStringLiteral("0000000042"), {1234567, 8}, 9);
+    HistoryRecord record = RecordOf(data, QStringLiteral("2026-02-02T08:30:00Z"));
+    const Outcome appended = store.Append(record);
+    ASSERT_TRUE(appended) << appended.failure().Text().toStdString();
+    EXPECT_GT(record.id, first.id);
+    const Result<std::optional<HistoryRecord>> found = store.Find(record.id);
+    ASSERT_TRUE(found && *found && (*found)->data);
+    EXPECT_EQ((*found)->data->image, data.image);
+    EXPECT_EQ((*found)->data->selection, data.selection);
+    HistoryFilter bySerial;
+    bySerial.serial = QStringLiteral("0000000042");
+    const Result<std::vector<HistoryRecord>> both = store.List(bySerial);
+    ASSERT_TRUE(both);
+    EXPECT_EQ(both->size(), 2u);
+  }
+  QStringList version;
+  const QString versionQuery =
+      sqlite ? QStringLiteral("PRAGMA user_version") : QStringLiteral("SELECT version FROM history_schema");
+  ASSERT_TRUE(RunOnStore(location, {versionQuery}, &version).isEmpty());
+  EXPECT_EQ(version, QStringList{QString::number(kHistorySchemaVersion)});
+  upgradedShape = ShapeOf(location);
+
+  // An upgraded store has the shape of one this program makes new.
+  HistoryLocation fresh = location;
+  if (sqlite)
+    fresh.target = dir.filePath(QStringLiteral("fresh.sqlite"));
+  else
+    DropPostgresTables(location.target);
+  {
+    HistoryStore store(fresh);
+    const Outcome opened = store.Open();
+    ASSERT_TRUE(opened) << opened.failure().Text().toStdString();
+  }
+  const QStringList freshShape = ShapeOf(fresh);
+  EXPECT_FALSE(freshShape.isEmpty());
+  EXPECT_EQ(upgradedShape, freshShape);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, HistoryBackend, ::testing::Values(Backend::SQLite, Backend::PostgreSql),
@@ -245,6 +400,44 @@ TEST(HistoryFile, Sqlite3ReadsTheRecordsIndexesAndSchemaVersion) {
   }
 }
 
+// A statement the driver cannot prepare (here: another program took the table away while the
+// store was open) is a failure with the driver's own words, whatever asks.
+TEST(HistoryFile, AStatementThatCannotBePreparedFailsWithTheDriversReason) {
+  QTemporaryDir dir;
+  const HistoryLocation location = SqliteIn(dir);
+  HistoryStore store(location);
+  HistoryRecord record = RecordOf(PagerWith(QStringLiteral("1234567890"), {1000}), QStringLiteral("2026-01-01T00:00:00Z"));
+  ASSERT_TRUE(store.Append(record));
+  ASSERT_EQ(Sqlite3(location.target, QStringLiteral("ALTER TABLE pager_history RENAME TO elsewhere")), QString());
+
+  std::vector<HistoryRecord> many{record};
+  const std::pair<const char*, std::function<std::optional<Failure>()>> asks[] = {
+      {"append", [&]() -> std::optional<Failure> {
+         const Outcome done = store.Append(record);
+         return done ? std::nullopt : std::optional<Failure>(done.failure());
+       }},
+      {"append all", [&]() -> std::optional<Failure> {
+         const Outcome done = store.AppendAll(many);
+         return done ? std::nullopt : std::optional<Failure>(done.failure());
+       }},
+      {"list", [&]() -> std::optional<Failure> {
+         const auto done = store.List({});
+         return done ? std::nullopt : std::optional<Failure>(done.failure());
+       }},
+      {"find", [&]() -> std::optional<Failure> {
+         const auto done = store.Find(record.id);
+         return done ? std::nullopt : std::optional<Failure>(done.failure());
+       }},
+  };
+  for (const auto& [name, ask] : asks) {
+    const std::optional<Failure> failure = ask();
+    ASSERT_TRUE(failure) << name;
+    EXPECT_TRUE(failure->status.isEmpty()) << name << ": no status text of its own, and not damage";
+    EXPECT_TRUE(failure->reason.startsWith(location.target + QLatin1Char(':'))) << failure->reason.toStdString();
+    EXPECT_TRUE(failure->reason.contains(QLatin1String("no such table: pager_history"))) << failure->reason.toStdString();
+  }
+}
+
 TEST(HistoryFile, SchemaVersions) {
   QTemporaryDir dir;
   const HistoryLocation location = SqliteIn(dir);
@@ -267,11 +460,11 @@ TEST(HistoryFile, SchemaVersions) {
   Sqlite3(file, QStringLiteral("PRAGMA user_version = 7"));
   {
     HistoryStore store(location);
-    const HistoryResult refused = store.Append(record);
-    EXPECT_FALSE(refused);
-    EXPECT_FALSE(refused.damaged);
-    EXPECT_TRUE(refused.failure.contains(QLatin1String("made by a newer program (schema 7; this program knows 1)")))
-        << refused.failure.toStdString();
+    const Outcome refused = store.Append(record);
+    ASSERT_FALSE(refused);
+    EXPECT_FALSE(IsDamagedHistory(refused.failure()));
+    EXPECT_TRUE(refused.failure().reason.contains(QLatin1String("made by a newer program (schema 7; this program knows 1)")))
+        << refused.failure().reason.toStdString();
   }
   EXPECT_EQ(Sqlite3(file, QStringLiteral("PRAGMA user_version; SELECT count(*) FROM pager_history;")),
             QStringLiteral("7\n2"));
@@ -282,9 +475,9 @@ TEST(HistoryFile, SchemaVersions) {
   Sqlite3(other, QStringLiteral("CREATE TABLE pager_history (x); CREATE TABLE keep (y);"));
   {
     HistoryStore store({HistoryLocation::Backend::SQLite, other});
-    const HistoryResult failed = store.Open();
-    EXPECT_FALSE(failed);
-    EXPECT_TRUE(failed.failure.contains(QLatin1String("schema 0 to 1"))) << failed.failure.toStdString();
+    const Outcome failed = store.Open();
+    ASSERT_FALSE(failed);
+    EXPECT_TRUE(failed.failure().reason.contains(QLatin1String("schema 0 to 1"))) << failed.failure().reason.toStdString();
   }
   EXPECT_EQ(Sqlite3(other, QStringLiteral("PRAGMA user_version; SELECT group_concat(name) FROM sqlite_master;")),
             QStringLiteral("0\npager_history,keep"));

@@ -104,9 +104,8 @@ TEST_F(LinkCommands, ProbeSucceedsOnlyOnTheAdaptersAnswer) {
 
 TEST(SimulatorProcess, ServesTheDevicePathItPrintsUntilStopped) {
   SimulatorProcess simulator;
-  QString error;
-  ASSERT_TRUE(simulator.Start({QStringLiteral("--fault"), QStringLiteral("read-nak:3")}, &error, M84DPT_PROGRAM))
-      << error.toStdString();
+  const Outcome started = simulator.Start({QStringLiteral("--fault"), QStringLiteral("read-nak:3")}, M84DPT_PROGRAM);
+  ASSERT_TRUE(started) << started.failure().reason.toStdString();
   SerialPort port(simulator.DevicePath());
   AdapterLink link(port);
   EXPECT_EQ(link.PresenceCheck(), AdapterState::Ready);

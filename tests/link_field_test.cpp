@@ -628,8 +628,8 @@ TEST(SerialTraceOfTheWindow, CountsPresenceChecksAndWritesEverythingElse) {
   const uint8_t answer = kProbeReply;
   {
     SerialTrace trace;
-    QString error;
-    ASSERT_TRUE(trace.Open(path, QStringLiteral("m84dpt window"), &error)) << error.toStdString();
+    const Outcome opened = trace.Open(path, QStringLiteral("m84dpt window"));
+    ASSERT_TRUE(opened) << opened.failure().reason.toStdString();
     trace.SummarizePresenceChecks();
     for (int check = 0; check < 3; ++check) {
       trace.Opened(QStringLiteral("/dev/ttyUSB0"));

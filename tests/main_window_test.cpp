@@ -276,7 +276,7 @@ namespace {
 struct WindowWithTrace : WindowWithAdapter {
   std::shared_ptr<SerialTrace> trace = std::make_shared<SerialTrace>();
   void SetUp() override {
-    ASSERT_TRUE(trace->Open(dir.filePath("trace.txt"), "m84dpt window", nullptr));
+    ASSERT_TRUE(trace->Open(dir.filePath("trace.txt"), "m84dpt window"));
     WindowOptions options{dialogs, tones, PortName()};
     options.lineObserver = trace;
     window = std::make_unique<MainWindow>(data, options);

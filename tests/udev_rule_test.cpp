@@ -23,15 +23,15 @@ class FakeUdev : public UdevSystem {
  public:
   const PortInformation& Ports() const override { return ports; }
   bool IsRoot() const override { return root; }
-  bool WriteRuleFile(const QString& path, const QString& text, QString* failure) override {
+  Outcome WriteRuleFile(const QString& path, const QString& text) override {
     written.append({path, text});
-    if (!writable) *failure = QStringLiteral("read-only");
-    return writable;
+    if (!writable) return Failed({}, QStringLiteral("read-only"));
+    return Succeeded();
   }
-  bool ReloadRules(QString* failure) override {
+  Outcome ReloadRules() override {
     ++reloads;
-    if (!reloadWorks) *failure = QStringLiteral("udevadm missing");
-    return reloadWorks;
+    if (!reloadWorks) return Failed({}, QStringLiteral("udevadm missing"));
+    return Succeeded();
   }
   void Print(const QString& text) override { out += text; }
   void Note(const QString& text) override { notes << text; }

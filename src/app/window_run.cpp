@@ -18,12 +18,12 @@ namespace {
 std::shared_ptr<SerialTrace> OpenWindowTrace(const QString& path, QString& failure) {
   if (path.isEmpty()) return nullptr;
   auto trace = std::make_shared<SerialTrace>();
-  QString error;
-  if (trace->Open(path, QStringLiteral("m84dpt window"), &error)) {
+  const Outcome opened = trace->Open(path, QStringLiteral("m84dpt window"));
+  if (opened) {
     trace->SummarizePresenceChecks();
     return trace;
   }
-  failure = QStringLiteral("the trace cannot be written: ") + error;
+  failure = QStringLiteral("the trace cannot be written: ") + opened.failure().reason;
   PrintReason(failure);
   return nullptr;
 }
@@ -40,11 +40,10 @@ int RunWindowProgram(QApplication& app, const WindowArguments& arguments) {
                                                                                PreferredHistoryLocation()));
     SimulatorProcess simulator;
     if (arguments.simulator) {
-      QString error;
-      if (simulator.Start({}, &error))
+      if (const Outcome started = simulator.Start(); started)
         options.portName = simulator.DevicePath();
       else
-        PrintReason(QStringLiteral("the simulated adapter did not start: %1").arg(error));
+        PrintReason(QStringLiteral("the simulated adapter did not start: %1").arg(started.failure().reason));
     }
     MainWindow window(data, options);
     QObject::connect(&guard, &InstanceGuard::ActivationRequested, &window, &MainWindow::BringToFront);

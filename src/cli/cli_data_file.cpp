@@ -5,6 +5,7 @@
 #include "core/image/dat_file.h"
 #include "core/pages/model_page_set.h"
 #include "core/settings/settings_file.h"
+#include "core/status_texts.h"
 
 namespace m84 {
 
@@ -32,7 +33,7 @@ int RunConvertCommand(const QStringList& arguments) {
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   const QString in = parser.positionalArguments()[0];
   const QString out = parser.positionalArguments()[1];
-  if (RefuseOutput(out, DefaultExtensionOf(out), QStringLiteral("Save data file error"))) return 1;
+  if (RefuseOutput(out, DefaultExtensionOf(out), kSaveDataFileError)) return 1;
   PagerData data;
   ModelPageSet pages(data, parser.isSet(QStringLiteral("basic")) ? DisplayMode::Basic : DisplayMode::Advanced);
   ConsoleHost host;

@@ -13,6 +13,7 @@
 #include "core/image/dat_file.h"
 #include "core/settings/settings_document.h"
 #include "core/settings/settings_file.h"
+#include "core/status_texts.h"
 
 namespace m84 {
 
@@ -27,7 +28,7 @@ void Print(const QString& text) {
   std::fflush(stdout);
 }
 
-int PrintedFailure(const QString& reason) {
+int Fail(const QString& reason) {
   PrintReason(reason);
   return 1;
 }
@@ -150,19 +151,14 @@ std::optional<qint64> ParseId(const QString& text) {
   return ok && id > 0 ? std::optional<qint64>(id) : std::nullopt;
 }
 
-std::optional<HistoryRecord> FindRecord(HistoryStore& store, qint64 id, int* exitCode) {
-  std::optional<HistoryRecord> record;
-  if (const HistoryResult found = store.Find(id, record); !found) {
-    *exitCode = PrintedFailure(found.failure);
-    return std::nullopt;
-  }
-  if (!record) {
-    *exitCode = PrintedFailure(QStringLiteral("the history has no record %1").arg(id));
-  } else if (!record->data) {
-    *exitCode = PrintedFailure(QStringLiteral("record %1 holds no image: the %2 failed").arg(id).arg(record->operation));
-    record.reset();
-  }
-  return record;
+// The record with its image.
+Result<HistoryRecord> FindRecord(HistoryStore& store, qint64 id) {
+  const Result<std::optional<HistoryRecord>> found = store.Find(id);
+  if (!found) return found.failure();
+  if (!*found) return Failed({}, QStringLiteral("the history has no record %1").arg(id));
+  if (!(*found)->data)
+    return Failed({}, QStringLiteral("record %1 holds no image: the %2 failed").arg(id).arg((*found)->operation));
+  return **found;
 }
 
 // The state byte for byte in a data file or raw image: no page runs its store rules over it. A
@@ -178,25 +174,22 @@ Outcome SaveState(const QString& path, const PagerData& data) {
 }
 
 int Restore(HistoryStore& store, qint64 id, const QString& typed) {
-  const QString saveError = QStringLiteral("Save data file error");
-  if (RefuseOutput(typed, DefaultExtensionOf(typed), saveError)) return 1;
-  int exitCode = 0;
-  const std::optional<HistoryRecord> record = FindRecord(store, id, &exitCode);
-  if (!record) return exitCode;
+  if (RefuseOutput(typed, DefaultExtensionOf(typed), kSaveDataFileError)) return 1;
+  const Result<HistoryRecord> record = FindRecord(store, id);
+  if (!record) return Fail(record.failure().reason);
   const QString path = WithDefaultExtension(typed, DefaultExtensionOf(typed));
   if (const Outcome saved = SaveState(path, *record->data); !saved) {
-    Print(saveError + QLatin1Char('\n'));
-    return PrintedFailure(QStringLiteral("%1: %2").arg(path, saved.failure().reason));
+    Print(kSaveDataFileError + QLatin1Char('\n'));
+    return Fail(QStringLiteral("%1: %2").arg(path, saved.failure().reason));
   }
-  Print(QStringLiteral("File Saved ok\n"));
+  Print(kFileSavedOk + QLatin1Char('\n'));
   PrintReason(QStringLiteral("saved %1").arg(path));
   return 0;
 }
 
 int Show(HistoryStore& store, qint64 id) {
-  int exitCode = 0;
-  const std::optional<HistoryRecord> record = FindRecord(store, id, &exitCode);
-  if (!record) return exitCode;
+  const Result<HistoryRecord> record = FindRecord(store, id);
+  if (!record) return Fail(record.failure().reason);
   Print(QString::fromUtf8(WriteSettingsDocument(*record->data)));
   return 0;
 }
@@ -300,9 +293,9 @@ int RunHistoryCommand(const QStringList& arguments) {
   HistoryStore store(DefaultHistoryLocation(PreferredHistoryLocation()));
   if (action == kShowAction) return Show(store, *id);
   if (action == kRestoreAction) return Restore(store, *id, given[2]);
-  std::vector<HistoryRecord> records;
-  if (const HistoryResult listed = store.List(filter, records); !listed) return PrintedFailure(listed.failure);
-  Print(parser.isSet(csv) ? CsvText(records) : TableText(records));
+  const Result<std::vector<HistoryRecord>> records = store.List(filter);
+  if (!records) return Fail(records.failure().reason);
+  Print(parser.isSet(csv) ? CsvText(*records) : TableText(*records));
   return 0;
 }
 

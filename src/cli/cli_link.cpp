@@ -16,15 +16,13 @@
 #include "core/settings/settings_file.h"
 #include "core/link/serial_port.h"
 #include "core/link/simulator_host.h"
+#include "core/status_texts.h"
 
 namespace m84 {
 
 namespace {
 
-const QCommandLineOption kPortOption(QStringLiteral("port"),
-                                     QStringLiteral("The adapter's serial device (default: $M84DPT_PORT, else the "
-                                                    "first USB serial device)."),
-                                     QStringLiteral("DEVICE"));
+const QCommandLineOption kPortOption = PortOption();
 
 // Nothing is saved after an interruption, even when it came after the last block.
 int ReportInterruptedRead(const AdapterLink& link, const TransferInterrupts& interrupts) {
@@ -52,8 +50,8 @@ int RunReadCommand(const QStringList& arguments) {
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   const QString out = parser.positionalArguments()[0];
   const QString target = WithDefaultExtension(out, DefaultExtensionOf(out));
-  if (RefuseOutput(out, DefaultExtensionOf(out), QStringLiteral("Save data file error")) ||
-      RefuseUnwritable(target, kDatFileSize, QStringLiteral("Save data file error")))
+  if (RefuseOutput(out, DefaultExtensionOf(out), kSaveDataFileError) ||
+      RefuseUnwritable(target, kDatFileSize, kSaveDataFileError))
     return 1;
   const QString base = parser.value(QStringLiteral("base"));
   PagerData data;

@@ -7,6 +7,7 @@
 
 #include "cli/command_line.h"
 #include "cli/commands.h"
+#include "cli/link_options.h"
 #include "core/link/adapter_link.h"
 #include "core/link/port_information.h"
 #include "core/link/serial_port.h"
@@ -41,10 +42,8 @@ QString ProbeText(const QString& location, bool& answered) {
 
 int RunPortsCommand(const QStringList& arguments) {
   CommandParser parser(QStringLiteral("ports"));
-  const QCommandLineOption portOption(
-      QStringLiteral("port"),
-      QStringLiteral("Also probe this device, one the system does not list as a serial port (default: $M84DPT_PORT)."),
-      QStringLiteral("DEVICE"));
+  const QCommandLineOption portOption = PortOption(
+      QStringLiteral("Also probe this device, one the system does not list as a serial port (default: $M84DPT_PORT)."));
   parser.addOption(portOption);
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
 

@@ -8,6 +8,7 @@
 #include "core/link/binary_tools.h"
 #include "core/link/memory_dump.h"
 #include "core/link/serial_port.h"
+#include "core/status_texts.h"
 
 namespace m84 {
 
@@ -57,17 +58,14 @@ int RunDumpCommand(const QStringList& arguments) {
   parser.addPositionalArgument(QStringLiteral("OUT"), QStringLiteral(
       "The file to save: the C-array text when its extension is TXT, else the raw bytes; \".BIN\" is added to a name "
       "without extension."));
-  const QCommandLineOption portOption(QStringLiteral("port"),
-                                      QStringLiteral("The adapter's serial device (default: $M84DPT_PORT, else the "
-                                                     "first USB serial device)."),
-                                      QStringLiteral("DEVICE"));
+  const QCommandLineOption portOption = PortOption();
   parser.addOption(portOption);
   parser.addOption(TraceOption());
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   const QString out = parser.positionalArguments()[0];
   const QString saved = WithDefaultExtension(out, kBinaryExtension);
-  if (RefuseOutput(out, kBinaryExtension, QStringLiteral("Save data file error")) ||
-      RefuseUnwritable(saved, DumpFileContents(saved, PagerImage().data()).size(), QStringLiteral("Save data file error")))
+  if (RefuseOutput(out, kBinaryExtension, kSaveDataFileError) ||
+      RefuseUnwritable(saved, DumpFileContents(saved, PagerImage().data()).size(), kSaveDataFileError))
     return 1;
   SerialPort port(AdapterPortName(parser.value(portOption)));
   SerialTrace trace;
@@ -106,7 +104,7 @@ int RunCompareCommand(const QStringList& arguments) {
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   const QStringList files = parser.positionalArguments();
   const QString listing = parser.isSet(outputOption) ? parser.value(outputOption) : kCompareListingName;
-  if (RefuseOutput(listing, QString(), QStringLiteral("Open compare result error"))) return kCompareTrouble;
+  if (RefuseOutput(listing, QString(), kOpenCompareResultError)) return kCompareTrouble;
   ConsoleHost host;
   int next = 0;
   const CompareResult result = BinaryCompare([&](const QString&) { return files[next++]; }, listing, host, SaveOutput);

@@ -8,6 +8,7 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/console_host.h"
+#include "cli/link_options.h"
 #include "cli/udev_rule_command.h"
 #include "core/image/dat_file.h"
 #include "core/link/serial_port.h"
@@ -35,18 +36,18 @@ class SystemUdev : public UdevSystem {
 #endif
   }
 
-  bool WriteRuleFile(const QString& path, const QString& text, QString* failure) override {
+  Outcome WriteRuleFile(const QString& path, const QString& text) override {
     // Readable by all, as udev's own rules are, whatever the umask.
     if (WriteFileAtomically(path, text.toUtf8()) &&
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther))
-      return true;
-    *failure = QStringLiteral("%1 could not be written").arg(path);
-    return false;
+      return Succeeded();
+    return Failed({}, QStringLiteral("%1 could not be written").arg(path));
   }
 
-  bool ReloadRules(QString* failure) override {
-    return Udevadm({QStringLiteral("control"), QStringLiteral("--reload-rules")}, failure) &&
-           Udevadm({QStringLiteral("trigger"), QStringLiteral("--subsystem-match=tty")}, failure);
+  Outcome ReloadRules() override {
+    if (Outcome reloaded = Udevadm({QStringLiteral("control"), QStringLiteral("--reload-rules")}); !reloaded)
+      return reloaded;
+    return Udevadm({QStringLiteral("trigger"), QStringLiteral("--subsystem-match=tty")});
   }
 
   void Print(const QString& text) override {
@@ -57,18 +58,14 @@ class SystemUdev : public UdevSystem {
   void Note(const QString& reason) override { PrintReason(reason); }
 
  private:
-  static bool Udevadm(const QStringList& arguments, QString* failure) {
+  static Outcome Udevadm(const QStringList& arguments) {
     QProcess udevadm;
     udevadm.setProcessChannelMode(QProcess::ForwardedChannels);
     udevadm.start(QStringLiteral("udevadm"), arguments);
     const QString command = QStringLiteral("udevadm ") + arguments.join(QLatin1Char(' '));
-    if (!udevadm.waitForFinished(kUdevadmMs)) {
-      *failure = QStringLiteral("%1: %2").arg(command, udevadm.errorString());
-      return false;
-    }
-    if (udevadm.exitStatus() == QProcess::NormalExit && udevadm.exitCode() == 0) return true;
-    *failure = QStringLiteral("%1 failed (exit code %2)").arg(command).arg(udevadm.exitCode());
-    return false;
+    if (!udevadm.waitForFinished(kUdevadmMs)) return Failed({}, QStringLiteral("%1: %2").arg(command, udevadm.errorString()));
+    if (udevadm.exitStatus() == QProcess::NormalExit && udevadm.exitCode() == 0) return Succeeded();
+    return Failed({}, QStringLiteral("%1 failed (exit code %2)").arg(command).arg(udevadm.exitCode()));
   }
 
   SystemPortInformation ports_;
@@ -80,10 +77,7 @@ int RunUdevRule(const QStringList& arguments, UdevSystem& system) {
   CommandParser parser(QStringLiteral("udev-rule"));
   const QCommandLineOption installOption(QStringLiteral("install"),
                                          QStringLiteral("Write the rule to /etc/udev/rules.d and reload udev (root)."));
-  const QCommandLineOption portOption(QStringLiteral("port"),
-                                      QStringLiteral("The adapter's serial device (default: $M84DPT_PORT, else the "
-                                                     "first USB serial device)."),
-                                      QStringLiteral("DEVICE"));
+  const QCommandLineOption portOption = PortOption();
   parser.addOption(installOption);
   parser.addOption(portOption);
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
@@ -109,13 +103,12 @@ int RunUdevRule(const QStringList& arguments, UdevSystem& system) {
                         .arg(path));
     return 1;
   }
-  QString failure;
-  if (!system.WriteRuleFile(path, rule, &failure)) {
-    system.Note(failure);
+  if (const Outcome written = system.WriteRuleFile(path, rule); !written) {
+    system.Note(written.failure().reason);
     return 1;
   }
-  if (!system.ReloadRules(&failure)) {
-    system.Note(QStringLiteral("the rule is in %1, but udev did not take it up: %2").arg(path, failure));
+  if (const Outcome reloaded = system.ReloadRules(); !reloaded) {
+    system.Note(QStringLiteral("the rule is in %1, but udev did not take it up: %2").arg(path, reloaded.failure().reason));
     return 1;
   }
   system.Note(QStringLiteral("the rule is in %1 and applies to %2 now").arg(path, adapter->location));

@@ -5,6 +5,15 @@
 
 namespace m84 {
 
+QCommandLineOption PortOption(const QString& description) {
+  return QCommandLineOption(QStringLiteral("port"), description, QStringLiteral("DEVICE"));
+}
+
+QCommandLineOption SimulatorOption() {
+  return QCommandLineOption(QStringLiteral("simulator"),
+                            QStringLiteral("Attach the built-in simulated adapter and pager."));
+}
+
 QCommandLineOption TraceOption() {
   return QCommandLineOption(QStringLiteral("trace"),
                             QStringLiteral("Append every byte on the adapter line, both ways, to FILE (for support)."),
@@ -15,9 +24,8 @@ bool StartTrace(const CommandParser& parser, const QString& command, SerialPort&
                 const QStringList& ownFiles) {
   const QString path = parser.value(QStringLiteral("trace"));
   if (path.isEmpty()) return true;
-  QString error;
-  if (!trace.Open(path, QStringLiteral("m84dpt ") + command, &error, ownFiles)) {
-    PrintReason(QStringLiteral("the trace cannot be written: ") + error);
+  if (const Outcome opened = trace.Open(path, QStringLiteral("m84dpt ") + command, ownFiles); !opened) {
+    PrintReason(QStringLiteral("the trace cannot be written: ") + opened.failure().reason);
     return false;
   }
   port.SetObserver(&trace);

@@ -1,8 +1,9 @@
 #pragma once
-// What the adapter commands share beyond --port: the serial trace and the report of a failed
-// write.
+// What the commands that reach the adapter share: the options that name the port and the serial
+// trace, declared here once, and the report of a failed write.
 
 #include <QCommandLineOption>
+#include <QString>
 #include <optional>
 
 #include "cli/command_line.h"
@@ -12,7 +13,14 @@
 
 namespace m84 {
 
+// --port DEVICE. Each command says what the device is for it; most take the adapter's own words.
+inline const QString kAdapterPortHelp =
+    QStringLiteral("The adapter's serial device (default: $M84DPT_PORT, else the first USB serial device).");
+QCommandLineOption PortOption(const QString& description = kAdapterPortHelp);
+// --trace FILE.
 QCommandLineOption TraceOption();
+// --simulator: the built-in simulated adapter and pager instead of a port.
+QCommandLineOption SimulatorOption();
 
 // With --trace FILE: opens FILE for appending and puts the trace on the port. False (the
 // reason printed) when FILE cannot be opened, is no trace of ours or is one of ownFiles (the

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "core/link/port_information.h"
+#include "core/result.h"
 
 namespace m84 {
 
@@ -14,10 +15,10 @@ class UdevSystem {
   virtual ~UdevSystem() = default;
   virtual const PortInformation& Ports() const = 0;
   virtual bool IsRoot() const = 0;
-  // Replaces the rule file; false with a reason.
-  virtual bool WriteRuleFile(const QString& path, const QString& text, QString* failure) = 0;
+  // Replaces the rule file.
+  virtual Outcome WriteRuleFile(const QString& path, const QString& text) = 0;
   // Has udev read its rules again and apply them to the serial devices plugged in now.
-  virtual bool ReloadRules(QString* failure) = 0;
+  virtual Outcome ReloadRules() = 0;
   // The rule (standard output) and reasons and outcomes (standard error).
   virtual void Print(const QString& text) = 0;
   virtual void Note(const QString& text) = 0;

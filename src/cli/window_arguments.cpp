@@ -8,6 +8,7 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/console_host.h"
+#include "cli/link_options.h"
 #include "core/image/dat_file.h"
 #include "core/settings/settings_file.h"
 #include "version.h"
@@ -16,13 +17,9 @@ namespace m84 {
 
 namespace {
 
-const QCommandLineOption kPortOption(QStringLiteral("port"), QStringLiteral("The adapter's serial device."),
-                                     QStringLiteral("DEVICE"));
-const QCommandLineOption kSimulatorOption(QStringLiteral("simulator"),
-                                          QStringLiteral("Attach the built-in simulated adapter and pager."));
-const QCommandLineOption kTraceOption(
-    QStringLiteral("trace"), QStringLiteral("Append every byte on the adapter line, both ways, to FILE (for support)."),
-    QStringLiteral("FILE"));
+const QCommandLineOption kPortOption = PortOption(QStringLiteral("The adapter's serial device."));
+const QCommandLineOption kSimulatorOption = SimulatorOption();
+const QCommandLineOption kTraceOption = TraceOption();
 const QCommandLineOption kHelpAllOption(QStringLiteral("help-all"),
                                         QStringLiteral("Show this help and then every command's help."));
 const QCommandLineOption kVersionOption(QStringLiteral("version"), QStringLiteral("Show the program's version."));

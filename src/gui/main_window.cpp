@@ -25,6 +25,7 @@
 #include "gui/pages/page_widgets.h"
 #include "gui/report_printer.h"
 #include "gui/artwork.h"
+#include "core/status_texts.h"
 #include "core/window/firmware_status.h"
 #include "gui/mouse_guard.h"
 #include "gui/tab_strip.h"
@@ -52,7 +53,8 @@ struct ButtonSpec {
   int x, y, w, h;
   const char* tip;
 };
-const ButtonSpec kButtons[] = {
+// In the order of MainWindow::CommandButton.
+const ButtonSpec kButtons[MainWindow::kButtonCount] = {
     {"&Print", 9, 279, 54, 18, "Print setting status"},
     {"&Save", 79, 279, 54, 18, "Save data to a file"},
     {"&Load", 149, 279, 54, 18, "Load data from a file"},
@@ -62,11 +64,17 @@ const ButtonSpec kButtons[] = {
 
 struct PaneSpec {
   int width;
-  const char* text;
+  QString text;
 };
-// Pane 1 stretches; pane 0 shows the icon, pane 4 the program's version.
-const PaneSpec kPanes[6] = {
-    {30, ""}, {286, " Welcome to use M84 DPT "}, {150, "Progress"}, {23, "   "}, {30, ""}, {56, "    "},
+// In the order of MainWindow::StatusPane. The message pane stretches; the version pane's text is
+// set apart.
+const PaneSpec kPanes[MainWindow::kPaneCount] = {
+    {30, QString()},
+    {286, kWelcomeText},
+    {150, QStringLiteral("Progress")},
+    {23, QStringLiteral("   ")},
+    {30, QString()},
+    {56, QStringLiteral("    ")},
 };
 
 QFont ArialPixels(int pixels, bool bold = false) {
@@ -76,7 +84,6 @@ QFont ArialPixels(int pixels, bool bold = false) {
   return font;
 }
 
-constexpr int kVersionPane = 4;
 const QString kVersionText = QStringLiteral("V") + QLatin1String(kProgramVersion);
 const QString kAboutText = QStringLiteral("M84 POCSAG Multi-Lingual Alphanumeric Pager DPT V") + QLatin1String(kProgramVersion);
 
@@ -199,8 +206,7 @@ void MainWindow::BuildTabPages() {
   }
   // Behind the pages in the tab order, as when the pages were built first.
   QWidget* last = previousInFocusChain();
-  for (const ButtonSpec& spec : kButtons) {
-    QPushButton* button = Button(QString::fromLatin1(spec.label));
+  for (QPushButton* button : buttons_) {
     if (button != last) setTabOrder(last, button);
     last = button;
   }
@@ -232,8 +238,10 @@ void MainWindow::SetServiceCommandsEnabled(bool enabled) {
 
 void MainWindow::CreateButtons() {
   auto* tips = new DelayedTips(kButtonTipDelayMs, this);
-  for (const ButtonSpec& spec : kButtons) {
+  for (int i = 0; i < kButtonCount; ++i) {
+    const ButtonSpec& spec = kButtons[i];
     auto* button = new QPushButton(QString::fromLatin1(spec.label), this);
+    buttons_[static_cast<size_t>(i)] = button;
     button->setGeometry(DialogRect(spec.x, spec.y, spec.w, spec.h));
     button->setFont(ArialPixels(16, true));
     tips->Add(button, QString::fromLatin1(spec.tip));
@@ -243,13 +251,13 @@ void MainWindow::CreateButtons() {
     // keyboard still reaches the buttons with Tab.
     button->setFocusPolicy(Qt::TabFocus);
   }
-  Button("&Write")->setEnabled(false);
-  Button("&Read")->setEnabled(false);
-  connect(Button("&Load"), &QPushButton::clicked, this, &MainWindow::LoadDataFileCommand);
-  connect(Button("&Save"), &QPushButton::clicked, this, &MainWindow::SaveDataFileCommand);
-  connect(Button("&Print"), &QPushButton::clicked, this, &MainWindow::PrintCommand);
-  connect(Button("&Read"), &QPushButton::clicked, this, &MainWindow::ReadCommand);
-  connect(Button("&Write"), &QPushButton::clicked, this, &MainWindow::WriteCommand);
+  Button(kWriteButton)->setEnabled(false);
+  Button(kReadButton)->setEnabled(false);
+  connect(Button(kLoadButton), &QPushButton::clicked, this, &MainWindow::LoadDataFileCommand);
+  connect(Button(kSaveButton), &QPushButton::clicked, this, &MainWindow::SaveDataFileCommand);
+  connect(Button(kPrintButton), &QPushButton::clicked, this, &MainWindow::PrintCommand);
+  connect(Button(kReadButton), &QPushButton::clicked, this, &MainWindow::ReadCommand);
+  connect(Button(kWriteButton), &QPushButton::clicked, this, &MainWindow::WriteCommand);
 
   cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
   cancel_->setGeometry(DialogRect(kCancelX, kCancelY, kCancelW, kCancelH));
@@ -262,9 +270,9 @@ void MainWindow::CreateButtons() {
 }
 
 QPushButton* MainWindow::Button(const QString& label) const {
-  for (QPushButton* button : findChildren<QPushButton*>(QString(), Qt::FindDirectChildrenOnly))
+  for (QPushButton* button : buttons_)
     if (button->text() == label) return button;
-  return nullptr;
+  return cancel_->text() == label ? cancel_ : nullptr;
 }
 
 void MainWindow::CreateStatusLine() {
@@ -273,16 +281,16 @@ void MainWindow::CreateStatusLine() {
   auto* layout = new QHBoxLayout(line);
   layout->setContentsMargins(2, 2, 2, 2);
   layout->setSpacing(2);
-  for (int i = 0; i < 6; ++i) {
-    auto* pane = new QLabel(i == kVersionPane ? kVersionText : QString::fromLatin1(kPanes[i].text), line);
+  for (int i = 0; i < kPaneCount; ++i) {
+    auto* pane = new QLabel(i == kVersionPane ? kVersionText : kPanes[i].text, line);
     pane->setFont(ArialPixels(12));
     pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     // The tabled widths suit the platform's small status font; a pane never cuts its own text.
     const int width =
         std::max(kPanes[i].width, pane->fontMetrics().horizontalAdvance(pane->text()) + 2 * pane->frameWidth() + kPaneTextRoom);
     pane->setMinimumWidth(width);
-    if (i != 1) pane->setFixedWidth(width);
-    layout->addWidget(pane, i == 1 ? 1 : 0);
+    if (i != kMessagePane) pane->setFixedWidth(width);
+    layout->addWidget(pane, i == kMessagePane ? 1 : 0);
     panes_[static_cast<size_t>(i)] = pane;
   }
   // Panes whose text changes are as wide as the widest text they show.
@@ -292,20 +300,20 @@ void MainWindow::CreateStatusLine() {
       width = std::max(width, pane->fontMetrics().horizontalAdvance(text) + 2 * pane->frameWidth() + kPaneTextRoom);
     pane->setFixedWidth(width);
   };
-  fitWidest(panes_[3], kPanes[3].width,
+  fitWidest(panes_[kAdapterPane], kPanes[kAdapterPane].width,
             {AdapterStateText(AdapterState::Absent), AdapterStateText(AdapterState::UsbPortOnly),
              AdapterStateText(AdapterState::Ready), AdapterStateText(AdapterState::Held)});
   // A status with its cause may be longer than the pane: it is cut, and shown whole as the tip.
-  panes_[1]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  fitWidest(panes_[5], kPanes[5].width, {QStringLiteral("00:00:00")});
-  panes_[0]->setPixmap(ProgramIcon().pixmap(18, 18));
-  panes_[0]->setAlignment(Qt::AlignCenter);
-  progress_ = new QProgressBar(panes_[2]);
+  panes_[kMessagePane]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  fitWidest(panes_[kClockPane], kPanes[kClockPane].width, {QStringLiteral("00:00:00")});
+  panes_[kIconPane]->setPixmap(ProgramIcon().pixmap(18, 18));
+  panes_[kIconPane]->setAlignment(Qt::AlignCenter);
+  progress_ = new QProgressBar(panes_[kProgressPane]);
   progress_->setRange(0, kProgressRange);
   progress_->setValue(0);
   progress_->setTextVisible(false);
-  progress_->setGeometry(panes_[2]->rect());
-  progress_->setGeometry(0, 0, kPanes[2].width, kStatusLineHeight - 4);
+  progress_->setGeometry(panes_[kProgressPane]->rect());
+  progress_->setGeometry(0, 0, kPanes[kProgressPane].width, kStatusLineHeight - 4);
 }
 
 QString MainWindow::StatusText(int pane) const { return panes_[static_cast<size_t>(pane)]->text(); }
@@ -313,14 +321,16 @@ QString MainWindow::StatusText(int pane) const { return panes_[static_cast<size_
 QString MainWindow::StatusTip(int pane) const { return panes_[static_cast<size_t>(pane)]->toolTip(); }
 
 void MainWindow::ShowStatus(const QString& text) {
-  QLabel* pane = panes_[1];
+  QLabel* pane = panes_[kMessagePane];
   pane->setText(text);
   const bool cut = pane->fontMetrics().horizontalAdvance(text) > pane->contentsRect().width();
   pane->setToolTip(cut ? text : QString());
 }
 
 // After the fixed text, which stays as it is.
-void MainWindow::ShowWarning(const QString& text) { panes_[1]->setText(panes_[1]->text() + QStringLiteral(" - ") + text); }
+void MainWindow::ShowWarning(const QString& text) {
+  panes_[kMessagePane]->setText(panes_[kMessagePane]->text() + QStringLiteral(" - ") + text);
+}
 
 void MainWindow::OpenFile(const QString& path) { LoadSettingsIntoPages(path, data_, *this, *this); }
 
@@ -434,7 +444,7 @@ void MainWindow::KeepInHistory(const PagerTransfer& transfer) {
   if (!options_.history) return;
   const RecordResult kept = options_.history->Record(transfer, *link_);
   for (const QString& warning : kept.warnings) std::fprintf(stderr, "m84dpt: %s\n", warning.toLocal8Bit().constData());
-  if (!kept.kept) ShowStatus(StatusText(1) + kNotInHistoryText);
+  if (!kept.kept) ShowStatus(StatusText(kMessagePane) + kNotInHistoryText);
 }
 
 // The memory is read on the transfer's thread; its save dialog comes once the thread has ended
@@ -511,7 +521,7 @@ void MainWindow::ShowTransferCause() {
     const QString held = DescribeWriteProgress(link_->LastWrite());
     if (!held.isEmpty()) causes << held;
   }
-  if (!causes.isEmpty()) ShowStatus(StatusText(1) + kCauseSeparator + causes.join(QStringLiteral("; ")));
+  if (!causes.isEmpty()) ShowStatus(StatusText(kMessagePane) + kCauseSeparator + causes.join(QStringLiteral("; ")));
 }
 
 // During a transfer every command and page control shows disabled, and the keyboard focus rests on
@@ -521,8 +531,7 @@ void MainWindow::SetTransferControls(bool transferring) {
     focusBefore_ = QApplication::focusWidget();
     setFocus();
     enabledBefore_.clear();
-    for (const ButtonSpec& spec : kButtons) {
-      QPushButton* button = Button(QString::fromLatin1(spec.label));
+    for (QPushButton* button : buttons_) {
       enabledBefore_.emplace_back(button, button->isEnabled());
       button->setEnabled(false);
     }
@@ -531,8 +540,8 @@ void MainWindow::SetTransferControls(bool transferring) {
   }
   tabStrip_->setEnabled(!transferring);
   Page(PageId::Basic)->setEnabled(!transferring);
-  Button("&Write")->setVisible(!transferring);
-  Button("&Read")->setVisible(!transferring);
+  Button(kWriteButton)->setVisible(!transferring);
+  Button(kReadButton)->setVisible(!transferring);
   cancel_->setVisible(transferring);
   SetServiceCommandsEnabled(!transferring && mode_ == DisplayMode::Advanced);
   if (!transferring && focusBefore_ && focusBefore_->isEnabled() && focusBefore_->isVisible())
@@ -552,24 +561,24 @@ void MainWindow::BinaryCompareCommand() {
                 std::nullopt, *this);
 }
 
-// The window's thread never waits for another program's hold on the port: pane 3 shows it.
+// The window's thread never waits for another program's hold on the port: the adapter pane shows it.
 void MainWindow::CheckAdapterPresence() {
   port_->SetHeldPortRetry(0);
   const AdapterState state = link_->PresenceCheck();
   link_->ClosePort();
   ShowAdapterState(state);
-  panes_[3]->setToolTip(state == AdapterState::Held ? link_->LastCause() : QString());
+  panes_[kAdapterPane]->setToolTip(state == AdapterState::Held ? link_->LastCause() : QString());
 }
 
 void MainWindow::ShowAdapterState(AdapterState state) {
   adapterReady_ = state == AdapterState::Ready;
-  panes_[3]->setText(AdapterStateText(state));
-  Button("&Write")->setEnabled(adapterReady_);
-  Button("&Read")->setEnabled(adapterReady_);
+  panes_[kAdapterPane]->setText(AdapterStateText(state));
+  Button(kWriteButton)->setEnabled(adapterReady_);
+  Button(kReadButton)->setEnabled(adapterReady_);
 }
 
 void MainWindow::OnTimerTick() {
-  panes_[5]->setText(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss")));
+  panes_[kClockPane]->setText(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss")));
   if (!busy_) CheckAdapterPresence();
 }
 

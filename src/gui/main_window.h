@@ -95,16 +95,24 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   // Cancel (and Escape) while a read, write or dump runs: a read or dump stops after the block
   // in progress; a write asks first.
   void CancelTransfer();
-  // The once-a-second presence check: pane 3 and the "&Write" and "&Read" buttons. The port and
-  // its lock are given up again at once, for the command line to use meanwhile.
+  // The once-a-second presence check: the adapter pane and the "&Write" and "&Read" buttons. The
+  // port and its lock are given up again at once, for the command line to use meanwhile.
   void CheckAdapterPresence();
-  // Pane 3 and the transfer buttons for an adapter state.
+  // The adapter pane and the transfer buttons for an adapter state.
   void ShowAdapterState(AdapterState state);
 
+  // The status line's panes, left to right.
+  enum StatusPane : int { kIconPane, kMessagePane, kProgressPane, kAdapterPane, kVersionPane, kClockPane, kPaneCount };
+  // A pane by its name, or by its number as the tests count them.
   QString StatusText(int pane) const;
   QString StatusTip(int pane) const;
   // A tab page is built the first time anything asks for it, if not already after the first paint.
   SettingsPage* Page(PageId id) const;
+  // The command buttons, left to right.
+  enum CommandButton : int { kPrintButton, kSaveButton, kLoadButton, kWriteButton, kReadButton, kButtonCount };
+  QPushButton* Button(CommandButton button) const { return buttons_[button]; }
+  // The command button (or Cancel) with this caption ("&Write"), as a user finds it; none for
+  // another.
   QPushButton* Button(const QString& label) const;
   // True while a read, write or dump runs (on its own thread).
   bool Busy() const { return busy_; }
@@ -149,7 +157,8 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   std::array<SettingsPage*, kTabPageCount + 1> pages_{};
   bool tabPagesBuilt_ = false;
   bool tabPagesQueued_ = false;
-  std::array<QLabel*, 6> panes_{};
+  std::array<QLabel*, kPaneCount> panes_{};
+  std::array<QPushButton*, kButtonCount> buttons_{};
   QProgressBar* progress_ = nullptr;
   QTimer clock_;
   MouseGuard* mouseGuard_ = nullptr;

@@ -52,10 +52,10 @@ std::optional<T> OptionalOf(const QVariant& value) {
 
 QByteArray BytesOf(const uint8_t* data, int size) { return QByteArray(reinterpret_cast<const char*>(data), size); }
 
+// How a record's fields map to the table's columns as the schema now stands. The schema itself
+// is made by the steps below, never from this table: a column added here needs a step.
 struct Column {
   const char* name;
-  const char* type;  // {id} and {blob} differ between the two dialects
-  bool indexed;
   bool image;  // left out of listings
   QVariant (*get)(const HistoryRecord&);
   void (*set)(HistoryRecord&, const QVariant&);
@@ -70,7 +70,7 @@ void SetCapcode(HistoryRecord& r, const QVariant& v) {
   r.capcodes[Row] = OptionalOf<int>(v);
 }
 #define M84_CAPCODE_COLUMN(n) \
-  {"capcode" #n, "INTEGER", true, false, GetCapcode<n - 1>, SetCapcode<n - 1>}
+  {"capcode" #n, false, GetCapcode<n - 1>, SetCapcode<n - 1>}
 
 void SetImage(HistoryRecord& r, const QVariant& v) {
   const QByteArray bytes = v.toByteArray();
@@ -85,29 +85,29 @@ void SetSelection(HistoryRecord& r, const QVariant& v) {
 }
 
 const Column kColumns[] = {
-    {"id", "{id}", false, false, [](const HistoryRecord& r) { return QVariant(r.id); },
+    {"id", false, [](const HistoryRecord& r) { return QVariant(r.id); },
      [](HistoryRecord& r, const QVariant& v) { r.id = v.toLongLong(); }},
     // ISO 8601 in UTC with milliseconds: fixed width, so text order is time order.
-    {"time_utc", "TEXT NOT NULL", true, false,
+    {"time_utc", false,
      [](const HistoryRecord& r) { return QVariant(r.time.toUTC().toString(Qt::ISODateWithMs)); },
      [](HistoryRecord& r, const QVariant& v) { r.time = QDateTime::fromString(v.toString(), Qt::ISODateWithMs).toUTC(); }},
-    {"user_name", "TEXT NOT NULL", false, false, [](const HistoryRecord& r) { return Text(r.user); },
+    {"user_name", false, [](const HistoryRecord& r) { return Text(r.user); },
      [](HistoryRecord& r, const QVariant& v) { r.user = v.toString(); }},
-    {"host_name", "TEXT NOT NULL", false, false, [](const HistoryRecord& r) { return Text(r.host); },
+    {"host_name", false, [](const HistoryRecord& r) { return Text(r.host); },
      [](HistoryRecord& r, const QVariant& v) { r.host = v.toString(); }},
-    {"source", "TEXT NOT NULL", false, false, [](const HistoryRecord& r) { return Text(r.source); },
+    {"source", false, [](const HistoryRecord& r) { return Text(r.source); },
      [](HistoryRecord& r, const QVariant& v) { r.source = v.toString(); }},
-    {"operation", "TEXT NOT NULL", false, false, [](const HistoryRecord& r) { return Text(r.operation); },
+    {"operation", false, [](const HistoryRecord& r) { return Text(r.operation); },
      [](HistoryRecord& r, const QVariant& v) { r.operation = v.toString(); }},
-    {"outcome", "TEXT NOT NULL", false, false, [](const HistoryRecord& r) { return Text(r.outcome); },
+    {"outcome", false, [](const HistoryRecord& r) { return Text(r.outcome); },
      [](HistoryRecord& r, const QVariant& v) { r.outcome = v.toString(); }},
-    {"status", "TEXT NOT NULL", false, false, [](const HistoryRecord& r) { return Text(r.status); },
+    {"status", false, [](const HistoryRecord& r) { return Text(r.status); },
      [](HistoryRecord& r, const QVariant& v) { r.status = v.toString(); }},
-    {"exit_code", "INTEGER", false, false, [](const HistoryRecord& r) { return Optional(r.exitCode); },
+    {"exit_code", false, [](const HistoryRecord& r) { return Optional(r.exitCode); },
      [](HistoryRecord& r, const QVariant& v) { r.exitCode = OptionalOf<int>(v); }},
-    {"detail", "TEXT NOT NULL", false, false, [](const HistoryRecord& r) { return Text(r.detail); },
+    {"detail", false, [](const HistoryRecord& r) { return Text(r.detail); },
      [](HistoryRecord& r, const QVariant& v) { r.detail = v.toString(); }},
-    {"serial", "TEXT NOT NULL", true, false, [](const HistoryRecord& r) { return Text(r.serial); },
+    {"serial", false, [](const HistoryRecord& r) { return Text(r.serial); },
      [](HistoryRecord& r, const QVariant& v) { r.serial = v.toString(); }},
     M84_CAPCODE_COLUMN(1),
     M84_CAPCODE_COLUMN(2),
@@ -117,32 +117,22 @@ const Column kColumns[] = {
     M84_CAPCODE_COLUMN(6),
     M84_CAPCODE_COLUMN(7),
     M84_CAPCODE_COLUMN(8),
-    {"frequency_hz", "BIGINT", false, false, [](const HistoryRecord& r) { return Optional(r.frequencyHz); },
+    {"frequency_hz", false, [](const HistoryRecord& r) { return Optional(r.frequencyHz); },
      [](HistoryRecord& r, const QVariant& v) { r.frequencyHz = OptionalOf<qint64>(v); }},
-    {"port", "TEXT NOT NULL", false, false, [](const HistoryRecord& r) { return Text(r.port); },
+    {"port", false, [](const HistoryRecord& r) { return Text(r.port); },
      [](HistoryRecord& r, const QVariant& v) { r.port = v.toString(); }},
-    {"file", "TEXT NOT NULL", false, false, [](const HistoryRecord& r) { return Text(r.file); },
+    {"file", false, [](const HistoryRecord& r) { return Text(r.file); },
      [](HistoryRecord& r, const QVariant& v) { r.file = v.toString(); }},
-    {"image", "{blob}", false, true,
+    {"image", true,
      [](const HistoryRecord& r) { return r.data ? QVariant(BytesOf(r.data->image.data(), kImageSize)) : NullBytes(); },
      SetImage},
-    {"selection", "{blob}", false, true,
+    {"selection", true,
      [](const HistoryRecord& r) {
        return r.data ? QVariant(BytesOf(r.data->selection.data(), kSelectionSize)) : NullBytes();
      },
      SetSelection},
 };
 #undef M84_CAPCODE_COLUMN
-
-QString TypeIn(Dialect dialect, const char* type) {
-  QString text = QLatin1String(type);
-  const bool sqlite = dialect == Dialect::SQLite;
-  // AUTOINCREMENT: an id is never given twice, so "restore 12" never finds another pager's state.
-  text.replace(QStringLiteral("{id}"), sqlite ? QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT")
-                                              : QStringLiteral("BIGSERIAL PRIMARY KEY"));
-  text.replace(QStringLiteral("{blob}"), sqlite ? QStringLiteral("BLOB") : QStringLiteral("BYTEA"));
-  return text;
-}
 
 QStringList ColumnNames(bool withImage) {
   QStringList names;
@@ -169,21 +159,56 @@ HistoryRecord RecordOf(const QSqlQuery& query, bool withImage) {
 }
 
 // ---- the schema, one step per version ----
+//
+// Every step is fixed text, as the program that introduced it ran it: stores made by that
+// program exist on workshop disks and servers, so a step is never edited, only followed by a
+// new one (ALTER TABLE ... ADD COLUMN, CREATE INDEX ...) and kHistorySchemaVersion raised.
 
-QStringList SchemaVersion1(Dialect dialect) {
-  QStringList definitions;
-  for (const Column& column : kColumns)
-    definitions << QLatin1String(column.name) + QLatin1Char(' ') + TypeIn(dialect, column.type);
-  QStringList statements{QStringLiteral("CREATE TABLE %1 (%2)").arg(kTable, definitions.join(QStringLiteral(", ")))};
-  for (const Column& column : kColumns)
-    if (column.indexed)
-      statements << QStringLiteral("CREATE INDEX %1_%2 ON %1 (%2)").arg(kTable, QLatin1String(column.name));
+// One version's statements: the table's own words for each dialect first, then what both
+// dialects say alike.
+struct SchemaStep {
+  std::vector<const char*> sqlite;
+  std::vector<const char*> postgreSql;
+  std::vector<const char*> both;
+};
+
+// Step n takes the schema from version n to n + 1.
+const SchemaStep kSchemaSteps[kHistorySchemaVersion] = {
+    // Version 1. The time is ISO 8601 in UTC with milliseconds: fixed width, so text order is
+    // time order. AUTOINCREMENT: an id is never given twice, so "restore 12" never finds another
+    // pager's state. The searched columns (time, serial number, capcodes) are indexed.
+    {{"CREATE TABLE pager_history (id INTEGER PRIMARY KEY AUTOINCREMENT, time_utc TEXT NOT NULL, "
+      "user_name TEXT NOT NULL, host_name TEXT NOT NULL, source TEXT NOT NULL, operation TEXT NOT NULL, "
+      "outcome TEXT NOT NULL, status TEXT NOT NULL, exit_code INTEGER, detail TEXT NOT NULL, serial TEXT NOT NULL, "
+      "capcode1 INTEGER, capcode2 INTEGER, capcode3 INTEGER, capcode4 INTEGER, capcode5 INTEGER, "
+      "capcode6 INTEGER, capcode7 INTEGER, capcode8 INTEGER, frequency_hz BIGINT, port TEXT NOT NULL, "
+      "file TEXT NOT NULL, image BLOB, selection BLOB)"},
+     {"CREATE TABLE pager_history (id BIGSERIAL PRIMARY KEY, time_utc TEXT NOT NULL, "
+      "user_name TEXT NOT NULL, host_name TEXT NOT NULL, source TEXT NOT NULL, operation TEXT NOT NULL, "
+      "outcome TEXT NOT NULL, status TEXT NOT NULL, exit_code INTEGER, detail TEXT NOT NULL, serial TEXT NOT NULL, "
+      "capcode1 INTEGER, capcode2 INTEGER, capcode3 INTEGER, capcode4 INTEGER, capcode5 INTEGER, "
+      "capcode6 INTEGER, capcode7 INTEGER, capcode8 INTEGER, frequency_hz BIGINT, port TEXT NOT NULL, "
+      "file TEXT NOT NULL, image BYTEA, selection BYTEA)"},
+     {"CREATE INDEX pager_history_time_utc ON pager_history (time_utc)",
+      "CREATE INDEX pager_history_serial ON pager_history (serial)",
+      "CREATE INDEX pager_history_capcode1 ON pager_history (capcode1)",
+      "CREATE INDEX pager_history_capcode2 ON pager_history (capcode2)",
+      "CREATE INDEX pager_history_capcode3 ON pager_history (capcode3)",
+      "CREATE INDEX pager_history_capcode4 ON pager_history (capcode4)",
+      "CREATE INDEX pager_history_capcode5 ON pager_history (capcode5)",
+      "CREATE INDEX pager_history_capcode6 ON pager_history (capcode6)",
+      "CREATE INDEX pager_history_capcode7 ON pager_history (capcode7)",
+      "CREATE INDEX pager_history_capcode8 ON pager_history (capcode8)"}},
+};
+
+QStringList StepStatements(int step, Dialect dialect) {
+  const SchemaStep& schemaStep = kSchemaSteps[step];
+  QStringList statements;
+  for (const char* statement : dialect == Dialect::SQLite ? schemaStep.sqlite : schemaStep.postgreSql)
+    statements << QLatin1String(statement);
+  for (const char* statement : schemaStep.both) statements << QLatin1String(statement);
   return statements;
 }
-
-// Step n takes the schema from version n - 1 to n.
-using SchemaStep = QStringList (*)(Dialect);
-const SchemaStep kSchemaSteps[kHistorySchemaVersion] = {SchemaVersion1};
 
 QString NativeCodeText(const QSqlError& error) { return error.nativeErrorCode(); }
 
@@ -278,106 +303,106 @@ void HistoryStore::Close() {
   open_ = false;
 }
 
-HistoryResult HistoryStore::Open() {
-  if (open_) return {};
+Outcome HistoryStore::Open() {
+  if (open_) return Succeeded();
   Close();
-  const HistoryResult opened =
-      location_.backend == HistoryLocation::Backend::SQLite ? OpenSQLite() : OpenPostgreSql();
+  Outcome opened = location_.backend == HistoryLocation::Backend::SQLite ? OpenSQLite() : OpenPostgreSql();
   if (!opened) {
     Close();
     return opened;
   }
   open_ = true;
-  return {};
+  return Succeeded();
 }
 
-HistoryResult HistoryStore::Failure(const QString& what, const QSqlError& error) const {
+Failure HistoryStore::DriverFailure(const QString& what, const QSqlError& error) const {
   QString reason = error.text().trimmed();
   if (reason.isEmpty()) reason = QStringLiteral("unknown error");
-  return {QStringLiteral("%1: %2: %3").arg(location_.Describe(), what, reason), IsDamage(error)};
+  return Failed(IsDamage(error) ? kHistoryDamagedStatus : QString(),
+                QStringLiteral("%1: %2: %3").arg(location_.Describe(), what, reason));
 }
 
-HistoryResult HistoryStore::OpenSQLite() {
+Outcome HistoryStore::OpenSQLite() {
   const QString& path = location_.target;
   const QString folder = QFileInfo(path).absolutePath();
-  if (!QDir().mkpath(folder)) return {QStringLiteral("%1: the folder cannot be made").arg(folder)};
+  if (!QDir().mkpath(folder)) return Failed({}, QStringLiteral("%1: the folder cannot be made").arg(folder));
   db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
-  if (!db_.isValid()) return {QStringLiteral("Qt SQL's SQLite driver is not installed (libqt6sql6-sqlite)")};
+  if (!db_.isValid()) return Failed({}, QStringLiteral("Qt SQL's SQLite driver is not installed (libqt6sql6-sqlite)"));
   db_.setDatabaseName(path);
   db_.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs_));
-  if (!db_.open()) return Failure(QStringLiteral("open"), db_.lastError());
+  if (!db_.open()) return DriverFailure(QStringLiteral("open"), db_.lastError());
   FileIdText(path, &fileId_);  // an existing file; a new one gets its id below
   QSqlQuery query(db_);
   // Several programs write at once; WAL lets them read while one writes.
-  if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) return Failure(QStringLiteral("open"), query.lastError());
+  if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) return DriverFailure(QStringLiteral("open"), query.lastError());
   // In WAL mode NORMAL loses no commit when a program crashes, only (at worst) the last ones
   // when the machine loses power; FULL would add a disk flush, several milliseconds, to every
   // pager operation.
-  if (!query.exec(QStringLiteral("PRAGMA synchronous=NORMAL"))) return Failure(QStringLiteral("open"), query.lastError());
+  if (!query.exec(QStringLiteral("PRAGMA synchronous=NORMAL"))) return DriverFailure(QStringLiteral("open"), query.lastError());
   if (fileId_ == 0) FileIdText(path, &fileId_);
   return MigrateSQLite();
 }
 
-HistoryResult HistoryStore::MigrateSQLite() {
+Outcome HistoryStore::MigrateSQLite() {
   QSqlQuery query(db_);
   const auto version = [&]() -> std::optional<int> {
     if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) return std::nullopt;
     return query.value(0).toInt();
   };
   std::optional<int> found = version();
-  if (!found) return Failure(QStringLiteral("schema version"), query.lastError());
-  if (*found == kHistorySchemaVersion) return {};
+  if (!found) return DriverFailure(QStringLiteral("schema version"), query.lastError());
+  if (*found == kHistorySchemaVersion) return Succeeded();
   // Another program may be migrating the same new file: the write lock first, then look again.
   if (*found < kHistorySchemaVersion && !query.exec(QStringLiteral("BEGIN IMMEDIATE")))
-    return Failure(QStringLiteral("schema"), query.lastError());
+    return DriverFailure(QStringLiteral("schema"), query.lastError());
   if (*found < kHistorySchemaVersion) found = version();
   if (!found || *found > kHistorySchemaVersion) {
-    const HistoryResult refused =
-        found ? HistoryResult{QStringLiteral("%1: made by a newer program (schema %2; this program knows %3)")
-                                  .arg(location_.Describe())
-                                  .arg(*found)
-                                  .arg(kHistorySchemaVersion)}
-              : Failure(QStringLiteral("schema version"), query.lastError());
+    const Failure refused =
+        found ? Failed({}, QStringLiteral("%1: made by a newer program (schema %2; this program knows %3)")
+                               .arg(location_.Describe())
+                               .arg(*found)
+                               .arg(kHistorySchemaVersion))
+              : DriverFailure(QStringLiteral("schema version"), query.lastError());
     query.exec(QStringLiteral("ROLLBACK"));
     return refused;
   }
   for (int step = *found; step < kHistorySchemaVersion; ++step)
-    for (const QString& statement : kSchemaSteps[step](Dialect::SQLite))
+    for (const QString& statement : StepStatements(step, Dialect::SQLite))
       if (!query.exec(statement)) {
-        const HistoryResult failed = Failure(QStringLiteral("schema %1 to %2").arg(step).arg(step + 1), query.lastError());
+        const Failure failed = DriverFailure(QStringLiteral("schema %1 to %2").arg(step).arg(step + 1), query.lastError());
         query.exec(QStringLiteral("ROLLBACK"));
         return failed;
       }
   if (!query.exec(QStringLiteral("PRAGMA user_version = %1").arg(kHistorySchemaVersion)) ||
       !query.exec(QStringLiteral("COMMIT"))) {
-    const HistoryResult failed = Failure(QStringLiteral("schema"), query.lastError());
+    const Failure failed = DriverFailure(QStringLiteral("schema"), query.lastError());
     query.exec(QStringLiteral("ROLLBACK"));
     return failed;
   }
-  return {};
+  return Succeeded();
 }
 
-HistoryResult HistoryStore::OpenPostgreSql() {
+Outcome HistoryStore::OpenPostgreSql() {
   db_ = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection_);
-  if (!db_.isValid()) return {QStringLiteral("Qt SQL's PostgreSQL driver is not installed (libqt6sql6-psql)")};
+  if (!db_.isValid()) return Failed({}, QStringLiteral("Qt SQL's PostgreSQL driver is not installed (libqt6sql6-psql)"));
   QString connection = KeyValueConnection(location_.target);
   if (!connection.contains(QLatin1String("connect_timeout")))
     connection += QStringLiteral(" connect_timeout=%1").arg(kConnectTimeoutSeconds);
   db_.setConnectOptions(connection);
-  if (!db_.open()) return Failure(QStringLiteral("connect"), db_.lastError());
+  if (!db_.open()) return DriverFailure(QStringLiteral("connect"), db_.lastError());
   return MigratePostgreSql();
 }
 
-HistoryResult HistoryStore::MigratePostgreSql() {
+Outcome HistoryStore::MigratePostgreSql() {
   QSqlQuery query(db_);
   const auto version = [&]() -> std::optional<int> {
     if (!query.exec(QStringLiteral("SELECT version FROM %1").arg(kVersionTable))) return std::nullopt;
     return query.next() ? query.value(0).toInt() : 0;
   };
-  if (version() == kHistorySchemaVersion) return {};
-  if (!db_.transaction()) return Failure(QStringLiteral("schema"), db_.lastError());
-  const auto fail = [&](const QString& what) {
-    const HistoryResult failed = Failure(what, query.lastError());
+  if (version() == kHistorySchemaVersion) return Succeeded();
+  if (!db_.transaction()) return DriverFailure(QStringLiteral("schema"), db_.lastError());
+  const auto fail = [&](const QString& what) -> Outcome {
+    const Failure failed = DriverFailure(what, query.lastError());
     db_.rollback();
     return failed;
   };
@@ -388,55 +413,54 @@ HistoryResult HistoryStore::MigratePostgreSql() {
   if (!found) return fail(QStringLiteral("schema version"));
   if (*found > kHistorySchemaVersion) {
     db_.rollback();
-    return {QStringLiteral("%1: made by a newer program (schema %2; this program knows %3)")
-                .arg(location_.Describe())
-                .arg(*found)
-                .arg(kHistorySchemaVersion)};
+    return Failed({}, QStringLiteral("%1: made by a newer program (schema %2; this program knows %3)")
+                          .arg(location_.Describe())
+                          .arg(*found)
+                          .arg(kHistorySchemaVersion));
   }
   for (int step = *found; step < kHistorySchemaVersion; ++step)
-    for (const QString& statement : kSchemaSteps[step](Dialect::PostgreSql))
+    for (const QString& statement : StepStatements(step, Dialect::PostgreSql))
       if (!query.exec(statement)) return fail(QStringLiteral("schema %1 to %2").arg(step).arg(step + 1));
   if (!query.exec(QStringLiteral("DELETE FROM %1").arg(kVersionTable)) ||
       !query.exec(QStringLiteral("INSERT INTO %1 (version) VALUES (%2)").arg(kVersionTable).arg(kHistorySchemaVersion)))
     return fail(QStringLiteral("schema version"));
-  if (!db_.commit()) return Failure(QStringLiteral("schema"), db_.lastError());
-  return {};
+  if (!db_.commit()) return DriverFailure(QStringLiteral("schema"), db_.lastError());
+  return Succeeded();
 }
 
-HistoryResult HistoryStore::Append(HistoryRecord& record) {
-  if (const HistoryResult opened = Open(); !opened) return opened;
+Outcome HistoryStore::Append(HistoryRecord& record) {
+  if (Outcome opened = Open(); !opened) return opened;
   QSqlQuery query(db_);
-  if (!query.prepare(InsertStatement())) return Failure(QStringLiteral("record"), query.lastError());
+  if (!query.prepare(InsertStatement())) return DriverFailure(QStringLiteral("record"), query.lastError());
   return Insert(query, record);
 }
 
-HistoryResult HistoryStore::AppendAll(std::vector<HistoryRecord>& records) {
-  if (const HistoryResult opened = Open(); !opened) return opened;
-  if (!db_.transaction()) return Failure(QStringLiteral("record"), db_.lastError());
+Outcome HistoryStore::AppendAll(std::vector<HistoryRecord>& records) {
+  if (Outcome opened = Open(); !opened) return opened;
+  if (!db_.transaction()) return DriverFailure(QStringLiteral("record"), db_.lastError());
   QSqlQuery query(db_);
-  HistoryResult appended;
-  if (!query.prepare(InsertStatement())) appended = Failure(QStringLiteral("record"), query.lastError());
+  Outcome appended = Succeeded();
+  if (!query.prepare(InsertStatement())) appended = DriverFailure(QStringLiteral("record"), query.lastError());
   for (auto record = records.begin(); appended && record != records.end(); ++record) appended = Insert(query, *record);
   if (!appended || !db_.commit()) {
-    if (appended) appended = Failure(QStringLiteral("record"), db_.lastError());
+    if (appended) appended = DriverFailure(QStringLiteral("record"), db_.lastError());
     db_.rollback();
   }
   return appended;
 }
 
-HistoryResult HistoryStore::Insert(QSqlQuery& query, HistoryRecord& record) const {
+Outcome HistoryStore::Insert(QSqlQuery& query, HistoryRecord& record) const {
   int mark = 0;
   for (const Column& column : kColumns)
     if (QLatin1String(column.name) != QLatin1String("id")) query.bindValue(mark++, column.get(record));
-  if (!query.exec() || !query.next()) return Failure(QStringLiteral("record"), query.lastError());
+  if (!query.exec() || !query.next()) return DriverFailure(QStringLiteral("record"), query.lastError());
   record.id = query.value(0).toLongLong();
   query.finish();
-  return {};
+  return Succeeded();
 }
 
-HistoryResult HistoryStore::List(const HistoryFilter& filter, std::vector<HistoryRecord>& records) {
-  records.clear();
-  if (const HistoryResult opened = Open(); !opened) return opened;
+Result<std::vector<HistoryRecord>> HistoryStore::List(const HistoryFilter& filter) {
+  if (Outcome opened = Open(); !opened) return opened.failure();
   QStringList conditions;
   QVariantList values;
   if (!filter.serial.isEmpty()) {
@@ -461,26 +485,29 @@ HistoryResult HistoryStore::List(const HistoryFilter& filter, std::vector<Histor
   if (filter.limit > 0) sql += QStringLiteral(" LIMIT %1").arg(filter.limit);
   QSqlQuery query(db_);
   query.setForwardOnly(true);
-  query.prepare(sql);
+  if (!query.prepare(sql)) return DriverFailure(QStringLiteral("list"), query.lastError());
   for (const QVariant& value : values) query.addBindValue(value);
-  if (!query.exec()) return Failure(QStringLiteral("list"), query.lastError());
+  if (!query.exec()) return DriverFailure(QStringLiteral("list"), query.lastError());
+  std::vector<HistoryRecord> records;
   while (query.next()) records.push_back(RecordOf(query, false));
-  return {};
+  return records;
 }
 
-HistoryResult HistoryStore::Find(qint64 id, std::optional<HistoryRecord>& record) {
-  record.reset();
-  if (const HistoryResult opened = Open(); !opened) return opened;
+Result<std::optional<HistoryRecord>> HistoryStore::Find(qint64 id) {
+  if (Outcome opened = Open(); !opened) return opened.failure();
   QSqlQuery query(db_);
   query.setForwardOnly(true);
-  query.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE id = ?").arg(ColumnNames(true).join(QStringLiteral(", ")), kTable));
+  if (!query.prepare(
+          QStringLiteral("SELECT %1 FROM %2 WHERE id = ?").arg(ColumnNames(true).join(QStringLiteral(", ")), kTable)))
+    return DriverFailure(QStringLiteral("find"), query.lastError());
   query.addBindValue(qlonglong(id));
-  if (!query.exec()) return Failure(QStringLiteral("find"), query.lastError());
+  if (!query.exec()) return DriverFailure(QStringLiteral("find"), query.lastError());
+  std::optional<HistoryRecord> record;
   if (query.next()) record = RecordOf(query, true);
-  return {};
+  return record;
 }
 
-std::optional<QString> HistoryStore::SetDamagedFileAside(QString* failure) {
+Result<QString> HistoryStore::SetDamagedFileAside() {
   Close();
   const QString& path = location_.target;
   unsigned long long now = 0;
@@ -489,10 +516,7 @@ std::optional<QString> HistoryStore::SetDamagedFileAside(QString* failure) {
   const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
   QString aside = QStringLiteral("%1.damaged-%2").arg(path, stamp);
   for (int n = 2; QFileInfo::exists(aside); ++n) aside = QStringLiteral("%1.damaged-%2-%3").arg(path, stamp).arg(n);
-  if (!QFile::rename(path, aside)) {
-    if (failure) *failure = QStringLiteral("%1 cannot be renamed to %2").arg(path, aside);
-    return std::nullopt;
-  }
+  if (!QFile::rename(path, aside)) return Failed({}, QStringLiteral("%1 cannot be renamed to %2").arg(path, aside));
   // A write-ahead log of the damaged file must never be played into the new one.
   for (const char* suffix : {"-wal", "-shm"})
     if (QFileInfo::exists(path + QLatin1String(suffix))) QFile::rename(path + QLatin1String(suffix), aside + QLatin1String(suffix));

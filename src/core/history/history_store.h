@@ -5,8 +5,9 @@
 // depends on the history.
 //
 //   HistoryStore store(DefaultHistoryLocation());
-//   if (HistoryResult opened = store.Open(); !opened) ... opened.failure, opened.damaged
-//   store.Append(record);  store.List(filter, records);  store.Find(id, record);
+//   if (Outcome opened = store.Open(); !opened) ... opened.failure().reason, IsDamagedHistory(...)
+//   store.Append(record);  Result<std::vector<HistoryRecord>> listed = store.List(filter);
+//   Result<std::optional<HistoryRecord>> found = store.Find(id);
 
 #include <QSqlDatabase>
 #include <QString>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "core/history/history_record.h"
+#include "core/result.h"
 
 namespace m84 {
 
@@ -22,6 +24,8 @@ namespace m84 {
 inline constexpr char kHistoryVariable[] = "M84DPT_HISTORY";
 inline constexpr char kNoHistoryVariable[] = "M84DPT_NO_HISTORY";
 
+// Raised with every step added to the schema (history_store.cpp); a store of an older version is
+// brought up to it step by step when it is opened.
 constexpr int kHistorySchemaVersion = 1;
 // How long a write waits for another program's write to the same SQLite file.
 constexpr int kHistoryBusyTimeoutMs = 5000;
@@ -52,12 +56,10 @@ struct HistoryFilter {
   int limit = 0;  // 0: all
 };
 
-struct HistoryResult {
-  QString failure;  // empty: done
-  // The SQLite file is no database, or a damaged one: it can only be set aside.
-  bool damaged = false;
-  explicit operator bool() const { return failure.isEmpty(); }
-};
+// A failure of the store has no status text of its own (the reason says where and why), except
+// this one: the SQLite file is no database, or a damaged one, and can only be set aside.
+inline const QString kHistoryDamagedStatus = QStringLiteral("history damaged");
+inline bool IsDamagedHistory(const Failure& failure) { return failure.status == kHistoryDamagedStatus; }
 
 class HistoryStore {
  public:
@@ -70,31 +72,32 @@ class HistoryStore {
 
   // Connects and brings the schema up to this program's version. A store made by a newer
   // program is left as it is and refused.
-  HistoryResult Open();
+  Outcome Open();
   bool IsOpen() const { return open_; }
   void Close();
 
   // Adds the record and gives it its id; the time, user and host are the caller's.
-  HistoryResult Append(HistoryRecord& record);
+  Outcome Append(HistoryRecord& record);
   // Many records in one transaction: all or none.
-  HistoryResult AppendAll(std::vector<HistoryRecord>& records);
+  Outcome AppendAll(std::vector<HistoryRecord>& records);
   // Newest first, without the images.
-  HistoryResult List(const HistoryFilter& filter, std::vector<HistoryRecord>& records);
-  // With its image; nothing in `record` when no record has the id.
-  HistoryResult Find(qint64 id, std::optional<HistoryRecord>& record);
+  Result<std::vector<HistoryRecord>> List(const HistoryFilter& filter);
+  // With its image; nothing when no record has the id.
+  Result<std::optional<HistoryRecord>> Find(qint64 id);
 
   // A damaged SQLite file (with its -wal and -shm files) renamed aside, so that the next Open
   // starts a new one: its new name; an empty name when another program has already replaced
-  // it; nothing, with the reason in `failure`, when it cannot be renamed.
-  std::optional<QString> SetDamagedFileAside(QString* failure);
+  // it; a failure when it cannot be renamed.
+  Result<QString> SetDamagedFileAside();
 
  private:
-  HistoryResult OpenSQLite();
-  HistoryResult OpenPostgreSql();
-  HistoryResult MigrateSQLite();
-  HistoryResult MigratePostgreSql();
-  HistoryResult Failure(const QString& what, const class QSqlError& error) const;
-  HistoryResult Insert(class QSqlQuery& query, HistoryRecord& record) const;
+  Outcome OpenSQLite();
+  Outcome OpenPostgreSql();
+  Outcome MigrateSQLite();
+  Outcome MigratePostgreSql();
+  // "LOCATION: what: the driver's reason", marked when the driver finds the file damaged.
+  Failure DriverFailure(const QString& what, const class QSqlError& error) const;
+  Outcome Insert(class QSqlQuery& query, HistoryRecord& record) const;
 
   HistoryLocation location_;
   int busyTimeoutMs_;

@@ -52,13 +52,12 @@ RecordResult PagerHistory::Record(HistoryRecord record) {
   record.host = QSysInfo::machineHostName();
   record.source = source_;
   RecordResult result;
-  HistoryResult appended = store_->Append(record);
+  Outcome appended = store_->Append(record);
   const bool file = store_->Location().backend == HistoryLocation::Backend::SQLite;
-  if (!appended && appended.damaged && file) {
-    QString failure;
-    const std::optional<QString> aside = store_->SetDamagedFileAside(&failure);
+  if (!appended && IsDamagedHistory(appended.failure()) && file) {
+    const Result<QString> aside = store_->SetDamagedFileAside();
     if (!aside) {
-      result.warnings << QStringLiteral("history: the file is damaged and %1").arg(failure);
+      result.warnings << QStringLiteral("history: the file is damaged and %1").arg(aside.failure().reason);
     } else {
       if (!aside->isEmpty())
         result.warnings << QStringLiteral("history: %1 was damaged; it is kept as %2 and a new history begins")
@@ -70,7 +69,7 @@ RecordResult PagerHistory::Record(HistoryRecord record) {
     // Opened afresh next time: the server may be back, the lock gone, the disk emptied.
     store_->Close();
     result.kept = false;
-    result.warnings << QStringLiteral("history: this %1 was not recorded: %2").arg(record.operation, appended.failure);
+    result.warnings << QStringLiteral("history: this %1 was not recorded: %2").arg(record.operation, appended.failure().reason);
   }
   return result;
 }

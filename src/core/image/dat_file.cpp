@@ -15,6 +15,7 @@
 #endif
 
 #include "core/image/key_table.h"
+#include "core/status_texts.h"
 
 #if defined(__GNUC__) || defined(__clang__)
 #define M84_NO_DYNAMIC_TYPE_CHECK __attribute__((no_sanitize("vptr")))
@@ -218,7 +219,7 @@ Outcome CheckReplaceable(const QString& path, qsizetype size) {
 Outcome SaveDataFile(const QString& chosenPath, const PagerData& data, OperationHost& host) {
   const QString path = WithDefaultExtension(chosenPath, kDatExtension);
   const auto refuse = [&host](const QString& where, const QString& reason) -> Outcome {
-    const QString status = QStringLiteral("Save data file error");
+    const QString status = kSaveDataFileError;
     host.ShowStatus(status);
     host.ShowFileProblem(where, reason);
     return Failed(status, reason);
@@ -230,7 +231,7 @@ Outcome SaveDataFile(const QString& chosenPath, const PagerData& data, Operation
   // The target is left as it was; a save that did not reach the disk is never "ok".
   if (const Outcome saved = Commit(file, EncodeDatFile(data, DrawKeyOffset())); !saved)
     return refuse(path, saved.failure().reason);
-  host.ShowStatus(QStringLiteral("File Saved ok"));
+  host.ShowStatus(kFileSavedOk);
   host.ShowFileSaved(path);
   host.Sound(Beep::Confirm);
   return Succeeded();
@@ -239,7 +240,7 @@ Outcome SaveDataFile(const QString& chosenPath, const PagerData& data, Operation
 Outcome OpenInput(QFile& file, OperationHost& host) {
   const std::optional<FileProblem> problem = InputPathProblem(file.fileName());
   if (!problem && file.open(QIODevice::ReadOnly)) return Succeeded();
-  const Failure failure = Failed(QStringLiteral("Open data file error"), problem ? problem->reason : OpenFailure(file));
+  const Failure failure = Failed(kOpenDataFileError, problem ? problem->reason : OpenFailure(file));
   host.ShowStatus(failure.status);
   host.ShowFileProblem(file.fileName(), failure.reason);
   return failure;
@@ -251,7 +252,7 @@ Result<PagerImage> LoadRawImage(const QString& path, OperationHost& host) {
   if (const Outcome opened = OpenInput(file, host); !opened) return opened.failure();
   const QByteArray bytes = file.size() == kImageSize ? file.read(kImageSize + 1) : QByteArray();
   if (bytes.size() != kImageSize) {
-    const QString status = QStringLiteral("File Loaded error");
+    const QString status = kFileLoadedError;
     const QString reason = QStringLiteral("holds %1 bytes; a raw image holds exactly %2")
                                .arg(std::max<qint64>(file.size(), bytes.size()))
                                .arg(kImageSize);
@@ -261,7 +262,7 @@ Result<PagerImage> LoadRawImage(const QString& path, OperationHost& host) {
   }
   PagerImage image;
   std::copy(bytes.begin(), bytes.end(), image.data());
-  host.ShowStatus(QStringLiteral("File Loaded ok"));
+  host.ShowStatus(kFileLoadedOk);
   return image;
 }
 
@@ -272,7 +273,7 @@ Result<PagerData> LoadDataFile(const QString& path, OperationHost& host) {
   file.close();
   const std::optional<PagerData> loaded = DecodeDatFile(bytes);
   if (!loaded) {
-    const QString status = QStringLiteral("File Loaded error");
+    const QString status = kFileLoadedError;
     const QString reason = bytes.size() < kDatFileSize
                                ? QStringLiteral("holds %1 bytes, a data file %2").arg(bytes.size()).arg(kDatFileSize)
                                : QStringLiteral("not a data file of this program, or damaged");
@@ -281,7 +282,7 @@ Result<PagerData> LoadDataFile(const QString& path, OperationHost& host) {
     host.Sound(Beep::Error);
     return Failed(status, reason);
   }
-  host.ShowStatus(QStringLiteral("File Loaded ok"));
+  host.ShowStatus(kFileLoadedOk);
   host.Sound(Beep::Confirm);
   return *loaded;
 }

@@ -4,19 +4,21 @@
 #include <QThread>
 #include <algorithm>
 
+#include "core/status_texts.h"
+
 namespace m84 {
 
 namespace {
 
-const QString kNoAdapterText = QStringLiteral("No DPT Adapter connect");
-const QString kReadingText = QStringLiteral("Reading Pager ... ");
-const QString kReadOkText = QStringLiteral("Read Pager ok !");
-const QString kReadErrorText = QStringLiteral("Read Pager error !");
-const QString kWritingText = QStringLiteral("Write Data to Pager ... ");
-const QString kVerifyingText = QStringLiteral("Verifying ... ");
-const QString kVerifyOkText = QStringLiteral("DPT Verify ok !");
-const QString kVerifyErrorText = QStringLiteral("DPT Verify error !");
-const QString kWriteErrorText = QStringLiteral("Write Pager error !");
+const QString kNoAdapterText = kNoAdapterConnect;
+const QString kReadingText = kReadingPager;
+const QString kReadOkText = kReadPagerOk;
+const QString kReadErrorText = kReadPagerError;
+const QString kWritingText = kWritingPager;
+const QString kVerifyingText = kVerifying;
+const QString kVerifyOkText = kVerifyOk;
+const QString kVerifyErrorText = kVerifyError;
+const QString kWriteErrorText = kWritePagerError;
 
 // Lets the adapter settle between the last block and the next command.
 constexpr unsigned long kSettleMs = 10;

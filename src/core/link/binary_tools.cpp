@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "core/image/dat_file.h"
+#include "core/status_texts.h"
 
 namespace m84 {
 
@@ -120,7 +121,7 @@ void CompareSelections(const CompareInput& first, const CompareInput& second, Co
   }
 }
 
-QString InputErrorText(int fileNumber) { return QStringLiteral("Open data file %1 error").arg(fileNumber); }
+QString InputErrorText(int fileNumber) { return kOpenNumberedDataFileError.arg(fileNumber); }
 
 }  // namespace
 
@@ -198,7 +199,7 @@ CompareResult BinaryCompare(const ChooseFile& chooseFile, const std::optional<QS
   CompareSelections(inputs[0], inputs[1], result.summary);
   if (const Outcome written = save(result.listingPath, CompareListing(inputs[0].bytes, inputs[1].bytes));
       !written) {
-    host.ShowStatus(QStringLiteral("Open compare result error"));
+    host.ShowStatus(kOpenCompareResultError);
     host.ShowFileProblem(result.listingPath, written.failure().reason);
     result.outcome = CompareOutcome::OutputFailed;
     return result;

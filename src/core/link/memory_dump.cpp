@@ -3,6 +3,7 @@
 #include <QFileInfo>
 
 #include "core/image/dat_file.h"
+#include "core/status_texts.h"
 
 namespace m84 {
 
@@ -33,15 +34,14 @@ QByteArray DumpFileContents(const QString& path, const uint8_t* memory) {
 }
 
 Result<PagerImage> ReadMemory(AdapterLink& link, bool adapterReady, TransferHost& host) {
-  Show(host, QStringLiteral("Reading Pager ... "));
+  Show(host, kReadingPager);
   PagerImage memory;
   if (!adapterReady || !link.ReadBlocks(kDumpFirst, kDumpLast, memory.data(), &host)) {
     // Left alone, "Reading Pager ... " would look like a transfer still running.
-    const QString status = QStringLiteral("Read Pager error !");
-    Show(host, status);
+    Show(host, kReadPagerError);
     host.Sound(Beep::Error);
     Finish(host, DumpOutcome::ReadFailed);
-    return Failed(status, link.LastFailure());
+    return Failed(kReadPagerError, link.LastFailure());
   }
   return memory;
 }
@@ -59,11 +59,11 @@ DumpOutcome SaveMemory(const PagerImage& memory, const QString& chosen, Transfer
   const Outcome saved = problem ? Outcome(Failed(QString(), problem->reason))
                                 : WriteFileAtomically(path, DumpFileContents(path, memory.data()));
   if (!saved) {
-    Show(host, QStringLiteral("Save data file error"));
+    Show(host, kSaveDataFileError);
     host.ShowFileProblem(problem ? problem->path : path, saved.failure().reason);
     return Finish(host, DumpOutcome::SaveFailed);
   }
-  Show(host, QStringLiteral("File Saved ok"));
+  Show(host, kFileSavedOk);
   host.ShowFileSaved(path);
   host.Sound(Beep::Confirm);
   return Finish(host, DumpOutcome::Saved);

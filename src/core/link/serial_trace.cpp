@@ -78,21 +78,17 @@ SerialTrace::~SerialTrace() {
   WriteHeldOpen();
 }
 
-bool SerialTrace::Open(const QString& path, const QString& what, QString* error, const QStringList& ownFiles) {
-  if (const QString problem = TargetProblem(path, ownFiles); !problem.isEmpty()) {
-    if (error) *error = QStringLiteral("%1: %2").arg(path, problem);
-    return false;
-  }
+Outcome SerialTrace::Open(const QString& path, const QString& what, const QStringList& ownFiles) {
+  if (const QString problem = TargetProblem(path, ownFiles); !problem.isEmpty())
+    return Failed({}, QStringLiteral("%1: %2").arg(path, problem));
   file_.setFileName(path);
-  if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
-    if (error) *error = QStringLiteral("%1: %2").arg(path, file_.errorString());
-    return false;
-  }
+  if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+    return Failed({}, QStringLiteral("%1: %2").arg(path, file_.errorString()));
   file_.write(QStringLiteral("# %1, %2\n")
                   .arg(what, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
                   .toUtf8());
   file_.flush();
-  return true;
+  return Succeeded();
 }
 
 void SerialTrace::SummarizePresenceChecks(std::chrono::milliseconds period) { summaryPeriod_ = period; }

@@ -16,6 +16,7 @@
 #include <optional>
 
 #include "core/link/serial_port.h"
+#include "core/result.h"
 
 namespace m84 {
 
@@ -31,12 +32,11 @@ class SerialTrace : public LineObserver {
   SerialTrace();
   ~SerialTrace() override;
 
-  // Opens path for appending and writes a header naming what runs ("m84dpt read"); false with
-  // the reason. A
-  // trace only ever appends to a trace: a file that exists and does not begin with kTraceHeader,
-  // one that is not a regular file, or one of ownFiles (the command's input and output) is
-  // refused before anything is written.
-  bool Open(const QString& path, const QString& what, QString* error, const QStringList& ownFiles = {});
+  // Opens path for appending and writes a header naming what runs ("m84dpt read"). A trace
+  // only ever appends to a trace: a file that exists and does not begin with kTraceHeader, one
+  // that is not a regular file, or one of ownFiles (the command's input and output) is refused
+  // before anything is written.
+  Outcome Open(const QString& path, const QString& what, const QStringList& ownFiles = {});
   bool IsOpen() const { return file_.isOpen(); }
 
   // The window probes once a second: a presence check (an open and a probe, and its answer)

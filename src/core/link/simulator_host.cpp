@@ -75,7 +75,12 @@ void SimulatorHost::SetMemory(const PagerImage& memory) {
 bool SimulatorHost::Start(QString* error) {
   QString ignored;
   if (!error) error = &ignored;
-  if (!memoryGiven_ && !options_.memoryFile.isEmpty() && !LoadMemoryFile(error)) return false;
+  if (!memoryGiven_ && !options_.memoryFile.isEmpty()) {
+    if (const Outcome loaded = LoadMemoryFile(); !loaded) {
+      *error = loaded.failure().reason;
+      return false;
+    }
+  }
 
   master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   char name[128] = {};
@@ -148,29 +153,24 @@ double SimulatorHost::ServingCpuSeconds() const {
   return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) / 1e9;
 }
 
-bool SimulatorHost::LoadMemoryFile(QString* error) {
+Outcome SimulatorHost::LoadMemoryFile() {
   QFile file(options_.memoryFile);
   if (!file.exists()) {
     // A new file starts from the built-in pager and is kept from now on.
     if (WriteFileAtomically(options_.memoryFile, QByteArray(reinterpret_cast<const char*>(engine_.Memory().data()),
                                                            kImageSize)))
-      return true;
-    *error = QStringLiteral("%1: cannot be created").arg(options_.memoryFile);
-    return false;
+      return Succeeded();
+    return Failed({}, QStringLiteral("%1: cannot be created").arg(options_.memoryFile));
   }
-  if (!file.open(QIODevice::ReadOnly)) {
-    *error = QStringLiteral("%1: %2").arg(options_.memoryFile, file.errorString());
-    return false;
-  }
+  if (!file.open(QIODevice::ReadOnly)) return Failed({}, QStringLiteral("%1: %2").arg(options_.memoryFile, file.errorString()));
   const QByteArray bytes = file.readAll();
-  if (bytes.size() != kImageSize) {
-    *error = QStringLiteral("%1: a pager memory file holds exactly %2 bytes").arg(options_.memoryFile).arg(kImageSize);
-    return false;
-  }
+  if (bytes.size() != kImageSize)
+    return Failed({},
+                  QStringLiteral("%1: a pager memory file holds exactly %2 bytes").arg(options_.memoryFile).arg(kImageSize));
   PagerImage memory;
   std::copy(bytes.begin(), bytes.end(), memory.data());
   engine_.SetMemory(memory);
-  return true;
+  return Succeeded();
 }
 
 // The line in both directions: bytes from the program become due for the adapter (one line

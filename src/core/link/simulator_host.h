@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "core/link/simulated_adapter.h"
+#include "core/result.h"
 
 namespace m84 {
 
@@ -61,7 +62,7 @@ class SimulatorHost {
   double ServingCpuSeconds() const;
 
  private:
-  bool LoadMemoryFile(QString* error);
+  Outcome LoadMemoryFile();
   void Serve();
   void SaveMemoryFile(const PagerImage& memory);
   void AnnounceUnplug(int target) const;

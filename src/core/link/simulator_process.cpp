@@ -17,9 +17,7 @@ constexpr int kStopLimitMs = 2000;
 
 SimulatorProcess::~SimulatorProcess() { Stop(); }
 
-bool SimulatorProcess::Start(const QStringList& simulateArguments, QString* error, const QString& program) {
-  QString ignored;
-  if (!error) error = &ignored;
+Outcome SimulatorProcess::Start(const QStringList& simulateArguments, const QString& program) {
   process_.setProgram(program.isEmpty() ? QCoreApplication::applicationFilePath() : program);
   process_.setArguments(QStringList{QStringLiteral("simulate")} + simulateArguments);
   process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -28,20 +26,17 @@ bool SimulatorProcess::Start(const QStringList& simulateArguments, QString* erro
   process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
 #endif
   process_.start();
-  if (!process_.waitForStarted(kStartLimitMs)) {
-    *error = QStringLiteral("the simulated adapter did not start: %1").arg(process_.errorString());
-    return false;
-  }
+  if (!process_.waitForStarted(kStartLimitMs))
+    return Failed({}, QStringLiteral("the simulated adapter did not start: %1").arg(process_.errorString()));
   const QDeadlineTimer deadline(kStartLimitMs);
   while (!process_.canReadLine() && process_.state() == QProcess::Running && !deadline.hasExpired())
     process_.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
   devicePath_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
   if (devicePath_.isEmpty()) {
-    *error = QStringLiteral("the simulated adapter gave no device path");
     Stop();
-    return false;
+    return Failed({}, QStringLiteral("the simulated adapter gave no device path"));
   }
-  return true;
+  return Succeeded();
 }
 
 void SimulatorProcess::Stop() {

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "core/result.h"
+
 namespace m84 {
 
 class SimulatorProcess {
@@ -17,8 +19,8 @@ class SimulatorProcess {
   SimulatorProcess& operator=(const SimulatorProcess&) = delete;
 
   // Starts program (default: this program) with "simulate" and the extra arguments, and waits
-  // for the device path on its first line. False with the reason in *error.
-  bool Start(const QStringList& simulateArguments = {}, QString* error = nullptr, const QString& program = {});
+  // for the device path on its first line.
+  Outcome Start(const QStringList& simulateArguments = {}, const QString& program = {});
   const QString& DevicePath() const { return devicePath_; }
   void Stop();
 

@@ -4,6 +4,7 @@
 
 #include "core/pages/capcode.h"
 #include "core/pages/field_codecs.h"
+#include "core/status_texts.h"
 
 namespace m84 {
 
@@ -26,7 +27,7 @@ QString BuildAdvancePassword() {
 }  // namespace
 
 const QString kBasicTextHint = QStringLiteral("Enter up to 15 alphanumeric characters");
-const QString kPasswordErrorMessage = QStringLiteral("Advance setting password error");
+const QString kPasswordErrorMessage = kAdvancePasswordError;
 
 bool StandbyText1Enabled(bool showDate, bool alternativeScreen) { return !showDate || alternativeScreen; }
 bool StandbyText2Enabled(bool alternativeScreen) { return alternativeScreen; }

@@ -6,15 +6,16 @@
 
 #include "core/image/dat_file.h"
 #include "core/settings/settings_document.h"
+#include "core/status_texts.h"
 
 namespace m84 {
 
 namespace {
 
-const QString kLoadError = QStringLiteral("File Loaded error");
-const QString kLoaded = QStringLiteral("File Loaded ok");
-const QString kSaveError = QStringLiteral("Save data file error");
-const QString kSaved = QStringLiteral("File Saved ok");
+const QString kLoadError = kFileLoadedError;
+const QString kLoaded = kFileLoadedOk;
+const QString kSaveError = kSaveDataFileError;
+const QString kSaved = kFileSavedOk;
 
 // A settings text is never this long; a bigger file is some other file, taken by mistake.
 constexpr qint64 kLargestSettingsText = 4 * 1024 * 1024;

@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "core/status_texts.h"
+
 namespace m84 {
 
 namespace {
@@ -17,10 +19,10 @@ struct ResultText {
 };
 
 const ResultText kResultTexts[] = {
-    {kFirmwareProgramOk, "Firmware program success ! (Time:%5.2fs)", true},
-    {kFirmwareProgramError, "Firmware program error !", false},
-    {kFirmwareReadOk, "Firmware read success ! (Time:%5.2fs)", true},
-    {kFirmwareReadError, "Firmware read error !", false},
+    {kFirmwareProgramOk, kFirmwareProgramSuccessText, true},
+    {kFirmwareProgramError, kFirmwareProgramErrorText, false},
+    {kFirmwareReadOk, kFirmwareReadSuccessText, true},
+    {kFirmwareReadError, kFirmwareReadErrorText, false},
 };
 
 }  // namespace
