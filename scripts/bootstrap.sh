@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev qt6-svg-dev
   libasound2-dev libgtest-dev
   fonts-liberation2 poppler-utils
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   desktop-file-utils appstream lintian dpkg-dev librsvg2-bin file
   ccache help2man ninja-build lld
   shared-mime-info xdg-utils libglib2.0-bin
