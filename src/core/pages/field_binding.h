@@ -60,7 +60,7 @@ struct SettingForm {
 };
 
 // How a report line words a setting's value.
-enum class Wording { YesNo, EnableDisable, Entry, Number, Text };
+enum class Wording { YesNo, EnableDisable, Entry };
 
 // The row's lines in the report: a line whose %1 takes the value as worded, or, for what one
 // value cannot say (a line joining two settings, lines of a grid), a function beside the table

@@ -46,27 +46,20 @@ QString Worded(const FieldBinding& row, const QVariant& value) {
     case Wording::YesNo: return YesNoText(value.toBool());
     case Wording::EnableDisable: return EnableText(value.toBool());
     case Wording::Entry: return EntryText(row.form.entries, value.toInt());
-    case Wording::Number: return QString::number(value.toLongLong());
-    case Wording::Text: return value.toString();
   }
   return QString();
 }
 
 }  // namespace
 
-QStringList PageModel::ReportedLines() const {
-  QStringList lines;
-  for (const FieldBinding& row : Table()) {
-    if (row.report.lines)
-      lines << row.report.lines(values_);
-    else if (!row.report.line.isEmpty())
-      lines << row.report.line.arg(Worded(row, values_.Value(row.key)));
-  }
-  return lines;
-}
-
 void PageModel::PrintRows(ReportCursor& report) const {
-  for (const QString& line : ReportedLines()) report.PrintLine(line);
+  for (const FieldBinding& row : Table()) {
+    if (row.report.lines) {
+      for (const QString& line : row.report.lines(values_)) report.PrintLine(line);
+    } else if (!row.report.line.isEmpty()) {
+      report.PrintLine(row.report.line.arg(Worded(row, values_.Value(row.key))));
+    }
+  }
 }
 
 }  // namespace m84

@@ -40,8 +40,6 @@ class PageModel {
   // Draws the section from the variables; the caller stores the page first. A page prints its
   // heading, its rows' lines (PrintRows) and what no row says.
   virtual void PrintSection(ReportCursor& report) const = 0;
-  // The lines the rows report, in table order.
-  QStringList ReportedLines() const;
 
  protected:
   explicit PageModel(PageId id) : id_(id) {}
