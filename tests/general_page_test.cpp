@@ -37,7 +37,7 @@ TEST(GeneralPage, DefaultImageLoadsAsListed) {
   EXPECT_EQ(v.Text(kBand), "454-462");
   EXPECT_EQ(kBaudRateEntries[v.Number(kBaudRate)], "  512bps");
   EXPECT_EQ(kPolarityEntries[v.Number(kPolarity)], "Standard");
-  EXPECT_EQ(kPllDeviceEntries[v.Number(kPllDevice)], "5170");
+  EXPECT_EQ(EntriesOf(p.page, kPllDevice)[v.Number(kPllDevice)], "5170");
   EXPECT_EQ(v.Text(kSerial), "1234567890");
   EXPECT_EQ(v.Number(kBumpTime), 15);
   EXPECT_EQ(v.Number(kBsTime), 13);

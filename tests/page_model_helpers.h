@@ -26,6 +26,13 @@ inline std::vector<uint8_t> Bytes(const PagerImage& image, int offset, int n) {
   return std::vector<uint8_t>(image.data() + offset, image.data() + offset + n);
 }
 
+// The entries of a list as its row declares them, in the order the list shows them.
+inline QStringList EntriesOf(const PageModel& page, const QString& key) {
+  for (const FieldBinding& row : page.Table())
+    if (row.key == key) return row.form.entries;
+  return {};
+}
+
 // The section a page prints from its variables, one entry a printed line.
 inline QStringList SectionLines(const PageModel& page) {
   TextReportCursor report;

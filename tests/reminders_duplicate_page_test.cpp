@@ -31,8 +31,8 @@ TEST(RemindersPage, DefaultImageLoadsAsListedAndStoresBackUnchanged) {
   page.Load(data);
   EXPECT_TRUE(page.Values().Flag(kReminderAlert));
   EXPECT_TRUE(page.Values().Flag(kUnreadIndication));
-  EXPECT_EQ(kReminderIntervalEntries[page.Values().Number(kInterval)], "  2  minute");
-  EXPECT_EQ(kReminderDurationEntries[page.Values().Number(kDuration)], "Remind until message has been read");
+  EXPECT_EQ(EntriesOf(page, kInterval)[page.Values().Number(kInterval)], "  2  minute");
+  EXPECT_EQ(EntriesOf(page, kDuration)[page.Values().Number(kDuration)], "Remind until message has been read");
   EXPECT_TRUE(ReminderListsEnabled(page.Values().Flag(kReminderAlert)));
   EXPECT_EQ(StoredDefaults<RemindersPageModel>(), PagerImage::Defaults());
 }
@@ -40,8 +40,8 @@ TEST(RemindersPage, DefaultImageLoadsAsListedAndStoresBackUnchanged) {
 // An interval in the image (seconds), the entry it loads as, and the two bytes stored back.
 TEST(RemindersPage, IntervalLoadsAsTheFirstEntryNotBelowIt) {
   using namespace reminders_key;
-  EXPECT_EQ(kReminderIntervalEntries, (QStringList{"30 second  ", "  1  minute", "  2  minute", "  5  minute",
-                                                   " 10 minute", " 15 minute"}));
+  EXPECT_EQ(EntriesOf(RemindersPageModel(), kInterval),
+            (QStringList{"30 second  ", "  1  minute", "  2  minute", "  5  minute", " 10 minute", " 15 minute"}));
   struct Case {
     int seconds;
     int entry;
@@ -144,17 +144,18 @@ TEST(DuplicatePage, DefaultImageLoadsAsListedAndStoresBackUnchanged) {
   const PageValues& v = page.Values();
   EXPECT_FALSE(v.Flag(kRejection));
   EXPECT_FALSE(RejectionOptionsEnabled(v.Flag(kRejection)));
-  EXPECT_EQ(kDetectTimeEntries[v.Number(kDetectTime)], "6 minutes");
+  EXPECT_EQ(EntriesOf(page, kDetectTime)[v.Number(kDetectTime)], "6 minutes");
   EXPECT_TRUE(v.Flag(kSourceIndependent));
   EXPECT_TRUE(v.Flag(kAutoDeletion));
   EXPECT_TRUE(v.Flag(kRepeatIcon));
-  EXPECT_EQ(kRepeatToneEntries[v.Number(kRepeatTone)], "Normal tone");
+  EXPECT_EQ(EntriesOf(page, kRepeatTone)[v.Number(kRepeatTone)], "Normal tone");
   EXPECT_EQ(StoredDefaults<DuplicatePageModel>(), PagerImage::Defaults());
 }
 
 TEST(DuplicatePage, DetectTimeLoadsAndStores) {
   using namespace duplicate_key;
-  EXPECT_EQ(kDetectTimeEntries, (QStringList{"1 minute", "2 minutes", "4 minutes", "6 minutes"}));
+  EXPECT_EQ(EntriesOf(DuplicatePageModel(), kDetectTime),
+            (QStringList{"1 minute", "2 minutes", "4 minutes", "6 minutes"}));
   struct Case {
     uint8_t minutes;
     int entry;

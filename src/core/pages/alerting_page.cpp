@@ -86,14 +86,17 @@ BindingTable AlertingPageModel::Bindings() const {
   BindingTable table;
   table.push_back(field::List(kUserSelect, kAlertOptionsOffset, kSystemSelectBit, kUserSelectBits)
                       .Labelled(kUserSelectLabel)
-                      .Entries(kUserSelectEntries));
+                      .Entries(kUserSelectEntries)
+                      .Reported(QStringLiteral("Allow user to select tone: %1"), Wording::Entry));
   table.push_back(
       field::KeyedList(kAlertModes, kAlertOptionsOffset, kAlertModeMask, kAlertModeKeyMask, kAlertModeValues)
           .Labelled(kAlertModesLabel)
-          .Entries(kAlertModeEntries));
+          .Entries(kAlertModeEntries)
+          .Reported(QStringLiteral("Visible alert modes: %1"), Wording::Entry));
   table.push_back(field::List(kAlertVolume, kAlertVolumeOffset, kAlertVolumeMask, kAlertVolumeBits)
                       .Labelled(kAlertVolumeLabel)
-                      .Entries(kAlertVolumeEntries));
+                      .Entries(kAlertVolumeEntries)
+                      .Reported(QStringLiteral("Alert volume: %1"), Wording::Entry));
   AppendGridBindings(table, kBeepCodeGrid);
   AppendGridBindings(table, kVibrateCodeGrid);
   return table;
@@ -102,9 +105,7 @@ BindingTable AlertingPageModel::Bindings() const {
 void AlertingPageModel::PrintSection(ReportCursor& report) const {
   const PageValues& values = Values();
   report.PrintLine(QStringLiteral("[Alerting]"));
-  report.PrintLine(QStringLiteral("Allow user to select tone: %1").arg(EntryText(kUserSelectEntries, values.Number(kUserSelect))));
-  report.PrintLine(QStringLiteral("Visible alert modes: %1").arg(EntryText(kAlertModeEntries, values.Number(kAlertModes))));
-  report.PrintLine(QStringLiteral("Alert volume: %1").arg(EntryText(kAlertVolumeEntries, values.Number(kAlertVolume))));
+  PrintRows(report);
   PrintGrid(report, values, kBeepCodeGrid, kBeepCodeHeading);
   PrintGrid(report, values, kVibrateCodeGrid, kVibrateCodeHeading);
 }

@@ -16,6 +16,12 @@ QString CannedLine(const PageValues& v, int n) {
   return format.arg(QString::number(n), v.Text(Canned(n)));
 }
 
+// The flag with the password it asks for.
+QStringList RequirePasswordLine(const PageValues& v) {
+  return {QStringLiteral("Require password: %1  password[%2]")
+              .arg(YesNoText(v.Flag(kRequirePassword)), v.Text(kPassword))};
+}
+
 }  // namespace
 
 const QString kCannedTextHint = QStringLiteral("Enter up to 30 alphanumeric characters");
@@ -25,10 +31,12 @@ BindingTable CannedPageModel::Bindings() const {
   BindingTable table;
   table.push_back(field::Flag(kHandProgramming, kCannedOptionsOffset, kHandProgrammingBit)
                       .Labelled(QStringLiteral("Hand programming Enable"))
-                      .Captioned(QStringLiteral("Enable")));
+                      .Captioned(QStringLiteral("Enable"))
+                      .Reported(QStringLiteral("Hand programming: %1"), Wording::EnableDisable));
   table.push_back(field::Flag(kRequirePassword, kCannedOptionsOffset, kRequirePasswordBit)
                       .Labelled(QStringLiteral("Require password"))
-                      .EnabledWhen(RequirePasswordEnabled));
+                      .EnabledWhen(RequirePasswordEnabled)
+                      .ReportedBy(RequirePasswordLine));
   table.push_back(field::FixedText(kPassword, kHandPasswordOffset, kHandPasswordLength)
                       .Labelled(QStringLiteral("Password"))
                       .Accepting(HoldsDigitsOnly, kDigitsOnlyMessage)
@@ -36,7 +44,8 @@ BindingTable CannedPageModel::Bindings() const {
                       .EnabledWhen(HandPasswordEnabled));
   table.push_back(field::Flag(kCannedEnable, kCannedOptionsOffset, kCannedEnableBit)
                       .Labelled(QStringLiteral("Canned message Enable"))
-                      .Captioned(QStringLiteral("Enable")));
+                      .Captioned(QStringLiteral("Enable"))
+                      .Reported(QStringLiteral("Canned message: %1"), Wording::EnableDisable));
   for (int n = 1; n <= kCannedCount; ++n)
     table.push_back(field::FixedText(Canned(n), CannedFieldOffset(n), kCannedLength)
                         .Labelled(QStringLiteral("Canned message %1").arg(n))
@@ -49,10 +58,7 @@ BindingTable CannedPageModel::Bindings() const {
 void CannedPageModel::PrintSection(ReportCursor& report) const {
   const PageValues& v = Values();
   report.PrintLine(QStringLiteral("[Hand Program & Canned MSG]"));
-  report.PrintLine(QStringLiteral("Hand programming: %1").arg(EnableText(v.Flag(kHandProgramming))));
-  report.PrintLine(
-      QStringLiteral("Require password: %1  password[%2]").arg(YesNoText(v.Flag(kRequirePassword)), v.Text(kPassword)));
-  report.PrintLine(QStringLiteral("Canned message: %1").arg(EnableText(v.Flag(kCannedEnable))));
+  PrintRows(report);
   const int firstRow = report.LinePosition();
   for (int n = 1; n <= kCannedRows; ++n) report.PrintLine(CannedLine(v, n));
   report.ReturnToLine(firstRow);

@@ -32,10 +32,6 @@ FieldBinding DetectTimeField(const QString& key) {
 
 }  // namespace
 
-const QStringList kDetectTimeEntries = {QStringLiteral("1 minute"), QStringLiteral("2 minutes"),
-                                        QStringLiteral("4 minutes"), QStringLiteral("6 minutes")};
-const QStringList kRepeatToneEntries = {QStringLiteral("Normal tone"), QStringLiteral("Short beep")};
-
 bool RejectionOptionsEnabled(bool rejection) { return rejection; }
 
 BindingTable DuplicatePageModel::Bindings() const {
@@ -43,39 +39,36 @@ BindingTable DuplicatePageModel::Bindings() const {
   return {
       field::Flag(kRejection, kDuplicateOptionsOffset, kDuplicateRejectionBit)
           .Labelled(QStringLiteral("Duplicate MSG rejection Enable"))
-          .Captioned(QStringLiteral("Enable")),
+          .Captioned(QStringLiteral("Enable"))
+          .Reported(QStringLiteral("Duplicate message rejection: %1"), Wording::EnableDisable),
       DetectTimeField(kDetectTime)
           .Labelled(QStringLiteral("Detect Time"))
-          .Entries(kDetectTimeEntries)
-          .EnabledWhen(whileRejecting),
+          .Entries({QStringLiteral("1 minute"), QStringLiteral("2 minutes"), QStringLiteral("4 minutes"),
+                    QStringLiteral("6 minutes")})
+          .EnabledWhen(whileRejecting)
+          .Reported(QStringLiteral("Duplicate message detect time: %1"), Wording::Entry),
       field::Flag(kSourceIndependent, kDuplicateOptionsOffset, kSourceIndependentBit)
           .Labelled(QStringLiteral("Enable source independent duplicated MSG rejection"))
-          .EnabledWhen(whileRejecting),
+          .EnabledWhen(whileRejecting)
+          .Reported(QStringLiteral("Enable source independent duplicated message rejection: %1"), Wording::YesNo),
       field::Flag(kAutoDeletion, kDuplicateOptionsOffset, kAutoDeletionBit)
           .Labelled(QStringLiteral("Enable auto MSG deletion when receiving the duplicated MSG"))
           .Captioned(QStringLiteral("Enable auto MSG deletion when receiving the duplicated MSG "))
-          .EnabledWhen(whileRejecting),
+          .EnabledWhen(whileRejecting)
+          .Reported(QStringLiteral("Enable auto deletion when receiving duplicated message: %1"), Wording::YesNo),
       field::Flag(kRepeatIcon, kDuplicateOptionsOffset, kRepeatIconBit)
-          .Labelled(QStringLiteral("Display Repeat Message Icon")),
+          .Labelled(QStringLiteral("Display Repeat Message Icon"))
+          .Reported(QStringLiteral("Display repeat message icon: %1"), Wording::YesNo),
       field::EntryBit(kRepeatTone, kDuplicateOptionsOffset, kRepeatNormalToneBit, true)
           .Labelled(QStringLiteral("Repeat message tone pattern"))
-          .Entries(kRepeatToneEntries),
+          .Entries({QStringLiteral("Normal tone"), QStringLiteral("Short beep")})
+          .Reported(QStringLiteral("Repeat message tone pattern: %1"), Wording::Entry),
   };
 }
 
 void DuplicatePageModel::PrintSection(ReportCursor& report) const {
-  const PageValues& v = Values();
   report.PrintLine(QStringLiteral("[Duplicate Message]"));
-  report.PrintLine(QStringLiteral("Duplicate message rejection: %1").arg(EnableText(v.Flag(kRejection))));
-  report.PrintLine(
-      QStringLiteral("Duplicate message detect time: %1").arg(EntryText(kDetectTimeEntries, v.Number(kDetectTime))));
-  report.PrintLine(QStringLiteral("Enable source independent duplicated message rejection: %1")
-                       .arg(YesNoText(v.Flag(kSourceIndependent))));
-  report.PrintLine(
-      QStringLiteral("Enable auto deletion when receiving duplicated message: %1").arg(YesNoText(v.Flag(kAutoDeletion))));
-  report.PrintLine(QStringLiteral("Display repeat message icon: %1").arg(YesNoText(v.Flag(kRepeatIcon))));
-  report.PrintLine(
-      QStringLiteral("Repeat message tone pattern: %1").arg(EntryText(kRepeatToneEntries, v.Number(kRepeatTone))));
+  PrintRows(report);
 }
 
 }  // namespace m84

@@ -29,10 +29,6 @@ inline const QString kRepeatIcon = QStringLiteral("repeatIcon");
 inline const QString kRepeatTone = QStringLiteral("repeatTone");
 }  // namespace duplicate_key
 
-// List entries, in the order the lists show them.
-extern const QStringList kDetectTimeEntries;
-extern const QStringList kRepeatToneEntries;
-
 // The detect time and the two rejection options matter only while rejection is on.
 bool RejectionOptionsEnabled(bool rejection);
 

@@ -59,6 +59,18 @@ struct SettingForm {
   QString member;
 };
 
+// How a report line words a setting's value.
+enum class Wording { YesNo, EnableDisable, Entry };
+
+// The row's lines in the report: a line whose %1 takes the value as worded, or, for what one
+// value cannot say (a line joining two settings, lines of a grid), a function beside the table
+// that gives the lines from the page's variables.
+struct RowReport {
+  QString line;
+  Wording wording = Wording::YesNo;
+  std::function<QStringList(const PageValues&)> lines;
+};
+
 struct FieldBinding {
   QString key;
   std::function<QVariant(const PagerData&)> load;
@@ -69,6 +81,7 @@ struct FieldBinding {
   // it again.
   bool showsStoredValue = true;
   SettingForm form{};
+  RowReport report{};
 
   // The form, declared beside the row.
   FieldBinding& Labelled(QString label) & { form.label = std::move(label); return *this; }
@@ -106,6 +119,15 @@ struct FieldBinding {
     form.member = std::move(member);
     return *this;
   }
+  FieldBinding& Reported(QString line, Wording wording) & {
+    report.line = std::move(line);
+    report.wording = wording;
+    return *this;
+  }
+  FieldBinding& ReportedBy(std::function<QStringList(const PageValues&)> lines) & {
+    report.lines = std::move(lines);
+    return *this;
+  }
   // The words the control shows.
   const QString& Caption() const { return form.caption.isEmpty() ? form.label : form.caption; }
   // Not a setting of this page (another page stores it).
@@ -132,6 +154,10 @@ struct FieldBinding {
     return std::move(InRow(std::move(group), row, std::move(rowLabel), std::move(member)));
   }
   FieldBinding&& NoSetting() && { return std::move(NoSetting()); }
+  FieldBinding&& Reported(QString line, Wording wording) && { return std::move(Reported(std::move(line), wording)); }
+  FieldBinding&& ReportedBy(std::function<QStringList(const PageValues&)> lines) && {
+    return std::move(ReportedBy(std::move(lines)));
+  }
 };
 
 using BindingTable = std::vector<FieldBinding>;

@@ -46,7 +46,6 @@ void PutWord(SynthesizerBlock& block, int at, uint32_t word) {
 
 const QStringList kBaudRateEntries = {QStringLiteral("  512bps"), QStringLiteral("1200bps"), QStringLiteral("2400bps")};
 const QStringList kPolarityEntries = {QStringLiteral("Standard"), QStringLiteral("Negative")};
-const QStringList kPllDeviceEntries = {QStringLiteral("5170"), QStringLiteral("8108")};
 
 const QString kInvalidBandText = QStringLiteral("Invalid Value");
 const QString kFrequencyErrorMessage = QStringLiteral("Input frequency error (3.125k/2.5k/2.0k)");
@@ -151,7 +150,7 @@ BindingTable GeneralPageModel::Bindings() const {
                       .Entries(kPolarityEntries));
   table.push_back(field::List(kPllDevice, kReceiverOptionsOffset, kPllDeviceBit, kPllDeviceBits)
                       .Labelled(QStringLiteral("PLL Device"))
-                      .Entries(kPllDeviceEntries));
+                      .Entries({QStringLiteral("5170"), QStringLiteral("8108")}));
   table.push_back(field::ZeroPaddedText(kSerial, kSerialOffset, kSerialSize)
                       .Labelled(QStringLiteral("Serial Number"))
                       .Accepting(IsSerialNumberText, kSerialHint)

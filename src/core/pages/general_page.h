@@ -53,7 +53,6 @@ inline const QString kBsTime = QStringLiteral("bsTime");
 // List entries, in the order the lists show them.
 extern const QStringList kBaudRateEntries;
 extern const QStringList kPolarityEntries;
-extern const QStringList kPllDeviceEntries;
 
 // Fixed texts of the page.
 extern const QString kInvalidBandText;

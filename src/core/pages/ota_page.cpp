@@ -35,6 +35,19 @@ QString CommandLabel(const OtaCommand& command) {
   return QStringLiteral("Cadence \"%1\" command").arg(QChar('J' + cadence));
 }
 
+// The lines no row says alone: an option with the command that does it, and the four cadence
+// commands.
+QString OptionWithCommandLine(const FlexibleOtaOption& option, const PageValues& v) {
+  return QString::fromLatin1(option.reportLine)
+      .arg(YesNoText(v.Flag(KeyOf(option.key))), v.Text(KeyOf(option.command)));
+}
+
+QString CadenceCommandsLine(const PageValues& v) {
+  QStringList cadences;
+  for (int i = kFirstCadenceCommand; i < kOtaCommandCount; ++i) cadences << v.Text(KeyOf(kOtaCommands[size_t(i)].key));
+  return QStringLiteral("  Cadence J[%1]  K[%2]  L[%3]  M[%4]").arg(cadences[0], cadences[1], cadences[2], cadences[3]);
+}
+
 }  // namespace
 
 const std::array<FixedOtaOption, 4> kFixedOtaOptions = {{
@@ -125,11 +138,18 @@ BindingTable OtaPageModel::Bindings() const {
   for (const FixedOtaOption& option : kFixedOtaOptions)
     table.push_back(field::Flag(KeyOf(option.key), kFixedOtaOffset, option.bit)
         .Labelled(QString::fromLatin1(option.label).simplified())
-        .Captioned(QString::fromLatin1(option.label)));
-  for (const FlexibleOtaOption& option : kFlexibleOtaOptions)
-    table.push_back(field::Flag(KeyOf(option.key), kFlexibleOtaOffset, option.bit)
-        .Labelled(QString::fromLatin1(option.label).simplified())
-        .Captioned(QString::fromLatin1(option.label)));
+        .Captioned(QString::fromLatin1(option.label))
+        .Reported(QString::fromLatin1(option.reportLine), Wording::YesNo));
+  for (const FlexibleOtaOption& option : kFlexibleOtaOptions) {
+    FieldBinding binding = field::Flag(KeyOf(option.key), kFlexibleOtaOffset, option.bit)
+                               .Labelled(QString::fromLatin1(option.label).simplified())
+                               .Captioned(QString::fromLatin1(option.label));
+    if (option.command)
+      binding.ReportedBy([&option](const PageValues& v) { return QStringList{OptionWithCommandLine(option, v)}; });
+    else
+      binding.Reported(QString::fromLatin1(option.reportLine), Wording::YesNo);
+    table.push_back(std::move(binding));
+  }
   // Every command keeps the user on the page until it is usable; the password command is also
   // checked for its digits when the user leaves it.
   for (const OtaCommand& command : kOtaCommands) {
@@ -148,18 +168,9 @@ BindingTable OtaPageModel::Bindings() const {
 void OtaPageModel::StoreRules(PagerData& data) { data.image[kFlexibleOtaOffset] |= kOtaAlwaysSetBit; }
 
 void OtaPageModel::PrintSection(ReportCursor& report) const {
-  const PageValues& v = Values();
   report.PrintLine(QStringLiteral("[Over The Air]"));
-  for (const FixedOtaOption& option : kFixedOtaOptions)
-    report.PrintLine(QString::fromLatin1(option.reportLine).arg(YesNoText(v.Flag(KeyOf(option.key)))));
-  for (const FlexibleOtaOption& option : kFlexibleOtaOptions) {
-    const QString allowed = YesNoText(v.Flag(KeyOf(option.key)));
-    const QString line = QString::fromLatin1(option.reportLine);
-    report.PrintLine(option.command ? line.arg(allowed, v.Text(KeyOf(option.command))) : line.arg(allowed));
-  }
-  QStringList cadences;
-  for (int i = kFirstCadenceCommand; i < kOtaCommandCount; ++i) cadences << v.Text(KeyOf(kOtaCommands[size_t(i)].key));
-  report.PrintLine(QStringLiteral("  Cadence J[%1]  K[%2]  L[%3]  M[%4]").arg(cadences[0], cadences[1], cadences[2], cadences[3]));
+  PrintRows(report);
+  report.PrintLine(CadenceCommandsLine(Values()));
 }
 
 }  // namespace m84

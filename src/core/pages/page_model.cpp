@@ -1,8 +1,11 @@
 #include "core/pages/page_model.h"
 
+#include "core/pages/field_codecs.h"
+#include "core/pages/list_fields.h"
+
 namespace m84 {
 
-const BindingTable& PageModel::Table() {
+const BindingTable& PageModel::Table() const {
   if (!table_) {
     table_ = std::make_unique<BindingTable>(Bindings());
     for (const FieldBinding& binding : *table_)
@@ -34,6 +37,29 @@ const FieldBinding* PageModel::Row(const QString& key) {
   for (const FieldBinding& binding : Table())
     if (binding.key == key) return &binding;
   return nullptr;
+}
+
+namespace {
+
+QString Worded(const FieldBinding& row, const QVariant& value) {
+  switch (row.report.wording) {
+    case Wording::YesNo: return YesNoText(value.toBool());
+    case Wording::EnableDisable: return EnableText(value.toBool());
+    case Wording::Entry: return EntryText(row.form.entries, value.toInt());
+  }
+  return QString();
+}
+
+}  // namespace
+
+void PageModel::PrintRows(ReportCursor& report) const {
+  for (const FieldBinding& row : Table()) {
+    if (row.report.lines) {
+      for (const QString& line : row.report.lines(values_)) report.PrintLine(line);
+    } else if (!row.report.line.isEmpty()) {
+      report.PrintLine(row.report.line.arg(Worded(row, values_.Value(row.key))));
+    }
+  }
 }
 
 }  // namespace m84

@@ -33,11 +33,12 @@ class PageModel {
   bool ShowsStoredValue(const QString& key);
 
   // The binding table: every variable the page loads and stores, with its form in words.
-  const BindingTable& Table();
+  const BindingTable& Table() const;
   // The row of a variable in the table, or nullptr.
   const FieldBinding* Row(const QString& key);
 
-  // Draws the section from the variables; the caller stores the page first.
+  // Draws the section from the variables; the caller stores the page first. A page prints its
+  // heading, its rows' lines (PrintRows) and what no row says.
   virtual void PrintSection(ReportCursor& report) const = 0;
 
  protected:
@@ -45,6 +46,9 @@ class PageModel {
 
   // The page's binding table, run in table order on load and on store.
   virtual BindingTable Bindings() const = 0;
+  // The rows' report lines, in table order.
+  void PrintRows(ReportCursor& report) const;
+
   // What the table cannot say, run after the table.
   virtual void LoadRules(const PagerData& /*data*/) {}
   virtual void StoreRules(PagerData& /*data*/) {}
@@ -52,8 +56,9 @@ class PageModel {
  private:
   PageId id_;
   PageValues values_;
-  std::unique_ptr<BindingTable> table_;
-  QSet<QString> storedValuesNotShown_;
+  // Made on first use, also by a const page printing its section.
+  mutable std::unique_ptr<BindingTable> table_;
+  mutable QSet<QString> storedValuesNotShown_;
   bool loaded_ = false;
 };
 

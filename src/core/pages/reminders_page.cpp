@@ -53,12 +53,6 @@ FieldBinding DurationField(const QString& key) {
 
 }  // namespace
 
-const QStringList kReminderIntervalEntries = {QStringLiteral("30 second  "), QStringLiteral("  1  minute"),
-                                              QStringLiteral("  2  minute"), QStringLiteral("  5  minute"),
-                                              QStringLiteral(" 10 minute"),  QStringLiteral(" 15 minute")};
-const QStringList kReminderDurationEntries = {QStringLiteral("Remind until message has been read"),
-                                              QStringLiteral("Maximum 30 minute")};
-
 bool ReminderListsEnabled(bool reminderAlert) { return reminderAlert; }
 
 // In the order of the page's store.
@@ -66,28 +60,29 @@ BindingTable RemindersPageModel::Bindings() const {
   const Condition whileReminding = [](const PageValues& v) { return ReminderListsEnabled(v.Flag(kReminderAlert)); };
   return {
       field::Flag(kReminderAlert, kReminderOptionsOffset, kReminderAlertBit)
-          .Labelled(QStringLiteral("Unread Message Reminder Alert")),
+          .Labelled(QStringLiteral("Unread Message Reminder Alert"))
+          .Reported(QStringLiteral("Unread message reminder alert: %1"), Wording::YesNo),
+      // Blanks inside the entries are part of them.
       IntervalField(kInterval)
           .Labelled(QStringLiteral("Remind user every"))
-          .Entries(kReminderIntervalEntries)
-          .EnabledWhen(whileReminding),
+          .Entries({QStringLiteral("30 second  "), QStringLiteral("  1  minute"), QStringLiteral("  2  minute"),
+                    QStringLiteral("  5  minute"), QStringLiteral(" 10 minute"), QStringLiteral(" 15 minute")})
+          .EnabledWhen(whileReminding)
+          .Reported(QStringLiteral("Reminder user every %1"), Wording::Entry),
       DurationField(kDuration)
           .Labelled(QStringLiteral("Duration of reminder beeps"))
-          .Entries(kReminderDurationEntries)
-          .EnabledWhen(whileReminding),
+          .Entries({QStringLiteral("Remind until message has been read"), QStringLiteral("Maximum 30 minute")})
+          .EnabledWhen(whileReminding)
+          .Reported(QStringLiteral("Number of reminder beeps: %1"), Wording::Entry),
       field::Flag(kUnreadIndication, kReminderOptionsOffset, kUnreadIndicationBit)
-          .Labelled(QStringLiteral("Unread message Indication")),
+          .Labelled(QStringLiteral("Unread message Indication"))
+          .Reported(QStringLiteral("Unread message indication: %1"), Wording::YesNo),
   };
 }
 
 void RemindersPageModel::PrintSection(ReportCursor& report) const {
-  const PageValues& v = Values();
   report.PrintLine(QStringLiteral("[Reminders]"));
-  report.PrintLine(QStringLiteral("Unread message reminder alert: %1").arg(YesNoText(v.Flag(kReminderAlert))));
-  report.PrintLine(QStringLiteral("Reminder user every %1").arg(EntryText(kReminderIntervalEntries, v.Number(kInterval))));
-  report.PrintLine(
-      QStringLiteral("Number of reminder beeps: %1").arg(EntryText(kReminderDurationEntries, v.Number(kDuration))));
-  report.PrintLine(QStringLiteral("Unread message indication: %1").arg(YesNoText(v.Flag(kUnreadIndication))));
+  PrintRows(report);
 }
 
 }  // namespace m84

@@ -25,10 +25,6 @@ inline const QString kDuration = QStringLiteral("reminderDuration");
 inline const QString kUnreadIndication = QStringLiteral("unreadIndication");
 }  // namespace reminders_key
 
-// List entries, in the order the lists show them; blanks inside the texts are part of them.
-extern const QStringList kReminderIntervalEntries;
-extern const QStringList kReminderDurationEntries;
-
 // How often and how long matter only while the reminder is on.
 bool ReminderListsEnabled(bool reminderAlert);
 
