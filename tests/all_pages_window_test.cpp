@@ -102,8 +102,8 @@ std::optional<PagerData> ReadDataFile(const QString& path) {
 class AllPagesWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    QString error;
-    ASSERT_TRUE(simulator_.Start(&error)) << error.toStdString();
+    const Outcome started = simulator_.Start();
+    ASSERT_TRUE(started) << started.failure().reason.toStdString();
   }
 
   std::unique_ptr<MainWindow> OpenWindow(PagerData& data, const QString& port) {

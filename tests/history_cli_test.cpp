@@ -42,11 +42,11 @@ struct Outcome {
 
 std::unique_ptr<SimulatorHost> StartSimulator(const QString& faults = {}, const PagerImage& memory = SimulatedPagerMemory()) {
   SimulatorOptions options;
-  options.faults = *ParseFaultPlan(faults, nullptr);
+  options.faults = *ParseFaultPlan(faults);
   auto simulator = std::make_unique<SimulatorHost>(options);
   simulator->SetMemory(memory);
-  QString error;
-  EXPECT_TRUE(simulator->Start(&error)) << error.toStdString();
+  const m84::Outcome started = simulator->Start();
+  EXPECT_TRUE(started) << started.failure().reason.toStdString();
   return simulator;
 }
 

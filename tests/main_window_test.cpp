@@ -231,8 +231,8 @@ struct WindowWithAdapter : WindowFixture {
     PagerImage old = SimulatedPagerMemory();
     std::fill(old.data(), old.data() + kExchangedSize, kOldByte);
     simulator->SetMemory(old);
-    QString error;
-    EXPECT_TRUE(simulator->Start(&error)) << error.toStdString();
+    const Outcome started = simulator->Start();
+    EXPECT_TRUE(started) << started.failure().reason.toStdString();
     return simulator->DevicePath();
   }
   // The first check is due after a second; on a loaded machine it may come later.
@@ -450,7 +450,7 @@ namespace {
 struct WindowWithPulledCable : WindowWithAdapter {
   SimulatorOptions Options() override {
     SimulatorOptions options;
-    options.faults = *ParseFaultPlan(QStringLiteral("unplug:4"), nullptr);
+    options.faults = *ParseFaultPlan(QStringLiteral("unplug:4"));
     return options;
   }
 };
