@@ -362,11 +362,19 @@ void MainWindow::SwitchToAdvancedMode() {
   tabStrip_->SetCurrentIndex(TabIndexOf(PageId::General));
   for (const PageInfo& info : kTabPages) Page(info.id)->setVisible(info.id == PageId::General);
   Page(PageId::General)->setFocus();
-  mode_ = DisplayMode::Advanced;
+  EnterMode(DisplayMode::Advanced);
+}
+
+void MainWindow::EnterMode(DisplayMode mode) {
+  mode_ = mode;
   models_.SetMode(mode_);
   ExchangeAllPages(Direction::Load);
-  mouseGuard_->Install();
-  SetServiceCommandsEnabled(true);
+  const bool advanced = mode_ == DisplayMode::Advanced;
+  if (advanced)
+    mouseGuard_->Install();
+  else
+    mouseGuard_->Remove();
+  SetServiceCommandsEnabled(advanced);
 }
 
 void MainWindow::RequestAdvancedMode() {
@@ -386,11 +394,7 @@ void MainWindow::SwitchToBasicMode() {
   Page(PageId::Basic)->show();
   tabStrip_->hide();
   for (const PageInfo& info : kTabPages) Page(info.id)->hide();
-  mode_ = DisplayMode::Basic;
-  models_.SetMode(mode_);
-  ExchangeAllPages(Direction::Load);
-  mouseGuard_->Remove();
-  SetServiceCommandsEnabled(false);
+  EnterMode(DisplayMode::Basic);
 }
 
 void MainWindow::LoadDataFileCommand() {

@@ -128,6 +128,9 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   void BuildTabPages();
   void CreateServiceCommands();
   void SetServiceCommandsEnabled(bool enabled);
+  // The end of a switch either way, once the pages are shown: the models take the mode, the pages
+  // load from the image, and the mouse guard and the service keys come with Advanced only.
+  void EnterMode(DisplayMode mode);
   void OnTabSelected(int index);
   void OnTimerTick();
   enum class TransferKind { Read, Write, Dump };
