@@ -118,9 +118,8 @@ int main(int argc, char** argv) {
   SimulatorOptions options;
   options.pace = true;
   SimulatorHost simulator(options);
-  QString error;
-  if (!simulator.Start(&error)) {
-    std::fprintf(stderr, "bench_link: %s\n", qPrintable(error));
+  if (const Outcome started = simulator.Start(); !started) {
+    std::fprintf(stderr, "bench_link: %s\n", qPrintable(started.failure().reason));
     return 1;
   }
   SerialPort port(simulator.DevicePath());

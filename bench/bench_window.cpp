@@ -135,7 +135,7 @@ TransferFigures MeasureTransfer(MainWindow& window, SimulatorHost& simulator, vo
     figures.maxLate = lateness.back();
     figures.p99Late = lateness[std::min(lateness.size() - 1, static_cast<size_t>(lateness.size() * 0.99))];
   }
-  figures.ok = window.StatusText(1) == okText;
+  figures.ok = window.StatusText(MainWindow::kMessagePane) == okText;
   return figures;
 }
 
@@ -175,9 +175,8 @@ int main(int argc, char** argv) {
   SimulatorOptions options;
   options.pace = true;
   SimulatorHost simulator(options);
-  QString error;
-  if (!simulator.Start(&error)) {
-    std::fprintf(stderr, "bench_window: %s\n", qPrintable(error));
+  if (const Outcome started = simulator.Start(); !started) {
+    std::fprintf(stderr, "bench_window: %s\n", qPrintable(started.failure().reason));
     return 1;
   }
   MainWindow window(data, QuietOptions(simulator.DevicePath()));
@@ -186,7 +185,7 @@ int main(int argc, char** argv) {
   // window shows, by when the tab pages have been built too.
   const Clock::time_point shown = Clock::now();
   while (MsBetween(shown, Clock::now()) < 1100) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-  if (!window.Button(QStringLiteral("&Read"))->isEnabled()) {
+  if (!window.Button(MainWindow::kReadButton)->isEnabled()) {
     std::fprintf(stderr, "bench_window: the simulated adapter does not answer\n");
     return 1;
   }

@@ -102,8 +102,8 @@ std::optional<PagerData> ReadDataFile(const QString& path) {
 class AllPagesWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    QString error;
-    ASSERT_TRUE(simulator_.Start(&error)) << error.toStdString();
+    const Outcome started = simulator_.Start();
+    ASSERT_TRUE(started) << started.failure().reason.toStdString();
   }
 
   std::unique_ptr<MainWindow> OpenWindow(PagerData& data, const QString& port) {
@@ -168,8 +168,9 @@ class AllPagesWindow : public ::testing::Test {
   }
 
   static void WaitForAdapter(MainWindow& window) {
-    for (int i = 0; i < 30 && window.StatusText(3) != QStringLiteral(" OK"); ++i) QTest::qWait(100);
-    ASSERT_EQ(window.StatusText(3), QStringLiteral(" OK"));
+    for (int i = 0; i < 30 && window.StatusText(MainWindow::kAdapterPane) != QStringLiteral(" OK"); ++i)
+      QTest::qWait(100);
+    ASSERT_EQ(window.StatusText(MainWindow::kAdapterPane), QStringLiteral(" OK"));
   }
 
   // "&Print" with "Print to File (PDF)" chosen in the print dialog.
@@ -185,7 +186,7 @@ class AllPagesWindow : public ::testing::Test {
       if (auto* fileName = dialog->findChild<QLineEdit*>(QStringLiteral("filename"))) fileName->setText(path);
       dialog->accept();
     });
-    QTest::mouseClick(window.Button(QStringLiteral("&Print")), Qt::LeftButton);
+    QTest::mouseClick(window.Button(MainWindow::kPrintButton), Qt::LeftButton);
     EXPECT_TRUE(sawDialog);
   }
 
@@ -209,8 +210,8 @@ TEST_F(AllPagesWindow, EveryChangeSurvivesEveryRoadOutAndBack) {
   ChangeEveryPage(*window);
 
   dialogs_->answer = Path("edited.DAT");
-  QTest::mouseClick(window->Button(QStringLiteral("&Save")), Qt::LeftButton);
-  ASSERT_EQ(window->StatusText(1), QStringLiteral("File Saved ok"));
+  QTest::mouseClick(window->Button(MainWindow::kSaveButton), Qt::LeftButton);
+  ASSERT_EQ(window->StatusText(MainWindow::kMessagePane), QStringLiteral("File Saved ok"));
   const std::optional<PagerData> saved = ReadDataFile(Path("edited.DAT"));
   ASSERT_TRUE(saved.has_value());
 
@@ -240,9 +241,9 @@ TEST_F(AllPagesWindow, EveryChangeSurvivesEveryRoadOutAndBack) {
   }
 
   WaitForAdapter(*window);
-  QTest::mouseClick(window->Button(QStringLiteral("&Write")), Qt::LeftButton);
+  QTest::mouseClick(window->Button(MainWindow::kWriteButton), Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !window->Busy(); }, 15000));  // the write runs on its own thread
-  ASSERT_EQ(window->StatusText(1), QStringLiteral("DPT Verify ok !"));
+  ASSERT_EQ(window->StatusText(MainWindow::kMessagePane), QStringLiteral("DPT Verify ok !"));
   window.reset();  // one window at a time on the adapter's port
 
   // A store of a stored image changes nothing: the converted image is the saved one.
@@ -258,8 +259,8 @@ TEST_F(AllPagesWindow, EveryChangeSurvivesEveryRoadOutAndBack) {
   auto second = OpenWindow(loaded, Path("no-such-port"));
   EnterAdvancedMode(*second);
   dialogs_->answer = Path("edited.DAT");
-  QTest::mouseClick(second->Button(QStringLiteral("&Load")), Qt::LeftButton);
-  ASSERT_EQ(second->StatusText(1), QStringLiteral("File Loaded ok"));
+  QTest::mouseClick(second->Button(MainWindow::kLoadButton), Qt::LeftButton);
+  ASSERT_EQ(second->StatusText(MainWindow::kMessagePane), QStringLiteral("File Loaded ok"));
   ExpectEveryChange(*second);
   second.reset();
 
@@ -267,9 +268,9 @@ TEST_F(AllPagesWindow, EveryChangeSurvivesEveryRoadOutAndBack) {
   auto third = OpenWindow(readBack, simulator_.DevicePath());
   EnterAdvancedMode(*third);
   WaitForAdapter(*third);
-  QTest::mouseClick(third->Button(QStringLiteral("&Read")), Qt::LeftButton);
+  QTest::mouseClick(third->Button(MainWindow::kReadButton), Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !third->Busy(); }, 15000));
-  ASSERT_EQ(third->StatusText(1), QStringLiteral("Read Pager ok !"));
+  ASSERT_EQ(third->StatusText(MainWindow::kMessagePane), QStringLiteral("Read Pager ok !"));
   ExpectEveryChange(*third);
   // The write kept the pager's serial number and took it into the first window's image.
   EXPECT_TRUE(std::equal(edited.image.data(), edited.image.data() + kExchangedSize, readBack.image.data()));

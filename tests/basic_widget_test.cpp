@@ -233,13 +233,13 @@ TEST_F(BasicWindowFixture, PasswordSwitchesToAdvancedModeWithTheBasicPageEdits) 
 
   EnterPassword(QStringLiteral("m84service"));
   EXPECT_EQ(window->Mode(), DisplayMode::Basic);
-  EXPECT_EQ(window->StatusText(1), kPasswordErrorMessage);
+  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), kPasswordErrorMessage);
   EXPECT_EQ(tones->played.size(), 1u);
 
   Control(Basic(), kPassword)->clear();
   EnterPassword(kRightPassword);
   EXPECT_EQ(window->Mode(), DisplayMode::Advanced);
-  EXPECT_EQ(window->StatusText(1), QString());
+  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), QString());
   EXPECT_EQ(tones->played.size(), 1u);  // no beep on a match
   EXPECT_TRUE(Basic()->isHidden());
   SettingsPage* general = window->Page(PageId::General);

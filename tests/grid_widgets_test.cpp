@@ -215,13 +215,13 @@ TEST_F(GridWindowFixture, CadenceEditsAreCheckedOnLeaving) {
     Control<QCheckBox>(page, CadenceSlotKey(kCadenceK, 0))->setFocus(Qt::TabFocusReason);
     const int at = CadenceRecordOffset(kCadenceK) + column.recordByte;
     if (c.stored < 0) {
-      EXPECT_EQ(window->StatusText(1), column.message);
+      EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), column.message);
       EXPECT_TRUE(ErrorBeeped());
       EXPECT_EQ(QApplication::focusWidget(), edit);
       EXPECT_EQ(edit->text(), shown);
       EXPECT_EQ(data.image, before);
     } else {
-      EXPECT_EQ(window->StatusText(1), "");
+      EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "");
       EXPECT_TRUE(tones->played.empty());
       EXPECT_EQ(data.image[at], c.stored);
       data.image[at] = before[at];
@@ -237,11 +237,11 @@ TEST_F(GridWindowFixture, HintLine) {
   for (const CadenceNumberColumn& column : kCadenceNumberColumns) {
     QLineEdit* edit = Control(cadence, CadenceNumberKey(column, 4));
     QTest::mouseMove(edit, edit->rect().center());
-    EXPECT_EQ(window->StatusText(1), column.hint);
+    EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), column.hint);
   }
   QCheckBox* slot = Control<QCheckBox>(cadence, CadenceSlotKey(4, 3));
   QTest::mouseMove(slot, slot->rect().center());
-  EXPECT_EQ(window->StatusText(1), "");
+  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "");
 
   const QString kept = QStringLiteral("Value must be in range 1 to 3");
   for (PageId id : {PageId::Alerting, PageId::Tones}) {
@@ -252,7 +252,7 @@ TEST_F(GridWindowFixture, HintLine) {
       if (control->visibleRegion().isEmpty()) continue;  // scrolled out of sight
       window->ShowStatus(kept);
       QTest::mouseMove(control, control->rect().center());
-      EXPECT_EQ(window->StatusText(1), kept) << row.Key().toStdString();
+      EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), kept) << row.Key().toStdString();
       ++moved;
     }
     EXPECT_GE(moved, 40);

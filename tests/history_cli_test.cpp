@@ -42,11 +42,11 @@ struct Outcome {
 
 std::unique_ptr<SimulatorHost> StartSimulator(const QString& faults = {}, const PagerImage& memory = SimulatedPagerMemory()) {
   SimulatorOptions options;
-  options.faults = *ParseFaultPlan(faults, nullptr);
+  options.faults = *ParseFaultPlan(faults);
   auto simulator = std::make_unique<SimulatorHost>(options);
   simulator->SetMemory(memory);
-  QString error;
-  EXPECT_TRUE(simulator->Start(&error)) << error.toStdString();
+  const m84::Outcome started = simulator->Start();
+  EXPECT_TRUE(started) << started.failure().reason.toStdString();
   return simulator;
 }
 
@@ -327,7 +327,7 @@ TEST_F(WindowHistory, TheWindowRecordsItsReadsAndWritesAndSaysWhenItCannot) {
   Finish(*window);
   window->WriteCommand();
   Finish(*window);
-  EXPECT_EQ(window->StatusText(1), "DPT Verify ok !");
+  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "DPT Verify ok !");
   const QJsonArray rows = History();
   ASSERT_EQ(rows.size(), 2);
   EXPECT_EQ(rows[0].toObject()["operation"].toString(), "write");
@@ -344,7 +344,7 @@ TEST_F(WindowHistory, TheWindowRecordsItsReadsAndWritesAndSaysWhenItCannot) {
   auto lost = Window(data, pager->DevicePath(), ParseHistoryLocation(Path("plain/h.sqlite")));
   lost->WriteCommand();
   Finish(*lost);
-  EXPECT_EQ(lost->StatusText(1), "DPT Verify ok ! (no history record)");
+  EXPECT_EQ(lost->StatusText(MainWindow::kMessagePane), "DPT Verify ok ! (no history record)");
 }
 
 // Two benches running batches, each with its own pager, and the window with a third, all writing

@@ -26,10 +26,10 @@ class LinkCommands : public ::testing::Test {
  protected:
   void StartSimulator(const QString& faults = {}) {
     SimulatorOptions options;
-    options.faults = *ParseFaultPlan(faults, nullptr);
+    options.faults = *ParseFaultPlan(faults);
     simulator = std::make_unique<SimulatorHost>(options);
-    QString error;
-    ASSERT_TRUE(simulator->Start(&error)) << error.toStdString();
+    const Outcome started = simulator->Start();
+    ASSERT_TRUE(started) << started.failure().reason.toStdString();
     port = simulator->DevicePath();
   }
 

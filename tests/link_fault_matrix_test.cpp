@@ -196,13 +196,13 @@ class LinkFaultMatrix : public ::testing::TestWithParam<Cell> {
 
   void StartAdapter(const char* faults) {
     SimulatorOptions options;
-    QString error;
-    const std::optional<FaultPlan> plan = ParseFaultPlan(QString::fromLatin1(faults), &error);
-    ASSERT_TRUE(plan) << error.toStdString();
+    const m84::Result<FaultPlan> plan = ParseFaultPlan(QString::fromLatin1(faults));
+    ASSERT_TRUE(plan) << plan.failure().reason.toStdString();
     options.faults = *plan;
     simulator = std::make_unique<SimulatorHost>(options);
     simulator->SetMemory(PatternedPager());
-    ASSERT_TRUE(simulator->Start(&error)) << error.toStdString();
+    const Outcome started = simulator->Start();
+    ASSERT_TRUE(started) << started.failure().reason.toStdString();
     if (port)
       port->SetFixedName(simulator->DevicePath());
     else

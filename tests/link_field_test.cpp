@@ -84,13 +84,13 @@ class LinkInTheField : public ::testing::Test {
   void StartSimulator(bool pace, const QString& faults = {}) {
     SimulatorOptions options;
     options.pace = pace;
-    options.faults = *ParseFaultPlan(faults, nullptr);
+    options.faults = *ParseFaultPlan(faults);
     simulator = std::make_unique<SimulatorHost>(options);
     PagerImage old = SimulatedPagerMemory();
     std::fill(old.data(), old.data() + kExchangedSize, kOldByte);
     simulator->SetMemory(old);
-    QString error;
-    ASSERT_TRUE(simulator->Start(&error)) << error.toStdString();
+    const Outcome started = simulator->Start();
+    ASSERT_TRUE(started) << started.failure().reason.toStdString();
     port = simulator->DevicePath();
   }
 
@@ -312,7 +312,7 @@ TEST_F(LinkInTheField, ABatchStepsTheCapcodesSavesTheFileAfterEachPagerAndStopsA
       EXPECT_EQ(int(ReadCapcode(memory, row)), start[row] + step * (written - 1)) << "row " << row;
       EXPECT_EQ(int(ReadCapcode(saved, row)), start[row] + step * written) << "row " << row;
     }
-    if (next == 3) simulator->SetFaults(*ParseFaultPlan(QStringLiteral("write-nak:5"), nullptr));
+    if (next == 3) simulator->SetFaults(*ParseFaultPlan(QStringLiteral("write-nak:5")));
     SwapPager(next);
     batch.process.write("\n");
   }
@@ -560,8 +560,8 @@ TEST_F(LinkInTheField, ABlankPagerReadsWithAWarning) {
     std::fill(memory.data(), memory.data() + kExchangedSize, c.fill);
     if (c.serialDigits) std::copy_n("1234567890", 10, memory.data() + kSerialFirst);
     simulator->SetMemory(memory);
-    QString error;
-    ASSERT_TRUE(simulator->Start(&error));
+    const Outcome started = simulator->Start();
+    ASSERT_TRUE(started) << started.failure().reason.toStdString();
     port = simulator->DevicePath();
     const QString out = dir.filePath(QStringLiteral("blank.DAT"));
     Program read;

@@ -90,12 +90,10 @@ TEST(WriteProgress, SaysWhatAPagerHoldsAfterAWriteThatStopped) {
 }
 
 TEST(FaultPlan, ParsesEveryKindAndRejectsMalformedItems) {
-  QString error;
-  const auto plan = ParseFaultPlan(
+  const Result<FaultPlan> plan = ParseFaultPlan(
       QStringLiteral("read-nak:3, read-silent:0x10,read-short:23,write-nak:1,write-silent:2,write-data-nak:31,"
-                     "enable-nak,corrupt:0x5FF,probe:0x27,probe:silent"),
-      &error);
-  ASSERT_TRUE(plan) << error.toStdString();
+                     "enable-nak,corrupt:0x5FF,probe:0x27,probe:silent"));
+  ASSERT_TRUE(plan) << plan.failure().reason.toStdString();
   ASSERT_EQ(plan->size(), 10u);
   EXPECT_EQ((*plan)[1].kind, FaultKind::ReadSilent);
   EXPECT_EQ((*plan)[1].value, 16);
@@ -105,10 +103,13 @@ TEST(FaultPlan, ParsesEveryKindAndRejectsMalformedItems) {
 
   for (const char* bad : {"read-nak", "read-nak:32", "corrupt:0x800", "probe:0x100", "enable-nak:1", "jam:3",
                           "write-nak:x"}) {
-    EXPECT_FALSE(ParseFaultPlan(QString::fromLatin1(bad), &error)) << bad;
-    EXPECT_FALSE(error.isEmpty()) << bad;
+    const Result<FaultPlan> rejected = ParseFaultPlan(QString::fromLatin1(bad));
+    ASSERT_FALSE(rejected) << bad;
+    EXPECT_FALSE(rejected.failure().reason.isEmpty()) << bad;
   }
-  EXPECT_TRUE(ParseFaultPlan(QString(), &error)->empty());
+  const Result<FaultPlan> none = ParseFaultPlan(QString());
+  ASSERT_TRUE(none);
+  EXPECT_TRUE(none->empty());
 }
 
 TEST(SimulatedAdapter, FindsTheFrameAfterNoiseAndIgnoresADamagedOne) {

@@ -52,12 +52,12 @@ class LinkOverPty : public ::testing::Test {
   void StartSimulator(const QString& faults = {}, const QString& memoryFile = {}, bool pace = false) {
     SimulatorOptions options;
     options.pace = pace;
-    options.faults = *ParseFaultPlan(faults, nullptr);
+    options.faults = *ParseFaultPlan(faults);
     options.memoryFile = memoryFile;
     simulator = std::make_unique<SimulatorHost>(options);
     if (memoryFile.isEmpty()) simulator->SetMemory(PatternedPager());
-    QString error;
-    ASSERT_TRUE(simulator->Start(&error)) << error.toStdString();
+    const Outcome started = simulator->Start();
+    ASSERT_TRUE(started) << started.failure().reason.toStdString();
     port = std::make_unique<SerialPort>(simulator->DevicePath());
     link = std::make_unique<AdapterLink>(*port);
   }
@@ -365,8 +365,8 @@ TEST(TwoAdapters, WriteWithVerifyOnBothAtOnce) {
     SimulatorOptions options;
     side.simulator = std::make_unique<SimulatorHost>(options);
     side.simulator->SetMemory(PatternedPager());
-    QString error;
-    ASSERT_TRUE(side.simulator->Start(&error)) << error.toStdString();
+    const Outcome serving = side.simulator->Start();
+    ASSERT_TRUE(serving) << serving.failure().reason.toStdString();
     side.port = std::make_unique<SerialPort>(side.simulator->DevicePath());
     side.link = std::make_unique<AdapterLink>(*side.port);
     for (int i = 0x100; i < 0x500; ++i) side.image[i] = static_cast<uint8_t>(side.fill ^ i);

@@ -62,19 +62,19 @@ struct WindowFixture : ::testing::Test {
 TEST_F(WindowFixture, StartsInBasicModeWithTheInitialStatusLine) {
   EXPECT_EQ(window->windowTitle(), "Tarnwell M84 Pager Programming");
   EXPECT_EQ(window->Mode(), DisplayMode::Basic);
-  EXPECT_EQ(window->StatusText(1), " Welcome to use M84 DPT ");
-  EXPECT_EQ(window->StatusText(3), "   ");
-  EXPECT_EQ(window->StatusText(5), "    ");  // the clock starts with the first tick
-  EXPECT_TRUE(window->Button("&Save")->isEnabled());
-  EXPECT_FALSE(window->Button("&Write")->isEnabled());
-  EXPECT_FALSE(window->Button("&Read")->isEnabled());
-  EXPECT_EQ(window->Button("&Save")->toolTip(), "Save data to a file");
+  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), " Welcome to use M84 DPT ");
+  EXPECT_EQ(window->StatusText(MainWindow::kAdapterPane), "   ");
+  EXPECT_EQ(window->StatusText(MainWindow::kClockPane), "    ");  // the clock starts with the first tick
+  EXPECT_TRUE(window->Button(MainWindow::kSaveButton)->isEnabled());
+  EXPECT_FALSE(window->Button(MainWindow::kWriteButton)->isEnabled());
+  EXPECT_FALSE(window->Button(MainWindow::kReadButton)->isEnabled());
+  EXPECT_EQ(window->Button(MainWindow::kSaveButton)->toolTip(), "Save data to a file");
 }
 
 // The status line, the About box and the report title each name the version project() gives.
 TEST_F(WindowFixture, EveryVersionTextNamesTheProjectsVersion) {
   const QString version = QStringLiteral(M84_PROJECT_VERSION);
-  EXPECT_EQ(window->StatusText(4), "V" + version);
+  EXPECT_EQ(window->StatusText(MainWindow::kVersionPane), "V" + version);
   EXPECT_EQ(kReportTitle, " M84 POCSAG Multi-Lingual Alphanumeric Pager DPT V" + version);
   Activate(window.get());
   QStringList aboutTexts;
@@ -107,17 +107,17 @@ TEST_F(WindowFixture, TheWindowIconIsTheInstalledIconFile) {
 
 TEST_F(WindowFixture, SaveAndLoadThroughTheButtons) {
   dialogs->answer = dir.filePath("pager");
-  QTest::mouseClick(window->Button("&Save"), Qt::LeftButton);
+  QTest::mouseClick(window->Button(MainWindow::kSaveButton), Qt::LeftButton);
   EXPECT_EQ(dialogs->titles.last(), "Save Data File");
-  EXPECT_EQ(window->StatusText(1), "File Saved ok");
+  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "File Saved ok");
   EXPECT_TRUE(Beeped(Beep::Confirm));
   ASSERT_TRUE(QFile::exists(dir.filePath("pager.DAT")));
 
   data.image[0x600] = 0x42;
   dialogs->answer = dir.filePath("pager.DAT");
-  QTest::mouseClick(window->Button("&Load"), Qt::LeftButton);
+  QTest::mouseClick(window->Button(MainWindow::kLoadButton), Qt::LeftButton);
   EXPECT_EQ(dialogs->titles.last(), "Select Data File");
-  EXPECT_EQ(window->StatusText(1), "File Loaded ok");
+  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "File Loaded ok");
   EXPECT_EQ(data.image[0x600], 0xFF);
 
   QFile bad(dir.filePath("bad.DAT"));
@@ -125,8 +125,8 @@ TEST_F(WindowFixture, SaveAndLoadThroughTheButtons) {
   bad.write(QByteArray(kDatFileSize, '\0'));
   bad.close();
   dialogs->answer = bad.fileName();
-  QTest::mouseClick(window->Button("&Load"), Qt::LeftButton);
-  EXPECT_EQ(window->StatusText(1), "File Loaded error");
+  QTest::mouseClick(window->Button(MainWindow::kLoadButton), Qt::LeftButton);
+  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "File Loaded error");
   EXPECT_TRUE(Beeped(Beep::Error));
 }
 
@@ -135,9 +135,9 @@ TEST_F(WindowFixture, SaveAndLoadThroughTheButtons) {
 TEST_F(WindowFixture, SaveAndLoadASettingsText) {
   const QString path = dir.filePath("pager.yaml");
   dialogs->answer = path;
-  QTest::mouseClick(window->Button("&Save"), Qt::LeftButton);
+  QTest::mouseClick(window->Button(MainWindow::kSaveButton), Qt::LeftButton);
   EXPECT_TRUE(dialogs->filters.last().contains("(*.yaml *.yml)")) << dialogs->filters.last().toStdString();
-  EXPECT_EQ(window->StatusText(1), "File Saved ok");
+  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "File Saved ok");
   QFile file(path);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   QByteArray text = file.readAll();
@@ -154,16 +154,16 @@ TEST_F(WindowFixture, SaveAndLoadASettingsText) {
   text.replace("startup_text: \"Welcome to M84\"", "startup_text: \"Hello there\"");
   ASSERT_TRUE(WriteFileAtomically(path, text));
   data.image[0x600] = 0x42;
-  QTest::mouseClick(window->Button("&Load"), Qt::LeftButton);
+  QTest::mouseClick(window->Button(MainWindow::kLoadButton), Qt::LeftButton);
   EXPECT_TRUE(dialogs->filters.last().contains("(*.yaml *.yml)")) << dialogs->filters.last().toStdString();
-  EXPECT_EQ(window->StatusText(1), "File Loaded ok");
+  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "File Loaded ok");
   EXPECT_EQ(data.image[0x600], 0xFF);
   EXPECT_EQ(window->Page(PageId::Basic)->findChild<QLineEdit*>("startupText")->text(), "Hello there");
 
   const PagerData before = data;
   ASSERT_TRUE(WriteFileAtomically(path, "format: m84-settings/1\ndisplay:\n  contrast: Level 99\n"));
-  QTest::mouseClick(window->Button("&Load"), Qt::LeftButton);
-  EXPECT_EQ(window->StatusText(1), "File Loaded error");
+  QTest::mouseClick(window->Button(MainWindow::kLoadButton), Qt::LeftButton);
+  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "File Loaded error");
   EXPECT_TRUE(Beeped(Beep::Error));
   EXPECT_TRUE(data.image == before.image);
 }
@@ -171,19 +171,19 @@ TEST_F(WindowFixture, SaveAndLoadASettingsText) {
 TEST_F(WindowFixture, CancelledDialogsChangeNothing) {
   window->ShowStatus("before");
   dialogs->answer.clear();
-  QTest::mouseClick(window->Button("&Load"), Qt::LeftButton);
-  QTest::mouseClick(window->Button("&Save"), Qt::LeftButton);
-  EXPECT_EQ(window->StatusText(1), "before");
+  QTest::mouseClick(window->Button(MainWindow::kLoadButton), Qt::LeftButton);
+  QTest::mouseClick(window->Button(MainWindow::kSaveButton), Qt::LeftButton);
+  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "before");
   EXPECT_TRUE(tones->played.empty());
 }
 
 TEST_F(WindowFixture, EnterOnAButtonDoesNothingEscapeCloses) {
   window->show();
-  window->Button("&Save")->setFocus();
-  QTest::keyClick(window->Button("&Save"), Qt::Key_Return);
+  window->Button(MainWindow::kSaveButton)->setFocus();
+  QTest::keyClick(window->Button(MainWindow::kSaveButton), Qt::Key_Return);
   EXPECT_TRUE(window->isVisible());
   EXPECT_TRUE(dialogs->titles.isEmpty());
-  QTest::keyClick(window->Button("&Save"), Qt::Key_Escape);
+  QTest::keyClick(window->Button(MainWindow::kSaveButton), Qt::Key_Escape);
   EXPECT_FALSE(window->isVisible());
 }
 
@@ -231,15 +231,16 @@ struct WindowWithAdapter : WindowFixture {
     PagerImage old = SimulatedPagerMemory();
     std::fill(old.data(), old.data() + kExchangedSize, kOldByte);
     simulator->SetMemory(old);
-    QString error;
-    EXPECT_TRUE(simulator->Start(&error)) << error.toStdString();
+    const Outcome started = simulator->Start();
+    EXPECT_TRUE(started) << started.failure().reason.toStdString();
     return simulator->DevicePath();
   }
   // The first check is due after a second; on a loaded machine it may come later.
   void WaitForPresenceCheck() {
     QTest::qWait(1100);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->StatusText(3) == " OK"; }, kPresenceLimitMs))
-        << window->StatusText(3).toStdString();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return window->StatusText(MainWindow::kAdapterPane) == " OK"; }, kPresenceLimitMs))
+        << window->StatusText(MainWindow::kAdapterPane).toStdString();
   }
   bool WaitForTransferEnd() {
     return QTest::qWaitFor([&] { return !window->Busy(); }, kTransferLimitMs);
@@ -298,20 +299,20 @@ TEST_F(WindowWithTrace, TracesEveryByteOfThePresenceCheck) {
 
 TEST_F(WindowFixture, PresenceCheckWithoutAdapterKeepsTransfersDisabled) {
   QTest::qWait(1100);
-  EXPECT_EQ(window->StatusText(3), "");
-  EXPECT_EQ(window->StatusText(5).size(), 8);  // HH:MM:SS
-  EXPECT_FALSE(window->Button("&Read")->isEnabled());
+  EXPECT_EQ(window->StatusText(MainWindow::kAdapterPane), "");
+  EXPECT_EQ(window->StatusText(MainWindow::kClockPane).size(), 8);  // HH:MM:SS
+  EXPECT_FALSE(window->Button(MainWindow::kReadButton)->isEnabled());
 }
 
 TEST_F(WindowWithAdapter, ReadAndWriteThroughTheButtons) {
   WaitForPresenceCheck();
-  ASSERT_TRUE(window->Button("&Read")->isEnabled());
-  ASSERT_TRUE(window->Button("&Write")->isEnabled());
+  ASSERT_TRUE(window->Button(MainWindow::kReadButton)->isEnabled());
+  ASSERT_TRUE(window->Button(MainWindow::kWriteButton)->isEnabled());
 
   // The simulated pager carries its own serial number; a read brings it into the image.
-  QTest::mouseClick(window->Button("&Read"), Qt::LeftButton);
+  QTest::mouseClick(window->Button(MainWindow::kReadButton), Qt::LeftButton);
   ASSERT_TRUE(WaitForTransferEnd());
-  EXPECT_EQ(window->StatusText(1), "Read Pager ok !");
+  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "Read Pager ok !");
   EXPECT_TRUE(Beeped(Beep::Confirm));
   EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(data.image.data()) + 0x548, 10),
             QByteArray(reinterpret_cast<const char*>(simulator->Memory().data()) + 0x548, 10));
@@ -319,9 +320,9 @@ TEST_F(WindowWithAdapter, ReadAndWriteThroughTheButtons) {
   // A write from basic mode keeps the pager's serial number (the General page's box starts checked).
   data.image[0x548] = '9';
   window->Page(PageId::Basic)->ExchangeImage(Direction::Load);
-  QTest::mouseClick(window->Button("&Write"), Qt::LeftButton);
+  QTest::mouseClick(window->Button(MainWindow::kWriteButton), Qt::LeftButton);
   ASSERT_TRUE(WaitForTransferEnd());
-  EXPECT_EQ(window->StatusText(1), "DPT Verify ok !");
+  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "DPT Verify ok !");
   EXPECT_TRUE(Beeped(Beep::Confirm));
   EXPECT_NE(data.image[0x548], '9');
   EXPECT_EQ(simulator->Memory()[0x548], data.image[0x548]);
@@ -331,30 +332,32 @@ TEST_F(WindowWithAdapter, ReadAndWriteThroughTheButtons) {
 TEST_F(WindowWithPacedAdapter, DuringAReadTheWindowLivesButTakesNoCommandAndNoKey) {
   ASSERT_NO_FATAL_FAILURE(Activate(window.get()));
   WaitForPresenceCheck();
-  QTest::mouseClick(window->Button("&Read"), Qt::LeftButton);
+  QTest::mouseClick(window->Button(MainWindow::kReadButton), Qt::LeftButton);
   ASSERT_TRUE(window->Busy());
-  const QString clockBefore = window->StatusText(5);
+  const QString clockBefore = window->StatusText(MainWindow::kClockPane);
   ASSERT_TRUE(WaitForProgress(3));
 
-  for (const char* label : {"&Print", "&Save", "&Load", "&Write", "&Read"})
-    EXPECT_FALSE(window->Button(label)->isEnabled()) << label;
+  for (int i = 0; i < MainWindow::kButtonCount; ++i) {
+    const QPushButton* button = window->Button(MainWindow::CommandButton(i));
+    EXPECT_FALSE(button->isEnabled()) << button->text().toStdString();
+  }
   EXPECT_FALSE(window->Page(PageId::Basic)->isEnabled());
-  EXPECT_FALSE(window->Button("&Read")->isVisible());
-  QPushButton* cancel = window->Button("Cancel");
+  EXPECT_FALSE(window->Button(MainWindow::kReadButton)->isVisible());
+  QPushButton* cancel = window->CancelButton();
   ASSERT_NE(cancel, nullptr);
   EXPECT_TRUE(cancel->isVisible());
   // Clicks on the button, its key, typing into the page, a second read asked for directly.
-  for (int i = 0; i < 3; ++i) QTest::mouseClick(window->Button("&Read"), Qt::LeftButton);
+  for (int i = 0; i < 3; ++i) QTest::mouseClick(window->Button(MainWindow::kReadButton), Qt::LeftButton);
   QTest::keyClick(window.get(), Qt::Key_R, Qt::AltModifier);
   QTest::keyClicks(QApplication::focusWidget() ? QApplication::focusWidget() : window.get(), "1234567");
   window->ReadCommand();
   ASSERT_TRUE(WaitForTransferEnd());
-  EXPECT_NE(window->StatusText(5), clockBefore);  // the clock went on
-  EXPECT_EQ(window->StatusText(1), "Read Pager ok !");
+  EXPECT_NE(window->StatusText(MainWindow::kClockPane), clockBefore);  // the clock went on
+  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "Read Pager ok !");
   QTest::qWait(300);
   EXPECT_EQ(simulator->Counted().blockReads, kExchangedSize / kBlockSize);
-  EXPECT_TRUE(window->Button("&Read")->isVisible());
-  EXPECT_TRUE(window->Button("&Read")->isEnabled());
+  EXPECT_TRUE(window->Button(MainWindow::kReadButton)->isVisible());
+  EXPECT_TRUE(window->Button(MainWindow::kReadButton)->isEnabled());
   EXPECT_TRUE(window->Page(PageId::Basic)->isEnabled());
   EXPECT_FALSE(cancel->isVisible());
   EXPECT_EQ(data.image[0x000], kOldByte);
@@ -365,35 +368,36 @@ TEST_F(WindowWithPacedAdapter, DuringAReadTheWindowLivesButTakesNoCommandAndNoKe
 TEST_F(WindowWithPacedAdapter, CancelStopsAReadAfterItsBlockAndAWriteOnlyWhenConfirmed) {
   WaitForPresenceCheck();
   const PagerImage before = data.image;
-  QTest::mouseClick(window->Button("&Read"), Qt::LeftButton);
+  QTest::mouseClick(window->Button(MainWindow::kReadButton), Qt::LeftButton);
   ASSERT_TRUE(WaitForProgress());
-  QTest::mouseClick(window->Button("Cancel"), Qt::LeftButton);
+  QTest::mouseClick(window->CancelButton(), Qt::LeftButton);
   ASSERT_TRUE(WaitForTransferEnd());
   EXPECT_TRUE(questions->asked.isEmpty());  // a read is stopped without asking
-  EXPECT_TRUE(window->StatusText(1).startsWith("Read Pager error ! \u2014 interrupted before block 0x"))
-      << window->StatusText(1).toStdString();
+  EXPECT_TRUE(
+      window->StatusText(MainWindow::kMessagePane).startsWith("Read Pager error ! \u2014 interrupted before block 0x"))
+      << window->StatusText(MainWindow::kMessagePane).toStdString();
   EXPECT_LT(simulator->Counted().blockReads, kExchangedSize / kBlockSize);
   EXPECT_EQ(data.image, before);
 
   // Escape, answered no: the write goes on to the end.
   questions->answer = false;
-  QTest::mouseClick(window->Button("&Write"), Qt::LeftButton);
+  QTest::mouseClick(window->Button(MainWindow::kWriteButton), Qt::LeftButton);
   ASSERT_TRUE(WaitForProgress());
   QTest::keyClick(window.get(), Qt::Key_Escape);
   EXPECT_EQ(questions->asked, QStringList{"Stopping now leaves the pager half-written. Stop anyway?"});
   ASSERT_TRUE(WaitForTransferEnd());
-  EXPECT_EQ(window->StatusText(1), "DPT Verify ok !");
+  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "DPT Verify ok !");
 
   // Confirmed: it stops after the block in progress, and says which blocks are new.
   std::fill(data.image.data(), data.image.data() + kExchangedSize, uint8_t{0x11});
   window->Page(PageId::Basic)->ExchangeImage(Direction::Load);
   const PagerImage pagerBefore = simulator->Memory();
   questions->answer = true;
-  QTest::mouseClick(window->Button("&Write"), Qt::LeftButton);
+  QTest::mouseClick(window->Button(MainWindow::kWriteButton), Qt::LeftButton);
   ASSERT_TRUE(WaitForProgress());
-  QTest::mouseClick(window->Button("Cancel"), Qt::LeftButton);
+  QTest::mouseClick(window->CancelButton(), Qt::LeftButton);
   ASSERT_TRUE(WaitForTransferEnd());
-  const QString status = window->StatusText(1);
+  const QString status = window->StatusText(MainWindow::kMessagePane);
   EXPECT_TRUE(status.startsWith("Write Pager error ! \u2014 interrupted before block 0x")) << status.toStdString();
   EXPECT_TRUE(status.contains("; the pager is half-written: ")) << status.toStdString();
   const int end = WrittenEnd(status);
@@ -409,7 +413,7 @@ TEST_F(WindowWithPacedAdapter, ClosingDuringAWriteAsksAndClosesOnlyBetweenBlocks
   WaitForPresenceCheck();
   std::fill(data.image.data(), data.image.data() + kExchangedSize, uint8_t{0x22});
   window->Page(PageId::Basic)->ExchangeImage(Direction::Load);
-  QTest::mouseClick(window->Button("&Write"), Qt::LeftButton);
+  QTest::mouseClick(window->Button(MainWindow::kWriteButton), Qt::LeftButton);
   ASSERT_TRUE(WaitForProgress(3));
 
   questions->answer = false;
@@ -434,7 +438,7 @@ TEST_F(WindowWithPacedAdapter, ClosingDuringAWriteAsksAndClosesOnlyBetweenBlocks
 TEST_F(WindowWithPacedAdapter, ClosingDuringAReadStopsItWithoutAsking) {
   ASSERT_NO_FATAL_FAILURE(Activate(window.get()));
   WaitForPresenceCheck();
-  QTest::mouseClick(window->Button("&Read"), Qt::LeftButton);
+  QTest::mouseClick(window->Button(MainWindow::kReadButton), Qt::LeftButton);
   ASSERT_TRUE(WaitForProgress(3));
   window->close();
   EXPECT_TRUE(questions->asked.isEmpty());
@@ -450,7 +454,7 @@ namespace {
 struct WindowWithPulledCable : WindowWithAdapter {
   SimulatorOptions Options() override {
     SimulatorOptions options;
-    options.faults = *ParseFaultPlan(QStringLiteral("unplug:4"), nullptr);
+    options.faults = *ParseFaultPlan(QStringLiteral("unplug:4"));
     return options;
   }
 };
@@ -459,9 +463,10 @@ struct WindowWithPulledCable : WindowWithAdapter {
 
 TEST_F(WindowWithPulledCable, TheStatusLineNamesTheBlock) {
   WaitForPresenceCheck();
-  QTest::mouseClick(window->Button("&Read"), Qt::LeftButton);
+  QTest::mouseClick(window->Button(MainWindow::kReadButton), Qt::LeftButton);
   ASSERT_TRUE(WaitForTransferEnd());
-  EXPECT_EQ(window->StatusText(1), "Read Pager error ! \u2014 the adapter was disconnected at block 0x100");
+  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane),
+            "Read Pager error ! \u2014 the adapter was disconnected at block 0x100");
   EXPECT_TRUE(Beeped(Beep::Error));
 }
 
@@ -483,9 +488,9 @@ TEST_F(WindowWithPacedAdapter, AndTheCommandLineShareOnePort) {
   bool readOfferedWhileHeld = false;
   ASSERT_TRUE(QTest::qWaitFor(
       [&] {
-        if (window->StatusText(3) == "BUSY") {
-          heldTip = window->StatusTip(3);
-          readOfferedWhileHeld = readOfferedWhileHeld || window->Button("&Read")->isEnabled();
+        if (window->StatusText(MainWindow::kAdapterPane) == "BUSY") {
+          heldTip = window->StatusTip(MainWindow::kAdapterPane);
+          readOfferedWhileHeld = readOfferedWhileHeld || window->Button(MainWindow::kReadButton)->isEnabled();
         }
         return read.state() == QProcess::NotRunning;
       },
@@ -505,7 +510,7 @@ TEST_F(WindowWithPacedAdapter, AndTheCommandLineShareOnePort) {
   }
 
   // During the window's own read the command line is refused, naming the window's program.
-  QTest::mouseClick(window->Button("&Read"), Qt::LeftButton);
+  QTest::mouseClick(window->Button(MainWindow::kReadButton), Qt::LeftButton);
   ASSERT_TRUE(WaitForProgress(2));
   QProcess refused;
   ASSERT_TRUE(runProgram(refused, QStringList{QStringLiteral("probe")} + port));
@@ -517,7 +522,7 @@ TEST_F(WindowWithPacedAdapter, AndTheCommandLineShareOnePort) {
                                 .arg(QCoreApplication::applicationName()).arg(::getpid())))
       << said.toStdString();
   ASSERT_TRUE(WaitForTransferEnd());
-  EXPECT_EQ(window->StatusText(1), "Read Pager ok !");
+  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "Read Pager ok !");
 }
 
 namespace {
@@ -547,7 +552,7 @@ TEST_F(WindowWithAdapter, TheDumpGivesThePortUpBeforeItsSaveDialog) {
   ASSERT_TRUE(WaitForTransferEnd());
   EXPECT_EQ(checking->titles, QStringList{"Save Data File"});
   EXPECT_TRUE(checking->portFree);
-  EXPECT_EQ(window->StatusText(1), "File Saved ok");
+  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "File Saved ok");
   QFile dump(dir.filePath("dump.BIN"));
   ASSERT_TRUE(dump.open(QIODevice::ReadOnly));
   EXPECT_EQ(dump.readAll(), QByteArray(reinterpret_cast<const char*>(simulator->Memory().data()), kImageSize));
@@ -559,9 +564,9 @@ TEST_F(WindowWithAdapter, ABlankPagerReadsWithAWarningInTheStatusLine) {
   std::fill(erased.data(), erased.data() + erased.size(), uint8_t(0xFF));
   simulator->SetMemory(erased);
   WaitForPresenceCheck();
-  QTest::mouseClick(window->Button("&Read"), Qt::LeftButton);
+  QTest::mouseClick(window->Button(MainWindow::kReadButton), Qt::LeftButton);
   ASSERT_TRUE(WaitForTransferEnd());
-  EXPECT_EQ(window->StatusText(1), "Read Pager ok ! - the pager's memory looks blank");
+  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "Read Pager ok ! - the pager's memory looks blank");
   EXPECT_EQ(data.image[0x000], 0xFF);  // read all the same
 }
 
@@ -572,13 +577,13 @@ TEST_F(WindowFixture, OpensAFileGivenAtStart) {
   const QString dat = dir.filePath("given.DAT");
   ASSERT_TRUE(WriteFileAtomically(dat, EncodeDatFile(file, 9)));
   window->OpenFile(dat);
-  EXPECT_EQ(window->StatusText(1), "File Loaded ok");
+  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "File Loaded ok");
   EXPECT_EQ(data.image[0x010], 0x42);
 
   file.image[0x010] = 0x43;
   const QString bin = dir.filePath("given.bin");
   ASSERT_TRUE(WriteFileAtomically(bin, QByteArray(reinterpret_cast<const char*>(file.image.data()), kImageSize)));
   window->OpenFile(bin);
-  EXPECT_EQ(window->StatusText(1), "File Loaded ok");
+  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "File Loaded ok");
   EXPECT_EQ(data.image[0x010], 0x43);
 }

@@ -166,7 +166,7 @@ struct GuardFixture : ::testing::Test {
   void ExpectRefused(size_t refusals) {
     EXPECT_EQ(window->ShownTabPage(), ota);
     EXPECT_EQ(strip->CurrentIndex(), TabIndexOf(PageId::Ota));
-    EXPECT_EQ(window->StatusText(1), kOtaCommandMessage);
+    EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), kOtaCommandMessage);
     EXPECT_EQ(tones->played.size(), refusals);
     if (!tones->played.empty()) EXPECT_EQ(tones->played.back(), TonesOf(Beep::Error));
     EXPECT_EQ(dialogs->asked, 0);
@@ -178,7 +178,7 @@ struct GuardFixture : ::testing::Test {
 TEST_F(GuardFixture, UnusableCommandHoldsClicksAndKeysUntilMendedByKeyboard) {
   ClickTab(PageId::Canned);
   ExpectRefused(1);
-  QTest::mouseClick(window->Button("&Save"), Qt::LeftButton);
+  QTest::mouseClick(window->Button(MainWindow::kSaveButton), Qt::LeftButton);
   ExpectRefused(2);
 
   auto* cadenceBox = Control<QCheckBox>(ota, ota_key::kCadence);
@@ -197,7 +197,7 @@ TEST_F(GuardFixture, UnusableCommandHoldsClicksAndKeysUntilMendedByKeyboard) {
   cadenceBox->setFocus(Qt::TabFocusReason);
   QTest::keyClick(cadenceBox, Qt::Key_S, Qt::AltModifier);
   ExpectRefused(6);
-  QPushButton* load = window->Button("&Load");
+  QPushButton* load = window->Button(MainWindow::kLoadButton);
   load->setFocus(Qt::TabFocusReason);
   QTest::keyClick(load, Qt::Key_Space);
   QTest::keyClick(load, Qt::Key_Return);
@@ -221,7 +221,7 @@ TEST_F(GuardFixture, UnusableCommandHoldsClicksAndKeysUntilMendedByKeyboard) {
   // The mended text reached the image on the tab change.
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(data.image.data() + 0xB0), 9), "RTVR     ");
   ClickTab(PageId::Ota);
-  QTest::mouseClick(window->Button("&Save"), Qt::LeftButton);
+  QTest::mouseClick(window->Button(MainWindow::kSaveButton), Qt::LeftButton);
   EXPECT_EQ(dialogs->asked, 1);
   EXPECT_EQ(tones->played.size(), 8u);
 }

@@ -163,7 +163,7 @@ TEST_F(WindowFixture, EnterInAnEditHoldingARejectedTextIsAnsweredAsLeavingIt) {
       edit->setFocus(Qt::TabFocusReason);
       edit->setText(*rejected);
       PressEnter();
-      EXPECT_EQ(window->StatusText(1), row.Message());
+      EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), row.Message());
       EXPECT_EQ(QApplication::focusWidget(), edit);
       EXPECT_EQ(tones->played, beeps + 1);
       EXPECT_EQ(data.image, before);  // nothing was stored
@@ -185,7 +185,7 @@ TEST_F(WindowFixture, HintFollowsTheMouseOverControlsAndNotOverTheBackground) {
       const QString message = QStringLiteral("Value must be in range 1 to 3");
       window->ShowStatus(message);
       QTest::mouseMove(control, QPoint(control->width() / 2, control->height() / 2));
-      EXPECT_EQ(window->StatusText(1), page->KeepsHintLine() ? message : row.HintText());
+      EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), page->KeepsHintLine() ? message : row.HintText());
       if (!row.HintText().isEmpty()) ++hinted;
     }
     for (QLabel* label : page->findChildren<QLabel*>()) {
@@ -193,11 +193,11 @@ TEST_F(WindowFixture, HintFollowsTheMouseOverControlsAndNotOverTheBackground) {
       SCOPED_TRACE(label->text().toStdString());
       window->ShowStatus(QStringLiteral("kept"));
       QTest::mouseMove(label, label->rect().center());
-      EXPECT_EQ(window->StatusText(1), "kept");
+      EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "kept");
     }
     window->ShowStatus(QStringLiteral("kept"));
     QTest::mouseMove(page, QPoint(1, 1));
-    EXPECT_EQ(window->StatusText(1), "kept");
+    EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "kept");
   });
   EXPECT_GE(hinted, 8 + 8 + 2 + 1);  // capcodes, two enabled Basic texts, the serial number
 }
@@ -286,7 +286,7 @@ void ExpectNothingClipped(QWidget* root) {
 TEST_F(WindowFixture, NoTextIsClippedOnAnyPageOrTheStatusLine) {
   for (const AdapterState state : {AdapterState::Absent, AdapterState::UsbPortOnly, AdapterState::Ready}) {
     window->ShowAdapterState(state);
-    SCOPED_TRACE(window->StatusText(3).toStdString());
+    SCOPED_TRACE(window->StatusText(MainWindow::kAdapterPane).toStdString());
     ExpectNothingClipped(window.get());
   }
   ForEveryShownPage([&](SettingsPage* page) {
@@ -334,12 +334,12 @@ TEST_F(WindowFixture, ACharacterThePagerCannotHoldIsRefusedTypedOrPasted) {
         beeps = tones->played;
         QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
         EXPECT_EQ(edit->text(), kept);
-        EXPECT_EQ(window->StatusText(1), UnencodableCharacterMessage(character));
+        EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), UnencodableCharacterMessage(character));
         EXPECT_EQ(tones->played, beeps + 1);
         window->ShowStatus(QString());
         edit->paste();  // the edit's own menu and the middle button paste this way
         EXPECT_EQ(edit->text(), kept);
-        EXPECT_EQ(window->StatusText(1), UnencodableCharacterMessage(character));
+        EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), UnencodableCharacterMessage(character));
       }
       page->ExchangeImage(Direction::Load);
     }
@@ -396,9 +396,9 @@ struct StoreRoute {
 TEST_F(WindowFixture, NoStoreRouteDropsARefusedTextWithoutAWord) {
   EnablePasswordCommand();
   const StoreRoute routes[] = {
-      {"Save by its shortcut", false,
-       [](MainWindow& w) { QTest::keyClick(&w, Qt::Key_S, Qt::AltModifier); }},
-      {"Save by a click", false, [](MainWindow& w) { QTest::mouseClick(w.Button("&Save"), Qt::LeftButton); }},
+      {"Save by its shortcut", false, [](MainWindow& w) { QTest::keyClick(&w, Qt::Key_S, Qt::AltModifier); }},
+      {"Save by a click", false,
+       [](MainWindow& w) { QTest::mouseClick(w.Button(MainWindow::kSaveButton), Qt::LeftButton); }},
       {"Write", false, [](MainWindow& w) { w.WriteCommand(); }},
       {"Print", false, [](MainWindow& w) { w.PrintCommand(); }},
       {"another tab", true,
@@ -407,7 +407,8 @@ TEST_F(WindowFixture, NoStoreRouteDropsARefusedTextWithoutAWord) {
          const int other = strip->CurrentIndex() == 0 ? 1 : 0;
          QTest::mouseClick(strip, Qt::LeftButton, {}, strip->TabRect(other).center());
        }},
-      {"basic mode", true, [](MainWindow& w) { QTest::keyClick(&w, Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier); }},
+      {"basic mode", true,
+       [](MainWindow& w) { QTest::keyClick(&w, Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier); }},
   };
   int pages = 0;
   ForEveryShownPage([&](SettingsPage* page) {
@@ -445,7 +446,8 @@ TEST_F(WindowFixture, NoStoreRouteDropsARefusedTextWithoutAWord) {
       // checks below tell which.
       (void)QTest::qWaitFor([&] { return tones->played > beeps || dialogs->asked > asked; }, 1000);
       closeDialogs.stop();
-      EXPECT_EQ(window->StatusText(1), row->Message().isEmpty() ? QStringLiteral("kept") : row->Message());
+      EXPECT_EQ(window->StatusText(MainWindow::kMessagePane),
+                row->Message().isEmpty() ? QStringLiteral("kept") : row->Message());
       EXPECT_EQ(tones->played, beeps + 1);
       EXPECT_EQ(QApplication::focusWidget(), edit);
       EXPECT_EQ(dialogs->asked, asked);

@@ -88,10 +88,10 @@ TEST_F(ServiceCommands, DumpSavesThePagerMemoryAndFailsOnAnyFault) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.out);
     SimulatorOptions options;
-    options.faults = *ParseFaultPlan(QString::fromLatin1(c.faults), nullptr);
+    options.faults = *ParseFaultPlan(QString::fromLatin1(c.faults));
     SimulatorHost simulator(options);
-    QString error;
-    ASSERT_TRUE(simulator.Start(&error)) << error.toStdString();
+    const Outcome started = simulator.Start();
+    ASSERT_TRUE(started) << started.failure().reason.toStdString();
     EXPECT_EQ(RunDumpCommand({Path(c.out), QStringLiteral("--port"), simulator.DevicePath()}), c.exitCode);
     const QString written = WithDefaultExtension(Path(c.out), kBinaryExtension);
     if (c.exitCode != 0) {

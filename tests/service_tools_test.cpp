@@ -230,11 +230,11 @@ class DumpOverPty : public ::testing::Test {
  protected:
   void StartSimulator(const QString& faults = {}) {
     SimulatorOptions options;
-    options.faults = *ParseFaultPlan(faults, nullptr);
+    options.faults = *ParseFaultPlan(faults);
     simulator = std::make_unique<SimulatorHost>(options);
     simulator->SetMemory(Patterned());
-    QString error;
-    ASSERT_TRUE(simulator->Start(&error)) << error.toStdString();
+    const Outcome started = simulator->Start();
+    ASSERT_TRUE(started) << started.failure().reason.toStdString();
     port = std::make_unique<SerialPort>(simulator->DevicePath());
     link = std::make_unique<AdapterLink>(*port);
   }

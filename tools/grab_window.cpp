@@ -62,9 +62,9 @@ int main(int argc, char** argv) {
   }
   const QDir folder(QString::fromLocal8Bit(argv[1]));
   SimulatorHost simulator;
-  QString error;
-  if (!simulator.Start(&error)) {
-    std::fprintf(stderr, "grab_window: the simulated adapter did not start: %s\n", qPrintable(error));
+  if (const Outcome started = simulator.Start(); !started) {
+    std::fprintf(stderr, "grab_window: the simulated adapter did not start: %s\n",
+                 qPrintable(started.failure().reason));
     return 1;
   }
   PagerData data;

@@ -14,18 +14,14 @@ namespace m84 {
 namespace {
 
 // The window is still useful without its trace: a trace that cannot be written is said, on
-// standard error and in the window's status line, and left.
-std::shared_ptr<SerialTrace> OpenWindowTrace(const QString& path, QString& failure) {
-  if (path.isEmpty()) return nullptr;
+// standard error and in the window's status line, and left. No path: no trace, and no failure.
+Result<std::shared_ptr<SerialTrace>> OpenWindowTrace(const QString& path) {
+  if (path.isEmpty()) return std::shared_ptr<SerialTrace>();
   auto trace = std::make_shared<SerialTrace>();
   const Outcome opened = trace->Open(path, QStringLiteral("m84dpt window"));
-  if (opened) {
-    trace->SummarizePresenceChecks();
-    return trace;
-  }
-  failure = QStringLiteral("the trace cannot be written: ") + opened.failure().reason;
-  PrintReason(failure);
-  return nullptr;
+  if (!opened) return Failed({}, QStringLiteral("the trace cannot be written: ") + opened.failure().reason);
+  trace->SummarizePresenceChecks();
+  return trace;
 }
 
 }  // namespace
@@ -34,8 +30,11 @@ int RunWindowProgram(QApplication& app, const WindowArguments& arguments) {
   return RunWindowPath(arguments.given, [&](PagerData& data, InstanceGuard& guard) {
     WindowOptions options;
     options.portName = arguments.portName;
-    QString traceFailure;
-    options.lineObserver = OpenWindowTrace(arguments.traceFile, traceFailure);
+    const Result<std::shared_ptr<SerialTrace>> trace = OpenWindowTrace(arguments.traceFile);
+    if (trace)
+      options.lineObserver = *trace;
+    else
+      PrintReason(trace.failure().reason);
     options.history = std::make_shared<PagerHistory>(PagerHistory::ForProgram(kSourceWindow, arguments.noHistory,
                                                                                PreferredHistoryLocation()));
     SimulatorProcess simulator;
@@ -50,7 +49,7 @@ int RunWindowProgram(QApplication& app, const WindowArguments& arguments) {
     window.show();
     if (!arguments.file.isEmpty()) window.OpenFile(arguments.file);
     // Last, so that it is what the status line shows.
-    if (!traceFailure.isEmpty()) window.ShowStatus(traceFailure);
+    if (!trace) window.ShowStatus(trace.failure().reason);
     app.exec();
   });
 }

@@ -154,9 +154,8 @@ int RunSimulateCommand(const QStringList& arguments) {
   options.memoryFile = parser.value(memory);
   options.pace = parser.isSet(pace);
   options.announce = true;
-  QString error;
-  const std::optional<FaultPlan> faults = ParseFaultPlan(parser.values(fault).join(QLatin1Char(',')), &error);
-  if (!faults) return parser.UsageError(error + QStringLiteral("; faults: ") + FaultPlanSyntax());
+  const Result<FaultPlan> faults = ParseFaultPlan(parser.values(fault).join(QLatin1Char(',')));
+  if (!faults) return parser.UsageError(faults.failure().reason + QStringLiteral("; faults: ") + FaultPlanSyntax());
   options.faults = *faults;
 
   // Blocked before the serving thread starts, so that only this thread takes them, in sigwait.
@@ -169,8 +168,8 @@ int RunSimulateCommand(const QStringList& arguments) {
   options.unplugged = [] { ::kill(::getpid(), kUnpluggedSignal); };
 
   SimulatorHost simulator(options);
-  if (!simulator.Start(&error)) {
-    PrintReason(error);
+  if (const Outcome started = simulator.Start(); !started) {
+    PrintReason(started.failure().reason);
     return 1;
   }
   std::printf("%s\n", simulator.DevicePath().toLocal8Bit().constData());

@@ -269,12 +269,6 @@ void MainWindow::CreateButtons() {
   connect(cancel_, &QPushButton::clicked, this, &MainWindow::CancelTransfer);
 }
 
-QPushButton* MainWindow::Button(const QString& label) const {
-  for (QPushButton* button : buttons_)
-    if (button->text() == label) return button;
-  return cancel_->text() == label ? cancel_ : nullptr;
-}
-
 void MainWindow::CreateStatusLine() {
   auto* line = new QWidget(this);
   line->setGeometry(0, height() - kStatusLineHeight, width(), kStatusLineHeight);
@@ -316,9 +310,9 @@ void MainWindow::CreateStatusLine() {
   progress_->setGeometry(0, 0, kPanes[kProgressPane].width, kStatusLineHeight - 4);
 }
 
-QString MainWindow::StatusText(int pane) const { return panes_[static_cast<size_t>(pane)]->text(); }
+QString MainWindow::StatusText(StatusPane pane) const { return panes_[static_cast<size_t>(pane)]->text(); }
 
-QString MainWindow::StatusTip(int pane) const { return panes_[static_cast<size_t>(pane)]->toolTip(); }
+QString MainWindow::StatusTip(StatusPane pane) const { return panes_[static_cast<size_t>(pane)]->toolTip(); }
 
 void MainWindow::ShowStatus(const QString& text) {
   QLabel* pane = panes_[kMessagePane];
@@ -368,11 +362,19 @@ void MainWindow::SwitchToAdvancedMode() {
   tabStrip_->SetCurrentIndex(TabIndexOf(PageId::General));
   for (const PageInfo& info : kTabPages) Page(info.id)->setVisible(info.id == PageId::General);
   Page(PageId::General)->setFocus();
-  mode_ = DisplayMode::Advanced;
+  EnterMode(DisplayMode::Advanced);
+}
+
+void MainWindow::EnterMode(DisplayMode mode) {
+  mode_ = mode;
   models_.SetMode(mode_);
   ExchangeAllPages(Direction::Load);
-  mouseGuard_->Install();
-  SetServiceCommandsEnabled(true);
+  const bool advanced = mode_ == DisplayMode::Advanced;
+  if (advanced)
+    mouseGuard_->Install();
+  else
+    mouseGuard_->Remove();
+  SetServiceCommandsEnabled(advanced);
 }
 
 void MainWindow::RequestAdvancedMode() {
@@ -392,11 +394,7 @@ void MainWindow::SwitchToBasicMode() {
   Page(PageId::Basic)->show();
   tabStrip_->hide();
   for (const PageInfo& info : kTabPages) Page(info.id)->hide();
-  mode_ = DisplayMode::Basic;
-  models_.SetMode(mode_);
-  ExchangeAllPages(Direction::Load);
-  mouseGuard_->Remove();
-  SetServiceCommandsEnabled(false);
+  EnterMode(DisplayMode::Basic);
 }
 
 void MainWindow::LoadDataFileCommand() {

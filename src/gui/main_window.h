@@ -103,17 +103,15 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
 
   // The status line's panes, left to right.
   enum StatusPane : int { kIconPane, kMessagePane, kProgressPane, kAdapterPane, kVersionPane, kClockPane, kPaneCount };
-  // A pane by its name, or by its number as the tests count them.
-  QString StatusText(int pane) const;
-  QString StatusTip(int pane) const;
+  QString StatusText(StatusPane pane) const;
+  QString StatusTip(StatusPane pane) const;
   // A tab page is built the first time anything asks for it, if not already after the first paint.
   SettingsPage* Page(PageId id) const;
   // The command buttons, left to right.
   enum CommandButton : int { kPrintButton, kSaveButton, kLoadButton, kWriteButton, kReadButton, kButtonCount };
   QPushButton* Button(CommandButton button) const { return buttons_[button]; }
-  // The command button (or Cancel) with this caption ("&Write"), as a user finds it; none for
-  // another.
-  QPushButton* Button(const QString& label) const;
+  // Shown in the transfer buttons' place while a read, write or dump runs.
+  QPushButton* CancelButton() const { return cancel_; }
   // True while a read, write or dump runs (on its own thread).
   bool Busy() const { return busy_; }
 
@@ -130,6 +128,9 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   void BuildTabPages();
   void CreateServiceCommands();
   void SetServiceCommandsEnabled(bool enabled);
+  // The end of a switch either way, once the pages are shown: the models take the mode, the pages
+  // load from the image, and the mouse guard and the service keys come with Advanced only.
+  void EnterMode(DisplayMode mode);
   void OnTabSelected(int index);
   void OnTimerTick();
   enum class TransferKind { Read, Write, Dump };

@@ -10,16 +10,6 @@ namespace m84 {
 
 namespace {
 
-const QString kNoAdapterText = kNoAdapterConnect;
-const QString kReadingText = kReadingPager;
-const QString kReadOkText = kReadPagerOk;
-const QString kReadErrorText = kReadPagerError;
-const QString kWritingText = kWritingPager;
-const QString kVerifyingText = kVerifying;
-const QString kVerifyOkText = kVerifyOk;
-const QString kVerifyErrorText = kVerifyError;
-const QString kWriteErrorText = kWritePagerError;
-
 // Lets the adapter settle between the last block and the next command.
 constexpr unsigned long kSettleMs = 10;
 
@@ -92,16 +82,16 @@ AdapterState AdapterLink::PresenceCheck() {
 Result<PagerImage> AdapterLink::ReadPager(TransferHost& host) {
   std::optional<PagerImage> read;
   if (!OpenPort()) {
-    Report(host, kNoAdapterText, Beep::Error);
+    Report(host, kNoAdapterConnect, Beep::Error);
   } else {
-    Show(host, kReadingText);
+    Show(host, kReadingPager);
     PagerImage scratch;
     if (ReadBlocks(kTransferFirst, kTransferLast, scratch.data(), &host)) {
       read = scratch;
-      Report(host, kReadOkText, Beep::Confirm);
+      Report(host, kReadPagerOk, Beep::Confirm);
       if (LooksBlank(scratch)) host.ShowWarning(kBlankMemoryWarning);
     } else {
-      Report(host, kReadErrorText, Beep::Error);
+      Report(host, kReadPagerError, Beep::Error);
     }
   }
   host.SetProgress(0);
@@ -115,7 +105,7 @@ WriteResult AdapterLink::WritePager(const PagerImage& given, const WriteOptions&
   WriteResult result;
   if (!OpenPort()) return FailWrite(host, std::move(result));
   written_.started = true;
-  Show(host, kWritingText);
+  Show(host, kWritingPager);
   PagerImage image = given;
   if (options.keepSerialNumber) {
     result.keptSerial = ReadOwnSerialNumber();
@@ -126,18 +116,18 @@ WriteResult AdapterLink::WritePager(const PagerImage& given, const WriteOptions&
     return FailWrite(host, std::move(result));
   result.reachedVerify = true;
   QThread::msleep(kSettleMs);
-  Show(host, kVerifyingText);
+  Show(host, kVerifying);
   PagerImage readBack = image;
   const bool readWhole = ReadBlocks(kTransferFirst, kTransferLast, readBack.data(), &host);
   if (readWhole) result.readBack = readBack;
   const bool verified = readWhole && VerifyAgainst(image, readBack);
   if (verified) {
-    Show(host, kVerifyOkText);
+    Show(host, kVerifyOk);
     EndTransfer();
     host.Sound(Beep::Confirm);
   } else {
-    Report(host, kVerifyErrorText, Beep::Error);
-    result.outcome = Failed(kVerifyErrorText);
+    Report(host, kVerifyError, Beep::Error);
+    result.outcome = Failed(kVerifyError);
   }
   host.SetProgress(0);
   host.Pump();
@@ -312,11 +302,11 @@ void AdapterLink::ReportBlockDone(TransferHost* progress, int first, int last, i
 }
 
 WriteResult AdapterLink::FailWrite(TransferHost& host, WriteResult result) {
-  Report(host, kWriteErrorText, Beep::Error);
+  Report(host, kWritePagerError, Beep::Error);
   host.SetProgress(0);
   host.Pump();
   QThread::msleep(kSettleMs);
-  result.outcome = Failed(kWriteErrorText);
+  result.outcome = Failed(kWritePagerError);
   return result;
 }
 

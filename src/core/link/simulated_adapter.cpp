@@ -68,16 +68,15 @@ std::optional<Fault> ParseTargetedFault(FaultKind kind, const QString& argument)
   return fault;
 }
 
-std::optional<Fault> ParseFault(const QString& item, QString* error) {
+Result<Fault> ParseFault(const QString& item) {
   const QString name = item.section(QLatin1Char(':'), 0, 0).trimmed();
   const QString argument = item.section(QLatin1Char(':'), 1).trimmed();
   for (const FaultName& known : kFaultNames) {
     if (name != QLatin1String(known.name)) continue;
     if (known.kind == FaultKind::ProbeAnswer && argument == QLatin1String("silent")) return Fault{FaultKind::ProbeSilent};
     if (TargetsProbeToo(known.kind) || HoldsBack(known.kind)) {
-      if (const std::optional<Fault> fault = ParseTargetedFault(known.kind, argument)) return fault;
-      *error = QStringLiteral("fault \"%1\": the block, probe or delay is missing or out of range").arg(item);
-      return std::nullopt;
+      if (const std::optional<Fault> fault = ParseTargetedFault(known.kind, argument)) return *fault;
+      return Failed({}, QStringLiteral("fault \"%1\": the block, probe or delay is missing or out of range").arg(item));
     }
     if (!known.takesValue) {
       if (argument.isEmpty()) return Fault{known.kind};
@@ -85,23 +84,18 @@ std::optional<Fault> ParseFault(const QString& item, QString* error) {
     }
     int value = 0;
     if (ParseNumber(argument, value) && ValueInRange(known.kind, value)) return Fault{known.kind, value};
-    *error = QStringLiteral("fault \"%1\": the value is missing or out of range").arg(item);
-    return std::nullopt;
+    return Failed({}, QStringLiteral("fault \"%1\": the value is missing or out of range").arg(item));
   }
-  if (error->isEmpty()) *error = QStringLiteral("unknown fault \"%1\"").arg(item);
-  return std::nullopt;
+  return Failed({}, QStringLiteral("unknown fault \"%1\"").arg(item));
 }
 
 }  // namespace
 
-std::optional<FaultPlan> ParseFaultPlan(const QString& text, QString* error) {
+Result<FaultPlan> ParseFaultPlan(const QString& text) {
   FaultPlan plan;
-  QString ignored;
-  if (!error) error = &ignored;
-  error->clear();
   for (const QString& item : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-    const std::optional<Fault> fault = ParseFault(item.trimmed(), error);
-    if (!fault) return std::nullopt;
+    Result<Fault> fault = ParseFault(item.trimmed());
+    if (!fault) return fault.failure();
     plan.push_back(*fault);
   }
   return plan;

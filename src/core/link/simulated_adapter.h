@@ -10,6 +10,7 @@
 
 #include "core/image/pager_image.h"
 #include "core/link/adapter_frame.h"
+#include "core/result.h"
 
 namespace m84 {
 
@@ -46,8 +47,8 @@ using FaultPlan = std::vector<Fault>;
 // "read-nak:N,read-silent:N,read-short:N,write-nak:N,write-silent:N,write-data-nak:N,
 //  enable-nak,corrupt:OFFSET,probe:BYTE,probe:silent,noise:T,late-ack:T:MS,late-data:N:MS,
 //  unplug:T"; N is a block number (address / 64), T a block number or "probe", numbers are
-// decimal or 0x-hex. Nothing on a malformed text, with the reason in *error.
-std::optional<FaultPlan> ParseFaultPlan(const QString& text, QString* error);
+// decimal or 0x-hex. A malformed text fails with the reason.
+Result<FaultPlan> ParseFaultPlan(const QString& text);
 QString FaultPlanSyntax();
 
 // The memory a simulated pager starts from: the default image with a serial number of its own.

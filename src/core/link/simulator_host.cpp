@@ -72,31 +72,26 @@ void SimulatorHost::SetMemory(const PagerImage& memory) {
   memoryGiven_ = true;
 }
 
-bool SimulatorHost::Start(QString* error) {
-  QString ignored;
-  if (!error) error = &ignored;
+Outcome SimulatorHost::Start() {
   if (!memoryGiven_ && !options_.memoryFile.isEmpty()) {
-    if (const Outcome loaded = LoadMemoryFile(); !loaded) {
-      *error = loaded.failure().reason;
-      return false;
-    }
+    if (Outcome loaded = LoadMemoryFile(); !loaded) return loaded;
   }
 
   master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   char name[128] = {};
   if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0 || ::ptsname_r(master_, name, sizeof name) != 0) {
-    *error = SystemError("cannot create a pseudo-terminal");
+    const QString reason = SystemError("cannot create a pseudo-terminal");
     Stop();
-    return false;
+    return Failed({}, reason);
   }
   // Held open for the whole run: without it the master side reports a hang-up every time the
   // program closes the port, and would wake the serving loop without pause.
   slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
   int wake[2] = {-1, -1};
   if (slave_ < 0 || ::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
-    *error = SystemError("cannot open the pseudo-terminal");
+    const QString reason = SystemError("cannot open the pseudo-terminal");
     Stop();
-    return false;
+    return Failed({}, reason);
   }
   wakeRead_ = wake[0];
   wakeWrite_ = wake[1];
@@ -112,7 +107,7 @@ bool SimulatorHost::Start(QString* error) {
   thread_ = std::thread([this] { Serve(); });
   servingThread_ = thread_.native_handle();
   serving_ = true;
-  return true;
+  return Succeeded();
 }
 
 void SimulatorHost::Stop() {

@@ -48,8 +48,8 @@ class SimulatorHost {
   // Any time: the faults from now on (an empty plan: a well-behaved adapter again).
   void SetFaults(const FaultPlan& faults);
 
-  // Opens the pseudo-terminal and starts serving; false with the reason in *error.
-  bool Start(QString* error);
+  // Opens the pseudo-terminal and starts serving; a failure carries the reason.
+  Outcome Start();
   // The device path the program opens, e.g. /dev/pts/4.
   const QString& DevicePath() const { return devicePath_; }
   void Stop();

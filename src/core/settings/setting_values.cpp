@@ -22,11 +22,10 @@ class FlagValue : public SettingValue {
  public:
   QString Refusal(const SettingForm&, const QVariant&) const override { return QString(); }
   QVariant Canonical(const SettingForm&, const QVariant& value) const override { return QVariant(value.toBool()); }
-  std::optional<QVariant> FromWords(const SettingForm& form, const QString& word, QString& why) const override {
+  Result<QVariant> FromWords(const SettingForm& form, const QString& word) const override {
     const QString lower = word.toLower();
     if (lower != QLatin1String("true") && lower != QLatin1String("false")) {
-      why = QStringLiteral("%1 is true or false").arg(form.label);
-      return std::nullopt;
+      return Failed({}, QStringLiteral("%1 is true or false").arg(form.label));
     }
     return QVariant(lower == QLatin1String("true"));
   }
@@ -46,12 +45,11 @@ class NumberValue : public SettingValue {
                                   : form.message;
   }
   QVariant Canonical(const SettingForm&, const QVariant& value) const override { return QVariant(value.toInt()); }
-  std::optional<QVariant> FromWords(const SettingForm& form, const QString& word, QString& why) const override {
+  Result<QVariant> FromWords(const SettingForm& form, const QString& word) const override {
     bool number = false;
     const long long n = word.trimmed().toLongLong(&number);
     if (!number) {
-      why = QStringLiteral("%1 is a whole number").arg(form.label);
-      return std::nullopt;
+      return Failed({}, QStringLiteral("%1 is a whole number").arg(form.label));
     }
     // The window's number edits take digits alone: a sign puts the number out of range, so the
     // refusal is the window's. Beyond the range an int holds is beyond every range here too.
@@ -78,13 +76,13 @@ class EntryValue : public SettingValue {
   QVariant Canonical(const SettingForm& form, const QVariant& value) const override {
     return QVariant(EntryIndexOfWord(form.entries, EntryWord(form.entries[value.toInt()])));
   }
-  std::optional<QVariant> FromWords(const SettingForm& form, const QString& word, QString& why) const override {
+  Result<QVariant> FromWords(const SettingForm& form, const QString& word) const override {
     const int index = EntryIndexOfWord(form.entries, EntryWord(word));
     if (index >= 0) return QVariant(index);
     QStringList entries;
     for (const QString& entry : form.entries) entries << EntryWord(entry);
-    why = QStringLiteral("'%1' is no entry of %2 (entries: %3)").arg(word, form.label, entries.join(QStringLiteral(", ")));
-    return std::nullopt;
+    return Failed({}, QStringLiteral("'%1' is no entry of %2 (entries: %3)")
+                          .arg(word, form.label, entries.join(QStringLiteral(", "))));
   }
   void ToWords(YAML::Emitter& out, const SettingForm& form, const QVariant& value) const override {
     out << YAML::DoubleQuoted << Utf8(EntryWord(form.entries[value.toInt()]));
@@ -112,9 +110,7 @@ class TextValue : public SettingValue {
     return QString();
   }
   QVariant Canonical(const SettingForm&, const QVariant& value) const override { return QVariant(value.toString()); }
-  std::optional<QVariant> FromWords(const SettingForm&, const QString& word, QString&) const override {
-    return QVariant(word);
-  }
+  Result<QVariant> FromWords(const SettingForm&, const QString& word) const override { return QVariant(word); }
   void ToWords(YAML::Emitter& out, const SettingForm&, const QVariant& value) const override {
     // yaml-cpp writes DEL as it is, which YAML does not allow unescaped; escaping every
     // character past ASCII escapes it too.
@@ -160,9 +156,8 @@ int EntryIndexOfWord(const QStringList& entries, const QString& word) {
 
 QString TextRefusal(const FieldBinding& binding, const QString& text) {
   const SettingValue& kind = ValueOf(binding.form);
-  QString why;
-  const std::optional<QVariant> value = kind.FromWords(binding.form, text, why);
-  return value ? kind.Refusal(binding.form, *value) : why;
+  const Result<QVariant> value = kind.FromWords(binding.form, text);
+  return value ? kind.Refusal(binding.form, *value) : value.failure().reason;
 }
 
 }  // namespace m84

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "core/pages/field_binding.h"
+#include "core/result.h"
 
 namespace YAML {
 class Emitter;
@@ -26,9 +27,9 @@ class SettingValue {
   virtual QString Refusal(const SettingForm& form, const QVariant& value) const = 0;
   // The variable as reading the document's words gives it back.
   virtual QVariant Canonical(const SettingForm& form, const QVariant& value) const = 0;
-  // The document's word as a variable; nothing, and why in `why`, when the word is none of the
-  // kind's values. The window's own check comes after (Refusal).
-  virtual std::optional<QVariant> FromWords(const SettingForm& form, const QString& word, QString& why) const = 0;
+  // The document's word as a variable; a failure saying why when the word is none of the kind's
+  // values. The window's own check comes after (Refusal).
+  virtual Result<QVariant> FromWords(const SettingForm& form, const QString& word) const = 0;
   // The variable into the document.
   virtual void ToWords(YAML::Emitter& out, const SettingForm& form, const QVariant& value) const = 0;
   // The value as a diff line shows it: in words, also where the window would refuse it.

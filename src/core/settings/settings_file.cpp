@@ -12,11 +12,6 @@ namespace m84 {
 
 namespace {
 
-const QString kLoadError = kFileLoadedError;
-const QString kLoaded = kFileLoadedOk;
-const QString kSaveError = kSaveDataFileError;
-const QString kSaved = kFileSavedOk;
-
 // A settings text is never this long; a bigger file is some other file, taken by mistake.
 constexpr qint64 kLargestSettingsText = 4 * 1024 * 1024;
 
@@ -26,13 +21,13 @@ bool HasSuffix(const QString& path, const char* suffix) {
 
 bool Loaded(const PagerData& loaded, PagerData& data, OperationHost& host) {
   data = loaded;
-  host.ShowStatus(kLoaded);
+  host.ShowStatus(kFileLoadedOk);
   host.Sound(Beep::Confirm);
   return true;
 }
 
 bool LoadRefused(const QString& path, const QString& reason, OperationHost& host) {
-  host.ShowStatus(kLoadError);
+  host.ShowStatus(kFileLoadedError);
   host.ShowFileProblem(path, reason);
   host.Sound(Beep::Error);
   return false;
@@ -52,7 +47,7 @@ bool LoadSettingsText(const QString& path, PagerData& data, OperationHost& host,
   if (text->size() > kLargestSettingsText) return LoadRefused(path, QStringLiteral("too long for a settings text"), host);
   const SettingsReadResult read = ReadSettingsDocument(*text, base, path);
   if (!read) {
-    host.ShowStatus(kLoadError);
+    host.ShowStatus(kFileLoadedError);
     host.ShowFileProblem(QStringLiteral("%1:%2:%3").arg(path).arg(read.error.line).arg(read.error.column),
                          read.error.message);
     host.Sound(Beep::Error);
@@ -63,11 +58,11 @@ bool LoadSettingsText(const QString& path, PagerData& data, OperationHost& host,
 
 bool SaveBytes(const QString& path, const QByteArray& bytes, OperationHost& host) {
   if (const Outcome saved = WriteFileAtomically(path, bytes); !saved) {
-    host.ShowStatus(kSaveError);
+    host.ShowStatus(kSaveDataFileError);
     host.ShowFileProblem(path, saved.failure().reason);
     return false;
   }
-  host.ShowStatus(kSaved);
+  host.ShowStatus(kFileSavedOk);
   host.ShowFileSaved(path);
   host.Sound(Beep::Confirm);
   return true;
@@ -104,7 +99,7 @@ bool SaveSettingsFile(const QString& path, const PagerData& data, OperationHost&
   const SettingsFileForm form = SettingsFileFormOf(path);
   if (form == SettingsFileForm::DataFile) return bool(SaveDataFile(path, data, host));
   if (const std::optional<FileProblem> problem = OutputPathProblem(path, QString())) {
-    host.ShowStatus(kSaveError);
+    host.ShowStatus(kSaveDataFileError);
     host.ShowFileProblem(problem->path, problem->reason);
     return false;
   }

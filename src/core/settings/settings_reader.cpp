@@ -173,9 +173,8 @@ class DocumentReader {
     if (!node.IsScalar()) return Refuse(mark, QStringLiteral("%1 needs a single value").arg(form.label));
     const QString word = QString::fromStdString(node.Scalar());
     const SettingValue& kind = ValueOf(form);
-    QString why;
-    const std::optional<QVariant> value = kind.FromWords(form, word, why);
-    if (!value) return Refuse(mark, why);
+    const Result<QVariant> value = kind.FromWords(form, word);
+    if (!value) return Refuse(mark, value.failure().reason);
     if (const QString refusal = kind.Refusal(form, *value); !refusal.isEmpty()) return Refuse(mark, refusal);
     assignments_.push_back({page.id, &binding, *value});
     return true;
