@@ -10,10 +10,10 @@
 // the thread that runs the transfer (the simulator's thread is counted apart).
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <algorithm>
 #include <ctime>
 #include <functional>
 
@@ -38,7 +38,7 @@ class QuietHost : public TransferHost {
 };
 
 double ThreadCpuSeconds() {
-  timespec used {};
+  timespec used{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &used);
   return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) / 1e9;
 }
@@ -69,7 +69,9 @@ void Print(const char* name, const Figures& f) {
   const double cpuPercent = 100.0 * f.programCpu / f.wall;
   std::printf("%-14s %8.3f %8.3f %8.3f %12.4f %8.2f %% %10.4f   %s\n", name, f.wall, f.wire, ratio, f.programCpu,
               cpuPercent, f.simulatorCpu,
-              !f.ok ? "FAILED" : (ratio <= kWallTarget && cpuPercent < kCpuTargetPercent) ? "within targets" : "OFF TARGET");
+              !f.ok                                                      ? "FAILED"
+              : (ratio <= kWallTarget && cpuPercent < kCpuTargetPercent) ? "within targets"
+                                                                         : "OFF TARGET");
 }
 
 double MillisecondsSince(std::chrono::steady_clock::time_point start) {
@@ -101,7 +103,8 @@ bool MeasureDrain(SerialPort& port) {
   std::printf("\ndrain on open (target: under %.0f ms on a quiet line), mean of %d opens\n", kDrainTargetMs, kOpens);
   std::printf("%-26s %9s %9s %12s %10s\n", "line", "drain ms", "open ms", "worst drain", "discarded");
   std::printf("%-26s %9.2f %9.2f %12.2f %10.1f   %s\n", "quiet (every ordinary open)", quietDrain / kOpens,
-              quietOpen / kOpens, worstQuiet, 0.0, quietDrain / kOpens < kDrainTargetMs ? "within target" : "OFF TARGET");
+              quietOpen / kOpens, worstQuiet, 0.0,
+              quietDrain / kOpens < kDrainTargetMs ? "within target" : "OFF TARGET");
   std::printf("%-26s %9.2f %9.2f %12s %10.1f\n", "block cut off after ack", cutDrain / kOpens, cutOpen / kOpens, "-",
               double(cutBytes) / kOpens);
   return quietDrain / kOpens < kDrainTargetMs;

@@ -128,7 +128,8 @@ TransferFigures MeasureTransfer(MainWindow& window, SimulatorHost& simulator, vo
   figures.wall = MsBetween(start, Clock::now()) / 1000.0;
   tick.stop();
   const SimulatorHost::LineCounts after = simulator.Line();
-  figures.wire = static_cast<double>((after.received - before.received) + (after.sent - before.sent)) * kByteLineMs / 1000.0;
+  figures.wire =
+      static_cast<double>((after.received - before.received) + (after.sent - before.sent)) * kByteLineMs / 1000.0;
   std::sort(lateness.begin(), lateness.end());
   figures.ticks = static_cast<int>(lateness.size());
   if (!lateness.empty()) {
@@ -143,7 +144,10 @@ void PrintTransfer(const char* name, const TransferFigures& f) {
   const double ratio = f.wall / f.wire;
   const bool within = f.maxLate < kLatenessTargetMs && f.p99Late < kLatenessTargetMs && ratio <= kWallTarget;
   std::printf("%-14s %7.3f %7.3f %9.4f %6d %12.2f %12.2f   %s\n", name, f.wall, f.wire, ratio, f.ticks, f.maxLate,
-              f.p99Late, !f.ok ? "FAILED" : within ? "within targets" : "OFF TARGET");
+              f.p99Late,
+              !f.ok    ? "FAILED"
+              : within ? "within targets"
+                       : "OFF TARGET");
 }
 
 }  // namespace
@@ -164,9 +168,10 @@ int main(int argc, char** argv) {
     double constructionMs = 0;
     const double paintMs = StartUpMs(data, &constructionMs);
     const double fromStart = run == 0 ? applicationMs + paintMs : paintMs;
-    std::printf("  window %d: built %8.1f ms, first paint %8.1f ms%s   %s\n", run + 1, constructionMs, paintMs,
-                run == 0 ? QStringLiteral(", from the start %1 ms").arg(fromStart, 0, 'f', 1).toLocal8Bit().constData() : "",
-                fromStart <= kFirstPaintTargetMs ? "within target" : "OFF TARGET");
+    std::printf(
+        "  window %d: built %8.1f ms, first paint %8.1f ms%s   %s\n", run + 1, constructionMs, paintMs,
+        run == 0 ? QStringLiteral(", from the start %1 ms").arg(fromStart, 0, 'f', 1).toLocal8Bit().constData() : "",
+        fromStart <= kFirstPaintTargetMs ? "within target" : "OFF TARGET");
     if (run == 0) allOk = allOk && fromStart <= kFirstPaintTargetMs;
   }
   std::printf("  each page's widget built alone (after the windows above):\n");
@@ -191,10 +196,11 @@ int main(int argc, char** argv) {
   }
   std::printf("\nthe window's transfers (targets: timer lateness max and p99 < %.0f ms, wall <= %.2f x wire)\n",
               kLatenessTargetMs, kWallTarget);
-  std::printf("%-14s %7s %7s %9s %6s %12s %12s\n", "operation", "wall s", "wire s", "wall/wire", "ticks",
-              "late max ms", "late p99 ms");
+  std::printf("%-14s %7s %7s %9s %6s %12s %12s\n", "operation", "wall s", "wire s", "wall/wire", "ticks", "late max ms",
+              "late p99 ms");
   for (int run = 0; run < runs; ++run) {
-    const TransferFigures read = MeasureTransfer(window, simulator, &MainWindow::ReadCommand, QStringLiteral("Read Pager ok !"));
+    const TransferFigures read =
+        MeasureTransfer(window, simulator, &MainWindow::ReadCommand, QStringLiteral("Read Pager ok !"));
     PrintTransfer("read", read);
     data.image[0x518] ^= 0x01;  // something to write
     const TransferFigures write =

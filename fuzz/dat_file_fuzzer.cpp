@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "core/image/dat_file.h"
-#include "core/settings/settings_file.h"
 #include "core/image/key_table.h"
+#include "core/settings/settings_file.h"
 
 using namespace m84;
 

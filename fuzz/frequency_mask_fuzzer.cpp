@@ -15,8 +15,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "mask_fuzzing.h"
 #include "core/pages/frequency_mask.h"
+#include "mask_fuzzing.h"
 
 using namespace m84;
 using namespace m84::mask_fuzzing;
@@ -26,7 +26,7 @@ namespace {
 constexpr int kPoint = 3;
 constexpr int kFormLength = 8;
 constexpr int kBoxMaxLength = 12;  // the box takes at most twelve characters
-constexpr int kMaxSelection = 3;  // characters a mouse selection spans at most
+constexpr int kMaxSelection = 3;   // characters a mouse selection spans at most
 
 const char* const kWellFormed[] = {"457.5750", "135.0000", "929.0125", "   .    ", "1 3.45 7"};
 

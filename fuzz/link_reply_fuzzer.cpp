@@ -26,8 +26,8 @@
 #include <time.h>
 
 #include "core/link/adapter_link.h"
-#include "core/link/pager_transfer.h"
 #include "core/link/memory_dump.h"
+#include "core/link/pager_transfer.h"
 
 using namespace m84;
 
@@ -46,7 +46,7 @@ constexpr int kRefuseOpen = 0xFF;  // the open-decision byte that makes the port
 constexpr int kTransferBlocks = (kTransferLast - kTransferFirst + 1) / kBlockSize;
 constexpr int kDumpBlocks = kImageSize / kBlockSize;
 constexpr int kMostWaits[] = {
-    2 * kTransferBlocks,                       // read
+    2 * kTransferBlocks,                                    // read
     2 + 1 + 2 * kTransferBlocks + 2 * kTransferBlocks + 1,  // serial block, enable, write, verify, end
     1 + 2 * kTransferBlocks + 2 * kTransferBlocks + 1,
     1,
@@ -120,7 +120,7 @@ class ScriptedAdapter : public AdapterPort {
 
   bool refused = false;
   int probeAnswer = -1;
-  PagerImage delivered;                      // every complete block as it arrived, at its address
+  PagerImage delivered;                       // every complete block as it arrived, at its address
   std::vector<uint8_t> serialBlockDelivered;  // the block read for the serial number
   int waits = 0;
   int ends = 0;
@@ -218,8 +218,7 @@ void CheckDump(DumpOutcome outcome, const PagerData& data, const RecordingHost& 
       Require(host.statuses == QStringList({"Reading Pager ... ", "Read Pager error !"}), "dump failed texts");
       Require(host.beeps == std::vector<Beep>{Beep::Error}, "dump failed beep");
       break;
-    default:
-      Require(false, "a dump outcome that no choice here leads to");
+    default: Require(false, "a dump outcome that no choice here leads to");
   }
 }
 
@@ -251,9 +250,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
   timeStandsStill = true;
 
   switch (operation) {
-    case Operation::Read:
-      CheckRead(bool(ReadIntoPages(link, data, host, host)), adapter, data, host);
-      break;
+    case Operation::Read: CheckRead(bool(ReadIntoPages(link, data, host, host)), adapter, data, host); break;
     case Operation::WriteKeepingSerial:
     case Operation::WriteOverSerial: {
       host.keepSerial = operation == Operation::WriteKeepingSerial;
@@ -261,18 +258,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
       CheckWrite(verified, host.keepSerial, adapter, data, host);
       break;
     }
-    case Operation::Probe:
-      CheckProbe(link.PresenceCheck(), adapter);
-      break;
+    case Operation::Probe: CheckProbe(link.PresenceCheck(), adapter); break;
     case Operation::Dump: {
       const bool ready = link.PresenceCheck() == AdapterState::Ready;
-      const DumpOutcome outcome =
-          MemoryDump(link, ready, [](const QString&) { return Scratch().filePath(QStringLiteral("dump.BIN")); }, host);
+      const DumpOutcome outcome = MemoryDump(
+          link, ready, [](const QString&) { return Scratch().filePath(QStringLiteral("dump.BIN")); }, host);
       CheckDump(outcome, data, host);
       break;
     }
-    case Operation::Count:
-      break;
+    case Operation::Count: break;
   }
   timeStandsStill = false;
   Require(adapter.waits <= kMostWaits[static_cast<int>(operation)], "more waits than the operation's blocks allow");

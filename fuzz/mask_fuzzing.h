@@ -25,8 +25,7 @@ class Bytes {
 };
 
 // A broken rule: the key's state before and after, and the fuzzer stops.
-inline void Require(const char* fuzzer, bool holds, const char* what, const MaskState& before,
-                    const MaskState& after) {
+inline void Require(const char* fuzzer, bool holds, const char* what, const MaskState& before, const MaskState& after) {
   if (holds) return;
   std::fprintf(stderr, "%s: %s: \"%s\" [%d,%d) -> \"%s\" [%d,%d)\n", fuzzer, what, qPrintable(before.text),
                before.selectionStart, before.selectionEnd, qPrintable(after.text), after.selectionStart,

@@ -18,8 +18,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "mask_fuzzing.h"
 #include "core/pages/voltage_mask.h"
+#include "mask_fuzzing.h"
 
 using namespace m84;
 using namespace m84::mask_fuzzing;
@@ -62,8 +62,8 @@ void CheckKey(const MaskState& before, const MaskInput& input, const MaskState& 
     Require(FirstDigitAllowed(after.text[0]), "a digit above 1 at position 0", before, after);
 
   const bool deleteOnPoint = input.key == MaskKey::Delete && before.selectionStart == before.selectionEnd;
-  const bool movesPastPoint = input.key == MaskKey::Digit || deleteOnPoint || input.key == MaskKey::Left ||
-                              input.key == MaskKey::Right;
+  const bool movesPastPoint =
+      input.key == MaskKey::Digit || deleteOnPoint || input.key == MaskKey::Left || input.key == MaskKey::Right;
   if (movesPastPoint && HasPoint(after.text))
     Require(after.selectionStart != kPoint, "caret left on the point", before, after);
 }

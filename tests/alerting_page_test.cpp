@@ -4,8 +4,8 @@
 
 #include "core/pages/alerting_page.h"
 #include "core/pages/list_fields.h"
-#include "page_model_helpers.h"
 #include "core/report/text_report.h"
+#include "page_model_helpers.h"
 
 using namespace m84;
 using namespace m84::alerting_key;
@@ -98,8 +98,8 @@ TEST(AlertingPage, CodeBytesOutsideTheListsLoadAsTheFirstEntry) {
     uint8_t storedBack;
   };
   const Case cases[] = {
-      {&kBeepCodeGrid, 0, "  S1A", 1},     {&kBeepCodeGrid, 17, "  S1A", 1}, {&kBeepCodeGrid, 0xFF, "  S1A", 1},
-      {&kBeepCodeGrid, 16, "   M ", 16},   {&kBeepCodeGrid, 9, "  MA ", 9},  {&kVibrateCodeGrid, 5, "   E ", 6},
+      {&kBeepCodeGrid, 0, "  S1A", 1},     {&kBeepCodeGrid, 17, "  S1A", 1},   {&kBeepCodeGrid, 0xFF, "  S1A", 1},
+      {&kBeepCodeGrid, 16, "   M ", 16},   {&kBeepCodeGrid, 9, "  MA ", 9},    {&kVibrateCodeGrid, 5, "   E ", 6},
       {&kVibrateCodeGrid, 11, "   E ", 6}, {&kVibrateCodeGrid, 0, "   E ", 6}, {&kVibrateCodeGrid, 10, "   I ", 10},
       {&kVibrateCodeGrid, 8, "   G ", 8},
   };
@@ -142,7 +142,7 @@ TEST(AlertingPage, ReportLines) {
   p.values().Set(kAlertModes, 7);
   p.values().Set(kAlertVolume, 3);
   for (int capcode = 0; capcode < kGridCapcodeCount; ++capcode) {
-    p.values().Set(GridCellKey(kBeepCodeGrid, capcode, 1), 8 + capcode);    // tone B: "  MA " to "   M "
+    p.values().Set(GridCellKey(kBeepCodeGrid, capcode, 1), 8 + capcode);     // tone B: "  MA " to "   M "
     p.values().Set(GridCellKey(kVibrateCodeGrid, capcode, 3), capcode % 5);  // tone D: "   E " to "   I "
   }
   p.page.Store(p.data);

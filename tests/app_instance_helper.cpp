@@ -31,7 +31,10 @@ int StartUp(const InstanceName& name, const QString& storePath) {
   const PreferenceStore store = PreferenceStore::FileStore(storePath);
   InstanceGuard guard(name);
   PagerData data;
-  const StartupParts parts{store, guard, QCoreApplication::applicationFilePath(), {},
+  const StartupParts parts{store,
+                           guard,
+                           QCoreApplication::applicationFilePath(),
+                           {},
                            [](const QString&, const QStringList&) { Say("started a program"); },
                            [](const QString&) {},
                            [](PagerData&, InstanceGuard&) { Say("window"); }};

@@ -12,9 +12,9 @@
 #include <QTemporaryDir>
 #include <functional>
 
-#include "core/preferences.h"
 #include "app/single_instance.h"
 #include "app/startup.h"
+#include "core/preferences.h"
 
 using namespace m84;
 
@@ -96,8 +96,12 @@ TEST_F(InstanceFixture, ASecondProcessActivatesTheRunningCopyAndEndsWithoutAWind
   SelectionState lastChoice;
   lastChoice.SetAutoIncrement(5, 9);
 
-  const StartupParts parts{store, guard, QStringLiteral("/usr/local/bin/m84dpt"), {},
-                           [](const QString&, const QStringList&) {}, [](const QString&) {},
+  const StartupParts parts{store,
+                           guard,
+                           QStringLiteral("/usr/local/bin/m84dpt"),
+                           {},
+                           [](const QString&, const QStringList&) {},
+                           [](const QString&) {},
                            [&](PagerData& data, InstanceGuard&) {
                              helperSaid = RunSecondCopy(&helperExit);
                              ServeUntil([&] { return !activations.isEmpty(); });

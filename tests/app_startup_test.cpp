@@ -10,9 +10,9 @@
 #include <QTemporaryDir>
 #include <vector>
 
-#include "core/preferences.h"
 #include "app/single_instance.h"
 #include "app/startup.h"
+#include "core/preferences.h"
 
 using namespace m84;
 
@@ -77,7 +77,11 @@ struct StartupFixture : ::testing::Test {
       InstanceGuard probe(name);
       lockFreeAtStart.push_back(probe.Claim() == InstanceGuard::Role::First);
     };
-    const StartupParts parts{store, guard, programPath, arguments, startProgram,
+    const StartupParts parts{store,
+                             guard,
+                             programPath,
+                             arguments,
+                             startProgram,
                              [this](const QString& reason) { explained << reason; },
                              [this](PagerData& d, InstanceGuard&) {
                                windowSaw.push_back(d.selection);
@@ -187,7 +191,8 @@ TEST_F(StartupFixture, HandsOverOnlyToAnotherExecutableProgramFileWithThisCopysA
       {"not executable", notExecutable, "is not an executable file"},
       {"this program, spelled otherwise", programs.path() + QStringLiteral("/./m84dpt"), "is this program"},
       {"the longest that fits with its zero", longest, nullptr},
-      {"a path with blanks and a comma", MakeProgram(programs.filePath(QStringLiteral("M84 DPT, new/m84dpt"))), nullptr},
+      {"a path with blanks and a comma", MakeProgram(programs.filePath(QStringLiteral("M84 DPT, new/m84dpt"))),
+       nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

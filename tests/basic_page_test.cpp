@@ -7,8 +7,8 @@
 #include "core/pages/basic_page.h"
 #include "core/pages/capcode.h"
 #include "core/pages/model_page_set.h"
-#include "page_model_helpers.h"
 #include "core/report/text_report.h"
+#include "page_model_helpers.h"
 
 using namespace m84;
 using namespace m84::basic_key;
@@ -55,8 +55,8 @@ TEST(BasicPage, StandbyTextEnablingRule) {
   struct Case {
     bool date, alternative, line1, line2;
   };
-  for (const Case& c : {Case{false, false, true, false}, Case{true, false, false, false},
-                        Case{false, true, true, true}, Case{true, true, true, true}}) {
+  for (const Case& c : {Case{false, false, true, false}, Case{true, false, false, false}, Case{false, true, true, true},
+                        Case{true, true, true, true}}) {
     SCOPED_TRACE(testing::Message() << "date " << c.date << " alternative " << c.alternative);
     EXPECT_EQ(StandbyText1Enabled(c.date, c.alternative), c.line1);
     EXPECT_EQ(StandbyText2Enabled(c.alternative), c.line2);
@@ -184,9 +184,8 @@ TEST(BasicPage, ReportOfTheDefaultImage) {
   PagerData data;
   ModelPageSet pages(data, DisplayMode::Basic);
   pages.ExchangeAllPages(Direction::Load);
-  const QString report = TextReport(DisplayMode::Basic, [&pages](PageId id, ReportCursor& cursor) {
-    pages.PrintSection(id, cursor);
-  });
+  const QString report =
+      TextReport(DisplayMode::Basic, [&pages](PageId id, ReportCursor& cursor) { pages.PrintSection(id, cursor); });
   QStringList lines = report.split(QLatin1Char('\n'));
   const int main = int(lines.indexOf(QStringLiteral("[Main]")));
   ASSERT_GE(main, 0) << report.toStdString();

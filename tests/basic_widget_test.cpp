@@ -10,10 +10,10 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "gui/pages/basic_page_widget.h"
 #include "core/pages/capcode.h"
 #include "gui/main_window.h"
 #include "gui/mouse_guard.h"
+#include "gui/pages/basic_page_widget.h"
 #include "widget_fixtures.h"
 
 using namespace m84;
@@ -188,9 +188,11 @@ TEST_F(BasicPageFixture, PasswordCheckedByOkAndByEnter) {
 }
 
 TEST_F(BasicPageFixture, HintsOverTheControls) {
-  const std::pair<QString, QString> hints[] = {
-      {kStartupText, kBasicTextHint}, {kStandbyText2, kBasicTextHint}, {capcode_key::Capcode(7), kCapcodeHint},
-      {kPassword, QString()},         {capcode_key::Frame(0), QString()}};
+  const std::pair<QString, QString> hints[] = {{kStartupText, kBasicTextHint},
+                                               {kStandbyText2, kBasicTextHint},
+                                               {capcode_key::Capcode(7), kCapcodeHint},
+                                               {kPassword, QString()},
+                                               {capcode_key::Frame(0), QString()}};
   for (const auto& [name, hint] : hints) {
     SCOPED_TRACE(name.toStdString());
     host.statuses << QStringLiteral("before");

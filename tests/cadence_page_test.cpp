@@ -5,8 +5,8 @@
 #include "core/pages/cadence_page.h"
 #include "core/pages/field_codecs.h"
 #include "core/pages/model_page_set.h"
-#include "page_model_helpers.h"
 #include "core/report/text_report.h"
+#include "page_model_helpers.h"
 
 using namespace m84;
 using namespace m84::page_test;
@@ -18,7 +18,9 @@ const CadenceNumberColumn& kG = kCadenceNumberColumns[kCadenceGColumn];
 const CadenceNumberColumn& kDuration = kCadenceNumberColumns[kCadenceDurationColumn];
 
 struct LoadedPage : LoadedModel<CadencePageModel> {
-  int Number(const CadenceNumberColumn& column, int cadence) { return values().Number(CadenceNumberKey(column, cadence)); }
+  int Number(const CadenceNumberColumn& column, int cadence) {
+    return values().Number(CadenceNumberKey(column, cadence));
+  }
 };
 
 }  // namespace
@@ -53,7 +55,8 @@ TEST(CadencePage, InitialValuesBeforeTheFirstLoad) {
     EXPECT_EQ(page.Values().Number(CadenceNumberKey(kM, cadence)), 1);
     EXPECT_EQ(page.Values().Number(CadenceNumberKey(kG, cadence)), 0);
     EXPECT_EQ(page.Values().Number(CadenceNumberKey(kDuration, cadence)), 8);
-    for (int slot = 0; slot < kCadenceSlotCount; ++slot) EXPECT_FALSE(page.Values().Flag(CadenceSlotKey(cadence, slot)));
+    for (int slot = 0; slot < kCadenceSlotCount; ++slot)
+      EXPECT_FALSE(page.Values().Flag(CadenceSlotKey(cadence, slot)));
   }
 }
 
@@ -65,9 +68,9 @@ TEST(CadencePage, RecordBytesAreLimitedOnLoad) {
     int loaded;  // and stored back
   };
   const Case cases[] = {
-      {&kDuration, 0, 1}, {&kDuration, 200, 60}, {&kDuration, 61, 60}, {&kDuration, 60, 60}, {&kDuration, 1, 1},
-      {&kM, 0, 0},        {&kM, 4, 3},           {&kM, 0xFF, 3},       {&kG, 3, 3},          {&kG, 7, 3},
-      {&kG, 0, 0},
+      {&kDuration, 0, 1}, {&kDuration, 200, 60}, {&kDuration, 61, 60}, {&kDuration, 60, 60},
+      {&kDuration, 1, 1}, {&kM, 0, 0},           {&kM, 4, 3},          {&kM, 0xFF, 3},
+      {&kG, 3, 3},        {&kG, 7, 3},           {&kG, 0, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.column->keyName << " " << int(c.byte));
@@ -131,11 +134,11 @@ TEST(CadencePage, NumberColumnChecks) {
     bool accepted;
   };
   const Case cases[] = {
-      {&kM, "0", false},         {&kM, "1", true},          {&kM, "3", true},          {&kM, "4", false},
-      {&kM, "007", false},       {&kM, " 2 ", true},        {&kG, "0", true},          {&kG, "2", true},
-      {&kG, "3", false},         {&kDuration, "0", false},  {&kDuration, "60", true},  {&kDuration, "61", false},
+      {&kM, "0", false},          {&kM, "1", true},          {&kM, "3", true},           {&kM, "4", false},
+      {&kM, "007", false},        {&kM, " 2 ", true},        {&kG, "0", true},           {&kG, "2", true},
+      {&kG, "3", false},          {&kDuration, "0", false},  {&kDuration, "60", true},   {&kDuration, "61", false},
       {&kDuration, "100", false}, {&kDuration, "007", true}, {&kDuration, "   ", false}, {&kDuration, "", false},
-      {&kG, "  ", false},        {&kDuration, "1x", false}, {&kDuration, "-1", false},
+      {&kG, "  ", false},         {&kDuration, "1x", false}, {&kDuration, "-1", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.column->keyName << " '" << c.text << "'");
@@ -182,9 +185,8 @@ TEST(GridPages, WholeReportPlacesTheThreeSections) {
   pages.ExchangeAllPages(Direction::Load);
   pages.ExchangeAllPages(Direction::Store);
   EXPECT_EQ(data.image[0x22 + 4 * 1 + 3], 0x1E);
-  const QString report = TextReport(DisplayMode::Advanced, [&pages](PageId id, ReportCursor& cursor) {
-    pages.PrintSection(id, cursor);
-  });
+  const QString report =
+      TextReport(DisplayMode::Advanced, [&pages](PageId id, ReportCursor& cursor) { pages.PrintSection(id, cursor); });
   const QStringList lines = report.split(QLatin1Char('\n'));
   const qsizetype pageBreak = lines.indexOf(kFormFeedLine);
   const qsizetype alerting = lines.indexOf(QStringLiteral("[Alerting]"));

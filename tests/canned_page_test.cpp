@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "core/pages/canned_page.h"
-#include "page_model_helpers.h"
 #include "core/report/text_report.h"
+#include "page_model_helpers.h"
 
 using namespace m84;
 using namespace m84::canned_key;
@@ -14,7 +14,9 @@ namespace {
 
 using LoadedPage = LoadedModel<CannedPageModel>;
 
-QString DefaultCanned(int n) { return QStringLiteral("M82 CANNED MESSAGE ADDRESS -%1").arg(n, 2, 10, QLatin1Char('0')); }
+QString DefaultCanned(int n) {
+  return QStringLiteral("M82 CANNED MESSAGE ADDRESS -%1").arg(n, 2, 10, QLatin1Char('0'));
+}
 
 }  // namespace
 

@@ -34,7 +34,10 @@ TEST(Bcd, ReadWriteAndBytes) {
   EXPECT_EQ(BcdByteToInt(0x59), 59);
   EXPECT_EQ(IntToBcdByte(59), 0x59);
   EXPECT_EQ(IntToBcdByte(256 + 12), 0x12);  // only the low 8 bits count
-  image[0x4E] = 0xC0; image[0x4F] = 0x89; image[0x50] = 0x46; image[0x51] = 0x01;
+  image[0x4E] = 0xC0;
+  image[0x4F] = 0x89;
+  image[0x50] = 0x46;
+  image[0x51] = 0x01;
   EXPECT_EQ(ReadLittleEndian(image, 0x4E, 4), 21400000u);
 }
 
@@ -119,12 +122,25 @@ TEST(Texts, WritersLeaveTheFieldForATextWithoutBytes) {
 }
 
 TEST(CheckDecimalRange, Cases) {
-  struct Case { const char* text; uint32_t lo, hi; bool pass; };
+  struct Case {
+    const char* text;
+    uint32_t lo, hi;
+    bool pass;
+  };
   const Case cases[] = {
-      {"0", 1, 3, false},       {" 5 ", 1, 9, true},   {"5a", 1, 9, false},  {"-5", 1, 9, false},
-      {"", 1, 9, false},        {"   ", 1, 9, false},  {"99999999999999999999", 1, 2097151, false},
-      {"2097151", 8, 2097151, true}, {"2097152", 8, 2097151, false}, {"7", 8, 2097151, false},
-      {"1048575", 8, 2097151, true}, {"12a", 8, 2097151, false}, {"0063", 1, 63, true},
+      {"0", 1, 3, false},
+      {" 5 ", 1, 9, true},
+      {"5a", 1, 9, false},
+      {"-5", 1, 9, false},
+      {"", 1, 9, false},
+      {"   ", 1, 9, false},
+      {"99999999999999999999", 1, 2097151, false},
+      {"2097151", 8, 2097151, true},
+      {"2097152", 8, 2097151, false},
+      {"7", 8, 2097151, false},
+      {"1048575", 8, 2097151, true},
+      {"12a", 8, 2097151, false},
+      {"0063", 1, 63, true},
   };
   for (const Case& c : cases) EXPECT_EQ(CheckDecimalRange(c.text, c.lo, c.hi), c.pass) << c.text;
 }

@@ -4,10 +4,10 @@
 // the relative names as typed.
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QDeadlineTimer>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QSettings>
@@ -19,8 +19,8 @@
 #include <unistd.h>
 
 #include "cli/command_line.h"
-#include "core/preferences.h"
 #include "core/image/dat_file.h"
+#include "core/preferences.h"
 
 using namespace m84;
 
@@ -127,7 +127,8 @@ TEST_F(CommandLine, MistakesNeverOpenTheWindowAndExitWith2) {
        "--same-capcodes to mean it\n.*"},
       {"--simulator stray", 2, "", "m84dpt: unknown command 'stray'\n.*"},
       {"read x.DAT --prot P", 2, "",
-       "m84dpt read: unknown option '--prot'\nUsage: m84dpt read OUT \\[options\\]\nTry 'm84dpt read --help' for more.\n"},
+       "m84dpt read: unknown option '--prot'\nUsage: m84dpt read OUT \\[options\\]\nTry 'm84dpt read --help' for "
+       "more.\n"},
       {"read x.DAT -prot", 2, "", "m84dpt read: unknown option '--prot'\n.*"},
       {"read x.DAT --port", 2, "", "m84dpt read: missing value after '--port'\n.*"},
       {"new", 2, "", "m84dpt new: missing FILE\nUsage: m84dpt new FILE \\[options\\]\n.*"},
@@ -150,8 +151,9 @@ TEST_F(CommandLine, HelpListsEveryCommandAndEachCommandDescribesItsOwnArgumentsA
     EXPECT_EQ(got.exitCode, 0);
     EXPECT_TRUE(got.err.isEmpty()) << got.err.toStdString();
     for (const CommandEntry& entry : AllCommands()) {
-      const QRegularExpression line(QStringLiteral("\n  %1 +%2\n").arg(QLatin1String(entry.name),
-                                                                     QRegularExpression::escape(QLatin1String(entry.summary))));
+      const QRegularExpression line(
+          QStringLiteral("\n  %1 +%2\n")
+              .arg(QLatin1String(entry.name), QRegularExpression::escape(QLatin1String(entry.summary))));
       EXPECT_TRUE(line.match(got.out).hasMatch()) << entry.name;
     }
     for (const char* option : {"--port DEVICE", "--simulator", "--no-history", "--version", "--help-all"})
@@ -164,8 +166,10 @@ TEST_F(CommandLine, HelpListsEveryCommandAndEachCommandDescribesItsOwnArgumentsA
       {"convert", {"IN", "OUT", "--basic", "--base FILE"}},
       {"report", {"FILE", "--basic", "--pdf OUT"}},
       {"read", {"OUT", "--port DEVICE", "--base FILE"}},
-      {"write", {"FILE", "--keep-serial", "--no-keep-serial", "--port DEVICE", "--same-capcodes", "--backup", "--no-history"}},
-      {"history", {"[ACTION]", "[ID]", "[OUT]", "--serial NUMBER", "--capcode CAPCODE", "--since DATE", "--limit N", "--csv"}},
+      {"write",
+       {"FILE", "--keep-serial", "--no-keep-serial", "--port DEVICE", "--same-capcodes", "--backup", "--no-history"}},
+      {"history",
+       {"[ACTION]", "[ID]", "[OUT]", "--serial NUMBER", "--capcode CAPCODE", "--since DATE", "--limit N", "--csv"}},
       {"probe", {"--port DEVICE"}},
       {"simulate", {"--memory FILE", "--pace", "--fault SPEC"}},
       {"dump", {"OUT", "--port DEVICE"}},
@@ -183,7 +187,8 @@ TEST_F(CommandLine, HelpListsEveryCommandAndEachCommandDescribesItsOwnArgumentsA
       const CommandOutcome got = Run(arguments);
       EXPECT_EQ(got.exitCode, 0);
       EXPECT_TRUE(got.err.isEmpty()) << got.err.toStdString();
-      EXPECT_TRUE(got.out.startsWith(QStringLiteral("Usage: m84dpt %1 ").arg(QLatin1String(command)))) << got.out.toStdString();
+      EXPECT_TRUE(got.out.startsWith(QStringLiteral("Usage: m84dpt %1 ").arg(QLatin1String(command))))
+          << got.out.toStdString();
       EXPECT_TRUE(got.out.contains(QLatin1String(FindCommandNamed(QLatin1String(command))->summary)));
       for (const QString& option : options) EXPECT_TRUE(got.out.contains(option)) << option.toStdString();
     }
@@ -254,8 +259,9 @@ TEST_F(CommandLine, FileFailuresNameTheFileAndTheReasonBesideTheStatusText) {
   EXPECT_FALSE(Exists(QStringLiteral("adir/.DAT")));
   EXPECT_FALSE(Exists(QStringLiteral("adir.DAT")));
   EXPECT_FALSE(Exists(QStringLiteral("adir.BIN")));
-  EXPECT_EQ(QDir(dir.filePath(QStringLiteral("adir"))).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
-            QStringList());
+  EXPECT_EQ(
+      QDir(dir.filePath(QStringLiteral("adir"))).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+      QStringList());
 }
 
 // report reads what convert reads: a raw image reports as the data file convert makes of it.
@@ -290,7 +296,8 @@ TEST_F(CommandLine, CompareExitsAsCmpDoesAndComparesDataFilesOnTheirSettings) {
        "m84dpt: no compared byte differs; listing in c.txt\n"},
       {"compare image.BIN image.BIN --output c.txt", 0, "", "m84dpt: the files are equal; listing in c.txt\n"},
       {"compare good.DAT resaved.DAT --output c.txt", 0, "", "m84dpt: the files are equal; listing in c.txt\n"},
-      {"compare good.DAT image2.DAT --output c.txt", 1, "", "m84dpt: 1 byte\\(s\\) differ, the first at 0x100; listing in c.txt\n"},
+      {"compare good.DAT image2.DAT --output c.txt", 1, "",
+       "m84dpt: 1 byte\\(s\\) differ, the first at 0x100; listing in c.txt\n"},
       {"compare good.DAT selection2.DAT --output c.txt", 1, "",
        "m84dpt: the selection blocks differ in 1 byte\\(s\\), the first at 0x08\n"
        "m84dpt: no compared byte differs; listing in c.txt\n"},
@@ -314,7 +321,8 @@ TEST_F(CommandLine, SpecialFilesAreRefusedWithoutBlocking) {
       {"report good.DAT --pdf fifo", 1, "", "m84dpt: fifo: not a regular file\n"},
       {"new fifo", 1, "Save data file error\n", "m84dpt: fifo.DAT: not a regular file\n"},
       {"convert good.DAT fifo.BIN", 1, "Save data file error\n", "m84dpt: fifo.BIN: not a regular file\n"},
-      {"compare image.BIN image.BIN --output fifo", 2, "Open compare result error\n", "m84dpt: fifo: not a regular file\n"},
+      {"compare image.BIN image.BIN --output fifo", 2, "Open compare result error\n",
+       "m84dpt: fifo: not a regular file\n"},
       {"read fifo", 1, "Save data file error\n", "m84dpt: fifo.DAT: not a regular file\n"},
       {"dump fifo.BIN", 1, "Save data file error\n", "m84dpt: fifo.BIN: not a regular file\n"},
       {"report fifo.DAT", 1, "Open data file error\n", "m84dpt: fifo.DAT: not a regular file\n"},
@@ -330,7 +338,8 @@ TEST_F(CommandLine, SpecialFilesAreRefusedWithoutBlocking) {
     ExpectOutcome(Run(Split(c.arguments)), c);
   }
   for (const char* name : {"fifo", "fifo.DAT", "fifo.BIN"})
-    EXPECT_TRUE(QFileInfo(dir.filePath(QLatin1String(name))).exists() && !QFileInfo(dir.filePath(QLatin1String(name))).isFile());
+    EXPECT_TRUE(QFileInfo(dir.filePath(QLatin1String(name))).exists() &&
+                !QFileInfo(dir.filePath(QLatin1String(name))).isFile());
   EXPECT_FALSE(Exists(QStringLiteral("out.DAT")));
 }
 
@@ -343,7 +352,8 @@ TEST_F(CommandLine, DeviceNodesStayDeviceNodes) {
       {"report good.DAT --pdf full", 1, "", "m84dpt: full: not a regular file\n"},
       {"new full.DAT", 1, "Save data file error\n", "m84dpt: full.DAT: not a regular file\n"},
       {"convert good.DAT full.DAT", 1, "Save data file error\n", "m84dpt: full.DAT: not a regular file\n"},
-      {"compare image.BIN image.BIN --output full", 2, "Open compare result error\n", "m84dpt: full: not a regular file\n"},
+      {"compare image.BIN image.BIN --output full", 2, "Open compare result error\n",
+       "m84dpt: full: not a regular file\n"},
       {"report full.DAT", 1, "Open data file error\n", "m84dpt: full.DAT: not a regular file\n"},
   };
   for (const Case& c : cases) {
@@ -361,7 +371,8 @@ TEST_F(CommandLine, DeviceNodesStayDeviceNodes) {
 TEST_F(CommandLine, AFileSizeLimitFailsTheSaveAndKeepsTheOldFile) {
   const QByteArray before = Zeros(100);
   ASSERT_TRUE(Write("big.DAT", before));
-  const QStringList limited{QStringLiteral("/bin/sh"), QStringLiteral("-c"), QStringLiteral("ulimit -f 1; exec \"$0\" \"$@\"")};
+  const QStringList limited{QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+                            QStringLiteral("ulimit -f 1; exec \"$0\" \"$@\"")};
   ExpectOutcome(Run({QStringLiteral("new"), QStringLiteral("big.DAT")}, limited),
                 {"", 1, "Save data file error\n", "m84dpt: big.DAT: File too large\n"});
   QFile file(dir.filePath(QStringLiteral("big.DAT")));
@@ -431,7 +442,8 @@ TEST_F(CommandLine, AFolderThatCannotBeWrittenGivesTheSystemsReason) {
                         QFile::ReadOther | QFile::ExeOther;
   ASSERT_TRUE(QFile::setPermissions(dir.path(), readable));
   for (const char* name : {"good.DAT", "image.BIN"})
-    ASSERT_TRUE(QFile::setPermissions(dir.filePath(QLatin1String(name)), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    ASSERT_TRUE(QFile::setPermissions(dir.filePath(QLatin1String(name)),
+                                      QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
   ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("locked")));
   ASSERT_TRUE(QFile::setPermissions(dir.filePath(QStringLiteral("locked")), readable & ~QFile::WriteOwner));
 
@@ -485,7 +497,8 @@ TEST_F(CommandLine, AStaleHandOverRecordNoLongerStopsEveryStart) {
   }
   EXPECT_EQ(window.state(), QProcess::Running) << "the window did not stay open; it said: " << said.toStdString();
   EXPECT_TRUE(said.contains(QStringLiteral("m84dpt: not handing over to a newer version: its program file %1 does not "
-                                           "exist; running this one\n").arg(removed)))
+                                           "exist; running this one\n")
+                                .arg(removed)))
       << said.toStdString();
   EXPECT_EQ(exe, program);
   EXPECT_EQ(QSettings(store, QSettings::IniFormat).value(GenerationValueName()).toByteArray(),

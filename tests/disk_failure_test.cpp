@@ -29,9 +29,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "core/image/dat_file.h"
 #include "private_mounts.h"
 #include "recording_host.h"
-#include "core/image/dat_file.h"
 
 using namespace m84;
 
@@ -172,7 +172,8 @@ TEST(DiskFailure, FailedSaveKeepsTheOldFileByteForByte) {
     const auto seen = [&](const char* key) { return findings.value(key).toStdString(); };
     EXPECT_EQ(seen("saved"), "no");
     EXPECT_EQ(seen("status"), "Save data file error");
-    EXPECT_EQ(seen("problem"), (QDir(folder.path()).filePath(kOldName) + QStringLiteral(": ") + c.reason).toStdString());
+    EXPECT_EQ(seen("problem"),
+              (QDir(folder.path()).filePath(kOldName) + QStringLiteral(": ") + c.reason).toStdString());
     EXPECT_EQ(seen("beeps"), "0");
     EXPECT_EQ(seen("old file intact"), "yes");
     EXPECT_EQ(seen("folder"), kOldName.toStdString()) << "a failed save left files behind";

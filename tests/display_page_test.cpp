@@ -6,11 +6,11 @@
 #include <optional>
 
 #include "core/pages/display_page.h"
-#include "page_model_helpers.h"
 #include "core/pages/voltage_code.h"
 #include "core/pages/voltage_mask.h"
-#include "qstring_printer.h"
 #include "core/report/text_report.h"
+#include "page_model_helpers.h"
+#include "qstring_printer.h"
 
 using namespace m84;
 using namespace m84::basic_key;
@@ -174,10 +174,10 @@ TEST(DisplayPage, OptionBitsTouchOnlyTheirOwnBits) {
       {kLowBatteryDisplay, false, kBatteryOptionsOffset, kLowBatteryDisplayBit, false},
       {kLowBatteryVibrate, true, kBatteryOptionsOffset, kLowBatteryVibrateBit, true},
   };
-  const uint8_t pageBits[] = {
-      kPreviewModeBit | kLargeTextBit | kDayFirstDateBit,
-      kTimeStampBit | kAddressFunctionBit | kMessageNumberBit | kNumberOfTotalBit | kDecrementBit | kMaxMessagesAlertBit,
-      kLowBatteryAlarmBit | kLowBatteryDisplayBit | kLowBatteryVibrateBit};
+  const uint8_t pageBits[] = {kPreviewModeBit | kLargeTextBit | kDayFirstDateBit,
+                              kTimeStampBit | kAddressFunctionBit | kMessageNumberBit | kNumberOfTotalBit |
+                                  kDecrementBit | kMaxMessagesAlertBit,
+                              kLowBatteryAlarmBit | kLowBatteryDisplayBit | kLowBatteryVibrateBit};
   const int offsets[] = {kDisplayOptionsOffset, kMessageDisplayOffset, kBatteryOptionsOffset};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.key.toStdString() << " = " << c.value.toString().toStdString());
@@ -247,7 +247,7 @@ TEST(VoltageCode, TableAndConversions) {
     const char* text;
   };
   const Case cases[] = {
-      {1474, "0.90"}, {2457, "1.50"}, {0x08F5, "1.40"}, {3031, "1.85"}, {2458, "1.85"},  // no entry
+      {1474, "0.90"}, {2457, "1.50"}, {0x08F5, "1.40"}, {3031, "1.85"},   {2458, "1.85"},  // no entry
       {2990, "1.85"}, {0, "0.90"},    {1473, "0.90"},   {0xFFFF, "1.85"},
   };
   for (const Case& c : cases) EXPECT_EQ(VoltageTextForCode(c.code), c.text) << c.code;
@@ -261,11 +261,25 @@ TEST(VoltageCode, TextCheck) {
     std::optional<int> hundredths;
   };
   const Case cases[] = {
-      {"0.90", 90}, {"1.50", 150}, {"0.89", std::nullopt}, {"1.51", std::nullopt}, {"2.00", std::nullopt},
+      {"0.90", 90},
+      {"1.50", 150},
+      {"0.89", std::nullopt},
+      {"1.51", std::nullopt},
+      {"2.00", std::nullopt},
       {"", std::nullopt},  // reads as 0
-      {"1.234", 123}, {"1.5", 150}, {"1", 100}, {" 1.40 ", 140}, {".95", 95}, {"001.00", 100},
-      {"1. 0", std::nullopt}, {" .  ", std::nullopt}, {"1.4x", std::nullopt}, {"1.40x", 140},  // past two digits: ignored
-      {"1,40", std::nullopt}, {"-1.0", std::nullopt}, {"1.2.3", std::nullopt},
+      {"1.234", 123},
+      {"1.5", 150},
+      {"1", 100},
+      {" 1.40 ", 140},
+      {".95", 95},
+      {"001.00", 100},
+      {"1. 0", std::nullopt},
+      {" .  ", std::nullopt},
+      {"1.4x", std::nullopt},
+      {"1.40x", 140},  // past two digits: ignored
+      {"1,40", std::nullopt},
+      {"-1.0", std::nullopt},
+      {"1.2.3", std::nullopt},
       {"99999999999999999999.00", std::nullopt},  // no overflow
   };
   for (const Case& c : cases) EXPECT_EQ(CheckVoltageText(QString::fromLatin1(c.text)), c.hundredths) << c.text;
@@ -278,8 +292,8 @@ TEST(DisplayPage, BatteryMarksStoreCodesOrKeepTheOldOnes) {
     uint16_t code;  // at 0x56 after the store, from the default 0x08F5
   };
   const Case cases[] = {
-      {"1.5", 2457}, {"1.50", 2457}, {"0.90", 1474}, {"1", 1638}, {"1.234", 2015}, {"0.89", 0x08F5},
-      {"1.51", 0x08F5}, {"2.00", 0x08F5}, {"", 0x08F5}, {" .  ", 0x08F5},
+      {"1.5", 2457},    {"1.50", 2457},   {"0.90", 1474},   {"1", 1638},  {"1.234", 2015},
+      {"0.89", 0x08F5}, {"1.51", 0x08F5}, {"2.00", 0x08F5}, {"", 0x08F5}, {" .  ", 0x08F5},
   };
   const int high = BatteryMarkOffset(BatteryMark::High);
   for (const Case& c : cases) {
@@ -300,7 +314,10 @@ TEST(DisplayPage, CodesTheEditWouldRejectSurviveARoundTrip) {
     const char* shown;
     uint16_t stored;
   };
-  const Case cases[] = {{2458, "1.85", 2458}, {3031, "1.85", 3031}, {2990, "1.85", 2990}, {2473, "1.51", 2473},
+  const Case cases[] = {{2458, "1.85", 2458},
+                        {3031, "1.85", 3031},
+                        {2990, "1.85", 2990},
+                        {2473, "1.51", 2473},
                         {0, "0.90", 1474}};  // below the table: shown as 0.90, which is valid
   for (const Case& c : cases) {
     SCOPED_TRACE(c.code);
@@ -457,8 +474,8 @@ TEST(VoltageMask, KeyTable) {
       {"1.40", 1, 3, MaskKey::Other, 0, "1.40", 1, 3, true},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "\"" << c.text << "\" [" << c.start << "," << c.end << ") key "
-                                    << int(c.key) << " '" << (c.digit ? c.digit : ' ') << "'");
+    SCOPED_TRACE(testing::Message() << "\"" << c.text << "\" [" << c.start << "," << c.end << ") key " << int(c.key)
+                                    << " '" << (c.digit ? c.digit : ' ') << "'");
     const MaskOutcome outcome =
         ApplyVoltageKey({QString::fromLatin1(c.text), c.start, c.end}, {c.key, QChar::fromLatin1(c.digit)});
     EXPECT_EQ(outcome.state.text, c.after);

@@ -43,11 +43,12 @@ std::vector<int> PageOffsets() {
   std::vector<int> offsets;
   for (int text : {kStartupTextOffset, kStandbyText1Offset, kStandbyText2Offset})
     for (int i = 0; i < kBasicTextLength; ++i) offsets.push_back(text + i);
-  for (int offset : {kDisplayOptionsOffset, kMessageDisplayOffset, kStoredMessagesOffset, kBatteryOptionsOffset,
-                     kDisplayTimeOffset, kDisplayHalfTimeOffset, kContrastOffset, kReminderOptionsOffset,
-                     kDuplicateOptionsOffset, kDetectTimeOffset})
+  for (int offset :
+       {kDisplayOptionsOffset, kMessageDisplayOffset, kStoredMessagesOffset, kBatteryOptionsOffset, kDisplayTimeOffset,
+        kDisplayHalfTimeOffset, kContrastOffset, kReminderOptionsOffset, kDuplicateOptionsOffset, kDetectTimeOffset})
     offsets.push_back(offset);
-  for (BatteryMark mark : kBatteryMarks) offsets.insert(offsets.end(), {BatteryMarkOffset(mark), BatteryMarkOffset(mark) + 1});
+  for (BatteryMark mark : kBatteryMarks)
+    offsets.insert(offsets.end(), {BatteryMarkOffset(mark), BatteryMarkOffset(mark) + 1});
   for (int i = 0; i < 4; ++i) offsets.push_back(kReminderIntervalOffset + i);  // interval and duration
   return offsets;
 }
@@ -85,10 +86,9 @@ const QStringList kDefaultDisplay = {
     "LCD Display Time: 10 seconds",
     "LCD Contrast:   Level 15",
 };
-const QStringList kDefaultReminders = {"[Reminders]", "Unread message reminder alert: Yes",
-                                       "Reminder user every   2  minute",
-                                       "Number of reminder beeps: Remind until message has been read",
-                                       "Unread message indication: Yes"};
+const QStringList kDefaultReminders = {
+    "[Reminders]", "Unread message reminder alert: Yes", "Reminder user every   2  minute",
+    "Number of reminder beeps: Remind until message has been read", "Unread message indication: Yes"};
 const QStringList kDefaultDuplicate = {"[Duplicate Message]",
                                        "Duplicate message rejection: Disable",
                                        "Duplicate message detect time: 6 minutes",

@@ -11,14 +11,14 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include "core/pages/voltage_code.h"
+#include "gui/main_window.h"
 #include "gui/pages/display_page_widget.h"
 #include "gui/pages/duplicate_page_widget.h"
 #include "gui/pages/reminders_page_widget.h"
-#include "core/pages/voltage_code.h"
 #include "gui/pages/voltage_edit.h"
-#include "qstring_printer.h"
-#include "gui/main_window.h"
 #include "gui/tab_strip.h"
+#include "qstring_printer.h"
 #include "widget_fixtures.h"
 
 using namespace m84;
@@ -254,7 +254,8 @@ TEST(DisplayPagesInTheWindow, NothingClipped) {
                          qobject_cast<QComboBox*>(control) ||
                          (qobject_cast<QLineEdit*>(control) && !qobject_cast<QComboBox*>(control->parent()));
       if (!shown) continue;
-      const QString name = control->objectName().isEmpty() ? control->property("text").toString() : control->objectName();
+      const QString name =
+          control->objectName().isEmpty() ? control->property("text").toString() : control->objectName();
       SCOPED_TRACE(name.toStdString());
       // An edit's own width is set for its text; everything else shows its text whole.
       if (!qobject_cast<QLineEdit*>(control)) EXPECT_GE(control->width(), control->sizeHint().width());

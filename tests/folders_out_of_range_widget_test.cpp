@@ -110,10 +110,9 @@ TEST_F(AdvancedWindow, FolderBoxClickTurnsItsNameAndAlertOffAndOn) {
 TEST_F(AdvancedWindow, OutOfRangeEnableBoxesGovernTheirControls) {
   using namespace out_of_range_key;
   ShowTab(PageId::OutOfRange);
-  const QList<QWidget*> options = {Control<QCheckBox>(PageId::OutOfRange, kWarning),
-                                   Control<QCheckBox>(PageId::OutOfRange, kVibrate),
-                                   Control<QComboBox>(PageId::OutOfRange, kShowIcon),
-                                   Control<QComboBox>(PageId::OutOfRange, kDetectTime)};
+  const QList<QWidget*> options = {
+      Control<QCheckBox>(PageId::OutOfRange, kWarning), Control<QCheckBox>(PageId::OutOfRange, kVibrate),
+      Control<QComboBox>(PageId::OutOfRange, kShowIcon), Control<QComboBox>(PageId::OutOfRange, kDetectTime)};
   QList<QWidget*> names;
   for (int capcode = 1; capcode <= kCapcodeNameCount; ++capcode)
     names << Control<QLineEdit>(PageId::OutOfRange, CapcodeName(capcode));

@@ -8,8 +8,8 @@
 #include "core/pages/frequency_mask.h"
 #include "core/pages/general_page.h"
 #include "core/pages/model_page_set.h"
-#include "page_model_helpers.h"
 #include "core/report/text_report.h"
+#include "page_model_helpers.h"
 
 using namespace m84;
 using namespace m84::general_key;
@@ -103,7 +103,8 @@ TEST(Capcode, EditCheck) {
   EXPECT_TRUE(CheckCapcodeText("1048575"));
   EXPECT_TRUE(CheckCapcodeText("8"));
   EXPECT_TRUE(CheckCapcodeText("2097151"));
-  for (const char* rejected : {"7", "2097152", "12a", "", "99999999999999999999"}) EXPECT_FALSE(CheckCapcodeText(rejected)) << rejected;
+  for (const char* rejected : {"7", "2097152", "12a", "", "99999999999999999999"})
+    EXPECT_FALSE(CheckCapcodeText(rejected)) << rejected;
 }
 
 TEST(Capcode, ManuallyIncrementAndStore) {

@@ -14,9 +14,9 @@
 #include "core/pages/capcode.h"
 #include "core/pages/field_codecs.h"
 #include "core/pages/model_page_set.h"
+#include "core/report/text_report.h"
 #include "gui/pages/frequency_edit.h"
 #include "gui/pages/general_page_widget.h"
-#include "core/report/text_report.h"
 #include "widget_fixtures.h"
 
 using namespace m84;

@@ -49,7 +49,8 @@ struct GridWindowFixture : ::testing::Test {
 // How much narrower than its text a label, check box or list is drawn; 0 when the text fits.
 int Shortfall(QWidget* w) {
   const QFontMetrics metrics = w->fontMetrics();
-  if (auto* label = qobject_cast<QLabel*>(w)) return metrics.horizontalAdvance(label->text()) - label->contentsRect().width();
+  if (auto* label = qobject_cast<QLabel*>(w))
+    return metrics.horizontalAdvance(label->text()) - label->contentsRect().width();
   if (auto* box = qobject_cast<QCheckBox*>(w)) {
     if (box->text().isEmpty()) return 0;
     QStyleOptionButton option;
@@ -192,10 +193,10 @@ TEST_F(GridWindowFixture, CadenceEditsAreCheckedOnLeaving) {
     int stored;  // -1: rejected
   };
   const Case cases[] = {
-      {kCadenceMColumn, "4", -1},          {kCadenceMColumn, "0", -1},          {kCadenceMColumn, "3", 3},
-      {kCadenceGColumn, "0", 0},           {kCadenceGColumn, "3", -1},          {kCadenceDurationColumn, "0", -1},
-      {kCadenceDurationColumn, "60", 60},  {kCadenceDurationColumn, "61", -1},  {kCadenceDurationColumn, "100", -1},
-      {kCadenceDurationColumn, "007", 7},  {kCadenceDurationColumn, "   ", -1}, {kCadenceDurationColumn, "", -1},
+      {kCadenceMColumn, "4", -1},         {kCadenceMColumn, "0", -1},          {kCadenceMColumn, "3", 3},
+      {kCadenceGColumn, "0", 0},          {kCadenceGColumn, "3", -1},          {kCadenceDurationColumn, "0", -1},
+      {kCadenceDurationColumn, "60", 60}, {kCadenceDurationColumn, "61", -1},  {kCadenceDurationColumn, "100", -1},
+      {kCadenceDurationColumn, "007", 7}, {kCadenceDurationColumn, "   ", -1}, {kCadenceDurationColumn, "", -1},
   };
   SettingsPage* page = ShowPage(PageId::Cadence);
   constexpr int kCadenceK = 10;  // M 2, G 2, duration 6

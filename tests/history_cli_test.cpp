@@ -40,7 +40,8 @@ struct Outcome {
   QString err;
 };
 
-std::unique_ptr<SimulatorHost> StartSimulator(const QString& faults = {}, const PagerImage& memory = SimulatedPagerMemory()) {
+std::unique_ptr<SimulatorHost> StartSimulator(const QString& faults = {},
+                                              const PagerImage& memory = SimulatedPagerMemory()) {
   SimulatorOptions options;
   options.faults = *ParseFaultPlan(faults);
   auto simulator = std::make_unique<SimulatorHost>(options);
@@ -54,8 +55,9 @@ std::unique_ptr<SimulatorHost> StartSimulator(const QString& faults = {}, const 
 QJsonArray CsvRows(const QString& csv) {
   QProcess python;
   python.start(QStringLiteral("python3"),
-               {QStringLiteral("-c"), QStringLiteral("import csv, io, json, sys; "
-                                                     "print(json.dumps(list(csv.DictReader(io.StringIO(sys.stdin.read(), newline='')))))")});
+               {QStringLiteral("-c"),
+                QStringLiteral("import csv, io, json, sys; "
+                               "print(json.dumps(list(csv.DictReader(io.StringIO(sys.stdin.read(), newline='')))))")});
   python.write(csv.toUtf8());
   python.closeWriteChannel();
   if (!python.waitForFinished(10000)) return {};
@@ -154,11 +156,15 @@ TEST_F(HistoryCommands, ReadsWritesAndFailuresAreRecordedNewestFirst) {
 
   // The filters, and the table a person reads.
   EXPECT_EQ(History({QStringLiteral("--capcode"), QStringLiteral("4321")}).size(), 2);
-  EXPECT_EQ(History({QStringLiteral("--capcode"), QStringLiteral("4321"), QStringLiteral("--limit"), QStringLiteral("1")})
-                .first().toObject()["outcome"].toString(),
-            "failed");
+  EXPECT_EQ(
+      History({QStringLiteral("--capcode"), QStringLiteral("4321"), QStringLiteral("--limit"), QStringLiteral("1")})
+          .first()
+          .toObject()["outcome"]
+          .toString(),
+      "failed");
   EXPECT_EQ(History({QStringLiteral("--since"), QStringLiteral("2999-01-01")}).size(), 0);
-  const Outcome table = Program({QStringLiteral("history"), QStringLiteral("--serial"), rows[2].toObject()["serial"].toString()});
+  const Outcome table =
+      Program({QStringLiteral("history"), QStringLiteral("--serial"), rows[2].toObject()["serial"].toString()});
   const QStringList lines = table.out.split('\n', Qt::SkipEmptyParts);
   // The failed write kept the pager's own serial number, as its file says; the other did not.
   ASSERT_EQ(lines.size(), 3) << table.out.toStdString();
@@ -181,7 +187,9 @@ TEST_F(HistoryCommands, BackupUndoesAWriteByteForByte) {
 
   const Outcome written = Program(QStringList{QStringLiteral("write"), file, QStringLiteral("--backup")} + port);
   ASSERT_EQ(written.exitCode, 0) << written.err.toStdString();
-  EXPECT_EQ(written.out, "File Loaded ok\nReading Pager ... \nRead Pager ok !\nWrite Data to Pager ... \nVerifying ... \nDPT Verify ok !\n");
+  EXPECT_EQ(written.out,
+            "File Loaded ok\nReading Pager ... \nRead Pager ok !\nWrite Data to Pager ... \nVerifying ... \nDPT Verify "
+            "ok !\n");
   ASSERT_NE(pager->Memory(), old);
   const QJsonArray rows = History();
   ASSERT_EQ(rows.size(), 2);
@@ -211,20 +219,23 @@ TEST_F(HistoryCommands, BackupUndoesAWriteByteForByte) {
   const auto belowHeader = [](const QByteArray& text) { return text.mid(text.indexOf('\n') + 1); };
   EXPECT_EQ(belowHeader(shown.out.toUtf8()), belowHeader(ReadAll(Path("old.yaml"))));
   QProcess python;
-  python.start(QStringLiteral("python3"), {QStringLiteral("-c"), QStringLiteral("import sys, yaml; yaml.safe_load(open(sys.argv[1])); print('ok')"),
-                                          Path("old.yaml")});
+  python.start(QStringLiteral("python3"),
+               {QStringLiteral("-c"),
+                QStringLiteral("import sys, yaml; yaml.safe_load(open(sys.argv[1])); print('ok')"), Path("old.yaml")});
   ASSERT_TRUE(python.waitForFinished(10000));
   EXPECT_EQ(python.readAllStandardOutput(), "ok\n") << python.readAllStandardError().toStdString();
 
   // Written back (through the pages' rules, as every write), the pager has its settings again,
   // the bytes no page edits among them.
-  const Outcome undone = Program(QStringList{QStringLiteral("write"), Path("old.DAT"), QStringLiteral("--no-keep-serial")} + port);
+  const Outcome undone =
+      Program(QStringList{QStringLiteral("write"), Path("old.DAT"), QStringLiteral("--no-keep-serial")} + port);
   ASSERT_EQ(undone.exitCode, 0) << undone.err.toStdString();
   EXPECT_EQ(ReadCapcode(pager->Memory(), 0), 777777u);
   for (int at = 0x553; at < kExchangedSize; ++at) ASSERT_EQ(pager->Memory()[at], old[at]) << "at " << at;
 
   // Records that cannot be restored say why.
-  const Outcome missing = Program({QStringLiteral("history"), QStringLiteral("restore"), QStringLiteral("999"), Path("x.BIN")});
+  const Outcome missing =
+      Program({QStringLiteral("history"), QStringLiteral("restore"), QStringLiteral("999"), Path("x.BIN")});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_EQ(missing.err, "m84dpt: the history has no record 999\n");
   EXPECT_FALSE(QFile::exists(Path("x.BIN")));
@@ -233,8 +244,8 @@ TEST_F(HistoryCommands, BackupUndoesAWriteByteForByte) {
 TEST_F(HistoryCommands, BackupThatCannotReadThePagerWritesNothing) {
   auto pager = StartSimulator(QStringLiteral("read-nak:3"));
   const PagerImage before = pager->Memory();
-  const Outcome run = Program({QStringLiteral("write"), DataFile("new.DAT", PagerWithCapcode(1000)), QStringLiteral("--backup"),
-                           QStringLiteral("--port"), pager->DevicePath()});
+  const Outcome run = Program({QStringLiteral("write"), DataFile("new.DAT", PagerWithCapcode(1000)),
+                               QStringLiteral("--backup"), QStringLiteral("--port"), pager->DevicePath()});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.out, "File Loaded ok\nReading Pager ... \nRead Pager error !\n");
   EXPECT_TRUE(run.err.endsWith("m84dpt: the pager was not written: its state before the write could not be read\n"))
@@ -254,10 +265,11 @@ TEST_F(HistoryCommands, RecordingTurnedOffKeepsNothing) {
   ASSERT_EQ(Program(read).exitCode, 0);
   EXPECT_FALSE(QFile::exists(historyFile()));
   // --backup has nowhere to keep the pager's state.
-  const Outcome refused = Program({QStringLiteral("write"), Path("r.DAT"), QStringLiteral("--backup"), QStringLiteral("--port"),
-                               pager->DevicePath()});
+  const Outcome refused = Program({QStringLiteral("write"), Path("r.DAT"), QStringLiteral("--backup"),
+                                   QStringLiteral("--port"), pager->DevicePath()});
   EXPECT_EQ(refused.exitCode, 2);
-  EXPECT_TRUE(refused.err.contains("--backup keeps the pager's state in the history, which M84DPT_NO_HISTORY turns off"));
+  EXPECT_TRUE(
+      refused.err.contains("--backup keeps the pager's state in the history, which M84DPT_NO_HISTORY turns off"));
 }
 
 TEST_F(HistoryCommands, HistoryThatCannotBeWrittenNeverCostsTheOperation) {
@@ -269,8 +281,8 @@ TEST_F(HistoryCommands, HistoryThatCannotBeWrittenNeverCostsTheOperation) {
   for (const QString& history : {Path("plain/h.sqlite"), unreachable}) {
     SCOPED_TRACE(history.toStdString());
     environment.insert(QStringLiteral("M84DPT_HISTORY"), history);
-    const Outcome run = Program({QStringLiteral("write"), DataFile("w.DAT", PagerWithCapcode(1000)), QStringLiteral("--backup"),
-                             QStringLiteral("--port"), pager->DevicePath()});
+    const Outcome run = Program({QStringLiteral("write"), DataFile("w.DAT", PagerWithCapcode(1000)),
+                                 QStringLiteral("--backup"), QStringLiteral("--port"), pager->DevicePath()});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.out.endsWith("DPT Verify ok !\n"));
     EXPECT_TRUE(run.err.contains("m84dpt: history: this backup was not recorded: ")) << run.err.toStdString();
@@ -282,7 +294,8 @@ TEST_F(HistoryCommands, HistoryThatCannotBeWrittenNeverCostsTheOperation) {
 TEST_F(HistoryCommands, WithoutTheVariableThePreferenceOrTheUsersDataFolderHoldsTheHistory) {
   environment.remove(QStringLiteral("M84DPT_HISTORY"));
   auto pager = StartSimulator();
-  ASSERT_EQ(Program({QStringLiteral("read"), Path("r.DAT"), QStringLiteral("--port"), pager->DevicePath()}).exitCode, 0);
+  ASSERT_EQ(Program({QStringLiteral("read"), Path("r.DAT"), QStringLiteral("--port"), pager->DevicePath()}).exitCode,
+            0);
   const QString file = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/Tarnwell/M84DPT/history.sqlite");
   EXPECT_TRUE(QFile::exists(file)) << file.toStdString();
   QFile::remove(file);
@@ -295,7 +308,8 @@ TEST_F(HistoryCommands, WithoutTheVariableThePreferenceOrTheUsersDataFolderHolds
     ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
     ini.write("[General]\nhistory=" + Path("shared.sqlite").toUtf8() + "\n");
   }
-  ASSERT_EQ(Program({QStringLiteral("read"), Path("r.DAT"), QStringLiteral("--port"), pager->DevicePath()}).exitCode, 0);
+  ASSERT_EQ(Program({QStringLiteral("read"), Path("r.DAT"), QStringLiteral("--port"), pager->DevicePath()}).exitCode,
+            0);
   QFile::remove(preferences);
   EXPECT_TRUE(QFile::exists(Path("shared.sqlite")));
   EXPECT_FALSE(QFile::exists(file));
@@ -309,7 +323,9 @@ struct NoDialogs : FileDialogs {
 };
 
 // Transfers run on the window's own thread; the history is written when one has finished.
-void Finish(MainWindow& window) { ASSERT_TRUE(QTest::qWaitFor([&] { return !window.Busy(); }, 60000)); }
+void Finish(MainWindow& window) {
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !window.Busy(); }, 60000));
+}
 
 struct WindowHistory : HistoryCommands {
   std::unique_ptr<MainWindow> Window(PagerData& data, const QString& port, const HistoryLocation& location) {
@@ -361,9 +377,10 @@ TEST_F(WindowHistory, TheWindowAndTwoBatchesTogetherLoseNoRecord) {
     auto process = std::make_unique<QProcess>();
     process->setProcessEnvironment(environment);
     process->start(QStringLiteral("sh"),
-                   {QStringLiteral("-c"), QStringLiteral("for i in $(seq %1); do \"$0\" write \"$1\" --increment --backup "
-                                                         "--port \"$2\" || exit 1; done")
-                                              .arg(kPagers),
+                   {QStringLiteral("-c"),
+                    QStringLiteral("for i in $(seq %1); do \"$0\" write \"$1\" --increment --backup "
+                                   "--port \"$2\" || exit 1; done")
+                        .arg(kPagers),
                     QStringLiteral(M84DPT_PROGRAM), file, pagers[size_t(i)]->DevicePath()});
     ASSERT_TRUE(process->waitForStarted());
     batches.push_back(std::move(process));
@@ -381,8 +398,9 @@ TEST_F(WindowHistory, TheWindowAndTwoBatchesTogetherLoseNoRecord) {
   }
 
   QProcess shell;
-  shell.start(QStringLiteral("sqlite3"), {historyFile(), QStringLiteral("SELECT source, operation, outcome, count(*) FROM "
-                                                                        "pager_history GROUP BY 1, 2, 3 ORDER BY 1, 2")});
+  shell.start(QStringLiteral("sqlite3"),
+              {historyFile(), QStringLiteral("SELECT source, operation, outcome, count(*) FROM "
+                                             "pager_history GROUP BY 1, 2, 3 ORDER BY 1, 2")});
   ASSERT_TRUE(shell.waitForFinished(10000));
   EXPECT_EQ(QString::fromUtf8(shell.readAllStandardOutput()),
             "batch|backup|ok|12\nbatch|write|ok|12\nwindow|write|ok|6\n");

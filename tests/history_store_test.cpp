@@ -95,7 +95,8 @@ class HistoryBackend : public ::testing::TestWithParam<Backend> {
     }
     const QString connection = qEnvironmentVariable(kPostgresVariable);
     if (connection.isEmpty())
-      GTEST_SKIP() << kPostgresVariable << " is not set: no scratch PostgreSQL server (scripts/with_postgres.sh starts one)";
+      GTEST_SKIP() << kPostgresVariable
+                   << " is not set: no scratch PostgreSQL server (scripts/with_postgres.sh starts one)";
     location = ParseHistoryLocation(connection);
     ASSERT_EQ(location.backend, HistoryLocation::Backend::PostgreSql);
     DropPostgresTables(connection);
@@ -116,8 +117,11 @@ class HistoryBackend : public ::testing::TestWithParam<Backend> {
   std::vector<qint64> AppendFixture(HistoryStore& store) {
     std::vector<qint64> ids;
     const std::pair<HistoryRecord, const char*> rows[] = {
-        {RecordOf(PagerWith(QStringLiteral("1111111111"), {1000, 2000}, 1), QStringLiteral("2026-03-01T09:00:00Z")), "a"},
-        {RecordOf(PagerWith(QStringLiteral("2222222222"), {1001, 2001, 3000}, 2), QStringLiteral("2026-03-02T09:00:00Z")), "b"},
+        {RecordOf(PagerWith(QStringLiteral("1111111111"), {1000, 2000}, 1), QStringLiteral("2026-03-01T09:00:00Z")),
+         "a"},
+        {RecordOf(PagerWith(QStringLiteral("2222222222"), {1001, 2001, 3000}, 2),
+                  QStringLiteral("2026-03-02T09:00:00Z")),
+         "b"},
         {RecordOf(PagerWith(QStringLiteral("2222222222"), {1002}, 3), QStringLiteral("2026-03-03T09:00:00Z")), "c"},
         // Capcode 2000 only in a disabled row: not one this pager answers.
         {RecordOf(PagerWith(QStringLiteral("3333333333"), {}, 4), QStringLiteral("2026-03-04T09:00:00Z")), "d"},
@@ -377,21 +381,23 @@ TEST(HistoryFile, Sqlite3ReadsTheRecordsIndexesAndSchemaVersion) {
   }
   const QString file = location.target;
   EXPECT_EQ(Sqlite3(file, QStringLiteral("PRAGMA user_version; PRAGMA journal_mode;")), QStringLiteral("1\nwal"));
-  const QString row = Sqlite3(
-      file, QStringLiteral("SELECT source, operation, outcome, status, exit_code, serial, capcode1, capcode2, "
-                           "quote(capcode3), frequency_hz, port, file, length(image), length(selection), "
-                           "time_utc LIKE '____-__-__T__:__:__.___Z', user_name <> '' FROM pager_history"));
+  const QString row =
+      Sqlite3(file, QStringLiteral("SELECT source, operation, outcome, status, exit_code, serial, capcode1, capcode2, "
+                                   "quote(capcode3), frequency_hz, port, file, length(image), length(selection), "
+                                   "time_utc LIKE '____-__-__T__:__:__.___Z', user_name <> '' FROM pager_history"));
   EXPECT_EQ(row, QStringLiteral("batch|write|ok|DPT Verify ok !|0|1234567890|1000|2000|NULL|457575000|/dev/ttyUSB0|"
                                 "/home/tech/pager, \"new\".DAT|2048|16|1|1"));
-  const QByteArray imageHex = QByteArray(reinterpret_cast<const char*>(data.image.data()), kImageSize).toHex().toUpper();
+  const QByteArray imageHex =
+      QByteArray(reinterpret_cast<const char*>(data.image.data()), kImageSize).toHex().toUpper();
   EXPECT_EQ(Sqlite3(file, QStringLiteral("SELECT hex(image) FROM pager_history")).toLatin1(), imageHex);
 
   // The searched columns are indexed: the searches never scan the table.
   const QString plans[] = {
       Sqlite3(file, QStringLiteral("EXPLAIN QUERY PLAN SELECT status FROM pager_history WHERE serial = '1'")),
-      Sqlite3(file, QStringLiteral("EXPLAIN QUERY PLAN SELECT status FROM pager_history WHERE capcode1 = 5 OR capcode2 = 5 "
-                                   "OR capcode3 = 5 OR capcode4 = 5 OR capcode5 = 5 OR capcode6 = 5 OR capcode7 = 5 "
-                                   "OR capcode8 = 5")),
+      Sqlite3(file,
+              QStringLiteral("EXPLAIN QUERY PLAN SELECT status FROM pager_history WHERE capcode1 = 5 OR capcode2 = 5 "
+                             "OR capcode3 = 5 OR capcode4 = 5 OR capcode5 = 5 OR capcode6 = 5 OR capcode7 = 5 "
+                             "OR capcode8 = 5")),
       Sqlite3(file, QStringLiteral("EXPLAIN QUERY PLAN SELECT status FROM pager_history WHERE time_utc >= '2026'")),
   };
   for (const QString& plan : plans) {
@@ -406,25 +412,30 @@ TEST(HistoryFile, AStatementThatCannotBePreparedFailsWithTheDriversReason) {
   QTemporaryDir dir;
   const HistoryLocation location = SqliteIn(dir);
   HistoryStore store(location);
-  HistoryRecord record = RecordOf(PagerWith(QStringLiteral("1234567890"), {1000}), QStringLiteral("2026-01-01T00:00:00Z"));
+  HistoryRecord record =
+      RecordOf(PagerWith(QStringLiteral("1234567890"), {1000}), QStringLiteral("2026-01-01T00:00:00Z"));
   ASSERT_TRUE(store.Append(record));
   ASSERT_EQ(Sqlite3(location.target, QStringLiteral("ALTER TABLE pager_history RENAME TO elsewhere")), QString());
 
   std::vector<HistoryRecord> many{record};
   const std::pair<const char*, std::function<std::optional<Failure>()>> asks[] = {
-      {"append", [&]() -> std::optional<Failure> {
+      {"append",
+       [&]() -> std::optional<Failure> {
          const Outcome done = store.Append(record);
          return done ? std::nullopt : std::optional<Failure>(done.failure());
        }},
-      {"append all", [&]() -> std::optional<Failure> {
+      {"append all",
+       [&]() -> std::optional<Failure> {
          const Outcome done = store.AppendAll(many);
          return done ? std::nullopt : std::optional<Failure>(done.failure());
        }},
-      {"list", [&]() -> std::optional<Failure> {
+      {"list",
+       [&]() -> std::optional<Failure> {
          const auto done = store.List({});
          return done ? std::nullopt : std::optional<Failure>(done.failure());
        }},
-      {"find", [&]() -> std::optional<Failure> {
+      {"find",
+       [&]() -> std::optional<Failure> {
          const auto done = store.Find(record.id);
          return done ? std::nullopt : std::optional<Failure>(done.failure());
        }},
@@ -434,7 +445,8 @@ TEST(HistoryFile, AStatementThatCannotBePreparedFailsWithTheDriversReason) {
     ASSERT_TRUE(failure) << name;
     EXPECT_TRUE(failure->status.isEmpty()) << name << ": no status text of its own, and not damage";
     EXPECT_TRUE(failure->reason.startsWith(location.target + QLatin1Char(':'))) << failure->reason.toStdString();
-    EXPECT_TRUE(failure->reason.contains(QLatin1String("no such table: pager_history"))) << failure->reason.toStdString();
+    EXPECT_TRUE(failure->reason.contains(QLatin1String("no such table: pager_history")))
+        << failure->reason.toStdString();
   }
 }
 
@@ -463,7 +475,8 @@ TEST(HistoryFile, SchemaVersions) {
     const Outcome refused = store.Append(record);
     ASSERT_FALSE(refused);
     EXPECT_FALSE(IsDamagedHistory(refused.failure()));
-    EXPECT_TRUE(refused.failure().reason.contains(QLatin1String("made by a newer program (schema 7; this program knows 1)")))
+    EXPECT_TRUE(
+        refused.failure().reason.contains(QLatin1String("made by a newer program (schema 7; this program knows 1)")))
         << refused.failure().reason.toStdString();
   }
   EXPECT_EQ(Sqlite3(file, QStringLiteral("PRAGMA user_version; SELECT count(*) FROM pager_history;")),
@@ -477,7 +490,8 @@ TEST(HistoryFile, SchemaVersions) {
     HistoryStore store({HistoryLocation::Backend::SQLite, other});
     const Outcome failed = store.Open();
     ASSERT_FALSE(failed);
-    EXPECT_TRUE(failed.failure().reason.contains(QLatin1String("schema 0 to 1"))) << failed.failure().reason.toStdString();
+    EXPECT_TRUE(failed.failure().reason.contains(QLatin1String("schema 0 to 1")))
+        << failed.failure().reason.toStdString();
   }
   EXPECT_EQ(Sqlite3(other, QStringLiteral("PRAGMA user_version; SELECT group_concat(name) FROM sqlite_master;")),
             QStringLiteral("0\npager_history,keep"));
@@ -498,9 +512,7 @@ FailureFindings Findings(const QByteArray& report) {
   return {report.startsWith("kept\n"), QString::fromUtf8(report.mid(5))};
 }
 
-RecordResult RecordWrite(PagerHistory& history) {
-  return history.Record(RecordOf(PagerData(), {}));
-}
+RecordResult RecordWrite(PagerHistory& history) { return history.Record(RecordOf(PagerData(), {})); }
 
 // In a child with a private mount namespace: a small filesystem at `folder`, one record kept in
 // it (and the store closed, which folds its write-ahead log into the file), the filesystem
@@ -573,13 +585,15 @@ TEST(HistoryFailure, LockedBeyondTheTimeOutLosesTheRecordAndTheNextOneIsKept) {
     QProcess other;
     other.start(QStringLiteral("sqlite3"), {location.target});
     ASSERT_TRUE(other.waitForStarted());
-    other.write("BEGIN IMMEDIATE; INSERT INTO pager_history (time_utc, user_name, host_name, source, operation, "
-                "outcome, status, detail, serial, port, file) VALUES ('x','u','h','s','o','o','s','','','','');\n"
-                "SELECT 'locked';\n");
+    other.write(
+        "BEGIN IMMEDIATE; INSERT INTO pager_history (time_utc, user_name, host_name, source, operation, "
+        "outcome, status, detail, serial, port, file) VALUES ('x','u','h','s','o','o','s','','','','');\n"
+        "SELECT 'locked';\n");
     ASSERT_TRUE(other.waitForReadyRead(5000));
     const RecordResult locked = RecordWrite(history);
     EXPECT_FALSE(locked.kept);
-    EXPECT_TRUE(locked.warnings.join('\n').contains(QLatin1String("database is locked"))) << locked.warnings.join('\n').toStdString();
+    EXPECT_TRUE(locked.warnings.join('\n').contains(QLatin1String("database is locked")))
+        << locked.warnings.join('\n').toStdString();
     other.write("ROLLBACK;\n.quit\n");
     other.closeWriteChannel();
     ASSERT_TRUE(other.waitForFinished(5000));
@@ -623,13 +637,17 @@ TEST(HistoryFailure, StoresThatCannotBeReachedLoseTheRecordWithAWarning) {
     const char* neverSaid;
   };
   const Case cases[] = {
-      {"folder that cannot be made", {HistoryLocation::Backend::SQLite, dir.filePath(QStringLiteral("plain/sub/h.sqlite"))},
-       "the folder cannot be made", nullptr},
+      {"folder that cannot be made",
+       {HistoryLocation::Backend::SQLite, dir.filePath(QStringLiteral("plain/sub/h.sqlite"))},
+       "the folder cannot be made",
+       nullptr},
       {"unreachable PostgreSQL server",
-       ParseHistoryLocation(QStringLiteral("host=%1 dbname=m84 user=m84 password=secret").arg(dir.filePath(QStringLiteral("nosocket")))),
+       ParseHistoryLocation(
+           QStringLiteral("host=%1 dbname=m84 user=m84 password=secret").arg(dir.filePath(QStringLiteral("nosocket")))),
        "PostgreSQL host=", "secret"},
       {"PostgreSQL URI with a password",
-       ParseHistoryLocation(QStringLiteral("postgresql://m84:secret@/m84?host=%1").arg(dir.filePath(QStringLiteral("nosocket")))),
+       ParseHistoryLocation(
+           QStringLiteral("postgresql://m84:secret@/m84?host=%1").arg(dir.filePath(QStringLiteral("nosocket")))),
        "connect", "secret"},
   };
   for (const Case& c : cases) {
@@ -661,7 +679,8 @@ TEST(HistoryLocation, EnvironmentNamesTheStoreOrTurnsItOff) {
   // The variable before the preference, the preference before the data folder.
   EXPECT_EQ(DefaultHistoryLocation(QStringLiteral("/srv/preferred.sqlite")).target, QLatin1String(cases[2].value));
   qunsetenv(kHistoryVariable);
-  EXPECT_EQ(DefaultHistoryLocation(QStringLiteral("/srv/preferred.sqlite")).target, QStringLiteral("/srv/preferred.sqlite"));
+  EXPECT_EQ(DefaultHistoryLocation(QStringLiteral("/srv/preferred.sqlite")).target,
+            QStringLiteral("/srv/preferred.sqlite"));
   EXPECT_EQ(DefaultHistoryLocation().target, DefaultHistoryFile());
   EXPECT_TRUE(DefaultHistoryFile().startsWith(qEnvironmentVariable("XDG_DATA_HOME") + QLatin1Char('/')))
       << "tests run with a private data folder";

@@ -5,11 +5,11 @@
 #include <QTemporaryDir>
 #include <vector>
 
-#include "recording_host.h"
 #include "core/image/band_table.h"
 #include "core/image/dat_file.h"
 #include "core/image/pager_image.h"
 #include "core/settings/settings_file.h"
+#include "recording_host.h"
 
 using namespace m84;
 
@@ -161,7 +161,11 @@ TEST(DatFileFlows, RefusalsLeaveTheDataUntouched) {
   junk.write(QByteArray(kDatFileSize, 'x'));
   junk.close();
 
-  struct Case { QString path; QString status; std::vector<Beep> beeps; };
+  struct Case {
+    QString path;
+    QString status;
+    std::vector<Beep> beeps;
+  };
   const Case cases[] = {
       {dir.filePath("missing.DAT"), "Open data file error", {}},
       {dir.filePath("junk.DAT"), "File Loaded error", {Beep::Error}},

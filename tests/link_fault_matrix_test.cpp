@@ -22,14 +22,14 @@
 #include <thread>
 #include <vector>
 
-#include "recording_host.h"
 #include "cli/commands.h"
 #include "core/image/dat_file.h"
 #include "core/link/adapter_link.h"
-#include "core/link/pager_transfer.h"
 #include "core/link/memory_dump.h"
+#include "core/link/pager_transfer.h"
 #include "core/link/serial_port.h"
 #include "core/link/simulator_host.h"
+#include "recording_host.h"
 
 using namespace m84;
 
@@ -212,19 +212,17 @@ class LinkFaultMatrix : public ::testing::TestWithParam<Cell> {
   // Runs the cell's operation; returns the status text (pane 3 for the probe).
   QString Run(const Cell& cell) {
     switch (cell.operation) {
-      case Operation::Read:
-        bool(ReadIntoPages(*link, data, host, host));
-        break;
+      case Operation::Read: bool(ReadIntoPages(*link, data, host, host)); break;
       case Operation::WriteKeepingSerial:
       case Operation::WriteOverSerial:
         host.keepSerial = cell.operation == Operation::WriteKeepingSerial;
         WriteFromPages(*link, data, host, host.Options(), host);
         break;
-      case Operation::Probe:
-        return AdapterStateText(link->PresenceCheck());
+      case Operation::Probe: return AdapterStateText(link->PresenceCheck());
       case Operation::Dump: {
         const bool ready = link->PresenceCheck() == AdapterState::Ready;
-        MemoryDump(*link, ready, [&](const QString&) { return DumpPath(); }, host);
+        MemoryDump(
+            *link, ready, [&](const QString&) { return DumpPath(); }, host);
         break;
       }
     }

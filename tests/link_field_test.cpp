@@ -49,8 +49,10 @@ struct Program {
   }
   // Under a shell's file size limit of one 1024-byte block.
   void StartWithFileLimit(const QStringList& arguments) {
-    process.start(QStringLiteral("/bin/sh"), QStringList{QStringLiteral("-c"), QStringLiteral("ulimit -f 1; exec \"$0\" \"$@\""),
-                                                         QStringLiteral(M84DPT_PROGRAM)} + arguments);
+    process.start(QStringLiteral("/bin/sh"),
+                  QStringList{QStringLiteral("-c"), QStringLiteral("ulimit -f 1; exec \"$0\" \"$@\""),
+                              QStringLiteral(M84DPT_PROGRAM)} +
+                      arguments);
     ASSERT_TRUE(process.waitForStarted());
   }
   // Waits until stdout (or stderr) holds text.
@@ -142,7 +144,8 @@ PagerImage WrittenImage(const QString& file) {
 
 int WrittenEnd(const QByteArray& err) {
   const QRegularExpressionMatch m =
-      QRegularExpression(QStringLiteral("blocks 0x000 to 0x([0-9A-F]{3}) hold the new contents")).match(QString::fromUtf8(err));
+      QRegularExpression(QStringLiteral("blocks 0x000 to 0x([0-9A-F]{3}) hold the new contents"))
+          .match(QString::fromUtf8(err));
   return m.hasMatch() ? m.captured(1).toInt(nullptr, 16) + kBlockSize : 0;
 }
 
@@ -171,8 +174,9 @@ TEST_F(LinkInTheField, APulledCableIsNamedWithTheBlockByTheProgramAndTheSimulato
     EXPECT_TRUE(program.err.contains("the adapter was disconnected")) << program.err.toStdString();
     EXPECT_FALSE(program.err.contains("\r"));  // no progress bar where stderr is no terminal
     if (write)
-      EXPECT_TRUE(program.err.contains("blocks 0x000 to 0x0C0 hold the new contents, blocks 0x100 to 0x5C0 still hold "
-                                       "the old contents; writing again repairs it"))
+      EXPECT_TRUE(
+          program.err.contains("blocks 0x000 to 0x0C0 hold the new contents, blocks 0x100 to 0x5C0 still hold "
+                               "the old contents; writing again repairs it"))
           << program.err.toStdString();
 
     simulate.Signal(SIGTERM);
@@ -188,8 +192,9 @@ TEST_F(LinkInTheField, ARefusedWriteSaysWhichBlocksHoldWhat) {
   program.Start(QStringList{QStringLiteral("write"), file, QStringLiteral("--no-keep-serial")} + Port());
   EXPECT_EQ(program.Finish(), 1);
   EXPECT_TRUE(program.out.contains("Write Pager error !"));
-  EXPECT_TRUE(program.err.contains("m84dpt: the pager is half-written: blocks 0x000 to 0x100 hold the new contents, "
-                                   "blocks 0x140 to 0x5C0 still hold the old contents; writing again repairs it\n"))
+  EXPECT_TRUE(
+      program.err.contains("m84dpt: the pager is half-written: blocks 0x000 to 0x100 hold the new contents, "
+                           "blocks 0x140 to 0x5C0 still hold the old contents; writing again repairs it\n"))
       << program.err.toStdString();
   ExpectWrittenUpTo(WrittenImage(file), 5 * kBlockSize);
 }
@@ -317,12 +322,14 @@ TEST_F(LinkInTheField, ABatchStepsTheCapcodesSavesTheFileAfterEachPagerAndStopsA
     batch.process.write("\n");
   }
   EXPECT_EQ(batch.Finish(), 1);
-  EXPECT_TRUE(batch.err.startsWith("m84dpt: plan: 3 pager(s); capcode 1: 1000 to 1002, capcode 2: 2000000 to 2000016, "
-                                   "capcode 3: 300 to 284\n"))
+  EXPECT_TRUE(
+      batch.err.startsWith("m84dpt: plan: 3 pager(s); capcode 1: 1000 to 1002, capcode 2: 2000000 to 2000016, "
+                           "capcode 3: 300 to 284\n"))
       << batch.err.toStdString();
   EXPECT_EQ(ReadAll(file), fileAfter[2]);  // the failed pager changed nothing in the file
-  EXPECT_TRUE(batch.out.contains("2 of 3 pager(s) written; capcode 1: 1000 to 1001, capcode 2: 2000000 to 2000008, "
-                                 "capcode 3: 300 to 292\n"))
+  EXPECT_TRUE(
+      batch.out.contains("2 of 3 pager(s) written; capcode 1: 1000 to 1001, capcode 2: 2000000 to 2000008, "
+                         "capcode 3: 300 to 292\n"))
       << batch.out.toStdString();
 }
 
@@ -357,9 +364,9 @@ TEST(TerminalProgress, DrawsOneLineOnlyWhereEnabledAndClearsItBeforeStatusLines)
     char text[512] = {};
     const size_t length = std::fread(text, 1, sizeof text - 1, stream);
     std::fclose(stream);
-    EXPECT_EQ(std::string(text, length),
-              enabled ? "\r[################................]  50 %\r[################################] 100 %\r\033[K"
-                      : "");
+    EXPECT_EQ(
+        std::string(text, length),
+        enabled ? "\r[################................]  50 %\r[################################] 100 %\r\033[K" : "");
   }
 }
 
@@ -403,8 +410,8 @@ TEST_F(LinkInTheField, ABatchIsRefusedBeforeItsFirstWrite) {
     const QString file = DataFile(BatchData(c.capcode, c.stepIndex));
     const QByteArray before = ReadAll(file);
     Program batch;
-    const QStringList arguments = QStringList{QStringLiteral("write"), file} +
-                                  QString::fromLatin1(c.options).split(QLatin1Char(' ')) + Port();
+    const QStringList arguments =
+        QStringList{QStringLiteral("write"), file} + QString::fromLatin1(c.options).split(QLatin1Char(' ')) + Port();
     if (c.fileLimit)
       batch.StartWithFileLimit(arguments);
     else
@@ -447,7 +454,8 @@ TEST_F(LinkInTheField, ABatchAsksAgainWhenThePagerWasNotSwapped) {
   ASSERT_TRUE(batch.WaitFor(QStringLiteral("(pager 2 of 2)"), true)) << batch.err.toStdString();
   const int writesAfterFirst = simulator->Counted().blockWrites;
   batch.process.write("\n");
-  ASSERT_TRUE(batch.WaitFor(QStringLiteral("the one just written; insert the next pager\n"), true)) << batch.err.toStdString();
+  ASSERT_TRUE(batch.WaitFor(QStringLiteral("the one just written; insert the next pager\n"), true))
+      << batch.err.toStdString();
   ASSERT_TRUE(batch.WaitFor(QStringLiteral("(pager 2 of 2)\n"), true));
   EXPECT_EQ(batch.err.count("(pager 2 of 2)"), 2);
   EXPECT_EQ(simulator->Counted().blockWrites, writesAfterFirst);
@@ -500,10 +508,12 @@ TEST_F(LinkInTheField, TheTraceRefusesFilesThatAreNotTraces) {
     QString err;
   };
   const Case cases[] = {
-      {{"probe", "--trace", image}, image + ": not a trace of this program (its first line does not begin with \"# m84dpt\")"},
+      {{"probe", "--trace", image},
+       image + ": not a trace of this program (its first line does not begin with \"# m84dpt\")"},
       {{"read", "rb", "--trace", "rb.DAT"}, "rb.DAT: the command's own file"},
       {{"read", "rb", "--base", file, "--trace", file}, file + ": the command's own file"},
-      {{"dump", "d", "--trace", dir.filePath(QStringLiteral("d.BIN"))}, dir.filePath(QStringLiteral("d.BIN")) + ": the command's own file"},
+      {{"dump", "d", "--trace", dir.filePath(QStringLiteral("d.BIN"))},
+       dir.filePath(QStringLiteral("d.BIN")) + ": the command's own file"},
       {{"write", file, "--trace", "./batch.DAT"}, "./batch.DAT: the command's own file"},
       {{"write", file, "--increment", "--trace", file}, file + ": the command's own file"},
       {{"probe", "--trace", fifo}, fifo + ": not a regular file"},
@@ -521,7 +531,8 @@ TEST_F(LinkInTheField, TheTraceRefusesFilesThatAreNotTraces) {
 
   // A trace of ours takes the next run's lines after its own.
   const QString trace = dir.filePath(QStringLiteral("trace.txt"));
-  for (int run = 0; run < 2; ++run) ASSERT_EQ(RunProbeCommand(Port() + QStringList{QStringLiteral("--trace"), trace}), 0);
+  for (int run = 0; run < 2; ++run)
+    ASSERT_EQ(RunProbeCommand(Port() + QStringList{QStringLiteral("--trace"), trace}), 0);
   EXPECT_EQ(ReadAll(trace).count("# m84dpt probe, "), 2);
 }
 
@@ -586,8 +597,9 @@ TEST_F(LinkInTheField, PortsMarksThePortWhereTheAdapterAnswers) {
     Program ports;
     ports.Start(QStringList{QStringLiteral("ports")} + Port());
     EXPECT_EQ(ports.Finish(), c.exitCode);
-    const QRegularExpression line(QStringLiteral("^%1 +- +%2$").arg(QRegularExpression::escape(port), QLatin1String(c.mark)),
-                                  QRegularExpression::MultilineOption);
+    const QRegularExpression line(
+        QStringLiteral("^%1 +- +%2$").arg(QRegularExpression::escape(port), QLatin1String(c.mark)),
+        QRegularExpression::MultilineOption);
     EXPECT_TRUE(line.match(QString::fromUtf8(ports.out)).hasMatch()) << ports.out.toStdString();
   }
 }
@@ -643,13 +655,16 @@ TEST(SerialTraceOfTheWindow, CountsPresenceChecksAndWritesEverythingElse) {
     trace.Received(&answer, 1, false);
   }
   QString text = QString::fromUtf8(ReadAll(path));
-  text.replace(QRegularExpression(QStringLiteral("^ *\\d+\\.\\d "), QRegularExpression::MultilineOption), QStringLiteral("T "));
+  text.replace(QRegularExpression(QStringLiteral("^ *\\d+\\.\\d "), QRegularExpression::MultilineOption),
+               QStringLiteral("T "));
   text.replace(QRegularExpression(QStringLiteral(" in \\d+\\.\\d s:")), QStringLiteral(" in S s:"));
   const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(1);
-  EXPECT_EQ(lines, (QStringList{QStringLiteral("T 3 presence check(s) in S s: 2 answered, 1 not"),
-                                QStringLiteral("T open /dev/ttyUSB0"),
-                                QStringLiteral("T -> 0D 06 28 C3 00 00 40 00 %1  read block 0x000")
-                                    .arg(QString::number(frame[kFrameSize - 1], 16).toUpper().rightJustified(2, QLatin1Char('0'))),
-                                QStringLiteral("T 1 presence check(s) in S s: 1 answered, 0 not")}))
+  EXPECT_EQ(
+      lines,
+      (QStringList{QStringLiteral("T 3 presence check(s) in S s: 2 answered, 1 not"),
+                   QStringLiteral("T open /dev/ttyUSB0"),
+                   QStringLiteral("T -> 0D 06 28 C3 00 00 40 00 %1  read block 0x000")
+                       .arg(QString::number(frame[kFrameSize - 1], 16).toUpper().rightJustified(2, QLatin1Char('0'))),
+                   QStringLiteral("T 1 presence check(s) in S s: 1 answered, 0 not")}))
       << text.toStdString();
 }

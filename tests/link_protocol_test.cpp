@@ -101,8 +101,8 @@ TEST(FaultPlan, ParsesEveryKindAndRejectsMalformedItems) {
   EXPECT_EQ((*plan)[7].value, 0x5FF);
   EXPECT_EQ((*plan)[9].kind, FaultKind::ProbeSilent);
 
-  for (const char* bad : {"read-nak", "read-nak:32", "corrupt:0x800", "probe:0x100", "enable-nak:1", "jam:3",
-                          "write-nak:x"}) {
+  for (const char* bad :
+       {"read-nak", "read-nak:32", "corrupt:0x800", "probe:0x100", "enable-nak:1", "jam:3", "write-nak:x"}) {
     const Result<FaultPlan> rejected = ParseFaultPlan(QString::fromLatin1(bad));
     ASSERT_FALSE(rejected) << bad;
     EXPECT_FALSE(rejected.failure().reason.isEmpty()) << bad;

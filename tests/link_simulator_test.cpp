@@ -16,11 +16,11 @@
 
 #include <unistd.h>
 
-#include "recording_host.h"
 #include "core/link/adapter_link.h"
 #include "core/link/pager_transfer.h"
 #include "core/link/serial_port.h"
 #include "core/link/simulator_host.h"
+#include "recording_host.h"
 
 using namespace m84;
 
@@ -160,10 +160,8 @@ TEST_F(LinkOverPty, EveryWriteFaultEndsInWriteErrorBeforeAnyVerify) {
   };
   const Case cases[] = {
       {"read-nak:21", true, 0},  // the serial number's block
-      {"enable-nak", false, 0},
-      {"write-nak:0", false, 0},
-      {"write-silent:3", false, 3},
-      {"write-data-nak:23", false, 23},
+      {"enable-nak", false, 0},     {"write-nak:0", false, 0},
+      {"write-silent:3", false, 3}, {"write-data-nak:23", false, 23},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.fault);
@@ -275,7 +273,8 @@ TEST_F(LinkOverPty, TheMemoryFileStartsThePagerAndKeepsWhatWasWritten) {
   EXPECT_EQ(SerialNumber(simulator->Memory()), SerialNumber(SimulatedPagerMemory()));
 
   data.image[0x518] = 'Q';
-  ASSERT_TRUE(bool(WriteFromPages(*link, data, host, host.Options(), host).outcome)) << link->LastFailure().toStdString();
+  ASSERT_TRUE(bool(WriteFromPages(*link, data, host, host.Options(), host).outcome))
+      << link->LastFailure().toStdString();
   simulator->Stop();
 
   QFile kept(file);

@@ -45,8 +45,8 @@ std::vector<ListByte> Grid(const char* name, int offset) {
   std::vector<ListByte> lists;
   for (int capcode = 0; capcode < 8; ++capcode)
     for (int tone = 0; tone < 4; ++tone)
-      lists.push_back({QString::fromLatin1(name) + QString::number(capcode + 1) + QChar('A' + tone),
-                       offset + 4 * capcode + tone});
+      lists.push_back(
+          {QString::fromLatin1(name) + QString::number(capcode + 1) + QChar('A' + tone), offset + 4 * capcode + tone});
   return lists;
 }
 
@@ -57,7 +57,12 @@ const Fallback kFallbacks[] = {
     {PageId::Display, {{"storedMessages", 0x80}}, Block::Image, 0xFF, {0, 7, 0xFF}, "  60", 60},
     {PageId::Display, {{"displayTime", 0x86}}, Block::Image, 0xFF, {15, 0xFF}, "10 seconds", 10},
     {PageId::Display, {{"contrast", 0x6A}}, Block::Image, 0xFF, {0, 23, 44, 0xFF}, "  Level 11", 34},
-    {PageId::Alerting, {{"alertModes", 0x7E}}, Block::Image, 0x7F, {0x00, 0x01, 0x86, 0x0A, 0x0E}, "B / V / VB / M",
+    {PageId::Alerting,
+     {{"alertModes", 0x7E}},
+     Block::Image,
+     0x7F,
+     {0x00, 0x01, 0x86, 0x0A, 0x0E},
+     "B / V / VB / M",
      0x2F},
     {PageId::Alerting, Grid("beep", 0xEC), Block::Image, 0xFF, {0, 17, 0xFF}, "  S1A", 1},
     {PageId::Alerting, Grid("vibrate", 0x10C), Block::Image, 0xFF, {0, 5, 11}, "   E ", 6},
@@ -73,8 +78,8 @@ const Fallback kFallbacks[] = {
 
 // Lists whose bits have an entry for every value they can hold.
 const QSet<QString> kEveryValueHasAnEntry = {
-    "polarity",   "pllDevice",   "dateFormat", "numberMode", "numberOrder", "userSelectTone", "alertVolume",
-    "holdTime",   "controlOption", "repeatTone", "showIconWhen", "reminderDuration",
+    "polarity",    "pllDevice", "dateFormat",    "numberMode", "numberOrder",  "userSelectTone",
+    "alertVolume", "holdTime",  "controlOption", "repeatTone", "showIconWhen", "reminderDuration",
 };
 bool IsDecodingCell(const QString& key) { return key.startsWith(QLatin1String("decoding")); }
 

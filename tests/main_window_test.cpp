@@ -1,26 +1,26 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QProgressBar>
-#include <QTimer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-#include <unistd.h>
+#include <QTimer>
 
 #include "core/image/dat_file.h"
 #include "core/link/serial_port.h"
-#include "core/pages/model_page_set.h"
-#include "core/settings/settings_document.h"
 #include "core/link/serial_trace.h"
 #include "core/link/simulator_host.h"
+#include "core/pages/model_page_set.h"
 #include "core/report/report_layout.h"
-#include "gui/pages/general_page_widget.h"
+#include "core/settings/settings_document.h"
 #include "gui/main_window.h"
+#include "gui/pages/general_page_widget.h"
 #include "widget_fixtures.h"
 
 using namespace m84;
@@ -55,7 +55,6 @@ struct WindowFixture : ::testing::Test {
   virtual QString PortName() { return dir.filePath("no-such-port"); }
   bool Beeped(Beep beep) const { return tones->LastPlayed(beep); }
 };
-
 
 }  // namespace
 
@@ -518,8 +517,8 @@ TEST_F(WindowWithPacedAdapter, AndTheCommandLineShareOnePort) {
   EXPECT_EQ(refused.exitCode(), 1);
   EXPECT_TRUE(window->Busy());
   const QString said = QString::fromLocal8Bit(refused.readAllStandardError());
-  EXPECT_TRUE(said.contains(QStringLiteral("in use by %1 (pid %2)")
-                                .arg(QCoreApplication::applicationName()).arg(::getpid())))
+  EXPECT_TRUE(
+      said.contains(QStringLiteral("in use by %1 (pid %2)").arg(QCoreApplication::applicationName()).arg(::getpid())))
       << said.toStdString();
   ASSERT_TRUE(WaitForTransferEnd());
   EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "Read Pager ok !");

@@ -11,10 +11,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "gui/main_window.h"
 #include "gui/pages/canned_page_widget.h"
 #include "gui/pages/name_misc_page_widget.h"
 #include "gui/pages/ota_page_widget.h"
-#include "gui/main_window.h"
 #include "gui/tab_strip.h"
 #include "widget_fixtures.h"
 

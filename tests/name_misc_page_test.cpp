@@ -4,8 +4,8 @@
 
 #include "core/pages/field_codecs.h"
 #include "core/pages/name_misc_page.h"
-#include "page_model_helpers.h"
 #include "core/report/text_report.h"
+#include "page_model_helpers.h"
 
 using namespace m84;
 using namespace m84::name_misc_key;
@@ -30,11 +30,13 @@ TEST(NameMiscPage, DefaultImageLoadsAsListedAndStoresBackUnchanged) {
   EXPECT_EQ(v.Text(kReadingPassword), "7391");
   EXPECT_FALSE(v.Flag(kErrorDeduction));
   EXPECT_TRUE(v.Flag(kErrorIcon));
-  for (const UserMenuOption& option : kUserMenuOptions) EXPECT_TRUE(v.Flag(QString::fromLatin1(option.key))) << option.key;
+  for (const UserMenuOption& option : kUserMenuOptions)
+    EXPECT_TRUE(v.Flag(QString::fromLatin1(option.key))) << option.key;
   EXPECT_FALSE(v.Flag(kDeleteProtected));
   EXPECT_TRUE(v.Flag(kReplaceToneOnly));
   EXPECT_TRUE(ToneTextsEnabled(v));
-  for (int i = 0; i < kToneTextCount; ++i) EXPECT_EQ(v.Text(ToneText(i)), QStringLiteral("Tone Only -") + QChar('A' + i));
+  for (int i = 0; i < kToneTextCount; ++i)
+    EXPECT_EQ(v.Text(ToneText(i)), QStringLiteral("Tone Only -") + QChar('A' + i));
   EXPECT_EQ(kHoldTimeEntries[v.Number(kHoldTime)], " 5 seconds");
   EXPECT_EQ(kControlOptionEntries[v.Number(kControlOption)], "Press ENT key for 1.5s");
 
@@ -108,9 +110,9 @@ TEST(NameMiscPage, DanishIsRefusedBackToTheImagesLanguage) {
     int after;
   };
   const Case cases[] = {
-      {0x02, 8, true, 2},    // back to "German"
-      {0x1A, 8, true, -1},   // the image names no language: no selection
-      {0x02, 7, false, 7},   // "Portuguese" is kept
+      {0x02, 8, true, 2},   // back to "German"
+      {0x1A, 8, true, -1},  // the image names no language: no selection
+      {0x02, 7, false, 7},  // "Portuguese" is kept
       {0x02, -1, false, -1},
   };
   for (const Case& c : cases) {
@@ -134,8 +136,8 @@ TEST(NameMiscPage, FlagsKeepTheBitsOfOtherPages) {
   p.Reload();
   EXPECT_FALSE(p.values().Flag(kConfirmBeep));
   EXPECT_FALSE(p.values().Flag(QStringLiteral("menuPowerOff")));
-  for (const QString& key : {kConfirmBeep, kReadingPasswordEnabled, kErrorDeduction, kErrorIcon, kDeleteProtected,
-                             kReplaceToneOnly})
+  for (const QString& key :
+       {kConfirmBeep, kReadingPasswordEnabled, kErrorDeduction, kErrorIcon, kDeleteProtected, kReplaceToneOnly})
     p.values().Set(key, true);
   for (const UserMenuOption& option : kUserMenuOptions) p.values().Set(QString::fromLatin1(option.key), true);
   p.Store();
@@ -143,8 +145,8 @@ TEST(NameMiscPage, FlagsKeepTheBitsOfOtherPages) {
   EXPECT_EQ(p.data.image[kUserMenuOffset], 0xFF);
   EXPECT_EQ(p.data.image[kErrorMessageOffset], 0xFF);
   EXPECT_EQ(p.data.image[kMessageOptionsOffset], 0xFF);
-  for (const QString& key : {kConfirmBeep, kReadingPasswordEnabled, kErrorDeduction, kErrorIcon, kDeleteProtected,
-                             kReplaceToneOnly})
+  for (const QString& key :
+       {kConfirmBeep, kReadingPasswordEnabled, kErrorDeduction, kErrorIcon, kDeleteProtected, kReplaceToneOnly})
     p.values().Set(key, false);
   for (const UserMenuOption& option : kUserMenuOptions) p.values().Set(QString::fromLatin1(option.key), false);
   p.Store();
@@ -178,23 +180,21 @@ TEST(NameMiscPage, ReportSection) {
   p.values().Set(kReplaceToneOnly, false);  // the texts are printed all the same
   p.values().Set(QStringLiteral("menuTimeDate"), false);
   p.Store();
-  EXPECT_EQ(SectionLines(p.page),
-            (QStringList{QStringLiteral("[Name & Misc]"),
-                         QStringLiteral("Display language: USA English"),
-                         QStringLiteral("Confirm short beep: Yes"),
-                         QStringLiteral("Enable message reading password: No  Password[12  ]"),
-                         QStringLiteral("Enable error message deduction: No "),
-                         QStringLiteral("Enable error message icon: Yes"),
-                         QStringLiteral("Enable user to turn the pager off: Yes"),
-                         QStringLiteral("Allow user to delete messages: Yes"),
-                         QStringLiteral("Allow user to protect messages: Yes"),
-                         QStringLiteral("Allow user to set alarm: Yes"),
-                         QStringLiteral("Allow user to set Zoom function: Yes"),
-                         QStringLiteral("Replace tone only message with user text: No "),
-                         QStringLiteral("  Tone A:[Tone Only -A]  Tone B:[Tone Only -B]"),
-                         QStringLiteral("  Tone C:[Hi          ]  Tone D:[Tone Only -D]"),
-                         QStringLiteral("Back light hold time:  5 seconds"),
-                         QStringLiteral("Back light control option: Press ENT key for 1.5s")}));
+  EXPECT_EQ(
+      SectionLines(p.page),
+      (QStringList{
+          QStringLiteral("[Name & Misc]"), QStringLiteral("Display language: USA English"),
+          QStringLiteral("Confirm short beep: Yes"),
+          QStringLiteral("Enable message reading password: No  Password[12  ]"),
+          QStringLiteral("Enable error message deduction: No "), QStringLiteral("Enable error message icon: Yes"),
+          QStringLiteral("Enable user to turn the pager off: Yes"),
+          QStringLiteral("Allow user to delete messages: Yes"), QStringLiteral("Allow user to protect messages: Yes"),
+          QStringLiteral("Allow user to set alarm: Yes"), QStringLiteral("Allow user to set Zoom function: Yes"),
+          QStringLiteral("Replace tone only message with user text: No "),
+          QStringLiteral("  Tone A:[Tone Only -A]  Tone B:[Tone Only -B]"),
+          QStringLiteral("  Tone C:[Hi          ]  Tone D:[Tone Only -D]"),
+          QStringLiteral("Back light hold time:  5 seconds"),
+          QStringLiteral("Back light control option: Press ENT key for 1.5s")}));
 }
 
 TEST(NameMiscPage, ReportPrintsAnEmptyLanguageWhenNoneIsSelected) {

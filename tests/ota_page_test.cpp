@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "core/pages/ota_page.h"
-#include "page_model_helpers.h"
 #include "core/report/text_report.h"
+#include "page_model_helpers.h"
 
 using namespace m84;
 using namespace m84::page_test;
@@ -24,7 +24,8 @@ QStringList DefaultCommandsInCheckOrder() {
 TEST(OtaPage, DefaultImageLoadsAsListed) {
   LoadedPage p;
   for (const FixedOtaOption& option : kFixedOtaOptions) EXPECT_FALSE(p.values().Flag(K(option.key))) << option.key;
-  for (const FlexibleOtaOption& option : kFlexibleOtaOptions) EXPECT_FALSE(p.values().Flag(K(option.key))) << option.key;
+  for (const FlexibleOtaOption& option : kFlexibleOtaOptions)
+    EXPECT_FALSE(p.values().Flag(K(option.key))) << option.key;
   const QStringList expected = DefaultCommandsInCheckOrder();
   for (int i = 0; i < kOtaCommandCount; ++i) EXPECT_EQ(p.values().Text(K(kOtaCommands[size_t(i)].key)), expected[i]);
 }
@@ -91,9 +92,9 @@ TEST(OtaPage, UsableCommandTexts) {
       {QStringLiteral("ABC"), 3},
       {QStringLiteral("ABCD"), 4},
       {QStringLiteral("123456789"), 9},
-      {QStringLiteral("  ABCDE  "), 5},        // blanks at the ends do not count
-      {QStringLiteral("AB CDEF"), 2},          // an inner blank ends the count
-      {QStringLiteral("ABC\tDEF"), 3},         // so does a control character
+      {QStringLiteral("  ABCDE  "), 5},  // blanks at the ends do not count
+      {QStringLiteral("AB CDEF"), 2},    // an inner blank ends the count
+      {QStringLiteral("ABC\tDEF"), 3},   // so does a control character
       {QStringLiteral("ABC") + QChar(0x80) + QStringLiteral("DEF"), 3},
       {QStringLiteral("ABCD") + QChar(0xE9), 4},
       {QChar(0xA0) + QStringLiteral("ABCD"), 0},  // no white space of the pager's: it counts as a byte
@@ -130,12 +131,9 @@ TEST(OtaPage, EnablePasswordCommandCheck) {
     const char* lastAccepted;
   };
   const Case cases[] = {
-      {"12", true, "12", "120000"},
-      {"", true, "", "000000"},
-      {"1234AB", true, "1234AB", "1234AB"},
-      {"AB", false, "147286", "147286"},
-      {"123A", false, "147286", "147286"},
-      {" 1234", false, "147286", "147286"},
+      {"12", true, "12", "120000"},         {"", true, "", "000000"},
+      {"1234AB", true, "1234AB", "1234AB"}, {"AB", false, "147286", "147286"},
+      {"123A", false, "147286", "147286"},  {" 1234", false, "147286", "147286"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
@@ -170,8 +168,7 @@ TEST(OtaPage, ReportSection) {
   p.page.PrintSection(report);
   report.EndPage();
   EXPECT_EQ(report.Lines(),
-            (QStringList{QStringLiteral("[Over The Air]"),
-                         QStringLiteral("Allow OTA command to set the time: No "),
+            (QStringList{QStringLiteral("[Over The Air]"), QStringLiteral("Allow OTA command to set the time: No "),
                          QStringLiteral("Allow OTA command to set Cap code and baud rate: Yes"),
                          QStringLiteral("Allow OTA command to enable/disable Address & Function: No "),
                          QStringLiteral("Allow OTA to set the alert: No "),

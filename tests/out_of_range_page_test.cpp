@@ -59,9 +59,9 @@ TEST(OutOfRangePage, DetectTimeLoadAndStoreCases) {
     uint8_t stored;
   };
   const Case cases[] = {
-      {1, "1 minute", 1},    {2, "2 minutes", 2},    {3, "2 minutes", 2},   {4, "4 minutes", 4},
-      {5, "4 minutes", 4},   {0, "30 minutes", 30},  {6, "30 minutes", 30}, {30, "30 minutes", 30},
-      {255, "30 minutes", 30},
+      {1, "1 minute", 1},    {2, "2 minutes", 2},    {3, "2 minutes", 2},
+      {4, "4 minutes", 4},   {5, "4 minutes", 4},    {0, "30 minutes", 30},
+      {6, "30 minutes", 30}, {30, "30 minutes", 30}, {255, "30 minutes", 30},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(int(c.byte));

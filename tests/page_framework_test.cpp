@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,7 +15,6 @@
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
 #include <QTest>
-#include <QClipboard>
 #include <QTimer>
 #include <QValidator>
 #include <optional>
@@ -93,8 +93,10 @@ void SwitchAwayAndBack(QWidget* window) {
 
 // The first of these texts that the row's check rejects, or nothing. Letters first: the Over The
 // Air page lets no click or key leave it with a command text shorter than four characters.
-const QStringList kRejectCandidates = {QStringLiteral("abcd"), QString(), QStringLiteral("0"), QStringLiteral("7"), QStringLiteral("2097152"),
-                                       QStringLiteral("99999999999"), QStringLiteral("x")};
+const QStringList kRejectCandidates = {QStringLiteral("abcd"),    QString(),
+                                       QStringLiteral("0"),       QStringLiteral("7"),
+                                       QStringLiteral("2097152"), QStringLiteral("99999999999"),
+                                       QStringLiteral("x")};
 std::optional<QString> RejectedText(const ControlRow& row) {
   for (const QString& text : kRejectCandidates)
     if (!row.Passes(text)) return text;
@@ -146,15 +148,19 @@ TEST_F(WindowFixture, EnterStepsThroughThePageAndWrapsFromTheLastControl) {
 
 // Each checked edit gets the first of these texts that its check rejects.
 TEST_F(WindowFixture, EnterInAnEditHoldingARejectedTextIsAnsweredAsLeavingIt) {
-  const QStringList candidates = {QString(), QStringLiteral("0"), QStringLiteral("7"), QStringLiteral("2097152"),
-                                  QStringLiteral("99999999999"), QStringLiteral("x")};
+  const QStringList candidates = {QString(),
+                                  QStringLiteral("0"),
+                                  QStringLiteral("7"),
+                                  QStringLiteral("2097152"),
+                                  QStringLiteral("99999999999"),
+                                  QStringLiteral("x")};
   int checked = 0;
   ForEveryShownPage([&](SettingsPage* page) {
     for (const ControlRow& row : page->Rows()) {
       auto* edit = qobject_cast<QLineEdit*>(row.Widget());
       if (!row.HasCheck() || !edit || !edit->isEnabled() || edit->isReadOnly()) continue;
-      const auto rejected = std::find_if(candidates.begin(), candidates.end(),
-                                         [&row](const QString& text) { return !row.Passes(text); });
+      const auto rejected =
+          std::find_if(candidates.begin(), candidates.end(), [&row](const QString& text) { return !row.Passes(text); });
       if (rejected == candidates.end()) continue;
       SCOPED_TRACE(Name(edit).toStdString() + " holding '" + rejected->toStdString() + "'");
       ++checked;

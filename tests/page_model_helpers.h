@@ -43,7 +43,9 @@ inline QStringList SectionLines(const PageModel& page) {
 }
 
 // One line per printed line, so that a failure shows the texts.
-inline std::string ReportLines(const PageModel& page) { return SectionLines(page).join(QLatin1Char('\n')).toStdString(); }
+inline std::string ReportLines(const PageModel& page) {
+  return SectionLines(page).join(QLatin1Char('\n')).toStdString();
+}
 
 // The section as the report prints it: the page stores itself first.
 inline QStringList Section(PageModel& page, PagerData& data) {

@@ -4,9 +4,9 @@
 
 #include "core/pages/duplicate_page.h"
 #include "core/pages/reminders_page.h"
+#include "core/report/text_report.h"
 #include "page_model_helpers.h"
 #include "qstring_printer.h"
-#include "core/report/text_report.h"
 
 using namespace m84;
 using namespace m84::page_test;
@@ -48,9 +48,9 @@ TEST(RemindersPage, IntervalLoadsAsTheFirstEntryNotBelowIt) {
     uint8_t low, high;
   };
   const Case cases[] = {
-      {0, 0, 0x1E, 0x00},    {30, 0, 0x1E, 0x00},  {31, 1, 0x3C, 0x00},  {45, 1, 0x3C, 0x00},
-      {60, 1, 0x3C, 0x00},   {120, 2, 0x78, 0x00}, {121, 3, 0x2C, 0x01}, {300, 3, 0x2C, 0x01},
-      {600, 4, 0x58, 0x02},  {601, 5, 0x84, 0x03}, {900, 5, 0x84, 0x03}, {0xFFFF, 5, 0x84, 0x03},
+      {0, 0, 0x1E, 0x00},   {30, 0, 0x1E, 0x00},  {31, 1, 0x3C, 0x00},  {45, 1, 0x3C, 0x00},
+      {60, 1, 0x3C, 0x00},  {120, 2, 0x78, 0x00}, {121, 3, 0x2C, 0x01}, {300, 3, 0x2C, 0x01},
+      {600, 4, 0x58, 0x02}, {601, 5, 0x84, 0x03}, {900, 5, 0x84, 0x03}, {0xFFFF, 5, 0x84, 0x03},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.seconds);
@@ -121,10 +121,10 @@ TEST(RemindersPage, ReportSections) {
   PagerData data;
   RemindersPageModel page;
   page.Load(data);
-  EXPECT_EQ(Section(page, data), (QStringList{"[Reminders]", "Unread message reminder alert: Yes",
-                                              "Reminder user every   2  minute",
-                                              "Number of reminder beeps: Remind until message has been read",
-                                              "Unread message indication: Yes"}));
+  EXPECT_EQ(
+      Section(page, data),
+      (QStringList{"[Reminders]", "Unread message reminder alert: Yes", "Reminder user every   2  minute",
+                   "Number of reminder beeps: Remind until message has been read", "Unread message indication: Yes"}));
   data.image[kReminderOptionsOffset] = 0xFC;
   data.image[kReminderIntervalOffset] = 0x10;  // 16 s
   data.image[kReminderIntervalOffset + 1] = 0x00;
@@ -161,8 +161,8 @@ TEST(DuplicatePage, DetectTimeLoadsAndStores) {
     int entry;
     uint8_t stored;
   };
-  const Case cases[] = {{0, 3, 6}, {1, 0, 1}, {2, 1, 2}, {3, 1, 2}, {4, 2, 4}, {5, 2, 4},
-                        {6, 3, 6}, {7, 3, 6}, {255, 3, 6}};
+  const Case cases[] = {{0, 3, 6}, {1, 0, 1}, {2, 1, 2}, {3, 1, 2},  {4, 2, 4},
+                        {5, 2, 4}, {6, 3, 6}, {7, 3, 6}, {255, 3, 6}};
   for (const Case& c : cases) {
     SCOPED_TRACE(int(c.minutes));
     PagerData data;
@@ -215,21 +215,21 @@ TEST(DuplicatePage, ReportSections) {
   PagerData data;
   DuplicatePageModel page;
   page.Load(data);
-  EXPECT_EQ(Section(page, data), (QStringList{"[Duplicate Message]", "Duplicate message rejection: Disable",
-                                              "Duplicate message detect time: 6 minutes",
-                                              "Enable source independent duplicated message rejection: Yes",
-                                              "Enable auto deletion when receiving duplicated message: Yes",
-                                              "Display repeat message icon: Yes",
-                                              "Repeat message tone pattern: Normal tone"}));
+  EXPECT_EQ(Section(page, data),
+            (QStringList{"[Duplicate Message]", "Duplicate message rejection: Disable",
+                         "Duplicate message detect time: 6 minutes",
+                         "Enable source independent duplicated message rejection: Yes",
+                         "Enable auto deletion when receiving duplicated message: Yes",
+                         "Display repeat message icon: Yes", "Repeat message tone pattern: Normal tone"}));
   data.image[kDuplicateOptionsOffset] = kDuplicateRejectionBit | 0x07;
   data.image[kDetectTimeOffset] = 3;
   page.Load(data);
   EXPECT_TRUE(RejectionOptionsEnabled(page.Values().Flag(kRejection)));
-  EXPECT_EQ(Section(page, data), (QStringList{"[Duplicate Message]", "Duplicate message rejection: Enable ",
-                                              "Duplicate message detect time: 2 minutes",
-                                              "Enable source independent duplicated message rejection: No ",
-                                              "Enable auto deletion when receiving duplicated message: No ",
-                                              "Display repeat message icon: No ",
-                                              "Repeat message tone pattern: Short beep"}));
+  EXPECT_EQ(Section(page, data),
+            (QStringList{"[Duplicate Message]", "Duplicate message rejection: Enable ",
+                         "Duplicate message detect time: 2 minutes",
+                         "Enable source independent duplicated message rejection: No ",
+                         "Enable auto deletion when receiving duplicated message: No ",
+                         "Display repeat message icon: No ", "Repeat message tone pattern: Short beep"}));
   EXPECT_EQ(data.image[kDetectTimeOffset], 2);
 }

@@ -79,9 +79,9 @@ TEST(ReportLayout, AdvancedModePrintsTwoPagesInSectionOrder) {
 
   EXPECT_EQ(report.pagesBegun, 2);
   EXPECT_EQ(report.pagesEnded, 2);
-  const std::vector<PageId> order = {PageId::General, PageId::Display,   PageId::Alerting, PageId::NameMisc,
-                                     PageId::Reminders, PageId::Duplicate, PageId::Folders, PageId::OutOfRange,
-                                     PageId::Ota,     PageId::Canned,    PageId::Tones,    PageId::Cadence};
+  const std::vector<PageId> order = {PageId::General,   PageId::Display,   PageId::Alerting, PageId::NameMisc,
+                                     PageId::Reminders, PageId::Duplicate, PageId::Folders,  PageId::OutOfRange,
+                                     PageId::Ota,       PageId::Canned,    PageId::Tones,    PageId::Cadence};
   EXPECT_EQ(sections.printed, order);
   for (const Drawn& d : report.drawn) EXPECT_NE(d.page, -1) << d.text.toStdString() << " drawn outside a page";
 

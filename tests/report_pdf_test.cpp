@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QApplication>
 #include <QFile>
 #include <QFontInfo>
@@ -11,10 +12,9 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <functional>
-#include <unistd.h>
 
 #include "cli/commands.h"
 #include "core/image/dat_file.h"
@@ -162,8 +162,8 @@ TEST_F(ReportPdf, TextsStandWhereTheLayoutPutsThem) {
   };
   const std::vector<Word> words = PdfWords(Path("layout.pdf"));
   for (const Expected& e : expected) {
-    const auto found = std::find_if(words.begin(), words.end(),
-                                    [&](const Word& w) { return w.page == e.page && w.text == e.word; });
+    const auto found =
+        std::find_if(words.begin(), words.end(), [&](const Word& w) { return w.page == e.page && w.text == e.word; });
     ASSERT_NE(found, words.end()) << e.word.toStdString();
     // Within a tenth of a character: the rounding of the measured width and ascent.
     EXPECT_NEAR(found->left, e.x * kPointsPerUnit, 0.6) << e.word.toStdString();
@@ -201,14 +201,20 @@ TEST_F(ReportPdf, ReportCommandPrintsTextOrPdf) {
   EXPECT_EQ(lines.count(QStringLiteral("\f")), 1);
   EXPECT_TRUE(advanced.out.contains(QStringLiteral(" Page 2 \n")));
 
-  const Captured basic =
-      CaptureStdout([&] { return RunReportCommand({dat, QStringLiteral("--basic")}); }, Path("basic.txt"));
+  const Captured basic = CaptureStdout(
+      [&] {
+        return RunReportCommand({dat, QStringLiteral("--basic")});
+      },
+      Path("basic.txt"));
   EXPECT_EQ(basic.exitCode, 0);
   EXPECT_FALSE(basic.out.contains(QRegularExpression(QStringLiteral("Page \\d"))));
   EXPECT_FALSE(basic.out.contains(QLatin1Char('\f')));
 
   const Captured pdf = CaptureStdout(
-      [&] { return RunReportCommand({dat, QStringLiteral("--pdf"), Path("report.pdf")}); }, Path("pdf.txt"));
+      [&] {
+        return RunReportCommand({dat, QStringLiteral("--pdf"), Path("report.pdf")});
+      },
+      Path("pdf.txt"));
   EXPECT_EQ(pdf.exitCode, 0);
   EXPECT_EQ(PdfPages(Path("report.pdf")).size(), 2);
 }

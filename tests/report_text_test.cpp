@@ -82,7 +82,8 @@ TEST(TextReport, AdvancedModeLaysBothPagesLineForLine) {
                                  QStringLiteral("Alpha  "))};
   expected << HeadingsOf({PageId::Alerting, PageId::NameMisc, PageId::Reminders, PageId::Duplicate});
   expected << QString() << kFooterIndent + QStringLiteral(" Page 1 ") << kFormFeedLine << kTitleLine;
-  expected << HeadingsOf({PageId::Folders, PageId::OutOfRange, PageId::Ota, PageId::Canned, PageId::Tones, PageId::Cadence});
+  expected << HeadingsOf(
+      {PageId::Folders, PageId::OutOfRange, PageId::Ota, PageId::Canned, PageId::Tones, PageId::Cadence});
   expected << QString() << kFooterIndent + QStringLiteral(" Page 2 ");
 
   TextReportCursor report;
@@ -102,8 +103,7 @@ TEST(TextReport, GeneralSectionOfTheDefaultImage) {
   const QString report =
       TextReport(DisplayMode::Advanced, [&pages](PageId id, ReportCursor& r) { pages.PrintSection(id, r); });
   EXPECT_EQ(SectionLines(report, QStringLiteral("[General]")),
-            (QStringList{QStringLiteral("[General]"),
-                         QStringLiteral("Number  Private  Enable  Capcode  Frame"),
+            (QStringList{QStringLiteral("[General]"), QStringLiteral("Number  Private  Enable  Capcode  Frame"),
                          QStringLiteral("   1       Y      On     1234567    7"),
                          QStringLiteral("   2       Y      On     1234568    0"),
                          QStringLiteral("   3       Y      On     1234569    1"),
@@ -114,8 +114,7 @@ TEST(TextReport, GeneralSectionOfTheDefaultImage) {
                          QStringLiteral("   8       Y      On     1234574    6"),
                          QStringLiteral("Serial Number: [1234567890]"),
                          QStringLiteral("Frequency: 457.5750MHz, Band: 454-462 MHz"),
-                         QStringLiteral("Baud Rate:   512bps"),
-                         QStringLiteral("POCSAG Polarity: Standard")}));
+                         QStringLiteral("Baud Rate:   512bps"), QStringLiteral("POCSAG Polarity: Standard")}));
   // The section printed what the image holds: printing stored each page first and changed
   // nothing a plain store pass would not (some pages pad their texts or set a bit on a store).
   PagerData stored;

@@ -52,7 +52,9 @@ QByteArray ReadAll(const QString& path) {
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-bool WriteBytes(const QString& path, const QByteArray& bytes) { return static_cast<bool>(WriteFileAtomically(path, bytes)); }
+bool WriteBytes(const QString& path, const QByteArray& bytes) {
+  return static_cast<bool>(WriteFileAtomically(path, bytes));
+}
 
 }  // namespace
 
@@ -63,7 +65,8 @@ TEST(CompareListing, IdenticalFilesGiveOneLineAPerRowAndNoLineB) {
   ASSERT_EQ(lines.size(), kDumpRowCount);
   for (int row = 0; row < kDumpRowCount; ++row) {
     EXPECT_EQ(lines[row].size(), 78) << "row " << row;
-    EXPECT_TRUE(lines[row].startsWith(QStringLiteral("[%1]: ").arg(row * 16, 4, 16, QLatin1Char('0')).toUpper().toLatin1()))
+    EXPECT_TRUE(
+        lines[row].startsWith(QStringLiteral("[%1]: ").arg(row * 16, 4, 16, QLatin1Char('0')).toUpper().toLatin1()))
         << lines[row].constData();
   }
   EXPECT_EQ(lines[4], "[0040]: 40 41 42 43  44 45 46 47  48 49 4A 4B  4C 4D 4E 4F  @ABCDEFGHIJKLMNO\r\n");
@@ -121,14 +124,16 @@ TEST(CArrayDump, TheDefaultImageAsCArrayLines) {
   const PagerImage image;
   const QList<QByteArray> lines = Lines(CArrayDump(image.data()));
   ASSERT_EQ(lines.size(), kDumpRowCount);
-  EXPECT_EQ(lines[0],
-            "0x5A,0xC3,0x01,0x23,0x45,0x67,0x01,0x23,0x45,0x68,0x01,0x23,0x45,0x69,0x01,0x23, //000 Z..#Eg.#Eh.#Ei.#\r\n");
+  EXPECT_EQ(
+      lines[0],
+      "0x5A,0xC3,0x01,0x23,0x45,0x67,0x01,0x23,0x45,0x68,0x01,0x23,0x45,0x69,0x01,0x23, //000 Z..#Eg.#Eh.#Ei.#\r\n");
   for (const QByteArray& line : lines) EXPECT_EQ(line.size(), 16 * 5 + 7 + 16 + 2);
   EXPECT_TRUE(lines.last().contains(" //7F0 "));
 
   const QByteArray counting = CountingFile();
-  EXPECT_EQ(Lines(CArrayDump(reinterpret_cast<const uint8_t*>(counting.constData())))[7],
-            "0x70,0x71,0x72,0x73,0x74,0x75,0x76,0x77,0x78,0x79,0x7A,0x7B,0x7C,0x7D,0x7E,0x7F, //070 pqrstuvwxyz{|}~.\r\n");
+  EXPECT_EQ(
+      Lines(CArrayDump(reinterpret_cast<const uint8_t*>(counting.constData())))[7],
+      "0x70,0x71,0x72,0x73,0x74,0x75,0x76,0x77,0x78,0x79,0x7A,0x7B,0x7C,0x7D,0x7E,0x7F, //070 pqrstuvwxyz{|}~.\r\n");
 }
 
 TEST(CArrayDump, TheExtensionDecidesTextInAnyCase) {
@@ -249,12 +254,13 @@ class DumpOverPty : public ::testing::Test {
   // The dump as the window runs it: after a presence check that found the adapter.
   DumpOutcome Dump(const QString& answer, bool adapterReady = true) {
     const bool opened = port->OpenAdapterPort();
-    return MemoryDump(*link, adapterReady && opened,
-                      [&](const QString& title) {
-                        titles << title;
-                        return answer;
-                      },
-                      host);
+    return MemoryDump(
+        *link, adapterReady && opened,
+        [&](const QString& title) {
+          titles << title;
+          return answer;
+        },
+        host);
   }
 
   QString Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
@@ -278,8 +284,8 @@ TEST_F(DumpOverPty, SavesTheWholeMemoryAsBinaryWithProgressAndAConfirmBeep) {
   EXPECT_EQ(host.statuses, (QStringList{"Reading Pager ... ", "File Saved ok"}));
   EXPECT_EQ(host.beeps, std::vector<Beep>{Beep::Confirm});
   ASSERT_EQ(host.progress.size(), 33u);
-  EXPECT_EQ(host.progress[0], 0);   // 16 * 65 / 2048
-  EXPECT_EQ(host.progress[1], 1);   // 16 * 129 / 2048
+  EXPECT_EQ(host.progress[0], 0);  // 16 * 65 / 2048
+  EXPECT_EQ(host.progress[1], 1);  // 16 * 129 / 2048
   EXPECT_EQ(host.progress[31], 16);
   EXPECT_EQ(host.progress[32], 0);  // back to rest when done
 }

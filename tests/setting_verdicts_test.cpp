@@ -23,14 +23,13 @@ namespace {
 // and out of the bands and off the channel raster; command texts short, long, with letters in
 // the password digits and with inner blanks; texts the edits cannot hold.
 const char* const kProbes[] = {
-    "",          " ",          "0",         "1",         "2",          "3",          "4",
-    "7",         "8",          "13",        "60",        "61",         "63",         "64",
-    "255",       "256",        "-1",        "+5",        "-0",         " 12 ",       "1 2",
-    "007",       "2097151",    "2097152",   "99999999999", "0.89",     "0.90",       "1.2",
-    "1.20",      "1.50",       "1.51",      ".95",       "1.",         "1,20",       "457.5750",
-    "457.5700",  "457.5755",   "300.0000",  "457",       "abc",        "12",         "123",
-    "1234",      "12345",      "AB12",      "12AB",      "1A2B34",     "ABCD1234",   "123456789",
-    "1234567890", "12 3456",   "  1234  ",  "RTVRTV",    "-123",       "1234\t",
+    "",         " ",        "0",        "1",         "2",          "3",       "4",           "7",        "8",
+    "13",       "60",       "61",       "63",        "64",         "255",     "256",         "-1",       "+5",
+    "-0",       " 12 ",     "1 2",      "007",       "2097151",    "2097152", "99999999999", "0.89",     "0.90",
+    "1.2",      "1.20",     "1.50",     "1.51",      ".95",        "1.",      "1,20",        "457.5750", "457.5700",
+    "457.5755", "300.0000", "457",      "abc",       "12",         "123",     "1234",        "12345",    "AB12",
+    "12AB",     "1A2B34",   "ABCD1234", "123456789", "1234567890", "12 3456", "  1234  ",    "RTVRTV",   "-123",
+    "1234\t",
 };
 
 // The serial number's edit takes any characters, while the settings text takes digits only (the
@@ -111,9 +110,9 @@ TEST(SettingVerdicts, WindowAndSettingsTextAgreeOnEveryCheckedSetting) {
     }
   }
   // Each kind of check the window runs is among them.
-  for (const char* key : {"bumpTime", "bsTime", "frequency", "capcode0", "voltageHigh", "cadenceM0", "cadenceG12",
-                          "cadenceDuration5", "enablePasswordCommand", "turnOffCommand", "handPassword",
-                          "readingPassword", "language"})
+  for (const char* key :
+       {"bumpTime", "bsTime", "frequency", "capcode0", "voltageHigh", "cadenceM0", "cadenceG12", "cadenceDuration5",
+        "enablePasswordCommand", "turnOffCommand", "handPassword", "readingPassword", "language"})
     EXPECT_TRUE(compared.contains(QString::fromLatin1(key))) << key;
 }
 

@@ -70,8 +70,10 @@ std::string Compare(const PagerData& expected, const PagerData& actual) {
   for (int i = 0; i < kImageSize; ++i)
     if (expected.image[i] != actual.image[i])
       return QStringLiteral("image 0x%1: expected %2, got %3")
-          .arg(i, 3, 16, QLatin1Char('0')).arg(expected.image[i], 2, 16, QLatin1Char('0'))
-          .arg(actual.image[i], 2, 16, QLatin1Char('0')).toStdString();
+          .arg(i, 3, 16, QLatin1Char('0'))
+          .arg(expected.image[i], 2, 16, QLatin1Char('0'))
+          .arg(actual.image[i], 2, 16, QLatin1Char('0'))
+          .toStdString();
   for (int i = 0; i < kSelectionSize; ++i)
     if (expected.selection[i] != actual.selection[i]) return "selection byte " + std::to_string(i);
   return "same";
@@ -100,8 +102,9 @@ PagerData BlankOverZeroImage() {
 }
 
 std::vector<Fixture> FixedImages() {
-  return {{"default", Converted(PagerData())}, {"all pages", AllPagesImage()}, {"varied 1", VariedImage(1)},
-          {"varied 2", VariedImage(2)},        {"varied 3", VariedImage(3)},  {"blank over zero", BlankOverZeroImage()}};
+  return {{"default", Converted(PagerData())}, {"all pages", AllPagesImage()},
+          {"varied 1", VariedImage(1)},        {"varied 2", VariedImage(2)},
+          {"varied 3", VariedImage(3)},        {"blank over zero", BlankOverZeroImage()}};
 }
 
 TEST(SettingsDocument, EveryFixedImageComesBackByteForByte) {
@@ -127,8 +130,9 @@ TEST(SettingsDocument, TheDefaultDocumentCarriesNothingAndSaysEverySettingInWord
 TEST(SettingsDocument, IndependentReadersTakeEveryDocument) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
-  PagerData texts = Changed(AllPagesImage(), {{PageId::Canned, QStringLiteral("canned1"), QStringLiteral("Caf\u00e9 \"au\" lait")},
-                                              {PageId::Display, QStringLiteral("contrast"), 10}});
+  PagerData texts =
+      Changed(AllPagesImage(), {{PageId::Canned, QStringLiteral("canned1"), QStringLiteral("Caf\u00e9 \"au\" lait")},
+                                {PageId::Display, QStringLiteral("contrast"), 10}});
   std::vector<Fixture> images = FixedImages();
   images.push_back({"texts", texts});
   for (const Fixture& image : images) {
@@ -139,18 +143,20 @@ TEST(SettingsDocument, IndependentReadersTakeEveryDocument) {
     file.close();
 
     QProcess lint;
-    lint.start(QStringLiteral("yamllint"), {QStringLiteral("--strict"), QStringLiteral("-c"), QStringLiteral(M84_YAMLLINT_CONFIG), path});
+    lint.start(QStringLiteral("yamllint"),
+               {QStringLiteral("--strict"), QStringLiteral("-c"), QStringLiteral(M84_YAMLLINT_CONFIG), path});
     ASSERT_TRUE(lint.waitForFinished(30000));
     EXPECT_EQ(lint.exitCode(), 0) << image.name << ": " << lint.readAllStandardOutput().toStdString();
 
     QProcess python;
-    python.start(QStringLiteral("python3"),
-                 {QStringLiteral("-c"),
-                  QStringLiteral("import json, sys, yaml\n"
-                                 "d = yaml.safe_load(open(sys.argv[1], encoding='utf-8'))\n"
-                                 "print(json.dumps([d['format'], d['display']['contrast'], "
-                                 "d['hand_program_canned_msg'].get('canned_1'), list(d)[1], len(d['cadence']['cadences'])]))\n"),
-                  path});
+    python.start(
+        QStringLiteral("python3"),
+        {QStringLiteral("-c"),
+         QStringLiteral("import json, sys, yaml\n"
+                        "d = yaml.safe_load(open(sys.argv[1], encoding='utf-8'))\n"
+                        "print(json.dumps([d['format'], d['display']['contrast'], "
+                        "d['hand_program_canned_msg'].get('canned_1'), list(d)[1], len(d['cadence']['cadences'])]))\n"),
+         path});
     ASSERT_TRUE(python.waitForFinished(30000));
     ASSERT_EQ(python.exitCode(), 0) << image.name << ": " << python.readAllStandardError().toStdString();
     if (&image == &images.back())
@@ -164,8 +170,8 @@ TEST(SettingsDocument, APartialDocumentChangesOnlyItsSettingsOverTheBase) {
                           "display:\n  contrast: Level 11\n  standby_text_1: \"Hi  \"\n"
                           "general:\n  capcodes:\n    - {}\n    - capcode: 99\n";
   for (const PagerData& base : {PagerData(), AllPagesImage()}) {
-    PagerData expected = Changed(base, {{PageId::Display, QStringLiteral("contrast"), 10},
-                                        {PageId::General, QStringLiteral("capcode1"), 99}});
+    PagerData expected = Changed(
+        base, {{PageId::Display, QStringLiteral("contrast"), 10}, {PageId::General, QStringLiteral("capcode1"), 99}});
     // Texts keep their trailing blanks; the rest of the 15 characters are zero bytes.
     std::fill_n(expected.image.data() + 0x528, 15, 0);
     std::copy_n("Hi  ", 4, expected.image.data() + 0x528);
@@ -191,34 +197,42 @@ TEST(SettingsDocument, EachRefusalNamesItsPlace) {
       {"unknown member of a row", "general:\n  capcodes:\n    - capcod: 9\n", 4, 7,
        "unknown key 'capcod' in a row of 'capcodes' on page 'general'; did you mean capcode?"},
       {"window's check", "general:\n  capcodes:\n    - capcode: 7\n", 4, 16, "Capcode must be in range 8 to 2097151"},
-      {"window's check on a grid number", "cadence:\n  cadences:\n    - m: 4\n", 4, 10, "Value must be in range 1 to 3"},
-      {"window's frequency check", "general:\n  frequency: \"100.0000\"\n", 3, 14, "Input frequency error (3.125k/2.5k/2.0k)"},
-      {"no entry", "display:\n  contrast: Level 21\n", 3, 13, "'Level 21' is no entry of LCD Contrast (entries: Level 1, "},
+      {"window's check on a grid number", "cadence:\n  cadences:\n    - m: 4\n", 4, 10,
+       "Value must be in range 1 to 3"},
+      {"window's frequency check", "general:\n  frequency: \"100.0000\"\n", 3, 14,
+       "Input frequency error (3.125k/2.5k/2.0k)"},
+      {"no entry", "display:\n  contrast: Level 21\n", 3, 13,
+       "'Level 21' is no entry of LCD Contrast (entries: Level 1, "},
       {"refused entry", "name_misc:\n  language: Danish\n", 3, 13, "This pager cannot store Danish"},
       {"unstorable character", "hand_program_canned_msg:\n  canned_1: \"a\u20acb\"\n", 3, 13,
        "Canned message 1: the character '\u20ac' (U+20AC) cannot be stored in the pager"},
-      {"text too long", "display:\n  startup_text: \"1234567890123456\"\n", 3, 17, "Startup Text holds at most 15 characters"},
+      {"text too long", "display:\n  startup_text: \"1234567890123456\"\n", 3, 17,
+       "Startup Text holds at most 15 characters"},
       {"not a flag", "display:\n  time_stamp: maybe\n", 3, 15, "Time stamp messages is true or false"},
       {"not a number", "general:\n  bump_time: soon\n", 3, 14, "Bump Time is a whole number"},
       {"duplicate key", "display:\n  contrast: Level 1\n  contrast: Level 2\n", 4, 3, "duplicate key 'contrast'"},
       {"duplicate page", "display: {}\ndisplay: {}\n", 3, 1, "duplicate key 'display'"},
-      {"too many rows", "general:\n  capcodes: [{}, {}, {}, {}, {}, {}, {}, {}, {}]\n", 3, 46, "'capcodes' has only 8 rows"},
+      {"too many rows", "general:\n  capcodes: [{}, {}, {}, {}, {}, {}, {}, {}, {}]\n", 3, 46,
+       "'capcodes' has only 8 rows"},
       {"carried outside the image", "carried:\n  0x800: \"00\"\n", 3, 3, "a carried offset is 0x000 to 0x7FF"},
       {"carried bytes", "carried:\n  0x600: \"0G\"\n", 3, 10, "carried bytes are two hex digits each"},
       {"selection", "selection: \"00 01\"\n", 2, 12, "the selection is 16 hex bytes"},
       {"syntax", "display: [\n", 3, 1, "end of sequence flow not found"},
   };
   for (const Refused& c : cases) {
-    const SettingsReadResult read = ReadSettingsDocument(kFormatLine + c.text, PagerData(), QStringLiteral("fleet.yaml"));
+    const SettingsReadResult read =
+        ReadSettingsDocument(kFormatLine + c.text, PagerData(), QStringLiteral("fleet.yaml"));
     ASSERT_FALSE(read) << c.what;
     EXPECT_EQ(read.error.file, QStringLiteral("fleet.yaml"));
     EXPECT_EQ(read.error.line, c.line) << c.what << ": " << read.error.Text().toStdString();
     EXPECT_EQ(read.error.column, c.column) << c.what << ": " << read.error.Text().toStdString();
-    EXPECT_TRUE(read.error.message.startsWith(QString::fromUtf8(c.message))) << c.what << ": " << read.error.Text().toStdString();
+    EXPECT_TRUE(read.error.message.startsWith(QString::fromUtf8(c.message)))
+        << c.what << ": " << read.error.Text().toStdString();
   }
   const SettingsReadResult noFormat = ReadSettingsDocument("display: {}\n", PagerData());
   ASSERT_FALSE(noFormat);
-  EXPECT_TRUE(noFormat.error.message.startsWith(QStringLiteral("not a settings document"))) << noFormat.error.Text().toStdString();
+  EXPECT_TRUE(noFormat.error.message.startsWith(QStringLiteral("not a settings document")))
+      << noFormat.error.Text().toStdString();
 }
 
 TEST(SettingsDocument, APatchTurnsTheFirstSettingsIntoTheSecond) {
@@ -259,19 +273,24 @@ TEST(SettingsDocument, EverySettingDeclaresItsLabelAndValues) {
       EXPECT_FALSE(form.label.isEmpty()) << binding.key.toStdString();
       if (form.kind == SettingKind::Entry) EXPECT_FALSE(form.entries.isEmpty()) << binding.key.toStdString();
       if (form.kind == SettingKind::Text) EXPECT_GT(form.width, 0) << binding.key.toStdString();
-      if (!form.group.isEmpty()) EXPECT_FALSE(form.member.isEmpty() || form.rowLabel.isEmpty()) << binding.key.toStdString();
+      if (!form.group.isEmpty())
+        EXPECT_FALSE(form.member.isEmpty() || form.rowLabel.isEmpty()) << binding.key.toStdString();
     }
   }
   const QString reference = SettingsReference();
   EXPECT_TRUE(reference.contains(QStringLiteral("| `contrast` | LCD Contrast | one of \"Level 1\", ")));
-  EXPECT_TRUE(reference.contains(QStringLiteral("| `capcodes[1..8].capcode` | Capcode 1 \u2026 Capcode 8: Capcode | a whole number, 8 to 2097151")));
+  EXPECT_TRUE(reference.contains(QStringLiteral(
+      "| `capcodes[1..8].capcode` | Capcode 1 \u2026 Capcode 8: Capcode | a whole number, 8 to 2097151")));
 }
 
 TEST(SettingsDocument, KeysAreSnakeCase) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"bumpTime", "bump_time"},         {"toneText0", "tone_text_0"}, {"Name / Misc", "name_misc"},
-      {"Hand Program/Canned MSG", "hand_program_canned_msg"}, {" Folders ", "folders"},
-      {"MSGText", "msg_text"},           {"cadenceSlot3_5", "cadence_slot_3_5"}};
+  const std::pair<const char*, const char*> cases[] = {{"bumpTime", "bump_time"},
+                                                       {"toneText0", "tone_text_0"},
+                                                       {"Name / Misc", "name_misc"},
+                                                       {"Hand Program/Canned MSG", "hand_program_canned_msg"},
+                                                       {" Folders ", "folders"},
+                                                       {"MSGText", "msg_text"},
+                                                       {"cadenceSlot3_5", "cadence_slot_3_5"}};
   for (const auto& [name, snake] : cases) EXPECT_EQ(SnakeCase(QString::fromLatin1(name)), QString::fromLatin1(snake));
 }
 

@@ -46,16 +46,31 @@ TEST(ControlTabLayout, FillsRowsInOrderStretchesThemAndPutsTheSelectedRowInFront
     int rowCount;
   };
   const Case cases[] = {
-      {"one row: the free width is shared, the last tab takes the odd pixel", {30, 40}, 205, 0,
-       {{2, 2, 95, 24}, {97, 2, 106, 24}}, 1},
-      {"two rows, the first in front", {50, 50, 50}, 150, 0,
-       {{2, 26, 73, 24}, {75, 26, 73, 24}, {2, 2, 146, 24}}, 2},
-      {"the selected tab's row comes to the front", {50, 50, 50}, 150, 2,
-       {{2, 2, 73, 24}, {75, 2, 73, 24}, {2, 26, 146, 24}}, 2},
-      {"three rows keep their cyclic order around the selected one", {50, 50, 50}, 70, 1,
-       {{2, 2, 66, 24}, {2, 50, 66, 24}, {2, 26, 66, 24}}, 3},
-      {"a tab wider than the control gets a row of its own", {30, 200, 30}, 150, 0,
-       {{2, 50, 146, 24}, {2, 26, 212, 24}, {2, 2, 146, 24}}, 3},
+      {"one row: the free width is shared, the last tab takes the odd pixel",
+       {30, 40},
+       205,
+       0,
+       {{2, 2, 95, 24}, {97, 2, 106, 24}},
+       1},
+      {"two rows, the first in front", {50, 50, 50}, 150, 0, {{2, 26, 73, 24}, {75, 26, 73, 24}, {2, 2, 146, 24}}, 2},
+      {"the selected tab's row comes to the front",
+       {50, 50, 50},
+       150,
+       2,
+       {{2, 2, 73, 24}, {75, 2, 73, 24}, {2, 26, 146, 24}},
+       2},
+      {"three rows keep their cyclic order around the selected one",
+       {50, 50, 50},
+       70,
+       1,
+       {{2, 2, 66, 24}, {2, 50, 66, 24}, {2, 26, 66, 24}},
+       3},
+      {"a tab wider than the control gets a row of its own",
+       {30, 200, 30},
+       150,
+       0,
+       {{2, 50, 146, 24}, {2, 26, 212, 24}, {2, 2, 146, 24}},
+       3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -76,12 +91,18 @@ TEST(StripRows, ShortenEveryRowAndStepTheCardsRight) {
     std::vector<QRect> rects;
   };
   const Case cases[] = {
-      {"one row: no indent, the control's own widths", {30, 40}, 205, 0, {0, 0},
-       {{2, 2, 95, 24}, {97, 2, 106, 24}}},
-      {"two rows: 10 pixels off each row, the top row ends where the control ended it", {50, 50, 50}, 150, 10,
-       {0, 0, 1}, {{2, 26, 68, 24}, {70, 26, 68, 24}, {12, 2, 136, 24}}},
+      {"one row: no indent, the control's own widths", {30, 40}, 205, 0, {0, 0}, {{2, 2, 95, 24}, {97, 2, 106, 24}}},
+      {"two rows: 10 pixels off each row, the top row ends where the control ended it",
+       {50, 50, 50},
+       150,
+       10,
+       {0, 0, 1},
+       {{2, 26, 68, 24}, {70, 26, 68, 24}, {12, 2, 136, 24}}},
       // 20 pixels off a row of three: 6 each, and one more from each of the last two.
-      {"three rows: the odd pixels come off the last tabs first", {20, 20, 20, 100, 100}, 124, 10,
+      {"three rows: the odd pixels come off the last tabs first",
+       {20, 20, 20, 100, 100},
+       124,
+       10,
        {0, 0, 0, 1, 2},
        {{2, 50, 34, 24}, {36, 50, 33, 24}, {69, 50, 33, 24}, {12, 26, 100, 24}, {22, 2, 100, 24}}},
   };
@@ -98,16 +119,29 @@ TEST(StripRows, ShortenEveryRowAndStepTheCardsRight) {
 }
 
 TEST(StripWindowShape, FollowsTheCardsAndTheTopRowsCutCorners) {
-  const std::vector<QPoint> expected = {
-      // left side, top card then front card
-      {22, 2}, {17, 2}, {12, 7}, {12, 26}, {12, 26}, {7, 26}, {2, 31}, {2, 50},
-      {2, 99},
-      // bottom-right staircase
-      {129, 99}, {139, 99}, {139, 75}, {139, 75}, {149, 75}, {149, 51},
-      {149, 7},
-      // around the top row's one tab, then the closing vertex
-      {143, 1}, {17, 2}, {12, 7},
-      {19, 3}};
+  const std::vector<QPoint> expected = {// left side, top card then front card
+                                        {22, 2},
+                                        {17, 2},
+                                        {12, 7},
+                                        {12, 26},
+                                        {12, 26},
+                                        {7, 26},
+                                        {2, 31},
+                                        {2, 50},
+                                        {2, 99},
+                                        // bottom-right staircase
+                                        {129, 99},
+                                        {139, 99},
+                                        {139, 75},
+                                        {139, 75},
+                                        {149, 75},
+                                        {149, 51},
+                                        {149, 7},
+                                        // around the top row's one tab, then the closing vertex
+                                        {143, 1},
+                                        {17, 2},
+                                        {12, 7},
+                                        {19, 3}};
   EXPECT_EQ(StripWindowShape(TwoRows(), QSize(150, 100)), expected);
   EXPECT_TRUE(StripWindowShape(Strip({30, 40}, 205), QSize(205, 100)).empty());
 }
@@ -326,7 +360,8 @@ TEST_F(TabStripWidget, SelectedTabOpensIntoThePageTallerWiderAndEmbossed) {
   const QString selectedLabel = kTabPages[0].tabLabel;
   const QString neighbourLabel = kTabPages[1].tabLabel;
   const QPoint selectedAt = origin(selectedLabel, selected.x(), selected.y() - 1, right + 3, bottom);
-  const QPoint neighbourAt = origin(neighbourLabel, neighbour.x(), neighbour.y(), neighbour.x() + neighbour.width(), bottom);
+  const QPoint neighbourAt =
+      origin(neighbourLabel, neighbour.x(), neighbour.y(), neighbour.x() + neighbour.width(), bottom);
   const QRect selectedInside(selected.x(), selected.y(), selected.width(), selected.height());
   const QRect neighbourInside(neighbour.x(), neighbour.y() + 1, neighbour.width(), neighbour.height() - 1);
   EXPECT_EQ(BlackInside(image, selectedInside), GlyphBox(selectedLabel).translated(selectedAt + QPoint(0, -1)));

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "core/pages/tones_page.h"
-#include "page_model_helpers.h"
 #include "core/report/text_report.h"
+#include "page_model_helpers.h"
 
 using namespace m84;
 using namespace m84::page_test;
@@ -66,8 +66,8 @@ TEST(TonesPage, EachListChangesOnlyItsOwnBits) {
     for (int capcode = 0; capcode < kGridCapcodeCount; ++capcode) {
       for (int tone = 0; tone < kGridToneCount; ++tone) {
         for (int entry = 0; entry < grid->entries.size(); ++entry) {
-          SCOPED_TRACE(testing::Message() << grid->keyName << " capcode " << capcode + 1 << " tone " << tone
-                                          << " entry " << entry);
+          SCOPED_TRACE(testing::Message()
+                       << grid->keyName << " capcode " << capcode + 1 << " tone " << tone << " entry " << entry);
           LoadedPage p;
           const int at = GridCellOffset(*grid, capcode, tone);
           p.data.image[at] = 0xE1;

@@ -95,7 +95,9 @@ TEST_F(UdevRule, NoAdapterOrNoIdsSaysSoAndExitsWithOne) {
       {{{QStringLiteral("/dev/ttyACM0"), UsbIds{1, 2}}},
        {QStringLiteral("--port"), QStringLiteral("/dev/ttyACM1")},
        "no adapter is plugged in at /dev/ttyACM1"},
-      {{{QStringLiteral("/dev/ttyACM0"), std::nullopt}}, {}, "/dev/ttyACM0: its USB vendor and product id are unknown (is udev running?)"},
+      {{{QStringLiteral("/dev/ttyACM0"), std::nullopt}},
+       {},
+       "/dev/ttyACM0: its USB vendor and product id are unknown (is udev running?)"},
   };
   for (const Case& c : cases) {
     FakeUdev empty;
@@ -157,5 +159,6 @@ TEST(UdevRuleTemplate, HoldsTheSameRuleCommentedOutWithPlaceholders) {
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
   EXPECT_TRUE(lines.contains(QLatin1Char('#') + UdevRuleLine(QStringLiteral("VVVV"), QStringLiteral("PPPP"))));
-  for (const QString& line : lines) EXPECT_TRUE(line.isEmpty() || line.startsWith(QLatin1Char('#'))) << qPrintable(line);
+  for (const QString& line : lines)
+    EXPECT_TRUE(line.isEmpty() || line.startsWith(QLatin1Char('#'))) << qPrintable(line);
 }

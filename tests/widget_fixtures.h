@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "core/image/pager_image.h"
-#include "gui/pages/settings_page.h"
 #include "gui/beeps.h"
+#include "gui/pages/settings_page.h"
 #include "gui/tab_strip.h"
 
 namespace m84 {

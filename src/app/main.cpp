@@ -38,11 +38,13 @@ bool NeedsDisplayServer() {
 // Qt would abort inside its platform plugin, with advice about reinstalling; the commands still
 // work, so say that instead.
 bool DisplayMissing() {
-  if (!NeedsDisplayServer() || !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+  if (!NeedsDisplayServer() || !qEnvironmentVariableIsEmpty("DISPLAY") ||
+      !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
     return false;
-  std::fputs("m84dpt: no display (DISPLAY and WAYLAND_DISPLAY are unset); the commands work without one: "
-             "m84dpt --help\n",
-             stderr);
+  std::fputs(
+      "m84dpt: no display (DISPLAY and WAYLAND_DISPLAY are unset); the commands work without one: "
+      "m84dpt --help\n",
+      stderr);
   return true;
 }
 

@@ -69,15 +69,14 @@ int RunWindowPath(const QStringList& arguments,
   const PreferenceStore store = PreferenceStore::UserStore();
   InstanceGuard guard;
   PagerData data;
-  const StartupParts parts{store,
-                           guard,
-                           QCoreApplication::applicationFilePath(),
-                           arguments,
-                           [](const QString& program, const QStringList& given) {
-                             QProcess::startDetached(program, given);
-                           },
-                           [](const QString& reason) { PrintReason(reason); },
-                           runWindow};
+  const StartupParts parts{
+      store,
+      guard,
+      QCoreApplication::applicationFilePath(),
+      arguments,
+      [](const QString& program, const QStringList& given) { QProcess::startDetached(program, given); },
+      [](const QString& reason) { PrintReason(reason); },
+      runWindow};
   RunStartup(parts, data);
   return 0;
 }

@@ -8,9 +8,9 @@
 #include <functional>
 #include <optional>
 
-#include "core/preferences.h"
 #include "app/single_instance.h"
 #include "core/image/pager_image.h"
+#include "core/preferences.h"
 
 namespace m84 {
 
@@ -28,7 +28,7 @@ QString HandOverObstacle(const std::optional<QString>& registered, const QString
 struct StartupParts {
   const PreferenceStore& store;
   InstanceGuard& guard;
-  QString programPath;  // this program file, written as "exe"
+  QString programPath;    // this program file, written as "exe"
   QStringList arguments;  // this copy's arguments, passed on by a hand-over
   // Starts a program file detached with the arguments; failures are not reported.
   std::function<void(const QString& programPath, const QStringList& arguments)> startProgram;

@@ -35,8 +35,8 @@ int RunWindowProgram(QApplication& app, const WindowArguments& arguments) {
       options.lineObserver = *trace;
     else
       PrintReason(trace.failure().reason);
-    options.history = std::make_shared<PagerHistory>(PagerHistory::ForProgram(kSourceWindow, arguments.noHistory,
-                                                                               PreferredHistoryLocation()));
+    options.history = std::make_shared<PagerHistory>(
+        PagerHistory::ForProgram(kSourceWindow, arguments.noHistory, PreferredHistoryLocation()));
     SimulatorProcess simulator;
     if (arguments.simulator) {
       if (const Outcome started = simulator.Start(); started)

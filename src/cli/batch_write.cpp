@@ -9,10 +9,10 @@
 #include "cli/link_options.h"
 #include "cli/transfer_interrupt.h"
 #include "core/image/dat_file.h"
+#include "core/link/adapter_frame.h"
 #include "core/link/pager_transfer.h"
 #include "core/link/serial_port.h"
 #include "core/link/serial_trace.h"
-#include "core/link/adapter_frame.h"
 #include "core/pages/capcode.h"
 #include "core/pages/page_catalog.h"
 #include "core/settings/settings_file.h"
@@ -100,15 +100,17 @@ Planned PlanCapcodes(const BatchPlan& plan, const PageValues& general) {
 // What refuses the batch before the first write, or an empty text.
 QString BatchObstacle(const BatchPlan& plan, const PageValues& general, const Planned& planned) {
   if (plan.increment && !plan.sameCapcodes && StepsAreAllZero(general))
-    return QStringLiteral("every Auto Increment step in %1 is 0, so each pager would get the same capcodes; set the "
-                          "steps on the General page, or give --same-capcodes instead of --increment to program "
-                          "identical pagers")
+    return QStringLiteral(
+               "every Auto Increment step in %1 is 0, so each pager would get the same capcodes; set the "
+               "steps on the General page, or give --same-capcodes instead of --increment to program "
+               "identical pagers")
         .arg(plan.file);
   if (!planned.leaves.isEmpty()) return planned.leaves + QStringLiteral("; nothing written");
   if (plan.increment)
     if (const Outcome replaceable = CheckReplaceable(WithDefaultExtension(plan.file, kDatExtension), kDatFileSize);
         !replaceable)
-      return QStringLiteral("%1 cannot be saved after each pager (%2); nothing written").arg(plan.file, replaceable.failure().reason);
+      return QStringLiteral("%1 cannot be saved after each pager (%2); nothing written")
+          .arg(plan.file, replaceable.failure().reason);
   return {};
 }
 
@@ -151,7 +153,8 @@ QCommandLineOption CountOption() {
                             QStringLiteral("N"));
 }
 
-int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& awaitNext, TransferInterrupts* interrupts) {
+int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& awaitNext,
+               TransferInterrupts* interrupts) {
   PagerData fileData;
   ModelPageSet filePages(fileData, DisplayMode::Advanced);
   ConsoleHost fileHost;
@@ -201,7 +204,9 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
       break;
     }
     const bool verified = bool(WriteFromPages(link, pagerData, pages, options, host).outcome);
-    const int writeExit = interrupts && interrupts->HungUp() ? kHungUpExitCode : verified ? 0 : ReportWriteFailure(link);
+    const int writeExit = interrupts && interrupts->HungUp() ? kHungUpExitCode
+                          : verified                         ? 0
+                                                             : ReportWriteFailure(link);
     RecordTransfer(history, {HistoryOperation::Write, verified, &pagerData, writeExit, plan.file}, link);
     if (!verified) {
       exitCode = writeExit;
@@ -242,9 +247,10 @@ int RunBatchWrite(const CommandParser& parser) {
     if (!ok || plan.count < 1) return parser.UsageError(QStringLiteral("--count takes a number of pagers, 1 or more"));
   }
   if (plan.count > 1 && !plan.increment && !plan.sameCapcodes)
-    return parser.UsageError(QStringLiteral("--count %1 would program %1 pagers with the same capcodes; give --increment "
-                                            "to step them, or --same-capcodes to mean it")
-                                 .arg(plan.count));
+    return parser.UsageError(
+        QStringLiteral("--count %1 would program %1 pagers with the same capcodes; give --increment "
+                       "to step them, or --same-capcodes to mean it")
+            .arg(plan.count));
   plan.keepSerial = KeepSerialChoice(parser);
   plan.backup = parser.isSet(QStringLiteral("backup"));
   PagerHistory history = CommandHistory(parser, kSourceBatch);

@@ -28,7 +28,7 @@ struct BatchPlan {
   bool increment = false;
   bool sameCapcodes = false;  // identical pagers asked for: no step is needed
   int count = 1;
-  std::optional<bool> keepSerial;  // nothing: the file's own keep-serial-number box decides
+  std::optional<bool> keepSerial;   // nothing: the file's own keep-serial-number box decides
   bool backup = false;              // each pager read whole and recorded before its write
   PagerHistory* history = nullptr;  // nothing: no record kept
 };

@@ -8,9 +8,9 @@
 
 #include "cli/commands.h"
 #include "cli/console_host.h"
-#include "core/preferences.h"
 #include "cli/transfer_interrupt.h"
 #include "core/image/dat_file.h"
+#include "core/preferences.h"
 #include "core/settings/settings_document.h"
 #include "core/settings/settings_file.h"
 #include "core/status_texts.h"
@@ -87,7 +87,8 @@ const ListColumn kCsvColumns[] = {
     {"capcode6", CapcodeColumn<5>},
     {"capcode7", CapcodeColumn<6>},
     {"capcode8", CapcodeColumn<7>},
-    {"frequency_hz", [](const HistoryRecord& r) { return r.frequencyHz ? QString::number(*r.frequencyHz) : QString(); }},
+    {"frequency_hz",
+     [](const HistoryRecord& r) { return r.frequencyHz ? QString::number(*r.frequencyHz) : QString(); }},
     {"port", [](const HistoryRecord& r) { return r.port; }},
     {"file", [](const HistoryRecord& r) { return r.file; }},
 };
@@ -215,9 +216,11 @@ PagerHistory CommandHistory(const CommandParser& parser, const QString& source) 
 
 QString BackupNeedsHistory(const CommandParser& parser) {
   if (!parser.isSet(QStringLiteral("backup"))) return {};
-  if (parser.isSet(QStringLiteral("no-history"))) return QStringLiteral("--backup keeps the pager's state in the history, which --no-history turns off");
+  if (parser.isSet(QStringLiteral("no-history")))
+    return QStringLiteral("--backup keeps the pager's state in the history, which --no-history turns off");
   if (!HistoryEnabledByEnvironment())
-    return QStringLiteral("--backup keeps the pager's state in the history, which %1 turns off").arg(QLatin1String(kNoHistoryVariable));
+    return QStringLiteral("--backup keeps the pager's state in the history, which %1 turns off")
+        .arg(QLatin1String(kNoHistoryVariable));
   return {};
 }
 
@@ -248,7 +251,8 @@ int RunHistoryCommand(const QStringList& arguments) {
                                               "settings as a settings document. \"restore ID OUT\": save that state "
                                               "as a data file, or as a raw image (.BIN)."),
                                true);
-  parser.addPositionalArgument(QStringLiteral("ID"), QStringLiteral("The record, by the number the listing shows."), true);
+  parser.addPositionalArgument(QStringLiteral("ID"), QStringLiteral("The record, by the number the listing shows."),
+                               true);
   parser.addPositionalArgument(QStringLiteral("OUT"), QStringLiteral("The file restore writes."), true);
   const QCommandLineOption serial(QStringLiteral("serial"), QStringLiteral("Only the pager with this serial number."),
                                   QStringLiteral("NUMBER"));
@@ -287,7 +291,8 @@ int RunHistoryCommand(const QStringList& arguments) {
   if (parser.isSet(limit)) {
     bool ok = false;
     filter.limit = parser.value(limit).toInt(&ok);
-    if (!ok || filter.limit < 1) return parser.UsageError(QStringLiteral("--limit takes a number of records, 1 or more"));
+    if (!ok || filter.limit < 1)
+      return parser.UsageError(QStringLiteral("--limit takes a number of records, 1 or more"));
   }
 
   HistoryStore store(DefaultHistoryLocation(PreferredHistoryLocation()));

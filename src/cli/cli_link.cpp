@@ -1,7 +1,7 @@
 // "read", "write", "probe" and "simulate": the pager through the adapter without the window.
+#include <unistd.h>
 #include <csignal>
 #include <cstdio>
-#include <unistd.h>
 
 #include "cli/batch_write.h"
 #include "cli/cli_history.h"
@@ -13,9 +13,9 @@
 #include "core/image/dat_file.h"
 #include "core/link/adapter_link.h"
 #include "core/link/pager_transfer.h"
-#include "core/settings/settings_file.h"
 #include "core/link/serial_port.h"
 #include "core/link/simulator_host.h"
+#include "core/settings/settings_file.h"
 #include "core/status_texts.h"
 
 namespace m84 {
@@ -60,14 +60,15 @@ int RunReadCommand(const QStringList& arguments) {
   if (parser.isSet(QStringLiteral("base")) && !LoadSettingsIntoPages(base, data, pages, host)) return 1;
   SerialPort port(AdapterPortName(parser.value(kPortOption)));
   SerialTrace trace;
-  if (!StartTrace(parser, QStringLiteral("read"), port, trace, {target, base}))
-    return 1;
+  if (!StartTrace(parser, QStringLiteral("read"), port, trace, {target, base})) return 1;
   AdapterLink link(port);
   TransferInterrupts interrupts(InterruptRule::StopAfterBlock);
   host.SetInterrupts(&interrupts);
   const bool read = bool(ReadIntoPages(link, data, pages, host));
   PagerHistory history = CommandHistory(parser, kSourceCommandLine);
-  const int readExit = interrupts.Interrupted() ? (interrupts.HungUp() ? kHungUpExitCode : kInterruptedExitCode) : read ? 0 : 1;
+  const int readExit = interrupts.Interrupted() ? (interrupts.HungUp() ? kHungUpExitCode : kInterruptedExitCode)
+                       : read                   ? 0
+                                                : 1;
   RecordTransfer(history, {HistoryOperation::Read, read, read ? &data : nullptr, readExit, out}, link);
   if (interrupts.Interrupted()) return ReportInterruptedRead(link, interrupts);
   if (!read) return Failed(link);
@@ -76,8 +77,9 @@ int RunReadCommand(const QStringList& arguments) {
 
 int RunWriteCommand(const QStringList& arguments) {
   CommandParser parser(QStringLiteral("write"));
-  parser.addPositionalArgument(QStringLiteral("FILE"),
-                               QStringLiteral("The data file, raw image (.BIN) or settings text (.yaml) to write into the pager."));
+  parser.addPositionalArgument(
+      QStringLiteral("FILE"),
+      QStringLiteral("The data file, raw image (.BIN) or settings text (.yaml) to write into the pager."));
   parser.addOption(kPortOption);
   const QCommandLineOption keep(QStringLiteral("keep-serial"), QStringLiteral("Keep the pager's own serial number."));
   const QCommandLineOption overwrite(QStringLiteral("no-keep-serial"),
@@ -143,7 +145,8 @@ int RunSimulateCommand(const QStringList& arguments) {
   const QCommandLineOption memory(QStringLiteral("memory"),
                                   QStringLiteral("The pager memory (2048 bytes) to start from and to keep."),
                                   QStringLiteral("FILE"));
-  const QCommandLineOption pace(QStringLiteral("pace"), QStringLiteral("Hold every byte for its time on a 9600-baud line."));
+  const QCommandLineOption pace(QStringLiteral("pace"),
+                                QStringLiteral("Hold every byte for its time on a 9600-baud line."));
   const QCommandLineOption fault(QStringLiteral("fault"), QStringLiteral("Faults to inject: ") + FaultPlanSyntax(),
                                  QStringLiteral("SPEC"));
   parser.addOption(memory);
@@ -174,7 +177,8 @@ int RunSimulateCommand(const QStringList& arguments) {
   }
   std::printf("%s\n", simulator.DevicePath().toLocal8Bit().constData());
   std::fflush(stdout);
-  PrintReason(QStringLiteral("simulated adapter on %1; stop it with Ctrl+C (a pulled cable stops it too)").arg(simulator.DevicePath()));
+  PrintReason(QStringLiteral("simulated adapter on %1; stop it with Ctrl+C (a pulled cable stops it too)")
+                  .arg(simulator.DevicePath()));
   int received = 0;
   sigwait(&stopSignals, &received);
   simulator.Stop();

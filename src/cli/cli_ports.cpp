@@ -1,8 +1,8 @@
 // "ports": the serial ports of this computer, with their USB ids, and which of them has an
 // adapter that answers the probe: the first thing to look at when the window shows no " OK".
 #include <QList>
-#include <algorithm>
 #include <QStringList>
+#include <algorithm>
 #include <cstdio>
 
 #include "cli/command_line.h"
@@ -35,7 +35,8 @@ QString ProbeText(const QString& location, bool& answered) {
     case AdapterState::Absent:
     case AdapterState::Held: break;  // the open failure names the holder
   }
-  return QStringLiteral("cannot open: ") + (port.OpenFailure().isEmpty() ? QStringLiteral("unknown reason") : port.OpenFailure());
+  return QStringLiteral("cannot open: ") +
+         (port.OpenFailure().isEmpty() ? QStringLiteral("unknown reason") : port.OpenFailure());
 }
 
 }  // namespace
@@ -49,9 +50,8 @@ int RunPortsCommand(const QStringList& arguments) {
 
   QList<SerialDeviceInfo> devices = AllSerialDevices();
   const QString named = AdapterPortName(parser.value(portOption));
-  if (!named.isEmpty() && std::none_of(devices.begin(), devices.end(), [&](const SerialDeviceInfo& d) {
-        return d.location == named;
-      }))
+  if (!named.isEmpty() &&
+      std::none_of(devices.begin(), devices.end(), [&](const SerialDeviceInfo& d) { return d.location == named; }))
     devices.append({named, std::nullopt});
   if (devices.isEmpty()) {
     std::fputs("m84dpt: no serial port found\n", stderr);

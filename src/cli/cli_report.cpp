@@ -43,7 +43,8 @@ int PrintPdf(const QString& out, DisplayMode mode, const SectionPrinter& printSe
     return 1;
   }
   if (const Outcome saved = SaveOutput(out, file.readAll()); !saved) {
-    PrintReason(QStringLiteral("%1: %2").arg(out == kStandardOutputName ? QStringLiteral("standard output") : out, saved.failure().reason));
+    PrintReason(QStringLiteral("%1: %2").arg(out == kStandardOutputName ? QStringLiteral("standard output") : out,
+                                             saved.failure().reason));
     return 1;
   }
   if (out != kStandardOutputName) PrintReason(QStringLiteral("saved %1").arg(out));
@@ -56,12 +57,14 @@ void UsePdfReportPrinter(PdfReportPrinter printer) { pdfReportPrinter = printer;
 
 int RunReportCommand(const QStringList& arguments) {
   CommandParser parser(QStringLiteral("report"));
-  parser.addPositionalArgument(QStringLiteral("FILE"),
-                               QStringLiteral("The data file, raw image (.BIN) or settings text (.yaml) to report on."));
+  parser.addPositionalArgument(
+      QStringLiteral("FILE"), QStringLiteral("The data file, raw image (.BIN) or settings text (.yaml) to report on."));
   parser.addOption(BaseOption());
   parser.addOption({QStringLiteral("basic"), QStringLiteral("The Basic page's section alone, as in basic mode.")});
-  parser.addOption({QStringLiteral("pdf"), QStringLiteral("Print into a PDF file instead of text on standard output (- : the PDF on standard output)."),
-                    QStringLiteral("OUT")});
+  parser.addOption(
+      {QStringLiteral("pdf"),
+       QStringLiteral("Print into a PDF file instead of text on standard output (- : the PDF on standard output)."),
+       QStringLiteral("OUT")});
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
 
   if (parser.isSet(QStringLiteral("pdf")) && RefuseOutput(parser.value(QStringLiteral("pdf")), QString(), QString()))

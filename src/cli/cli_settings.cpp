@@ -45,10 +45,12 @@ void PrintUtf8(const QByteArray& text) {
 
 int RunDiffCommand(const QStringList& arguments) {
   CommandParser parser(QStringLiteral("diff"));
-  parser.addPositionalArgument(QStringLiteral("A"), QStringLiteral("The first data file, raw image (.BIN) or settings text (.yaml)."));
+  parser.addPositionalArgument(QStringLiteral("A"),
+                               QStringLiteral("The first data file, raw image (.BIN) or settings text (.yaml)."));
   parser.addPositionalArgument(QStringLiteral("B"), QStringLiteral("The second, compared with the first."));
-  const QCommandLineOption yaml(QStringLiteral("yaml"),
-                                QStringLiteral("Print B's differing settings as a settings text that gives B when read over A."));
+  const QCommandLineOption yaml(
+      QStringLiteral("yaml"),
+      QStringLiteral("Print B's differing settings as a settings text that gives B when read over A."));
   parser.addOption(yaml);
   parser.addOption(BaseOption());
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;

@@ -63,7 +63,8 @@ class SystemUdev : public UdevSystem {
     udevadm.setProcessChannelMode(QProcess::ForwardedChannels);
     udevadm.start(QStringLiteral("udevadm"), arguments);
     const QString command = QStringLiteral("udevadm ") + arguments.join(QLatin1Char(' '));
-    if (!udevadm.waitForFinished(kUdevadmMs)) return Failed({}, QStringLiteral("%1: %2").arg(command, udevadm.errorString()));
+    if (!udevadm.waitForFinished(kUdevadmMs))
+      return Failed({}, QStringLiteral("%1: %2").arg(command, udevadm.errorString()));
     if (udevadm.exitStatus() == QProcess::NormalExit && udevadm.exitCode() == 0) return Succeeded();
     return Failed({}, QStringLiteral("%1 failed (exit code %2)").arg(command).arg(udevadm.exitCode()));
   }
@@ -85,12 +86,12 @@ int RunUdevRule(const QStringList& arguments, UdevSystem& system) {
   const std::optional<SerialDeviceInfo> adapter = PluggedAdapter(system.Ports(), named);
   if (!adapter) {
     system.Note(named.isEmpty() ? QStringLiteral("no adapter is plugged in (no USB serial device found)")
-                                    : QStringLiteral("no adapter is plugged in at %1").arg(named));
+                                : QStringLiteral("no adapter is plugged in at %1").arg(named));
     return 1;
   }
   if (!adapter->ids) {
-    system.Note(QStringLiteral("%1: its USB vendor and product id are unknown (is udev running?)")
-                        .arg(adapter->location));
+    system.Note(
+        QStringLiteral("%1: its USB vendor and product id are unknown (is udev running?)").arg(adapter->location));
     return 1;
   }
   const QString rule = UdevRuleText(*adapter->ids);
@@ -99,8 +100,7 @@ int RunUdevRule(const QStringList& arguments, UdevSystem& system) {
 
   const QString path = QDir(QLatin1String(kUdevRuleFolder)).filePath(QLatin1String(kUdevRuleFileName));
   if (!system.IsRoot()) {
-    system.Note(QStringLiteral("installing the rule in %1 needs root; run: sudo m84dpt udev-rule --install")
-                        .arg(path));
+    system.Note(QStringLiteral("installing the rule in %1 needs root; run: sudo m84dpt udev-rule --install").arg(path));
     return 1;
   }
   if (const Outcome written = system.WriteRuleFile(path, rule); !written) {
@@ -108,7 +108,8 @@ int RunUdevRule(const QStringList& arguments, UdevSystem& system) {
     return 1;
   }
   if (const Outcome reloaded = system.ReloadRules(); !reloaded) {
-    system.Note(QStringLiteral("the rule is in %1, but udev did not take it up: %2").arg(path, reloaded.failure().reason));
+    system.Note(
+        QStringLiteral("the rule is in %1, but udev did not take it up: %2").arg(path, reloaded.failure().reason));
     return 1;
   }
   system.Note(QStringLiteral("the rule is in %1 and applies to %2 now").arg(path, adapter->location));

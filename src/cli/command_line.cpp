@@ -36,7 +36,8 @@ const QCommandLineOption kHelpOption({QStringLiteral("h"), QStringLiteral("help"
 // The program's --help-all asks every command for its help this way: as one section of the
 // whole, a heading over it, the way the man page wants it.
 QCommandLineOption SectionHelpOption() {
-  QCommandLineOption option(QStringLiteral("help-all"), QStringLiteral("Show this help as a section of the program's."));
+  QCommandLineOption option(QStringLiteral("help-all"),
+                            QStringLiteral("Show this help as a section of the program's."));
   option.setFlags(QCommandLineOption::HiddenFromHelp);
   return option;
 }
@@ -48,10 +49,13 @@ bool IsTransposition(const QString& a, const QString& b) {
   QList<qsizetype> differ;
   for (qsizetype i = 0; i < a.size(); ++i)
     if (a[i] != b[i]) differ << i;
-  return differ.size() == 2 && differ[1] == differ[0] + 1 && a[differ[0]] == b[differ[1]] && a[differ[1]] == b[differ[0]];
+  return differ.size() == 2 && differ[1] == differ[0] + 1 && a[differ[0]] == b[differ[1]] &&
+         a[differ[1]] == b[differ[0]];
 }
 
-QString OptionName(const QString& name) { return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name; }
+QString OptionName(const QString& name) {
+  return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
 
 // "-h, --help" or "--port DEVICE".
 QString OptionSyntax(const QCommandLineOption& option) {
@@ -160,7 +164,8 @@ std::optional<int> CommandParser::Parse(const QStringList& arguments) {
   }
   if (const QString conflict = OptionConflict(); !conflict.isEmpty()) return UsageError(conflict);
   const QStringList given = parser_.positionalArguments();
-  const qsizetype required = std::count_if(arguments_.begin(), arguments_.end(), [](const Argument& a) { return !a.optional; });
+  const qsizetype required =
+      std::count_if(arguments_.begin(), arguments_.end(), [](const Argument& a) { return !a.optional; });
   if (given.size() > arguments_.size()) {
     // The window takes no arguments: a word there is a command that does not exist.
     if (command_.isEmpty()) return UnknownCommand(given[0]);
@@ -175,12 +180,14 @@ std::optional<int> CommandParser::Parse(const QStringList& arguments) {
 QString CommandParser::OptionConflict() const {
   const QStringList found = parser_.optionNames();
   for (const QCommandLineOption& option : options_) {
-    const qsizetype times = std::count_if(found.begin(), found.end(), [&](const QString& name) { return option.names().contains(name); });
+    const qsizetype times =
+        std::count_if(found.begin(), found.end(), [&](const QString& name) { return option.names().contains(name); });
     if (times > 1) return QStringLiteral("%1 given more than once").arg(OptionName(option.names().last()));
   }
   for (const auto& [first, second] : exclusions_)
     if (parser_.isSet(first) && parser_.isSet(second))
-      return QStringLiteral("%1 and %2 exclude each other").arg(OptionName(first.names().last()), OptionName(second.names().last()));
+      return QStringLiteral("%1 and %2 exclude each other")
+          .arg(OptionName(first.names().last()), OptionName(second.names().last()));
   return {};
 }
 
@@ -195,7 +202,8 @@ QString CommandParser::Invocation() const {
 QString CommandParser::UsageLine() const {
   QString line = QStringLiteral("Usage: ") + Invocation();
   for (const Argument& argument : arguments_)
-    line += QLatin1Char(' ') + (argument.optional ? QLatin1Char('[') + argument.name + QLatin1Char(']') : argument.name);
+    line +=
+        QLatin1Char(' ') + (argument.optional ? QLatin1Char('[') + argument.name + QLatin1Char(']') : argument.name);
   return line + QStringLiteral(" [options]");
 }
 
@@ -203,7 +211,8 @@ QString CommandParser::ArgumentAndOptionRows() const {
   QList<QPair<QString, QString>> rows;
   for (const Argument& argument : arguments_) rows.append({argument.name, argument.description});
   for (const QCommandLineOption& option : options_)
-    if (!(option.flags() & QCommandLineOption::HiddenFromHelp)) rows.append({OptionSyntax(option), option.description()});
+    if (!(option.flags() & QCommandLineOption::HiddenFromHelp))
+      rows.append({OptionSyntax(option), option.description()});
   rows.append({OptionSyntax(kHelpOption), kHelpOption.description()});
   return Table(rows);
 }
@@ -211,7 +220,8 @@ QString CommandParser::ArgumentAndOptionRows() const {
 QString CommandParser::HelpText() const {
   if (command_.isEmpty()) {
     QList<QPair<QString, QString>> commands;
-    for (const CommandEntry& entry : kCommands) commands.append({QLatin1String(entry.name), QLatin1String(entry.summary)});
+    for (const CommandEntry& entry : kCommands)
+      commands.append({QLatin1String(entry.name), QLatin1String(entry.summary)});
     return UsageLine() + QStringLiteral("\n  or:  %1 COMMAND [arguments] [options]\n").arg(kProgramName) +
            QStringLiteral("\nWithout a command, opens the window of the M84 pager programmer.\n\nCommands:\n") +
            Table(commands) + QStringLiteral("\nWindow options:\n") + ArgumentAndOptionRows() +

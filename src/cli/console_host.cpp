@@ -30,9 +30,7 @@ void ConsoleHost::ShowWarning(const QString& text) {
   PrintReason(text);
 }
 
-void PrintReason(const QString& reason) {
-  std::fprintf(stderr, "m84dpt: %s\n", reason.toLocal8Bit().constData());
-}
+void PrintReason(const QString& reason) { std::fprintf(stderr, "m84dpt: %s\n", reason.toLocal8Bit().constData()); }
 
 bool RefuseOutput(const QString& typed, const QString& defaultExtension, const QString& statusText) {
   if (typed == kStandardOutputName) return false;
@@ -75,7 +73,8 @@ QCommandLineOption BaseOption() {
 
 bool LoadSettingsOverBase(const QString& basePath, const QString& path, PagerData& data, OperationHost& host) {
   PagerData base;
-  if (!basePath.isEmpty() && SettingsFileFormOf(path) == SettingsFileForm::Text && !LoadSettingsFile(basePath, base, host))
+  if (!basePath.isEmpty() && SettingsFileFormOf(path) == SettingsFileForm::Text &&
+      !LoadSettingsFile(basePath, base, host))
     return false;
   return LoadSettingsFile(path, data, host, base);
 }

@@ -3,8 +3,8 @@
 // reasons and warnings on standard error, a progress bar on a terminal and the Ctrl+C rule of the
 // command that runs. The commands keep their page models themselves (a ModelPageSet).
 
-#include "core/image/dat_file.h"
 #include <QCommandLineOption>
+#include "core/image/dat_file.h"
 
 #include "cli/terminal_progress.h"
 #include "core/link/adapter_link.h"

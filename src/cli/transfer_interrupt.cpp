@@ -55,9 +55,10 @@ bool TransferInterrupts::StopRequested() {
   if (count >= 2) return true;
   if (!warned_) {
     warned_ = true;
-    std::fputs("\nm84dpt: stopping now would leave the pager half-written; the write goes on "
-               "(interrupt again to stop after the block in progress)\n",
-               stderr);
+    std::fputs(
+        "\nm84dpt: stopping now would leave the pager half-written; the write goes on "
+        "(interrupt again to stop after the block in progress)\n",
+        stderr);
     std::fflush(stderr);
   }
   return false;

@@ -10,8 +10,8 @@ constexpr int kInterruptedExitCode = 130;
 constexpr int kHungUpExitCode = 129;
 
 enum class InterruptRule {
-  StopAfterBlock,   // a read or dump: the first interruption ends it after the block in progress
-  WarnThenStop,     // a write: the first warns that the pager would be half-written, the second stops
+  StopAfterBlock,  // a read or dump: the first interruption ends it after the block in progress
+  WarnThenStop,    // a write: the first warns that the pager would be half-written, the second stops
 };
 
 class TransferInterrupts {

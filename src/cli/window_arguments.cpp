@@ -25,8 +25,9 @@ const QCommandLineOption kHelpAllOption(QStringLiteral("help-all"),
 const QCommandLineOption kVersionOption(QStringLiteral("version"), QStringLiteral("Show the program's version."));
 
 void DeclareWindowOptions(CommandParser& parser) {
-  parser.addPositionalArgument(QStringLiteral("FILE"),
-                               QStringLiteral("A data file (.DAT), raw image (.BIN) or settings text (.yaml) to open in the window."), true);
+  parser.addPositionalArgument(
+      QStringLiteral("FILE"),
+      QStringLiteral("A data file (.DAT), raw image (.BIN) or settings text (.yaml) to open in the window."), true);
   for (const QCommandLineOption& option :
        {kPortOption, kSimulatorOption, kTraceOption, NoHistoryOption(), kHelpAllOption, kVersionOption})
     parser.addOption(option);

@@ -60,9 +60,7 @@ std::optional<QString> ReadProgramPath(const QSettings& settings) {
   return path;
 }
 
-QByteArray AsBytes(const uint8_t* data, int size) {
-  return QByteArray(reinterpret_cast<const char*>(data), size);
-}
+QByteArray AsBytes(const uint8_t* data, int size) { return QByteArray(reinterpret_cast<const char*>(data), size); }
 
 bool Commit(QSettings& settings) {
   settings.sync();

@@ -40,8 +40,8 @@ class AlsaTonePlayer : public TonePlayer {
     snd_lib_error_set_handler(SilenceAlsaErrors);
     snd_pcm_t* pcm = nullptr;
     if (snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) return;
-    if (snd_pcm_set_params(pcm, SND_PCM_FORMAT_S16_LE, SND_PCM_ACCESS_RW_INTERLEAVED, 1, kSampleRate, 1,
-                           kLatencyUs) < 0) {
+    if (snd_pcm_set_params(pcm, SND_PCM_FORMAT_S16_LE, SND_PCM_ACCESS_RW_INTERLEAVED, 1, kSampleRate, 1, kLatencyUs) <
+        0) {
       snd_pcm_close(pcm);
       return;
     }

@@ -13,8 +13,8 @@ QString QtFileDialogs::OpenFileName(QWidget* parent, const QString& title, const
 }
 
 QString QtFileDialogs::SaveFileName(QWidget* parent, const QString& title, const QString& filter) {
-  const QString path = QFileDialog::getSaveFileName(parent, title, StartFolder(), filter, nullptr,
-                                                    QFileDialog::DontConfirmOverwrite);
+  const QString path =
+      QFileDialog::getSaveFileName(parent, title, StartFolder(), filter, nullptr, QFileDialog::DontConfirmOverwrite);
   Remember(path);
   return path;
 }

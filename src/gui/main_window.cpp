@@ -21,13 +21,13 @@
 #include "core/link/memory_dump.h"
 #include "core/link/serial_port.h"
 #include "core/settings/settings_file.h"
+#include "core/status_texts.h"
+#include "core/window/firmware_status.h"
+#include "gui/artwork.h"
+#include "gui/mouse_guard.h"
 #include "gui/pages/delayed_tips.h"
 #include "gui/pages/page_widgets.h"
 #include "gui/report_printer.h"
-#include "gui/artwork.h"
-#include "core/status_texts.h"
-#include "core/window/firmware_status.h"
-#include "gui/mouse_guard.h"
 #include "gui/tab_strip.h"
 #include "gui/transfer_runner.h"
 #include "version.h"
@@ -55,10 +55,8 @@ struct ButtonSpec {
 };
 // In the order of MainWindow::CommandButton.
 const ButtonSpec kButtons[MainWindow::kButtonCount] = {
-    {"&Print", 9, 279, 54, 18, "Print setting status"},
-    {"&Save", 79, 279, 54, 18, "Save data to a file"},
-    {"&Load", 149, 279, 54, 18, "Load data from a file"},
-    {"&Write", 219, 279, 54, 18, "Write data to a pager"},
+    {"&Print", 9, 279, 54, 18, "Print setting status"},    {"&Save", 79, 279, 54, 18, "Save data to a file"},
+    {"&Load", 149, 279, 54, 18, "Load data from a file"},  {"&Write", 219, 279, 54, 18, "Write data to a pager"},
     {"&Read", 288, 279, 54, 18, "Read data from a pager"},
 };
 
@@ -69,12 +67,8 @@ struct PaneSpec {
 // In the order of MainWindow::StatusPane. The message pane stretches; the version pane's text is
 // set apart.
 const PaneSpec kPanes[MainWindow::kPaneCount] = {
-    {30, QString()},
-    {286, kWelcomeText},
-    {150, QStringLiteral("Progress")},
-    {23, QStringLiteral("   ")},
-    {30, QString()},
-    {56, QStringLiteral("    ")},
+    {30, QString()}, {286, kWelcomeText},          {150, QStringLiteral("Progress")}, {23, QStringLiteral("   ")},
+    {30, QString()}, {56, QStringLiteral("    ")},
 };
 
 QFont ArialPixels(int pixels, bool bold = false) {
@@ -85,7 +79,8 @@ QFont ArialPixels(int pixels, bool bold = false) {
 }
 
 const QString kVersionText = QStringLiteral("V") + QLatin1String(kProgramVersion);
-const QString kAboutText = QStringLiteral("M84 POCSAG Multi-Lingual Alphanumeric Pager DPT V") + QLatin1String(kProgramVersion);
+const QString kAboutText =
+    QStringLiteral("M84 POCSAG Multi-Lingual Alphanumeric Pager DPT V") + QLatin1String(kProgramVersion);
 
 const QString kDataFilter = QStringLiteral("Data File (*.DAT);;Settings Text (*.yaml *.yml);;All File (*.*)");
 const QString kLoadFilter = QStringLiteral("Data File(*.DAT);;Settings Text (*.yaml *.yml);;All File(*.*)");
@@ -149,12 +144,12 @@ MainWindow::MainWindow(PagerData& data, WindowOptions options, QWidget* parent)
   CreateServiceCommands();
 
   // Progress and results of a firmware transfer arrive as events posted to the window.
-  firmware_ = std::make_unique<FirmwareStatus>(FirmwareStatus::Sinks{
-      [this](const QString& text) { ShowStatus(text); },
-      [this](int percent) { SetProgress(percent * kProgressRange / 100); },
-      [this] {
-        if (!busy_) link_->ClosePort();
-      }});
+  firmware_ = std::make_unique<FirmwareStatus>(
+      FirmwareStatus::Sinks{[this](const QString& text) { ShowStatus(text); },
+                            [this](int percent) { SetProgress(percent * kProgressRange / 100); },
+                            [this] {
+                              if (!busy_) link_->ClosePort();
+                            }});
   installEventFilter(firmware_.get());
 }
 
@@ -280,8 +275,8 @@ void MainWindow::CreateStatusLine() {
     pane->setFont(ArialPixels(12));
     pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     // The tabled widths suit the platform's small status font; a pane never cuts its own text.
-    const int width =
-        std::max(kPanes[i].width, pane->fontMetrics().horizontalAdvance(pane->text()) + 2 * pane->frameWidth() + kPaneTextRoom);
+    const int width = std::max(
+        kPanes[i].width, pane->fontMetrics().horizontalAdvance(pane->text()) + 2 * pane->frameWidth() + kPaneTextRoom);
     pane->setMinimumWidth(width);
     if (i != kMessagePane) pane->setFixedWidth(width);
     layout->addWidget(pane, i == kMessagePane ? 1 : 0);
@@ -407,7 +402,8 @@ void MainWindow::SaveDataFileCommand() {
   if (!LeaveFocusedControl()) return;
   const QString path = options_.dialogs->SaveFileName(this, QStringLiteral("Save Data File"), kDataFilter);
   if (path.isEmpty()) return;
-  if (SaveSettingsFromPages(path, data_, *this, *this)) dataFile_ = WithDefaultExtension(path, DefaultExtensionOf(path));
+  if (SaveSettingsFromPages(path, data_, *this, *this))
+    dataFile_ = WithDefaultExtension(path, DefaultExtensionOf(path));
 }
 
 void MainWindow::PrintCommand() {
@@ -542,8 +538,7 @@ void MainWindow::SetTransferControls(bool transferring) {
   Button(kReadButton)->setVisible(!transferring);
   cancel_->setVisible(transferring);
   SetServiceCommandsEnabled(!transferring && mode_ == DisplayMode::Advanced);
-  if (!transferring && focusBefore_ && focusBefore_->isEnabled() && focusBefore_->isVisible())
-    focusBefore_->setFocus();
+  if (!transferring && focusBefore_ && focusBefore_->isEnabled() && focusBefore_->isVisible()) focusBefore_->setFocus();
 }
 
 bool MainWindow::ConfirmStop() {
@@ -619,10 +614,8 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
         close();
       return;
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-      return;  // Enter never closes the window
-    default:
-      QWidget::keyPressEvent(event);
+    case Qt::Key_Enter: return;  // Enter never closes the window
+    default: QWidget::keyPressEvent(event);
   }
 }
 

@@ -16,9 +16,9 @@
 #include "core/image/operation_host.h"
 #include "core/link/adapter_link.h"
 #include "core/pages/model_page_set.h"
-#include "gui/pages/settings_page.h"
 #include "gui/beeps.h"
 #include "gui/file_dialogs.h"
+#include "gui/pages/settings_page.h"
 #include "gui/questions.h"
 
 class QProgressBar;

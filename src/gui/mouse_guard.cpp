@@ -25,10 +25,8 @@ bool IsLeavingKey(int key) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Space:
-    case Qt::Key_Select:
-      return true;
-    default:
-      return false;
+    case Qt::Key_Select: return true;
+    default: return false;
   }
 }
 
@@ -69,12 +67,10 @@ bool MouseGuard::Judged(QObject* watched, QEvent* event) const {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:  // the second press of a double click
       return watched->isWidgetType() && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
-    case QEvent::Shortcut:
-      return outsidePage();
+    case QEvent::Shortcut: return outsidePage();
     case QEvent::KeyPress:
       return watched->isWidgetType() && IsLeavingKey(static_cast<QKeyEvent*>(event)->key()) && outsidePage();
-    default:
-      return false;
+    default: return false;
   }
 }
 

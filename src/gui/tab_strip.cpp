@@ -31,9 +31,7 @@ struct Edges {
   int l, t, r, b;
 };
 
-Edges EdgesOf(const QRect& rect) {
-  return {rect.x(), rect.y(), rect.x() + rect.width(), rect.y() + rect.height()};
-}
+Edges EdgesOf(const QRect& rect) { return {rect.x(), rect.y(), rect.x() + rect.width(), rect.y() + rect.height()}; }
 
 int Softened(int channel) { return std::min(255, channel * kSoftPercent / 100); }
 
@@ -272,15 +270,10 @@ void TabStrip::mousePressEvent(QMouseEvent* event) {
 void TabStrip::keyPressEvent(QKeyEvent* event) {
   switch (event->key()) {
     case Qt::Key_Left:
-    case Qt::Key_Up:
-      SelectByKeyboard(current_ - 1);
-      break;
+    case Qt::Key_Up: SelectByKeyboard(current_ - 1); break;
     case Qt::Key_Right:
-    case Qt::Key_Down:
-      SelectByKeyboard(current_ + 1);
-      break;
-    default:
-      QWidget::keyPressEvent(event);
+    case Qt::Key_Down: SelectByKeyboard(current_ + 1); break;
+    default: QWidget::keyPressEvent(event);
   }
 }
 

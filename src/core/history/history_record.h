@@ -25,14 +25,14 @@ inline const QString kOutcomeInterrupted = QStringLiteral("interrupted");
 constexpr int kHistoryCapcodeCount = 8;
 
 struct HistoryRecord {
-  qint64 id = 0;  // given by the store
+  qint64 id = 0;   // given by the store
   QDateTime time;  // UTC
   QString user;
   QString host;
-  QString source;     // "window", "command line" or "batch"
-  QString operation;  // OperationName
-  QString outcome;    // kOutcomeOk, kOutcomeFailed or kOutcomeInterrupted
-  QString status;     // the last status text shown, e.g. "DPT Verify ok !"
+  QString source;               // "window", "command line" or "batch"
+  QString operation;            // OperationName
+  QString outcome;              // kOutcomeOk, kOutcomeFailed or kOutcomeInterrupted
+  QString status;               // the last status text shown, e.g. "DPT Verify ok !"
   std::optional<int> exitCode;  // the command's; the window has none
   QString detail;               // why it failed, e.g. "block 0x140: no acknowledgement within 1000 ms"
   QString serial;

@@ -70,7 +70,7 @@ void SetCapcode(HistoryRecord& r, const QVariant& v) {
   r.capcodes[Row] = OptionalOf<int>(v);
 }
 #define M84_CAPCODE_COLUMN(n) \
-  {"capcode" #n, false, GetCapcode<n - 1>, SetCapcode<n - 1>}
+  { "capcode" #n, false, GetCapcode<n - 1>, SetCapcode<n - 1> }
 
 void SetImage(HistoryRecord& r, const QVariant& v) {
   const QByteArray bytes = v.toByteArray();
@@ -88,9 +88,10 @@ const Column kColumns[] = {
     {"id", false, [](const HistoryRecord& r) { return QVariant(r.id); },
      [](HistoryRecord& r, const QVariant& v) { r.id = v.toLongLong(); }},
     // ISO 8601 in UTC with milliseconds: fixed width, so text order is time order.
-    {"time_utc", false,
-     [](const HistoryRecord& r) { return QVariant(r.time.toUTC().toString(Qt::ISODateWithMs)); },
-     [](HistoryRecord& r, const QVariant& v) { r.time = QDateTime::fromString(v.toString(), Qt::ISODateWithMs).toUTC(); }},
+    {"time_utc", false, [](const HistoryRecord& r) { return QVariant(r.time.toUTC().toString(Qt::ISODateWithMs)); },
+     [](HistoryRecord& r, const QVariant& v) {
+       r.time = QDateTime::fromString(v.toString(), Qt::ISODateWithMs).toUTC();
+     }},
     {"user_name", false, [](const HistoryRecord& r) { return Text(r.user); },
      [](HistoryRecord& r, const QVariant& v) { r.user = v.toString(); }},
     {"host_name", false, [](const HistoryRecord& r) { return Text(r.host); },
@@ -238,8 +239,7 @@ QString KeyValueConnection(const QString& target) {
   add("user", url.userName(QUrl::FullyDecoded));
   add("password", url.password(QUrl::FullyDecoded));
   add("dbname", url.path(QUrl::FullyDecoded).mid(1));
-  for (const auto& [key, value] : QUrlQuery(url).queryItems(QUrl::FullyDecoded))
-    add(key.toLatin1().constData(), value);
+  for (const auto& [key, value] : QUrlQuery(url).queryItems(QUrl::FullyDecoded)) add(key.toLatin1().constData(), value);
   return pairs.join(QLatin1Char(' '));
 }
 
@@ -334,11 +334,13 @@ Outcome HistoryStore::OpenSQLite() {
   FileIdText(path, &fileId_);  // an existing file; a new one gets its id below
   QSqlQuery query(db_);
   // Several programs write at once; WAL lets them read while one writes.
-  if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) return DriverFailure(QStringLiteral("open"), query.lastError());
+  if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
+    return DriverFailure(QStringLiteral("open"), query.lastError());
   // In WAL mode NORMAL loses no commit when a program crashes, only (at worst) the last ones
   // when the machine loses power; FULL would add a disk flush, several milliseconds, to every
   // pager operation.
-  if (!query.exec(QStringLiteral("PRAGMA synchronous=NORMAL"))) return DriverFailure(QStringLiteral("open"), query.lastError());
+  if (!query.exec(QStringLiteral("PRAGMA synchronous=NORMAL")))
+    return DriverFailure(QStringLiteral("open"), query.lastError());
   if (fileId_ == 0) FileIdText(path, &fileId_);
   return MigrateSQLite();
 }
@@ -369,7 +371,8 @@ Outcome HistoryStore::MigrateSQLite() {
   for (int step = *found; step < kHistorySchemaVersion; ++step)
     for (const QString& statement : StepStatements(step, Dialect::SQLite))
       if (!query.exec(statement)) {
-        const Failure failed = DriverFailure(QStringLiteral("schema %1 to %2").arg(step).arg(step + 1), query.lastError());
+        const Failure failed =
+            DriverFailure(QStringLiteral("schema %1 to %2").arg(step).arg(step + 1), query.lastError());
         query.exec(QStringLiteral("ROLLBACK"));
         return failed;
       }
@@ -384,7 +387,8 @@ Outcome HistoryStore::MigrateSQLite() {
 
 Outcome HistoryStore::OpenPostgreSql() {
   db_ = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection_);
-  if (!db_.isValid()) return Failed({}, QStringLiteral("Qt SQL's PostgreSQL driver is not installed (libqt6sql6-psql)"));
+  if (!db_.isValid())
+    return Failed({}, QStringLiteral("Qt SQL's PostgreSQL driver is not installed (libqt6sql6-psql)"));
   QString connection = KeyValueConnection(location_.target);
   if (!connection.contains(QLatin1String("connect_timeout")))
     connection += QStringLiteral(" connect_timeout=%1").arg(kConnectTimeoutSeconds);
@@ -519,7 +523,8 @@ Result<QString> HistoryStore::SetDamagedFileAside() {
   if (!QFile::rename(path, aside)) return Failed({}, QStringLiteral("%1 cannot be renamed to %2").arg(path, aside));
   // A write-ahead log of the damaged file must never be played into the new one.
   for (const char* suffix : {"-wal", "-shm"})
-    if (QFileInfo::exists(path + QLatin1String(suffix))) QFile::rename(path + QLatin1String(suffix), aside + QLatin1String(suffix));
+    if (QFileInfo::exists(path + QLatin1String(suffix)))
+      QFile::rename(path + QLatin1String(suffix), aside + QLatin1String(suffix));
   fileId_ = 0;
   return aside;
 }

@@ -19,8 +19,8 @@
 
 namespace m84 {
 
-// M84DPT_HISTORY (or the preference "history") names the store instead of the user's data folder; M84DPT_NO_HISTORY (any value
-// but "0") turns recording off.
+// M84DPT_HISTORY (or the preference "history") names the store instead of the user's data folder; M84DPT_NO_HISTORY
+// (any value but "0") turns recording off.
 inline constexpr char kHistoryVariable[] = "M84DPT_HISTORY";
 inline constexpr char kNoHistoryVariable[] = "M84DPT_NO_HISTORY";
 

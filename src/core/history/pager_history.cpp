@@ -1,8 +1,8 @@
 #include "core/history/pager_history.h"
 
-#include <QSysInfo>
 #include <pwd.h>
 #include <unistd.h>
+#include <QSysInfo>
 
 #include "core/link/adapter_link.h"
 
@@ -18,7 +18,8 @@ QString OutcomeOf(bool succeeded, const AdapterLink& link) {
 }  // namespace
 
 QString CurrentUserName() {
-  if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_name) return QString::fromLocal8Bit(entry->pw_name);
+  if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_name)
+    return QString::fromLocal8Bit(entry->pw_name);
   return qEnvironmentVariable("USER");
 }
 
@@ -69,7 +70,8 @@ RecordResult PagerHistory::Record(HistoryRecord record) {
     // Opened afresh next time: the server may be back, the lock gone, the disk emptied.
     store_->Close();
     result.kept = false;
-    result.warnings << QStringLiteral("history: this %1 was not recorded: %2").arg(record.operation, appended.failure().reason);
+    result.warnings
+        << QStringLiteral("history: this %1 was not recorded: %2").arg(record.operation, appended.failure().reason);
   }
   return result;
 }

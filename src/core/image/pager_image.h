@@ -2,8 +2,8 @@
 // The pager's 2048-byte configuration memory and the 16-byte selection block kept beside it.
 
 #include <array>
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 
 namespace m84 {
 

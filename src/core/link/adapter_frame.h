@@ -42,8 +42,17 @@ enum class AdapterCommand : uint8_t {
 };
 
 // Byte positions inside a frame.
-enum FrameByte { kLeadByte = 0, kLead2Byte, kDeviceByte, kCommandByte, kAddressHighByte, kAddressLowByte,
-                 kLengthByte, kPadByte, kCheckByte };
+enum FrameByte {
+  kLeadByte = 0,
+  kLead2Byte,
+  kDeviceByte,
+  kCommandByte,
+  kAddressHighByte,
+  kAddressLowByte,
+  kLengthByte,
+  kPadByte,
+  kCheckByte
+};
 
 using AdapterFrame = std::array<uint8_t, kFrameSize>;
 using WriteEnableCode = std::array<uint8_t, kWriteEnableCodeSize>;

@@ -48,8 +48,10 @@ QString DescribeWriteProgress(const WriteProgress& progress) {
     parts << QStringLiteral("%1 may hold either").arg(BlockName(progress.writtenEnd));
     oldFrom += kBlockSize;
   }
-  if (oldFrom < end) parts << QStringLiteral("%1 the old contents").arg(BlocksHold(oldFrom, end, QStringLiteral("still ")));
-  return QStringLiteral("the pager is half-written: %1; writing again repairs it").arg(parts.join(QStringLiteral(", ")));
+  if (oldFrom < end)
+    parts << QStringLiteral("%1 the old contents").arg(BlocksHold(oldFrom, end, QStringLiteral("still ")));
+  return QStringLiteral("the pager is half-written: %1; writing again repairs it")
+      .arg(parts.join(QStringLiteral(", ")));
 }
 
 QString AdapterStateText(AdapterState state) {
@@ -68,7 +70,8 @@ bool LooksBlank(const PagerImage& image) {
   const bool uniform = std::all_of(first, end, [](uint8_t b) { return b == 0xFF; }) ||
                        std::all_of(first, end, [](uint8_t b) { return b == 0x00; });
   const uint8_t* serial = image.data() + kSerialFirst;
-  const bool digits = std::all_of(serial, serial + (kSerialLast - kSerialFirst), [](uint8_t b) { return b >= '0' && b <= '9'; });
+  const bool digits =
+      std::all_of(serial, serial + (kSerialLast - kSerialFirst), [](uint8_t b) { return b >= '0' && b <= '9'; });
   return uniform || !digits;
 }
 
@@ -136,7 +139,8 @@ WriteResult AdapterLink::WritePager(const PagerImage& given, const WriteOptions&
 }
 
 void TakeWrite(const WriteResult& written, PagerImage& image) {
-  if (written.keptSerial) std::copy(written.keptSerial->cbegin(), written.keptSerial->cend(), image.data() + kSerialFirst);
+  if (written.keptSerial)
+    std::copy(written.keptSerial->cbegin(), written.keptSerial->cend(), image.data() + kSerialFirst);
 }
 
 void TakeRead(const PagerImage& read, PagerImage& image) {
@@ -153,8 +157,9 @@ bool AdapterLink::ReadBlocks(int first, int last, uint8_t* destination, Transfer
     if (!AwaitAck(BlockName(address))) return false;
     const int received = port_.ReadWithTimeout(destination + address, kBlockSize, kReplyLimitMs);
     if (received < kBlockSize)
-      return NoAnswer(BlockName(address), QStringLiteral("%1 of %2 data bytes within %3 ms")
-                                              .arg(received).arg(kBlockSize).arg(kReplyLimitMs));
+      return NoAnswer(
+          BlockName(address),
+          QStringLiteral("%1 of %2 data bytes within %3 ms").arg(received).arg(kBlockSize).arg(kReplyLimitMs));
     ReportBlockDone(progress, first, last, address + kBlockSize);
   }
   failure_.clear();
@@ -207,8 +212,8 @@ bool AdapterLink::Probe() {
     return NoAnswer(QStringLiteral("probe"),
                     QStringLiteral("the adapter did not answer the probe within %1 ms").arg(kProbeLimitMs));
   if (reply != kProbeReply)
-    return Fail(QStringLiteral("the adapter answered the probe with %1 instead of %2")
-                    .arg(Hex(reply, 2), Hex(kProbeReply, 2)));
+    return Fail(
+        QStringLiteral("the adapter answered the probe with %1 instead of %2").arg(Hex(reply, 2), Hex(kProbeReply, 2)));
   failure_.clear();
   cause_.clear();
   return true;

@@ -79,9 +79,9 @@ bool RowDiffers(const QByteArray& file1, const QByteArray& file2, int row) {
 
 struct CompareInput {
   QString path;
-  QByteArray bytes;  // at most kDumpSize of them
-  qint64 size = 0;   // the file's whole size
-  QString failure;   // why it would not open; empty when it did
+  QByteArray bytes;                         // at most kDumpSize of them
+  qint64 size = 0;                          // the file's whole size
+  QString failure;                          // why it would not open; empty when it did
   std::optional<SelectionState> selection;  // a data file's selection block
 };
 
@@ -197,8 +197,7 @@ CompareResult BinaryCompare(const ChooseFile& chooseFile, const std::optional<QS
   result.summary.fileSize1 = inputs[0].size;
   result.summary.fileSize2 = inputs[1].size;
   CompareSelections(inputs[0], inputs[1], result.summary);
-  if (const Outcome written = save(result.listingPath, CompareListing(inputs[0].bytes, inputs[1].bytes));
-      !written) {
+  if (const Outcome written = save(result.listingPath, CompareListing(inputs[0].bytes, inputs[1].bytes)); !written) {
     host.ShowStatus(kOpenCompareResultError);
     host.ShowFileProblem(result.listingPath, written.failure().reason);
     result.outcome = CompareOutcome::OutputFailed;

@@ -43,8 +43,8 @@ struct CompareSummary {
   int firstDifference = -1;  // offset of the first, or -1
   int size1 = 0;             // bytes read from each input (at most kDumpSize)
   int size2 = 0;
-  qint64 fileSize1 = 0;      // each input's whole size: bytes past kDumpSize are not compared
-  qint64 fileSize2 = 0;      // (a data file counts as its image)
+  qint64 fileSize1 = 0;  // each input's whole size: bytes past kDumpSize are not compared
+  qint64 fileSize2 = 0;  // (a data file counts as its image)
   // Two data files: their selection blocks compared too; -1 when either input is no data file.
   int selectionDiffering = -1;
   int firstSelectionDifference = -1;
@@ -68,9 +68,9 @@ struct CompareResult {
 };
 
 // The "CF" flow: two files chosen, read (".BIN" added to a name without extension that does not
-// exist as typed; at most kDumpSize bytes each, a data file taken as its image and selection block), compared into the listing at listingPath, or "CMP.TXT" in file 1's
-// folder when none is given. Fixed status texts on failure, the confirm beep on success.
-// The listing is saved with `save` (by default atomically, as every file of ours).
+// exist as typed; at most kDumpSize bytes each, a data file taken as its image and selection block), compared into the
+// listing at listingPath, or "CMP.TXT" in file 1's folder when none is given. Fixed status texts on failure, the
+// confirm beep on success. The listing is saved with `save` (by default atomically, as every file of ours).
 using SaveListing = std::function<Outcome(const QString& path, const QByteArray& bytes)>;
 CompareResult BinaryCompare(const ChooseFile& chooseFile, const std::optional<QString>& listingPath,
                             OperationHost& host, const SaveListing& save = WriteFileAtomically);

@@ -15,8 +15,8 @@ struct UsbIds {
 };
 
 struct SerialDeviceInfo {
-  QString location;            // the device path, e.g. /dev/ttyACM0
-  std::optional<UsbIds> ids;   // unknown without udev, even for a USB device
+  QString location;           // the device path, e.g. /dev/ttyACM0
+  std::optional<UsbIds> ids;  // unknown without udev, even for a USB device
 };
 
 class PortInformation {

@@ -54,9 +54,9 @@ bool ProcessLives(qint64 pid) { return pid > 0 && (::kill(static_cast<pid_t>(pid
 
 // The folders where serial locks are kept, in the order the serial layer tries them.
 QStringList LockFolders() {
-  return {QStringLiteral("/var/lock"), QStringLiteral("/etc/locks"), QStringLiteral("/var/spool/locks"),
-          QStringLiteral("/var/spool/uucp"), QStringLiteral("/tmp"), QStringLiteral("/var/tmp"),
-          QStringLiteral("/var/lock/lockdev"), QStringLiteral("/run/lock"), QDir::tempPath()};
+  return {QStringLiteral("/var/lock"),         QStringLiteral("/etc/locks"), QStringLiteral("/var/spool/locks"),
+          QStringLiteral("/var/spool/uucp"),   QStringLiteral("/tmp"),       QStringLiteral("/var/tmp"),
+          QStringLiteral("/var/lock/lockdev"), QStringLiteral("/run/lock"),  QDir::tempPath()};
 }
 
 QString ProcessName(qint64 pid) {
@@ -262,12 +262,14 @@ void SerialPort::NoteOpenFailure(const QString& path) {
     cause_ = QStringLiteral("no permission to open %1: sudo m84dpt udev-rule --install").arg(path);
     const QString group = AccessGroup(path);
     // Joining the group needs a new login; the udev rule lasts and also serves the desktop user.
-    failure_ = group.isEmpty()
-                   ? QStringLiteral("%1: permission denied; only its owner may open it. Lasting fix: "
-                                    "sudo m84dpt udev-rule --install").arg(path)
-                   : QStringLiteral("%1: permission denied; join the group \"%2\" (sudo usermod -aG %2 $USER) "
-                                    "and log in again, or for a lasting fix: sudo m84dpt udev-rule --install")
-                         .arg(path, group);
+    failure_ = group.isEmpty() ? QStringLiteral(
+                                     "%1: permission denied; only its owner may open it. Lasting fix: "
+                                     "sudo m84dpt udev-rule --install")
+                                     .arg(path)
+                               : QStringLiteral(
+                                     "%1: permission denied; join the group \"%2\" (sudo usermod -aG %2 $USER) "
+                                     "and log in again, or for a lasting fix: sudo m84dpt udev-rule --install")
+                                     .arg(path, group);
   } else if (port_->error() == QSerialPort::PermissionError) {
     // Refused with the rights to open it: another program holds it (its lock, or exclusive use).
     held_ = true;

@@ -47,7 +47,8 @@ QString TargetProblem(const QString& path, const QStringList& ownFiles) {
   if (info.size() == 0) return {};
   QFile file(path);
   if (file.open(QIODevice::ReadOnly) && !file.read(kTraceHeader.size()).startsWith(kTraceHeader.toUtf8()))
-    return QStringLiteral("not a trace of this program (its first line does not begin with \"%1\")").arg(kTraceHeader.trimmed());
+    return QStringLiteral("not a trace of this program (its first line does not begin with \"%1\")")
+        .arg(kTraceHeader.trimmed());
   return {};
 }
 
@@ -118,7 +119,8 @@ void SerialTrace::Sent(const uint8_t* bytes, int count) {
   inPresenceCheck_ = false;
   WriteProbeCount();
   WriteHeldOpen();
-  if (name.isEmpty() && dataFor_ >= 0 && count == kBlockSize) name = QStringLiteral("data for block ") + Address(dataFor_);
+  if (name.isEmpty() && dataFor_ >= 0 && count == kBlockSize)
+    name = QStringLiteral("data for block ") + Address(dataFor_);
   dataFor_ = name.startsWith(QLatin1String("write block")) ? AddressOf(bytes) : -1;
   Line(QStringLiteral("-> ") + HexBytes(bytes, count) + (name.isEmpty() ? QString() : QStringLiteral("  ") + name));
 }
@@ -131,7 +133,8 @@ void SerialTrace::Received(const uint8_t* bytes, int count, bool discarded) {
   }
   WriteProbeCount();
   WriteHeldOpen();
-  Line(QStringLiteral("<- ") + HexBytes(bytes, count) + (discarded ? QStringLiteral("  discarded on open") : QString()));
+  Line(QStringLiteral("<- ") + HexBytes(bytes, count) +
+       (discarded ? QStringLiteral("  discarded on open") : QString()));
 }
 
 void SerialTrace::Disconnected() {

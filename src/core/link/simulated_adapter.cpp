@@ -16,13 +16,19 @@ struct FaultName {
 };
 
 const FaultName kFaultNames[] = {
-    {"read-nak", FaultKind::ReadNak, true},          {"read-silent", FaultKind::ReadSilent, true},
-    {"read-short", FaultKind::ReadShort, true},      {"write-nak", FaultKind::WriteNak, true},
-    {"write-silent", FaultKind::WriteSilent, true},  {"write-data-nak", FaultKind::WriteDataNak, true},
-    {"enable-nak", FaultKind::EnableNak, false},     {"corrupt", FaultKind::Corrupt, true},
+    {"read-nak", FaultKind::ReadNak, true},
+    {"read-silent", FaultKind::ReadSilent, true},
+    {"read-short", FaultKind::ReadShort, true},
+    {"write-nak", FaultKind::WriteNak, true},
+    {"write-silent", FaultKind::WriteSilent, true},
+    {"write-data-nak", FaultKind::WriteDataNak, true},
+    {"enable-nak", FaultKind::EnableNak, false},
+    {"corrupt", FaultKind::Corrupt, true},
     {"probe", FaultKind::ProbeAnswer, true},
-    {"noise", FaultKind::Noise, true},               {"late-ack", FaultKind::LateAck, true},
-    {"late-data", FaultKind::LateData, true},        {"unplug", FaultKind::Unplug, true},
+    {"noise", FaultKind::Noise, true},
+    {"late-ack", FaultKind::LateAck, true},
+    {"late-data", FaultKind::LateData, true},
+    {"unplug", FaultKind::Unplug, true},
 };
 
 // What a confused adapter might send ahead of its answer: neither an acknowledgement nor the
@@ -73,7 +79,8 @@ Result<Fault> ParseFault(const QString& item) {
   const QString argument = item.section(QLatin1Char(':'), 1).trimmed();
   for (const FaultName& known : kFaultNames) {
     if (name != QLatin1String(known.name)) continue;
-    if (known.kind == FaultKind::ProbeAnswer && argument == QLatin1String("silent")) return Fault{FaultKind::ProbeSilent};
+    if (known.kind == FaultKind::ProbeAnswer && argument == QLatin1String("silent"))
+      return Fault{FaultKind::ProbeSilent};
     if (TargetsProbeToo(known.kind) || HoldsBack(known.kind)) {
       if (const std::optional<Fault> fault = ParseTargetedFault(known.kind, argument)) return *fault;
       return Failed({}, QStringLiteral("fault \"%1\": the block, probe or delay is missing or out of range").arg(item));
@@ -157,7 +164,8 @@ void SimulatedAdapter::ReceiveDataByte(uint8_t byte, std::vector<uint8_t>& reply
   if (received_ < kBlockSize) return;
   received_ = 0;
   awaitingData_ = false;
-  if (const Fault* late = FindFault(FaultKind::LateData, writeAddress_ / kBlockSize)) HoldBack(reply.size(), late->delayMs);
+  if (const Fault* late = FindFault(FaultKind::LateData, writeAddress_ / kBlockSize))
+    HoldBack(reply.size(), late->delayMs);
   if (FindFault(FaultKind::WriteDataNak, writeAddress_ / kBlockSize)) {
     reply.push_back(kNakByte);
     return;

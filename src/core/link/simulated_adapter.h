@@ -17,21 +17,21 @@ namespace m84 {
 constexpr uint8_t kNakByte = 0x15;  // what the simulated adapter says to a refused command
 
 enum class FaultKind {
-  ReadNak,        // read of block N acknowledged with a wrong byte
-  ReadSilent,     // read of block N not answered at all
-  ReadShort,      // read of block N acknowledged, then one data byte short
-  WriteNak,       // write of block N refused
-  WriteSilent,    // write of block N not answered
-  WriteDataNak,   // data of block N taken, then a wrong acknowledgement
-  EnableNak,      // write enable refused even with the right code
-  Corrupt,        // every read-back of one memory offset returns it inverted
-  ProbeAnswer,    // the probe answered with another byte
-  ProbeSilent,    // the probe not answered
+  ReadNak,       // read of block N acknowledged with a wrong byte
+  ReadSilent,    // read of block N not answered at all
+  ReadShort,     // read of block N acknowledged, then one data byte short
+  WriteNak,      // write of block N refused
+  WriteSilent,   // write of block N not answered
+  WriteDataNak,  // data of block N taken, then a wrong acknowledgement
+  EnableNak,     // write enable refused even with the right code
+  Corrupt,       // every read-back of one memory offset returns it inverted
+  ProbeAnswer,   // the probe answered with another byte
+  ProbeSilent,   // the probe not answered
   // Value: a block number, or kProbeTarget for the probe.
-  Noise,          // garbage bytes ahead of the answer to block N's command
-  LateAck,        // the answer to block N's command held back delayMs
-  LateData,       // block N's data (read) or its data acknowledgement (write) held back delayMs
-  Unplug,         // the cable pulled when block N's command arrives: the line goes dead
+  Noise,     // garbage bytes ahead of the answer to block N's command
+  LateAck,   // the answer to block N's command held back delayMs
+  LateData,  // block N's data (read) or its data acknowledgement (write) held back delayMs
+  Unplug,    // the cable pulled when block N's command arrives: the line goes dead
 };
 
 constexpr int kProbeTarget = -1;  // a fault on the probe rather than on a block
@@ -76,7 +76,10 @@ class SimulatedAdapter {
   // A pause on the line ends a half-received frame or data block, as the adapter's own
   // inter-byte timer would.
   bool MidMessage() const { return received_ > 0 || awaitingData_; }
-  void DropPartialMessage() { received_ = 0; awaitingData_ = false; }
+  void DropPartialMessage() {
+    received_ = 0;
+    awaitingData_ = false;
+  }
   // True once after every change of the memory.
   bool TakeMemoryChanged();
 

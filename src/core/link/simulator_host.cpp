@@ -42,7 +42,9 @@ void CloseDescriptor(int& fd) {
   fd = -1;
 }
 
-QString SystemError(const char* what) { return QStringLiteral("%1: %2").arg(QLatin1String(what), qt_error_string(errno)); }
+QString SystemError(const char* what) {
+  return QStringLiteral("%1: %2").arg(QLatin1String(what), qt_error_string(errno));
+}
 
 Clock::duration ByteTime(bool pace) {
   return pace ? std::chrono::duration_cast<Clock::duration>(Milliseconds(kByteLineMs)) : Clock::duration::zero();
@@ -55,9 +57,7 @@ timespec ToTimespec(Clock::duration wait) {
 
 }  // namespace
 
-SimulatorHost::SimulatorHost(const SimulatorOptions& options) : options_(options) {
-  engine_.SetFaults(options.faults);
-}
+SimulatorHost::SimulatorHost(const SimulatorOptions& options) : options_(options) { engine_.SetFaults(options.faults); }
 
 SimulatorHost::~SimulatorHost() { Stop(); }
 
@@ -79,7 +79,8 @@ Outcome SimulatorHost::Start() {
 
   master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   char name[128] = {};
-  if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0 || ::ptsname_r(master_, name, sizeof name) != 0) {
+  if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
+      ::ptsname_r(master_, name, sizeof name) != 0) {
     const QString reason = SystemError("cannot create a pseudo-terminal");
     Stop();
     return Failed({}, reason);
@@ -95,7 +96,7 @@ Outcome SimulatorHost::Start() {
   }
   wakeRead_ = wake[0];
   wakeWrite_ = wake[1];
-  termios line {};
+  termios line{};
   ::tcgetattr(slave_, &line);
   ::cfmakeraw(&line);
   ::cfsetspeed(&line, B9600);
@@ -140,11 +141,9 @@ SimulatorHost::LineCounts SimulatorHost::Line() const {
 }
 
 double SimulatorHost::ServingCpuSeconds() const {
-  clockid_t clock {};
-  timespec used {};
-  if (!serving_ || ::pthread_getcpuclockid(servingThread_, &clock) != 0 ||
-      ::clock_gettime(clock, &used) != 0)
-    return 0;
+  clockid_t clock{};
+  timespec used{};
+  if (!serving_ || ::pthread_getcpuclockid(servingThread_, &clock) != 0 || ::clock_gettime(clock, &used) != 0) return 0;
   return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) / 1e9;
 }
 
@@ -152,16 +151,17 @@ Outcome SimulatorHost::LoadMemoryFile() {
   QFile file(options_.memoryFile);
   if (!file.exists()) {
     // A new file starts from the built-in pager and is kept from now on.
-    if (WriteFileAtomically(options_.memoryFile, QByteArray(reinterpret_cast<const char*>(engine_.Memory().data()),
-                                                           kImageSize)))
+    if (WriteFileAtomically(options_.memoryFile,
+                            QByteArray(reinterpret_cast<const char*>(engine_.Memory().data()), kImageSize)))
       return Succeeded();
     return Failed({}, QStringLiteral("%1: cannot be created").arg(options_.memoryFile));
   }
-  if (!file.open(QIODevice::ReadOnly)) return Failed({}, QStringLiteral("%1: %2").arg(options_.memoryFile, file.errorString()));
+  if (!file.open(QIODevice::ReadOnly))
+    return Failed({}, QStringLiteral("%1: %2").arg(options_.memoryFile, file.errorString()));
   const QByteArray bytes = file.readAll();
   if (bytes.size() != kImageSize)
-    return Failed({},
-                  QStringLiteral("%1: a pager memory file holds exactly %2 bytes").arg(options_.memoryFile).arg(kImageSize));
+    return Failed(
+        {}, QStringLiteral("%1: a pager memory file holds exactly %2 bytes").arg(options_.memoryFile).arg(kImageSize));
   PagerImage memory;
   std::copy(bytes.begin(), bytes.end(), memory.data());
   engine_.SetMemory(memory);

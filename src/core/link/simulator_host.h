@@ -2,13 +2,13 @@
 // Serves a simulated adapter on a pseudo-terminal, from a thread of its own, so that the real
 // serial code talks to it exactly as to a USB adapter: open the device path, exchange, close.
 
+#include <pthread.h>
 #include <QString>
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <pthread.h>
 #include <thread>
 
 #include "core/link/simulated_adapter.h"

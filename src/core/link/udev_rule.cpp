@@ -12,8 +12,9 @@ QString UdevHex(uint16_t id) { return QStringLiteral("%1").arg(id, 4, 16, QLatin
 // ssh. ID_MM_DEVICE_IGNORE: ModemManager would otherwise send modem commands to a new ACM device
 // for several seconds after it is plugged in.
 QString UdevRuleLine(const QString& vendor, const QString& product) {
-  return QStringLiteral("SUBSYSTEM==\"tty\", ATTRS{idVendor}==\"%1\", ATTRS{idProduct}==\"%2\", "
-                        "TAG+=\"uaccess\", GROUP=\"dialout\", MODE=\"0660\", ENV{ID_MM_DEVICE_IGNORE}=\"1\"")
+  return QStringLiteral(
+             "SUBSYSTEM==\"tty\", ATTRS{idVendor}==\"%1\", ATTRS{idProduct}==\"%2\", "
+             "TAG+=\"uaccess\", GROUP=\"dialout\", MODE=\"0660\", ENV{ID_MM_DEVICE_IGNORE}=\"1\"")
       .arg(vendor, product);
 }
 

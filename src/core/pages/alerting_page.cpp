@@ -37,8 +37,7 @@ const QStringList kBeepCodeEntries = {
 const QStringList kVibrateCodeEntries = {QStringLiteral("   E "), QStringLiteral("   F "), QStringLiteral("   G "),
                                          QStringLiteral("   H "), QStringLiteral("   I ")};
 
-const QString kBeepCodeHeading =
-    QStringLiteral("Beep code     1      2      3      4      5      6      7      8");
+const QString kBeepCodeHeading = QStringLiteral("Beep code     1      2      3      4      5      6      7      8");
 // The vibrate heading puts its own name in place of "Beep code" and three blanks, so the capcode
 // numbers stand where they stand in the beep heading.
 constexpr int kHeadingNameWidth = 12;
@@ -59,23 +58,30 @@ const QStringList kUserSelectEntries = {QStringLiteral("System Select"), QString
 // Any selection but "User Select" sets the bit.
 const std::vector<uint8_t> kUserSelectBits = {kSystemSelectBit, 0x00};
 const QStringList kAlertModeEntries = {
-    QStringLiteral("B / V / VB / M"), QStringLiteral("B / V / M"), QStringLiteral("B / M"),
-    QStringLiteral("V / M"),          QStringLiteral("VB / M"),    QStringLiteral("B only"),
-    QStringLiteral("V only"),         QStringLiteral("VB only"),
+    QStringLiteral("B / V / VB / M"), QStringLiteral("B / V / M"), QStringLiteral("B / M"),  QStringLiteral("V / M"),
+    QStringLiteral("VB / M"),         QStringLiteral("B only"),    QStringLiteral("V only"), QStringLiteral("VB only"),
 };
 const std::vector<uint8_t> kAlertModeValues = {0x2F, 0x27, 0x23, 0x45, 0x69, 0x22, 0x44, 0x68};
 const QStringList kAlertVolumeEntries = {QStringLiteral("Low alert"), QStringLiteral("Middle alert"),
                                          QStringLiteral("High alert"), QStringLiteral("Escalate alert")};
 const std::vector<uint8_t> kAlertVolumeBits = {0, 1, 2, 3};
 
-const ListGrid kBeepCodeGrid = {"beep",           QStringLiteral(" Beep code"),
-                                CapcodeColumnHeadings(), kToneRowLabels,
-                                kBeepCodeEntries, CodesFrom(kFirstBeepCode, kBeepCodeEntries.size()),
-                                kWholeByte,       kBeepCodeOffset};
-const ListGrid kVibrateCodeGrid = {"vibrate",           QStringLiteral("Vibrate code"),
-                                   CapcodeColumnHeadings(), kToneRowLabels,
-                                   kVibrateCodeEntries, CodesFrom(kFirstVibrateCode, kVibrateCodeEntries.size()),
-                                   kWholeByte,          kVibrateCodeOffset};
+const ListGrid kBeepCodeGrid = {"beep",
+                                QStringLiteral(" Beep code"),
+                                CapcodeColumnHeadings(),
+                                kToneRowLabels,
+                                kBeepCodeEntries,
+                                CodesFrom(kFirstBeepCode, kBeepCodeEntries.size()),
+                                kWholeByte,
+                                kBeepCodeOffset};
+const ListGrid kVibrateCodeGrid = {"vibrate",
+                                   QStringLiteral("Vibrate code"),
+                                   CapcodeColumnHeadings(),
+                                   kToneRowLabels,
+                                   kVibrateCodeEntries,
+                                   CodesFrom(kFirstVibrateCode, kVibrateCodeEntries.size()),
+                                   kWholeByte,
+                                   kVibrateCodeOffset};
 
 const QString kAlertOptionsFrame = QStringLiteral(" Alerting Options ");
 const QString kUserSelectLabel = QStringLiteral("Allow user select tone");

@@ -15,8 +15,8 @@ using namespace basic_key;
 // The password is kept masked so that it is not a plain string of the program file; it is
 // unmasked only while a check runs.
 constexpr uint8_t kPasswordMask = 0x5A;
-constexpr std::array<uint8_t, kAdvancePasswordLength> kMaskedPassword = {
-    0x17, 0x62, 0x6E, 0x09, 0x3F, 0x28, 0x2C, 0x33, 0x39, 0x3F};
+constexpr std::array<uint8_t, kAdvancePasswordLength> kMaskedPassword = {0x17, 0x62, 0x6E, 0x09, 0x3F,
+                                                                         0x28, 0x2C, 0x33, 0x39, 0x3F};
 
 QString BuildAdvancePassword() {
   QString password;
@@ -35,7 +35,9 @@ bool StandbyText2Enabled(bool alternativeScreen) { return alternativeScreen; }
 bool ShowsStandbyText1(const PageValues& values) {
   return StandbyText1Enabled(values.Flag(basic_key::kShowDate), values.Flag(basic_key::kAlternativeScreen));
 }
-bool ShowsStandbyText2(const PageValues& values) { return StandbyText2Enabled(values.Flag(basic_key::kAlternativeScreen)); }
+bool ShowsStandbyText2(const PageValues& values) {
+  return StandbyText2Enabled(values.Flag(basic_key::kAlternativeScreen));
+}
 
 bool IsAdvancePassword(const QString& text) {
   const QString password = BuildAdvancePassword();
@@ -62,10 +64,11 @@ BindingTable BasicPageModel::Bindings() const {
   // capcode codec keeps them.
   for (int row = 0; row < kCapcodeRowCount; ++row)
     table.push_back(field::InvertedFlag(capcode_key::Enable(row), CapcodeFieldOffset(row), kCapcodeEnableBit));
-  for (int row = 0; row < kCapcodeRowCount; ++row)
-    table.push_back(field::Capcode(capcode_key::Capcode(row), row));
-  table.push_back(field::Flag(kShowDate, kDisplayOptionsOffset, kShowDateBit).Labelled(QStringLiteral("Display current date")));
-  table.push_back(field::Flag(kShowTime, kDisplayOptionsOffset, kShowTimeBit).Labelled(QStringLiteral("Display current time")));
+  for (int row = 0; row < kCapcodeRowCount; ++row) table.push_back(field::Capcode(capcode_key::Capcode(row), row));
+  table.push_back(
+      field::Flag(kShowDate, kDisplayOptionsOffset, kShowDateBit).Labelled(QStringLiteral("Display current date")));
+  table.push_back(
+      field::Flag(kShowTime, kDisplayOptionsOffset, kShowTimeBit).Labelled(QStringLiteral("Display current time")));
   table.push_back(field::Flag(kAlternativeScreen, kAlternativeScreenOffset, kAlternativeScreenBit)
                       .Labelled(QStringLiteral("Display alternative screen")));
   for (int row = 0; row < kCapcodeRowCount; ++row)
@@ -89,10 +92,9 @@ void BasicPageModel::PrintSection(ReportCursor& report) const {
   report.PrintLine(QStringLiteral("[Main]"));
   report.PrintLine(QStringLiteral("Number  Enable  Capcode  Frame"));
   for (int row = 0; row < kCapcodeRowCount; ++row) {
-    report.PrintLine(QString::asprintf("   %d       %s    %07d    %d", row + 1,
-                                       qPrintable(OnOffText(values.Flag(capcode_key::Enable(row)))),
-                                       values.Number(capcode_key::Capcode(row)),
-                                       values.Number(capcode_key::Frame(row))));
+    report.PrintLine(QString::asprintf(
+        "   %d       %s    %07d    %d", row + 1, qPrintable(OnOffText(values.Flag(capcode_key::Enable(row)))),
+        values.Number(capcode_key::Capcode(row)), values.Number(capcode_key::Frame(row))));
   }
   report.PrintLine(QStringLiteral("Startup text: [%1]").arg(values.Text(kStartupText)));
   report.PrintLine(QStringLiteral("Display current Date: %1").arg(YesNoText(values.Flag(kShowDate))));

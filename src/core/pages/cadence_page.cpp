@@ -46,7 +46,8 @@ QString CadenceNumberKey(const CadenceNumberColumn& column, int cadence) { retur
 
 CadencePageModel::CadencePageModel() : PageModel(PageId::Cadence) {
   for (int cadence = 0; cadence < kCadenceCount; ++cadence) {
-    for (int slot = 0; slot < kCadenceSlotCount; ++slot) Values().Set(CadenceSlotKey(cadence, slot), kInitialSlotsChecked);
+    for (int slot = 0; slot < kCadenceSlotCount; ++slot)
+      Values().Set(CadenceSlotKey(cadence, slot), kInitialSlotsChecked);
     for (const CadenceNumberColumn& column : kCadenceNumberColumns)
       Values().Set(CadenceNumberKey(column, cadence), column.initial);
   }
@@ -79,7 +80,8 @@ void CadencePageModel::PrintSection(ReportCursor& report) const {
   report.PrintLine(QStringLiteral(" Cadence      1 2 3 4 5 6 7 8      Mx  Gx  Length"));
   for (int cadence = 0; cadence < kCadenceCount; ++cadence) {
     QStringList pattern;
-    for (int slot = 0; slot < kCadenceSlotCount; ++slot) pattern << FlagLetter(values.Flag(CadenceSlotKey(cadence, slot)));
+    for (int slot = 0; slot < kCadenceSlotCount; ++slot)
+      pattern << FlagLetter(values.Flag(CadenceSlotKey(cadence, slot)));
     const auto number = [&](int column) {
       return values.Number(CadenceNumberKey(kCadenceNumberColumns[size_t(column)], cadence));
     };

@@ -18,8 +18,8 @@ QString CannedLine(const PageValues& v, int n) {
 
 // The flag with the password it asks for.
 QStringList RequirePasswordLine(const PageValues& v) {
-  return {QStringLiteral("Require password: %1  password[%2]")
-              .arg(YesNoText(v.Flag(kRequirePassword)), v.Text(kPassword))};
+  return {
+      QStringLiteral("Require password: %1  password[%2]").arg(YesNoText(v.Flag(kRequirePassword)), v.Text(kPassword))};
 }
 
 }  // namespace

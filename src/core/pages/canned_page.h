@@ -20,7 +20,7 @@ constexpr int kCannedCount = 20;
 constexpr int kCannedOffset = 0x1FC;
 constexpr int kCannedStride = 32;  // each text is followed by two bytes the page never writes
 constexpr int kCannedLength = 30;
-constexpr int kCannedRows = 10;       // the report prints them in two columns of ten
+constexpr int kCannedRows = 10;         // the report prints them in two columns of ten
 constexpr int kCannedRightColumn = 60;  // in character widths
 
 // Page variables.

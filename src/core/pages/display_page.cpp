@@ -30,9 +30,9 @@ struct DisplayTime {
 };
 constexpr DisplayTime kDisplayTimes[] = {{10, 5}, {30, 15}, {60, 30}, {0, 0}};  // list order
 constexpr int kDisplayTimeFallback = 0;                                         // "10 seconds"
-constexpr int kVoltageTextLength = 4;  // "1.20"
+constexpr int kVoltageTextLength = 4;                                           // "1.20"
 constexpr int kContrastLevels = 20;
-constexpr int kContrastFallback = 10;                                           // "  Level 11"
+constexpr int kContrastFallback = 10;  // "  Level 11"
 
 QStringList ContrastLevels() {
   QStringList levels;
@@ -84,17 +84,18 @@ bool ShowsMessageNumberLists(const PageValues& values) {
 // code above 1.50 V or without a table entry (it shows as up to 1.85) or from Enter on a rejected
 // text; clamping it would write a real 1.85 V code in place of the pager's own.
 FieldBinding BatteryMarkCode(const QString& key, int offset) {
-  FieldBinding binding = {key,
-          [=](const PagerData& d) {
-            return QVariant(VoltageTextForCode(static_cast<uint16_t>(ReadLittleEndian(d.image, offset, 2))));
-          },
-          [=](QVariant& v, PagerData& d) {
-            const std::optional<int> hundredths = CheckVoltageText(v.toString());
-            if (!hundredths) return;
-            const uint16_t code = VoltageCodeForHundredths(*hundredths);
-            d.image[offset] = static_cast<uint8_t>(code & 0xFF);
-            d.image[offset + 1] = static_cast<uint8_t>(code >> 8);
-          }};
+  FieldBinding binding = {
+      key,
+      [=](const PagerData& d) {
+        return QVariant(VoltageTextForCode(static_cast<uint16_t>(ReadLittleEndian(d.image, offset, 2))));
+      },
+      [=](QVariant& v, PagerData& d) {
+        const std::optional<int> hundredths = CheckVoltageText(v.toString());
+        if (!hundredths) return;
+        const uint16_t code = VoltageCodeForHundredths(*hundredths);
+        d.image[offset] = static_cast<uint8_t>(code & 0xFF);
+        d.image[offset + 1] = static_cast<uint8_t>(code >> 8);
+      }};
   binding.form.kind = SettingKind::Text;
   binding.form.width = kVoltageTextLength;
   return binding;
@@ -104,9 +105,7 @@ FieldBinding BatteryMarkCode(const QString& key, int offset) {
 
 int BatteryMarkOffset(BatteryMark mark) { return FieldOf(mark).offset; }
 
-QString display_key::Voltage(BatteryMark mark) {
-  return QStringLiteral("voltage") + QLatin1String(FieldOf(mark).name);
-}
+QString display_key::Voltage(BatteryMark mark) { return QStringLiteral("voltage") + QLatin1String(FieldOf(mark).name); }
 
 QString display_key::VoltageRestore(BatteryMark mark) { return Voltage(mark) + QStringLiteral("Restore"); }
 
@@ -126,55 +125,55 @@ bool MessageNumberListsEnabled(bool messageNumberDisplay) { return messageNumber
 BindingTable DisplayPageModel::Bindings() const {
   BindingTable table;
   table.push_back(field::ZeroFilledText(kStartupText, kStartupTextOffset, kBasicTextLength)
-      .Labelled(QStringLiteral("Startup Text"))
-      .Hinted(kBasicTextHint));
+                      .Labelled(QStringLiteral("Startup Text"))
+                      .Hinted(kBasicTextHint));
   table.push_back(field::ZeroFilledText(kStandbyText1, kStandbyText1Offset, kBasicTextLength)
-      .Labelled(QStringLiteral("Standby Text 1ST"))
-      .Captioned(QStringLiteral("1ST"))
-      .Hinted(kBasicTextHint)
-      .EnabledWhen(ShowsStandbyText1));
+                      .Labelled(QStringLiteral("Standby Text 1ST"))
+                      .Captioned(QStringLiteral("1ST"))
+                      .Hinted(kBasicTextHint)
+                      .EnabledWhen(ShowsStandbyText1));
   table.push_back(field::ZeroFilledText(kStandbyText2, kStandbyText2Offset, kBasicTextLength)
-      .Labelled(QStringLiteral("Standby Text 2ND"))
-      .Captioned(QStringLiteral("2ND"))
-      .Hinted(kBasicTextHint)
-      .EnabledWhen(ShowsStandbyText2));
+                      .Labelled(QStringLiteral("Standby Text 2ND"))
+                      .Captioned(QStringLiteral("2ND"))
+                      .Hinted(kBasicTextHint)
+                      .EnabledWhen(ShowsStandbyText2));
   table.push_back(BasicPageFlag(kShowDate, kDisplayOptionsOffset, kShowDateBit));
   table.push_back(BasicPageFlag(kShowTime, kDisplayOptionsOffset, kShowTimeBit));
   table.push_back(BasicPageFlag(kAlternativeScreen, kAlternativeScreenOffset, kAlternativeScreenBit));
   table.push_back(field::Flag(kPreviewMode, kDisplayOptionsOffset, kPreviewModeBit)
-      .Labelled(QStringLiteral("Enable message preview mode"))
-      .Captioned(QStringLiteral("Enable message preview  mode")));
+                      .Labelled(QStringLiteral("Enable message preview mode"))
+                      .Captioned(QStringLiteral("Enable message preview  mode")));
   table.push_back(field::InvertedFlag(kSmallText, kDisplayOptionsOffset, kLargeTextBit)
-      .Labelled(QStringLiteral("Set default text size small")));
-  table.push_back(field::Flag(kTimeStamp, kMessageDisplayOffset, kTimeStampBit)
-      .Labelled(QStringLiteral("Time stamp messages")));
+                      .Labelled(QStringLiteral("Set default text size small")));
+  table.push_back(
+      field::Flag(kTimeStamp, kMessageDisplayOffset, kTimeStampBit).Labelled(QStringLiteral("Time stamp messages")));
   table.push_back(field::Flag(kMessageNumber, kMessageDisplayOffset, kMessageNumberBit)
-      .Labelled(QStringLiteral("Message number display")));
+                      .Labelled(QStringLiteral("Message number display")));
   table.push_back(field::Flag(kAddressFunction, kMessageDisplayOffset, kAddressFunctionBit)
-      .Labelled(QStringLiteral("MSG Address / Function number")));
+                      .Labelled(QStringLiteral("MSG Address / Function number")));
   table.push_back(field::Flag(kMaxMessagesAlert, kMessageDisplayOffset, kMaxMessagesAlertBit)
-      .Labelled(QStringLiteral("Report alert when max msgs reached")));
+                      .Labelled(QStringLiteral("Report alert when max msgs reached")));
   table.push_back(field::EntryBit(kDateFormat, kDisplayOptionsOffset, kDayFirstDateBit, false)
-      .Labelled(QStringLiteral("Date format"))
-      .Entries(kDateFormatEntries));
+                      .Labelled(QStringLiteral("Date format"))
+                      .Entries(kDateFormatEntries));
   table.push_back(field::Flag(kLowBatteryAlarm, kBatteryOptionsOffset, kLowBatteryAlarmBit)
-      .Labelled(QStringLiteral("Low battery alarm")));
+                      .Labelled(QStringLiteral("Low battery alarm")));
   table.push_back(field::Flag(kLowBatteryDisplay, kBatteryOptionsOffset, kLowBatteryDisplayBit)
-      .Labelled(QStringLiteral("Low battery display")));
+                      .Labelled(QStringLiteral("Low battery display")));
   table.push_back(field::Flag(kLowBatteryVibrate, kBatteryOptionsOffset, kLowBatteryVibrateBit)
-      .Labelled(QStringLiteral("Vibrate when low battery")));
+                      .Labelled(QStringLiteral("Vibrate when low battery")));
   table.push_back(field::ByteEntries(kStoredMessages, kStoredMessagesOffset, {60, 10, 1}, 0)
-      .Labelled(QStringLiteral("Maximun number of stored MSG"))
-      .Captioned(QStringLiteral("Maximun number of stored  MSG"))
-      .Entries(kStoredMessagesEntries));
+                      .Labelled(QStringLiteral("Maximun number of stored MSG"))
+                      .Captioned(QStringLiteral("Maximun number of stored  MSG"))
+                      .Entries(kStoredMessagesEntries));
   table.push_back(field::EntryBit(kNumberMode, kMessageDisplayOffset, kNumberOfTotalBit, false)
-      .Labelled(QStringLiteral("Message No. display mode"))
-      .Entries(kNumberModeEntries)
-      .EnabledWhen(ShowsMessageNumberLists));
+                      .Labelled(QStringLiteral("Message No. display mode"))
+                      .Entries(kNumberModeEntries)
+                      .EnabledWhen(ShowsMessageNumberLists));
   table.push_back(field::EntryBit(kNumberOrder, kMessageDisplayOffset, kDecrementBit, false)
-      .Labelled(QStringLiteral("Message number ordering"))
-      .Entries(kNumberOrderEntries)
-      .EnabledWhen(ShowsMessageNumberLists));
+                      .Labelled(QStringLiteral("Message number ordering"))
+                      .Entries(kNumberOrderEntries)
+                      .EnabledWhen(ShowsMessageNumberLists));
   table.push_back(DisplayTimeField(kDisplayTime).Labelled(QStringLiteral("Display Time")).Entries(kDisplayTimeEntries));
   table.push_back(ContrastField(kContrast).Labelled(QStringLiteral("LCD Contrast")).Entries(kContrastEntries));
   for (const BatteryMarkField& f : kBatteryMarkFields)
@@ -220,7 +219,8 @@ void DisplayPageModel::PrintSection(ReportCursor& report) const {
   report.PrintLine(QStringLiteral("Message address/function number: %1").arg(yesNo(kAddressFunction)));
   report.PrintLine(QStringLiteral("Report alert when max messages reached: %1").arg(yesNo(kMaxMessagesAlert)));
   report.PrintLine(QStringLiteral("Time format: %1").arg(entry(kDateFormatEntries, kDateFormat)));
-  report.PrintLine(QStringLiteral("Maximum number of stored message: %1").arg(entry(kStoredMessagesEntries, kStoredMessages)));
+  report.PrintLine(
+      QStringLiteral("Maximum number of stored message: %1").arg(entry(kStoredMessagesEntries, kStoredMessages)));
   report.PrintLine(QStringLiteral("Message number display format: %1").arg(entry(kNumberModeEntries, kNumberMode)));
   report.PrintLine(QStringLiteral("Message number ordering: %1").arg(entry(kNumberOrderEntries, kNumberOrder)));
   report.PrintLine(QStringLiteral("Low Battery alarm: %1").arg(yesNo(kLowBatteryAlarm)));

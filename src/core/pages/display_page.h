@@ -15,9 +15,9 @@
 namespace m84 {
 
 // Image fields of the page besides the three texts and the display bits of the Basic page.
-constexpr uint8_t kPreviewModeBit = 0x04;     // 0x7C
-constexpr uint8_t kLargeTextBit = 0x10;       // 0x7C: clear for the small default text size
-constexpr uint8_t kDayFirstDateBit = 0x40;    // 0x7C
+constexpr uint8_t kPreviewModeBit = 0x04;   // 0x7C
+constexpr uint8_t kLargeTextBit = 0x10;     // 0x7C: clear for the small default text size
+constexpr uint8_t kDayFirstDateBit = 0x40;  // 0x7C
 constexpr int kMessageDisplayOffset = 0x7F;
 constexpr uint8_t kTimeStampBit = 0x80;
 constexpr uint8_t kAddressFunctionBit = 0x40;
@@ -33,7 +33,7 @@ constexpr uint8_t kLowBatteryVibrateBit = 0x20;
 constexpr int kDisplayTimeOffset = 0x86;      // seconds
 constexpr int kDisplayHalfTimeOffset = 0x71;  // half the seconds: written, never read
 constexpr int kContrastOffset = 0x6A;
-constexpr int kContrastBase = 24;             // the first level's byte
+constexpr int kContrastBase = 24;  // the first level's byte
 
 enum class BatteryMark { High, Middle, Low };
 constexpr std::array<BatteryMark, 3> kBatteryMarks = {BatteryMark::High, BatteryMark::Middle, BatteryMark::Low};

@@ -26,7 +26,8 @@ FieldBinding DetectTimeField(const QString& key) {
           },
           [](QVariant& v, PagerData& d) {
             const int index = v.toInt();
-            d.image[kDetectTimeOffset] = kDetectMinutes[size_t(index >= 0 && index < kLongestDetectTime ? index : kLongestDetectTime)];
+            d.image[kDetectTimeOffset] =
+                kDetectMinutes[size_t(index >= 0 && index < kLongestDetectTime ? index : kLongestDetectTime)];
           }};
 }
 

@@ -36,7 +36,7 @@ struct SettingForm {
   QStringList entries;  // Entry: the list's entries, blanks included
   long long lo = 0;     // Number: the range the window's check accepts
   long long hi = 0;
-  int width = 0;        // Text: at most this many characters
+  int width = 0;  // Text: at most this many characters
   // A text the window refuses when the user leaves its control, and what it says then (a range,
   // for numbers).
   TextCheck accepts;
@@ -84,7 +84,10 @@ struct FieldBinding {
   RowReport report{};
 
   // The form, declared beside the row.
-  FieldBinding& Labelled(QString label) & { form.label = std::move(label); return *this; }
+  FieldBinding& Labelled(QString label) & {
+    form.label = std::move(label);
+    return *this;
+  }
   FieldBinding& Entries(const QStringList& entries) & {
     form.kind = SettingKind::Entry;
     form.entries = entries;
@@ -107,11 +110,26 @@ struct FieldBinding {
     form.guardMessage = std::move(message);
     return *this;
   }
-  FieldBinding& Hinted(QString hint) & { form.hint = std::move(hint); return *this; }
-  FieldBinding& EnabledWhen(Condition condition) & { form.enabledWhen = std::move(condition); return *this; }
-  FieldBinding& Captioned(QString caption) & { form.caption = std::move(caption); return *this; }
-  FieldBinding& AsFlag() & { form.kind = SettingKind::Flag; return *this; }
-  FieldBinding& AtMost(int width) & { form.width = width; return *this; }
+  FieldBinding& Hinted(QString hint) & {
+    form.hint = std::move(hint);
+    return *this;
+  }
+  FieldBinding& EnabledWhen(Condition condition) & {
+    form.enabledWhen = std::move(condition);
+    return *this;
+  }
+  FieldBinding& Captioned(QString caption) & {
+    form.caption = std::move(caption);
+    return *this;
+  }
+  FieldBinding& AsFlag() & {
+    form.kind = SettingKind::Flag;
+    return *this;
+  }
+  FieldBinding& AtMost(int width) & {
+    form.width = width;
+    return *this;
+  }
   FieldBinding& InRow(QString group, int row, QString rowLabel, QString member) & {
     form.group = std::move(group);
     form.row = row;
@@ -131,7 +149,10 @@ struct FieldBinding {
   // The words the control shows.
   const QString& Caption() const { return form.caption.isEmpty() ? form.label : form.caption; }
   // Not a setting of this page (another page stores it).
-  FieldBinding& NoSetting() & { form.kind = SettingKind::None; return *this; }
+  FieldBinding& NoSetting() & {
+    form.kind = SettingKind::None;
+    return *this;
+  }
 
   // The same on a row being made: it moves on into its table rather than being copied there.
   FieldBinding&& Labelled(QString label) && { return std::move(Labelled(std::move(label))); }

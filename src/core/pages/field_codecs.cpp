@@ -36,9 +36,7 @@ PagerTextBytes EncodePagerText(const QString& text) {
 
 QString FirstUnencodableCharacter(const QString& text) { return EncodePagerText(text).unencodable; }
 
-void SetFlagBit(uint8_t& byte, uint8_t mask, bool value) {
-  byte = value ? (byte | mask) : (byte & ~mask);
-}
+void SetFlagBit(uint8_t& byte, uint8_t mask, bool value) { byte = value ? (byte | mask) : (byte & ~mask); }
 bool GetFlagBit(uint8_t byte, uint8_t mask) { return (byte & mask) != 0; }
 void SetFlagBitInverted(uint8_t& byte, uint8_t mask, bool value) { SetFlagBit(byte, mask, !value); }
 bool GetFlagBitInverted(uint8_t byte, uint8_t mask) { return (byte & mask) == 0; }

@@ -82,8 +82,8 @@ BindingTable FoldersPageModel::Bindings() const {
                         .Hinted(kFolderNameHint)
                         .EnabledWhen(fieldsEnabled(folder)));
   for (int folder = 1; folder <= kFolderCount; ++folder)
-    table.push_back(inRow(AlertBinding(folder).Entries(kFolderAlertEntries), folder, "Alert")
-                        .EnabledWhen(fieldsEnabled(folder)));
+    table.push_back(
+        inRow(AlertBinding(folder).Entries(kFolderAlertEntries), folder, "Alert").EnabledWhen(fieldsEnabled(folder)));
   return table;
 }
 

@@ -12,7 +12,7 @@
 namespace m84 {
 
 constexpr int kFolderCount = 12;
-constexpr int kFoldersPerCapcode = 4;  // one per function code
+constexpr int kFoldersPerCapcode = 4;      // one per function code
 constexpr int kFirstFolderCapcodeRow = 3;  // capcode 4, counted from row 0
 // Folder n's byte in the per-capcode-and-function table.
 constexpr int kFolderFlagsOffset = 0x2E;

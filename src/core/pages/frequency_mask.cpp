@@ -82,12 +82,9 @@ MaskState BlankSelection(MaskState state, int point) {
 MaskOutcome ApplyMaskKey(const MaskState& given, const MaskInput& input) {
   const MaskState state = mask::Normalized(given);
   switch (input.key) {
-    case MaskKey::Digit:
-      return TypeDigit(state, input.digit);
-    case MaskKey::Backspace:
-      return TypeBackspace(BlankSelection(state));
-    case MaskKey::Delete:
-      return Done(BlankSelection(state));
+    case MaskKey::Digit: return TypeDigit(state, input.digit);
+    case MaskKey::Backspace: return TypeBackspace(BlankSelection(state));
+    case MaskKey::Delete: return Done(BlankSelection(state));
     case MaskKey::Left:
       if (state.selectionStart == kPoint + 1) {
         MaskState moved = state;
@@ -103,10 +100,8 @@ MaskOutcome ApplyMaskKey(const MaskState& given, const MaskInput& input) {
         return PassOn(moved);
       }
       return PassOn(state);
-    case MaskKey::Character:
-      return Done(state);
-    case MaskKey::Other:
-      return PassOn(state);
+    case MaskKey::Character: return Done(state);
+    case MaskKey::Other: return PassOn(state);
   }
   return PassOn(state);
 }

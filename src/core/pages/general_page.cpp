@@ -128,11 +128,11 @@ BindingTable GeneralPageModel::Bindings() const {
                         .Labelled(QStringLiteral("Capcode"))
                         .InRow(kCapcodeGroup, row, CapcodeRowLabel(row), QStringLiteral("capcode")));
   table.push_back(field::Byte(kBumpTime, kBumpTimeOffset)
-      .Labelled(QStringLiteral("Bump Time"))
-      .Within(kTimeMin, kTimeMax, kBumpTimeMessage));
+                      .Labelled(QStringLiteral("Bump Time"))
+                      .Within(kTimeMin, kTimeMax, kBumpTimeMessage));
   table.push_back(field::Byte(kBsTime, kBsTimeOffset)
-      .Labelled(QStringLiteral("BS Time"))
-      .Within(kTimeMin, kTimeMax, kBsTimeMessage));
+                      .Labelled(QStringLiteral("BS Time"))
+                      .Within(kTimeMin, kTimeMax, kBsTimeMessage));
   for (int row = 0; row < kCapcodeRowCount; ++row)
     table.push_back(field::SelectionIndex(capcode_key::Step(row), row, int(kAutoIncrementEntries.size()),
                                           SelectionState::kAutoIncrementDefault)
@@ -169,7 +169,8 @@ void GeneralPageModel::LoadRules(const PagerData& data) {
   const uint32_t f = ReadBcd(data.image, kFrequencyOffset, kFrequencySize);
   values.Set(kFrequency, FrequencyText(f));
   // A frequency in no band leaves the band text as it was.
-  if (const std::optional<int> band = FindBand(f)) values.Set(kBand, QString::fromLatin1(kFrequencyBandTable[*band].name));
+  if (const std::optional<int> band = FindBand(f))
+    values.Set(kBand, QString::fromLatin1(kFrequencyBandTable[*band].name));
 }
 
 void GeneralPageModel::StoreRules(PagerData& data) {
@@ -187,8 +188,8 @@ void GeneralPageModel::StoreFrequency(PagerData& data) {
   while (text.size() < kFrequencyTextLength) text.append(QLatin1Char('0'));
   Values().Set(kFrequency, text);
   const std::optional<uint32_t> f = ReadFrequencyText(text, BlankDigit::Zero);
-  const PllDevice device = GetFlagBit(data.image[kReceiverOptionsOffset], kPllDeviceBit) ? PllDevice::Pll8108
-                                                                                         : PllDevice::Pll5170;
+  const PllDevice device =
+      GetFlagBit(data.image[kReceiverOptionsOffset], kPllDeviceBit) ? PllDevice::Pll8108 : PllDevice::Pll5170;
   std::optional<SynthesizerBlock> block;
   if (f && IsOnChannelRaster(*f))
     block = ComputeSynthesizerBlock(*f, ReadLittleEndian(data.image, kIntermediateOffset, 4),
@@ -240,11 +241,10 @@ void GeneralPageModel::PrintSection(ReportCursor& report) const {
   report.PrintLine(QStringLiteral("[General]"));
   report.PrintLine(QStringLiteral("Number  Private  Enable  Capcode  Frame"));
   for (int row = 0; row < kCapcodeRowCount; ++row) {
-    report.PrintLine(QString::asprintf("   %d       %s      %s    %07d    %d", row + 1,
-                                       qPrintable(FlagLetter(values.Flag(capcode_key::Private(row)))),
-                                       qPrintable(OnOffText(values.Flag(capcode_key::Enable(row)))),
-                                       values.Number(capcode_key::Capcode(row)),
-                                       values.Number(capcode_key::Frame(row))));
+    report.PrintLine(QString::asprintf(
+        "   %d       %s      %s    %07d    %d", row + 1, qPrintable(FlagLetter(values.Flag(capcode_key::Private(row)))),
+        qPrintable(OnOffText(values.Flag(capcode_key::Enable(row)))), values.Number(capcode_key::Capcode(row)),
+        values.Number(capcode_key::Frame(row))));
   }
   report.PrintLine(QStringLiteral("Serial Number: [%1]").arg(values.Text(kSerial)));
   report.PrintLine(QStringLiteral("Frequency: %1MHz, Band: %2 MHz").arg(values.Text(kFrequency), values.Text(kBand)));

@@ -88,8 +88,8 @@ void PadSerialNumber(PageValues& values);
 enum class PllDevice { Pll5170, Pll8108 };
 using SynthesizerBlock = std::array<uint8_t, kSynthesizerSize>;
 // The programming words for 0x47-0x4D; nothing when f lies in no band.
-std::optional<SynthesizerBlock> ComputeSynthesizerBlock(uint32_t f, uint32_t intermediateHz,
-                                                        uint32_t referenceHz, PllDevice device);
+std::optional<SynthesizerBlock> ComputeSynthesizerBlock(uint32_t f, uint32_t intermediateHz, uint32_t referenceHz,
+                                                        PllDevice device);
 
 class GeneralPageModel : public PageModel {
  public:

@@ -19,12 +19,12 @@ void AppendGridBindings(BindingTable& table, const ListGrid& grid) {
   for (int capcode = 0; capcode < kGridCapcodeCount; ++capcode)
     for (int tone = 0; tone < kGridToneCount; ++tone) {
       const QString toneLabel = QStringLiteral("Tone ") + grid.rowLabels[tone];
-      table.push_back(field::List(GridCellKey(grid, capcode, tone), GridCellOffset(grid, capcode, tone), grid.mask,
-                                  grid.entryBits)
-                          .Labelled(toneLabel)
-                          .Entries(grid.entries)
-                          .InRow(group, capcode, frame + QLatin1Char(' ') + grid.columnHeadings[capcode].trimmed(),
-                                 SnakeCase(toneLabel)));
+      table.push_back(
+          field::List(GridCellKey(grid, capcode, tone), GridCellOffset(grid, capcode, tone), grid.mask, grid.entryBits)
+              .Labelled(toneLabel)
+              .Entries(grid.entries)
+              .InRow(group, capcode, frame + QLatin1Char(' ') + grid.columnHeadings[capcode].trimmed(),
+                     SnakeCase(toneLabel)));
     }
 }
 

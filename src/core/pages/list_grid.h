@@ -26,7 +26,7 @@ struct ListGrid {
   QStringList entries;             // in list order
   std::vector<uint8_t> entryBits;  // entry i stands for these bits under mask
   uint8_t mask;
-  int offset;                      // the byte of capcode 1, tone A
+  int offset;  // the byte of capcode 1, tone A
 };
 
 // Capcode and tone count from 0.

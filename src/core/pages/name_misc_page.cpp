@@ -97,8 +97,8 @@ BindingTable NameMiscPageModel::Bindings() const {
                         .Captioned(QString::fromLatin1(option.label)));
   table.push_back(field::Flag(kErrorDeduction, kErrorMessageOffset, kErrorDeductionBit)
                       .Labelled(QStringLiteral("Enable error MSG deduction")));
-  table.push_back(field::Flag(kErrorIcon, kErrorMessageOffset, kErrorIconBit)
-      .Labelled(QStringLiteral("Enable error MSG icon")));
+  table.push_back(
+      field::Flag(kErrorIcon, kErrorMessageOffset, kErrorIconBit).Labelled(QStringLiteral("Enable error MSG icon")));
   table.push_back(field::Flag(kDeleteProtected, kMessageOptionsOffset, kDeleteProtectedBit)
                       .Labelled(QStringLiteral("Delete protected message")));
   table.push_back(field::Flag(kReplaceToneOnly, kMessageOptionsOffset, kReplaceToneOnlyBit)

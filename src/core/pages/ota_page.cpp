@@ -137,9 +137,9 @@ BindingTable OtaPageModel::Bindings() const {
   BindingTable table;
   for (const FixedOtaOption& option : kFixedOtaOptions)
     table.push_back(field::Flag(KeyOf(option.key), kFixedOtaOffset, option.bit)
-        .Labelled(QString::fromLatin1(option.label).simplified())
-        .Captioned(QString::fromLatin1(option.label))
-        .Reported(QString::fromLatin1(option.reportLine), Wording::YesNo));
+                        .Labelled(QString::fromLatin1(option.label).simplified())
+                        .Captioned(QString::fromLatin1(option.label))
+                        .Reported(QString::fromLatin1(option.reportLine), Wording::YesNo));
   for (const FlexibleOtaOption& option : kFlexibleOtaOptions) {
     FieldBinding binding = field::Flag(KeyOf(option.key), kFlexibleOtaOffset, option.bit)
                                .Labelled(QString::fromLatin1(option.label).simplified())

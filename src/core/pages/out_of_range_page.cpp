@@ -15,7 +15,8 @@ enum DetectTimeEntryIndex { kOneMinute, kTwoMinutes, kFourMinutes, kThirtyMinute
 constexpr std::array<uint8_t, 4> kDetectTimeMinutes = {1, 2, 4, 30};
 
 FieldBinding DetectTimeBinding() {
-  return {kDetectTime, [](const PagerData& d) { return QVariant(RangeDetectTimeEntry(d.image[kRangeDetectTimeOffset])); },
+  return {kDetectTime,
+          [](const PagerData& d) { return QVariant(RangeDetectTimeEntry(d.image[kRangeDetectTimeOffset])); },
           [](QVariant& v, PagerData& d) { d.image[kRangeDetectTimeOffset] = RangeDetectTimeMinutes(v.toInt()); }};
 }
 
@@ -23,22 +24,24 @@ FieldBinding DetectTimeBinding() {
 
 const QStringList kShowIconEntries = {QStringLiteral(" In Range"), QStringLiteral("Out Range")};
 const QStringList kRangeDetectTimeEntries = {QStringLiteral("1 minute"), QStringLiteral("2 minutes"),
-                                        QStringLiteral("4 minutes"), QStringLiteral("30 minutes")};
+                                             QStringLiteral("4 minutes"), QStringLiteral("30 minutes")};
 const QString kCodeNameHint = QStringLiteral("Enter up to 6 alphanumeric characters");
 
 // A byte between two entries shows the shorter time; anything past 5 minutes, and 0, the longest.
 int RangeDetectTimeEntry(uint8_t minutes) {
   switch (minutes) {
     case 1: return kOneMinute;
-    case 2: case 3: return kTwoMinutes;
-    case 4: case 5: return kFourMinutes;
+    case 2:
+    case 3: return kTwoMinutes;
+    case 4:
+    case 5: return kFourMinutes;
     default: return kThirtyMinutes;
   }
 }
 
 uint8_t RangeDetectTimeMinutes(int entry) {
   return entry >= kOneMinute && entry < kThirtyMinutes ? kDetectTimeMinutes[size_t(entry)]
-                                                        : kDetectTimeMinutes[kThirtyMinutes];
+                                                       : kDetectTimeMinutes[kThirtyMinutes];
 }
 
 bool OutOfRangeOptionsEnabled(const PageValues& values) { return values.Flag(kEnable); }
@@ -71,9 +74,9 @@ BindingTable OutOfRangePageModel::Bindings() const {
   for (int capcode = 1; capcode <= kCapcodeNameCount; ++capcode)
     table.push_back(
         field::FixedText(CapcodeName(capcode), kCapcodeNameOffset + kCodeNameStride * (capcode - 1), kCodeNameLength)
-                        .Labelled(QStringLiteral("Cap Code %1 Description").arg(capcode))
-                        .Hinted(kCodeNameHint)
-                        .EnabledWhen(CodeNamesEnabled));
+            .Labelled(QStringLiteral("Cap Code %1 Description").arg(capcode))
+            .Hinted(kCodeNameHint)
+            .EnabledWhen(CodeNamesEnabled));
   for (int beep = 0; beep < kBeepCodeNameCount; ++beep)
     table.push_back(field::FixedText(BeepCodeName(beep), kBeepCodeNameOffset + kCodeNameStride * beep, kCodeNameLength)
                         .Labelled(QStringLiteral("Beep Code %1 Description").arg(BeepCodeLetter(beep)))
@@ -95,11 +98,13 @@ void OutOfRangePageModel::PrintSection(ReportCursor& report) const {
   report.PrintLine(
       QStringLiteral("Display text for capcode and beep code: %1").arg(YesNoText(values.Flag(kDisplayText))));
   for (int capcode = 1; capcode <= kCapcodeNameCount; ++capcode)
-    report.PrintLine(QStringLiteral("Cap code %1 description: [%2]")
-                         .arg(QString::number(capcode), values.Text(CapcodeName(capcode)).leftJustified(kCodeNameLength)));
+    report.PrintLine(
+        QStringLiteral("Cap code %1 description: [%2]")
+            .arg(QString::number(capcode), values.Text(CapcodeName(capcode)).leftJustified(kCodeNameLength)));
   for (int beep = 0; beep < kBeepCodeNameCount; ++beep)
-    report.PrintLine(QStringLiteral("Beep code %1 description: [%2]")
-                         .arg(QString(BeepCodeLetter(beep)), values.Text(BeepCodeName(beep)).leftJustified(kCodeNameLength)));
+    report.PrintLine(
+        QStringLiteral("Beep code %1 description: [%2]")
+            .arg(QString(BeepCodeLetter(beep)), values.Text(BeepCodeName(beep)).leftJustified(kCodeNameLength)));
 }
 
 }  // namespace m84

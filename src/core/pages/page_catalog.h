@@ -6,8 +6,18 @@
 namespace m84 {
 
 enum class PageId {
-  General, Display, Alerting, NameMisc, Reminders, Duplicate,
-  Folders, OutOfRange, Ota, Canned, Tones, Cadence,
+  General,
+  Display,
+  Alerting,
+  NameMisc,
+  Reminders,
+  Duplicate,
+  Folders,
+  OutOfRange,
+  Ota,
+  Canned,
+  Tones,
+  Cadence,
   Basic,  // not in the tab strip: shown in its place in basic mode
 };
 

@@ -18,32 +18,19 @@ namespace m84 {
 
 std::unique_ptr<PageModel> CreatePageModel(PageId id) {
   switch (id) {
-    case PageId::General:
-      return std::make_unique<GeneralPageModel>();
-    case PageId::Display:
-      return std::make_unique<DisplayPageModel>();
-    case PageId::Reminders:
-      return std::make_unique<RemindersPageModel>();
-    case PageId::Duplicate:
-      return std::make_unique<DuplicatePageModel>();
-    case PageId::NameMisc:
-      return std::make_unique<NameMiscPageModel>();
-    case PageId::Ota:
-      return std::make_unique<OtaPageModel>();
-    case PageId::Canned:
-      return std::make_unique<CannedPageModel>();
-    case PageId::Alerting:
-      return std::make_unique<AlertingPageModel>();
-    case PageId::Tones:
-      return std::make_unique<TonesPageModel>();
-    case PageId::Cadence:
-      return std::make_unique<CadencePageModel>();
-    case PageId::Folders:
-      return std::make_unique<FoldersPageModel>();
-    case PageId::OutOfRange:
-      return std::make_unique<OutOfRangePageModel>();
-    case PageId::Basic:
-      return std::make_unique<BasicPageModel>();
+    case PageId::General: return std::make_unique<GeneralPageModel>();
+    case PageId::Display: return std::make_unique<DisplayPageModel>();
+    case PageId::Reminders: return std::make_unique<RemindersPageModel>();
+    case PageId::Duplicate: return std::make_unique<DuplicatePageModel>();
+    case PageId::NameMisc: return std::make_unique<NameMiscPageModel>();
+    case PageId::Ota: return std::make_unique<OtaPageModel>();
+    case PageId::Canned: return std::make_unique<CannedPageModel>();
+    case PageId::Alerting: return std::make_unique<AlertingPageModel>();
+    case PageId::Tones: return std::make_unique<TonesPageModel>();
+    case PageId::Cadence: return std::make_unique<CadencePageModel>();
+    case PageId::Folders: return std::make_unique<FoldersPageModel>();
+    case PageId::OutOfRange: return std::make_unique<OutOfRangePageModel>();
+    case PageId::Basic: return std::make_unique<BasicPageModel>();
   }
   return nullptr;  // no such page
 }

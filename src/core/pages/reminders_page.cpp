@@ -32,7 +32,8 @@ FieldBinding IntervalField(const QString& key) {
           },
           [](QVariant& v, PagerData& d) {
             const int index = v.toInt();
-            const uint16_t seconds = kIntervalSeconds[size_t(index >= 0 && index < kLongestInterval ? index : kLongestInterval)];
+            const uint16_t seconds =
+                kIntervalSeconds[size_t(index >= 0 && index < kLongestInterval ? index : kLongestInterval)];
             d.image[kReminderIntervalOffset] = static_cast<uint8_t>(seconds & 0xFF);
             d.image[kReminderIntervalOffset + 1] = static_cast<uint8_t>(seconds >> 8);
           }};
@@ -40,15 +41,16 @@ FieldBinding IntervalField(const QString& key) {
 
 // Only the first byte is read back; the pager looks at no more to tell the two apart.
 FieldBinding DurationField(const QString& key) {
-  return {key,
-          [](const PagerData& d) {
-            return QVariant(d.image[kReminderDurationOffset] == kUntilReadByte ? kUntilReadEntry : kMaximumDurationEntry);
-          },
-          [](QVariant& v, PagerData& d) {
-            const bool untilRead = v.toInt() == kUntilReadEntry;
-            for (int i = 0; i < int(std::size(kMaximumDurationBytes)); ++i)
-              d.image[kReminderDurationOffset + i] = untilRead ? kUntilReadByte : kMaximumDurationBytes[i];
-          }};
+  return {
+      key,
+      [](const PagerData& d) {
+        return QVariant(d.image[kReminderDurationOffset] == kUntilReadByte ? kUntilReadEntry : kMaximumDurationEntry);
+      },
+      [](QVariant& v, PagerData& d) {
+        const bool untilRead = v.toInt() == kUntilReadEntry;
+        for (int i = 0; i < int(std::size(kMaximumDurationBytes)); ++i)
+          d.image[kReminderDurationOffset + i] = untilRead ? kUntilReadByte : kMaximumDurationBytes[i];
+      }};
 }
 
 }  // namespace

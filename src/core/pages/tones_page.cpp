@@ -13,9 +13,9 @@ QStringList CapcodeColumnHeadings() {
 }
 
 // "Normal" holds no bits, so the two codes without an entry (0x04 and 0x14) load as "Normal".
-const QStringList kPriorityEntries = {QStringLiteral("Normal"),          QStringLiteral("Manual Alert set"),
-                                      QStringLiteral("Priority"),        QStringLiteral("Manual+Priority"),
-                                      QStringLiteral("Urgent"),          QStringLiteral("Manual+Urgent")};
+const QStringList kPriorityEntries = {QStringLiteral("Normal"),   QStringLiteral("Manual Alert set"),
+                                      QStringLiteral("Priority"), QStringLiteral("Manual+Priority"),
+                                      QStringLiteral("Urgent"),   QStringLiteral("Manual+Urgent")};
 const std::vector<uint8_t> kPriorityBits = {0x00, 0x10, 0x08, 0x18, 0x0C, 0x1C};
 const QStringList kDecodingEntries = {QStringLiteral("No display"), QStringLiteral("Tone only"),
                                       QStringLiteral("Numeric"), QStringLiteral("Alpha")};
@@ -34,18 +34,29 @@ void PrintBlock(ReportCursor& report, const PageValues& values, const ReportBloc
   for (int capcode = 0; capcode < kGridCapcodeCount; ++capcode) {
     report.PrintLine(block.firstPiece.arg(capcode + 1).arg(GridCellText(values, block.grid, capcode, 0)));
     for (int tone = 1; tone < kGridToneCount; ++tone)
-      report.DrawColumn(kToneReportColumns[tone - 1], block.otherPiece.arg(GridCellText(values, block.grid, capcode, tone)));
+      report.DrawColumn(kToneReportColumns[tone - 1],
+                        block.otherPiece.arg(GridCellText(values, block.grid, capcode, tone)));
   }
 }
 
 }  // namespace
 
-const ListGrid kPriorityGrid = {"priority",       QStringLiteral(" Priority "), CapcodeColumnHeadings(),
-                                kToneRowLabels,   kPriorityEntries,             kPriorityBits,
-                                kPriorityMask,    kToneOptionsOffset};
-const ListGrid kDecodingGrid = {"decoding",       QStringLiteral(" Decoding "), CapcodeColumnHeadings(),
-                                kToneRowLabels,   kDecodingEntries,             kDecodingBits,
-                                kDecodingMask,    kToneOptionsOffset};
+const ListGrid kPriorityGrid = {"priority",
+                                QStringLiteral(" Priority "),
+                                CapcodeColumnHeadings(),
+                                kToneRowLabels,
+                                kPriorityEntries,
+                                kPriorityBits,
+                                kPriorityMask,
+                                kToneOptionsOffset};
+const ListGrid kDecodingGrid = {"decoding",
+                                QStringLiteral(" Decoding "),
+                                CapcodeColumnHeadings(),
+                                kToneRowLabels,
+                                kDecodingEntries,
+                                kDecodingBits,
+                                kDecodingMask,
+                                kToneOptionsOffset};
 
 BindingTable TonesPageModel::Bindings() const {
   BindingTable table;
@@ -56,12 +67,14 @@ BindingTable TonesPageModel::Bindings() const {
 
 void TonesPageModel::PrintSection(ReportCursor& report) const {
   report.PrintLine(QStringLiteral("[Tones]"));
-  PrintBlock(report, Values(),
-             {kPriorityGrid, QStringLiteral(" Priority  [Tone-A]          [Tone-B]          [Tone-C]          [Tone-D]"),
-              QStringLiteral("  Cap-%1    %2"), QStringLiteral("%1")});
-  PrintBlock(report, Values(),
-             {kDecodingGrid, QStringLiteral(" Decoding  [Tone-A]          [Tone-B]          [Tone-C]          [Tone-D]"),
-              QStringLiteral("  Cap-%1    %2  "), QStringLiteral("%1  ")});
+  PrintBlock(
+      report, Values(),
+      {kPriorityGrid, QStringLiteral(" Priority  [Tone-A]          [Tone-B]          [Tone-C]          [Tone-D]"),
+       QStringLiteral("  Cap-%1    %2"), QStringLiteral("%1")});
+  PrintBlock(
+      report, Values(),
+      {kDecodingGrid, QStringLiteral(" Decoding  [Tone-A]          [Tone-B]          [Tone-C]          [Tone-D]"),
+       QStringLiteral("  Cap-%1    %2  "), QStringLiteral("%1  ")});
 }
 
 }  // namespace m84

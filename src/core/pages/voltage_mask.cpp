@@ -80,12 +80,9 @@ MaskOutcome MoveTo(MaskState state, int position) {
 MaskOutcome ApplyVoltageKey(const MaskState& given, const MaskInput& input) {
   const MaskState state = mask::Normalized(given);
   switch (input.key) {
-    case MaskKey::Digit:
-      return TypeDigit(state, input.digit);
-    case MaskKey::Backspace:
-      return TypeBackspace(state);
-    case MaskKey::Delete:
-      return TypeDelete(state);
+    case MaskKey::Digit: return TypeDigit(state, input.digit);
+    case MaskKey::Backspace: return TypeBackspace(state);
+    case MaskKey::Delete: return TypeDelete(state);
     case MaskKey::Left:
       if (state.selectionStart == kFirstFraction) return MoveTo(state, 0);
       return PassOn(state);
@@ -93,10 +90,8 @@ MaskOutcome ApplyVoltageKey(const MaskState& given, const MaskInput& input) {
       if (state.selectionStart >= kDigitEnd) return Done(state);
       if (state.selectionStart == 0) return MoveTo(state, kFirstFraction);
       return PassOn(state);
-    case MaskKey::Character:
-      return Done(state);
-    case MaskKey::Other:
-      return PassOn(state);
+    case MaskKey::Character: return Done(state);
+    case MaskKey::Other: return PassOn(state);
   }
   return PassOn(state);
 }

@@ -15,7 +15,9 @@ constexpr uint16_t kDeleteCharacter = 0x7F;
 std::string Utf8(const QString& text) { return text.toStdString(); }
 
 QString CharacterName(const QString& c) {
-  return QStringLiteral("'%1' (U+%2)").arg(c).arg(QString::number(c.toUcs4().value(0), 16).toUpper().rightJustified(4, QLatin1Char('0')));
+  return QStringLiteral("'%1' (U+%2)")
+      .arg(c)
+      .arg(QString::number(c.toUcs4().value(0), 16).toUpper().rightJustified(4, QLatin1Char('0')));
 }
 
 class FlagValue : public SettingValue {
@@ -41,8 +43,9 @@ class NumberValue : public SettingValue {
   QString Refusal(const SettingForm& form, const QVariant& value) const override {
     const long long number = value.toLongLong();
     if (number >= form.lo && number <= form.hi) return QString();
-    return form.message.isEmpty() ? QStringLiteral("%1 must be in range %2 to %3").arg(form.label).arg(form.lo).arg(form.hi)
-                                  : form.message;
+    return form.message.isEmpty()
+               ? QStringLiteral("%1 must be in range %2 to %3").arg(form.label).arg(form.lo).arg(form.hi)
+               : form.message;
   }
   QVariant Canonical(const SettingForm&, const QVariant& value) const override { return QVariant(value.toInt()); }
   Result<QVariant> FromWords(const SettingForm& form, const QString& word) const override {
@@ -56,8 +59,12 @@ class NumberValue : public SettingValue {
     const bool digitsOnly = HoldsDigitsOnly(word.trimmed());
     return QVariant(int(digitsOnly ? std::clamp<long long>(n, form.lo - 1, form.hi + 1) : form.lo - 1));
   }
-  void ToWords(YAML::Emitter& out, const SettingForm&, const QVariant& value) const override { out << value.toLongLong(); }
-  QString Shown(const SettingForm&, const QVariant& value) const override { return QString::number(value.toLongLong()); }
+  void ToWords(YAML::Emitter& out, const SettingForm&, const QVariant& value) const override {
+    out << value.toLongLong();
+  }
+  QString Shown(const SettingForm&, const QVariant& value) const override {
+    return QString::number(value.toLongLong());
+  }
   QString Describe(const SettingForm& form) const override {
     QString accepts = QStringLiteral("a whole number, %1 to %2").arg(form.lo).arg(form.hi);
     if (!form.message.isEmpty()) accepts += QStringLiteral("; else \"%1\"").arg(form.message);
@@ -104,7 +111,8 @@ class TextValue : public SettingValue {
     const QString text = value.toString();
     if (const QString c = FirstUnencodableCharacter(text); !c.isEmpty())
       return QStringLiteral("%1: the character %2 cannot be stored in the pager").arg(form.label, CharacterName(c));
-    if (text.size() > form.width) return QStringLiteral("%1 holds at most %2 characters").arg(form.label).arg(form.width);
+    if (text.size() > form.width)
+      return QStringLiteral("%1 holds at most %2 characters").arg(form.label).arg(form.width);
     if (form.guard && !form.guard(text)) return form.guardMessage;
     if (form.accepts && !form.accepts(text)) return form.message;
     return QString();

@@ -44,7 +44,8 @@ std::optional<QByteArray> ReadWhole(const QString& path, qint64 limit, Operation
 bool LoadSettingsText(const QString& path, PagerData& data, OperationHost& host, const PagerData& base) {
   const std::optional<QByteArray> text = ReadWhole(path, kLargestSettingsText, host);
   if (!text) return false;
-  if (text->size() > kLargestSettingsText) return LoadRefused(path, QStringLiteral("too long for a settings text"), host);
+  if (text->size() > kLargestSettingsText)
+    return LoadRefused(path, QStringLiteral("too long for a settings text"), host);
   const SettingsReadResult read = ReadSettingsDocument(*text, base, path);
   if (!read) {
     host.ShowStatus(kFileLoadedError);

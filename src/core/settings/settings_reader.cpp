@@ -41,7 +41,9 @@ QString NearestName(const QString& typed, const std::vector<KnownName>& known) {
   return nearest;
 }
 
-QString QuotedKey(const std::string& key) { return QLatin1Char('\'') + QString::fromStdString(key) + QLatin1Char('\''); }
+QString QuotedKey(const std::string& key) {
+  return QLatin1Char('\'') + QString::fromStdString(key) + QLatin1Char('\'');
+}
 
 // The first refusal ends the reading; every step returns false once there is one.
 class DocumentReader {
@@ -94,7 +96,8 @@ class DocumentReader {
   bool ReadRoot(const YAML::Node& root, const PagerData& base) {
     background_ = base;
     if (!root.IsMap() || !root[kFormatKey])
-      return Refuse(root.Mark(), QStringLiteral("not a settings document: it starts with 'format: %1'").arg(kSettingsFormat));
+      return Refuse(root.Mark(),
+                    QStringLiteral("not a settings document: it starts with 'format: %1'").arg(kSettingsFormat));
     std::vector<std::pair<YAML::Node, YAML::Node>> pairs;
     if (!Pairs(root, QStringLiteral("a settings document"), pairs)) return false;
     std::vector<KnownName> known = {{kFormatKey, {}}, {kCarriedKey, {}}, {kSelectionKey, {}}};
@@ -130,10 +133,12 @@ class DocumentReader {
     std::vector<std::pair<YAML::Node, YAML::Node>> pairs;
     if (!Pairs(node, QStringLiteral("page '%1'").arg(page.name), pairs)) return false;
     std::vector<KnownName> known;
-    for (const Item& item : page.items) known.push_back({item.name, item.setting ? item.setting->form.label : QString()});
+    for (const Item& item : page.items)
+      known.push_back({item.name, item.setting ? item.setting->form.label : QString()});
     for (const auto& [key, value] : pairs) {
       const QString name = QString::fromStdString(key.Scalar());
-      const auto item = std::find_if(page.items.begin(), page.items.end(), [&](const Item& i) { return i.name == name; });
+      const auto item =
+          std::find_if(page.items.begin(), page.items.end(), [&](const Item& i) { return i.name == name; });
       if (item == page.items.end()) return Unknown(key, QStringLiteral("on page '%1'").arg(page.name), known);
       const bool read = item->setting ? ReadSetting(page, *item->setting, key, value) : ReadGrid(page, *item, value);
       if (!read) return false;
@@ -166,7 +171,8 @@ class DocumentReader {
     return true;
   }
 
-  bool ReadSetting(const CatalogPage& page, const FieldBinding& binding, const YAML::Node& key, const YAML::Node& node) {
+  bool ReadSetting(const CatalogPage& page, const FieldBinding& binding, const YAML::Node& key,
+                   const YAML::Node& node) {
     const SettingForm& form = binding.form;
     // An empty value has no place of its own: the key's is the one to show.
     const YAML::Mark mark = node.IsNull() || node.Mark().line < 0 ? key.Mark() : node.Mark();
@@ -224,7 +230,6 @@ class DocumentReader {
   PagerData background_;
   std::vector<Assignment> assignments_;
 };
-
 
 }  // namespace
 

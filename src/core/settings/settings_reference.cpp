@@ -13,27 +13,29 @@ using namespace settings_text;
 QString MarkdownCell(QString text) { return text.replace(QLatin1Char('|'), QStringLiteral("\\|")); }
 
 QString ReferenceRow(const QString& key, const QString& label, const SettingForm& form) {
-  return QStringLiteral("| `%1` | %2 | %3 |\n").arg(key, MarkdownCell(label), MarkdownCell(ValueOf(form).Describe(form)));
+  return QStringLiteral("| `%1` | %2 | %3 |\n")
+      .arg(key, MarkdownCell(label), MarkdownCell(ValueOf(form).Describe(form)));
 }
 
 }  // namespace
 
 QString SettingsReference() {
-  QString text = QStringLiteral(
-      "# The settings as text: every key\n\n"
-      "<!-- Made by the build from the pages' declarations: edit those, not this file. -->\n\n"
-      "A settings document (`.yaml` or `.yml`) is what `m84dpt convert`, `new` and `read` write when the\n"
-      "output ends in `.yaml`, and what every command that loads settings reads. It starts with\n"
-      "`format: %1`, then holds one mapping per page, named as the page's tab, in tab order.\n"
-      "A document may hold only some settings: the rest come from `--base FILE`, or from the default\n"
-      "settings. Texts are quoted and keep every character, trailing blanks included; list entries are\n"
-      "written without their padding blanks.\n\n"
-      "Grids are sequences of rows, each row a mapping; a row written as `{}` is left as it is.\n\n"
-      "Two keys carry what no page shows, so that nothing is lost:\n\n"
-      "- `carried`: image bytes that no setting gives, as `0x0F0: \"01 02 03\"` (offset, then hex bytes).\n"
-      "- `selection`: the 16-byte selection block, as hex bytes.\n\n"
-      "They are applied first, so a setting written in the document always wins over them.\n")
-                     .arg(kSettingsFormat);
+  QString text =
+      QStringLiteral(
+          "# The settings as text: every key\n\n"
+          "<!-- Made by the build from the pages' declarations: edit those, not this file. -->\n\n"
+          "A settings document (`.yaml` or `.yml`) is what `m84dpt convert`, `new` and `read` write when the\n"
+          "output ends in `.yaml`, and what every command that loads settings reads. It starts with\n"
+          "`format: %1`, then holds one mapping per page, named as the page's tab, in tab order.\n"
+          "A document may hold only some settings: the rest come from `--base FILE`, or from the default\n"
+          "settings. Texts are quoted and keep every character, trailing blanks included; list entries are\n"
+          "written without their padding blanks.\n\n"
+          "Grids are sequences of rows, each row a mapping; a row written as `{}` is left as it is.\n\n"
+          "Two keys carry what no page shows, so that nothing is lost:\n\n"
+          "- `carried`: image bytes that no setting gives, as `0x0F0: \"01 02 03\"` (offset, then hex bytes).\n"
+          "- `selection`: the 16-byte selection block, as hex bytes.\n\n"
+          "They are applied first, so a setting written in the document always wins over them.\n")
+          .arg(kSettingsFormat);
   for (const CatalogPage& page : Catalog::Get().Pages()) {
     text += QStringLiteral("\n## %1: `%2`\n\n| Key | Label | Accepts |\n|---|---|---|\n").arg(page.title, page.name);
     for (const Item& item : page.items) {
@@ -42,10 +44,12 @@ QString SettingsReference() {
         continue;
       }
       const auto& first = item.rows.front();
-      const QString rows = QStringLiteral("%1 … %2").arg(first.front()->form.rowLabel, item.rows.back().front()->form.rowLabel);
+      const QString rows =
+          QStringLiteral("%1 … %2").arg(first.front()->form.rowLabel, item.rows.back().front()->form.rowLabel);
       for (Binding binding : first)
-        text += ReferenceRow(QStringLiteral("%1[1..%2].%3").arg(item.name).arg(item.rows.size()).arg(binding->form.member),
-                             rows + QStringLiteral(": ") + binding->form.label, binding->form);
+        text +=
+            ReferenceRow(QStringLiteral("%1[1..%2].%3").arg(item.name).arg(item.rows.size()).arg(binding->form.member),
+                         rows + QStringLiteral(": ") + binding->form.label, binding->form);
     }
   }
   return text;

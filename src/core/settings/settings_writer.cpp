@@ -54,7 +54,8 @@ class DocumentWriter {
 
   void WritePage(const CatalogPage& page) {
     NoteRefused(page);
-    if (std::none_of(page.items.begin(), page.items.end(), [this](const Item& item) { return AnyWritten(item); })) return;
+    if (std::none_of(page.items.begin(), page.items.end(), [this](const Item& item) { return AnyWritten(item); }))
+      return;
     out_ << YAML::Key << Utf8(page.name) << YAML::Value << YAML::BeginMap;
     for (const Item& item : page.items) {
       if (!AnyWritten(item)) continue;

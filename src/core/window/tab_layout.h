@@ -25,8 +25,7 @@ struct ControlTabLayout {
   int rowCount = 0;
 };
 
-ControlTabLayout LayOutControlTabs(const std::vector<int>& labelWidths, int fontHeight, int controlWidth,
-                                   int selected);
+ControlTabLayout LayOutControlTabs(const std::vector<int>& labelWidths, int fontHeight, int controlWidth, int selected);
 
 // The strip's own tab geometry. Row 0 touches the page area; rows rise towards the top.
 struct TabGeometry {

@@ -21,7 +21,6 @@ constexpr int kTipDelayMs = 1000;
 constexpr int kTippedCapcodeRows = 6;  // rows 7 and 8 have no tip
 constexpr int kOkButtonWidth = 40;
 
-
 }  // namespace
 
 BasicPageWidget::BasicPageWidget(BasicPageModel& model, PagerData& data, PageHost& host, QWidget* parent)
@@ -70,9 +69,8 @@ QWidget* BasicPageWidget::BuildStandbyFrame() {
   QCheckBox* alternative = CheckBox(kAlternativeScreen);
   QLineEdit* text2 = TextEdit(kBasicTextLength);
   for (QWidget* control : {static_cast<QWidget*>(showDate), static_cast<QWidget*>(showTime),
-                           static_cast<QWidget*>(CaptionLabel(kStandbyText1)),
-                           static_cast<QWidget*>(text1), static_cast<QWidget*>(alternative),
-                           static_cast<QWidget*>(CaptionLabel(kStandbyText2)),
+                           static_cast<QWidget*>(CaptionLabel(kStandbyText1)), static_cast<QWidget*>(text1),
+                           static_cast<QWidget*>(alternative), static_cast<QWidget*>(CaptionLabel(kStandbyText2)),
                            static_cast<QWidget*>(text2)})
     frame->layout()->addWidget(control);
 

@@ -55,10 +55,7 @@ CadencePageWidget::CadencePageWidget(CadencePageModel& model, PagerData& data, P
       edit->setFixedHeight(edit->fontMetrics().height() + kEditTextMargin);
       grid->addWidget(edit, row, kFirstNumberColumn + n, Qt::AlignHCenter);
       // A rejected text gives way to the last accepted value; an accepted one is stored at once.
-      Declare(Control(CadenceNumberKey(column, cadence), edit)
-                  .Number()
-                  .Checked(Rejected::LastValidBack)
-                  .ThenStore());
+      Declare(Control(CadenceNumberKey(column, cadence), edit).Number().Checked(Rejected::LastValidBack).ThenStore());
     }
   }
 

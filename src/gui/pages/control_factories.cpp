@@ -68,8 +68,8 @@ WrappingCheckBox::WrappingCheckBox(const QString& text, const QString& firstLine
 }
 
 int WrappingCheckBox::heightForWidth(int width) const {
-  const QRect text = fontMetrics().boundingRect(QRect(0, 0, std::max(1, width - TextIndent()), 10000),
-                                                Qt::TextWordWrap, this->text());
+  const QRect text =
+      fontMetrics().boundingRect(QRect(0, 0, std::max(1, width - TextIndent()), 10000), Qt::TextWordWrap, this->text());
   return std::max(text.height(), style()->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, this));
 }
 

@@ -22,8 +22,7 @@ void DelayedTips::Add(QWidget* control, const QString& tip) {
 bool DelayedTips::eventFilter(QObject* watched, QEvent* event) {
   if (!tips_.contains(watched)) return false;
   switch (event->type()) {
-    case QEvent::ToolTip:
-      return true;
+    case QEvent::ToolTip: return true;
     case QEvent::Enter:
       pending_ = static_cast<QWidget*>(watched);
       timer_.start();
@@ -35,8 +34,7 @@ bool DelayedTips::eventFilter(QObject* watched, QEvent* event) {
       if (pending_ == watched) QToolTip::hideText();
       pending_ = nullptr;
       break;
-    default:
-      break;
+    default: break;
   }
   return false;
 }

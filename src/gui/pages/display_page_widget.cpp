@@ -10,8 +10,8 @@
 #include <QVBoxLayout>
 #include <iterator>
 
-#include "gui/pages/control_factories.h"
 #include "core/pages/voltage_code.h"
+#include "gui/pages/control_factories.h"
 #include "gui/pages/voltage_edit.h"
 
 namespace m84 {
@@ -23,8 +23,8 @@ using namespace display_key;
 
 constexpr int kVoltageEditWidth = 44;
 
-const QString kOptionBoxes[] = {kPreviewMode,     kSmallText,        kTimeStamp,
-                                kMessageNumber,   kAddressFunction,  kMaxMessagesAlert};
+const QString kOptionBoxes[] = {kPreviewMode,   kSmallText,       kTimeStamp,
+                                kMessageNumber, kAddressFunction, kMaxMessagesAlert};
 const QString kBatteryBoxes[] = {kLowBatteryAlarm, kLowBatteryDisplay, kLowBatteryVibrate};
 const char* const kBatteryMarkLabels[] = {"High", "Middle", "Low"};
 const QString kMessageLists[] = {kStoredMessages, kNumberMode, kNumberOrder};

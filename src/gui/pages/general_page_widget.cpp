@@ -107,11 +107,7 @@ QLayout* GeneralPageWidget::BuildLockedRow() {
   QComboBox* pllDevice = List(kPllDevice);
   bumpTime->setFixedWidth(kTimeEditWidth);
   bsTime->setFixedWidth(kTimeEditWidth);
-  Declare(Control(kBumpTime, bumpTime)
-              .Number()
-              .Checked()
-              .ThenStore()
-              .CheckOnCaptureLoss());
+  Declare(Control(kBumpTime, bumpTime).Number().Checked().ThenStore().CheckOnCaptureLoss());
   Declare(Control(kBsTime, bsTime).Number().Checked().ThenStore());
   Declare(Control(kPllDevice, pllDevice));
 

@@ -3,8 +3,8 @@
 // the serial number, "Manually Increment", and three controls that a right-button double click
 // unlocks.
 
-#include "gui/pages/capcode_rows.h"
 #include "core/pages/general_page.h"
+#include "gui/pages/capcode_rows.h"
 #include "gui/pages/settings_page.h"
 
 class QCheckBox;

@@ -11,23 +11,17 @@ MaskedEdit::MaskedEdit(KeyRules rules, QWidget* parent) : QLineEdit(parent), rul
 
 MaskInput ClassifyMaskKey(int key, const QString& text) {
   switch (key) {
-    case Qt::Key_Backspace:
-      return {MaskKey::Backspace, QChar()};
-    case Qt::Key_Delete:
-      return {MaskKey::Delete, QChar()};
-    case Qt::Key_Left:
-      return {MaskKey::Left, QChar()};
-    case Qt::Key_Right:
-      return {MaskKey::Right, QChar()};
+    case Qt::Key_Backspace: return {MaskKey::Backspace, QChar()};
+    case Qt::Key_Delete: return {MaskKey::Delete, QChar()};
+    case Qt::Key_Left: return {MaskKey::Left, QChar()};
+    case Qt::Key_Right: return {MaskKey::Right, QChar()};
     // Keys the page and the dialog act on, never characters for the box.
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Escape:
     case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-      return {MaskKey::Other, QChar()};
-    default:
-      break;
+    case Qt::Key_Backtab: return {MaskKey::Other, QChar()};
+    default: break;
   }
   if (text.size() == 1 && text[0] >= QLatin1Char('0') && text[0] <= QLatin1Char('9')) return {MaskKey::Digit, text[0]};
   // Shortcuts that type a control character (copy, cut, paste, undo) are characters as well.

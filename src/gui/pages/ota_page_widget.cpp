@@ -96,5 +96,4 @@ void OtaPageWidget::DeclarePasswordCommandCheck(ControlRow& row) {
       .ThenStore(StoreAfter::EitherWay);
 }
 
-
 }  // namespace m84

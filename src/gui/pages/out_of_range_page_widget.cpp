@@ -21,8 +21,7 @@ constexpr int kNameColumns = 2;
 
 }  // namespace
 
-OutOfRangePageWidget::OutOfRangePageWidget(OutOfRangePageModel& model, PagerData& data, PageHost& host,
-                                           QWidget* parent)
+OutOfRangePageWidget::OutOfRangePageWidget(OutOfRangePageModel& model, PagerData& data, PageHost& host, QWidget* parent)
     : SettingsPage(model, data, host, parent) {
   auto* page = new QVBoxLayout(this);
   Compact(page);

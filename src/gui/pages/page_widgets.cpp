@@ -30,32 +30,19 @@ SettingsPage* Over(PageModel& model, PagerData& data, PageHost& host, QWidget* p
 
 SettingsPage* CreatePageWidget(PageModel& model, PagerData& data, PageHost& host, QWidget* parent) {
   switch (model.Id()) {
-    case PageId::General:
-      return Over<GeneralPageWidget, GeneralPageModel>(model, data, host, parent);
-    case PageId::Display:
-      return Over<DisplayPageWidget, DisplayPageModel>(model, data, host, parent);
-    case PageId::Alerting:
-      return Over<AlertingPageWidget, AlertingPageModel>(model, data, host, parent);
-    case PageId::NameMisc:
-      return Over<NameMiscPageWidget, NameMiscPageModel>(model, data, host, parent);
-    case PageId::Reminders:
-      return Over<RemindersPageWidget, RemindersPageModel>(model, data, host, parent);
-    case PageId::Duplicate:
-      return Over<DuplicatePageWidget, DuplicatePageModel>(model, data, host, parent);
-    case PageId::Folders:
-      return Over<FoldersPageWidget, FoldersPageModel>(model, data, host, parent);
-    case PageId::OutOfRange:
-      return Over<OutOfRangePageWidget, OutOfRangePageModel>(model, data, host, parent);
-    case PageId::Ota:
-      return Over<OtaPageWidget, OtaPageModel>(model, data, host, parent);
-    case PageId::Canned:
-      return Over<CannedPageWidget, CannedPageModel>(model, data, host, parent);
-    case PageId::Tones:
-      return Over<TonesPageWidget, TonesPageModel>(model, data, host, parent);
-    case PageId::Cadence:
-      return Over<CadencePageWidget, CadencePageModel>(model, data, host, parent);
-    case PageId::Basic:
-      return Over<BasicPageWidget, BasicPageModel>(model, data, host, parent);
+    case PageId::General: return Over<GeneralPageWidget, GeneralPageModel>(model, data, host, parent);
+    case PageId::Display: return Over<DisplayPageWidget, DisplayPageModel>(model, data, host, parent);
+    case PageId::Alerting: return Over<AlertingPageWidget, AlertingPageModel>(model, data, host, parent);
+    case PageId::NameMisc: return Over<NameMiscPageWidget, NameMiscPageModel>(model, data, host, parent);
+    case PageId::Reminders: return Over<RemindersPageWidget, RemindersPageModel>(model, data, host, parent);
+    case PageId::Duplicate: return Over<DuplicatePageWidget, DuplicatePageModel>(model, data, host, parent);
+    case PageId::Folders: return Over<FoldersPageWidget, FoldersPageModel>(model, data, host, parent);
+    case PageId::OutOfRange: return Over<OutOfRangePageWidget, OutOfRangePageModel>(model, data, host, parent);
+    case PageId::Ota: return Over<OtaPageWidget, OtaPageModel>(model, data, host, parent);
+    case PageId::Canned: return Over<CannedPageWidget, CannedPageModel>(model, data, host, parent);
+    case PageId::Tones: return Over<TonesPageWidget, TonesPageModel>(model, data, host, parent);
+    case PageId::Cadence: return Over<CadencePageWidget, CadencePageModel>(model, data, host, parent);
+    case PageId::Basic: return Over<BasicPageWidget, BasicPageModel>(model, data, host, parent);
   }
   return nullptr;  // no such page
 }

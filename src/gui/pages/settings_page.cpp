@@ -12,9 +12,9 @@
 #include <QLineEdit>
 #include <QValidator>
 
+#include "core/pages/field_codecs.h"
 #include "gui/pages/control_factories.h"
 #include "gui/pages/delayed_tips.h"
-#include "core/pages/field_codecs.h"
 
 namespace m84 {
 
@@ -51,8 +51,7 @@ QString UnencodableCharacterMessage(const QString& character) {
 
 bool IsUserFocusChange(const QEvent* focusEvent) {
   const Qt::FocusReason reason = static_cast<const QFocusEvent*>(focusEvent)->reason();
-  return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
-         reason != Qt::MenuBarFocusReason;
+  return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && reason != Qt::MenuBarFocusReason;
 }
 
 SettingsPage::SettingsPage(PageModel& model, PagerData& data, PageHost& host, QWidget* parent)
@@ -221,14 +220,9 @@ void SettingsPage::TakeControls() {
     QWidget* control = row.control_;
     if (!control) continue;
     switch (row.kind_) {
-      case ControlRow::Kind::None:
-        break;
-      case ControlRow::Kind::Check:
-        values.Set(row.key_, static_cast<QCheckBox*>(control)->isChecked());
-        break;
-      case ControlRow::Kind::List:
-        values.Set(row.key_, static_cast<QComboBox*>(control)->currentIndex());
-        break;
+      case ControlRow::Kind::None: break;
+      case ControlRow::Kind::Check: values.Set(row.key_, static_cast<QCheckBox*>(control)->isChecked()); break;
+      case ControlRow::Kind::List: values.Set(row.key_, static_cast<QComboBox*>(control)->currentIndex()); break;
       case ControlRow::Kind::Text:
       case ControlRow::Kind::Number: {
         const QString text = static_cast<QLineEdit*>(control)->text();
@@ -255,19 +249,14 @@ void SettingsPage::ShowValuesExcept(const QWidget* kept, bool afterStore) {
     if (!control || control == kept || !values.Has(row.key_)) continue;
     if (afterStore && !model_.ShowsStoredValue(row.key_)) continue;
     switch (row.kind_) {
-      case ControlRow::Kind::None:
-        break;
-      case ControlRow::Kind::Check:
-        static_cast<QCheckBox*>(control)->setChecked(values.Flag(row.key_));
-        break;
-      case ControlRow::Kind::List:
-        static_cast<QComboBox*>(control)->setCurrentIndex(values.Number(row.key_));
-        break;
+      case ControlRow::Kind::None: break;
+      case ControlRow::Kind::Check: static_cast<QCheckBox*>(control)->setChecked(values.Flag(row.key_)); break;
+      case ControlRow::Kind::List: static_cast<QComboBox*>(control)->setCurrentIndex(values.Number(row.key_)); break;
       case ControlRow::Kind::Text:
       case ControlRow::Kind::Number: {
         auto* edit = static_cast<QLineEdit*>(control);
-        const QString text = row.kind_ == ControlRow::Kind::Text ? values.Text(row.key_)
-                                                                 : QString::number(values.Number(row.key_));
+        const QString text =
+            row.kind_ == ControlRow::Kind::Text ? values.Text(row.key_) : QString::number(values.Number(row.key_));
         if (edit->text() != text) edit->setText(text);
         break;
       }
@@ -333,9 +322,7 @@ void SettingsPage::EnterControl(const ControlRow& row) {
   row.onEnter_(Values());
 }
 
-bool SettingsPage::ActsOnLeaving(const ControlRow& row) {
-  return row.check_ || row.onLeave_ || row.storeOnLeave_;
-}
+bool SettingsPage::ActsOnLeaving(const ControlRow& row) { return row.check_ || row.onLeave_ || row.storeOnLeave_; }
 
 bool SettingsPage::LeaveFocusedControl() {
   QWidget* focus = window()->focusWidget();
@@ -377,8 +364,9 @@ bool SettingsPage::eventFilter(QObject* watched, QEvent* event) {
       }
       break;
     case QEvent::KeyPress:
-      if (auto* edit = qobject_cast<QLineEdit*>(watched); edit && edit->validator() &&
-          static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste) && RefusePastedText())
+      if (auto* edit = qobject_cast<QLineEdit*>(watched);
+          edit && edit->validator() && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste) &&
+          RefusePastedText())
         return true;
       break;
     case QEvent::Enter:
@@ -387,8 +375,7 @@ bool SettingsPage::eventFilter(QObject* watched, QEvent* event) {
       if (keepsHintLine_) break;
       if (const ControlRow* row = RowOf(watched)) host_.ShowStatus(row->hint_);
       break;
-    default:
-      break;
+    default: break;
   }
   return false;
 }
@@ -416,8 +403,7 @@ void SettingsPage::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Escape:
       event->accept();  // Escape on a page does nothing, and never reaches the window
       return;
-    default:
-      QWidget::keyPressEvent(event);
+    default: QWidget::keyPressEvent(event);
   }
 }
 

@@ -81,9 +81,15 @@ class ControlRow {
   ControlRow(QString key, QWidget* control) : key_(std::move(key)), control_(control) {}
 
   // The edit's variable is a number; a text that is no number leaves the variable as it was.
-  ControlRow& Number() { number_ = true; return *this; }
+  ControlRow& Number() {
+    number_ = true;
+    return *this;
+  }
   // The tool tip, opened after the page's own delay.
-  ControlRow& Tip(QString tip) { tip_ = std::move(tip); return *this; }
+  ControlRow& Tip(QString tip) {
+    tip_ = std::move(tip);
+    return *this;
+  }
   // The setting's check (its form's, pages/field_binding.h) runs when the user leaves the
   // control, by Enter and before any store the window runs on a command: on a failure the form's
   // message, the focus back and the error beep.
@@ -93,17 +99,32 @@ class ControlRow {
     return *this;
   }
   // A failed check has the beep but shows no message.
-  ControlRow& Silently() { silent_ = true; return *this; }
+  ControlRow& Silently() {
+    silent_ = true;
+    return *this;
+  }
   // The setting's guard (its form's) runs before every left-button press while the page is
   // shown: a failure discards the press with its message (SettingsPage::AcceptsLeftClick).
-  ControlRow& MouseGuard() { mouseGuard_ = true; return *this; }
+  ControlRow& MouseGuard() {
+    mouseGuard_ = true;
+    return *this;
+  }
   // Run when the user moves the focus into the control, after the controls were taken.
-  ControlRow& OnEnter(PageRule rule) { onEnter_ = std::move(rule); return *this; }
+  ControlRow& OnEnter(PageRule rule) {
+    onEnter_ = std::move(rule);
+    return *this;
+  }
   // Run when the user leaves the control and its check (if any) passed.
-  ControlRow& OnLeave(PageRule rule) { onLeave_ = std::move(rule); return *this; }
+  ControlRow& OnLeave(PageRule rule) {
+    onLeave_ = std::move(rule);
+    return *this;
+  }
   // Run when the check failed, before the controls show the variables: what the control goes
   // back to, where that is not simply the variable's last valid value.
-  ControlRow& OnReject(PageRule rule) { onReject_ = std::move(rule); return *this; }
+  ControlRow& OnReject(PageRule rule) {
+    onReject_ = std::move(rule);
+    return *this;
+  }
   // After leaving, the page stores itself into the image.
   ControlRow& ThenStore(StoreAfter when = StoreAfter::Pass) {
     storeOnLeave_ = true;
@@ -111,12 +132,21 @@ class ControlRow {
     return *this;
   }
   // The check also runs when the page loses the mouse capture while the control has the focus.
-  ControlRow& CheckOnCaptureLoss() { checkOnCaptureLoss_ = true; return *this; }
+  ControlRow& CheckOnCaptureLoss() {
+    checkOnCaptureLoss_ = true;
+    return *this;
+  }
   // A check box or list changed by the user, or a button clicked. Check boxes and lists without
   // a rule still take the controls and re-apply the enabling conditions.
-  ControlRow& OnClick(PageRule rule) { onClick_ = std::move(rule); return *this; }
+  ControlRow& OnClick(PageRule rule) {
+    onClick_ = std::move(rule);
+    return *this;
+  }
   // Every text change the user makes in an edit; the edit itself is left as typed.
-  ControlRow& OnEdit(PageRule rule) { onEdit_ = std::move(rule); return *this; }
+  ControlRow& OnEdit(PageRule rule) {
+    onEdit_ = std::move(rule);
+    return *this;
+  }
 
   const QString& Key() const { return key_; }
   QWidget* Widget() const { return control_; }

@@ -1,8 +1,8 @@
 #pragma once
 // The Tones page: the priority grid over the decoding grid.
 
-#include "gui/pages/settings_page.h"
 #include "core/pages/tones_page.h"
+#include "gui/pages/settings_page.h"
 
 namespace m84 {
 
