@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything, runs the README's run command with --version and
+# Installs what is missing, checks the C++ files' format, builds everything, runs the README's run command with --version and
 # every test; checks the installed desktop files and the Debian package (scripts/package_check.sh);
 # then the same tests again under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan, clang,
 # any finding fails), and a short run of every fuzz target on its seed corpus (built in build-asan).
@@ -17,6 +17,9 @@ timings=()
 phase_done() { timings+=("$(printf '%-34s %5ss' "$1" $((SECONDS - phase_start)))"); phase_start=$SECONDS; }
 
 scripts/bootstrap.sh
+# Every C++ file as .clang-format says; the files that are not are listed.
+scripts/check_format.sh
+phase_done "format check"
 scripts/configure.sh build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$jobs"
 phase_done "build"
