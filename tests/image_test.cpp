@@ -160,6 +160,14 @@ TEST(DatFileFlows, RefusalsLeaveTheDataUntouched) {
   ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
   junk.write(QByteArray(kDatFileSize, 'x'));
   junk.close();
+  QFile shortImage(dir.filePath("short.BIN"));
+  ASSERT_TRUE(shortImage.open(QIODevice::WriteOnly));
+  shortImage.write(QByteArray(100, '\0'));
+  shortImage.close();
+  QFile badText(dir.filePath("bad.yaml"));
+  ASSERT_TRUE(badText.open(QIODevice::WriteOnly));
+  badText.write("general: [unclosed\n");
+  badText.close();
 
   struct Case {
     QString path;
@@ -170,11 +178,17 @@ TEST(DatFileFlows, RefusalsLeaveTheDataUntouched) {
       {dir.filePath("missing.DAT"), "Open data file error", {}},
       {dir.filePath("junk.DAT"), "File Loaded error", {Beep::Error}},
       {dir.path(), "Open data file error", {}},
+      {dir.filePath("short.BIN"), "File Loaded error", {}},
+      {dir.filePath("bad.yaml"), "File Loaded error", {Beep::Error}},
   };
   for (const Case& c : cases) {
     PagerData data = ModifiedData();
     RecordingHost host;
-    EXPECT_FALSE(LoadSettingsIntoPages(c.path, data, host, host));
+    const Outcome loaded = LoadSettingsIntoPages(c.path, data, host, host);
+    ASSERT_FALSE(loaded) << c.path.toStdString();
+    // The failure carries what the host was shown.
+    EXPECT_EQ(loaded.failure().status, c.status) << c.path.toStdString();
+    EXPECT_FALSE(loaded.failure().reason.isEmpty()) << c.path.toStdString();
     EXPECT_EQ(host.statuses, QStringList{c.status}) << c.path.toStdString();
     EXPECT_EQ(host.beeps, c.beeps);
     EXPECT_TRUE(host.exchanges.empty());

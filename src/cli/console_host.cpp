@@ -71,11 +71,11 @@ QCommandLineOption BaseOption() {
           QStringLiteral("FILE")};
 }
 
-bool LoadSettingsOverBase(const QString& basePath, const QString& path, PagerData& data, OperationHost& host) {
+Outcome LoadSettingsOverBase(const QString& basePath, const QString& path, PagerData& data, OperationHost& host) {
   PagerData base;
-  if (!basePath.isEmpty() && SettingsFileFormOf(path) == SettingsFileForm::Text &&
-      !LoadSettingsFile(basePath, base, host))
-    return false;
+  if (!basePath.isEmpty() && SettingsFileFormOf(path) == SettingsFileForm::Text) {
+    if (Outcome loaded = LoadSettingsFile(basePath, base, host); !loaded) return loaded;
+  }
   return LoadSettingsFile(path, data, host, base);
 }
 

@@ -54,6 +54,6 @@ Outcome SaveOutput(const QString& path, const QByteArray& bytes);
 QCommandLineOption BaseOption();
 // The file's settings into data; a settings text is read over basePath's settings when one is
 // named. False, with the status text and reason out, when either cannot be loaded.
-bool LoadSettingsOverBase(const QString& basePath, const QString& path, PagerData& data, OperationHost& host);
+Outcome LoadSettingsOverBase(const QString& basePath, const QString& path, PagerData& data, OperationHost& host);
 
 }  // namespace m84

@@ -321,7 +321,10 @@ void MainWindow::ShowWarning(const QString& text) {
   panes_[kMessagePane]->setText(panes_[kMessagePane]->text() + QStringLiteral(" - ") + text);
 }
 
-void MainWindow::OpenFile(const QString& path) { LoadSettingsIntoPages(path, data_, *this, *this); }
+void MainWindow::OpenFile(const QString& path) {
+  // The status line and the message pane have said how it went.
+  static_cast<void>(LoadSettingsIntoPages(path, data_, *this, *this));
+}
 
 void MainWindow::Sound(Beep beep) { options_.tones->Play(TonesOf(beep)); }
 

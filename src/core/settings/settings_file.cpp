@@ -19,54 +19,54 @@ bool HasSuffix(const QString& path, const char* suffix) {
   return QFileInfo(path).suffix().compare(QLatin1String(suffix), Qt::CaseInsensitive) == 0;
 }
 
-bool Loaded(const PagerData& loaded, PagerData& data, OperationHost& host) {
+Outcome Loaded(const PagerData& loaded, PagerData& data, OperationHost& host) {
   data = loaded;
   host.ShowStatus(kFileLoadedOk);
   host.Sound(Beep::Confirm);
-  return true;
+  return Succeeded();
 }
 
-bool LoadRefused(const QString& path, const QString& reason, OperationHost& host) {
+// The problem is shown against where (the file, or its line and column).
+Outcome LoadRefused(const QString& where, const QString& reason, OperationHost& host) {
   host.ShowStatus(kFileLoadedError);
-  host.ShowFileProblem(path, reason);
+  host.ShowFileProblem(where, reason);
   host.Sound(Beep::Error);
-  return false;
+  return Failed(kFileLoadedError, reason);
 }
 
-// The whole file, or nothing after the status text and reason are out. At most limit + 1 bytes
-// are read, so a caller can tell a file that is too long.
-std::optional<QByteArray> ReadWhole(const QString& path, qint64 limit, OperationHost& host) {
+// The whole file, or its failure after the status text and reason are out. At most limit + 1
+// bytes are read, so a caller can tell a file that is too long.
+Result<QByteArray> ReadWhole(const QString& path, qint64 limit, OperationHost& host) {
   QFile file(path);
-  if (!OpenInput(file, host)) return std::nullopt;
+  if (const Outcome opened = OpenInput(file, host); !opened) return opened.failure();
   return file.read(limit + 1);
 }
 
-bool LoadSettingsText(const QString& path, PagerData& data, OperationHost& host, const PagerData& base) {
-  const std::optional<QByteArray> text = ReadWhole(path, kLargestSettingsText, host);
-  if (!text) return false;
+Outcome LoadSettingsText(const QString& path, PagerData& data, OperationHost& host, const PagerData& base) {
+  const Result<QByteArray> text = ReadWhole(path, kLargestSettingsText, host);
+  if (!text) return text.failure();
   if (text->size() > kLargestSettingsText)
     return LoadRefused(path, QStringLiteral("too long for a settings text"), host);
   const SettingsReadResult read = ReadSettingsDocument(*text, base, path);
-  if (!read) {
-    host.ShowStatus(kFileLoadedError);
-    host.ShowFileProblem(QStringLiteral("%1:%2:%3").arg(path).arg(read.error.line).arg(read.error.column),
-                         read.error.message);
-    host.Sound(Beep::Error);
-    return false;
-  }
+  if (!read)
+    return LoadRefused(QStringLiteral("%1:%2:%3").arg(path).arg(read.error.line).arg(read.error.column),
+                       read.error.message, host);
   return Loaded(*read.data, data, host);
 }
 
-bool SaveBytes(const QString& path, const QByteArray& bytes, OperationHost& host) {
-  if (const Outcome saved = WriteFileAtomically(path, bytes); !saved) {
-    host.ShowStatus(kSaveDataFileError);
-    host.ShowFileProblem(path, saved.failure().reason);
-    return false;
-  }
+Outcome SaveRefused(const QString& path, const QString& reason, OperationHost& host) {
+  host.ShowStatus(kSaveDataFileError);
+  host.ShowFileProblem(path, reason);
+  return Failed(kSaveDataFileError, reason);
+}
+
+Outcome SaveBytes(const QString& path, const QByteArray& bytes, OperationHost& host) {
+  if (const Outcome saved = WriteFileAtomically(path, bytes); !saved)
+    return SaveRefused(path, saved.failure().reason, host);
   host.ShowStatus(kFileSavedOk);
   host.ShowFileSaved(path);
   host.Sound(Beep::Confirm);
-  return true;
+  return Succeeded();
 }
 
 }  // namespace
@@ -81,42 +81,41 @@ QString DefaultExtensionOf(const QString& path) {
   return SettingsFileFormOf(path) == SettingsFileForm::DataFile ? kDatExtension : QString();
 }
 
-bool LoadSettingsFile(const QString& path, PagerData& data, OperationHost& host, const PagerData& base) {
+Outcome LoadSettingsFile(const QString& path, PagerData& data, OperationHost& host, const PagerData& base) {
   switch (SettingsFileFormOf(path)) {
     case SettingsFileForm::RawImage: {
       const Result<PagerImage> image = LoadRawImage(path, host);
-      if (image) data.image = *image;
-      return bool(image);
+      if (!image) return image.failure();
+      data.image = *image;
+      return Succeeded();
     }
     case SettingsFileForm::Text: return LoadSettingsText(path, data, host, base);
     case SettingsFileForm::DataFile: break;
   }
   const Result<PagerData> loaded = LoadDataFile(path, host);
-  if (loaded) data = *loaded;
-  return bool(loaded);
+  if (!loaded) return loaded.failure();
+  data = *loaded;
+  return Succeeded();
 }
 
-bool SaveSettingsFile(const QString& path, const PagerData& data, OperationHost& host) {
+Outcome SaveSettingsFile(const QString& path, const PagerData& data, OperationHost& host) {
   const SettingsFileForm form = SettingsFileFormOf(path);
-  if (form == SettingsFileForm::DataFile) return bool(SaveDataFile(path, data, host));
-  if (const std::optional<FileProblem> problem = OutputPathProblem(path, QString())) {
-    host.ShowStatus(kSaveDataFileError);
-    host.ShowFileProblem(problem->path, problem->reason);
-    return false;
-  }
+  if (form == SettingsFileForm::DataFile) return SaveDataFile(path, data, host);
+  if (const std::optional<FileProblem> problem = OutputPathProblem(path, QString()))
+    return SaveRefused(problem->path, problem->reason, host);
   if (form == SettingsFileForm::RawImage)
     return SaveBytes(path, QByteArray(reinterpret_cast<const char*>(data.image.data()), kImageSize), host);
   return SaveBytes(path, WriteSettingsDocument(data), host);
 }
 
-bool LoadSettingsIntoPages(const QString& path, PagerData& data, PageExchange& pages, OperationHost& host,
-                           const PagerData& base) {
-  if (!LoadSettingsFile(path, data, host, base)) return false;
-  pages.ExchangeAllPages(Direction::Load);
-  return true;
+Outcome LoadSettingsIntoPages(const QString& path, PagerData& data, PageExchange& pages, OperationHost& host,
+                              const PagerData& base) {
+  Outcome loaded = LoadSettingsFile(path, data, host, base);
+  if (loaded) pages.ExchangeAllPages(Direction::Load);
+  return loaded;
 }
 
-bool SaveSettingsFromPages(const QString& path, PagerData& data, PageExchange& pages, OperationHost& host) {
+Outcome SaveSettingsFromPages(const QString& path, PagerData& data, PageExchange& pages, OperationHost& host) {
   pages.ExchangeAllPages(Direction::Store);
   return SaveSettingsFile(path, data, host);
 }

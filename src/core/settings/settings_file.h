@@ -8,6 +8,7 @@
 #include "core/image/operation_host.h"
 #include "core/image/pager_image.h"
 #include "core/pages/model_page_set.h"
+#include "core/result.h"
 
 namespace m84 {
 
@@ -19,16 +20,18 @@ QString DefaultExtensionOf(const QString& path);
 
 // Replaces data with the file's settings (a raw image replaces the image alone); the caller loads
 // its pages from data after. A settings text is read over base; a refused one names its line and
-// column beside the status text. Nothing changes on a failure.
-bool LoadSettingsFile(const QString& path, PagerData& data, OperationHost& host, const PagerData& base = PagerData());
+// column beside the status text. Nothing changes on a failure, which carries the status text
+// the host was shown and its reason.
+Outcome LoadSettingsFile(const QString& path, PagerData& data, OperationHost& host,
+                         const PagerData& base = PagerData());
 // Writes data in the file's form; the caller stores its pages into data first.
-bool SaveSettingsFile(const QString& path, const PagerData& data, OperationHost& host);
+Outcome SaveSettingsFile(const QString& path, const PagerData& data, OperationHost& host);
 
 // The same with the caller's pages around them, as the window and the commands run them: the
 // pages load from the file's settings after a load that worked, and store into data before a
 // save.
-bool LoadSettingsIntoPages(const QString& path, PagerData& data, PageExchange& pages, OperationHost& host,
-                           const PagerData& base = PagerData());
-bool SaveSettingsFromPages(const QString& path, PagerData& data, PageExchange& pages, OperationHost& host);
+Outcome LoadSettingsIntoPages(const QString& path, PagerData& data, PageExchange& pages, OperationHost& host,
+                              const PagerData& base = PagerData());
+Outcome SaveSettingsFromPages(const QString& path, PagerData& data, PageExchange& pages, OperationHost& host);
 
 }  // namespace m84
