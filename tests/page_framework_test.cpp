@@ -4,6 +4,8 @@
 // A new page is covered as soon as the window creates it.
 #include <gtest/gtest.h>
 
+#include <QSet>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -125,6 +127,19 @@ TEST_F(WindowFixture, EveryControlThatCarriesAValueHasItsVariable) {
     for (const ControlRow& row : page->Rows()) {
       if (!row.CarriesValue()) continue;
       EXPECT_TRUE(page->Model().Values().Has(row.Key())) << Name(row.Widget()).toStdString();
+    }
+  });
+}
+
+// The converse: a setting whose row was added to the model but never placed in the layout would
+// be in the settings text and the report and nowhere in the window.
+TEST_F(WindowFixture, EverySettingOfThePageHasAControl) {
+  ForEveryShownPage([&](SettingsPage* page) {
+    QSet<QString> controlled;
+    for (const ControlRow& row : page->Rows()) controlled.insert(row.Key());
+    for (const FieldBinding& binding : page->Model().Table()) {
+      if (binding.form.kind == SettingKind::None) continue;
+      EXPECT_TRUE(controlled.contains(binding.key)) << binding.key.toStdString();
     }
   });
 }
