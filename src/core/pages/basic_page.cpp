@@ -24,6 +24,22 @@ QString BuildAdvancePassword() {
   return password;
 }
 
+// A capcode row's line, under the section's column header: its switch, capcode and frame.
+std::function<QStringList(const PageValues&)> CapcodeLine(int row) {
+  return [row](const PageValues& values) {
+    return QStringList{QString::asprintf(
+        "   %d       %s    %07d    %d", row + 1, qPrintable(OnOffText(values.Flag(capcode_key::Enable(row)))),
+        values.Number(capcode_key::Capcode(row)), values.Number(capcode_key::Frame(row)))};
+  };
+}
+
+// The capcode table heads the report, ahead of the texts that come first in the table.
+QStringList ReportOrder() {
+  QStringList keys;
+  for (int row = 0; row < kCapcodeRowCount; ++row) keys << capcode_key::Capcode(row);
+  return keys << kStartupText << kShowDate << kShowTime << kStandbyText1 << kAlternativeScreen;
+}
+
 }  // namespace
 
 const QString kBasicTextHint = QStringLiteral("Enter up to 15 alphanumeric characters");
@@ -51,26 +67,34 @@ bool BasicPageModel::PasswordAccepted() const { return IsAdvancePassword(Values(
 
 BindingTable BasicPageModel::Bindings() const {
   BindingTable table;
-  table.push_back(field::ZeroFilledText(kStartupText, kStartupTextOffset, kBasicTextLength).Hinted(kBasicTextHint));
+  table.push_back(field::ZeroFilledText(kStartupText, kStartupTextOffset, kBasicTextLength)
+                      .Hinted(kBasicTextHint)
+                      .Reported(QStringLiteral("Startup text: [%1]"), Wording::Text));
   table.push_back(field::ZeroFilledText(kStandbyText1, kStandbyText1Offset, kBasicTextLength)
                       .Labelled(QStringLiteral("Standby text 1st line"))
                       .Hinted(kBasicTextHint)
-                      .EnabledWhen(ShowsStandbyText1));
+                      .EnabledWhen(ShowsStandbyText1)
+                      .Reported(QStringLiteral("Standby text 1: [%1]"), Wording::Text));
   table.push_back(field::ZeroFilledText(kStandbyText2, kStandbyText2Offset, kBasicTextLength)
                       .Labelled(QStringLiteral("Standby text 2nd line"))
                       .Hinted(kBasicTextHint)
-                      .EnabledWhen(ShowsStandbyText2));
+                      .EnabledWhen(ShowsStandbyText2)
+                      .Reported(QStringLiteral("Standby text 2: [%1]"), Wording::Text));
   // The Private bit and bits 0x30 of each capcode's first byte belong to other pages; the
   // capcode codec keeps them.
   for (int row = 0; row < kCapcodeRowCount; ++row)
     table.push_back(field::InvertedFlag(capcode_key::Enable(row), CapcodeFieldOffset(row), kCapcodeEnableBit));
-  for (int row = 0; row < kCapcodeRowCount; ++row) table.push_back(field::Capcode(capcode_key::Capcode(row), row));
-  table.push_back(
-      field::Flag(kShowDate, kDisplayOptionsOffset, kShowDateBit).Labelled(QStringLiteral("Display current date")));
-  table.push_back(
-      field::Flag(kShowTime, kDisplayOptionsOffset, kShowTimeBit).Labelled(QStringLiteral("Display current time")));
+  for (int row = 0; row < kCapcodeRowCount; ++row)
+    table.push_back(field::Capcode(capcode_key::Capcode(row), row).ReportedBy(CapcodeLine(row)));
+  table.push_back(field::Flag(kShowDate, kDisplayOptionsOffset, kShowDateBit)
+                      .Labelled(QStringLiteral("Display current date"))
+                      .Reported(QStringLiteral("Display current Date: %1"), Wording::YesNo));
+  table.push_back(field::Flag(kShowTime, kDisplayOptionsOffset, kShowTimeBit)
+                      .Labelled(QStringLiteral("Display current time"))
+                      .Reported(QStringLiteral("Display current Time: %1"), Wording::YesNo));
   table.push_back(field::Flag(kAlternativeScreen, kAlternativeScreenOffset, kAlternativeScreenBit)
-                      .Labelled(QStringLiteral("Display alternative screen")));
+                      .Labelled(QStringLiteral("Display alternative screen"))
+                      .Reported(QStringLiteral("Display alternative screen: %1"), Wording::YesNo));
   for (int row = 0; row < kCapcodeRowCount; ++row)
     table.push_back(field::SelectionIndex(capcode_key::Step(row), row, int(kAutoIncrementEntries.size()),
                                           SelectionState::kAutoIncrementDefault));
@@ -88,20 +112,9 @@ void BasicPageModel::StoreRules(PagerData& /*data*/) {
 }
 
 void BasicPageModel::PrintSection(ReportCursor& report) const {
-  const PageValues& values = Values();
   report.PrintLine(QStringLiteral("[Main]"));
   report.PrintLine(QStringLiteral("Number  Enable  Capcode  Frame"));
-  for (int row = 0; row < kCapcodeRowCount; ++row) {
-    report.PrintLine(QString::asprintf(
-        "   %d       %s    %07d    %d", row + 1, qPrintable(OnOffText(values.Flag(capcode_key::Enable(row)))),
-        values.Number(capcode_key::Capcode(row)), values.Number(capcode_key::Frame(row))));
-  }
-  report.PrintLine(QStringLiteral("Startup text: [%1]").arg(values.Text(kStartupText)));
-  report.PrintLine(QStringLiteral("Display current Date: %1").arg(YesNoText(values.Flag(kShowDate))));
-  report.PrintLine(QStringLiteral("Display current Time: %1").arg(YesNoText(values.Flag(kShowTime))));
-  report.PrintLine(QStringLiteral("Standby text 1: [%1]").arg(values.Text(kStandbyText1)));
-  report.PrintLine(QStringLiteral("Display alternative screen: %1").arg(YesNoText(values.Flag(kAlternativeScreen))));
-  report.PrintLine(QStringLiteral("Standby text 2: [%1]").arg(values.Text(kStandbyText2)));
+  PrintRows(report, ReportOrder());
 }
 
 }  // namespace m84

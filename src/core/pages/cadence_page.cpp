@@ -13,6 +13,21 @@ QString ColumnMember(const CadenceNumberColumn& column) {
   return SnakeCase(QString::fromLatin1(column.keyName).remove(QStringLiteral("cadence")));
 }
 
+// A cadence's grid row in one line: its pattern, then its numbers under the header's columns.
+std::function<QStringList(const PageValues&)> CadenceLine(int cadence) {
+  return [cadence](const PageValues& values) {
+    QStringList pattern;
+    for (int slot = 0; slot < kCadenceSlotCount; ++slot)
+      pattern << FlagLetter(values.Flag(CadenceSlotKey(cadence, slot)));
+    const auto number = [&](int column) {
+      return values.Number(CadenceNumberKey(kCadenceNumberColumns[size_t(column)], cadence));
+    };
+    return QStringList{QStringLiteral(" Cadence [%1]: %2").arg(CadenceLetter(cadence), pattern.join(QLatin1Char(' '))) +
+                       QString::asprintf("      %d   %d    %2d", number(kCadenceMColumn), number(kCadenceGColumn),
+                                         number(kCadenceDurationColumn))};
+  };
+}
+
 }  // namespace
 
 // M and G are not kept up from below: the check keeps them in range as long as they are only
@@ -58,13 +73,18 @@ BindingTable CadencePageModel::Bindings() const {
   BindingTable table;
   const QString group = QStringLiteral("cadences");
   for (const CadenceNumberColumn& column : kCadenceNumberColumns)
-    for (int cadence = 0; cadence < kCadenceCount; ++cadence)
-      table.push_back(field::ClampedByte(CadenceNumberKey(column, cadence),
-                                         CadenceRecordOffset(cadence) + column.recordByte, column.keptLo, column.keptHi)
-                          .Labelled(column.heading)
-                          .Within(column.checkLo, column.checkHi, column.message)
-                          .Hinted(column.hint)
-                          .InRow(group, cadence, CadenceLabel(cadence), ColumnMember(column)));
+    for (int cadence = 0; cadence < kCadenceCount; ++cadence) {
+      FieldBinding number =
+          field::ClampedByte(CadenceNumberKey(column, cadence), CadenceRecordOffset(cadence) + column.recordByte,
+                             column.keptLo, column.keptHi)
+              .Labelled(column.heading)
+              .Within(column.checkLo, column.checkHi, column.message)
+              .Hinted(column.hint)
+              .InRow(group, cadence, CadenceLabel(cadence), ColumnMember(column));
+      // The cadence's line sits on its first column, so the lines follow the cadences' order.
+      if (&column == &kCadenceNumberColumns.front()) number.ReportedBy(CadenceLine(cadence));
+      table.push_back(std::move(number));
+    }
   for (int cadence = 0; cadence < kCadenceCount; ++cadence)
     for (int slot = 0; slot < kCadenceSlotCount; ++slot)
       table.push_back(field::Flag(CadenceSlotKey(cadence, slot), CadenceRecordOffset(cadence) + kCadencePatternByte,
@@ -75,20 +95,9 @@ BindingTable CadencePageModel::Bindings() const {
 }
 
 void CadencePageModel::PrintSection(ReportCursor& report) const {
-  const PageValues& values = Values();
   report.PrintLine(QStringLiteral("[Cadence]"));
   report.PrintLine(QStringLiteral(" Cadence      1 2 3 4 5 6 7 8      Mx  Gx  Length"));
-  for (int cadence = 0; cadence < kCadenceCount; ++cadence) {
-    QStringList pattern;
-    for (int slot = 0; slot < kCadenceSlotCount; ++slot)
-      pattern << FlagLetter(values.Flag(CadenceSlotKey(cadence, slot)));
-    const auto number = [&](int column) {
-      return values.Number(CadenceNumberKey(kCadenceNumberColumns[size_t(column)], cadence));
-    };
-    report.PrintLine(QStringLiteral(" Cadence [%1]: %2").arg(CadenceLetter(cadence), pattern.join(QLatin1Char(' '))) +
-                     QString::asprintf("      %d   %d    %2d", number(kCadenceMColumn), number(kCadenceGColumn),
-                                       number(kCadenceDurationColumn)));
-  }
+  PrintRows(report);
 }
 
 }  // namespace m84

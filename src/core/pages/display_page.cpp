@@ -101,6 +101,20 @@ FieldBinding BatteryMarkCode(const QString& key, int offset) {
   return binding;
 }
 
+QStringList VoltagesLine(const PageValues& v) {
+  return {QStringLiteral("Voltage for battery mark:  High:%1V  Middle:%2V  Low:%3V")
+              .arg(v.Text(Voltage(BatteryMark::High)), v.Text(Voltage(BatteryMark::Middle)),
+                   v.Text(Voltage(BatteryMark::Low)))};
+}
+
+// The Basic page's display settings lead, and the battery settings close the message settings.
+QStringList ReportOrder() {
+  return {kStartupText,     kShowDate,         kShowTime,          kStandbyText1,      kAlternativeScreen,
+          kStandbyText2,    kPreviewMode,      kSmallText,         kTimeStamp,         kMessageNumber,
+          kAddressFunction, kMaxMessagesAlert, kDateFormat,        kStoredMessages,    kNumberMode,
+          kNumberOrder,     kLowBatteryAlarm,  kLowBatteryDisplay, kLowBatteryVibrate, Voltage(BatteryMark::High)};
+}
+
 }  // namespace
 
 int BatteryMarkOffset(BatteryMark mark) { return FieldOf(mark).offset; }
@@ -126,61 +140,89 @@ BindingTable DisplayPageModel::Bindings() const {
   BindingTable table;
   table.push_back(field::ZeroFilledText(kStartupText, kStartupTextOffset, kBasicTextLength)
                       .Labelled(QStringLiteral("Startup Text"))
-                      .Hinted(kBasicTextHint));
+                      .Hinted(kBasicTextHint)
+                      .Reported(QStringLiteral("Startup text: [%1]"), Wording::Text));
   table.push_back(field::ZeroFilledText(kStandbyText1, kStandbyText1Offset, kBasicTextLength)
                       .Labelled(QStringLiteral("Standby Text 1ST"))
                       .Captioned(QStringLiteral("1ST"))
                       .Hinted(kBasicTextHint)
-                      .EnabledWhen(ShowsStandbyText1));
+                      .EnabledWhen(ShowsStandbyText1)
+                      .Reported(QStringLiteral("Standby text 1: [%1]"), Wording::Text));
   table.push_back(field::ZeroFilledText(kStandbyText2, kStandbyText2Offset, kBasicTextLength)
                       .Labelled(QStringLiteral("Standby Text 2ND"))
                       .Captioned(QStringLiteral("2ND"))
                       .Hinted(kBasicTextHint)
-                      .EnabledWhen(ShowsStandbyText2));
-  table.push_back(BasicPageFlag(kShowDate, kDisplayOptionsOffset, kShowDateBit));
-  table.push_back(BasicPageFlag(kShowTime, kDisplayOptionsOffset, kShowTimeBit));
-  table.push_back(BasicPageFlag(kAlternativeScreen, kAlternativeScreenOffset, kAlternativeScreenBit));
+                      .EnabledWhen(ShowsStandbyText2)
+                      .Reported(QStringLiteral("Standby text 2: [%1]"), Wording::Text));
+  table.push_back(BasicPageFlag(kShowDate, kDisplayOptionsOffset, kShowDateBit)
+                      .Reported(QStringLiteral("Display current Date: %1"), Wording::YesNo));
+  table.push_back(BasicPageFlag(kShowTime, kDisplayOptionsOffset, kShowTimeBit)
+                      .Reported(QStringLiteral("Display current Time: %1"), Wording::YesNo));
+  table.push_back(BasicPageFlag(kAlternativeScreen, kAlternativeScreenOffset, kAlternativeScreenBit)
+                      .Reported(QStringLiteral("Display alternative screen: %1"), Wording::YesNo));
   table.push_back(field::Flag(kPreviewMode, kDisplayOptionsOffset, kPreviewModeBit)
                       .Labelled(QStringLiteral("Enable message preview mode"))
-                      .Captioned(QStringLiteral("Enable message preview  mode")));
+                      .Captioned(QStringLiteral("Enable message preview  mode"))
+                      .Reported(QStringLiteral("Enable message preview mode: %1"), Wording::YesNo));
   table.push_back(field::InvertedFlag(kSmallText, kDisplayOptionsOffset, kLargeTextBit)
-                      .Labelled(QStringLiteral("Set default text size small")));
-  table.push_back(
-      field::Flag(kTimeStamp, kMessageDisplayOffset, kTimeStampBit).Labelled(QStringLiteral("Time stamp messages")));
+                      .Labelled(QStringLiteral("Set default text size small"))
+                      .Reported(QStringLiteral("Set default text size small: %1"), Wording::YesNo));
+  table.push_back(field::Flag(kTimeStamp, kMessageDisplayOffset, kTimeStampBit)
+                      .Labelled(QStringLiteral("Time stamp messages"))
+                      .Reported(QStringLiteral("Time stamp messages: %1"), Wording::YesNo));
   table.push_back(field::Flag(kMessageNumber, kMessageDisplayOffset, kMessageNumberBit)
-                      .Labelled(QStringLiteral("Message number display")));
+                      .Labelled(QStringLiteral("Message number display"))
+                      .Reported(QStringLiteral("Message number display: %1"), Wording::YesNo));
   table.push_back(field::Flag(kAddressFunction, kMessageDisplayOffset, kAddressFunctionBit)
-                      .Labelled(QStringLiteral("MSG Address / Function number")));
+                      .Labelled(QStringLiteral("MSG Address / Function number"))
+                      .Reported(QStringLiteral("Message address/function number: %1"), Wording::YesNo));
   table.push_back(field::Flag(kMaxMessagesAlert, kMessageDisplayOffset, kMaxMessagesAlertBit)
-                      .Labelled(QStringLiteral("Report alert when max msgs reached")));
+                      .Labelled(QStringLiteral("Report alert when max msgs reached"))
+                      .Reported(QStringLiteral("Report alert when max messages reached: %1"), Wording::YesNo));
   table.push_back(field::EntryBit(kDateFormat, kDisplayOptionsOffset, kDayFirstDateBit, false)
                       .Labelled(QStringLiteral("Date format"))
-                      .Entries(kDateFormatEntries));
+                      .Entries(kDateFormatEntries)
+                      .Reported(QStringLiteral("Time format: %1"), Wording::Entry));
   table.push_back(field::Flag(kLowBatteryAlarm, kBatteryOptionsOffset, kLowBatteryAlarmBit)
-                      .Labelled(QStringLiteral("Low battery alarm")));
+                      .Labelled(QStringLiteral("Low battery alarm"))
+                      .Reported(QStringLiteral("Low Battery alarm: %1"), Wording::YesNo));
   table.push_back(field::Flag(kLowBatteryDisplay, kBatteryOptionsOffset, kLowBatteryDisplayBit)
-                      .Labelled(QStringLiteral("Low battery display")));
+                      .Labelled(QStringLiteral("Low battery display"))
+                      .Reported(QStringLiteral("Low Battery display: %1"), Wording::YesNo));
   table.push_back(field::Flag(kLowBatteryVibrate, kBatteryOptionsOffset, kLowBatteryVibrateBit)
-                      .Labelled(QStringLiteral("Vibrate when low battery")));
+                      .Labelled(QStringLiteral("Vibrate when low battery"))
+                      .Reported(QStringLiteral("Vibrate when Battery low: %1"), Wording::YesNo));
   table.push_back(field::ByteEntries(kStoredMessages, kStoredMessagesOffset, {60, 10, 1}, 0)
                       .Labelled(QStringLiteral("Maximun number of stored MSG"))
                       .Captioned(QStringLiteral("Maximun number of stored  MSG"))
-                      .Entries(kStoredMessagesEntries));
+                      .Entries(kStoredMessagesEntries)
+                      .Reported(QStringLiteral("Maximum number of stored message: %1"), Wording::Entry));
   table.push_back(field::EntryBit(kNumberMode, kMessageDisplayOffset, kNumberOfTotalBit, false)
                       .Labelled(QStringLiteral("Message No. display mode"))
                       .Entries(kNumberModeEntries)
-                      .EnabledWhen(ShowsMessageNumberLists));
+                      .EnabledWhen(ShowsMessageNumberLists)
+                      .Reported(QStringLiteral("Message number display format: %1"), Wording::Entry));
   table.push_back(field::EntryBit(kNumberOrder, kMessageDisplayOffset, kDecrementBit, false)
                       .Labelled(QStringLiteral("Message number ordering"))
                       .Entries(kNumberOrderEntries)
-                      .EnabledWhen(ShowsMessageNumberLists));
-  table.push_back(DisplayTimeField(kDisplayTime).Labelled(QStringLiteral("Display Time")).Entries(kDisplayTimeEntries));
-  table.push_back(ContrastField(kContrast).Labelled(QStringLiteral("LCD Contrast")).Entries(kContrastEntries));
-  for (const BatteryMarkField& f : kBatteryMarkFields)
-    table.push_back(BatteryMarkCode(Voltage(f.mark), f.offset)
-                        .Labelled(QStringLiteral("Voltage for battery mark %1").arg(QLatin1String(f.name)))
-                        .Accepting(IsAcceptedVoltageText, kVoltageHint)
-                        .Hinted(kVoltageHint));
+                      .EnabledWhen(ShowsMessageNumberLists)
+                      .Reported(QStringLiteral("Message number ordering: %1"), Wording::Entry));
+  table.push_back(DisplayTimeField(kDisplayTime)
+                      .Labelled(QStringLiteral("Display Time"))
+                      .Entries(kDisplayTimeEntries)
+                      .Reported(QStringLiteral("LCD Display Time: %1"), Wording::Entry));
+  table.push_back(ContrastField(kContrast)
+                      .Labelled(QStringLiteral("LCD Contrast"))
+                      .Entries(kContrastEntries)
+                      .Reported(QStringLiteral("LCD Contrast: %1"), Wording::Entry));
+  for (const BatteryMarkField& f : kBatteryMarkFields) {
+    FieldBinding mark = BatteryMarkCode(Voltage(f.mark), f.offset)
+                            .Labelled(QStringLiteral("Voltage for battery mark %1").arg(QLatin1String(f.name)))
+                            .Accepting(IsAcceptedVoltageText, kVoltageHint)
+                            .Hinted(kVoltageHint);
+    if (f.mark == BatteryMark::High) mark.ReportedBy(VoltagesLine);  // the three marks share one line
+    table.push_back(std::move(mark));
+  }
   return table;
 }
 
@@ -202,35 +244,8 @@ void DisplayPageModel::RestoreVoltage(BatteryMark mark) {
 }
 
 void DisplayPageModel::PrintSection(ReportCursor& report) const {
-  const PageValues& v = Values();
-  const auto yesNo = [&v](const QString& key) { return YesNoText(v.Flag(key)); };
-  const auto entry = [&v](const QStringList& entries, const QString& key) { return EntryText(entries, v.Number(key)); };
   report.PrintLine(QStringLiteral("[Disply]"));
-  report.PrintLine(QStringLiteral("Startup text: [%1]").arg(v.Text(kStartupText)));
-  report.PrintLine(QStringLiteral("Display current Date: %1").arg(yesNo(kShowDate)));
-  report.PrintLine(QStringLiteral("Display current Time: %1").arg(yesNo(kShowTime)));
-  report.PrintLine(QStringLiteral("Standby text 1: [%1]").arg(v.Text(kStandbyText1)));
-  report.PrintLine(QStringLiteral("Display alternative screen: %1").arg(yesNo(kAlternativeScreen)));
-  report.PrintLine(QStringLiteral("Standby text 2: [%1]").arg(v.Text(kStandbyText2)));
-  report.PrintLine(QStringLiteral("Enable message preview mode: %1").arg(yesNo(kPreviewMode)));
-  report.PrintLine(QStringLiteral("Set default text size small: %1").arg(yesNo(kSmallText)));
-  report.PrintLine(QStringLiteral("Time stamp messages: %1").arg(yesNo(kTimeStamp)));
-  report.PrintLine(QStringLiteral("Message number display: %1").arg(yesNo(kMessageNumber)));
-  report.PrintLine(QStringLiteral("Message address/function number: %1").arg(yesNo(kAddressFunction)));
-  report.PrintLine(QStringLiteral("Report alert when max messages reached: %1").arg(yesNo(kMaxMessagesAlert)));
-  report.PrintLine(QStringLiteral("Time format: %1").arg(entry(kDateFormatEntries, kDateFormat)));
-  report.PrintLine(
-      QStringLiteral("Maximum number of stored message: %1").arg(entry(kStoredMessagesEntries, kStoredMessages)));
-  report.PrintLine(QStringLiteral("Message number display format: %1").arg(entry(kNumberModeEntries, kNumberMode)));
-  report.PrintLine(QStringLiteral("Message number ordering: %1").arg(entry(kNumberOrderEntries, kNumberOrder)));
-  report.PrintLine(QStringLiteral("Low Battery alarm: %1").arg(yesNo(kLowBatteryAlarm)));
-  report.PrintLine(QStringLiteral("Low Battery display: %1").arg(yesNo(kLowBatteryDisplay)));
-  report.PrintLine(QStringLiteral("Vibrate when Battery low: %1").arg(yesNo(kLowBatteryVibrate)));
-  report.PrintLine(QStringLiteral("Voltage for battery mark:  High:%1V  Middle:%2V  Low:%3V")
-                       .arg(v.Text(Voltage(BatteryMark::High)), v.Text(Voltage(BatteryMark::Middle)),
-                            v.Text(Voltage(BatteryMark::Low))));
-  report.PrintLine(QStringLiteral("LCD Display Time: %1").arg(entry(kDisplayTimeEntries, kDisplayTime)));
-  report.PrintLine(QStringLiteral("LCD Contrast: %1").arg(entry(kContrastEntries, kContrast)));
+  PrintRows(report, ReportOrder());
 }
 
 }  // namespace m84

@@ -59,8 +59,8 @@ struct SettingForm {
   QString member;
 };
 
-// How a report line words a setting's value.
-enum class Wording { YesNo, EnableDisable, Entry };
+// How a report line words a setting's value; Text takes the value as it stands.
+enum class Wording { YesNo, EnableDisable, Entry, Text };
 
 // The row's lines in the report: a line whose %1 takes the value as worded, or, for what one
 // value cannot say (a line joining two settings, lines of a grid), a function beside the table

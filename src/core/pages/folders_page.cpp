@@ -19,6 +19,7 @@ constexpr int kFoldersPerColumn = kFolderCount / 2;
 constexpr int kRightColumn = 60;
 
 const QString kReportHeader = QStringLiteral("Number Enable     Name              Alert");
+const QString kFolderGroup = QStringLiteral("folders");
 
 // Bits 01 are no entry of the list and show as "No Beep"; a list without a selection stores as
 // "Normal".
@@ -38,6 +39,17 @@ FieldBinding AlertBinding(int folder) {
             if (v.toInt() == kAlertNoBeep) bits = kAlertNoBeepBits;
             d.image[offset] = static_cast<uint8_t>((d.image[offset] & ~kFolderAlertMask) | bits);
           }};
+}
+
+// A folder's grid row in one line, on its first row (the switch), so the lines come in folder order.
+std::function<QStringList(const PageValues&)> FolderLine(int folder) {
+  return [folder](const PageValues& values) {
+    // A name may hold any character; arg() takes it as it is, where %s would want 8-bit text.
+    return QStringList{QStringLiteral("%1    %2   [%3]    %4")
+                           .arg(QString::number(folder).rightJustified(3), EnableText(values.Flag(Enable(folder))),
+                                values.Text(Name(folder)).leftJustified(kFolderNameLength),
+                                EntryText(kFolderAlertEntries, values.Number(Alert(folder))))};
+  };
 }
 
 }  // namespace
@@ -62,7 +74,7 @@ BindingTable FoldersPageModel::Bindings() const {
   BindingTable table;
   const auto inRow = [](FieldBinding binding, int folder, const char* label) {
     const QString name = QString::fromLatin1(label);
-    return binding.Labelled(name).InRow(QStringLiteral("folders"), folder - 1, QStringLiteral("Folder %1").arg(folder),
+    return binding.Labelled(name).InRow(kFolderGroup, folder - 1, QStringLiteral("Folder %1").arg(folder),
                                         SnakeCase(name));
   };
   // Availability was taken from the image at the last load; a click re-applies the row's rule.
@@ -76,7 +88,8 @@ BindingTable FoldersPageModel::Bindings() const {
     table.push_back(
         inRow(field::InvertedFlag(Enable(folder), FolderFlagsOffset(folder), kFolderDisabledBit), folder, "Enable")
             .Captioned(QString::number(folder))
-            .EnabledWhen(switchEnabled(folder)));
+            .EnabledWhen(switchEnabled(folder))
+            .ReportedBy(FolderLine(folder)));
   for (int folder = 1; folder <= kFolderCount; ++folder)
     table.push_back(inRow(field::FixedText(Name(folder), FolderNameOffset(folder), kFolderNameLength), folder, "Name")
                         .Hinted(kFolderNameHint)
@@ -94,19 +107,13 @@ void FoldersPageModel::LoadRules(const PagerData& data) {
     Values().Set(Available(folder), CapcodeIsPublic(data.image, FolderCapcodeRow(folder)));
 }
 
+// The folders' lines stand in two columns, each under its own header: no row can say that.
 void FoldersPageModel::PrintSection(ReportCursor& report) const {
-  const PageValues& values = Values();
-  const auto folderLine = [&](int folder) {
-    // A name may hold any character; arg() takes it as it is, where %s would want 8-bit text.
-    return QStringLiteral("%1    %2   [%3]    %4")
-        .arg(QString::number(folder).rightJustified(3), EnableText(values.Flag(Enable(folder))),
-             values.Text(Name(folder)).leftJustified(kFolderNameLength),
-             EntryText(kFolderAlertEntries, values.Number(Alert(folder))));
-  };
+  const QStringList lines = GridLines(kFolderGroup);
   report.PrintLine(QStringLiteral("[Folder]"));
   const int headerAbove = report.LinePosition();
   report.PrintLine(kReportHeader);
-  for (int folder = 1; folder <= kFoldersPerColumn; ++folder) report.PrintLine(folderLine(folder));
+  for (const QString& line : lines.mid(0, kFoldersPerColumn)) report.PrintLine(line);
   // The right column runs down beside the left one, from its own header on the left header's line.
   report.ReturnToLine(headerAbove);
   const auto printRight = [&](const QString& text) {
@@ -114,7 +121,7 @@ void FoldersPageModel::PrintSection(ReportCursor& report) const {
     report.DrawColumn(kRightColumn, text);
   };
   printRight(kReportHeader);
-  for (int folder = kFoldersPerColumn + 1; folder <= kFolderCount; ++folder) printRight(folderLine(folder));
+  for (const QString& line : lines.mid(kFoldersPerColumn)) printRight(line);
 }
 
 }  // namespace m84

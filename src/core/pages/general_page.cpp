@@ -42,6 +42,28 @@ void PutWord(SynthesizerBlock& block, int at, uint32_t word) {
   for (int i = 0; i < kSynthesizerWordSize; ++i) block[size_t(at + i)] = static_cast<uint8_t>(word >> (8 * i));
 }
 
+// A capcode row's line, under the section's column header.
+std::function<QStringList(const PageValues&)> CapcodeLine(int row) {
+  return [row](const PageValues& values) {
+    return QStringList{QString::asprintf(
+        "   %d       %s      %s    %07d    %d", row + 1, qPrintable(FlagLetter(values.Flag(capcode_key::Private(row)))),
+        qPrintable(OnOffText(values.Flag(capcode_key::Enable(row)))), values.Number(capcode_key::Capcode(row)),
+        values.Number(capcode_key::Frame(row)))};
+  };
+}
+
+// The band is no setting of its own: it follows the frequency.
+QStringList FrequencyLine(const PageValues& values) {
+  return {QStringLiteral("Frequency: %1MHz, Band: %2 MHz").arg(values.Text(kFrequency), values.Text(kBand))};
+}
+
+// The capcode table heads the report; serial number and frequency come before the receiver's lists.
+QStringList ReportOrder() {
+  QStringList keys;
+  for (int row = 0; row < kCapcodeRowCount; ++row) keys << capcode_key::Capcode(row);
+  return keys << kSerial << kFrequency;
+}
+
 }  // namespace
 
 const QStringList kBaudRateEntries = {QStringLiteral("  512bps"), QStringLiteral("1200bps"), QStringLiteral("2400bps")};
@@ -126,7 +148,8 @@ BindingTable GeneralPageModel::Bindings() const {
   for (int row = 0; row < kCapcodeRowCount; ++row)
     table.push_back(field::Capcode(capcode_key::Capcode(row), row)
                         .Labelled(QStringLiteral("Capcode"))
-                        .InRow(kCapcodeGroup, row, CapcodeRowLabel(row), QStringLiteral("capcode")));
+                        .InRow(kCapcodeGroup, row, CapcodeRowLabel(row), QStringLiteral("capcode"))
+                        .ReportedBy(CapcodeLine(row)));
   table.push_back(field::Byte(kBumpTime, kBumpTimeOffset)
                       .Labelled(QStringLiteral("Bump Time"))
                       .Within(kTimeMin, kTimeMax, kBumpTimeMessage));
@@ -144,21 +167,25 @@ BindingTable GeneralPageModel::Bindings() const {
                       .AsFlag());
   table.push_back(field::List(kBaudRate, kReceiverOptionsOffset, kBaudRateMask, kBaudRateBits)
                       .Labelled(QStringLiteral("BaudRate"))
-                      .Entries(kBaudRateEntries));
+                      .Entries(kBaudRateEntries)
+                      .Reported(QStringLiteral("Baud Rate: %1"), Wording::Entry));
   table.push_back(field::List(kPolarity, kReceiverOptionsOffset, kPolarityBit, kPolarityBits)
                       .Labelled(QStringLiteral("POCSAG Polarity"))
-                      .Entries(kPolarityEntries));
+                      .Entries(kPolarityEntries)
+                      .Reported(QStringLiteral("POCSAG Polarity: %1"), Wording::Entry));
   table.push_back(field::List(kPllDevice, kReceiverOptionsOffset, kPllDeviceBit, kPllDeviceBits)
                       .Labelled(QStringLiteral("PLL Device"))
                       .Entries({QStringLiteral("5170"), QStringLiteral("8108")}));
   table.push_back(field::ZeroPaddedText(kSerial, kSerialOffset, kSerialSize)
                       .Labelled(QStringLiteral("Serial Number"))
                       .Accepting(IsSerialNumberText, kSerialHint)
-                      .Hinted(kSerialHint));
+                      .Hinted(kSerialHint)
+                      .Reported(QStringLiteral("Serial Number: [%1]"), Wording::Text));
   table.push_back(field::Rule(kFrequency, SettingKind::Text)
                       .Labelled(QStringLiteral("Frequency"))
                       .AtMost(kFrequencyEditMaxLength)
-                      .Accepting(IsAcceptedFrequencyText, kFrequencyErrorMessage));
+                      .Accepting(IsAcceptedFrequencyText, kFrequencyErrorMessage)
+                      .ReportedBy(FrequencyLine));
   return table;
 }
 
@@ -237,19 +264,9 @@ void PadSerialNumber(PageValues& values) {
 }
 
 void GeneralPageModel::PrintSection(ReportCursor& report) const {
-  const PageValues& values = Values();
   report.PrintLine(QStringLiteral("[General]"));
   report.PrintLine(QStringLiteral("Number  Private  Enable  Capcode  Frame"));
-  for (int row = 0; row < kCapcodeRowCount; ++row) {
-    report.PrintLine(QString::asprintf(
-        "   %d       %s      %s    %07d    %d", row + 1, qPrintable(FlagLetter(values.Flag(capcode_key::Private(row)))),
-        qPrintable(OnOffText(values.Flag(capcode_key::Enable(row)))), values.Number(capcode_key::Capcode(row)),
-        values.Number(capcode_key::Frame(row))));
-  }
-  report.PrintLine(QStringLiteral("Serial Number: [%1]").arg(values.Text(kSerial)));
-  report.PrintLine(QStringLiteral("Frequency: %1MHz, Band: %2 MHz").arg(values.Text(kFrequency), values.Text(kBand)));
-  report.PrintLine(QStringLiteral("Baud Rate: %1").arg(EntryText(kBaudRateEntries, values.Number(kBaudRate))));
-  report.PrintLine(QStringLiteral("POCSAG Polarity: %1").arg(EntryText(kPolarityEntries, values.Number(kPolarity))));
+  PrintRows(report, ReportOrder());
 }
 
 }  // namespace m84

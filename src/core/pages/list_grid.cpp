@@ -15,7 +15,7 @@ int GridCellOffset(const ListGrid& grid, int capcode, int tone) {
 // In words, a grid is a sequence of capcodes named as its frame, each capcode a mapping of tones.
 void AppendGridBindings(BindingTable& table, const ListGrid& grid) {
   const QString frame = grid.frame.simplified();
-  const QString group = SnakeCase(frame);
+  const QString group = GridGroup(grid);
   for (int capcode = 0; capcode < kGridCapcodeCount; ++capcode)
     for (int tone = 0; tone < kGridToneCount; ++tone) {
       const QString toneLabel = QStringLiteral("Tone ") + grid.rowLabels[tone];
@@ -27,6 +27,8 @@ void AppendGridBindings(BindingTable& table, const ListGrid& grid) {
                      SnakeCase(toneLabel)));
     }
 }
+
+QString GridGroup(const ListGrid& grid) { return SnakeCase(grid.frame.simplified()); }
 
 QString GridCellText(const PageValues& values, const ListGrid& grid, int capcode, int tone) {
   return EntryText(grid.entries, values.Number(GridCellKey(grid, capcode, tone)));

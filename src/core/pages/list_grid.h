@@ -37,6 +37,8 @@ int GridCellOffset(const ListGrid& grid, int capcode, int tone);
 // load their lists. Bits a list does not own stay as they are; a byte that is no entry's loads
 // as the first entry.
 void AppendGridBindings(BindingTable& table, const ListGrid& grid);
+// The group (SettingForm::group) of the grid's rows: its frame's title in the settings text's words.
+QString GridGroup(const ListGrid& grid);
 
 // The text of the entry a cell shows, blanks included; empty when it shows none.
 QString GridCellText(const PageValues& values, const ListGrid& grid, int capcode, int tone);

@@ -23,6 +23,21 @@ FieldBinding LanguageField() {
           }};
 }
 
+// The switch and the password it guards share one line.
+QStringList ReadingPasswordLine(const PageValues& v) {
+  return {QStringLiteral("Enable message reading password: %1 Password[%2]")
+              .arg(YesNoText(v.Flag(kReadingPasswordEnabled)), v.Text(kReadingPassword))};
+}
+
+// The tone texts are reported two to a line, as the page shows them side by side.
+std::function<QStringList(const PageValues&)> ToneTextPairLine(int first) {
+  return [first](const PageValues& v) {
+    return QStringList{QStringLiteral("  Tone %1:[%2]  Tone %3:[%4]")
+                           .arg(QString(QChar('A' + first)), v.Text(ToneText(first)), QString(QChar('A' + first + 1)),
+                                v.Text(ToneText(first + 1)))};
+  };
+}
+
 }  // namespace
 
 const std::array<UserMenuOption, 6> kUserMenuOptions = {{
@@ -85,40 +100,52 @@ BindingTable NameMiscPageModel::Bindings() const {
   table.push_back(LanguageField()
                       .Labelled(QStringLiteral("Select display language"))
                       .Entries(kLanguageEntries)
-                      .Accepting(IsStorableLanguageEntry, kDanishRefusedMessage));
+                      .Accepting(IsStorableLanguageEntry, kDanishRefusedMessage)
+                      .Reported(QStringLiteral("Display language: %1"), Wording::Entry));
   table.push_back(field::Flag(kConfirmBeep, kInterfaceOptionsOffset, kConfirmBeepBit)
-                      .Labelled(QStringLiteral("Enable confirmation short beep")));
+                      .Labelled(QStringLiteral("Enable confirmation short beep"))
+                      .Reported(QStringLiteral("Confirm short beep: %1"), Wording::YesNo));
   table.push_back(field::Flag(kReadingPasswordEnabled, kInterfaceOptionsOffset, kReadingPasswordBit)
                       .Labelled(QStringLiteral("Enable MSG reading password"))
-                      .Captioned(QStringLiteral("Enable MSG reading password ")));
+                      .Captioned(QStringLiteral("Enable MSG reading password "))
+                      .ReportedBy(ReadingPasswordLine));
   for (const UserMenuOption& option : kUserMenuOptions)
     table.push_back(field::Flag(QString::fromLatin1(option.key), kUserMenuOffset, option.bit)
                         .Labelled(QString::fromLatin1(option.label).simplified())
-                        .Captioned(QString::fromLatin1(option.label)));
+                        .Captioned(QString::fromLatin1(option.label))
+                        .Reported(QString::fromLatin1(option.reportLine), Wording::YesNo));
   table.push_back(field::Flag(kErrorDeduction, kErrorMessageOffset, kErrorDeductionBit)
-                      .Labelled(QStringLiteral("Enable error MSG deduction")));
-  table.push_back(
-      field::Flag(kErrorIcon, kErrorMessageOffset, kErrorIconBit).Labelled(QStringLiteral("Enable error MSG icon")));
+                      .Labelled(QStringLiteral("Enable error MSG deduction"))
+                      .Reported(QStringLiteral("Enable error message deduction: %1"), Wording::YesNo));
+  table.push_back(field::Flag(kErrorIcon, kErrorMessageOffset, kErrorIconBit)
+                      .Labelled(QStringLiteral("Enable error MSG icon"))
+                      .Reported(QStringLiteral("Enable error message icon: %1"), Wording::YesNo));
   table.push_back(field::Flag(kDeleteProtected, kMessageOptionsOffset, kDeleteProtectedBit)
                       .Labelled(QStringLiteral("Delete protected message")));
   table.push_back(field::Flag(kReplaceToneOnly, kMessageOptionsOffset, kReplaceToneOnlyBit)
-                      .Labelled(QStringLiteral("Replace Tone Only MSG with user TEXT")));
+                      .Labelled(QStringLiteral("Replace Tone Only MSG with user TEXT"))
+                      .Reported(QStringLiteral("Replace tone only message with user text: %1"), Wording::YesNo));
   table.push_back(field::FixedText(kReadingPassword, kReadingPasswordOffset, kReadingPasswordLength)
                       .Labelled(QStringLiteral("MSG reading password"))
                       .Accepting(HoldsDigitsOnly, kDigitsOnlyMessage)
                       .EnabledWhen(ReadingPasswordEditEnabled));
-  for (int i = 0; i < kToneTextCount; ++i)
-    table.push_back(field::FixedText(ToneText(i), kToneTextOffset + kToneTextStride * i, kToneTextLength)
-                        .Labelled(QStringLiteral("Tone %1 text").arg(QChar('A' + i)))
-                        .Captioned(QStringLiteral("Tone ") + QChar('A' + i))
-                        .Hinted(kToneTextHint)
-                        .EnabledWhen(ToneTextsEnabled));
+  for (int i = 0; i < kToneTextCount; ++i) {
+    FieldBinding toneText = field::FixedText(ToneText(i), kToneTextOffset + kToneTextStride * i, kToneTextLength)
+                                .Labelled(QStringLiteral("Tone %1 text").arg(QChar('A' + i)))
+                                .Captioned(QStringLiteral("Tone ") + QChar('A' + i))
+                                .Hinted(kToneTextHint)
+                                .EnabledWhen(ToneTextsEnabled);
+    if (i % 2 == 0) toneText.ReportedBy(ToneTextPairLine(i));
+    table.push_back(std::move(toneText));
+  }
   table.push_back(field::Rule(kHoldTime, SettingKind::Entry)
                       .Labelled(QStringLiteral("Back light hold time"))
-                      .Entries(kHoldTimeEntries));
+                      .Entries(kHoldTimeEntries)
+                      .Reported(QStringLiteral("Back light hold time: %1"), Wording::Entry));
   table.push_back(field::Rule(kControlOption, SettingKind::Entry)
                       .Labelled(QStringLiteral("Back light control option"))
-                      .Entries(kControlOptionEntries));
+                      .Entries(kControlOptionEntries)
+                      .Reported(QStringLiteral("Back light control option: %1"), Wording::Entry));
   return table;
 }
 
@@ -132,25 +159,8 @@ void NameMiscPageModel::StoreRules(PagerData& data) {
 }
 
 void NameMiscPageModel::PrintSection(ReportCursor& report) const {
-  const PageValues& v = Values();
   report.PrintLine(QStringLiteral("[Name & Misc]"));
-  report.PrintLine(QStringLiteral("Display language: %1").arg(EntryText(kLanguageEntries, v.Number(kLanguage))));
-  report.PrintLine(QStringLiteral("Confirm short beep: %1").arg(YesNoText(v.Flag(kConfirmBeep))));
-  report.PrintLine(QStringLiteral("Enable message reading password: %1 Password[%2]")
-                       .arg(YesNoText(v.Flag(kReadingPasswordEnabled)), v.Text(kReadingPassword)));
-  report.PrintLine(QStringLiteral("Enable error message deduction: %1").arg(YesNoText(v.Flag(kErrorDeduction))));
-  report.PrintLine(QStringLiteral("Enable error message icon: %1").arg(YesNoText(v.Flag(kErrorIcon))));
-  for (const UserMenuOption& option : kUserMenuOptions) {
-    if (*option.reportLine == '\0') continue;
-    report.PrintLine(QString::fromLatin1(option.reportLine).arg(YesNoText(v.Flag(QString::fromLatin1(option.key)))));
-  }
-  report.PrintLine(
-      QStringLiteral("Replace tone only message with user text: %1").arg(YesNoText(v.Flag(kReplaceToneOnly))));
-  report.PrintLine(QStringLiteral("  Tone A:[%1]  Tone B:[%2]").arg(v.Text(ToneText(0)), v.Text(ToneText(1))));
-  report.PrintLine(QStringLiteral("  Tone C:[%1]  Tone D:[%2]").arg(v.Text(ToneText(2)), v.Text(ToneText(3))));
-  report.PrintLine(QStringLiteral("Back light hold time: %1").arg(EntryText(kHoldTimeEntries, v.Number(kHoldTime))));
-  report.PrintLine(
-      QStringLiteral("Back light control option: %1").arg(EntryText(kControlOptionEntries, v.Number(kControlOption))));
+  PrintRows(report, {kLanguage, kConfirmBeep, kReadingPasswordEnabled, kErrorDeduction, kErrorIcon});
 }
 
 }  // namespace m84

@@ -20,6 +20,13 @@ FieldBinding DetectTimeBinding() {
           [](QVariant& v, PagerData& d) { d.image[kRangeDetectTimeOffset] = RangeDetectTimeMinutes(v.toInt()); }};
 }
 
+// A name shows at its field's width, whatever the variable holds.
+std::function<QStringList(const PageValues&)> CodeNameLine(const QString& code, const QString& key) {
+  return [code, key](const PageValues& v) {
+    return QStringList{QStringLiteral("%1 description: [%2]").arg(code, v.Text(key).leftJustified(kCodeNameLength))};
+  };
+}
+
 }  // namespace
 
 const QStringList kShowIconEntries = {QStringLiteral(" In Range"), QStringLiteral("Out Range")};
@@ -51,60 +58,52 @@ BindingTable OutOfRangePageModel::Bindings() const {
   BindingTable table = {
       field::Flag(kEnable, kOutOfRangeOffset, kOutOfRangeEnableBit)
           .Labelled(QStringLiteral("Out of Range Enable"))
-          .Captioned(QStringLiteral("Enable")),
+          .Captioned(QStringLiteral("Enable"))
+          .Reported(QStringLiteral("In/Out of Range check: %1"), Wording::EnableDisable),
       // Bit 0x40 stands for the first entry alone: any other selection, or none, clears it.
       field::EntryBit(kShowIcon, kOutOfRangeOffset, kShowIconInRangeBit, true)
           .Labelled(QStringLiteral("Show Icon when"))
           .Entries(kShowIconEntries)
-          .EnabledWhen(OutOfRangeOptionsEnabled),
+          .EnabledWhen(OutOfRangeOptionsEnabled)
+          .Reported(QStringLiteral("Show icon when %1"), Wording::Entry),
       field::Flag(kWarning, kOutOfRangeOffset, kOutOfRangeWarningBit)
           .Labelled(QStringLiteral("Enable warning message when out of range"))
-          .EnabledWhen(OutOfRangeOptionsEnabled),
+          .EnabledWhen(OutOfRangeOptionsEnabled)
+          .Reported(QStringLiteral("Enable warning message when out of range: %1"), Wording::YesNo),
       field::Flag(kVibrate, kOutOfRangeOffset, kOutOfRangeVibrateBit)
           .Labelled(QStringLiteral("Enable vibrate when out of range"))
-          .EnabledWhen(OutOfRangeOptionsEnabled),
+          .EnabledWhen(OutOfRangeOptionsEnabled)
+          .Reported(QStringLiteral("Enable vibrate when out of range: %1"), Wording::YesNo),
       DetectTimeBinding()
           .Labelled(QStringLiteral("Detect Time"))
           .Entries(kRangeDetectTimeEntries)
-          .EnabledWhen(OutOfRangeOptionsEnabled),
+          .EnabledWhen(OutOfRangeOptionsEnabled)
+          .Reported(QStringLiteral("Range detect time: %1"), Wording::Entry),
       field::Flag(kDisplayText, kDisplayTextOptionsOffset, kDisplayTextEnableBit)
           .Labelled(QStringLiteral("Display Text for Cap Codes and Beep Codes Enable"))
-          .Captioned(QStringLiteral("Enable")),
+          .Captioned(QStringLiteral("Enable"))
+          .Reported(QStringLiteral("Display text for capcode and beep code: %1"), Wording::YesNo),
   };
   for (int capcode = 1; capcode <= kCapcodeNameCount; ++capcode)
     table.push_back(
         field::FixedText(CapcodeName(capcode), kCapcodeNameOffset + kCodeNameStride * (capcode - 1), kCodeNameLength)
             .Labelled(QStringLiteral("Cap Code %1 Description").arg(capcode))
             .Hinted(kCodeNameHint)
-            .EnabledWhen(CodeNamesEnabled));
+            .EnabledWhen(CodeNamesEnabled)
+            .ReportedBy(CodeNameLine(QStringLiteral("Cap code %1").arg(capcode), CapcodeName(capcode))));
   for (int beep = 0; beep < kBeepCodeNameCount; ++beep)
-    table.push_back(field::FixedText(BeepCodeName(beep), kBeepCodeNameOffset + kCodeNameStride * beep, kCodeNameLength)
-                        .Labelled(QStringLiteral("Beep Code %1 Description").arg(BeepCodeLetter(beep)))
-                        .Hinted(kCodeNameHint)
-                        .EnabledWhen(CodeNamesEnabled));
+    table.push_back(
+        field::FixedText(BeepCodeName(beep), kBeepCodeNameOffset + kCodeNameStride * beep, kCodeNameLength)
+            .Labelled(QStringLiteral("Beep Code %1 Description").arg(BeepCodeLetter(beep)))
+            .Hinted(kCodeNameHint)
+            .EnabledWhen(CodeNamesEnabled)
+            .ReportedBy(CodeNameLine(QStringLiteral("Beep code %1").arg(BeepCodeLetter(beep)), BeepCodeName(beep))));
   return table;
 }
 
 void OutOfRangePageModel::PrintSection(ReportCursor& report) const {
-  const PageValues& values = Values();
   report.PrintLine(QStringLiteral("[Out of Range & Display Cap]"));
-  report.PrintLine(QStringLiteral("In/Out of Range check: %1").arg(EnableText(values.Flag(kEnable))));
-  report.PrintLine(
-      QStringLiteral("Enable warning message when out of range: %1").arg(YesNoText(values.Flag(kWarning))));
-  report.PrintLine(QStringLiteral("Enable vibrate when out of range: %1").arg(YesNoText(values.Flag(kVibrate))));
-  report.PrintLine(QStringLiteral("Show icon when %1").arg(EntryText(kShowIconEntries, values.Number(kShowIcon))));
-  report.PrintLine(
-      QStringLiteral("Range detect time: %1").arg(EntryText(kRangeDetectTimeEntries, values.Number(kDetectTime))));
-  report.PrintLine(
-      QStringLiteral("Display text for capcode and beep code: %1").arg(YesNoText(values.Flag(kDisplayText))));
-  for (int capcode = 1; capcode <= kCapcodeNameCount; ++capcode)
-    report.PrintLine(
-        QStringLiteral("Cap code %1 description: [%2]")
-            .arg(QString::number(capcode), values.Text(CapcodeName(capcode)).leftJustified(kCodeNameLength)));
-  for (int beep = 0; beep < kBeepCodeNameCount; ++beep)
-    report.PrintLine(
-        QStringLiteral("Beep code %1 description: [%2]")
-            .arg(QString(BeepCodeLetter(beep)), values.Text(BeepCodeName(beep)).leftJustified(kCodeNameLength)));
+  PrintRows(report, {kEnable, kWarning, kVibrate});
 }
 
 }  // namespace m84

@@ -46,20 +46,38 @@ QString Worded(const FieldBinding& row, const QVariant& value) {
     case Wording::YesNo: return YesNoText(value.toBool());
     case Wording::EnableDisable: return EnableText(value.toBool());
     case Wording::Entry: return EntryText(row.form.entries, value.toInt());
+    case Wording::Text: return value.toString();
   }
   return QString();
 }
 
+QStringList LinesOf(const FieldBinding& row, const PageValues& values) {
+  if (row.report.lines) return row.report.lines(values);
+  if (row.report.line.isEmpty()) return {};
+  return {row.report.line.arg(Worded(row, values.Value(row.key)))};
+}
+
+void PrintLines(ReportCursor& report, const QStringList& lines) {
+  for (const QString& line : lines) report.PrintLine(line);
+}
+
 }  // namespace
 
-void PageModel::PrintRows(ReportCursor& report) const {
-  for (const FieldBinding& row : Table()) {
-    if (row.report.lines) {
-      for (const QString& line : row.report.lines(values_)) report.PrintLine(line);
-    } else if (!row.report.line.isEmpty()) {
-      report.PrintLine(row.report.line.arg(Worded(row, values_.Value(row.key))));
-    }
-  }
+void PageModel::PrintRows(ReportCursor& report) const { PrintRows(report, {}); }
+
+void PageModel::PrintRows(ReportCursor& report, const QStringList& first) const {
+  for (const QString& key : first)
+    for (const FieldBinding& row : Table())
+      if (row.key == key) PrintLines(report, LinesOf(row, values_));
+  for (const FieldBinding& row : Table())
+    if (!first.contains(row.key)) PrintLines(report, LinesOf(row, values_));
+}
+
+QStringList PageModel::GridLines(const QString& group) const {
+  QStringList lines;
+  for (const FieldBinding& row : Table())
+    if (row.form.group == group) lines += LinesOf(row, values_);
+  return lines;
 }
 
 }  // namespace m84

@@ -48,6 +48,13 @@ class PageModel {
   virtual BindingTable Bindings() const = 0;
   // The rows' report lines, in table order.
   void PrintRows(ReportCursor& report) const;
+  // For a page whose report order is not its table's (the table's is also the settings text's):
+  // the rows of the keys first, in that order, then every other reported row in table order, so
+  // that a row given a report line later shows in the report with no change here.
+  void PrintRows(ReportCursor& report, const QStringList& first) const;
+  // The report lines of one grid's rows (form.group), in table order, for a section that lays
+  // the grid out itself: in columns, or beside another part of it.
+  QStringList GridLines(const QString& group) const;
 
   // What the table cannot say, run after the table.
   virtual void LoadRules(const PagerData& /*data*/) {}

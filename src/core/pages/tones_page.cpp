@@ -1,5 +1,7 @@
 #include "core/pages/tones_page.h"
 
+#include <algorithm>
+
 namespace m84 {
 
 namespace {
@@ -21,21 +23,26 @@ const QStringList kDecodingEntries = {QStringLiteral("No display"), QStringLiter
                                       QStringLiteral("Numeric"), QStringLiteral("Alpha")};
 const std::vector<uint8_t> kDecodingBits = {0, 3, 2, 1};
 
-// The report turns the page's grids round: one line per capcode, one column per tone.
-struct ReportBlock {
-  const ListGrid& grid;
-  QString heading;
-  QString firstPiece;  // capcode number and tone A's entry
-  QString otherPiece;  // the entry of tones B to D
-};
+// The report turns the page's grids round: one line per capcode, one column per tone. Each cell
+// reports its own piece of that line: tone A's with the capcode's number, the others alone.
+void ReportCells(BindingTable& table, const ListGrid& grid, const QString& firstPiece, const QString& otherPiece) {
+  for (int capcode = 0; capcode < kGridCapcodeCount; ++capcode)
+    for (int tone = 0; tone < kGridToneCount; ++tone) {
+      const QString key = GridCellKey(grid, capcode, tone);
+      const auto cell =
+          std::find_if(table.begin(), table.end(), [&key](const FieldBinding& row) { return row.key == key; });
+      cell->Reported(tone == 0 ? firstPiece.arg(capcode + 1) : otherPiece, Wording::Entry);
+    }
+}
 
-void PrintBlock(ReportCursor& report, const PageValues& values, const ReportBlock& block) {
-  report.PrintLine(block.heading);
-  for (int capcode = 0; capcode < kGridCapcodeCount; ++capcode) {
-    report.PrintLine(block.firstPiece.arg(capcode + 1).arg(GridCellText(values, block.grid, capcode, 0)));
+// The cells' pieces come capcode by capcode, tone A to D: a line per capcode, the pieces of
+// tones B to D in the columns of their headings.
+void PrintBlock(ReportCursor& report, const QString& heading, const QStringList& pieces) {
+  report.PrintLine(heading);
+  for (int first = 0; first + kGridToneCount <= pieces.size(); first += kGridToneCount) {
+    report.PrintLine(pieces[first]);
     for (int tone = 1; tone < kGridToneCount; ++tone)
-      report.DrawColumn(kToneReportColumns[tone - 1],
-                        block.otherPiece.arg(GridCellText(values, block.grid, capcode, tone)));
+      report.DrawColumn(kToneReportColumns[tone - 1], pieces[first + tone]);
   }
 }
 
@@ -62,19 +69,17 @@ BindingTable TonesPageModel::Bindings() const {
   BindingTable table;
   AppendGridBindings(table, kPriorityGrid);
   AppendGridBindings(table, kDecodingGrid);
+  ReportCells(table, kPriorityGrid, QStringLiteral("  Cap-%1    %2"), QStringLiteral("%1"));
+  ReportCells(table, kDecodingGrid, QStringLiteral("  Cap-%1    %2  "), QStringLiteral("%1  "));
   return table;
 }
 
 void TonesPageModel::PrintSection(ReportCursor& report) const {
   report.PrintLine(QStringLiteral("[Tones]"));
-  PrintBlock(
-      report, Values(),
-      {kPriorityGrid, QStringLiteral(" Priority  [Tone-A]          [Tone-B]          [Tone-C]          [Tone-D]"),
-       QStringLiteral("  Cap-%1    %2"), QStringLiteral("%1")});
-  PrintBlock(
-      report, Values(),
-      {kDecodingGrid, QStringLiteral(" Decoding  [Tone-A]          [Tone-B]          [Tone-C]          [Tone-D]"),
-       QStringLiteral("  Cap-%1    %2  "), QStringLiteral("%1  ")});
+  PrintBlock(report, QStringLiteral(" Priority  [Tone-A]          [Tone-B]          [Tone-C]          [Tone-D]"),
+             GridLines(GridGroup(kPriorityGrid)));
+  PrintBlock(report, QStringLiteral(" Decoding  [Tone-A]          [Tone-B]          [Tone-C]          [Tone-D]"),
+             GridLines(GridGroup(kDecodingGrid)));
 }
 
 }  // namespace m84
