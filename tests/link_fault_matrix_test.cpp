@@ -15,8 +15,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <ostream>
 #include <thread>
@@ -199,14 +201,36 @@ class LinkFaultMatrix : public ::testing::TestWithParam<Cell> {
     const m84::Result<FaultPlan> plan = ParseFaultPlan(QString::fromLatin1(faults));
     ASSERT_TRUE(plan) << plan.failure().reason.toStdString();
     options.faults = *plan;
+    {
+      std::lock_guard<std::mutex> lock(pullMutex);
+      pulled = false;
+    }
+    // A pulled cable takes the adapter's name away, as a USB adapter's device node goes: the
+    // pseudo-terminal's own number may meanwhile serve another program's terminal.
+    options.unplugged = [this] {
+      QFile::remove(AdapterName());
+      std::lock_guard<std::mutex> lock(pullMutex);
+      pulled = true;
+      pulledChanged.notify_all();
+    };
     simulator = std::make_unique<SimulatorHost>(options);
     simulator->SetMemory(PatternedPager());
     const Outcome started = simulator->Start();
     ASSERT_TRUE(started) << started.failure().reason.toStdString();
+    QFile::remove(AdapterName());
+    ASSERT_TRUE(QFile::link(simulator->DevicePath(), AdapterName()));
     if (port)
-      port->SetFixedName(simulator->DevicePath());
+      port->SetFixedName(AdapterName());
     else
-      port = std::make_unique<SerialPort>(simulator->DevicePath());
+      port = std::make_unique<SerialPort>(AdapterName());
+  }
+
+  QString AdapterName() const { return folder.filePath(QStringLiteral("ttyADAPTER")); }
+
+  // Until the simulator has taken the adapter's name away after a pulled cable.
+  bool WaitUntilPulled() {
+    std::unique_lock<std::mutex> lock(pullMutex);
+    return pulledChanged.wait_for(lock, std::chrono::seconds(5), [this] { return pulled; });
   }
 
   // Runs the cell's operation; returns the status text (pane 3 for the probe).
@@ -238,6 +262,9 @@ class LinkFaultMatrix : public ::testing::TestWithParam<Cell> {
   }
 
   QTemporaryDir folder;
+  std::mutex pullMutex;
+  std::condition_variable pulledChanged;
+  bool pulled = false;
   std::unique_ptr<SimulatorHost> simulator;
   std::unique_ptr<SerialPort> port;
   std::unique_ptr<AdapterLink> link;
@@ -288,6 +315,7 @@ TEST_P(LinkFaultMatrix, EndsAsSpecifiedAndLeavesThePortUsable) {
 
   if (Unplugs(cell)) {
     // The adapter is gone until it is plugged in again.
+    ASSERT_TRUE(WaitUntilPulled());
     PagerData untouched = ImageBefore();
     RecordingHost absentHost;
     EXPECT_FALSE(bool(ReadIntoPages(*link, untouched, absentHost, absentHost)));
