@@ -99,11 +99,12 @@ void CheckAcceptance(const QByteArray& input, const PagerData& state, const Reco
   const QString resaved = ScratchDir().filePath(QStringLiteral("resaved.DAT"));
   PagerData toSave = state;
   RecordingHost saveHost;
-  Require(SaveSettingsFromPages(resaved, toSave, saveHost, saveHost), "saving an accepted file's contents failed");
+  Require(bool(SaveSettingsFromPages(resaved, toSave, saveHost, saveHost)),
+          "saving an accepted file's contents failed");
   Require(SameData(toSave, state), "saving changed the image");
   PagerData reloaded = StateBefore();
   RecordingHost reloadHost;
-  Require(LoadSettingsIntoPages(resaved, reloaded, reloadHost, reloadHost), "a saved file was refused");
+  Require(bool(LoadSettingsIntoPages(resaved, reloaded, reloadHost, reloadHost)), "a saved file was refused");
   Require(SameData(reloaded, state), "save and load again gave another image or selection block");
 }
 
@@ -135,7 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   PagerData state = StateBefore();
   RecordingHost host;
-  const bool accepted = LoadSettingsIntoPages(path, state, host, host);
+  const bool accepted = bool(LoadSettingsIntoPages(path, state, host, host));
   Require(accepted == DecodeDatFile(input).has_value(), "the load flow and the decoder disagree");
   if (accepted)
     CheckAcceptance(input, state, host);
