@@ -23,6 +23,7 @@
 #include "core/settings/settings_file.h"
 #include "core/status_texts.h"
 #include "core/window/firmware_status.h"
+#include "gui/accessibility.h"
 #include "gui/artwork.h"
 #include "gui/mouse_guard.h"
 #include "gui/pages/delayed_tips.h"
@@ -314,11 +315,13 @@ void MainWindow::ShowStatus(const QString& text) {
   pane->setText(text);
   const bool cut = pane->fontMetrics().horizontalAdvance(text) > pane->contentsRect().width();
   pane->setToolTip(cut ? text : QString());
+  AnnounceStatus(pane, text);
 }
 
 // After the fixed text, which stays as it is.
 void MainWindow::ShowWarning(const QString& text) {
   panes_[kMessagePane]->setText(panes_[kMessagePane]->text() + QStringLiteral(" - ") + text);
+  AnnounceStatus(panes_[kMessagePane], panes_[kMessagePane]->text());
 }
 
 void MainWindow::OpenFile(const QString& path) {
