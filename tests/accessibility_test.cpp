@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <algorithm>
@@ -282,4 +283,52 @@ TEST(AccessibleList, IsCalledByItsNameWithItsEntryAsValue) {
   ASSERT_EQ(list->childCount(), 1);
   EXPECT_EQ(list->child(0)->object(), static_cast<QObject*>(named->view()));
   EXPECT_TRUE(list->actionInterface()->actionNames().contains(QAccessibleActionInterface::showMenuAction()));
+}
+
+// Pages declare their controls in the order they read (row by row, a column of a frame before
+// the next); Tab and Enter follow the same order. In the window: the tab strip, the page, then
+// the buttons.
+TEST_F(AccessibleWindow, FocusFollowsThePage) {
+  const auto expectDeclaredOrder = [](SettingsPage* page) {
+    const QList<QWidget*> order = page->TabOrder();
+    QList<QWidget*> declared;
+    for (const ControlRow& row : page->Rows())
+      if (order.contains(row.Widget())) declared << row.Widget();
+    EXPECT_EQ(order, declared);
+  };
+  const auto windowOrder = [this] {
+    QList<QWidget*> order;
+    QWidget* start = window_->nextInFocusChain();
+    for (QWidget* w = start; w; w = w->nextInFocusChain()) {
+      if (w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) && !w->focusProxy()) order << w;
+      if (w->nextInFocusChain() == start) break;
+    }
+    return order;
+  };
+  {
+    SCOPED_TRACE("Basic");
+    SettingsPage* basic = window_->Page(PageId::Basic);
+    expectDeclaredOrder(basic);
+    const QList<QWidget*> order = windowOrder();
+    ASSERT_FALSE(order.isEmpty());
+    EXPECT_EQ(order.mid(0, basic->TabOrder().size()), basic->TabOrder());
+    EXPECT_EQ(order.last(), window_->Button(MainWindow::kReadButton)->isEnabled()
+                                ? window_->Button(MainWindow::kReadButton)
+                                : window_->Button(MainWindow::kLoadButton));
+  }
+  window_->SwitchToAdvancedMode();
+  auto* strip = window_->findChild<TabStrip*>();
+  for (int index = 0; index < kTabPageCount; ++index) {
+    SCOPED_TRACE(kTabPages[size_t(index)].tabLabel);
+    strip->SelectByUser(index);
+    SettingsPage* page = window_->Page(kTabPages[size_t(index)].id);
+    expectDeclaredOrder(page);
+    const QList<QWidget*> order = windowOrder();
+    const QList<QWidget*> controls = page->TabOrder();
+    ASSERT_GE(order.size(), 1 + controls.size());
+    EXPECT_EQ(order.first(), strip);
+    EXPECT_EQ(order.mid(1, controls.size()), controls);
+    for (QWidget* rest : order.mid(1 + controls.size()))
+      EXPECT_TRUE(qobject_cast<QPushButton*>(rest)) << Describe(rest).toStdString();
+  }
 }

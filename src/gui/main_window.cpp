@@ -200,8 +200,10 @@ void MainWindow::BuildTabPages() {
     page->setGeometry(QRect(QPoint(kPageOffsetX, kPageOffsetY), pageSize));
     pages_[static_cast<size_t>(info.id)] = page;
   }
-  // Behind the pages in the tab order, as when the pages were built first.
+  // Behind the pages in the tab order, as when the pages were built first. Ordered after a widget
+  // that takes no focus (the last page's last label), Qt put the buttons before the pages.
   QWidget* last = previousInFocusChain();
+  while (last != this && last->focusPolicy() == Qt::NoFocus) last = last->previousInFocusChain();
   for (QPushButton* button : buttons_) {
     if (button != last) setTabOrder(last, button);
     last = button;
