@@ -3,8 +3,9 @@
 // control declared once. A setting's label, entries, check with its message, hint and enabling
 // condition are its model row's (pages/field_binding.h); a page widget adds only what is the
 // window's own: where each control goes and what it does beyond its setting (Enter, how a
-// refusal is undone, a rule on a click). The base does the rest (binding, object names, hints,
-// tips, checks on leaving, Enter and Escape, enabling conditions, the page's guard):
+// refusal is undone, a rule on a click). The base does the rest (binding, object names, names
+// and descriptions for screen readers, hints, tips, checks on leaving, Enter and Escape, enabling
+// conditions, the page's guard):
 //
 //   DisplayPageWidget::DisplayPageWidget(DisplayPageModel& model, PagerData& data, PageHost& host,
 //                                        QWidget* parent)
