@@ -15,6 +15,7 @@ packages=(
   shared-mime-info xdg-utils libglib2.0-bin
   libyaml-cpp-dev python3-yaml yamllint
   libqt6sql6-sqlite libqt6sql6-psql sqlite3 postgresql python3
+  xvfb dbus-daemon dbus-bin at-spi2-core python3-pyatspi
 )
 
 missing=()

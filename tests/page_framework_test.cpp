@@ -7,6 +7,7 @@
 #include <QSet>
 
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -299,6 +300,12 @@ void ExpectNothingClipped(QWidget* root) {
     if (!w->isVisible()) continue;
     const int shortfall = Shortfall(w);
     EXPECT_LE(shortfall, 0) << Name(w).toStdString() << " cuts its text by " << shortfall << " px";
+    // Nor is a control cut by the edge of what holds it, unless that scrolls (the Tones page).
+    if (!w->isWindow() && w->parentWidget() && !qobject_cast<QAbstractScrollArea*>(w->parentWidget()->parentWidget()))
+      EXPECT_TRUE(w->parentWidget()->rect().contains(w->geometry()))
+          << Name(w).toStdString() << " at " << w->geometry().x() << "," << w->geometry().y() << " " << w->width()
+          << "x" << w->height() << " leaves " << Name(w->parentWidget()).toStdString() << " "
+          << w->parentWidget()->width() << "x" << w->parentWidget()->height();
   }
 }
 

@@ -23,6 +23,7 @@
 #include "core/settings/settings_file.h"
 #include "core/status_texts.h"
 #include "core/window/firmware_status.h"
+#include "gui/accessibility.h"
 #include "gui/artwork.h"
 #include "gui/mouse_guard.h"
 #include "gui/pages/delayed_tips.h"
@@ -199,8 +200,10 @@ void MainWindow::BuildTabPages() {
     page->setGeometry(QRect(QPoint(kPageOffsetX, kPageOffsetY), pageSize));
     pages_[static_cast<size_t>(info.id)] = page;
   }
-  // Behind the pages in the tab order, as when the pages were built first.
+  // Behind the pages in the tab order, as when the pages were built first. Ordered after a widget
+  // that takes no focus (the last page's last label), Qt put the buttons before the pages.
   QWidget* last = previousInFocusChain();
+  while (last != this && last->focusPolicy() == Qt::NoFocus) last = last->previousInFocusChain();
   for (QPushButton* button : buttons_) {
     if (button != last) setTabOrder(last, button);
     last = button;
@@ -314,11 +317,13 @@ void MainWindow::ShowStatus(const QString& text) {
   pane->setText(text);
   const bool cut = pane->fontMetrics().horizontalAdvance(text) > pane->contentsRect().width();
   pane->setToolTip(cut ? text : QString());
+  AnnounceStatus(pane, text);
 }
 
 // After the fixed text, which stays as it is.
 void MainWindow::ShowWarning(const QString& text) {
   panes_[kMessagePane]->setText(panes_[kMessagePane]->text() + QStringLiteral(" - ") + text);
+  AnnounceStatus(panes_[kMessagePane], panes_[kMessagePane]->text());
 }
 
 void MainWindow::OpenFile(const QString& path) {

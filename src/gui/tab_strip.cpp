@@ -1,5 +1,7 @@
 #include "gui/tab_strip.h"
 
+#include "gui/accessibility.h"
+
 #include <QFontMetrics>
 #include <QHelpEvent>
 #include <QImage>
@@ -181,6 +183,7 @@ class CardPainter {
 }  // namespace
 
 TabStrip::TabStrip(QWidget* parent) : QWidget(parent) {
+  InstallAccessibleInterfaces();
   setFocusPolicy(Qt::TabFocus);
   setAttribute(Qt::WA_OpaquePaintEvent);  // every pixel comes from the off-screen image
 
@@ -218,6 +221,7 @@ void TabStrip::SetCurrentIndex(int index) {
   if (index < 0 || index >= static_cast<int>(labels_.size()) || index == current_) return;
   current_ = index;
   update();
+  AnnounceCurrentTab(this);
 }
 
 QRect TabStrip::TabRect(int index) const { return StripTabRect(geometry_, index); }
@@ -263,6 +267,7 @@ void TabStrip::mousePressEvent(QMouseEvent* event) {
   if (tab < 0) return;
   if (geometry_.rows != rowsBefore) UpdateWindowShape();
   current_ = tab;
+  AnnounceCurrentTab(this);
   emit CurrentChanged(tab);
   repaint();
 }
@@ -270,9 +275,9 @@ void TabStrip::mousePressEvent(QMouseEvent* event) {
 void TabStrip::keyPressEvent(QKeyEvent* event) {
   switch (event->key()) {
     case Qt::Key_Left:
-    case Qt::Key_Up: SelectByKeyboard(current_ - 1); break;
+    case Qt::Key_Up: SelectByUser(current_ - 1); break;
     case Qt::Key_Right:
-    case Qt::Key_Down: SelectByKeyboard(current_ + 1); break;
+    case Qt::Key_Down: SelectByUser(current_ + 1); break;
     default: QWidget::keyPressEvent(event);
   }
 }
@@ -283,18 +288,19 @@ void TabStrip::resizeEvent(QResizeEvent* event) {
 }
 
 // The rows stay where they are: only a click brings a row to the front.
-void TabStrip::SelectByKeyboard(int index) {
+void TabStrip::SelectByUser(int index) {
   if (index < 0 || index >= static_cast<int>(labels_.size()) || index == current_) return;
   if (mayLeave_ && !mayLeave_()) return;
   current_ = index;
   update();
+  AnnounceCurrentTab(this);
   emit CurrentChanged(index);
 }
 
 void TabStrip::StepByKeyboard(int step) {
   const int count = static_cast<int>(labels_.size());
   if (count == 0) return;
-  SelectByKeyboard(((current_ + step) % count + count) % count);
+  SelectByUser(((current_ + step) % count + count) % count);
 }
 
 void TabStrip::UpdateWindowShape() {

@@ -29,6 +29,12 @@ class TabStrip : public QWidget {
   // Asked before the user's selection of another tab changes anything; false keeps the tab.
   void SetLeaveGuard(std::function<bool()> mayLeave) { mayLeave_ = std::move(mayLeave); }
   QRect TabRect(int index) const;
+  int Count() const { return static_cast<int>(labels_.size()); }
+  const QString& Label(int index) const { return labels_[static_cast<size_t>(index)]; }
+  const QString& Tip(int index) const { return tips_[static_cast<size_t>(index)]; }
+  // The user's selection by other means than a click (the arrow keys, a screen reader): the page
+  // shown is asked first, the rows stay where they are.
+  void SelectByUser(int index);
 
  signals:
   void CurrentChanged(int index);  // the user selected a tab (mouse or keyboard)
@@ -41,7 +47,6 @@ class TabStrip : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  void SelectByKeyboard(int index);
   void StepByKeyboard(int step);  // wraps round, as Ctrl+Tab does
   void UpdateWindowShape();
 

@@ -31,8 +31,8 @@ AlertingPageWidget::AlertingPageWidget(AlertingPageModel& model, PagerData& data
   page->addWidget(BuildOptionsFrame());
   std::vector<ControlRow> cells;
   // Both grids show the heading of the first column as well: without it the column has none.
-  page->addWidget(BuildListGridFrame(kBeepCodeGrid, cells));
-  page->addWidget(BuildListGridFrame(kVibrateCodeGrid, cells));
+  page->addWidget(BuildListGridFrame(kBeepCodeGrid, Title(), cells));
+  page->addWidget(BuildListGridFrame(kVibrateCodeGrid, Title(), cells));
   page->addStretch();
   for (const ControlRow& cell : cells) Declare(cell);
 }

@@ -27,6 +27,16 @@ QCheckBox* SlotBox(int cadence, int slot) {
   return box;
 }
 
+// A screen reader's words for a cell: the cadence without its brackets, then the step of the
+// pattern ("1/8" on the page) or the column's heading without its unit.
+QString SlotName(int cadence, int slot) {
+  return QStringLiteral("Cadence %1, step %2").arg(CadenceLetter(cadence)).arg(slot + 1);
+}
+QString NumberName(int cadence, const CadenceNumberColumn& column) {
+  const QString heading = column.heading.left(column.heading.indexOf(QLatin1Char('[')));
+  return QStringLiteral("Cadence %1, %2").arg(CadenceLetter(cadence), heading);
+}
+
 }  // namespace
 
 CadencePageWidget::CadencePageWidget(CadencePageModel& model, PagerData& data, PageHost& host, QWidget* parent)
@@ -46,7 +56,7 @@ CadencePageWidget::CadencePageWidget(CadencePageModel& model, PagerData& data, P
     for (int slot = 0; slot < kCadenceSlotCount; ++slot) {
       QCheckBox* box = SlotBox(cadence, slot);
       grid->addWidget(box, row, kFirstSlotColumn + slot, Qt::AlignRight);
-      Declare(Control(CadenceSlotKey(cadence, slot), box));
+      Declare(Control(CadenceSlotKey(cadence, slot), box).Named(SlotName(cadence, slot)));
     }
     for (int n = 0; n < kCadenceNumberColumnCount; ++n) {
       const CadenceNumberColumn& column = kCadenceNumberColumns[size_t(n)];
@@ -55,7 +65,11 @@ CadencePageWidget::CadencePageWidget(CadencePageModel& model, PagerData& data, P
       edit->setFixedHeight(edit->fontMetrics().height() + kEditTextMargin);
       grid->addWidget(edit, row, kFirstNumberColumn + n, Qt::AlignHCenter);
       // A rejected text gives way to the last accepted value; an accepted one is stored at once.
-      Declare(Control(CadenceNumberKey(column, cadence), edit).Number().Checked(Rejected::LastValidBack).ThenStore());
+      Declare(Control(CadenceNumberKey(column, cadence), edit)
+                  .Named(NumberName(cadence, column))
+                  .Number()
+                  .Checked(Rejected::LastValidBack)
+                  .ThenStore());
     }
   }
 

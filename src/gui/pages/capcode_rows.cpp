@@ -70,10 +70,15 @@ std::vector<ControlRow> CapcodeControlRows(const CapcodeRows& rows, Rejected rej
   std::vector<ControlRow> declared;
   for (int row = 0; row < kCapcodeRowCount; ++row) {
     const CapcodeRow& r = rows[size_t(row)];
-    if (r.privateBox) declared.push_back(Control(capcode_key::Private(row), r.privateBox));
-    declared.push_back(Control(capcode_key::Enable(row), r.enableBox));
+    // The Basic page's rows are copies of the General page's with no words of their own, so the
+    // frame names its controls for both pages: the row, then the column.
+    const QString place = QStringLiteral("Capcode %1").arg(row + 1);
+    const auto named = [&place](const char* column) { return place + QLatin1Char(' ') + QLatin1String(column); };
+    if (r.privateBox) declared.push_back(Control(capcode_key::Private(row), r.privateBox).Named(named("Private")));
+    declared.push_back(Control(capcode_key::Enable(row), r.enableBox).Named(named("Enable")));
     const QString capcodeKey = capcode_key::Capcode(row);
     declared.push_back(Control(capcodeKey, r.capcode)
+                           .Named(place)
                            .Number()
                            .Tip(row < tippedRows ? CapcodeTip(row) : QString())
                            .Checked(rejected)
@@ -81,8 +86,8 @@ std::vector<ControlRow> CapcodeControlRows(const CapcodeRows& rows, Rejected rej
                              const int capcode = values.Number(capcodeKey);
                              if (IsValidCapcode(capcode)) values.Set(capcode_key::Frame(row), CapcodeFrame(capcode));
                            }));
-    declared.push_back(Control(capcode_key::Step(row), r.step));
-    declared.push_back(Control(capcode_key::Frame(row), r.frame).Number());
+    declared.push_back(Control(capcode_key::Step(row), r.step).Named(named("Auto Increment")));
+    declared.push_back(Control(capcode_key::Frame(row), r.frame).Named(named("Frame")).Number());
   }
   return declared;
 }

@@ -87,7 +87,7 @@ QWidget* GeneralPageWidget::BuildReceiverFrame() {
               .OnEdit(UpdateLiveBand)
               .OnLeave(ShowFrequencyBand)
               .ThenStore());
-  Declare(Control(kBand, band));
+  Declare(Control(kBand, band).Named(QStringLiteral("Frequency Band")));
   Declare(Control(kBaudRate, baudRate));
   Declare(Control(kPolarity, polarity));
   return frame;

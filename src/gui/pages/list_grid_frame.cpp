@@ -27,7 +27,7 @@ QComboBox* GridList(const QStringList& entries) {
   return list;
 }
 
-QGroupBox* BuildListGridFrame(const ListGrid& grid, std::vector<ControlRow>& rows) {
+QGroupBox* BuildListGridFrame(const ListGrid& grid, const QString& page, std::vector<ControlRow>& rows) {
   auto* frame = new QGroupBox(grid.frame);
   auto* layout = new QGridLayout(frame);
   Compact(layout);
@@ -42,7 +42,10 @@ QGroupBox* BuildListGridFrame(const ListGrid& grid, std::vector<ControlRow>& row
     for (int capcode = 0; capcode < kGridCapcodeCount; ++capcode) {
       QComboBox* list = GridList(grid.entries);
       layout->addWidget(list, tone + 1, capcode + 1);
-      rows.push_back(Control(GridCellKey(grid, capcode, tone), list));
+      const QString name = QStringLiteral("%1, %2 %3, Cap-%4")
+                               .arg(page, grid.frame.simplified().toLower(), grid.rowLabels[tone].simplified())
+                               .arg(capcode + 1);
+      rows.push_back(Control(GridCellKey(grid, capcode, tone), list).Named(name));
     }
   }
   return frame;

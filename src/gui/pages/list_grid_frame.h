@@ -16,7 +16,8 @@ namespace m84 {
 QComboBox* GridList(const QStringList& entries);
 
 // The frame of a grid. Its lists come back in rows, row by row, so that the page declares them
-// in that order and the tab order runs through the grid row by row.
-QGroupBox* BuildListGridFrame(const ListGrid& grid, std::vector<ControlRow>& rows);
+// in that order and the tab order runs through the grid row by row. Each is named for a screen
+// reader by the page (its title), the grid and tone, and the capcode: "Alerting, beep code A, Cap-3".
+QGroupBox* BuildListGridFrame(const ListGrid& grid, const QString& page, std::vector<ControlRow>& rows);
 
 }  // namespace m84

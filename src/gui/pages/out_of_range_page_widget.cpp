@@ -53,7 +53,8 @@ QWidget* OutOfRangePageWidget::BuildOutOfRangeFrame() {
   Declare(Control(kWarning, warning));
   Declare(Control(kVibrate, vibrate));
   Declare(Control(kShowIcon, showIcon));
-  Declare(Control(kDetectTime, detectTime));
+  // The Duplicate Message page has a Detect Time of its own.
+  Declare(Control(kDetectTime, detectTime).Named(QStringLiteral("Out of Range Detect Time")));
   return frame;
 }
 

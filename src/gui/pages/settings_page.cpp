@@ -13,6 +13,7 @@
 #include <QValidator>
 
 #include "core/pages/field_codecs.h"
+#include "gui/accessibility.h"
 #include "gui/pages/control_factories.h"
 #include "gui/pages/delayed_tips.h"
 
@@ -55,7 +56,9 @@ bool IsUserFocusChange(const QEvent* focusEvent) {
 }
 
 SettingsPage::SettingsPage(PageModel& model, PagerData& data, PageHost& host, QWidget* parent)
-    : QWidget(parent), model_(model), data_(data), host_(host), tipDelayMs_(kDefaultTipDelayMs) {}
+    : QWidget(parent), model_(model), data_(data), host_(host), tipDelayMs_(kDefaultTipDelayMs) {
+  InstallAccessibleInterfaces();
+}
 
 void SettingsPage::ExchangeImage(Direction direction) {
   if (direction == Direction::Store) {
@@ -125,6 +128,30 @@ void SettingsPage::TakeForm(ControlRow& row) {
   if (!row.silent_) row.message_ = form.message;
 }
 
+// A control in a grid is one of many alike ("Capcode" eight times, a box without words): its
+// row's label makes it one of its own, in the words the page shows ("Capcode 3 Auto Increment").
+// The label says what a control is even where its caption on the page is short ("Enable").
+void SettingsPage::NameForScreenReaders(ControlRow& row) {
+  const SettingForm& form = FormOf(row.key_);
+  if (row.name_.isEmpty()) {
+    const QString label = (form.label.isEmpty() ? Caption(row.key_) : form.label).simplified();
+    const QString place = form.rowLabel.simplified();
+    if (form.row < 0 || place.isEmpty())
+      row.name_ = label;
+    else
+      row.name_ = label.isEmpty() || place.startsWith(label) ? place : place + QLatin1Char(' ') + label;
+  }
+  if (!row.name_.isEmpty()) row.control_->setAccessibleName(row.name_);
+  const QString description = form.hint.isEmpty() ? row.tip_ : form.hint;
+  if (!description.isEmpty()) row.control_->setAccessibleDescription(description);
+}
+
+QString SettingsPage::Title() const {
+  for (const PageInfo& info : kTabPages)
+    if (info.id == Id()) return QString::fromLatin1(info.tabLabel).simplified();
+  return QStringLiteral("Basic");
+}
+
 bool SettingsPage::AcceptsLeftClick() {
   for (const ControlRow& row : rows_) {
     const auto* edit = qobject_cast<const QLineEdit*>(row.control_.data());
@@ -139,6 +166,7 @@ void SettingsPage::Declare(ControlRow row) {
   TakeForm(row);
   QWidget* control = row.control_;
   if (!row.key_.isEmpty()) control->setObjectName(row.key_);
+  NameForScreenReaders(row);
   if (qobject_cast<QCheckBox*>(control))
     row.kind_ = ControlRow::Kind::Check;
   else if (qobject_cast<QComboBox*>(control))

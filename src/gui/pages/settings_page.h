@@ -3,8 +3,9 @@
 // control declared once. A setting's label, entries, check with its message, hint and enabling
 // condition are its model row's (pages/field_binding.h); a page widget adds only what is the
 // window's own: where each control goes and what it does beyond its setting (Enter, how a
-// refusal is undone, a rule on a click). The base does the rest (binding, object names, hints,
-// tips, checks on leaving, Enter and Escape, enabling conditions, the page's guard):
+// refusal is undone, a rule on a click). The base does the rest (binding, object names, names
+// and descriptions for screen readers, hints, tips, checks on leaving, Enter and Escape, enabling
+// conditions, the page's guard):
 //
 //   DisplayPageWidget::DisplayPageWidget(DisplayPageModel& model, PagerData& data, PageHost& host,
 //                                        QWidget* parent)
@@ -147,11 +148,18 @@ class ControlRow {
     onEdit_ = std::move(rule);
     return *this;
   }
+  // What a screen reader calls the control where its setting's label and place in a grid cannot
+  // say it (the words of a page's own grid); otherwise the base names it from them.
+  ControlRow& Named(QString name) {
+    name_ = std::move(name);
+    return *this;
+  }
 
   const QString& Key() const { return key_; }
   QWidget* Widget() const { return control_; }
   const QString& HintText() const { return hint_; }
   const QString& TipText() const { return tip_; }
+  const QString& AccessibleName() const { return name_; }
   bool HasCheck() const { return bool(check_); }
   bool HasGuard() const { return bool(guard_); }
   // Bound to a variable: check boxes, lists and edits.
@@ -170,6 +178,7 @@ class ControlRow {
   QString key_;
   QPointer<QWidget> control_;
   bool number_ = false;
+  QString name_;
   QString hint_;
   QString tip_;
   bool checked_ = false;
@@ -250,6 +259,8 @@ class SettingsPage : public QWidget {
   // flag as a check box, a list behind its caption.
   void Place(QLayout* layout, const QString& key);
   void KeepHintLine() { keepsHintLine_ = true; }
+  // The page's name as its tab shows it, without the blanks around it.
+  QString Title() const;
   // Tips of the controls declared after this call open after delayMs.
   void SetToolTipDelay(int delayMs);
   void ApplyEnables();
@@ -276,6 +287,8 @@ class SettingsPage : public QWidget {
 
  private:
   void TakeForm(ControlRow& row);
+  // The control's name and description for a screen reader: its label and its place, its hint.
+  void NameForScreenReaders(ControlRow& row);
   const SettingForm& FormOf(const QString& key);
   void Connect(const ControlRow& row);
   void ShowValuesExcept(const QWidget* kept, bool afterStore);

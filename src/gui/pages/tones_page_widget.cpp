@@ -17,8 +17,8 @@ TonesPageWidget::TonesPageWidget(TonesPageModel& model, PagerData& data, PageHos
   auto* column = new QVBoxLayout(grids);
   Compact(column);
   std::vector<ControlRow> cells;
-  column->addWidget(BuildListGridFrame(kPriorityGrid, cells));
-  column->addWidget(BuildListGridFrame(kDecodingGrid, cells));
+  column->addWidget(BuildListGridFrame(kPriorityGrid, Title(), cells));
+  column->addWidget(BuildListGridFrame(kDecodingGrid, Title(), cells));
   column->addStretch();
 
   // Eight priority lists wide enough for "Manual Alert set" are wider than the page: the grids
