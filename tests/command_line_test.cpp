@@ -168,6 +168,7 @@ TEST_F(CommandLine, HelpListsEveryCommandAndEachCommandDescribesItsOwnArgumentsA
       {"read", {"OUT", "--port DEVICE", "--base FILE"}},
       {"write",
        {"FILE", "--keep-serial", "--no-keep-serial", "--port DEVICE", "--same-capcodes", "--backup", "--no-history"}},
+      {"fleet", {"ACTION", "ORDER", "--template FILE", "--order NAME", "--port DEVICE", "--redo ROW"}},
       {"history",
        {"[ACTION]", "[ID]", "[OUT]", "--serial NUMBER", "--capcode CAPCODE", "--since DATE", "--limit N", "--csv"}},
       {"probe", {"--port DEVICE"}},

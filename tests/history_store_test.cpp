@@ -108,7 +108,7 @@ class HistoryBackend : public ::testing::TestWithParam<Backend> {
       db.setConnectOptions(connection);
       ASSERT_TRUE(db.open()) << db.lastError().text().toStdString();
       QSqlQuery query(db);
-      ASSERT_TRUE(query.exec(QStringLiteral("DROP TABLE IF EXISTS pager_history, history_schema")));
+      ASSERT_TRUE(query.exec(QStringLiteral("DROP TABLE IF EXISTS pager_history, history_schema, order_rows")));
     }
     QSqlDatabase::removeDatabase(QStringLiteral("scratch"));
   }
@@ -380,7 +380,8 @@ TEST(HistoryFile, Sqlite3ReadsTheRecordsIndexesAndSchemaVersion) {
     EXPECT_TRUE(kept.warnings.isEmpty()) << kept.warnings.join('\n').toStdString();
   }
   const QString file = location.target;
-  EXPECT_EQ(Sqlite3(file, QStringLiteral("PRAGMA user_version; PRAGMA journal_mode;")), QStringLiteral("1\nwal"));
+  EXPECT_EQ(Sqlite3(file, QStringLiteral("PRAGMA user_version; PRAGMA journal_mode;")),
+            QStringLiteral("%1\nwal").arg(kHistorySchemaVersion));
   const QString row =
       Sqlite3(file, QStringLiteral("SELECT source, operation, outcome, status, exit_code, serial, capcode1, capcode2, "
                                    "quote(capcode3), frequency_hz, port, file, length(image), length(selection), "
@@ -466,7 +467,7 @@ TEST(HistoryFile, SchemaVersions) {
     ASSERT_TRUE(store.Append(record));
   }
   EXPECT_EQ(Sqlite3(file, QStringLiteral("PRAGMA user_version; SELECT count(*) FROM pager_history;")),
-            QStringLiteral("1\n2"));
+            QStringLiteral("%1\n2").arg(kHistorySchemaVersion));
 
   // A file of a newer program is refused and left as it was.
   Sqlite3(file, QStringLiteral("PRAGMA user_version = 7"));
@@ -475,8 +476,8 @@ TEST(HistoryFile, SchemaVersions) {
     const Outcome refused = store.Append(record);
     ASSERT_FALSE(refused);
     EXPECT_FALSE(IsDamagedHistory(refused.failure()));
-    EXPECT_TRUE(
-        refused.failure().reason.contains(QLatin1String("made by a newer program (schema 7; this program knows 1)")))
+    EXPECT_TRUE(refused.failure().reason.contains(
+        QStringLiteral("made by a newer program (schema 7; this program knows %1)").arg(kHistorySchemaVersion)))
         << refused.failure().reason.toStdString();
   }
   EXPECT_EQ(Sqlite3(file, QStringLiteral("PRAGMA user_version; SELECT count(*) FROM pager_history;")),

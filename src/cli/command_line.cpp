@@ -182,6 +182,7 @@ std::optional<int> CommandParser::Parse(const QStringList& arguments) {
 QString CommandParser::OptionConflict() const {
   const QStringList found = parser_.optionNames();
   for (const QCommandLineOption& option : options_) {
+    if (repeatable_.contains(option.names().first())) continue;
     const qsizetype times =
         std::count_if(found.begin(), found.end(), [&](const QString& name) { return option.names().contains(name); });
     if (times > 1) return QStringLiteral("%1 given more than once").arg(OptionName(option.names().last()));

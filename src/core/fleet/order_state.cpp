@@ -1,0 +1,199 @@
+#include "core/fleet/order_state.h"
+
+#include <QCoreApplication>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSysInfo>
+#include <QVariant>
+#include <map>
+
+#include "core/history/pager_history.h"
+
+namespace m84::fleet {
+
+namespace {
+
+const QString kColumns = QStringLiteral(
+    "row_number, state, fingerprint, label, serial, history_id, port, run_id, claimed_utc, updated_utc, user_name, "
+    "host_name, detail");
+
+// The columns are NOT NULL: Qt binds a null text as NULL.
+QVariant Text(const QString& text) { return QVariant(text.isNull() ? QStringLiteral("") : text); }
+
+QString TimeText(const QDateTime& time) { return time.toUTC().toString(Qt::ISODateWithMs); }
+QDateTime TimeOf(const QVariant& value) { return QDateTime::fromString(value.toString(), Qt::ISODateWithMs).toUTC(); }
+
+RowRecord RowOf(const QSqlQuery& query) {
+  RowRecord row;
+  row.row = query.value(0).toInt();
+  row.state = query.value(1).toString();
+  row.fingerprint = query.value(2).toString().toLatin1();
+  row.label = query.value(3).toString();
+  row.serial = query.value(4).toString();
+  if (!query.value(5).isNull()) row.historyId = query.value(5).toLongLong();
+  row.port = query.value(6).toString();
+  row.runId = query.value(7).toString();
+  row.claimed = TimeOf(query.value(8));
+  row.updated = TimeOf(query.value(9));
+  row.user = query.value(10).toString();
+  row.host = query.value(11).toString();
+  row.detail = query.value(12).toString();
+  return row;
+}
+
+Result<std::vector<RowRecord>> ReadRows(HistoryStore& store, QSqlDatabase& db, const QString& order) {
+  QSqlQuery query(db);
+  query.setForwardOnly(true);
+  if (!query.prepare(
+          QStringLiteral("SELECT %1 FROM order_rows WHERE order_name = ? ORDER BY row_number").arg(kColumns)))
+    return store.StatementFailure(QStringLiteral("order"), query.lastError());
+  query.addBindValue(order);
+  if (!query.exec()) return store.StatementFailure(QStringLiteral("order"), query.lastError());
+  std::vector<RowRecord> rows;
+  while (query.next()) rows.push_back(RowOf(query));
+  return rows;
+}
+
+// Whether this run may take the row as the store holds it (nothing: never tried).
+bool Claimable(const RowRecord* held, int row, const ClaimRules& rules, const QDateTime& now) {
+  if (!held) return true;
+  if (held->state == kRowDone) return rules.redo.count(row) && held->runId != rules.runId;
+  if (held->state == kRowFailed) return held->runId != rules.runId;
+  return held->claimed.secsTo(now) > rules.staleClaimSeconds;
+}
+
+std::optional<int> FirstClaimable(const Order& order, const std::vector<RowRecord>& rows, const ClaimRules& rules) {
+  std::map<int, const RowRecord*> held;
+  for (const RowRecord& row : rows) held[row.row] = &row;
+  const QDateTime now = QDateTime::currentDateTimeUtc();
+  for (const OrderRow& row : order.rows) {
+    const auto found = held.find(row.row);
+    if (Claimable(found == held.end() ? nullptr : found->second, row.row, rules, now)) return row.row;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+QString NewRunId() {
+  return QStringLiteral("%1:%2:%3")
+      .arg(QSysInfo::machineHostName())
+      .arg(QCoreApplication::applicationPid())
+      .arg(QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss.zzz")));
+}
+
+Outcome OrderState::Locked(const std::function<Outcome(QSqlDatabase&)>& body) {
+  Result<QSqlDatabase> connection = store_.Connection();
+  if (!connection) return connection.failure();
+  QSqlDatabase db = *connection;
+  QSqlQuery query(db);
+  const bool sqlite = store_.Location().backend == HistoryLocation::Backend::SQLite;
+  // SQLite: the write lock at once, so that two claims never both read the rows first.
+  const bool begun = sqlite ? query.exec(QStringLiteral("BEGIN IMMEDIATE")) : db.transaction();
+  if (!begun) return store_.StatementFailure(QStringLiteral("order"), sqlite ? query.lastError() : db.lastError());
+  if (!sqlite) {
+    query.prepare(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext(?))"));
+    query.addBindValue(QStringLiteral("m84 order ") + order_);
+    if (!query.exec()) {
+      const Failure failed = store_.StatementFailure(QStringLiteral("order lock"), query.lastError());
+      db.rollback();
+      return failed;
+    }
+    query.finish();
+  }
+  Outcome outcome = body(db);
+  if (outcome && !(sqlite ? query.exec(QStringLiteral("COMMIT")) : db.commit()))
+    outcome = store_.StatementFailure(QStringLiteral("order"), sqlite ? query.lastError() : db.lastError());
+  if (!outcome) sqlite ? void(query.exec(QStringLiteral("ROLLBACK"))) : void(db.rollback());
+  return outcome;
+}
+
+Result<std::vector<RowRecord>> OrderState::Rows() {
+  Result<QSqlDatabase> connection = store_.Connection();
+  if (!connection) return connection.failure();
+  QSqlDatabase db = *connection;
+  return ReadRows(store_, db, order_);
+}
+
+Result<bool> OrderState::AnyLeft(const Order& order, const ClaimRules& rules) {
+  const Result<std::vector<RowRecord>> rows = Rows();
+  if (!rows) return rows.failure();
+  return FirstClaimable(order, *rows, rules).has_value();
+}
+
+Result<std::optional<int>> OrderState::Claim(const Order& order, const ClaimRules& rules) {
+  std::optional<int> claimed;
+  const Outcome outcome = Locked([&](QSqlDatabase& db) -> Outcome {
+    const Result<std::vector<RowRecord>> rows = ReadRows(store_, db, order_);
+    if (!rows) return rows.failure();
+    claimed = FirstClaimable(order, *rows, rules);
+    if (!claimed) return Succeeded();
+    const OrderRow& row = *order.Row(*claimed);
+    const QString now = TimeText(QDateTime::currentDateTimeUtc());
+    QSqlQuery query(db);
+    query.prepare(
+        QStringLiteral(
+            "INSERT INTO order_rows (%1, order_name) VALUES (?, ?, ?, ?, '', NULL, ?, ?, ?, ?, ?, ?, '', ?) "
+            "ON CONFLICT (order_name, row_number) DO UPDATE SET state = excluded.state, fingerprint = "
+            "excluded.fingerprint, label = excluded.label, serial = '', history_id = NULL, port = excluded.port, "
+            "run_id = excluded.run_id, claimed_utc = excluded.claimed_utc, updated_utc = excluded.updated_utc, "
+            "user_name = excluded.user_name, host_name = excluded.host_name, detail = ''")
+            .arg(kColumns));
+    for (const QVariant& value : {QVariant(row.row), QVariant(kRowClaimed), Text(QString::fromLatin1(row.fingerprint)),
+                                  Text(row.label), Text(rules.port), Text(rules.runId), QVariant(now), QVariant(now),
+                                  Text(CurrentUserName()), Text(QSysInfo::machineHostName()), Text(order_)})
+      query.addBindValue(value);
+    if (!query.exec()) return store_.StatementFailure(QStringLiteral("order claim"), query.lastError());
+    return Succeeded();
+  });
+  if (!outcome) return outcome.failure();
+  return claimed;
+}
+
+Result<std::optional<int>> OrderState::RowWithSerial(const QString& serial) {
+  Result<QSqlDatabase> connection = store_.Connection();
+  if (!connection) return connection.failure();
+  QSqlQuery query(*connection);
+  query.prepare(QStringLiteral("SELECT row_number FROM order_rows WHERE order_name = ? AND serial = ? AND state = ?"));
+  query.addBindValue(order_);
+  query.addBindValue(serial);
+  query.addBindValue(kRowDone);
+  if (!query.exec()) return store_.StatementFailure(QStringLiteral("order"), query.lastError());
+  std::optional<int> row;
+  if (query.next()) row = query.value(0).toInt();
+  return row;
+}
+
+Outcome OrderState::Finish(int row, HistoryRecord& record, bool done, const QString& label) {
+  record.time = QDateTime::currentDateTimeUtc();
+  record.user = CurrentUserName();
+  record.host = QSysInfo::machineHostName();
+  return Locked([&](QSqlDatabase& db) -> Outcome {
+    if (Outcome appended = store_.Append(record); !appended) return appended;
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral(
+        "UPDATE order_rows SET state = ?, serial = ?, history_id = ?, port = ?, updated_utc = ?, user_name = ?, "
+        "host_name = ?, detail = ?, label = ? WHERE order_name = ? AND row_number = ?"));
+    for (const QVariant& value :
+         {QVariant(done ? kRowDone : kRowFailed), Text(record.serial), QVariant(qlonglong(record.id)),
+          Text(record.port), QVariant(TimeText(record.time)), Text(record.user), Text(record.host), Text(record.detail),
+          Text(label), Text(order_), QVariant(row)})
+      query.addBindValue(value);
+    if (!query.exec()) return store_.StatementFailure(QStringLiteral("order"), query.lastError());
+    return Succeeded();
+  });
+}
+
+Outcome OrderState::Release(int row, const ClaimRules& rules) {
+  return Locked([&](QSqlDatabase& db) -> Outcome {
+    QSqlQuery query(db);
+    query.prepare(
+        QStringLiteral("DELETE FROM order_rows WHERE order_name = ? AND row_number = ? AND state = ? AND run_id = ?"));
+    for (const QVariant& value : {QVariant(order_), QVariant(row), QVariant(kRowClaimed), QVariant(rules.runId)})
+      query.addBindValue(value);
+    if (!query.exec()) return store_.StatementFailure(QStringLiteral("order"), query.lastError());
+    return Succeeded();
+  });
+}
+
+}  // namespace m84::fleet
