@@ -1,0 +1,300 @@
+// Fleet orders from the real program, as a bench meets them: "fleet check" reporting every fault
+// at once, "fleet run" programming the rows on several simulated adapters at once (each handing
+// over a fresh pager after every write, as --swap does), resuming after a stop, a failed row
+// tried again on the next run, the swap guard refusing a pager the order already wrote, and
+// "fleet status" saying what is done.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+#include <cstring>
+#include <memory>
+
+#include "core/fleet/fleet_order.h"
+#include "core/fleet/fleet_runner.h"
+#include "core/fleet/order_state.h"
+#include "core/history/history_store.h"
+#include "core/image/dat_file.h"
+#include "core/link/adapter_frame.h"
+#include "core/link/simulator_host.h"
+#include "qstring_printer.h"
+
+using namespace m84;
+using namespace m84::fleet;
+
+namespace {
+
+struct Outcome {
+  int exitCode = -1;
+  QString out;
+  QString err;
+};
+
+// Every capcode row but the first disabled, so that each row's capcode 1 is its pager's only
+// address; a start-up text that every pager must get from the template.
+const QByteArray kTemplate =
+    "format: m84-settings/1\n"
+    "general:\n"
+    "  capcodes:\n"
+    "    - {}\n"
+    "    - enable: false\n    - enable: false\n    - enable: false\n    - enable: false\n"
+    "    - enable: false\n    - enable: false\n    - enable: false\n"
+    "display:\n"
+    "  startup_text: \"ST. MARY\"\n";
+
+QByteArray OrderOf(int rows, int firstCapcode = 1200100) {
+  QByteArray csv = "label,general.capcodes[1].capcode,display.standby_text_1\r\n";
+  for (int i = 0; i < rows; ++i)
+    csv += QStringLiteral("\"Ward %1, bed %2\",%3,OWNER %2\r\n")
+               .arg(i / 4 + 1)
+               .arg(i + 1)
+               .arg(firstCapcode + 8 * i)
+               .toUtf8();
+  return csv;
+}
+
+// A fresh pager whose serial number starts at `serial`, swapped after every write.
+std::unique_ptr<SimulatorHost> StartSimulator(const char* serial, bool swap = true, const QString& faults = {}) {
+  SimulatorOptions options;
+  options.swap = swap;
+  options.faults = *ParseFaultPlan(faults);
+  auto simulator = std::make_unique<SimulatorHost>(options);
+  PagerImage memory = SimulatedPagerMemory();
+  std::memcpy(memory.data() + kSerialFirst, serial, std::strlen(serial) + 1);
+  simulator->SetMemory(memory);
+  const m84::Outcome started = simulator->Start();
+  EXPECT_TRUE(started) << started.failure().reason.toStdString();
+  return simulator;
+}
+
+class FleetCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir.isValid());
+    environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("M84DPT_HISTORY"), History().target);
+    ASSERT_TRUE(WriteFileAtomically(Path("template.yaml"), kTemplate));
+  }
+
+  HistoryLocation History() const {
+    return {HistoryLocation::Backend::SQLite, dir.filePath(QStringLiteral("history.sqlite"))};
+  }
+  QString Path(const char* name) const { return dir.filePath(QLatin1String(name)); }
+
+  Outcome Program(const QStringList& arguments, const QByteArray& input = {}) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(dir.path());
+    process.start(QStringLiteral(M84DPT_PROGRAM), arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    process.waitForFinished(120000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+  }
+
+  Outcome Run(const std::vector<const SimulatorHost*>& adapters, const QByteArray& enters) {
+    QStringList arguments = {"fleet", "run", "order.csv", "--template", "template.yaml"};
+    for (const SimulatorHost* adapter : adapters) arguments << "--port" << adapter->DevicePath();
+    return Program(arguments, enters);
+  }
+
+  // The order as the program reads it, over the same template.
+  Order ReadBack() const {
+    const Result<PagerData> templateData = LoadOrderTemplate(Path("template.yaml"));
+    EXPECT_TRUE(templateData);
+    const Result<Order> order = LoadOrder(Path("order.csv"), *templateData);
+    EXPECT_TRUE(order);
+    return *order;
+  }
+
+  // The rows the history keeps for the order, and the record of each done row's write.
+  std::vector<RowRecord> Rows() {
+    HistoryStore store(History());
+    const Result<std::vector<RowRecord>> rows = OrderState(store, QStringLiteral("order")).Rows();
+    EXPECT_TRUE(rows) << rows.failure().Text().toStdString();
+    return rows ? *rows : std::vector<RowRecord>{};
+  }
+
+  // Every done row's record holds the row's image (with the pager's own serial number) and
+  // the pager holds it too; no pager was written twice, no capcode given twice.
+  void ExpectDoneRowsMatchTheirRecords(const Order& order) {
+    HistoryStore store(History());
+    QSet<QString> serials;
+    for (const RowRecord& row : Rows()) {
+      if (row.state != kRowDone) continue;
+      SCOPED_TRACE(row.row);
+      ASSERT_TRUE(row.historyId);
+      const Result<std::optional<HistoryRecord>> found = store.Find(*row.historyId);
+      ASSERT_TRUE(found && *found && (*found)->data);
+      const HistoryRecord& record = **found;
+      EXPECT_EQ(record.outcome, kOutcomeOk);
+      EXPECT_EQ(record.source, kSourceFleet);
+      EXPECT_EQ(record.file, QStringLiteral("order.csv:%1").arg(row.row));
+      EXPECT_EQ(record.serial, row.serial);
+      PagerImage expected = order.Row(row.row)->data.image;
+      for (int i = kSerialFirst; i < kSerialLast; ++i) expected[i] = record.data->image[i];
+      for (int i = 0; i < kTransferLast + 1; ++i) ASSERT_EQ(record.data->image[i], expected[i]) << i;
+      EXPECT_FALSE(serials.contains(row.serial)) << row.serial.toStdString();
+      serials.insert(row.serial);
+    }
+  }
+
+  QTemporaryDir dir;
+  QProcessEnvironment environment;
+};
+
+TEST_F(FleetCommands, CheckReportsEveryFaultAtOnceAndWritesNothing) {
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"),
+                                  "label,general.capcodes[1].capcode,display.lcd_contrast\r\n"
+                                  "A,1200100,Level 1\r\nB,7,Level 2\r\nC,1200100,Level 3\r\n"));
+  const Outcome refused = Program({"fleet", "check", "order.csv", "--template", "template.yaml"});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_EQ(refused.out, "");
+  EXPECT_EQ(refused.err,
+            "order.csv:1:display.lcd_contrast: unknown column 'display.lcd_contrast'; did you mean display.contrast?\n"
+            "order.csv:3:general.capcodes[1].capcode: Capcode must be in range 8 to 2097151\n"
+            "order.csv:4:general.capcodes[1].capcode: capcode 1200100 is also row 2's: two pagers would answer it\n");
+  // A run refuses the same order before any adapter is touched.
+  const Outcome run = Program({"fleet", "run", "order.csv", "--template", "template.yaml", "--port", "/dev/null"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_TRUE(run.err.contains("order.csv has faults; nothing written")) << run.err.toStdString();
+  EXPECT_FALSE(QFile::exists(History().target));
+
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(3)));
+  EXPECT_EQ(Program({"fleet", "check", "order.csv", "--template", "template.yaml"}).out, "order.csv: 3 row(s) ready\n");
+  // Without the template every row shares capcodes 2 to 8 of the default settings.
+  const Outcome shared = Program({"fleet", "check", "order.csv"});
+  EXPECT_EQ(shared.exitCode, 1);
+  EXPECT_TRUE(shared.err.startsWith("order.csv:3:general.capcodes[2].capcode: capcodes 1234568, "))
+      << shared.err.toStdString();
+}
+
+TEST_F(FleetCommands, TwoAdaptersProgramEveryRowOnceAndTheNextRunFindsNothingLeft) {
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(6)));
+  const auto first = StartSimulator("1000000000");
+  const auto second = StartSimulator("2000000000");
+  const Outcome run = Run({first.get(), second.get()}, QByteArray(20, '\n'));
+  EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+  EXPECT_TRUE(run.out.endsWith("order: 6 written, 0 failed in this run; 6 of 6 row(s) done\n"))
+      << run.out.toStdString();
+  EXPECT_TRUE(run.err.contains(
+      QStringLiteral("adapter 2 (%1): insert the next pager and press Enter").arg(second->DevicePath())))
+      << run.err.toStdString();
+  // Both adapters worked.
+  EXPECT_GE(first->Counted().ends, 1);
+  EXPECT_GE(second->Counted().ends, 1);
+  EXPECT_EQ(first->Counted().ends + second->Counted().ends, 6);
+
+  const Order order = ReadBack();
+  const std::vector<RowRecord> rows = Rows();
+  ASSERT_EQ(rows.size(), 6u);
+  for (const RowRecord& row : rows) EXPECT_EQ(row.state, kRowDone) << row.row;
+  ExpectDoneRowsMatchTheirRecords(order);
+
+  const Outcome status = Program({"fleet", "status", "order.csv", "--template", "template.yaml"});
+  EXPECT_EQ(status.exitCode, 0) << status.out.toStdString();
+  EXPECT_TRUE(status.out.contains("row 2: done, serial number ")) << status.out.toStdString();
+  EXPECT_TRUE(status.out.contains(" (Ward 1, bed 1)\n")) << status.out.toStdString();
+  EXPECT_TRUE(status.out.endsWith("order: 6 done, 0 failed, 0 to do\n")) << status.out.toStdString();
+
+  const Outcome again = Run({first.get(), second.get()}, QByteArray(5, '\n'));
+  EXPECT_EQ(again.exitCode, 0);
+  EXPECT_TRUE(again.out.endsWith("order: 0 written, 0 failed in this run; 6 of 6 row(s) done\n"))
+      << again.out.toStdString();
+  EXPECT_EQ(first->Counted().ends + second->Counted().ends, 6);
+
+  // A row edited after it was done shows as changed, and is written again only when asked.
+  QByteArray edited = OrderOf(6);
+  edited.replace("OWNER 2\r\n", "OWNER TWO\r\n");
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), edited));
+  const Outcome changed = Program({"fleet", "status", "order.csv", "--template", "template.yaml"});
+  EXPECT_EQ(changed.exitCode, 1);
+  EXPECT_TRUE(changed.out.contains("row 3: changed since it was done, serial number ")) << changed.out.toStdString();
+  EXPECT_TRUE(Run({first.get()}, QByteArray(3, '\n')).out.contains("0 written"));
+  const Outcome redo = Program(
+      {"fleet", "run", "order.csv", "--template", "template.yaml", "--port", first->DevicePath(), "--redo", "3"},
+      QByteArray(3, '\n'));
+  EXPECT_EQ(redo.exitCode, 0) << redo.err.toStdString();
+  EXPECT_TRUE(redo.out.contains("1 written")) << redo.out.toStdString();
+  EXPECT_EQ(Program({"fleet", "status", "order.csv", "--template", "template.yaml"}).exitCode, 0);
+  ExpectDoneRowsMatchTheirRecords(ReadBack());
+}
+
+TEST_F(FleetCommands, AStoppedRunResumesWithTheRowsNotDone) {
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(4)));
+  const auto adapter = StartSimulator("3000000000");
+  // Two pagers, then nobody at the bench (the end of standard input).
+  const Outcome stopped = Run({adapter.get()}, "\n\n");
+  EXPECT_EQ(stopped.exitCode, 1);
+  EXPECT_TRUE(stopped.out.endsWith("order: 2 written, 0 failed in this run; 2 of 4 row(s) done\n"))
+      << stopped.out.toStdString();
+  const Outcome status = Program({"fleet", "status", "order.csv", "--template", "template.yaml"});
+  EXPECT_EQ(status.exitCode, 1);
+  EXPECT_TRUE(status.out.contains("row 4: to do (Ward 1, bed 3)\n")) << status.out.toStdString();
+  EXPECT_TRUE(status.out.endsWith("order: 2 done, 0 failed, 2 to do\n")) << status.out.toStdString();
+
+  const Outcome resumed = Run({adapter.get()}, QByteArray(5, '\n'));
+  EXPECT_EQ(resumed.exitCode, 0) << resumed.err.toStdString();
+  EXPECT_TRUE(resumed.out.startsWith("row 4: DPT Verify ok ! (serial number 3000000002, "))
+      << resumed.out.toStdString();
+  EXPECT_EQ(adapter->Counted().ends, 4);
+  ExpectDoneRowsMatchTheirRecords(ReadBack());
+}
+
+TEST_F(FleetCommands, AFailedRowIsMarkedTheRunGoesOnAndTheNextRunTriesItAgain) {
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(2)));
+  // The adapter refuses block 3 of every write, until it is mended below.
+  const auto adapter = StartSimulator("4000000000", true, QStringLiteral("write-nak:3"));
+  const Outcome failed = Run({adapter.get()}, "\n\n\n");
+  EXPECT_EQ(failed.exitCode, 1);
+  // The run goes on with the next row after a failed one, and tries no failed row again.
+  EXPECT_TRUE(failed.out.startsWith("row 2: Write Pager error ! (adapter 1 (")) << failed.out.toStdString();
+  EXPECT_TRUE(failed.out.contains("\nrow 3: Write Pager error ! (adapter 1 (")) << failed.out.toStdString();
+  EXPECT_TRUE(failed.out.contains("the pager is half-written")) << failed.out.toStdString();
+  EXPECT_TRUE(failed.out.endsWith("order: 0 written, 2 failed in this run; 0 of 2 row(s) done\n"))
+      << failed.out.toStdString();
+  const std::vector<RowRecord> rows = Rows();
+  ASSERT_EQ(rows.size(), 2u);
+  for (const RowRecord& row : rows) {
+    SCOPED_TRACE(row.row);
+    EXPECT_EQ(row.state, kRowFailed);
+    EXPECT_TRUE(row.detail.startsWith("block 0x0C0 write: ")) << row.detail.toStdString();
+    // The record of a failed write names the pager's own serial number, not the row's image's.
+    HistoryStore store(History());
+    const Result<std::optional<HistoryRecord>> record = store.Find(*row.historyId);
+    ASSERT_TRUE(record && *record);
+    EXPECT_EQ((*record)->outcome, kOutcomeFailed);
+    EXPECT_EQ((*record)->serial, "4000000000");
+  }
+  const Outcome status = Program({"fleet", "status", "order.csv", "--template", "template.yaml"});
+  EXPECT_TRUE(status.out.contains("row 2: failed, ")) << status.out.toStdString();
+  EXPECT_TRUE(status.out.endsWith("order: 0 done, 2 failed, 0 to do\n")) << status.out.toStdString();
+
+  adapter->SetFaults({});
+  const Outcome again = Run({adapter.get()}, QByteArray(5, '\n'));
+  EXPECT_EQ(again.exitCode, 0) << again.err.toStdString();
+  EXPECT_TRUE(again.out.startsWith("row 2: DPT Verify ok ! (serial number 4000000000, ")) << again.out.toStdString();
+  EXPECT_TRUE(again.out.contains("row 3: DPT Verify ok ! (serial number 4000000001, ")) << again.out.toStdString();
+  ExpectDoneRowsMatchTheirRecords(ReadBack());
+}
+
+TEST_F(FleetCommands, ThePagerStillSeatedAfterItsWriteIsRefused) {
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(2)));
+  // No swap: the pager just written stays in the adapter.
+  const auto adapter = StartSimulator("5000000000", false);
+  const Outcome run = Run({adapter.get()}, "\n\n\n");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(adapter->Counted().ends, 1);
+  EXPECT_EQ(run.err.count("the pager in the adapter has serial number 5000000000, which row 2 of this order already "
+                          "got; insert the next pager"),
+            2)
+      << run.err.toStdString();
+  const std::vector<RowRecord> rows = Rows();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].state, kRowDone);
+}
+
+}  // namespace
