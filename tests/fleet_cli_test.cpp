@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <cstring>
@@ -79,6 +80,7 @@ class FleetCommands : public ::testing::Test {
   }
 
   HistoryLocation History() const {
+    if (history) return *history;
     return {HistoryLocation::Backend::SQLite, dir.filePath(QStringLiteral("history.sqlite"))};
   }
   QString Path(const char* name) const { return dir.filePath(QLatin1String(name)); }
@@ -93,6 +95,23 @@ class FleetCommands : public ::testing::Test {
     process.waitForFinished(120000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+  }
+
+  QProcess* StartRun(const std::vector<const SimulatorHost*>& adapters, const QString& order,
+                     const QByteArray& enters) {
+    auto* process = new QProcess;
+    process->setProcessEnvironment(environment);
+    process->setWorkingDirectory(dir.path());
+    QStringList arguments = {"fleet", "run", "order.csv", "--template", "template.yaml", "--order", order};
+    for (const SimulatorHost* adapter : adapters) arguments << "--port" << adapter->DevicePath();
+    process->start(QStringLiteral(M84DPT_PROGRAM), arguments);
+    // Into the pipe now: a QProcess writes only while it is waited for, and the benches are
+    // waited for one after the other.
+    process->waitForStarted();
+    process->write(enters);
+    process->waitForBytesWritten();
+    process->closeWriteChannel();
+    return process;
   }
 
   Outcome Run(const std::vector<const SimulatorHost*>& adapters, const QByteArray& enters) {
@@ -113,7 +132,7 @@ class FleetCommands : public ::testing::Test {
   // The rows the history keeps for the order, and the record of each done row's write.
   std::vector<RowRecord> Rows() {
     HistoryStore store(History());
-    const Result<std::vector<RowRecord>> rows = OrderState(store, QStringLiteral("order")).Rows();
+    const Result<std::vector<RowRecord>> rows = OrderState(store, orderName).Rows();
     EXPECT_TRUE(rows) << rows.failure().Text().toStdString();
     return rows ? *rows : std::vector<RowRecord>{};
   }
@@ -144,6 +163,8 @@ class FleetCommands : public ::testing::Test {
 
   QTemporaryDir dir;
   QProcessEnvironment environment;
+  QString orderName = QStringLiteral("order");
+  std::optional<HistoryLocation> history;
 };
 
 TEST_F(FleetCommands, CheckReportsEveryFaultAtOnceAndWritesNothing) {
@@ -296,5 +317,72 @@ TEST_F(FleetCommands, ThePagerStillSeatedAfterItsWriteIsRefused) {
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].state, kRowDone);
 }
+
+// Several benches on one order: three processes with two adapters each share the rows through
+// the history store, on SQLite and on PostgreSQL (when scripts/with_postgres.sh gives a scratch
+// server). Every row is done exactly once and its record holds its image.
+class FleetBenches : public FleetCommands, public ::testing::WithParamInterface<HistoryLocation::Backend> {
+ protected:
+  void SetUp() override {
+    FleetCommands::SetUp();
+    if (GetParam() == HistoryLocation::Backend::PostgreSql) {
+      const QString connection = qEnvironmentVariable("M84DPT_TEST_POSTGRES");
+      if (connection.isEmpty())
+        GTEST_SKIP() << "M84DPT_TEST_POSTGRES is not set: no scratch PostgreSQL server (scripts/with_postgres.sh)";
+      history = ParseHistoryLocation(connection);
+      environment.insert(QStringLiteral("M84DPT_HISTORY"), connection);
+      // The server outlives the test: an order of its own each time.
+      orderName = QStringLiteral("benches-%1").arg(QDateTime::currentMSecsSinceEpoch());
+    }
+  }
+};
+
+TEST_P(FleetBenches, ThreeBenchesShareOneOrderAndDoEveryRowOnce) {
+  constexpr int kRows = 30;
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(kRows)));
+  // Each write held back a little, so that the benches overlap.
+  std::vector<std::unique_ptr<SimulatorHost>> adapters;
+  for (const char* serial : {"1000000000", "2000000000", "3000000000", "4000000000", "5000000000", "6000000000"})
+    adapters.push_back(StartSimulator(serial, true, QStringLiteral("late-ack:5:100")));
+  std::vector<std::unique_ptr<QProcess>> benches;
+  for (int bench = 0; bench < 3; ++bench)
+    benches.emplace_back(
+        StartRun({adapters[2 * bench].get(), adapters[2 * bench + 1].get()}, orderName, QByteArray(2 * kRows, '\n')));
+  int written = 0;
+  for (const std::unique_ptr<QProcess>& bench : benches) {
+    ASSERT_TRUE(bench->waitForFinished(120000));
+    const QString out = QString::fromUtf8(bench->readAllStandardOutput());
+    const QString err = QString::fromUtf8(bench->readAllStandardError());
+    EXPECT_NE(bench->exitCode(), 2) << err.toStdString();
+    EXPECT_FALSE(err.contains("cannot be kept")) << err.toStdString();
+    const QRegularExpressionMatch summary = QRegularExpression(QStringLiteral("(\\d+) written, 0 failed")).match(out);
+    ASSERT_TRUE(summary.hasMatch()) << out.toStdString() << err.toStdString();
+    written += summary.captured(1).toInt();
+  }
+  EXPECT_EQ(written, kRows);
+  int ends = 0;
+  int busy = 0;
+  for (const auto& adapter : adapters) {
+    ends += adapter->Counted().ends;
+    if (adapter->Counted().ends > 0) ++busy;
+  }
+  EXPECT_EQ(ends, kRows);
+  EXPECT_GE(busy, 4) << "the benches did not share the order";
+  const std::vector<RowRecord> rows = Rows();
+  ASSERT_EQ(rows.size(), size_t(kRows));
+  QSet<qint64> records;
+  for (const RowRecord& row : rows) {
+    EXPECT_EQ(row.state, kRowDone) << row.row;
+    if (row.historyId) records.insert(*row.historyId);
+  }
+  EXPECT_EQ(records.size(), kRows);
+  ExpectDoneRowsMatchTheirRecords(ReadBack());
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, FleetBenches,
+                         ::testing::Values(HistoryLocation::Backend::SQLite, HistoryLocation::Backend::PostgreSql),
+                         [](const auto& info) {
+                           return info.param == HistoryLocation::Backend::SQLite ? "SQLite" : "PostgreSQL";
+                         });
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "core/fleet/fleet_runner.h"
 
+#include <QDeadlineTimer>
+#include <QThread>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -12,6 +14,7 @@ namespace m84::fleet {
 namespace {
 
 constexpr int kSerialDigits = kSerialLast - kSerialFirst;
+constexpr int kOpenRetryMs = 50;
 
 QString SerialText(const QByteArray& bytes) {
   QString text;
@@ -162,6 +165,23 @@ class Worker {
 
 RunResult RunOrder(const Order& order, const RunOptions& options, RunConsole& console) {
   RunResult result;
+  // The store made and brought up to date once, before the workers open it side by side: a new
+  // SQLite file is switched to its journal mode under a lock that no busy time-out waits for.
+  // Benches that start at the same moment on a new file meet that lock too: tried again briefly.
+  {
+    HistoryStore store(options.history);
+    const QDeadlineTimer deadline(kHistoryBusyTimeoutMs);
+    Outcome opened = store.Open();
+    while (!opened && !deadline.hasExpired()) {
+      QThread::msleep(kOpenRetryMs);
+      opened = store.Open();
+    }
+    if (!opened) {
+      console.Tell(QStringLiteral("the order's state cannot be kept: %1").arg(opened.failure().Text()));
+      result.storeFailed = true;
+      return result;
+    }
+  }
   std::mutex resultMutex;
   std::atomic<int> running{int(options.ports.size())};
   std::vector<std::thread> threads;
