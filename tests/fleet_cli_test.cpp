@@ -5,11 +5,13 @@
 // "fleet status" saying what is done.
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QThread>
 #include <cstring>
 #include <memory>
 
@@ -316,6 +318,62 @@ TEST_F(FleetCommands, ThePagerStillSeatedAfterItsWriteIsRefused) {
   const std::vector<RowRecord> rows = Rows();
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].state, kRowDone);
+}
+
+// A bench killed in mid-write: its row stays taken until the time-out, then another bench takes
+// it, writes it, and the history keeps a record of the write that never finished.
+TEST_F(FleetCommands, ARowOfABenchKilledInMidWriteIsDoneByAnotherAfterTheTimeOut) {
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(2)));
+  SimulatorOptions paced;
+  paced.pace = true;
+  SimulatorHost slow(paced);
+  PagerImage memory = SimulatedPagerMemory();
+  std::memcpy(memory.data() + kSerialFirst, "7000000000", 11);
+  slow.SetMemory(memory);
+  ASSERT_TRUE(slow.Start());
+  std::unique_ptr<QProcess> killed(StartRun({&slow}, orderName, "\n\n"));
+  QDeadlineTimer midWrite(20000);
+  while (slow.Counted().blockWrites < 4 && !midWrite.hasExpired()) QThread::msleep(10);
+  ASSERT_GE(slow.Counted().blockWrites, 4);
+  killed->kill();
+  ASSERT_TRUE(killed->waitForFinished(5000));
+  EXPECT_LT(slow.Counted().blockWrites, 24);  // half-written
+  std::vector<RowRecord> rows = Rows();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].state, kRowClaimed);
+
+  // Before the time-out the row is not another bench's to take: it does the next row alone.
+  const auto other = StartSimulator("8000000000");
+  const QStringList run = {
+      "fleet",           "run", "order.csv", "--template", "template.yaml", "--port", other->DevicePath(),
+      "--claim-timeout", "3"};
+  const Outcome early = Program(run, QByteArray(5, '\n'));
+  EXPECT_EQ(early.exitCode, 1);
+  EXPECT_TRUE(early.out.startsWith("row 3: DPT Verify ok ! (serial number 8000000000, ")) << early.out.toStdString();
+  EXPECT_TRUE(Program({"fleet", "status", "order.csv", "--template", "template.yaml"})
+                  .out.contains("row 2: being written since "));
+  QThread::msleep(3500);
+  const Outcome late = Program(run, QByteArray(5, '\n'));
+  EXPECT_EQ(late.exitCode, 0) << late.err.toStdString();
+  EXPECT_TRUE(late.out.startsWith("row 2: DPT Verify ok ! (serial number 8000000001, ")) << late.out.toStdString();
+  rows = Rows();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].state, kRowDone);
+  ExpectDoneRowsMatchTheirRecords(ReadBack());
+
+  // The history: the write that never finished (on the killed bench's port), then the row's.
+  HistoryStore store(History());
+  const Result<std::vector<HistoryRecord>> listed = store.List({});
+  ASSERT_TRUE(listed);
+  std::vector<HistoryRecord> rowTwo;
+  for (const HistoryRecord& record : *listed)
+    if (record.file == "order.csv:2") rowTwo.push_back(record);
+  ASSERT_EQ(rowTwo.size(), 2u);
+  EXPECT_EQ(rowTwo[0].outcome, kOutcomeOk);
+  EXPECT_EQ(rowTwo[1].outcome, kOutcomeInterrupted);
+  EXPECT_EQ(rowTwo[1].port, slow.DevicePath());
+  EXPECT_TRUE(rowTwo[1].detail.contains("never finished it; the pager it was writing may be half-written"))
+      << rowTwo[1].detail.toStdString();
 }
 
 // Several benches on one order: three processes with two adapters each share the rows through

@@ -53,6 +53,14 @@ struct FleetOptions {
                           QStringLiteral("run: an adapter's serial device; give --port once per adapter, each gets "
                                          "its own worker (default: $M84DPT_PORT, else the first USB serial device)."),
                           QStringLiteral("DEVICE")};
+  QCommandLineOption retryFailed{QStringLiteral("retry-failed"),
+                                 QStringLiteral("run: try a row that failed in this run again with the next pager "
+                                                "(a row failed in an earlier run is always tried again).")};
+  QCommandLineOption claimTimeout{
+      QStringLiteral("claim-timeout"),
+      QStringLiteral("run: a row taken by a run that went away (killed, unplugged, its host gone) is given back "
+                     "after SECONDS (default: 120)."),
+      QStringLiteral("SECONDS")};
   QCommandLineOption redo{QStringLiteral("redo"),
                           QStringLiteral("run: program this done row again (its number as status shows it); may be "
                                          "given more than once."),
@@ -206,6 +214,13 @@ int Run(const CommandParser& parser, const FleetOptions& options, const QString&
   run.history = DefaultHistoryLocation(PreferredHistoryLocation());
   run.rules.runId = NewRunId();
   run.rules.redo = redo;
+  run.rules.retryFailed = parser.isSet(options.retryFailed);
+  if (parser.isSet(options.claimTimeout)) {
+    bool ok = false;
+    run.rules.staleClaimSeconds = parser.value(options.claimTimeout).toInt(&ok);
+    if (!ok || run.rules.staleClaimSeconds < 1)
+      return parser.UsageError(QStringLiteral("--claim-timeout takes a number of seconds, 1 or more"));
+  }
   TerminalConsole console;
   const RunResult result = RunOrder(order, run, console);
 
@@ -293,13 +308,16 @@ int RunFleetCommand(const QStringList& arguments) {
   parser.addOption(options.order);
   parser.addOption(options.port);
   parser.addOption(options.redo);
+  parser.addOption(options.retryFailed);
+  parser.addOption(options.claimTimeout);
   parser.AllowRepeated(options.port);
   parser.AllowRepeated(options.redo);
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   const QString action = parser.positionalArguments()[0];
   const QString path = parser.positionalArguments()[1];
   if (action != kRunAction)
-    for (const QCommandLineOption* runOnly : {&options.port, &options.redo})
+    for (const QCommandLineOption* runOnly :
+         {&options.port, &options.redo, &options.retryFailed, &options.claimTimeout})
       if (parser.isSet(*runOnly))
         return parser.UsageError(QStringLiteral("--%1 is for fleet run").arg(runOnly->names().first()));
   if (action == kCheckAction) return Check(path, parser.value(options.templateFile), parser.value(options.order));

@@ -18,8 +18,6 @@
 
 namespace m84::fleet {
 
-inline const QString kSourceFleet = QStringLiteral("fleet");
-
 // What the runner asks of the person at the bench. Every call but Attend comes from an
 // adapter's worker thread, at any time.
 class RunConsole {

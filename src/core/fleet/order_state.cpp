@@ -58,19 +58,46 @@ Result<std::vector<RowRecord>> ReadRows(HistoryStore& store, QSqlDatabase& db, c
 bool Claimable(const RowRecord* held, int row, const ClaimRules& rules, const QDateTime& now) {
   if (!held) return true;
   if (held->state == kRowDone) return rules.redo.count(row) && held->runId != rules.runId;
-  if (held->state == kRowFailed) return held->runId != rules.runId;
+  if (held->state == kRowFailed) return rules.retryFailed || held->runId != rules.runId;
   return held->claimed.secsTo(now) > rules.staleClaimSeconds;
 }
 
-std::optional<int> FirstClaimable(const Order& order, const std::vector<RowRecord>& rows, const ClaimRules& rules) {
+// The row, and what the store held of it (nothing: never tried).
+struct Claimed {
+  int row = 0;
+  const RowRecord* held = nullptr;
+};
+
+std::optional<Claimed> FirstClaimable(const Order& order, const std::vector<RowRecord>& rows, const ClaimRules& rules) {
   std::map<int, const RowRecord*> held;
   for (const RowRecord& row : rows) held[row.row] = &row;
   const QDateTime now = QDateTime::currentDateTimeUtc();
   for (const OrderRow& row : order.rows) {
     const auto found = held.find(row.row);
-    if (Claimable(found == held.end() ? nullptr : found->second, row.row, rules, now)) return row.row;
+    const RowRecord* record = found == held.end() ? nullptr : found->second;
+    if (Claimable(record, row.row, rules, now)) return Claimed{row.row, record};
   }
   return std::nullopt;
+}
+
+// The write of a run that went away while it held the row: its pager may be half-written, and
+// the history says so, since that run could not.
+HistoryRecord AbandonedWrite(const RowRecord& held, const QString& orderFile) {
+  HistoryRecord record;
+  record.time = QDateTime::currentDateTimeUtc();
+  record.user = held.user;
+  record.host = held.host;
+  record.source = kSourceFleet;
+  record.operation = OperationName(HistoryOperation::Write);
+  record.outcome = kOutcomeInterrupted;
+  record.status = QString();
+  record.detail = QStringLiteral(
+                      "the run %1 took this row at %2 UTC and never finished it; the pager it was writing may be "
+                      "half-written: write it again")
+                      .arg(held.runId, held.claimed.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+  record.port = held.port;
+  record.file = QStringLiteral("%1:%2").arg(orderFile).arg(held.row);
+  return record;
 }
 
 }  // namespace
@@ -126,8 +153,13 @@ Result<std::optional<int>> OrderState::Claim(const Order& order, const ClaimRule
   const Outcome outcome = Locked([&](QSqlDatabase& db) -> Outcome {
     const Result<std::vector<RowRecord>> rows = ReadRows(store_, db, order_);
     if (!rows) return rows.failure();
-    claimed = FirstClaimable(order, *rows, rules);
-    if (!claimed) return Succeeded();
+    const std::optional<Claimed> first = FirstClaimable(order, *rows, rules);
+    if (!first) return Succeeded();
+    claimed = first->row;
+    if (first->held && first->held->state == kRowClaimed) {
+      HistoryRecord abandoned = AbandonedWrite(*first->held, order.file);
+      if (Outcome appended = store_.Append(abandoned); !appended) return appended;
+    }
     const OrderRow& row = *order.Row(*claimed);
     const QString now = TimeText(QDateTime::currentDateTimeUtc());
     QSqlQuery query(db);

@@ -28,6 +28,9 @@
 
 namespace m84::fleet {
 
+// The history's source of the records an order makes.
+inline const QString kSourceFleet = QStringLiteral("fleet");
+
 inline const QString kRowClaimed = QStringLiteral("claimed");
 inline const QString kRowDone = QStringLiteral("done");
 inline const QString kRowFailed = QStringLiteral("failed");
@@ -57,6 +60,8 @@ struct ClaimRules {
   QString runId;  // this run's, unique among every bench's runs
   QString port;
   std::set<int> redo;  // done rows to program again
+  // Rows this run failed are tried again too (else only by the next run).
+  bool retryFailed = false;
   int staleClaimSeconds = kStaleClaimSeconds;
 };
 
