@@ -265,6 +265,22 @@ TEST_F(FleetCommands, AStoppedRunResumesWithTheRowsNotDone) {
       << resumed.out.toStdString();
   EXPECT_EQ(adapter->Counted().ends, 4);
   ExpectDoneRowsMatchTheirRecords(ReadBack());
+
+  // The order's own pagers are no conflict; another order with the same capcodes is warned
+  // about the pagers that hold them, and may still run.
+  EXPECT_EQ(Program({"fleet", "check", "order.csv", "--template", "template.yaml"}).err, "");
+  QByteArray other = OrderOf(2);
+  other.replace("1200108", "1300000");
+  ASSERT_TRUE(WriteFileAtomically(Path("other.csv"), other));
+  const Outcome warned = Program({"fleet", "check", "other.csv", "--template", "template.yaml"});
+  EXPECT_EQ(warned.exitCode, 0);
+  EXPECT_EQ(warned.out, "other.csv: 2 row(s) ready\n");
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^other.csv:2:general.capcodes\\[1\\].capcode: warning: capcode "
+                                                "1200100 is already in the pager with serial number 3000000000 "
+                                                "\\(history record \\d+, [-0-9: ]+ UTC\\)\n$"))
+                  .match(warned.err)
+                  .hasMatch())
+      << warned.err.toStdString();
 }
 
 TEST_F(FleetCommands, AFailedRowIsMarkedTheRunGoesOnAndTheNextRunTriesItAgain) {

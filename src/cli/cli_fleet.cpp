@@ -2,6 +2,7 @@
 // programmed on one adapter or several, and followed in the programming history.
 #include <unistd.h>
 #include <QHash>
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -73,7 +74,22 @@ struct LoadedOrder {
   int exitCode = 0;
 };
 
-LoadedOrder ReadAndCheck(const QString& path, const QString& templatePath, const QString& name) {
+// The order's faults, and the warnings of the history where there is one.
+void AddHistoryWarnings(Order& order) {
+  if (!HistoryEnabledByEnvironment()) return;
+  HistoryStore store(DefaultHistoryLocation(PreferredHistoryLocation()));
+  const Result<std::vector<OrderFault>> warnings = HistoryWarnings(order, store);
+  if (!warnings) {
+    PrintReason(QStringLiteral("history: the capcodes were not compared with it: %1").arg(warnings.failure().Text()));
+    return;
+  }
+  order.faults.insert(order.faults.end(), warnings->begin(), warnings->end());
+  std::stable_sort(order.faults.begin(), order.faults.end(),
+                   [](const OrderFault& a, const OrderFault& b) { return a.row < b.row; });
+}
+
+LoadedOrder ReadAndCheck(const QString& path, const QString& templatePath, const QString& name,
+                         bool withHistory = true) {
   const Result<PagerData> templateData = LoadOrderTemplate(templatePath);
   if (!templateData) {
     PrintReason(QStringLiteral("template %1").arg(templateData.failure().reason));
@@ -86,6 +102,7 @@ LoadedOrder ReadAndCheck(const QString& path, const QString& templatePath, const
   }
   Order checked = std::move(order).value();
   if (!name.isEmpty()) checked.name = name;
+  if (withHistory && !checked.Refused()) AddHistoryWarnings(checked);
   for (const OrderFault& fault : checked.faults) PrintError(fault.Text(path) + QLatin1Char('\n'));
   return {std::move(checked), 0};
 }
@@ -242,7 +259,7 @@ int Run(const CommandParser& parser, const FleetOptions& options, const QString&
 }
 
 int Status(const CommandParser& parser, const FleetOptions& options, const QString& path) {
-  LoadedOrder loaded = ReadAndCheck(path, parser.value(options.templateFile), parser.value(options.order));
+  LoadedOrder loaded = ReadAndCheck(path, parser.value(options.templateFile), parser.value(options.order), false);
   if (!loaded.order) return loaded.exitCode;
   const Order& order = *loaded.order;
   HistoryStore store(DefaultHistoryLocation(PreferredHistoryLocation()));

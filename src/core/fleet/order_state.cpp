@@ -228,4 +228,59 @@ Outcome OrderState::Release(int row, const ClaimRules& rules) {
   });
 }
 
+Result<std::vector<OrderFault>> HistoryWarnings(const Order& order, HistoryStore& store) {
+  const Result<std::vector<RowRecord>> rows = OrderState(store, order.name).Rows();
+  if (!rows) return rows.failure();
+  std::map<int, const RowRecord*> held;
+  for (const RowRecord& row : *rows) held[row.row] = &row;
+  const QString write = OperationName(HistoryOperation::Write);
+  // A serial number's latest good write, once looked up.
+  std::map<QString, qint64> latest;
+  const auto latestWrite = [&](const QString& serial) -> Result<qint64> {
+    if (const auto found = latest.find(serial); found != latest.end()) return found->second;
+    HistoryFilter filter;
+    filter.serial = serial;
+    const Result<std::vector<HistoryRecord>> records = store.List(filter);
+    if (!records) return records.failure();
+    qint64 id = 0;
+    for (const HistoryRecord& record : *records)
+      if (record.operation == write && record.outcome == kOutcomeOk) {
+        id = record.id;
+        break;
+      }
+    latest[serial] = id;
+    return id;
+  };
+  std::vector<OrderFault> warnings;
+  for (const OrderRow& row : order.rows) {
+    const auto done = held.find(row.row);
+    const RowRecord* state = done == held.end() || done->second->state != kRowDone ? nullptr : done->second;
+    // The serial number the row's pager has: the one it writes, or the one it got.
+    const QString own = row.writesSerial ? row.serial : state ? state->serial : QString();
+    for (size_t i = 0; i < row.capcodes.size(); ++i) {
+      HistoryFilter filter;
+      filter.capcode = row.capcodes[i];
+      const Result<std::vector<HistoryRecord>> records = store.List(filter);
+      if (!records) return records.failure();
+      for (const HistoryRecord& record : *records) {
+        if (record.operation != write || record.outcome != kOutcomeOk || record.serial.isEmpty()) continue;
+        if (record.serial == own || (state && state->historyId == record.id)) continue;
+        const Result<qint64> newest = latestWrite(record.serial);
+        if (!newest) return newest.failure();
+        if (*newest != record.id) continue;  // that pager was programmed again since
+        warnings.push_back({row.row, QStringLiteral("general.capcodes[%1].capcode").arg(row.capcodeRows[i]),
+                            QStringLiteral("capcode %1 is already in the pager with serial number %2 (history "
+                                           "record %3, %4 UTC)")
+                                .arg(row.capcodes[i])
+                                .arg(record.serial)
+                                .arg(record.id)
+                                .arg(record.time.toString(QStringLiteral("yyyy-MM-dd HH:mm"))),
+                            true});
+        break;
+      }
+    }
+  }
+  return warnings;
+}
+
 }  // namespace m84::fleet

@@ -95,4 +95,8 @@ class OrderState {
   QString order_;
 };
 
+// Warnings for capcodes the history records in a pager of another serial number (that pager's
+// latest write): two pagers would answer them. A row's own earlier write is no other pager.
+Result<std::vector<OrderFault>> HistoryWarnings(const Order& order, HistoryStore& store);
+
 }  // namespace m84::fleet
