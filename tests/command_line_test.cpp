@@ -169,7 +169,7 @@ TEST_F(CommandLine, HelpListsEveryCommandAndEachCommandDescribesItsOwnArgumentsA
       {"write",
        {"FILE", "--keep-serial", "--no-keep-serial", "--port DEVICE", "--same-capcodes", "--backup", "--no-history"}},
       {"fleet",
-       {"ACTION", "ORDER", "--template FILE", "--order NAME", "--port DEVICE", "--redo ROW", "--retry-failed",
+       {"ACTION", "ORDER", "[OUT]", "--template FILE", "--order NAME", "--port DEVICE", "--redo ROW", "--retry-failed",
         "--claim-timeout SECONDS"}},
       {"history",
        {"[ACTION]", "[ID]", "[OUT]", "--serial NUMBER", "--capcode CAPCODE", "--since DATE", "--limit N", "--csv"}},

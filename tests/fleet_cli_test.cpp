@@ -17,6 +17,7 @@
 
 #include "core/fleet/fleet_order.h"
 #include "core/fleet/fleet_runner.h"
+#include "core/fleet/order_csv.h"
 #include "core/fleet/order_state.h"
 #include "core/history/history_store.h"
 #include "core/image/dat_file.h"
@@ -222,6 +223,23 @@ TEST_F(FleetCommands, TwoAdaptersProgramEveryRowOnceAndTheNextRunFindsNothingLef
   EXPECT_TRUE(status.out.contains("row 2: done, serial number ")) << status.out.toStdString();
   EXPECT_TRUE(status.out.contains(" (Ward 1, bed 1)\n")) << status.out.toStdString();
   EXPECT_TRUE(status.out.endsWith("order: 6 done, 0 failed, 0 to do\n")) << status.out.toStdString();
+
+  // The delivery list: the order's rows as they were, with what each pager got.
+  EXPECT_EQ(Program({"fleet", "export", "order.csv", "delivery.csv", "--template", "template.yaml"}).exitCode, 0);
+  QFile delivery(Path("delivery.csv"));
+  ASSERT_TRUE(delivery.open(QIODevice::ReadOnly));
+  const CsvTable list = ParseCsv(delivery.readAll());
+  EXPECT_TRUE(list.faults.empty());
+  ASSERT_EQ(list.records.size(), 7u);
+  EXPECT_EQ(list.records[0].fields,
+            QStringList({"label", "general.capcodes[1].capcode", "display.standby_text_1", "state", "serial_number",
+                         "time_utc", "user", "host", "adapter", "history_id"}));
+  for (const RowRecord& row : rows) {
+    const QStringList& fields = list.records[size_t(row.row - 1)].fields;
+    EXPECT_EQ(fields.mid(0, 3), order.Row(row.row)->cells);
+    EXPECT_EQ(fields.mid(3), QStringList({"done", row.serial, row.updated.toString(Qt::ISODate), row.user, row.host,
+                                          row.port, QString::number(*row.historyId)}));
+  }
 
   const Outcome again = Run({first.get(), second.get()}, QByteArray(5, '\n'));
   EXPECT_EQ(again.exitCode, 0);

@@ -18,6 +18,7 @@
 #include "cli/transfer_interrupt.h"
 #include "core/fleet/fleet_order.h"
 #include "core/fleet/fleet_runner.h"
+#include "core/fleet/order_csv.h"
 #include "core/fleet/order_state.h"
 
 namespace m84 {
@@ -29,6 +30,7 @@ using namespace fleet;
 const QString kCheckAction = QStringLiteral("check");
 const QString kRunAction = QStringLiteral("run");
 const QString kStatusAction = QStringLiteral("status");
+const QString kExportAction = QStringLiteral("export");
 
 void Print(const QString& text) {
   std::fputs(text.toLocal8Bit().constData(), stdout);
@@ -306,6 +308,43 @@ int Status(const CommandParser& parser, const FleetOptions& options, const QStri
   return done == int(order.rows.size()) ? 0 : 1;
 }
 
+// The order's rows as the file has them, with what each pager got: the delivery list.
+int Export(const CommandParser& parser, const FleetOptions& options, const QString& path, const QString& out) {
+  LoadedOrder loaded = ReadAndCheck(path, parser.value(options.templateFile), parser.value(options.order), false);
+  if (!loaded.order) return loaded.exitCode;
+  const Order& order = *loaded.order;
+  if (order.Refused()) return 1;
+  HistoryStore store(DefaultHistoryLocation(PreferredHistoryLocation()));
+  const Result<std::vector<RowRecord>> rows = OrderState(store, order.name).Rows();
+  if (!rows) {
+    PrintReason(rows.failure().Text());
+    return 1;
+  }
+  std::map<int, const RowRecord*> held;
+  for (const RowRecord& row : *rows) held[row.row] = &row;
+  QByteArray csv = fleet::CsvLine(
+      order.headers + QStringList{"state", "serial_number", "time_utc", "user", "host", "adapter", "history_id"});
+  for (const OrderRow& row : order.rows) {
+    const auto found = held.find(row.row);
+    const RowRecord* record = found == held.end() ? nullptr : found->second;
+    QStringList added;
+    if (record && record->state == kRowDone) {
+      added << (record->fingerprint == row.fingerprint ? QStringLiteral("done") : QStringLiteral("changed"))
+            << record->serial << record->updated.toString(Qt::ISODate) << record->user << record->host << record->port
+            << (record->historyId ? QString::number(*record->historyId) : QString());
+    } else {
+      added << (record && record->state == kRowFailed ? QStringLiteral("failed") : QStringLiteral("to do")) << QString()
+            << QString() << QString() << QString() << QString() << QString();
+    }
+    csv += fleet::CsvLine(row.cells + added);
+  }
+  if (const Outcome saved = SaveOutput(out, csv); !saved) {
+    PrintReason(QStringLiteral("%1: %2").arg(out, saved.failure().reason));
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int RunFleetCommand(const QStringList& arguments) {
@@ -315,11 +354,15 @@ int RunFleetCommand(const QStringList& arguments) {
       QStringLiteral("\"check\": check every row as a settings text is checked and report every fault as "
                      "ORDER:ROW:COLUMN: message; nothing is written. \"run\": program the rows not done yet, one "
                      "pager per row, on every --port at once. \"status\": list the rows done, failed and to do; "
-                     "exit 0 when all are done."));
+                     "exit 0 when all are done. \"export\": write the delivery list OUT."));
   parser.addPositionalArgument(QStringLiteral("ORDER"),
                                QStringLiteral("The order: a CSV table (UTF-8) with a header row of settings keys "
                                               "(general.capcodes[1].capcode, display.standby_text_1, general.serial; "
                                               "\"label\" for free text) and one row per pager."));
+  parser.addPositionalArgument(QStringLiteral("OUT"),
+                               QStringLiteral("export: the delivery list to write (\"-\": standard output): ORDER's "
+                                              "rows with their state, serial number, time, user, host and adapter."),
+                               true);
   const FleetOptions options;
   parser.addOption(options.templateFile);
   parser.addOption(options.order);
@@ -337,10 +380,15 @@ int RunFleetCommand(const QStringList& arguments) {
          {&options.port, &options.redo, &options.retryFailed, &options.claimTimeout})
       if (parser.isSet(*runOnly))
         return parser.UsageError(QStringLiteral("--%1 is for fleet run").arg(runOnly->names().first()));
+  const QString out = parser.positionalArguments().value(2);
+  if ((action == kExportAction) != !out.isEmpty())
+    return parser.UsageError(action == kExportAction ? QStringLiteral("export takes ORDER and OUT")
+                                                     : QStringLiteral("unexpected argument '%1'").arg(out));
+  if (action == kExportAction) return Export(parser, options, path, out);
   if (action == kCheckAction) return Check(path, parser.value(options.templateFile), parser.value(options.order));
   if (action == kRunAction) return Run(parser, options, path);
   if (action == kStatusAction) return Status(parser, options, path);
-  return parser.UsageError(QStringLiteral("unknown action '%1'; use check, run or status").arg(action));
+  return parser.UsageError(QStringLiteral("unknown action '%1'; use check, run, status or export").arg(action));
 }
 
 }  // namespace m84
