@@ -12,6 +12,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
+#include <csignal>
 #include <cstring>
 #include <memory>
 
@@ -352,6 +353,47 @@ TEST_F(FleetCommands, ThePagerStillSeatedAfterItsWriteIsRefused) {
   const std::vector<RowRecord> rows = Rows();
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].state, kRowDone);
+}
+
+// Ctrl+C as for a single write: the first warns and lets the write in progress finish, and no
+// other pager is started; the order goes on with the next run.
+TEST_F(FleetCommands, CtrlCFinishesTheWriteInProgressAndStartsNoOtherPager) {
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(3)));
+  SimulatorOptions paced;
+  paced.pace = true;
+  paced.swap = true;
+  SimulatorHost adapter(paced);
+  ASSERT_TRUE(adapter.Start());
+  std::unique_ptr<QProcess> run(StartRun({&adapter}, orderName, QByteArray(5, '\n')));
+  QDeadlineTimer midWrite(20000);
+  while (adapter.Counted().blockWrites < 4 && !midWrite.hasExpired()) QThread::msleep(10);
+  ASSERT_GE(adapter.Counted().blockWrites, 4);
+  ::kill(pid_t(run->processId()), SIGINT);
+  ASSERT_TRUE(run->waitForFinished(30000));
+  const QString out = QString::fromUtf8(run->readAllStandardOutput());
+  const QString err = QString::fromUtf8(run->readAllStandardError());
+  EXPECT_EQ(run->exitCode(), 130) << err.toStdString();
+  EXPECT_TRUE(err.contains("stopping now would leave the pager half-written")) << err.toStdString();
+  EXPECT_TRUE(out.startsWith("row 2: DPT Verify ok ! (serial number 8400012345, ")) << out.toStdString();
+  EXPECT_TRUE(out.endsWith("order: 1 written, 0 failed in this run; 1 of 3 row(s) done\n")) << out.toStdString();
+  EXPECT_EQ(adapter.Counted().ends, 1);
+  const std::vector<RowRecord> rows = Rows();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].state, kRowDone);
+}
+
+// A pulled cable fails the row being written, which says what the pager now holds.
+TEST_F(FleetCommands, APulledCableFailsTheRowBeingWritten) {
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(2)));
+  const auto adapter = StartSimulator("9000000000", true, QStringLiteral("unplug:5"));
+  // One pager only: the device is gone after the pull, and its number may soon be another's.
+  const Outcome run = Run({adapter.get()}, "\n");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_TRUE(run.out.startsWith("row 2: Write Pager error ! (adapter 1 (")) << run.out.toStdString();
+  const std::vector<RowRecord> rows = Rows();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].state, kRowFailed);
+  EXPECT_TRUE(rows[0].detail.contains("half-written")) << rows[0].detail.toStdString();
 }
 
 // A bench killed in mid-write: its row stays taken until the time-out, then another bench takes
