@@ -24,6 +24,7 @@
 #include "core/image/dat_file.h"
 #include "core/link/adapter_frame.h"
 #include "core/link/simulator_host.h"
+#include "core/pages/capcode.h"
 #include "qstring_printer.h"
 
 using namespace m84;
@@ -450,6 +451,85 @@ TEST_F(FleetCommands, ARowOfABenchKilledInMidWriteIsDoneByAnotherAfterTheTimeOut
   EXPECT_EQ(rowTwo[1].port, slow.DevicePath());
   EXPECT_TRUE(rowTwo[1].detail.contains("never finished it; the pager it was writing may be half-written"))
       << rowTwo[1].detail.toStdString();
+}
+
+// The batch's faults, through the real program: --base holds in a batch, and the swap guard
+// remembers every pager of the batch, not only the last.
+TEST_F(FleetCommands, ABatchReadsItsSettingsTextOverTheBase) {
+  PagerData base;
+  WriteCapcode(base.image, 1, 1500000);
+  base.selection.SetAutoIncrement(0, 3);  // +1
+  ASSERT_TRUE(WriteFileAtomically(Path("hosp.DAT"), EncodeDatFile(base, 0)));
+  ASSERT_TRUE(WriteFileAtomically(Path("pb.yaml"),
+                                  "format: m84-settings/1\ngeneral:\n  capcodes:\n"
+                                  "    - capcode: 1200100\n"));
+  const auto adapter = StartSimulator("1100000000", false);
+  const Outcome batch = Program(
+      {"write", "pb.yaml", "--base", "hosp.DAT", "--increment", "--port", adapter->DevicePath(), "--no-history"});
+  EXPECT_EQ(batch.exitCode, 0) << batch.err.toStdString();
+  // The pager got capcode 1 of the text over everything else of the base: its capcode 2 included.
+  EXPECT_TRUE(batch.out.contains("DPT Verify ok !")) << batch.out.toStdString();
+  EXPECT_TRUE(batch.out.contains("1 of 1 pager(s) written; capcode 1: 1200100, capcode 2: 1500000"))
+      << batch.out.toStdString();
+  EXPECT_EQ(int(ReadCapcode(adapter->Memory(), 0)), 1200100);
+  EXPECT_EQ(int(ReadCapcode(adapter->Memory(), 1)), 1500000);
+}
+
+TEST_F(FleetCommands, ABatchRefusesEveryPagerItHasWrittenNotOnlyTheLast) {
+  PagerData data;
+  WriteCapcode(data.image, 0, 1000);
+  data.selection.SetAutoIncrement(0, 3);  // +1
+  ASSERT_TRUE(WriteFileAtomically(Path("batch.DAT"), EncodeDatFile(data, 0)));
+  SimulatorHost adapter;
+  PagerImage first = SimulatedPagerMemory();
+  adapter.SetMemory(first);
+  ASSERT_TRUE(adapter.Start());
+  QProcess batch;
+  batch.setProcessEnvironment(environment);
+  batch.setWorkingDirectory(dir.path());
+  batch.start(QStringLiteral(M84DPT_PROGRAM), {"write", "batch.DAT", "--increment", "--count", "3", "--keep-serial",
+                                               "--port", adapter.DevicePath(), "--no-history"});
+  QString err;
+  const auto waitFor = [&](const QString& text, int times) {
+    QDeadlineTimer deadline(20000);
+    while (err.count(text) < times && !deadline.hasExpired()) {
+      batch.waitForReadyRead(100);
+      err += QString::fromUtf8(batch.readAllStandardError());
+    }
+    return err.count(text) >= times;
+  };
+  const auto pagerWithSerial = [](const char* serial) {
+    PagerImage memory = SimulatedPagerMemory();
+    std::memcpy(memory.data() + kSerialFirst, serial, std::strlen(serial) + 1);
+    return memory;
+  };
+  ASSERT_TRUE(waitFor("(pager 2 of 3)", 1)) << err.toStdString();
+  const PagerImage firstWritten = adapter.Memory();
+  adapter.SetMemory(pagerWithSerial("2200000000"));
+  batch.write("\n");
+  ASSERT_TRUE(waitFor("(pager 3 of 3)", 1)) << err.toStdString();
+  // Pager 1 put back at the third prompt: refused, not overwritten with the third capcode.
+  const PagerImage secondWritten = adapter.Memory();
+  adapter.SetMemory(firstWritten);
+  batch.write("\n");
+  ASSERT_TRUE(waitFor("(pager 3 of 3)", 2)) << err.toStdString();
+  EXPECT_TRUE(
+      err.contains("the pager in the adapter has serial number 8400012345, pager 1 of this batch; insert the "
+                   "next pager"))
+      << err.toStdString();
+  EXPECT_EQ(adapter.Memory(), firstWritten);
+  // The last one put back: refused as before.
+  adapter.SetMemory(secondWritten);
+  batch.write("\n");
+  ASSERT_TRUE(waitFor("(pager 3 of 3)", 3)) << err.toStdString();
+  EXPECT_TRUE(err.contains("serial number 2200000000, the one just written")) << err.toStdString();
+  adapter.SetMemory(pagerWithSerial("3300000000"));
+  batch.write("\n");
+  batch.closeWriteChannel();
+  ASSERT_TRUE(batch.waitForFinished(20000));
+  EXPECT_EQ(batch.exitCode(), 0) << err.toStdString();
+  EXPECT_EQ(int(ReadCapcode(adapter.Memory(), 0)), 1002);
+  EXPECT_EQ(int(ReadCapcode(firstWritten, 0)), 1000);
 }
 
 // Several benches on one order: three processes with two adapters each share the rows through
