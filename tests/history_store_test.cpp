@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -361,6 +363,38 @@ TEST_P(HistoryBackend, AStoreOfTheFirstSchemaIsUpgradedAndKeepsWorking) {
   const QStringList freshShape = ShapeOf(fresh);
   EXPECT_FALSE(freshShape.isEmpty());
   EXPECT_EQ(upgradedShape, freshShape);
+}
+
+// A table another client holds locked costs a record no more than the busy time-out, as with
+// SQLite (HistoryFailure.LockedBeyondTheTimeOut...): the pager operation never waits on it longer.
+TEST_P(HistoryBackend, ALockedTableHoldsARecordNoLongerThanTheTimeOut) {
+  if (GetParam() == Backend::SQLite) GTEST_SKIP() << "SQLite's busy time-out: HistoryFailure";
+  constexpr int kLimitMs = 500;
+  HistoryRecord record = RecordOf(PagerData(), QStringLiteral("2026-01-01T00:00:00Z"));
+  HistoryStore store(location, kLimitMs);
+  ASSERT_TRUE(store.Append(record));
+  {
+    QSqlDatabase locker = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("locker"));
+    locker.setConnectOptions(location.target);
+    ASSERT_TRUE(locker.open()) << locker.lastError().text().toStdString();
+    ASSERT_TRUE(locker.transaction());
+    QSqlQuery lock(locker);
+    ASSERT_TRUE(lock.exec(QStringLiteral("LOCK TABLE pager_history IN ACCESS EXCLUSIVE MODE")));
+    QElapsedTimer waited;
+    waited.start();
+    const Outcome locked = store.Append(record);
+    EXPECT_LT(waited.elapsed(), 4 * kLimitMs);
+    ASSERT_FALSE(locked);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("canceling statement due to (lock|statement) timeout"))
+                    .match(locked.failure().reason)
+                    .hasMatch())
+        << locked.failure().reason.toStdString();
+    locker.rollback();
+    locker.close();
+  }
+  QSqlDatabase::removeDatabase(QStringLiteral("locker"));
+  store.Close();
+  EXPECT_TRUE(store.Append(record));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, HistoryBackend, ::testing::Values(Backend::SQLite, Backend::PostgreSql),

@@ -405,6 +405,12 @@ Outcome HistoryStore::OpenPostgreSql() {
     connection += QStringLiteral(" connect_timeout=%1").arg(kConnectTimeoutSeconds);
   db_.setConnectOptions(connection);
   if (!db_.open()) return DriverFailure(QStringLiteral("connect"), db_.lastError());
+  // A locked table or a busy server holds a pager operation no longer than SQLite's busy time-out
+  // would: every lock wait and every statement has that limit.
+  QSqlQuery limits(db_);
+  for (const char* limit : {"lock_timeout", "statement_timeout"})
+    if (!limits.exec(QStringLiteral("SET %1 = %2").arg(QLatin1String(limit)).arg(busyTimeoutMs_)))
+      return DriverFailure(QStringLiteral("connect"), limits.lastError());
   return MigratePostgreSql();
 }
 
