@@ -532,6 +532,44 @@ TEST_F(FleetCommands, ABatchRefusesEveryPagerItHasWrittenNotOnlyTheLast) {
   EXPECT_EQ(int(ReadCapcode(firstWritten, 0)), 1000);
 }
 
+// A slow write keeps its row: its claim is refreshed while it writes, so another bench with the
+// same short time-out does not take it for one whose run went away.
+TEST_F(FleetCommands, ARowBeingWrittenSlowlyStaysItsBenchs) {
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(2)));
+  SimulatorOptions paced;
+  paced.pace = true;
+  SimulatorHost slow(paced);
+  ASSERT_TRUE(slow.Start());
+  auto writing = std::make_unique<QProcess>();
+  writing->setProcessEnvironment(environment);
+  writing->setWorkingDirectory(dir.path());
+  writing->start(QStringLiteral(M84DPT_PROGRAM), {"fleet", "run", "order.csv", "--template", "template.yaml", "--port",
+                                                  slow.DevicePath(), "--claim-timeout", "1"});
+  ASSERT_TRUE(writing->waitForStarted());
+  writing->write("\n");
+  writing->waitForBytesWritten();
+  writing->closeWriteChannel();
+  // Well past the time-out, in mid-verify.
+  QDeadlineTimer midWrite(20000);
+  while (slow.Counted().blockWrites < 24 && !midWrite.hasExpired()) QThread::msleep(10);
+  ASSERT_GE(slow.Counted().blockWrites, 24);
+  QThread::msleep(500);
+  ASSERT_EQ(slow.Counted().ends, 0);
+  const auto other = StartSimulator("8800000000");
+  const Outcome beside = Program({"fleet", "run", "order.csv", "--template", "template.yaml", "--port",
+                                  other->DevicePath(), "--claim-timeout", "1"},
+                                 QByteArray(5, '\n'));
+  EXPECT_TRUE(beside.out.startsWith("row 3: DPT Verify ok ! (serial number 8800000000, ")) << beside.out.toStdString();
+  EXPECT_EQ(other->Counted().ends, 1);
+  ASSERT_TRUE(writing->waitForFinished(30000));
+  EXPECT_EQ(writing->exitCode(), 0);
+  EXPECT_TRUE(QString::fromUtf8(writing->readAllStandardOutput()).startsWith("row 2: DPT Verify ok ! "));
+  HistoryStore store(History());
+  const Result<std::vector<HistoryRecord>> listed = store.List({});
+  ASSERT_TRUE(listed);
+  EXPECT_EQ(listed->size(), 2u);  // no record of a write given up
+}
+
 // Several benches on one order: three processes with two adapters each share the rows through
 // the history store, on SQLite and on PostgreSQL (when scripts/with_postgres.sh gives a scratch
 // server). Every row is done exactly once and its record holds its image.

@@ -1,6 +1,7 @@
 #include "core/fleet/fleet_runner.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QThread>
 #include <mutex>
 #include <thread>
@@ -25,15 +26,28 @@ QString SerialText(const QByteArray& bytes) {
 // The transfer's status texts, as one adapter's progress line.
 class WorkerHost : public TransferHost {
  public:
-  WorkerHost(RunConsole& console, int adapter, QString prefix)
-      : console_(console), adapter_(adapter), prefix_(std::move(prefix)) {}
+  // heartbeat: called now and then between blocks, to keep the row's claim fresh.
+  WorkerHost(RunConsole& console, int adapter, QString prefix, int heartbeatMs, std::function<void()> heartbeat)
+      : console_(console),
+        adapter_(adapter),
+        prefix_(std::move(prefix)),
+        heartbeatMs_(heartbeatMs),
+        heartbeat_(std::move(heartbeat)) {
+    sinceBeat_.start();
+  }
 
   void ShowStatus(const QString& text) override {
     status_ = text.trimmed();
     console_.Progress(adapter_, prefix_ + status_);
   }
   void Sound(Beep) override {}
-  bool StopRequested() override { return console_.StopTransfer(); }
+  bool StopRequested() override {
+    if (sinceBeat_.elapsed() >= heartbeatMs_) {
+      heartbeat_();
+      sinceBeat_.restart();
+    }
+    return console_.StopTransfer();
+  }
   void ShowWarning(const QString& text) override { console_.Tell(prefix_ + text); }
 
  private:
@@ -41,7 +55,14 @@ class WorkerHost : public TransferHost {
   int adapter_;
   QString prefix_;
   QString status_;
+  int heartbeatMs_;
+  std::function<void()> heartbeat_;
+  QElapsedTimer sinceBeat_;
 };
+
+// A claim is refreshed several times within the time-out, so that a slow write never looks like
+// one whose run went away.
+constexpr int kHeartbeatsPerTimeOut = 4;
 
 class Worker {
  public:
@@ -111,7 +132,8 @@ class Worker {
                                .arg(Name())
                                .arg(row.row)
                                .arg(row.label.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(row.label));
-    WorkerHost host(console_, adapter_, prefix);
+    WorkerHost host(console_, adapter_, prefix, rules_.staleClaimSeconds * 1000 / kHeartbeatsPerTimeOut,
+                    [&] { state.Refresh(row.row, rules_); });
     PagerData data = row.data;
     const WriteResult written = link.WritePager(data.image, WriteOptions{!row.writesSerial}, host);
     link.ClosePort();

@@ -59,7 +59,7 @@ bool Claimable(const RowRecord* held, int row, const ClaimRules& rules, const QD
   if (!held) return true;
   if (held->state == kRowDone) return rules.redo.count(row) && held->runId != rules.runId;
   if (held->state == kRowFailed) return rules.retryFailed || held->runId != rules.runId;
-  return held->claimed.secsTo(now) > rules.staleClaimSeconds;
+  return held->claimed.msecsTo(now) > qint64(rules.staleClaimSeconds) * 1000;
 }
 
 // The row, and what the store held of it (nothing: never tried).
@@ -214,6 +214,19 @@ Outcome OrderState::Finish(int row, HistoryRecord& record, bool done, const QStr
     if (!query.exec()) return store_.StatementFailure(QStringLiteral("order"), query.lastError());
     return Succeeded();
   });
+}
+
+Outcome OrderState::Refresh(int row, const ClaimRules& rules) {
+  Result<QSqlDatabase> connection = store_.Connection();
+  if (!connection) return connection.failure();
+  QSqlQuery query(*connection);
+  query.prepare(QStringLiteral(
+      "UPDATE order_rows SET claimed_utc = ? WHERE order_name = ? AND row_number = ? AND state = ? AND run_id = ?"));
+  for (const QVariant& value : {QVariant(TimeText(QDateTime::currentDateTimeUtc())), Text(order_), QVariant(row),
+                                QVariant(kRowClaimed), Text(rules.runId)})
+    query.addBindValue(value);
+  if (!query.exec()) return store_.StatementFailure(QStringLiteral("order"), query.lastError());
+  return Succeeded();
 }
 
 Outcome OrderState::Release(int row, const ClaimRules& rules) {

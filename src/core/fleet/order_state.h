@@ -84,6 +84,9 @@ class OrderState {
   // The write's record appended to the history and the row marked done (or failed), in one
   // transaction; record gets its id.
   Outcome Finish(int row, HistoryRecord& record, bool done, const QString& label);
+  // The claim still held: its time set to now, so that the other benches do not take it for
+  // one whose run went away while a write takes its time.
+  Outcome Refresh(int row, const ClaimRules& rules);
   // A claim given back unwritten (the run stopped before the write began).
   Outcome Release(int row, const ClaimRules& rules);
 
