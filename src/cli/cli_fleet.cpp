@@ -1,7 +1,5 @@
 // "fleet": an order of pagers, each with its own settings from a row of a CSV table, checked,
 // programmed on one adapter or several, and followed in the programming history.
-#include <unistd.h>
-#include <QHash>
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
