@@ -49,9 +49,11 @@ PagerImage PatternedPager() {
 class LinkOverPty : public ::testing::Test {
  protected:
   // Starts the simulated adapter (with these faults) and a port and link on its device.
-  void StartSimulator(const QString& faults = {}, const QString& memoryFile = {}, bool pace = false) {
+  void StartSimulator(const QString& faults = {}, const QString& memoryFile = {}, bool pace = false,
+                      bool swap = false) {
     SimulatorOptions options;
     options.pace = pace;
+    options.swap = swap;
     options.faults = *ParseFaultPlan(faults);
     options.memoryFile = memoryFile;
     simulator = std::make_unique<SimulatorHost>(options);
@@ -137,6 +139,37 @@ TEST_F(LinkOverPty, WriteKeepsThePagersSerialNumberOnlyWhenAsked) {
     EXPECT_EQ(host.exchanges, keep ? keptExchanges : plainExchanges);
     EXPECT_EQ(host.progress.back(), 0);
   }
+}
+
+// A bench without anyone at it: after each write's end the adapter holds a fresh pager, the
+// memory the simulator started with and the next serial number; a write that failed swaps
+// nothing, since the pager stays seated for another try.
+TEST_F(LinkOverPty, TheSwappingSimulatorAnswersAsAFreshPagerAfterEachWrite) {
+  StartSimulator({}, {}, false, true);
+  const PagerImage fresh = simulator->Memory();
+  PagerData data;
+  RecordingHost host;
+  host.keepSerial = true;
+  data.image[0x518] = 'X';
+  for (const char* next : {"8400012346", "8400012347"}) {
+    SCOPED_TRACE(next);
+    const WriteResult written = WriteFromPages(*link, data, host, host.Options(), host);
+    ASSERT_TRUE(bool(written.outcome)) << written.outcome.failure().reason.toStdString();
+    ASSERT_TRUE(written.keptSerial);
+    const std::optional<QByteArray> serial = link->ReadSerialNumber();
+    link->ClosePort();
+    ASSERT_TRUE(serial);
+    EXPECT_EQ(QString::fromLatin1(serial->left(10)), next);
+    PagerImage expected = fresh;
+    PutSerialNumber(expected, next);
+    EXPECT_EQ(simulator->Memory(), expected);  // the write's 'X' went with the pager taken out
+  }
+  simulator->SetFaults(*ParseFaultPlan(QStringLiteral("write-nak:3")));
+  EXPECT_FALSE(bool(WriteFromPages(*link, data, host, host.Options(), host).outcome));
+  link->ClosePort();
+  const std::optional<QByteArray> serial = link->ReadSerialNumber();
+  ASSERT_TRUE(serial);
+  EXPECT_EQ(QString::fromLatin1(serial->left(10)), "8400012347");
 }
 
 TEST_F(LinkOverPty, VerifyMismatchInTheLastByteIsAVerifyErrorWithoutEnd) {

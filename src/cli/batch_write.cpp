@@ -1,6 +1,7 @@
 #include "cli/batch_write.h"
 
 #include <QStringList>
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -116,18 +117,28 @@ QString BatchObstacle(const BatchPlan& plan, const PageValues& general, const Pl
 
 QString SerialText(const QByteArray& serial) { return QString::fromLatin1(serial.left(kSerialLast - kSerialFirst)); }
 
-// Waits for the next pager; a pager that answers with the serial number just written is the
-// one still in the adapter, so the prompt comes again rather than writing it a second time.
+// Waits for the next pager; a pager that answers with a serial number this batch has written is
+// one of its own still (or again) in the adapter, so the prompt comes again rather than writing
+// it a second time. Where every pager gets FILE's serial number the pagers cannot be told apart.
 bool AwaitAnotherPager(AdapterLink& link, const AwaitNextPager& awaitNext, int next, int count,
-                       const QByteArray& writtenSerial) {
+                       const std::vector<QByteArray>& writtenSerials, bool guard) {
   for (;;) {
     link.ClosePort();
     if (!awaitNext(next, count)) return false;
+    if (!guard) return true;
     const std::optional<QByteArray> serial = link.ReadSerialNumber();
-    if (!serial || *serial != writtenSerial) return true;
-    PrintReason(QStringLiteral("the pager in the adapter has serial number %1, the one just written; insert the next "
-                               "pager")
-                    .arg(SerialText(*serial)));
+    if (!serial) return true;
+    const auto written = std::find(writtenSerials.begin(), writtenSerials.end(), *serial);
+    if (written == writtenSerials.end()) return true;
+    if (written + 1 == writtenSerials.end())
+      PrintReason(QStringLiteral("the pager in the adapter has serial number %1, the one just written; insert the "
+                                 "next pager")
+                      .arg(SerialText(*serial)));
+    else
+      PrintReason(QStringLiteral("the pager in the adapter has serial number %1, pager %2 of this batch; insert the "
+                                 "next pager")
+                      .arg(SerialText(*serial))
+                      .arg(written - writtenSerials.begin() + 1));
   }
 }
 
@@ -158,7 +169,8 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
   PagerData fileData;
   ModelPageSet filePages(fileData, DisplayMode::Advanced);
   ConsoleHost fileHost;
-  if (!LoadSettingsIntoPages(plan.file, fileData, filePages, fileHost)) return 1;
+  if (!LoadSettingsOverBase(plan.base, plan.file, fileData, fileHost)) return 1;
+  filePages.ExchangeAllPages(Direction::Load);
   const PageValues& general = filePages.Page(PageId::General).Values();
   const Capcodes first = CapcodesOf(general);
   const Planned planned = PlanCapcodes(plan, general);
@@ -167,8 +179,15 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
     return 1;
   }
   PrintReason(QStringLiteral("plan: %1 pager(s); %2").arg(plan.count).arg(Ranges(general, first, planned.last)));
+  const bool keepSerial = KeepPagerSerialNumber(filePages, plan.keepSerial);
+  if (!keepSerial && plan.count > 1)
+    PrintReason(QStringLiteral("every pager of this batch gets serial number %1 from %2, so the pagers cannot be told "
+                               "apart by it, nor a pager that was not swapped; keep the pagers' own (--keep-serial)")
+                    .arg(SerialText(QByteArray(reinterpret_cast<const char*>(fileData.image.data() + kSerialFirst),
+                                               kSerialLast - kSerialFirst + 1)),
+                         plan.file));
   Capcodes last = first;
-  QByteArray writtenSerial;
+  std::vector<QByteArray> writtenSerials;
   int written = 0;
   int exitCode = 0;
   for (int pager = 1; pager <= plan.count; ++pager) {
@@ -176,7 +195,7 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
       exitCode = kHungUpExitCode;
       break;
     }
-    if (pager > 1 && !AwaitAnotherPager(link, awaitNext, pager, plan.count, writtenSerial)) {
+    if (pager > 1 && !AwaitAnotherPager(link, awaitNext, pager, plan.count, writtenSerials, keepSerial)) {
       exitCode = interrupts && (interrupts->HungUp() || interrupts->Interrupted()) ? interrupts->ExitCode() : 1;
       PrintReason(QStringLiteral("the batch stops before pager %1").arg(pager));
       break;
@@ -212,8 +231,8 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
       exitCode = writeExit;
       break;
     }
-    writtenSerial = QByteArray(reinterpret_cast<const char*>(pagerData.image.data() + kSerialFirst),
-                               kSerialLast - kSerialFirst + 1);
+    writtenSerials.push_back(QByteArray(reinterpret_cast<const char*>(pagerData.image.data() + kSerialFirst),
+                                        kSerialLast - kSerialFirst + 1));
     last = CapcodesOf(general);
     ++written;
     if (plan.increment) {
@@ -252,6 +271,7 @@ int RunBatchWrite(const CommandParser& parser) {
                        "to step them, or --same-capcodes to mean it")
             .arg(plan.count));
   plan.keepSerial = KeepSerialChoice(parser);
+  plan.base = parser.value(QStringLiteral("base"));
   plan.backup = parser.isSet(QStringLiteral("backup"));
   PagerHistory history = CommandHistory(parser, kSourceBatch);
   plan.history = &history;

@@ -25,6 +25,7 @@ QCommandLineOption SameCapcodesOption();
 
 struct BatchPlan {
   QString file;
+  QString base;  // a settings-text FILE is read over this file's settings; empty: the defaults
   bool increment = false;
   bool sameCapcodes = false;  // identical pagers asked for: no step is needed
   int count = 1;

@@ -149,13 +149,18 @@ int RunSimulateCommand(const QStringList& arguments) {
                                 QStringLiteral("Hold every byte for its time on a 9600-baud line."));
   const QCommandLineOption fault(QStringLiteral("fault"), QStringLiteral("Faults to inject: ") + FaultPlanSyntax(),
                                  QStringLiteral("SPEC"));
+  const QCommandLineOption swap(QStringLiteral("swap"),
+                                QStringLiteral("After each write's end, answer as a fresh pager: the memory it "
+                                               "started with, with the next serial number."));
   parser.addOption(memory);
   parser.addOption(pace);
+  parser.addOption(swap);
   parser.addOption(fault);
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   SimulatorOptions options;
   options.memoryFile = parser.value(memory);
   options.pace = parser.isSet(pace);
+  options.swap = parser.isSet(swap);
   options.announce = true;
   const Result<FaultPlan> faults = ParseFaultPlan(parser.values(fault).join(QLatin1Char(',')));
   if (!faults) return parser.UsageError(faults.failure().reason + QStringLiteral("; faults: ") + FaultPlanSyntax());

@@ -16,6 +16,8 @@ const std::vector<CommandEntry> kCommands = {
     {"report", "Print a data file's settings report, as text or into a PDF.", RunReportCommand},
     {"read", "Read the pager through the adapter into a data file.", RunReadCommand},
     {"write", "Write a data file into the pager through the adapter.", RunWriteCommand},
+    {"fleet", "Check, program and follow an order: many pagers, each with its own settings from a CSV row.",
+     RunFleetCommand},
     {"history", "List the pagers read and written, show or restore an earlier state.", RunHistoryCommand},
     {"probe", "Check that the adapter answers.", RunProbeCommand},
     {"simulate", "Serve a simulated adapter and pager on a pseudo-terminal.", RunSimulateCommand},
@@ -180,6 +182,7 @@ std::optional<int> CommandParser::Parse(const QStringList& arguments) {
 QString CommandParser::OptionConflict() const {
   const QStringList found = parser_.optionNames();
   for (const QCommandLineOption& option : options_) {
+    if (repeatable_.contains(option.names().first())) continue;
     const qsizetype times =
         std::count_if(found.begin(), found.end(), [&](const QString& name) { return option.names().contains(name); });
     if (times > 1) return QStringLiteral("%1 given more than once").arg(OptionName(option.names().last()));

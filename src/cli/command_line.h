@@ -41,6 +41,8 @@ class CommandParser {
   void addOption(const QCommandLineOption& option);
   // Two options that cannot be given together: Parse refuses them with a usage error.
   void ExcludeEachOther(const QCommandLineOption& first, const QCommandLineOption& second);
+  // An option that may be given more than once (each value counts), unlike every other.
+  void AllowRepeated(const QCommandLineOption& option) { repeatable_ << option.names(); }
   // A required argument, or an optional one (only after the required ones).
   void addPositionalArgument(const QString& name, const QString& description, bool optional = false);
 
@@ -80,6 +82,7 @@ class CommandParser {
   QList<QCommandLineOption> options_;
   QList<Argument> arguments_;
   QList<QPair<QCommandLineOption, QCommandLineOption>> exclusions_;
+  QStringList repeatable_;
 };
 
 }  // namespace m84

@@ -21,6 +21,7 @@ int RunDiffCommand(const QStringList& arguments);
 int RunUdevRuleCommand(const QStringList& arguments);
 int RunPortsCommand(const QStringList& arguments);
 int RunHistoryCommand(const QStringList& arguments);
+int RunFleetCommand(const QStringList& arguments);
 int RunHelpCommand(const QStringList& arguments);
 
 // Printing a report into a PDF needs fonts and a paint device, which the command line does not

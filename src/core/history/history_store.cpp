@@ -200,6 +200,17 @@ const SchemaStep kSchemaSteps[kHistorySchemaVersion] = {
       "CREATE INDEX pager_history_capcode6 ON pager_history (capcode6)",
       "CREATE INDEX pager_history_capcode7 ON pager_history (capcode7)",
       "CREATE INDEX pager_history_capcode8 ON pager_history (capcode8)"}},
+    // Version 2. The rows of fleet orders, by the order's name and the row's number as the
+    // order's table numbers it: claimed (by a run, since a time), done (the write's record) or
+    // failed. The fingerprint tells a row changed since it was done.
+    {{},
+     {},
+     {"CREATE TABLE order_rows (order_name TEXT NOT NULL, row_number INTEGER NOT NULL, state TEXT NOT NULL, "
+      "fingerprint TEXT NOT NULL, label TEXT NOT NULL, serial TEXT NOT NULL, history_id BIGINT, "
+      "port TEXT NOT NULL, run_id TEXT NOT NULL, claimed_utc TEXT NOT NULL, updated_utc TEXT NOT NULL, "
+      "user_name TEXT NOT NULL, host_name TEXT NOT NULL, detail TEXT NOT NULL, "
+      "PRIMARY KEY (order_name, row_number))",
+      "CREATE INDEX order_rows_serial ON order_rows (order_name, serial)"}},
 };
 
 QStringList StepStatements(int step, Dialect dialect) {
@@ -394,6 +405,12 @@ Outcome HistoryStore::OpenPostgreSql() {
     connection += QStringLiteral(" connect_timeout=%1").arg(kConnectTimeoutSeconds);
   db_.setConnectOptions(connection);
   if (!db_.open()) return DriverFailure(QStringLiteral("connect"), db_.lastError());
+  // A locked table or a busy server holds a pager operation no longer than SQLite's busy time-out
+  // would: every lock wait and every statement has that limit.
+  QSqlQuery limits(db_);
+  for (const char* limit : {"lock_timeout", "statement_timeout"})
+    if (!limits.exec(QStringLiteral("SET %1 = %2").arg(QLatin1String(limit)).arg(busyTimeoutMs_)))
+      return DriverFailure(QStringLiteral("connect"), limits.lastError());
   return MigratePostgreSql();
 }
 
@@ -509,6 +526,11 @@ Result<std::optional<HistoryRecord>> HistoryStore::Find(qint64 id) {
   std::optional<HistoryRecord> record;
   if (query.next()) record = RecordOf(query, true);
   return record;
+}
+
+Result<QSqlDatabase> HistoryStore::Connection() {
+  if (Outcome opened = Open(); !opened) return opened.failure();
+  return db_;
 }
 
 Result<QString> HistoryStore::SetDamagedFileAside() {

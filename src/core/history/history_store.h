@@ -26,7 +26,7 @@ inline constexpr char kNoHistoryVariable[] = "M84DPT_NO_HISTORY";
 
 // Raised with every step added to the schema (history_store.cpp); a store of an older version is
 // brought up to it step by step when it is opened.
-constexpr int kHistorySchemaVersion = 1;
+constexpr int kHistorySchemaVersion = 2;
 // How long a write waits for another program's write to the same SQLite file.
 constexpr int kHistoryBusyTimeoutMs = 5000;
 
@@ -84,6 +84,14 @@ class HistoryStore {
   Result<std::vector<HistoryRecord>> List(const HistoryFilter& filter);
   // With its image; nothing when no record has the id.
   Result<std::optional<HistoryRecord>> Find(qint64 id);
+
+  // The open connection, for the tables kept beside the records (an order's rows, core/fleet);
+  // usable on this thread only, as every Qt SQL connection.
+  Result<QSqlDatabase> Connection();
+  // A statement's failure in the store's words ("LOCATION: what: the driver's reason").
+  Failure StatementFailure(const QString& what, const class QSqlError& error) const {
+    return DriverFailure(what, error);
+  }
 
   // A damaged SQLite file (with its -wal and -shm files) renamed aside, so that the next Open
   // starts a new one: its new name; an empty name when another program has already replaced

@@ -172,6 +172,7 @@ void SimulatedAdapter::ReceiveDataByte(uint8_t byte, std::vector<uint8_t>& reply
   }
   for (int i = 0; i < kBlockSize; ++i) memory_[(writeAddress_ + i) & kAddressMask] = data_[i];
   memoryChanged_ = true;
+  writtenSinceSwap_ = true;
   ++counts_.blockWrites;
   reply.push_back(kAckByte);
 }
@@ -191,6 +192,7 @@ void SimulatedAdapter::Execute(const AdapterFrame& frame, std::vector<uint8_t>& 
       ++counts_.ends;
       writeEnabled_ = false;
       reply.push_back(kAckByte);
+      if (swap_ && writtenSinceSwap_) SwapPager();
       break;
     case AdapterCommand::Probe: break;
   }
@@ -251,6 +253,28 @@ bool SimulatedAdapter::StartAnswer(int target, std::vector<uint8_t>& reply) {
   if (const Fault* late = FindFault(FaultKind::LateAck, target)) HoldBack(reply.size(), late->delayMs);
   if (FindFault(FaultKind::Noise, target)) reply.insert(reply.end(), std::begin(kNoise), std::end(kNoise));
   return true;
+}
+
+void SimulatedAdapter::SetSwap(bool swap) {
+  swap_ = swap;
+  freshMemory_ = memory_;
+  swaps_ = 0;
+  writtenSinceSwap_ = false;
+}
+
+// The fresh pager's serial number is the first one's plus the pagers swapped in since; a first
+// serial number that is no number counts from 0.
+void SimulatedAdapter::SwapPager() {
+  const QByteArray first(reinterpret_cast<const char*>(freshMemory_.data() + kSerialFirst), kSerialLast - kSerialFirst);
+  bool number = false;
+  const qint64 base = first.toLongLong(&number);
+  const QByteArray next =
+      QByteArray::number((number ? base : 0) + ++swaps_).rightJustified(kSerialLast - kSerialFirst, '0');
+  memory_ = freshMemory_;
+  std::memcpy(memory_.data() + kSerialFirst, next.constData(), size_t(kSerialLast - kSerialFirst));
+  memory_[kSerialLast] = 0;
+  memoryChanged_ = true;
+  writtenSinceSwap_ = false;
 }
 
 void SimulatedAdapter::HoldBack(size_t at, int ms) { pause_ = ReplyPause{at, ms}; }

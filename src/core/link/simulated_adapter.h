@@ -66,9 +66,16 @@ class SimulatedAdapter {
 
   SimulatedAdapter() : memory_(SimulatedPagerMemory()) {}
 
-  void SetMemory(const PagerImage& memory) { memory_ = memory; }
+  // With the swap on, the memory every fresh pager starts from as well.
+  void SetMemory(const PagerImage& memory) {
+    memory_ = memory;
+    if (swap_) SetSwap(true);
+  }
   const PagerImage& Memory() const { return memory_; }
   void SetFaults(const FaultPlan& faults) { faults_ = faults; }
+  // After each write's end frame the pager in the adapter is another one, fresh from the box:
+  // the memory as it is now, with the next serial number each time.
+  void SetSwap(bool swap);
   const Counts& Counted() const { return counts_; }
 
   // One byte from the program; the adapter's answer, if any, is appended to reply.
@@ -107,6 +114,7 @@ class SimulatedAdapter {
   // Noise, pauses and unplugging for the answer that starts at reply.size(); false: no answer.
   bool StartAnswer(int target, std::vector<uint8_t>& reply);
   void HoldBack(size_t at, int ms);
+  void SwapPager();
 
   PagerImage memory_;
   FaultPlan faults_;
@@ -121,6 +129,10 @@ class SimulatedAdapter {
   std::optional<ReplyPause> pause_;
   bool unplugged_ = false;
   int unpluggedAt_ = 0;
+  bool swap_ = false;
+  PagerImage freshMemory_;
+  qint64 swaps_ = 0;
+  bool writtenSinceSwap_ = false;
 };
 
 }  // namespace m84

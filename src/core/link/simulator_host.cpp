@@ -76,6 +76,10 @@ Outcome SimulatorHost::Start() {
   if (!memoryGiven_ && !options_.memoryFile.isEmpty()) {
     if (Outcome loaded = LoadMemoryFile(); !loaded) return loaded;
   }
+  if (options_.swap) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    engine_.SetSwap(true);
+  }
 
   master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   char name[128] = {};

@@ -20,6 +20,8 @@ struct SimulatorOptions {
   QString memoryFile;  // start from it when it exists, keep every change in it
   bool pace = false;   // hold every byte for its line time at 9600 baud
   FaultPlan faults;
+  // A fresh pager with the next serial number after each write's end frame (SetSwap).
+  bool swap = false;
   // Say on standard error when a fault pulls the cable (the simulate command; tests keep quiet).
   bool announce = false;
   // Called from the serving thread once a pulled cable has ended the serving (and the memory

@@ -1,0 +1,105 @@
+#pragma once
+// An order's progress, kept in the programming history's store beside the records (the table
+// order_rows): each row claimed by a run, done (with the record of its write) or failed. The
+// order's table itself is never written, so any bench's copy of it is the same order, and a run
+// that was killed, or a machine that was switched off, loses nothing: the next run goes on with
+// the rows not done.
+//
+//   HistoryStore store(location);  OrderState state(store, order.name);
+//   Result<std::optional<int>> row = state.Claim(order, rules);
+//   ... write the pager ...  state.Finish(*row, record, true);
+//
+// Every claim is one transaction under a lock of the order (SQLite's write lock, a PostgreSQL
+// advisory lock), so two runs on one order never take the same row; a claim whose run went away
+// is given back after a time-out.
+
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QString>
+#include <functional>
+#include <optional>
+#include <set>
+#include <vector>
+
+#include "core/fleet/fleet_order.h"
+#include "core/history/history_record.h"
+#include "core/history/history_store.h"
+#include "core/result.h"
+
+namespace m84::fleet {
+
+// The history's source of the records an order makes.
+inline const QString kSourceFleet = QStringLiteral("fleet");
+
+inline const QString kRowClaimed = QStringLiteral("claimed");
+inline const QString kRowDone = QStringLiteral("done");
+inline const QString kRowFailed = QStringLiteral("failed");
+
+// A claim not finished after this long belongs to a run that went away (killed, unplugged, its
+// host gone): a write with verify takes seconds.
+constexpr int kStaleClaimSeconds = 120;
+
+// What the store keeps of a row.
+struct RowRecord {
+  int row = 0;
+  QString state;  // kRowClaimed, kRowDone or kRowFailed
+  QByteArray fingerprint;
+  QString label;
+  QString serial;  // the pager's, once written
+  std::optional<qint64> historyId;
+  QString port;
+  QString runId;
+  QDateTime claimed;
+  QDateTime updated;
+  QString user;
+  QString host;
+  QString detail;  // why a row failed
+};
+
+struct ClaimRules {
+  QString runId;  // this run's, unique among every bench's runs
+  QString port;
+  std::set<int> redo;  // done rows to program again
+  // Rows this run failed are tried again too (else only by the next run).
+  bool retryFailed = false;
+  int staleClaimSeconds = kStaleClaimSeconds;
+};
+
+// "bench-3:4242:20261211T061500.123": the host, the process and its start.
+QString NewRunId();
+
+class OrderState {
+ public:
+  OrderState(HistoryStore& store, QString order) : store_(store), order_(std::move(order)) {}
+
+  // Every row the store holds for the order, by row number.
+  Result<std::vector<RowRecord>> Rows();
+  // Whether a row of the order is still there for this run to claim.
+  Result<bool> AnyLeft(const Order& order, const ClaimRules& rules);
+  // The first row of the order that no run has done or holds, claimed for this run; nothing
+  // when none is left. A row failed in an earlier run is tried again; one this run failed is not.
+  Result<std::optional<int>> Claim(const Order& order, const ClaimRules& rules);
+  // The done row whose pager has this serial number, if any.
+  Result<std::optional<int>> RowWithSerial(const QString& serial);
+  // The write's record appended to the history and the row marked done (or failed), in one
+  // transaction; record gets its id.
+  Outcome Finish(int row, HistoryRecord& record, bool done, const QString& label);
+  // The claim still held: its time set to now, so that the other benches do not take it for
+  // one whose run went away while a write takes its time.
+  Outcome Refresh(int row, const ClaimRules& rules);
+  // A claim given back unwritten (the run stopped before the write began).
+  Outcome Release(int row, const ClaimRules& rules);
+
+ private:
+  // Runs body inside a transaction that holds the order's lock.
+  Outcome Locked(const std::function<Outcome(QSqlDatabase&)>& body);
+
+  HistoryStore& store_;
+  QString order_;
+};
+
+// Warnings for capcodes the history records in a pager of another serial number (that pager's
+// latest write): two pagers would answer them. A row's own earlier write is no other pager.
+Result<std::vector<OrderFault>> HistoryWarnings(const Order& order, HistoryStore& store);
+
+}  // namespace m84::fleet

@@ -1,0 +1,640 @@
+// Fleet orders from the real program, as a bench meets them: "fleet check" reporting every fault
+// at once, "fleet run" programming the rows on several simulated adapters at once (each handing
+// over a fresh pager after every write, as --swap does), resuming after a stop, a failed row
+// tried again on the next run, the swap guard refusing a pager the order already wrote, and
+// "fleet status" saying what is done.
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
+#include <cstring>
+#include <memory>
+
+#include "core/fleet/fleet_order.h"
+#include "core/fleet/fleet_runner.h"
+#include "core/fleet/order_csv.h"
+#include "core/fleet/order_state.h"
+#include "core/history/history_store.h"
+#include "core/image/dat_file.h"
+#include "core/link/adapter_frame.h"
+#include "core/link/simulator_host.h"
+#include "core/pages/capcode.h"
+#include "qstring_printer.h"
+
+using namespace m84;
+using namespace m84::fleet;
+
+namespace {
+
+struct Outcome {
+  int exitCode = -1;
+  QString out;
+  QString err;
+};
+
+// Every capcode row but the first disabled, so that each row's capcode 1 is its pager's only
+// address; a start-up text that every pager must get from the template.
+const QByteArray kTemplate =
+    "format: m84-settings/1\n"
+    "general:\n"
+    "  capcodes:\n"
+    "    - {}\n"
+    "    - enable: false\n    - enable: false\n    - enable: false\n    - enable: false\n"
+    "    - enable: false\n    - enable: false\n    - enable: false\n"
+    "display:\n"
+    "  startup_text: \"ST. MARY\"\n";
+
+QByteArray OrderOf(int rows, int firstCapcode = 1200100) {
+  QByteArray csv = "label,general.capcodes[1].capcode,display.standby_text_1\r\n";
+  for (int i = 0; i < rows; ++i)
+    csv += QStringLiteral("\"Ward %1, bed %2\",%3,OWNER %2\r\n")
+               .arg(i / 4 + 1)
+               .arg(i + 1)
+               .arg(firstCapcode + 8 * i)
+               .toUtf8();
+  return csv;
+}
+
+// A fresh pager whose serial number starts at `serial`, swapped after every write.
+std::unique_ptr<SimulatorHost> StartSimulator(const char* serial, bool swap = true, const QString& faults = {}) {
+  SimulatorOptions options;
+  options.swap = swap;
+  options.faults = *ParseFaultPlan(faults);
+  auto simulator = std::make_unique<SimulatorHost>(options);
+  PagerImage memory = SimulatedPagerMemory();
+  std::memcpy(memory.data() + kSerialFirst, serial, std::strlen(serial) + 1);
+  simulator->SetMemory(memory);
+  const m84::Outcome started = simulator->Start();
+  EXPECT_TRUE(started) << started.failure().reason.toStdString();
+  return simulator;
+}
+
+class FleetCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir.isValid());
+    environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("M84DPT_HISTORY"), History().target);
+    ASSERT_TRUE(WriteFileAtomically(Path("template.yaml"), kTemplate));
+  }
+
+  HistoryLocation History() const {
+    if (history) return *history;
+    return {HistoryLocation::Backend::SQLite, dir.filePath(QStringLiteral("history.sqlite"))};
+  }
+  QString Path(const char* name) const { return dir.filePath(QLatin1String(name)); }
+
+  Outcome Program(const QStringList& arguments, const QByteArray& input = {}) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(dir.path());
+    process.start(QStringLiteral(M84DPT_PROGRAM), arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    process.waitForFinished(120000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+  }
+
+  QProcess* StartRun(const std::vector<const SimulatorHost*>& adapters, const QString& order,
+                     const QByteArray& enters) {
+    auto* process = new QProcess;
+    process->setProcessEnvironment(environment);
+    process->setWorkingDirectory(dir.path());
+    QStringList arguments = {"fleet", "run", "order.csv", "--template", "template.yaml", "--order", order};
+    for (const SimulatorHost* adapter : adapters) arguments << "--port" << adapter->DevicePath();
+    process->start(QStringLiteral(M84DPT_PROGRAM), arguments);
+    // Into the pipe now: a QProcess writes only while it is waited for, and the benches are
+    // waited for one after the other.
+    process->waitForStarted();
+    process->write(enters);
+    process->waitForBytesWritten();
+    process->closeWriteChannel();
+    return process;
+  }
+
+  Outcome Run(const std::vector<const SimulatorHost*>& adapters, const QByteArray& enters) {
+    QStringList arguments = {"fleet", "run", "order.csv", "--template", "template.yaml"};
+    for (const SimulatorHost* adapter : adapters) arguments << "--port" << adapter->DevicePath();
+    return Program(arguments, enters);
+  }
+
+  // The order as the program reads it, over the same template.
+  Order ReadBack() const {
+    const Result<PagerData> templateData = LoadOrderTemplate(Path("template.yaml"));
+    EXPECT_TRUE(templateData);
+    const Result<Order> order = LoadOrder(Path("order.csv"), *templateData);
+    EXPECT_TRUE(order);
+    return *order;
+  }
+
+  // The rows the history keeps for the order, and the record of each done row's write.
+  std::vector<RowRecord> Rows() {
+    HistoryStore store(History());
+    const Result<std::vector<RowRecord>> rows = OrderState(store, orderName).Rows();
+    EXPECT_TRUE(rows) << rows.failure().Text().toStdString();
+    return rows ? *rows : std::vector<RowRecord>{};
+  }
+
+  // Every done row's record holds the row's image (with the pager's own serial number) and
+  // the pager holds it too; no pager was written twice, no capcode given twice.
+  void ExpectDoneRowsMatchTheirRecords(const Order& order) {
+    HistoryStore store(History());
+    QSet<QString> serials;
+    for (const RowRecord& row : Rows()) {
+      if (row.state != kRowDone) continue;
+      SCOPED_TRACE(row.row);
+      ASSERT_TRUE(row.historyId);
+      const Result<std::optional<HistoryRecord>> found = store.Find(*row.historyId);
+      ASSERT_TRUE(found && *found && (*found)->data);
+      const HistoryRecord& record = **found;
+      EXPECT_EQ(record.outcome, kOutcomeOk);
+      EXPECT_EQ(record.source, kSourceFleet);
+      EXPECT_EQ(record.file, QStringLiteral("order.csv:%1").arg(row.row));
+      EXPECT_EQ(record.serial, row.serial);
+      PagerImage expected = order.Row(row.row)->data.image;
+      for (int i = kSerialFirst; i < kSerialLast; ++i) expected[i] = record.data->image[i];
+      for (int i = 0; i < kTransferLast + 1; ++i) ASSERT_EQ(record.data->image[i], expected[i]) << i;
+      EXPECT_FALSE(serials.contains(row.serial)) << row.serial.toStdString();
+      serials.insert(row.serial);
+    }
+  }
+
+  QTemporaryDir dir;
+  QProcessEnvironment environment;
+  QString orderName = QStringLiteral("order");
+  std::optional<HistoryLocation> history;
+};
+
+TEST_F(FleetCommands, CheckReportsEveryFaultAtOnceAndWritesNothing) {
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"),
+                                  "label,general.capcodes[1].capcode,display.lcd_contrast\r\n"
+                                  "A,1200100,Level 1\r\nB,7,Level 2\r\nC,1200100,Level 3\r\n"));
+  const Outcome refused = Program({"fleet", "check", "order.csv", "--template", "template.yaml"});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_EQ(refused.out, "");
+  EXPECT_EQ(refused.err,
+            "order.csv:1:display.lcd_contrast: unknown column 'display.lcd_contrast'; did you mean display.contrast?\n"
+            "order.csv:3:general.capcodes[1].capcode: Capcode must be in range 8 to 2097151\n"
+            "order.csv:4:general.capcodes[1].capcode: capcode 1200100 is also row 2's: two pagers would answer it\n");
+  // A run refuses the same order before any adapter is touched.
+  const Outcome run = Program({"fleet", "run", "order.csv", "--template", "template.yaml", "--port", "/dev/null"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_TRUE(run.err.contains("order.csv has faults; nothing written")) << run.err.toStdString();
+  EXPECT_FALSE(QFile::exists(History().target));
+
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(3)));
+  EXPECT_EQ(Program({"fleet", "check", "order.csv", "--template", "template.yaml"}).out, "order.csv: 3 row(s) ready\n");
+  // Without the template every row shares capcodes 2 to 8 of the default settings.
+  const Outcome shared = Program({"fleet", "check", "order.csv"});
+  EXPECT_EQ(shared.exitCode, 1);
+  EXPECT_TRUE(shared.err.startsWith("order.csv:3:general.capcodes[2].capcode: capcodes 1234568, "))
+      << shared.err.toStdString();
+}
+
+TEST_F(FleetCommands, TwoAdaptersProgramEveryRowOnceAndTheNextRunFindsNothingLeft) {
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(6)));
+  const auto first = StartSimulator("1000000000");
+  const auto second = StartSimulator("2000000000");
+  const Outcome run = Run({first.get(), second.get()}, QByteArray(20, '\n'));
+  EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+  EXPECT_TRUE(run.out.endsWith("order: 6 written, 0 failed in this run; 6 of 6 row(s) done\n"))
+      << run.out.toStdString();
+  EXPECT_TRUE(run.err.contains(
+      QStringLiteral("adapter 2 (%1): insert the next pager and press Enter").arg(second->DevicePath())))
+      << run.err.toStdString();
+  // Both adapters worked.
+  EXPECT_GE(first->Counted().ends, 1);
+  EXPECT_GE(second->Counted().ends, 1);
+  EXPECT_EQ(first->Counted().ends + second->Counted().ends, 6);
+
+  const Order order = ReadBack();
+  const std::vector<RowRecord> rows = Rows();
+  ASSERT_EQ(rows.size(), 6u);
+  for (const RowRecord& row : rows) EXPECT_EQ(row.state, kRowDone) << row.row;
+  ExpectDoneRowsMatchTheirRecords(order);
+
+  const Outcome status = Program({"fleet", "status", "order.csv", "--template", "template.yaml"});
+  EXPECT_EQ(status.exitCode, 0) << status.out.toStdString();
+  EXPECT_TRUE(status.out.contains("row 2: done, serial number ")) << status.out.toStdString();
+  EXPECT_TRUE(status.out.contains(" (Ward 1, bed 1)\n")) << status.out.toStdString();
+  EXPECT_TRUE(status.out.endsWith("order: 6 done, 0 failed, 0 to do\n")) << status.out.toStdString();
+
+  // The delivery list: the order's rows as they were, with what each pager got.
+  EXPECT_EQ(Program({"fleet", "export", "order.csv", "delivery.csv", "--template", "template.yaml"}).exitCode, 0);
+  QFile delivery(Path("delivery.csv"));
+  ASSERT_TRUE(delivery.open(QIODevice::ReadOnly));
+  const CsvTable list = ParseCsv(delivery.readAll());
+  EXPECT_TRUE(list.faults.empty());
+  ASSERT_EQ(list.records.size(), 7u);
+  EXPECT_EQ(list.records[0].fields,
+            QStringList({"label", "general.capcodes[1].capcode", "display.standby_text_1", "state", "serial_number",
+                         "time_utc", "user", "host", "adapter", "history_id"}));
+  for (const RowRecord& row : rows) {
+    const QStringList& fields = list.records[size_t(row.row - 1)].fields;
+    EXPECT_EQ(fields.mid(0, 3), order.Row(row.row)->cells);
+    EXPECT_EQ(fields.mid(3), QStringList({"done", row.serial, row.updated.toString(Qt::ISODate), row.user, row.host,
+                                          row.port, QString::number(*row.historyId)}));
+  }
+
+  const Outcome again = Run({first.get(), second.get()}, QByteArray(5, '\n'));
+  EXPECT_EQ(again.exitCode, 0);
+  EXPECT_TRUE(again.out.endsWith("order: 0 written, 0 failed in this run; 6 of 6 row(s) done\n"))
+      << again.out.toStdString();
+  EXPECT_EQ(first->Counted().ends + second->Counted().ends, 6);
+
+  // A row edited after it was done shows as changed, and is written again only when asked.
+  QByteArray edited = OrderOf(6);
+  edited.replace("OWNER 2\r\n", "OWNER TWO\r\n");
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), edited));
+  const Outcome changed = Program({"fleet", "status", "order.csv", "--template", "template.yaml"});
+  EXPECT_EQ(changed.exitCode, 1);
+  EXPECT_TRUE(changed.out.contains("row 3: changed since it was done, serial number ")) << changed.out.toStdString();
+  EXPECT_TRUE(Run({first.get()}, QByteArray(3, '\n')).out.contains("0 written"));
+  const Outcome redo = Program(
+      {"fleet", "run", "order.csv", "--template", "template.yaml", "--port", first->DevicePath(), "--redo", "3"},
+      QByteArray(3, '\n'));
+  EXPECT_EQ(redo.exitCode, 0) << redo.err.toStdString();
+  EXPECT_TRUE(redo.out.contains("1 written")) << redo.out.toStdString();
+  EXPECT_EQ(Program({"fleet", "status", "order.csv", "--template", "template.yaml"}).exitCode, 0);
+  ExpectDoneRowsMatchTheirRecords(ReadBack());
+}
+
+TEST_F(FleetCommands, AStoppedRunResumesWithTheRowsNotDone) {
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(4)));
+  const auto adapter = StartSimulator("3000000000");
+  // Two pagers, then nobody at the bench (the end of standard input).
+  const Outcome stopped = Run({adapter.get()}, "\n\n");
+  EXPECT_EQ(stopped.exitCode, 1);
+  EXPECT_TRUE(stopped.out.endsWith("order: 2 written, 0 failed in this run; 2 of 4 row(s) done\n"))
+      << stopped.out.toStdString();
+  const Outcome status = Program({"fleet", "status", "order.csv", "--template", "template.yaml"});
+  EXPECT_EQ(status.exitCode, 1);
+  EXPECT_TRUE(status.out.contains("row 4: to do (Ward 1, bed 3)\n")) << status.out.toStdString();
+  EXPECT_TRUE(status.out.endsWith("order: 2 done, 0 failed, 2 to do\n")) << status.out.toStdString();
+
+  const Outcome resumed = Run({adapter.get()}, QByteArray(5, '\n'));
+  EXPECT_EQ(resumed.exitCode, 0) << resumed.err.toStdString();
+  EXPECT_TRUE(resumed.out.startsWith("row 4: DPT Verify ok ! (serial number 3000000002, "))
+      << resumed.out.toStdString();
+  EXPECT_EQ(adapter->Counted().ends, 4);
+  ExpectDoneRowsMatchTheirRecords(ReadBack());
+
+  // The order's own pagers are no conflict; another order with the same capcodes is warned
+  // about the pagers that hold them, and may still run.
+  EXPECT_EQ(Program({"fleet", "check", "order.csv", "--template", "template.yaml"}).err, "");
+  QByteArray other = OrderOf(2);
+  other.replace("1200108", "1300000");
+  ASSERT_TRUE(WriteFileAtomically(Path("other.csv"), other));
+  const Outcome warned = Program({"fleet", "check", "other.csv", "--template", "template.yaml"});
+  EXPECT_EQ(warned.exitCode, 0);
+  EXPECT_EQ(warned.out, "other.csv: 2 row(s) ready\n");
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^other.csv:2:general.capcodes\\[1\\].capcode: warning: capcode "
+                                                "1200100 is already in the pager with serial number 3000000000 "
+                                                "\\(history record \\d+, [-0-9: ]+ UTC\\)\n$"))
+                  .match(warned.err)
+                  .hasMatch())
+      << warned.err.toStdString();
+}
+
+TEST_F(FleetCommands, AFailedRowIsMarkedTheRunGoesOnAndTheNextRunTriesItAgain) {
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(2)));
+  // The adapter refuses block 3 of every write, until it is mended below.
+  const auto adapter = StartSimulator("4000000000", true, QStringLiteral("write-nak:3"));
+  const Outcome failed = Run({adapter.get()}, "\n\n\n");
+  EXPECT_EQ(failed.exitCode, 1);
+  // The run goes on with the next row after a failed one, and tries no failed row again.
+  EXPECT_TRUE(failed.out.startsWith("row 2: Write Pager error ! (adapter 1 (")) << failed.out.toStdString();
+  EXPECT_TRUE(failed.out.contains("\nrow 3: Write Pager error ! (adapter 1 (")) << failed.out.toStdString();
+  EXPECT_TRUE(failed.out.contains("the pager is half-written")) << failed.out.toStdString();
+  EXPECT_TRUE(failed.out.endsWith("order: 0 written, 2 failed in this run; 0 of 2 row(s) done\n"))
+      << failed.out.toStdString();
+  const std::vector<RowRecord> rows = Rows();
+  ASSERT_EQ(rows.size(), 2u);
+  for (const RowRecord& row : rows) {
+    SCOPED_TRACE(row.row);
+    EXPECT_EQ(row.state, kRowFailed);
+    EXPECT_TRUE(row.detail.startsWith("block 0x0C0 write: ")) << row.detail.toStdString();
+    // The record of a failed write names the pager's own serial number, not the row's image's.
+    HistoryStore store(History());
+    const Result<std::optional<HistoryRecord>> record = store.Find(*row.historyId);
+    ASSERT_TRUE(record && *record);
+    EXPECT_EQ((*record)->outcome, kOutcomeFailed);
+    EXPECT_EQ((*record)->serial, "4000000000");
+  }
+  const Outcome status = Program({"fleet", "status", "order.csv", "--template", "template.yaml"});
+  EXPECT_TRUE(status.out.contains("row 2: failed, ")) << status.out.toStdString();
+  EXPECT_TRUE(status.out.endsWith("order: 0 done, 2 failed, 0 to do\n")) << status.out.toStdString();
+
+  adapter->SetFaults({});
+  const Outcome again = Run({adapter.get()}, QByteArray(5, '\n'));
+  EXPECT_EQ(again.exitCode, 0) << again.err.toStdString();
+  EXPECT_TRUE(again.out.startsWith("row 2: DPT Verify ok ! (serial number 4000000000, ")) << again.out.toStdString();
+  EXPECT_TRUE(again.out.contains("row 3: DPT Verify ok ! (serial number 4000000001, ")) << again.out.toStdString();
+  ExpectDoneRowsMatchTheirRecords(ReadBack());
+}
+
+TEST_F(FleetCommands, ThePagerStillSeatedAfterItsWriteIsRefused) {
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(2)));
+  // No swap: the pager just written stays in the adapter.
+  const auto adapter = StartSimulator("5000000000", false);
+  const Outcome run = Run({adapter.get()}, "\n\n\n");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(adapter->Counted().ends, 1);
+  EXPECT_EQ(run.err.count("the pager in the adapter has serial number 5000000000, which row 2 of this order already "
+                          "got; insert the next pager"),
+            2)
+      << run.err.toStdString();
+  const std::vector<RowRecord> rows = Rows();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].state, kRowDone);
+}
+
+// Ctrl+C as for a single write: the first warns and lets the write in progress finish, and no
+// other pager is started; the order goes on with the next run.
+TEST_F(FleetCommands, CtrlCFinishesTheWriteInProgressAndStartsNoOtherPager) {
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(3)));
+  SimulatorOptions paced;
+  paced.pace = true;
+  paced.swap = true;
+  SimulatorHost adapter(paced);
+  ASSERT_TRUE(adapter.Start());
+  std::unique_ptr<QProcess> run(StartRun({&adapter}, orderName, QByteArray(5, '\n')));
+  QDeadlineTimer midWrite(20000);
+  while (adapter.Counted().blockWrites < 4 && !midWrite.hasExpired()) QThread::msleep(10);
+  ASSERT_GE(adapter.Counted().blockWrites, 4);
+  ::kill(pid_t(run->processId()), SIGINT);
+  ASSERT_TRUE(run->waitForFinished(30000));
+  const QString out = QString::fromUtf8(run->readAllStandardOutput());
+  const QString err = QString::fromUtf8(run->readAllStandardError());
+  EXPECT_EQ(run->exitCode(), 130) << err.toStdString();
+  EXPECT_TRUE(err.contains("stopping now would leave the pager half-written")) << err.toStdString();
+  EXPECT_TRUE(out.startsWith("row 2: DPT Verify ok ! (serial number 8400012345, ")) << out.toStdString();
+  EXPECT_TRUE(out.endsWith("order: 1 written, 0 failed in this run; 1 of 3 row(s) done\n")) << out.toStdString();
+  EXPECT_EQ(adapter.Counted().ends, 1);
+  const std::vector<RowRecord> rows = Rows();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].state, kRowDone);
+}
+
+// A pulled cable fails the row being written, which says what the pager now holds.
+TEST_F(FleetCommands, APulledCableFailsTheRowBeingWritten) {
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(2)));
+  const auto adapter = StartSimulator("9000000000", true, QStringLiteral("unplug:5"));
+  // One pager only: the device is gone after the pull, and its number may soon be another's.
+  const Outcome run = Run({adapter.get()}, "\n");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_TRUE(run.out.startsWith("row 2: Write Pager error ! (adapter 1 (")) << run.out.toStdString();
+  const std::vector<RowRecord> rows = Rows();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].state, kRowFailed);
+  EXPECT_TRUE(rows[0].detail.contains("half-written")) << rows[0].detail.toStdString();
+}
+
+// A bench killed in mid-write: its row stays taken until the time-out, then another bench takes
+// it, writes it, and the history keeps a record of the write that never finished.
+TEST_F(FleetCommands, ARowOfABenchKilledInMidWriteIsDoneByAnotherAfterTheTimeOut) {
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(2)));
+  SimulatorOptions paced;
+  paced.pace = true;
+  SimulatorHost slow(paced);
+  PagerImage memory = SimulatedPagerMemory();
+  std::memcpy(memory.data() + kSerialFirst, "7000000000", 11);
+  slow.SetMemory(memory);
+  ASSERT_TRUE(slow.Start());
+  std::unique_ptr<QProcess> killed(StartRun({&slow}, orderName, "\n\n"));
+  QDeadlineTimer midWrite(20000);
+  while (slow.Counted().blockWrites < 4 && !midWrite.hasExpired()) QThread::msleep(10);
+  ASSERT_GE(slow.Counted().blockWrites, 4);
+  killed->kill();
+  ASSERT_TRUE(killed->waitForFinished(5000));
+  EXPECT_LT(slow.Counted().blockWrites, 24);  // half-written
+  std::vector<RowRecord> rows = Rows();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].state, kRowClaimed);
+
+  // Before the time-out the row is not another bench's to take: it does the next row alone.
+  const auto other = StartSimulator("8000000000");
+  const QStringList run = {
+      "fleet",           "run", "order.csv", "--template", "template.yaml", "--port", other->DevicePath(),
+      "--claim-timeout", "3"};
+  const Outcome early = Program(run, QByteArray(5, '\n'));
+  EXPECT_EQ(early.exitCode, 1);
+  EXPECT_TRUE(early.out.startsWith("row 3: DPT Verify ok ! (serial number 8000000000, ")) << early.out.toStdString();
+  EXPECT_TRUE(Program({"fleet", "status", "order.csv", "--template", "template.yaml"})
+                  .out.contains("row 2: being written since "));
+  QThread::msleep(3500);
+  const Outcome late = Program(run, QByteArray(5, '\n'));
+  EXPECT_EQ(late.exitCode, 0) << late.err.toStdString();
+  EXPECT_TRUE(late.out.startsWith("row 2: DPT Verify ok ! (serial number 8000000001, ")) << late.out.toStdString();
+  rows = Rows();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].state, kRowDone);
+  ExpectDoneRowsMatchTheirRecords(ReadBack());
+
+  // The history: the write that never finished (on the killed bench's port), then the row's.
+  HistoryStore store(History());
+  const Result<std::vector<HistoryRecord>> listed = store.List({});
+  ASSERT_TRUE(listed);
+  std::vector<HistoryRecord> rowTwo;
+  for (const HistoryRecord& record : *listed)
+    if (record.file == "order.csv:2") rowTwo.push_back(record);
+  ASSERT_EQ(rowTwo.size(), 2u);
+  EXPECT_EQ(rowTwo[0].outcome, kOutcomeOk);
+  EXPECT_EQ(rowTwo[1].outcome, kOutcomeInterrupted);
+  EXPECT_EQ(rowTwo[1].port, slow.DevicePath());
+  EXPECT_TRUE(rowTwo[1].detail.contains("never finished it; the pager it was writing may be half-written"))
+      << rowTwo[1].detail.toStdString();
+}
+
+// The batch's faults, through the real program: --base holds in a batch, and the swap guard
+// remembers every pager of the batch, not only the last.
+TEST_F(FleetCommands, ABatchReadsItsSettingsTextOverTheBase) {
+  PagerData base;
+  WriteCapcode(base.image, 1, 1500000);
+  base.selection.SetAutoIncrement(0, 3);  // +1
+  ASSERT_TRUE(WriteFileAtomically(Path("hosp.DAT"), EncodeDatFile(base, 0)));
+  ASSERT_TRUE(WriteFileAtomically(Path("pb.yaml"),
+                                  "format: m84-settings/1\ngeneral:\n  capcodes:\n"
+                                  "    - capcode: 1200100\n"));
+  const auto adapter = StartSimulator("1100000000", false);
+  const Outcome batch = Program(
+      {"write", "pb.yaml", "--base", "hosp.DAT", "--increment", "--port", adapter->DevicePath(), "--no-history"});
+  EXPECT_EQ(batch.exitCode, 0) << batch.err.toStdString();
+  // The pager got capcode 1 of the text over everything else of the base: its capcode 2 included.
+  EXPECT_TRUE(batch.out.contains("DPT Verify ok !")) << batch.out.toStdString();
+  EXPECT_TRUE(batch.out.contains("1 of 1 pager(s) written; capcode 1: 1200100, capcode 2: 1500000"))
+      << batch.out.toStdString();
+  EXPECT_EQ(int(ReadCapcode(adapter->Memory(), 0)), 1200100);
+  EXPECT_EQ(int(ReadCapcode(adapter->Memory(), 1)), 1500000);
+}
+
+TEST_F(FleetCommands, ABatchRefusesEveryPagerItHasWrittenNotOnlyTheLast) {
+  PagerData data;
+  WriteCapcode(data.image, 0, 1000);
+  data.selection.SetAutoIncrement(0, 3);  // +1
+  ASSERT_TRUE(WriteFileAtomically(Path("batch.DAT"), EncodeDatFile(data, 0)));
+  SimulatorHost adapter;
+  PagerImage first = SimulatedPagerMemory();
+  adapter.SetMemory(first);
+  ASSERT_TRUE(adapter.Start());
+  QProcess batch;
+  batch.setProcessEnvironment(environment);
+  batch.setWorkingDirectory(dir.path());
+  batch.start(QStringLiteral(M84DPT_PROGRAM), {"write", "batch.DAT", "--increment", "--count", "3", "--keep-serial",
+                                               "--port", adapter.DevicePath(), "--no-history"});
+  QString err;
+  const auto waitFor = [&](const QString& text, int times) {
+    QDeadlineTimer deadline(20000);
+    while (err.count(text) < times && !deadline.hasExpired()) {
+      batch.waitForReadyRead(100);
+      err += QString::fromUtf8(batch.readAllStandardError());
+    }
+    return err.count(text) >= times;
+  };
+  const auto pagerWithSerial = [](const char* serial) {
+    PagerImage memory = SimulatedPagerMemory();
+    std::memcpy(memory.data() + kSerialFirst, serial, std::strlen(serial) + 1);
+    return memory;
+  };
+  ASSERT_TRUE(waitFor("(pager 2 of 3)", 1)) << err.toStdString();
+  const PagerImage firstWritten = adapter.Memory();
+  adapter.SetMemory(pagerWithSerial("2200000000"));
+  batch.write("\n");
+  ASSERT_TRUE(waitFor("(pager 3 of 3)", 1)) << err.toStdString();
+  // Pager 1 put back at the third prompt: refused, not overwritten with the third capcode.
+  const PagerImage secondWritten = adapter.Memory();
+  adapter.SetMemory(firstWritten);
+  batch.write("\n");
+  ASSERT_TRUE(waitFor("(pager 3 of 3)", 2)) << err.toStdString();
+  EXPECT_TRUE(
+      err.contains("the pager in the adapter has serial number 8400012345, pager 1 of this batch; insert the "
+                   "next pager"))
+      << err.toStdString();
+  EXPECT_EQ(adapter.Memory(), firstWritten);
+  // The last one put back: refused as before.
+  adapter.SetMemory(secondWritten);
+  batch.write("\n");
+  ASSERT_TRUE(waitFor("(pager 3 of 3)", 3)) << err.toStdString();
+  EXPECT_TRUE(err.contains("serial number 2200000000, the one just written")) << err.toStdString();
+  adapter.SetMemory(pagerWithSerial("3300000000"));
+  batch.write("\n");
+  batch.closeWriteChannel();
+  ASSERT_TRUE(batch.waitForFinished(20000));
+  EXPECT_EQ(batch.exitCode(), 0) << err.toStdString();
+  EXPECT_EQ(int(ReadCapcode(adapter.Memory(), 0)), 1002);
+  EXPECT_EQ(int(ReadCapcode(firstWritten, 0)), 1000);
+}
+
+// A slow write keeps its row: its claim is refreshed while it writes, so another bench with the
+// same short time-out does not take it for one whose run went away.
+TEST_F(FleetCommands, ARowBeingWrittenSlowlyStaysItsBenchs) {
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(2)));
+  SimulatorOptions paced;
+  paced.pace = true;
+  SimulatorHost slow(paced);
+  ASSERT_TRUE(slow.Start());
+  auto writing = std::make_unique<QProcess>();
+  writing->setProcessEnvironment(environment);
+  writing->setWorkingDirectory(dir.path());
+  writing->start(QStringLiteral(M84DPT_PROGRAM), {"fleet", "run", "order.csv", "--template", "template.yaml", "--port",
+                                                  slow.DevicePath(), "--claim-timeout", "1"});
+  ASSERT_TRUE(writing->waitForStarted());
+  writing->write("\n");
+  writing->waitForBytesWritten();
+  writing->closeWriteChannel();
+  // Well past the time-out, in mid-verify.
+  QDeadlineTimer midWrite(20000);
+  while (slow.Counted().blockWrites < 24 && !midWrite.hasExpired()) QThread::msleep(10);
+  ASSERT_GE(slow.Counted().blockWrites, 24);
+  QThread::msleep(500);
+  ASSERT_EQ(slow.Counted().ends, 0);
+  const auto other = StartSimulator("8800000000");
+  const Outcome beside = Program({"fleet", "run", "order.csv", "--template", "template.yaml", "--port",
+                                  other->DevicePath(), "--claim-timeout", "1"},
+                                 QByteArray(5, '\n'));
+  EXPECT_TRUE(beside.out.startsWith("row 3: DPT Verify ok ! (serial number 8800000000, ")) << beside.out.toStdString();
+  EXPECT_EQ(other->Counted().ends, 1);
+  ASSERT_TRUE(writing->waitForFinished(30000));
+  EXPECT_EQ(writing->exitCode(), 0);
+  EXPECT_TRUE(QString::fromUtf8(writing->readAllStandardOutput()).startsWith("row 2: DPT Verify ok ! "));
+  HistoryStore store(History());
+  const Result<std::vector<HistoryRecord>> listed = store.List({});
+  ASSERT_TRUE(listed);
+  EXPECT_EQ(listed->size(), 2u);  // no record of a write given up
+}
+
+// Several benches on one order: three processes with two adapters each share the rows through
+// the history store, on SQLite and on PostgreSQL (when scripts/with_postgres.sh gives a scratch
+// server). Every row is done exactly once and its record holds its image.
+class FleetBenches : public FleetCommands, public ::testing::WithParamInterface<HistoryLocation::Backend> {
+ protected:
+  void SetUp() override {
+    FleetCommands::SetUp();
+    if (GetParam() == HistoryLocation::Backend::PostgreSql) {
+      const QString connection = qEnvironmentVariable("M84DPT_TEST_POSTGRES");
+      if (connection.isEmpty())
+        GTEST_SKIP() << "M84DPT_TEST_POSTGRES is not set: no scratch PostgreSQL server (scripts/with_postgres.sh)";
+      history = ParseHistoryLocation(connection);
+      environment.insert(QStringLiteral("M84DPT_HISTORY"), connection);
+      // The server outlives the test: an order of its own each time.
+      orderName = QStringLiteral("benches-%1").arg(QDateTime::currentMSecsSinceEpoch());
+    }
+  }
+};
+
+TEST_P(FleetBenches, ThreeBenchesShareOneOrderAndDoEveryRowOnce) {
+  constexpr int kRows = 30;
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(kRows)));
+  // Each write held back a little, so that the benches overlap.
+  std::vector<std::unique_ptr<SimulatorHost>> adapters;
+  for (const char* serial : {"1000000000", "2000000000", "3000000000", "4000000000", "5000000000", "6000000000"})
+    adapters.push_back(StartSimulator(serial, true, QStringLiteral("late-ack:5:100")));
+  std::vector<std::unique_ptr<QProcess>> benches;
+  for (int bench = 0; bench < 3; ++bench)
+    benches.emplace_back(
+        StartRun({adapters[2 * bench].get(), adapters[2 * bench + 1].get()}, orderName, QByteArray(2 * kRows, '\n')));
+  int written = 0;
+  for (const std::unique_ptr<QProcess>& bench : benches) {
+    ASSERT_TRUE(bench->waitForFinished(120000));
+    const QString out = QString::fromUtf8(bench->readAllStandardOutput());
+    const QString err = QString::fromUtf8(bench->readAllStandardError());
+    EXPECT_NE(bench->exitCode(), 2) << err.toStdString();
+    EXPECT_FALSE(err.contains("cannot be kept")) << err.toStdString();
+    const QRegularExpressionMatch summary = QRegularExpression(QStringLiteral("(\\d+) written, 0 failed")).match(out);
+    ASSERT_TRUE(summary.hasMatch()) << out.toStdString() << err.toStdString();
+    written += summary.captured(1).toInt();
+  }
+  EXPECT_EQ(written, kRows);
+  int ends = 0;
+  int busy = 0;
+  for (const auto& adapter : adapters) {
+    ends += adapter->Counted().ends;
+    if (adapter->Counted().ends > 0) ++busy;
+  }
+  EXPECT_EQ(ends, kRows);
+  EXPECT_GE(busy, 4) << "the benches did not share the order";
+  const std::vector<RowRecord> rows = Rows();
+  ASSERT_EQ(rows.size(), size_t(kRows));
+  QSet<qint64> records;
+  for (const RowRecord& row : rows) {
+    EXPECT_EQ(row.state, kRowDone) << row.row;
+    if (row.historyId) records.insert(*row.historyId);
+  }
+  EXPECT_EQ(records.size(), kRows);
+  ExpectDoneRowsMatchTheirRecords(ReadBack());
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, FleetBenches,
+                         ::testing::Values(HistoryLocation::Backend::SQLite, HistoryLocation::Backend::PostgreSql),
+                         [](const auto& info) {
+                           return info.param == HistoryLocation::Backend::SQLite ? "SQLite" : "PostgreSQL";
+                         });
+
+}  // namespace
