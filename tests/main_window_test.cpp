@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+#include <QDir>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -30,6 +35,8 @@ namespace {
 
 struct AnsweringDialogs : FileDialogs {
   QString answer;
+  // The save dialog's answer where it differs from the open dialog's.
+  std::optional<QString> saveAnswer;
   QStringList titles;
   QStringList filters;
   QString OpenFileName(QWidget*, const QString& title, const QString& filter) override {
@@ -40,18 +47,44 @@ struct AnsweringDialogs : FileDialogs {
   QString SaveFileName(QWidget*, const QString& title, const QString& filter) override {
     titles << title;
     filters << filter;
+    return saveAnswer.value_or(answer);
+  }
+};
+
+struct AnsweringQuestions : Questions {
+  bool answer = true;
+  UnsavedChoice unsavedAnswer = UnsavedChoice::Cancel;
+  QStringList asked;
+  QStringList unsavedAsked;
+  QStringList failures;
+  int withdrawn = 0;
+  bool Confirm(QWidget*, const QString& text) override {
+    asked << text;
     return answer;
   }
+  UnsavedChoice AskUnsaved(QWidget*, const QString& text) override {
+    unsavedAsked << text;
+    return unsavedAnswer;
+  }
+  void ShowFailure(QWidget*, const QString& text, const QString& details) override {
+    failures << text + " | " + details;
+  }
+  void Withdraw() override { ++withdrawn; }
 };
 
 struct WindowFixture : ::testing::Test {
   PagerData data;
   std::shared_ptr<AnsweringDialogs> dialogs = std::make_shared<AnsweringDialogs>();
   std::shared_ptr<RecordingTones> tones = std::make_shared<RecordingTones>();
+  std::shared_ptr<AnsweringQuestions> questions = std::make_shared<AnsweringQuestions>();
   std::unique_ptr<MainWindow> window;
   QTemporaryDir dir;
 
-  void SetUp() override { window = std::make_unique<MainWindow>(data, WindowOptions{dialogs, tones, PortName()}); }
+  void SetUp() override {
+    WindowOptions options{dialogs, tones, PortName()};
+    options.questions = questions;
+    window = std::make_unique<MainWindow>(data, options);
+  }
   virtual QString PortName() { return dir.filePath("no-such-port"); }
   bool Beeped(Beep beep) const { return tones->LastPlayed(beep); }
 };
@@ -125,7 +158,8 @@ TEST_F(WindowFixture, SaveAndLoadThroughTheButtons) {
   bad.close();
   dialogs->answer = bad.fileName();
   QTest::mouseClick(window->Button(MainWindow::kLoadButton), Qt::LeftButton);
-  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "File Loaded error");
+  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane),
+            "File Loaded error \u2014 bad.DAT: not a data file of this program, or damaged");
   EXPECT_TRUE(Beeped(Beep::Error));
 }
 
@@ -160,9 +194,17 @@ TEST_F(WindowFixture, SaveAndLoadASettingsText) {
   EXPECT_EQ(window->Page(PageId::Basic)->findChild<QLineEdit*>("startupText")->text(), "Hello there");
 
   const PagerData before = data;
-  ASSERT_TRUE(WriteFileAtomically(path, "format: m84-settings/1\ndisplay:\n  contrast: Level 99\n"));
+  const QByteArray refused = "format: m84-settings/1\ndisplay:\n  contrast: Level 99\n";
+  ASSERT_TRUE(WriteFileAtomically(path, refused));
   QTest::mouseClick(window->Button(MainWindow::kLoadButton), Qt::LeftButton);
-  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "File Loaded error");
+  // The status text as it stands, then where and why, as the command line names them.
+  const SettingsReadResult why = ReadSettingsDocument(refused, PagerData(), path);
+  ASSERT_FALSE(why);
+  ASSERT_EQ(why.error.line, 3);
+  const QString at = QStringLiteral(":%1:%2: ").arg(why.error.line).arg(why.error.column) + why.error.message;
+  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "File Loaded error \u2014 pager.yaml" + at);
+  EXPECT_TRUE(why.error.message.contains("Level 99")) << why.error.message.toStdString();
+  EXPECT_EQ(questions->failures, QStringList{"File Loaded error | " + path + at});
   EXPECT_TRUE(Beeped(Beep::Error));
   EXPECT_TRUE(data.image == before.image);
 }
@@ -199,15 +241,6 @@ TEST_F(WindowFixture, ModeSwitchShowsTheTabPages) {
 
 namespace {
 
-struct AnsweringQuestions : Questions {
-  bool answer = true;
-  QStringList asked;
-  bool Confirm(QWidget*, const QString& text) override {
-    asked << text;
-    return answer;
-  }
-};
-
 // What the pager holds before a write: a digit, so that its serial number reads as one and the
 // read is no blank pager.
 constexpr uint8_t kOldByte = '5';
@@ -217,7 +250,6 @@ constexpr int kPresenceLimitMs = 5000;
 // The window attached to the simulated adapter and pager over a pseudo-terminal.
 struct WindowWithAdapter : WindowFixture {
   std::unique_ptr<SimulatorHost> simulator;
-  std::shared_ptr<AnsweringQuestions> questions = std::make_shared<AnsweringQuestions>();
 
   void SetUp() override {
     WindowOptions options{dialogs, tones, PortName()};
@@ -565,7 +597,7 @@ TEST_F(WindowWithAdapter, ABlankPagerReadsWithAWarningInTheStatusLine) {
   WaitForPresenceCheck();
   QTest::mouseClick(window->Button(MainWindow::kReadButton), Qt::LeftButton);
   ASSERT_TRUE(WaitForTransferEnd());
-  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "Read Pager ok ! - the pager's memory looks blank");
+  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "Read Pager ok ! \u2014 the pager's memory looks blank");
   EXPECT_EQ(data.image[0x000], 0xFF);  // read all the same
 }
 
@@ -585,4 +617,253 @@ TEST_F(WindowFixture, OpensAFileGivenAtStart) {
   window->OpenFile(bin);
   EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "File Loaded ok");
   EXPECT_EQ(data.image[0x010], 0x43);
+}
+
+namespace {
+
+// A window with a data file of its own beside it, and a way to edit the Basic page as a user does.
+struct WindowWithFiles : WindowFixture {
+  QString saved;  // holds 0x42 at 0x010
+  void SetUp() override {
+    WindowFixture::SetUp();
+    PagerData file;
+    file.image[0x010] = 0x42;
+    saved = dir.filePath("saved.DAT");
+    ASSERT_TRUE(WriteFileAtomically(saved, EncodeDatFile(file, 9)));
+  }
+  QLineEdit* StartupText() const { return window->Page(PageId::Basic)->findChild<QLineEdit*>("startupText"); }
+  void Edit(const QString& text) {
+    StartupText()->selectAll();
+    QTest::keyClicks(StartupText(), text);
+    QCoreApplication::processEvents();
+  }
+};
+
+const QString kTitle = QStringLiteral("Tarnwell M84 Pager Programming");
+const QString kUnsaved = QStringLiteral("The pages hold changes that are not saved. Save them to a file first?");
+
+}  // namespace
+
+// The title names the file loaded or saved last, and marks edits made since a load, a save, a
+// read or a write; undoing an edit by hand takes the mark away again.
+TEST_F(WindowWithFiles, TheTitleNamesTheFileAndMarksEdits) {
+  EXPECT_FALSE(window->HasUnsavedEdits());
+  window->OpenFile(saved);
+  EXPECT_EQ(window->windowTitle(), "saved.DAT \u2014 " + kTitle);
+  const QString before = StartupText()->text();
+  Edit("Good night");
+  EXPECT_TRUE(window->HasUnsavedEdits());
+  EXPECT_EQ(window->windowTitle(), "*saved.DAT \u2014 " + kTitle);
+  Edit(before);
+  EXPECT_EQ(window->windowTitle(), "saved.DAT \u2014 " + kTitle);
+
+  Edit("Good night");
+  dialogs->answer = dir.filePath("night.yaml");
+  QTest::mouseClick(window->Button(MainWindow::kSaveButton), Qt::LeftButton);
+  EXPECT_EQ(window->windowTitle(), "night.yaml \u2014 " + kTitle);
+  EXPECT_EQ(window->DataFile(), dir.filePath("night.yaml"));
+
+  // Edits carried into advanced mode stay marked there, and back.
+  Edit("Good morning");
+  window->SwitchToAdvancedMode();
+  EXPECT_EQ(window->windowTitle(), "*night.yaml \u2014 " + kTitle);
+  window->SwitchToBasicMode();
+  EXPECT_TRUE(window->HasUnsavedEdits());
+  // A mode switch alone is no edit.
+  window->OpenFile(saved);
+  window->SwitchToAdvancedMode();
+  EXPECT_FALSE(window->HasUnsavedEdits());
+  window->SwitchToBasicMode();
+  EXPECT_FALSE(window->HasUnsavedEdits());
+  EXPECT_TRUE(questions->unsavedAsked.isEmpty());
+}
+
+// Every route that replaces the pages or ends the window asks first: Cancel leaves everything as
+// it is, Discard goes on, and Save goes on only once the pages are in a file.
+TEST_F(WindowWithFiles, EachRouteThatLosesEditsAsksFirst) {
+  struct Route {
+    const char* name;
+    std::function<void(MainWindow&)> run;
+    std::function<bool(MainWindow&)> wentOn;
+  };
+  PagerData other;
+  other.image[0x010] = 0x43;
+  const QString otherFile = dir.filePath("other.DAT");
+  ASSERT_TRUE(WriteFileAtomically(otherFile, EncodeDatFile(other, 9)));
+  const auto loadedOther = [this](MainWindow&) { return data.image[0x010] == 0x43; };
+  const std::vector<Route> routes = {
+      {"Load",
+       [&](MainWindow& w) {
+         dialogs->answer = otherFile;
+         QTest::mouseClick(w.Button(MainWindow::kLoadButton), Qt::LeftButton);
+       },
+       loadedOther},
+      {"a file handed over or dropped", [&](MainWindow& w) { w.OpenFileAskingFirst(otherFile); }, loadedOther},
+      // Without an adapter a read starts and fails at once.
+      {"Read", [](MainWindow& w) { w.ReadCommand(); },
+       [this](MainWindow& w) {
+         QTest::qWaitFor([&] { return !w.Busy(); }, kTransferLimitMs);
+         return w.StatusText(MainWindow::kMessagePane).startsWith("No DPT Adapter connect");
+       }},
+      {"Close", [](MainWindow& w) { w.close(); }, [](MainWindow& w) { return !w.isVisible(); }},
+  };
+  for (const Route& route : routes) {
+    SCOPED_TRACE(route.name);
+    for (const UnsavedChoice choice : {UnsavedChoice::Cancel, UnsavedChoice::Discard, UnsavedChoice::Save}) {
+      SCOPED_TRACE(int(choice));
+      window->show();
+      window->OpenFile(saved);
+      Edit("Edited");
+      questions->unsavedAsked.clear();
+      questions->unsavedAnswer = choice;
+      const QString keptIn = dir.filePath("kept.DAT");
+      QFile::remove(keptIn);
+      dialogs->saveAnswer = keptIn;
+      dialogs->titles.clear();
+      route.run(*window);
+      EXPECT_EQ(questions->unsavedAsked, QStringList{kUnsaved});
+      if (choice == UnsavedChoice::Cancel) {
+        EXPECT_FALSE(route.wentOn(*window));
+        EXPECT_EQ(StartupText()->text(), "Edited");
+        EXPECT_TRUE(window->HasUnsavedEdits());
+        EXPECT_TRUE(window->isVisible());
+      } else {
+        EXPECT_TRUE(route.wentOn(*window));
+      }
+      EXPECT_EQ(dialogs->titles.contains("Save Data File"), choice == UnsavedChoice::Save);
+      EXPECT_EQ(QFile::exists(keptIn), choice == UnsavedChoice::Save);
+    }
+  }
+}
+
+// Save in the question saves the edits where the user says, then goes on; a save dialog
+// cancelled there cancels the command too.
+TEST_F(WindowWithFiles, SaveInTheQuestionKeepsTheEditsInAFile) {
+  window->OpenFile(saved);
+  Edit("Kept text");
+  questions->unsavedAnswer = UnsavedChoice::Save;
+  dialogs->answer.clear();
+  window->OpenFileAskingFirst(saved);
+  EXPECT_EQ(StartupText()->text(), "Kept text");
+  EXPECT_TRUE(window->HasUnsavedEdits());
+
+  dialogs->answer = dir.filePath("kept.yaml");
+  window->OpenFileAskingFirst(saved);
+  EXPECT_FALSE(window->HasUnsavedEdits());
+  EXPECT_NE(StartupText()->text(), "Kept text");
+  QFile kept(dir.filePath("kept.yaml"));
+  ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(kept.readAll().contains("Kept text"));
+}
+
+// Discard loses the edits only when what it was asked for happens: a load that is refused leaves
+// them in the pages, still marked.
+TEST_F(WindowWithFiles, DiscardBeforeARefusedLoadKeepsTheEdits) {
+  window->OpenFile(saved);
+  Edit("Still here");
+  questions->unsavedAnswer = UnsavedChoice::Discard;
+  const QString bad = dir.filePath("bad.yaml");
+  ASSERT_TRUE(WriteFileAtomically(bad, "format: m84-settings/1\ndisplay:\n  contrast: Level 99\n"));
+  window->OpenFileAskingFirst(bad);
+  EXPECT_TRUE(window->StatusText(MainWindow::kMessagePane).startsWith("File Loaded error \u2014 bad.yaml:3:"));
+  EXPECT_EQ(StartupText()->text(), "Still here");
+  EXPECT_TRUE(window->HasUnsavedEdits());
+  EXPECT_EQ(window->windowTitle(), "*saved.DAT \u2014 " + kTitle);
+  EXPECT_EQ(window->DataFile(), saved);
+}
+
+// The history's records name the file the window loaded by its absolute path, however it was
+// given (a relative name at start, from the folder the program was started in).
+TEST_F(WindowWithFiles, TheFileLoadedIsKeptByItsAbsolutePath) {
+  const QString current = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(dir.path()));
+  window->OpenFile("saved.DAT");
+  QDir::setCurrent(current);
+  EXPECT_EQ(window->DataFile(), QFileInfo(saved).absoluteFilePath());
+  EXPECT_EQ(data.image[0x010], 0x42);
+}
+
+// A settings file dropped anywhere on the window loads, an edit under it included, which would
+// otherwise take the file's name as text; other files are left to the control.
+TEST_F(WindowWithFiles, ADroppedSettingsFileLoads) {
+  ASSERT_NO_FATAL_FAILURE(Activate(window.get()));
+  const QString text = StartupText()->text();
+  const auto drop = [&](const QString& file) {
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(file)});
+    mime.setText(file);
+    const QPoint at = StartupText()->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(StartupText(), &enter);
+    const bool accepted = enter.isAccepted();
+    QDropEvent dropped(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(StartupText(), &dropped);
+    QCoreApplication::processEvents();
+    return accepted;
+  };
+  ASSERT_TRUE(drop(saved));
+  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "File Loaded ok");
+  EXPECT_EQ(data.image[0x010], 0x42);
+  EXPECT_EQ(window->windowTitle(), "saved.DAT \u2014 " + kTitle);
+  EXPECT_FALSE(StartupText()->text().contains("saved.DAT"));
+  data.image[0x010] = 0;
+  const QString notes = dir.filePath("notes.txt");
+  ASSERT_TRUE(WriteFileAtomically(notes, "x"));
+  drop(notes);
+  EXPECT_EQ(data.image[0x010], 0);
+  EXPECT_EQ(window->DataFile(), saved);
+}
+
+namespace {
+
+// A user who does not answer the stop question: it stays open until the window withdraws it.
+struct UnansweredQuestions : AnsweringQuestions {
+  QEventLoop* open = nullptr;
+  bool Confirm(QWidget* parent, const QString& text) override {
+    AnsweringQuestions::Confirm(parent, text);
+    QEventLoop loop;
+    open = &loop;
+    QTimer::singleShot(kTransferLimitMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    open = nullptr;
+    return false;
+  }
+  void Withdraw() override {
+    AnsweringQuestions::Withdraw();
+    if (open) open->quit();
+  }
+};
+
+}  // namespace
+
+// The stop question of a write goes away when the write ends, and the status line says how it
+// ended; once every block is written, Cancel stops the verify without warning of a half-written
+// pager.
+TEST_F(WindowWithPacedAdapter, TheStopQuestionEndsWithTheWrite) {
+  auto unanswered = std::make_shared<UnansweredQuestions>();
+  WindowOptions options{dialogs, tones, simulator->DevicePath()};
+  options.questions = unanswered;
+  window = std::make_unique<MainWindow>(data, options);
+  WaitForPresenceCheck();
+  QTest::mouseClick(window->Button(MainWindow::kWriteButton), Qt::LeftButton);
+  ASSERT_TRUE(WaitForProgress(3));
+  QElapsedTimer asked;
+  asked.start();
+  window->CancelTransfer();  // returns once the question has gone
+  EXPECT_LT(asked.elapsed(), kTransferLimitMs - 1000);
+  EXPECT_EQ(unanswered->asked.size(), 1);
+  EXPECT_GE(unanswered->withdrawn, 1);
+  EXPECT_FALSE(window->Busy());
+  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "DPT Verify ok !");
+
+  unanswered->asked.clear();
+  QTest::mouseClick(window->Button(MainWindow::kWriteButton), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window->StatusText(MainWindow::kMessagePane) == "Verifying ... "; },
+                              kTransferLimitMs));
+  QTest::mouseClick(window->CancelButton(), Qt::LeftButton);
+  ASSERT_TRUE(WaitForTransferEnd());
+  EXPECT_TRUE(unanswered->asked.isEmpty());
+  const QString status = window->StatusText(MainWindow::kMessagePane);
+  EXPECT_TRUE(status.startsWith("DPT Verify error !")) << status.toStdString();
+  EXPECT_FALSE(status.contains("half-written")) << status.toStdString();
 }

@@ -6,9 +6,12 @@
 #include <QDateTime>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
@@ -25,6 +28,7 @@
 #include "core/window/firmware_status.h"
 #include "gui/artwork.h"
 #include "gui/mouse_guard.h"
+#include "gui/page_edits.h"
 #include "gui/pages/delayed_tips.h"
 #include "gui/pages/page_widgets.h"
 #include "gui/report_printer.h"
@@ -89,6 +93,22 @@ const QString kStopWriteQuestion = QStringLiteral("Stopping now leaves the pager
 const QString kCauseSeparator = QStringLiteral(" \u2014 ");
 // After the operation's own status text when the history could not keep it.
 const QString kNotInHistoryText = QStringLiteral(" (no history record)");
+const QString kUnsavedQuestion =
+    QStringLiteral("The pages hold changes that are not saved. Save them to a file first?");
+// Between the file's name and the program's in the title; before them while the pages hold edits.
+const QString kTitleSeparator = QStringLiteral(" \u2014 ");
+const QString kEditedMark = QStringLiteral("*");
+
+// The one settings file a drag carries, when it is of a kind the window loads.
+QString DroppedSettingsFile(const QMimeData* mime) {
+  if (!mime || !mime->hasUrls() || mime->urls().size() != 1) return {};
+  const QUrl url = mime->urls().constFirst();
+  if (!url.isLocalFile()) return {};
+  const QString suffix = QFileInfo(url.toLocalFile()).suffix().toLower();
+  static const QStringList kLoadable{QStringLiteral("dat"), QStringLiteral("bin"), QStringLiteral("yaml"),
+                                     QStringLiteral("yml")};
+  return kLoadable.contains(suffix) ? url.toLocalFile() : QString();
+}
 
 }  // namespace
 
@@ -123,10 +143,16 @@ MainWindow::MainWindow(PagerData& data, WindowOptions options, QWidget* parent)
   runner_ = std::make_unique<TransferRunner>(*this);
   connect(runner_.get(), &TransferRunner::Finished, this, &MainWindow::OnTransferFinished);
 
+  edits_ = new PageEdits(this);
+  connect(edits_, &PageEdits::Changed, this, &MainWindow::UpdateTitle);
   CreatePages();
   CreateButtons();
   ExchangeAllPages(Direction::Load);
   CreateStatusLine();
+  MarkPagesClean();
+  // Files dropped anywhere on the window, its edits included, load as the window's own.
+  setAcceptDrops(true);
+  qApp->installEventFilter(this);
 
   connect(&clock_, &QTimer::timeout, this, &MainWindow::OnTimerTick);
   clock_.start(1000);
@@ -181,6 +207,7 @@ void MainWindow::CreatePages() {
   basic = CreatePageWidget(models_.Page(PageId::Basic), data_, *this, this);
   basic->setGeometry(DialogRect(7, 56, 338, 219));
   basic->show();
+  edits_->Watch(basic);
 }
 
 // The twelve tab pages cost most of the window's start (the grid pages above all), and basic mode
@@ -198,6 +225,7 @@ void MainWindow::BuildTabPages() {
     page->hide();
     page->setGeometry(QRect(QPoint(kPageOffsetX, kPageOffsetY), pageSize));
     pages_[static_cast<size_t>(info.id)] = page;
+    edits_->Watch(page);
   }
   // Behind the pages in the tab order, as when the pages were built first.
   QWidget* last = previousInFocusChain();
@@ -310,6 +338,7 @@ QString MainWindow::StatusText(StatusPane pane) const { return panes_[static_cas
 QString MainWindow::StatusTip(StatusPane pane) const { return panes_[static_cast<size_t>(pane)]->toolTip(); }
 
 void MainWindow::ShowStatus(const QString& text) {
+  if (busy_ && transfer_ == TransferKind::Write && text == kVerifying) verifying_ = true;
   QLabel* pane = panes_[kMessagePane];
   pane->setText(text);
   const bool cut = pane->fontMetrics().horizontalAdvance(text) > pane->contentsRect().width();
@@ -317,13 +346,81 @@ void MainWindow::ShowStatus(const QString& text) {
 }
 
 // After the fixed text, which stays as it is.
-void MainWindow::ShowWarning(const QString& text) {
-  panes_[kMessagePane]->setText(panes_[kMessagePane]->text() + QStringLiteral(" - ") + text);
+void MainWindow::ShowWarning(const QString& text) { ShowStatus(StatusText(kMessagePane) + kCauseSeparator + text); }
+
+void MainWindow::ShowFileProblem(const QString& path, const QString& /*reason*/) { problemAt_ = path; }
+
+void MainWindow::OpenFile(const QString& path) { LoadFile(path); }
+
+void MainWindow::OpenFileAskingFirst(const QString& path) {
+  BringToFront();
+  if (busy_) {
+    pendingFile_ = path;
+    return;
+  }
+  if (SettleUnsavedEdits()) LoadFile(path);
 }
 
-void MainWindow::OpenFile(const QString& path) {
-  // The status line and the message pane have said how it went.
-  static_cast<void>(LoadSettingsIntoPages(path, data_, *this, *this));
+// The status text stays as it is, with the reason after it; the whole path and reason in a box,
+// since the status line cuts a long one.
+void MainWindow::LoadFile(const QString& path) {
+  problemAt_.clear();
+  const Outcome loaded = LoadSettingsIntoPages(path, data_, *this, *this);
+  if (loaded) {
+    dataFile_ = QFileInfo(path).absoluteFilePath();
+    MarkPagesClean();
+    return;
+  }
+  const QString reason = loaded.failure().reason;
+  if (reason.isEmpty()) return;
+  const QString at = problemAt_.isEmpty() ? path : problemAt_;
+  const QString status = StatusText(kMessagePane);
+  ShowStatus(status + kCauseSeparator + QFileInfo(at).fileName() + QStringLiteral(": ") + reason);
+  options_.questions->ShowFailure(this, status, at + QStringLiteral(": ") + reason);
+}
+
+QList<QWidget*> MainWindow::ShownPages() const {
+  if (mode_ == DisplayMode::Basic) return {Page(PageId::Basic)};
+  QList<QWidget*> shown;
+  for (const PageInfo& info : kTabPages) shown << Page(info.id);
+  return shown;
+}
+
+bool MainWindow::HasUnsavedEdits() const { return editsCarried_ || PageEdits::Shown(ShownPages()) != cleanPages_; }
+
+void MainWindow::MarkPagesClean() {
+  editsCarried_ = false;
+  cleanPages_ = PageEdits::Shown(ShownPages());
+  UpdateTitle();
+}
+
+void MainWindow::KeepEditsAcross(const std::function<void()>& change) {
+  const bool edited = HasUnsavedEdits();
+  change();
+  RebaseEdits(edited);
+}
+
+void MainWindow::RebaseEdits(bool edited) {
+  editsCarried_ = edited;
+  cleanPages_ = PageEdits::Shown(ShownPages());
+  UpdateTitle();
+}
+
+void MainWindow::UpdateTitle() {
+  QString title = kTitle;
+  if (!dataFile_.isEmpty()) title = QFileInfo(dataFile_).fileName() + kTitleSeparator + title;
+  if (HasUnsavedEdits()) title = kEditedMark + title;
+  if (title != windowTitle()) setWindowTitle(title);
+}
+
+bool MainWindow::SettleUnsavedEdits() {
+  if (!HasUnsavedEdits()) return true;
+  switch (options_.questions->AskUnsaved(this, kUnsavedQuestion)) {
+    case UnsavedChoice::Save: return SaveToChosenFile();
+    case UnsavedChoice::Discard: return true;
+    case UnsavedChoice::Cancel: break;
+  }
+  return false;
 }
 
 void MainWindow::Sound(Beep beep) { options_.tones->Play(TonesOf(beep)); }
@@ -346,14 +443,15 @@ bool MainWindow::LeaveFocusedControl() {
 void MainWindow::OnTabSelected(int index) {
   for (const PageInfo& info : kTabPages) Page(info.id)->hide();
   ShowStatus(QString());
-  ExchangeAllPages(Direction::Store);
+  KeepEditsAcross([this] { ExchangeAllPages(Direction::Store); });
   SettingsPage* page = Page(kTabPages[static_cast<size_t>(index)].id);
   page->show();
   page->setFocus();
-  ExchangeAllPages(Direction::Load);
+  KeepEditsAcross([this] { ExchangeAllPages(Direction::Load); });
 }
 
 void MainWindow::SwitchToAdvancedMode() {
+  const bool edited = HasUnsavedEdits();
   Page(PageId::Basic)->ExchangeImage(Direction::Store);
   Page(PageId::Basic)->hide();
   tabStrip_->show();
@@ -361,6 +459,7 @@ void MainWindow::SwitchToAdvancedMode() {
   for (const PageInfo& info : kTabPages) Page(info.id)->setVisible(info.id == PageId::General);
   Page(PageId::General)->setFocus();
   EnterMode(DisplayMode::Advanced);
+  RebaseEdits(edited);
 }
 
 void MainWindow::EnterMode(DisplayMode mode) {
@@ -388,35 +487,48 @@ SettingsPage* MainWindow::ShownTabPage() const {
 
 void MainWindow::SwitchToBasicMode() {
   if (!LeaveFocusedControl()) return;
+  const bool edited = HasUnsavedEdits();
   ExchangeAllPages(Direction::Store);
   Page(PageId::Basic)->show();
   tabStrip_->hide();
   for (const PageInfo& info : kTabPages) Page(info.id)->hide();
   EnterMode(DisplayMode::Basic);
+  RebaseEdits(edited);
 }
 
 void MainWindow::LoadDataFileCommand() {
+  if (!SettleUnsavedEdits()) return;
   const QString path = options_.dialogs->OpenFileName(this, QStringLiteral("Select Data File"), kLoadFilter);
   if (path.isEmpty()) return;
-  if (LoadSettingsIntoPages(path, data_, *this, *this)) dataFile_ = path;
+  LoadFile(path);
 }
 
-void MainWindow::SaveDataFileCommand() {
-  if (!LeaveFocusedControl()) return;
+void MainWindow::SaveDataFileCommand() { SaveToChosenFile(); }
+
+bool MainWindow::SaveToChosenFile() {
+  if (!LeaveFocusedControl()) return false;
   const QString path = options_.dialogs->SaveFileName(this, QStringLiteral("Save Data File"), kDataFilter);
-  if (path.isEmpty()) return;
-  if (SaveSettingsFromPages(path, data_, *this, *this))
-    dataFile_ = WithDefaultExtension(path, DefaultExtensionOf(path));
+  if (path.isEmpty()) return false;
+  bool saved = false;
+  // A refused save leaves the edits as unsaved as they were, whatever the store showed.
+  KeepEditsAcross([&] { saved = bool(SaveSettingsFromPages(path, data_, *this, *this)); });
+  if (!saved) return false;
+  dataFile_ = QFileInfo(WithDefaultExtension(path, DefaultExtensionOf(path))).absoluteFilePath();
+  MarkPagesClean();
+  return true;
 }
 
 void MainWindow::PrintCommand() {
   if (!LeaveFocusedControl()) return;
-  PrintReport(this, mode_, [this](PageId id, ReportCursor& report) { Page(id)->PrintSection(report); });
+  KeepEditsAcross([this] {
+    PrintReport(this, mode_, [this](PageId id, ReportCursor& report) { Page(id)->PrintSection(report); });
+  });
 }
 
 // The transfer's thread has the link alone: the image goes in as a copy, and what comes back
 // reaches the image and the pages once the thread has ended (TakeTransferredImage).
 void MainWindow::ReadCommand() {
+  if (busy_ || !SettleUnsavedEdits()) return;
   StartTransfer(TransferKind::Read, [this](TransferHost& host) {
     read_ = link_->ReadPager(host);
     return bool(*read_);
@@ -425,7 +537,7 @@ void MainWindow::ReadCommand() {
 
 void MainWindow::WriteCommand() {
   if (busy_ || !LeaveFocusedControl()) return;
-  ExchangeAllPages(Direction::Store);
+  KeepEditsAcross([this] { ExchangeAllPages(Direction::Store); });
   const WriteOptions options{KeepPagerSerialNumber(models_)};
   StartTransfer(TransferKind::Write, [this, image = data_.image, options](TransferHost& host) {
     written_ = link_->WritePager(image, options, host);
@@ -469,6 +581,7 @@ void MainWindow::StartTransfer(TransferKind kind, std::function<bool(TransferHos
   written_.reset();
   dumped_.reset();
   busy_ = true;
+  verifying_ = false;
   SetTransferControls(true);
   port_->SetHeldPortRetry(kHeldPortRetryMs);
   runner_->Start([this, transfer = std::move(transfer)](TransferHost& host) {
@@ -480,9 +593,12 @@ void MainWindow::StartTransfer(TransferKind kind, std::function<bool(TransferHos
 
 // Everything the transfer said has been shown by now.
 void MainWindow::OnTransferFinished() {
+  // A stop question still open no longer stands: the status line says how the transfer ended.
+  options_.questions->Withdraw();
   if (transfer_ == TransferKind::Dump) SaveDump();
   busy_ = false;
   TakeTransferredImage();
+  if (transferOk_ && transfer_ != TransferKind::Dump) MarkPagesClean();
   ShowTransferCause();
   if (transfer_ == TransferKind::Read)
     KeepInHistory({HistoryOperation::Read, transferOk_, transferOk_ ? &data_ : nullptr, std::nullopt, dataFile_});
@@ -491,7 +607,16 @@ void MainWindow::OnTransferFinished() {
   SetTransferControls(false);
   if (closeWhenStopped_) {
     closeWhenStopped_ = false;
+    pendingFile_.clear();
+    // The user chose to close over the transfer's end already: nothing more is asked.
+    closeConfirmed_ = true;
     close();
+    closeConfirmed_ = false;
+  }
+  if (!pendingFile_.isEmpty()) {
+    const QString file = std::exchange(pendingFile_, QString());
+    QMetaObject::invokeMethod(
+        this, [this, file] { OpenFileAskingFirst(file); }, Qt::QueuedConnection);
   }
 }
 
@@ -544,8 +669,9 @@ void MainWindow::SetTransferControls(bool transferring) {
   if (!transferring && focusBefore_ && focusBefore_->isEnabled() && focusBefore_->isVisible()) focusBefore_->setFocus();
 }
 
+// Once every block is written, a stop only leaves the verify out: nothing to warn of.
 bool MainWindow::ConfirmStop() {
-  return transfer_ != TransferKind::Write || options_.questions->Confirm(this, kStopWriteQuestion);
+  return transfer_ != TransferKind::Write || verifying_ || options_.questions->Confirm(this, kStopWriteQuestion);
 }
 
 void MainWindow::CancelTransfer() {
@@ -603,9 +729,32 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     }
     return;
   }
+  if (!closeConfirmed_ && !SettleUnsavedEdits()) {
+    event->ignore();
+    return;
+  }
   ExchangeAllPages(Direction::Store);
   link_->ClosePort();
   event->accept();
+}
+
+// Drags go to the control under the pointer first (an edit would take the file's name as text):
+// a settings file is the window's wherever it is dropped.
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) return false;
+  auto* widget = qobject_cast<QWidget*>(watched);
+  if (!widget || widget->window() != this) return false;
+  auto* drop = static_cast<QDropEvent*>(event);
+  const QString file = DroppedSettingsFile(drop->mimeData());
+  if (file.isEmpty() || busy_) return false;
+  drop->acceptProposedAction();
+  if (type == QEvent::Drop) {
+    // After the drag has ended: the question and the load must not run inside it.
+    QMetaObject::invokeMethod(
+        this, [this, file] { OpenFileAskingFirst(file); }, Qt::QueuedConnection);
+  }
+  return true;
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {

@@ -63,6 +63,7 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   // The pages shown (the Basic page, or the twelve tab pages) into the image or from it.
   void ExchangeAllPages(Direction direction) override;
   void ShowWarning(const QString& text) override;
+  void ShowFileProblem(const QString& path, const QString& reason) override;
 
   DisplayMode Mode() const { return mode_; }
   void SwitchToAdvancedMode();
@@ -80,8 +81,17 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   void BringToFront();
 
   // A file given at start (a double-click in a file manager): a raw image when its extension is
-  // BIN, else a data file, loaded as "&Load" would.
+  // BIN, a settings text when it is yaml or yml, else a data file, loaded as "&Load" would.
   void OpenFile(const QString& path);
+  // A file handed over by a later start of the program, or dropped on the window: the window
+  // comes to the front and asks about unsaved edits first. During a transfer the file waits
+  // for its end.
+  void OpenFileAskingFirst(const QString& path);
+  // The pages hold edits that no file, read or write holds since they were last loaded, saved,
+  // read or written.
+  bool HasUnsavedEdits() const;
+  // The data file loaded or saved last, absolute; empty before the first.
+  QString DataFile() const { return dataFile_; }
 
   // The commands of the buttons.
   void LoadDataFileCommand();
@@ -120,6 +130,7 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   void keyPressEvent(QKeyEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void CreateButtons();
@@ -144,13 +155,35 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   void ShowAbout();
   QRect DialogRect(int x, int y, int w, int h) const;
   void KeepInHistory(const PagerTransfer& transfer);
+  // Loads the file into the pages; a refusal names its reason after the status text.
+  void LoadFile(const QString& path);
+  bool SaveToChosenFile();
+  // Before a command that replaces the pages or ends the window: false when the user cancelled,
+  // or chose to save and the save did not happen.
+  bool SettleUnsavedEdits();
+  // The pages that exist in the mode shown.
+  QList<QWidget*> ShownPages() const;
+  // What the pages show now is what the last load, save, read or write left.
+  void MarkPagesClean();
+  // Around something that moves the pages' values without the user (a mode switch, a tab
+  // change, a store): whether they held edits before is kept.
+  void KeepEditsAcross(const std::function<void()>& change);
+  // What the pages show now counts as clean, and edited says whether they held edits before.
+  void RebaseEdits(bool edited);
+  void UpdateTitle();
 
   PagerData& data_;
   WindowOptions options_;
   ModelPageSet models_;
   DisplayMode mode_ = DisplayMode::Basic;
   bool busy_ = false;
-  QString dataFile_;  // the data file last loaded or saved, for the history
+  QString dataFile_;  // the data file last loaded or saved, absolute: the title and the history
+  class PageEdits* edits_ = nullptr;
+  QStringList cleanPages_;     // what the pages showed when they were last clean
+  bool editsCarried_ = false;  // edits made before a mode switch or a store
+  QString pendingFile_;        // handed over during a transfer
+  QString problemAt_;          // the file, or its line and column, a load's refusal names
+  bool verifying_ = false;     // the write's blocks are all written; the verify reads them back
 
   double dluX_ = 1.5;
   double dluY_ = 2.0;
@@ -177,6 +210,7 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   std::optional<WriteResult> written_;
   std::optional<Result<PagerImage>> dumped_;
   bool closeWhenStopped_ = false;
+  bool closeConfirmed_ = false;
   QPushButton* cancel_ = nullptr;
   std::vector<std::pair<QPushButton*, bool>> enabledBefore_;
   QPointer<QWidget> focusBefore_;
