@@ -8,11 +8,15 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -701,9 +705,9 @@ TEST_F(WindowWithFiles, EachRouteThatLosesEditsAsksFirst) {
       {"a file handed over or dropped", [&](MainWindow& w) { w.OpenFileAskingFirst(otherFile); }, loadedOther},
       // Without an adapter a read starts and fails at once.
       {"Read", [](MainWindow& w) { w.ReadCommand(); },
-       [this](MainWindow& w) {
-         QTest::qWaitFor([&] { return !w.Busy(); }, kTransferLimitMs);
-         return w.StatusText(MainWindow::kMessagePane).startsWith("No DPT Adapter connect");
+       [](MainWindow& w) {
+         return QTest::qWaitFor([&] { return !w.Busy(); }, kTransferLimitMs) &&
+                w.StatusText(MainWindow::kMessagePane).startsWith("No DPT Adapter connect");
        }},
       {"Close", [](MainWindow& w) { w.close(); }, [](MainWindow& w) { return !w.isVisible(); }},
   };
@@ -866,4 +870,180 @@ TEST_F(WindowWithPacedAdapter, TheStopQuestionEndsWithTheWrite) {
   const QString status = window->StatusText(MainWindow::kMessagePane);
   EXPECT_TRUE(status.startsWith("DPT Verify error !")) << status.toStdString();
   EXPECT_FALSE(status.contains("half-written")) << status.toStdString();
+}
+
+namespace {
+
+// The menu's top entries and their mnemonics.
+QStringList MenuTitles(QMenuBar* bar) {
+  QStringList titles;
+  for (QAction* action : bar->actions()) titles << action->text();
+  return titles;
+}
+
+QChar Mnemonic(const QString& text) {
+  const qsizetype at = text.indexOf('&');
+  return at >= 0 && at + 1 < text.size() ? text[at + 1].toUpper() : QChar();
+}
+
+// Every entry of a menu and its submenus.
+QList<QAction*> Entries(QMenu* menu) {
+  QList<QAction*> entries;
+  for (QAction* action : menu->actions()) {
+    if (action->isSeparator()) continue;
+    entries << action;
+    if (action->menu()) entries << Entries(action->menu());
+  }
+  return entries;
+}
+
+// The text of the box the next command opens, which is then closed.
+QString TextOfNextBox(const std::function<void()>& command) {
+  QString text;
+  QTimer::singleShot(0, [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    if (!box) return;
+    if (auto* view = box->findChild<QPlainTextEdit*>()) text = view->toPlainText();
+    box->close();
+  });
+  command();
+  return text;
+}
+
+}  // namespace
+
+// The menu bar's mnemonics stay clear of the buttons'; each command is one action, shared by a
+// button that does the same; basic mode shows no service command.
+TEST_F(WindowFixture, TheMenuBarSharesTheButtonsActions) {
+  ASSERT_NE(window->MenuBar(), nullptr);
+  const QStringList titles = MenuTitles(window->MenuBar());
+  EXPECT_EQ(titles, QStringList({"&File", "Pa&ger", "&Tools", "&Help"}));
+  QSet<QChar> taken;
+  for (int i = 0; i < MainWindow::kButtonCount; ++i)
+    taken << Mnemonic(window->Button(MainWindow::CommandButton(i))->text());
+  EXPECT_EQ(taken, QSet<QChar>({'P', 'S', 'L', 'W', 'R'}));
+  for (const QString& title : titles) {
+    EXPECT_FALSE(taken.contains(Mnemonic(title))) << title.toStdString();
+    taken << Mnemonic(title);
+  }
+
+  // Every command is in the menus once, and the menus hold nothing else (the recent files are
+  // none yet).
+  QList<QAction*> inMenus;
+  for (QAction* top : window->MenuBar()->actions()) inMenus << Entries(top->menu());
+  QList<QAction*> commands;
+  for (int i = 0; i < MainWindow::kMenuCommandCount; ++i) commands << window->Action(MainWindow::MenuCommand(i));
+  for (QAction* command : commands) EXPECT_EQ(inMenus.count(command), 1) << command->text().toStdString();
+  for (QAction* entry : inMenus)
+    EXPECT_TRUE(entry->menu() == window->RecentMenu() || commands.contains(entry)) << entry->text().toStdString();
+
+  // A click on "&Save" is the menu's Save: one action, one dialog.
+  QSignalSpy saved(window->Action(MainWindow::kSaveCommand), &QAction::triggered);
+  dialogs->answer.clear();
+  QTest::mouseClick(window->Button(MainWindow::kSaveButton), Qt::LeftButton);
+  EXPECT_EQ(saved.size(), 1);
+  EXPECT_EQ(dialogs->titles, QStringList{"Save Data File"});
+  window->Action(MainWindow::kOpenCommand)->trigger();
+  EXPECT_EQ(dialogs->titles.last(), "Select Data File");
+
+  // Without an adapter the pager's Read and Write are off in the menu as on the buttons.
+  EXPECT_FALSE(window->Action(MainWindow::kReadCommand)->isEnabled());
+  EXPECT_FALSE(window->Action(MainWindow::kWriteCommand)->isEnabled());
+  EXPECT_FALSE(window->Action(MainWindow::kCancelCommand)->isEnabled());
+
+  for (const DisplayMode mode : {DisplayMode::Basic, DisplayMode::Advanced, DisplayMode::Basic}) {
+    if (mode == DisplayMode::Advanced)
+      window->SwitchToAdvancedMode();
+    else
+      window->SwitchToBasicMode();
+    const bool advanced = mode == DisplayMode::Advanced;
+    EXPECT_EQ(window->Action(MainWindow::kDumpCommand)->isVisible(), advanced);
+    EXPECT_EQ(window->Action(MainWindow::kCompareMemoryCommand)->isVisible(), advanced);
+    EXPECT_TRUE(window->Action(MainWindow::kCompareSettingsCommand)->isVisible());
+  }
+}
+
+TEST_F(WindowFixture, TheMenusKeysReachTheirCommands) {
+  ASSERT_NO_FATAL_FAILURE(Activate(window.get()));
+  dialogs->answer = dir.filePath("keyed");
+  QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(dialogs->titles, QStringList{"Save Data File"});
+  EXPECT_TRUE(QFile::exists(dir.filePath("keyed.DAT")));
+  QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+  EXPECT_EQ(dialogs->titles.last(), "Select Data File");
+  QTest::keyClick(window.get(), Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_FALSE(window->isVisible());
+}
+
+// Open Recent holds the last ten files loaded or saved, the latest first, kept from one window to
+// the next; an entry loads as Open does, asking about unsaved edits first.
+TEST_F(WindowWithFiles, OpenRecentHoldsTheLastTenFiles) {
+  auto store = std::make_shared<PreferenceStore>(PreferenceStore::FileStore(dir.filePath("preferences.ini")));
+  WindowOptions options{dialogs, tones, PortName()};
+  options.questions = questions;
+  options.preferences = store;
+  window = std::make_unique<MainWindow>(data, options);
+  EXPECT_FALSE(window->RecentMenu()->isEnabled());
+  QStringList files;
+  for (int i = 0; i < 12; ++i) {
+    files.prepend(dir.filePath(QStringLiteral("file%1.DAT").arg(i)));
+    ASSERT_TRUE(QFile::copy(saved, files.first()));
+    window->OpenFile(files.first());
+  }
+  window->OpenFile(files[3]);  // again: to the top, not twice
+  files.move(3, 0);
+  files = files.mid(0, 10);
+  EXPECT_EQ(window->RecentFiles(), files);
+  ASSERT_EQ(window->RecentMenu()->actions().size(), 10);
+  EXPECT_EQ(window->RecentMenu()->actions().first()->text(), "&1 file8.DAT");
+  EXPECT_EQ(window->RecentMenu()->actions().last()->text(), "&0 file2.DAT");
+
+  window = std::make_unique<MainWindow>(data, options);
+  EXPECT_EQ(window->RecentFiles(), files);
+  Edit("Unsaved");
+  questions->unsavedAnswer = UnsavedChoice::Cancel;
+  window->RecentMenu()->actions()[4]->trigger();
+  EXPECT_EQ(questions->unsavedAsked, QStringList{kUnsaved});
+  EXPECT_EQ(StartupText()->text(), "Unsaved");
+  questions->unsavedAnswer = UnsavedChoice::Discard;
+  window->RecentMenu()->actions()[4]->trigger();
+  EXPECT_EQ(window->DataFile(), files[4]);
+  EXPECT_EQ(window->RecentFiles().first(), files[4]);
+}
+
+// Save as Text saves the settings text whatever name is typed; Compare Settings Files shows the
+// settings that differ, in words, as `m84dpt diff` does.
+TEST_F(WindowWithFiles, SaveAsTextAndCompareSettingsFiles) {
+  dialogs->answer = dir.filePath("night");
+  window->SaveTextCommand();
+  EXPECT_EQ(dialogs->titles.last(), "Save Settings Text");
+  EXPECT_EQ(window->DataFile(), dir.filePath("night.yaml"));
+  dialogs->answer = dir.filePath("night.DAT");
+  window->SaveDataFileCommand();
+  QFile text(dir.filePath("night.yaml"));
+  ASSERT_TRUE(text.open(QIODevice::ReadOnly));
+  QByteArray yaml = text.readAll();
+  text.close();
+  ASSERT_TRUE(yaml.contains("startup_text: \"Welcome to M84\""));
+  yaml.replace("startup_text: \"Welcome to M84\"", "startup_text: \"Good night\"");
+  ASSERT_TRUE(WriteFileAtomically(dir.filePath("changed.yaml"), yaml));
+
+  struct TwoFiles : AnsweringDialogs {
+    QStringList answers;
+    QString OpenFileName(QWidget* parent, const QString& title, const QString& filter) override {
+      AnsweringDialogs::OpenFileName(parent, title, filter);
+      return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
+  };
+  auto two = std::make_shared<TwoFiles>();
+  WindowOptions options{two, tones, PortName()};
+  options.questions = questions;
+  window = std::make_unique<MainWindow>(data, options);
+  two->answers = {dir.filePath("night.yaml"), dir.filePath("changed.yaml")};
+  const QString differences = TextOfNextBox([&] { window->CompareSettingsCommand(); });
+  EXPECT_EQ(differences.count(QLatin1Char(10)), 0) << qPrintable(differences);
+  EXPECT_TRUE(differences.contains("Welcome to M84") && differences.contains("Good night"))
+      << differences.toStdString();
+  two->answers = {dir.filePath("night.yaml"), dir.filePath("night.DAT")};
+  EXPECT_EQ(TextOfNextBox([&] { window->CompareSettingsCommand(); }), "No setting differs.");
 }

@@ -4,18 +4,24 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDateTime>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
 #include <QToolTip>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <cstdio>
 
@@ -23,6 +29,7 @@
 #include "core/link/binary_tools.h"
 #include "core/link/memory_dump.h"
 #include "core/link/serial_port.h"
+#include "core/settings/settings_document.h"
 #include "core/settings/settings_file.h"
 #include "core/status_texts.h"
 #include "core/window/firmware_status.h"
@@ -99,6 +106,39 @@ const QString kUnsavedQuestion =
 const QString kTitleSeparator = QStringLiteral(" \u2014 ");
 const QString kEditedMark = QStringLiteral("*");
 
+constexpr int kRecentFileCount = 10;
+const QString kTextFilter = QStringLiteral("Settings Text (*.yaml *.yml)");
+const QString kPdfFilter = QStringLiteral("PDF (*.pdf)");
+const QString kCompareSettingsTitle = QStringLiteral("Compare Settings Files");
+const QString kNoSettingDiffers = QStringLiteral("No setting differs.");
+
+// The keys the window takes, for Help, Keys.
+const QString kKeysText = QStringLiteral(
+    "Alt+P  Print         Alt+S  Save        Alt+L  Load\n"
+    "Alt+W  Write         Alt+R  Read\n"
+    "Ctrl+O  Open...      Ctrl+S  Save...    Ctrl+P  Print...\n"
+    "Ctrl+Q  Quit         F1      About\n"
+    "Escape  Cancel a read, write or dump; else close the window\n"
+    "Enter   The next control of the page\n"
+    "\n"
+    "In advanced mode:\n"
+    "Ctrl+Shift+T  Basic mode\n"
+    "Ctrl+Shift+R  Dump memory\n"
+    "Ctrl+Shift+C  Compare memory files\n");
+
+// A load for a comparison: nothing in the status line, the reason kept for the box.
+struct QuietHost : OperationHost {
+  QString problem;
+  void ShowStatus(const QString&) override {}
+  void Sound(Beep) override {}
+  void ShowFileProblem(const QString& path, const QString& reason) override { problem = path + ": " + reason; }
+};
+
+// Where the guide is installed, beside the program's own folder.
+QString InstalledGuide() {
+  return QCoreApplication::applicationDirPath() + QStringLiteral("/../share/doc/m84dpt/guide/window.md");
+}
+
 // The one settings file a drag carries, when it is of a kind the window loads.
 QString DroppedSettingsFile(const QMimeData* mime) {
   if (!mime || !mime->hasUrls() || mime->urls().size() != 1) return {};
@@ -130,7 +170,9 @@ MainWindow::MainWindow(PagerData& data, WindowOptions options, QWidget* parent)
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, kBackground);
   setPalette(palette);
-  setFixedSize(qRound(kDialogWidth * dluX_), qRound(kDialogHeight * dluY_) + kStatusLineHeight);
+  CreateMenus();
+  setFixedSize(qRound(kDialogWidth * dluX_), qRound(kDialogHeight * dluY_) + menuHeight_ + kStatusLineHeight);
+  menuBar_->setGeometry(0, 0, width(), menuHeight_);
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
 
@@ -168,6 +210,7 @@ MainWindow::MainWindow(PagerData& data, WindowOptions options, QWidget* parent)
       [this] { Sound(Beep::Error); }, this);
   mouseGuard_->SetKeyScope([this] { return ShownTabPage(); });
   CreateServiceCommands();
+  SyncActions();
 
   // Progress and results of a firmware transfer arrive as events posted to the window.
   firmware_ = std::make_unique<FirmwareStatus>(
@@ -189,7 +232,7 @@ SettingsPage* MainWindow::Page(PageId id) const {
 }
 
 QRect MainWindow::DialogRect(int x, int y, int w, int h) const {
-  return QRect(qRound(x * dluX_), qRound(y * dluY_), qRound(w * dluX_), qRound(h * dluY_));
+  return QRect(qRound(x * dluX_), qRound(y * dluY_) + menuHeight_, qRound(w * dluX_), qRound(h * dluY_));
 }
 
 void MainWindow::CreatePages() {
@@ -259,6 +302,110 @@ void MainWindow::SetServiceCommandsEnabled(bool enabled) {
   for (QShortcut* shortcut : serviceCommands_) shortcut->setEnabled(enabled);
 }
 
+void MainWindow::CreateMenus() {
+  menuBar_ = new QMenuBar(this);
+  struct Entry {
+    MenuCommand command;
+    const char* text;
+    QKeySequence keys;
+    void (MainWindow::*run)();
+  };
+  // Keys another control of the window handles already are shown after a tab, not bound twice.
+  const Entry entries[] = {
+      {kOpenCommand, "&Open...", QKeySequence::Open, &MainWindow::LoadDataFileCommand},
+      {kSaveCommand, "&Save...", QKeySequence::Save, &MainWindow::SaveDataFileCommand},
+      {kSaveTextCommand, "Save as &Text...", {}, &MainWindow::SaveTextCommand},
+      {kPrintCommand, "&Print...", QKeySequence::Print, &MainWindow::PrintCommand},
+      {kPrintPdfCommand, "Print to P&DF...", {}, &MainWindow::PrintPdfCommand},
+      {kQuitCommand, "&Quit", QKeySequence(QStringLiteral("Ctrl+Q")), nullptr},
+      {kReadCommand, "&Read", {}, &MainWindow::ReadCommand},
+      {kWriteCommand, "&Write", {}, &MainWindow::WriteCommand},
+      {kCancelCommand, "&Cancel\tEsc", {}, &MainWindow::CancelTransfer},
+      {kDumpCommand, "&Dump Memory...\tCtrl+Shift+R", {}, &MainWindow::MemoryDumpCommand},
+      {kCompareMemoryCommand, "Compare &Memory Files...\tCtrl+Shift+C", {}, &MainWindow::BinaryCompareCommand},
+      {kCompareSettingsCommand, "Compare &Settings Files...", {}, &MainWindow::CompareSettingsCommand},
+      {kGuideCommand, "&Guide", {}, &MainWindow::ShowGuide},
+      {kKeysCommand, "&Keys", {}, &MainWindow::ShowKeys},
+      {kAboutCommand, "&About M84DPT...\tF1", {}, &MainWindow::ShowAbout},
+  };
+  for (const Entry& entry : entries) {
+    auto* action = new QAction(QString::fromLatin1(entry.text), this);
+    action->setShortcut(entry.keys);
+    // The menu's keys work wherever the focus is in the window, as the buttons' do.
+    action->setShortcutContext(Qt::WindowShortcut);
+    addAction(action);
+    if (entry.run)
+      connect(action, &QAction::triggered, this, entry.run);
+    else
+      connect(action, &QAction::triggered, this, &QWidget::close);
+    actions_[entry.command] = action;
+  }
+  // The bar's mnemonics stay clear of the buttons' P, S, L, W and R.
+  QMenu* file = menuBar_->addMenu(QStringLiteral("&File"));
+  file->addAction(actions_[kOpenCommand]);
+  recentMenu_ = file->addMenu(QStringLiteral("Open &Recent"));
+  file->addAction(actions_[kSaveCommand]);
+  file->addAction(actions_[kSaveTextCommand]);
+  file->addSeparator();
+  file->addAction(actions_[kPrintCommand]);
+  file->addAction(actions_[kPrintPdfCommand]);
+  file->addSeparator();
+  file->addAction(actions_[kQuitCommand]);
+  QMenu* pager = menuBar_->addMenu(QStringLiteral("Pa&ger"));
+  for (MenuCommand command : {kReadCommand, kWriteCommand, kCancelCommand, kDumpCommand})
+    pager->addAction(actions_[command]);
+  QMenu* tools = menuBar_->addMenu(QStringLiteral("&Tools"));
+  tools->addAction(actions_[kCompareMemoryCommand]);
+  tools->addAction(actions_[kCompareSettingsCommand]);
+  QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
+  for (MenuCommand command : {kGuideCommand, kKeysCommand, kAboutCommand}) help->addAction(actions_[command]);
+  menuHeight_ = menuBar_->sizeHint().height();
+
+  if (options_.preferences) recent_ = options_.preferences->RecentFiles().mid(0, kRecentFileCount);
+  FillRecentMenu();
+}
+
+void MainWindow::AddRecentFile(const QString& path) {
+  recent_.removeAll(path);
+  recent_.prepend(path);
+  while (recent_.size() > kRecentFileCount) recent_.removeLast();
+  if (options_.preferences) options_.preferences->WriteRecentFiles(recent_);
+  FillRecentMenu();
+}
+
+void MainWindow::FillRecentMenu() {
+  recentMenu_->clear();
+  for (int i = 0; i < recent_.size(); ++i) {
+    const QString path = recent_[i];
+    // Numbered mnemonics, 1 to 9 and 0, as desktop programs number them.
+    const QString text = QStringLiteral("&%1 %2").arg((i + 1) % 10).arg(QFileInfo(path).fileName());
+    QAction* action = recentMenu_->addAction(text, this, [this, path] { OpenFileAskingFirst(path); });
+    action->setToolTip(path);
+    action->setStatusTip(path);
+  }
+  recentMenu_->setEnabled(!recent_.isEmpty() && !busy_);
+}
+
+// The buttons stay what the specification's window enables; the actions follow them.
+void MainWindow::SyncActions() {
+  const std::pair<MenuCommand, CommandButton> shared[] = {{kOpenCommand, kLoadButton},
+                                                          {kSaveCommand, kSaveButton},
+                                                          {kPrintCommand, kPrintButton},
+                                                          {kReadCommand, kReadButton},
+                                                          {kWriteCommand, kWriteButton}};
+  for (const auto& [command, button] : shared) actions_[command]->setEnabled(Button(button)->isEnabled());
+  for (MenuCommand command : {kSaveTextCommand, kPrintPdfCommand, kCompareSettingsCommand})
+    actions_[command]->setEnabled(!busy_);
+  actions_[kCancelCommand]->setEnabled(busy_);
+  // Basic mode's menus hold only what basic mode offers: the service commands are advanced.
+  const bool advanced = mode_ == DisplayMode::Advanced;
+  for (MenuCommand command : {kDumpCommand, kCompareMemoryCommand}) {
+    actions_[command]->setVisible(advanced);
+    actions_[command]->setEnabled(advanced && !busy_);
+  }
+  recentMenu_->setEnabled(!recent_.isEmpty() && !busy_);
+}
+
 void MainWindow::CreateButtons() {
   auto* tips = new DelayedTips(kButtonTipDelayMs, this);
   for (int i = 0; i < kButtonCount; ++i) {
@@ -276,11 +423,14 @@ void MainWindow::CreateButtons() {
   }
   Button(kWriteButton)->setEnabled(false);
   Button(kReadButton)->setEnabled(false);
-  connect(Button(kLoadButton), &QPushButton::clicked, this, &MainWindow::LoadDataFileCommand);
-  connect(Button(kSaveButton), &QPushButton::clicked, this, &MainWindow::SaveDataFileCommand);
-  connect(Button(kPrintButton), &QPushButton::clicked, this, &MainWindow::PrintCommand);
-  connect(Button(kReadButton), &QPushButton::clicked, this, &MainWindow::ReadCommand);
-  connect(Button(kWriteButton), &QPushButton::clicked, this, &MainWindow::WriteCommand);
+  // A button and its menu entry are one action: the button triggers it.
+  const std::pair<CommandButton, MenuCommand> shared[] = {{kLoadButton, kOpenCommand},
+                                                          {kSaveButton, kSaveCommand},
+                                                          {kPrintButton, kPrintCommand},
+                                                          {kReadButton, kReadCommand},
+                                                          {kWriteButton, kWriteCommand}};
+  for (const auto& [button, command] : shared)
+    connect(Button(button), &QPushButton::clicked, actions_[command], &QAction::trigger);
 
   cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
   cancel_->setGeometry(DialogRect(kCancelX, kCancelY, kCancelW, kCancelH));
@@ -369,6 +519,7 @@ void MainWindow::LoadFile(const QString& path) {
   if (loaded) {
     dataFile_ = QFileInfo(path).absoluteFilePath();
     MarkPagesClean();
+    AddRecentFile(dataFile_);
     return;
   }
   const QString reason = loaded.failure().reason;
@@ -472,6 +623,7 @@ void MainWindow::EnterMode(DisplayMode mode) {
   else
     mouseGuard_->Remove();
   SetServiceCommandsEnabled(advanced);
+  SyncActions();
 }
 
 void MainWindow::RequestAdvancedMode() {
@@ -507,7 +659,17 @@ void MainWindow::SaveDataFileCommand() { SaveToChosenFile(); }
 
 bool MainWindow::SaveToChosenFile() {
   if (!LeaveFocusedControl()) return false;
-  const QString path = options_.dialogs->SaveFileName(this, QStringLiteral("Save Data File"), kDataFilter);
+  return SaveTo(options_.dialogs->SaveFileName(this, QStringLiteral("Save Data File"), kDataFilter));
+}
+
+void MainWindow::SaveTextCommand() {
+  if (!LeaveFocusedControl()) return;
+  QString path = options_.dialogs->SaveFileName(this, QStringLiteral("Save Settings Text"), kTextFilter);
+  if (!path.isEmpty() && SettingsFileFormOf(path) != SettingsFileForm::Text) path += QStringLiteral(".yaml");
+  SaveTo(path);
+}
+
+bool MainWindow::SaveTo(const QString& path) {
   if (path.isEmpty()) return false;
   bool saved = false;
   // A refused save leaves the edits as unsaved as they were, whatever the store showed.
@@ -515,6 +677,7 @@ bool MainWindow::SaveToChosenFile() {
   if (!saved) return false;
   dataFile_ = QFileInfo(WithDefaultExtension(path, DefaultExtensionOf(path))).absoluteFilePath();
   MarkPagesClean();
+  AddRecentFile(dataFile_);
   return true;
 }
 
@@ -524,6 +687,50 @@ void MainWindow::PrintCommand() {
     PrintReport(this, mode_, [this](PageId id, ReportCursor& report) { Page(id)->PrintSection(report); });
   });
 }
+
+void MainWindow::PrintPdfCommand() {
+  if (!LeaveFocusedControl()) return;
+  QString path = options_.dialogs->SaveFileName(this, QStringLiteral("Print to PDF"), kPdfFilter);
+  if (path.isEmpty()) return;
+  if (QFileInfo(path).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) != 0) path += QStringLiteral(".pdf");
+  bool printed = false;
+  KeepEditsAcross([&] {
+    printed =
+        PrintReportToPdf(path, mode_, [this](PageId id, ReportCursor& report) { Page(id)->PrintSection(report); });
+  });
+  ShowStatus((printed ? QStringLiteral("Report saved as ") : QStringLiteral("Report not saved: ")) +
+             QFileInfo(path).fileName());
+}
+
+// As `m84dpt diff` shows them: each file's settings as the pages store them.
+void MainWindow::CompareSettingsCommand() {
+  PagerData files[2];
+  QuietHost host;
+  for (int i = 0; i < 2; ++i) {
+    const QString path = options_.dialogs->OpenFileName(
+        this,
+        QStringLiteral("Compare Settings: %1 File").arg(i == 0 ? QStringLiteral("First") : QStringLiteral("Second")),
+        kLoadFilter);
+    if (path.isEmpty()) return;
+    if (!LoadSettingsFile(path, files[i], host)) {
+      ShowText(kCompareSettingsTitle, host.problem);
+      return;
+    }
+    ModelPageSet pages(files[i], DisplayMode::Advanced);
+    pages.ExchangeAllPages(Direction::Load);
+    pages.ExchangeAllPages(Direction::Store);
+  }
+  const QStringList lines = SettingsDifferences(files[0], files[1]);
+  ShowText(kCompareSettingsTitle, lines.isEmpty() ? kNoSettingDiffers : lines.join(QLatin1Char('\n')));
+}
+
+void MainWindow::ShowGuide() {
+  const QString guide = options_.guidePath.isEmpty() ? InstalledGuide() : options_.guidePath;
+  if (!QFileInfo::exists(guide) || !QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(guide).absoluteFilePath())))
+    ShowStatus(QStringLiteral("The guide cannot be opened: ") + QDir::cleanPath(guide));
+}
+
+void MainWindow::ShowKeys() { ShowText(QStringLiteral("Keys"), kKeysText); }
 
 // The transfer's thread has the link alone: the image goes in as a copy, and what comes back
 // reaches the image and the pages once the thread has ended (TakeTransferredImage).
@@ -666,6 +873,7 @@ void MainWindow::SetTransferControls(bool transferring) {
   Button(kReadButton)->setVisible(!transferring);
   cancel_->setVisible(transferring);
   SetServiceCommandsEnabled(!transferring && mode_ == DisplayMode::Advanced);
+  SyncActions();
   if (!transferring && focusBefore_ && focusBefore_->isEnabled() && focusBefore_->isVisible()) focusBefore_->setFocus();
 }
 
@@ -697,6 +905,7 @@ void MainWindow::ShowAdapterState(AdapterState state) {
   panes_[kAdapterPane]->setText(AdapterStateText(state));
   Button(kWriteButton)->setEnabled(adapterReady_);
   Button(kReadButton)->setEnabled(adapterReady_);
+  SyncActions();
 }
 
 void MainWindow::OnTimerTick() {
@@ -782,6 +991,22 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
   menu.addAction(QStringLiteral("&About M84DPT..."), this, &MainWindow::ShowAbout);
   menu.exec(event->globalPos());
+}
+
+void MainWindow::ShowText(const QString& title, const QString& text) {
+  QDialog box(this);
+  box.setWindowTitle(title);
+  auto* layout = new QVBoxLayout(&box);
+  auto* view = new QPlainTextEdit(text, &box);
+  view->setReadOnly(true);
+  view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  view->setLineWrapMode(QPlainTextEdit::NoWrap);
+  view->setMinimumSize(520, 240);
+  layout->addWidget(view);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &box);
+  connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
+  layout->addWidget(buttons);
+  box.exec();
 }
 
 void MainWindow::ShowAbout() {

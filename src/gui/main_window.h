@@ -16,11 +16,15 @@
 #include "core/image/operation_host.h"
 #include "core/link/adapter_link.h"
 #include "core/pages/model_page_set.h"
+#include "core/preferences.h"
 #include "gui/beeps.h"
 #include "gui/file_dialogs.h"
 #include "gui/pages/settings_page.h"
 #include "gui/questions.h"
 
+class QAction;
+class QMenu;
+class QMenuBar;
 class QProgressBar;
 class QPushButton;
 class QShortcut;
@@ -46,6 +50,10 @@ struct WindowOptions {
   std::shared_ptr<Questions> questions;
   // Where every pager read and write is recorded; nothing: no record kept.
   std::shared_ptr<PagerHistory> history;
+  // Where the recent files are kept between runs; nothing: for this run only.
+  std::shared_ptr<const PreferenceStore> preferences;
+  // The installed guide's first page; empty: the installed place.
+  QString guidePath;
 };
 
 class MainWindow : public QWidget, public TransferHost, public PageHost, public PageExchange {
@@ -125,6 +133,38 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   // True while a read, write or dump runs (on its own thread).
   bool Busy() const { return busy_; }
 
+  // The menu bar's commands. A command a button has too is the same action, triggered by the
+  // button.
+  enum MenuCommand : int {
+    kOpenCommand,
+    kSaveCommand,
+    kSaveTextCommand,
+    kPrintCommand,
+    kPrintPdfCommand,
+    kQuitCommand,
+    kReadCommand,
+    kWriteCommand,
+    kCancelCommand,
+    kDumpCommand,
+    kCompareMemoryCommand,
+    kCompareSettingsCommand,
+    kGuideCommand,
+    kKeysCommand,
+    kAboutCommand,
+    kMenuCommandCount
+  };
+  QAction* Action(MenuCommand command) const { return actions_[command]; }
+  QMenuBar* MenuBar() const { return menuBar_; }
+  QMenu* RecentMenu() const { return recentMenu_; }
+  // The recent files, the latest first.
+  QStringList RecentFiles() const { return recent_; }
+  // The commands beside the buttons' own.
+  void SaveTextCommand();
+  void PrintPdfCommand();
+  void CompareSettingsCommand();
+  void ShowGuide();
+  void ShowKeys();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
@@ -133,6 +173,11 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void CreateMenus();
+  void AddRecentFile(const QString& path);
+  void FillRecentMenu();
+  // The actions a button shares follow its state; the service commands follow the mode.
+  void SyncActions();
   void CreateButtons();
   void CreateStatusLine();
   void CreatePages();
@@ -153,11 +198,14 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   bool ConfirmStop();
   void ShowTransferCause();
   void ShowAbout();
+  // The text of a dialog's box: a title and lines in a fixed-pitch font.
+  void ShowText(const QString& title, const QString& text);
   QRect DialogRect(int x, int y, int w, int h) const;
   void KeepInHistory(const PagerTransfer& transfer);
   // Loads the file into the pages; a refusal names its reason after the status text.
   void LoadFile(const QString& path);
   bool SaveToChosenFile();
+  bool SaveTo(const QString& path);
   // Before a command that replaces the pages or ends the window: false when the user cancelled,
   // or chose to save and the save did not happen.
   bool SettleUnsavedEdits();
@@ -193,6 +241,11 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   bool tabPagesQueued_ = false;
   std::array<QLabel*, kPaneCount> panes_{};
   std::array<QPushButton*, kButtonCount> buttons_{};
+  QMenuBar* menuBar_ = nullptr;
+  int menuHeight_ = 0;
+  std::array<QAction*, kMenuCommandCount> actions_{};
+  QMenu* recentMenu_ = nullptr;
+  QStringList recent_;
   QProgressBar* progress_ = nullptr;
   QTimer clock_;
   MouseGuard* mouseGuard_ = nullptr;
