@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -16,9 +17,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocumentFragment>
 #include <QTimer>
 
 #include "core/image/dat_file.h"
@@ -1046,4 +1049,47 @@ TEST_F(WindowWithFiles, SaveAsTextAndCompareSettingsFiles) {
       << differences.toStdString();
   two->answers = {dir.filePath("night.yaml"), dir.filePath("night.DAT")};
   EXPECT_EQ(TextOfNextBox([&] { window->CompareSettingsCommand(); }), "No setting differs.");
+}
+
+// A status text longer than its pane keeps its beginning and its end in sight, and its tip shows
+// the whole text without leaving the screen.
+TEST_F(WindowFixture, ALongStatusIsElidedInTheMiddleAndItsTipStaysOnTheScreen) {
+  ASSERT_NO_FATAL_FAILURE(Activate(window.get()));
+  window->ShowStatus("Read Pager ok !");
+  EXPECT_EQ(window->ShownStatusText(), "Read Pager ok !");
+  EXPECT_EQ(window->StatusTip(MainWindow::kMessagePane), "");
+
+  // Wider than the screen as one line.
+  const QString cause = "the pager is half-written: " + QString("block 0x100 holds the new contents, ").repeated(6) +
+                        "writing again repairs it";
+  const QString status = "Write Pager error ! \u2014 interrupted before block 0x200; " + cause;
+  window->ShowStatus(status);
+  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), status);
+  const QString shown = window->ShownStatusText();
+  EXPECT_TRUE(shown.startsWith("Write Pager error !")) << shown.toStdString();
+  EXPECT_TRUE(shown.endsWith("repairs it")) << shown.toStdString();
+  EXPECT_TRUE(shown.contains(QChar(0x2026))) << shown.toStdString();
+
+  QLabel* pane = nullptr;
+  for (QLabel* label : window->findChildren<QLabel*>())
+    if (label->text() == status) pane = label;
+  ASSERT_NE(pane, nullptr);
+  const QPoint at(pane->width() - 4, pane->height() / 2);
+  QHelpEvent help(QEvent::ToolTip, at, pane->mapToGlobal(at));
+  QApplication::sendEvent(pane, &help);
+  QWidget* tip = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    for (QWidget* top : QApplication::topLevelWidgets())
+      if (top->inherits("QTipLabel") && top->isVisible()) tip = top;
+    return tip != nullptr;
+  }));
+  const QRect screen = pane->screen()->geometry();
+  ASSERT_GT(tip->fontMetrics().horizontalAdvance(status), screen.width()) << "the status fits the screen as one line";
+  EXPECT_TRUE(screen.contains(tip->frameGeometry())) << tip->frameGeometry().width() << " wide";
+  QLabel* tipLabel = qobject_cast<QLabel*>(tip);
+  ASSERT_NE(tipLabel, nullptr);
+  EXPECT_TRUE(QTextDocumentFragment::fromHtml(tipLabel->text()).toPlainText() == status);
+  // All of it, in lines that fit: nothing cut at the screen's edge.
+  EXPECT_GE(tip->height(), tipLabel->heightForWidth(tip->width())) << tip->width() << " wide";
+  EXPECT_GE(tip->width(), tipLabel->minimumSizeHint().width()) << tip->width() << " wide";
 }

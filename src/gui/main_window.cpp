@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -138,6 +139,29 @@ struct QuietHost : OperationHost {
 QString InstalledGuide() {
   return QCoreApplication::applicationDirPath() + QStringLiteral("/../share/doc/m84dpt/guide/window.md");
 }
+
+// The message pane: a text longer than the pane loses its middle, where a status text's cause
+// begins, and keeps the status text and the end of the cause in sight.
+class MessagePane : public QLabel {
+ public:
+  using QLabel::QLabel;
+  QString Shown() const { return fontMetrics().elidedText(text(), Qt::ElideMiddle, TextRect().width()); }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    QFrame::paintEvent(event);
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(TextRect(), int(alignment()), Shown());
+  }
+
+ private:
+  // The indent a framed label leaves on either side.
+  QRect TextRect() const {
+    const int indent = fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2;
+    return contentsRect().adjusted(indent, 0, -indent, 0);
+  }
+};
 
 // The one settings file a drag carries, when it is of a kind the window loads.
 QString DroppedSettingsFile(const QMimeData* mime) {
@@ -449,7 +473,8 @@ void MainWindow::CreateStatusLine() {
   layout->setContentsMargins(2, 2, 2, 2);
   layout->setSpacing(2);
   for (int i = 0; i < kPaneCount; ++i) {
-    auto* pane = new QLabel(i == kVersionPane ? kVersionText : kPanes[i].text, line);
+    const QString text = i == kVersionPane ? kVersionText : kPanes[i].text;
+    QLabel* pane = i == kMessagePane ? new MessagePane(text, line) : new QLabel(text, line);
     pane->setFont(ArialPixels(12));
     pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     // The tabled widths suit the platform's small status font; a pane never cuts its own text.
@@ -470,7 +495,7 @@ void MainWindow::CreateStatusLine() {
   fitWidest(panes_[kAdapterPane], kPanes[kAdapterPane].width,
             {AdapterStateText(AdapterState::Absent), AdapterStateText(AdapterState::UsbPortOnly),
              AdapterStateText(AdapterState::Ready), AdapterStateText(AdapterState::Held)});
-  // A status with its cause may be longer than the pane: it is cut, and shown whole as the tip.
+  // A status with its cause may be longer than the pane: it is elided, and shown whole as the tip.
   panes_[kMessagePane]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   fitWidest(panes_[kClockPane], kPanes[kClockPane].width, {QStringLiteral("00:00:00")});
   panes_[kIconPane]->setPixmap(ProgramIcon().pixmap(18, 18));
@@ -491,9 +516,12 @@ void MainWindow::ShowStatus(const QString& text) {
   if (busy_ && transfer_ == TransferKind::Write && text == kVerifying) verifying_ = true;
   QLabel* pane = panes_[kMessagePane];
   pane->setText(text);
-  const bool cut = pane->fontMetrics().horizontalAdvance(text) > pane->contentsRect().width();
-  pane->setToolTip(cut ? text : QString());
+  const bool cut = static_cast<MessagePane*>(pane)->Shown() != text;
+  // As rich text the tip wraps, and stays on the screen however long the text.
+  pane->setToolTip(cut ? QStringLiteral("<p>%1</p>").arg(text.toHtmlEscaped()) : QString());
 }
+
+QString MainWindow::ShownStatusText() const { return static_cast<const MessagePane*>(panes_[kMessagePane])->Shown(); }
 
 // After the fixed text, which stays as it is.
 void MainWindow::ShowWarning(const QString& text) { ShowStatus(StatusText(kMessagePane) + kCauseSeparator + text); }

@@ -123,6 +123,8 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   enum StatusPane : int { kIconPane, kMessagePane, kProgressPane, kAdapterPane, kVersionPane, kClockPane, kPaneCount };
   QString StatusText(StatusPane pane) const;
   QString StatusTip(StatusPane pane) const;
+  // What the message pane shows of its text: all of it, or the text with its middle elided.
+  QString ShownStatusText() const;
   // A tab page is built the first time anything asks for it, if not already after the first paint.
   SettingsPage* Page(PageId id) const;
   // The command buttons, left to right.
