@@ -76,6 +76,12 @@ struct AnsweringQuestions : Questions {
   void ShowFailure(QWidget*, const QString& text, const QString& details) override {
     failures << text + " | " + details;
   }
+  bool writeAnswer = false;
+  QStringList reviewed;
+  bool ConfirmWrite(QWidget*, const QString& changes) override {
+    reviewed << changes;
+    return writeAnswer;
+  }
   void Withdraw() override { ++withdrawn; }
 };
 
@@ -1092,4 +1098,60 @@ TEST_F(WindowFixture, ALongStatusIsElidedInTheMiddleAndItsTipStaysOnTheScreen) {
   // All of it, in lines that fit: nothing cut at the screen's edge.
   EXPECT_GE(tip->height(), tipLabel->heightForWidth(tip->width())) << tip->width() << " wide";
   EXPECT_GE(tip->width(), tipLabel->minimumSizeHint().width()) << tip->width() << " wide";
+}
+
+// Write with Review reads the pager first and names exactly the settings the write changes; Cancel
+// writes nothing, Write writes as Write does.
+TEST_F(WindowWithAdapter, WriteWithReviewShowsTheChangesFirst) {
+  ASSERT_NO_FATAL_FAILURE(Activate(window.get()));
+  WaitForPresenceCheck();
+  QTest::mouseClick(window->Button(MainWindow::kReadButton), Qt::LeftButton);
+  ASSERT_TRUE(WaitForTransferEnd());
+  ASSERT_EQ(window->StatusText(MainWindow::kMessagePane), "Read Pager ok !");
+
+  // Nothing edited: nothing will change.
+  window->Action(MainWindow::kReviewWriteCommand)->trigger();
+  ASSERT_TRUE(WaitForTransferEnd());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !questions->reviewed.isEmpty(); }));
+  EXPECT_EQ(questions->reviewed, QStringList{"No setting will change"});
+  EXPECT_EQ(simulator->Counted().blockWrites, 0);
+
+  // Two settings edited: two lines, and the pager untouched until Write.
+  auto* startup = window->Page(PageId::Basic)->findChild<QLineEdit*>("startupText");
+  startup->selectAll();
+  QTest::keyClicks(startup, "Reviewed");
+  ClickBox(window->Page(PageId::Basic)->findChild<QCheckBox*>("showDate"));
+  questions->reviewed.clear();
+  window->Action(MainWindow::kReviewWriteCommand)->trigger();
+  ASSERT_TRUE(WaitForTransferEnd());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !questions->reviewed.isEmpty(); }));
+  ASSERT_EQ(questions->reviewed.size(), 1);
+  QStringList lines = questions->reviewed.first().split('\n');
+  ASSERT_GE(lines.size(), 2);
+  EXPECT_EQ(lines.takeFirst(), "The write will change these settings of the pager:");
+  lines.removeAll(QString());
+  EXPECT_EQ(lines.size(), 2) << questions->reviewed.first().toStdString();
+  EXPECT_EQ(lines.filter("Reviewed").size(), 1) << questions->reviewed.first().toStdString();
+  EXPECT_EQ(simulator->Counted().blockWrites, 0);
+  EXPECT_EQ(startup->text(), "Reviewed");  // the review's read leaves the pages alone
+
+  questions->writeAnswer = true;
+  window->Action(MainWindow::kReviewWriteCommand)->trigger();
+  ASSERT_TRUE(WaitForTransferEnd());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window->Busy(); }, kTransferLimitMs));
+  ASSERT_TRUE(WaitForTransferEnd());
+  EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "DPT Verify ok !");
+  EXPECT_GT(simulator->Counted().blockWrites, 0);
+  EXPECT_FALSE(window->HasUnsavedEdits());
+
+  // "Review Every Write": the Write button reviews first too.
+  questions->writeAnswer = false;
+  questions->reviewed.clear();
+  const int writtenBefore = simulator->Counted().blockWrites;
+  window->Action(MainWindow::kReviewEveryWriteCommand)->setChecked(true);
+  QTest::mouseClick(window->Button(MainWindow::kWriteButton), Qt::LeftButton);
+  ASSERT_TRUE(WaitForTransferEnd());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !questions->reviewed.isEmpty(); }));
+  EXPECT_EQ(questions->reviewed, QStringList{"No setting will change"});
+  EXPECT_EQ(simulator->Counted().blockWrites, writtenBefore);
 }

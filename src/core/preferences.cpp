@@ -114,6 +114,14 @@ bool PreferenceStore::WriteRecentFiles(const QStringList& files) const {
   return Commit(*settings);
 }
 
+bool PreferenceStore::ReviewEveryWrite() const { return Open()->value(QStringLiteral("review")).toBool(); }
+
+bool PreferenceStore::WriteReviewEveryWrite(bool review) const {
+  const auto settings = Open();
+  settings->setValue(QStringLiteral("review"), review);
+  return Commit(*settings);
+}
+
 // Opened afresh for every read and write, as another copy may have written in between.
 // The user scope on purpose: a machine-wide store is not writable for ordinary users, and its
 // writes would fail silently and lose the preferences.

@@ -63,6 +63,9 @@ class PreferenceStore {
   // "recent": the settings files the window loaded or saved, the latest first; empty when not set.
   QStringList RecentFiles() const;
   bool WriteRecentFiles(const QStringList& files) const;
+  // "review": the window's Write reviews the changes first; off when not set.
+  bool ReviewEveryWrite() const;
+  bool WriteReviewEveryWrite(bool review) const;
 
  private:
   explicit PreferenceStore(const QString& filePath) : filePath_(filePath) {}

@@ -112,6 +112,16 @@ const QString kTextFilter = QStringLiteral("Settings Text (*.yaml *.yml)");
 const QString kPdfFilter = QStringLiteral("PDF (*.pdf)");
 const QString kCompareSettingsTitle = QStringLiteral("Compare Settings Files");
 const QString kNoSettingDiffers = QStringLiteral("No setting differs.");
+const QString kNoSettingWillChange = QStringLiteral("No setting will change");
+const QString kSettingsWillChange = QStringLiteral("The write will change these settings of the pager:");
+
+// The settings as the pages store them, as `m84dpt diff` compares them.
+PagerData Normalised(PagerData data) {
+  ModelPageSet pages(data, DisplayMode::Advanced);
+  pages.ExchangeAllPages(Direction::Load);
+  pages.ExchangeAllPages(Direction::Store);
+  return data;
+}
 
 // The keys the window takes, for Help, Keys.
 const QString kKeysText = QStringLiteral(
@@ -344,6 +354,8 @@ void MainWindow::CreateMenus() {
       {kQuitCommand, "&Quit", QKeySequence(QStringLiteral("Ctrl+Q")), nullptr},
       {kReadCommand, "&Read", {}, &MainWindow::ReadCommand},
       {kWriteCommand, "&Write", {}, &MainWindow::WriteCommand},
+      {kReviewWriteCommand, "Write with Re&view...", {}, &MainWindow::ReviewWriteCommand},
+      {kReviewEveryWriteCommand, "Review &Every Write", {}, nullptr},
       {kCancelCommand, "&Cancel\tEsc", {}, &MainWindow::CancelTransfer},
       {kDumpCommand, "&Dump Memory...\tCtrl+Shift+R", {}, &MainWindow::MemoryDumpCommand},
       {kCompareMemoryCommand, "Compare &Memory Files...\tCtrl+Shift+C", {}, &MainWindow::BinaryCompareCommand},
@@ -360,7 +372,7 @@ void MainWindow::CreateMenus() {
     addAction(action);
     if (entry.run)
       connect(action, &QAction::triggered, this, entry.run);
-    else
+    else if (entry.command == kQuitCommand)
       connect(action, &QAction::triggered, this, &QWidget::close);
     actions_[entry.command] = action;
   }
@@ -376,8 +388,17 @@ void MainWindow::CreateMenus() {
   file->addSeparator();
   file->addAction(actions_[kQuitCommand]);
   QMenu* pager = menuBar_->addMenu(QStringLiteral("Pa&ger"));
-  for (MenuCommand command : {kReadCommand, kWriteCommand, kCancelCommand, kDumpCommand})
+  for (MenuCommand command : {kReadCommand, kWriteCommand, kReviewWriteCommand, kCancelCommand, kDumpCommand})
     pager->addAction(actions_[command]);
+  pager->addSeparator();
+  // A preference: on, Write is Write with Review.
+  QAction* reviewEvery = actions_[kReviewEveryWriteCommand];
+  reviewEvery->setCheckable(true);
+  reviewEvery->setChecked(options_.preferences && options_.preferences->ReviewEveryWrite());
+  connect(reviewEvery, &QAction::toggled, this, [this](bool on) {
+    if (options_.preferences) options_.preferences->WriteReviewEveryWrite(on);
+  });
+  pager->addAction(reviewEvery);
   QMenu* tools = menuBar_->addMenu(QStringLiteral("&Tools"));
   tools->addAction(actions_[kCompareMemoryCommand]);
   tools->addAction(actions_[kCompareSettingsCommand]);
@@ -418,6 +439,7 @@ void MainWindow::SyncActions() {
                                                           {kReadCommand, kReadButton},
                                                           {kWriteCommand, kWriteButton}};
   for (const auto& [command, button] : shared) actions_[command]->setEnabled(Button(button)->isEnabled());
+  actions_[kReviewWriteCommand]->setEnabled(Button(kWriteButton)->isEnabled());
   for (MenuCommand command : {kSaveTextCommand, kPrintPdfCommand, kCompareSettingsCommand})
     actions_[command]->setEnabled(!busy_);
   actions_[kCancelCommand]->setEnabled(busy_);
@@ -771,8 +793,35 @@ void MainWindow::ReadCommand() {
 }
 
 void MainWindow::WriteCommand() {
+  if (actions_[kReviewEveryWriteCommand]->isChecked()) {
+    ReviewWriteCommand();
+    return;
+  }
   if (busy_ || !LeaveFocusedControl()) return;
   KeepEditsAcross([this] { ExchangeAllPages(Direction::Store); });
+  StartWrite();
+}
+
+void MainWindow::ReviewWriteCommand() {
+  if (busy_ || !LeaveFocusedControl()) return;
+  KeepEditsAcross([this] { ExchangeAllPages(Direction::Store); });
+  StartTransfer(TransferKind::Review, [this](TransferHost& host) {
+    read_ = link_->ReadPager(host);
+    return bool(*read_);
+  });
+}
+
+void MainWindow::OfferReviewedWrite() {
+  PagerData pager = data_;
+  TakeRead(read_->value(), pager.image);
+  const QStringList changes = SettingsDifferences(Normalised(pager), Normalised(data_));
+  const QString text = changes.isEmpty()
+                           ? kNoSettingWillChange
+                           : kSettingsWillChange + QStringLiteral("\n\n") + changes.join(QLatin1Char('\n'));
+  if (options_.questions->ConfirmWrite(this, text)) StartWrite();
+}
+
+void MainWindow::StartWrite() {
   const WriteOptions options{KeepPagerSerialNumber(models_)};
   StartTransfer(TransferKind::Write, [this, image = data_.image, options](TransferHost& host) {
     written_ = link_->WritePager(image, options, host);
@@ -833,11 +882,16 @@ void MainWindow::OnTransferFinished() {
   if (transfer_ == TransferKind::Dump) SaveDump();
   busy_ = false;
   TakeTransferredImage();
-  if (transferOk_ && transfer_ != TransferKind::Dump) MarkPagesClean();
+  if (transferOk_ && (transfer_ == TransferKind::Read || transfer_ == TransferKind::Write)) MarkPagesClean();
   ShowTransferCause();
   if (transfer_ == TransferKind::Read)
     KeepInHistory({HistoryOperation::Read, transferOk_, transferOk_ ? &data_ : nullptr, std::nullopt, dataFile_});
-  else if (transfer_ == TransferKind::Write)
+  else if (transfer_ == TransferKind::Review && transferOk_) {
+    // The pager as it was before the write: the history keeps it as the backup.
+    PagerData pager = data_;
+    TakeRead(read_->value(), pager.image);
+    KeepInHistory({HistoryOperation::Read, true, &pager, std::nullopt, QString()});
+  } else if (transfer_ == TransferKind::Write)
     KeepInHistory({HistoryOperation::Write, transferOk_, &data_, std::nullopt, dataFile_});
   SetTransferControls(false);
   if (closeWhenStopped_) {
@@ -848,6 +902,8 @@ void MainWindow::OnTransferFinished() {
     close();
     closeConfirmed_ = false;
   }
+  if (transfer_ == TransferKind::Review && transferOk_ && isVisible())
+    QMetaObject::invokeMethod(this, &MainWindow::OfferReviewedWrite, Qt::QueuedConnection);
   if (!pendingFile_.isEmpty()) {
     const QString file = std::exchange(pendingFile_, QString());
     QMetaObject::invokeMethod(
@@ -858,7 +914,7 @@ void MainWindow::OnTransferFinished() {
 // The pager's contents after a read, or the kept serial number after a write, into the image,
 // and the pages shown from it.
 void MainWindow::TakeTransferredImage() {
-  if (read_ && *read_) {
+  if (transfer_ == TransferKind::Read && read_ && *read_) {
     TakeRead(read_->value(), data_.image);
     ExchangeAllPages(Direction::Load);
   }

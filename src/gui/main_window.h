@@ -146,6 +146,8 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
     kQuitCommand,
     kReadCommand,
     kWriteCommand,
+    kReviewWriteCommand,
+    kReviewEveryWriteCommand,
     kCancelCommand,
     kDumpCommand,
     kCompareMemoryCommand,
@@ -162,6 +164,9 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   QStringList RecentFiles() const { return recent_; }
   // The commands beside the buttons' own.
   void SaveTextCommand();
+  // Reads the pager first (kept in the history as a read: the backup), shows the settings the
+  // write will change, and writes on Write.
+  void ReviewWriteCommand();
   void PrintPdfCommand();
   void CompareSettingsCommand();
   void ShowGuide();
@@ -191,7 +196,10 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   void EnterMode(DisplayMode mode);
   void OnTabSelected(int index);
   void OnTimerTick();
-  enum class TransferKind { Read, Write, Dump };
+  enum class TransferKind { Read, Write, Dump, Review };
+  void StartWrite();
+  // After the review's read: the changes shown, and the write started on Write.
+  void OfferReviewedWrite();
   void StartTransfer(TransferKind kind, std::function<bool(TransferHost&)> transfer);
   void OnTransferFinished();
   void TakeTransferredImage();

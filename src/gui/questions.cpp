@@ -1,5 +1,6 @@
 #include "gui/questions.h"
 
+#include <QPushButton>
 #include <QWidget>
 
 namespace m84 {
@@ -39,6 +40,17 @@ void MessageBoxQuestions::ShowFailure(QWidget* parent, const QString& text, cons
   QMessageBox box(QMessageBox::Warning, TitleFor(parent), text, QMessageBox::Ok, parent);
   box.setDetailedText(details);
   box.exec();
+}
+
+bool MessageBoxQuestions::ConfirmWrite(QWidget* parent, const QString& changes) {
+  QMessageBox box(QMessageBox::Question, TitleFor(parent), changes, QMessageBox::Cancel, parent);
+  QPushButton* write = box.addButton(QStringLiteral("&Write"), QMessageBox::AcceptRole);
+  box.setEscapeButton(QMessageBox::Cancel);
+  box.setDefaultButton(QMessageBox::Cancel);
+  open_ = &box;
+  box.exec();
+  open_.clear();
+  return box.clickedButton() == write;
 }
 
 void MessageBoxQuestions::Withdraw() {

@@ -23,6 +23,9 @@ class Questions {
   // A failure whose reason is longer than the status line has room for: the text, and the reason
   // in a details box.
   virtual void ShowFailure(QWidget* parent, const QString& text, const QString& details) = 0;
+  // Write with Review: the settings the write will change, in words (or that none will); true
+  // for Write, false for Cancel, the default.
+  virtual bool ConfirmWrite(QWidget* parent, const QString& changes) = 0;
   // The question open now, if any, no longer stands: it closes, answered with its default.
   virtual void Withdraw() = 0;
 };
@@ -34,6 +37,7 @@ class MessageBoxQuestions : public Questions {
   bool Confirm(QWidget* parent, const QString& text) override;
   UnsavedChoice AskUnsaved(QWidget* parent, const QString& text) override;
   void ShowFailure(QWidget* parent, const QString& text, const QString& details) override;
+  bool ConfirmWrite(QWidget* parent, const QString& changes) override;
   void Withdraw() override;
 
  private:
