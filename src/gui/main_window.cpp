@@ -890,7 +890,7 @@ void MainWindow::OnTransferFinished() {
     // The pager as it was before the write: the history keeps it as the backup.
     PagerData pager = data_;
     TakeRead(read_->value(), pager.image);
-    KeepInHistory({HistoryOperation::Read, true, &pager, std::nullopt, QString()});
+    KeepInHistory({HistoryOperation::Backup, true, &pager, std::nullopt, dataFile_});
   } else if (transfer_ == TransferKind::Write)
     KeepInHistory({HistoryOperation::Write, transferOk_, &data_, std::nullopt, dataFile_});
   SetTransferControls(false);
