@@ -24,13 +24,16 @@
 #include <QTextDocumentFragment>
 #include <QTimer>
 
+#include "core/history/pager_history.h"
 #include "core/image/dat_file.h"
+#include "core/link/adapter_frame.h"
 #include "core/link/serial_port.h"
 #include "core/link/serial_trace.h"
 #include "core/link/simulator_host.h"
 #include "core/pages/model_page_set.h"
 #include "core/report/report_layout.h"
 #include "core/settings/settings_document.h"
+#include "gui/history_dialog.h"
 #include "gui/main_window.h"
 #include "gui/pages/general_page_widget.h"
 #include "widget_fixtures.h"
@@ -942,6 +945,9 @@ TEST_F(WindowFixture, TheMenuBarSharesTheButtonsActions) {
   for (QAction* top : window->MenuBar()->actions()) inMenus << Entries(top->menu());
   QList<QAction*> commands;
   for (int i = 0; i < MainWindow::kMenuCommandCount; ++i) commands << window->Action(MainWindow::MenuCommand(i));
+  // Without a history there is no History menu.
+  EXPECT_FALSE(inMenus.contains(window->Action(MainWindow::kHistoryCommand)));
+  commands.removeAll(window->Action(MainWindow::kHistoryCommand));
   for (QAction* command : commands) EXPECT_EQ(inMenus.count(command), 1) << command->text().toStdString();
   for (QAction* entry : inMenus)
     EXPECT_TRUE(entry->menu() == window->RecentMenu() || commands.contains(entry)) << entry->text().toStdString();
@@ -1154,4 +1160,102 @@ TEST_F(WindowWithAdapter, WriteWithReviewShowsTheChangesFirst) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !questions->reviewed.isEmpty(); }));
   EXPECT_EQ(questions->reviewed, QStringList{"No setting will change"});
   EXPECT_EQ(simulator->Counted().blockWrites, writtenBefore);
+}
+
+namespace {
+
+// A history of three records: two of one pager, the newer with another contrast, and one of
+// another pager.
+struct HistoryFixture : WindowFixture {
+  HistoryLocation location;
+  PagerData first, second, other;
+  void SetUp() override {
+    location = ParseHistoryLocation(dir.filePath("history.sqlite"));
+    first = Serialled("1111111111");
+    const SettingsReadResult changed =
+        ReadSettingsDocument("format: m84-settings/1\ndisplay:\n  contrast: \"Level 3\"\n", first);
+    ASSERT_TRUE(changed) << changed.error.Text().toStdString();
+    second = *changed.data;
+    other = Serialled("2222222222");
+    PagerHistory history(location, kSourceWindow);
+    for (const PagerData* data : {&first, &other, &second}) {
+      HistoryRecord record;
+      record.operation = OperationName(HistoryOperation::Read);
+      record.outcome = kOutcomeOk;
+      record.data = *data;
+      FillSearchColumns(record);
+      ASSERT_TRUE(history.Record(record).kept);
+    }
+    WindowOptions options{dialogs, tones, PortName()};
+    options.questions = questions;
+    options.historyLocation = location;
+    window = std::make_unique<MainWindow>(data, options);
+  }
+  static PagerData Serialled(const char* serial) {
+    PagerData data;
+    std::copy(serial, serial + 10, data.image.data() + kSerialFirst);
+    return data;
+  }
+};
+
+}  // namespace
+
+// The records newest first, filtered as the user types; for the one chosen, how it differs from
+// the pages, loading it and saving it as a file.
+TEST_F(HistoryFixture, TheHistoryDialogFiltersComparesLoadsAndSaves) {
+  EXPECT_TRUE(MenuTitles(window->MenuBar()).contains("Hist&ory"));
+  QStringList shown;
+  std::optional<PagerData> loaded;
+  PagerData pages;  // the defaults
+  HistoryDialog::Hooks hooks{[&] { return pages; },
+                             [&](const PagerData& d) {
+                               loaded = d;
+                               return true;
+                             },
+                             [&] { return dir.filePath("record.yaml"); },
+                             [&](const QString&, const QString& text) { shown << text; }};
+  HistoryDialog dialog(location, hooks);
+  EXPECT_EQ(dialog.Problem(), "");
+  ASSERT_EQ(dialog.RowCount(), 3);
+  EXPECT_GT(dialog.RecordId(0), dialog.RecordId(1));
+  EXPECT_GT(dialog.RecordId(1), dialog.RecordId(2));
+
+  QTest::keyClicks(dialog.SerialFilter(), "1111111111");
+  ASSERT_EQ(dialog.RowCount(), 2);
+  dialog.SerialFilter()->clear();
+  QTest::keyClicks(dialog.CapcodeFilter(), "7654321");
+  EXPECT_EQ(dialog.RowCount(), 0);
+  dialog.CapcodeFilter()->clear();
+  QTest::keyClicks(dialog.CapcodeFilter(), "1234567");
+  EXPECT_EQ(dialog.RowCount(), 3);
+  dialog.CapcodeFilter()->clear();
+
+  dialog.SelectRow(0);  // the newest: the second record of the first pager
+  pages = first;
+  dialog.CompareWithPages();
+  ASSERT_EQ(shown.size(), 1);
+  EXPECT_EQ(shown.first().count('\n'), 0) << shown.first().toStdString();
+  EXPECT_TRUE(shown.first().contains("Level 3")) << shown.first().toStdString();
+  pages = second;
+  dialog.CompareWithPages();
+  EXPECT_EQ(shown.last(), "No setting differs.");
+
+  dialog.LoadIntoPages();
+  ASSERT_TRUE(loaded);
+  EXPECT_TRUE(loaded->image == second.image);
+  dialog.SaveAsFile();
+  QFile saved(dir.filePath("record.yaml"));
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  const SettingsReadResult back = ReadSettingsDocument(saved.readAll(), PagerData());
+  ASSERT_TRUE(back);
+  EXPECT_TRUE(back.data->image == second.image);
+}
+
+// A store that cannot be reached says why in the dialog, and lists nothing.
+TEST_F(WindowFixture, AHistoryThatCannotBeReachedSaysWhy) {
+  const QString blocked = dir.filePath("not-a-folder");
+  ASSERT_TRUE(WriteFileAtomically(blocked, "x"));
+  HistoryDialog dialog(ParseHistoryLocation(blocked + "/history.sqlite"), {});
+  EXPECT_EQ(dialog.RowCount(), 0);
+  EXPECT_TRUE(dialog.Problem().startsWith("The history cannot be read: ")) << dialog.Problem().toStdString();
 }

@@ -45,6 +45,7 @@ int RunWindowProgram(QApplication& app, const WindowArguments& arguments) {
         PrintReason(QStringLiteral("the simulated adapter did not start: %1").arg(started.failure().reason));
     }
     options.preferences = std::make_shared<PreferenceStore>(PreferenceStore::UserStore());
+    if (options.history->Enabled()) options.historyLocation = DefaultHistoryLocation(PreferredHistoryLocation());
     MainWindow window(data, options);
     QObject::connect(&guard, &InstanceGuard::ActivationRequested, &window, &MainWindow::BringToFront);
     QObject::connect(&guard, &InstanceGuard::OpenRequested, &window, &MainWindow::OpenFileAskingFirst);

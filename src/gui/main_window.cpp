@@ -35,6 +35,7 @@
 #include "core/status_texts.h"
 #include "core/window/firmware_status.h"
 #include "gui/artwork.h"
+#include "gui/history_dialog.h"
 #include "gui/mouse_guard.h"
 #include "gui/page_edits.h"
 #include "gui/pages/delayed_tips.h"
@@ -358,6 +359,7 @@ void MainWindow::CreateMenus() {
       {kReviewEveryWriteCommand, "Review &Every Write", {}, nullptr},
       {kCancelCommand, "&Cancel\tEsc", {}, &MainWindow::CancelTransfer},
       {kDumpCommand, "&Dump Memory...\tCtrl+Shift+R", {}, &MainWindow::MemoryDumpCommand},
+      {kHistoryCommand, "&Records...", {}, &MainWindow::HistoryCommand},
       {kCompareMemoryCommand, "Compare &Memory Files...\tCtrl+Shift+C", {}, &MainWindow::BinaryCompareCommand},
       {kCompareSettingsCommand, "Compare &Settings Files...", {}, &MainWindow::CompareSettingsCommand},
       {kGuideCommand, "&Guide", {}, &MainWindow::ShowGuide},
@@ -399,6 +401,8 @@ void MainWindow::CreateMenus() {
     if (options_.preferences) options_.preferences->WriteReviewEveryWrite(on);
   });
   pager->addAction(reviewEvery);
+  // Only where there is a history to list.
+  if (options_.historyLocation) menuBar_->addMenu(QStringLiteral("Hist&ory"))->addAction(actions_[kHistoryCommand]);
   QMenu* tools = menuBar_->addMenu(QStringLiteral("&Tools"));
   tools->addAction(actions_[kCompareMemoryCommand]);
   tools->addAction(actions_[kCompareSettingsCommand]);
@@ -440,7 +444,7 @@ void MainWindow::SyncActions() {
                                                           {kWriteCommand, kWriteButton}};
   for (const auto& [command, button] : shared) actions_[command]->setEnabled(Button(button)->isEnabled());
   actions_[kReviewWriteCommand]->setEnabled(Button(kWriteButton)->isEnabled());
-  for (MenuCommand command : {kSaveTextCommand, kPrintPdfCommand, kCompareSettingsCommand})
+  for (MenuCommand command : {kSaveTextCommand, kPrintPdfCommand, kCompareSettingsCommand, kHistoryCommand})
     actions_[command]->setEnabled(!busy_);
   actions_[kCancelCommand]->setEnabled(busy_);
   // Basic mode's menus hold only what basic mode offers: the service commands are advanced.
@@ -778,6 +782,28 @@ void MainWindow::ShowGuide() {
   const QString guide = options_.guidePath.isEmpty() ? InstalledGuide() : options_.guidePath;
   if (!QFileInfo::exists(guide) || !QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(guide).absoluteFilePath())))
     ShowStatus(QStringLiteral("The guide cannot be opened: ") + QDir::cleanPath(guide));
+}
+
+void MainWindow::HistoryCommand() {
+  if (!options_.historyLocation || busy_) return;
+  HistoryDialog::Hooks hooks;
+  hooks.pages = [this] {
+    KeepEditsAcross([this] { ExchangeAllPages(Direction::Store); });
+    return data_;
+  };
+  hooks.load = [this](const PagerData& record) {
+    if (!SettleUnsavedEdits()) return false;
+    data_ = record;
+    ExchangeAllPages(Direction::Load);
+    dataFile_.clear();
+    MarkPagesClean();
+    ShowStatus(QStringLiteral("Settings loaded from the history"));
+    return true;
+  };
+  hooks.saveName = [this] { return options_.dialogs->SaveFileName(this, QStringLiteral("Save Record"), kDataFilter); };
+  hooks.show = [this](const QString& title, const QString& text) { ShowText(title, text); };
+  HistoryDialog dialog(*options_.historyLocation, hooks, this);
+  dialog.exec();
 }
 
 void MainWindow::ShowKeys() { ShowText(QStringLiteral("Keys"), kKeysText); }

@@ -52,6 +52,8 @@ struct WindowOptions {
   std::shared_ptr<PagerHistory> history;
   // Where the recent files are kept between runs; nothing: for this run only.
   std::shared_ptr<const PreferenceStore> preferences;
+  // The history the History menu lists; nothing: no History menu.
+  std::optional<HistoryLocation> historyLocation;
   // The installed guide's first page; empty: the installed place.
   QString guidePath;
 };
@@ -150,6 +152,7 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
     kReviewEveryWriteCommand,
     kCancelCommand,
     kDumpCommand,
+    kHistoryCommand,
     kCompareMemoryCommand,
     kCompareSettingsCommand,
     kGuideCommand,
@@ -169,6 +172,8 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   void ReviewWriteCommand();
   void PrintPdfCommand();
   void CompareSettingsCommand();
+  // History, Records...: the history dialog over the pages.
+  void HistoryCommand();
   void ShowGuide();
   void ShowKeys();
 
