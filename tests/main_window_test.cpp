@@ -19,6 +19,9 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocumentFragment>
@@ -1166,11 +1169,27 @@ namespace {
 
 // A history of three records: two of one pager, the newer with another contrast, and one of
 // another pager.
-struct HistoryFixture : WindowFixture {
+// On SQLite, and on PostgreSQL when M84DPT_TEST_POSTGRES names a scratch server
+// (scripts/with_postgres.sh starts one).
+struct HistoryFixture : WindowFixture, ::testing::WithParamInterface<HistoryLocation::Backend> {
   HistoryLocation location;
   PagerData first, second, other;
   void SetUp() override {
     location = ParseHistoryLocation(dir.filePath("history.sqlite"));
+    if (GetParam() == HistoryLocation::Backend::PostgreSql) {
+      const QString connection = qEnvironmentVariable("M84DPT_TEST_POSTGRES");
+      if (connection.isEmpty()) GTEST_SKIP() << "M84DPT_TEST_POSTGRES is not set: no scratch PostgreSQL server";
+      location = ParseHistoryLocation(connection);
+      ASSERT_EQ(location.backend, HistoryLocation::Backend::PostgreSql);
+      {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("scratch"));
+        db.setConnectOptions(connection);
+        ASSERT_TRUE(db.open()) << db.lastError().text().toStdString();
+        QSqlQuery query(db);
+        ASSERT_TRUE(query.exec(QStringLiteral("DROP TABLE IF EXISTS pager_history, history_schema")));
+      }
+      QSqlDatabase::removeDatabase(QStringLiteral("scratch"));
+    }
     first = Serialled("1111111111");
     const SettingsReadResult changed =
         ReadSettingsDocument("format: m84-settings/1\ndisplay:\n  contrast: \"Level 3\"\n", first);
@@ -1202,7 +1221,10 @@ struct HistoryFixture : WindowFixture {
 
 // The records newest first, filtered as the user types; for the one chosen, how it differs from
 // the pages, loading it and saving it as a file.
-TEST_F(HistoryFixture, TheHistoryDialogFiltersComparesLoadsAndSaves) {
+INSTANTIATE_TEST_SUITE_P(Stores, HistoryFixture,
+                         ::testing::Values(HistoryLocation::Backend::SQLite, HistoryLocation::Backend::PostgreSql));
+
+TEST_P(HistoryFixture, TheHistoryDialogFiltersComparesLoadsAndSaves) {
   EXPECT_TRUE(MenuTitles(window->MenuBar()).contains("Hist&ory"));
   QStringList shown;
   std::optional<PagerData> loaded;
