@@ -35,7 +35,7 @@ class HistoryDialog : public QDialog {
     std::function<void(const QString& title, const QString& text)> show;
   };
   // The newest records the table holds at most; the filters reach further back.
-  static constexpr int kShownRecords = 2000;
+  static constexpr int kShownRecords = 500;
 
   HistoryDialog(const HistoryLocation& location, Hooks hooks, QWidget* parent = nullptr);
   ~HistoryDialog() override;
