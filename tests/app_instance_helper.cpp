@@ -1,5 +1,6 @@
 // A second process for the single-instance tests.
-//   second LOCK SOCKET STORE   start up as the window path does and print which way it went
+//   second LOCK SOCKET STORE [FILE]   start up as the window path does, with FILE given, and print
+//                                     which way it went
 //   crash LOCK SOCKET          claim the lock, listen, and die without cleaning up
 #include <QCoreApplication>
 #include <QStringList>
@@ -23,11 +24,12 @@ const char* PathName(StartupPath path) {
     case StartupPath::Ran: return "ran";
     case StartupPath::ActivatedRunningCopy: return "activated running copy";
     case StartupPath::HandedOver: return "handed over";
+    case StartupPath::HandedFileToRunningCopy: return "handed file to running copy";
   }
   return "?";
 }
 
-int StartUp(const InstanceName& name, const QString& storePath) {
+int StartUp(const InstanceName& name, const QString& storePath, const QString& file) {
   const PreferenceStore store = PreferenceStore::FileStore(storePath);
   InstanceGuard guard(name);
   PagerData data;
@@ -37,7 +39,8 @@ int StartUp(const InstanceName& name, const QString& storePath) {
                            {},
                            [](const QString&, const QStringList&) { Say("started a program"); },
                            [](const QString&) {},
-                           [](PagerData&, InstanceGuard&) { Say("window"); }};
+                           [](PagerData&, InstanceGuard&) { Say("window"); },
+                           file};
   Say(PathName(RunStartup(parts, data)));
   return 0;
 }
@@ -54,8 +57,9 @@ int Crash(const InstanceName& name) {
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   const QStringList args = app.arguments().mid(1);
-  if (args.size() == 4 && args[0] == QLatin1String("second")) return StartUp({args[1], args[2]}, args[3]);
+  if ((args.size() == 4 || args.size() == 5) && args[0] == QLatin1String("second"))
+    return StartUp({args[1], args[2]}, args[3], args.value(4));
   if (args.size() == 3 && args[0] == QLatin1String("crash")) return Crash({args[1], args[2]});
-  std::fputs("usage: app_instance_helper second LOCK SOCKET STORE | crash LOCK SOCKET\n", stderr);
+  std::fputs("usage: app_instance_helper second LOCK SOCKET STORE [FILE] | crash LOCK SOCKET\n", stderr);
   return 2;
 }

@@ -48,8 +48,10 @@ struct InstanceFixture : ::testing::Test {
     *exitCode = helper.exitStatus() == QProcess::NormalExit ? helper.exitCode() : -1;
     return QString::fromLocal8Bit(helper.readAllStandardOutput());
   }
-  QString RunSecondCopy(int* exitCode) {
-    return RunHelper({QStringLiteral("second"), name.lockFilePath, name.serverName, storePath}, exitCode);
+  QString RunSecondCopy(int* exitCode, const QString& file = QString()) {
+    QStringList arguments{QStringLiteral("second"), name.lockFilePath, name.serverName, storePath};
+    if (!file.isEmpty()) arguments << file;
+    return RunHelper(arguments, exitCode);
   }
 };
 
@@ -136,4 +138,23 @@ TEST_F(InstanceFixture, ACrashedCopyDoesNotBlockTheNextStart) {
   EXPECT_EQ(RunSecondCopy(&secondExit), QStringLiteral("activated running copy\n"));
   EXPECT_EQ(secondExit, 0);
   EXPECT_TRUE(ServeUntil([&] { return !activations.isEmpty(); }));
+}
+
+// "m84dpt FILE" with a window open: the running copy is handed the file, whatever its name holds.
+TEST_F(InstanceFixture, ASecondProcessHandsItsFileToTheRunningCopy) {
+  InstanceGuard running(name);
+  ASSERT_EQ(running.Claim(), InstanceGuard::Role::First);
+  ASSERT_TRUE(running.Listen());
+  QSignalSpy opened(&running, &InstanceGuard::OpenRequested);
+  QSignalSpy activations(&running, &InstanceGuard::ActivationRequested);
+  for (const QString& file :
+       {QStringLiteral("/home/dealer/night.yaml"), QStringLiteral("/tmp/a folder/100% Zürich\nnew.DAT")}) {
+    opened.clear();
+    int exitCode = -1;
+    EXPECT_EQ(RunSecondCopy(&exitCode, file), QStringLiteral("handed file to running copy\n"));
+    EXPECT_EQ(exitCode, 0);
+    ASSERT_TRUE(ServeUntil([&] { return !opened.isEmpty(); })) << file.toStdString();
+    EXPECT_EQ(opened.takeFirst().at(0).toString(), file);
+  }
+  EXPECT_TRUE(activations.isEmpty());
 }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cstring>
 #include <memory>
@@ -13,6 +15,7 @@
 #include "core/link/serial_port.h"
 #include "core/link/simulator_host.h"
 #include "core/link/simulator_process.h"
+#include "core/settings/settings_document.h"
 
 using namespace m84;
 
@@ -115,4 +118,58 @@ TEST(SimulatorProcess, ServesTheDevicePathItPrintsUntilStopped) {
 
   simulator.Stop();
   EXPECT_EQ(link.PresenceCheck(), AdapterState::Absent);
+}
+
+// --dry-run reads the pager and prints exactly the settings a write would change, one a line,
+// and writes nothing; --review asks, and writes only on yes.
+TEST_F(LinkCommands, DryRunAndReviewPrintTheSettingsAWriteWouldChange) {
+  StartSimulator();
+  const QString read = dir.filePath(QStringLiteral("pager.DAT"));
+  ASSERT_EQ(RunReadCommand({read, QStringLiteral("--port"), port}), 0);
+  QFile readFile(read);
+  ASSERT_TRUE(readFile.open(QIODevice::ReadOnly));
+  const std::optional<PagerData> pager = DecodeDatFile(readFile.readAll());
+  ASSERT_TRUE(pager);
+  QByteArray text = WriteSettingsDocument(*pager);
+  ASSERT_TRUE(text.contains("startup_text: "));
+  text = QString::fromUtf8(text)
+             .replace(QRegularExpression(QStringLiteral("startup_text: \"[^\"]*\"")),
+                      QStringLiteral("startup_text: \"Reviewed\""))
+             .replace(QRegularExpression(QStringLiteral("contrast: \"Level \\d+\"")),
+                      QStringLiteral("contrast: \"Level 3\""))
+             .toUtf8();
+  const QString changed = dir.filePath(QStringLiteral("changed.yaml"));
+  ASSERT_TRUE(WriteFileAtomically(changed, text));
+  const PagerImage before = simulator->Memory();
+
+  const auto run = [&](const QStringList& arguments, const QByteArray& input = {}) {
+    QProcess program;
+    program.start(QStringLiteral(M84DPT_PROGRAM),
+                  QStringList{QStringLiteral("write")} + arguments + QStringList{QStringLiteral("--port"), port});
+    program.write(input);
+    program.closeWriteChannel();
+    EXPECT_TRUE(program.waitForFinished(30000));
+    return std::make_pair(program.exitCode(), QString::fromUtf8(program.readAllStandardOutput()));
+  };
+  const auto [same, sameSaid] = run({read, QStringLiteral("--dry-run")});
+  EXPECT_EQ(same, 0);
+  EXPECT_EQ(sameSaid, QStringLiteral("No setting will change\n"));
+
+  const auto [differs, said] = run({changed, QStringLiteral("--dry-run")});
+  EXPECT_EQ(differs, 1);
+  const QStringList lines = said.trimmed().split(QLatin1Char('\n'));
+  ASSERT_EQ(lines.size(), 2) << said.toStdString();
+  EXPECT_EQ(lines.filter(QStringLiteral("Reviewed")).size(), 1) << said.toStdString();
+  EXPECT_EQ(lines.filter(QStringLiteral("Level 3")).size(), 1) << said.toStdString();
+  EXPECT_EQ(simulator->Memory(), before);
+
+  const auto [refused, refusedSaid] = run({changed, QStringLiteral("--review")}, "n\n");
+  EXPECT_EQ(refused, 1);
+  EXPECT_EQ(refusedSaid, said);
+  EXPECT_EQ(simulator->Memory(), before);
+  const auto [written, writtenSaid] = run({changed, QStringLiteral("--review")}, "y\n");
+  EXPECT_EQ(written, 0);
+  EXPECT_TRUE(writtenSaid.startsWith(said)) << writtenSaid.toStdString();
+  EXPECT_NE(simulator->Memory(), before);
+  EXPECT_EQ(run({changed, QStringLiteral("--dry-run")}).first, 0);
 }

@@ -21,7 +21,9 @@ namespace {
 
 const QString kInstanceName = QStringLiteral("M84PagerDpt");
 const QByteArray kActivateRequest = QByteArrayLiteral("activate\n");
-constexpr qint64 kLongestRequest = 64;
+// "open " and the file's path, UTF-8, percent-encoded so that it holds no line break.
+const QByteArray kOpenRequest = QByteArrayLiteral("open ");
+constexpr qint64 kLongestRequest = 16 * 1024;
 constexpr int kLongestSocketPath = 100;  // a socket address holds 108 bytes on Linux, 104 elsewhere
 
 // A copy that is still starting has the lock but no socket yet; give it this long to appear.
@@ -95,7 +97,7 @@ bool InstanceGuard::Listen() {
   return true;
 }
 
-bool InstanceGuard::RequestActivation() const {
+bool InstanceGuard::RequestActivation(const QString& file) const {
 #ifdef Q_OS_WIN
   // The system lets only the program the user just started take the foreground; pass that on.
   AllowSetForegroundWindow(ASFW_ANY);
@@ -109,7 +111,7 @@ bool InstanceGuard::RequestActivation() const {
     if (deadline.hasExpired()) return false;
     QThread::msleep(kRetryPauseMs);
   }
-  socket.write(kActivateRequest);
+  socket.write(file.isEmpty() ? kActivateRequest : kOpenRequest + file.toUtf8().toPercentEncoding("/") + '\n');
   socket.waitForBytesWritten(kWritePatienceMs);
   if (socket.bytesToWrite() > 0) return false;
   socket.waitForDisconnected(kHandledPatienceMs);
@@ -136,7 +138,12 @@ void InstanceGuard::ReadRequest(QLocalSocket* socket) {
   }
   const QByteArray request = socket->readLine(kLongestRequest + 1);
   socket->disconnectFromServer();
-  if (request == kActivateRequest) emit ActivationRequested();
+  if (request == kActivateRequest) {
+    emit ActivationRequested();
+  } else if (request.startsWith(kOpenRequest) && request.endsWith('\n')) {
+    const QByteArray encoded = request.mid(kOpenRequest.size()).chopped(1);
+    if (!encoded.isEmpty()) emit OpenRequested(QString::fromUtf8(QByteArray::fromPercentEncoding(encoded)));
+  }
 }
 
 }  // namespace m84

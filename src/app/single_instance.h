@@ -39,9 +39,11 @@ class InstanceGuard : public QObject {
   Role Claim();
   // Only for the First copy. A socket left behind by a crashed copy is removed first.
   bool Listen();
-  // For a Second copy: hands the request to the running copy. False when it could not be reached
-  // within a short wait (it may still be starting, or be blocked in a pager transfer).
-  bool RequestActivation() const;
+  // For a Second copy: hands the request to the running copy, with the file it is to open, if
+  // any (an absolute path: the running copy has a working folder of its own). False when it
+  // could not be reached within a short wait (it may still be starting, or be blocked in a pager
+  // transfer).
+  bool RequestActivation(const QString& file = QString()) const;
   // Stops listening and gives the lock up; a Second or Unguarded copy has nothing to give up.
   void Release();
 
@@ -50,6 +52,8 @@ class InstanceGuard : public QObject {
  signals:
   // A later copy asked for the window to come to the front.
   void ActivationRequested();
+  // A later copy was started with a file: the window is to open it (and come to the front).
+  void OpenRequested(const QString& file);
 
  private:
   void AcceptRequests();

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QProcess>
+#include <cstdio>
 
 #include "cli/console_host.h"
 
@@ -42,7 +43,10 @@ StartupPath RunStartup(const StartupParts& parts, PagerData& data) {
   if (role == InstanceGuard::Role::Second) {
     // This copy never read "prg", so it writes nothing: its defaults would overwrite the running
     // copy's block.
-    parts.guard.RequestActivation();
+    const bool reached = parts.guard.RequestActivation(parts.file);
+    if (parts.file.isEmpty()) return StartupPath::ActivatedRunningCopy;
+    if (reached) return StartupPath::HandedFileToRunningCopy;
+    parts.explain(QStringLiteral("%1 was not opened: the window already open did not answer").arg(parts.file));
     return StartupPath::ActivatedRunningCopy;
   }
 
@@ -64,7 +68,7 @@ StartupPath RunStartup(const StartupParts& parts, PagerData& data) {
   return StartupPath::Ran;
 }
 
-int RunWindowPath(const QStringList& arguments,
+int RunWindowPath(const QStringList& arguments, const QString& file,
                   const std::function<void(PagerData& data, InstanceGuard& guard)>& runWindow) {
   const PreferenceStore store = PreferenceStore::UserStore();
   InstanceGuard guard;
@@ -76,8 +80,16 @@ int RunWindowPath(const QStringList& arguments,
       arguments,
       [](const QString& program, const QStringList& given) { QProcess::startDetached(program, given); },
       [](const QString& reason) { PrintReason(reason); },
-      runWindow};
-  RunStartup(parts, data);
+      runWindow,
+      file.isEmpty() ? QString() : QFileInfo(file).absoluteFilePath()};
+  switch (RunStartup(parts, data)) {
+    case StartupPath::HandedFileToRunningCopy:
+      std::printf("m84dpt: %s handed to the window already open\n", parts.file.toLocal8Bit().constData());
+      return 0;
+    case StartupPath::ActivatedRunningCopy: return parts.file.isEmpty() ? 0 : 1;
+    case StartupPath::Ran:
+    case StartupPath::HandedOver: break;
+  }
   return 0;
 }
 

@@ -27,7 +27,7 @@ Result<std::shared_ptr<SerialTrace>> OpenWindowTrace(const QString& path) {
 }  // namespace
 
 int RunWindowProgram(QApplication& app, const WindowArguments& arguments) {
-  return RunWindowPath(arguments.given, [&](PagerData& data, InstanceGuard& guard) {
+  return RunWindowPath(arguments.given, arguments.file, [&](PagerData& data, InstanceGuard& guard) {
     WindowOptions options;
     options.portName = arguments.portName;
     const Result<std::shared_ptr<SerialTrace>> trace = OpenWindowTrace(arguments.traceFile);
@@ -44,8 +44,11 @@ int RunWindowProgram(QApplication& app, const WindowArguments& arguments) {
       else
         PrintReason(QStringLiteral("the simulated adapter did not start: %1").arg(started.failure().reason));
     }
+    options.preferences = std::make_shared<PreferenceStore>(PreferenceStore::UserStore());
+    if (options.history->Enabled()) options.historyLocation = DefaultHistoryLocation(PreferredHistoryLocation());
     MainWindow window(data, options);
     QObject::connect(&guard, &InstanceGuard::ActivationRequested, &window, &MainWindow::BringToFront);
+    QObject::connect(&guard, &InstanceGuard::OpenRequested, &window, &MainWindow::OpenFileAskingFirst);
     window.show();
     if (!arguments.file.isEmpty()) window.OpenFile(arguments.file);
     // Last, so that it is what the status line shows.

@@ -11,10 +11,12 @@
 #include "cli/link_options.h"
 #include "cli/transfer_interrupt.h"
 #include "core/image/dat_file.h"
+#include "core/link/adapter_frame.h"
 #include "core/link/adapter_link.h"
 #include "core/link/pager_transfer.h"
 #include "core/link/serial_port.h"
 #include "core/link/simulator_host.h"
+#include "core/settings/settings_document.h"
 #include "core/settings/settings_file.h"
 #include "core/status_texts.h"
 
@@ -34,6 +36,59 @@ int ReportInterruptedRead(const AdapterLink& link, const TransferInterrupts& int
 int Failed(const AdapterLink& link) {
   if (!link.LastFailure().isEmpty()) PrintReason(link.LastFailure());
   return 1;
+}
+
+// Standard output carries the changes: the review's read keeps its status texts back.
+class ReviewHost : public ConsoleHost {
+ public:
+  void ShowStatus(const QString&) override {}
+};
+
+constexpr int kReviewTrouble = 2;
+
+// The settings as the pages store them, as `diff` compares them.
+PagerData Normalised(PagerData data) {
+  ModelPageSet pages(data, DisplayMode::Advanced);
+  pages.ExchangeAllPages(Direction::Load);
+  pages.ExchangeAllPages(Direction::Store);
+  return data;
+}
+
+// --review and --dry-run: the pager read (kept in the history as the backup), then the settings
+// the write would change printed, one a line, or that none would. The changes, or nothing when
+// the pager could not be read.
+std::optional<QStringList> ReviewChanges(AdapterLink& link, PagerData planned, const WriteOptions& options,
+                                         const QString& file, PagerHistory& history, TransferInterrupts& interrupts) {
+  ReviewHost host;
+  host.SetInterrupts(&interrupts);
+  const Result<PagerImage> pager = link.ReadPager(host);
+  PagerData before = planned;
+  if (pager) TakeRead(*pager, before.image);
+  const int exitCode = pager ? 0 : (link.Interrupted() ? kInterruptedExitCode : 1);
+  RecordTransfer(history, {HistoryOperation::Backup, bool(pager), pager ? &before : nullptr, exitCode, file}, link);
+  if (!pager) {
+    if (!link.LastFailure().isEmpty()) PrintReason(link.LastFailure());
+    PrintReason(QStringLiteral("the pager was not written: it could not be read for the review"));
+    return std::nullopt;
+  }
+  // A kept serial number is the pager's own: no change.
+  if (options.keepSerialNumber)
+    std::copy(before.image.data() + kSerialFirst, before.image.data() + kSerialLast + 1,
+              planned.image.data() + kSerialFirst);
+  const QStringList changes = SettingsDifferences(Normalised(before), Normalised(planned));
+  const QString text = changes.isEmpty() ? QStringLiteral("No setting will change") : changes.join(QLatin1Char('\n'));
+  std::printf("%s\n", text.toUtf8().constData());
+  std::fflush(stdout);
+  return changes;
+}
+
+// Yes from the terminal; anything else, or none, is no.
+bool AskToWrite() {
+  std::fputs("Write these changes into the pager? [y/N] ", stderr);
+  std::fflush(stderr);
+  char answer[16] = {};
+  if (!std::fgets(answer, sizeof answer, stdin)) return false;
+  return answer[0] == 'y' || answer[0] == 'Y';
 }
 
 }  // namespace
@@ -98,13 +153,28 @@ int RunWriteCommand(const QStringList& arguments) {
   parser.ExcludeEachOther(increment, same);
   parser.addOption(BackupOption());
   parser.addOption(NoHistoryOption());
+  const QCommandLineOption review(QStringLiteral("review"),
+                                  QStringLiteral("Read the pager first, print the settings the write will change, and "
+                                                 "ask on the terminal before writing."));
+  const QCommandLineOption dryRun(QStringLiteral("dry-run"),
+                                  QStringLiteral("Read the pager and print the settings a write would change; write "
+                                                 "nothing. Exit 0 when nothing would change, 1 when something would."));
+  parser.addOption(review);
+  parser.addOption(dryRun);
+  parser.ExcludeEachOther(review, dryRun);
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   if (const QString refused = BackupNeedsHistory(parser); !refused.isEmpty()) return parser.UsageError(refused);
+  const bool reviewing = parser.isSet(review) || parser.isSet(dryRun);
+  if (reviewing && (parser.isSet(count) || parser.isSet(increment) || parser.isSet(same)))
+    return parser.UsageError(QStringLiteral("--review and --dry-run write one pager: no batch options"));
   if (parser.isSet(count) || parser.isSet(increment) || parser.isSet(same)) return RunBatchWrite(parser);
   const QString file = parser.positionalArguments()[0];
   PagerData data;
   ModelPageSet pages(data, DisplayMode::Advanced);
-  ConsoleHost host;
+  // With a review, standard output carries the changes alone: the load's status text stays back.
+  ReviewHost quiet;
+  ConsoleHost loud;
+  ConsoleHost& host = reviewing ? quiet : loud;
   if (!LoadSettingsOverBase(parser.value(QStringLiteral("base")), parser.positionalArguments()[0], data, host))
     return 1;
   pages.ExchangeAllPages(Direction::Load);
@@ -115,10 +185,21 @@ int RunWriteCommand(const QStringList& arguments) {
   if (!StartTrace(parser, QStringLiteral("write"), port, trace, {file})) return 1;
   AdapterLink link(port);
   TransferInterrupts interrupts(InterruptRule::WarnThenStop);
-  host.SetInterrupts(&interrupts);
+  loud.SetInterrupts(&interrupts);
   PagerHistory history = CommandHistory(parser, kSourceCommandLine);
-  if (parser.isSet(BackupOption()) && !BackUpPager(link, data, file, history, &interrupts)) return 1;
-  const bool written = bool(WriteFromPages(link, data, pages, options, host).outcome);
+  if (reviewing) {
+    pages.ExchangeAllPages(Direction::Store);
+    const std::optional<QStringList> changes = ReviewChanges(link, data, options, file, history, interrupts);
+    if (!changes) return kReviewTrouble;
+    if (parser.isSet(dryRun)) return changes->isEmpty() ? 0 : 1;
+    if (!AskToWrite()) {
+      PrintReason(QStringLiteral("the pager was not written"));
+      return 1;
+    }
+  } else if (parser.isSet(BackupOption()) && !BackUpPager(link, data, file, history, &interrupts)) {
+    return 1;
+  }
+  const bool written = bool(WriteFromPages(link, data, pages, options, loud).outcome);
   // The terminal closed during the write: it was finished all the same, and nobody reads a report;
   // the history keeps its outcome.
   const int exitCode = interrupts.HungUp() ? kHungUpExitCode : written ? 0 : ReportWriteFailure(link);

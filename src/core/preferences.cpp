@@ -103,6 +103,25 @@ QString PreferenceStore::HistoryLocation() const {
   return value.typeId() == QMetaType::QString ? value.toString() : QString();
 }
 
+QStringList PreferenceStore::RecentFiles() const {
+  const QVariant value = Open()->value(QStringLiteral("recent"));
+  return value.canConvert<QStringList>() ? value.toStringList() : QStringList();
+}
+
+bool PreferenceStore::WriteRecentFiles(const QStringList& files) const {
+  const auto settings = Open();
+  settings->setValue(QStringLiteral("recent"), files);
+  return Commit(*settings);
+}
+
+bool PreferenceStore::ReviewEveryWrite() const { return Open()->value(QStringLiteral("review")).toBool(); }
+
+bool PreferenceStore::WriteReviewEveryWrite(bool review) const {
+  const auto settings = Open();
+  settings->setValue(QStringLiteral("review"), review);
+  return Commit(*settings);
+}
+
 // Opened afresh for every read and write, as another copy may have written in between.
 // The user scope on purpose: a machine-wide store is not writable for ordinary users, and its
 // writes would fail silently and lose the preferences.

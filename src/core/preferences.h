@@ -5,6 +5,7 @@
 // Every failure is a plain result; the start-up ignores them all.
 
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -59,6 +60,12 @@ class PreferenceStore {
   // "history": where the programming history lives (a file, or a PostgreSQL connection shared by
   // the benches of a workshop); empty when not set or not a text.
   QString HistoryLocation() const;
+  // "recent": the settings files the window loaded or saved, the latest first; empty when not set.
+  QStringList RecentFiles() const;
+  bool WriteRecentFiles(const QStringList& files) const;
+  // "review": the window's Write reviews the changes first; off when not set.
+  bool ReviewEveryWrite() const;
+  bool WriteReviewEveryWrite(bool review) const;
 
  private:
   explicit PreferenceStore(const QString& filePath) : filePath_(filePath) {}

@@ -4,15 +4,25 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDateTime>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPainter>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
 #include <QToolTip>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <cstdio>
 
@@ -20,12 +30,15 @@
 #include "core/link/binary_tools.h"
 #include "core/link/memory_dump.h"
 #include "core/link/serial_port.h"
+#include "core/settings/settings_document.h"
 #include "core/settings/settings_file.h"
 #include "core/status_texts.h"
 #include "core/window/firmware_status.h"
 #include "gui/accessibility.h"
 #include "gui/artwork.h"
+#include "gui/history_dialog.h"
 #include "gui/mouse_guard.h"
+#include "gui/page_edits.h"
 #include "gui/pages/delayed_tips.h"
 #include "gui/pages/page_widgets.h"
 #include "gui/report_printer.h"
@@ -90,6 +103,88 @@ const QString kStopWriteQuestion = QStringLiteral("Stopping now leaves the pager
 const QString kCauseSeparator = QStringLiteral(" \u2014 ");
 // After the operation's own status text when the history could not keep it.
 const QString kNotInHistoryText = QStringLiteral(" (no history record)");
+const QString kUnsavedQuestion =
+    QStringLiteral("The pages hold changes that are not saved. Save them to a file first?");
+// Between the file's name and the program's in the title; before them while the pages hold edits.
+const QString kTitleSeparator = QStringLiteral(" \u2014 ");
+const QString kEditedMark = QStringLiteral("*");
+
+constexpr int kRecentFileCount = 10;
+const QString kTextFilter = QStringLiteral("Settings Text (*.yaml *.yml)");
+const QString kPdfFilter = QStringLiteral("PDF (*.pdf)");
+const QString kCompareSettingsTitle = QStringLiteral("Compare Settings Files");
+const QString kNoSettingDiffers = QStringLiteral("No setting differs.");
+const QString kNoSettingWillChange = QStringLiteral("No setting will change");
+const QString kSettingsWillChange = QStringLiteral("The write will change these settings of the pager:");
+
+// The settings as the pages store them, as `m84dpt diff` compares them.
+PagerData Normalised(PagerData data) {
+  ModelPageSet pages(data, DisplayMode::Advanced);
+  pages.ExchangeAllPages(Direction::Load);
+  pages.ExchangeAllPages(Direction::Store);
+  return data;
+}
+
+// The keys the window takes, for Help, Keys.
+const QString kKeysText = QStringLiteral(
+    "Alt+P  Print         Alt+S  Save        Alt+L  Load\n"
+    "Alt+W  Write         Alt+R  Read\n"
+    "Ctrl+O  Open...      Ctrl+S  Save...    Ctrl+P  Print...\n"
+    "Ctrl+Q  Quit         F1      About\n"
+    "Escape  Cancel a read, write or dump; else close the window\n"
+    "Enter   The next control of the page\n"
+    "\n"
+    "In advanced mode:\n"
+    "Ctrl+Shift+T  Basic mode\n"
+    "Ctrl+Shift+R  Dump memory\n"
+    "Ctrl+Shift+C  Compare memory files\n");
+
+// A load for a comparison: nothing in the status line, the reason kept for the box.
+struct QuietHost : OperationHost {
+  QString problem;
+  void ShowStatus(const QString&) override {}
+  void Sound(Beep) override {}
+  void ShowFileProblem(const QString& path, const QString& reason) override { problem = path + ": " + reason; }
+};
+
+// Where the guide is installed, beside the program's own folder.
+QString InstalledGuide() {
+  return QCoreApplication::applicationDirPath() + QStringLiteral("/../share/doc/m84dpt/guide/window.md");
+}
+
+// The message pane: a text longer than the pane loses its middle, where a status text's cause
+// begins, and keeps the status text and the end of the cause in sight.
+class MessagePane : public QLabel {
+ public:
+  using QLabel::QLabel;
+  QString Shown() const { return fontMetrics().elidedText(text(), Qt::ElideMiddle, TextRect().width()); }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    QFrame::paintEvent(event);
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(TextRect(), int(alignment()), Shown());
+  }
+
+ private:
+  // The indent a framed label leaves on either side.
+  QRect TextRect() const {
+    const int indent = fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2;
+    return contentsRect().adjusted(indent, 0, -indent, 0);
+  }
+};
+
+// The one settings file a drag carries, when it is of a kind the window loads.
+QString DroppedSettingsFile(const QMimeData* mime) {
+  if (!mime || !mime->hasUrls() || mime->urls().size() != 1) return {};
+  const QUrl url = mime->urls().constFirst();
+  if (!url.isLocalFile()) return {};
+  const QString suffix = QFileInfo(url.toLocalFile()).suffix().toLower();
+  static const QStringList kLoadable{QStringLiteral("dat"), QStringLiteral("bin"), QStringLiteral("yaml"),
+                                     QStringLiteral("yml")};
+  return kLoadable.contains(suffix) ? url.toLocalFile() : QString();
+}
 
 }  // namespace
 
@@ -111,7 +206,9 @@ MainWindow::MainWindow(PagerData& data, WindowOptions options, QWidget* parent)
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, kBackground);
   setPalette(palette);
-  setFixedSize(qRound(kDialogWidth * dluX_), qRound(kDialogHeight * dluY_) + kStatusLineHeight);
+  CreateMenus();
+  setFixedSize(qRound(kDialogWidth * dluX_), qRound(kDialogHeight * dluY_) + menuHeight_ + kStatusLineHeight);
+  menuBar_->setGeometry(0, 0, width(), menuHeight_);
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
 
@@ -124,10 +221,16 @@ MainWindow::MainWindow(PagerData& data, WindowOptions options, QWidget* parent)
   runner_ = std::make_unique<TransferRunner>(*this);
   connect(runner_.get(), &TransferRunner::Finished, this, &MainWindow::OnTransferFinished);
 
+  edits_ = new PageEdits(this);
+  connect(edits_, &PageEdits::Changed, this, &MainWindow::UpdateTitle);
   CreatePages();
   CreateButtons();
   ExchangeAllPages(Direction::Load);
   CreateStatusLine();
+  MarkPagesClean();
+  // Files dropped anywhere on the window, its edits included, load as the window's own.
+  setAcceptDrops(true);
+  qApp->installEventFilter(this);
 
   connect(&clock_, &QTimer::timeout, this, &MainWindow::OnTimerTick);
   clock_.start(1000);
@@ -143,6 +246,7 @@ MainWindow::MainWindow(PagerData& data, WindowOptions options, QWidget* parent)
       [this] { Sound(Beep::Error); }, this);
   mouseGuard_->SetKeyScope([this] { return ShownTabPage(); });
   CreateServiceCommands();
+  SyncActions();
 
   // Progress and results of a firmware transfer arrive as events posted to the window.
   firmware_ = std::make_unique<FirmwareStatus>(
@@ -164,7 +268,7 @@ SettingsPage* MainWindow::Page(PageId id) const {
 }
 
 QRect MainWindow::DialogRect(int x, int y, int w, int h) const {
-  return QRect(qRound(x * dluX_), qRound(y * dluY_), qRound(w * dluX_), qRound(h * dluY_));
+  return QRect(qRound(x * dluX_), qRound(y * dluY_) + menuHeight_, qRound(w * dluX_), qRound(h * dluY_));
 }
 
 void MainWindow::CreatePages() {
@@ -182,6 +286,7 @@ void MainWindow::CreatePages() {
   basic = CreatePageWidget(models_.Page(PageId::Basic), data_, *this, this);
   basic->setGeometry(DialogRect(7, 56, 338, 219));
   basic->show();
+  edits_->Watch(basic);
 }
 
 // The twelve tab pages cost most of the window's start (the grid pages above all), and basic mode
@@ -199,6 +304,7 @@ void MainWindow::BuildTabPages() {
     page->hide();
     page->setGeometry(QRect(QPoint(kPageOffsetX, kPageOffsetY), pageSize));
     pages_[static_cast<size_t>(info.id)] = page;
+    edits_->Watch(page);
   }
   // Behind the pages in the tab order, as when the pages were built first. Ordered after a widget
   // that takes no focus (the last page's last label), Qt put the buttons before the pages.
@@ -234,6 +340,125 @@ void MainWindow::SetServiceCommandsEnabled(bool enabled) {
   for (QShortcut* shortcut : serviceCommands_) shortcut->setEnabled(enabled);
 }
 
+void MainWindow::CreateMenus() {
+  menuBar_ = new QMenuBar(this);
+  struct Entry {
+    MenuCommand command;
+    const char* text;
+    QKeySequence keys;
+    void (MainWindow::*run)();
+  };
+  // Keys another control of the window handles already are shown after a tab, not bound twice.
+  const Entry entries[] = {
+      {kOpenCommand, "&Open...", QKeySequence::Open, &MainWindow::LoadDataFileCommand},
+      {kSaveCommand, "&Save...", QKeySequence::Save, &MainWindow::SaveDataFileCommand},
+      {kSaveTextCommand, "Save as &Text...", {}, &MainWindow::SaveTextCommand},
+      {kPrintCommand, "&Print...", QKeySequence::Print, &MainWindow::PrintCommand},
+      {kPrintPdfCommand, "Print to P&DF...", {}, &MainWindow::PrintPdfCommand},
+      {kQuitCommand, "&Quit", QKeySequence(QStringLiteral("Ctrl+Q")), nullptr},
+      {kReadCommand, "&Read", {}, &MainWindow::ReadCommand},
+      {kWriteCommand, "&Write", {}, &MainWindow::WriteCommand},
+      {kReviewWriteCommand, "Write with Re&view...", {}, &MainWindow::ReviewWriteCommand},
+      {kReviewEveryWriteCommand, "Review &Every Write", {}, nullptr},
+      {kCancelCommand, "&Cancel\tEsc", {}, &MainWindow::CancelTransfer},
+      {kDumpCommand, "&Dump Memory...\tCtrl+Shift+R", {}, &MainWindow::MemoryDumpCommand},
+      {kHistoryCommand, "&Records...", {}, &MainWindow::HistoryCommand},
+      {kCompareMemoryCommand, "Compare &Memory Files...\tCtrl+Shift+C", {}, &MainWindow::BinaryCompareCommand},
+      {kCompareSettingsCommand, "Compare &Settings Files...", {}, &MainWindow::CompareSettingsCommand},
+      {kGuideCommand, "&Guide", {}, &MainWindow::ShowGuide},
+      {kKeysCommand, "&Keys", {}, &MainWindow::ShowKeys},
+      {kAboutCommand, "&About M84DPT...\tF1", {}, &MainWindow::ShowAbout},
+  };
+  for (const Entry& entry : entries) {
+    auto* action = new QAction(QString::fromLatin1(entry.text), this);
+    action->setShortcut(entry.keys);
+    // The menu's keys work wherever the focus is in the window, as the buttons' do.
+    action->setShortcutContext(Qt::WindowShortcut);
+    addAction(action);
+    if (entry.run)
+      connect(action, &QAction::triggered, this, entry.run);
+    else if (entry.command == kQuitCommand)
+      connect(action, &QAction::triggered, this, &QWidget::close);
+    actions_[entry.command] = action;
+  }
+  // The bar's mnemonics stay clear of the buttons' P, S, L, W and R.
+  QMenu* file = menuBar_->addMenu(QStringLiteral("&File"));
+  file->addAction(actions_[kOpenCommand]);
+  recentMenu_ = file->addMenu(QStringLiteral("Open &Recent"));
+  file->addAction(actions_[kSaveCommand]);
+  file->addAction(actions_[kSaveTextCommand]);
+  file->addSeparator();
+  file->addAction(actions_[kPrintCommand]);
+  file->addAction(actions_[kPrintPdfCommand]);
+  file->addSeparator();
+  file->addAction(actions_[kQuitCommand]);
+  QMenu* pager = menuBar_->addMenu(QStringLiteral("Pa&ger"));
+  for (MenuCommand command : {kReadCommand, kWriteCommand, kReviewWriteCommand, kCancelCommand, kDumpCommand})
+    pager->addAction(actions_[command]);
+  pager->addSeparator();
+  // A preference: on, Write is Write with Review.
+  QAction* reviewEvery = actions_[kReviewEveryWriteCommand];
+  reviewEvery->setCheckable(true);
+  reviewEvery->setChecked(options_.preferences && options_.preferences->ReviewEveryWrite());
+  connect(reviewEvery, &QAction::toggled, this, [this](bool on) {
+    if (options_.preferences) options_.preferences->WriteReviewEveryWrite(on);
+  });
+  pager->addAction(reviewEvery);
+  // Only where there is a history to list.
+  if (options_.historyLocation) menuBar_->addMenu(QStringLiteral("Hist&ory"))->addAction(actions_[kHistoryCommand]);
+  QMenu* tools = menuBar_->addMenu(QStringLiteral("&Tools"));
+  tools->addAction(actions_[kCompareMemoryCommand]);
+  tools->addAction(actions_[kCompareSettingsCommand]);
+  QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
+  for (MenuCommand command : {kGuideCommand, kKeysCommand, kAboutCommand}) help->addAction(actions_[command]);
+  menuHeight_ = menuBar_->sizeHint().height();
+
+  if (options_.preferences) recent_ = options_.preferences->RecentFiles().mid(0, kRecentFileCount);
+  FillRecentMenu();
+}
+
+void MainWindow::AddRecentFile(const QString& path) {
+  recent_.removeAll(path);
+  recent_.prepend(path);
+  while (recent_.size() > kRecentFileCount) recent_.removeLast();
+  if (options_.preferences) options_.preferences->WriteRecentFiles(recent_);
+  FillRecentMenu();
+}
+
+void MainWindow::FillRecentMenu() {
+  recentMenu_->clear();
+  for (int i = 0; i < recent_.size(); ++i) {
+    const QString path = recent_[i];
+    // Numbered mnemonics, 1 to 9 and 0, as desktop programs number them.
+    const QString text = QStringLiteral("&%1 %2").arg((i + 1) % 10).arg(QFileInfo(path).fileName());
+    QAction* action = recentMenu_->addAction(text, this, [this, path] { OpenFileAskingFirst(path); });
+    action->setToolTip(path);
+    action->setStatusTip(path);
+  }
+  recentMenu_->setEnabled(!recent_.isEmpty() && !busy_);
+}
+
+// The buttons stay what the specification's window enables; the actions follow them.
+void MainWindow::SyncActions() {
+  const std::pair<MenuCommand, CommandButton> shared[] = {{kOpenCommand, kLoadButton},
+                                                          {kSaveCommand, kSaveButton},
+                                                          {kPrintCommand, kPrintButton},
+                                                          {kReadCommand, kReadButton},
+                                                          {kWriteCommand, kWriteButton}};
+  for (const auto& [command, button] : shared) actions_[command]->setEnabled(Button(button)->isEnabled());
+  actions_[kReviewWriteCommand]->setEnabled(Button(kWriteButton)->isEnabled());
+  for (MenuCommand command : {kSaveTextCommand, kPrintPdfCommand, kCompareSettingsCommand, kHistoryCommand})
+    actions_[command]->setEnabled(!busy_);
+  actions_[kCancelCommand]->setEnabled(busy_);
+  // Basic mode's menus hold only what basic mode offers: the service commands are advanced.
+  const bool advanced = mode_ == DisplayMode::Advanced;
+  for (MenuCommand command : {kDumpCommand, kCompareMemoryCommand}) {
+    actions_[command]->setVisible(advanced);
+    actions_[command]->setEnabled(advanced && !busy_);
+  }
+  recentMenu_->setEnabled(!recent_.isEmpty() && !busy_);
+}
+
 void MainWindow::CreateButtons() {
   auto* tips = new DelayedTips(kButtonTipDelayMs, this);
   for (int i = 0; i < kButtonCount; ++i) {
@@ -251,11 +476,14 @@ void MainWindow::CreateButtons() {
   }
   Button(kWriteButton)->setEnabled(false);
   Button(kReadButton)->setEnabled(false);
-  connect(Button(kLoadButton), &QPushButton::clicked, this, &MainWindow::LoadDataFileCommand);
-  connect(Button(kSaveButton), &QPushButton::clicked, this, &MainWindow::SaveDataFileCommand);
-  connect(Button(kPrintButton), &QPushButton::clicked, this, &MainWindow::PrintCommand);
-  connect(Button(kReadButton), &QPushButton::clicked, this, &MainWindow::ReadCommand);
-  connect(Button(kWriteButton), &QPushButton::clicked, this, &MainWindow::WriteCommand);
+  // A button and its menu entry are one action: the button triggers it.
+  const std::pair<CommandButton, MenuCommand> shared[] = {{kLoadButton, kOpenCommand},
+                                                          {kSaveButton, kSaveCommand},
+                                                          {kPrintButton, kPrintCommand},
+                                                          {kReadButton, kReadCommand},
+                                                          {kWriteButton, kWriteCommand}};
+  for (const auto& [button, command] : shared)
+    connect(Button(button), &QPushButton::clicked, actions_[command], &QAction::trigger);
 
   cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
   cancel_->setGeometry(DialogRect(kCancelX, kCancelY, kCancelW, kCancelH));
@@ -274,7 +502,8 @@ void MainWindow::CreateStatusLine() {
   layout->setContentsMargins(2, 2, 2, 2);
   layout->setSpacing(2);
   for (int i = 0; i < kPaneCount; ++i) {
-    auto* pane = new QLabel(i == kVersionPane ? kVersionText : kPanes[i].text, line);
+    const QString text = i == kVersionPane ? kVersionText : kPanes[i].text;
+    QLabel* pane = i == kMessagePane ? new MessagePane(text, line) : new QLabel(text, line);
     pane->setFont(ArialPixels(12));
     pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     // The tabled widths suit the platform's small status font; a pane never cuts its own text.
@@ -295,7 +524,7 @@ void MainWindow::CreateStatusLine() {
   fitWidest(panes_[kAdapterPane], kPanes[kAdapterPane].width,
             {AdapterStateText(AdapterState::Absent), AdapterStateText(AdapterState::UsbPortOnly),
              AdapterStateText(AdapterState::Ready), AdapterStateText(AdapterState::Held)});
-  // A status with its cause may be longer than the pane: it is cut, and shown whole as the tip.
+  // A status with its cause may be longer than the pane: it is elided, and shown whole as the tip.
   panes_[kMessagePane]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   fitWidest(panes_[kClockPane], kPanes[kClockPane].width, {QStringLiteral("00:00:00")});
   panes_[kIconPane]->setPixmap(ProgramIcon().pixmap(18, 18));
@@ -313,22 +542,94 @@ QString MainWindow::StatusText(StatusPane pane) const { return panes_[static_cas
 QString MainWindow::StatusTip(StatusPane pane) const { return panes_[static_cast<size_t>(pane)]->toolTip(); }
 
 void MainWindow::ShowStatus(const QString& text) {
+  if (busy_ && transfer_ == TransferKind::Write && text == kVerifying) verifying_ = true;
   QLabel* pane = panes_[kMessagePane];
   pane->setText(text);
-  const bool cut = pane->fontMetrics().horizontalAdvance(text) > pane->contentsRect().width();
-  pane->setToolTip(cut ? text : QString());
+  const bool cut = static_cast<MessagePane*>(pane)->Shown() != text;
+  // As rich text the tip wraps, and stays on the screen however long the text.
+  pane->setToolTip(cut ? QStringLiteral("<p>%1</p>").arg(text.toHtmlEscaped()) : QString());
   AnnounceStatus(pane, text);
 }
 
+QString MainWindow::ShownStatusText() const { return static_cast<const MessagePane*>(panes_[kMessagePane])->Shown(); }
+
 // After the fixed text, which stays as it is.
-void MainWindow::ShowWarning(const QString& text) {
-  panes_[kMessagePane]->setText(panes_[kMessagePane]->text() + QStringLiteral(" - ") + text);
-  AnnounceStatus(panes_[kMessagePane], panes_[kMessagePane]->text());
+void MainWindow::ShowWarning(const QString& text) { ShowStatus(StatusText(kMessagePane) + kCauseSeparator + text); }
+
+void MainWindow::ShowFileProblem(const QString& path, const QString& /*reason*/) { problemAt_ = path; }
+
+void MainWindow::OpenFile(const QString& path) { LoadFile(path); }
+
+void MainWindow::OpenFileAskingFirst(const QString& path) {
+  BringToFront();
+  if (busy_) {
+    pendingFile_ = path;
+    return;
+  }
+  if (SettleUnsavedEdits()) LoadFile(path);
 }
 
-void MainWindow::OpenFile(const QString& path) {
-  // The status line and the message pane have said how it went.
-  static_cast<void>(LoadSettingsIntoPages(path, data_, *this, *this));
+// The status text stays as it is, with the reason after it; the whole path and reason in a box,
+// since the status line cuts a long one.
+void MainWindow::LoadFile(const QString& path) {
+  problemAt_.clear();
+  const Outcome loaded = LoadSettingsIntoPages(path, data_, *this, *this);
+  if (loaded) {
+    dataFile_ = QFileInfo(path).absoluteFilePath();
+    MarkPagesClean();
+    AddRecentFile(dataFile_);
+    return;
+  }
+  const QString reason = loaded.failure().reason;
+  if (reason.isEmpty()) return;
+  const QString at = problemAt_.isEmpty() ? path : problemAt_;
+  const QString status = StatusText(kMessagePane);
+  ShowStatus(status + kCauseSeparator + QFileInfo(at).fileName() + QStringLiteral(": ") + reason);
+  options_.questions->ShowFailure(this, status, at + QStringLiteral(": ") + reason);
+}
+
+QList<QWidget*> MainWindow::ShownPages() const {
+  if (mode_ == DisplayMode::Basic) return {Page(PageId::Basic)};
+  QList<QWidget*> shown;
+  for (const PageInfo& info : kTabPages) shown << Page(info.id);
+  return shown;
+}
+
+bool MainWindow::HasUnsavedEdits() const { return editsCarried_ || PageEdits::Shown(ShownPages()) != cleanPages_; }
+
+void MainWindow::MarkPagesClean() {
+  editsCarried_ = false;
+  cleanPages_ = PageEdits::Shown(ShownPages());
+  UpdateTitle();
+}
+
+void MainWindow::KeepEditsAcross(const std::function<void()>& change) {
+  const bool edited = HasUnsavedEdits();
+  change();
+  RebaseEdits(edited);
+}
+
+void MainWindow::RebaseEdits(bool edited) {
+  editsCarried_ = edited;
+  cleanPages_ = PageEdits::Shown(ShownPages());
+  UpdateTitle();
+}
+
+void MainWindow::UpdateTitle() {
+  QString title = kTitle;
+  if (!dataFile_.isEmpty()) title = QFileInfo(dataFile_).fileName() + kTitleSeparator + title;
+  if (HasUnsavedEdits()) title = kEditedMark + title;
+  if (title != windowTitle()) setWindowTitle(title);
+}
+
+bool MainWindow::SettleUnsavedEdits() {
+  if (!HasUnsavedEdits()) return true;
+  switch (options_.questions->AskUnsaved(this, kUnsavedQuestion)) {
+    case UnsavedChoice::Save: return SaveToChosenFile();
+    case UnsavedChoice::Discard: return true;
+    case UnsavedChoice::Cancel: break;
+  }
+  return false;
 }
 
 void MainWindow::Sound(Beep beep) { options_.tones->Play(TonesOf(beep)); }
@@ -351,14 +652,15 @@ bool MainWindow::LeaveFocusedControl() {
 void MainWindow::OnTabSelected(int index) {
   for (const PageInfo& info : kTabPages) Page(info.id)->hide();
   ShowStatus(QString());
-  ExchangeAllPages(Direction::Store);
+  KeepEditsAcross([this] { ExchangeAllPages(Direction::Store); });
   SettingsPage* page = Page(kTabPages[static_cast<size_t>(index)].id);
   page->show();
   page->setFocus();
-  ExchangeAllPages(Direction::Load);
+  KeepEditsAcross([this] { ExchangeAllPages(Direction::Load); });
 }
 
 void MainWindow::SwitchToAdvancedMode() {
+  const bool edited = HasUnsavedEdits();
   Page(PageId::Basic)->ExchangeImage(Direction::Store);
   Page(PageId::Basic)->hide();
   tabStrip_->show();
@@ -366,6 +668,7 @@ void MainWindow::SwitchToAdvancedMode() {
   for (const PageInfo& info : kTabPages) Page(info.id)->setVisible(info.id == PageId::General);
   Page(PageId::General)->setFocus();
   EnterMode(DisplayMode::Advanced);
+  RebaseEdits(edited);
 }
 
 void MainWindow::EnterMode(DisplayMode mode) {
@@ -378,6 +681,7 @@ void MainWindow::EnterMode(DisplayMode mode) {
   else
     mouseGuard_->Remove();
   SetServiceCommandsEnabled(advanced);
+  SyncActions();
 }
 
 void MainWindow::RequestAdvancedMode() {
@@ -393,35 +697,125 @@ SettingsPage* MainWindow::ShownTabPage() const {
 
 void MainWindow::SwitchToBasicMode() {
   if (!LeaveFocusedControl()) return;
+  const bool edited = HasUnsavedEdits();
   ExchangeAllPages(Direction::Store);
   Page(PageId::Basic)->show();
   tabStrip_->hide();
   for (const PageInfo& info : kTabPages) Page(info.id)->hide();
   EnterMode(DisplayMode::Basic);
+  RebaseEdits(edited);
 }
 
 void MainWindow::LoadDataFileCommand() {
+  if (!SettleUnsavedEdits()) return;
   const QString path = options_.dialogs->OpenFileName(this, QStringLiteral("Select Data File"), kLoadFilter);
   if (path.isEmpty()) return;
-  if (LoadSettingsIntoPages(path, data_, *this, *this)) dataFile_ = path;
+  LoadFile(path);
 }
 
-void MainWindow::SaveDataFileCommand() {
+void MainWindow::SaveDataFileCommand() { SaveToChosenFile(); }
+
+bool MainWindow::SaveToChosenFile() {
+  if (!LeaveFocusedControl()) return false;
+  return SaveTo(options_.dialogs->SaveFileName(this, QStringLiteral("Save Data File"), kDataFilter));
+}
+
+void MainWindow::SaveTextCommand() {
   if (!LeaveFocusedControl()) return;
-  const QString path = options_.dialogs->SaveFileName(this, QStringLiteral("Save Data File"), kDataFilter);
-  if (path.isEmpty()) return;
-  if (SaveSettingsFromPages(path, data_, *this, *this))
-    dataFile_ = WithDefaultExtension(path, DefaultExtensionOf(path));
+  QString path = options_.dialogs->SaveFileName(this, QStringLiteral("Save Settings Text"), kTextFilter);
+  if (!path.isEmpty() && SettingsFileFormOf(path) != SettingsFileForm::Text) path += QStringLiteral(".yaml");
+  SaveTo(path);
+}
+
+bool MainWindow::SaveTo(const QString& path) {
+  if (path.isEmpty()) return false;
+  bool saved = false;
+  // A refused save leaves the edits as unsaved as they were, whatever the store showed.
+  KeepEditsAcross([&] { saved = bool(SaveSettingsFromPages(path, data_, *this, *this)); });
+  if (!saved) return false;
+  dataFile_ = QFileInfo(WithDefaultExtension(path, DefaultExtensionOf(path))).absoluteFilePath();
+  MarkPagesClean();
+  AddRecentFile(dataFile_);
+  return true;
 }
 
 void MainWindow::PrintCommand() {
   if (!LeaveFocusedControl()) return;
-  PrintReport(this, mode_, [this](PageId id, ReportCursor& report) { Page(id)->PrintSection(report); });
+  KeepEditsAcross([this] {
+    PrintReport(this, mode_, [this](PageId id, ReportCursor& report) { Page(id)->PrintSection(report); });
+  });
 }
+
+void MainWindow::PrintPdfCommand() {
+  if (!LeaveFocusedControl()) return;
+  QString path = options_.dialogs->SaveFileName(this, QStringLiteral("Print to PDF"), kPdfFilter);
+  if (path.isEmpty()) return;
+  if (QFileInfo(path).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) != 0) path += QStringLiteral(".pdf");
+  bool printed = false;
+  KeepEditsAcross([&] {
+    printed =
+        PrintReportToPdf(path, mode_, [this](PageId id, ReportCursor& report) { Page(id)->PrintSection(report); });
+  });
+  ShowStatus((printed ? QStringLiteral("Report saved as ") : QStringLiteral("Report not saved: ")) +
+             QFileInfo(path).fileName());
+}
+
+// As `m84dpt diff` shows them: each file's settings as the pages store them.
+void MainWindow::CompareSettingsCommand() {
+  PagerData files[2];
+  QuietHost host;
+  for (int i = 0; i < 2; ++i) {
+    const QString path = options_.dialogs->OpenFileName(
+        this,
+        QStringLiteral("Compare Settings: %1 File").arg(i == 0 ? QStringLiteral("First") : QStringLiteral("Second")),
+        kLoadFilter);
+    if (path.isEmpty()) return;
+    if (!LoadSettingsFile(path, files[i], host)) {
+      ShowText(kCompareSettingsTitle, host.problem);
+      return;
+    }
+    ModelPageSet pages(files[i], DisplayMode::Advanced);
+    pages.ExchangeAllPages(Direction::Load);
+    pages.ExchangeAllPages(Direction::Store);
+  }
+  const QStringList lines = SettingsDifferences(files[0], files[1]);
+  ShowText(kCompareSettingsTitle, lines.isEmpty() ? kNoSettingDiffers : lines.join(QLatin1Char('\n')));
+}
+
+void MainWindow::ShowGuide() {
+  const QString guide = options_.guidePath.isEmpty() ? InstalledGuide() : options_.guidePath;
+  if (!QFileInfo::exists(guide) || !QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(guide).absoluteFilePath())))
+    ShowStatus(QStringLiteral("The guide cannot be opened: ") + QDir::cleanPath(guide));
+}
+
+void MainWindow::HistoryCommand() {
+  if (!options_.historyLocation || busy_) return;
+  HistoryDialog::Hooks hooks;
+  hooks.pages = [this] {
+    KeepEditsAcross([this] { ExchangeAllPages(Direction::Store); });
+    return data_;
+  };
+  hooks.load = [this](const PagerData& record) {
+    if (!SettleUnsavedEdits()) return false;
+    data_ = record;
+    ExchangeAllPages(Direction::Load);
+    dataFile_.clear();
+    MarkPagesClean();
+    ShowStatus(QStringLiteral("Settings loaded from the history"));
+    return true;
+  };
+  hooks.saveName = [this] { return options_.dialogs->SaveFileName(this, QStringLiteral("Save Record"), kDataFilter); };
+  hooks.show = [this](const QString& title, const QString& text) { ShowText(title, text); };
+  HistoryDialog dialog(*options_.historyLocation, hooks, this);
+  dialog.exec();
+}
+
+void MainWindow::ShowKeys() { ShowText(QStringLiteral("Keys"), kKeysText); }
 
 // The transfer's thread has the link alone: the image goes in as a copy, and what comes back
 // reaches the image and the pages once the thread has ended (TakeTransferredImage).
 void MainWindow::ReadCommand() {
+  if (busy_ || !SettleUnsavedEdits()) return;
   StartTransfer(TransferKind::Read, [this](TransferHost& host) {
     read_ = link_->ReadPager(host);
     return bool(*read_);
@@ -429,8 +823,35 @@ void MainWindow::ReadCommand() {
 }
 
 void MainWindow::WriteCommand() {
+  if (actions_[kReviewEveryWriteCommand]->isChecked()) {
+    ReviewWriteCommand();
+    return;
+  }
   if (busy_ || !LeaveFocusedControl()) return;
-  ExchangeAllPages(Direction::Store);
+  KeepEditsAcross([this] { ExchangeAllPages(Direction::Store); });
+  StartWrite();
+}
+
+void MainWindow::ReviewWriteCommand() {
+  if (busy_ || !LeaveFocusedControl()) return;
+  KeepEditsAcross([this] { ExchangeAllPages(Direction::Store); });
+  StartTransfer(TransferKind::Review, [this](TransferHost& host) {
+    read_ = link_->ReadPager(host);
+    return bool(*read_);
+  });
+}
+
+void MainWindow::OfferReviewedWrite() {
+  PagerData pager = data_;
+  TakeRead(read_->value(), pager.image);
+  const QStringList changes = SettingsDifferences(Normalised(pager), Normalised(data_));
+  const QString text = changes.isEmpty()
+                           ? kNoSettingWillChange
+                           : kSettingsWillChange + QStringLiteral("\n\n") + changes.join(QLatin1Char('\n'));
+  if (options_.questions->ConfirmWrite(this, text)) StartWrite();
+}
+
+void MainWindow::StartWrite() {
   const WriteOptions options{KeepPagerSerialNumber(models_)};
   StartTransfer(TransferKind::Write, [this, image = data_.image, options](TransferHost& host) {
     written_ = link_->WritePager(image, options, host);
@@ -474,6 +895,7 @@ void MainWindow::StartTransfer(TransferKind kind, std::function<bool(TransferHos
   written_.reset();
   dumped_.reset();
   busy_ = true;
+  verifying_ = false;
   SetTransferControls(true);
   port_->SetHeldPortRetry(kHeldPortRetryMs);
   runner_->Start([this, transfer = std::move(transfer)](TransferHost& host) {
@@ -485,25 +907,44 @@ void MainWindow::StartTransfer(TransferKind kind, std::function<bool(TransferHos
 
 // Everything the transfer said has been shown by now.
 void MainWindow::OnTransferFinished() {
+  // A stop question still open no longer stands: the status line says how the transfer ended.
+  options_.questions->Withdraw();
   if (transfer_ == TransferKind::Dump) SaveDump();
   busy_ = false;
   TakeTransferredImage();
+  if (transferOk_ && (transfer_ == TransferKind::Read || transfer_ == TransferKind::Write)) MarkPagesClean();
   ShowTransferCause();
   if (transfer_ == TransferKind::Read)
     KeepInHistory({HistoryOperation::Read, transferOk_, transferOk_ ? &data_ : nullptr, std::nullopt, dataFile_});
-  else if (transfer_ == TransferKind::Write)
+  else if (transfer_ == TransferKind::Review && transferOk_) {
+    // The pager as it was before the write: the history keeps it as the backup.
+    PagerData pager = data_;
+    TakeRead(read_->value(), pager.image);
+    KeepInHistory({HistoryOperation::Backup, true, &pager, std::nullopt, dataFile_});
+  } else if (transfer_ == TransferKind::Write)
     KeepInHistory({HistoryOperation::Write, transferOk_, &data_, std::nullopt, dataFile_});
   SetTransferControls(false);
   if (closeWhenStopped_) {
     closeWhenStopped_ = false;
+    pendingFile_.clear();
+    // The user chose to close over the transfer's end already: nothing more is asked.
+    closeConfirmed_ = true;
     close();
+    closeConfirmed_ = false;
+  }
+  if (transfer_ == TransferKind::Review && transferOk_ && isVisible())
+    QMetaObject::invokeMethod(this, &MainWindow::OfferReviewedWrite, Qt::QueuedConnection);
+  if (!pendingFile_.isEmpty()) {
+    const QString file = std::exchange(pendingFile_, QString());
+    QMetaObject::invokeMethod(
+        this, [this, file] { OpenFileAskingFirst(file); }, Qt::QueuedConnection);
   }
 }
 
 // The pager's contents after a read, or the kept serial number after a write, into the image,
 // and the pages shown from it.
 void MainWindow::TakeTransferredImage() {
-  if (read_ && *read_) {
+  if (transfer_ == TransferKind::Read && read_ && *read_) {
     TakeRead(read_->value(), data_.image);
     ExchangeAllPages(Direction::Load);
   }
@@ -546,11 +987,13 @@ void MainWindow::SetTransferControls(bool transferring) {
   Button(kReadButton)->setVisible(!transferring);
   cancel_->setVisible(transferring);
   SetServiceCommandsEnabled(!transferring && mode_ == DisplayMode::Advanced);
+  SyncActions();
   if (!transferring && focusBefore_ && focusBefore_->isEnabled() && focusBefore_->isVisible()) focusBefore_->setFocus();
 }
 
+// Once every block is written, a stop only leaves the verify out: nothing to warn of.
 bool MainWindow::ConfirmStop() {
-  return transfer_ != TransferKind::Write || options_.questions->Confirm(this, kStopWriteQuestion);
+  return transfer_ != TransferKind::Write || verifying_ || options_.questions->Confirm(this, kStopWriteQuestion);
 }
 
 void MainWindow::CancelTransfer() {
@@ -576,6 +1019,7 @@ void MainWindow::ShowAdapterState(AdapterState state) {
   panes_[kAdapterPane]->setText(AdapterStateText(state));
   Button(kWriteButton)->setEnabled(adapterReady_);
   Button(kReadButton)->setEnabled(adapterReady_);
+  SyncActions();
 }
 
 void MainWindow::OnTimerTick() {
@@ -608,9 +1052,32 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     }
     return;
   }
+  if (!closeConfirmed_ && !SettleUnsavedEdits()) {
+    event->ignore();
+    return;
+  }
   ExchangeAllPages(Direction::Store);
   link_->ClosePort();
   event->accept();
+}
+
+// Drags go to the control under the pointer first (an edit would take the file's name as text):
+// a settings file is the window's wherever it is dropped.
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) return false;
+  auto* widget = qobject_cast<QWidget*>(watched);
+  if (!widget || widget->window() != this) return false;
+  auto* drop = static_cast<QDropEvent*>(event);
+  const QString file = DroppedSettingsFile(drop->mimeData());
+  if (file.isEmpty() || busy_) return false;
+  drop->acceptProposedAction();
+  if (type == QEvent::Drop) {
+    // After the drag has ended: the question and the load must not run inside it.
+    QMetaObject::invokeMethod(
+        this, [this, file] { OpenFileAskingFirst(file); }, Qt::QueuedConnection);
+  }
+  return true;
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
@@ -638,6 +1105,22 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
   menu.addAction(QStringLiteral("&About M84DPT..."), this, &MainWindow::ShowAbout);
   menu.exec(event->globalPos());
+}
+
+void MainWindow::ShowText(const QString& title, const QString& text) {
+  QDialog box(this);
+  box.setWindowTitle(title);
+  auto* layout = new QVBoxLayout(&box);
+  auto* view = new QPlainTextEdit(text, &box);
+  view->setReadOnly(true);
+  view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  view->setLineWrapMode(QPlainTextEdit::NoWrap);
+  view->setMinimumSize(520, 240);
+  layout->addWidget(view);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &box);
+  connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
+  layout->addWidget(buttons);
+  box.exec();
 }
 
 void MainWindow::ShowAbout() {

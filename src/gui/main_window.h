@@ -16,11 +16,15 @@
 #include "core/image/operation_host.h"
 #include "core/link/adapter_link.h"
 #include "core/pages/model_page_set.h"
+#include "core/preferences.h"
 #include "gui/beeps.h"
 #include "gui/file_dialogs.h"
 #include "gui/pages/settings_page.h"
 #include "gui/questions.h"
 
+class QAction;
+class QMenu;
+class QMenuBar;
 class QProgressBar;
 class QPushButton;
 class QShortcut;
@@ -46,6 +50,12 @@ struct WindowOptions {
   std::shared_ptr<Questions> questions;
   // Where every pager read and write is recorded; nothing: no record kept.
   std::shared_ptr<PagerHistory> history;
+  // Where the recent files are kept between runs; nothing: for this run only.
+  std::shared_ptr<const PreferenceStore> preferences;
+  // The history the History menu lists; nothing: no History menu.
+  std::optional<HistoryLocation> historyLocation;
+  // The installed guide's first page; empty: the installed place.
+  QString guidePath;
 };
 
 class MainWindow : public QWidget, public TransferHost, public PageHost, public PageExchange {
@@ -63,6 +73,7 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   // The pages shown (the Basic page, or the twelve tab pages) into the image or from it.
   void ExchangeAllPages(Direction direction) override;
   void ShowWarning(const QString& text) override;
+  void ShowFileProblem(const QString& path, const QString& reason) override;
 
   DisplayMode Mode() const { return mode_; }
   void SwitchToAdvancedMode();
@@ -80,8 +91,17 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   void BringToFront();
 
   // A file given at start (a double-click in a file manager): a raw image when its extension is
-  // BIN, else a data file, loaded as "&Load" would.
+  // BIN, a settings text when it is yaml or yml, else a data file, loaded as "&Load" would.
   void OpenFile(const QString& path);
+  // A file handed over by a later start of the program, or dropped on the window: the window
+  // comes to the front and asks about unsaved edits first. During a transfer the file waits
+  // for its end.
+  void OpenFileAskingFirst(const QString& path);
+  // The pages hold edits that no file, read or write holds since they were last loaded, saved,
+  // read or written.
+  bool HasUnsavedEdits() const;
+  // The data file loaded or saved last, absolute; empty before the first.
+  QString DataFile() const { return dataFile_; }
 
   // The commands of the buttons.
   void LoadDataFileCommand();
@@ -105,6 +125,8 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   enum StatusPane : int { kIconPane, kMessagePane, kProgressPane, kAdapterPane, kVersionPane, kClockPane, kPaneCount };
   QString StatusText(StatusPane pane) const;
   QString StatusTip(StatusPane pane) const;
+  // What the message pane shows of its text: all of it, or the text with its middle elided.
+  QString ShownStatusText() const;
   // A tab page is built the first time anything asks for it, if not already after the first paint.
   SettingsPage* Page(PageId id) const;
   // The command buttons, left to right.
@@ -115,13 +137,59 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   // True while a read, write or dump runs (on its own thread).
   bool Busy() const { return busy_; }
 
+  // The menu bar's commands. A command a button has too is the same action, triggered by the
+  // button.
+  enum MenuCommand : int {
+    kOpenCommand,
+    kSaveCommand,
+    kSaveTextCommand,
+    kPrintCommand,
+    kPrintPdfCommand,
+    kQuitCommand,
+    kReadCommand,
+    kWriteCommand,
+    kReviewWriteCommand,
+    kReviewEveryWriteCommand,
+    kCancelCommand,
+    kDumpCommand,
+    kHistoryCommand,
+    kCompareMemoryCommand,
+    kCompareSettingsCommand,
+    kGuideCommand,
+    kKeysCommand,
+    kAboutCommand,
+    kMenuCommandCount
+  };
+  QAction* Action(MenuCommand command) const { return actions_[command]; }
+  QMenuBar* MenuBar() const { return menuBar_; }
+  QMenu* RecentMenu() const { return recentMenu_; }
+  // The recent files, the latest first.
+  QStringList RecentFiles() const { return recent_; }
+  // The commands beside the buttons' own.
+  void SaveTextCommand();
+  // Reads the pager first (kept in the history as a read: the backup), shows the settings the
+  // write will change, and writes on Write.
+  void ReviewWriteCommand();
+  void PrintPdfCommand();
+  void CompareSettingsCommand();
+  // History, Records...: the history dialog over the pages.
+  void HistoryCommand();
+  void ShowGuide();
+  void ShowKeys();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void CreateMenus();
+  void AddRecentFile(const QString& path);
+  void FillRecentMenu();
+  // The actions a button shares follow its state; the service commands follow the mode.
+  void SyncActions();
   void CreateButtons();
   void CreateStatusLine();
   void CreatePages();
@@ -133,7 +201,10 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   void EnterMode(DisplayMode mode);
   void OnTabSelected(int index);
   void OnTimerTick();
-  enum class TransferKind { Read, Write, Dump };
+  enum class TransferKind { Read, Write, Dump, Review };
+  void StartWrite();
+  // After the review's read: the changes shown, and the write started on Write.
+  void OfferReviewedWrite();
   void StartTransfer(TransferKind kind, std::function<bool(TransferHost&)> transfer);
   void OnTransferFinished();
   void TakeTransferredImage();
@@ -142,15 +213,40 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   bool ConfirmStop();
   void ShowTransferCause();
   void ShowAbout();
+  // The text of a dialog's box: a title and lines in a fixed-pitch font.
+  void ShowText(const QString& title, const QString& text);
   QRect DialogRect(int x, int y, int w, int h) const;
   void KeepInHistory(const PagerTransfer& transfer);
+  // Loads the file into the pages; a refusal names its reason after the status text.
+  void LoadFile(const QString& path);
+  bool SaveToChosenFile();
+  bool SaveTo(const QString& path);
+  // Before a command that replaces the pages or ends the window: false when the user cancelled,
+  // or chose to save and the save did not happen.
+  bool SettleUnsavedEdits();
+  // The pages that exist in the mode shown.
+  QList<QWidget*> ShownPages() const;
+  // What the pages show now is what the last load, save, read or write left.
+  void MarkPagesClean();
+  // Around something that moves the pages' values without the user (a mode switch, a tab
+  // change, a store): whether they held edits before is kept.
+  void KeepEditsAcross(const std::function<void()>& change);
+  // What the pages show now counts as clean, and edited says whether they held edits before.
+  void RebaseEdits(bool edited);
+  void UpdateTitle();
 
   PagerData& data_;
   WindowOptions options_;
   ModelPageSet models_;
   DisplayMode mode_ = DisplayMode::Basic;
   bool busy_ = false;
-  QString dataFile_;  // the data file last loaded or saved, for the history
+  QString dataFile_;  // the data file last loaded or saved, absolute: the title and the history
+  class PageEdits* edits_ = nullptr;
+  QStringList cleanPages_;     // what the pages showed when they were last clean
+  bool editsCarried_ = false;  // edits made before a mode switch or a store
+  QString pendingFile_;        // handed over during a transfer
+  QString problemAt_;          // the file, or its line and column, a load's refusal names
+  bool verifying_ = false;     // the write's blocks are all written; the verify reads them back
 
   double dluX_ = 1.5;
   double dluY_ = 2.0;
@@ -160,6 +256,11 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   bool tabPagesQueued_ = false;
   std::array<QLabel*, kPaneCount> panes_{};
   std::array<QPushButton*, kButtonCount> buttons_{};
+  QMenuBar* menuBar_ = nullptr;
+  int menuHeight_ = 0;
+  std::array<QAction*, kMenuCommandCount> actions_{};
+  QMenu* recentMenu_ = nullptr;
+  QStringList recent_;
   QProgressBar* progress_ = nullptr;
   QTimer clock_;
   MouseGuard* mouseGuard_ = nullptr;
@@ -177,6 +278,7 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   std::optional<WriteResult> written_;
   std::optional<Result<PagerImage>> dumped_;
   bool closeWhenStopped_ = false;
+  bool closeConfirmed_ = false;
   QPushButton* cancel_ = nullptr;
   std::vector<std::pair<QPushButton*, bool>> enabledBefore_;
   QPointer<QWidget> focusBefore_;
