@@ -215,7 +215,8 @@ TEST_F(CommandLine, ManPageHoldsEveryCommandsHelp) {
     EXPECT_TRUE(man.contains(QLatin1String(option))) << option;
   for (const char* section : {".SH \"EXIT STATUS\"", ".SH ENVIRONMENT", ".SH FILES", ".SH EXAMPLES"})
     EXPECT_TRUE(man.contains(QLatin1String(section))) << section;
-  EXPECT_TRUE(man.contains(QStringLiteral("M84DPT_PORT")));
+  for (const char* named : {"M84DPT_PORT", "M84DPT_HISTORY", "M84DPT_NO_HISTORY", "history.sqlite"})
+    EXPECT_TRUE(man.contains(QLatin1String(named))) << named;
 }
 
 TEST_F(CommandLine, FileFailuresNameTheFileAndTheReasonBesideTheStatusText) {
