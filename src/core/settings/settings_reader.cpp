@@ -52,8 +52,12 @@ class DocumentReader {
 
   SettingsReadResult Read(const QByteArray& text, const PagerData& base) {
     SettingsReadResult result;
+    text_ = text;
     try {
-      if (ReadRoot(YAML::Load(text.toStdString()), base)) result.data = PageRunner().Apply(background_, assignments_);
+      const std::vector<YAML::Node> documents = YAML::LoadAll(text.toStdString());
+      const YAML::Node root = documents.empty() ? YAML::Node() : documents.front();
+      if (OneDocument(documents) && QuotesClosed(root) && ReadRoot(root, base))
+        result.data = PageRunner().Apply(background_, assignments_);
     } catch (const YAML::ParserException& e) {
       Refuse(e.mark, QString::fromStdString(e.msg));
     } catch (const YAML::Exception& e) {
@@ -70,6 +74,46 @@ class DocumentReader {
     error_.column = mark.column >= 0 ? mark.column + 1 : 1;
     error_.message = message;
     return false;
+  }
+
+  // A second document, or text after "...", would be read by nobody: a file meant whole is
+  // refused rather than half read.
+  bool OneDocument(const std::vector<YAML::Node>& documents) {
+    if (documents.size() <= 1) return true;
+    return Refuse(documents[1].Mark(),
+                  QStringLiteral("a settings text is one document: another begins here (after '---' or '...')"));
+  }
+
+  // yaml-cpp reads a quote left open at the end of the text as if it were closed there.
+  bool QuoteClosed(const YAML::Node& node) const {
+    const int at = node.Mark().pos;
+    if (!node.IsScalar() || at < 0 || at >= text_.size()) return true;
+    const char quote = text_[at];
+    if (quote != '"' && quote != '\'') return true;
+    for (qsizetype i = at + 1; i < text_.size(); ++i) {
+      if (quote == '"' && text_[i] == '\\') {
+        ++i;
+      } else if (text_[i] == quote) {
+        if (quote == '\'' && i + 1 < text_.size() && text_[i + 1] == '\'') {
+          ++i;
+          continue;
+        }
+        return true;
+      }
+    }
+    return false;
+  }
+
+  bool QuotesClosed(const YAML::Node& node) {
+    if (node.IsScalar() && !QuoteClosed(node))
+      return Refuse(node.Mark(), QStringLiteral("the quote opened here is never closed"));
+    if (node.IsSequence())
+      for (const YAML::Node& item : node)
+        if (!QuotesClosed(item)) return false;
+    if (node.IsMap())
+      for (auto it = node.begin(); it != node.end(); ++it)
+        if (!QuotesClosed(it->first) || !QuotesClosed(it->second)) return false;
+    return true;
   }
 
   bool Unknown(const YAML::Node& key, const QString& where, const std::vector<KnownName>& known) {
@@ -226,6 +270,7 @@ class DocumentReader {
     return true;
   }
 
+  QByteArray text_;
   SettingsError error_;
   PagerData background_;
   std::vector<Assignment> assignments_;

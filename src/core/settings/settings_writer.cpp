@@ -2,7 +2,6 @@
 
 #include <yaml-cpp/yaml.h>
 
-#include <QDateTime>
 #include <algorithm>
 
 #include "core/settings/setting_values.h"
@@ -20,6 +19,7 @@ namespace {
 using namespace settings_text;
 
 constexpr int kCarriedRowBytes = 16;  // one line of carried bytes, as a hex dump shows them
+constexpr qsizetype kNoteLineLength = 120;
 const QString kArrow = QStringLiteral(" \u2192 ");
 
 std::string Utf8(const QString& text) { return text.toStdString(); }
@@ -90,16 +90,23 @@ class DocumentWriter {
   void NoteRefused(const CatalogPage& page) {
     for (const Item& item : page.items) {
       if (item.setting && Noted(item.setting))
-        notes_ << QStringLiteral("# carried, not in words: %1.%2 (%3)\n")
-                      .arg(page.name, item.name, plan_.refused.value(item.setting));
+        Note(QStringLiteral("%1.%2").arg(page.name, item.name), plan_.refused.value(item.setting));
       for (size_t row = 0; row < item.rows.size(); ++row)
         for (Binding binding : item.rows[row])
           if (Noted(binding))
-            notes_ << QStringLiteral("# carried, not in words: %1.%2[%3].%4 (%5)\n")
-                          .arg(page.name, item.name)
-                          .arg(row + 1)
-                          .arg(binding->form.member, plan_.refused.value(binding));
+            Note(QStringLiteral("%1.%2[%3].%4").arg(page.name, item.name).arg(row + 1).arg(binding->form.member),
+                 plan_.refused.value(binding));
     }
+  }
+
+  // One comment line, or two when one would be longer than a YAML linter lets a line be.
+  void Note(const QString& key, const QString& reason) {
+    const QString line = QStringLiteral("# carried, not in words: %1 (%2)").arg(key, reason);
+    if (line.size() <= kNoteLineLength) {
+      notes_ << line + QLatin1Char('\n');
+      return;
+    }
+    notes_ << QStringLiteral("# carried, not in words: %1\n#   (%2)\n").arg(key, reason);
   }
 
   void WriteCarried() {
@@ -133,10 +140,9 @@ class DocumentWriter {
   YAML::Emitter out_;
 };
 
+// No time: a text kept under version control changes only when the settings do.
 QString Header(const QString& what) {
-  return QStringLiteral("# M84 DPT %1, written by m84dpt %2 on %3\n")
-      .arg(what, QStringLiteral(M84_PROGRAM_VERSION),
-           QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss 'UTC'")));
+  return QStringLiteral("# M84 DPT %1, written by m84dpt %2\n").arg(what, QStringLiteral(M84_PROGRAM_VERSION));
 }
 
 }  // namespace
