@@ -66,11 +66,19 @@ TEST_F(SettingsCommands, ConvertThroughTextLosesNothing) {
   QByteArray image(kImageSize, '\0');
   for (int i = 0; i < kImageSize; ++i) image[i] = char((i * 37 + 11) & 0xFF);
   ASSERT_TRUE(Write("varied.BIN", image));
-  Expect(0, {"convert", "varied.BIN", "direct.BIN"});
+  // Its settings the window refuses are not kept (the header names them); everything else is, so
+  // what comes back from the text goes through a text again byte for byte.
   Expect(0, {"convert", "varied.BIN", "varied.yml"});
-  Expect(0, {"convert", "varied.yml", "back.BIN"});
+  EXPECT_TRUE(Read("varied.yml").contains("\n# not kept, the window refuses it: ")) << Read("varied.yml").toStdString();
+  Expect(0, {"convert", "varied.yml", "kept.BIN"});
+  Expect(0, {"convert", "kept.BIN", "direct.BIN"});
+  EXPECT_EQ(Read("direct.BIN"), Read("kept.BIN"));
+  Expect(0, {"convert", "kept.BIN", "kept.yml"});
+  EXPECT_FALSE(Read("kept.yml").contains("# not kept")) << Read("kept.yml").toStdString();
+  EXPECT_TRUE(Read("kept.yml").contains("\ncarried:\n")) << "bytes no page reads travel too";
+  Expect(0, {"convert", "kept.yml", "back.BIN"});
   EXPECT_EQ(Read("back.BIN"), Read("direct.BIN"));
-  Expect(0, {"convert", "varied.yml", "back.DAT"});
+  Expect(0, {"convert", "kept.yml", "back.DAT"});
   const std::optional<PagerData> dat = DecodeDatFile(Read("back.DAT"));
   ASSERT_TRUE(dat);
   EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(dat->image.data()), kImageSize), Read("direct.BIN"));
@@ -218,6 +226,44 @@ TEST_F(SettingsCommands, TrailingBlanksAreNoPartOfAText) {
   EXPECT_FALSE(back.contains("carried:")) << back.toStdString();
   Expect(0, {"convert", "back.yaml", "back.BIN"});
   EXPECT_EQ(Read("back.BIN"), Read("blanks.BIN"));
+}
+
+// Carried bytes stand beside the settings: bytes that would change one are refused, naming the key
+// to give instead, so the window's checks cannot be got round.
+TEST_F(SettingsCommands, CarriedBytesNeverStandInASettingsPlace) {
+  Expect(0, {"new", "base.BIN"});
+  const QByteArray head = "format: m84-settings/1\ncarried:\n";
+  struct Case {
+    const char* name;
+    QByteArray carried;
+    const char* said;  // empty: read
+  };
+  const Case cases[] = {
+      {"a hand password the window refuses", "  0x05C: \"41 42 1B 00\"\n",
+       "hostile.yaml:3:3: carried bytes at 0x05C would change Hand Program/Canned MSG / "},
+      {"one byte of a text", "  0x518: \"58\"\n", "hostile.yaml:3:3: carried bytes at 0x518 would change Display / "},
+      {"the same offset written as a number", "  1304: \"58\"\n", "hostile.yaml:3:3: carried bytes at 0x518 would "},
+      {"a run reaching into a text", "  0x510: \"00 00 00 00 00 00 00 00 58\"\n", "carried bytes at 0x510 would "},
+      {"a byte no setting reads", "  0x600: \"00\"\n", ""},
+      {"a text's own bytes, unchanged", "  0x518: \"57 65 6C\"\n", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(Write("hostile.yaml", head + c.carried));
+    QFile::remove(Path("out.BIN"));
+    if (*c.said == '\0') {
+      Expect(0, {"convert", "--base", "base.BIN", "hostile.yaml", "out.BIN"});
+      continue;
+    }
+    const Outcome refused = Expect(1, {"convert", "--base", "base.BIN", "hostile.yaml", "out.BIN"});
+    EXPECT_TRUE(refused.err.contains(QLatin1String(c.said))) << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.contains(" instead\n")) << refused.err.toStdString();
+    EXPECT_FALSE(QFile::exists(Path("out.BIN")));
+  }
+  ASSERT_TRUE(Write("hostile.yaml", head + cases[0].carried));
+  const Outcome password = Expect(1, {"convert", "hostile.yaml", "out.BIN"});
+  EXPECT_TRUE(password.err.contains(": give it as hand_program_canned_msg.hand_password instead"))
+      << password.err.toStdString();
 }
 
 }  // namespace

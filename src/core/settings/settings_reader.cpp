@@ -11,6 +11,7 @@
 #include "core/settings/setting_values.h"
 #include "core/settings/settings_catalog.h"
 #include "core/settings/settings_document.h"
+#include "core/settings/settings_plan.h"
 
 namespace m84 {
 
@@ -57,7 +58,7 @@ class DocumentReader {
       const std::vector<YAML::Node> documents = YAML::LoadAll(text.toStdString());
       const YAML::Node root = documents.empty() ? YAML::Node() : documents.front();
       if (OneDocument(documents) && QuotesClosed(root) && ReadRoot(root, base))
-        result.data = PageRunner().Apply(background_, assignments_);
+        result.data = runner_.Apply(background_, assignments_);
     } catch (const YAML::ParserException& e) {
       Refuse(e.mark, QString::fromStdString(e.msg));
     } catch (const YAML::Exception& e) {
@@ -245,6 +246,9 @@ class DocumentReader {
   bool ReadCarried(const YAML::Node& node) {
     std::vector<std::pair<YAML::Node, YAML::Node>> pairs;
     if (!Pairs(node, QStringLiteral("'carried'"), pairs)) return false;
+    // Carried bytes stand beside the settings, never in their place: a setting's bytes pass the
+    // window's checks only when the setting is given in words.
+    const LoadedValues loaded = runner_.Load(background_);
     for (const auto& [key, value] : pairs) {
       bool ok = false;
       const int offset = QString::fromStdString(key.Scalar()).toInt(&ok, 0);
@@ -256,6 +260,10 @@ class DocumentReader {
         return Refuse(value.Mark(), QStringLiteral("carried bytes are two hex digits each, between blanks"));
       if (offset + bytes->size() > kImageSize)
         return Refuse(value.Mark(), QStringLiteral("carried bytes run past the end of the image"));
+      if (const std::optional<SettingPlace> setting = SettingUnder(runner_, loaded, background_, {offset, *bytes}))
+        return Refuse(key.Mark(),
+                      QStringLiteral("carried bytes at %1 would change %2: give it as %3 instead")
+                          .arg(OffsetText(offset), SettingTitle(*setting->page, *setting->binding), setting->Key()));
       std::copy(bytes->begin(), bytes->end(), background_.image.data() + offset);
     }
     return true;
@@ -271,6 +279,7 @@ class DocumentReader {
   }
 
   QByteArray text_;
+  PageRunner runner_;
   SettingsError error_;
   PagerData background_;
   std::vector<Assignment> assignments_;

@@ -40,7 +40,11 @@ QString SettingsReference() {
           "Two keys carry what no page shows, so that nothing is lost:\n\n"
           "- `carried`: image bytes that no setting gives, as `0x0F0: \"01 02 03\"` (offset, then hex bytes).\n"
           "- `selection`: the 16-byte selection block, as hex bytes.\n\n"
-          "They are applied first, so a setting written in the document always wins over them.\n")
+          "They are applied first, so a setting written in the document always wins over them. Carried\n"
+          "bytes never stand in a setting's place: bytes that would change a setting are refused, naming\n"
+          "the key to give instead, so that every setting passes the window's checks. A setting that a\n"
+          "pager holds as the window would refuse it is therefore not kept in a document: the header\n"
+          "names it (`# not kept, the window refuses it: ...`) and the document gives the default.\n")
           .arg(kSettingsFormat);
   for (const CatalogPage& page : Catalog::Get().Pages()) {
     text += QStringLiteral("\n## %1: `%2`\n\n| Key | Label | Accepts |\n|---|---|---|\n").arg(page.title, page.name);

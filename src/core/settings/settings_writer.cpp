@@ -18,7 +18,6 @@ namespace {
 
 using namespace settings_text;
 
-constexpr int kCarriedRowBytes = 16;  // one line of carried bytes, as a hex dump shows them
 constexpr qsizetype kNoteLineLength = 120;
 const QString kArrow = QStringLiteral(" \u2192 ");
 
@@ -86,7 +85,8 @@ class DocumentWriter {
     ValueOf(binding->form).ToWords(out_, binding->form, values_.value(binding));
   }
 
-  // The header names each setting the window would not show as it is: its bytes are carried.
+  // The header names each setting the window would not show as it is: carried bytes may not stand
+  // in for it, so the document gives the base's value (the default) instead.
   void NoteRefused(const CatalogPage& page) {
     for (const Item& item : page.items) {
       if (item.setting && Noted(item.setting))
@@ -101,28 +101,20 @@ class DocumentWriter {
 
   // One comment line, or two when one would be longer than a YAML linter lets a line be.
   void Note(const QString& key, const QString& reason) {
-    const QString line = QStringLiteral("# carried, not in words: %1 (%2)").arg(key, reason);
+    const QString line = QStringLiteral("# not kept, the window refuses it: %1 (%2)").arg(key, reason);
     if (line.size() <= kNoteLineLength) {
       notes_ << line + QLatin1Char('\n');
       return;
     }
-    notes_ << QStringLiteral("# carried, not in words: %1\n#   (%2)\n").arg(key, reason);
+    notes_ << QStringLiteral("# not kept, the window refuses it: %1\n#   (%2)\n").arg(key, reason);
   }
 
   void WriteCarried() {
-    std::vector<int> offsets;
-    for (int i = 0; i < kImageSize; ++i)
-      if (plan_.background.image[i] != base_.image[i]) offsets.push_back(i);
-    if (offsets.empty()) return;
+    if (plan_.carried.empty()) return;
     out_ << YAML::Key << kCarriedKey << YAML::Value << YAML::BeginMap;
-    for (size_t at = 0; at < offsets.size();) {
-      // A run of neighbouring bytes, cut into rows.
-      size_t end = at + 1;
-      while (end < offsets.size() && offsets[end] == offsets[end - 1] + 1 && int(end - at) < kCarriedRowBytes) ++end;
-      out_ << YAML::Key << Utf8(OffsetText(offsets[at])) << YAML::Value << YAML::DoubleQuoted
-           << Utf8(HexBytes(plan_.background.image.data() + offsets[at], int(end - at)));
-      at = end;
-    }
+    for (const CarriedBytes& carried : plan_.carried)
+      out_ << YAML::Key << Utf8(OffsetText(carried.offset)) << YAML::Value << YAML::DoubleQuoted
+           << Utf8(HexBytes(reinterpret_cast<const uint8_t*>(carried.bytes.constData()), int(carried.bytes.size())));
     out_ << YAML::EndMap;
   }
 
