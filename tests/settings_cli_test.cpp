@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -264,6 +266,73 @@ TEST_F(SettingsCommands, CarriedBytesNeverStandInASettingsPlace) {
   const Outcome password = Expect(1, {"convert", "hostile.yaml", "out.BIN"});
   EXPECT_TRUE(password.err.contains(": give it as hand_program_canned_msg.hand_password instead"))
       << password.err.toStdString();
+}
+
+// What a run cost: its exit code, what it said, its peak memory and the processor time it took.
+struct Cost {
+  int exitCode = -1;
+  QString err;
+  double megabytes = 0;
+  double seconds = 0;
+};
+
+Cost Measured(const QString& folder, const QStringList& arguments) {
+  QProcess python;
+  python.setWorkingDirectory(folder);
+  python.start(QStringLiteral("python3"),
+               QStringList{QStringLiteral("-c"),
+                           QStringLiteral("import json, resource, subprocess, sys\n"
+                                          "p = subprocess.run(sys.argv[1:], capture_output=True)\n"
+                                          "r = resource.getrusage(resource.RUSAGE_CHILDREN)\n"
+                                          "print(json.dumps([p.returncode, p.stderr.decode('utf-8', 'replace'), "
+                                          "r.ru_maxrss / 1024, r.ru_utime + r.ru_stime]))\n"),
+                           QStringLiteral(M84DPT_PROGRAM)} +
+                   arguments);
+  if (!python.waitForFinished(60000)) return {};
+  const QJsonArray figures = QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+  return {figures[0].toInt(-1), figures[1].toString(), figures[2].toDouble(), figures[3].toDouble()};
+}
+
+// Whatever its size or shape, a text is refused or read at a small cost: never an abort, never
+// memory or time in proportion to a hostile shape.
+TEST_F(SettingsCommands, HostileShapesCostLittle) {
+  const QByteArray head = "format: m84-settings/1\n";
+  QByteArray aliases = head + "a: &a [1, 1, 1, 1, 1, 1, 1, 1, 1]\n";
+  for (char name = 'b'; name <= 'h'; ++name) {
+    const QByteArray previous = QByteArray("*") + char(name - 1);
+    aliases +=
+        QByteArray(1, name) + ": &" + QByteArray(1, name) + " [" + (QList<QByteArray>(9, previous)).join(", ") + "]\n";
+  }
+  struct Case {
+    const char* name;
+    QByteArray text;
+    const char* said;
+  };
+  const Case cases[] = {
+      {"four MiB of a flow sequence",
+       head + "carried: [" + QByteArray(2 * 1024 * 1024, '1').replace("1", "1,") + "1]\n",
+       "too long for a settings text"},
+      {"just too long", head + "# " + QByteArray(64 * 1024, 'x') + "\n", "too long for a settings text"},
+      {"a long flow sequence", head + "carried: [" + QByteArray(30000, '1').replace("1", "1,") + "1]\n",
+       "'carried' is a mapping of keys to values"},
+      {"nesting", head + "carried: " + QByteArray(30000, '[') + QByteArray(30000, ']') + "\n", ""},
+      {"aliases nested eight deep", aliases, "unknown key 'a' at the top of the document"},
+      {"an alias under a page", aliases + "display: *h\n", ""},
+  };
+  ASSERT_TRUE(Write("plain.yaml", head + "display:\n  contrast: Level 11\n"));
+  const Cost plain = Measured(dir.path(), {"convert", "plain.yaml", "plain.BIN"});
+  ASSERT_EQ(plain.exitCode, 0) << plain.err.toStdString();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(Write("hostile.yaml", c.text));
+    const Cost cost = Measured(dir.path(), {"convert", "hostile.yaml", "out.BIN"});
+    EXPECT_EQ(cost.exitCode, 1) << cost.err.toStdString();
+    EXPECT_TRUE(cost.err.startsWith("m84dpt: hostile.yaml")) << cost.err.toStdString();
+    EXPECT_TRUE(cost.err.contains(QLatin1String(c.said))) << cost.err.toStdString();
+    EXPECT_LT(cost.megabytes, 100) << cost.err.toStdString();
+    EXPECT_LT(cost.seconds - plain.seconds, 0.5) << cost.err.toStdString();
+    EXPECT_FALSE(QFile::exists(Path("out.BIN")));
+  }
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 
 #include <QSet>
 #include <algorithm>
+#include <new>
 #include <optional>
+#include <set>
 
 #include "core/settings/edit_distance.h"
 #include "core/settings/setting_values.h"
@@ -63,6 +65,8 @@ class DocumentReader {
       Refuse(e.mark, QString::fromStdString(e.msg));
     } catch (const YAML::Exception& e) {
       Refuse(e.mark, QString::fromStdString(e.msg));
+    } catch (const std::bad_alloc&) {
+      Refuse(YAML::Mark::null_mark(), QStringLiteral("the text needs more memory than there is"));
     }
     if (!result.data) result.error = error_;
     return result;
@@ -108,6 +112,9 @@ class DocumentReader {
   bool QuotesClosed(const YAML::Node& node) {
     if (node.IsScalar() && !QuoteClosed(node))
       return Refuse(node.Mark(), QStringLiteral("the quote opened here is never closed"));
+    // An alias is the node of its anchor again: looked at once, or nested aliases would cost
+    // nine to the power of their depth.
+    if ((node.IsSequence() || node.IsMap()) && !looked_.insert(node.Mark().pos).second) return true;
     if (node.IsSequence())
       for (const YAML::Node& item : node)
         if (!QuotesClosed(item)) return false;
@@ -279,6 +286,7 @@ class DocumentReader {
   }
 
   QByteArray text_;
+  std::set<int> looked_;  // the containers QuotesClosed has been through, by their place
   PageRunner runner_;
   SettingsError error_;
   PagerData background_;
