@@ -120,6 +120,9 @@ TEST_F(CommandLine, MistakesNeverOpenTheWindowAndExitWith2) {
       {"write good.DAT --count 2 --count 3", 2, "", "m84dpt write: --count given more than once\n.*"},
       {"write good.DAT --increment --increment", 2, "", "m84dpt write: --increment given more than once\n.*"},
       {"report good.DAT --pdf a.pdf --pdf b.pdf", 2, "", "m84dpt report: --pdf given more than once\n.*"},
+      // An option forgotten its value does not take the next option for it.
+      {"read x.DAT --port --no-history", 2, "", "m84dpt read: --port needs a value before --no-history\n.*"},
+      {"write good.DAT --base --backup", 2, "", "m84dpt write: --base needs a value before --backup\n.*"},
       {"write good.DAT --increment --same-capcodes", 2, "",
        "m84dpt write: --increment and --same-capcodes exclude each other\n.*"},
       {"write good.DAT --count 3", 2, "",
@@ -218,7 +221,8 @@ TEST_F(CommandLine, ManPageHoldsEveryCommandsHelp) {
     EXPECT_TRUE(man.contains(QLatin1String(option))) << option;
   for (const char* section : {".SH \"EXIT STATUS\"", ".SH ENVIRONMENT", ".SH FILES", ".SH EXAMPLES"})
     EXPECT_TRUE(man.contains(QLatin1String(section))) << section;
-  EXPECT_TRUE(man.contains(QStringLiteral("M84DPT_PORT")));
+  for (const char* named : {"M84DPT_PORT", "M84DPT_HISTORY", "M84DPT_NO_HISTORY", "history.sqlite"})
+    EXPECT_TRUE(man.contains(QLatin1String(named))) << named;
 }
 
 TEST_F(CommandLine, FileFailuresNameTheFileAndTheReasonBesideTheStatusText) {
@@ -235,6 +239,9 @@ TEST_F(CommandLine, FileFailuresNameTheFileAndTheReasonBesideTheStatusText) {
       {"convert missing.DAT adir", 1, "Save data file error\n", "m84dpt: adir: Is a directory\n"},
       {"compare image.BIN image.BIN --output adir", 2, "Open compare result error\n", "m84dpt: adir: Is a directory\n"},
       {"report good.DAT --pdf adir/", 1, "", "m84dpt: adir/: Is a directory\n"},
+      // A device is no output, nor a name for one with the extension added.
+      {"new /dev/null", 1, "Save data file error\n", "m84dpt: /dev/null: not a regular file\n"},
+      {"read /dev/stdout", 1, "Save data file error\n", "m84dpt: /dev/stdout: not a regular file\n"},
       // Inputs.
       {"convert missing.DAT out.DAT", 1, "Open data file error\n", "m84dpt: missing.DAT: No such file or directory\n"},
       {"convert adir out.DAT", 1, "Open data file error\n", "m84dpt: adir: Is a directory\n"},
@@ -259,6 +266,14 @@ TEST_F(CommandLine, FileFailuresNameTheFileAndTheReasonBesideTheStatusText) {
     ExpectOutcome(Run(Split(c.arguments)), c);
   }
   EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/.DAT")));
+  EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/dev/null.DAT")));
+  for (const char* command : {"new", "read"}) {
+    SCOPED_TRACE(command);
+    const CommandOutcome empty = Run({QLatin1String(command), QString()});
+    EXPECT_EQ(empty.exitCode, 1);
+    EXPECT_EQ(empty.err, "m84dpt: '': an empty name is no file name\n");
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral(".DAT"))));
+  }
   EXPECT_FALSE(Exists(QStringLiteral("adir/.DAT")));
   EXPECT_FALSE(Exists(QStringLiteral("adir.DAT")));
   EXPECT_FALSE(Exists(QStringLiteral("adir.BIN")));

@@ -232,6 +232,36 @@ TEST(DisplayPage, StartupTextOfFifteenCharactersKeepsTheSixteenthByte) {
   EXPECT_EQ(p.values().Text(kStandbyText2), "Bye");  // the variable loses them
 }
 
+// The store removes trailing blanks from the variable and nothing else; the load removes the same,
+// so that a text ending in a tab or another byte keeps it over a load and a store (the blanks
+// go, as the window's load drops them).
+TEST(DisplayPage, ALoadAndAStoreKeepEveryTrailingByteButBlanks) {
+  struct Case {
+    const char* bytes;
+    const char* loaded;
+  };
+  const Case cases[] = {
+      {"Hi\t", "Hi\t"}, {"Hi\t  ", "Hi\t"}, {"Hi\r", "Hi\r"}, {"Hi \x0B", "Hi \x0B"}, {"Hi\xA0", "Hi\xA0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.loaded);
+    PagerData data;
+    const QByteArray bytes(c.bytes);
+    std::fill_n(data.image.data() + kStandbyText1Offset, kBasicTextLength, 0);
+    std::copy(bytes.begin(), bytes.end(), data.image.data() + kStandbyText1Offset);
+    DisplayPageModel page;
+    page.Load(data);
+    EXPECT_EQ(page.Values().Text(kStandbyText1), QString::fromLatin1(c.loaded));
+    page.Store(data);
+    page.Load(data);
+    page.Store(data);
+    std::vector<uint8_t> expected(size_t(kBasicTextLength), 0);
+    const QByteArray loaded(c.loaded);
+    std::copy(loaded.begin(), loaded.end(), expected.begin());
+    EXPECT_EQ(Bytes(data.image, kStandbyText1Offset, kBasicTextLength), expected);
+  }
+}
+
 TEST(VoltageCode, TableAndConversions) {
   const VoltageCodeTable& codes = VoltageCodes();
   EXPECT_EQ(codes.front(), 1474);

@@ -16,6 +16,7 @@
 #include <QTest>
 #include <memory>
 
+#include "core/history/history_store.h"
 #include "core/image/dat_file.h"
 #include "core/link/simulator_host.h"
 #include "core/pages/capcode.h"
@@ -176,6 +177,41 @@ TEST_F(HistoryCommands, ReadsWritesAndFailuresAreRecordedNewestFirst) {
   EXPECT_EQ(Program({QStringLiteral("history"), QStringLiteral("undo"), QStringLiteral("1")}).exitCode, 2);
 }
 
+// A spreadsheet runs a cell that starts as a formula does: such cells start with a quote.
+TEST_F(HistoryCommands, CsvCellsThatASpreadsheetWouldRunAreText) {
+  const QString cases[][2] = {
+      {QStringLiteral("=HYPERLINK(\"http://x.example\",\"y\")"),
+       QStringLiteral("'=HYPERLINK(\"http://x.example\",\"y\")")},
+      {QStringLiteral("+cmd|' -c calc'!A0"), QStringLiteral("'+cmd|' -c calc'!A0")},
+      {QStringLiteral("-2+3"), QStringLiteral("'-2+3")},
+      {QStringLiteral("@SUM(A1:A2)"), QStringLiteral("'@SUM(A1:A2)")},
+      {QStringLiteral("\t=1+1"), QStringLiteral("'\t=1+1")},
+      {QStringLiteral("\r=1+1"), QStringLiteral("'\r=1+1")},
+      {QStringLiteral("pager=1.DAT"), QStringLiteral("pager=1.DAT")},
+      {QStringLiteral("plain.DAT"), QStringLiteral("plain.DAT")},
+  };
+  {
+    HistoryStore store({HistoryLocation::Backend::SQLite, historyFile()});
+    for (const auto& c : cases) {
+      HistoryRecord record;
+      record.time = QDateTime::currentDateTimeUtc();
+      record.operation = QStringLiteral("write");
+      record.outcome = QStringLiteral("ok");
+      record.file = c[0];
+      record.detail = c[0];
+      ASSERT_TRUE(store.Append(record));
+    }
+  }
+  const QJsonArray rows = History();
+  ASSERT_EQ(rows.size(), int(std::size(cases)));
+  for (int i = 0; i < rows.size(); ++i) {
+    const QString& expected = cases[std::size(cases) - 1 - size_t(i)][1];
+    SCOPED_TRACE(expected.toStdString());
+    EXPECT_EQ(rows[i].toObject()["file"].toString(), expected);
+    EXPECT_EQ(rows[i].toObject()["detail"].toString(), expected);
+  }
+}
+
 TEST_F(HistoryCommands, BackupUndoesAWriteByteForByte) {
   // The pager holds settings of its own, with bytes in places no page edits.
   PagerImage old = SimulatedPagerMemory();
@@ -215,9 +251,7 @@ TEST_F(HistoryCommands, BackupUndoesAWriteByteForByte) {
   const Outcome shown = Program({QStringLiteral("history"), QStringLiteral("show"), backupId});
   ASSERT_EQ(shown.exitCode, 0) << shown.err.toStdString();
   EXPECT_TRUE(shown.out.startsWith("# M84 DPT settings, written by m84dpt ")) << shown.out.left(80).toStdString();
-  // The two runs may fall in different seconds of the header's time; below it they are the same.
-  const auto belowHeader = [](const QByteArray& text) { return text.mid(text.indexOf('\n') + 1); };
-  EXPECT_EQ(belowHeader(shown.out.toUtf8()), belowHeader(ReadAll(Path("old.yaml"))));
+  EXPECT_EQ(shown.out.toUtf8(), ReadAll(Path("old.yaml")));
   QProcess python;
   python.start(QStringLiteral("python3"),
                {QStringLiteral("-c"),
@@ -282,12 +316,40 @@ TEST_F(HistoryCommands, HistoryThatCannotBeWrittenNeverCostsTheOperation) {
     SCOPED_TRACE(history.toStdString());
     environment.insert(QStringLiteral("M84DPT_HISTORY"), history);
     const Outcome run = Program({QStringLiteral("write"), DataFile("w.DAT", PagerWithCapcode(1000)),
-                                 QStringLiteral("--backup"), QStringLiteral("--port"), pager->DevicePath()});
+                                 QStringLiteral("--port"), pager->DevicePath()});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.out.endsWith("DPT Verify ok !\n"));
-    EXPECT_TRUE(run.err.contains("m84dpt: history: this backup was not recorded: ")) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("m84dpt: history: this write was not recorded: ")) << run.err.toStdString();
     EXPECT_EQ(ReadCapcode(pager->Memory(), 0), 1000u);
+  }
+}
+
+// --backup exists so that a write can be undone: with its record lost, the write does not start.
+TEST_F(HistoryCommands, BackupThatCannotBeRecordedWritesNothing) {
+  auto pager = StartSimulator();
+  const PagerImage before = pager->Memory();
+  QFile plain(Path("plain"));
+  ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+  plain.close();
+  const QString unreachable = QStringLiteral("host=%1 dbname=m84 user=m84").arg(Path("no-server"));
+  const QString file = DataFile("w.DAT", PagerWithCapcode(1000));
+  const QStringList batch{QStringLiteral("--count"), QStringLiteral("2"), QStringLiteral("--same-capcodes")};
+  for (const QString& history : {Path("plain/h.sqlite"), unreachable}) {
+    for (const QStringList& extra : {QStringList(), batch}) {
+      SCOPED_TRACE((history + QLatin1Char(' ') + extra.join(QLatin1Char(' '))).toStdString());
+      environment.insert(QStringLiteral("M84DPT_HISTORY"), history);
+      const Outcome run = Program(QStringList{QStringLiteral("write"), file, QStringLiteral("--backup"),
+                                              QStringLiteral("--port"), pager->DevicePath()} +
+                                  extra);
+      EXPECT_EQ(run.exitCode, 1);
+      EXPECT_FALSE(run.out.contains("Write Data to Pager")) << run.out.toStdString();
+      EXPECT_TRUE(run.err.contains("m84dpt: history: this backup was not recorded: ")) << run.err.toStdString();
+      EXPECT_TRUE(
+          run.err.contains("m84dpt: the pager was not written: its state before the write could not be kept "
+                           "in the history"))
+          << run.err.toStdString();
+      EXPECT_EQ(pager->Memory(), before);
+    }
   }
 }
 
@@ -313,6 +375,45 @@ TEST_F(HistoryCommands, WithoutTheVariableThePreferenceOrTheUsersDataFolderHolds
   QFile::remove(preferences);
   EXPECT_TRUE(QFile::exists(Path("shared.sqlite")));
   EXPECT_FALSE(QFile::exists(file));
+}
+
+// The user's data folder lies in the home: without one that exists, nothing is made anywhere.
+TEST_F(HistoryCommands, WithoutAHomeTheHistoryIsRefusedAndNothingIsMade) {
+  environment.remove(QStringLiteral("M84DPT_HISTORY"));
+  auto pager = StartSimulator();
+  const QString missing = Path("gone");
+  struct Case {
+    const char* name;
+    std::optional<QString> home;
+    QString said;
+  };
+  const Case cases[] = {
+      {"HOME unset", std::nullopt, QStringLiteral("HOME is not set")},
+      {"HOME missing", missing, QStringLiteral("the home folder %1 does not exist").arg(missing)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.home) {
+      environment.insert(QStringLiteral("HOME"), *c.home);
+    } else {
+      environment.remove(QStringLiteral("HOME"));
+    }
+    const QString reason = QStringLiteral(
+                               "no place for the history: %1, so the user's data folder is unknown; name the "
+                               "history's file in M84DPT_HISTORY, or turn the history off with "
+                               "M84DPT_NO_HISTORY=1")
+                               .arg(c.said);
+    const Outcome read =
+        Program({QStringLiteral("read"), Path("r.DAT"), QStringLiteral("--port"), pager->DevicePath()});
+    EXPECT_EQ(read.exitCode, 0);
+    EXPECT_TRUE(read.err.contains(QStringLiteral("m84dpt: history: this read was not recorded: ") + reason))
+        << read.err.toStdString();
+    const Outcome listed = Program({QStringLiteral("history")});
+    EXPECT_EQ(listed.exitCode, 1);
+    EXPECT_EQ(listed.err, QStringLiteral("m84dpt: ") + reason + QLatin1Char('\n'));
+    EXPECT_FALSE(QFileInfo::exists(missing));
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/.local"))) << "nothing at the filesystem's root";
+  }
 }
 
 // ---- the window ----

@@ -19,6 +19,8 @@
 #include <cstdio>
 #include <functional>
 
+#include <sys/stat.h>
+
 #include "core/history/history_store.h"
 #include "core/history/pager_history.h"
 #include "core/pages/capcode.h"
@@ -693,6 +695,114 @@ TEST(HistoryFailure, StoresThatCannotBeReachedLoseTheRecordWithAWarning) {
     const QString said = result.warnings.join('\n');
     EXPECT_TRUE(said.contains(QLatin1String(c.said))) << said.toStdString();
     if (c.neverSaid) EXPECT_FALSE(said.contains(QLatin1String(c.neverSaid))) << said.toStdString();
+  }
+}
+
+mode_t ModeOf(const QString& path) {
+  struct stat status {};
+  return ::lstat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode & 07777 : 01000000;
+}
+
+// Whole images, passwords among them: another local user must not read them, whatever the umask.
+TEST(HistoryPrivacy, FileAndTheFoldersItMakesAreTheUsersAloneWhateverTheUmask) {
+  QTemporaryDir dir;
+  const mode_t old = ::umask(0);
+  const QString file = dir.filePath(QStringLiteral("made/here/history.sqlite"));
+  PagerHistory history({HistoryLocation::Backend::SQLite, file}, kSourceCommandLine);
+  const RecordResult result = RecordWrite(history);
+  ::umask(old);
+  ASSERT_TRUE(result.kept) << result.warnings.join('\n').toStdString();
+  EXPECT_EQ(ModeOf(dir.filePath(QStringLiteral("made"))), 0700u);
+  EXPECT_EQ(ModeOf(dir.filePath(QStringLiteral("made/here"))), 0700u);
+  EXPECT_EQ(ModeOf(file), 0600u);
+  ASSERT_TRUE(QFile::exists(file + QStringLiteral("-wal")));
+  EXPECT_EQ(ModeOf(file + QStringLiteral("-wal")), 0600u);
+  EXPECT_EQ(ModeOf(file + QStringLiteral("-shm")), 0600u);
+}
+
+TEST(HistoryPrivacy, ASymbolicLinkInTheStoresPlaceIsRefusedAndItsTargetLeftAlone) {
+  QTemporaryDir dir;
+  const QString other = dir.filePath(QStringLiteral("other.db"));
+  ASSERT_EQ(Sqlite3(other, QStringLiteral("CREATE TABLE mine (x); PRAGMA journal_mode;")), QStringLiteral("delete"));
+  const QByteArray otherBefore = ReadAll(other);
+  const QString store = dir.filePath(QStringLiteral("history.sqlite"));
+  struct Case {
+    const char* name;
+    const char* linked;  // the store's name, or one of its companions
+    QString target;
+  };
+  const Case cases[] = {
+      {"link to another database", "", other},
+      {"dangling link", "", dir.filePath(QStringLiteral("made-by-the-link"))},
+      {"write-ahead log linked", "-wal", dir.filePath(QStringLiteral("wal-target"))},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString link = store + QLatin1String(c.linked);
+    ASSERT_TRUE(QFile::link(c.target, link));
+    PagerHistory history({HistoryLocation::Backend::SQLite, store}, kSourceCommandLine);
+    const RecordResult result = RecordWrite(history);
+    EXPECT_FALSE(result.kept);
+    EXPECT_TRUE(result.warnings.join('\n').contains(QStringLiteral("%1 is a symbolic link").arg(link)))
+        << result.warnings.join('\n').toStdString();
+    EXPECT_EQ(ReadAll(other), otherBefore);
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("made-by-the-link"))));
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("wal-target"))));
+    ASSERT_TRUE(QFile::remove(link));
+    QFile::remove(store);
+  }
+  EXPECT_EQ(Sqlite3(other, QStringLiteral("PRAGMA journal_mode; SELECT name FROM sqlite_master;")),
+            QStringLiteral("delete\nmine"));
+}
+
+// However a connection names its password, no message shows it.
+TEST(HistoryLocation, EveryFormOfAPasswordIsMaskedInEveryMessage) {
+  QTemporaryDir dir;
+  const QString socket = dir.filePath(QStringLiteral("nosocket"));
+  struct Case {
+    QString connection;
+    QStringList secrets;  // and every part of them a message could show
+    QString shown;        // what the message still says of the connection
+  };
+  const Case cases[] = {
+      {QStringLiteral("host=%1 dbname=m84 password=S3cr3tPw").arg(socket),
+       {QStringLiteral("S3cr3tPw")},
+       QStringLiteral("dbname=m84 password=...")},
+      {QStringLiteral("host=%1 dbname=m84 PASSWORD=S3cr3tPw").arg(socket),
+       {QStringLiteral("S3cr3tPw")},
+       QStringLiteral("PASSWORD=...")},
+      {QStringLiteral("PASSWORD=S3cr3tPw host=%1 dbname=m84").arg(socket),
+       {QStringLiteral("S3cr3tPw")},
+       QStringLiteral("PASSWORD=...")},
+      {QStringLiteral("host=%1 password = 'S3cr3t Pw\\' more' dbname=m84").arg(socket),
+       {QStringLiteral("S3cr3t"), QStringLiteral("Pw"), QStringLiteral("more")},
+       QStringLiteral("password=... dbname=m84")},
+      {QStringLiteral("host=%1 password=S3cr3tPw\\ more dbname=m84").arg(socket),
+       {QStringLiteral("S3cr3tPw"), QStringLiteral("more")},
+       QStringLiteral("password=... dbname=m84")},
+      {QStringLiteral("host=%1 sslpassword=S3cr3tPw dbname=m84").arg(socket),
+       {QStringLiteral("S3cr3tPw")},
+       QStringLiteral("sslpassword=...")},
+      {QStringLiteral("postgresql://m84:S3cr3tPw@/m84?host=%1").arg(socket),
+       {QStringLiteral("S3cr3tPw")},
+       QStringLiteral("postgresql://m84:...@/m84")},
+      {QStringLiteral("postgresql://m84:p@ss@w0rd@/m84?host=%1").arg(socket),
+       {QStringLiteral("p@ss"), QStringLiteral("ss@w0rd"), QStringLiteral("w0rd")},
+       QStringLiteral("postgresql://m84:...@/m84")},
+      {QStringLiteral("postgres://m84@/m84?host=%1&password=S3cr3tPw").arg(socket),
+       {QStringLiteral("S3cr3tPw")},
+       QStringLiteral("password=...")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.connection.toStdString());
+    const HistoryLocation location = ParseHistoryLocation(c.connection);
+    ASSERT_EQ(location.backend, HistoryLocation::Backend::PostgreSql);
+    PagerHistory history(location, kSourceCommandLine);
+    const RecordResult result = RecordWrite(history);
+    EXPECT_FALSE(result.kept);
+    const QString said = location.Describe() + QLatin1Char('\n') + result.warnings.join(QLatin1Char('\n'));
+    EXPECT_TRUE(said.contains(c.shown)) << said.toStdString();
+    for (const QString& secret : c.secrets) EXPECT_FALSE(said.contains(secret)) << said.toStdString();
   }
 }
 

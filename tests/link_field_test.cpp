@@ -630,6 +630,38 @@ TEST_F(LinkInTheField, TheSimulatorKeepsItsMemoryFileBeforeTheEndAndStopsAfterAP
   EXPECT_TRUE(unplugged.err.contains("cable pulled at the probe")) << unplugged.err.toStdString();
 }
 
+// The memory file is read only when it is a regular file of 2048 bytes, and without blocking: a
+// FIFO, a device that never ends, a folder or a huge sparse file is refused at once.
+TEST_F(LinkInTheField, TheSimulatorTakesOnlyARegularMemoryFileOfTheImagesSize) {
+  const QString fifo = dir.filePath(QStringLiteral("fifo"));
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  const QString sparse = dir.filePath(QStringLiteral("sparse.BIN"));
+  {
+    QFile file(sparse);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(file.resize(qint64(1) << 30));
+  }
+  const QString shortFile = dir.filePath(QStringLiteral("short.BIN"));
+  ASSERT_TRUE(WriteFileAtomically(shortFile, QByteArray(kImageSize - 1, '\0')));
+  const QString holds = QStringLiteral("a pager memory file is a regular file of exactly 2048 bytes");
+  const QString cases[][2] = {
+      {QStringLiteral("/dev/zero"), QStringLiteral("/dev/zero: no regular file; ") + holds},
+      {fifo, fifo + QStringLiteral(": no regular file; ") + holds},
+      {dir.path(), dir.path() + QStringLiteral(": no regular file; ") + holds},
+      {sparse, sparse + QStringLiteral(": ") + holds},
+      {shortFile, shortFile + QStringLiteral(": ") + holds},
+  };
+  for (const auto& [memory, said] : cases) {
+    SCOPED_TRACE(memory.toStdString());
+    Program simulate;
+    simulate.Start({QStringLiteral("simulate"), QStringLiteral("--memory"), memory});
+    ASSERT_TRUE(simulate.process.waitForFinished(10000)) << "still running";
+    EXPECT_EQ(simulate.Finish(), 1);
+    EXPECT_EQ(simulate.out, "");
+    EXPECT_EQ(QString::fromUtf8(simulate.err), QStringLiteral("m84dpt: ") + said + QLatin1Char('\n'));
+  }
+}
+
 // The window's presence check, once a second, goes into its trace as a count; any other
 // exchange, and the end of the trace, writes the count first.
 TEST(SerialTraceOfTheWindow, CountsPresenceChecksAndWritesEverythingElse) {

@@ -3,17 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThread>
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <thread>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/link/adapter_link.h"
@@ -432,4 +436,82 @@ TEST(TwoAdapters, WriteWithVerifyOnBothAtOnce) {
   }
   // Each pager holds its own image, not the other's.
   EXPECT_FALSE(SameRange(sides[0].simulator->Memory(), sides[1].simulator->Memory(), 0x100, 0x4FF));
+}
+
+// A port's lock as other serial programs leave it, made in a scratch lock folder: a living holder
+// is named whatever its file's form and its lock is never deleted; a lock name that holds no lock
+// (a FIFO, a folder, a link, a file naming no process) is refused at once, naming it and how to
+// remove it; a stale lock stands in no one's way.
+TEST_F(LinkOverPty, APortLockNamesALivingHolderInAnyFormAndALockNameThatIsNoLockIsRefused) {
+  StartSimulator();
+  QTemporaryDir locks;
+  QString name = simulator->DevicePath().mid(5);
+  name.replace(QLatin1Char('/'), QLatin1Char('_'));
+  const QString lockPath = locks.filePath(QStringLiteral("LCK..") + name);
+  const QByteArray lockName = QFile::encodeName(lockPath);
+  const auto writeLock = [&](const QByteArray& content) {
+    QFile file(lockPath);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+  };
+  const int32_t ownPid = int32_t(::getpid());
+  const QByteArray binaryPid(reinterpret_cast<const char*>(&ownPid), sizeof ownPid);
+  const QString self = QStringLiteral("(pid %1)").arg(::getpid());
+  struct Case {
+    const char* name;
+    std::function<void()> make;
+    QString held;     // the holder named, or empty
+    QString blocked;  // the start of the refusal after "DEVICE: blocked: ", or empty
+  };
+  const Case cases[] = {
+      {"a living pid, padded text",
+       [&] { writeLock(QByteArray::number(::getpid()).rightJustified(10) + "\n"); },
+       self,
+       {}},
+      {"a living pid, bare text", [&] { writeLock(QByteArray::number(::getpid())); }, self, {}},
+      {"a living pid, binary", [&] { writeLock(binaryPid); }, self, {}},
+      {"pid 1", [&] { writeLock("         1\n"); }, QStringLiteral("(pid 1)"), {}},
+      {"a FIFO",
+       [&] { ASSERT_EQ(::mkfifo(lockName.constData(), 0644), 0); },
+       {},
+       lockPath + QStringLiteral(" is a FIFO, no lock file; remove it: sudo rm -r '") + lockPath + QLatin1Char('\'')},
+      {"a folder", [&] { ASSERT_TRUE(QDir().mkdir(lockPath)); }, {}, lockPath + QStringLiteral(" is a folder")},
+      {"a dangling link",
+       [&] { ASSERT_TRUE(QFile::link(locks.filePath(QStringLiteral("gone")), lockPath)); },
+       {},
+       lockPath + QStringLiteral(" is a symbolic link")},
+      {"junk", [&] { writeLock("junk\n"); }, {}, lockPath + QStringLiteral(" names no process")},
+      {"a stale lock", [&] { writeLock("2147483646\n"); }, {}, {}},
+  };
+  port->SetLockFolders({locks.path()});
+  port->SetHeldPortRetry(0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.make();
+    QByteArray before;
+    if (QFile file(lockPath); QFileInfo(lockPath).isFile() && file.open(QIODevice::ReadOnly)) before = file.readAll();
+    const auto start = std::chrono::steady_clock::now();
+    const bool opened = port->OpenAdapterPort();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    if (c.held.isEmpty() && c.blocked.isEmpty()) {
+      EXPECT_TRUE(opened) << port->OpenFailure().toStdString();
+      port->Close();
+    } else if (!c.held.isEmpty()) {
+      EXPECT_FALSE(opened);
+      EXPECT_TRUE(port->HeldElsewhere());
+      EXPECT_TRUE(port->OpenFailure().startsWith(simulator->DevicePath() + QStringLiteral(": in use by ")))
+          << port->OpenFailure().toStdString();
+      EXPECT_TRUE(port->OpenFailure().endsWith(c.held)) << port->OpenFailure().toStdString();
+      QFile kept(lockPath);
+      ASSERT_TRUE(kept.open(QIODevice::ReadOnly)) << "the holder's lock was deleted";
+      EXPECT_EQ(kept.readAll(), before);
+    } else {
+      EXPECT_FALSE(opened);
+      EXPECT_FALSE(port->HeldElsewhere());
+      EXPECT_TRUE(port->OpenFailure().startsWith(simulator->DevicePath() + QStringLiteral(": blocked: ") + c.blocked))
+          << port->OpenFailure().toStdString();
+    }
+    QDir(lockPath).removeRecursively();
+    QFile::remove(lockPath);
+  }
 }

@@ -4,10 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include "core/image/dat_file.h"
+#include "core/pages/basic_page.h"
 #include "qstring_printer.h"
 
 using namespace m84;
@@ -63,11 +68,19 @@ TEST_F(SettingsCommands, ConvertThroughTextLosesNothing) {
   QByteArray image(kImageSize, '\0');
   for (int i = 0; i < kImageSize; ++i) image[i] = char((i * 37 + 11) & 0xFF);
   ASSERT_TRUE(Write("varied.BIN", image));
-  Expect(0, {"convert", "varied.BIN", "direct.BIN"});
+  // Its settings the window refuses are not kept (the header names them); everything else is, so
+  // what comes back from the text goes through a text again byte for byte.
   Expect(0, {"convert", "varied.BIN", "varied.yml"});
-  Expect(0, {"convert", "varied.yml", "back.BIN"});
+  EXPECT_TRUE(Read("varied.yml").contains("\n# not kept, the window refuses it: ")) << Read("varied.yml").toStdString();
+  Expect(0, {"convert", "varied.yml", "kept.BIN"});
+  Expect(0, {"convert", "kept.BIN", "direct.BIN"});
+  EXPECT_EQ(Read("direct.BIN"), Read("kept.BIN"));
+  Expect(0, {"convert", "kept.BIN", "kept.yml"});
+  EXPECT_FALSE(Read("kept.yml").contains("# not kept")) << Read("kept.yml").toStdString();
+  EXPECT_TRUE(Read("kept.yml").contains("\ncarried:\n")) << "bytes no page reads travel too";
+  Expect(0, {"convert", "kept.yml", "back.BIN"});
   EXPECT_EQ(Read("back.BIN"), Read("direct.BIN"));
-  Expect(0, {"convert", "varied.yml", "back.DAT"});
+  Expect(0, {"convert", "kept.yml", "back.DAT"});
   const std::optional<PagerData> dat = DecodeDatFile(Read("back.DAT"));
   ASSERT_TRUE(dat);
   EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(dat->image.data()), kImageSize), Read("direct.BIN"));
@@ -106,6 +119,220 @@ TEST_F(SettingsCommands, DiffSaysWhatDiffersAndPrintsAPatch) {
   Expect(0, {"convert", "--base", "a.DAT", "patch.yaml", "patched.BIN"});
   EXPECT_EQ(Read("patched.BIN"), Read("b.BIN"));
   Expect(0, {"diff", "patched.BIN", "b.yaml"});
+
+  // Two files alike give a patch all the same, one that changes nothing.
+  const Outcome empty = Expect(0, {"diff", "--yaml", "a.DAT", "a.DAT"});
+  EXPECT_TRUE(empty.out.contains("\nformat: m84-settings/1\n")) << empty.out.toStdString();
+  ASSERT_TRUE(Write("empty.yaml", empty.out.toUtf8()));
+  Expect(0, {"convert", "--base", "a.DAT", "empty.yaml", "same.BIN"});
+  Expect(0, {"convert", "a.DAT", "a.BIN"});
+  EXPECT_EQ(Read("same.BIN"), Read("a.BIN"));
+}
+
+// A text kept under version control changes only when the settings do: its header has no time.
+TEST_F(SettingsCommands, TheSameSettingsWriteTheSameText) {
+  Expect(0, {"new", "first.yaml"});
+  QThread::msleep(1100);
+  Expect(0, {"new", "second.yaml"});
+  EXPECT_EQ(Read("first.yaml"), Read("second.yaml"));
+  const QByteArray header = Read("first.yaml").left(Read("first.yaml").indexOf('\n'));
+  EXPECT_TRUE(header.startsWith("# M84 DPT settings, written by m84dpt ")) << header.toStdString();
+  EXPECT_FALSE(QString::fromUtf8(header).contains(QRegularExpression(QStringLiteral("\\d:\\d\\d|UTC"))))
+      << header.toStdString();
+}
+
+// A pager's text or a typed key may hold terminal controls (a title change, a screen clear): what
+// the commands print shows them as "\x1B", never raw.
+TEST_F(SettingsCommands, ControlCharactersArePrintedEscaped) {
+  Expect(0, {"new", "a.BIN"});
+  QByteArray image = Read("a.BIN");
+  const QByteArray hostile("\x1B]0;pwn\x07\x1B[2J\x9B", 12);
+  image.replace(kStartupTextOffset, hostile.size(), hostile);
+  ASSERT_TRUE(Write("b.BIN", image));
+  ASSERT_TRUE(Write("key.yaml", "format: m84-settings/1\n\"\\e]0;pwn\\a\": 1\n"));
+  ASSERT_TRUE(Write("page.yaml", "format: m84-settings/1\ndisplay:\n  \"con\\e[2J\\x9Btrast\": 1\n"));
+  struct Case {
+    QStringList arguments;
+    int exitCode;
+    QString shown;
+  };
+  const Case cases[] = {
+      {{"diff", "a.BIN", "b.BIN"}, 1, QStringLiteral("\"\\x1B]0;pwn\\x07\\x1B[2J")},
+      {{"convert", "key.yaml", "k.BIN"}, 1, QStringLiteral("unknown key '\\x1B]0;pwn\\x07'")},
+      {{"diff", "a.BIN", "page.yaml"}, 2, QStringLiteral("unknown key 'con\\x1B[2J\\x9Btrast'")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments.join(' ').toStdString());
+    const Outcome outcome = Expect(c.exitCode, c.arguments);
+    const QString said = outcome.out + outcome.err;
+    EXPECT_TRUE(said.contains(c.shown)) << said.toStdString();
+    for (const QChar control : {QChar(0x1B), QChar(0x07), QChar(0x9B)})
+      EXPECT_FALSE(said.contains(control)) << said.toStdString();
+  }
+}
+
+// A text says what the pager gets, or is refused: never read in part, never with a character the
+// window would not take.
+TEST_F(SettingsCommands, HostileTextsAreRefusedWithThePlace) {
+  const QByteArray head = "format: m84-settings/1\ndisplay:\n";
+  struct Case {
+    const char* name;
+    QByteArray text;
+    const char* said;  // after "hostile.yaml:"
+  };
+  const Case cases[] = {
+      {"a second document", head + "  contrast: Level 11\n---\nformat: m84-settings/1\n",
+       "5:1: a settings text is one document: another begins here"},
+      {"text after the end marker", head + "  contrast: Level 11\n...\ndisplay: {contrast: Level 3}\n",
+       "5:1: a settings text is one document: another begins here"},
+      {"an empty second document", head + "  contrast: Level 11\n---\n", "5:1: a settings text is one document"},
+      {"a double quote never closed", head + "  startup_text: \"abc\n", "3:17: the quote opened here is never closed"},
+      {"a single quote never closed", head + "  startup_text: 'abc''\n", "3:17: the quote opened here is never closed"},
+      {"NUL inside a text", head + "  startup_text: \"ab\\0cd\"\n", "3:17: Startup Text: control character U+0000"},
+      {"CR", head + "  startup_text: \"ab\\rcd\"\n", "3:17: Startup Text: control character U+000D"},
+      {"LF", head + "  startup_text: \"ab\\ncd\"\n", "3:17: Startup Text: control character U+000A"},
+      {"TAB", head + "  startup_text: \"ab\\tcd\"\n", "3:17: Startup Text: control character U+0009"},
+      {"0x01", head + "  startup_text: \"ab\\x01cd\"\n", "3:17: Startup Text: control character U+0001"},
+      {"DEL", head + "  startup_text: \"ab\\x7Fcd\"\n", "3:17: Startup Text: control character U+007F"},
+      {"CSI", head + "  standby_text_1: \"ab\\x9Bcd\"\n", "3:19: Standby Text 1ST: control character U+009B"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(Write("hostile.yaml", c.text));
+    const Outcome refused = Expect(1, {"convert", "hostile.yaml", "out.DAT"});
+    EXPECT_EQ(refused.out, "File Loaded error\n");
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("hostile.yaml:") + QLatin1String(c.said)))
+        << refused.err.toStdString();
+    EXPECT_FALSE(QFile::exists(Path("out.DAT")));
+  }
+  // What is still one document, with its quotes closed, reads as before.
+  for (const QByteArray& text : {head + "  contrast: Level 11\n...\n# a note after the end\n",
+                                 head + "  startup_text: 'it''s \"ok\"'\n", head + "  startup_text: \"a\\\"b\"\n"}) {
+    SCOPED_TRACE(text.toStdString());
+    ASSERT_TRUE(Write("fine.yaml", text));
+    Expect(0, {"convert", "fine.yaml", "fine.DAT"});
+  }
+}
+
+// As the key reference says: trailing blanks are no part of a text, in the pager or back from it.
+TEST_F(SettingsCommands, TrailingBlanksAreNoPartOfAText) {
+  ASSERT_TRUE(Write("blanks.yaml",
+                    "format: m84-settings/1\ndisplay:\n  standby_text_1: \"Hi  \"\n"
+                    "hand_program_canned_msg:\n  canned_1: \"Bye  \"\n"));
+  Expect(0, {"convert", "blanks.yaml", "blanks.BIN"});
+  EXPECT_EQ(Read("blanks.BIN").mid(kStandbyText1Offset, 3), QByteArray("Hi\0", 3));
+  Expect(0, {"convert", "blanks.BIN", "back.yaml"});
+  const QByteArray back = Read("back.yaml");
+  EXPECT_TRUE(back.contains("  standby_text_1: \"Hi\"\n")) << back.toStdString();
+  EXPECT_TRUE(back.contains("  canned_1: \"Bye\"\n")) << back.toStdString();
+  EXPECT_FALSE(back.contains("carried:")) << back.toStdString();
+  Expect(0, {"convert", "back.yaml", "back.BIN"});
+  EXPECT_EQ(Read("back.BIN"), Read("blanks.BIN"));
+}
+
+// Carried bytes stand beside the settings: bytes that would change one are refused, naming the key
+// to give instead, so the window's checks cannot be got round.
+TEST_F(SettingsCommands, CarriedBytesNeverStandInASettingsPlace) {
+  Expect(0, {"new", "base.BIN"});
+  const QByteArray head = "format: m84-settings/1\ncarried:\n";
+  struct Case {
+    const char* name;
+    QByteArray carried;
+    const char* said;  // empty: read
+  };
+  const Case cases[] = {
+      {"a hand password the window refuses", "  0x05C: \"41 42 1B 00\"\n",
+       "hostile.yaml:3:3: carried bytes at 0x05C would change Hand Program/Canned MSG / "},
+      {"one byte of a text", "  0x518: \"58\"\n", "hostile.yaml:3:3: carried bytes at 0x518 would change Display / "},
+      {"the same offset written as a number", "  1304: \"58\"\n", "hostile.yaml:3:3: carried bytes at 0x518 would "},
+      {"a run reaching into a text", "  0x510: \"00 00 00 00 00 00 00 00 58\"\n", "carried bytes at 0x510 would "},
+      {"a byte no setting reads", "  0x600: \"00\"\n", ""},
+      {"a text's own bytes, unchanged", "  0x518: \"57 65 6C\"\n", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(Write("hostile.yaml", head + c.carried));
+    QFile::remove(Path("out.BIN"));
+    if (*c.said == '\0') {
+      Expect(0, {"convert", "--base", "base.BIN", "hostile.yaml", "out.BIN"});
+      continue;
+    }
+    const Outcome refused = Expect(1, {"convert", "--base", "base.BIN", "hostile.yaml", "out.BIN"});
+    EXPECT_TRUE(refused.err.contains(QLatin1String(c.said))) << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.contains(" instead\n")) << refused.err.toStdString();
+    EXPECT_FALSE(QFile::exists(Path("out.BIN")));
+  }
+  ASSERT_TRUE(Write("hostile.yaml", head + cases[0].carried));
+  const Outcome password = Expect(1, {"convert", "hostile.yaml", "out.BIN"});
+  EXPECT_TRUE(password.err.contains(": give it as hand_program_canned_msg.hand_password instead"))
+      << password.err.toStdString();
+}
+
+// What a run cost: its exit code, what it said, its peak memory and the processor time it took.
+struct Cost {
+  int exitCode = -1;
+  QString err;
+  double megabytes = 0;
+  double seconds = 0;
+};
+
+Cost Measured(const QString& folder, const QStringList& arguments) {
+  QProcess python;
+  python.setWorkingDirectory(folder);
+  python.start(QStringLiteral("python3"),
+               QStringList{QStringLiteral("-c"),
+                           QStringLiteral("import json, resource, subprocess, sys\n"
+                                          "p = subprocess.run(sys.argv[1:], capture_output=True)\n"
+                                          "r = resource.getrusage(resource.RUSAGE_CHILDREN)\n"
+                                          "print(json.dumps([p.returncode, p.stderr.decode('utf-8', 'replace'), "
+                                          "r.ru_maxrss / 1024, r.ru_utime + r.ru_stime]))\n"),
+                           QStringLiteral(M84DPT_PROGRAM)} +
+                   arguments);
+  if (!python.waitForFinished(60000)) return {};
+  const QJsonArray figures = QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+  return {figures[0].toInt(-1), figures[1].toString(), figures[2].toDouble(), figures[3].toDouble()};
+}
+
+// Whatever its size or shape, a text is refused or read at a small cost: never an abort, never
+// memory or time in proportion to a hostile shape.
+TEST_F(SettingsCommands, HostileShapesCostLittle) {
+  const QByteArray head = "format: m84-settings/1\n";
+  QByteArray aliases = head + "a: &a [1, 1, 1, 1, 1, 1, 1, 1, 1]\n";
+  for (char name = 'b'; name <= 'h'; ++name) {
+    const QByteArray previous = QByteArray("*") + char(name - 1);
+    aliases +=
+        QByteArray(1, name) + ": &" + QByteArray(1, name) + " [" + (QList<QByteArray>(9, previous)).join(", ") + "]\n";
+  }
+  struct Case {
+    const char* name;
+    QByteArray text;
+    const char* said;
+  };
+  const Case cases[] = {
+      {"four MiB of a flow sequence",
+       head + "carried: [" + QByteArray(2 * 1024 * 1024, '1').replace("1", "1,") + "1]\n",
+       "too long for a settings text"},
+      {"just too long", head + "# " + QByteArray(64 * 1024, 'x') + "\n", "too long for a settings text"},
+      {"a long flow sequence", head + "carried: [" + QByteArray(30000, '1').replace("1", "1,") + "1]\n",
+       "'carried' is a mapping of keys to values"},
+      {"nesting", head + "carried: " + QByteArray(30000, '[') + QByteArray(30000, ']') + "\n", ""},
+      {"aliases nested eight deep", aliases, "unknown key 'a' at the top of the document"},
+      {"an alias under a page", aliases + "display: *h\n", ""},
+  };
+  ASSERT_TRUE(Write("plain.yaml", head + "display:\n  contrast: Level 11\n"));
+  const Cost plain = Measured(dir.path(), {"convert", "plain.yaml", "plain.BIN"});
+  ASSERT_EQ(plain.exitCode, 0) << plain.err.toStdString();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(Write("hostile.yaml", c.text));
+    const Cost cost = Measured(dir.path(), {"convert", "hostile.yaml", "out.BIN"});
+    EXPECT_EQ(cost.exitCode, 1) << cost.err.toStdString();
+    EXPECT_TRUE(cost.err.startsWith("m84dpt: hostile.yaml")) << cost.err.toStdString();
+    EXPECT_TRUE(cost.err.contains(QLatin1String(c.said))) << cost.err.toStdString();
+    EXPECT_LT(cost.megabytes, 100) << cost.err.toStdString();
+    EXPECT_LT(cost.seconds - plain.seconds, 0.5) << cost.err.toStdString();
+    EXPECT_FALSE(QFile::exists(Path("out.BIN")));
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <QGuiApplication>
 #include <csignal>
 #include <cstdio>
+#include <new>
 
 #include "app/window_run.h"
 #include "cli/command_line.h"
@@ -67,14 +68,21 @@ int main(int argc, char** argv) {
   if (const m84::CommandEntry* command = m84::FindCommand(arguments)) {
     qInstallMessageHandler(CommandMessages);
     m84::UsePdfReportPrinter(&m84::PrintReportToPdf);
-    if (!DrawsText(arguments[1])) {
-      QCoreApplication app(argc, argv);
+    // Memory running out (a low ulimit -v, a hostile input) ends a command with a message and
+    // exit code 1, never an abort; the command's objects unwind, removing their scratch files.
+    try {
+      if (!DrawsText(arguments[1])) {
+        QCoreApplication app(argc, argv);
+        return command->run(arguments.mid(2));
+      }
+      // Commands run without a display; printing to PDF still needs fonts, hence a GUI application.
+      if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+      QGuiApplication app(argc, argv);
       return command->run(arguments.mid(2));
+    } catch (const std::bad_alloc&) {
+      std::fputs("m84dpt: out of memory\n", stderr);
+      return 1;
     }
-    // Commands run without a display; printing to PDF still needs fonts, hence a GUI application.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    return command->run(arguments.mid(2));
   }
   // Help, version and usage errors are settled before the window's application object, which
   // would need a display.

@@ -9,6 +9,7 @@
 #include "cli/commands.h"
 #include "cli/console_host.h"
 #include "cli/transfer_interrupt.h"
+#include "core/control_characters.h"
 #include "core/image/dat_file.h"
 #include "core/preferences.h"
 #include "core/settings/settings_document.h"
@@ -98,7 +99,7 @@ QString TableText(const std::vector<HistoryRecord>& records) {
   for (const ListColumn& column : kTableColumns) rows[0] << QLatin1String(column.heading);
   for (const HistoryRecord& record : records) {
     QStringList row;
-    for (const ListColumn& column : kTableColumns) row << column.text(record);
+    for (const ListColumn& column : kTableColumns) row << EscapeControlCharacters(column.text(record));
     rows.push_back(row);
   }
   std::vector<qsizetype> widths(std::size(kTableColumns), 0);
@@ -113,8 +114,12 @@ QString TableText(const std::vector<HistoryRecord>& records) {
   return text;
 }
 
-// RFC 4180: a field with a comma, a quote or a line break is quoted, its quotes doubled.
+// RFC 4180: a field with a comma, a quote or a line break is quoted, its quotes doubled. A field
+// that a spreadsheet would take for a formula (a file named "=HYPERLINK(...)", say) starts with a
+// single quote, which makes it text there.
 QString CsvField(QString field) {
+  static const QString formulaStarts = QStringLiteral("=+-@\t\r");
+  if (!field.isEmpty() && formulaStarts.contains(field.front())) field.prepend(QLatin1Char('\''));
   if (!field.contains(QLatin1Char(',')) && !field.contains(QLatin1Char('"')) && !field.contains(QLatin1Char('\n')) &&
       !field.contains(QLatin1Char('\r')))
     return field;
@@ -224,8 +229,10 @@ QString BackupNeedsHistory(const CommandParser& parser) {
   return {};
 }
 
-void RecordTransfer(PagerHistory& history, const PagerTransfer& transfer, const AdapterLink& link) {
-  for (const QString& warning : history.Record(transfer, link).warnings) PrintReason(warning);
+bool RecordTransfer(PagerHistory& history, const PagerTransfer& transfer, const AdapterLink& link) {
+  const RecordResult result = history.Record(transfer, link);
+  for (const QString& warning : result.warnings) PrintReason(warning);
+  return result.kept;
 }
 
 bool BackUpPager(AdapterLink& link, const PagerData& data, const QString& file, PagerHistory& history,
@@ -237,11 +244,22 @@ bool BackUpPager(AdapterLink& link, const PagerData& data, const QString& file, 
   const bool read = bool(pager);
   if (read) TakeRead(*pager, before.image);
   const int exitCode = read ? 0 : (link.Interrupted() ? kInterruptedExitCode : 1);
-  RecordTransfer(history, {HistoryOperation::Backup, read, read ? &before : nullptr, exitCode, file}, link);
-  if (read) return true;
-  if (!link.LastFailure().isEmpty()) PrintReason(link.LastFailure());
-  PrintReason(QStringLiteral("the pager was not written: its state before the write could not be read"));
-  return false;
+  const bool kept =
+      RecordTransfer(history, {HistoryOperation::Backup, read, read ? &before : nullptr, exitCode, file}, link);
+  if (!read) {
+    if (!link.LastFailure().isEmpty()) PrintReason(link.LastFailure());
+    PrintReason(QStringLiteral("the pager was not written: its state before the write could not be read"));
+    return false;
+  }
+  // A write that could not be undone is what --backup was asked to prevent.
+  if (!kept) {
+    PrintReason(
+        QStringLiteral("the pager was not written: its state before the write could not be kept in the "
+                       "history, so the write could not be undone; mend the history, or write without "
+                       "--backup"));
+    return false;
+  }
+  return true;
 }
 
 int RunHistoryCommand(const QStringList& arguments) {

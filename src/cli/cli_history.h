@@ -22,12 +22,12 @@ QString PreferredHistoryLocation();
 PagerHistory CommandHistory(const CommandParser& parser, const QString& source);
 
 // Records the operation; what went wrong with the history goes to standard error, and the
-// operation's own result stands.
-void RecordTransfer(PagerHistory& history, const PagerTransfer& transfer, const AdapterLink& link);
+// operation's own result stands. False when the record was not kept.
+bool RecordTransfer(PagerHistory& history, const PagerTransfer& transfer, const AdapterLink& link);
 
 // --backup: reads the whole pager into a copy of `data` and records it as the pager's state
-// before the write. False when the pager could not be read: the write must not start, since
-// it could not be undone.
+// before the write. False when the pager could not be read or its state could not be kept:
+// the write must not start, since it could not be undone.
 bool BackUpPager(AdapterLink& link, const PagerData& data, const QString& file, PagerHistory& history,
                  TransferInterrupts* interrupts);
 

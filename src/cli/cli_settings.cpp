@@ -4,6 +4,7 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/console_host.h"
+#include "core/control_characters.h"
 #include "core/pages/model_page_set.h"
 #include "core/settings/settings_document.h"
 #include "core/settings/settings_file.h"
@@ -62,10 +63,13 @@ int RunDiffCommand(const QStringList& arguments) {
     return kTrouble;
   const bool same = a.image == b.image && a.selection == b.selection;
   if (parser.isSet(yaml)) {
-    if (!same) PrintUtf8(WriteSettingsPatch(a, b));
+    // Printed when empty as well: a patch that changes nothing is still one to read over A.
+    PrintUtf8(WriteSettingsPatch(a, b));
   } else {
-    const QStringList lines = SettingsDifferences(a, b);
-    if (!lines.isEmpty()) PrintUtf8((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+    QString text;
+    // The lines quote the files' texts, which may hold any byte.
+    for (const QString& line : SettingsDifferences(a, b)) text += EscapeControlCharacters(line) + QLatin1Char('\n');
+    PrintUtf8(text.toUtf8());
   }
   return same ? kSame : kDifferent;
 }

@@ -165,6 +165,17 @@ std::optional<int> CommandParser::Parse(const QStringList& arguments) {
     return 0;
   }
   if (const QString conflict = OptionConflict(); !conflict.isEmpty()) return UsageError(conflict);
+  // "read --port --no-history" would take the switch for the port's name: an option's value that
+  // is another option of the command is an option forgotten its value.
+  for (const QCommandLineOption& option : options_) {
+    if (option.valueName().isEmpty() || !parser_.isSet(option)) continue;
+    for (const QString& value : parser_.values(option))
+      for (const QCommandLineOption& other : options_)
+        for (const QString& name : other.names())
+          if (value == OptionName(name))
+            return UsageError(
+                QStringLiteral("%1 needs a value before %2").arg(OptionName(option.names().last()), value));
+  }
   const QStringList given = parser_.positionalArguments();
   const qsizetype required =
       std::count_if(arguments_.begin(), arguments_.end(), [](const Argument& a) { return !a.optional; });

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "cli/transfer_interrupt.h"
+#include "core/control_characters.h"
 #include "core/image/dat_file.h"
 #include "core/settings/settings_file.h"
 
@@ -30,7 +31,10 @@ void ConsoleHost::ShowWarning(const QString& text) {
   PrintReason(text);
 }
 
-void PrintReason(const QString& reason) { std::fprintf(stderr, "m84dpt: %s\n", reason.toLocal8Bit().constData()); }
+// A reason may quote a pager's text or a key as it was typed.
+void PrintReason(const QString& reason) {
+  std::fprintf(stderr, "m84dpt: %s\n", EscapeControlCharacters(reason, true).toLocal8Bit().constData());
+}
 
 bool RefuseOutput(const QString& typed, const QString& defaultExtension, const QString& statusText) {
   if (typed == kStandardOutputName) return false;

@@ -13,7 +13,12 @@
 #include <QVariant>
 #include <atomic>
 
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace m84 {
 
@@ -261,6 +266,82 @@ QString FileIdText(const QString& path, unsigned long long* id) {
   return {};
 }
 
+QString ErrnoText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+// The history holds whole images, passwords among them: the folders it makes are this user's
+// alone, whatever the umask. Folders that exist already keep their modes. An error, or empty.
+QString MakePrivateFolders(const QString& folder) {
+  const QStringList parts = QDir::cleanPath(QFileInfo(folder).absoluteFilePath()).split(QLatin1Char('/'));
+  QString path;
+  for (const QString& part : parts) {
+    if (part.isEmpty()) continue;
+    path += QLatin1Char('/') + part;
+    const QByteArray name = QFile::encodeName(path);
+    struct stat status {};
+    if (::stat(name.constData(), &status) == 0) {
+      if (!S_ISDIR(status.st_mode)) return QStringLiteral("the folder cannot be made: %1 is no folder").arg(path);
+      continue;
+    }
+    if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST)
+      return QStringLiteral("the folder cannot be made: %1: %2").arg(path, ErrnoText(errno));
+    ::chmod(name.constData(), 0700);
+  }
+  return {};
+}
+
+// Why the user's data folder cannot hold the history, or empty: without a home that exists, the
+// data folder would be made at the filesystem's root or along a path nobody chose.
+QString HomeProblem() {
+  const QString home = qEnvironmentVariable("HOME");
+  if (home.isEmpty()) return QStringLiteral("HOME is not set");
+  if (!QFileInfo(home).isAbsolute() || !QFileInfo(home).isDir())
+    return QStringLiteral("the home folder %1 does not exist").arg(home);
+  return {};
+}
+
+// The store as a file of its own, never through a symbolic link (a link would let our table and
+// WAL mode into another database, or make a file where the link points): made 0600 when it is
+// new; the file's identity, to be checked again once SQLite has opened the name.
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+};
+Result<FileIdentity> OpenPrivateFile(const QString& path, bool tighten) {
+  const QByteArray name = QFile::encodeName(path);
+  const QString linkRefusal =
+      QStringLiteral(
+          "%1 is a symbolic link; the history is kept only in a file of its own: remove the link, or "
+          "name the file itself in %2")
+          .arg(path, QLatin1String(kHistoryVariable));
+  for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+    struct stat status {};
+    if (::lstat(QFile::encodeName(path + QLatin1String(suffix)).constData(), &status) == 0 && S_ISLNK(status.st_mode))
+      return Failed({}, QStringLiteral("%1%2 is a symbolic link; the history is kept only in files of its own: "
+                                       "remove the link")
+                            .arg(path, QLatin1String(suffix)));
+  }
+  int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd >= 0) {
+    ::fchmod(fd, 0600);
+  } else if (errno == EEXIST) {
+    fd = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == ELOOP) return Failed({}, linkRefusal);
+  }
+  if (fd < 0) {
+    // Left to SQLite, whose message says the same in its words (a folder not writable, say).
+    if (errno == ELOOP) return Failed({}, linkRefusal);
+    return FileIdentity{};
+  }
+  struct stat status {};
+  const bool known = ::fstat(fd, &status) == 0;
+  if (known && S_ISREG(status.st_mode) && tighten && status.st_uid == ::geteuid() && (status.st_mode & 077) != 0)
+    ::fchmod(fd, status.st_mode & 0600);
+  ::close(fd);
+  if (!known) return FileIdentity{};
+  if (!S_ISREG(status.st_mode)) return Failed({}, QStringLiteral("%1 is no regular file").arg(path));
+  return FileIdentity{status.st_dev, status.st_ino};
+}
+
 QString NextConnectionName() {
   static std::atomic<int> next{0};
   return QStringLiteral("m84-history-%1").arg(next++);
@@ -271,14 +352,23 @@ QString NextConnectionName() {
 QString HistoryLocation::Describe() const {
   if (backend == Backend::SQLite) return target;
   QString shown = target;
-  shown.replace(QRegularExpression(QStringLiteral("password\\s*=\\s*('[^']*'|\\S+)")), QStringLiteral("password=..."));
-  shown.replace(QRegularExpression(QStringLiteral("(://[^:/@]*):[^@/]*@")), QStringLiteral("\\1:...@"));
+  // Any key ending in "password" (sslpassword too), in any case: a quoted value up to its closing
+  // quote past escaped ones, an unquoted one up to the first blank that is not escaped.
+  static const QRegularExpression keyValue(
+      QStringLiteral("(\\w*password)\\s*=\\s*('(?:[^'\\\\]|\\\\.)*'?|(?:[^\\s\\\\]|\\\\.)+)"),
+      QRegularExpression::CaseInsensitiveOption);
+  shown.replace(keyValue, QStringLiteral("\\1=..."));
+  // A URI's user information ends at its last '@': a password may hold '@' unencoded.
+  static const QRegularExpression uri(QStringLiteral("^(\\w+://[^:/@?]*):[^?]*@"));
+  shown.replace(uri, QStringLiteral("\\1:...@"));
   return QStringLiteral("PostgreSQL %1").arg(shown);
 }
 
 HistoryLocation ParseHistoryLocation(const QString& text) {
   const QString trimmed = text.trimmed();
-  static const QRegularExpression keyValue(QStringLiteral("^\\s*[a-z_]+\\s*="));
+  // libpq's keys are lower case; a key in capitals is still meant for it, and must not become a
+  // file named after a password.
+  static const QRegularExpression keyValue(QStringLiteral("^\\s*[A-Za-z_]+\\s*="));
   if (trimmed.startsWith(QLatin1String("postgresql://")) || trimmed.startsWith(QLatin1String("postgres://")) ||
       keyValue.match(trimmed).hasMatch())
     return {HistoryLocation::Backend::PostgreSql, trimmed};
@@ -286,6 +376,7 @@ HistoryLocation ParseHistoryLocation(const QString& text) {
 }
 
 QString DefaultHistoryFile() {
+  if (!HomeProblem().isEmpty()) return {};
   return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).filePath(kFileName);
 }
 
@@ -335,13 +426,30 @@ Failure HistoryStore::DriverFailure(const QString& what, const QSqlError& error)
 
 Outcome HistoryStore::OpenSQLite() {
   const QString& path = location_.target;
+  if (path.isEmpty())
+    return Failed({}, QStringLiteral("no place for the history: %1, so the user's data folder is unknown; name the "
+                                     "history's file in %2, or turn the history off with %3=1")
+                          .arg(HomeProblem(), QLatin1String(kHistoryVariable), QLatin1String(kNoHistoryVariable)));
+  const bool isDefault = path == DefaultHistoryFile();
   const QString folder = QFileInfo(path).absolutePath();
-  if (!QDir().mkpath(folder)) return Failed({}, QStringLiteral("%1: the folder cannot be made").arg(folder));
+  if (const QString problem = MakePrivateFolders(folder); !problem.isEmpty())
+    return Failed({}, QStringLiteral("%1: %2").arg(folder, problem));
+  // The data folder of a history made before it was kept private.
+  if (isDefault) ::chmod(QFile::encodeName(folder).constData(), 0700);
+  const Result<FileIdentity> identity = OpenPrivateFile(path, isDefault);
+  if (!identity) return identity.failure();
   db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
   if (!db_.isValid()) return Failed({}, QStringLiteral("Qt SQL's SQLite driver is not installed (libqt6sql6-sqlite)"));
   db_.setDatabaseName(path);
   db_.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs_));
   if (!db_.open()) return DriverFailure(QStringLiteral("open"), db_.lastError());
+  // The name may have been swapped for a link between our look and SQLite's.
+  if (identity->inode != 0) {
+    struct stat status {};
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode) ||
+        status.st_dev != identity->device || status.st_ino != identity->inode)
+      return Failed({}, QStringLiteral("%1 was replaced while it was opened; try again").arg(path));
+  }
   FileIdText(path, &fileId_);  // an existing file; a new one gets its id below
   QSqlQuery query(db_);
   // Several programs write at once; WAL lets them read while one writes.

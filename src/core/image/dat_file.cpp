@@ -185,11 +185,14 @@ QString OpenFailure(const QFileDevice& file) {
 
 std::optional<FileProblem> OutputPathProblem(const QString& typed, const QString& defaultExtension) {
   const QString isAFolder = SystemReason(EISDIR);
+  // "" would become the hidden file ".DAT", and "/dev/stdout" the file "/dev/stdout.DAT".
+  if (typed.isEmpty()) return FileProblem{QStringLiteral("''"), QStringLiteral("an empty name is no file name")};
   const bool endsInSeparator = typed.endsWith(QLatin1Char('/')) || typed.endsWith(QDir::separator());
   if (endsInSeparator || QFileInfo(typed).isDir()) return FileProblem{typed, isAFolder};
   const QString path = WithDefaultExtension(typed, defaultExtension);
   if (QFileInfo(path).isDir()) return FileProblem{path, isAFolder};
   if (IsSpecialFile(path)) return FileProblem{path, kNotARegularFile};
+  if (IsSpecialFile(typed)) return FileProblem{typed, kNotARegularFile};
   return std::nullopt;
 }
 

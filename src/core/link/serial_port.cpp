@@ -11,9 +11,12 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstring>
+#include <optional>
 #include <thread>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -52,13 +55,6 @@ bool AccessDenied(const QString& path) { return ::access(path.toLocal8Bit().cons
 bool ProcessLives(qint64 pid) { return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM); }
 #endif
 
-// The folders where serial locks are kept, in the order the serial layer tries them.
-QStringList LockFolders() {
-  return {QStringLiteral("/var/lock"),         QStringLiteral("/etc/locks"), QStringLiteral("/var/spool/locks"),
-          QStringLiteral("/var/spool/uucp"),   QStringLiteral("/tmp"),       QStringLiteral("/var/tmp"),
-          QStringLiteral("/var/lock/lockdev"), QStringLiteral("/run/lock"),  QDir::tempPath()};
-}
-
 QString ProcessName(qint64 pid) {
   QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
   return comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed() : QString();
@@ -78,29 +74,85 @@ QString AdapterPortName(const QString& option) {
   return qEnvironmentVariable(kPortVariable);
 }
 
-// A lock file holds the owner's pid on its first line, as a number with or without padding (the
-// older programs' form); Qt's own adds the program's name on the second.
-QString PortHolder(const QString& devicePath) {
+QStringList SerialLockFolders() {
+  return {QStringLiteral("/var/lock"),         QStringLiteral("/etc/locks"), QStringLiteral("/var/spool/locks"),
+          QStringLiteral("/var/spool/uucp"),   QStringLiteral("/tmp"),       QStringLiteral("/var/tmp"),
+          QStringLiteral("/var/lock/lockdev"), QStringLiteral("/run/lock"),  QDir::tempPath()};
+}
+
+#ifdef Q_OS_UNIX
+namespace {
+
+QString KindOf(mode_t mode) {
+  if (S_ISFIFO(mode)) return QStringLiteral("a FIFO");
+  if (S_ISDIR(mode)) return QStringLiteral("a folder");
+  if (S_ISLNK(mode)) return QStringLiteral("a symbolic link");
+  if (S_ISSOCK(mode)) return QStringLiteral("a socket");
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return QStringLiteral("a device");
+  return QStringLiteral("no regular file");
+}
+
+// The pid a lock file names: its first line as a number (with or without padding; Qt's own lock
+// adds the program's name on the second), or 4 bytes holding it, as older programs write it.
+std::optional<qint64> LockPid(const QByteArray& content) {
+  bool isNumber = false;
+  const qint64 pid = content.split('\n').value(0).trimmed().toLongLong(&isNumber);
+  if (isNumber) return pid;
+  if (content.size() == int(sizeof(int32_t))) {
+    int32_t binary = 0;
+    std::memcpy(&binary, content.constData(), sizeof binary);
+    return binary;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+#endif
+
+PortLock InspectPortLock(const QString& devicePath, const QStringList& folders) {
+  PortLock lock;
   QString name = devicePath.startsWith(QLatin1String("/dev/")) ? devicePath.mid(5) : devicePath;
   name.replace(QLatin1Char('/'), QLatin1Char('_'));
-  for (const QString& folder : LockFolders()) {
-    QFile lock(folder + QStringLiteral("/LCK..") + name);
-    if (!lock.open(QIODevice::ReadOnly)) continue;
-    const QList<QByteArray> lines = lock.read(4096).split('\n');
-    bool isNumber = false;
-    const qint64 pid = lines.value(0).trimmed().toLongLong(&isNumber);
 #ifdef Q_OS_UNIX
-    if (!isNumber || !ProcessLives(pid)) continue;
-#else
-    if (!isNumber) continue;
-#endif
-    QString program = QString::fromLocal8Bit(lines.value(1).trimmed());
-    if (program.isEmpty()) program = ProcessName(pid);
+  for (const QString& folder : folders) {
+    const QString path = folder + QStringLiteral("/LCK..") + name;
+    const QByteArray encoded = QFile::encodeName(path);
+    struct stat status {};
+    if (::lstat(encoded.constData(), &status) != 0) continue;
+    const QString remove = QStringLiteral("remove it: sudo rm -r '%1'").arg(path);
+    if (!S_ISREG(status.st_mode)) {
+      lock.blocker = QStringLiteral("%1 is %2, no lock file; %3").arg(path, KindOf(status.st_mode), remove);
+      return lock;
+    }
+    // Never blocking: the name may have become a FIFO since it was looked at.
+    const int fd = ::open(encoded.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) continue;
+    QByteArray content(4096, '\0');
+    const ssize_t got = ::read(fd, content.data(), size_t(content.size()));
+    ::close(fd);
+    content.truncate(got > 0 ? got : 0);
+    const std::optional<qint64> pid = LockPid(content);
+    if (!pid) {
+      lock.blocker = QStringLiteral("%1 names no process, so no program can take the port; %2").arg(path, remove);
+      return lock;
+    }
+    if (!ProcessLives(*pid)) continue;  // stale: the serial layer clears it
+    // The text form may name the program on its second line.
+    bool isText = false;
+    content.split('\n').value(0).trimmed().toLongLong(&isText);
+    QString program = isText ? QString::fromLocal8Bit(content.split('\n').value(1).trimmed()) : QString();
+    if (program.isEmpty()) program = ProcessName(*pid);
     if (program.isEmpty()) program = QStringLiteral("a program");
-    return QStringLiteral("%1 (pid %2)").arg(program).arg(pid);
+    lock.holder = QStringLiteral("%1 (pid %2)").arg(program).arg(*pid);
+    return lock;
   }
-  return {};
+#else
+  Q_UNUSED(folders);
+#endif
+  return lock;
 }
+
+QString PortHolder(const QString& devicePath) { return InspectPortLock(devicePath).holder; }
 
 QString FindUsbSerialPort() {
   const std::optional<SerialDeviceInfo> adapter = PluggedAdapter(SystemPortInformation());
@@ -140,6 +192,21 @@ bool SerialPort::OpenAdapterPort() {
 }
 
 bool SerialPort::OpenFound(const QString& path) {
+  // Looked at before the serial layer, which takes a lock in the older programs' form for a stale
+  // one and deletes it, and which hangs on a FIFO at the lock's name.
+  const PortLock lock = InspectPortLock(path, lockFolders_);
+  if (!lock.blocker.isEmpty()) {
+    held_ = false;
+    failure_ = QStringLiteral("%1: blocked: %2").arg(path, lock.blocker);
+    cause_ = QStringLiteral("the port's lock is blocked: %1").arg(lock.blocker);
+    return false;
+  }
+  if (!lock.holder.isEmpty()) {
+    held_ = true;
+    failure_ = QStringLiteral("%1: in use by %2").arg(path, lock.holder);
+    cause_ = QStringLiteral("the port is in use by %1").arg(lock.holder);
+    return false;
+  }
   port_ = std::make_unique<QSerialPort>();
   port_->setPortName(path);
   if (port_->open(QIODevice::ReadWrite)) return true;

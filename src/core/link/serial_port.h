@@ -31,8 +31,21 @@ constexpr int kDrainLimitMs = 250;
 constexpr int kHeldPortRetryMs = 200;
 constexpr int kHeldPortPollMs = 10;
 
-// Who holds a serial device locked, from the lock file the serial layer leaves beside it
-// (LCK..name): "m84dpt (pid 4242)"; empty when no living holder is found.
+// The folders where serial locks are kept, in the order the serial layer tries them.
+QStringList SerialLockFolders();
+
+// What stands at a serial device's lock names (LCK..name in each lock folder).
+struct PortLock {
+  // A living process a lock file names, in the text form (the pid on the first line, padded or
+  // not, Qt's own adding the program) or the binary one (the pid as 4 bytes): "minicom (pid 4242)".
+  QString holder;
+  // A lock name that holds no lock the serial layer could ever take or clear (a FIFO, a folder,
+  // a link, a file naming no process), with how to remove it; the port stays blocked until then.
+  QString blocker;
+};
+PortLock InspectPortLock(const QString& devicePath, const QStringList& folders = SerialLockFolders());
+
+// Who holds a serial device locked: "m84dpt (pid 4242)"; empty when no living holder is found.
 QString PortHolder(const QString& devicePath);
 
 // Sees every byte the port moves, for a trace a technician can send to support.
@@ -73,6 +86,8 @@ class SerialPort : public AdapterPort {
   bool Disconnected() const override { return disconnected_; }
   // How long an open keeps trying a port that another program holds (0: fail at once).
   void SetHeldPortRetry(int ms) { heldRetryMs_ = ms; }
+  // Where the port's lock is looked for before it is opened (a scratch folder, for tests).
+  void SetLockFolders(const QStringList& folders) { lockFolders_ = folders; }
   QString DeviceName() const override { return portName_; }
 
   // Not owned; nullptr: no trace.
@@ -86,6 +101,7 @@ class SerialPort : public AdapterPort {
   void SetFixedName(const QString& fixedName) { fixedName_ = fixedName; }
 
  private:
+  QStringList lockFolders_ = SerialLockFolders();
   QString SearchPort();
   bool ConfigureLine();
   bool OpenFound(const QString& path);

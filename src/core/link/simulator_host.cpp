@@ -2,8 +2,10 @@
 
 #include <QFile>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <optional>
 
@@ -11,6 +13,7 @@
 #include <poll.h>
 #include <pthread.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -152,22 +155,39 @@ double SimulatorHost::ServingCpuSeconds() const {
 }
 
 Outcome SimulatorHost::LoadMemoryFile() {
-  QFile file(options_.memoryFile);
-  if (!file.exists()) {
+  const QString& path = options_.memoryFile;
+  const QByteArray name = QFile::encodeName(path);
+  // Without blocking, and nothing read before the size is known: a FIFO would hold open() until a
+  // writer came, a device such as /dev/zero would fill the memory without end.
+  const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0 && errno == ENOENT) {
     // A new file starts from the built-in pager and is kept from now on.
-    if (WriteFileAtomically(options_.memoryFile,
-                            QByteArray(reinterpret_cast<const char*>(engine_.Memory().data()), kImageSize)))
+    if (WriteFileAtomically(path, QByteArray(reinterpret_cast<const char*>(engine_.Memory().data()), kImageSize)))
       return Succeeded();
-    return Failed({}, QStringLiteral("%1: cannot be created").arg(options_.memoryFile));
+    return Failed({}, QStringLiteral("%1: cannot be created").arg(path));
   }
-  if (!file.open(QIODevice::ReadOnly))
-    return Failed({}, QStringLiteral("%1: %2").arg(options_.memoryFile, file.errorString()));
-  const QByteArray bytes = file.readAll();
-  if (bytes.size() != kImageSize)
-    return Failed(
-        {}, QStringLiteral("%1: a pager memory file holds exactly %2 bytes").arg(options_.memoryFile).arg(kImageSize));
+  if (fd < 0) return Failed({}, QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+  struct stat status {};
+  const bool known = ::fstat(fd, &status) == 0;
+  const auto refuse = [&](const QString& reason) {
+    ::close(fd);
+    return Failed({}, QStringLiteral("%1: %2").arg(path, reason));
+  };
+  const QString holds = QStringLiteral("a pager memory file is a regular file of exactly %1 bytes").arg(kImageSize);
+  if (!known || !S_ISREG(status.st_mode)) return refuse(QStringLiteral("no regular file; ") + holds);
+  if (status.st_size != kImageSize) return refuse(holds);
+  QByteArray bytes(kImageSize + 1, '\0');
+  qsizetype got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += n;
+  }
+  ::close(fd);
+  if (got != kImageSize) return Failed({}, QStringLiteral("%1: %2").arg(path, holds));
   PagerImage memory;
-  std::copy(bytes.begin(), bytes.end(), memory.data());
+  std::copy(bytes.begin(), bytes.begin() + kImageSize, memory.data());
   engine_.SetMemory(memory);
   return Succeeded();
 }

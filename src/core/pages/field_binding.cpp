@@ -134,7 +134,14 @@ FieldBinding ZeroPaddedText(const QString& key, int offset, int n) {
 }
 
 FieldBinding ZeroFilledText(const QString& key, int offset, int n) {
-  return Text({key, [=](const PagerData& d) { return QVariant(ReadFixedText(d.image, offset, n)); },
+  // Loaded without the trailing blanks its store removes, and nothing else: a tab or another
+  // byte at the end belongs to the text, and a load and store must not lose it.
+  const auto load = [=](const PagerData& d) {
+    QString text = ReadZeroPaddedText(d.image, offset, n);
+    while (!text.isEmpty() && text.back() == QLatin1Char(' ')) text.chop(1);
+    return QVariant(text);
+  };
+  return Text({key, load,
                [=](QVariant& v, PagerData& d) {
                  QString text = v.toString();
                  WriteZeroFilledText(text, d.image, offset, n);

@@ -1,5 +1,7 @@
 #include "core/report/text_report.h"
 
+#include "core/control_characters.h"
+
 #include <algorithm>
 
 namespace m84 {
@@ -41,24 +43,6 @@ void TextReportCursor::LayOut(std::vector<Piece>& pieces) {
     lines_ << line;
   }
 }
-
-namespace {
-
-// A text of the image may hold any byte. On a terminal a raw carriage return or escape would
-// overwrite the report or change the terminal's state, so such bytes are shown as "\x0D".
-QString EscapeControlCharacters(const QString& line) {
-  QString shown;
-  shown.reserve(line.size());
-  for (const QChar c : line) {
-    if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-      shown += QStringLiteral("\\x") + QString::number(c.unicode(), 16).toUpper().rightJustified(2, QLatin1Char('0'));
-    else
-      shown += c;
-  }
-  return shown;
-}
-
-}  // namespace
 
 QString TextReport(DisplayMode mode, const SectionPrinter& printSection) {
   TextReportCursor report;

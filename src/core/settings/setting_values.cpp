@@ -10,7 +10,9 @@ namespace m84 {
 
 namespace {
 
+constexpr uint16_t kFirstPrintable = 0x20;
 constexpr uint16_t kDeleteCharacter = 0x7F;
+constexpr uint16_t kLastC1Control = 0x9F;
 
 std::string Utf8(const QString& text) { return text.toStdString(); }
 
@@ -111,6 +113,14 @@ class TextValue : public SettingValue {
     const QString text = value.toString();
     if (const QString c = FirstUnencodableCharacter(text); !c.isEmpty())
       return QStringLiteral("%1: the character %2 cannot be stored in the pager").arg(form.label, CharacterName(c));
+    // A control character (a line break, a tab, an escape, NUL) cannot be typed into the window's
+    // edit, and on the pager's display it is no character at all. A text with a check of its own
+    // is left to it, as in the window (a command's check drops the blanks and tabs around it).
+    if (!form.guard && !form.accepts)
+      for (const QChar c : text)
+        if (c.unicode() < kFirstPrintable || (c.unicode() >= kDeleteCharacter && c.unicode() <= kLastC1Control))
+          return QStringLiteral("%1: control character U+%2")
+              .arg(form.label, QString::number(c.unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0')));
     if (text.size() > form.width)
       return QStringLiteral("%1 holds at most %2 characters").arg(form.label).arg(form.width);
     if (form.guard && !form.guard(text)) return form.guardMessage;

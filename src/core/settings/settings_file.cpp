@@ -12,8 +12,10 @@ namespace m84 {
 
 namespace {
 
-// A settings text is never this long; a bigger file is some other file, taken by mistake.
-constexpr qint64 kLargestSettingsText = 4 * 1024 * 1024;
+// A settings text is never this long (a whole document is some 20 KiB): a bigger file is some other
+// file, taken by mistake, or one made to cost the parser memory and time (a flow sequence of a
+// million items).
+constexpr qint64 kLargestSettingsText = 64 * 1024;
 
 bool HasSuffix(const QString& path, const char* suffix) {
   return QFileInfo(path).suffix().compare(QLatin1String(suffix), Qt::CaseInsensitive) == 0;

@@ -44,7 +44,80 @@ PagerData CarriedBackground(PageRunner& runner, const PagerData& target, PagerDa
   }
 }
 
+// How a document cuts the differing bytes: runs of neighbours, at most one row of a hex dump each.
+constexpr int kCarriedRowBytes = 16;
+
+std::vector<CarriedBytes> CarriedRuns(const PagerData& background, const PagerData& base) {
+  std::vector<CarriedBytes> runs;
+  for (int i = 0; i < kImageSize;) {
+    if (background.image[i] == base.image[i]) {
+      ++i;
+      continue;
+    }
+    CarriedBytes run{i, {}};
+    while (i < kImageSize && background.image[i] != base.image[i] && run.bytes.size() < kCarriedRowBytes)
+      run.bytes.append(char(background.image[i++]));
+    runs.push_back(run);
+  }
+  return runs;
+}
+
+void Put(const CarriedBytes& carried, PagerData& data) {
+  std::copy(carried.bytes.begin(), carried.bytes.end(), data.image.data() + carried.offset);
+}
+
+// The runs as a reader takes them, each over the ones before: a run that would change a setting
+// is cut into its bytes, and each byte that would is left out (the setting keeps the base's
+// value, as the window would have it).
+void KeepCarriedOutOfSettings(PageRunner& runner, const PagerData& base, Plan& plan) {
+  PagerData kept = base;
+  const LoadedValues loaded = runner.Load(kept);
+  for (const CarriedBytes& run : CarriedRuns(plan.background, base)) {
+    if (!SettingUnder(runner, loaded, kept, run)) {
+      Put(run, kept);
+      plan.carried.push_back(run);
+      continue;
+    }
+    for (int i = 0; i < run.bytes.size(); ++i) {
+      const CarriedBytes one{run.offset + i, run.bytes.mid(i, 1)};
+      if (SettingUnder(runner, loaded, kept, one)) continue;
+      Put(one, kept);
+      plan.carried.push_back(one);
+    }
+  }
+  kept.selection = plan.background.selection;
+  plan.background = kept;
+}
+
 }  // namespace
+
+QString SettingPlace::Key() const {
+  for (const Item& item : page->items) {
+    if (item.setting == binding) return page->name + QLatin1Char('.') + item.name;
+    for (size_t row = 0; row < item.rows.size(); ++row)
+      for (Binding member : item.rows[row])
+        if (member == binding)
+          return QStringLiteral("%1.%2[%3].%4").arg(page->name, item.name).arg(row + 1).arg(member->form.member);
+  }
+  return page->name;
+}
+
+std::optional<SettingPlace> SettingUnder(PageRunner& runner, const LoadedValues& loaded, const PagerData& background,
+                                         const CarriedBytes& carried) {
+  PagerData probe = background;
+  Put(carried, probe);
+  if (probe.image == background.image) return std::nullopt;
+  const LoadedValues after = runner.Load(probe);
+  for (const CatalogPage& page : Catalog::Get().Pages()) {
+    std::optional<SettingPlace> changed;
+    ForEachSetting(page, [&](Binding binding) {
+      if (!changed && after.Value(page.id, binding) != loaded.Value(page.id, binding))
+        changed = SettingPlace{&page, binding};
+    });
+    if (changed) return changed;
+  }
+  return std::nullopt;
+}
 
 Plan MakePlan(const PagerData& target, const PagerData& base, Extent extent) {
   Plan plan;
@@ -69,6 +142,7 @@ Plan MakePlan(const PagerData& target, const PagerData& base, Extent extent) {
     });
   }
   plan.background = CarriedBackground(runner, target, base, plan.assignments);
+  KeepCarriedOutOfSettings(runner, base, plan);
   return plan;
 }
 

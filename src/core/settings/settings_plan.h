@@ -2,20 +2,45 @@
 // Inside the settings text: what a document says to turn one set of settings into another, the
 // settings in words and the bytes no setting gives.
 
+#include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <optional>
 #include <vector>
 
 #include "core/settings/settings_catalog.h"
 
 namespace m84::settings_text {
 
+// One entry of `carried:`: bytes from an offset on.
+struct CarriedBytes {
+  int offset = 0;
+  QByteArray bytes;
+};
+
 struct Plan {
   std::vector<Assignment> assignments;
   QHash<Binding, QString> refused;  // settings the window would not show as they are
   // The base with the bytes that no setting gives (the carried bytes and the selection block).
   PagerData background;
+  // The carried entries in the order a document gives them: none changes a setting.
+  std::vector<CarriedBytes> carried;
 };
+
+// A setting of a page, named as a document names it: "display.startup_text",
+// "general.capcodes[2].capcode".
+struct SettingPlace {
+  const CatalogPage* page = nullptr;
+  Binding binding = nullptr;
+  QString Key() const;
+};
+
+// The first setting whose value, as the pages load it, the carried bytes would change when
+// written over the background (whose loaded values are `loaded`); none when they land only in
+// bytes no setting reads. Carried bytes may never change a setting: the window's checks would
+// be got round.
+std::optional<SettingPlace> SettingUnder(PageRunner& runner, const LoadedValues& loaded, const PagerData& background,
+                                         const CarriedBytes& carried);
 
 enum class Extent { Whole, Differences };
 

@@ -5,12 +5,15 @@
 
 #include <QSet>
 #include <algorithm>
+#include <new>
 #include <optional>
+#include <set>
 
 #include "core/settings/edit_distance.h"
 #include "core/settings/setting_values.h"
 #include "core/settings/settings_catalog.h"
 #include "core/settings/settings_document.h"
+#include "core/settings/settings_plan.h"
 
 namespace m84 {
 
@@ -52,12 +55,18 @@ class DocumentReader {
 
   SettingsReadResult Read(const QByteArray& text, const PagerData& base) {
     SettingsReadResult result;
+    text_ = text;
     try {
-      if (ReadRoot(YAML::Load(text.toStdString()), base)) result.data = PageRunner().Apply(background_, assignments_);
+      const std::vector<YAML::Node> documents = YAML::LoadAll(text.toStdString());
+      const YAML::Node root = documents.empty() ? YAML::Node() : documents.front();
+      if (OneDocument(documents) && QuotesClosed(root) && ReadRoot(root, base))
+        result.data = runner_.Apply(background_, assignments_);
     } catch (const YAML::ParserException& e) {
       Refuse(e.mark, QString::fromStdString(e.msg));
     } catch (const YAML::Exception& e) {
       Refuse(e.mark, QString::fromStdString(e.msg));
+    } catch (const std::bad_alloc&) {
+      Refuse(YAML::Mark::null_mark(), QStringLiteral("the text needs more memory than there is"));
     }
     if (!result.data) result.error = error_;
     return result;
@@ -70,6 +79,49 @@ class DocumentReader {
     error_.column = mark.column >= 0 ? mark.column + 1 : 1;
     error_.message = message;
     return false;
+  }
+
+  // A second document, or text after "...", would be read by nobody: a file meant whole is
+  // refused rather than half read.
+  bool OneDocument(const std::vector<YAML::Node>& documents) {
+    if (documents.size() <= 1) return true;
+    return Refuse(documents[1].Mark(),
+                  QStringLiteral("a settings text is one document: another begins here (after '---' or '...')"));
+  }
+
+  // yaml-cpp reads a quote left open at the end of the text as if it were closed there.
+  bool QuoteClosed(const YAML::Node& node) const {
+    const int at = node.Mark().pos;
+    if (!node.IsScalar() || at < 0 || at >= text_.size()) return true;
+    const char quote = text_[at];
+    if (quote != '"' && quote != '\'') return true;
+    for (qsizetype i = at + 1; i < text_.size(); ++i) {
+      if (quote == '"' && text_[i] == '\\') {
+        ++i;
+      } else if (text_[i] == quote) {
+        if (quote == '\'' && i + 1 < text_.size() && text_[i + 1] == '\'') {
+          ++i;
+          continue;
+        }
+        return true;
+      }
+    }
+    return false;
+  }
+
+  bool QuotesClosed(const YAML::Node& node) {
+    if (node.IsScalar() && !QuoteClosed(node))
+      return Refuse(node.Mark(), QStringLiteral("the quote opened here is never closed"));
+    // An alias is the node of its anchor again: looked at once, or nested aliases would cost
+    // nine to the power of their depth.
+    if ((node.IsSequence() || node.IsMap()) && !looked_.insert(node.Mark().pos).second) return true;
+    if (node.IsSequence())
+      for (const YAML::Node& item : node)
+        if (!QuotesClosed(item)) return false;
+    if (node.IsMap())
+      for (auto it = node.begin(); it != node.end(); ++it)
+        if (!QuotesClosed(it->first) || !QuotesClosed(it->second)) return false;
+    return true;
   }
 
   bool Unknown(const YAML::Node& key, const QString& where, const std::vector<KnownName>& known) {
@@ -201,6 +253,9 @@ class DocumentReader {
   bool ReadCarried(const YAML::Node& node) {
     std::vector<std::pair<YAML::Node, YAML::Node>> pairs;
     if (!Pairs(node, QStringLiteral("'carried'"), pairs)) return false;
+    // Carried bytes stand beside the settings, never in their place: a setting's bytes pass the
+    // window's checks only when the setting is given in words.
+    const LoadedValues loaded = runner_.Load(background_);
     for (const auto& [key, value] : pairs) {
       bool ok = false;
       const int offset = QString::fromStdString(key.Scalar()).toInt(&ok, 0);
@@ -212,6 +267,10 @@ class DocumentReader {
         return Refuse(value.Mark(), QStringLiteral("carried bytes are two hex digits each, between blanks"));
       if (offset + bytes->size() > kImageSize)
         return Refuse(value.Mark(), QStringLiteral("carried bytes run past the end of the image"));
+      if (const std::optional<SettingPlace> setting = SettingUnder(runner_, loaded, background_, {offset, *bytes}))
+        return Refuse(key.Mark(),
+                      QStringLiteral("carried bytes at %1 would change %2: give it as %3 instead")
+                          .arg(OffsetText(offset), SettingTitle(*setting->page, *setting->binding), setting->Key()));
       std::copy(bytes->begin(), bytes->end(), background_.image.data() + offset);
     }
     return true;
@@ -226,6 +285,9 @@ class DocumentReader {
     return true;
   }
 
+  QByteArray text_;
+  std::set<int> looked_;  // the containers QuotesClosed has been through, by their place
+  PageRunner runner_;
   SettingsError error_;
   PagerData background_;
   std::vector<Assignment> assignments_;

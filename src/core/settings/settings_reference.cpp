@@ -28,13 +28,24 @@ QString SettingsReference() {
           "output ends in `.yaml`, and what every command that loads settings reads. It starts with\n"
           "`format: %1`, then holds one mapping per page, named as the page's tab, in tab order.\n"
           "A document may hold only some settings: the rest come from `--base FILE`, or from the default\n"
-          "settings. Texts are quoted and keep every character, trailing blanks included; list entries are\n"
-          "written without their padding blanks.\n\n"
+          "settings. A stream holds one document: a second one (after `---` or `...`) is refused, and so\n"
+          "is a quote left open. Texts are quoted and hold printable characters of Latin-1 only, as the\n"
+          "window's edits do: a control character (NUL, tab, line break, escape, DEL, U+0080 to U+009F)\n"
+          "is refused (a text with a check of its own, such as an over-the-air command, is left to that\n"
+          "check, as in the window). Trailing blanks are no part of a text: the pages drop them as the window does (a\n"
+          "fixed-width text fills the rest of its field with blanks, the startup and standby texts with\n"
+          "zero bytes), so `\"Hi  \"` is written into the pager as `\"Hi\"` and comes back so. Any other\n"
+          "character at the end, a tab byte held by the pager too, stays. List entries are written\n"
+          "without their padding blanks.\n\n"
           "Grids are sequences of rows, each row a mapping; a row written as `{}` is left as it is.\n\n"
           "Two keys carry what no page shows, so that nothing is lost:\n\n"
           "- `carried`: image bytes that no setting gives, as `0x0F0: \"01 02 03\"` (offset, then hex bytes).\n"
           "- `selection`: the 16-byte selection block, as hex bytes.\n\n"
-          "They are applied first, so a setting written in the document always wins over them.\n")
+          "They are applied first, so a setting written in the document always wins over them. Carried\n"
+          "bytes never stand in a setting's place: bytes that would change a setting are refused, naming\n"
+          "the key to give instead, so that every setting passes the window's checks. A setting that a\n"
+          "pager holds as the window would refuse it is therefore not kept in a document: the header\n"
+          "names it (`# not kept, the window refuses it: ...`) and the document gives the default.\n")
           .arg(kSettingsFormat);
   for (const CatalogPage& page : Catalog::Get().Pages()) {
     text += QStringLiteral("\n## %1: `%2`\n\n| Key | Label | Accepts |\n|---|---|---|\n").arg(page.title, page.name);

@@ -2,7 +2,6 @@
 
 #include <yaml-cpp/yaml.h>
 
-#include <QDateTime>
 #include <algorithm>
 
 #include "core/settings/setting_values.h"
@@ -19,7 +18,7 @@ namespace {
 
 using namespace settings_text;
 
-constexpr int kCarriedRowBytes = 16;  // one line of carried bytes, as a hex dump shows them
+constexpr qsizetype kNoteLineLength = 120;
 const QString kArrow = QStringLiteral(" \u2192 ");
 
 std::string Utf8(const QString& text) { return text.toStdString(); }
@@ -86,36 +85,36 @@ class DocumentWriter {
     ValueOf(binding->form).ToWords(out_, binding->form, values_.value(binding));
   }
 
-  // The header names each setting the window would not show as it is: its bytes are carried.
+  // The header names each setting the window would not show as it is: carried bytes may not stand
+  // in for it, so the document gives the base's value (the default) instead.
   void NoteRefused(const CatalogPage& page) {
     for (const Item& item : page.items) {
       if (item.setting && Noted(item.setting))
-        notes_ << QStringLiteral("# carried, not in words: %1.%2 (%3)\n")
-                      .arg(page.name, item.name, plan_.refused.value(item.setting));
+        Note(QStringLiteral("%1.%2").arg(page.name, item.name), plan_.refused.value(item.setting));
       for (size_t row = 0; row < item.rows.size(); ++row)
         for (Binding binding : item.rows[row])
           if (Noted(binding))
-            notes_ << QStringLiteral("# carried, not in words: %1.%2[%3].%4 (%5)\n")
-                          .arg(page.name, item.name)
-                          .arg(row + 1)
-                          .arg(binding->form.member, plan_.refused.value(binding));
+            Note(QStringLiteral("%1.%2[%3].%4").arg(page.name, item.name).arg(row + 1).arg(binding->form.member),
+                 plan_.refused.value(binding));
     }
   }
 
-  void WriteCarried() {
-    std::vector<int> offsets;
-    for (int i = 0; i < kImageSize; ++i)
-      if (plan_.background.image[i] != base_.image[i]) offsets.push_back(i);
-    if (offsets.empty()) return;
-    out_ << YAML::Key << kCarriedKey << YAML::Value << YAML::BeginMap;
-    for (size_t at = 0; at < offsets.size();) {
-      // A run of neighbouring bytes, cut into rows.
-      size_t end = at + 1;
-      while (end < offsets.size() && offsets[end] == offsets[end - 1] + 1 && int(end - at) < kCarriedRowBytes) ++end;
-      out_ << YAML::Key << Utf8(OffsetText(offsets[at])) << YAML::Value << YAML::DoubleQuoted
-           << Utf8(HexBytes(plan_.background.image.data() + offsets[at], int(end - at)));
-      at = end;
+  // One comment line, or two when one would be longer than a YAML linter lets a line be.
+  void Note(const QString& key, const QString& reason) {
+    const QString line = QStringLiteral("# not kept, the window refuses it: %1 (%2)").arg(key, reason);
+    if (line.size() <= kNoteLineLength) {
+      notes_ << line + QLatin1Char('\n');
+      return;
     }
+    notes_ << QStringLiteral("# not kept, the window refuses it: %1\n#   (%2)\n").arg(key, reason);
+  }
+
+  void WriteCarried() {
+    if (plan_.carried.empty()) return;
+    out_ << YAML::Key << kCarriedKey << YAML::Value << YAML::BeginMap;
+    for (const CarriedBytes& carried : plan_.carried)
+      out_ << YAML::Key << Utf8(OffsetText(carried.offset)) << YAML::Value << YAML::DoubleQuoted
+           << Utf8(HexBytes(reinterpret_cast<const uint8_t*>(carried.bytes.constData()), int(carried.bytes.size())));
     out_ << YAML::EndMap;
   }
 
@@ -133,10 +132,9 @@ class DocumentWriter {
   YAML::Emitter out_;
 };
 
+// No time: a text kept under version control changes only when the settings do.
 QString Header(const QString& what) {
-  return QStringLiteral("# M84 DPT %1, written by m84dpt %2 on %3\n")
-      .arg(what, QStringLiteral(M84_PROGRAM_VERSION),
-           QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss 'UTC'")));
+  return QStringLiteral("# M84 DPT %1, written by m84dpt %2\n").arg(what, QStringLiteral(M84_PROGRAM_VERSION));
 }
 
 }  // namespace
