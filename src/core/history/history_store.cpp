@@ -324,8 +324,10 @@ Result<FileIdentity> OpenPrivateFile(const QString& path, bool tighten) {
   if (fd >= 0) {
     ::fchmod(fd, 0600);
   } else if (errno == EEXIST) {
-    fd = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0 && errno == ELOOP) return Failed({}, linkRefusal);
+    // Only a path descriptor on a file that exists: closing a descriptor that could read or write
+    // would drop every lock SQLite holds on the file in this process (POSIX locks belong to the
+    // process), and a run with several adapters keeps the store open once per adapter.
+    fd = ::open(name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
   }
   if (fd < 0) {
     // Left to SQLite, whose message says the same in its words (a folder not writable, say).
@@ -334,8 +336,15 @@ Result<FileIdentity> OpenPrivateFile(const QString& path, bool tighten) {
   }
   struct stat status {};
   const bool known = ::fstat(fd, &status) == 0;
-  if (known && S_ISREG(status.st_mode) && tighten && status.st_uid == ::geteuid() && (status.st_mode & 077) != 0)
-    ::fchmod(fd, status.st_mode & 0600);
+  if (known && S_ISLNK(status.st_mode)) {
+    ::close(fd);
+    return Failed({}, linkRefusal);
+  }
+  if (known && S_ISREG(status.st_mode) && tighten && status.st_uid == ::geteuid() && (status.st_mode & 077) != 0) {
+    // A path descriptor cannot be changed itself; its name under /proc can, and names the file
+    // that was looked at, never a link put in its place since.
+    ::chmod(QByteArray("/proc/self/fd/" + QByteArray::number(fd)).constData(), status.st_mode & 0600);
+  }
   ::close(fd);
   if (!known) return FileIdentity{};
   if (!S_ISREG(status.st_mode)) return Failed({}, QStringLiteral("%1 is no regular file").arg(path));
