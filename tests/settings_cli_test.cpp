@@ -70,13 +70,16 @@ TEST_F(SettingsCommands, ConvertThroughTextLosesNothing) {
   ASSERT_TRUE(Write("varied.BIN", image));
   // Its settings the window refuses are not kept (the header names them); everything else is, so
   // what comes back from the text goes through a text again byte for byte.
-  Expect(0, {"convert", "varied.BIN", "varied.yml"});
+  const Outcome leavingOut = Expect(0, {"convert", "varied.BIN", "varied.yml"});
   EXPECT_TRUE(Read("varied.yml").contains("\n# not kept, the window refuses it: ")) << Read("varied.yml").toStdString();
+  // Said where the user looks as well, not only inside the file.
+  EXPECT_TRUE(leavingOut.err.contains("varied.yml: not kept, the window refuses it: ")) << leavingOut.err.toStdString();
   Expect(0, {"convert", "varied.yml", "kept.BIN"});
   Expect(0, {"convert", "kept.BIN", "direct.BIN"});
   EXPECT_EQ(Read("direct.BIN"), Read("kept.BIN"));
-  Expect(0, {"convert", "kept.BIN", "kept.yml"});
+  const Outcome keepingAll = Expect(0, {"convert", "kept.BIN", "kept.yml"});
   EXPECT_FALSE(Read("kept.yml").contains("# not kept")) << Read("kept.yml").toStdString();
+  EXPECT_FALSE(keepingAll.err.contains("not kept")) << keepingAll.err.toStdString();
   EXPECT_TRUE(Read("kept.yml").contains("\ncarried:\n")) << "bytes no page reads travel too";
   Expect(0, {"convert", "kept.yml", "back.BIN"});
   EXPECT_EQ(Read("back.BIN"), Read("direct.BIN"));

@@ -107,7 +107,12 @@ Outcome SaveSettingsFile(const QString& path, const PagerData& data, OperationHo
     return SaveRefused(problem->path, problem->reason, host);
   if (form == SettingsFileForm::RawImage)
     return SaveBytes(path, QByteArray(reinterpret_cast<const char*>(data.image.data()), kImageSize), host);
-  return SaveBytes(path, WriteSettingsDocument(data), host);
+  Outcome saved = SaveBytes(path, WriteSettingsDocument(data), host);
+  // Saved, but not every setting could go into the text: said beside the file, never silently.
+  if (saved)
+    for (const QString& leftOut : SettingsTextLeavesOut(data))
+      host.ShowFileProblem(path, QStringLiteral("not kept, the window refuses it: ") + leftOut);
+  return saved;
 }
 
 Outcome LoadSettingsIntoPages(const QString& path, PagerData& data, PageExchange& pages, OperationHost& host,

@@ -38,6 +38,9 @@ class DocumentWriter {
     return (header + notes_.join(QString())).toUtf8() + QByteArray(out_.c_str()) + '\n';
   }
 
+  // The settings the header named as not kept, "key (reason)".
+  const QStringList& LeftOut() const { return leftOut_; }
+
  private:
   bool Written(Binding binding) const { return values_.contains(binding); }
 
@@ -101,6 +104,7 @@ class DocumentWriter {
 
   // One comment line, or two when one would be longer than a YAML linter lets a line be.
   void Note(const QString& key, const QString& reason) {
+    leftOut_ << QStringLiteral("%1 (%2)").arg(key, reason);
     const QString line = QStringLiteral("# not kept, the window refuses it: %1 (%2)").arg(key, reason);
     if (line.size() <= kNoteLineLength) {
       notes_ << line + QLatin1Char('\n');
@@ -129,6 +133,7 @@ class DocumentWriter {
   Extent extent_;
   QHash<Binding, QVariant> values_;
   QStringList notes_;
+  QStringList leftOut_;
   YAML::Emitter out_;
 };
 
@@ -143,6 +148,14 @@ QByteArray WriteSettingsDocument(const PagerData& data) {
   const PagerData defaults;
   const Plan plan = MakePlan(data, defaults, Extent::Whole);
   return DocumentWriter(plan, defaults, Extent::Whole).Write(Header(QStringLiteral("settings")));
+}
+
+QStringList SettingsTextLeavesOut(const PagerData& data) {
+  const PagerData defaults;
+  const Plan plan = MakePlan(data, defaults, Extent::Whole);
+  DocumentWriter writer(plan, defaults, Extent::Whole);
+  static_cast<void>(writer.Write(QString()));
+  return writer.LeftOut();
 }
 
 QByteArray WriteSettingsPatch(const PagerData& from, const PagerData& to) {
