@@ -112,7 +112,8 @@ QString ProcessName(const QString& proc, qint64 pid) {
   return ReadLine(QStringLiteral("%1/%2/comm").arg(proc).arg(pid));
 }
 
-QString OwnUserName(const QMap<QString, QString>& environment) {
+QString OwnUserName(const DoctorRoots& roots, const QMap<QString, QString>& environment) {
+  if (roots.userId) return roots.userName;
 #ifdef Q_OS_UNIX
   if (const struct passwd* entry = ::getpwuid(::geteuid())) return QString::fromLocal8Bit(entry->pw_name);
 #endif
@@ -162,9 +163,16 @@ NodeFacts FactsOf(const QString& node) {
   return facts;
 }
 
-bool MayOpen(const QString& node) {
+bool MayOpen(const QString& node, const DoctorRoots& roots) {
 #ifdef Q_OS_UNIX
-  return ::access(node.toLocal8Bit().constData(), R_OK | W_OK) == 0;
+  if (!roots.userId) return ::access(node.toLocal8Bit().constData(), R_OK | W_OK) == 0;
+  struct stat status {};
+  if (::stat(node.toLocal8Bit().constData(), &status) != 0) return false;
+  if (*roots.userId == 0) return true;
+  if (status.st_uid == *roots.userId) return (status.st_mode & (S_IRUSR | S_IWUSR)) == (S_IRUSR | S_IWUSR);
+  if (SessionGroups(roots).contains(status.st_gid))
+    return (status.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
+  return (status.st_mode & (S_IROTH | S_IWOTH)) == (S_IROTH | S_IWOTH);
 #else
   return QFileInfo(node).isWritable();
 #endif
@@ -312,8 +320,8 @@ class Doctor {
     const NodeFacts facts = FactsOf(node_);
     const QString found =
         QStringLiteral("%1: group %2, mode %3").arg(node_, facts.group).arg(facts.mode, 4, 8, QLatin1Char('0'));
-    if (MayOpen(node_)) return Pass(check, found + QStringLiteral("; this user may read and write it"));
-    const QString user = OwnUserName(options_.environment);
+    if (MayOpen(node_, roots_)) return Pass(check, found + QStringLiteral("; this user may read and write it"));
+    const QString user = OwnUserName(roots_, options_.environment);
     const bool inSession = SessionGroups(roots_).contains(facts.gid);
     const bool listed = GroupMembers(roots_.groupFile, facts.group).contains(user);
     QString mend;
@@ -514,13 +522,14 @@ class Doctor {
       return Fail(check, QStringLiteral("no playback device in %1 (%2)").arg(snd.path(), cardText),
                   QStringLiteral("the beeps stay silent (the pager work does not need them): plug in speakers or "
                                  "headphones, or load the sound card's driver; aplay -l lists what ALSA sees"));
-    const bool usable =
-        std::any_of(playback.begin(), playback.end(), [&](const QString& name) { return MayOpen(snd.filePath(name)); });
+    const bool usable = std::any_of(playback.begin(), playback.end(),
+                                    [&](const QString& name) { return MayOpen(snd.filePath(name), roots_); });
     if (!usable)
       return Fail(
           check,
           QStringLiteral("%1 playback devices in %2, none this user may open").arg(playback.size()).arg(snd.path()),
-          QStringLiteral("sudo usermod -aG audio %1, then log out and in").arg(OwnUserName(options_.environment)));
+          QStringLiteral("sudo usermod -aG audio %1, then log out and in")
+              .arg(OwnUserName(roots_, options_.environment)));
     return Pass(check, QStringLiteral("%1 (%2 playback devices)").arg(cardText).arg(playback.size()));
   }
 

@@ -30,6 +30,10 @@ struct DoctorRoots {
   QStringList lockFolders;
   // The groups this session runs with; empty: the process's own.
   QList<unsigned> sessionGroups;
+  // Whose rights are checked: nothing for this process's (access(2), ACLs included); a user id
+  // and name to judge a node by its mode bits alone, as that user would meet it.
+  std::optional<unsigned> userId;
+  QString userName;
 };
 
 enum class CheckState { Passed, Failed, Skipped };
