@@ -300,12 +300,19 @@ TEST_F(DoctorTree, EachKindOfFailureFailsItsOwnCheckWithItsMend) {
   }
 }
 
-TEST_F(DoctorTree, AStaleLockAndOffRecordingDoNotFail) {
+TEST_F(DoctorTree, AStaleLockTheSimulatorsOwnEndAndOffRecordingDoNotFail) {
   WriteText(Path("locks/LCK..ttyACM0"), "  99999\n");  // no such process in the fake /proc
+  Holding(700, "m84dpt");
+  WriteText(Path("proc/700/cmdline"), QByteArray("/usr/bin/m84dpt\0simulate\0", 25));
   options.history.reset();
   const std::vector<DoctorCheck> checks = RunConnectionDoctor(options);
   EXPECT_TRUE(FailedIds(checks).isEmpty()) << FailedIds(checks).join(", ").toStdString();
   EXPECT_TRUE(Find(checks, "other-programs")->found.contains("stale lock"));
+  EXPECT_TRUE(Find(checks, "other-programs")->found.contains("served by the simulated adapter, pid 700"));
+
+  // Any other m84dpt on the port is a rival.
+  WriteText(Path("proc/700/cmdline"), QByteArray("/usr/bin/m84dpt\0read\0", 21));
+  EXPECT_EQ(FailedIds(RunConnectionDoctor(options)), QStringList{"other-programs"});
   EXPECT_EQ(Find(checks, "history")->state, CheckState::Skipped);
 }
 

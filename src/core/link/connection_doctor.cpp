@@ -112,6 +112,16 @@ QString ProcessName(const QString& proc, qint64 pid) {
   return ReadLine(QStringLiteral("%1/%2/comm").arg(proc).arg(pid));
 }
 
+// "m84dpt simulate ...", by its command line.
+bool IsSimulator(const QString& proc, qint64 pid) {
+  QFile file(QStringLiteral("%1/%2/cmdline").arg(proc).arg(pid));
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  const QList<QByteArray> arguments = file.read(4096).split('\0');
+  return arguments.size() > 1 &&
+         QFileInfo(QString::fromLocal8Bit(arguments[0])).fileName() == QLatin1String("m84dpt") &&
+         arguments[1] == "simulate";
+}
+
 QString OwnUserName(const DoctorRoots& roots, const QMap<QString, QString>& environment) {
   if (roots.userId) return roots.userName;
 #ifdef Q_OS_UNIX
@@ -359,6 +369,7 @@ class Doctor {
     if (const QString canonical = QFileInfo(node_).canonicalFilePath(); !targets.contains(canonical))
       targets << canonical;
     std::vector<Holder> holders;
+    QStringList notes;
     int unseen = 0;
 #ifdef Q_OS_UNIX
     const qint64 self = ::getpid();
@@ -377,11 +388,14 @@ class Doctor {
       }
       for (const QString& fd : fds.entryList(QDir::System | QDir::Files | QDir::NoDotAndDotDot))
         if (targets.contains(QFile::symLinkTarget(fds.filePath(fd)))) {
-          holders.push_back({ProcessName(roots_.proc, pid), pid, {}});
+          // The simulated adapter keeps its own pseudo-terminal open: it is the other end, no rival.
+          if (IsSimulator(roots_.proc, pid))
+            notes << QStringLiteral("served by the simulated adapter, pid %1").arg(pid);
+          else
+            holders.push_back({ProcessName(roots_.proc, pid), pid, {}});
           break;
         }
     }
-    QStringList notes;
     const QString lockName = QStringLiteral("LCK..") + LockDeviceName();
     for (const QString& folder : roots_.lockFolders.isEmpty() ? DefaultLockFolders() : roots_.lockFolders) {
       const QString lock = QDir(folder).filePath(lockName);
