@@ -384,6 +384,12 @@ class Doctor {
       const QDir fds(proc.filePath(entry + QStringLiteral("/fd")));
       if (!fds.isReadable()) {
         ++unseen;
+        // Those most likely to take the port run as root: at least say that they run.
+        const QString name = ProcessName(roots_.proc, pid);
+        if (name.compare(QLatin1String("ModemManager"), Qt::CaseInsensitive) == 0 ||
+            name.startsWith(QLatin1String("brltty")))
+          notes
+              << QStringLiteral("%1 runs (pid %2); whether it has the port open only root can see").arg(name).arg(pid);
         continue;
       }
       for (const QString& fd : fds.entryList(QDir::System | QDir::Files | QDir::NoDotAndDotDot))
