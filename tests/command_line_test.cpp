@@ -183,6 +183,7 @@ TEST_F(CommandLine, HelpListsEveryCommandAndEachCommandDescribesItsOwnArgumentsA
       {"ports", {"--port DEVICE"}},
       {"diff", {"A", "B", "--yaml", "--base FILE"}},
       {"udev-rule", {"--install", "--port DEVICE"}},
+      {"doctor", {"--port DEVICE", "--json"}},
       {"help", {"[COMMAND]"}},
   };
   ASSERT_EQ(std::size(commandOptions), AllCommands().size());

@@ -55,6 +55,8 @@ int PrintPdf(const QString& out, DisplayMode mode, const SectionPrinter& printSe
 
 void UsePdfReportPrinter(PdfReportPrinter printer) { pdfReportPrinter = printer; }
 
+bool PdfReportPrinterSet() { return pdfReportPrinter != nullptr; }
+
 int RunReportCommand(const QStringList& arguments) {
   CommandParser parser(QStringLiteral("report"));
   parser.addPositionalArgument(

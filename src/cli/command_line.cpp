@@ -27,6 +27,10 @@ const std::vector<CommandEntry> kCommands = {
     {"diff", "Show which settings differ between two files, or print them as a settings text.", RunDiffCommand},
     {"udev-rule", "Print the udev rule that gives the plugged-in adapter to the desktop user, or install it.",
      RunUdevRuleCommand},
+    {"doctor",
+     "Check the adapter's device, rights and answer, the history, printing, sound and display; say how "
+     "to mend each failure.",
+     RunDoctorCommand},
     {"help", "Show the program's help, or a command's.", RunHelpCommand},
 };
 

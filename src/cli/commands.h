@@ -22,6 +22,7 @@ int RunUdevRuleCommand(const QStringList& arguments);
 int RunPortsCommand(const QStringList& arguments);
 int RunHistoryCommand(const QStringList& arguments);
 int RunFleetCommand(const QStringList& arguments);
+int RunDoctorCommand(const QStringList& arguments);
 int RunHelpCommand(const QStringList& arguments);
 
 // Printing a report into a PDF needs fonts and a paint device, which the command line does not
@@ -29,5 +30,7 @@ int RunHelpCommand(const QStringList& arguments);
 // one, "report --pdf" says that this build cannot print.
 using PdfReportPrinter = bool (*)(const QString& path, DisplayMode mode, const SectionPrinter& printSection);
 void UsePdfReportPrinter(PdfReportPrinter printer);
+// Whether a printer was handed over: what "doctor" reports for printing.
+bool PdfReportPrinterSet();
 
 }  // namespace m84
