@@ -224,8 +224,9 @@ QString BackupNeedsHistory(const CommandParser& parser) {
   return {};
 }
 
-void RecordTransfer(PagerHistory& history, const PagerTransfer& transfer, const AdapterLink& link) {
-  for (const QString& warning : history.Record(transfer, link).warnings) PrintReason(warning);
+void RecordTransfer(PagerHistory& history, const PagerTransfer& transfer, const AdapterLink& link,
+                    const std::optional<QString>& serial) {
+  for (const QString& warning : history.Record(transfer, link, serial).warnings) PrintReason(warning);
 }
 
 bool BackUpPager(AdapterLink& link, const PagerData& data, const QString& file, PagerHistory& history,

@@ -118,11 +118,13 @@ int RunWriteCommand(const QStringList& arguments) {
   host.SetInterrupts(&interrupts);
   PagerHistory history = CommandHistory(parser, kSourceCommandLine);
   if (parser.isSet(BackupOption()) && !BackUpPager(link, data, file, history, &interrupts)) return 1;
-  const bool written = bool(WriteFromPages(link, data, pages, options, host).outcome);
+  const WriteResult result = WriteFromPages(link, data, pages, options, host);
+  const bool written = bool(result.outcome);
   // The terminal closed during the write: it was finished all the same, and nobody reads a report;
   // the history keeps its outcome.
   const int exitCode = interrupts.HungUp() ? kHungUpExitCode : written ? 0 : ReportWriteFailure(link);
-  RecordTransfer(history, {HistoryOperation::Write, written, &data, exitCode, file}, link);
+  RecordTransfer(history, {HistoryOperation::Write, written, &data, exitCode, file}, link,
+                 FailedWriteSerial(written, result));
   return exitCode;
 }
 
