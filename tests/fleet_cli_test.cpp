@@ -12,6 +12,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <memory>
@@ -21,6 +22,7 @@
 #include "core/fleet/order_csv.h"
 #include "core/fleet/order_state.h"
 #include "core/history/history_store.h"
+#include "core/history/pager_history.h"
 #include "core/image/dat_file.h"
 #include "core/link/adapter_frame.h"
 #include "core/link/simulator_host.h"
@@ -530,6 +532,134 @@ TEST_F(FleetCommands, ABatchRefusesEveryPagerItHasWrittenNotOnlyTheLast) {
   EXPECT_EQ(batch.exitCode(), 0) << err.toStdString();
   EXPECT_EQ(int(ReadCapcode(adapter.Memory(), 0)), 1002);
   EXPECT_EQ(int(ReadCapcode(firstWritten, 0)), 1000);
+}
+
+// The rest of the batch's faults, each a case through the real program: a batch that stopped
+// before FILE was stepped (a full disk, a kill) goes on with the next capcodes, a settings text
+// is stepped where it writes the capcode and keeps its comments, --no-keep-serial warns, and a
+// failed write is recorded under the pager's serial number, or none when nothing was read.
+TEST_F(FleetCommands, TheBatchsFaultsAreGone) {
+  const QByteArray text =
+      "format: m84-settings/1\n"
+      "# ward 3's pagers: keep this line\n"
+      "general:\n"
+      "  serial: \"1234567890\"\n"
+      "  capcodes:\n"
+      "    - capcode: 1200100  # the ward's own\n"
+      "      auto_increment: \"+1\"\n";
+  struct Case {
+    const char* what;
+    QStringList arguments;  // after "write batch.yaml --port DEV"
+    const char* faults;     // the simulator's; nullptr: a port where no adapter answers
+    bool rerunUnstepped;    // first a run of one pager, then FILE put back as it was
+    int exitCode;
+    const char* err;           // a pattern standard error matches
+    int capcode;               // capcode 1 of the newest write's record; 0: not looked at
+    const char* fileCapcode;   // FILE's capcode line after
+    const char* recordSerial;  // the newest write's record's serial number; nullptr: not looked at
+  };
+  const Case cases[] = {
+      {"a batch stopped before FILE was stepped goes on with the next capcode",
+       {"--increment", "--count", "2", "--keep-serial"},
+       "",
+       true,
+       0,
+       "the history records pager\\(s\\) 1 of this batch as written by an earlier run",
+       1200101,
+       "    - capcode: 1200102  # the ward's own\n",
+       "7700000002"},
+      {"a settings text is stepped in place",
+       {"--increment", "--count", "2", "--keep-serial"},
+       "",
+       false,
+       0,
+       "plan: 2 pager\\(s\\); capcode 1: 1200100 to 1200101",
+       1200101,
+       "    - capcode: 1200102  # the ward's own\n",
+       "7700000002"},
+      {"--no-keep-serial warns that the pagers cannot be told apart",
+       {"--increment", "--count", "2", "--no-keep-serial"},
+       "",
+       false,
+       0,
+       "every pager of this batch gets serial number 1234567890 from .*batch.yaml",
+       1200101,
+       "    - capcode: 1200102  # the ward's own\n",
+       "1234567890"},
+      {"a batch on a port where nothing answers",
+       {"--increment", "--keep-serial"},
+       nullptr,
+       false,
+       1,
+       ".",
+       0,
+       "    - capcode: 1200100  # the ward's own\n",
+       ""},
+      {"a single write on a port where nothing answers",
+       {"--keep-serial"},
+       nullptr,
+       false,
+       1,
+       ".",
+       0,
+       "    - capcode: 1200100  # the ward's own\n",
+       ""},
+      {"a write refused part-way, the pager's serial number not read",
+       {"--no-keep-serial"},
+       "write-nak:5",
+       false,
+       1,
+       ".",
+       0,
+       "    - capcode: 1200100  # the ward's own\n",
+       ""},
+      {"a batch's write refused part-way, the pager's serial number read",
+       {"--increment", "--keep-serial"},
+       "write-nak:5",
+       false,
+       1,
+       ".",
+       0,
+       "    - capcode: 1200100  # the ward's own\n",
+       "7700000001"},
+  };
+  int number = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const HistoryLocation history{HistoryLocation::Backend::SQLite,
+                                  dir.filePath(QStringLiteral("batch-history-%1.sqlite").arg(++number))};
+    environment.insert(QStringLiteral("M84DPT_HISTORY"), history.target);
+    ASSERT_TRUE(WriteFileAtomically(Path("batch.yaml"), text));
+    std::unique_ptr<SimulatorHost> adapter;
+    if (c.faults) adapter = StartSimulator("7700000001", true, QString::fromLatin1(c.faults));
+    const QString port = adapter ? adapter->DevicePath() : Path("no-adapter");
+    const QStringList write = QStringList{"write", "batch.yaml", "--port", port};
+    if (c.rerunUnstepped) {
+      const Outcome first = Program(write + QStringList{"--increment", "--keep-serial"});
+      ASSERT_EQ(first.exitCode, 0) << first.err.toStdString();
+      ASSERT_TRUE(WriteFileAtomically(Path("batch.yaml"), text));  // as if its save had failed
+    }
+    const Outcome batch = Program(write + c.arguments, "\n");
+    EXPECT_EQ(batch.exitCode, c.exitCode) << batch.err.toStdString();
+    EXPECT_TRUE(QRegularExpression(QString::fromLatin1(c.err)).match(batch.err).hasMatch()) << batch.err.toStdString();
+    QFile file(Path("batch.yaml"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray after = file.readAll();
+    EXPECT_TRUE(after.contains(c.fileCapcode)) << after.toStdString();
+    EXPECT_TRUE(after.contains("# ward 3's pagers: keep this line\n")) << after.toStdString();
+    if (c.recordSerial) {
+      HistoryStore store(history);
+      const Result<std::vector<HistoryRecord>> listed = store.List({});
+      ASSERT_TRUE(listed);
+      const auto write = std::find_if(listed->begin(), listed->end(), [](const HistoryRecord& record) {
+        return record.operation == OperationName(HistoryOperation::Write);
+      });
+      ASSERT_NE(write, listed->end());
+      EXPECT_EQ(write->serial, QString::fromLatin1(c.recordSerial));
+      // The pager swapped out is gone from the simulator: its capcode is the history's.
+      if (c.capcode) EXPECT_EQ(write->capcodes[0], std::optional<int>(c.capcode));
+    }
+  }
 }
 
 // A slow write keeps its row: its claim is refreshed while it writes, so another bench with the
