@@ -6,16 +6,22 @@
 #include <gtest/gtest.h>
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <memory>
+
+#include <signal.h>
 
 #include "core/fleet/fleet_order.h"
 #include "core/fleet/fleet_runner.h"
@@ -766,5 +772,73 @@ INSTANTIATE_TEST_SUITE_P(Backends, FleetBenches,
                          [](const auto& info) {
                            return info.param == HistoryLocation::Backend::SQLite ? "SQLite" : "PostgreSQL";
                          });
+
+}  // namespace
+
+namespace {
+
+// A batch whose pager is written while another session holds the history's table locked on the
+// PostgreSQL server: Ctrl+C in that wait is heard at once, FILE is stepped all the same (before
+// the record), and the history says the write was not recorded.
+TEST_F(FleetCommands, CtrlCIsHeardWhileTheHistorysServerHoldsALock) {
+  const QString server = qEnvironmentVariable("M84DPT_TEST_POSTGRES");
+  if (server.isEmpty())
+    GTEST_SKIP() << "M84DPT_TEST_POSTGRES is not set: no scratch PostgreSQL server (scripts/with_postgres.sh)";
+  // A database of its own: the lock must not hold other tests on the same server.
+  const QString name = QStringLiteral("batch_lock_%1").arg(QDateTime::currentMSecsSinceEpoch());
+  const QString connection = server + QStringLiteral(" dbname=") + name;
+  {
+    QSqlDatabase admin = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("admin"));
+    admin.setConnectOptions(server);
+    ASSERT_TRUE(admin.open()) << admin.lastError().text().toStdString();
+    ASSERT_TRUE(QSqlQuery(admin).exec(QStringLiteral("CREATE DATABASE ") + name));
+    admin.close();
+  }
+  QSqlDatabase::removeDatabase(QStringLiteral("admin"));
+  {
+    HistoryStore store(ParseHistoryLocation(connection));
+    ASSERT_TRUE(store.Open());
+  }
+  QSqlDatabase locker = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("locker"));
+  locker.setConnectOptions(connection);
+  ASSERT_TRUE(locker.open()) << locker.lastError().text().toStdString();
+  ASSERT_TRUE(locker.transaction());
+  ASSERT_TRUE(QSqlQuery(locker).exec(QStringLiteral("LOCK TABLE pager_history IN ACCESS EXCLUSIVE MODE")));
+
+  PagerData data;
+  WriteCapcode(data.image, 0, 1000);
+  data.selection.SetAutoIncrement(0, 3);  // +1
+  ASSERT_TRUE(WriteFileAtomically(Path("batch.DAT"), EncodeDatFile(data, 0)));
+  const auto adapter = StartSimulator("1100000000");
+  environment.insert(QStringLiteral("M84DPT_HISTORY"), connection);
+  QProcess batch;
+  batch.setProcessEnvironment(environment);
+  batch.setWorkingDirectory(dir.path());
+  batch.start(QStringLiteral(M84DPT_PROGRAM),
+              {"write", "batch.DAT", "--increment", "--keep-serial", "--port", adapter->DevicePath()});
+  QString out;
+  QDeadlineTimer written(20000);
+  while (!out.contains("DPT Verify ok !") && !written.hasExpired()) {
+    batch.waitForReadyRead(100);
+    out += QString::fromUtf8(batch.readAllStandardOutput());
+  }
+  ASSERT_TRUE(out.contains("DPT Verify ok !")) << out.toStdString();
+  QThread::msleep(500);  // into the wait for the lock
+  QElapsedTimer heard;
+  heard.start();
+  ::kill(pid_t(batch.processId()), SIGINT);
+  ASSERT_TRUE(batch.waitForFinished(20000));
+  // The limit on the wait is 5 s: well before it.
+  EXPECT_LT(heard.elapsed(), 2500);
+  const QString err = QString::fromUtf8(batch.readAllStandardError());
+  EXPECT_TRUE(err.contains("history: this write was not recorded")) << err.toStdString();
+  QFile saved(Path("batch.DAT"));
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  const std::optional<PagerData> file = DecodeDatFile(saved.readAll());
+  ASSERT_TRUE(file);
+  EXPECT_EQ(int(ReadCapcode(file->image, 0)), 1001);  // stepped before the record
+  locker.rollback();
+  locker.close();
+}
 
 }  // namespace
