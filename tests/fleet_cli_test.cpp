@@ -6,21 +6,29 @@
 #include <gtest/gtest.h>
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <memory>
+
+#include <signal.h>
 
 #include "core/fleet/fleet_order.h"
 #include "core/fleet/fleet_runner.h"
 #include "core/fleet/order_csv.h"
 #include "core/fleet/order_state.h"
 #include "core/history/history_store.h"
+#include "core/history/pager_history.h"
 #include "core/image/dat_file.h"
 #include "core/link/adapter_frame.h"
 #include "core/link/simulator_host.h"
@@ -532,6 +540,134 @@ TEST_F(FleetCommands, ABatchRefusesEveryPagerItHasWrittenNotOnlyTheLast) {
   EXPECT_EQ(int(ReadCapcode(firstWritten, 0)), 1000);
 }
 
+// The rest of the batch's faults, each a case through the real program: a batch that stopped
+// before FILE was stepped (a full disk, a kill) goes on with the next capcodes, a settings text
+// is stepped where it writes the capcode and keeps its comments, --no-keep-serial warns, and a
+// failed write is recorded under the pager's serial number, or none when nothing was read.
+TEST_F(FleetCommands, TheBatchsFaultsAreGone) {
+  const QByteArray text =
+      "format: m84-settings/1\n"
+      "# ward 3's pagers: keep this line\n"
+      "general:\n"
+      "  serial: \"1234567890\"\n"
+      "  capcodes:\n"
+      "    - capcode: 1200100  # the ward's own\n"
+      "      auto_increment: \"+1\"\n";
+  struct Case {
+    const char* what;
+    QStringList arguments;  // after "write batch.yaml --port DEV"
+    const char* faults;     // the simulator's; nullptr: a port where no adapter answers
+    bool rerunUnstepped;    // first a run of one pager, then FILE put back as it was
+    int exitCode;
+    const char* err;           // a pattern standard error matches
+    int capcode;               // capcode 1 of the newest write's record; 0: not looked at
+    const char* fileCapcode;   // FILE's capcode line after
+    const char* recordSerial;  // the newest write's record's serial number; nullptr: not looked at
+  };
+  const Case cases[] = {
+      {"a batch stopped before FILE was stepped goes on with the next capcode",
+       {"--increment", "--count", "2", "--keep-serial"},
+       "",
+       true,
+       0,
+       "the history records pager\\(s\\) 1 of this batch as written by an earlier run",
+       1200101,
+       "    - capcode: 1200102  # the ward's own\n",
+       "7700000002"},
+      {"a settings text is stepped in place",
+       {"--increment", "--count", "2", "--keep-serial"},
+       "",
+       false,
+       0,
+       "plan: 2 pager\\(s\\); capcode 1: 1200100 to 1200101",
+       1200101,
+       "    - capcode: 1200102  # the ward's own\n",
+       "7700000002"},
+      {"--no-keep-serial warns that the pagers cannot be told apart",
+       {"--increment", "--count", "2", "--no-keep-serial"},
+       "",
+       false,
+       0,
+       "every pager of this batch gets serial number 1234567890 from .*batch.yaml",
+       1200101,
+       "    - capcode: 1200102  # the ward's own\n",
+       "1234567890"},
+      {"a batch on a port where nothing answers",
+       {"--increment", "--keep-serial"},
+       nullptr,
+       false,
+       1,
+       ".",
+       0,
+       "    - capcode: 1200100  # the ward's own\n",
+       ""},
+      {"a single write on a port where nothing answers",
+       {"--keep-serial"},
+       nullptr,
+       false,
+       1,
+       ".",
+       0,
+       "    - capcode: 1200100  # the ward's own\n",
+       ""},
+      {"a write refused part-way, the pager's serial number not read",
+       {"--no-keep-serial"},
+       "write-nak:5",
+       false,
+       1,
+       ".",
+       0,
+       "    - capcode: 1200100  # the ward's own\n",
+       ""},
+      {"a batch's write refused part-way, the pager's serial number read",
+       {"--increment", "--keep-serial"},
+       "write-nak:5",
+       false,
+       1,
+       ".",
+       0,
+       "    - capcode: 1200100  # the ward's own\n",
+       "7700000001"},
+  };
+  int number = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const HistoryLocation history{HistoryLocation::Backend::SQLite,
+                                  dir.filePath(QStringLiteral("batch-history-%1.sqlite").arg(++number))};
+    environment.insert(QStringLiteral("M84DPT_HISTORY"), history.target);
+    ASSERT_TRUE(WriteFileAtomically(Path("batch.yaml"), text));
+    std::unique_ptr<SimulatorHost> adapter;
+    if (c.faults) adapter = StartSimulator("7700000001", true, QString::fromLatin1(c.faults));
+    const QString port = adapter ? adapter->DevicePath() : Path("no-adapter");
+    const QStringList write = QStringList{"write", "batch.yaml", "--port", port};
+    if (c.rerunUnstepped) {
+      const Outcome first = Program(write + QStringList{"--increment", "--keep-serial"});
+      ASSERT_EQ(first.exitCode, 0) << first.err.toStdString();
+      ASSERT_TRUE(WriteFileAtomically(Path("batch.yaml"), text));  // as if its save had failed
+    }
+    const Outcome batch = Program(write + c.arguments, "\n");
+    EXPECT_EQ(batch.exitCode, c.exitCode) << batch.err.toStdString();
+    EXPECT_TRUE(QRegularExpression(QString::fromLatin1(c.err)).match(batch.err).hasMatch()) << batch.err.toStdString();
+    QFile file(Path("batch.yaml"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray after = file.readAll();
+    EXPECT_TRUE(after.contains(c.fileCapcode)) << after.toStdString();
+    EXPECT_TRUE(after.contains("# ward 3's pagers: keep this line\n")) << after.toStdString();
+    if (c.recordSerial) {
+      HistoryStore store(history);
+      const Result<std::vector<HistoryRecord>> listed = store.List({});
+      ASSERT_TRUE(listed);
+      const auto write = std::find_if(listed->begin(), listed->end(), [](const HistoryRecord& record) {
+        return record.operation == OperationName(HistoryOperation::Write);
+      });
+      ASSERT_NE(write, listed->end());
+      EXPECT_EQ(write->serial, QString::fromLatin1(c.recordSerial));
+      // The pager swapped out is gone from the simulator: its capcode is the history's.
+      if (c.capcode) EXPECT_EQ(write->capcodes[0], std::optional<int>(c.capcode));
+    }
+  }
+}
+
 // A slow write keeps its row: its claim is refreshed while it writes, so another bench with the
 // same short time-out does not take it for one whose run went away.
 TEST_F(FleetCommands, ARowBeingWrittenSlowlyStaysItsBenchs) {
@@ -636,5 +772,73 @@ INSTANTIATE_TEST_SUITE_P(Backends, FleetBenches,
                          [](const auto& info) {
                            return info.param == HistoryLocation::Backend::SQLite ? "SQLite" : "PostgreSQL";
                          });
+
+}  // namespace
+
+namespace {
+
+// A batch whose pager is written while another session holds the history's table locked on the
+// PostgreSQL server: Ctrl+C in that wait is heard at once, FILE is stepped all the same (before
+// the record), and the history says the write was not recorded.
+TEST_F(FleetCommands, CtrlCIsHeardWhileTheHistorysServerHoldsALock) {
+  const QString server = qEnvironmentVariable("M84DPT_TEST_POSTGRES");
+  if (server.isEmpty())
+    GTEST_SKIP() << "M84DPT_TEST_POSTGRES is not set: no scratch PostgreSQL server (scripts/with_postgres.sh)";
+  // A database of its own: the lock must not hold other tests on the same server.
+  const QString name = QStringLiteral("batch_lock_%1").arg(QDateTime::currentMSecsSinceEpoch());
+  const QString connection = server + QStringLiteral(" dbname=") + name;
+  {
+    QSqlDatabase admin = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("admin"));
+    admin.setConnectOptions(server);
+    ASSERT_TRUE(admin.open()) << admin.lastError().text().toStdString();
+    ASSERT_TRUE(QSqlQuery(admin).exec(QStringLiteral("CREATE DATABASE ") + name));
+    admin.close();
+  }
+  QSqlDatabase::removeDatabase(QStringLiteral("admin"));
+  {
+    HistoryStore store(ParseHistoryLocation(connection));
+    ASSERT_TRUE(store.Open());
+  }
+  QSqlDatabase locker = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("locker"));
+  locker.setConnectOptions(connection);
+  ASSERT_TRUE(locker.open()) << locker.lastError().text().toStdString();
+  ASSERT_TRUE(locker.transaction());
+  ASSERT_TRUE(QSqlQuery(locker).exec(QStringLiteral("LOCK TABLE pager_history IN ACCESS EXCLUSIVE MODE")));
+
+  PagerData data;
+  WriteCapcode(data.image, 0, 1000);
+  data.selection.SetAutoIncrement(0, 3);  // +1
+  ASSERT_TRUE(WriteFileAtomically(Path("batch.DAT"), EncodeDatFile(data, 0)));
+  const auto adapter = StartSimulator("1100000000");
+  environment.insert(QStringLiteral("M84DPT_HISTORY"), connection);
+  QProcess batch;
+  batch.setProcessEnvironment(environment);
+  batch.setWorkingDirectory(dir.path());
+  batch.start(QStringLiteral(M84DPT_PROGRAM),
+              {"write", "batch.DAT", "--increment", "--keep-serial", "--port", adapter->DevicePath()});
+  QString out;
+  QDeadlineTimer written(20000);
+  while (!out.contains("DPT Verify ok !") && !written.hasExpired()) {
+    batch.waitForReadyRead(100);
+    out += QString::fromUtf8(batch.readAllStandardOutput());
+  }
+  ASSERT_TRUE(out.contains("DPT Verify ok !")) << out.toStdString();
+  QThread::msleep(500);  // into the wait for the lock
+  QElapsedTimer heard;
+  heard.start();
+  ::kill(pid_t(batch.processId()), SIGINT);
+  ASSERT_TRUE(batch.waitForFinished(20000));
+  // The limit on the wait is 5 s: well before it.
+  EXPECT_LT(heard.elapsed(), 2500);
+  const QString err = QString::fromUtf8(batch.readAllStandardError());
+  EXPECT_TRUE(err.contains("history: this write was not recorded")) << err.toStdString();
+  QFile saved(Path("batch.DAT"));
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  const std::optional<PagerData> file = DecodeDatFile(saved.readAll());
+  ASSERT_TRUE(file);
+  EXPECT_EQ(int(ReadCapcode(file->image, 0)), 1001);  // stepped before the record
+  locker.rollback();
+  locker.close();
+}
 
 }  // namespace

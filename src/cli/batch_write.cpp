@@ -1,5 +1,6 @@
 #include "cli/batch_write.h"
 
+#include <QFile>
 #include <QStringList>
 #include <algorithm>
 #include <cstdio>
@@ -9,6 +10,8 @@
 #include "cli/console_host.h"
 #include "cli/link_options.h"
 #include "cli/transfer_interrupt.h"
+#include "core/fleet/batch_order.h"
+#include "core/fleet/order_state.h"
 #include "core/image/dat_file.h"
 #include "core/link/adapter_frame.h"
 #include "core/link/pager_transfer.h"
@@ -17,6 +20,7 @@
 #include "core/pages/capcode.h"
 #include "core/pages/page_catalog.h"
 #include "core/settings/settings_file.h"
+#include "core/status_texts.h"
 
 namespace m84 {
 
@@ -117,29 +121,67 @@ QString BatchObstacle(const BatchPlan& plan, const PageValues& general, const Pl
 
 QString SerialText(const QByteArray& serial) { return QString::fromLatin1(serial.left(kSerialLast - kSerialFirst)); }
 
+// Why the pager with this serial number must not be written (it is one of the batch's own), or
+// an empty text.
+using RefuseSeated = std::function<QString(const QByteArray& serial)>;
+
 // Waits for the next pager; a pager that answers with a serial number this batch has written is
 // one of its own still (or again) in the adapter, so the prompt comes again rather than writing
 // it a second time. Where every pager gets FILE's serial number the pagers cannot be told apart.
+// seen: the serial number of the pager taken, where it was read.
 bool AwaitAnotherPager(AdapterLink& link, const AwaitNextPager& awaitNext, int next, int count,
-                       const std::vector<QByteArray>& writtenSerials, bool guard) {
+                       const RefuseSeated& refuse, bool guard, std::optional<QByteArray>& seen) {
   for (;;) {
+    seen.reset();
     link.ClosePort();
     if (!awaitNext(next, count)) return false;
     if (!guard) return true;
-    const std::optional<QByteArray> serial = link.ReadSerialNumber();
-    if (!serial) return true;
-    const auto written = std::find(writtenSerials.begin(), writtenSerials.end(), *serial);
-    if (written == writtenSerials.end()) return true;
-    if (written + 1 == writtenSerials.end())
-      PrintReason(QStringLiteral("the pager in the adapter has serial number %1, the one just written; insert the "
-                                 "next pager")
-                      .arg(SerialText(*serial)));
-    else
-      PrintReason(QStringLiteral("the pager in the adapter has serial number %1, pager %2 of this batch; insert the "
-                                 "next pager")
-                      .arg(SerialText(*serial))
-                      .arg(written - writtenSerials.begin() + 1));
+    seen = link.ReadSerialNumber();
+    if (!seen) return true;
+    const QString refused = refuse(*seen);
+    if (refused.isEmpty()) return true;
+    PrintReason(refused);
   }
+}
+
+// FILE moved on to the capcodes after those of `row`: a data file or raw image saved from its
+// pages, a settings text edited where it writes the capcodes, so that its comments and its form
+// stay. fileCapcodes: what FILE holds, kept up to date.
+Outcome StepFile(const QString& file, const PagerData& row, PagerData& fileData, ModelPageSet& filePages,
+                 Capcodes& fileCapcodes, ConsoleHost& fileHost) {
+  fileData = row;
+  filePages.ExchangeAllPages(Direction::Load);
+  PageValues& general = filePages.Page(PageId::General).Values();
+  ManuallyIncrement(general);
+  const Capcodes after = CapcodesOf(general);
+  if (SettingsFileFormOf(file) != SettingsFileForm::Text) {
+    if (Outcome saved = SaveSettingsFromPages(file, fileData, filePages, fileHost); !saved) return saved;
+    fileCapcodes = after;
+    return Succeeded();
+  }
+  QFile input(file);
+  if (!input.open(QIODevice::ReadOnly)) return Failed(kSaveDataFileError, input.errorString());
+  const Result<QByteArray> stepped = fleet::StepCapcodesInText(input.readAll(), fileCapcodes, after);
+  Outcome saved = stepped ? WriteFileAtomically(file, *stepped) : Outcome(stepped.failure());
+  if (!saved) {
+    fileHost.ShowStatus(kSaveDataFileError);
+    fileHost.ShowFileProblem(file, saved.failure().reason);
+    return saved;
+  }
+  fileHost.ShowStatus(kFileSavedOk);
+  fileCapcodes = after;
+  return Succeeded();
+}
+
+// Why a settings text FILE cannot take the whole batch's steps in place, or an empty text.
+QString TextCannotStep(const BatchPlan& plan, const PageValues& general) {
+  if (!plan.increment || SettingsFileFormOf(plan.file) != SettingsFileForm::Text) return {};
+  PageValues after = general;
+  for (int pager = 1; pager <= plan.count; ++pager) ManuallyIncrement(after);
+  QFile input(plan.file);
+  if (!input.open(QIODevice::ReadOnly)) return input.errorString();
+  const Result<QByteArray> stepped = fleet::StepCapcodesInText(input.readAll(), CapcodesOf(general), CapcodesOf(after));
+  return stepped ? QString() : stepped.failure().reason;
 }
 
 bool AwaitEnterOnTerminal(int next, int count) {
@@ -178,6 +220,10 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
     PrintReason(obstacle);
     return 1;
   }
+  if (const QString cannot = TextCannotStep(plan, general); !cannot.isEmpty()) {
+    PrintReason(QStringLiteral("%1 cannot be stepped after each pager: %2; nothing written").arg(plan.file, cannot));
+    return 1;
+  }
   PrintReason(QStringLiteral("plan: %1 pager(s); %2").arg(plan.count).arg(Ranges(general, first, planned.last)));
   const bool keepSerial = KeepPagerSerialNumber(filePages, plan.keepSerial);
   if (!keepSerial && plan.count > 1)
@@ -186,65 +232,176 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
                     .arg(SerialText(QByteArray(reinterpret_cast<const char*>(fileData.image.data() + kSerialFirst),
                                                kSerialLast - kSerialFirst + 1)),
                          plan.file));
+
+  // The batch as an order: its rows' progress kept in the history store, so that a run that
+  // stopped before FILE was stepped goes on where it stopped instead of giving the same capcodes
+  // to another pager.
+  const fleet::Order order = fleet::BatchOrder(plan.file, fileData, plan.count, plan.increment);
+  std::optional<HistoryStore> store;
+  std::optional<fleet::OrderState> state;
+  fleet::ClaimRules rules;
+  if (plan.orderStore && plan.increment) {
+    store.emplace(*plan.orderStore);
+    state.emplace(*store, order.name);
+    rules.runId = fleet::NewRunId();
+    rules.port = link.DeviceName();
+    const Result<std::vector<fleet::RowRecord>> rows = state->Rows();
+    if (!rows) {
+      PrintReason(QStringLiteral("history: the batch's progress is not kept: %1").arg(rows.failure().Text()));
+      state.reset();
+    } else {
+      QStringList before;
+      for (const fleet::RowRecord& row : *rows)
+        if (row.state == fleet::kRowDone && order.Row(row.row)) before << QString::number(row.row);
+      if (!before.isEmpty())
+        PrintReason(QStringLiteral("the history records pager(s) %1 of this batch as written by an earlier run that "
+                                   "stopped before %2 was stepped; their capcodes are not given again")
+                        .arg(before.join(QStringLiteral(", ")), plan.file));
+    }
+  }
+  PagerHistory off;
+  PagerHistory& history = plan.history ? *plan.history : off;
+
+  Capcodes fileCapcodes = first;
+  std::optional<Capcodes> firstWritten;
   Capcodes last = first;
   std::vector<QByteArray> writtenSerials;
+  std::vector<int> writtenRows;
+  const auto refuse = [&](const QByteArray& serial) -> QString {
+    const auto found = std::find(writtenSerials.begin(), writtenSerials.end(), serial);
+    std::optional<int> row;
+    if (found != writtenSerials.end()) {
+      if (found + 1 == writtenSerials.end())
+        return QStringLiteral(
+                   "the pager in the adapter has serial number %1, the one just written; insert the next "
+                   "pager")
+            .arg(SerialText(serial));
+      row = writtenRows[size_t(found - writtenSerials.begin())];
+    } else if (state) {
+      const Result<std::optional<int>> earlier = state->RowWithSerial(SerialText(serial));
+      if (earlier) row = *earlier;
+    }
+    if (!row) return {};
+    return QStringLiteral(
+               "the pager in the adapter has serial number %1, pager %2 of this batch; insert the next "
+               "pager")
+        .arg(SerialText(serial))
+        .arg(*row);
+  };
+
   int written = 0;
   int exitCode = 0;
-  for (int pager = 1; pager <= plan.count; ++pager) {
+  int sequential = 0;    // the last row taken, where no store keeps them
+  bool another = false;  // a pager was written: ask for the next
+  for (;;) {
     if (interrupts && interrupts->HungUp()) {
       exitCode = kHungUpExitCode;
       break;
     }
-    if (pager > 1 && !AwaitAnotherPager(link, awaitNext, pager, plan.count, writtenSerials, keepSerial)) {
+    int pager = sequential + 1;
+    if (state) {
+      const Result<std::optional<int>> claimed = state->Claim(order, rules);
+      if (!claimed) {
+        PrintReason(QStringLiteral("history: the batch's progress is not kept: %1").arg(claimed.failure().Text()));
+        state.reset();
+      } else if (!*claimed) {
+        if (written == 0 && !another)
+          PrintReason(QStringLiteral("the history records every pager of this batch as written or being written"));
+        break;
+      } else {
+        pager = **claimed;
+      }
+    }
+    if (!state && pager > plan.count) break;
+    sequential = pager;
+    const fleet::OrderRow& row = *order.Row(pager);
+    const auto giveBack = [&] {
+      if (state) (void)state->Release(pager, rules);
+    };
+    std::optional<QByteArray> seated;
+    if (another && !AwaitAnotherPager(link, awaitNext, pager, plan.count, refuse, keepSerial, seated)) {
+      giveBack();
       exitCode = interrupts && (interrupts->HungUp() || interrupts->Interrupted()) ? interrupts->ExitCode() : 1;
       PrintReason(QStringLiteral("the batch stops before pager %1").arg(pager));
       break;
     }
+    // The first pager of a batch that goes on from an earlier run may be one of that run's.
+    if (!another && state && keepSerial && pager > 1) {
+      seated = link.ReadSerialNumber();
+      if (seated)
+        if (const QString refused = refuse(*seated); !refused.isEmpty()) {
+          PrintReason(refused);
+          if (!AwaitAnotherPager(link, awaitNext, pager, plan.count, refuse, keepSerial, seated)) {
+            giveBack();
+            exitCode = interrupts && (interrupts->HungUp() || interrupts->Interrupted()) ? interrupts->ExitCode() : 1;
+            PrintReason(QStringLiteral("the batch stops before pager %1").arg(pager));
+            break;
+          }
+        }
+    }
     // Checked before writing: a pager is never written with capcodes the file cannot follow.
+    fileData = row.data;
+    filePages.ExchangeAllPages(Direction::Load);
     if (plan.increment) {
       const QString leaves = StepLeavesRange(general);
       if (!leaves.isEmpty()) {
+        giveBack();
         PrintReason(QStringLiteral("%1; the batch stops before writing pager %2").arg(leaves).arg(pager));
         exitCode = 1;
         break;
       }
     }
     if (plan.count > 1) PrintReason(QStringLiteral("pager %1 of %2").arg(pager).arg(plan.count));
-    PagerData pagerData = fileData;
+    PagerData pagerData = row.data;
     ModelPageSet pages(pagerData, DisplayMode::Advanced);
     pages.ExchangeAllPages(Direction::Load);
-    const WriteOptions options{KeepPagerSerialNumber(filePages, plan.keepSerial)};
+    const WriteOptions options{keepSerial};
     ConsoleHost host;
     host.SetInterrupts(interrupts);
-    PagerHistory off;
-    PagerHistory& history = plan.history ? *plan.history : off;
     if (plan.backup && !BackUpPager(link, pagerData, plan.file, history, interrupts)) {
+      giveBack();
       exitCode = 1;
       break;
     }
-    const bool verified = bool(WriteFromPages(link, pagerData, pages, options, host).outcome);
+    const WriteResult result = WriteFromPages(link, pagerData, pages, options, host);
+    const bool verified = bool(result.outcome);
     const int writeExit = interrupts && interrupts->HungUp() ? kHungUpExitCode
                           : verified                         ? 0
                                                              : ReportWriteFailure(link);
-    RecordTransfer(history, {HistoryOperation::Write, verified, &pagerData, writeExit, plan.file}, link);
+    // FILE is stepped before the write is recorded: a kill between the two leaves FILE past the
+    // pager's capcodes, never behind them.
+    Outcome stepped = Succeeded();
+    if (verified && plan.increment)
+      stepped = StepFile(plan.file, row.data, fileData, filePages, fileCapcodes, fileHost);
+    const PagerTransfer transfer{HistoryOperation::Write, verified, &pagerData, writeExit, plan.file};
+    const std::optional<QString> serial = FailedWriteSerial(verified, result, seated);
+    if (state) {
+      HistoryRecord record = RecordOf(transfer, link, serial);
+      record.source = kSourceBatch;
+      if (const Outcome kept = state->Finish(pager, record, verified, QString()); !kept)
+        PrintReason(
+            QStringLiteral("history: this %1 was not recorded: %2").arg(record.operation, kept.failure().reason));
+    } else {
+      RecordTransfer(history, transfer, link, serial);
+    }
     if (!verified) {
       exitCode = writeExit;
       break;
     }
     writtenSerials.push_back(QByteArray(reinterpret_cast<const char*>(pagerData.image.data() + kSerialFirst),
                                         kSerialLast - kSerialFirst + 1));
-    last = CapcodesOf(general);
+    writtenRows.push_back(pager);
+    if (!firstWritten) firstWritten = fleet::CapcodesOf(row.data);
+    last = fleet::CapcodesOf(row.data);
     ++written;
-    if (plan.increment) {
-      ManuallyIncrement(filePages.Page(PageId::General).Values());
-      if (!SaveSettingsFromPages(plan.file, fileData, filePages, fileHost)) {
-        PrintReason(QStringLiteral("%1 keeps the capcodes of the pager just written; the batch stops").arg(plan.file));
-        exitCode = 1;
-        break;
-      }
+    another = true;
+    if (!stepped) {
+      PrintReason(QStringLiteral("%1 keeps the capcodes of the pager just written; the batch stops").arg(plan.file));
+      exitCode = 1;
+      break;
     }
   }
-  const QString summary = Summary(written, plan.count, general, first, last);
+  const QString summary = Summary(written, plan.count, general, firstWritten.value_or(first), last);
   std::printf("%s\n", qPrintable(summary));
   std::fflush(stdout);
   return exitCode;
@@ -275,6 +432,7 @@ int RunBatchWrite(const CommandParser& parser) {
   plan.backup = parser.isSet(QStringLiteral("backup"));
   PagerHistory history = CommandHistory(parser, kSourceBatch);
   plan.history = &history;
+  if (history.Enabled()) plan.orderStore = DefaultHistoryLocation(PreferredHistoryLocation());
   SerialPort port(AdapterPortName(parser.value(QStringLiteral("port"))));
   SerialTrace trace;
   if (!StartTrace(parser, QStringLiteral("write"), port, trace, {plan.file})) return 1;

@@ -32,6 +32,8 @@ struct BatchPlan {
   std::optional<bool> keepSerial;   // nothing: the file's own keep-serial-number box decides
   bool backup = false;              // each pager read whole and recorded before its write
   PagerHistory* history = nullptr;  // nothing: no record kept
+  // Where an --increment batch keeps its progress (the history's store); nothing: not kept.
+  std::optional<HistoryLocation> orderStore;
 };
 
 // Between pagers: asks for the next one (pager `next` of `count`); false ends the batch.

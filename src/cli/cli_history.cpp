@@ -229,8 +229,9 @@ QString BackupNeedsHistory(const CommandParser& parser) {
   return {};
 }
 
-bool RecordTransfer(PagerHistory& history, const PagerTransfer& transfer, const AdapterLink& link) {
-  const RecordResult result = history.Record(transfer, link);
+bool RecordTransfer(PagerHistory& history, const PagerTransfer& transfer, const AdapterLink& link,
+                    const std::optional<QString>& serial) {
+  const RecordResult result = history.Record(transfer, link, serial);
   for (const QString& warning : result.warnings) PrintReason(warning);
   return result.kept;
 }

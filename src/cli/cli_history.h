@@ -23,7 +23,9 @@ PagerHistory CommandHistory(const CommandParser& parser, const QString& source);
 
 // Records the operation; what went wrong with the history goes to standard error, and the
 // operation's own result stands. False when the record was not kept.
-bool RecordTransfer(PagerHistory& history, const PagerTransfer& transfer, const AdapterLink& link);
+// serial: the one to file the record under where it is not the image's (FailedWriteSerial).
+bool RecordTransfer(PagerHistory& history, const PagerTransfer& transfer, const AdapterLink& link,
+                    const std::optional<QString>& serial = std::nullopt);
 
 // --backup: reads the whole pager into a copy of `data` and records it as the pager's state
 // before the write. False when the pager could not be read or its state could not be kept:

@@ -199,11 +199,13 @@ int RunWriteCommand(const QStringList& arguments) {
   } else if (parser.isSet(BackupOption()) && !BackUpPager(link, data, file, history, &interrupts)) {
     return 1;
   }
-  const bool written = bool(WriteFromPages(link, data, pages, options, loud).outcome);
+  const WriteResult result = WriteFromPages(link, data, pages, options, loud);
+  const bool written = bool(result.outcome);
   // The terminal closed during the write: it was finished all the same, and nobody reads a report;
   // the history keeps its outcome.
   const int exitCode = interrupts.HungUp() ? kHungUpExitCode : written ? 0 : ReportWriteFailure(link);
-  RecordTransfer(history, {HistoryOperation::Write, written, &data, exitCode, file}, link);
+  RecordTransfer(history, {HistoryOperation::Write, written, &data, exitCode, file}, link,
+                 FailedWriteSerial(written, result));
   return exitCode;
 }
 

@@ -3,12 +3,18 @@
 #include <csignal>
 #include <cstdio>
 
+#include "core/history/history_store.h"
+
 namespace m84 {
 
 namespace {
 
 volatile std::sig_atomic_t g_interrupts = 0;
 volatile std::sig_atomic_t g_hungUp = 0;
+// Every signal heard, never reset: a wait on the history's server is cancelled when it grows.
+volatile std::sig_atomic_t g_heard = 0;
+
+int SignalsHeard() { return g_heard; }
 
 constexpr int kSignalCount = 3;
 struct sigaction g_previous[kSignalCount];
@@ -16,6 +22,7 @@ struct sigaction g_previousPipe;
 const int kSignals[kSignalCount] = {SIGINT, SIGTERM, SIGHUP};
 
 extern "C" void CountInterrupt(int signal) {
+  g_heard = g_heard + 1;
   if (signal == SIGHUP)
     g_hungUp = 1;
   else if (g_interrupts < 2)
@@ -33,6 +40,7 @@ TransferInterrupts::TransferInterrupts(InterruptRule rule) : rule_(rule) {
   // No SA_RESTART: a wait on the port wakes and goes on with what remains of its deadline.
   action.sa_flags = 0;
   for (int i = 0; i < kSignalCount; ++i) sigaction(kSignals[i], &action, &g_previous[i]);
+  SetHistoryWaitSignals(SignalsHeard);
   // A status line into a pipe whose reader went with the terminal must not end a write
   // half-way; the line is lost instead.
   if (rule_ == InterruptRule::WarnThenStop) {

@@ -1,5 +1,14 @@
 #include "core/history/history_store.h"
 
+#include <libpq-fe.h>
+
+#include <QSqlDriver>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -401,12 +410,63 @@ bool HistoryEnabledByEnvironment() {
   return off.isEmpty() || off == QLatin1String("0");
 }
 
+namespace {
+std::atomic<int (*)()> g_signalsHeard{nullptr};
+}  // namespace
+
+void SetHistoryWaitSignals(int (*signalsHeard)()) { g_signalsHeard = signalsHeard; }
+
+// Watches the signal count beside a PostgreSQL connection and cancels what the server is doing
+// for it when the count grows: libpq waits on the server through every EINTR, so a lock or a
+// long statement would otherwise hold Ctrl+C and a hang-up until its time-out. PQcancel is
+// made for this: it may be called from another thread at any time, and does nothing between
+// statements.
+class WaitCanceller {
+ public:
+  explicit WaitCanceller(PGconn* connection) : cancel_(PQgetCancel(connection)) {
+    int (*const count)() = g_signalsHeard.load();
+    if (!cancel_ || !count) return;
+    thread_ = std::thread([this, count] {
+      int heard = count();
+      std::unique_lock<std::mutex> lock(mutex_);
+      while (!stopping_) {
+        stopped_.wait_for(lock, std::chrono::milliseconds(kPollMs));
+        const int now = count();
+        if (now == heard) continue;
+        heard = now;
+        char reason[256];
+        PQcancel(cancel_, reason, sizeof reason);
+      }
+    });
+  }
+  ~WaitCanceller() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    stopped_.notify_all();
+    if (thread_.joinable()) thread_.join();
+    if (cancel_) PQfreeCancel(cancel_);
+  }
+  WaitCanceller(const WaitCanceller&) = delete;
+  WaitCanceller& operator=(const WaitCanceller&) = delete;
+
+ private:
+  static constexpr int kPollMs = 50;
+  PGcancel* cancel_;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable stopped_;
+  bool stopping_ = false;
+};
+
 HistoryStore::HistoryStore(HistoryLocation location, int busyTimeoutMs)
     : location_(std::move(location)), busyTimeoutMs_(busyTimeoutMs), connection_(NextConnectionName()) {}
 
 HistoryStore::~HistoryStore() { Close(); }
 
 void HistoryStore::Close() {
+  canceller_.reset();
   if (!db_.isValid()) return;
   db_.close();
   db_ = QSqlDatabase();
@@ -522,6 +582,10 @@ Outcome HistoryStore::OpenPostgreSql() {
     connection += QStringLiteral(" connect_timeout=%1").arg(kConnectTimeoutSeconds);
   db_.setConnectOptions(connection);
   if (!db_.open()) return DriverFailure(QStringLiteral("connect"), db_.lastError());
+  const QVariant handle = db_.driver()->handle();
+  // Qt names the handle's type by libpq's struct: "pg_conn*", or its typedef "PGconn*".
+  if (handle.isValid() && (qstrcmp(handle.typeName(), "PGconn*") == 0 || qstrcmp(handle.typeName(), "pg_conn*") == 0))
+    canceller_ = std::make_unique<WaitCanceller>(*static_cast<PGconn* const*>(handle.constData()));
   // A locked table or a busy server holds a pager operation no longer than SQLite's busy time-out
   // would: every lock wait and every statement has that limit.
   QSqlQuery limits(db_);

@@ -11,6 +11,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -60,6 +61,11 @@ struct HistoryFilter {
 // this one: the SQLite file is no database, or a damaged one, and can only be set aside.
 inline const QString kHistoryDamagedStatus = QStringLiteral("history damaged");
 inline bool IsDamagedHistory(const Failure& failure) { return failure.status == kHistoryDamagedStatus; }
+
+// The number of signals (Ctrl+C, a hang-up) the program has heard so far, as whoever handles
+// them counts; nothing: none are counted. A PostgreSQL store's wait on a lock or a statement is
+// cancelled as soon as the count grows, so that a signal is heard there too.
+void SetHistoryWaitSignals(int (*signalsHeard)());
 
 class HistoryStore {
  public:
@@ -112,7 +118,8 @@ class HistoryStore {
   QString connection_;
   QSqlDatabase db_;
   bool open_ = false;
-  unsigned long long fileId_ = 0;  // the SQLite file's inode when it was opened
+  std::unique_ptr<class WaitCanceller> canceller_;  // PostgreSQL's, while connected
+  unsigned long long fileId_ = 0;                   // the SQLite file's inode when it was opened
 };
 
 }  // namespace m84

@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <QSysInfo>
 
+#include "core/link/adapter_frame.h"
 #include "core/link/adapter_link.h"
 
 namespace m84 {
@@ -31,8 +32,7 @@ PagerHistory PagerHistory::ForProgram(const QString& source, bool off, const QSt
   return PagerHistory(DefaultHistoryLocation(preference), source);
 }
 
-RecordResult PagerHistory::Record(const PagerTransfer& transfer, const AdapterLink& link) {
-  if (!Enabled()) return {};
+HistoryRecord RecordOf(const PagerTransfer& transfer, const AdapterLink& link, const std::optional<QString>& serial) {
   HistoryRecord record;
   record.operation = OperationName(transfer.operation);
   record.outcome = OutcomeOf(transfer.succeeded, link);
@@ -43,7 +43,25 @@ RecordResult PagerHistory::Record(const PagerTransfer& transfer, const AdapterLi
   record.file = transfer.file;
   if (transfer.data) record.data = *transfer.data;
   FillSearchColumns(record);
-  return Record(std::move(record));
+  if (serial) record.serial = *serial;
+  return record;
+}
+
+std::optional<QString> FailedWriteSerial(bool written, const WriteResult& result,
+                                         const std::optional<QByteArray>& readBefore) {
+  if (written || result.reachedVerify) return std::nullopt;
+  const std::optional<QByteArray>& read = result.keptSerial ? result.keptSerial : readBefore;
+  if (!read) return QString();
+  QString serial;
+  for (int i = 0; i < kSerialLast - kSerialFirst && i < read->size() && (*read)[i] != 0; ++i)
+    serial.append(QChar(uchar((*read)[i])));
+  return serial;
+}
+
+RecordResult PagerHistory::Record(const PagerTransfer& transfer, const AdapterLink& link,
+                                  const std::optional<QString>& serial) {
+  if (!Enabled()) return {};
+  return Record(RecordOf(transfer, link, serial));
 }
 
 RecordResult PagerHistory::Record(HistoryRecord record) {

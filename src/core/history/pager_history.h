@@ -18,6 +18,7 @@
 namespace m84 {
 
 class AdapterLink;
+struct WriteResult;
 
 inline const QString kSourceWindow = QStringLiteral("window");
 inline const QString kSourceCommandLine = QStringLiteral("command line");
@@ -47,7 +48,9 @@ class PagerHistory {
 
   bool Enabled() const { return store_ != nullptr; }
   // The status text, the reason of a failure, an interruption and the port come from the link.
-  RecordResult Record(const PagerTransfer& transfer, const AdapterLink& link);
+  // serial: the one to file the record under where it is not the image's (FailedWriteSerial).
+  RecordResult Record(const PagerTransfer& transfer, const AdapterLink& link,
+                      const std::optional<QString>& serial = std::nullopt);
   // The record as it is, with the time, the user and the host filled in.
   RecordResult Record(HistoryRecord record);
 
@@ -55,6 +58,16 @@ class PagerHistory {
   std::unique_ptr<HistoryStore> store_;
   QString source_;
 };
+
+// The record of a transfer, before the time, user, host and source are filled in.
+HistoryRecord RecordOf(const PagerTransfer& transfer, const AdapterLink& link,
+                       const std::optional<QString>& serial = std::nullopt);
+
+// The serial number a write is recorded under, where it is not the image's: the write failed
+// before the pager held the image, so the pager holds its own (the one read before, kept or
+// looked at), or none when nothing was read from it.
+std::optional<QString> FailedWriteSerial(bool written, const WriteResult& result,
+                                         const std::optional<QByteArray>& readBefore = std::nullopt);
 
 // The user whose programs write the history.
 QString CurrentUserName();
