@@ -14,7 +14,7 @@ packages=(
   ccache help2man ninja-build lld
   shared-mime-info xdg-utils libglib2.0-bin
   libyaml-cpp-dev python3-yaml yamllint
-  libqt6sql6-sqlite libqt6sql6-psql sqlite3 postgresql python3
+  libqt6sql6-sqlite libqt6sql6-psql libpq-dev sqlite3 postgresql python3
   xvfb dbus-daemon dbus-bin at-spi2-core python3-pyatspi
 )
 
