@@ -7,6 +7,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <optional>
 
 #include "cli/cli_history.h"
 #include "cli/command_line.h"
@@ -258,18 +259,30 @@ int Run(const CommandParser& parser, const FleetOptions& options, const QString&
   return !result.storeFailed && rows && done == int(order.rows.size()) ? 0 : 1;
 }
 
+// The order's rows as the history store holds them; nothing after saying why they cannot be read.
+std::optional<std::vector<RowRecord>> StoredRows(const Order& order) {
+  HistoryStore store(DefaultHistoryLocation(PreferredHistoryLocation()));
+  Result<std::vector<RowRecord>> rows = OrderState(store, order.name).Rows();
+  if (!rows) {
+    PrintReason(rows.failure().Text());
+    return std::nullopt;
+  }
+  return std::move(rows).value();
+}
+
+std::map<int, const RowRecord*> ByRowNumber(const std::vector<RowRecord>& rows) {
+  std::map<int, const RowRecord*> held;
+  for (const RowRecord& row : rows) held[row.row] = &row;
+  return held;
+}
+
 int Status(const CommandParser& parser, const FleetOptions& options, const QString& path) {
   LoadedOrder loaded = ReadAndCheck(path, parser.value(options.templateFile), parser.value(options.order), false);
   if (!loaded.order) return loaded.exitCode;
   const Order& order = *loaded.order;
-  HistoryStore store(DefaultHistoryLocation(PreferredHistoryLocation()));
-  const Result<std::vector<RowRecord>> rows = OrderState(store, order.name).Rows();
-  if (!rows) {
-    PrintReason(rows.failure().Text());
-    return 1;
-  }
-  std::map<int, const RowRecord*> held;
-  for (const RowRecord& row : *rows) held[row.row] = &row;
+  const std::optional<std::vector<RowRecord>> rows = StoredRows(order);
+  if (!rows) return 1;
+  const std::map<int, const RowRecord*> held = ByRowNumber(*rows);
   int done = 0, failed = 0, changed = 0, toDo = 0;
   QString text;
   for (const OrderRow& row : order.rows) {
@@ -312,14 +325,9 @@ int Export(const CommandParser& parser, const FleetOptions& options, const QStri
   if (!loaded.order) return loaded.exitCode;
   const Order& order = *loaded.order;
   if (order.Refused()) return 1;
-  HistoryStore store(DefaultHistoryLocation(PreferredHistoryLocation()));
-  const Result<std::vector<RowRecord>> rows = OrderState(store, order.name).Rows();
-  if (!rows) {
-    PrintReason(rows.failure().Text());
-    return 1;
-  }
-  std::map<int, const RowRecord*> held;
-  for (const RowRecord& row : *rows) held[row.row] = &row;
+  const std::optional<std::vector<RowRecord>> rows = StoredRows(order);
+  if (!rows) return 1;
+  const std::map<int, const RowRecord*> held = ByRowNumber(*rows);
   QByteArray csv = fleet::CsvLine(
       order.headers + QStringList{"state", "serial_number", "time_utc", "user", "host", "adapter", "history_id"});
   for (const OrderRow& row : order.rows) {
