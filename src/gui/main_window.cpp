@@ -438,7 +438,7 @@ void MainWindow::FillRecentMenu() {
   recentMenu_->setEnabled(!recent_.isEmpty() && !busy_);
 }
 
-// The buttons stay what the specification's window enables; the actions follow them.
+// The buttons stay enabled as the window has always enabled them; the actions follow them.
 void MainWindow::SyncActions() {
   const std::pair<MenuCommand, CommandButton> shared[] = {{kOpenCommand, kLoadButton},
                                                           {kSaveCommand, kSaveButton},
