@@ -46,14 +46,6 @@ class ReviewHost : public ConsoleHost {
 
 constexpr int kReviewTrouble = 2;
 
-// The settings as the pages store them, as `diff` compares them.
-PagerData Normalised(PagerData data) {
-  ModelPageSet pages(data, DisplayMode::Advanced);
-  pages.ExchangeAllPages(Direction::Load);
-  pages.ExchangeAllPages(Direction::Store);
-  return data;
-}
-
 // --review and --dry-run: the pager read (kept in the history as the backup), then the settings
 // the write would change printed, one a line, or that none would. The changes, or nothing when
 // the pager could not be read.
@@ -75,7 +67,7 @@ std::optional<QStringList> ReviewChanges(AdapterLink& link, PagerData planned, c
   if (options.keepSerialNumber)
     std::copy(before.image.data() + kSerialFirst, before.image.data() + kSerialLast + 1,
               planned.image.data() + kSerialFirst);
-  const QStringList changes = SettingsDifferences(Normalised(before), Normalised(planned));
+  const QStringList changes = SettingsDifferences(StoredByThePages(before), StoredByThePages(planned));
   const QString text = changes.isEmpty() ? QStringLiteral("No setting will change") : changes.join(QLatin1Char('\n'));
   std::printf("%s\n", text.toUtf8().constData());
   std::fflush(stdout);

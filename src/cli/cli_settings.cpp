@@ -30,10 +30,8 @@ class QuietHost : public ConsoleHost {
 // The file's settings as convert would save them: loaded, then stored by the pages.
 bool LoadNormalised(const QString& path, const QString& basePath, PagerData& data) {
   QuietHost host;
-  ModelPageSet pages(data, DisplayMode::Advanced);
   if (!LoadSettingsOverBase(basePath, path, data, host)) return false;
-  pages.ExchangeAllPages(Direction::Load);
-  pages.ExchangeAllPages(Direction::Store);
+  data = StoredByThePages(data);
   return true;
 }
 

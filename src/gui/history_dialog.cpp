@@ -27,13 +27,6 @@ const QStringList kColumns{QStringLiteral("Time"),   QStringLiteral("Operation")
                            QStringLiteral("Host"),   QStringLiteral("File"),      QStringLiteral("Id")};
 constexpr int kIdColumn = 8;
 
-PagerData Normalised(PagerData data) {
-  ModelPageSet pages(data, DisplayMode::Advanced);
-  pages.ExchangeAllPages(Direction::Load);
-  pages.ExchangeAllPages(Direction::Store);
-  return data;
-}
-
 struct SilentHost : OperationHost {
   QString problem;
   void ShowStatus(const QString&) override {}
@@ -192,7 +185,7 @@ void HistoryDialog::ShowSettings() {
 void HistoryDialog::CompareWithPages() {
   const std::optional<HistoryRecord> record = Chosen();
   if (!record) return;
-  const QStringList lines = SettingsDifferences(Normalised(*record->data), Normalised(hooks_.pages()));
+  const QStringList lines = SettingsDifferences(StoredByThePages(*record->data), StoredByThePages(hooks_.pages()));
   hooks_.show(QStringLiteral("Record %1 and the pages").arg(record->id),
               lines.isEmpty() ? QStringLiteral("No setting differs.") : lines.join(QLatin1Char('\n')));
 }

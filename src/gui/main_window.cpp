@@ -117,14 +117,6 @@ const QString kNoSettingDiffers = QStringLiteral("No setting differs.");
 const QString kNoSettingWillChange = QStringLiteral("No setting will change");
 const QString kSettingsWillChange = QStringLiteral("The write will change these settings of the pager:");
 
-// The settings as the pages store them, as `m84dpt diff` compares them.
-PagerData Normalised(PagerData data) {
-  ModelPageSet pages(data, DisplayMode::Advanced);
-  pages.ExchangeAllPages(Direction::Load);
-  pages.ExchangeAllPages(Direction::Store);
-  return data;
-}
-
 // The keys the window takes, for Help, Keys.
 const QString kKeysText = QStringLiteral(
     "Alt+P  Print         Alt+S  Save        Alt+L  Load\n"
@@ -844,7 +836,7 @@ void MainWindow::ReviewWriteCommand() {
 void MainWindow::OfferReviewedWrite() {
   PagerData pager = data_;
   TakeRead(read_->value(), pager.image);
-  const QStringList changes = SettingsDifferences(Normalised(pager), Normalised(data_));
+  const QStringList changes = SettingsDifferences(StoredByThePages(pager), StoredByThePages(data_));
   const QString text = changes.isEmpty()
                            ? kNoSettingWillChange
                            : kSettingsWillChange + QStringLiteral("\n\n") + changes.join(QLatin1Char('\n'));

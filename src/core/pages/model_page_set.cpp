@@ -36,4 +36,11 @@ void ModelPageSet::Exchange(PageModel& page, Direction direction) {
     page.Load(data_);
 }
 
+PagerData StoredByThePages(PagerData data) {
+  ModelPageSet pages(data, DisplayMode::Advanced);
+  pages.ExchangeAllPages(Direction::Load);
+  pages.ExchangeAllPages(Direction::Store);
+  return data;
+}
+
 }  // namespace m84

@@ -51,4 +51,8 @@ class ModelPageSet : public PageExchange {
 // the pages last stored it; a General page never loaded (basic mode) keeps it.
 bool KeepPagerSerialNumber(const ModelPageSet& pages, std::optional<bool> chosen = std::nullopt);
 
+// The settings as the pages store them: what a save or a write of them would hold, and what the
+// settings diff compares.
+PagerData StoredByThePages(PagerData data);
+
 }  // namespace m84
