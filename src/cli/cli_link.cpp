@@ -68,7 +68,7 @@ std::optional<QStringList> ReviewChanges(AdapterLink& link, PagerData planned, c
     std::copy(before.image.data() + kSerialFirst, before.image.data() + kSerialLast + 1,
               planned.image.data() + kSerialFirst);
   const QStringList changes = SettingsDifferences(StoredByThePages(before), StoredByThePages(planned));
-  const QString text = changes.isEmpty() ? QStringLiteral("No setting will change") : changes.join(QLatin1Char('\n'));
+  const QString text = changes.isEmpty() ? kNoSettingWillChange : changes.join(QLatin1Char('\n'));
   std::printf("%s\n", text.toUtf8().constData());
   std::fflush(stdout);
   return changes;

@@ -41,4 +41,9 @@ inline constexpr char kFirmwareReadErrorText[] = "Firmware read error !";
 // The Basic page's advance setting password.
 inline const QString kAdvancePasswordError = QStringLiteral("Advance setting password error");
 
+// What a settings comparison says when it finds nothing: a review before a write, and the
+// comparison of two settings.
+inline const QString kNoSettingWillChange = QStringLiteral("No setting will change");
+inline const QString kNoSettingDiffers = QStringLiteral("No setting differs.");
+
 }  // namespace m84

@@ -17,6 +17,7 @@
 #include "core/pages/model_page_set.h"
 #include "core/settings/settings_document.h"
 #include "core/settings/settings_file.h"
+#include "core/status_texts.h"
 
 namespace m84 {
 
@@ -187,7 +188,7 @@ void HistoryDialog::CompareWithPages() {
   if (!record) return;
   const QStringList lines = SettingsDifferences(StoredByThePages(*record->data), StoredByThePages(hooks_.pages()));
   hooks_.show(QStringLiteral("Record %1 and the pages").arg(record->id),
-              lines.isEmpty() ? QStringLiteral("No setting differs.") : lines.join(QLatin1Char('\n')));
+              lines.isEmpty() ? kNoSettingDiffers : lines.join(QLatin1Char('\n')));
 }
 
 void HistoryDialog::LoadIntoPages() {

@@ -113,8 +113,6 @@ constexpr int kRecentFileCount = 10;
 const QString kTextFilter = QStringLiteral("Settings Text (*.yaml *.yml)");
 const QString kPdfFilter = QStringLiteral("PDF (*.pdf)");
 const QString kCompareSettingsTitle = QStringLiteral("Compare Settings Files");
-const QString kNoSettingDiffers = QStringLiteral("No setting differs.");
-const QString kNoSettingWillChange = QStringLiteral("No setting will change");
 const QString kSettingsWillChange = QStringLiteral("The write will change these settings of the pager:");
 
 // The keys the window takes, for Help, Keys.
