@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <QUrlQuery>
 #include <QVariant>
+#include <algorithm>
 #include <atomic>
 
 #include <sys/stat.h>
@@ -549,6 +550,96 @@ Result<QString> HistoryStore::SetDamagedFileAside() {
       QFile::rename(path + QLatin1String(suffix), aside + QLatin1String(suffix));
   fileId_ = 0;
   return aside;
+}
+
+namespace {
+
+// Text columns that start with prefix: a range the column's index answers, then the exact test,
+// since a collation that is not byte order may put other text inside the range.
+void AddPrefixCondition(const char* column, const QString& prefix, QStringList& conditions, QVariantList& values) {
+  QString above = prefix;
+  above.back() = QChar(char16_t(above.back().unicode() + 1));
+  conditions
+      << QStringLiteral("%1 >= ? AND %1 < ? AND substr(%1, 1, %2) = ?").arg(QLatin1String(column)).arg(prefix.size());
+  values << prefix << above << prefix;
+}
+
+// What a listing sorts by, and whether the column may be empty (NULL).
+struct PageSort {
+  const char* column;
+  bool nullable;
+};
+
+PageSort PageSortOf(HistoryPageQuery::Sort sort) {
+  switch (sort) {
+    case HistoryPageQuery::Sort::Time: return {"time_utc", false};
+    case HistoryPageQuery::Sort::Operation: return {"operation", false};
+    case HistoryPageQuery::Sort::Outcome: return {"outcome", false};
+    case HistoryPageQuery::Sort::Serial: return {"serial", false};
+    case HistoryPageQuery::Sort::Capcodes: return {"capcode1", true};
+    case HistoryPageQuery::Sort::User: return {"user_name", false};
+    case HistoryPageQuery::Sort::Host: return {"host_name", false};
+    case HistoryPageQuery::Sort::File: return {"file", false};
+    case HistoryPageQuery::Sort::OrderRow: return {"order_name", true};
+  }
+  return {"time_utc", false};
+}
+
+}  // namespace
+
+Result<std::vector<HistoryPageRow>> HistoryStore::ListPage(const HistoryPageQuery& query, int offset, int count) {
+  if (Outcome opened = Open(); !opened) return opened.failure();
+  QStringList conditions;
+  QVariantList values;
+  if (!query.serialPrefix.isEmpty()) AddPrefixCondition("serial", query.serialPrefix, conditions, values);
+  if (query.capcode) {
+    QStringList rows;
+    for (int row = 1; row <= kHistoryCapcodeCount; ++row) {
+      rows << QStringLiteral("capcode%1 = ?").arg(row);
+      values << qlonglong(*query.capcode);
+    }
+    conditions << QLatin1Char('(') + rows.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+  }
+  if (!query.timePrefix.isEmpty()) {
+    // The times are kept as "2026-03-01T14:30:00.000Z"; people type a blank for the T.
+    QString prefix = query.timePrefix;
+    prefix.replace(QLatin1Char(' '), QLatin1Char('T'));
+    AddPrefixCondition("time_utc", prefix, conditions, values);
+  }
+  QStringList columns;
+  for (const QString& name : ColumnNames(false)) columns << QStringLiteral("h.") + name;
+  // The order's row that a fleet write programmed: a row keeps the id of its write's record.
+  columns << QStringLiteral(
+                 "(SELECT o.order_name FROM order_rows o WHERE o.history_id = h.id "
+                 "ORDER BY o.order_name, o.row_number LIMIT 1) AS order_name")
+          << QStringLiteral(
+                 "(SELECT o.row_number FROM order_rows o WHERE o.history_id = h.id "
+                 "ORDER BY o.order_name, o.row_number LIMIT 1) AS order_row");
+  QString sql = QStringLiteral("SELECT %1 FROM %2 h").arg(columns.join(QStringLiteral(", ")), kTable);
+  if (!conditions.isEmpty()) sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+  const QString direction = query.descending ? QStringLiteral(" DESC") : QStringLiteral(" ASC");
+  const PageSort sort = PageSortOf(query.sort);
+  // SQLite puts NULL first in ascending order, PostgreSQL last: both as SQLite does.
+  const QString nulls = sort.nullable && location_.backend == HistoryLocation::Backend::PostgreSql
+                            ? (query.descending ? QStringLiteral(" NULLS LAST") : QStringLiteral(" NULLS FIRST"))
+                            : QString();
+  sql += QStringLiteral(" ORDER BY %1%2%3").arg(QLatin1String(sort.column), direction, nulls);
+  if (query.sort == HistoryPageQuery::Sort::OrderRow) sql += QStringLiteral(", order_row") + direction + nulls;
+  if (query.sort != HistoryPageQuery::Sort::Time) sql += QStringLiteral(", time_utc") + direction;
+  sql += QStringLiteral(", id%1 LIMIT %2 OFFSET %3").arg(direction).arg(std::max(count, 0)).arg(std::max(offset, 0));
+  QSqlQuery statement(db_);
+  statement.setForwardOnly(true);
+  if (!statement.prepare(sql)) return DriverFailure(QStringLiteral("list"), statement.lastError());
+  for (const QVariant& value : values) statement.addBindValue(value);
+  if (!statement.exec()) return DriverFailure(QStringLiteral("list"), statement.lastError());
+  const int orderField = int(ColumnNames(false).size());
+  std::vector<HistoryPageRow> rows;
+  while (statement.next()) {
+    HistoryPageRow row{RecordOf(statement, false), statement.value(orderField).toString(),
+                       OptionalOf<int>(statement.value(orderField + 1))};
+    rows.push_back(std::move(row));
+  }
+  return rows;
 }
 
 }  // namespace m84

@@ -14,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/history/history_page.h"
 #include "core/history/history_record.h"
 #include "core/result.h"
 
@@ -84,6 +85,9 @@ class HistoryStore {
   Result<std::vector<HistoryRecord>> List(const HistoryFilter& filter);
   // With its image; nothing when no record has the id.
   Result<std::optional<HistoryRecord>> Find(qint64 id);
+  // Up to count records from the offset-th on, as the query filters and sorts them, without the
+  // images.
+  Result<std::vector<HistoryPageRow>> ListPage(const HistoryPageQuery& query, int offset, int count);
 
   // The open connection, for the tables kept beside the records (an order's rows, core/fleet);
   // usable on this thread only, as every Qt SQL connection.
