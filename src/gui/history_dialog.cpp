@@ -118,7 +118,8 @@ void HistoryTableModel::fetchMore(const QModelIndex& parent) {
 }
 
 void HistoryTableModel::FetchPage() {
-  Result<std::vector<HistoryPageRow>> page = store_.ListPage(query_, int(rows_.size()), kPageSize);
+  Result<std::vector<HistoryPageRow>> page =
+      store_.ListPage(query_, int(rows_.size()), kPageSize, rows_.empty() ? nullptr : &rows_.back());
   if (!page) {
     failure_ = page.failure().reason;
     complete_ = true;

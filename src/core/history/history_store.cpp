@@ -555,14 +555,23 @@ Result<QString> HistoryStore::SetDamagedFileAside() {
 namespace {
 
 // Text columns that start with prefix: a range the column's index answers, then the exact test,
-// since a collation that is not byte order may put other text inside the range.
-void AddPrefixCondition(const char* column, const QString& prefix, QStringList& conditions, QVariantList& values) {
+// since a collation that is not byte order may put other text inside the range. Unindexed, the
+// range is a filter only (SQLite's unary plus keeps its index out of the plan).
+void AddPrefixCondition(const char* column, const QString& prefix, bool indexed, QStringList& conditions,
+                        QVariantList& values) {
   QString above = prefix;
   above.back() = QChar(char16_t(above.back().unicode() + 1));
-  conditions
-      << QStringLiteral("%1 >= ? AND %1 < ? AND substr(%1, 1, %2) = ?").arg(QLatin1String(column)).arg(prefix.size());
+  const QString ranged = indexed ? QLatin1String(column) : QStringLiteral("+") + QLatin1String(column);
+  conditions << QStringLiteral("%1 >= ? AND %1 < ? AND substr(%2, 1, %3) = ?")
+                    .arg(ranged, QLatin1String(column))
+                    .arg(prefix.size());
   values << prefix << above << prefix;
 }
+
+// Above this many records of a serial number prefix, SQLite finds a page of them sooner walking
+// the time order and skipping the others than reading them all through the serial number's
+// index and sorting them: without statistics it takes the index whatever the prefix.
+constexpr qint64 kSerialIndexMatches = 2000;
 
 // What a listing sorts by, and whether the column may be empty (NULL).
 struct PageSort {
@@ -587,11 +596,26 @@ PageSort PageSortOf(HistoryPageQuery::Sort sort) {
 
 }  // namespace
 
-Result<std::vector<HistoryPageRow>> HistoryStore::ListPage(const HistoryPageQuery& query, int offset, int count) {
+Result<std::vector<HistoryPageRow>> HistoryStore::ListPage(const HistoryPageQuery& query, int offset, int count,
+                                                           const HistoryPageRow* after) {
   if (Outcome opened = Open(); !opened) return opened.failure();
   QStringList conditions;
   QVariantList values;
-  if (!query.serialPrefix.isEmpty()) AddPrefixCondition("serial", query.serialPrefix, conditions, values);
+  if (!query.serialPrefix.isEmpty()) {
+    bool indexed = true;
+    if (location_.backend == HistoryLocation::Backend::SQLite) {
+      QStringList counted;
+      QVariantList countValues;
+      AddPrefixCondition("serial", query.serialPrefix, true, counted, countValues);
+      QSqlQuery matches(db_);
+      if (!matches.prepare(QStringLiteral("SELECT count(*) FROM %1 WHERE %2").arg(kTable, counted.join(QString()))))
+        return DriverFailure(QStringLiteral("list"), matches.lastError());
+      for (const QVariant& value : countValues) matches.addBindValue(value);
+      if (!matches.exec() || !matches.next()) return DriverFailure(QStringLiteral("list"), matches.lastError());
+      indexed = matches.value(0).toLongLong() <= kSerialIndexMatches;
+    }
+    AddPrefixCondition("serial", query.serialPrefix, indexed, conditions, values);
+  }
   if (query.capcode) {
     QStringList rows;
     for (int row = 1; row <= kHistoryCapcodeCount; ++row) {
@@ -604,7 +628,16 @@ Result<std::vector<HistoryPageRow>> HistoryStore::ListPage(const HistoryPageQuer
     // The times are kept as "2026-03-01T14:30:00.000Z"; people type a blank for the T.
     QString prefix = query.timePrefix;
     prefix.replace(QLatin1Char(' '), QLatin1Char('T'));
-    AddPrefixCondition("time_utc", prefix, conditions, values);
+    AddPrefixCondition("time_utc", prefix, true, conditions, values);
+  }
+  // In time order a page starts after the last record of the one before, which the time's index
+  // finds at once; an offset would walk every record before it.
+  const bool keyed = after && query.sort == HistoryPageQuery::Sort::Time;
+  if (keyed) {
+    const QString beyond = query.descending ? QStringLiteral("<") : QStringLiteral(">");
+    conditions << QStringLiteral("(time_utc %1 ? OR (time_utc = ? AND id %1 ?))").arg(beyond);
+    const QString time = after->record.time.toUTC().toString(Qt::ISODateWithMs);
+    values << time << time << qlonglong(after->record.id);
   }
   QStringList columns;
   for (const QString& name : ColumnNames(false)) columns << QStringLiteral("h.") + name;
@@ -626,7 +659,10 @@ Result<std::vector<HistoryPageRow>> HistoryStore::ListPage(const HistoryPageQuer
   sql += QStringLiteral(" ORDER BY %1%2%3").arg(QLatin1String(sort.column), direction, nulls);
   if (query.sort == HistoryPageQuery::Sort::OrderRow) sql += QStringLiteral(", order_row") + direction + nulls;
   if (query.sort != HistoryPageQuery::Sort::Time) sql += QStringLiteral(", time_utc") + direction;
-  sql += QStringLiteral(", id%1 LIMIT %2 OFFSET %3").arg(direction).arg(std::max(count, 0)).arg(std::max(offset, 0));
+  sql += QStringLiteral(", id%1 LIMIT %2 OFFSET %3")
+             .arg(direction)
+             .arg(std::max(count, 0))
+             .arg(keyed ? 0 : std::max(offset, 0));
   QSqlQuery statement(db_);
   statement.setForwardOnly(true);
   if (!statement.prepare(sql)) return DriverFailure(QStringLiteral("list"), statement.lastError());
