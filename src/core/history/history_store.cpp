@@ -607,8 +607,11 @@ Result<std::vector<HistoryPageRow>> HistoryStore::ListPage(const HistoryPageQuer
       QStringList counted;
       QVariantList countValues;
       AddPrefixCondition("serial", query.serialPrefix, true, counted, countValues);
+      // Counted only as far as the choice needs.
       QSqlQuery matches(db_);
-      if (!matches.prepare(QStringLiteral("SELECT count(*) FROM %1 WHERE %2").arg(kTable, counted.join(QString()))))
+      if (!matches.prepare(QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM %1 WHERE %2 LIMIT %3) AS counted")
+                               .arg(kTable, counted.join(QString()))
+                               .arg(kSerialIndexMatches + 1)))
         return DriverFailure(QStringLiteral("list"), matches.lastError());
       for (const QVariant& value : countValues) matches.addBindValue(value);
       if (!matches.exec() || !matches.next()) return DriverFailure(QStringLiteral("list"), matches.lastError());
