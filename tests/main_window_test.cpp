@@ -1226,18 +1226,16 @@ INSTANTIATE_TEST_SUITE_P(Stores, HistoryFixture,
 
 TEST_P(HistoryFixture, TheHistoryDialogFiltersComparesLoadsAndSaves) {
   EXPECT_TRUE(MenuTitles(window->MenuBar()).contains("Hist&ory"));
-  QStringList shown;
   std::optional<PagerData> loaded;
   PagerData pages;  // the defaults
-  HistoryDialog::Hooks hooks{[&] { return pages; },
+  HistoryDialog::Pages hooks{[&] { return pages; },
                              [&](const PagerData& d) {
                                loaded = d;
                                return true;
-                             },
-                             [&] { return dir.filePath("record.yaml"); },
-                             [&](const QString&, const QString& text) { shown << text; }};
-  HistoryDialog dialog(location, hooks);
-  EXPECT_EQ(dialog.Problem(), "");
+                             }};
+  dialogs->answer = dir.filePath("record.yaml");
+  HistoryDialog dialog(location, hooks, dialogs);
+  EXPECT_EQ(dialog.StatusText(), "");
   ASSERT_EQ(dialog.RowCount(), 3);
   EXPECT_GT(dialog.RecordId(0), dialog.RecordId(1));
   EXPECT_GT(dialog.RecordId(1), dialog.RecordId(2));
@@ -1254,18 +1252,20 @@ TEST_P(HistoryFixture, TheHistoryDialogFiltersComparesLoadsAndSaves) {
 
   dialog.SelectRow(0);  // the newest: the second record of the first pager
   pages = first;
+  EXPECT_EQ(dialog.DetailText(), "");
   dialog.CompareWithPages();
-  ASSERT_EQ(shown.size(), 1);
-  EXPECT_EQ(shown.first().count('\n'), 0) << shown.first().toStdString();
-  EXPECT_TRUE(shown.first().contains("Level 3")) << shown.first().toStdString();
+  const QString shown = dialog.DetailText();
+  ASSERT_FALSE(shown.isEmpty());
+  EXPECT_EQ(shown.count('\n'), 0) << shown.toStdString();
+  EXPECT_TRUE(shown.contains("Level 3")) << shown.toStdString();
   pages = second;
   dialog.CompareWithPages();
-  EXPECT_EQ(shown.last(), "No setting differs.");
+  EXPECT_EQ(dialog.DetailText(), "No setting differs.");
 
   dialog.LoadIntoPages();
   ASSERT_TRUE(loaded);
   EXPECT_TRUE(loaded->image == second.image);
-  dialog.SaveAsFile();
+  dialog.SaveAs();
   QFile saved(dir.filePath("record.yaml"));
   ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
   const SettingsReadResult back = ReadSettingsDocument(saved.readAll(), PagerData());
@@ -1277,7 +1277,7 @@ TEST_P(HistoryFixture, TheHistoryDialogFiltersComparesLoadsAndSaves) {
 TEST_F(WindowFixture, AHistoryThatCannotBeReachedSaysWhy) {
   const QString blocked = dir.filePath("not-a-folder");
   ASSERT_TRUE(WriteFileAtomically(blocked, "x"));
-  HistoryDialog dialog(ParseHistoryLocation(blocked + "/history.sqlite"), {});
+  HistoryDialog dialog(ParseHistoryLocation(blocked + "/history.sqlite"), {}, dialogs);
   EXPECT_EQ(dialog.RowCount(), 0);
-  EXPECT_TRUE(dialog.Problem().startsWith("The history cannot be read: ")) << dialog.Problem().toStdString();
+  EXPECT_TRUE(dialog.StatusText().startsWith("The history cannot be read: ")) << dialog.StatusText().toStdString();
 }

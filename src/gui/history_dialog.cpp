@@ -3,206 +3,357 @@
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDialogButtonBox>
-#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSortFilterProxyModel>
-#include <QStandardItemModel>
+#include <QRegularExpressionValidator>
+#include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "core/image/dat_file.h"
+#include "core/image/operation_host.h"
 #include "core/pages/model_page_set.h"
 #include "core/settings/settings_document.h"
 #include "core/settings/settings_file.h"
 #include "core/status_texts.h"
+#include "gui/file_dialogs.h"
 
 namespace m84 {
 
 namespace {
 
-const QStringList kColumns{QStringLiteral("Time"),   QStringLiteral("Operation"), QStringLiteral("Outcome"),
-                           QStringLiteral("Serial"), QStringLiteral("Capcodes"),  QStringLiteral("User"),
-                           QStringLiteral("Host"),   QStringLiteral("File"),      QStringLiteral("Id")};
-constexpr int kIdColumn = 8;
+const QString kTitle = QStringLiteral("Programming History");
+const QString kSaveFilter = QStringLiteral("Data File (*.DAT);;Settings Text (*.yaml *.yml);;All File (*.*)");
+// As the command line's listing gives the time.
+const QString kTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+// A capcode has at most seven digits; a time is typed as the listing shows it.
+const QString kCapcodePattern = QStringLiteral("[0-9]{0,7}");
+const QString kTimePattern = QStringLiteral("[0-9][0-9 T:.-]*");
+constexpr int kTableShare = 3;  // the table's part of the height, the detail pane's is 1
 
-struct SilentHost : OperationHost {
-  QString problem;
-  void ShowStatus(const QString&) override {}
+const char* const kHeadings[HistoryTableModel::kColumnCount] = {
+    "Time (UTC)", "Operation", "Outcome", "Serial Number", "Capcodes", "User", "Host", "File", "Order Row", "Id"};
+
+QString CellText(const HistoryPageRow& row, int column) {
+  const HistoryRecord& record = row.record;
+  switch (column) {
+    case HistoryTableModel::kTime: return record.time.toUTC().toString(kTimeFormat);
+    case HistoryTableModel::kOperation: return record.operation;
+    case HistoryTableModel::kOutcome: return record.outcome;
+    case HistoryTableModel::kSerial: return record.serial;
+    case HistoryTableModel::kCapcodes: return CapcodeList(record);
+    case HistoryTableModel::kUser: return record.user;
+    case HistoryTableModel::kHost: return record.host;
+    case HistoryTableModel::kFile: return record.file;
+    case HistoryTableModel::kOrderRow:
+      return row.orderRow ? QStringLiteral("%1, row %2").arg(row.orderName).arg(*row.orderRow) : QString();
+    case HistoryTableModel::kId: return QString::number(record.id);
+    default: return {};
+  }
+}
+
+// A save's status text and its reason, for the dialog's status line.
+class SaveHost : public OperationHost {
+ public:
+  void ShowStatus(const QString& text) override { status = text; }
   void Sound(Beep) override {}
-  void ShowFileProblem(const QString& path, const QString& reason) override { problem = path + ": " + reason; }
+  void ShowFileProblem(const QString& path, const QString& reason) override {
+    problem = QStringLiteral("%1: %2").arg(path, reason);
+  }
+  void ShowFileSaved(const QString& path) override { problem = QStringLiteral("saved %1").arg(path); }
+
+  QString status;
+  QString problem;
 };
 
 }  // namespace
 
-HistoryDialog::HistoryDialog(const HistoryLocation& location, Hooks hooks, QWidget* parent)
-    : QDialog(parent), store_(location), hooks_(std::move(hooks)) {
-  setWindowTitle(QStringLiteral("History"));
-  auto* layout = new QVBoxLayout(this);
+// ---- the table ----
+
+HistoryTableModel::HistoryTableModel(HistoryStore& store, QObject* parent)
+    : QAbstractTableModel(parent), store_(store) {}
+
+void HistoryTableModel::SetQuery(const HistoryPageQuery& query) {
+  beginResetModel();
+  query_ = query;
+  rows_.clear();
+  complete_ = false;
+  failure_.clear();
+  Result<std::vector<HistoryPageRow>> page = store_.ListPage(query_, 0, kPageSize);
+  if (page) {
+    rows_ = std::move(page).value();
+    complete_ = int(rows_.size()) < kPageSize;
+  } else {
+    failure_ = page.failure().reason;
+    complete_ = true;
+  }
+  endResetModel();
+  emit FetchEnded(failure_);
+}
+
+const HistoryPageRow* HistoryTableModel::RowAt(int row) const {
+  return row >= 0 && row < int(rows_.size()) ? &rows_[size_t(row)] : nullptr;
+}
+
+int HistoryTableModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(rows_.size()); }
+
+int HistoryTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumnCount; }
+
+QVariant HistoryTableModel::data(const QModelIndex& index, int role) const {
+  const HistoryPageRow* row = RowAt(index.row());
+  if (!row || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) return {};
+  return CellText(*row, index.column());
+}
+
+QVariant HistoryTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= kColumnCount) return {};
+  return QLatin1String(kHeadings[section]);
+}
+
+bool HistoryTableModel::canFetchMore(const QModelIndex& parent) const { return !parent.isValid() && !complete_; }
+
+void HistoryTableModel::fetchMore(const QModelIndex& parent) {
+  if (!canFetchMore(parent)) return;
+  FetchPage();
+}
+
+void HistoryTableModel::FetchPage() {
+  Result<std::vector<HistoryPageRow>> page =
+      store_.ListPage(query_, int(rows_.size()), kPageSize, rows_.empty() ? nullptr : &rows_.back());
+  if (!page) {
+    failure_ = page.failure().reason;
+    complete_ = true;
+    emit FetchEnded(failure_);
+    return;
+  }
+  failure_.clear();
+  complete_ = int(page->size()) < kPageSize;
+  if (!page->empty()) {
+    const int first = int(rows_.size());
+    beginInsertRows({}, first, first + int(page->size()) - 1);
+    for (HistoryPageRow& row : page.value()) rows_.push_back(std::move(row));
+    endInsertRows();
+  }
+  emit FetchEnded(failure_);
+}
+
+void HistoryTableModel::sort(int column, Qt::SortOrder order) {
+  if (column < 0 || column >= kColumnCount) return;
+  HistoryPageQuery query = query_;
+  query.sort = HistoryPageQuery::Sort(column);
+  query.descending = order == Qt::DescendingOrder;
+  SetQuery(query);
+}
+
+// ---- the dialog ----
+
+HistoryDialog::HistoryDialog(HistoryLocation location, Pages pages, std::shared_ptr<FileDialogs> dialogs,
+                             QWidget* parent)
+    : QDialog(parent),
+      store_(std::make_unique<HistoryStore>(std::move(location))),
+      pages_(std::move(pages)),
+      dialogs_(dialogs ? std::move(dialogs) : std::make_shared<QtFileDialogs>()) {
+  setWindowTitle(kTitle);
+  model_ = new HistoryTableModel(*store_, this);
+  status_ = new QLabel(this);
+  status_->setWordWrap(true);
+  status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  status_->setAccessibleName(QStringLiteral("History status"));
+  // Before the first fetch, so that a store that cannot be reached says why.
+  connect(model_, &HistoryTableModel::FetchEnded, this, [this](const QString& failure) {
+    if (!failure.isEmpty()) ShowStatusText(QStringLiteral("The history cannot be read: %1").arg(failure));
+  });
+
   auto* filters = new QHBoxLayout;
-  serial_ = new QLineEdit(this);
-  serial_->setPlaceholderText(QStringLiteral("Serial number"));
-  serial_->setAccessibleName(QStringLiteral("Serial number filter"));
-  capcode_ = new QLineEdit(this);
-  capcode_->setPlaceholderText(QStringLiteral("Capcode"));
-  capcode_->setAccessibleName(QStringLiteral("Capcode filter"));
-  sinceOn_ = new QCheckBox(QStringLiteral("S&ince"), this);
+  const auto addFilter = [&](const QString& label, const QString& name, const QString& pattern,
+                             const QString& placeholder) {
+    auto* edit = new QLineEdit(this);
+    edit->setAccessibleName(name);
+    edit->setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), edit));
+    edit->setPlaceholderText(placeholder);
+    edit->setClearButtonEnabled(true);
+    auto* caption = new QLabel(label, this);
+    caption->setBuddy(edit);
+    filters->addWidget(caption);
+    filters->addWidget(edit, 1);
+    connect(edit, &QLineEdit::textChanged, this, &HistoryDialog::ApplyFilters);
+    return edit;
+  };
+  serial_ = addFilter(QStringLiteral("Serial &number:"), QStringLiteral("Serial number filter"), QStringLiteral("\\S*"),
+                      QStringLiteral("starts with"));
+  capcode_ = addFilter(QStringLiteral("&Capcode:"), QStringLiteral("Capcode filter"), kCapcodePattern,
+                       QStringLiteral("enabled in any row"));
+  date_ = addFilter(QStringLiteral("&Date (UTC):"), QStringLiteral("Date filter"), kTimePattern,
+                    QStringLiteral("2026-03-01"));
+  // From a day on, where the date above picks a day, a month or a year.
+  sinceOn_ = new QCheckBox(QStringLiteral("S&ince:"), this);
   since_ = new QDateEdit(QDate::currentDate().addMonths(-1), this);
+  since_->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
   since_->setCalendarPopup(true);
   since_->setAccessibleName(QStringLiteral("Since date"));
-  filters->addWidget(serial_);
-  filters->addWidget(capcode_);
+  since_->setEnabled(false);
   filters->addWidget(sinceOn_);
   filters->addWidget(since_);
-  layout->addLayout(filters);
-  problem_ = new QLabel(this);
-  problem_->setWordWrap(true);
-  problem_->hide();
-  layout->addWidget(problem_);
+  connect(sinceOn_, &QCheckBox::toggled, since_, &QWidget::setEnabled);
+  connect(sinceOn_, &QCheckBox::toggled, this, &HistoryDialog::ApplyFilters);
+  connect(since_, &QDateEdit::dateChanged, this, &HistoryDialog::ApplyFilters);
 
-  model_ = new QStandardItemModel(0, kColumns.size(), this);
-  model_->setHorizontalHeaderLabels(kColumns);
-  sorted_ = new QSortFilterProxyModel(this);
-  sorted_->setSourceModel(model_);
-  sorted_->setSortRole(Qt::UserRole);
   table_ = new QTableView(this);
-  table_->setModel(sorted_);
-  table_->setSortingEnabled(true);
-  table_->sortByColumn(kIdColumn, Qt::DescendingOrder);
+  table_->setAccessibleName(QStringLiteral("History records"));
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->setSelectionMode(QAbstractItemView::SingleSelection);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table_->verticalHeader()->hide();
+  // Sized by the header alone: measuring the contents would fetch and lay out every row.
+  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   table_->horizontalHeader()->setStretchLastSection(true);
-  table_->setMinimumSize(760, 320);
-  layout->addWidget(table_);
+  table_->setModel(model_);
+  table_->horizontalHeader()->setSortIndicator(HistoryTableModel::kTime, Qt::DescendingOrder);
+  table_->setSortingEnabled(true);  // sorts once, which fetches the first page
+  connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &HistoryDialog::UpdateCommands);
+  connect(model_, &QAbstractItemModel::modelReset, this, &HistoryDialog::UpdateCommands);
+  connect(table_, &QTableView::doubleClicked, this, &HistoryDialog::ShowSettings);
 
-  auto* buttons = new QDialogButtonBox(this);
-  const auto add = [&](const QString& text, void (HistoryDialog::*run)()) {
-    QPushButton* button = buttons->addButton(text, QDialogButtonBox::ActionRole);
-    button->setAutoDefault(false);
-    connect(button, &QPushButton::clicked, this, run);
-  };
-  add(QStringLiteral("Show &Settings"), &HistoryDialog::ShowSettings);
-  add(QStringLiteral("&Compare with Pages"), &HistoryDialog::CompareWithPages);
-  add(QStringLiteral("&Load into Pages"), &HistoryDialog::LoadIntoPages);
-  add(QStringLiteral("Save &as File..."), &HistoryDialog::SaveAsFile);
-  buttons->addButton(QDialogButtonBox::Close);
+  detail_ = new QPlainTextEdit(this);
+  detail_->setReadOnly(true);
+  detail_->setAccessibleName(QStringLiteral("Record details"));
+  detail_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  auto* splitter = new QSplitter(Qt::Vertical, this);
+  splitter->addWidget(table_);
+  splitter->addWidget(detail_);
+  splitter->setStretchFactor(0, kTableShare);
+  splitter->setStretchFactor(1, 1);
+
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+  show_ = buttons->addButton(QStringLiteral("Show &Settings"), QDialogButtonBox::ActionRole);
+  compare_ = buttons->addButton(QStringLiteral("Com&pare with Pages"), QDialogButtonBox::ActionRole);
+  load_ = buttons->addButton(QStringLiteral("&Load into Pages"), QDialogButtonBox::ActionRole);
+  save_ = buttons->addButton(QStringLiteral("Save &As..."), QDialogButtonBox::ActionRole);
+  QPushButton* refresh = buttons->addButton(QStringLiteral("&Refresh"), QDialogButtonBox::ActionRole);
+  connect(show_, &QPushButton::clicked, this, &HistoryDialog::ShowSettings);
+  connect(compare_, &QPushButton::clicked, this, &HistoryDialog::CompareWithPages);
+  connect(load_, &QPushButton::clicked, this, &HistoryDialog::LoadIntoPages);
+  connect(save_, &QPushButton::clicked, this, &HistoryDialog::SaveAs);
+  connect(refresh, &QPushButton::clicked, this, &HistoryDialog::Refresh);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  layout->addWidget(buttons);
 
-  // The filters apply as the user types.
-  connect(serial_, &QLineEdit::textChanged, this, &HistoryDialog::Refresh);
-  connect(capcode_, &QLineEdit::textChanged, this, &HistoryDialog::Refresh);
-  connect(sinceOn_, &QCheckBox::toggled, this, &HistoryDialog::Refresh);
-  connect(since_, &QDateEdit::dateChanged, this, &HistoryDialog::Refresh);
-  Refresh();
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(filters);
+  layout->addWidget(splitter, 1);
+  layout->addWidget(status_);
+  layout->addWidget(buttons);
+  UpdateCommands();
 }
 
 HistoryDialog::~HistoryDialog() = default;
 
-bool HistoryDialog::Refresh() {
-  sorted_->setSourceModel(nullptr);
-  model_->setRowCount(0);
-  sorted_->setSourceModel(model_);
-  if (!store_.IsOpen()) {
-    if (const Outcome opened = store_.Open(); !opened) {
-      problem_->setText(QStringLiteral("The history cannot be read: ") + opened.failure().Text());
-      problem_->show();
-      return false;
-    }
-  }
-  HistoryFilter filter;
-  filter.serial = serial_->text().trimmed();
-  bool isNumber = false;
-  const int capcode = capcode_->text().trimmed().toInt(&isNumber);
-  if (isNumber) filter.capcode = capcode;
-  if (sinceOn_->isChecked()) filter.since = QDateTime(since_->date(), QTime(0, 0));
-  filter.limit = kShownRecords;
-  const Result<std::vector<HistoryRecord>> listed = store_.List(filter);
-  if (!listed) {
-    problem_->setText(QStringLiteral("The history cannot be read: ") + listed.failure().Text());
-    problem_->show();
-    return false;
-  }
-  problem_->hide();
-  const std::vector<HistoryRecord>& records = *listed;
-  // Filled apart from the view: a sorted view re-sorts at every item set, thousands of times.
-  sorted_->setSourceModel(nullptr);
-  model_->setRowCount(int(records.size()));
-  for (int row = 0; row < int(records.size()); ++row) {
-    const HistoryRecord& r = records[size_t(row)];
-    const QVariant values[] = {r.time, r.operation, r.outcome, r.serial, CapcodeList(r), r.user, r.host, r.file, r.id};
-    const QString texts[] = {r.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                             r.operation,
-                             r.outcome,
-                             r.serial,
-                             CapcodeList(r),
-                             r.user,
-                             r.host,
-                             r.file,
-                             QString::number(r.id)};
-    for (int column = 0; column < kColumns.size(); ++column) {
-      auto* item = new QStandardItem(texts[column]);
-      item->setData(values[column], Qt::UserRole);
-      model_->setItem(row, column, item);
-    }
-  }
-  sorted_->setSourceModel(model_);
-  const QHeaderView* header = table_->horizontalHeader();
-  sorted_->sort(header->sortIndicatorSection(), header->sortIndicatorOrder());
-  return true;
+void HistoryDialog::Refresh() {
+  ShowStatusText({});
+  store_->Close();
+  model_->SetQuery(model_->Query());
 }
 
-int HistoryDialog::RowCount() const { return sorted_->rowCount(); }
+void HistoryDialog::ApplyFilters() {
+  HistoryPageQuery query = model_->Query();
+  query.serialPrefix = serial_->text().trimmed();
+  query.capcode.reset();
+  bool ok = false;
+  if (const int capcode = capcode_->text().toInt(&ok); ok) query.capcode = capcode;
+  query.timePrefix = date_->text().trimmed();
+  query.since.reset();
+  if (sinceOn_->isChecked()) query.since = since_->date();
+  ShowStatusText({});
+  model_->SetQuery(query);
+}
 
-qint64 HistoryDialog::RecordId(int row) const { return sorted_->index(row, kIdColumn).data(Qt::UserRole).toLongLong(); }
+void HistoryDialog::UpdateCommands() {
+  const bool chosen = table_->selectionModel() && table_->selectionModel()->hasSelection();
+  show_->setEnabled(chosen);
+  save_->setEnabled(chosen);
+  compare_->setEnabled(chosen && bool(pages_.current));
+  load_->setEnabled(chosen && bool(pages_.load));
+}
+
+void HistoryDialog::ShowStatusText(const QString& text) { status_->setText(text); }
+
+qint64 HistoryDialog::RecordId(int row) const {
+  const HistoryPageRow* shown = model_->RowAt(row);
+  return shown ? shown->record.id : 0;
+}
 
 void HistoryDialog::SelectRow(int row) { table_->selectRow(row); }
 
-QString HistoryDialog::Problem() const { return problem_->isHidden() ? QString() : problem_->text(); }
+QString HistoryDialog::DetailText() const { return detail_->toPlainText(); }
 
-std::optional<HistoryRecord> HistoryDialog::Chosen() {
-  const QModelIndexList rows = table_->selectionModel()->selectedRows(kIdColumn);
-  if (rows.isEmpty()) return std::nullopt;
-  const Result<std::optional<HistoryRecord>> found = store_.Find(rows.first().data(Qt::UserRole).toLongLong());
+QString HistoryDialog::StatusText() const { return status_->text(); }
+
+std::optional<HistoryRecord> HistoryDialog::ChosenRecord() {
+  const QModelIndexList rows = table_->selectionModel()->selectedRows();
+  const HistoryPageRow* row = rows.isEmpty() ? nullptr : model_->RowAt(rows.first().row());
+  if (!row) {
+    ShowStatusText(QStringLiteral("Choose a record first."));
+    return std::nullopt;
+  }
+  const qint64 id = row->record.id;
+  Result<std::optional<HistoryRecord>> found = store_->Find(id);
   if (!found) {
-    hooks_.show(windowTitle(), found.failure().Text());
+    ShowStatusText(QStringLiteral("The history cannot be read: %1").arg(found.failure().reason));
     return std::nullopt;
   }
-  if (!*found || !(*found)->data) {
-    hooks_.show(windowTitle(), QStringLiteral("The record keeps no settings: the read failed."));
+  if (!*found) {
+    ShowStatusText(QStringLiteral("Record %1 is no longer in the history.").arg(id));
     return std::nullopt;
   }
-  return **found;
+  if (!(*found)->data) {
+    ShowStatusText(QStringLiteral("Record %1 holds no settings: the %2 failed.").arg(id).arg((*found)->operation));
+    return std::nullopt;
+  }
+  return std::move(**found);
 }
 
 void HistoryDialog::ShowSettings() {
-  if (const std::optional<HistoryRecord> record = Chosen())
-    hooks_.show(QStringLiteral("Record %1").arg(record->id), QString::fromUtf8(WriteSettingsDocument(*record->data)));
+  const std::optional<HistoryRecord> record = ChosenRecord();
+  if (!record) return;
+  detail_->setPlainText(QString::fromUtf8(WriteSettingsDocument(*record->data)));
+  ShowStatusText(QStringLiteral("The settings of record %1.").arg(record->id));
 }
 
 void HistoryDialog::CompareWithPages() {
-  const std::optional<HistoryRecord> record = Chosen();
+  if (!pages_.current) return;
+  const std::optional<HistoryRecord> record = ChosenRecord();
   if (!record) return;
-  const QStringList lines = SettingsDifferences(StoredByThePages(*record->data), StoredByThePages(hooks_.pages()));
-  hooks_.show(QStringLiteral("Record %1 and the pages").arg(record->id),
-              lines.isEmpty() ? kNoSettingDiffers : lines.join(QLatin1Char('\n')));
+  // As `m84dpt diff RECORD PAGES` words it, both as the pages store them.
+  const QStringList differences =
+      SettingsDifferences(StoredByThePages(*record->data), StoredByThePages(pages_.current()));
+  detail_->setPlainText(differences.isEmpty() ? kNoSettingDiffers : differences.join(QLatin1Char('\n')));
+  ShowStatusText(differences.isEmpty() ? QStringLiteral("Record %1 holds the settings of the pages.").arg(record->id)
+                                       : QStringLiteral("Record %1 differs from the pages in %2 setting(s).")
+                                             .arg(record->id)
+                                             .arg(differences.size()));
 }
 
 void HistoryDialog::LoadIntoPages() {
-  if (const std::optional<HistoryRecord> record = Chosen()) hooks_.load(*record->data);
+  if (!pages_.load) return;
+  const std::optional<HistoryRecord> record = ChosenRecord();
+  if (!record) return;
+  if (!pages_.load(*record->data)) return;
+  ShowStatusText(QStringLiteral("Record %1 loaded into the pages.").arg(record->id));
 }
 
-void HistoryDialog::SaveAsFile() {
-  const std::optional<HistoryRecord> record = Chosen();
+void HistoryDialog::SaveAs() {
+  const std::optional<HistoryRecord> record = ChosenRecord();
   if (!record) return;
-  const QString path = hooks_.saveName();
-  if (path.isEmpty()) return;
-  SilentHost host;
-  if (const Outcome saved = SaveSettingsFile(path, *record->data, host); !saved)
-    hooks_.show(windowTitle(), host.problem.isEmpty() ? saved.failure().Text() : host.problem);
+  const QString typed = dialogs_->SaveFileName(this, QStringLiteral("Save Record As"), kSaveFilter);
+  if (typed.isEmpty()) return;
+  const QString path = WithDefaultExtension(typed, DefaultExtensionOf(typed));
+  SaveHost host;
+  static_cast<void>(SaveSettingsFile(path, *record->data, host));
+  ShowStatusText(host.problem.isEmpty() ? host.status : QStringLiteral("%1 — %2").arg(host.status, host.problem));
 }
 
 }  // namespace m84

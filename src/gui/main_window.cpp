@@ -780,12 +780,12 @@ void MainWindow::ShowGuide() {
 
 void MainWindow::HistoryCommand() {
   if (!options_.historyLocation || busy_) return;
-  HistoryDialog::Hooks hooks;
-  hooks.pages = [this] {
+  HistoryDialog::Pages pages;
+  pages.current = [this] {
     KeepEditsAcross([this] { ExchangeAllPages(Direction::Store); });
     return data_;
   };
-  hooks.load = [this](const PagerData& record) {
+  pages.load = [this](const PagerData& record) {
     if (!SettleUnsavedEdits()) return false;
     data_ = record;
     ExchangeAllPages(Direction::Load);
@@ -794,9 +794,7 @@ void MainWindow::HistoryCommand() {
     ShowStatus(QStringLiteral("Settings loaded from the history"));
     return true;
   };
-  hooks.saveName = [this] { return options_.dialogs->SaveFileName(this, QStringLiteral("Save Record"), kDataFilter); };
-  hooks.show = [this](const QString& title, const QString& text) { ShowText(title, text); };
-  HistoryDialog dialog(*options_.historyLocation, hooks, this);
+  HistoryDialog dialog(*options_.historyLocation, pages, options_.dialogs, this);
   dialog.exec();
 }
 

@@ -17,9 +17,11 @@
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTimeZone>
 #include <QUrl>
 #include <QUrlQuery>
 #include <QVariant>
+#include <algorithm>
 #include <atomic>
 
 #include <cerrno>
@@ -730,6 +732,139 @@ Result<QString> HistoryStore::SetDamagedFileAside() {
       QFile::rename(path + QLatin1String(suffix), aside + QLatin1String(suffix));
   fileId_ = 0;
   return aside;
+}
+
+namespace {
+
+// Text columns that start with prefix: a range the column's index answers, then the exact test,
+// since a collation that is not byte order may put other text inside the range. Unindexed, the
+// range is a filter only (SQLite's unary plus keeps its index out of the plan).
+void AddPrefixCondition(const char* column, const QString& prefix, bool indexed, QStringList& conditions,
+                        QVariantList& values) {
+  QString above = prefix;
+  above.back() = QChar(char16_t(above.back().unicode() + 1));
+  const QString ranged = indexed ? QLatin1String(column) : QStringLiteral("+") + QLatin1String(column);
+  conditions << QStringLiteral("%1 >= ? AND %1 < ? AND substr(%2, 1, %3) = ?")
+                    .arg(ranged, QLatin1String(column))
+                    .arg(prefix.size());
+  values << prefix << above << prefix;
+}
+
+// Above this many records of a serial number prefix, SQLite finds a page of them sooner walking
+// the time order and skipping the others than reading them all through the serial number's
+// index and sorting them: without statistics it takes the index whatever the prefix.
+constexpr qint64 kSerialIndexMatches = 2000;
+
+// What a listing sorts by, and whether the column may be empty (NULL).
+struct PageSort {
+  const char* column;
+  bool nullable;
+};
+
+PageSort PageSortOf(HistoryPageQuery::Sort sort) {
+  switch (sort) {
+    case HistoryPageQuery::Sort::Time: return {"time_utc", false};
+    case HistoryPageQuery::Sort::Operation: return {"operation", false};
+    case HistoryPageQuery::Sort::Outcome: return {"outcome", false};
+    case HistoryPageQuery::Sort::Serial: return {"serial", false};
+    case HistoryPageQuery::Sort::Capcodes: return {"capcode1", true};
+    case HistoryPageQuery::Sort::User: return {"user_name", false};
+    case HistoryPageQuery::Sort::Host: return {"host_name", false};
+    case HistoryPageQuery::Sort::File: return {"file", false};
+    case HistoryPageQuery::Sort::OrderRow: return {"order_name", true};
+    case HistoryPageQuery::Sort::Id: return {"id", false};
+  }
+  return {"time_utc", false};
+}
+
+}  // namespace
+
+Result<std::vector<HistoryPageRow>> HistoryStore::ListPage(const HistoryPageQuery& query, int offset, int count,
+                                                           const HistoryPageRow* after) {
+  if (Outcome opened = Open(); !opened) return opened.failure();
+  QStringList conditions;
+  QVariantList values;
+  if (!query.serialPrefix.isEmpty()) {
+    bool indexed = true;
+    if (location_.backend == HistoryLocation::Backend::SQLite) {
+      QStringList counted;
+      QVariantList countValues;
+      AddPrefixCondition("serial", query.serialPrefix, true, counted, countValues);
+      // Counted only as far as the choice needs.
+      QSqlQuery matches(db_);
+      if (!matches.prepare(QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM %1 WHERE %2 LIMIT %3) AS counted")
+                               .arg(kTable, counted.join(QString()))
+                               .arg(kSerialIndexMatches + 1)))
+        return DriverFailure(QStringLiteral("list"), matches.lastError());
+      for (const QVariant& value : countValues) matches.addBindValue(value);
+      if (!matches.exec() || !matches.next()) return DriverFailure(QStringLiteral("list"), matches.lastError());
+      indexed = matches.value(0).toLongLong() <= kSerialIndexMatches;
+    }
+    AddPrefixCondition("serial", query.serialPrefix, indexed, conditions, values);
+  }
+  if (query.capcode) {
+    QStringList rows;
+    for (int row = 1; row <= kHistoryCapcodeCount; ++row) {
+      rows << QStringLiteral("capcode%1 = ?").arg(row);
+      values << qlonglong(*query.capcode);
+    }
+    conditions << QLatin1Char('(') + rows.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+  }
+  if (!query.timePrefix.isEmpty()) {
+    // The times are kept as "2026-03-01T14:30:00.000Z"; people type a blank for the T.
+    QString prefix = query.timePrefix;
+    prefix.replace(QLatin1Char(' '), QLatin1Char('T'));
+    AddPrefixCondition("time_utc", prefix, true, conditions, values);
+  }
+  if (query.since) {
+    conditions << QStringLiteral("time_utc >= ?");
+    values << QDateTime(*query.since, QTime(0, 0), QTimeZone::utc()).toString(Qt::ISODateWithMs);
+  }
+  // In time order a page starts after the last record of the one before, which the time's index
+  // finds at once; an offset would walk every record before it.
+  const bool keyed = after && query.sort == HistoryPageQuery::Sort::Time;
+  if (keyed) {
+    const QString beyond = query.descending ? QStringLiteral("<") : QStringLiteral(">");
+    conditions << QStringLiteral("(time_utc %1 ? OR (time_utc = ? AND id %1 ?))").arg(beyond);
+    const QString time = after->record.time.toUTC().toString(Qt::ISODateWithMs);
+    values << time << time << qlonglong(after->record.id);
+  }
+  QStringList columns;
+  for (const QString& name : ColumnNames(false)) columns << QStringLiteral("h.") + name;
+  // The order's row that a fleet write programmed: a row keeps the id of its write's record.
+  columns << QStringLiteral(
+                 "(SELECT o.order_name FROM order_rows o WHERE o.history_id = h.id "
+                 "ORDER BY o.order_name, o.row_number LIMIT 1) AS order_name")
+          << QStringLiteral(
+                 "(SELECT o.row_number FROM order_rows o WHERE o.history_id = h.id "
+                 "ORDER BY o.order_name, o.row_number LIMIT 1) AS order_row");
+  QString sql = QStringLiteral("SELECT %1 FROM %2 h").arg(columns.join(QStringLiteral(", ")), kTable);
+  if (!conditions.isEmpty()) sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+  const QString direction = query.descending ? QStringLiteral(" DESC") : QStringLiteral(" ASC");
+  const PageSort sort = PageSortOf(query.sort);
+  // SQLite puts NULL first in ascending order, PostgreSQL last: both as SQLite does.
+  const QString nulls = sort.nullable && location_.backend == HistoryLocation::Backend::PostgreSql
+                            ? (query.descending ? QStringLiteral(" NULLS LAST") : QStringLiteral(" NULLS FIRST"))
+                            : QString();
+  sql += QStringLiteral(" ORDER BY %1%2%3").arg(QLatin1String(sort.column), direction, nulls);
+  if (query.sort == HistoryPageQuery::Sort::OrderRow) sql += QStringLiteral(", order_row") + direction + nulls;
+  if (query.sort != HistoryPageQuery::Sort::Time && query.sort != HistoryPageQuery::Sort::Id)
+    sql += QStringLiteral(", time_utc") + direction;
+  if (query.sort != HistoryPageQuery::Sort::Id) sql += QStringLiteral(", id") + direction;
+  sql += QStringLiteral(" LIMIT %1 OFFSET %2").arg(std::max(count, 0)).arg(keyed ? 0 : std::max(offset, 0));
+  QSqlQuery statement(db_);
+  statement.setForwardOnly(true);
+  if (!statement.prepare(sql)) return DriverFailure(QStringLiteral("list"), statement.lastError());
+  for (const QVariant& value : values) statement.addBindValue(value);
+  if (!statement.exec()) return DriverFailure(QStringLiteral("list"), statement.lastError());
+  const int orderField = int(ColumnNames(false).size());
+  std::vector<HistoryPageRow> rows;
+  while (statement.next()) {
+    HistoryPageRow row{RecordOf(statement, false), statement.value(orderField).toString(),
+                       OptionalOf<int>(statement.value(orderField + 1))};
+    rows.push_back(std::move(row));
+  }
+  return rows;
 }
 
 }  // namespace m84

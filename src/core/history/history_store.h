@@ -15,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/history/history_page.h"
 #include "core/history/history_record.h"
 #include "core/result.h"
 
@@ -90,6 +91,10 @@ class HistoryStore {
   Result<std::vector<HistoryRecord>> List(const HistoryFilter& filter);
   // With its image; nothing when no record has the id.
   Result<std::optional<HistoryRecord>> Find(qint64 id);
+  // Up to count records from the offset-th on, as the query filters and sorts them, without the
+  // images. In time order a page may start after the last row of the one before instead.
+  Result<std::vector<HistoryPageRow>> ListPage(const HistoryPageQuery& query, int offset, int count,
+                                               const HistoryPageRow* after = nullptr);
 
   // The open connection, for the tables kept beside the records (an order's rows, core/fleet);
   // usable on this thread only, as every Qt SQL connection.

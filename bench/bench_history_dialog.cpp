@@ -1,0 +1,200 @@
+// The history dialog on a store of 100,000 records: how long from opening the dialog to its
+// first rows painted, and from each keystroke in a filter to the rows it leaves painted; then a
+// sort by each column and a page more when the table scrolls to its end. The records are
+// generated here into a temporary SQLite file (about 220 MB: every record keeps its whole image).
+//
+//   bench_history_dialog [--records N]      (QT_QPA_PLATFORM=offscreen where there is no display)
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimeZone>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "core/history/pager_history.h"
+#include "core/pages/capcode.h"
+#include "core/pages/field_codecs.h"
+#include "core/pages/general_page.h"
+#include "gui/file_dialogs.h"
+#include "gui/history_dialog.h"
+
+namespace {
+
+using namespace m84;
+using Clock = std::chrono::steady_clock;
+
+constexpr double kTargetMs = 50.0;
+constexpr int kDefaultRecords = 100000;
+constexpr int kSerials = 1000;  // about a hundred records for each serial number
+constexpr int kBatch = 5000;
+constexpr int kOpenRuns = 10;
+
+double MsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+QString SerialNumber(int n) { return QStringLiteral("84%1").arg(n % kSerials, 8, 10, QLatin1Char('0')); }
+
+int CapcodeOf(int n, int row) { return 8 + (n * 8 + row) % 2000000; }
+
+// One a minute from 2020-01-01 on, writes and backups by four users on four benches.
+HistoryRecord Generated(int n) {
+  HistoryRecord record;
+  PagerData data;
+  for (int row = 0; row < kCapcodeRowCount; ++row) WriteCapcode(data.image, row, uint32_t(CapcodeOf(n, row)));
+  WriteZeroPaddedText(SerialNumber(n), data.image, kSerialOffset, kSerialSize);
+  record.data = data;
+  record.time = QDateTime(QDate(2020, 1, 1), QTime(0, 0), QTimeZone::utc()).addSecs(qint64(n) * 60);
+  record.user = QStringLiteral("tech%1").arg(n % 4);
+  record.host = QStringLiteral("bench-%1").arg(n % 4);
+  record.source = kSourceBatch;
+  record.operation = n % 2 ? QStringLiteral("write") : QStringLiteral("backup");
+  record.outcome = n % 50 ? kOutcomeOk : kOutcomeFailed;
+  record.status = QStringLiteral("DPT Verify ok !");
+  record.exitCode = 0;
+  record.port = QStringLiteral("/dev/ttyUSB0");
+  record.file = QStringLiteral("/srv/pagers/batch-%1.DAT").arg(n % 97);
+  FillSearchColumns(record);
+  return record;
+}
+
+struct Figures {
+  double median = 0;
+  double worst = 0;
+};
+
+Figures Summary(std::vector<double> ms) {
+  std::sort(ms.begin(), ms.end());
+  return {ms[ms.size() / 2], ms.back()};
+}
+
+void PrintLine(const QString& what, const Figures& f) {
+  std::printf("  %-46s median %7.2f ms, worst %7.2f ms  (target < %.0f ms: %s)\n", qPrintable(what), f.median, f.worst,
+              kTargetMs, f.worst < kTargetMs ? "met" : "NOT met");
+}
+
+// Painted now, as the next frame would paint it.
+void Paint(HistoryDialog& dialog) {
+  dialog.Table()->viewport()->repaint();
+  QCoreApplication::processEvents();
+}
+
+// Types text into the filter a key at a time, each key's time to the rows painted.
+std::vector<double> Type(HistoryDialog& dialog, QLineEdit* filter, const QString& text, int* shownAfter) {
+  filter->clear();
+  Paint(dialog);
+  std::vector<double> keys;
+  for (const QChar key : text) {
+    const auto start = Clock::now();
+    filter->insert(QString(key));
+    Paint(dialog);
+    keys.push_back(MsSince(start));
+  }
+  *shownAfter = dialog.Model()->rowCount();
+  return keys;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  int records = kDefaultRecords;
+  for (int i = 1; i + 1 < argc; ++i)
+    if (std::strcmp(argv[i], "--records") == 0) records = std::max(1, std::atoi(argv[i + 1]));
+  QTemporaryDir dir;
+  const HistoryLocation location{HistoryLocation::Backend::SQLite, dir.filePath(QStringLiteral("history.sqlite"))};
+
+  std::printf("Generating %d records ...\n", records);
+  const auto generating = Clock::now();
+  {
+    HistoryStore store(location);
+    for (int first = 0; first < records; first += kBatch) {
+      std::vector<HistoryRecord> batch;
+      for (int n = first; n < std::min(records, first + kBatch); ++n) batch.push_back(Generated(n));
+      if (const Outcome appended = store.AppendAll(batch); !appended) {
+        std::fprintf(stderr, "bench_history_dialog: %s\n", qPrintable(appended.failure().reason));
+        return 1;
+      }
+    }
+  }
+  std::printf("  generated in %.1f s\n\n", MsSince(generating) / 1000.0);
+
+  const auto shared = std::make_shared<QtFileDialogs>();
+  std::printf("Opening the dialog (store opened, first page fetched, rows painted), %d times:\n", kOpenRuns);
+  std::vector<double> opening;
+  for (int run = 0; run < kOpenRuns; ++run) {
+    const auto start = Clock::now();
+    HistoryDialog dialog(location, {}, shared);
+    dialog.resize(1000, 600);
+    dialog.show();
+    Paint(dialog);
+    opening.push_back(MsSince(start));
+    if (dialog.Model()->rowCount() == 0) {
+      std::fprintf(stderr, "bench_history_dialog: no rows shown: %s\n", qPrintable(dialog.StatusText()));
+      return 1;
+    }
+  }
+  PrintLine(QStringLiteral("to the first rows shown"), Summary(opening));
+  std::printf("  (the first open, with a cold connection: %.2f ms)\n", opening.front());
+
+  HistoryDialog dialog(location, {}, shared);
+  dialog.resize(1000, 600);
+  dialog.show();
+  Paint(dialog);
+
+  std::printf("\nA filter keystroke to the rows painted:\n");
+  struct Typing {
+    const char* what;
+    QLineEdit* filter;
+    QString text;
+  };
+  const Typing typings[] = {
+      {"serial number", dialog.SerialFilter(), SerialNumber(512)},
+      {"capcode", dialog.CapcodeFilter(), QString::number(CapcodeOf(records / 2, 3))},
+      {"date", dialog.DateFilter(), QStringLiteral("2020-02-15 13")},
+  };
+  for (const Typing& typing : typings) {
+    int shown = 0;
+    const std::vector<double> keys = Type(dialog, typing.filter, typing.text, &shown);
+    PrintLine(QStringLiteral("%1 \"%2\", %3 keys").arg(QLatin1String(typing.what), typing.text).arg(keys.size()),
+              Summary(keys));
+    std::printf("    per key:");
+    for (double key : keys) std::printf(" %.1f", key);
+    std::printf(" ms; %d row(s) in the first page at the end\n", shown);
+    typing.filter->clear();
+  }
+
+  std::printf("\nSorting by a column (a click on its heading) to the first rows painted:\n");
+  for (int column = 0; column < HistoryTableModel::kColumnCount; ++column) {
+    for (const Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+      const auto start = Clock::now();
+      dialog.Table()->horizontalHeader()->setSortIndicator(column, order);
+      Paint(dialog);
+      const double ms = MsSince(start);
+      std::printf("  %-14s %-10s %8.2f ms%s\n",
+                  qPrintable(dialog.Model()->headerData(column, Qt::Horizontal).toString()),
+                  order == Qt::AscendingOrder ? "ascending" : "descending", ms, ms < kTargetMs ? "" : "  (over 50 ms)");
+    }
+  }
+
+  std::printf("\nScrolling: one page more (%d rows) at the table's end, newest first:\n", HistoryTableModel::kPageSize);
+  dialog.Table()->horizontalHeader()->setSortIndicator(HistoryTableModel::kTime, Qt::DescendingOrder);
+  std::vector<double> pages;
+  for (int page = 0; page < 50 && dialog.Model()->canFetchMore({}); ++page) {
+    const auto start = Clock::now();
+    dialog.Model()->fetchMore({});
+    dialog.Table()->scrollToBottom();
+    Paint(dialog);
+    pages.push_back(MsSince(start));
+  }
+  PrintLine(QStringLiteral("a page more, over the first 50 pages"), Summary(pages));
+  return 0;
+}
