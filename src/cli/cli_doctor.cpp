@@ -15,49 +15,6 @@ namespace m84 {
 
 namespace {
 
-// Device names and product strings come from the system and reach a terminal: no control bytes.
-QString Printable(const QString& text) {
-  QString printable;
-  for (const QChar c : text) {
-    if (c.unicode() < 0x20 || c.unicode() == 0x7F || (c.unicode() >= 0x80 && c.unicode() < 0xA0))
-      printable += QStringLiteral("\\x%1")
-                       .arg(c.unicode(), 2, 16, QLatin1Char('0'))
-                       .toUpper()
-                       .replace(QLatin1String("\\X"), QLatin1String("\\x"));
-    else
-      printable += c;
-  }
-  return printable;
-}
-
-QString Mark(CheckState state) {
-  switch (state) {
-    case CheckState::Passed: return QStringLiteral("\u2713");
-    case CheckState::Failed: return QStringLiteral("\u2717");
-    case CheckState::Skipped: break;
-  }
-  return QStringLiteral("-");
-}
-
-QString Table(const std::vector<DoctorCheck>& checks) {
-  qsizetype width = 0;
-  for (const DoctorCheck& check : checks) width = std::max(width, check.title.size());
-  const QString indent(width + 4, QLatin1Char(' '));
-  QString text;
-  int failed = 0;
-  for (const DoctorCheck& check : checks) {
-    text += Mark(check.state) + QLatin1Char(' ') + check.title.leftJustified(width + 2) + Printable(check.found) +
-            QLatin1Char('\n');
-    if (check.state == CheckState::Failed) {
-      ++failed;
-      text += indent + QStringLiteral("mend: ") + Printable(check.mend) + QLatin1Char('\n');
-    }
-  }
-  text += failed == 0 ? QStringLiteral("All checks passed.\n")
-                      : QStringLiteral("%1 of %2 checks failed.\n").arg(failed).arg(checks.size());
-  return text;
-}
-
 QString Json(const std::vector<DoctorCheck>& checks) {
   QJsonArray list;
   for (const DoctorCheck& check : checks) {
@@ -84,7 +41,7 @@ int RunDoctor(const QStringList& arguments, DoctorOptions defaults, QString& out
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   if (parser.isSet(portOption)) defaults.port = parser.value(portOption);
   const std::vector<DoctorCheck> checks = RunConnectionDoctor(defaults);
-  output = parser.isSet(jsonOption) ? Json(checks) : Table(checks);
+  output = parser.isSet(jsonOption) ? Json(checks) : DoctorTable(checks);
   return AllPassed(checks) ? 0 : 1;
 }
 

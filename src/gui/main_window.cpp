@@ -35,6 +35,7 @@
 #include "core/status_texts.h"
 #include "core/window/firmware_status.h"
 #include "gui/accessibility.h"
+#include "gui/adapter_checks.h"
 #include "gui/artwork.h"
 #include "gui/history_dialog.h"
 #include "gui/mouse_guard.h"
@@ -352,6 +353,8 @@ void MainWindow::CreateMenus() {
       {kReviewEveryWriteCommand, "Review &Every Write", {}, nullptr},
       {kCancelCommand, "&Cancel\tEsc", {}, &MainWindow::CancelTransfer},
       {kDumpCommand, "&Dump Memory...\tCtrl+Shift+R", {}, &MainWindow::MemoryDumpCommand},
+      {kAdapterPortsCommand, "&Adapter Ports...", {}, &MainWindow::AdapterPortsCommand},
+      {kCheckConnectionCommand, "C&heck the Connection...", {}, &MainWindow::CheckConnectionCommand},
       {kHistoryCommand, "&Records...", {}, &MainWindow::HistoryCommand},
       {kCompareMemoryCommand, "Compare &Memory Files...\tCtrl+Shift+C", {}, &MainWindow::BinaryCompareCommand},
       {kCompareSettingsCommand, "Compare &Settings Files...", {}, &MainWindow::CompareSettingsCommand},
@@ -385,6 +388,9 @@ void MainWindow::CreateMenus() {
   QMenu* pager = menuBar_->addMenu(QStringLiteral("Pa&ger"));
   for (MenuCommand command : {kReadCommand, kWriteCommand, kReviewWriteCommand, kCancelCommand, kDumpCommand})
     pager->addAction(actions_[command]);
+  pager->addSeparator();
+  pager->addAction(actions_[kAdapterPortsCommand]);
+  pager->addAction(actions_[kCheckConnectionCommand]);
   pager->addSeparator();
   // A preference: on, Write is Write with Review.
   QAction* reviewEvery = actions_[kReviewEveryWriteCommand];
@@ -437,7 +443,10 @@ void MainWindow::SyncActions() {
                                                           {kWriteCommand, kWriteButton}};
   for (const auto& [command, button] : shared) actions_[command]->setEnabled(Button(button)->isEnabled());
   actions_[kReviewWriteCommand]->setEnabled(Button(kWriteButton)->isEnabled());
-  for (MenuCommand command : {kSaveTextCommand, kPrintPdfCommand, kCompareSettingsCommand, kHistoryCommand})
+  // The port checks wait while a transfer has the port; basic mode offers them too, as they
+  // change nothing.
+  for (MenuCommand command : {kSaveTextCommand, kPrintPdfCommand, kCompareSettingsCommand, kHistoryCommand,
+                              kAdapterPortsCommand, kCheckConnectionCommand})
     actions_[command]->setEnabled(!busy_);
   actions_[kCancelCommand]->setEnabled(busy_);
   // Basic mode's menus hold only what basic mode offers: the service commands are advanced.
@@ -798,6 +807,26 @@ void MainWindow::HistoryCommand() {
   dialog.exec();
 }
 
+void MainWindow::AdapterPortsCommand() {
+  RunAdapterCheck(QStringLiteral("Adapter Ports"),
+                  [port = AdapterPortName(options_.portName)] { return AdapterPortsText(port); });
+}
+
+void MainWindow::CheckConnectionCommand() {
+  DoctorOptions doctor = SystemDoctorOptions(options_.portName, {}, true);
+  // The store this window records into and lists, not the one the command line would find.
+  doctor.history = options_.historyLocation;
+  RunAdapterCheck(QStringLiteral("Check the Connection"), [doctor] { return ConnectionCheckText(doctor); });
+}
+
+void MainWindow::RunAdapterCheck(const QString& title, std::function<QString()> check) {
+  if (busy_) return;
+  checkingPorts_ = true;
+  AdapterCheckDialog box(title, std::move(check), this);
+  box.exec();
+  checkingPorts_ = false;
+}
+
 void MainWindow::ShowKeys() { ShowText(QStringLiteral("Keys"), kKeysText); }
 
 // The transfer's thread has the link alone: the image goes in as a copy, and what comes back
@@ -1012,7 +1041,7 @@ void MainWindow::ShowAdapterState(AdapterState state) {
 
 void MainWindow::OnTimerTick() {
   panes_[kClockPane]->setText(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss")));
-  if (!busy_) CheckAdapterPresence();
+  if (!busy_ && !checkingPorts_) CheckAdapterPresence();
 }
 
 void MainWindow::BringToFront() {

@@ -152,6 +152,8 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
     kReviewEveryWriteCommand,
     kCancelCommand,
     kDumpCommand,
+    kAdapterPortsCommand,
+    kCheckConnectionCommand,
     kHistoryCommand,
     kCompareMemoryCommand,
     kCompareSettingsCommand,
@@ -174,6 +176,10 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   void CompareSettingsCommand();
   // History, Records...: the history dialog over the pages.
   void HistoryCommand();
+  // Pager, Adapter Ports... and Check the Connection...: `m84dpt ports` and `m84dpt doctor` on
+  // the window's port, run aside while the box says so.
+  void AdapterPortsCommand();
+  void CheckConnectionCommand();
   void ShowGuide();
   void ShowKeys();
 
@@ -213,6 +219,7 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   bool ConfirmStop();
   void ShowTransferCause();
   void ShowAbout();
+  void RunAdapterCheck(const QString& title, std::function<QString()> check);
   // The text of a dialog's box: a title and lines in a fixed-pitch font.
   void ShowText(const QString& title, const QString& text);
   QRect DialogRect(int x, int y, int w, int h) const;
@@ -247,6 +254,9 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   QString pendingFile_;        // handed over during a transfer
   QString problemAt_;          // the file, or its line and column, a load's refusal names
   bool verifying_ = false;     // the write's blocks are all written; the verify reads them back
+
+  // A ports or connection check has the ports: no presence check meanwhile.
+  bool checkingPorts_ = false;
 
   double dluX_ = 1.5;
   double dluY_ = 2.0;

@@ -570,6 +570,30 @@ class Doctor {
   std::optional<UsbSerial> usb_;
 };
 
+// Device names and product strings come from the system and reach a terminal: no control bytes.
+QString Printable(const QString& text) {
+  QString printable;
+  for (const QChar c : text) {
+    if (c.unicode() < 0x20 || c.unicode() == 0x7F || (c.unicode() >= 0x80 && c.unicode() < 0xA0))
+      printable += QStringLiteral("\\x%1")
+                       .arg(c.unicode(), 2, 16, QLatin1Char('0'))
+                       .toUpper()
+                       .replace(QLatin1String("\\X"), QLatin1String("\\x"));
+    else
+      printable += c;
+  }
+  return printable;
+}
+
+QString Mark(CheckState state) {
+  switch (state) {
+    case CheckState::Passed: return QStringLiteral("\u2713");
+    case CheckState::Failed: return QStringLiteral("\u2717");
+    case CheckState::Skipped: break;
+  }
+  return QStringLiteral("-");
+}
+
 }  // namespace
 
 DoctorOptions SystemDoctorOptions(const QString& port, const QString& historyPreference, bool pdfPrinter) {
@@ -597,6 +621,25 @@ QString CheckStateName(CheckState state) {
 bool AllPassed(const std::vector<DoctorCheck>& checks) {
   return std::none_of(checks.begin(), checks.end(),
                       [](const DoctorCheck& check) { return check.state == CheckState::Failed; });
+}
+
+QString DoctorTable(const std::vector<DoctorCheck>& checks) {
+  qsizetype width = 0;
+  for (const DoctorCheck& check : checks) width = std::max(width, check.title.size());
+  const QString indent(width + 4, QLatin1Char(' '));
+  QString text;
+  int failed = 0;
+  for (const DoctorCheck& check : checks) {
+    text += Mark(check.state) + QLatin1Char(' ') + check.title.leftJustified(width + 2) + Printable(check.found) +
+            QLatin1Char('\n');
+    if (check.state == CheckState::Failed) {
+      ++failed;
+      text += indent + QStringLiteral("mend: ") + Printable(check.mend) + QLatin1Char('\n');
+    }
+  }
+  text += failed == 0 ? QStringLiteral("All checks passed.\n")
+                      : QStringLiteral("%1 of %2 checks failed.\n").arg(failed).arg(checks.size());
+  return text;
 }
 
 }  // namespace m84

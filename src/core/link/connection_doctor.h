@@ -68,4 +68,8 @@ QString CheckStateName(CheckState state);
 // True when no check failed.
 bool AllPassed(const std::vector<DoctorCheck>& checks);
 
+// The checks as `m84dpt doctor` prints them and the window shows them: a line a check, ✓, ✗ or -
+// and what was found, a failure's mend below it, and the count of failures at the end.
+QString DoctorTable(const std::vector<DoctorCheck>& checks);
+
 }  // namespace m84
