@@ -139,7 +139,9 @@ TEST_F(DoctorTree, AWorkingTreePassesEveryCheckInOrderAndTimesTheAdapter) {
                               "printing", "sound", "display"}));
   EXPECT_TRUE(Find(checks, "usb-device")->found.contains("USB 2e8a:000a (Tarnwell DPT adapter) at " + Node()));
   EXPECT_TRUE(Find(checks, "adapter-answer")->found.contains(QRegularExpression(" answered in \\d+ ms")));
-  EXPECT_TRUE(Find(checks, "history")->found.contains(QRegularExpression("schema 2; one record written in \\d+ ms")));
+  EXPECT_TRUE(Find(checks, "history")
+                  ->found.contains(QRegularExpression(
+                      QStringLiteral("schema %1; one record written in \\d+ ms").arg(kHistorySchemaVersion))));
   EXPECT_TRUE(Find(checks, "sound")->found.contains("HDA-Intel - HDA Intel PCH"));
   // The record written to prove the store takes writes is taken back.
   HistoryStore store(*options.history);

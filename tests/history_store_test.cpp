@@ -579,7 +579,7 @@ TEST(HistoryFailure, ReadOnlyOrFullFilesystemLosesTheRecordWithAWarning) {
   const Case cases[] = {
       {"read-only filesystem", "size=1m", [](const QString& folder) { return RemountReadOnly(folder); },
        "unable to open database file"},
-      {"full filesystem", "size=256k",
+      {"full filesystem", "size=512k",
        [](const QString& folder) {
          QFile filler(QDir(folder).filePath(QStringLiteral("filler")));
          if (!filler.open(QIODevice::WriteOnly)) return false;

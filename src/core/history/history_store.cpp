@@ -227,6 +227,18 @@ const SchemaStep kSchemaSteps[kHistorySchemaVersion] = {
       "user_name TEXT NOT NULL, host_name TEXT NOT NULL, detail TEXT NOT NULL, "
       "PRIMARY KEY (order_name, row_number))",
       "CREATE INDEX order_rows_serial ON order_rows (order_name, serial)"}},
+    // Version 3. A table of the records sorts by any column a page at a time: each column it
+    // sorts by is indexed with the time and the id after it, the order it breaks ties in, so a
+    // page is read off the index instead of sorting every record. An order's row is found by
+    // the record it programmed.
+    {{},
+     {},
+     {"CREATE INDEX pager_history_operation ON pager_history (operation, time_utc, id)",
+      "CREATE INDEX pager_history_outcome ON pager_history (outcome, time_utc, id)",
+      "CREATE INDEX pager_history_user_name ON pager_history (user_name, time_utc, id)",
+      "CREATE INDEX pager_history_host_name ON pager_history (host_name, time_utc, id)",
+      "CREATE INDEX pager_history_file ON pager_history (file, time_utc, id)",
+      "CREATE INDEX order_rows_history_id ON order_rows (history_id)"}},
 };
 
 QStringList StepStatements(int step, Dialect dialect) {
