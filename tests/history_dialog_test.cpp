@@ -261,8 +261,13 @@ TEST_P(HistoryDialogTest, FetchesAPageAtATime) {
   auto dialog = Dialog();
   HistoryTableModel* model = dialog->Model();
   // The time order pages after the last row (most of these share one time); the others by offset.
-  for (const int column : {int(HistoryTableModel::kTime), int(HistoryTableModel::kUser)}) {
-    dialog->Table()->horizontalHeader()->setSortIndicator(column, Qt::DescendingOrder);
+  // The order row's pages run from the records without one into those with one, or back.
+  const std::pair<int, Qt::SortOrder> sorts[] = {{HistoryTableModel::kTime, Qt::DescendingOrder},
+                                                 {HistoryTableModel::kUser, Qt::DescendingOrder},
+                                                 {HistoryTableModel::kOrderRow, Qt::DescendingOrder},
+                                                 {HistoryTableModel::kOrderRow, Qt::AscendingOrder}};
+  for (const auto& [column, order] : sorts) {
+    dialog->Table()->horizontalHeader()->setSortIndicator(column, order);
     EXPECT_EQ(model->rowCount(), HistoryTableModel::kPageSize) << "column " << column;
     while (model->canFetchMore({})) model->fetchMore({});
     EXPECT_EQ(model->rowCount(), 2 * HistoryTableModel::kPageSize + 10 + 4) << "column " << column;

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -789,6 +790,15 @@ PageSort PageSortOf(HistoryPageQuery::Sort sort) {
   return {"time_utc", false};
 }
 
+// The records a listing's filters leave that also meet a condition: a page of them in an order,
+// and how many there are.
+using PageSelect =
+    std::function<Result<std::vector<HistoryPageRow>>(const QString& part, const QString& order, int limit, int from)>;
+using PageCount = std::function<Result<qint64>(const QString& part)>;
+
+Result<std::vector<HistoryPageRow>> OrderRowPage(const HistoryPageQuery& query, int offset, int count,
+                                                 const PageSelect& select, const PageCount& countOf);
+
 }  // namespace
 
 Result<std::vector<HistoryPageRow>> HistoryStore::ListPage(const HistoryPageQuery& query, int offset, int count,
@@ -850,33 +860,92 @@ Result<std::vector<HistoryPageRow>> HistoryStore::ListPage(const HistoryPageQuer
           << QStringLiteral(
                  "(SELECT o.row_number FROM order_rows o WHERE o.history_id = h.id "
                  "ORDER BY o.order_name, o.row_number LIMIT 1) AS order_row");
-  QString sql = QStringLiteral("SELECT %1 FROM %2 h").arg(columns.join(QStringLiteral(", ")), kTable);
-  if (!conditions.isEmpty()) sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
   const QString direction = query.descending ? QStringLiteral(" DESC") : QStringLiteral(" ASC");
+  const int orderField = int(ColumnNames(false).size());
+  const auto where = [&](const QString& part) {
+    QStringList all = conditions;
+    if (!part.isEmpty()) all << part;
+    return all.isEmpty() ? QString() : QStringLiteral(" WHERE ") + all.join(QStringLiteral(" AND "));
+  };
+  // The records that also meet `part`, in the order given, limit from the from-th on.
+  const PageSelect select = [&](const QString& part, const QString& order, int limit,
+                                int from) -> Result<std::vector<HistoryPageRow>> {
+    QString sql = QStringLiteral("SELECT %1 FROM %2 h").arg(columns.join(QStringLiteral(", ")), kTable) + where(part);
+    sql += QStringLiteral(" ORDER BY %1 LIMIT %2 OFFSET %3").arg(order).arg(std::max(limit, 0)).arg(std::max(from, 0));
+    QSqlQuery statement(db_);
+    statement.setForwardOnly(true);
+    if (!statement.prepare(sql)) return DriverFailure(QStringLiteral("list"), statement.lastError());
+    for (const QVariant& value : values) statement.addBindValue(value);
+    if (!statement.exec()) return DriverFailure(QStringLiteral("list"), statement.lastError());
+    std::vector<HistoryPageRow> rows;
+    while (statement.next()) {
+      HistoryPageRow row{RecordOf(statement, false), statement.value(orderField).toString(),
+                         OptionalOf<int>(statement.value(orderField + 1))};
+      rows.push_back(std::move(row));
+    }
+    return rows;
+  };
+  const PageCount countOf = [&](const QString& part) -> Result<qint64> {
+    QSqlQuery statement(db_);
+    if (!statement.prepare(QStringLiteral("SELECT count(*) FROM %1 h").arg(kTable) + where(part)))
+      return DriverFailure(QStringLiteral("list"), statement.lastError());
+    for (const QVariant& value : values) statement.addBindValue(value);
+    if (!statement.exec() || !statement.next()) return DriverFailure(QStringLiteral("list"), statement.lastError());
+    return statement.value(0).toLongLong();
+  };
+  if (query.sort == HistoryPageQuery::Sort::OrderRow) return OrderRowPage(query, offset, count, select, countOf);
+
   const PageSort sort = PageSortOf(query.sort);
   // SQLite puts NULL first in ascending order, PostgreSQL last: both as SQLite does.
   const QString nulls = sort.nullable && location_.backend == HistoryLocation::Backend::PostgreSql
                             ? (query.descending ? QStringLiteral(" NULLS LAST") : QStringLiteral(" NULLS FIRST"))
                             : QString();
-  sql += QStringLiteral(" ORDER BY %1%2%3").arg(QLatin1String(sort.column), direction, nulls);
-  if (query.sort == HistoryPageQuery::Sort::OrderRow) sql += QStringLiteral(", order_row") + direction + nulls;
+  QString order = QLatin1String(sort.column) + direction + nulls;
   if (query.sort != HistoryPageQuery::Sort::Time && query.sort != HistoryPageQuery::Sort::Id)
-    sql += QStringLiteral(", time_utc") + direction;
-  if (query.sort != HistoryPageQuery::Sort::Id) sql += QStringLiteral(", id") + direction;
-  sql += QStringLiteral(" LIMIT %1 OFFSET %2").arg(std::max(count, 0)).arg(keyed ? 0 : std::max(offset, 0));
-  QSqlQuery statement(db_);
-  statement.setForwardOnly(true);
-  if (!statement.prepare(sql)) return DriverFailure(QStringLiteral("list"), statement.lastError());
-  for (const QVariant& value : values) statement.addBindValue(value);
-  if (!statement.exec()) return DriverFailure(QStringLiteral("list"), statement.lastError());
-  const int orderField = int(ColumnNames(false).size());
-  std::vector<HistoryPageRow> rows;
-  while (statement.next()) {
-    HistoryPageRow row{RecordOf(statement, false), statement.value(orderField).toString(),
-                       OptionalOf<int>(statement.value(orderField + 1))};
-    rows.push_back(std::move(row));
+    order += QStringLiteral(", time_utc") + direction;
+  if (query.sort != HistoryPageQuery::Sort::Id) order += QStringLiteral(", id") + direction;
+  return select({}, order, count, keyed ? 0 : offset);
+}
+
+namespace {
+
+// The order's row is worked out for each record, so no index sorts by it; but few records have
+// one. Those without come first ascending (as NULL does in SQLite) and last descending, in time
+// order, which the time's index gives a page at a time; those with one are sorted among
+// themselves. A page that runs past the first part goes on in the second.
+
+Result<std::vector<HistoryPageRow>> OrderRowPage(const HistoryPageQuery& query, int offset, int count,
+                                                 const PageSelect& select, const PageCount& countOf) {
+  const QString direction = query.descending ? QStringLiteral(" DESC") : QStringLiteral(" ASC");
+  // Those with a row found from the orders' rows, a few lookups by id; those without walked in
+  // time order, each looked up in the rows' index of ids.
+  const QString withRow = QStringLiteral("h.id IN (SELECT o.history_id FROM order_rows o)");
+  const QString withoutRow = QStringLiteral("NOT EXISTS (SELECT 1 FROM order_rows o WHERE o.history_id = h.id)");
+  const QString byRow = QStringLiteral("order_name%1, order_row%1, time_utc%1, id%1").arg(direction);
+  const QString byTime = QStringLiteral("time_utc%1, id%1").arg(direction);
+  struct Part {
+    QString condition;
+    QString order;
+  };
+  const Part first = query.descending ? Part{withRow, byRow} : Part{withoutRow, byTime};
+  const Part second = query.descending ? Part{withoutRow, byTime} : Part{withRow, byRow};
+  Result<std::vector<HistoryPageRow>> page = select(first.condition, first.order, count, offset);
+  if (!page || int(page->size()) >= count) return page;
+  // How many records the first part holds: known from this page unless the offset is past them.
+  qint64 firstCount = qint64(std::max(offset, 0)) + qint64(page->size());
+  if (page->empty() && offset > 0) {
+    Result<qint64> counted = countOf(first.condition);
+    if (!counted) return counted.failure();
+    firstCount = *counted;
   }
+  Result<std::vector<HistoryPageRow>> rest =
+      select(second.condition, second.order, count - int(page->size()), int(std::max<qint64>(0, offset - firstCount)));
+  if (!rest) return rest;
+  std::vector<HistoryPageRow> rows = std::move(page).value();
+  for (HistoryPageRow& row : rest.value()) rows.push_back(std::move(row));
   return rows;
 }
+
+}  // namespace
 
 }  // namespace m84
