@@ -1186,7 +1186,7 @@ struct HistoryFixture : WindowFixture, ::testing::WithParamInterface<HistoryLoca
         db.setConnectOptions(connection);
         ASSERT_TRUE(db.open()) << db.lastError().text().toStdString();
         QSqlQuery query(db);
-        ASSERT_TRUE(query.exec(QStringLiteral("DROP TABLE IF EXISTS pager_history, history_schema")));
+        ASSERT_TRUE(query.exec(QStringLiteral("DROP TABLE IF EXISTS pager_history, history_schema, order_rows")));
       }
       QSqlDatabase::removeDatabase(QStringLiteral("scratch"));
     }
