@@ -241,6 +241,8 @@ int Run(const CommandParser& parser, const FleetOptions& options, const QString&
   }
   TerminalConsole console;
   const RunResult result = RunOrder(order, run, console);
+  // A store that could not be reached before a signal is not asked again for the summary.
+  if (result.storeFailed && console.Stopping()) return console.Interrupts().ExitCode();
 
   // What is left, as the store now has it (other benches' rows too).
   HistoryStore store(run.history);
