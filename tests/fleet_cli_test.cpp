@@ -476,8 +476,9 @@ TEST_F(FleetCommands, ARowOfABenchKilledInMidWriteIsDoneByAnotherAfterTheTimeOut
   const Outcome early = Program(run, QByteArray(5, '\n'));
   EXPECT_EQ(early.exitCode, 1);
   EXPECT_TRUE(early.out.startsWith("row 3: DPT Verify ok ! (serial number 8000000000, ")) << early.out.toStdString();
-  EXPECT_TRUE(Program({"fleet", "status", "order.csv", "--template", "template.yaml"})
-                  .out.contains("row 2: being written since "));
+  const QString taken = Program({"fleet", "status", "order.csv", "--template", "template.yaml"}).out;
+  EXPECT_TRUE(taken.contains("row 2: being written since ")) << taken.toStdString();
+  EXPECT_TRUE(taken.contains(", the pager with serial number 7000000000 (Ward 1, bed 1)\n")) << taken.toStdString();
   QThread::msleep(3500);
   const Outcome late = Program(run, QByteArray(5, '\n'));
   EXPECT_EQ(late.exitCode, 0) << late.err.toStdString();

@@ -310,6 +310,8 @@ int Status(const CommandParser& parser, const FleetOptions& options, const QStri
       line += QStringLiteral(": being written since %1 UTC, %2@%3, %4")
                   .arg(record->claimed.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), record->user, record->host,
                        record->port);
+      // The pager to look at should that run have gone away.
+      if (!record->serial.isEmpty()) line += QStringLiteral(", the pager with serial number %1").arg(record->serial);
       ++toDo;
     }
     if (!row.label.isEmpty()) line += QStringLiteral(" (%1)").arg(row.label);
