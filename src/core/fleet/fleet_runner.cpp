@@ -23,46 +23,26 @@ QString SerialText(const QByteArray& bytes) {
   return text;
 }
 
+// A claim is refreshed several times within the time-out, so that a slow write never looks like
+// one whose run went away.
+constexpr int kHeartbeatsPerTimeOut = 4;
+
 // The transfer's status texts, as one adapter's progress line.
 class WorkerHost : public TransferHost {
  public:
-  // heartbeat: called now and then between blocks, to keep the row's claim fresh.
-  WorkerHost(RunConsole& console, int adapter, QString prefix, int heartbeatMs, std::function<void()> heartbeat)
-      : console_(console),
-        adapter_(adapter),
-        prefix_(std::move(prefix)),
-        heartbeatMs_(heartbeatMs),
-        heartbeat_(std::move(heartbeat)) {
-    sinceBeat_.start();
-  }
+  WorkerHost(RunConsole& console, int adapter, QString prefix)
+      : console_(console), adapter_(adapter), prefix_(std::move(prefix)) {}
 
-  void ShowStatus(const QString& text) override {
-    status_ = text.trimmed();
-    console_.Progress(adapter_, prefix_ + status_);
-  }
+  void ShowStatus(const QString& text) override { console_.Progress(adapter_, prefix_ + text.trimmed()); }
   void Sound(Beep) override {}
-  bool StopRequested() override {
-    if (sinceBeat_.elapsed() >= heartbeatMs_) {
-      heartbeat_();
-      sinceBeat_.restart();
-    }
-    return console_.StopTransfer();
-  }
+  bool StopRequested() override { return console_.StopTransfer(); }
   void ShowWarning(const QString& text) override { console_.Tell(prefix_ + text); }
 
  private:
   RunConsole& console_;
   int adapter_;
   QString prefix_;
-  QString status_;
-  int heartbeatMs_;
-  std::function<void()> heartbeat_;
-  QElapsedTimer sinceBeat_;
 };
-
-// A claim is refreshed several times within the time-out, so that a slow write never looks like
-// one whose run went away.
-constexpr int kHeartbeatsPerTimeOut = 4;
 
 class Worker {
  public:
@@ -107,7 +87,7 @@ class Worker {
                           .arg(**wrote));
         continue;
       }
-      const Result<std::optional<int>> claimed = state.Claim(order_, rules_);
+      const Result<std::optional<int>> claimed = state.Claim(order_, rules_, pagerSerial);
       if (!claimed) return StoreFailed(claimed.failure());
       if (!*claimed) break;
       if (console_.Stopping()) {
@@ -132,8 +112,8 @@ class Worker {
                                .arg(Name())
                                .arg(row.row)
                                .arg(row.label.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(row.label));
-    WorkerHost host(console_, adapter_, prefix, rules_.staleClaimSeconds * 1000 / kHeartbeatsPerTimeOut,
-                    [&] { state.Refresh(row.row, rules_); });
+    WorkerHost progress(console_, adapter_, prefix);
+    ClaimKeepingHost host(progress, rules_.staleClaimSeconds, [&] { (void)state.Refresh(row.row, rules_); });
     PagerData data = row.data;
     const WriteResult written = link.WritePager(data.image, WriteOptions{!row.writesSerial}, host);
     link.ClosePort();
@@ -185,6 +165,21 @@ class Worker {
 
 }  // namespace
 
+ClaimKeepingHost::ClaimKeepingHost(TransferHost& inner, int staleClaimSeconds, std::function<void()> refresh)
+    : inner_(inner),
+      intervalMs_(qint64(staleClaimSeconds) * 1000 / kHeartbeatsPerTimeOut),
+      refresh_(std::move(refresh)) {
+  sinceRefresh_.start();
+}
+
+bool ClaimKeepingHost::StopRequested() {
+  if (sinceRefresh_.elapsed() >= intervalMs_) {
+    refresh_();
+    sinceRefresh_.restart();
+  }
+  return inner_.StopRequested();
+}
+
 RunResult RunOrder(const Order& order, const RunOptions& options, RunConsole& console) {
   RunResult result;
   // The store made and brought up to date once, before the workers open it side by side: a new
@@ -194,7 +189,7 @@ RunResult RunOrder(const Order& order, const RunOptions& options, RunConsole& co
     HistoryStore store(options.history);
     const QDeadlineTimer deadline(kHistoryBusyTimeoutMs);
     Outcome opened = store.Open();
-    while (!opened && !deadline.hasExpired()) {
+    while (!opened && !deadline.hasExpired() && !console.Stopping()) {
       QThread::msleep(kOpenRetryMs);
       opened = store.Open();
     }
