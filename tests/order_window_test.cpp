@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -115,6 +116,7 @@ class OrderWindow : public ::testing::TestWithParam<HistoryLocation::Backend> {
     SimulatorOptions options;
     options.swap = swap;
     options.faults = *ParseFaultPlan(faults);
+    options.pace = pace;
     simulator = std::make_unique<SimulatorHost>(options);
     PagerImage memory = SimulatedPagerMemory();
     const QByteArray serial = FirstSerial();
@@ -176,7 +178,8 @@ class OrderWindow : public ::testing::TestWithParam<HistoryLocation::Backend> {
   QString orderFile = QStringLiteral("order.csv");
   QString orderName;
   QByteArray firstSerial = "1000000000";
-  QString faults;  // the simulated adapter's, from the start
+  QString faults;     // the simulated adapter's, from the start
+  bool pace = false;  // every byte held for its time on the line
   PagerData data;
   std::shared_ptr<TurnDialogs> dialogs = std::make_shared<TurnDialogs>();
   std::shared_ptr<RecordingTones> tones = std::make_shared<RecordingTones>();
@@ -431,4 +434,41 @@ TEST_P(OrderWindow, AFailedRowIsTriedAgainByTheNextWrite) {
       "DPT Verify ok ! \u2014 row 2 (Ward 1, bed 1) written, serial number " + QString::fromLatin1(FirstSerial()));
   ASSERT_TRUE(QTest::qWaitFor([&] { return view->Cell(0, OrderView::kStateColumn) == "done"; }, kPollLimitMs));
   EXPECT_EQ(view->Summary(), orderName + ": 1 done, 0 failed, 2 to do");
+}
+
+// Cancel during the row's write stops it between blocks: the row is marked failed, its record
+// says the write was interrupted, and the row is there for the next pager, here or at another
+// bench.
+TEST_P(OrderWindow, ACancelledWriteGivesItsRowBack) {
+  pace = true;
+  ASSERT_NO_FATAL_FAILURE(StartWindow());
+  ASSERT_NO_FATAL_FAILURE(WaitForAdapter());
+  OrderView* view = OpenOrder();
+  ASSERT_NE(view, nullptr);
+
+  QTest::mouseClick(window->Button(MainWindow::kWriteButton), Qt::LeftButton);
+  auto* progress = window->findChild<QProgressBar*>();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return progress->value() >= 2; }, kTransferLimitMs));
+  // The pages show the row being written.
+  EXPECT_TRUE(data.image == ReadBack().Row(2)->data.image);
+  window->CancelTransfer();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !window->Busy(); }, kTransferLimitMs));
+  const QString status = window->StatusText(MainWindow::kMessagePane);
+  EXPECT_TRUE(status.endsWith(" \u2014 row 2 (Ward 1, bed 1) failed")) << status.toStdString();
+
+  const std::vector<RowRecord> rows = StoredRows();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].state, kRowFailed);
+  HistoryStore store(location);
+  const Result<std::optional<HistoryRecord>> record = store.Find(*rows[0].historyId);
+  ASSERT_TRUE(record && *record);
+  EXPECT_EQ((*record)->outcome, kOutcomeInterrupted);
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return view->Cell(0, OrderView::kStateColumn).startsWith("failed: "); }, kPollLimitMs));
+
+  ClaimRules other;
+  other.runId = QStringLiteral("bench-2:78:20261211T080000.000");
+  const Result<std::optional<int>> claimed = OrderState(store, orderName).Claim(ReadBack(), other);
+  ASSERT_TRUE(claimed && *claimed);
+  EXPECT_EQ(**claimed, 2);
 }
