@@ -11,9 +11,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
+#include <QSet>
 #include <QSysInfo>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -197,7 +195,15 @@ INSTANTIATE_TEST_SUITE_P(Stores, OrderWindow,
 // their labels, capcodes and states, and the screen reader has names for the table and buttons.
 TEST_P(OrderWindow, OpensAnOrderAndShowsItsRows) {
   ASSERT_NO_FATAL_FAILURE(StartWindow());
-  EXPECT_TRUE(MenuTitles(window->MenuBar()).contains("Fle&et"));
+  const QStringList titles = MenuTitles(window->MenuBar());
+  EXPECT_TRUE(titles.contains("Fle&et"));
+  // Its mnemonic is clear of the other menus' and the buttons' P, S, L, W and R.
+  QSet<QChar> taken{'P', 'S', 'L', 'W', 'R'};
+  for (const QString& title : titles) {
+    const QChar mnemonic = title[title.indexOf('&') + 1].toUpper();
+    EXPECT_FALSE(taken.contains(mnemonic)) << title.toStdString();
+    taken << mnemonic;
+  }
   window->SwitchToBasicMode();
   EXPECT_FALSE(MenuTitles(window->MenuBar()).contains("Fle&et"));
   EXPECT_FALSE(window->Action(MainWindow::kOpenOrderCommand)->isEnabled());

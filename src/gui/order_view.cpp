@@ -24,6 +24,9 @@ using namespace fleet;
 namespace {
 
 const QString kTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+// A row's state as the summary counts it, beside the store's kRowClaimed, kRowDone and kRowFailed.
+const QString kRowToDo = QStringLiteral("to do");
+const QString kRowChanged = QStringLiteral("changed");
 
 QString RowName(const OrderRow& row) {
   return row.label.isEmpty() ? QStringLiteral("row %1").arg(row.row)
@@ -267,7 +270,7 @@ QString OrderView::Summary() const {
       ++done;
     else if (state == kRowFailed)
       ++failed;
-    else if (state == QLatin1String("changed"))
+    else if (state == kRowChanged)
       ++changed;
     else
       ++toDo;
@@ -304,7 +307,7 @@ void OrderView::ShowRows(const std::vector<fleet::RowRecord>& rows) {
     const OrderRow& row = order_.rows[size_t(i)];
     const auto found = held.find(row.row);
     const RowRecord* record = found == held.end() ? nullptr : found->second;
-    QString state = QStringLiteral("to do"), key = QStringLiteral("to do");
+    QString state = QStringLiteral("to do"), key = kRowToDo;
     QString serial = row.writesSerial ? row.serial : QString();
     QString time, user, host, adapter;
     if (record) {
@@ -315,7 +318,7 @@ void OrderView::ShowRows(const std::vector<fleet::RowRecord>& rows) {
       if (record->state == kRowDone) {
         const bool same = record->fingerprint == row.fingerprint;
         state = same ? QStringLiteral("done") : QStringLiteral("changed since it was done");
-        key = same ? kRowDone : QStringLiteral("changed");
+        key = same ? kRowDone : kRowChanged;
         serial = record->serial;
       } else if (record->state == kRowFailed) {
         state = QStringLiteral("failed: %1").arg(record->detail);
