@@ -79,14 +79,8 @@ struct LoadedOrder {
 void AddHistoryWarnings(Order& order) {
   if (!HistoryEnabledByEnvironment()) return;
   HistoryStore store(DefaultHistoryLocation(PreferredHistoryLocation()));
-  const Result<std::vector<OrderFault>> warnings = HistoryWarnings(order, store);
-  if (!warnings) {
-    PrintReason(QStringLiteral("history: the capcodes were not compared with it: %1").arg(warnings.failure().Text()));
-    return;
-  }
-  order.faults.insert(order.faults.end(), warnings->begin(), warnings->end());
-  std::stable_sort(order.faults.begin(), order.faults.end(),
-                   [](const OrderFault& a, const OrderFault& b) { return a.row < b.row; });
+  if (const Outcome added = fleet::AddHistoryWarnings(order, store); !added)
+    PrintReason(QStringLiteral("history: the capcodes were not compared with it: %1").arg(added.failure().Text()));
 }
 
 LoadedOrder ReadAndCheck(const QString& path, const QString& templatePath, const QString& name,

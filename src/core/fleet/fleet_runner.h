@@ -7,13 +7,13 @@
 //   RunOptions options{ports, historyLocation, rules};
 //   const RunResult result = RunOrder(order, options, console);
 
-#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <atomic>
 #include <functional>
 
 #include "core/fleet/fleet_order.h"
+#include "core/fleet/order_bench.h"
 #include "core/fleet/order_state.h"
 #include "core/history/history_store.h"
 #include "core/link/adapter_link.h"
@@ -41,30 +41,6 @@ class RunConsole {
   // Runs on the caller's thread while the workers work, until finished() says they are all
   // done; the place to serve AwaitPager from a terminal.
   virtual void Attend(const std::function<bool()>& finished) = 0;
-};
-
-// A transfer's host that keeps a row's claim fresh while its pager is written: now and then,
-// between blocks, `refresh` sets the claim's time to now (several times within the time-out), so
-// that no other run takes a slow write for one whose run went away. Everything else is the inner
-// host's. The runner's workers use it, and so does anything else that writes an order's rows.
-class ClaimKeepingHost : public TransferHost {
- public:
-  ClaimKeepingHost(TransferHost& inner, int staleClaimSeconds, std::function<void()> refresh);
-
-  void ShowStatus(const QString& text) override { inner_.ShowStatus(text); }
-  void Sound(Beep beep) override { inner_.Sound(beep); }
-  void SetProgress(int position) override { inner_.SetProgress(position); }
-  void ShowFileProblem(const QString& path, const QString& reason) override { inner_.ShowFileProblem(path, reason); }
-  void ShowFileSaved(const QString& path) override { inner_.ShowFileSaved(path); }
-  void Pump() override { inner_.Pump(); }
-  bool StopRequested() override;
-  void ShowWarning(const QString& text) override { inner_.ShowWarning(text); }
-
- private:
-  TransferHost& inner_;
-  qint64 intervalMs_;
-  std::function<void()> refresh_;
-  QElapsedTimer sinceRefresh_;
 };
 
 struct RunOptions {

@@ -5,6 +5,7 @@
 #include <QSqlQuery>
 #include <QSysInfo>
 #include <QVariant>
+#include <algorithm>
 #include <map>
 
 #include "core/history/pager_history.h"
@@ -313,6 +314,15 @@ Result<std::vector<OrderFault>> HistoryWarnings(const Order& order, HistoryStore
     }
   }
   return warnings;
+}
+
+Outcome AddHistoryWarnings(Order& order, HistoryStore& store) {
+  const Result<std::vector<OrderFault>> warnings = HistoryWarnings(order, store);
+  if (!warnings) return warnings.failure();
+  order.faults.insert(order.faults.end(), warnings->begin(), warnings->end());
+  std::stable_sort(order.faults.begin(), order.faults.end(),
+                   [](const OrderFault& a, const OrderFault& b) { return a.row < b.row; });
+  return Succeeded();
 }
 
 }  // namespace m84::fleet

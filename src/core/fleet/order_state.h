@@ -110,5 +110,8 @@ class OrderState {
 // Warnings for capcodes the history records in a pager of another serial number (that pager's
 // latest write): two pagers would answer them. A row's own earlier write is no other pager.
 Result<std::vector<OrderFault>> HistoryWarnings(const Order& order, HistoryStore& store);
+// Those warnings among the order's faults, each after the faults of rows before its own, as a
+// check reports them.
+Outcome AddHistoryWarnings(Order& order, HistoryStore& store);
 
 }  // namespace m84::fleet
