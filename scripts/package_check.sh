@@ -12,7 +12,7 @@ check() {  # check NAME COMMAND...: runs it, notes a failure and goes on
   if "$@"; then echo "ok: $1 ${*:2}" | cut -c1-120; else failures+=("$*"); echo "FAILED: $*"; fi
 }
 
-cmake --build "$build" -j"$(nproc)" >/dev/null || { echo "FAILED: build"; exit 1; }
+cmake --build "$build" -j"$(nproc)" --target m84_product >/dev/null || { echo "FAILED: build"; exit 1; }
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 arch=$(dpkg --print-architecture)
 scratch=$(mktemp -d)

@@ -21,7 +21,11 @@
 #include <cstring>
 #include <memory>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "core/fleet/fleet_order.h"
 #include "core/fleet/fleet_runner.h"
@@ -391,6 +395,43 @@ TEST_F(FleetCommands, CtrlCFinishesTheWriteInProgressAndStartsNoOtherPager) {
   EXPECT_EQ(rows[0].state, kRowDone);
 }
 
+// A hang-up as for a single write: every write in progress is finished and verified (nobody is
+// left to see a warning, and a whole pager is safer than a half-written one), no other pager is
+// started, nothing is left taken, and the exit is a hang-up's.
+TEST_F(FleetCommands, AHangUpFinishesEveryWriteInProgressAndStartsNoOtherPager) {
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(4)));
+  SimulatorOptions paced;
+  paced.pace = true;
+  paced.swap = true;
+  SimulatorHost first(paced);
+  SimulatorHost second(paced);
+  PagerImage memory = SimulatedPagerMemory();
+  std::memcpy(memory.data() + kSerialFirst, "6100000000", 11);
+  second.SetMemory(memory);
+  ASSERT_TRUE(first.Start());
+  ASSERT_TRUE(second.Start());
+  std::unique_ptr<QProcess> run(StartRun({&first, &second}, orderName, QByteArray(8, '\n')));
+  QDeadlineTimer midWrite(20000);
+  while ((first.Counted().blockWrites < 4 || second.Counted().blockWrites < 4) && !midWrite.hasExpired())
+    QThread::msleep(10);
+  ASSERT_GE(first.Counted().blockWrites, 4);
+  ASSERT_GE(second.Counted().blockWrites, 4);
+  ::kill(pid_t(run->processId()), SIGHUP);
+  ASSERT_TRUE(run->waitForFinished(30000));
+  const QString out = QString::fromUtf8(run->readAllStandardOutput());
+  const QString err = QString::fromUtf8(run->readAllStandardError());
+  EXPECT_EQ(run->exitCode(), 129) << err.toStdString();
+  EXPECT_FALSE(err.contains("half-written")) << err.toStdString();
+  EXPECT_EQ(out.count("DPT Verify ok !"), 2) << out.toStdString();
+  EXPECT_TRUE(out.endsWith("order: 2 written, 0 failed in this run; 2 of 4 row(s) done\n")) << out.toStdString();
+  EXPECT_EQ(first.Counted().ends, 1);
+  EXPECT_EQ(second.Counted().ends, 1);
+  const std::vector<RowRecord> rows = Rows();
+  ASSERT_EQ(rows.size(), 2u);
+  for (const RowRecord& row : rows) EXPECT_EQ(row.state, kRowDone) << row.row;
+  ExpectDoneRowsMatchTheirRecords(ReadBack());
+}
+
 // A pulled cable fails the row being written, which says what the pager now holds.
 TEST_F(FleetCommands, APulledCableFailsTheRowBeingWritten) {
   ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(2)));
@@ -435,8 +476,9 @@ TEST_F(FleetCommands, ARowOfABenchKilledInMidWriteIsDoneByAnotherAfterTheTimeOut
   const Outcome early = Program(run, QByteArray(5, '\n'));
   EXPECT_EQ(early.exitCode, 1);
   EXPECT_TRUE(early.out.startsWith("row 3: DPT Verify ok ! (serial number 8000000000, ")) << early.out.toStdString();
-  EXPECT_TRUE(Program({"fleet", "status", "order.csv", "--template", "template.yaml"})
-                  .out.contains("row 2: being written since "));
+  const QString taken = Program({"fleet", "status", "order.csv", "--template", "template.yaml"}).out;
+  EXPECT_TRUE(taken.contains("row 2: being written since ")) << taken.toStdString();
+  EXPECT_TRUE(taken.contains(", the pager with serial number 7000000000 (Ward 1, bed 1)\n")) << taken.toStdString();
   QThread::msleep(3500);
   const Outcome late = Program(run, QByteArray(5, '\n'));
   EXPECT_EQ(late.exitCode, 0) << late.err.toStdString();
@@ -459,6 +501,80 @@ TEST_F(FleetCommands, ARowOfABenchKilledInMidWriteIsDoneByAnotherAfterTheTimeOut
   EXPECT_EQ(rowTwo[1].port, slow.DevicePath());
   EXPECT_TRUE(rowTwo[1].detail.contains("never finished it; the pager it was writing may be half-written"))
       << rowTwo[1].detail.toStdString();
+  // Filed under the half-written pager: looking that pager up finds the warning.
+  EXPECT_EQ(rowTwo[1].serial, "7000000000");
+  HistoryFilter halfWritten;
+  halfWritten.serial = QStringLiteral("7000000000");
+  const Result<std::vector<HistoryRecord>> pager = store.List(halfWritten);
+  ASSERT_TRUE(pager);
+  ASSERT_EQ(pager->size(), 1u);
+  EXPECT_EQ(pager->front().outcome, kOutcomeInterrupted);
+}
+
+// A batch killed in mid-write: its pager stays taken until the time-out, and the batch run again
+// meanwhile says so and writes nothing (skipping it would give its capcodes to nobody); after
+// it, the rerun writes that pager's capcodes into the next pager and goes on, and the history
+// keeps the write that never finished.
+TEST_F(FleetCommands, APagerOfABatchKilledInMidWriteIsGivenBackAfterTheTimeOut) {
+  PagerData data;
+  WriteCapcode(data.image, 0, 1000);
+  data.selection.SetAutoIncrement(0, 3);  // +1
+  ASSERT_TRUE(WriteFileAtomically(Path("batch.DAT"), EncodeDatFile(data, 0)));
+  const auto fileCapcode = [&] {
+    QFile file(Path("batch.DAT"));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    const std::optional<PagerData> decoded = DecodeDatFile(file.readAll());
+    EXPECT_TRUE(decoded);
+    return decoded ? int(ReadCapcode(decoded->image, 0)) : 0;
+  };
+  SimulatorOptions paced;
+  paced.pace = true;
+  SimulatorHost slow(paced);
+  ASSERT_TRUE(slow.Start());
+  const QStringList batch = {"write",         "batch.DAT",       "--increment", "--count", "2",
+                             "--keep-serial", "--claim-timeout", "2",           "--port"};
+  QProcess killed;
+  killed.setProcessEnvironment(environment);
+  killed.setWorkingDirectory(dir.path());
+  killed.start(QStringLiteral(M84DPT_PROGRAM), batch + QStringList{slow.DevicePath()});
+  QDeadlineTimer midWrite(20000);
+  while (slow.Counted().blockWrites < 4 && !midWrite.hasExpired()) QThread::msleep(10);
+  ASSERT_GE(slow.Counted().blockWrites, 4);
+  killed.kill();
+  ASSERT_TRUE(killed.waitForFinished(5000));
+  EXPECT_LT(slow.Counted().blockWrites, 24);  // half-written
+  EXPECT_EQ(fileCapcode(), 1000);
+
+  const auto other = StartSimulator("8100000000");
+  const QStringList rerun = batch + QStringList{other->DevicePath()};
+  const Outcome early = Program(rerun, "\n\n");
+  EXPECT_EQ(early.exitCode, 1);
+  EXPECT_TRUE(early.err.contains("pager 1 of this batch is being written by another run (")) << early.err.toStdString();
+  EXPECT_TRUE(early.out.contains("0 of 2 pager(s) written")) << early.out.toStdString();
+  EXPECT_EQ(other->Counted().blockWrites, 0);
+  EXPECT_EQ(fileCapcode(), 1000);
+
+  QThread::msleep(2500);
+  const Outcome late = Program(rerun, "\n\n");
+  EXPECT_EQ(late.exitCode, 0) << late.err.toStdString();
+  EXPECT_TRUE(late.out.contains("2 of 2 pager(s) written; capcode 1: 1000 to 1001")) << late.out.toStdString();
+  EXPECT_EQ(other->Counted().ends, 2);
+  EXPECT_EQ(fileCapcode(), 1002);
+
+  HistoryStore store(History());
+  const Result<std::vector<HistoryRecord>> listed = store.List({});
+  ASSERT_TRUE(listed);
+  ASSERT_EQ(listed->size(), 3u);
+  // Newest first: the two pagers of the rerun, then the write that never finished.
+  EXPECT_EQ((*listed)[0].capcodes[0], std::optional<int>(1001));
+  EXPECT_EQ((*listed)[1].capcodes[0], std::optional<int>(1000));
+  const HistoryRecord& abandoned = (*listed)[2];
+  EXPECT_EQ(abandoned.outcome, kOutcomeInterrupted);
+  EXPECT_EQ(abandoned.source, kSourceBatch);
+  EXPECT_EQ(abandoned.port, slow.DevicePath());
+  EXPECT_EQ(abandoned.file, "batch.DAT:1");
+  EXPECT_TRUE(abandoned.detail.contains("the pager it was writing may be half-written"))
+      << abandoned.detail.toStdString();
 }
 
 // The batch's faults, through the real program: --base holds in a batch, and the swap guard
@@ -621,6 +737,24 @@ TEST_F(FleetCommands, TheBatchsFaultsAreGone) {
        ""},
       {"a batch's write refused part-way, the pager's serial number read",
        {"--increment", "--keep-serial"},
+       "write-nak:5",
+       false,
+       1,
+       ".",
+       0,
+       "    - capcode: 1200100  # the ward's own\n",
+       "7700000001"},
+      {"a write refused part-way, the pager's serial number read by its backup",
+       {"--no-keep-serial", "--backup"},
+       "write-nak:5",
+       false,
+       1,
+       ".",
+       0,
+       "    - capcode: 1200100  # the ward's own\n",
+       "7700000001"},
+      {"a batch's write refused part-way, the pager's serial number read by its backup",
+       {"--increment", "--no-keep-serial", "--backup"},
        "write-nak:5",
        false,
        1,
@@ -839,6 +973,86 @@ TEST_F(FleetCommands, CtrlCIsHeardWhileTheHistorysServerHoldsALock) {
   EXPECT_EQ(int(ReadCapcode(file->image, 0)), 1001);  // stepped before the record
   locker.rollback();
   locker.close();
+}
+
+}  // namespace
+
+namespace {
+
+// A history server that takes the connection and never says a word: Ctrl+C or a hang-up ends the
+// wait for it at once (its limit is 5 s), with the record given up and the operation's own
+// outcome standing. A listening socket that nobody reads is such a server.
+TEST_F(FleetCommands, ASignalEndsTheWaitForAHistoryServerThatNeverAnswers) {
+  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listener, 16), 0);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  environment.insert(QStringLiteral("M84DPT_HISTORY"),
+                     QStringLiteral("host=127.0.0.1 port=%1 dbname=m84 user=m84").arg(ntohs(address.sin_port)));
+  ASSERT_TRUE(WriteFileAtomically(Path("w.DAT"), EncodeDatFile(PagerData(), 0)));
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(1)));
+
+  struct Case {
+    const char* what;
+    QStringList arguments;  // the port is added
+    const char* waitFor;    // on standard output or error, before the signal
+    int signal;
+    const char* err;  // what standard error must hold
+  };
+  const Case cases[] = {
+      {"Ctrl+C while a write is recorded",
+       {"write", "w.DAT", "--keep-serial"},
+       "DPT Verify ok !",
+       SIGINT,
+       "history: this write was not recorded: PostgreSQL host=127.0.0.1"},
+      {"a hang-up while a write is recorded",
+       {"write", "w.DAT", "--keep-serial"},
+       "DPT Verify ok !",
+       SIGHUP,
+       "history: this write was not recorded: PostgreSQL host=127.0.0.1"},
+      // The check's look at the history comes first, while no signal is handled: it waits for
+      // the whole limit, and says so.
+      {"Ctrl+C while an order's state is looked up",
+       {"fleet", "run", "order.csv", "--template", "template.yaml"},
+       "connect: the server did not answer within 5 s",
+       SIGINT,
+       "the order's state cannot be kept: PostgreSQL host=127.0.0.1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto adapter = StartSimulator("1100000000");
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(dir.path());
+    process.start(QStringLiteral(M84DPT_PROGRAM), c.arguments + QStringList{"--port", adapter->DevicePath()});
+    ASSERT_TRUE(process.waitForStarted());
+    QString seen;
+    QString err;
+    QDeadlineTimer ready(20000);
+    while (!seen.contains(QLatin1String(c.waitFor)) && !ready.hasExpired()) {
+      process.waitForReadyRead(100);
+      const QString more = QString::fromUtf8(process.readAllStandardError());
+      err += more;
+      seen += QString::fromUtf8(process.readAllStandardOutput()) + more;
+    }
+    ASSERT_TRUE(seen.contains(QLatin1String(c.waitFor))) << seen.toStdString();
+    QThread::msleep(700);  // into the wait for the server
+    ASSERT_EQ(process.state(), QProcess::Running);
+    QElapsedTimer heard;
+    heard.start();
+    ::kill(pid_t(process.processId()), c.signal);
+    ASSERT_TRUE(process.waitForFinished(20000));
+    EXPECT_LT(heard.elapsed(), 2500);
+    err += QString::fromUtf8(process.readAllStandardError());
+    EXPECT_TRUE(err.contains(QLatin1String(c.err))) << err.toStdString();
+    EXPECT_TRUE(err.contains("connect: interrupted while waiting for the server")) << err.toStdString();
+  }
+  ::close(listener);
 }
 
 }  // namespace

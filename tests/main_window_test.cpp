@@ -951,6 +951,9 @@ TEST_F(WindowFixture, TheMenuBarSharesTheButtonsActions) {
   // Without a history there is no History menu.
   EXPECT_FALSE(inMenus.contains(window->Action(MainWindow::kHistoryCommand)));
   commands.removeAll(window->Action(MainWindow::kHistoryCommand));
+  // Nor a Fleet menu: an order's progress is kept in the history.
+  EXPECT_FALSE(inMenus.contains(window->Action(MainWindow::kOpenOrderCommand)));
+  commands.removeAll(window->Action(MainWindow::kOpenOrderCommand));
   for (QAction* command : commands) EXPECT_EQ(inMenus.count(command), 1) << command->text().toStdString();
   for (QAction* entry : inMenus)
     EXPECT_TRUE(entry->menu() == window->RecentMenu() || commands.contains(entry)) << entry->text().toStdString();

@@ -11,6 +11,7 @@
 #include "cli/link_options.h"
 #include "cli/transfer_interrupt.h"
 #include "core/fleet/batch_order.h"
+#include "core/fleet/fleet_runner.h"
 #include "core/fleet/order_state.h"
 #include "core/image/dat_file.h"
 #include "core/link/adapter_frame.h"
@@ -244,7 +245,8 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
     store.emplace(*plan.orderStore);
     state.emplace(*store, order.name);
     rules.runId = fleet::NewRunId();
-    rules.port = link.DeviceName();
+    rules.staleClaimSeconds = plan.claimTimeoutSeconds;
+    rules.source = kSourceBatch;
     const Result<std::vector<fleet::RowRecord>> rows = state->Rows();
     if (!rows) {
       PrintReason(QStringLiteral("history: the batch's progress is not kept: %1").arg(rows.failure().Text()));
@@ -299,7 +301,23 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
       break;
     }
     int pager = sequential + 1;
+    // FILE steps past each pager written, so a pager that another run is still writing is never
+    // skipped: its capcodes would be given to nobody.
     if (state) {
+      const Result<std::optional<fleet::RowRecord>> ahead = state->HeldAhead(order, rules);
+      if (ahead && *ahead) {
+        PrintReason(QStringLiteral("pager %1 of this batch is being written by another run (%2, since %3 UTC); it is "
+                                   "given back once that run has been silent for %4 s: run the batch again then")
+                        .arg((*ahead)->row)
+                        .arg((*ahead)->runId, (*ahead)->claimed.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+                        .arg(rules.staleClaimSeconds));
+        exitCode = 1;
+        break;
+      }
+    }
+    if (state) {
+      // The device is known by its name once the port was opened.
+      rules.port = link.DeviceName().isEmpty() ? plan.port : link.DeviceName();
       const Result<std::optional<int>> claimed = state->Claim(order, rules);
       if (!claimed) {
         PrintReason(QStringLiteral("history: the batch's progress is not kept: %1").arg(claimed.failure().Text()));
@@ -358,12 +376,18 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
     const WriteOptions options{keepSerial};
     ConsoleHost host;
     host.SetInterrupts(interrupts);
-    if (plan.backup && !BackUpPager(link, pagerData, plan.file, history, interrupts)) {
+    std::optional<QByteArray> backedUp;
+    if (plan.backup && !BackUpPager(link, pagerData, plan.file, history, interrupts, &backedUp)) {
       giveBack();
       exitCode = 1;
       break;
     }
-    const WriteResult result = WriteFromPages(link, pagerData, pages, options, host);
+    // The pager's row kept this run's while it is written, however slowly.
+    if (state) (void)state->Refresh(pager, rules);
+    fleet::ClaimKeepingHost keeping(host, rules.staleClaimSeconds, [&] {
+      if (state) (void)state->Refresh(pager, rules);
+    });
+    const WriteResult result = WriteFromPages(link, pagerData, pages, options, keeping);
     const bool verified = bool(result.outcome);
     const int writeExit = interrupts && interrupts->HungUp() ? kHungUpExitCode
                           : verified                         ? 0
@@ -374,7 +398,7 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
     if (verified && plan.increment)
       stepped = StepFile(plan.file, row.data, fileData, filePages, fileCapcodes, fileHost);
     const PagerTransfer transfer{HistoryOperation::Write, verified, &pagerData, writeExit, plan.file};
-    const std::optional<QString> serial = FailedWriteSerial(verified, result, seated);
+    const std::optional<QString> serial = FailedWriteSerial(verified, result, seated ? seated : backedUp);
     if (state) {
       HistoryRecord record = RecordOf(transfer, link, serial);
       record.source = kSourceBatch;
@@ -412,6 +436,13 @@ QCommandLineOption SameCapcodesOption() {
                             QStringLiteral("Program identical pagers: every pager of --count gets FILE's capcodes."));
 }
 
+QCommandLineOption BatchClaimTimeoutOption() {
+  return QCommandLineOption(QStringLiteral("claim-timeout"),
+                            QStringLiteral("A batch's pager left being written by a run that went away (killed, "
+                                           "its machine switched off) is given back after SECONDS (default: 120)."),
+                            QStringLiteral("SECONDS"));
+}
+
 int RunBatchWrite(const CommandParser& parser) {
   BatchPlan plan;
   plan.file = parser.positionalArguments().value(0);
@@ -427,13 +458,20 @@ int RunBatchWrite(const CommandParser& parser) {
         QStringLiteral("--count %1 would program %1 pagers with the same capcodes; give --increment "
                        "to step them, or --same-capcodes to mean it")
             .arg(plan.count));
+  if (parser.isSet(QStringLiteral("claim-timeout"))) {
+    bool ok = false;
+    plan.claimTimeoutSeconds = parser.value(QStringLiteral("claim-timeout")).toInt(&ok);
+    if (!ok || plan.claimTimeoutSeconds < 1)
+      return parser.UsageError(QStringLiteral("--claim-timeout takes a number of seconds, 1 or more"));
+  }
   plan.keepSerial = KeepSerialChoice(parser);
   plan.base = parser.value(QStringLiteral("base"));
   plan.backup = parser.isSet(QStringLiteral("backup"));
   PagerHistory history = CommandHistory(parser, kSourceBatch);
   plan.history = &history;
   if (history.Enabled()) plan.orderStore = DefaultHistoryLocation(PreferredHistoryLocation());
-  SerialPort port(AdapterPortName(parser.value(QStringLiteral("port"))));
+  plan.port = AdapterPortName(parser.value(QStringLiteral("port")));
+  SerialPort port(plan.port);
   SerialTrace trace;
   if (!StartTrace(parser, QStringLiteral("write"), port, trace, {plan.file})) return 1;
   AdapterLink link(port);

@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "cli/command_line.h"
+#include "core/fleet/order_state.h"
 #include "core/history/pager_history.h"
 #include "core/link/adapter_link.h"
 
@@ -22,6 +23,7 @@ class TransferInterrupts;
 QCommandLineOption IncrementOption();
 QCommandLineOption CountOption();
 QCommandLineOption SameCapcodesOption();
+QCommandLineOption BatchClaimTimeoutOption();
 
 struct BatchPlan {
   QString file;
@@ -34,6 +36,10 @@ struct BatchPlan {
   PagerHistory* history = nullptr;  // nothing: no record kept
   // Where an --increment batch keeps its progress (the history's store); nothing: not kept.
   std::optional<HistoryLocation> orderStore;
+  // A pager of the batch left taken by a run that went away (killed, its machine switched off)
+  // is given back after this long, as an order's row is.
+  int claimTimeoutSeconds = fleet::kStaleClaimSeconds;
+  QString port;  // the adapter's device as named; empty: the one found when it is opened
 };
 
 // Between pagers: asks for the next one (pager `next` of `count`); false ends the batch.

@@ -79,14 +79,8 @@ struct LoadedOrder {
 void AddHistoryWarnings(Order& order) {
   if (!HistoryEnabledByEnvironment()) return;
   HistoryStore store(DefaultHistoryLocation(PreferredHistoryLocation()));
-  const Result<std::vector<OrderFault>> warnings = HistoryWarnings(order, store);
-  if (!warnings) {
-    PrintReason(QStringLiteral("history: the capcodes were not compared with it: %1").arg(warnings.failure().Text()));
-    return;
-  }
-  order.faults.insert(order.faults.end(), warnings->begin(), warnings->end());
-  std::stable_sort(order.faults.begin(), order.faults.end(),
-                   [](const OrderFault& a, const OrderFault& b) { return a.row < b.row; });
+  if (const Outcome added = fleet::AddHistoryWarnings(order, store); !added)
+    PrintReason(QStringLiteral("history: the capcodes were not compared with it: %1").arg(added.failure().Text()));
 }
 
 LoadedOrder ReadAndCheck(const QString& path, const QString& templatePath, const QString& name,
@@ -241,6 +235,8 @@ int Run(const CommandParser& parser, const FleetOptions& options, const QString&
   }
   TerminalConsole console;
   const RunResult result = RunOrder(order, run, console);
+  // A store that could not be reached before a signal is not asked again for the summary.
+  if (result.storeFailed && console.Stopping()) return console.Interrupts().ExitCode();
 
   // What is left, as the store now has it (other benches' rows too).
   HistoryStore store(run.history);
@@ -308,6 +304,8 @@ int Status(const CommandParser& parser, const FleetOptions& options, const QStri
       line += QStringLiteral(": being written since %1 UTC, %2@%3, %4")
                   .arg(record->claimed.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), record->user, record->host,
                        record->port);
+      // The pager to look at should that run have gone away.
+      if (!record->serial.isEmpty()) line += QStringLiteral(", the pager with serial number %1").arg(record->serial);
       ++toDo;
     }
     if (!row.label.isEmpty()) line += QStringLiteral(" (%1)").arg(row.label);

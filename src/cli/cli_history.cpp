@@ -237,13 +237,15 @@ bool RecordTransfer(PagerHistory& history, const PagerTransfer& transfer, const 
 }
 
 bool BackUpPager(AdapterLink& link, const PagerData& data, const QString& file, PagerHistory& history,
-                 TransferInterrupts* interrupts) {
+                 TransferInterrupts* interrupts, std::optional<QByteArray>* serial) {
   PagerData before = data;
   ConsoleHost host;
   host.SetInterrupts(interrupts);
   const Result<PagerImage> pager = link.ReadPager(host);
   const bool read = bool(pager);
   if (read) TakeRead(*pager, before.image);
+  if (read && serial)
+    *serial = QByteArray(reinterpret_cast<const char*>(pager->data() + kSerialFirst), kSerialLast - kSerialFirst + 1);
   const int exitCode = read ? 0 : (link.Interrupted() ? kInterruptedExitCode : 1);
   const bool kept =
       RecordTransfer(history, {HistoryOperation::Backup, read, read ? &before : nullptr, exitCode, file}, link);

@@ -29,9 +29,10 @@ bool RecordTransfer(PagerHistory& history, const PagerTransfer& transfer, const 
 
 // --backup: reads the whole pager into a copy of `data` and records it as the pager's state
 // before the write. False when the pager could not be read or its state could not be kept:
-// the write must not start, since it could not be undone.
+// the write must not start, since it could not be undone. serial: given the serial number the
+// pager held, once it was read (the record of a write that fails is filed under it).
 bool BackUpPager(AdapterLink& link, const PagerData& data, const QString& file, PagerHistory& history,
-                 TransferInterrupts* interrupts);
+                 TransferInterrupts* interrupts, std::optional<QByteArray>* serial = nullptr);
 
 // --backup cannot keep anything with the history off: the usage error's text, or empty.
 QString BackupNeedsHistory(const CommandParser& parser);

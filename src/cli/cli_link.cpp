@@ -143,6 +143,8 @@ int RunWriteCommand(const QStringList& arguments) {
   parser.addOption(count);
   parser.addOption(same);
   parser.ExcludeEachOther(increment, same);
+  const QCommandLineOption claimTimeout(BatchClaimTimeoutOption());
+  parser.addOption(claimTimeout);
   parser.addOption(BackupOption());
   parser.addOption(NoHistoryOption());
   const QCommandLineOption review(QStringLiteral("review"),
@@ -160,6 +162,8 @@ int RunWriteCommand(const QStringList& arguments) {
   if (reviewing && (parser.isSet(count) || parser.isSet(increment) || parser.isSet(same)))
     return parser.UsageError(QStringLiteral("--review and --dry-run write one pager: no batch options"));
   if (parser.isSet(count) || parser.isSet(increment) || parser.isSet(same)) return RunBatchWrite(parser);
+  if (parser.isSet(claimTimeout))
+    return parser.UsageError(QStringLiteral("--claim-timeout belongs to a batch (--increment or --count)"));
   const QString file = parser.positionalArguments()[0];
   PagerData data;
   ModelPageSet pages(data, DisplayMode::Advanced);
@@ -188,16 +192,18 @@ int RunWriteCommand(const QStringList& arguments) {
       PrintReason(QStringLiteral("the pager was not written"));
       return 1;
     }
-  } else if (parser.isSet(BackupOption()) && !BackUpPager(link, data, file, history, &interrupts)) {
-    return 1;
   }
+  // The pager's serial number as the backup read it, for the record of a write that fails.
+  std::optional<QByteArray> readBefore;
+  if (!reviewing && parser.isSet(BackupOption()) && !BackUpPager(link, data, file, history, &interrupts, &readBefore))
+    return 1;
   const WriteResult result = WriteFromPages(link, data, pages, options, loud);
   const bool written = bool(result.outcome);
   // The terminal closed during the write: it was finished all the same, and nobody reads a report;
   // the history keeps its outcome.
   const int exitCode = interrupts.HungUp() ? kHungUpExitCode : written ? 0 : ReportWriteFailure(link);
   RecordTransfer(history, {HistoryOperation::Write, written, &data, exitCode, file}, link,
-                 FailedWriteSerial(written, result));
+                 FailedWriteSerial(written, result, readBefore));
   return exitCode;
 }
 

@@ -39,6 +39,7 @@
 #include "gui/artwork.h"
 #include "gui/history_dialog.h"
 #include "gui/mouse_guard.h"
+#include "gui/order_view.h"
 #include "gui/page_edits.h"
 #include "gui/pages/delayed_tips.h"
 #include "gui/pages/page_widgets.h"
@@ -113,6 +114,7 @@ const QString kEditedMark = QStringLiteral("*");
 constexpr int kRecentFileCount = 10;
 const QString kTextFilter = QStringLiteral("Settings Text (*.yaml *.yml)");
 const QString kPdfFilter = QStringLiteral("PDF (*.pdf)");
+const QString kOrderFilter = QStringLiteral("Order (*.csv *.CSV);;All File (*.*)");
 const QString kCompareSettingsTitle = QStringLiteral("Compare Settings Files");
 const QString kSettingsWillChange = QStringLiteral("The write will change these settings of the pager:");
 
@@ -361,6 +363,7 @@ void MainWindow::CreateMenus() {
       {kGuideCommand, "&Guide", {}, &MainWindow::ShowGuide},
       {kKeysCommand, "&Keys", {}, &MainWindow::ShowKeys},
       {kAboutCommand, "&About M84DPT...\tF1", {}, &MainWindow::ShowAbout},
+      {kOpenOrderCommand, "&Open Order...", {}, &MainWindow::OpenOrderCommand},
   };
   for (const Entry& entry : entries) {
     auto* action = new QAction(QString::fromLatin1(entry.text), this);
@@ -402,6 +405,11 @@ void MainWindow::CreateMenus() {
   pager->addAction(reviewEvery);
   // Only where there is a history to list.
   if (options_.historyLocation) menuBar_->addMenu(QStringLiteral("Hist&ory"))->addAction(actions_[kHistoryCommand]);
+  // An order's progress is kept in the history: no history, no orders.
+  if (options_.historyLocation) {
+    fleetMenu_ = menuBar_->addMenu(QStringLiteral("Fle&et"));
+    fleetMenu_->addAction(actions_[kOpenOrderCommand]);
+  }
   QMenu* tools = menuBar_->addMenu(QStringLiteral("&Tools"));
   tools->addAction(actions_[kCompareMemoryCommand]);
   tools->addAction(actions_[kCompareSettingsCommand]);
@@ -451,10 +459,11 @@ void MainWindow::SyncActions() {
   actions_[kCancelCommand]->setEnabled(busy_);
   // Basic mode's menus hold only what basic mode offers: the service commands are advanced.
   const bool advanced = mode_ == DisplayMode::Advanced;
-  for (MenuCommand command : {kDumpCommand, kCompareMemoryCommand}) {
+  for (MenuCommand command : {kDumpCommand, kCompareMemoryCommand, kOpenOrderCommand}) {
     actions_[command]->setVisible(advanced);
     actions_[command]->setEnabled(advanced && !busy_);
   }
+  if (fleetMenu_) fleetMenu_->menuAction()->setVisible(advanced);
   recentMenu_->setEnabled(!recent_.isEmpty() && !busy_);
 }
 
@@ -675,6 +684,8 @@ void MainWindow::EnterMode(DisplayMode mode) {
   models_.SetMode(mode_);
   ExchangeAllPages(Direction::Load);
   const bool advanced = mode_ == DisplayMode::Advanced;
+  // An order's rows carry every page's settings: basic mode shows too few of them to write one.
+  if (!advanced && orderView_) orderView_->close();
   if (advanced)
     mouseGuard_->Install();
   else
@@ -840,6 +851,10 @@ void MainWindow::ReadCommand() {
 }
 
 void MainWindow::WriteCommand() {
+  if (orderView_ && orderView_->isVisible()) {
+    WriteOrderRow();
+    return;
+  }
   if (actions_[kReviewEveryWriteCommand]->isChecked()) {
     ReviewWriteCommand();
     return;
@@ -874,6 +889,70 @@ void MainWindow::StartWrite() {
     written_ = link_->WritePager(image, options, host);
     return bool(written_->outcome);
   });
+}
+
+void MainWindow::OpenOrderCommand() {
+  if (!options_.historyLocation || busy_ || mode_ != DisplayMode::Advanced) return;
+  const QString order = options_.dialogs->OpenFileName(this, QStringLiteral("Open Order"), kOrderFilter);
+  if (order.isEmpty()) return;
+  // A cancelled choice is no template: every setting a row does not give is the default.
+  const QString base = options_.dialogs->OpenFileName(
+      this, QStringLiteral("Order Template (Cancel: the default settings)"), kLoadFilter);
+  delete orderView_.data();
+  orderView_ = new OrderView(order, base, *options_.historyLocation, actions_[kWriteCommand], this);
+  connect(orderView_, &QDialog::finished, orderView_, &QObject::deleteLater);
+  orderView_->setModal(false);
+  orderView_->show();
+  ShowStatus(orderView_->Refused() ? orderView_->RefusalText()
+                                   : QStringLiteral("%1: %2 row(s) ready")
+                                         .arg(QFileInfo(order).fileName())
+                                         .arg(orderView_->Checked().rows.size()));
+}
+
+OrderView* MainWindow::OpenOrder() const { return orderView_; }
+
+// The transfer claims the next row through the pager in the adapter; the pages show the row
+// from the moment it is claimed.
+void MainWindow::WriteOrderRow() {
+  if (busy_) return;
+  if (orderView_->Refused()) {
+    ShowStatus(orderView_->RefusalText());
+    Sound(Beep::Error);
+    return;
+  }
+  if (!LeaveFocusedControl() || !SettleUnsavedEdits()) return;
+  orderWrite_ = std::make_shared<OrderRowWrite>();
+  auto order = std::make_shared<const fleet::Order>(orderView_->Checked());
+  StartTransfer(TransferKind::Write, [this, order, write = orderWrite_, location = orderView_->Location(),
+                                      rules = orderView_->Rules(link_->DeviceName())](TransferHost& host) {
+    *write = WriteNextRow(*order, location, rules, *link_, host, [this](const fleet::OrderRow& row) {
+      QMetaObject::invokeMethod(
+          this, [this, data = row.data] { LoadOrderRow(data); }, Qt::QueuedConnection);
+    });
+    if (write->wrote) written_ = write->wrote->written;
+    return write->wrote && write->wrote->ok;
+  });
+}
+
+// The order's file holds the row: the pages lose nothing to it.
+void MainWindow::LoadOrderRow(const PagerData& row) {
+  data_ = row;
+  ExchangeAllPages(Direction::Load);
+  dataFile_.clear();
+  MarkPagesClean();
+}
+
+// The order's write is recorded by the order itself, with its row.
+void MainWindow::FinishOrderRow(const OrderRowWrite& write) {
+  const QString summary = write.Summary();
+  if (write.wrote) {
+    ShowTransferCause();
+    ShowStatus(StatusText(kMessagePane) + kCauseSeparator + summary);
+  } else {
+    ShowStatus(summary);
+    if (!write.stopped) Sound(Beep::Error);
+  }
+  if (orderView_) orderView_->PollNow();
 }
 
 // The port is given up before the save dialog, which may stay open for long; the presence check
@@ -930,7 +1009,11 @@ void MainWindow::OnTransferFinished() {
   busy_ = false;
   TakeTransferredImage();
   if (transferOk_ && (transfer_ == TransferKind::Read || transfer_ == TransferKind::Write)) MarkPagesClean();
-  ShowTransferCause();
+  const std::shared_ptr<OrderRowWrite> orderWrite = std::exchange(orderWrite_, nullptr);
+  if (orderWrite)
+    FinishOrderRow(*orderWrite);
+  else
+    ShowTransferCause();
   if (transfer_ == TransferKind::Read)
     KeepInHistory({HistoryOperation::Read, transferOk_, transferOk_ ? &data_ : nullptr, std::nullopt, dataFile_});
   else if (transfer_ == TransferKind::Review && transferOk_) {
@@ -938,7 +1021,7 @@ void MainWindow::OnTransferFinished() {
     PagerData pager = data_;
     TakeRead(read_->value(), pager.image);
     KeepInHistory({HistoryOperation::Backup, true, &pager, std::nullopt, dataFile_});
-  } else if (transfer_ == TransferKind::Write)
+  } else if (transfer_ == TransferKind::Write && !orderWrite)
     KeepInHistory({HistoryOperation::Write, transferOk_, &data_, std::nullopt, dataFile_});
   SetTransferControls(false);
   if (closeWhenStopped_) {

@@ -34,6 +34,8 @@ namespace m84 {
 class FirmwareStatus;
 class LineObserver;
 class MouseGuard;
+class OrderView;
+struct OrderRowWrite;
 class SerialPort;
 class TabStrip;
 class TransferRunner;
@@ -160,6 +162,7 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
     kGuideCommand,
     kKeysCommand,
     kAboutCommand,
+    kOpenOrderCommand,
     kMenuCommandCount
   };
   QAction* Action(MenuCommand command) const { return actions_[command]; }
@@ -180,6 +183,10 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   // the window's port, run aside while the box says so.
   void AdapterPortsCommand();
   void CheckConnectionCommand();
+  // Fleet, Open Order...: the order's rows beside the window; while they are shown, Write
+  // programs the order's next row.
+  void OpenOrderCommand();
+  OrderView* OpenOrder() const;
   void ShowGuide();
   void ShowKeys();
 
@@ -209,6 +216,9 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   void OnTimerTick();
   enum class TransferKind { Read, Write, Dump, Review };
   void StartWrite();
+  void WriteOrderRow();
+  void LoadOrderRow(const PagerData& row);
+  void FinishOrderRow(const OrderRowWrite& write);
   // After the review's read: the changes shown, and the write started on Write.
   void OfferReviewedWrite();
   void StartTransfer(TransferKind kind, std::function<bool(TransferHost&)> transfer);
@@ -290,6 +300,10 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   bool closeWhenStopped_ = false;
   bool closeConfirmed_ = false;
   QPushButton* cancel_ = nullptr;
+  QMenu* fleetMenu_ = nullptr;
+  QPointer<OrderView> orderView_;
+  // The order's row being written: set by the transfer's thread, read once it has ended.
+  std::shared_ptr<OrderRowWrite> orderWrite_;
   std::vector<std::pair<QPushButton*, bool>> enabledBefore_;
   QPointer<QWidget> focusBefore_;
 };

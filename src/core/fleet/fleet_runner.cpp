@@ -1,12 +1,12 @@
 #include "core/fleet/fleet_runner.h"
 
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QThread>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "core/fleet/order_bench.h"
 #include "core/link/adapter_link.h"
 #include "core/link/serial_port.h"
 
@@ -14,55 +14,24 @@ namespace m84::fleet {
 
 namespace {
 
-constexpr int kSerialDigits = kSerialLast - kSerialFirst;
 constexpr int kOpenRetryMs = 50;
-
-QString SerialText(const QByteArray& bytes) {
-  QString text;
-  for (int i = 0; i < kSerialDigits && i < bytes.size() && bytes[i] != 0; ++i) text.append(QChar(uchar(bytes[i])));
-  return text;
-}
 
 // The transfer's status texts, as one adapter's progress line.
 class WorkerHost : public TransferHost {
  public:
-  // heartbeat: called now and then between blocks, to keep the row's claim fresh.
-  WorkerHost(RunConsole& console, int adapter, QString prefix, int heartbeatMs, std::function<void()> heartbeat)
-      : console_(console),
-        adapter_(adapter),
-        prefix_(std::move(prefix)),
-        heartbeatMs_(heartbeatMs),
-        heartbeat_(std::move(heartbeat)) {
-    sinceBeat_.start();
-  }
+  WorkerHost(RunConsole& console, int adapter, QString prefix)
+      : console_(console), adapter_(adapter), prefix_(std::move(prefix)) {}
 
-  void ShowStatus(const QString& text) override {
-    status_ = text.trimmed();
-    console_.Progress(adapter_, prefix_ + status_);
-  }
+  void ShowStatus(const QString& text) override { console_.Progress(adapter_, prefix_ + text.trimmed()); }
   void Sound(Beep) override {}
-  bool StopRequested() override {
-    if (sinceBeat_.elapsed() >= heartbeatMs_) {
-      heartbeat_();
-      sinceBeat_.restart();
-    }
-    return console_.StopTransfer();
-  }
+  bool StopRequested() override { return console_.StopTransfer(); }
   void ShowWarning(const QString& text) override { console_.Tell(prefix_ + text); }
 
  private:
   RunConsole& console_;
   int adapter_;
   QString prefix_;
-  QString status_;
-  int heartbeatMs_;
-  std::function<void()> heartbeat_;
-  QElapsedTimer sinceBeat_;
 };
-
-// A claim is refreshed several times within the time-out, so that a slow write never looks like
-// one whose run went away.
-constexpr int kHeartbeatsPerTimeOut = 4;
 
 class Worker {
  public:
@@ -90,31 +59,18 @@ class Worker {
       if (!*left) break;
       if (!console_.AwaitPager(adapter_, device_)) break;
       if (console_.Stopping()) break;
-      // The pager's serial number, for the swap guard and as the record's when the write fails.
-      const std::optional<QByteArray> serialBytes = link.ReadSerialNumber();
-      link.ClosePort();
-      if (!serialBytes) {
-        console_.Tell(QStringLiteral("%1: no pager answers (%2); nothing written").arg(Name(), link.LastFailure()));
+      const Result<SeatedPager> seated = SeatPager(order_, state, rules_, link);
+      if (!seated) return StoreFailed(seated.failure());
+      if (seated->kind == SeatedPager::Kind::NoneLeft) break;
+      if (seated->kind != SeatedPager::Kind::Claimed) {
+        console_.Tell(Name() + QStringLiteral(": ") + seated->Refusal());
         continue;
       }
-      const QString pagerSerial = SerialText(*serialBytes);
-      const Result<std::optional<int>> wrote = state.RowWithSerial(pagerSerial);
-      if (!wrote) return StoreFailed(wrote.failure());
-      if (*wrote) {
-        console_.Tell(QStringLiteral("%1: the pager in the adapter has serial number %2, which row %3 of this order "
-                                     "already got; insert the next pager")
-                          .arg(Name(), pagerSerial)
-                          .arg(**wrote));
-        continue;
-      }
-      const Result<std::optional<int>> claimed = state.Claim(order_, rules_);
-      if (!claimed) return StoreFailed(claimed.failure());
-      if (!*claimed) break;
       if (console_.Stopping()) {
-        state.Release(**claimed, rules_);
+        state.Release(seated->row, rules_);
         break;
       }
-      Program(*order_.Row(**claimed), pagerSerial, link, state);
+      Program(*order_.Row(seated->row), seated->serial, link, state);
     }
   }
 
@@ -132,34 +88,11 @@ class Worker {
                                .arg(Name())
                                .arg(row.row)
                                .arg(row.label.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(row.label));
-    WorkerHost host(console_, adapter_, prefix, rules_.staleClaimSeconds * 1000 / kHeartbeatsPerTimeOut,
-                    [&] { state.Refresh(row.row, rules_); });
-    PagerData data = row.data;
-    const WriteResult written = link.WritePager(data.image, WriteOptions{!row.writesSerial}, host);
-    link.ClosePort();
-    TakeWrite(written, data.image);
-    const bool ok = bool(written.outcome);
-
-    HistoryRecord record;
-    record.source = kSourceFleet;
-    record.operation = OperationName(HistoryOperation::Write);
-    record.outcome = ok ? kOutcomeOk : link.Interrupted() ? kOutcomeInterrupted : kOutcomeFailed;
-    record.status = link.LastStatus();
-    record.exitCode = ok ? 0 : link.Interrupted() ? 130 : 1;
-    if (!ok) {
-      const QString held = DescribeWriteProgress(link.LastWrite());
-      record.detail = held.isEmpty() ? link.LastFailure() : link.LastFailure() + QStringLiteral("; ") + held;
-    }
-    record.port = device_;
-    record.file = QStringLiteral("%1:%2").arg(order_.file).arg(row.row);
-    record.data = data;
-    FillSearchColumns(record);
-    // The pager's own serial number until the write is known to have got through: a failed
-    // write is never recorded against a serial number the pager does not hold.
-    if (!ok && !written.reachedVerify) record.serial = pagerSerial;
-    const Outcome kept = state.Finish(row.row, record, ok, row.label);
-    if (!kept) StoreFailed(kept.failure());
-
+    WorkerHost host(console_, adapter_, prefix);
+    const RowWrite wrote = WriteRow(order_, row, pagerSerial, link, state, rules_, host);
+    if (wrote.storeFailed) StoreFailed(*wrote.storeFailed);
+    const bool ok = wrote.ok;
+    const HistoryRecord& record = wrote.record;
     const QString outcome =
         ok ? QStringLiteral("row %1: %2 (serial number %3, %4)").arg(row.row).arg(record.status, record.serial, Name())
            : QStringLiteral("row %1: %2 (%3): %4").arg(row.row).arg(record.status, Name(), record.detail);
@@ -169,7 +102,7 @@ class Worker {
       ++result_.done;
     } else {
       ++result_.failed;
-      if (link.Interrupted()) result_.interrupted = true;
+      if (wrote.interrupted) result_.interrupted = true;
     }
   }
 
@@ -194,7 +127,7 @@ RunResult RunOrder(const Order& order, const RunOptions& options, RunConsole& co
     HistoryStore store(options.history);
     const QDeadlineTimer deadline(kHistoryBusyTimeoutMs);
     Outcome opened = store.Open();
-    while (!opened && !deadline.hasExpired()) {
+    while (!opened && !deadline.hasExpired() && !console.Stopping()) {
       QThread::msleep(kOpenRetryMs);
       opened = store.Open();
     }

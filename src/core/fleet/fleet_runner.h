@@ -13,8 +13,10 @@
 #include <functional>
 
 #include "core/fleet/fleet_order.h"
+#include "core/fleet/order_bench.h"
 #include "core/fleet/order_state.h"
 #include "core/history/history_store.h"
+#include "core/link/adapter_link.h"
 
 namespace m84::fleet {
 

@@ -5,6 +5,7 @@
 #include <QSqlQuery>
 #include <QSysInfo>
 #include <QVariant>
+#include <algorithm>
 #include <map>
 
 #include "core/history/pager_history.h"
@@ -82,12 +83,12 @@ std::optional<Claimed> FirstClaimable(const Order& order, const std::vector<RowR
 
 // The write of a run that went away while it held the row: its pager may be half-written, and
 // the history says so, since that run could not.
-HistoryRecord AbandonedWrite(const RowRecord& held, const QString& orderFile) {
+HistoryRecord AbandonedWrite(const RowRecord& held, const QString& orderFile, const QString& source) {
   HistoryRecord record;
   record.time = QDateTime::currentDateTimeUtc();
   record.user = held.user;
   record.host = held.host;
-  record.source = kSourceFleet;
+  record.source = source;
   record.operation = OperationName(HistoryOperation::Write);
   record.outcome = kOutcomeInterrupted;
   record.status = QString();
@@ -97,6 +98,8 @@ HistoryRecord AbandonedWrite(const RowRecord& held, const QString& orderFile) {
                       .arg(held.runId, held.claimed.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
   record.port = held.port;
   record.file = QStringLiteral("%1:%2").arg(orderFile).arg(held.row);
+  // Filed under that pager, so that looking it up by its serial number finds the warning.
+  record.serial = held.serial;
   return record;
 }
 
@@ -148,7 +151,22 @@ Result<bool> OrderState::AnyLeft(const Order& order, const ClaimRules& rules) {
   return FirstClaimable(order, *rows, rules).has_value();
 }
 
-Result<std::optional<int>> OrderState::Claim(const Order& order, const ClaimRules& rules) {
+Result<std::optional<RowRecord>> OrderState::HeldAhead(const Order& order, const ClaimRules& rules) {
+  const Result<std::vector<RowRecord>> rows = Rows();
+  if (!rows) return rows.failure();
+  std::map<int, const RowRecord*> held;
+  for (const RowRecord& row : *rows) held[row.row] = &row;
+  const QDateTime now = QDateTime::currentDateTimeUtc();
+  for (const OrderRow& row : order.rows) {
+    const auto found = held.find(row.row);
+    const RowRecord* record = found == held.end() ? nullptr : found->second;
+    if (Claimable(record, row.row, rules, now)) break;
+    if (record->state == kRowClaimed) return std::optional<RowRecord>(*record);
+  }
+  return std::optional<RowRecord>();
+}
+
+Result<std::optional<int>> OrderState::Claim(const Order& order, const ClaimRules& rules, const QString& pagerSerial) {
   std::optional<int> claimed;
   const Outcome outcome = Locked([&](QSqlDatabase& db) -> Outcome {
     const Result<std::vector<RowRecord>> rows = ReadRows(store_, db, order_);
@@ -157,7 +175,7 @@ Result<std::optional<int>> OrderState::Claim(const Order& order, const ClaimRule
     if (!first) return Succeeded();
     claimed = first->row;
     if (first->held && first->held->state == kRowClaimed) {
-      HistoryRecord abandoned = AbandonedWrite(*first->held, order.file);
+      HistoryRecord abandoned = AbandonedWrite(*first->held, order.file, rules.source);
       if (Outcome appended = store_.Append(abandoned); !appended) return appended;
     }
     const OrderRow& row = *order.Row(*claimed);
@@ -165,15 +183,17 @@ Result<std::optional<int>> OrderState::Claim(const Order& order, const ClaimRule
     QSqlQuery query(db);
     query.prepare(
         QStringLiteral(
-            "INSERT INTO order_rows (%1, order_name) VALUES (?, ?, ?, ?, '', NULL, ?, ?, ?, ?, ?, ?, '', ?) "
+            "INSERT INTO order_rows (%1, order_name) VALUES (?, ?, ?, ?, ?, NULL, ?, ?, ?, ?, ?, ?, '', ?) "
             "ON CONFLICT (order_name, row_number) DO UPDATE SET state = excluded.state, fingerprint = "
-            "excluded.fingerprint, label = excluded.label, serial = '', history_id = NULL, port = excluded.port, "
+            "excluded.fingerprint, label = excluded.label, serial = excluded.serial, history_id = NULL, port = "
+            "excluded.port, "
             "run_id = excluded.run_id, claimed_utc = excluded.claimed_utc, updated_utc = excluded.updated_utc, "
             "user_name = excluded.user_name, host_name = excluded.host_name, detail = ''")
             .arg(kColumns));
-    for (const QVariant& value : {QVariant(row.row), QVariant(kRowClaimed), Text(QString::fromLatin1(row.fingerprint)),
-                                  Text(row.label), Text(rules.port), Text(rules.runId), QVariant(now), QVariant(now),
-                                  Text(CurrentUserName()), Text(QSysInfo::machineHostName()), Text(order_)})
+    for (const QVariant& value :
+         {QVariant(row.row), QVariant(kRowClaimed), Text(QString::fromLatin1(row.fingerprint)), Text(row.label),
+          Text(pagerSerial), Text(rules.port), Text(rules.runId), QVariant(now), QVariant(now), Text(CurrentUserName()),
+          Text(QSysInfo::machineHostName()), Text(order_)})
       query.addBindValue(value);
     if (!query.exec()) return store_.StatementFailure(QStringLiteral("order claim"), query.lastError());
     return Succeeded();
@@ -294,6 +314,15 @@ Result<std::vector<OrderFault>> HistoryWarnings(const Order& order, HistoryStore
     }
   }
   return warnings;
+}
+
+Outcome AddHistoryWarnings(Order& order, HistoryStore& store) {
+  const Result<std::vector<OrderFault>> warnings = HistoryWarnings(order, store);
+  if (!warnings) return warnings.failure();
+  order.faults.insert(order.faults.end(), warnings->begin(), warnings->end());
+  std::stable_sort(order.faults.begin(), order.faults.end(),
+                   [](const OrderFault& a, const OrderFault& b) { return a.row < b.row; });
+  return Succeeded();
 }
 
 }  // namespace m84::fleet

@@ -63,6 +63,9 @@ struct ClaimRules {
   // Rows this run failed are tried again too (else only by the next run).
   bool retryFailed = false;
   int staleClaimSeconds = kStaleClaimSeconds;
+  // The history's source of the record left for a write that a run which went away never
+  // finished.
+  QString source = kSourceFleet;
 };
 
 // "bench-3:4242:20261211T061500.123": the host, the process and its start.
@@ -78,7 +81,13 @@ class OrderState {
   Result<bool> AnyLeft(const Order& order, const ClaimRules& rules);
   // The first row of the order that no run has done or holds, claimed for this run; nothing
   // when none is left. A row failed in an earlier run is tried again; one this run failed is not.
-  Result<std::optional<int>> Claim(const Order& order, const ClaimRules& rules);
+  // pagerSerial: the serial number of the pager about to be written, where it was read, kept
+  // with the claim so that a run that went away leaves word of which pager it was writing.
+  Result<std::optional<int>> Claim(const Order& order, const ClaimRules& rules, const QString& pagerSerial = {});
+  // The row that another run holds, its claim still fresh, ahead of the first row this run
+  // could take; nothing when no such row is in the way. A run that must take the rows in their
+  // order (a batch, whose FILE steps past each) stops there rather than skip it.
+  Result<std::optional<RowRecord>> HeldAhead(const Order& order, const ClaimRules& rules);
   // The done row whose pager has this serial number, if any.
   Result<std::optional<int>> RowWithSerial(const QString& serial);
   // The write's record appended to the history and the row marked done (or failed), in one
@@ -101,5 +110,8 @@ class OrderState {
 // Warnings for capcodes the history records in a pager of another serial number (that pager's
 // latest write): two pagers would answer them. A row's own earlier write is no other pager.
 Result<std::vector<OrderFault>> HistoryWarnings(const Order& order, HistoryStore& store);
+// Those warnings among the order's faults, each after the faults of rows before its own, as a
+// check reports them.
+Outcome AddHistoryWarnings(Order& order, HistoryStore& store);
 
 }  // namespace m84::fleet

@@ -3,6 +3,7 @@
 #include <libpq-fe.h>
 
 #include <QSqlDriver>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -29,6 +30,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -475,6 +477,71 @@ class WaitCanceller {
   bool stopping_ = false;
 };
 
+namespace {
+
+// How a wait for the server to answer a new connection ended.
+enum class ServerWait { Answered, Refused, Interrupted, TimedOut };
+
+// Waits for the server to take a connection, on libpq's non-blocking connect, while watching
+// the signal count: a server that accepts the connection and never answers would otherwise hold
+// Ctrl+C and a hang-up for the whole connect_timeout, since libpq's own connect waits through
+// every EINTR. The connection is given up again: Qt's driver makes its own, which a server that
+// has just answered takes at once. Refused: the server or the options said no (Qt's connect
+// then says why in the driver's words).
+ServerWait AwaitServer(const QString& connection, int limitSeconds) {
+  PGconn* const conn = PQconnectStart(connection.toUtf8().constData());
+  if (!conn) return ServerWait::Refused;
+  int (*const count)() = g_signalsHeard.load();
+  const int heard = count ? count() : 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limitSeconds);
+  constexpr int kSliceMs = 50;
+  ServerWait result = ServerWait::Refused;
+  PostgresPollingStatusType polled = PQstatus(conn) == CONNECTION_BAD ? PGRES_POLLING_FAILED : PGRES_POLLING_WRITING;
+  for (;;) {
+    if (polled == PGRES_POLLING_OK) {
+      result = ServerWait::Answered;
+      break;
+    }
+    if (polled == PGRES_POLLING_FAILED) break;
+    if (count && count() != heard) {
+      result = ServerWait::Interrupted;
+      break;
+    }
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      result = ServerWait::TimedOut;
+      break;
+    }
+    // The socket may change between polls (another address of the host is tried).
+    pollfd socket{PQsocket(conn), short(polled == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
+    if (socket.fd < 0) break;
+    const int ready = ::poll(&socket, 1, int(std::min<qint64>(left.count(), kSliceMs)));
+    if (ready > 0) polled = PQconnectPoll(conn);
+  }
+  PQfinish(conn);
+  return result;
+}
+
+// The connection's own connect_timeout, where it names one that libpq would honour.
+int ConnectLimitSeconds(const QString& connection) {
+  char* error = nullptr;
+  PQconninfoOption* const options = PQconninfoParse(connection.toUtf8().constData(), &error);
+  if (error) PQfreemem(error);
+  int seconds = kConnectTimeoutSeconds;
+  for (PQconninfoOption* option = options; option && option->keyword; ++option)
+    if (qstrcmp(option->keyword, "connect_timeout") == 0 && option->val) {
+      bool ok = false;
+      const int given = QString::fromUtf8(option->val).toInt(&ok);
+      // libpq reads 0 and no value as "wait for ever", and anything under 2 s as 2 s.
+      if (ok && given > 0) seconds = std::max(given, 2);
+    }
+  if (options) PQconninfoFree(options);
+  return seconds;
+}
+
+}  // namespace
+
 HistoryStore::HistoryStore(HistoryLocation location, int busyTimeoutMs)
     : location_(std::move(location)), busyTimeoutMs_(busyTimeoutMs), connection_(NextConnectionName()) {}
 
@@ -595,6 +662,17 @@ Outcome HistoryStore::OpenPostgreSql() {
   QString connection = KeyValueConnection(location_.target);
   if (!connection.contains(QLatin1String("connect_timeout")))
     connection += QStringLiteral(" connect_timeout=%1").arg(kConnectTimeoutSeconds);
+  switch (AwaitServer(connection, ConnectLimitSeconds(connection))) {
+    case ServerWait::Interrupted:
+      return Failed({},
+                    QStringLiteral("%1: connect: interrupted while waiting for the server").arg(location_.Describe()));
+    case ServerWait::TimedOut:
+      return Failed({}, QStringLiteral("%1: connect: the server did not answer within %2 s")
+                            .arg(location_.Describe())
+                            .arg(ConnectLimitSeconds(connection)));
+    case ServerWait::Answered:
+    case ServerWait::Refused: break;
+  }
   db_.setConnectOptions(connection);
   if (!db_.open()) return DriverFailure(QStringLiteral("connect"), db_.lastError());
   const QVariant handle = db_.driver()->handle();

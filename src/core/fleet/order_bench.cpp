@@ -1,0 +1,113 @@
+#include "core/fleet/order_bench.h"
+
+#include <QElapsedTimer>
+#include <functional>
+
+namespace m84::fleet {
+
+namespace {
+
+constexpr int kSerialDigits = kSerialLast - kSerialFirst;
+// A claim is refreshed several times within the time-out, so that a slow write never looks like
+// one whose run went away.
+constexpr int kHeartbeatsPerTimeOut = 4;
+
+QString SerialText(const QByteArray& bytes) {
+  QString text;
+  for (int i = 0; i < kSerialDigits && i < bytes.size() && bytes[i] != 0; ++i) text.append(QChar(uchar(bytes[i])));
+  return text;
+}
+
+}  // namespace
+
+ClaimKeepingHost::ClaimKeepingHost(TransferHost& inner, int staleClaimSeconds, std::function<void()> refresh)
+    : inner_(inner),
+      intervalMs_(qint64(staleClaimSeconds) * 1000 / kHeartbeatsPerTimeOut),
+      refresh_(std::move(refresh)) {
+  sinceRefresh_.start();
+}
+
+bool ClaimKeepingHost::StopRequested() {
+  if (sinceRefresh_.elapsed() >= intervalMs_) {
+    refresh_();
+    sinceRefresh_.restart();
+  }
+  return inner_.StopRequested();
+}
+
+QString SeatedPager::Refusal() const {
+  switch (kind) {
+    case Kind::NoPager: return QStringLiteral("no pager answers (%1); nothing written").arg(reason);
+    case Kind::AlreadyWritten:
+      return QStringLiteral(
+                 "the pager in the adapter has serial number %1, which row %2 of this order already got; insert the "
+                 "next pager")
+          .arg(serial)
+          .arg(row);
+    case Kind::NoneLeft: return QStringLiteral("no row of the order is left to write");
+    case Kind::Claimed: break;
+  }
+  return {};
+}
+
+Result<SeatedPager> SeatPager(const Order& order, OrderState& state, const ClaimRules& rules, AdapterLink& link) {
+  SeatedPager seated;
+  const std::optional<QByteArray> serialBytes = link.ReadSerialNumber();
+  link.ClosePort();
+  if (!serialBytes) {
+    seated.kind = SeatedPager::Kind::NoPager;
+    seated.reason = link.LastFailure();
+    return seated;
+  }
+  seated.serial = SerialText(*serialBytes);
+  const Result<std::optional<int>> wrote = state.RowWithSerial(seated.serial);
+  if (!wrote) return wrote.failure();
+  if (*wrote) {
+    seated.kind = SeatedPager::Kind::AlreadyWritten;
+    seated.row = **wrote;
+    return seated;
+  }
+  const Result<std::optional<int>> claimed = state.Claim(order, rules, seated.serial);
+  if (!claimed) return claimed.failure();
+  if (!*claimed) return seated;
+  seated.kind = SeatedPager::Kind::Claimed;
+  seated.row = **claimed;
+  return seated;
+}
+
+RowWrite WriteRow(const Order& order, const OrderRow& row, const QString& pagerSerial, AdapterLink& link,
+                  OrderState& state, const ClaimRules& rules, TransferHost& host) {
+  ClaimKeepingHost keeping(host, rules.staleClaimSeconds,
+                           // A beat that fails is made up by the next: the time-out allows for several.
+                           [&] { static_cast<void>(state.Refresh(row.row, rules)); });
+  RowWrite result;
+  PagerData data = row.data;
+  result.written = link.WritePager(data.image, WriteOptions{!row.writesSerial}, keeping);
+  link.ClosePort();
+  TakeWrite(result.written, data.image);
+  result.ok = bool(result.written.outcome);
+  result.interrupted = !result.ok && link.Interrupted();
+
+  HistoryRecord& record = result.record;
+  record.source = kSourceFleet;
+  record.operation = OperationName(HistoryOperation::Write);
+  record.outcome = result.ok ? kOutcomeOk : result.interrupted ? kOutcomeInterrupted : kOutcomeFailed;
+  record.status = link.LastStatus();
+  record.exitCode = result.ok ? 0 : result.interrupted ? 130 : 1;
+  if (!result.ok) {
+    const QString held = DescribeWriteProgress(link.LastWrite());
+    record.detail = held.isEmpty() ? link.LastFailure() : link.LastFailure() + QStringLiteral("; ") + held;
+  }
+  record.port = rules.port;
+  record.file = QStringLiteral("%1:%2").arg(order.file).arg(row.row);
+  record.data = data;
+  FillSearchColumns(record);
+  // The pager's own serial number until the write is known to have got through: a failed
+  // write is never recorded against a serial number the pager does not hold.
+  if (!result.ok && !result.written.reachedVerify) record.serial = pagerSerial;
+  const Outcome kept = state.Finish(row.row, record, result.ok, row.label);
+  if (!kept) result.storeFailed = kept.failure();
+  return result;
+}
+
+}  // namespace m84::fleet
