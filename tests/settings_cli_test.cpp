@@ -92,6 +92,34 @@ TEST_F(SettingsCommands, ConvertThroughTextLosesNothing) {
   EXPECT_TRUE(report.out.contains("LCD Contrast:")) << report.out.toStdString();
 }
 
+// Basic mode stores the Basic page alone: through a settings text it must give the same data file
+// as between data files, bytes the other pages' stores would write their own way included.
+TEST_F(SettingsCommands, BasicModeThroughTextEqualsBasicModeBetweenDataFiles) {
+  PagerData data;
+  data.image[0x71] = 0x33;  // half the display time, which the Display page writes from the time
+  data.image[0x86] = 45;    // a display time its list does not have
+  data.image[0x89] = 0x00;  // the Over The Air page always sets bit 0
+  data.image[kDisplayOptionsOffset] ^= kShowDateBit | kShowTimeBit | 0x04;  // 0x04: preview mode
+  data.image[kAlternativeScreenOffset] ^= kAlternativeScreenBit;
+  ASSERT_TRUE(Write("pager.BIN", QByteArray(reinterpret_cast<const char*>(data.image.data()), kImageSize)));
+  Expect(0, {"convert", "--basic", "pager.BIN", "direct.DAT"});
+  Expect(0, {"convert", "--basic", "pager.BIN", "pager.yaml"});
+  Expect(0, {"convert", "--basic", "pager.yaml", "back.DAT"});
+  const std::optional<PagerData> direct = DecodeDatFile(Read("direct.DAT"));
+  const std::optional<PagerData> back = DecodeDatFile(Read("back.DAT"));
+  ASSERT_TRUE(direct && back);
+  for (int i = 0; i < kImageSize; ++i) EXPECT_EQ(back->image[i], direct->image[i]) << "image byte " << i;
+  EXPECT_TRUE(back->selection == direct->selection);
+  const QByteArray text = Read("pager.yaml");
+  EXPECT_TRUE(text.contains(QByteArrayLiteral("\nbasic:\n  show_date: ") +
+                            (data.image[kDisplayOptionsOffset] & kShowDateBit ? "true" : "false")))
+      << text.toStdString();
+  const Outcome report = Expect(0, {"report", "--basic", "pager.yaml"});
+  EXPECT_TRUE(report.out.contains(QStringLiteral("Display alternative screen: ") +
+                                  (data.image[kAlternativeScreenOffset] & kAlternativeScreenBit ? "Yes" : "No")))
+      << report.out.toStdString();
+}
+
 TEST_F(SettingsCommands, APartialTextIsReadOverTheBaseAndARefusedOneWritesNothing) {
   Expect(0, {"new", "base.DAT"});
   ASSERT_TRUE(Write("change.yaml", "format: m84-settings/1\ndisplay:\n  contrast: Level 11\n"));

@@ -42,6 +42,18 @@ struct SettingPlace {
 std::optional<SettingPlace> SettingUnder(PageRunner& runner, const LoadedValues& loaded, const PagerData& background,
                                          const CarriedBytes& carried);
 
+// The byte at offset made as like `wanted` as it may be without changing a setting loaded from
+// the background: wanted itself, or the background's byte with only the bits no setting reads
+// taken from wanted.
+uint8_t FreeBitsTowards(PageRunner& runner, const LoadedValues& loaded, const PagerData& background, int offset,
+                        uint8_t wanted);
+
+// A page's store writes some bytes its own way whatever they held (a padding byte, a bit it
+// always sets, a copy of another field): the carried bytes laid again over what the store made,
+// wherever they change no setting, so that a text gives back the image it was written from. A
+// setting given in words always wins.
+PagerData LayCarriedAgain(PageRunner& runner, PagerData stored, const std::vector<CarriedBytes>& carried);
+
 enum class Extent { Whole, Differences };
 
 // What a document says to turn `base` into `target`: every setting, or only those that differ.
