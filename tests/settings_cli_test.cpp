@@ -307,13 +307,15 @@ struct Cost {
   double seconds = 0;
 };
 
-Cost Measured(const QString& folder, const QStringList& arguments) {
+// With input, the run reads that file on its standard input.
+Cost Measured(const QString& folder, const QStringList& arguments, const QString& input = QString()) {
   QProcess python;
   python.setWorkingDirectory(folder);
+  if (!input.isEmpty()) python.setStandardInputFile(input);
   python.start(QStringLiteral("python3"),
                QStringList{QStringLiteral("-c"),
                            QStringLiteral("import json, resource, subprocess, sys\n"
-                                          "p = subprocess.run(sys.argv[1:], capture_output=True)\n"
+                                          "p = subprocess.run(sys.argv[1:], capture_output=True, stdin=sys.stdin)\n"
                                           "r = resource.getrusage(resource.RUSAGE_CHILDREN)\n"
                                           "print(json.dumps([p.returncode, p.stderr.decode('utf-8', 'replace'), "
                                           "r.ru_maxrss / 1024, r.ru_utime + r.ru_stime]))\n"),
@@ -363,7 +365,74 @@ TEST_F(SettingsCommands, HostileShapesCostLittle) {
     EXPECT_LT(cost.megabytes, 100) << cost.err.toStdString();
     EXPECT_LT(cost.seconds - plain.seconds, 0.5) << cost.err.toStdString();
     EXPECT_FALSE(QFile::exists(Path("out.BIN")));
+    // Standard input is bounded as a file is.
+    const Cost piped = Measured(dir.path(), {"convert", "-", "out.BIN"}, Path("hostile.yaml"));
+    EXPECT_EQ(piped.exitCode, 1) << piped.err.toStdString();
+    EXPECT_TRUE(piped.err.startsWith("m84dpt: standard input")) << piped.err.toStdString();
+    EXPECT_LT(piped.megabytes, 100) << piped.err.toStdString();
+    EXPECT_LT(piped.seconds - plain.seconds, 0.5) << piped.err.toStdString();
+    EXPECT_FALSE(QFile::exists(Path("out.BIN")));
   }
+}
+
+// "-" is standard input for diff, convert and report, its form told by its bytes; diff also reads
+// a pipe ("<(...)") once, without seeking. Each gives what the same bytes in a file give.
+TEST_F(SettingsCommands, StandardInputAndPipesReadAsFiles) {
+  Expect(0, {"new", "a.DAT"});
+  PagerData changed;
+  changed.image[kDisplayOptionsOffset] ^= kShowDateBit;
+  ASSERT_TRUE(Write("b.BIN", QByteArray(reinterpret_cast<const char*>(changed.image.data()), kImageSize)));
+  Expect(0, {"convert", "b.BIN", "b.yaml"});
+  ASSERT_TRUE(Write("empty", QByteArray()));
+  const auto runWithInput = [this](const QString& input, const QStringList& arguments) {
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    process.setStandardInputFile(Path(qPrintable(input)));
+    process.start(QStringLiteral(M84DPT_PROGRAM), arguments);
+    Outcome outcome;
+    if (!process.waitForFinished(kRunPatienceMs)) return outcome;
+    outcome.exitCode = process.exitCode();
+    outcome.out = QString::fromUtf8(process.readAllStandardOutput());
+    outcome.err = QString::fromUtf8(process.readAllStandardError());
+    return outcome;
+  };
+  const Outcome fileDiff = Expect(1, {"diff", "a.DAT", "b.BIN"});
+  EXPECT_TRUE(fileDiff.out.contains(QStringLiteral("Basic / Display current date: off \u2192 on\n")))
+      << fileDiff.out.toStdString();
+  struct Case {
+    const char* input;
+    QStringList arguments;
+    int exitCode;
+    QString out;  // empty: what the same command on files prints
+    QStringList sameAs;
+  };
+  const Case cases[] = {
+      {"a.DAT", {"diff", "-", "b.BIN"}, 1, fileDiff.out, {}},
+      {"b.yaml", {"diff", "a.DAT", "-"}, 1, fileDiff.out, {}},
+      {"b.BIN", {"report", "-"}, 0, {}, {"report", "b.BIN"}},
+      {"b.yaml", {"report", "--basic", "-"}, 0, {}, {"report", "--basic", "b.yaml"}},
+      {"b.BIN", {"convert", "-", "c.yaml"}, 0, "File Loaded ok\nFile Saved ok\n", {}},
+      {"a.DAT", {"diff", "-", "-"}, 2, "", {}},
+      {"empty", {"convert", "-", "d.DAT"}, 1, "File Loaded error\n", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments.join(' ').toStdString());
+    const Outcome got = runWithInput(QLatin1String(c.input), c.arguments);
+    EXPECT_EQ(got.exitCode, c.exitCode) << got.err.toStdString();
+    EXPECT_EQ(got.out, c.sameAs.isEmpty() ? c.out : Run(c.sameAs).out);
+  }
+  EXPECT_EQ(Read("c.yaml"), Read("b.yaml"));
+  EXPECT_EQ(runWithInput(QStringLiteral("empty"), {"convert", "-", "d.DAT"}).err,
+            "m84dpt: standard input: empty: nothing was read\n");
+  EXPECT_FALSE(QFile::exists(Path("d.DAT")));
+  // A pipe the shell makes, read once without seeking.
+  QProcess shell;
+  shell.setWorkingDirectory(dir.path());
+  shell.start(QStringLiteral("bash"),
+              {QStringLiteral("-c"), QStringLiteral("\"$0\" diff a.DAT <(cat b.BIN)"), QStringLiteral(M84DPT_PROGRAM)});
+  ASSERT_TRUE(shell.waitForFinished(kRunPatienceMs));
+  EXPECT_EQ(shell.exitCode(), 1) << shell.readAllStandardError().toStdString();
+  EXPECT_EQ(QString::fromUtf8(shell.readAllStandardOutput()), fileDiff.out);
 }
 
 }  // namespace
