@@ -114,6 +114,16 @@ TEST_F(SettingsCommands, BasicModeThroughTextEqualsBasicModeBetweenDataFiles) {
   EXPECT_TRUE(text.contains(QByteArrayLiteral("\nbasic:\n  show_date: ") +
                             (data.image[kDisplayOptionsOffset] & kShowDateBit ? "true" : "false")))
       << text.toStdString();
+  // A setting changed in the text has the bytes the store writes for it, not the carried ones
+  // that went with the old value: the half time follows a new display time.
+  ASSERT_TRUE(text.contains("display_time: \"10 seconds\"")) << text.toStdString();
+  ASSERT_TRUE(
+      Write("edited.yaml", QByteArray(text).replace("display_time: \"10 seconds\"", "display_time: \"30 seconds\"")));
+  Expect(0, {"convert", "--basic", "edited.yaml", "edited.BIN"});
+  const QByteArray edited = Read("edited.BIN");
+  ASSERT_EQ(edited.size(), kImageSize);
+  EXPECT_EQ(uint8_t(edited[0x86]), 30);
+  EXPECT_EQ(uint8_t(edited[0x71]), 15);
   const Outcome report = Expect(0, {"report", "--basic", "pager.yaml"});
   EXPECT_TRUE(report.out.contains(QStringLiteral("Display alternative screen: ") +
                                   (data.image[kAlternativeScreenOffset] & kAlternativeScreenBit ? "Yes" : "No")))

@@ -70,7 +70,32 @@ void Put(const CarriedBytes& carried, PagerData& data) {
 
 }  // namespace
 
-PagerData LayCarriedAgain(PageRunner& runner, PagerData stored, const std::vector<CarriedBytes>& carried) {
+namespace {
+
+// Whether the store wrote the byte otherwise than from the background's own settings in a bit no
+// setting reads (the half time after a new time; a flag's own bit is the setting itself).
+bool FollowsTheSettings(PageRunner& runner, const LoadedValues& loaded, const PagerData& stored, const PagerData& own,
+                        int offset) {
+  const uint8_t differing = stored.image[offset] ^ own.image[offset];
+  for (int bit = 0; bit < 8; ++bit) {
+    const uint8_t mask = uint8_t(1u << bit);
+    if ((differing & mask) == 0) continue;
+    const CarriedBytes flipped{offset, QByteArray(1, char(stored.image[offset] ^ mask))};
+    if (!SettingUnder(runner, loaded, stored, flipped)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+PagerData ReadThrough(PageRunner& runner, const PagerData& background, const std::vector<Assignment>& assignments,
+                      const std::vector<CarriedBytes>& carried) {
+  PagerData stored = runner.Apply(background, assignments);
+  if (carried.empty()) return stored;
+  // What the store writes from the background's own settings: a bit the document's settings
+  // make the store write otherwise follows them (a half time after a new time), never the
+  // carried byte that went with the old value.
+  const PagerData own = runner.Apply(background, {});
   for (const CarriedBytes& run : carried) {
     if (std::equal(run.bytes.begin(), run.bytes.end(), stored.image.data() + run.offset,
                    [](char byte, uint8_t held) { return uint8_t(byte) == held; }))
@@ -78,8 +103,9 @@ PagerData LayCarriedAgain(PageRunner& runner, PagerData stored, const std::vecto
     const LoadedValues loaded = runner.Load(stored);
     for (int i = 0; i < run.bytes.size(); ++i) {
       const int offset = run.offset + i;
-      if (stored.image[offset] != uint8_t(run.bytes[i]))
-        stored.image[offset] = FreeBitsTowards(runner, loaded, stored, offset, uint8_t(run.bytes[i]));
+      if (stored.image[offset] == uint8_t(run.bytes[i]) || FollowsTheSettings(runner, loaded, stored, own, offset))
+        continue;
+      stored.image[offset] = FreeBitsTowards(runner, loaded, stored, offset, uint8_t(run.bytes[i]));
     }
   }
   return stored;
@@ -131,7 +157,7 @@ void KeepCarriedOutOfSettings(PageRunner& runner, const PagerData& base, Plan& p
 // setting reads are carried as well.
 void CarryFreeBits(PageRunner& runner, const PagerData& target, const std::vector<Assignment>& assignments,
                    Plan& plan) {
-  const PagerData read = LayCarriedAgain(runner, runner.Apply(plan.background, assignments), plan.carried);
+  const PagerData read = ReadThrough(runner, plan.background, assignments, plan.carried);
   const LoadedValues readValues = runner.Load(read);
   const LoadedValues loaded = runner.Load(plan.background);
   for (int i = 0; i < kImageSize; ++i) {

@@ -60,7 +60,7 @@ class DocumentReader {
       const std::vector<YAML::Node> documents = YAML::LoadAll(text.toStdString());
       const YAML::Node root = documents.empty() ? YAML::Node() : documents.front();
       if (OneDocument(documents) && QuotesClosed(root) && ReadRoot(root, base))
-        result.data = LayCarriedAgain(runner_, runner_.Apply(background_, assignments_), carried_);
+        result.data = ReadThrough(runner_, background_, assignments_, carried_);
     } catch (const YAML::ParserException& e) {
       Refuse(e.mark, QString::fromStdString(e.msg));
     } catch (const YAML::Exception& e) {
