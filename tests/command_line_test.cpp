@@ -332,7 +332,8 @@ TEST_F(CommandLine, CompareExitsAsCmpDoesAndComparesDataFilesOnTheirSettings) {
 }
 
 // A device, FIFO or socket is no file of ours: as an output it would be replaced by one, as an
-// input a read could wait for ever. "-" is standard output.
+// input a read could wait for ever. "-" is standard output; a listing goes into a character
+// device as into standard output.
 TEST_F(CommandLine, SpecialFilesAreRefusedWithoutBlocking) {
   for (const char* name : {"fifo", "fifo.DAT", "fifo.BIN"})
     ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath(QLatin1String(name))).constData(), 0600), 0);
@@ -351,6 +352,11 @@ TEST_F(CommandLine, SpecialFilesAreRefusedWithoutBlocking) {
       {"compare fifo image.BIN", 2, "Open data file 1 error\n", "m84dpt: fifo: not a regular file\n"},
       {"fifo.DAT", 1, "", "m84dpt: fifo.DAT: not a regular file\n"},
       {"report good.DAT --pdf -", 0, "%PDF-.*", ""},
+      {"compare image.BIN image.BIN --output /dev/null", 0, "", "m84dpt: the files are equal; listing in /dev/null\n"},
+      // A port that is no serial port says so, and what to check.
+      {"probe --port /dev/null", 1, "",
+       "m84dpt: /dev/null: no serial port \\(a character device that is no terminal line\\); check that --port or "
+       "M84DPT_PORT names the adapter's device, such as /dev/ttyUSB0 \\(m84dpt ports lists the serial ports\\)\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments);
@@ -371,8 +377,9 @@ TEST_F(CommandLine, DeviceNodesStayDeviceNodes) {
       {"report good.DAT --pdf full", 1, "", "m84dpt: full: not a regular file\n"},
       {"new full.DAT", 1, "Save data file error\n", "m84dpt: full.DAT: not a regular file\n"},
       {"convert good.DAT full.DAT", 1, "Save data file error\n", "m84dpt: full.DAT: not a regular file\n"},
+      // A listing is written into a device as it stands (this one is always full), never over it.
       {"compare image.BIN image.BIN --output full", 2, "Open compare result error\n",
-       "m84dpt: full: not a regular file\n"},
+       "m84dpt: full: No space left on device\n"},
       {"report full.DAT", 1, "Open data file error\n", "m84dpt: full.DAT: not a regular file\n"},
   };
   for (const Case& c : cases) {
@@ -397,6 +404,38 @@ TEST_F(CommandLine, AFileSizeLimitFailsTheSaveAndKeepsTheOldFile) {
   QFile file(dir.filePath(QStringLiteral("big.DAT")));
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   EXPECT_EQ(file.readAll(), before);
+}
+
+// Memory that runs out while a PDF is printed ends the command with a message and exit code 1,
+// never an abort, and no scratch folder is left in TMPDIR. Where the limit falls in the printing
+// differs between machines, so a range of limits is tried.
+TEST_F(CommandLine, APdfReportOutOfMemoryEndsWithAMessageAndLeavesNothing) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer needs more address space than any limit here";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  GTEST_SKIP() << "AddressSanitizer needs more address space than any limit here";
+#endif
+#endif
+  const QString scratch = dir.filePath(QStringLiteral("tmp"));
+  ASSERT_TRUE(QDir().mkdir(scratch));
+  int outOfMemory = 0;
+  for (int kib = 100000; kib <= 150000; kib += 10000) {
+    SCOPED_TRACE(kib);
+    const QStringList limited{QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+                              QStringLiteral("ulimit -v %1; TMPDIR=\"%2\" exec \"$0\" \"$@\"").arg(kib).arg(scratch)};
+    const CommandOutcome run = Run(Split("report good.DAT --pdf r.pdf"), limited);
+    ASSERT_TRUE(run.exitCode == 0 || run.exitCode == 1) << run.exitCode << " " << run.err.toStdString();
+    if (run.exitCode == 1) {
+      ++outOfMemory;
+      EXPECT_TRUE(run.err.endsWith("m84dpt: out of memory\n")) << run.err.toStdString();
+      EXPECT_FALSE(Exists(QStringLiteral("r.pdf")));
+    }
+    // Qt may make its runtime folder there when XDG_RUNTIME_DIR is unset; that one is not ours.
+    EXPECT_EQ(QDir(scratch).entryList({QStringLiteral("M84DPT-*")}, QDir::AllEntries | QDir::Hidden), QStringList());
+    QFile::remove(dir.filePath(QStringLiteral("r.pdf")));
+  }
+  if (outOfMemory == 0) GTEST_SKIP() << "no limit tried ran the printing out of memory here";
 }
 
 TEST_F(CommandLine, TheWindowWithoutADisplaySaysSoBeforeQtStarts) {

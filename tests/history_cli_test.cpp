@@ -12,9 +12,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/history/history_store.h"
 #include "core/image/dat_file.h"
@@ -267,6 +271,23 @@ TEST_F(HistoryCommands, BackupUndoesAWriteByteForByte) {
   EXPECT_EQ(ReadCapcode(pager->Memory(), 0), 777777u);
   for (int at = 0x553; at < kExchangedSize; ++at) ASSERT_EQ(pager->Memory()[at], old[at]) << "at " << at;
 
+  // Standard output takes the state as a data file: "-", and /dev/stdout redirected into a file,
+  // which is never a "/dev/stdout.DAT".
+  for (const QString& out : {QStringLiteral("-"), QStringLiteral("/dev/stdout")}) {
+    SCOPED_TRACE(out.toStdString());
+    QProcess shell;
+    shell.setProcessEnvironment(environment);
+    shell.start(QStringLiteral("sh"),
+                {QStringLiteral("-c"), QStringLiteral("\"$0\" history restore \"$1\" \"$2\" > \"$3\""),
+                 QStringLiteral(M84DPT_PROGRAM), backupId, out, Path("redirected")});
+    ASSERT_TRUE(shell.waitForFinished(60000));
+    EXPECT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().toStdString();
+    const std::optional<PagerData> streamed = DecodeDatFile(ReadAll(Path("redirected")));
+    ASSERT_TRUE(streamed);
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(streamed->image.data()), kImageSize), raw);
+  }
+  EXPECT_FALSE(QFile::exists(QStringLiteral("/dev/stdout.DAT")));
+
   // Records that cannot be restored say why.
   const Outcome missing =
       Program({QStringLiteral("history"), QStringLiteral("restore"), QStringLiteral("999"), Path("x.BIN")});
@@ -351,6 +372,54 @@ TEST_F(HistoryCommands, BackupThatCannotBeRecordedWritesNothing) {
       EXPECT_EQ(pager->Memory(), before);
     }
   }
+}
+
+// Listing only reads: a store this user may not write (its file 0400, or its folder read-only
+// without a log beside it) is listed as it is, and left so.
+TEST_F(HistoryCommands, AStoreThatCannotBeWrittenIsStillListed) {
+  if (::geteuid() != 0) GTEST_SKIP() << "run as root, the test lists as another user";
+  const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+  if (setpriv.isEmpty()) GTEST_SKIP() << "setpriv is missing";
+  auto pager = StartSimulator();
+  ASSERT_EQ(Program({QStringLiteral("read"), Path("r.DAT"), QStringLiteral("--port"), pager->DevicePath()}).exitCode,
+            0);
+  const QString folder = Path("store");
+  ASSERT_TRUE(QDir().mkdir(folder));
+  const QString store = QDir(folder).filePath(QStringLiteral("history.sqlite"));
+  ASSERT_TRUE(QFile::copy(historyFile(), store));
+  environment.insert(QStringLiteral("M84DPT_HISTORY"), store);
+  const QString nobody = QStringLiteral("65534");
+  ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+  ASSERT_EQ(::chown(QFile::encodeName(folder).constData(), 65534, 65534), 0);
+  ASSERT_EQ(::chown(QFile::encodeName(store).constData(), 65534, 65534), 0);
+  struct Case {
+    const char* name;
+    mode_t file;
+    mode_t folder;
+  };
+  const Case cases[] = {{"file 0400", 0400, 0700}, {"folder 0500", 0600, 0500}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0700), 0);
+    for (const char* suffix : {"-wal", "-shm"}) QFile::remove(store + QLatin1String(suffix));
+    ASSERT_EQ(::chmod(QFile::encodeName(store).constData(), c.file), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), c.folder), 0);
+    const QByteArray before = ReadAll(store);
+    for (const QStringList& listing :
+         {QStringList{QStringLiteral("history")}, QStringList{QStringLiteral("history"), QStringLiteral("--csv")}}) {
+      QProcess process;
+      process.setProcessEnvironment(environment);
+      process.start(setpriv, QStringList{QStringLiteral("--reuid=") + nobody, QStringLiteral("--regid=") + nobody,
+                                         QStringLiteral("--clear-groups"), QStringLiteral(M84DPT_PROGRAM)} +
+                                 listing);
+      ASSERT_TRUE(process.waitForFinished(60000));
+      EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+      const QString out = QString::fromUtf8(process.readAllStandardOutput());
+      EXPECT_TRUE(out.contains(QLatin1String("Read Pager ok !"))) << out.toStdString();
+    }
+    EXPECT_EQ(ReadAll(store), before);
+  }
+  ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0700), 0);
 }
 
 TEST_F(HistoryCommands, WithoutTheVariableThePreferenceOrTheUsersDataFolderHoldsTheHistory) {

@@ -517,6 +517,9 @@ TEST_F(LinkInTheField, TheTraceRefusesFilesThatAreNotTraces) {
       {{"write", file, "--trace", "./batch.DAT"}, "./batch.DAT: the command's own file"},
       {{"write", file, "--increment", "--trace", file}, file + ": the command's own file"},
       {{"probe", "--trace", fifo}, fifo + ": not a regular file"},
+      // Looks regular, keeps nothing.
+      {{"probe", "--trace", "/proc/self/mem"},
+       "/proc/self/mem: a file of the kernel (/proc, /sys), which keeps no trace"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
@@ -534,6 +537,21 @@ TEST_F(LinkInTheField, TheTraceRefusesFilesThatAreNotTraces) {
   for (int run = 0; run < 2; ++run)
     ASSERT_EQ(RunProbeCommand(Port() + QStringList{QStringLiteral("--trace"), trace}), 0);
   EXPECT_EQ(ReadAll(trace).count("# m84dpt probe, "), 2);
+
+  // A trace into /dev/stdout redirected into a file shares it with the command's output, which
+  // goes on after the trace's lines rather than over them; a terminal or /dev/null takes it too.
+  const QString shared = dir.filePath(QStringLiteral("shared.txt"));
+  QProcess shell;
+  shell.start(QStringLiteral("sh"),
+              {QStringLiteral("-c"), QStringLiteral("\"$0\" probe --port \"$1\" --trace /dev/stdout > \"$2\""),
+               QStringLiteral(M84DPT_PROGRAM), port, shared});
+  ASSERT_TRUE(shell.waitForFinished(30000));
+  EXPECT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().toStdString();
+  const QByteArray both = ReadAll(shared);
+  EXPECT_TRUE(both.startsWith("# m84dpt probe, ")) << both.toStdString();
+  EXPECT_TRUE(both.contains(" probe\n")) << both.toStdString();
+  EXPECT_TRUE(both.endsWith("\nOK\n")) << both.toStdString();
+  EXPECT_EQ(RunProbeCommand(Port() + QStringList{QStringLiteral("--trace"), QStringLiteral("/dev/null")}), 0);
 }
 
 TEST_F(LinkInTheField, ReadAndDumpCheckTheOutputFolderBeforeTheTransfer) {

@@ -92,6 +92,44 @@ TEST_F(SettingsCommands, ConvertThroughTextLosesNothing) {
   EXPECT_TRUE(report.out.contains("LCD Contrast:")) << report.out.toStdString();
 }
 
+// Basic mode stores the Basic page alone: through a settings text it must give the same data file
+// as between data files, bytes the other pages' stores would write their own way included.
+TEST_F(SettingsCommands, BasicModeThroughTextEqualsBasicModeBetweenDataFiles) {
+  PagerData data;
+  data.image[0x71] = 0x33;  // half the display time, which the Display page writes from the time
+  data.image[0x86] = 45;    // a display time its list does not have
+  data.image[0x89] = 0x00;  // the Over The Air page always sets bit 0
+  data.image[kDisplayOptionsOffset] ^= kShowDateBit | kShowTimeBit | 0x04;  // 0x04: preview mode
+  data.image[kAlternativeScreenOffset] ^= kAlternativeScreenBit;
+  ASSERT_TRUE(Write("pager.BIN", QByteArray(reinterpret_cast<const char*>(data.image.data()), kImageSize)));
+  Expect(0, {"convert", "--basic", "pager.BIN", "direct.DAT"});
+  Expect(0, {"convert", "--basic", "pager.BIN", "pager.yaml"});
+  Expect(0, {"convert", "--basic", "pager.yaml", "back.DAT"});
+  const std::optional<PagerData> direct = DecodeDatFile(Read("direct.DAT"));
+  const std::optional<PagerData> back = DecodeDatFile(Read("back.DAT"));
+  ASSERT_TRUE(direct && back);
+  for (int i = 0; i < kImageSize; ++i) EXPECT_EQ(back->image[i], direct->image[i]) << "image byte " << i;
+  EXPECT_TRUE(back->selection == direct->selection);
+  const QByteArray text = Read("pager.yaml");
+  EXPECT_TRUE(text.contains(QByteArrayLiteral("\nbasic:\n  show_date: ") +
+                            (data.image[kDisplayOptionsOffset] & kShowDateBit ? "true" : "false")))
+      << text.toStdString();
+  // A setting changed in the text has the bytes the store writes for it, not the carried ones
+  // that went with the old value: the half time follows a new display time.
+  ASSERT_TRUE(text.contains("display_time: \"10 seconds\"")) << text.toStdString();
+  ASSERT_TRUE(
+      Write("edited.yaml", QByteArray(text).replace("display_time: \"10 seconds\"", "display_time: \"30 seconds\"")));
+  Expect(0, {"convert", "--basic", "edited.yaml", "edited.BIN"});
+  const QByteArray edited = Read("edited.BIN");
+  ASSERT_EQ(edited.size(), kImageSize);
+  EXPECT_EQ(uint8_t(edited[0x86]), 30);
+  EXPECT_EQ(uint8_t(edited[0x71]), 15);
+  const Outcome report = Expect(0, {"report", "--basic", "pager.yaml"});
+  EXPECT_TRUE(report.out.contains(QStringLiteral("Display alternative screen: ") +
+                                  (data.image[kAlternativeScreenOffset] & kAlternativeScreenBit ? "Yes" : "No")))
+      << report.out.toStdString();
+}
+
 TEST_F(SettingsCommands, APartialTextIsReadOverTheBaseAndARefusedOneWritesNothing) {
   Expect(0, {"new", "base.DAT"});
   ASSERT_TRUE(Write("change.yaml", "format: m84-settings/1\ndisplay:\n  contrast: Level 11\n"));
@@ -279,13 +317,15 @@ struct Cost {
   double seconds = 0;
 };
 
-Cost Measured(const QString& folder, const QStringList& arguments) {
+// With input, the run reads that file on its standard input.
+Cost Measured(const QString& folder, const QStringList& arguments, const QString& input = QString()) {
   QProcess python;
   python.setWorkingDirectory(folder);
+  if (!input.isEmpty()) python.setStandardInputFile(input);
   python.start(QStringLiteral("python3"),
                QStringList{QStringLiteral("-c"),
                            QStringLiteral("import json, resource, subprocess, sys\n"
-                                          "p = subprocess.run(sys.argv[1:], capture_output=True)\n"
+                                          "p = subprocess.run(sys.argv[1:], capture_output=True, stdin=sys.stdin)\n"
                                           "r = resource.getrusage(resource.RUSAGE_CHILDREN)\n"
                                           "print(json.dumps([p.returncode, p.stderr.decode('utf-8', 'replace'), "
                                           "r.ru_maxrss / 1024, r.ru_utime + r.ru_stime]))\n"),
@@ -335,7 +375,74 @@ TEST_F(SettingsCommands, HostileShapesCostLittle) {
     EXPECT_LT(cost.megabytes, 100) << cost.err.toStdString();
     EXPECT_LT(cost.seconds - plain.seconds, 0.5) << cost.err.toStdString();
     EXPECT_FALSE(QFile::exists(Path("out.BIN")));
+    // Standard input is bounded as a file is.
+    const Cost piped = Measured(dir.path(), {"convert", "-", "out.BIN"}, Path("hostile.yaml"));
+    EXPECT_EQ(piped.exitCode, 1) << piped.err.toStdString();
+    EXPECT_TRUE(piped.err.startsWith("m84dpt: standard input")) << piped.err.toStdString();
+    EXPECT_LT(piped.megabytes, 100) << piped.err.toStdString();
+    EXPECT_LT(piped.seconds - plain.seconds, 0.5) << piped.err.toStdString();
+    EXPECT_FALSE(QFile::exists(Path("out.BIN")));
   }
+}
+
+// "-" is standard input for diff, convert and report, its form told by its bytes; diff also reads
+// a pipe ("<(...)") once, without seeking. Each gives what the same bytes in a file give.
+TEST_F(SettingsCommands, StandardInputAndPipesReadAsFiles) {
+  Expect(0, {"new", "a.DAT"});
+  PagerData changed;
+  changed.image[kDisplayOptionsOffset] ^= kShowDateBit;
+  ASSERT_TRUE(Write("b.BIN", QByteArray(reinterpret_cast<const char*>(changed.image.data()), kImageSize)));
+  Expect(0, {"convert", "b.BIN", "b.yaml"});
+  ASSERT_TRUE(Write("empty", QByteArray()));
+  const auto runWithInput = [this](const QString& input, const QStringList& arguments) {
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    process.setStandardInputFile(Path(qPrintable(input)));
+    process.start(QStringLiteral(M84DPT_PROGRAM), arguments);
+    Outcome outcome;
+    if (!process.waitForFinished(kRunPatienceMs)) return outcome;
+    outcome.exitCode = process.exitCode();
+    outcome.out = QString::fromUtf8(process.readAllStandardOutput());
+    outcome.err = QString::fromUtf8(process.readAllStandardError());
+    return outcome;
+  };
+  const Outcome fileDiff = Expect(1, {"diff", "a.DAT", "b.BIN"});
+  EXPECT_TRUE(fileDiff.out.contains(QStringLiteral("Basic / Display current date: off \u2192 on\n")))
+      << fileDiff.out.toStdString();
+  struct Case {
+    const char* input;
+    QStringList arguments;
+    int exitCode;
+    QString out;  // empty: what the same command on files prints
+    QStringList sameAs;
+  };
+  const Case cases[] = {
+      {"a.DAT", {"diff", "-", "b.BIN"}, 1, fileDiff.out, {}},
+      {"b.yaml", {"diff", "a.DAT", "-"}, 1, fileDiff.out, {}},
+      {"b.BIN", {"report", "-"}, 0, {}, {"report", "b.BIN"}},
+      {"b.yaml", {"report", "--basic", "-"}, 0, {}, {"report", "--basic", "b.yaml"}},
+      {"b.BIN", {"convert", "-", "c.yaml"}, 0, "File Loaded ok\nFile Saved ok\n", {}},
+      {"a.DAT", {"diff", "-", "-"}, 2, "", {}},
+      {"empty", {"convert", "-", "d.DAT"}, 1, "File Loaded error\n", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments.join(' ').toStdString());
+    const Outcome got = runWithInput(QLatin1String(c.input), c.arguments);
+    EXPECT_EQ(got.exitCode, c.exitCode) << got.err.toStdString();
+    EXPECT_EQ(got.out, c.sameAs.isEmpty() ? c.out : Run(c.sameAs).out);
+  }
+  EXPECT_EQ(Read("c.yaml"), Read("b.yaml"));
+  EXPECT_EQ(runWithInput(QStringLiteral("empty"), {"convert", "-", "d.DAT"}).err,
+            "m84dpt: standard input: empty: nothing was read\n");
+  EXPECT_FALSE(QFile::exists(Path("d.DAT")));
+  // A pipe the shell makes, read once without seeking.
+  QProcess shell;
+  shell.setWorkingDirectory(dir.path());
+  shell.start(QStringLiteral("bash"),
+              {QStringLiteral("-c"), QStringLiteral("\"$0\" diff a.DAT <(cat b.BIN)"), QStringLiteral(M84DPT_PROGRAM)});
+  ASSERT_TRUE(shell.waitForFinished(kRunPatienceMs));
+  EXPECT_EQ(shell.exitCode(), 1) << shell.readAllStandardError().toStdString();
+  EXPECT_EQ(QString::fromUtf8(shell.readAllStandardOutput()), fileDiff.out);
 }
 
 }  // namespace

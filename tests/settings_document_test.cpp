@@ -9,8 +9,11 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include "core/pages/basic_page.h"
+#include "core/pages/display_page.h"
 #include "core/pages/general_page.h"
 #include "core/pages/model_page_set.h"
+#include "core/pages/ota_page.h"
 #include "core/settings/settings_document.h"
 #include "core/settings/settings_plan.h"
 #include "qstring_printer.h"
@@ -103,10 +106,27 @@ PagerData BlankOverZeroImage() {
   return data;
 }
 
+// Bytes the pages' store writes its own way whatever they held (a half time that follows the
+// time, a time the list does not have, a bit always set), and the Basic page's switches set
+// against a Display page bit in the same byte: a pager read in basic mode may hold all of them.
+PagerData StoredOtherwiseImage() {
+  PagerData data = Converted(PagerData());
+  data.image[0x71] = 0x33;
+  data.image[0x86] = 45;
+  data.image[kFlexibleOtaOffset] &= uint8_t(~kOtaAlwaysSetBit);
+  data.image[kDisplayOptionsOffset] ^= kShowDateBit | kShowTimeBit | kPreviewModeBit;
+  data.image[kAlternativeScreenOffset] ^= kAlternativeScreenBit;
+  return data;
+}
+
 std::vector<Fixture> FixedImages() {
-  return {{"default", Converted(PagerData())}, {"all pages", AllPagesImage()},
-          {"varied 1", VariedImage(1)},        {"varied 2", VariedImage(2)},
-          {"varied 3", VariedImage(3)},        {"blank over zero", BlankOverZeroImage()}};
+  return {{"default", Converted(PagerData())},
+          {"stored otherwise", StoredOtherwiseImage()},
+          {"all pages", AllPagesImage()},
+          {"varied 1", VariedImage(1)},
+          {"varied 2", VariedImage(2)},
+          {"varied 3", VariedImage(3)},
+          {"blank over zero", BlankOverZeroImage()}};
 }
 
 // The settings the header names as not kept ("# not kept, the window refuses it: KEY ...").
@@ -165,6 +185,8 @@ TEST(SettingsDocument, TheDefaultDocumentCarriesNothingAndSaysEverySettingInWord
   EXPECT_TRUE(text.contains("  frequency: \"")) << "a frequency in its band is a setting";
   EXPECT_FALSE(text.contains("carried:")) << "the default image has no byte that the settings do not give";
   EXPECT_TRUE(text.contains("selection: \"02 02 02 02 02 02 02 02 01 00 00 00 00 00 00 00\""));
+  EXPECT_TRUE(text.contains("\nbasic:\n  show_date: false\n  show_time: true\n  alternative_screen: false\n"))
+      << "the Basic page's own switches, and none of the settings it shares";
 }
 
 // Python's yaml module and yamllint, with the configuration kept beside the tests.

@@ -2,7 +2,11 @@
 #include <QGuiApplication>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <exception>
 #include <new>
+
+#include <unistd.h>
 
 #include "app/window_run.h"
 #include "cli/command_line.h"
@@ -28,6 +32,24 @@ QStringList ArgumentsOf(int argc, char** argv) {
 void CommandMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
   if (type == QtCriticalMsg || type == QtFatalMsg)
     std::fprintf(stderr, "m84dpt: %s\n", message.toLocal8Bit().constData());
+}
+
+// Memory can run out where no handler of ours is on the stack (a thread of Qt's, a function that
+// may not throw): that too ends with the message and exit code 1, not an abort. Nothing is left
+// behind by it: the commands keep no scratch folder.
+[[noreturn]] void EndOnTerminate() {
+  if (const std::exception_ptr current = std::current_exception()) {
+    try {
+      std::rethrow_exception(current);
+    } catch (const std::bad_alloc&) {
+      std::fflush(stdout);
+      static const char kOutOfMemory[] = "m84dpt: out of memory\n";
+      static_cast<void>(::write(STDERR_FILENO, kOutOfMemory, sizeof kOutOfMemory - 1));
+      std::_Exit(1);
+    } catch (...) {
+    }
+  }
+  std::abort();
 }
 
 // Platforms that draw without a display server (offscreen, minimal, linuxfb, ...) need none.
@@ -67,6 +89,7 @@ int main(int argc, char** argv) {
   NameTheProgram();
   if (const m84::CommandEntry* command = m84::FindCommand(arguments)) {
     qInstallMessageHandler(CommandMessages);
+    std::set_terminate(EndOnTerminate);
     m84::UsePdfReportPrinter(&m84::PrintReportToPdf);
     // Memory running out (a low ulimit -v, a hostile input) ends a command with a message and
     // exit code 1, never an abort; the command's objects unwind, removing their scratch files.

@@ -25,7 +25,8 @@ int RunConvertCommand(const QStringList& arguments) {
   CommandParser parser(QStringLiteral("convert"));
   parser.addPositionalArgument(
       QStringLiteral("IN"),
-      QStringLiteral("The data file, raw image of 2048 bytes (.BIN) or settings text (.yaml, .yml) to load."));
+      QStringLiteral("The data file, raw image of 2048 bytes (.BIN) or settings text (.yaml, .yml) to load; - : "
+                     "read standard input, its form told by its bytes."));
   parser.addPositionalArgument(QStringLiteral("OUT"),
                                QStringLiteral("The data file, raw image (.BIN) or settings text (.yaml) to save."));
   parser.addOption({QStringLiteral("basic"), QStringLiteral("Run the Basic page alone, as in basic mode.")});
@@ -37,7 +38,7 @@ int RunConvertCommand(const QStringList& arguments) {
   PagerData data;
   ModelPageSet pages(data, parser.isSet(QStringLiteral("basic")) ? DisplayMode::Basic : DisplayMode::Advanced);
   ConsoleHost host;
-  if (!LoadSettingsOverBase(parser.value(QStringLiteral("base")), in, data, host)) return 1;
+  if (!LoadSettingsInput(parser.value(QStringLiteral("base")), in, data, host)) return 1;
   pages.ExchangeAllPages(Direction::Load);
   return SaveSettingsFromPages(out, data, pages, host) ? 0 : 1;
 }

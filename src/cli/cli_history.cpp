@@ -169,25 +169,31 @@ Result<HistoryRecord> FindRecord(HistoryStore& store, qint64 id) {
 
 // The state byte for byte in a data file or raw image: no page runs its store rules over it. A
 // settings text carries the bytes no page owns beside the settings, so it too gives them back.
-Outcome SaveState(const QString& path, const PagerData& data) {
+QByteArray StateBytes(const QString& path, const PagerData& data) {
   switch (SettingsFileFormOf(path)) {
-    case SettingsFileForm::RawImage:
-      return WriteFileAtomically(path, QByteArray(reinterpret_cast<const char*>(data.image.data()), kImageSize));
-    case SettingsFileForm::Text: return WriteFileAtomically(path, WriteSettingsDocument(data));
+    case SettingsFileForm::RawImage: return QByteArray(reinterpret_cast<const char*>(data.image.data()), kImageSize);
+    case SettingsFileForm::Text: return WriteSettingsDocument(data);
     case SettingsFileForm::DataFile: break;
   }
-  return WriteFileAtomically(path, EncodeDatFile(data, DrawKeyOffset()));
+  return EncodeDatFile(data, DrawKeyOffset());
 }
 
 int Restore(HistoryStore& store, qint64 id, const QString& typed) {
-  if (RefuseOutput(typed, DefaultExtensionOf(typed), kSaveDataFileError)) return 1;
+  if (RefuseStreamOutput(typed, DefaultExtensionOf(typed), kSaveDataFileError)) return 1;
   const Result<HistoryRecord> record = FindRecord(store, id);
   if (!record) return Fail(record.failure().reason);
-  const QString path = WithDefaultExtension(typed, DefaultExtensionOf(typed));
-  if (const Outcome saved = SaveState(path, *record->data); !saved) {
-    Print(kSaveDataFileError + QLatin1Char('\n'));
-    return Fail(QStringLiteral("%1: %2").arg(path, saved.failure().reason));
+  // Standard output (- or /dev/stdout) and devices take the state under the name as typed; only
+  // standard output keeps the status text off it, where it would go into the state's bytes.
+  const QString stream = StreamOutputName(typed);
+  const bool toStandardOutput = stream == kStandardOutputName;
+  const QString path =
+      toStandardOutput || IsCharacterDevice(stream) ? stream : WithDefaultExtension(typed, DefaultExtensionOf(typed));
+  const QString shown = toStandardOutput ? QStringLiteral("standard output") : path;
+  if (const Outcome saved = SaveOutput(path, StateBytes(typed, *record->data)); !saved) {
+    if (!toStandardOutput) Print(kSaveDataFileError + QLatin1Char('\n'));
+    return Fail(QStringLiteral("%1: %2").arg(shown, saved.failure().reason));
   }
+  if (toStandardOutput) return 0;
   Print(kFileSavedOk + QLatin1Char('\n'));
   PrintReason(QStringLiteral("saved %1").arg(path));
   return 0;
@@ -270,7 +276,8 @@ int RunHistoryCommand(const QStringList& arguments) {
   parser.addPositionalArgument(QStringLiteral("ACTION"),
                                QStringLiteral("None: list the records, newest first. \"show ID\": print that state's "
                                               "settings as a settings document. \"restore ID OUT\": save that state "
-                                              "as a data file, or as a raw image (.BIN)."),
+                                              "as a data file, or as a raw image (.BIN); OUT - (or /dev/stdout): "
+                                              "the data file on standard output."),
                                true);
   parser.addPositionalArgument(QStringLiteral("ID"), QStringLiteral("The record, by the number the listing shows."),
                                true);

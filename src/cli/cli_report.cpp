@@ -1,7 +1,10 @@
 // "report": the printed report of a data file, as text or into a PDF, without the window.
-#include <QFile>
-#include <QTemporaryDir>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include "cli/command_line.h"
 #include "cli/commands.h"
@@ -27,6 +30,41 @@ class ReportHost : public ConsoleHost {
   QString lastStatus_;
 };
 
+// The printer's file, kept in memory: no scratch folder exists on any path, so none is left
+// behind however the printing ends (out of memory, a signal), and TMPDIR need not be writable.
+class ScratchPdf {
+ public:
+  ScratchPdf() : fd_(::memfd_create("m84dpt-report", MFD_CLOEXEC)) {
+    if (fd_ < 0) error_ = errno;
+  }
+  ~ScratchPdf() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  ScratchPdf(const ScratchPdf&) = delete;
+  ScratchPdf& operator=(const ScratchPdf&) = delete;
+
+  bool IsValid() const { return fd_ >= 0; }
+  QString ErrorText() const { return QString::fromLocal8Bit(std::strerror(error_)); }
+  // The name the printer opens, which reaches the same memory.
+  QString Path() const { return QStringLiteral("/proc/self/fd/%1").arg(fd_); }
+  Result<QByteArray> ReadAll() {
+    QByteArray bytes;
+    char buffer[65536];
+    for (off_t at = 0;;) {
+      const ssize_t got = ::pread(fd_, buffer, sizeof buffer, at);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) return Failed({}, QString::fromLocal8Bit(std::strerror(errno)));
+      if (got == 0) return bytes;
+      bytes.append(buffer, got);
+      at += got;
+    }
+  }
+
+ private:
+  int fd_;
+  int error_ = 0;
+};
+
 // The printer only says that it failed, never why, and leaves a half-written file behind. So the
 // report is printed into a scratch file first and then saved like any other file: with the
 // system's reason when that fails, and an existing file left as it was.
@@ -35,19 +73,27 @@ int PrintPdf(const QString& out, DisplayMode mode, const SectionPrinter& printSe
     PrintReason(QStringLiteral("this build of the program cannot print into a PDF"));
     return 1;
   }
-  QTemporaryDir scratch;
-  const QString printed = scratch.filePath(QStringLiteral("report.pdf"));
-  QFile file(printed);
-  if (!scratch.isValid() || !pdfReportPrinter(printed, mode, printSection) || !file.open(QIODevice::ReadOnly)) {
-    PrintReason(QStringLiteral("cannot print the report into %1").arg(out));
+  ScratchPdf scratch;
+  if (!scratch.IsValid()) {
+    PrintReason(QStringLiteral("cannot print the report into %1: no scratch file (%2)").arg(out, scratch.ErrorText()));
     return 1;
   }
-  if (const Outcome saved = SaveOutput(out, file.readAll()); !saved) {
-    PrintReason(QStringLiteral("%1: %2").arg(out == kStandardOutputName ? QStringLiteral("standard output") : out,
-                                             saved.failure().reason));
+  if (!pdfReportPrinter(scratch.Path(), mode, printSection)) {
+    PrintReason(QStringLiteral("cannot print the report into %1: the printer failed (its fonts, or memory)").arg(out));
     return 1;
   }
-  if (out != kStandardOutputName) PrintReason(QStringLiteral("saved %1").arg(out));
+  const Result<QByteArray> printed = scratch.ReadAll();
+  if (!printed) {
+    PrintReason(QStringLiteral("cannot print the report into %1: %2").arg(out, printed.failure().reason));
+    return 1;
+  }
+  if (const Outcome saved = SaveOutput(out, *printed); !saved) {
+    PrintReason(QStringLiteral("%1: %2").arg(
+        StreamOutputName(out) == kStandardOutputName ? QStringLiteral("standard output") : out,
+        saved.failure().reason));
+    return 1;
+  }
+  if (StreamOutputName(out) != kStandardOutputName) PrintReason(QStringLiteral("saved %1").arg(out));
   return 0;
 }
 
@@ -59,8 +105,9 @@ bool PdfReportPrinterSet() { return pdfReportPrinter != nullptr; }
 
 int RunReportCommand(const QStringList& arguments) {
   CommandParser parser(QStringLiteral("report"));
-  parser.addPositionalArgument(
-      QStringLiteral("FILE"), QStringLiteral("The data file, raw image (.BIN) or settings text (.yaml) to report on."));
+  parser.addPositionalArgument(QStringLiteral("FILE"),
+                               QStringLiteral("The data file, raw image (.BIN) or settings text (.yaml) to report on; "
+                                              "- : read standard input, its form told by its bytes."));
   parser.addOption(BaseOption());
   parser.addOption({QStringLiteral("basic"), QStringLiteral("The Basic page's section alone, as in basic mode.")});
   parser.addOption(
@@ -75,7 +122,7 @@ int RunReportCommand(const QStringList& arguments) {
   PagerData data;
   ReportHost host;
   ModelPageSet pages(data, mode);
-  if (!LoadSettingsOverBase(parser.value(QStringLiteral("base")), parser.positionalArguments()[0], data, host)) {
+  if (!LoadSettingsInput(parser.value(QStringLiteral("base")), parser.positionalArguments()[0], data, host)) {
     host.ShowLastStatus();
     return 1;
   }

@@ -116,7 +116,7 @@ int RunCompareCommand(const QStringList& arguments) {
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   const QStringList files = parser.positionalArguments();
   const QString listing = parser.isSet(outputOption) ? parser.value(outputOption) : kCompareListingName;
-  if (RefuseOutput(listing, QString(), kOpenCompareResultError)) return kCompareTrouble;
+  if (RefuseStreamOutput(listing, QString(), kOpenCompareResultError)) return kCompareTrouble;
   ConsoleHost host;
   int next = 0;
   const CompareResult result = BinaryCompare([&](const QString&) { return files[next++]; }, listing, host, SaveOutput);

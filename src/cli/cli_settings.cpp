@@ -30,7 +30,7 @@ class QuietHost : public ConsoleHost {
 // The file's settings as convert would save them: loaded, then stored by the pages.
 bool LoadNormalised(const QString& path, const QString& basePath, PagerData& data) {
   QuietHost host;
-  if (!LoadSettingsOverBase(basePath, path, data, host)) return false;
+  if (!LoadSettingsInput(basePath, path, data, host, true)) return false;
   data = StoredByThePages(data);
   return true;
 }
@@ -45,7 +45,8 @@ void PrintUtf8(const QByteArray& text) {
 int RunDiffCommand(const QStringList& arguments) {
   CommandParser parser(QStringLiteral("diff"));
   parser.addPositionalArgument(QStringLiteral("A"),
-                               QStringLiteral("The first data file, raw image (.BIN) or settings text (.yaml)."));
+                               QStringLiteral("The first data file, raw image (.BIN) or settings text (.yaml); - "
+                                              "or a pipe (<(...)): read from it, its form told by its bytes."));
   parser.addPositionalArgument(QStringLiteral("B"), QStringLiteral("The second, compared with the first."));
   const QCommandLineOption yaml(
       QStringLiteral("yaml"),
@@ -54,6 +55,8 @@ int RunDiffCommand(const QStringList& arguments) {
   parser.addOption(BaseOption());
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   const QString basePath = parser.value(QStringLiteral("base"));
+  if (parser.positionalArguments()[0] == kStandardInputName && parser.positionalArguments()[1] == kStandardInputName)
+    return parser.UsageError(QStringLiteral("standard input (-) can be read once: give it for A or for B"));
   PagerData a;
   PagerData b;
   if (!LoadNormalised(parser.positionalArguments()[0], basePath, a) ||

@@ -4,10 +4,17 @@
 #include <cstdio>
 #include <cstring>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <QDir>
+#include <QFile>
+
 #include "cli/transfer_interrupt.h"
 #include "core/control_characters.h"
 #include "core/image/dat_file.h"
 #include "core/settings/settings_file.h"
+#include "core/status_texts.h"
 
 namespace m84 {
 
@@ -66,8 +73,43 @@ Outcome WriteToStandardOutput(const QByteArray& bytes) {
   return Succeeded();
 }
 
-Outcome SaveOutput(const QString& path, const QByteArray& bytes) {
-  return path == kStandardOutputName ? WriteToStandardOutput(bytes) : WriteFileAtomically(path, bytes);
+bool IsCharacterDevice(const QString& path) {
+  struct stat status {};
+  return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISCHR(status.st_mode);
+}
+
+QString StreamOutputName(const QString& typed) {
+  // Opened by name, /dev/stdout redirected into a file would start writing at its beginning,
+  // over what the program wrote there before: it is written through the program's own.
+  static const QStringList names = {QStringLiteral("/dev/stdout"), QStringLiteral("/dev/fd/1"),
+                                    QStringLiteral("/proc/self/fd/1")};
+  return names.contains(QDir::cleanPath(typed)) ? kStandardOutputName : typed;
+}
+
+bool RefuseStreamOutput(const QString& typed, const QString& defaultExtension, const QString& statusText) {
+  const QString name = StreamOutputName(typed);
+  if (name == kStandardOutputName || IsCharacterDevice(name)) return false;
+  return RefuseOutput(typed, defaultExtension, statusText);
+}
+
+Outcome SaveOutput(const QString& typed, const QByteArray& bytes) {
+  const QString path = StreamOutputName(typed);
+  if (path == kStandardOutputName) return WriteToStandardOutput(bytes);
+  if (!IsCharacterDevice(path)) return WriteFileAtomically(path, bytes);
+  const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return Failed(QString(), QString::fromLocal8Bit(std::strerror(errno)));
+  for (qsizetype done = 0; done < bytes.size();) {
+    const ssize_t written = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      const int error = written < 0 ? errno : EIO;
+      ::close(fd);
+      return Failed(QString(), QString::fromLocal8Bit(std::strerror(error)));
+    }
+    done += written;
+  }
+  ::close(fd);
+  return Succeeded();
 }
 
 QCommandLineOption BaseOption() {
@@ -81,6 +123,56 @@ Outcome LoadSettingsOverBase(const QString& basePath, const QString& path, Pager
     if (Outcome loaded = LoadSettingsFile(basePath, base, host); !loaded) return loaded;
   }
   return LoadSettingsFile(path, data, host, base);
+}
+
+namespace {
+
+bool IsPipe(const QString& path) {
+  struct stat status {};
+  return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISFIFO(status.st_mode);
+}
+
+// A FIFO is opened without waiting for a writer (there may never be one); its reads then wait.
+Result<QByteArray> ReadStream(const QString& path) {
+  const bool standardInput = path == kStandardInputName;
+  const int fd = standardInput ? ::dup(STDIN_FILENO)
+                               : ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return Failed(kOpenDataFileError, QString::fromLocal8Bit(std::strerror(errno)));
+  if (!standardInput) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  const qint64 limit = LargestSettingsInput() + 1;
+  QByteArray bytes;
+  char buffer[4096];
+  while (bytes.size() < limit) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      const int error = errno;
+      ::close(fd);
+      return Failed(kOpenDataFileError, QString::fromLocal8Bit(std::strerror(error)));
+    }
+    if (got == 0) break;
+    bytes.append(buffer, qsizetype(std::min<qint64>(got, limit - bytes.size())));
+  }
+  ::close(fd);
+  return bytes;
+}
+
+}  // namespace
+
+Outcome LoadSettingsInput(const QString& basePath, const QString& path, PagerData& data, OperationHost& host,
+                          bool pipes) {
+  if (path != kStandardInputName && !(pipes && IsPipe(path))) return LoadSettingsOverBase(basePath, path, data, host);
+  const QString name = path == kStandardInputName ? QStringLiteral("standard input") : path;
+  PagerData base;
+  if (!basePath.isEmpty())
+    if (Outcome loaded = LoadSettingsFile(basePath, base, host); !loaded) return loaded;
+  const Result<QByteArray> bytes = ReadStream(path);
+  if (!bytes) {
+    host.ShowStatus(bytes.failure().status);
+    host.ShowFileProblem(name, bytes.failure().reason);
+    return bytes.failure();
+  }
+  return LoadSettingsBytes(name, *bytes, data, host, base);
 }
 
 }  // namespace m84

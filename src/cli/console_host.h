@@ -47,13 +47,26 @@ inline const QString kStandardOutputName = QStringLiteral("-");
 // The bytes on standard output; the system's reason when they did not all get there (a closed
 // pipe, a full disk behind a redirection).
 Outcome WriteToStandardOutput(const QByteArray& bytes);
-// Saves to standard output for "-", else atomically to the file.
+// Saves to standard output for "-" (and its names /dev/stdout, /dev/fd/1), straight into a
+// character device (/dev/null, a terminal), which is never replaced, else atomically to the file.
 Outcome SaveOutput(const QString& path, const QByteArray& bytes);
+// An output that takes a stream (a listing, a PDF, a restored state): "-" and its names, or a
+// character device, are accepted as they are; anything else as RefuseOutput says.
+bool RefuseStreamOutput(const QString& typed, const QString& defaultExtension, const QString& statusText);
+// "-" for a name of standard output, else the name as typed.
+QString StreamOutputName(const QString& typed);
+bool IsCharacterDevice(const QString& path);
 
 // --base FILE: what a settings text is read over; the default settings without it.
 QCommandLineOption BaseOption();
 // The file's settings into data; a settings text is read over basePath's settings when one is
 // named. False, with the status text and reason out, when either cannot be loaded.
 Outcome LoadSettingsOverBase(const QString& basePath, const QString& path, PagerData& data, OperationHost& host);
+// The same, where path may also be "-" (standard input) or, with pipes, a pipe (a FIFO, or the
+// shell's "<(...)"): read once, never seeked, at most LargestSettingsInput() bytes, its form told
+// by its size and shape.
+Outcome LoadSettingsInput(const QString& basePath, const QString& path, PagerData& data, OperationHost& host,
+                          bool pipes = false);
+inline const QString kStandardInputName = QStringLiteral("-");
 
 }  // namespace m84

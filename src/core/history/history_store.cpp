@@ -31,6 +31,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -377,6 +378,35 @@ Result<FileIdentity> OpenPrivateFile(const QString& path, bool tighten) {
   return FileIdentity{status.st_dev, status.st_ino};
 }
 
+// Too few free file descriptors (ulimit -n) for SQLite's file, log and shared memory and the
+// driver's library: the real cause behind "unable to open database file" or a driver that does
+// not load. Empty when there are enough.
+QString DescriptorShortage() {
+  constexpr int kNeeded = 6;
+  int got[kNeeded];
+  int free = 0;
+  while (free < kNeeded && (got[free] = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0) ++free;
+  const int error = errno;
+  for (int i = 0; i < free; ++i) ::close(got[i]);
+  if (free == kNeeded || error != EMFILE) return {};
+  struct rlimit limit {};
+  ::getrlimit(RLIMIT_NOFILE, &limit);
+  return QStringLiteral(
+             "too many open files: this process may have %1 (ulimit -n) and has only %2 free; raise the limit "
+             "(ulimit -n 1024)")
+      .arg(qulonglong(limit.rlim_cur))
+      .arg(free);
+}
+
+// A store this user may read and not write: it exists, and it or its folder refuses writing.
+bool ReadOnlyStore(const QString& path) {
+  const QByteArray name = QFile::encodeName(path);
+  struct stat status {};
+  if (::lstat(name.constData(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+  return ::access(name.constData(), W_OK) != 0 || ::access(folder.constData(), W_OK) != 0;
+}
+
 QString NextConnectionName() {
   static std::atomic<int> next{0};
   return QStringLiteral("m84-history-%1").arg(next++);
@@ -568,9 +598,63 @@ Outcome HistoryStore::Open() {
   return Succeeded();
 }
 
+Outcome HistoryStore::OpenForReading() {
+  if (open_) return Succeeded();
+  if (location_.backend != HistoryLocation::Backend::SQLite || !ReadOnlyStore(location_.target)) return Open();
+  Close();
+  if (Outcome opened = OpenSQLiteReadOnly(); !opened) {
+    Close();
+    return opened;
+  }
+  open_ = true;
+  return Succeeded();
+}
+
+Outcome HistoryStore::OpenSQLiteReadOnly() {
+  const QString& path = location_.target;
+  struct stat status {};
+  if (::lstat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode))
+    return Failed({}, QStringLiteral("%1 is no regular file").arg(path));
+  db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
+  if (!db_.isValid()) {
+    const QString shortage = DescriptorShortage();
+    return Failed({}, shortage.isEmpty() ? QStringLiteral("Qt SQL's SQLite driver is not installed (libqt6sql6-sqlite)")
+                                         : QStringLiteral("%1: %2").arg(location_.Describe(), shortage));
+  }
+  // A write-ahead log needs its shared-memory file beside the store; in a folder that cannot be
+  // written and without a log to play, the file is read as it stands.
+  const QString log = path + QStringLiteral("-wal");
+  const bool frozen =
+      ::access(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), W_OK) != 0 && QFileInfo(log).size() == 0;
+  QString options = QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs_);
+  if (frozen) {
+    QUrl uri = QUrl::fromLocalFile(path);
+    uri.setScheme(QStringLiteral("file"));
+    uri.setQuery(QStringLiteral("immutable=1"));
+    db_.setDatabaseName(uri.toString());
+    options += QStringLiteral(";QSQLITE_OPEN_URI");
+  } else {
+    db_.setDatabaseName(path);
+  }
+  db_.setConnectOptions(options);
+  if (!db_.open()) return DriverFailure(QStringLiteral("open"), db_.lastError());
+  QSqlQuery query(db_);
+  if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+    return DriverFailure(QStringLiteral("schema version"), query.lastError());
+  const int version = query.value(0).toInt();
+  if (version != kHistorySchemaVersion)
+    return Failed({}, QStringLiteral("%1: schema %2, which this program (schema %3) would have to change, and the "
+                                     "store cannot be written")
+                          .arg(location_.Describe())
+                          .arg(version)
+                          .arg(kHistorySchemaVersion));
+  return Succeeded();
+}
+
 Failure HistoryStore::DriverFailure(const QString& what, const QSqlError& error) const {
   QString reason = error.text().trimmed();
   if (reason.isEmpty()) reason = QStringLiteral("unknown error");
+  if (const QString shortage = DescriptorShortage(); !shortage.isEmpty()) reason = shortage;
   return Failed(IsDamage(error) ? kHistoryDamagedStatus : QString(),
                 QStringLiteral("%1: %2: %3").arg(location_.Describe(), what, reason));
 }
@@ -590,7 +674,12 @@ Outcome HistoryStore::OpenSQLite() {
   const Result<FileIdentity> identity = OpenPrivateFile(path, isDefault);
   if (!identity) return identity.failure();
   db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
-  if (!db_.isValid()) return Failed({}, QStringLiteral("Qt SQL's SQLite driver is not installed (libqt6sql6-sqlite)"));
+  if (!db_.isValid()) {
+    // The driver's library could not be loaded: missing, or no descriptor left to load it with.
+    const QString shortage = DescriptorShortage();
+    return Failed({}, shortage.isEmpty() ? QStringLiteral("Qt SQL's SQLite driver is not installed (libqt6sql6-sqlite)")
+                                         : QStringLiteral("%1: %2").arg(location_.Describe(), shortage));
+  }
   db_.setDatabaseName(path);
   db_.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs_));
   if (!db_.open()) return DriverFailure(QStringLiteral("open"), db_.lastError());
@@ -755,7 +844,7 @@ Outcome HistoryStore::Insert(QSqlQuery& query, HistoryRecord& record) const {
 }
 
 Result<std::vector<HistoryRecord>> HistoryStore::List(const HistoryFilter& filter) {
-  if (Outcome opened = Open(); !opened) return opened.failure();
+  if (Outcome opened = OpenForReading(); !opened) return opened.failure();
   QStringList conditions;
   QVariantList values;
   if (!filter.serial.isEmpty()) {
@@ -789,7 +878,7 @@ Result<std::vector<HistoryRecord>> HistoryStore::List(const HistoryFilter& filte
 }
 
 Result<std::optional<HistoryRecord>> HistoryStore::Find(qint64 id) {
-  if (Outcome opened = Open(); !opened) return opened.failure();
+  if (Outcome opened = OpenForReading(); !opened) return opened.failure();
   QSqlQuery query(db_);
   query.setForwardOnly(true);
   if (!query.prepare(

@@ -111,6 +111,10 @@ class HistoryStore {
 
  private:
   Outcome OpenSQLite();
+  // For List and Find: a store this user may read but not write (a file of mode 0400, a folder
+  // or filesystem that is read-only) is opened read-only, as it is, with nothing made or changed.
+  Outcome OpenForReading();
+  Outcome OpenSQLiteReadOnly();
   Outcome OpenPostgreSql();
   Outcome MigrateSQLite();
   Outcome MigratePostgreSql();

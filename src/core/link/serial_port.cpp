@@ -53,6 +53,25 @@ QString AccessGroup(const QString& path) {
 bool AccessDenied(const QString& path) { return ::access(path.toLocal8Bit().constData(), R_OK | W_OK) != 0; }
 
 bool ProcessLives(qint64 pid) { return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM); }
+
+// What the path is when it is something that exists and is no terminal line ("a regular file",
+// "a character device that is no terminal line"); empty for a serial port, or when it cannot be
+// told (missing, or not ours to open).
+QString NoSerialPortKind(const QString& path) {
+  const QByteArray name = QFile::encodeName(path);
+  struct stat status {};
+  if (::stat(name.constData(), &status) != 0) return {};
+  if (S_ISREG(status.st_mode)) return QStringLiteral("a regular file");
+  if (S_ISDIR(status.st_mode)) return QStringLiteral("a folder");
+  if (S_ISFIFO(status.st_mode)) return QStringLiteral("a FIFO");
+  if (S_ISSOCK(status.st_mode)) return QStringLiteral("a socket");
+  if (!S_ISCHR(status.st_mode)) return QStringLiteral("a block device");
+  const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return {};
+  const bool terminal = ::isatty(fd) != 0;
+  ::close(fd);
+  return terminal ? QString() : QStringLiteral("a character device that is no terminal line");
+}
 #endif
 
 QString ProcessName(qint64 pid) {
@@ -325,7 +344,14 @@ void SerialPort::NoteOpenFailure(const QString& path) {
   failure_ = QStringLiteral("%1: %2").arg(path, port_->errorString());
   held_ = false;
 #ifdef Q_OS_UNIX
-  if (port_->error() == QSerialPort::PermissionError && AccessDenied(path)) {
+  if (const QString kind = NoSerialPortKind(path); !kind.isEmpty()) {
+    // The serial layer says only "Inappropriate ioctl for device".
+    failure_ = QStringLiteral(
+                   "%1: no serial port (%2); check that --port or M84DPT_PORT names the adapter's device, "
+                   "such as /dev/ttyUSB0 (m84dpt ports lists the serial ports)")
+                   .arg(path, kind);
+    cause_ = QStringLiteral("%1 is no serial port (%2)").arg(path, kind);
+  } else if (port_->error() == QSerialPort::PermissionError && AccessDenied(path)) {
     cause_ = QStringLiteral("no permission to open %1: sudo m84dpt udev-rule --install").arg(path);
     const QString group = AccessGroup(path);
     // Joining the group needs a new login; the udev rule lasts and also serves the desktop user.

@@ -4,6 +4,11 @@
 #include <QFileInfo>
 #include <algorithm>
 
+#include <linux/magic.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <unistd.h>
+
 #include "core/link/adapter_frame.h"
 
 namespace m84 {
@@ -38,13 +43,38 @@ QString SameFileKey(const QString& path) {
   return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
 }
 
+// The kernel's files (/proc/self/mem, /sys/...) look regular but keep nothing written to them.
+bool OnKernelFilesystem(const QByteArray& name) {
+  struct statfs filesystem {};
+  if (::statfs(name.constData(), &filesystem) != 0) return false;
+  return filesystem.f_type == PROC_SUPER_MAGIC || filesystem.f_type == SYSFS_MAGIC;
+}
+
+// Standard output or error when the path is the same open file (/dev/stdout redirected into a
+// file): written through that descriptor, so that the command's own output goes on after the
+// trace's lines rather than over them.
+int SharedStandardStream(const QByteArray& name) {
+  struct stat target {};
+  if (::stat(name.constData(), &target) != 0 || !S_ISREG(target.st_mode)) return -1;
+  for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+    struct stat stream {};
+    if (::fstat(fd, &stream) == 0 && stream.st_dev == target.st_dev && stream.st_ino == target.st_ino) return fd;
+  }
+  return -1;
+}
+
 QString TargetProblem(const QString& path, const QStringList& ownFiles) {
   for (const QString& own : ownFiles)
     if (!own.isEmpty() && SameFileKey(own) == SameFileKey(path)) return QStringLiteral("the command's own file");
   const QFileInfo info(path);
   if (!info.exists() || info.isDir()) return {};  // opening says why a folder will not do
+  const QByteArray name = QFile::encodeName(path);
+  struct stat status {};
+  // A terminal, or /dev/null: written as it comes, never replaced.
+  if (::stat(name.constData(), &status) == 0 && S_ISCHR(status.st_mode)) return {};
   if (!info.isFile()) return QStringLiteral("not a regular file");
-  if (info.size() == 0) return {};
+  if (OnKernelFilesystem(name)) return QStringLiteral("a file of the kernel (/proc, /sys), which keeps no trace");
+  if (info.size() == 0 || SharedStandardStream(name) >= 0) return {};
   QFile file(path);
   if (file.open(QIODevice::ReadOnly) && !file.read(kTraceHeader.size()).startsWith(kTraceHeader.toUtf8()))
     return QStringLiteral("not a trace of this program (its first line does not begin with \"%1\")")
@@ -82,9 +112,14 @@ SerialTrace::~SerialTrace() {
 Outcome SerialTrace::Open(const QString& path, const QString& what, const QStringList& ownFiles) {
   if (const QString problem = TargetProblem(path, ownFiles); !problem.isEmpty())
     return Failed({}, QStringLiteral("%1: %2").arg(path, problem));
-  file_.setFileName(path);
-  if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
-    return Failed({}, QStringLiteral("%1: %2").arg(path, file_.errorString()));
+  if (const int stream = SharedStandardStream(QFile::encodeName(path)); stream >= 0) {
+    if (!file_.open(stream, QIODevice::WriteOnly | QIODevice::Text, QFileDevice::DontCloseHandle))
+      return Failed({}, QStringLiteral("%1: %2").arg(path, file_.errorString()));
+  } else {
+    file_.setFileName(path);
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+      return Failed({}, QStringLiteral("%1: %2").arg(path, file_.errorString()));
+  }
   file_.write(QStringLiteral("# %1, %2\n")
                   .arg(what, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
                   .toUtf8());

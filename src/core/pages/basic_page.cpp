@@ -63,6 +63,20 @@ bool IsAdvancePassword(const QString& text) {
   return true;
 }
 
+BindingTable BasicPageSwitches() {
+  BindingTable table;
+  table.push_back(field::Flag(kShowDate, kDisplayOptionsOffset, kShowDateBit)
+                      .Labelled(QStringLiteral("Display current date"))
+                      .Reported(QStringLiteral("Display current Date: %1"), Wording::YesNo));
+  table.push_back(field::Flag(kShowTime, kDisplayOptionsOffset, kShowTimeBit)
+                      .Labelled(QStringLiteral("Display current time"))
+                      .Reported(QStringLiteral("Display current Time: %1"), Wording::YesNo));
+  table.push_back(field::Flag(kAlternativeScreen, kAlternativeScreenOffset, kAlternativeScreenBit)
+                      .Labelled(QStringLiteral("Display alternative screen"))
+                      .Reported(QStringLiteral("Display alternative screen: %1"), Wording::YesNo));
+  return table;
+}
+
 bool BasicPageModel::PasswordAccepted() const { return IsAdvancePassword(Values().Text(kPassword)); }
 
 BindingTable BasicPageModel::Bindings() const {
@@ -86,15 +100,7 @@ BindingTable BasicPageModel::Bindings() const {
     table.push_back(field::InvertedFlag(capcode_key::Enable(row), CapcodeFieldOffset(row), kCapcodeEnableBit));
   for (int row = 0; row < kCapcodeRowCount; ++row)
     table.push_back(field::Capcode(capcode_key::Capcode(row), row).ReportedBy(CapcodeLine(row)));
-  table.push_back(field::Flag(kShowDate, kDisplayOptionsOffset, kShowDateBit)
-                      .Labelled(QStringLiteral("Display current date"))
-                      .Reported(QStringLiteral("Display current Date: %1"), Wording::YesNo));
-  table.push_back(field::Flag(kShowTime, kDisplayOptionsOffset, kShowTimeBit)
-                      .Labelled(QStringLiteral("Display current time"))
-                      .Reported(QStringLiteral("Display current Time: %1"), Wording::YesNo));
-  table.push_back(field::Flag(kAlternativeScreen, kAlternativeScreenOffset, kAlternativeScreenBit)
-                      .Labelled(QStringLiteral("Display alternative screen"))
-                      .Reported(QStringLiteral("Display alternative screen: %1"), Wording::YesNo));
+  for (FieldBinding& binding : BasicPageSwitches()) table.push_back(std::move(binding));
   for (int row = 0; row < kCapcodeRowCount; ++row)
     table.push_back(field::SelectionIndex(capcode_key::Step(row), row, int(kAutoIncrementEntries.size()),
                                           SelectionState::kAutoIncrementDefault));

@@ -47,6 +47,10 @@ bool StandbyText2Enabled(bool alternativeScreen);
 bool ShowsStandbyText1(const PageValues& values);
 bool ShowsStandbyText2(const PageValues& values);
 
+// The page's three display switches, which no tab page stores: the Basic page's rows, and the
+// Display page's copies for its enabling rules and report.
+BindingTable BasicPageSwitches();
+
 // The advance-setting password, compared character for character (letter case matters).
 bool IsAdvancePassword(const QString& text);
 

@@ -41,10 +41,10 @@ QStringList ContrastLevels() {
   return levels;
 }
 
-// Read only: the Basic page stores these bits; this page needs them for its enabling rules and
-// its report.
-FieldBinding BasicPageFlag(const QString& key, int offset, uint8_t mask) {
-  FieldBinding binding = field::Flag(key, offset, mask).NoSetting();
+// Read only: the Basic page stores these bits (and the settings text names them under that
+// page); this page needs them for its enabling rules and its report.
+FieldBinding ReadOnly(FieldBinding binding) {
+  binding.NoSetting();
   binding.store = [](QVariant&, PagerData&) {};
   return binding;
 }
@@ -154,12 +154,7 @@ BindingTable DisplayPageModel::Bindings() const {
                       .Hinted(kBasicTextHint)
                       .EnabledWhen(ShowsStandbyText2)
                       .Reported(QStringLiteral("Standby text 2: [%1]"), Wording::Text));
-  table.push_back(BasicPageFlag(kShowDate, kDisplayOptionsOffset, kShowDateBit)
-                      .Reported(QStringLiteral("Display current Date: %1"), Wording::YesNo));
-  table.push_back(BasicPageFlag(kShowTime, kDisplayOptionsOffset, kShowTimeBit)
-                      .Reported(QStringLiteral("Display current Time: %1"), Wording::YesNo));
-  table.push_back(BasicPageFlag(kAlternativeScreen, kAlternativeScreenOffset, kAlternativeScreenBit)
-                      .Reported(QStringLiteral("Display alternative screen: %1"), Wording::YesNo));
+  for (FieldBinding& binding : BasicPageSwitches()) table.push_back(ReadOnly(std::move(binding)));
   table.push_back(field::Flag(kPreviewMode, kDisplayOptionsOffset, kPreviewModeBit)
                       .Labelled(QStringLiteral("Enable message preview mode"))
                       .Captioned(QStringLiteral("Enable message preview  mode"))

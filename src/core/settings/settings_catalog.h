@@ -1,7 +1,9 @@
 #pragma once
 // Inside the settings text: every setting of the twelve tab pages as their binding tables
-// declare them, and the pages run without the window to load and store them.
+// declare them, then the Basic page's own switches, and the pages run without the window to load
+// and store them.
 
+#include <QSet>
 #include <QString>
 #include <QVariant>
 #include <array>
@@ -40,6 +42,8 @@ class Catalog {
 
  private:
   Catalog();
+  // The page's settings but those whose variables are named in givenElsewhere.
+  void AddPage(PageId id, const QString& tab, const QSet<QString>& givenElsewhere);
 
   PagerData data_;
   ModelPageSet models_{data_};
@@ -93,6 +97,8 @@ class PageRunner {
   LoadedValues Load(const PagerData& data);
 
  private:
+  void LoadAll();
+
   PagerData data_;
   ModelPageSet pages_;
 };

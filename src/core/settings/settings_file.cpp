@@ -44,16 +44,21 @@ Result<QByteArray> ReadWhole(const QString& path, qint64 limit, OperationHost& h
   return file.read(limit + 1);
 }
 
-Outcome LoadSettingsText(const QString& path, PagerData& data, OperationHost& host, const PagerData& base) {
-  const Result<QByteArray> text = ReadWhole(path, kLargestSettingsText, host);
-  if (!text) return text.failure();
-  if (text->size() > kLargestSettingsText)
+Outcome LoadTextBytes(const QString& path, const QByteArray& text, PagerData& data, OperationHost& host,
+                      const PagerData& base) {
+  if (text.size() > kLargestSettingsText)
     return LoadRefused(path, QStringLiteral("too long for a settings text"), host);
-  const SettingsReadResult read = ReadSettingsDocument(*text, base, path);
+  const SettingsReadResult read = ReadSettingsDocument(text, base, path);
   if (!read)
     return LoadRefused(QStringLiteral("%1:%2:%3").arg(path).arg(read.error.line).arg(read.error.column),
                        read.error.message, host);
   return Loaded(*read.data, data, host);
+}
+
+Outcome LoadSettingsText(const QString& path, PagerData& data, OperationHost& host, const PagerData& base) {
+  const Result<QByteArray> text = ReadWhole(path, kLargestSettingsText, host);
+  if (!text) return text.failure();
+  return LoadTextBytes(path, *text, data, host, base);
 }
 
 Outcome SaveRefused(const QString& path, const QString& reason, OperationHost& host) {
@@ -98,6 +103,24 @@ Outcome LoadSettingsFile(const QString& path, PagerData& data, OperationHost& ho
   if (!loaded) return loaded.failure();
   data = *loaded;
   return Succeeded();
+}
+
+qint64 LargestSettingsInput() { return std::max<qint64>(kLargestSettingsText, kDatFileSize); }
+
+Outcome LoadSettingsBytes(const QString& name, const QByteArray& bytes, PagerData& data, OperationHost& host,
+                          const PagerData& base) {
+  if (bytes.isEmpty()) return LoadRefused(name, QStringLiteral("empty: nothing was read"), host);
+  if (bytes.size() > LargestSettingsInput())
+    return LoadRefused(name, QStringLiteral("too long for a data file or a settings text"), host);
+  if (bytes.size() == kImageSize) {
+    std::copy(bytes.begin(), bytes.end(), data.image.data());
+    host.ShowStatus(kFileLoadedOk);
+    return Succeeded();
+  }
+  // A data file's loader reads its first bytes alone, and so does this.
+  if (const std::optional<PagerData> decoded = DecodeDatFile(bytes.left(kDatFileSize)))
+    return Loaded(*decoded, data, host);
+  return LoadTextBytes(name, bytes, data, host, base);
 }
 
 Outcome SaveSettingsFile(const QString& path, const PagerData& data, OperationHost& host) {

@@ -24,6 +24,15 @@ QString DefaultExtensionOf(const QString& path);
 // the host was shown and its reason.
 Outcome LoadSettingsFile(const QString& path, PagerData& data, OperationHost& host,
                          const PagerData& base = PagerData());
+// The most a stream given as a settings input (standard input, a pipe) is read for: the longest
+// settings text, or a data file if that is longer. More is refused.
+qint64 LargestSettingsInput();
+// Settings from bytes that came without an extension to name their form (standard input, a
+// pipe), under `name` in messages: a raw image by its size, a data file by its tag and check,
+// anything else a settings text, read over base. As LoadSettingsFile otherwise.
+Outcome LoadSettingsBytes(const QString& name, const QByteArray& bytes, PagerData& data, OperationHost& host,
+                          const PagerData& base = PagerData());
+
 // Writes data in the file's form; the caller stores its pages into data first.
 Outcome SaveSettingsFile(const QString& path, const PagerData& data, OperationHost& host);
 

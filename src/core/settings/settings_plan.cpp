@@ -2,6 +2,8 @@
 
 #include "core/settings/setting_values.h"
 
+#include <algorithm>
+
 namespace m84::settings_text {
 
 namespace {
@@ -66,6 +68,67 @@ void Put(const CarriedBytes& carried, PagerData& data) {
   std::copy(carried.bytes.begin(), carried.bytes.end(), data.image.data() + carried.offset);
 }
 
+}  // namespace
+
+namespace {
+
+// Whether the store wrote the byte otherwise than from the background's own settings in a bit no
+// setting reads (the half time after a new time; a flag's own bit is the setting itself).
+bool FollowsTheSettings(PageRunner& runner, const LoadedValues& loaded, const PagerData& stored, const PagerData& own,
+                        int offset) {
+  const uint8_t differing = stored.image[offset] ^ own.image[offset];
+  for (int bit = 0; bit < 8; ++bit) {
+    const uint8_t mask = uint8_t(1u << bit);
+    if ((differing & mask) == 0) continue;
+    const CarriedBytes flipped{offset, QByteArray(1, char(stored.image[offset] ^ mask))};
+    if (!SettingUnder(runner, loaded, stored, flipped)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+PagerData ReadThrough(PageRunner& runner, const PagerData& background, const std::vector<Assignment>& assignments,
+                      const std::vector<CarriedBytes>& carried) {
+  PagerData stored = runner.Apply(background, assignments);
+  if (carried.empty()) return stored;
+  // What the store writes from the background's own settings: a bit the document's settings
+  // make the store write otherwise follows them (a half time after a new time), never the
+  // carried byte that went with the old value.
+  const PagerData own = runner.Apply(background, {});
+  for (const CarriedBytes& run : carried) {
+    if (std::equal(run.bytes.begin(), run.bytes.end(), stored.image.data() + run.offset,
+                   [](char byte, uint8_t held) { return uint8_t(byte) == held; }))
+      continue;
+    const LoadedValues loaded = runner.Load(stored);
+    for (int i = 0; i < run.bytes.size(); ++i) {
+      const int offset = run.offset + i;
+      if (stored.image[offset] == uint8_t(run.bytes[i]) || FollowsTheSettings(runner, loaded, stored, own, offset))
+        continue;
+      stored.image[offset] = FreeBitsTowards(runner, loaded, stored, offset, uint8_t(run.bytes[i]));
+    }
+  }
+  return stored;
+}
+
+uint8_t FreeBitsTowards(PageRunner& runner, const LoadedValues& loaded, const PagerData& background, int offset,
+                        uint8_t wanted) {
+  PagerData probe = background;
+  const CarriedBytes whole{offset, QByteArray(1, char(wanted))};
+  if (!SettingUnder(runner, loaded, probe, whole)) return wanted;
+  // A byte shared by settings and bits no setting reads (a flag byte with a bit the store always
+  // sets): the bits that change no setting, one by one.
+  for (int bit = 0; bit < 8; ++bit) {
+    const uint8_t mask = uint8_t(1u << bit);
+    if ((probe.image[offset] & mask) == (wanted & mask)) continue;
+    const CarriedBytes flipped{offset, QByteArray(1, char(probe.image[offset] ^ mask))};
+    if (!SettingUnder(runner, loaded, probe, flipped)) Put(flipped, probe);
+  }
+  return probe.image[offset];
+}
+
+namespace {
+
 // The runs as a reader takes them, each over the ones before: a run that would change a setting
 // is cut into its bytes, and each byte that would is left out (the setting keeps the base's
 // value, as the window would have it).
@@ -87,6 +150,30 @@ void KeepCarriedOutOfSettings(PageRunner& runner, const PagerData& base, Plan& p
   }
   kept.selection = plan.background.selection;
   plan.background = kept;
+}
+
+// Where the pages' store still does not give the target after the carried bytes were laid again
+// (a byte shared by settings and a bit the store always sets), the bits of that byte that no
+// setting reads are carried as well.
+void CarryFreeBits(PageRunner& runner, const PagerData& target, const std::vector<Assignment>& assignments,
+                   Plan& plan) {
+  const PagerData read = ReadThrough(runner, plan.background, assignments, plan.carried);
+  const LoadedValues readValues = runner.Load(read);
+  const LoadedValues loaded = runner.Load(plan.background);
+  for (int i = 0; i < kImageSize; ++i) {
+    if (read.image[i] == target.image[i]) continue;
+    const auto at =
+        std::lower_bound(plan.carried.begin(), plan.carried.end(), i,
+                         [](const CarriedBytes& c, int offset) { return c.offset + c.bytes.size() <= offset; });
+    if (at != plan.carried.end() && at->offset <= i) continue;
+    // Laid first over the background, and again over what the store made: each time only where
+    // it changes no setting. The byte may equal the background's: the second time is what counts.
+    const uint8_t free = FreeBitsTowards(runner, loaded, plan.background, i, target.image[i]);
+    if (FreeBitsTowards(runner, readValues, read, i, free) == read.image[i]) continue;
+    const CarriedBytes one{i, QByteArray(1, char(free))};
+    Put(one, plan.background);
+    plan.carried.insert(at, one);
+  }
 }
 
 }  // namespace
@@ -143,6 +230,7 @@ Plan MakePlan(const PagerData& target, const PagerData& base, Extent extent) {
   }
   plan.background = CarriedBackground(runner, target, base, plan.assignments);
   KeepCarriedOutOfSettings(runner, base, plan);
+  CarryFreeBits(runner, target, plan.assignments, plan);
   return plan;
 }
 

@@ -42,6 +42,22 @@ struct SettingPlace {
 std::optional<SettingPlace> SettingUnder(PageRunner& runner, const LoadedValues& loaded, const PagerData& background,
                                          const CarriedBytes& carried);
 
+// The byte at offset made as like `wanted` as it may be without changing a setting loaded from
+// the background: wanted itself, or the background's byte with only the bits no setting reads
+// taken from wanted.
+uint8_t FreeBitsTowards(PageRunner& runner, const LoadedValues& loaded, const PagerData& background, int offset,
+                        uint8_t wanted);
+
+// What a reader makes of a document: the pages load the background (the base with the carried
+// bytes), take the assignments and store. A page's store writes some bytes its own way whatever
+// they held (a padding byte, a bit it always sets, a copy of another field): there the carried
+// bytes are laid again over what the store made, wherever they change no setting and the store
+// would have written the same from the background's own settings, so that a text gives back the
+// image it was written from while a setting changed in it still has the store's bytes that
+// follow it. A setting given in words always wins.
+PagerData ReadThrough(PageRunner& runner, const PagerData& background, const std::vector<Assignment>& assignments,
+                      const std::vector<CarriedBytes>& carried);
+
 enum class Extent { Whole, Differences };
 
 // What a document says to turn `base` into `target`: every setting, or only those that differ.

@@ -60,7 +60,7 @@ class DocumentReader {
       const std::vector<YAML::Node> documents = YAML::LoadAll(text.toStdString());
       const YAML::Node root = documents.empty() ? YAML::Node() : documents.front();
       if (OneDocument(documents) && QuotesClosed(root) && ReadRoot(root, base))
-        result.data = runner_.Apply(background_, assignments_);
+        result.data = ReadThrough(runner_, background_, assignments_, carried_);
     } catch (const YAML::ParserException& e) {
       Refuse(e.mark, QString::fromStdString(e.msg));
     } catch (const YAML::Exception& e) {
@@ -272,6 +272,7 @@ class DocumentReader {
                       QStringLiteral("carried bytes at %1 would change %2: give it as %3 instead")
                           .arg(OffsetText(offset), SettingTitle(*setting->page, *setting->binding), setting->Key()));
       std::copy(bytes->begin(), bytes->end(), background_.image.data() + offset);
+      carried_.push_back({offset, *bytes});
     }
     return true;
   }
@@ -291,6 +292,7 @@ class DocumentReader {
   SettingsError error_;
   PagerData background_;
   std::vector<Assignment> assignments_;
+  std::vector<CarriedBytes> carried_;
 };
 
 }  // namespace
