@@ -419,11 +419,21 @@ TEST_F(CommandLine, APdfReportOutOfMemoryEndsWithAMessageAndLeavesNothing) {
 #endif
   const QString scratch = dir.filePath(QStringLiteral("tmp"));
   ASSERT_TRUE(QDir().mkdir(scratch));
+  // Fontconfig short of memory finds no fonts in a folder, and would keep that finding in the
+  // machine's font cache, which root may write: every later program would lose those fonts. The
+  // limited runs keep their font cache here.
+  ASSERT_TRUE(Write("fonts.conf", QStringLiteral("<?xml version=\"1.0\"?><fontconfig><cachedir>%1</cachedir>"
+                                                 "<include ignore_missing=\"yes\">/etc/fonts/fonts.conf</include>"
+                                                 "</fontconfig>\n")
+                                      .arg(dir.filePath(QStringLiteral("fontcache")))
+                                      .toUtf8()));
   int outOfMemory = 0;
   for (int kib = 100000; kib <= 150000; kib += 10000) {
     SCOPED_TRACE(kib);
     const QStringList limited{QStringLiteral("/bin/sh"), QStringLiteral("-c"),
-                              QStringLiteral("ulimit -v %1; TMPDIR=\"%2\" exec \"$0\" \"$@\"").arg(kib).arg(scratch)};
+                              QStringLiteral("ulimit -v %1; TMPDIR=\"%2\" FONTCONFIG_FILE=\"%3\" exec \"$0\" \"$@\"")
+                                  .arg(kib)
+                                  .arg(scratch, dir.filePath(QStringLiteral("fonts.conf")))};
     const CommandOutcome run = Run(Split("report good.DAT --pdf r.pdf"), limited);
     ASSERT_TRUE(run.exitCode == 0 || run.exitCode == 1) << run.exitCode << " " << run.err.toStdString();
     if (run.exitCode == 1) {
