@@ -575,6 +575,10 @@ TEST_F(FleetCommands, APagerOfABatchKilledInMidWriteIsGivenBackAfterTheTimeOut) 
   EXPECT_EQ(abandoned.file, "batch.DAT:1");
   EXPECT_TRUE(abandoned.detail.contains("the pager it was writing may be half-written"))
       << abandoned.detail.toStdString();
+  // Filed under the half-written pager, the first of its batch: looking it up finds the warning.
+  const PagerImage half = SimulatedPagerMemory();
+  EXPECT_EQ(abandoned.serial,
+            QString::fromLatin1(reinterpret_cast<const char*>(half.data() + kSerialFirst), kSerialLast - kSerialFirst));
 }
 
 // The batch's faults, through the real program: --base holds in a batch, and the swap guard
@@ -744,6 +748,15 @@ TEST_F(FleetCommands, TheBatchsFaultsAreGone) {
        0,
        "    - capcode: 1200100  # the ward's own\n",
        "7700000001"},
+      {"a write refused part-way, the pager's serial number read by its review",
+       {"--no-keep-serial", "--review"},
+       "write-nak:5",
+       false,
+       1,
+       ".",
+       0,
+       "    - capcode: 1200100  # the ward's own\n",
+       "7700000001"},
       {"a write refused part-way, the pager's serial number read by its backup",
        {"--no-keep-serial", "--backup"},
        "write-nak:5",
@@ -779,7 +792,8 @@ TEST_F(FleetCommands, TheBatchsFaultsAreGone) {
       ASSERT_EQ(first.exitCode, 0) << first.err.toStdString();
       ASSERT_TRUE(WriteFileAtomically(Path("batch.yaml"), text));  // as if its save had failed
     }
-    const Outcome batch = Program(write + c.arguments, "\n");
+    // Yes to a review's question; Enter at a batch's prompt.
+    const Outcome batch = Program(write + c.arguments, "y\n");
     EXPECT_EQ(batch.exitCode, c.exitCode) << batch.err.toStdString();
     EXPECT_TRUE(QRegularExpression(QString::fromLatin1(c.err)).match(batch.err).hasMatch()) << batch.err.toStdString();
     QFile file(Path("batch.yaml"));
