@@ -23,6 +23,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -43,6 +44,9 @@ using namespace m84;
 using namespace m84::fleet;
 
 namespace {
+
+// The shell's convention for a program ended by Ctrl+C.
+constexpr int kInterruptedExit = 130;
 
 struct Outcome {
   int exitCode = -1;
@@ -575,6 +579,10 @@ TEST_F(FleetCommands, APagerOfABatchKilledInMidWriteIsGivenBackAfterTheTimeOut) 
   EXPECT_EQ(abandoned.file, "batch.DAT:1");
   EXPECT_TRUE(abandoned.detail.contains("the pager it was writing may be half-written"))
       << abandoned.detail.toStdString();
+  // Filed under the half-written pager, the first of its batch: looking it up finds the warning.
+  const PagerImage half = SimulatedPagerMemory();
+  EXPECT_EQ(abandoned.serial,
+            QString::fromLatin1(reinterpret_cast<const char*>(half.data() + kSerialFirst), kSerialLast - kSerialFirst));
 }
 
 // The batch's faults, through the real program: --base holds in a batch, and the swap guard
@@ -744,6 +752,15 @@ TEST_F(FleetCommands, TheBatchsFaultsAreGone) {
        0,
        "    - capcode: 1200100  # the ward's own\n",
        "7700000001"},
+      {"a write refused part-way, the pager's serial number read by its review",
+       {"--no-keep-serial", "--review"},
+       "write-nak:5",
+       false,
+       1,
+       ".",
+       0,
+       "    - capcode: 1200100  # the ward's own\n",
+       "7700000001"},
       {"a write refused part-way, the pager's serial number read by its backup",
        {"--no-keep-serial", "--backup"},
        "write-nak:5",
@@ -779,7 +796,8 @@ TEST_F(FleetCommands, TheBatchsFaultsAreGone) {
       ASSERT_EQ(first.exitCode, 0) << first.err.toStdString();
       ASSERT_TRUE(WriteFileAtomically(Path("batch.yaml"), text));  // as if its save had failed
     }
-    const Outcome batch = Program(write + c.arguments, "\n");
+    // Yes to a review's question; Enter at a batch's prompt.
+    const Outcome batch = Program(write + c.arguments, "y\n");
     EXPECT_EQ(batch.exitCode, c.exitCode) << batch.err.toStdString();
     EXPECT_TRUE(QRegularExpression(QString::fromLatin1(c.err)).match(batch.err).hasMatch()) << batch.err.toStdString();
     QFile file(Path("batch.yaml"));
@@ -983,7 +1001,7 @@ namespace {
 // wait for it at once (its limit is 5 s), with the record given up and the operation's own
 // outcome standing. A listening socket that nobody reads is such a server.
 TEST_F(FleetCommands, ASignalEndsTheWaitForAHistoryServerThatNeverAnswers) {
-  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
   ASSERT_GE(listener, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -1000,31 +1018,52 @@ TEST_F(FleetCommands, ASignalEndsTheWaitForAHistoryServerThatNeverAnswers) {
   struct Case {
     const char* what;
     QStringList arguments;  // the port is added
-    const char* waitFor;    // on standard output or error, before the signal
+    const char* waitFor;    // on standard output or error, before the signal; nullptr: the program's
+                            // connection reaching the server
     int signal;
-    const char* err;  // what standard error must hold
+    const char* err;     // what standard error must hold
+    int exitCode;        // -1: not looked at
+    bool writesNothing;  // no block goes to the pager
   };
   const Case cases[] = {
       {"Ctrl+C while a write is recorded",
        {"write", "w.DAT", "--keep-serial"},
        "DPT Verify ok !",
        SIGINT,
-       "history: this write was not recorded: PostgreSQL host=127.0.0.1"},
+       "history: this write was not recorded: PostgreSQL host=127.0.0.1",
+       -1,
+       false},
       {"a hang-up while a write is recorded",
        {"write", "w.DAT", "--keep-serial"},
        "DPT Verify ok !",
        SIGHUP,
-       "history: this write was not recorded: PostgreSQL host=127.0.0.1"},
-      // The check's look at the history comes first, while no signal is handled: it waits for
-      // the whole limit, and says so.
+       "history: this write was not recorded: PostgreSQL host=127.0.0.1",
+       -1,
+       false},
+      // Before the workers start: the check's look at the history, then the order's state.
+      {"Ctrl+C while the check compares the capcodes with the history",
+       {"fleet", "run", "order.csv", "--template", "template.yaml"},
+       nullptr,
+       SIGINT,
+       "history: the capcodes were not compared with it: PostgreSQL host=127.0.0.1",
+       kInterruptedExit,
+       true},
       {"Ctrl+C while an order's state is looked up",
        {"fleet", "run", "order.csv", "--template", "template.yaml"},
        "connect: the server did not answer within 5 s",
        SIGINT,
-       "the order's state cannot be kept: PostgreSQL host=127.0.0.1"},
+       "the order's state cannot be kept: PostgreSQL host=127.0.0.1",
+       kInterruptedExit,
+       true},
   };
+  std::vector<int> taken;  // the connections of the cases before, out of the listener's way
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    for (int fd; (fd = ::accept(listener, nullptr, nullptr)) >= 0;) taken.push_back(fd);
+    const auto connected = [&] {
+      pollfd pending{listener, POLLIN, 0};
+      return ::poll(&pending, 1, 0) > 0;
+    };
     const auto adapter = StartSimulator("1100000000");
     QProcess process;
     process.setProcessEnvironment(environment);
@@ -1033,15 +1072,16 @@ TEST_F(FleetCommands, ASignalEndsTheWaitForAHistoryServerThatNeverAnswers) {
     ASSERT_TRUE(process.waitForStarted());
     QString seen;
     QString err;
+    const auto waited = [&] { return c.waitFor ? seen.contains(QLatin1String(c.waitFor)) : connected(); };
     QDeadlineTimer ready(20000);
-    while (!seen.contains(QLatin1String(c.waitFor)) && !ready.hasExpired()) {
-      process.waitForReadyRead(100);
+    while (!waited() && !ready.hasExpired()) {
+      process.waitForReadyRead(c.waitFor ? 100 : 10);
       const QString more = QString::fromUtf8(process.readAllStandardError());
       err += more;
       seen += QString::fromUtf8(process.readAllStandardOutput()) + more;
     }
-    ASSERT_TRUE(seen.contains(QLatin1String(c.waitFor))) << seen.toStdString();
-    QThread::msleep(700);  // into the wait for the server
+    ASSERT_TRUE(waited()) << seen.toStdString();
+    QThread::msleep(c.waitFor ? 700 : 200);  // into the wait for the server
     ASSERT_EQ(process.state(), QProcess::Running);
     QElapsedTimer heard;
     heard.start();
@@ -1049,9 +1089,16 @@ TEST_F(FleetCommands, ASignalEndsTheWaitForAHistoryServerThatNeverAnswers) {
     ASSERT_TRUE(process.waitForFinished(20000));
     EXPECT_LT(heard.elapsed(), 2500);
     err += QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     EXPECT_TRUE(err.contains(QLatin1String(c.err))) << err.toStdString();
     EXPECT_TRUE(err.contains("connect: interrupted while waiting for the server")) << err.toStdString();
+    if (c.exitCode >= 0) EXPECT_EQ(process.exitCode(), c.exitCode) << err.toStdString();
+    if (c.writesNothing) {
+      EXPECT_TRUE(err.endsWith("m84dpt: interrupted; nothing written\n")) << err.toStdString();
+      EXPECT_EQ(adapter->Counted().blockWrites, 0);
+    }
   }
+  for (int fd : taken) ::close(fd);
   ::close(listener);
 }
 

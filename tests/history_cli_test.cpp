@@ -22,6 +22,7 @@
 
 #include "core/history/history_store.h"
 #include "core/image/dat_file.h"
+#include "core/link/adapter_frame.h"
 #include "core/link/simulator_host.h"
 #include "core/pages/capcode.h"
 #include "core/pages/general_page.h"
@@ -497,10 +498,20 @@ void Finish(MainWindow& window) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !window.Busy(); }, 60000));
 }
 
+// Yes to every question: the reviewed write goes ahead.
+struct YesQuestions : Questions {
+  bool Confirm(QWidget*, const QString&) override { return true; }
+  UnsavedChoice AskUnsaved(QWidget*, const QString&) override { return UnsavedChoice::Discard; }
+  void ShowFailure(QWidget*, const QString&, const QString&) override {}
+  bool ConfirmWrite(QWidget*, const QString&) override { return true; }
+  void Withdraw() override {}
+};
+
 struct WindowHistory : HistoryCommands {
   std::unique_ptr<MainWindow> Window(PagerData& data, const QString& port, const HistoryLocation& location) {
     WindowOptions options{std::make_shared<NoDialogs>(), std::make_shared<RecordingTones>(), port};
     options.history = std::make_shared<PagerHistory>(location, kSourceWindow);
+    options.questions = std::make_shared<YesQuestions>();
     return std::make_unique<MainWindow>(data, options);
   }
 };
@@ -531,6 +542,60 @@ TEST_F(WindowHistory, TheWindowRecordsItsReadsAndWritesAndSaysWhenItCannot) {
   lost->WriteCommand();
   Finish(*lost);
   EXPECT_EQ(lost->StatusText(MainWindow::kMessagePane), "DPT Verify ok ! (no history record)");
+}
+
+// A failed write from the window is filed under the serial number the pager holds: its own, where
+// the write (keeping it) or a review before it read it, else none; never the pages' own.
+TEST_F(WindowHistory, AFailedWriteIsFiledUnderThePagersSerialNumberNeverThePages) {
+  struct Case {
+    const char* what;
+    bool keepSerial;     // the General page's box
+    bool review;         // Write with Review
+    const char* faults;  // the simulator's; nullptr: a port where no adapter answers
+    const char* serial;  // the write's record's
+  };
+  const Case cases[] = {
+      {"nothing read from the pager", false, false, "write-nak:5", ""},
+      {"the serial number read to be kept", true, false, "write-nak:5", "7700000001"},
+      {"the serial number read by the review", false, true, "write-nak:5", "7700000001"},
+      {"no adapter", true, false, nullptr, ""},
+  };
+  int number = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    PagerImage memory = SimulatedPagerMemory();
+    std::copy_n("7700000001", 10, memory.data() + kSerialFirst);
+    std::unique_ptr<SimulatorHost> pager;
+    if (c.faults) pager = StartSimulator(QString::fromLatin1(c.faults), memory);
+    PagerData data;
+    std::copy_n("1234567890", 10, data.image.data() + kSerialFirst);
+    data.selection.SetKeepSerial(c.keepSerial);
+    const HistoryLocation location = ParseHistoryLocation(Path("window-%1.sqlite").arg(++number));
+    auto window = Window(data, pager ? pager->DevicePath() : Path("no-adapter"), location);
+    // The General page, whose box decides, as the person sees it; the review's question needs a
+    // window on the screen.
+    window->SwitchToAdvancedMode();
+    window->show();
+    if (c.review) {
+      window->ReviewWriteCommand();
+      Finish(*window);
+      // The write follows the review's question.
+      ASSERT_TRUE(QTest::qWaitFor(
+          [&] { return window->StatusText(MainWindow::kMessagePane).startsWith("Write Pager error !"); }, 10000))
+          << window->StatusText(MainWindow::kMessagePane).toStdString();
+    } else {
+      window->WriteCommand();
+    }
+    Finish(*window);
+    HistoryStore store(location);
+    const Result<std::vector<HistoryRecord>> listed = store.List({});
+    ASSERT_TRUE(listed);
+    ASSERT_FALSE(listed->empty());
+    const HistoryRecord& write = listed->front();
+    EXPECT_EQ(write.operation, OperationName(HistoryOperation::Write));
+    EXPECT_EQ(write.outcome, kOutcomeFailed);
+    EXPECT_EQ(write.serial, QString::fromLatin1(c.serial));
+  }
 }
 
 // Two benches running batches, each with its own pager, and the window with a third, all writing

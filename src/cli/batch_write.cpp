@@ -120,7 +120,12 @@ QString BatchObstacle(const BatchPlan& plan, const PageValues& general, const Pl
   return {};
 }
 
-QString SerialText(const QByteArray& serial) { return QString::fromLatin1(serial.left(kSerialLast - kSerialFirst)); }
+// The digits before the terminating zero, as the history's records hold a serial number.
+QString SerialText(const QByteArray& serial) {
+  QByteArray digits = serial.left(kSerialLast - kSerialFirst);
+  if (const int end = digits.indexOf('\0'); end >= 0) digits.truncate(end);
+  return QString::fromLatin1(digits);
+}
 
 // Why the pager with this serial number must not be written (it is one of the batch's own), or
 // an empty text.
@@ -343,10 +348,12 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
       PrintReason(QStringLiteral("the batch stops before pager %1").arg(pager));
       break;
     }
-    // The first pager of a batch that goes on from an earlier run may be one of that run's.
-    if (!another && state && keepSerial && pager > 1) {
+    // The first pager's serial number is read too, so that its claim names the pager should this
+    // run be killed in mid-write. And the first pager of a batch that goes on from an earlier run
+    // may be one of that run's.
+    if (!another && state && keepSerial) {
       seated = link.ReadSerialNumber();
-      if (seated)
+      if (seated && pager > 1)
         if (const QString refused = refuse(*seated); !refused.isEmpty()) {
           PrintReason(refused);
           if (!AwaitAnotherPager(link, awaitNext, pager, plan.count, refuse, keepSerial, seated)) {
@@ -382,8 +389,11 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
       exitCode = 1;
       break;
     }
-    // The pager's row kept this run's while it is written, however slowly.
-    if (state) (void)state->Refresh(pager, rules);
+    // The pager's row kept this run's while it is written, however slowly, and the pager named
+    // with it where its serial number was read: the record a later run leaves for a write that
+    // never finished is filed under it.
+    const std::optional<QByteArray>& known = seated ? seated : backedUp;
+    if (state) (void)state->Refresh(pager, rules, known ? SerialText(*known) : QString());
     fleet::ClaimKeepingHost keeping(host, rules.staleClaimSeconds, [&] {
       if (state) (void)state->Refresh(pager, rules);
     });
@@ -398,7 +408,7 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
     if (verified && plan.increment)
       stepped = StepFile(plan.file, row.data, fileData, filePages, fileCapcodes, fileHost);
     const PagerTransfer transfer{HistoryOperation::Write, verified, &pagerData, writeExit, plan.file};
-    const std::optional<QString> serial = FailedWriteSerial(verified, result, seated ? seated : backedUp);
+    const std::optional<QString> serial = FailedWriteSerial(verified, result, known);
     if (state) {
       HistoryRecord record = RecordOf(transfer, link, serial);
       record.source = kSourceBatch;

@@ -212,15 +212,6 @@ int Run(const CommandParser& parser, const FleetOptions& options, const QString&
     return 1;
   }
   if (ports.removeDuplicates() > 0) return parser.UsageError(QStringLiteral("an adapter is named twice by --port"));
-  LoadedOrder loaded = ReadAndCheck(path, parser.value(options.templateFile), parser.value(options.order));
-  if (!loaded.order) return loaded.exitCode;
-  const Order& order = *loaded.order;
-  if (order.Refused()) {
-    PrintReason(QStringLiteral("%1 has faults; nothing written").arg(path));
-    return 1;
-  }
-  for (int row : redo)
-    if (!order.Row(row)) return parser.UsageError(QStringLiteral("--redo %1: the order has no row %1").arg(row));
   RunOptions run;
   run.ports = ports;
   run.history = DefaultHistoryLocation(PreferredHistoryLocation());
@@ -233,10 +224,29 @@ int Run(const CommandParser& parser, const FleetOptions& options, const QString&
     if (!ok || run.rules.staleClaimSeconds < 1)
       return parser.UsageError(QStringLiteral("--claim-timeout takes a number of seconds, 1 or more"));
   }
+  // Ctrl+C and a hang-up are heard from here on: the check's look at the history may wait on its
+  // server, and ends at once then.
   TerminalConsole console;
+  const QString stopped = QStringLiteral("interrupted; nothing written");
+  LoadedOrder loaded = ReadAndCheck(path, parser.value(options.templateFile), parser.value(options.order));
+  if (console.Stopping()) {
+    PrintReason(stopped);
+    return console.Interrupts().ExitCode();
+  }
+  if (!loaded.order) return loaded.exitCode;
+  const Order& order = *loaded.order;
+  if (order.Refused()) {
+    PrintReason(QStringLiteral("%1 has faults; nothing written").arg(path));
+    return 1;
+  }
+  for (int row : redo)
+    if (!order.Row(row)) return parser.UsageError(QStringLiteral("--redo %1: the order has no row %1").arg(row));
   const RunResult result = RunOrder(order, run, console);
   // A store that could not be reached before a signal is not asked again for the summary.
-  if (result.storeFailed && console.Stopping()) return console.Interrupts().ExitCode();
+  if (result.storeFailed && console.Stopping()) {
+    if (result.done == 0 && result.failed == 0) PrintReason(stopped);
+    return console.Interrupts().ExitCode();
+  }
 
   // What is left, as the store now has it (other benches' rows too).
   HistoryStore store(run.history);

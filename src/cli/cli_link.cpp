@@ -48,14 +48,19 @@ constexpr int kReviewTrouble = 2;
 
 // --review and --dry-run: the pager read (kept in the history as the backup), then the settings
 // the write would change printed, one a line, or that none would. The changes, or nothing when
-// the pager could not be read.
+// the pager could not be read. serial: given the serial number the pager held, once it was read
+// (the record of a write that fails is filed under it).
 std::optional<QStringList> ReviewChanges(AdapterLink& link, PagerData planned, const WriteOptions& options,
-                                         const QString& file, PagerHistory& history, TransferInterrupts& interrupts) {
+                                         const QString& file, PagerHistory& history, TransferInterrupts& interrupts,
+                                         std::optional<QByteArray>& serial) {
   ReviewHost host;
   host.SetInterrupts(&interrupts);
   const Result<PagerImage> pager = link.ReadPager(host);
   PagerData before = planned;
-  if (pager) TakeRead(*pager, before.image);
+  if (pager) {
+    TakeRead(*pager, before.image);
+    serial = QByteArray(reinterpret_cast<const char*>(pager->data() + kSerialFirst), kSerialLast - kSerialFirst + 1);
+  }
   const int exitCode = pager ? 0 : (link.Interrupted() ? kInterruptedExitCode : 1);
   RecordTransfer(history, {HistoryOperation::Backup, bool(pager), pager ? &before : nullptr, exitCode, file}, link);
   if (!pager) {
@@ -183,9 +188,13 @@ int RunWriteCommand(const QStringList& arguments) {
   TransferInterrupts interrupts(InterruptRule::WarnThenStop);
   loud.SetInterrupts(&interrupts);
   PagerHistory history = CommandHistory(parser, kSourceCommandLine);
+  // The pager's serial number as the review or the backup read it, for the record of a write
+  // that fails.
+  std::optional<QByteArray> readBefore;
   if (reviewing) {
     pages.ExchangeAllPages(Direction::Store);
-    const std::optional<QStringList> changes = ReviewChanges(link, data, options, file, history, interrupts);
+    const std::optional<QStringList> changes =
+        ReviewChanges(link, data, options, file, history, interrupts, readBefore);
     if (!changes) return kReviewTrouble;
     if (parser.isSet(dryRun)) return changes->isEmpty() ? 0 : 1;
     if (!AskToWrite()) {
@@ -193,8 +202,6 @@ int RunWriteCommand(const QStringList& arguments) {
       return 1;
     }
   }
-  // The pager's serial number as the backup read it, for the record of a write that fails.
-  std::optional<QByteArray> readBefore;
   if (!reviewing && parser.isSet(BackupOption()) && !BackUpPager(link, data, file, history, &interrupts, &readBefore))
     return 1;
   const WriteResult result = WriteFromPages(link, data, pages, options, loud);

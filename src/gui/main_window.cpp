@@ -27,6 +27,7 @@
 #include <cstdio>
 
 #include "core/image/dat_file.h"
+#include "core/link/adapter_frame.h"
 #include "core/link/binary_tools.h"
 #include "core/link/memory_dump.h"
 #include "core/link/serial_port.h"
@@ -880,11 +881,14 @@ void MainWindow::OfferReviewedWrite() {
   const QString text = changes.isEmpty()
                            ? kNoSettingWillChange
                            : kSettingsWillChange + QStringLiteral("\n\n") + changes.join(QLatin1Char('\n'));
-  if (options_.questions->ConfirmWrite(this, text)) StartWrite();
+  if (options_.questions->ConfirmWrite(this, text))
+    StartWrite(QByteArray(reinterpret_cast<const char*>(read_->value().data() + kSerialFirst),
+                          kSerialLast - kSerialFirst + 1));
 }
 
-void MainWindow::StartWrite() {
+void MainWindow::StartWrite(const std::optional<QByteArray>& readBefore) {
   const WriteOptions options{KeepPagerSerialNumber(models_)};
+  readBeforeWrite_ = readBefore;
   StartTransfer(TransferKind::Write, [this, image = data_.image, options](TransferHost& host) {
     written_ = link_->WritePager(image, options, host);
     return bool(written_->outcome);
@@ -959,9 +963,9 @@ void MainWindow::FinishOrderRow(const OrderRowWrite& write) {
 // stays out until the dialog has closed.
 // The operation's result stands whatever the history does; the status line only says that
 // it is not recorded, and standard error why.
-void MainWindow::KeepInHistory(const PagerTransfer& transfer) {
+void MainWindow::KeepInHistory(const PagerTransfer& transfer, const std::optional<QString>& serial) {
   if (!options_.history) return;
-  const RecordResult kept = options_.history->Record(transfer, *link_);
+  const RecordResult kept = options_.history->Record(transfer, *link_, serial);
   for (const QString& warning : kept.warnings) std::fprintf(stderr, "m84dpt: %s\n", warning.toLocal8Bit().constData());
   if (!kept.kept) ShowStatus(StatusText(kMessagePane) + kNotInHistoryText);
 }
@@ -1021,8 +1025,11 @@ void MainWindow::OnTransferFinished() {
     PagerData pager = data_;
     TakeRead(read_->value(), pager.image);
     KeepInHistory({HistoryOperation::Backup, true, &pager, std::nullopt, dataFile_});
-  } else if (transfer_ == TransferKind::Write && !orderWrite)
-    KeepInHistory({HistoryOperation::Write, transferOk_, &data_, std::nullopt, dataFile_});
+  } else if (transfer_ == TransferKind::Write && !orderWrite) {
+    // Never the pages' serial number for a write that failed before the pager held them.
+    KeepInHistory({HistoryOperation::Write, transferOk_, &data_, std::nullopt, dataFile_},
+                  written_ ? FailedWriteSerial(transferOk_, *written_, readBeforeWrite_) : std::nullopt);
+  }
   SetTransferControls(false);
   if (closeWhenStopped_) {
     closeWhenStopped_ = false;

@@ -215,7 +215,8 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   void OnTabSelected(int index);
   void OnTimerTick();
   enum class TransferKind { Read, Write, Dump, Review };
-  void StartWrite();
+  // readBefore: the pager's serial number as a review just read it.
+  void StartWrite(const std::optional<QByteArray>& readBefore = std::nullopt);
   void WriteOrderRow();
   void LoadOrderRow(const PagerData& row);
   void FinishOrderRow(const OrderRowWrite& write);
@@ -233,7 +234,7 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   // The text of a dialog's box: a title and lines in a fixed-pitch font.
   void ShowText(const QString& title, const QString& text);
   QRect DialogRect(int x, int y, int w, int h) const;
-  void KeepInHistory(const PagerTransfer& transfer);
+  void KeepInHistory(const PagerTransfer& transfer, const std::optional<QString>& serial = std::nullopt);
   // Loads the file into the pages; a refusal names its reason after the status text.
   void LoadFile(const QString& path);
   bool SaveToChosenFile();
@@ -296,6 +297,8 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   bool transferOk_ = false;
   std::optional<Result<PagerImage>> read_;
   std::optional<WriteResult> written_;
+  // The serial number of the pager being written, where it was read before the write.
+  std::optional<QByteArray> readBeforeWrite_;
   std::optional<Result<PagerImage>> dumped_;
   bool closeWhenStopped_ = false;
   bool closeConfirmed_ = false;

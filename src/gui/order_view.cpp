@@ -1,11 +1,13 @@
 #include "gui/order_view.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -16,6 +18,8 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace m84 {
 
@@ -80,75 +84,140 @@ OrderRowWrite WriteNextRow(const fleet::Order& order, const HistoryLocation& loc
 }
 
 // The store read on a thread of its own: the history's warnings once, then the order's rows
-// about once a second, each answer carried to the view on its own thread.
+// about once a second, each answer carried to the view on its own thread. The view never waits
+// for the thread: a read may hang on an unreachable server for the whole of its limit, and the
+// view closes at once all the same. The thread then ends on its own, and nothing it reads
+// reaches the view; threads still reading when the program ends are waited for then, before the
+// database drivers go.
 class OrderView::Watch {
  public:
-  Watch(OrderView* view, HistoryLocation location, fleet::Order order, bool warn)
-      : view_(view), location_(std::move(location)), order_(std::move(order)), warn_(warn) {
-    thread_ = std::thread([this] { Run(); });
+  Watch(QPointer<OrderView> view, HistoryLocation location, fleet::Order order, bool warn)
+      : shared_(std::make_shared<Shared>()) {
+    std::thread thread([shared = shared_, view = std::move(view), location = std::move(location),
+                        order = std::move(order), warn] { Run(*shared, view, location, order, warn); });
+    Keep(std::move(thread), shared_);
   }
   ~Watch() {
     {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stop_ = true;
+      std::lock_guard<std::mutex> lock(shared_->mutex);
+      shared_->stop = true;
     }
-    changed_.notify_all();
-    thread_.join();
+    shared_->changed.notify_all();
   }
   void PollNow() {
     {
-      std::lock_guard<std::mutex> lock(mutex_);
-      now_ = true;
+      std::lock_guard<std::mutex> lock(shared_->mutex);
+      shared_->now = true;
     }
-    changed_.notify_all();
+    shared_->changed.notify_all();
   }
 
  private:
-  // Queued to the view: it is gone before its watch is, and its queued calls with it.
+  // Between the view's thread and the watch's.
+  struct Shared {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool stop = false;  // the view is gone: nothing more is read or carried
+    bool now = false;
+    bool done = false;  // the thread has given its connection up
+  };
+
+  // Every watch's thread, until it is known to have ended.
+  struct Threads {
+    std::mutex mutex;
+    std::vector<std::pair<std::thread, std::shared_ptr<Shared>>> running;
+  };
+  static Threads& AllThreads() {
+    static Threads threads;
+    return threads;
+  }
+  static bool Done(Shared& shared) {
+    std::lock_guard<std::mutex> lock(shared.mutex);
+    return shared.done;
+  }
+  // Keeps the thread to be waited for; the ones that have ended since are waited for now.
+  static void Keep(std::thread thread, std::shared_ptr<Shared> shared) {
+    static std::once_flag registered;
+    std::call_once(registered, [] { qAddPostRoutine(WaitForAll); });
+    Threads& threads = AllThreads();
+    std::lock_guard<std::mutex> lock(threads.mutex);
+    auto& running = threads.running;
+    for (auto entry = running.begin(); entry != running.end();) {
+      if (Done(*entry->second)) {
+        entry->first.join();
+        entry = running.erase(entry);
+      } else {
+        ++entry;
+      }
+    }
+    running.emplace_back(std::move(thread), std::move(shared));
+  }
+  // As the application ends: every view is gone by then, so every thread has been told to stop.
+  static void WaitForAll() {
+    Threads& threads = AllThreads();
+    std::vector<std::pair<std::thread, std::shared_ptr<Shared>>> running;
+    {
+      std::lock_guard<std::mutex> lock(threads.mutex);
+      running.swap(threads.running);
+    }
+    for (auto& [thread, shared] : running) {
+      {
+        std::lock_guard<std::mutex> lock(shared->mutex);
+        shared->stop = true;
+      }
+      shared->changed.notify_all();
+      thread.join();
+    }
+  }
+
+  // Carried to the view on its thread, unless it has gone meanwhile; nothing once it is going.
+  // Posted under the lock, so that no call is on its way once the view has said stop.
   template <typename Call>
-  void Post(Call call) {
-    QMetaObject::invokeMethod(view_, std::move(call), Qt::QueuedConnection);
+  static void Post(Shared& shared, const QPointer<OrderView>& view, Call call) {
+    std::lock_guard<std::mutex> lock(shared.mutex);
+    if (shared.stop) return;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [view, call = std::move(call)] {
+          if (view) call(view.data());
+        },
+        Qt::QueuedConnection);
   }
 
-  void Run() {
-    HistoryStore store(location_);
-    if (warn_) {
-      const Result<std::vector<OrderFault>> warnings = HistoryWarnings(order_, store);
-      OrderView* view = view_;
-      if (warnings)
-        Post([view, found = *warnings] { view->TakeWarnings(found); });
-      else
-        Post([view, reason = warnings.failure().Text()] {
-          view->ShowProblem(QStringLiteral("history: the capcodes were not compared with it: %1").arg(reason), false);
-        });
+  static void Run(Shared& shared, const QPointer<OrderView>& view, const HistoryLocation& location,
+                  const fleet::Order& order, bool warn) {
+    {
+      HistoryStore store(location);
+      if (warn) {
+        const Result<std::vector<OrderFault>> warnings = HistoryWarnings(order, store);
+        if (warnings)
+          Post(shared, view, [found = *warnings](OrderView* v) { v->TakeWarnings(found); });
+        else
+          Post(shared, view, [reason = warnings.failure().Text()](OrderView* v) {
+            v->ShowProblem(QStringLiteral("history: the capcodes were not compared with it: %1").arg(reason), false);
+          });
+      }
+      OrderState state(store, order.name);
+      std::unique_lock<std::mutex> lock(shared.mutex);
+      while (!shared.stop) {
+        shared.now = false;
+        lock.unlock();
+        const Result<std::vector<RowRecord>> rows = state.Rows();
+        if (rows)
+          Post(shared, view, [found = *rows](OrderView* v) { v->ShowRows(found); });
+        else
+          Post(shared, view, [reason = rows.failure().Text()](OrderView* v) {
+            v->ShowProblem(QStringLiteral("The order's state cannot be read: %1").arg(reason), true);
+          });
+        lock.lock();
+        shared.changed.wait_for(lock, std::chrono::milliseconds(kPollMs), [&] { return shared.stop || shared.now; });
+      }
     }
-    OrderState state(store, order_.name);
-    std::unique_lock<std::mutex> lock(mutex_);
-    while (!stop_) {
-      now_ = false;
-      lock.unlock();
-      const Result<std::vector<RowRecord>> rows = state.Rows();
-      OrderView* view = view_;
-      if (rows)
-        Post([view, found = *rows] { view->ShowRows(found); });
-      else
-        Post([view, reason = rows.failure().Text()] {
-          view->ShowProblem(QStringLiteral("The order's state cannot be read: %1").arg(reason), true);
-        });
-      lock.lock();
-      changed_.wait_for(lock, std::chrono::milliseconds(kPollMs), [this] { return stop_ || now_; });
-    }
+    std::lock_guard<std::mutex> lock(shared.mutex);
+    shared.done = true;
   }
 
-  OrderView* view_;
-  HistoryLocation location_;
-  fleet::Order order_;
-  bool warn_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool stop_ = false;
-  bool now_ = false;
-  std::thread thread_;
+  std::shared_ptr<Shared> shared_;
 };
 
 OrderView::OrderView(const QString& orderPath, const QString& templatePath, const HistoryLocation& location,
@@ -232,10 +301,10 @@ OrderView::OrderView(const QString& orderPath, const QString& templatePath, cons
 
   ShowFaults();
   summary_->setText(Summary());
-  watch_ = std::make_unique<Watch>(this, location_, order_, !Refused());
+  watch_ = std::make_unique<Watch>(QPointer<OrderView>(this), location_, order_, !Refused());
 }
 
-// The watch goes first: nothing it reads reaches a view half gone.
+// The watch is told first: nothing it reads reaches a view half gone.
 OrderView::~OrderView() { watch_.reset(); }
 
 fleet::ClaimRules OrderView::Rules(const QString& port) const {

@@ -236,14 +236,17 @@ Outcome OrderState::Finish(int row, HistoryRecord& record, bool done, const QStr
   });
 }
 
-Outcome OrderState::Refresh(int row, const ClaimRules& rules) {
+Outcome OrderState::Refresh(int row, const ClaimRules& rules, const QString& pagerSerial) {
   Result<QSqlDatabase> connection = store_.Connection();
   if (!connection) return connection.failure();
   QSqlQuery query(*connection);
-  query.prepare(QStringLiteral(
-      "UPDATE order_rows SET claimed_utc = ? WHERE order_name = ? AND row_number = ? AND state = ? AND run_id = ?"));
-  for (const QVariant& value : {QVariant(TimeText(QDateTime::currentDateTimeUtc())), Text(order_), QVariant(row),
-                                QVariant(kRowClaimed), Text(rules.runId)})
+  const bool seated = !pagerSerial.isEmpty();
+  query.prepare(QStringLiteral("UPDATE order_rows SET claimed_utc = ?%1 WHERE order_name = ? AND row_number = ? AND "
+                               "state = ? AND run_id = ?")
+                    .arg(seated ? QStringLiteral(", serial = ?") : QString()));
+  query.addBindValue(TimeText(QDateTime::currentDateTimeUtc()));
+  if (seated) query.addBindValue(pagerSerial);
+  for (const QVariant& value : {Text(order_), QVariant(row), QVariant(kRowClaimed), Text(rules.runId)})
     query.addBindValue(value);
   if (!query.exec()) return store_.StatementFailure(QStringLiteral("order"), query.lastError());
   return Succeeded();

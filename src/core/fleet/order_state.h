@@ -94,8 +94,10 @@ class OrderState {
   // transaction; record gets its id.
   Outcome Finish(int row, HistoryRecord& record, bool done, const QString& label);
   // The claim still held: its time set to now, so that the other benches do not take it for
-  // one whose run went away while a write takes its time.
-  Outcome Refresh(int row, const ClaimRules& rules);
+  // one whose run went away while a write takes its time. pagerSerial: the serial number of the
+  // pager about to be written, where it was read only after the claim; kept with the claim as
+  // Claim keeps it.
+  Outcome Refresh(int row, const ClaimRules& rules, const QString& pagerSerial = {});
   // A claim given back unwritten (the run stopped before the write began).
   Outcome Release(int row, const ClaimRules& rules);
 
