@@ -244,6 +244,44 @@ TEST_F(AccessibleWindow, TheStatusPaneIsNamedByItsWholeText) {
   }
 }
 
+// Every interface under iface with the role, shown or not.
+void CollectRole(QAccessibleInterface* iface, QAccessible::Role role, QList<QAccessibleInterface*>& found) {
+  if (!iface || !iface->isValid()) return;
+  if (iface->role() == role) found << iface;
+  for (int i = 0; i < iface->childCount(); ++i) CollectRole(iface->child(i), role, found);
+}
+
+// A screen reader asked to read the status bar finds one, the status line, and reads its panes:
+// the message first, then the adapter's state.
+TEST_F(AccessibleWindow, TheStatusLineIsTheWindowsOneStatusBar) {
+  window_->ShowStatus(kStatusTexts[1]);
+  window_->ShowAdapterState(AdapterState::Ready);
+  QList<QAccessibleInterface*> bars;
+  CollectRole(QAccessible::queryAccessibleInterface(window_.get()), QAccessible::StatusBar, bars);
+  ASSERT_EQ(bars.size(), 1);
+  QAccessibleInterface* bar = bars.front();
+  EXPECT_FALSE(bar->state().invisible);
+  QStringList read;
+  int message = -1;
+  for (int i = 0; i < bar->childCount(); ++i) {
+    QAccessibleInterface* pane = bar->child(i);
+    ASSERT_NE(pane, nullptr);
+    EXPECT_EQ(pane->parent(), bar);
+    EXPECT_EQ(bar->indexOfChild(pane), i);
+    const QString name = pane->text(QAccessible::Name);
+    if (name.trimmed().isEmpty()) continue;
+    if (read.isEmpty()) message = i;
+    read << name;
+  }
+  ASSERT_GE(read.size(), 2) << read.join(QStringLiteral(" | ")).toStdString();
+  EXPECT_EQ(read.front(), kStatusTexts[1]);
+  EXPECT_TRUE(read.contains(window_->StatusText(MainWindow::kAdapterPane)))
+      << read.join(QStringLiteral(" | ")).toStdString();
+  // Whatever the line shows later is read in the same place.
+  window_->ShowStatus(kStatusTexts[0]);
+  EXPECT_EQ(bar->child(message)->text(QAccessible::Name), kStatusTexts[0]);
+}
+
 // The status line speaks up: an alert for each text.
 TEST_F(AccessibleWindow, StatusTextsAreAnnounced) {
   if (!QAccessible::isActive()) GTEST_SKIP() << kNoBridge;

@@ -218,6 +218,8 @@ class AccessibleList : public QAccessibleWidget {
 
 QAccessibleInterface* Factory(const QString& className, QObject* object) {
   if (!object || !object->isWidgetType()) return nullptr;
+  if (className == QLatin1String(StatusLine::staticMetaObject.className()))
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::StatusBar);
   if (className == QLatin1String(TabStrip::staticMetaObject.className()))
     return new AccessibleTabStrip(static_cast<TabStrip*>(object));
   // Only the list itself: a class derived from it keeps what Qt gives it.
@@ -234,6 +236,8 @@ void InstallAccessibleInterfaces() {
   }();
   static_cast<void>(installed);
 }
+
+StatusLine::StatusLine(QWidget* parent) : QWidget(parent) { InstallAccessibleInterfaces(); }
 
 void AnnounceCurrentTab(TabStrip* strip) {
   const int current = strip->CurrentIndex();

@@ -1,9 +1,10 @@
 #pragma once
 // What the desktop's screen readers get from the window beyond what Qt's own widgets give them:
 // the tab strip as a page tab list with one page tab per page, lists called by their names, and
-// the status line's texts announced as they appear.
+// the status line's texts announced as they appear, the status line as the window's status bar.
 
 #include <QString>
+#include <QWidget>
 
 class QLabel;
 
@@ -18,6 +19,14 @@ class TabStrip;
 //    Increment lists) and leaves its name to a label beside it, which the cells of a grid do not
 //    have. A list given a name is called by it, its entry being its value.
 void InstallAccessibleInterfaces();
+
+// The row of panes along the window's foot. A screen reader's "read the status bar" finds it as
+// one, with its panes (the message, the adapter's state, the version, the clock) as its children.
+class StatusLine : public QWidget {
+  Q_OBJECT
+ public:
+  explicit StatusLine(QWidget* parent);
+};
 
 // The strip's selected tab changed (the user's selection or the window's own): a screen reader
 // following the strip hears the new page tab.

@@ -495,7 +495,7 @@ void MainWindow::CreateButtons() {
 }
 
 void MainWindow::CreateStatusLine() {
-  auto* line = new QWidget(this);
+  auto* line = new StatusLine(this);
   line->setGeometry(0, height() - kStatusLineHeight, width(), kStatusLineHeight);
   auto* layout = new QHBoxLayout(line);
   layout->setContentsMargins(2, 2, 2, 2);
