@@ -4,6 +4,7 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -235,6 +236,10 @@ void InstallAccessibleInterfaces() {
     return true;
   }();
   static_cast<void>(installed);
+}
+
+QString GuidePage(const QString& programFolder) {
+  return QDir::cleanPath(programFolder + QStringLiteral("/../share/doc/m84dpt/guide/window.md"));
 }
 
 StatusLine::StatusLine(QWidget* parent) : QWidget(parent) { InstallAccessibleInterfaces(); }

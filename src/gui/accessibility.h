@@ -28,6 +28,11 @@ class StatusLine : public QWidget {
   explicit StatusLine(QWidget* parent);
 };
 
+// Help, Guide: the guide's chapter on the window, for a program in programFolder. The package
+// installs the program in bin and the guide under share/doc; the build tree keeps a copy at the
+// same place beside its program.
+QString GuidePage(const QString& programFolder);
+
 // The strip's selected tab changed (the user's selection or the window's own): a screen reader
 // following the strip hears the new page tab.
 void AnnounceCurrentTab(TabStrip* strip);

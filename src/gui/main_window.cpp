@@ -139,11 +139,6 @@ struct QuietHost : OperationHost {
   void ShowFileProblem(const QString& path, const QString& reason) override { problem = path + ": " + reason; }
 };
 
-// Where the guide is installed, beside the program's own folder.
-QString InstalledGuide() {
-  return QCoreApplication::applicationDirPath() + QStringLiteral("/../share/doc/m84dpt/guide/window.md");
-}
-
 // The message pane: a text longer than the pane loses its middle, where a status text's cause
 // begins, and keeps the status text and the end of the cause in sight.
 class MessagePane : public QLabel {
@@ -784,8 +779,10 @@ void MainWindow::CompareSettingsCommand() {
 }
 
 void MainWindow::ShowGuide() {
-  const QString guide = options_.guidePath.isEmpty() ? InstalledGuide() : options_.guidePath;
-  if (!QFileInfo::exists(guide) || !QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(guide).absoluteFilePath())))
+  const QString guide =
+      options_.guidePath.isEmpty() ? GuidePage(QCoreApplication::applicationDirPath()) : options_.guidePath;
+  const QUrl page = QUrl::fromLocalFile(QFileInfo(guide).absoluteFilePath());
+  if (!QFileInfo::exists(guide) || !(options_.openUrl ? options_.openUrl(page) : QDesktopServices::openUrl(page)))
     ShowStatus(QStringLiteral("The guide cannot be opened: ") + QDir::cleanPath(guide));
 }
 
