@@ -259,8 +259,9 @@ QRect MainWindow::DialogRect(int x, int y, int w, int h) const {
 }
 
 void MainWindow::CreatePages() {
-  tabStrip_ = new TabStrip(this);
-  tabStrip_->setGeometry(DialogRect(7, 56, 338, 219));
+  auto* area = new PageArea(DialogRect(7, 56, 338, 219), this);
+  tabStrip_ = new TabStrip(area->Pages());
+  tabStrip_->setGeometry(area->Pages()->rect());
   for (const PageInfo& info : kTabPages)
     tabStrip_->AddTab(QString::fromLatin1(info.tabLabel), QString::fromLatin1(info.tabTip));
   tabStrip_->hide();
@@ -270,8 +271,8 @@ void MainWindow::CreatePages() {
   tabStrip_->SetLeaveGuard([this] { return LeaveFocusedControl(); });
 
   auto& basic = pages_[static_cast<size_t>(PageId::Basic)];
-  basic = CreatePageWidget(models_.Page(PageId::Basic), data_, *this, this);
-  basic->setGeometry(DialogRect(7, 56, 338, 219));
+  basic = CreatePageWidget(models_.Page(PageId::Basic), data_, *this, area->Pages());
+  basic->setGeometry(area->Pages()->rect());
   basic->show();
   edits_->Watch(basic);
 }
