@@ -272,6 +272,8 @@ bool PageArea::eventFilter(QObject* watched, QEvent* event) {
     if (QWindow* handle = window_->windowHandle())
       connect(handle, &QWindow::screenChanged, this, &PageArea::FitWindowToScreen, Qt::UniqueConnection);
   }
+  // The desktop frames the window after its first show, and moves it when it frames it.
+  if (watched == window_ && event->type() == QEvent::Move && window_->isVisible()) FitWindowToScreen();
   return QScrollArea::eventFilter(watched, event);
 }
 
