@@ -7,13 +7,21 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <algorithm>
+#include <functional>
+#include <iostream>
 #include <memory>
 
 #include "gui/accessibility.h"
@@ -244,6 +252,44 @@ TEST_F(AccessibleWindow, TheStatusPaneIsNamedByItsWholeText) {
   }
 }
 
+// Every interface under iface with the role, shown or not.
+void CollectRole(QAccessibleInterface* iface, QAccessible::Role role, QList<QAccessibleInterface*>& found) {
+  if (!iface || !iface->isValid()) return;
+  if (iface->role() == role) found << iface;
+  for (int i = 0; i < iface->childCount(); ++i) CollectRole(iface->child(i), role, found);
+}
+
+// A screen reader asked to read the status bar finds one, the status line, and reads its panes:
+// the message first, then the adapter's state.
+TEST_F(AccessibleWindow, TheStatusLineIsTheWindowsOneStatusBar) {
+  window_->ShowStatus(kStatusTexts[1]);
+  window_->ShowAdapterState(AdapterState::Ready);
+  QList<QAccessibleInterface*> bars;
+  CollectRole(QAccessible::queryAccessibleInterface(window_.get()), QAccessible::StatusBar, bars);
+  ASSERT_EQ(bars.size(), 1);
+  QAccessibleInterface* bar = bars.front();
+  EXPECT_FALSE(bar->state().invisible);
+  QStringList read;
+  int message = -1;
+  for (int i = 0; i < bar->childCount(); ++i) {
+    QAccessibleInterface* pane = bar->child(i);
+    ASSERT_NE(pane, nullptr);
+    EXPECT_EQ(pane->parent(), bar);
+    EXPECT_EQ(bar->indexOfChild(pane), i);
+    const QString name = pane->text(QAccessible::Name);
+    if (name.trimmed().isEmpty()) continue;
+    if (read.isEmpty()) message = i;
+    read << name;
+  }
+  ASSERT_GE(read.size(), 2) << read.join(QStringLiteral(" | ")).toStdString();
+  EXPECT_EQ(read.front(), kStatusTexts[1]);
+  EXPECT_TRUE(read.contains(window_->StatusText(MainWindow::kAdapterPane)))
+      << read.join(QStringLiteral(" | ")).toStdString();
+  // Whatever the line shows later is read in the same place.
+  window_->ShowStatus(kStatusTexts[0]);
+  EXPECT_EQ(bar->child(message)->text(QAccessible::Name), kStatusTexts[0]);
+}
+
 // The status line speaks up: an alert for each text.
 TEST_F(AccessibleWindow, StatusTextsAreAnnounced) {
   if (!QAccessible::isActive()) GTEST_SKIP() << kNoBridge;
@@ -331,4 +377,137 @@ TEST_F(AccessibleWindow, FocusFollowsThePage) {
     for (QWidget* rest : order.mid(1 + controls.size()))
       EXPECT_TRUE(qobject_cast<QPushButton*>(rest)) << Describe(rest).toStdString();
   }
+}
+
+namespace {
+
+QChar Mnemonic(const QString& text) {
+  const qsizetype at = text.indexOf(QLatin1Char('&'));
+  return at >= 0 && at + 1 < text.size() ? text[at + 1].toUpper() : QChar();
+}
+
+// The window with every menu it can have: a history (the History and Fleet menus), a file in Open
+// Recent, advanced mode (the service commands); the guide opened in a viewer the test watches.
+class KeyboardWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    WindowOptions options{nullptr, std::make_shared<SilentTones>(), QStringLiteral("/nonexistent/port")};
+    options.historyLocation =
+        HistoryLocation{HistoryLocation::Backend::SQLite, dir_.filePath(QStringLiteral("h.sqlite"))};
+    options.guidePath = GuidePage(QFileInfo(QStringLiteral(M84DPT_PROGRAM)).absolutePath());
+    options.openUrl = [this](const QUrl& url) {
+      opened_ << url;
+      return true;
+    };
+    const PreferenceStore store = PreferenceStore::FileStore(dir_.filePath(QStringLiteral("m84.ini")));
+    ASSERT_TRUE(store.WriteRecentFiles({dir_.filePath(QStringLiteral("kept.DAT"))}));
+    options.preferences = std::make_shared<const PreferenceStore>(store);
+    window_ = std::make_unique<MainWindow>(data_, options);
+    ASSERT_NO_FATAL_FAILURE(Activate(window_.get()));
+    window_->SwitchToAdvancedMode();
+  }
+
+  QTemporaryDir dir_;
+  PagerData data_;
+  QList<QUrl> opened_;
+  std::unique_ptr<MainWindow> window_;
+};
+
+}  // namespace
+
+// Every command of the menus is reached from the keyboard: Alt and the menu's letter, then the
+// entry's letter or its own keys. Within a menu no two entries share a letter, nor two menus; no
+// menu takes a button's Alt+P, S, L, W or R.
+TEST_F(KeyboardWindow, EveryMenuCommandHasKeysOfItsOwn) {
+  QSet<QChar> taken;
+  for (int i = 0; i < MainWindow::kButtonCount; ++i)
+    taken << Mnemonic(window_->Button(MainWindow::CommandButton(i))->text());
+  ASSERT_EQ(taken.size(), MainWindow::kButtonCount);
+  QStringList titles;
+  int commands = 0;
+  std::function<void(QMenu*)> checkMenu = [&](QMenu* menu) {
+    SCOPED_TRACE(menu->title().toStdString());
+    QSet<QChar> letters;
+    for (QAction* entry : menu->actions()) {
+      if (entry->isSeparator() || !entry->isVisible()) continue;
+      SCOPED_TRACE(entry->text().toStdString());
+      const QChar letter = Mnemonic(entry->text());
+      EXPECT_TRUE(!letter.isNull() || !entry->shortcut().isEmpty()) << "no keys reach it";
+      if (!letter.isNull()) {
+        EXPECT_FALSE(letters.contains(letter)) << "a second " << QString(letter).toStdString();
+        letters << letter;
+      }
+      if (entry->menu())
+        checkMenu(entry->menu());
+      else
+        ++commands;
+    }
+  };
+  for (QAction* top : window_->MenuBar()->actions()) {
+    if (!top->isVisible()) continue;
+    titles << top->text();
+    const QChar letter = Mnemonic(top->text());
+    EXPECT_FALSE(letter.isNull()) << top->text().toStdString();
+    EXPECT_FALSE(taken.contains(letter)) << top->text().toStdString() << " takes a letter already taken";
+    taken << letter;
+    checkMenu(top->menu());
+  }
+  for (const char* menu : {"&File", "Pa&ger", "Hist&ory", "Fle&et", "&Tools", "&Help"})
+    EXPECT_TRUE(titles.contains(QString::fromLatin1(menu))) << menu << " in " << titles.join(' ').toStdString();
+  EXPECT_GE(commands, int(MainWindow::kMenuCommandCount) + 1);  // and the recent file
+  std::cout << "menus: " << titles.join(QLatin1Char(' ')).toStdString() << "; commands: " << commands << "\n";
+}
+
+// Alt and a menu's letter open that menu; Alt+H, G opens the guide's page on the window.
+TEST_F(KeyboardWindow, AltAndTheMenusLettersOpenTheGuide) {
+  for (QAction* top : window_->MenuBar()->actions()) {
+    if (!top->isVisible()) continue;
+    SCOPED_TRACE(top->text().toStdString());
+    QTest::keyClick(window_.get(), Mnemonic(top->text()).toLower().toLatin1(), Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activePopupWidget() == top->menu(); }, 2000));
+    QTest::keyClick(top->menu(), Qt::Key_Escape);
+    ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() == nullptr; }, 2000));
+  }
+  QTest::keyClick(window_.get(), 'h', Qt::AltModifier);
+  QMenu* help = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  ASSERT_NE(help, nullptr);
+  QSignalSpy guide(window_->Action(MainWindow::kGuideCommand), &QAction::triggered);
+  QTest::keyClick(help, 'g');
+  ASSERT_EQ(guide.size(), 1);
+  ASSERT_EQ(opened_.size(), 1);
+  EXPECT_TRUE(opened_[0].isLocalFile());
+  EXPECT_EQ(QFileInfo(opened_[0].toLocalFile()).fileName(), QStringLiteral("window.md"));
+  EXPECT_TRUE(QFileInfo::exists(opened_[0].toLocalFile())) << opened_[0].toLocalFile().toStdString();
+}
+
+// A guide that is not where it is looked for is said so, naming where; nothing opens.
+TEST_F(KeyboardWindow, AGuideThatIsMissingIsNamedInTheStatusLine) {
+  PagerData data;
+  WindowOptions options{nullptr, std::make_shared<SilentTones>(), QStringLiteral("/nonexistent/port")};
+  options.guidePath = dir_.filePath(QStringLiteral("share/doc/m84dpt/guide/window.md"));
+  options.openUrl = [this](const QUrl& url) {
+    opened_ << url;
+    return true;
+  };
+  MainWindow window(data, options);
+  window.Action(MainWindow::kGuideCommand)->trigger();
+  EXPECT_TRUE(opened_.isEmpty());
+  EXPECT_EQ(window.StatusText(MainWindow::kMessagePane),
+            QStringLiteral("The guide cannot be opened: ") + options.guidePath);
+}
+
+// The page Help, Guide opens: as the package installs them, the program in bin finds the guide the
+// package puts under share/doc; the program of the build tree finds the copy beside it.
+TEST(GuidePage, IsFoundWhereThePackageAndTheBuildTreePutIt) {
+  const QString prefix = QStringLiteral("/opt/m84");
+  EXPECT_EQ(GuidePage(prefix + QStringLiteral("/" M84_INSTALL_BINDIR)),
+            prefix + QStringLiteral("/" M84_INSTALL_DOCDIR "/guide/window.md"));
+  EXPECT_TRUE(QFileInfo::exists(QStringLiteral(M84_SOURCE_DIR "/docs/guide/window.md")));  // what is installed there
+  const QString built = GuidePage(QFileInfo(QStringLiteral(M84DPT_PROGRAM)).absolutePath());
+  EXPECT_TRUE(QFileInfo::exists(built)) << built.toStdString();
+  QFile source(QStringLiteral(M84_SOURCE_DIR "/docs/guide/window.md"));
+  QFile copy(built);
+  ASSERT_TRUE(source.open(QIODevice::ReadOnly) && copy.open(QIODevice::ReadOnly));
+  EXPECT_EQ(copy.readAll(), source.readAll());
 }

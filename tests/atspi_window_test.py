@@ -5,7 +5,8 @@ The program runs on its own X server (Xvfb) and session bus (dbus-run-session), 
 walks what the bus shows of it: in basic mode, then, with the advance-setting password typed in
 through the bus and the OK button pressed, on each of the twelve pages reached by pressing its
 page tab. Every input shown must have a name, and no two inputs of one mode may share one. A
-wrong password first shows that a status text reaches the bus as it appears.
+wrong password first shows that a status text reaches the bus as it appears, in the window's one
+status bar.
 
 It needs Xvfb, dbus-run-session, the AT-SPI bus launcher and Python's AT-SPI bindings
 (python3-pyatspi, for the system's Python). Where one is missing the test is skipped (exit 77).
@@ -162,14 +163,21 @@ def inner(program):
         ok = walk(window, lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON and n.name == "OK", [])
         assert len(ok) == 1, f"{len(ok)} OK buttons"
 
-        # A wrong password first: its status text must reach the bus as the status pane's new name.
+        # The status line is the window's one status bar, which a screen reader reads on request.
+        bars = walk(window, lambda n: n.getRole() == pyatspi.ROLE_STATUS_BAR, [])
+        assert len(bars) == 1, f"{len(bars)} status bars"
+        status_bar = bars[0]
+
+        # A wrong password first: its status text must reach the bus as the new name of a pane of
+        # the status bar.
         from gi.repository import GLib
 
         names_heard = []
 
         def heard(event):
-            if event.source is not None and event.source.getRole() == pyatspi.ROLE_LABEL:
-                names_heard.append(event.source.name)
+            source = event.source
+            if source is not None and source.getRole() == pyatspi.ROLE_LABEL and source.parent == status_bar:
+                names_heard.append(source.name)
 
         pyatspi.Registry.registerEventListener(heard, "object:property-change:accessible-name")
         password[0].queryEditableText().setTextContents("wrong")

@@ -26,6 +26,7 @@
 #include <QTest>
 #include <QTextDocumentFragment>
 #include <QTimer>
+#include <iostream>
 
 #include "core/history/pager_history.h"
 #include "core/image/dat_file.h"
@@ -1099,9 +1100,16 @@ TEST_F(WindowFixture, ALongStatusIsElidedInTheMiddleAndItsTipStaysOnTheScreen) {
       if (top->inherits("QTipLabel") && top->isVisible()) tip = top;
     return tip != nullptr;
   }));
-  const QRect screen = pane->screen()->geometry();
+  // Within the screen's work area: not under a panel either.
+  const QRect screen = pane->screen()->availableGeometry();
   ASSERT_GT(tip->fontMetrics().horizontalAdvance(status), screen.width()) << "the status fits the screen as one line";
-  EXPECT_TRUE(screen.contains(tip->frameGeometry())) << tip->frameGeometry().width() << " wide";
+  std::cout << "tip " << tip->frameGeometry().x() << "," << tip->frameGeometry().y() << " "
+            << tip->frameGeometry().width() << "x" << tip->frameGeometry().height() << " in the work area "
+            << screen.width() << "x" << screen.height() << " of " << pane->screen()->geometry().height()
+            << "; the pane's foot at " << pane->mapToGlobal(QPoint(0, pane->height())).y() << "\n";
+  EXPECT_TRUE(screen.contains(tip->frameGeometry()))
+      << tip->frameGeometry().x() << "," << tip->frameGeometry().y() << " " << tip->frameGeometry().width() << "x"
+      << tip->frameGeometry().height() << " on " << screen.width() << "x" << screen.height();
   QLabel* tipLabel = qobject_cast<QLabel*>(tip);
   ASSERT_NE(tipLabel, nullptr);
   EXPECT_TRUE(QTextDocumentFragment::fromHtml(tipLabel->text()).toPlainText() == status);

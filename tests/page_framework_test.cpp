@@ -15,14 +15,19 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
 #include <QTest>
 #include <QTimer>
 #include <QValidator>
+#include <iostream>
 #include <optional>
 
 #include "core/pages/ota_page.h"
+#include "gui/accessibility.h"
 #include "gui/main_window.h"
 #include "gui/tab_strip.h"
 #include "widget_fixtures.h"
@@ -327,6 +332,53 @@ TEST_F(WindowFixture, NoTextIsClippedOnAnyPageOrTheStatusLine) {
       }
     }
   });
+}
+
+// However small the screen at the desktop's scale (at 200 % a 1920 x 1080 screen is 960 x 540),
+// the window keeps to its work area with its buttons and status line whole, and every input of
+// every page can be scrolled into sight, cut by nothing that holds it.
+TEST_F(WindowFixture, EveryInputCanBeScrolledIntoSightOnTheScreen) {
+  auto* area = window->findChild<PageArea*>();
+  ASSERT_NE(area, nullptr);
+  const QRect work = window->screen()->availableGeometry();
+  const QRect frame = window->frameGeometry();
+  std::cout << "screen " << window->screen()->geometry().width() << "x" << window->screen()->geometry().height()
+            << " (work area " << work.width() << "x" << work.height() << ") at " << window->devicePixelRatio() * 100
+            << " %: window " << window->minimumWidth() << "x" << window->minimumHeight() << " at least, framed "
+            << frame.width() << "x" << frame.height() << "; the pages give up " << area->HeightGivenUp() << " px\n";
+  EXPECT_TRUE(work.contains(frame)) << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height();
+  for (int i = 0; i < MainWindow::kButtonCount; ++i)
+    EXPECT_TRUE(window->rect().contains(window->Button(MainWindow::CommandButton(i))->geometry())) << i;
+  for (QWidget* pane : {static_cast<QWidget*>(window->findChild<StatusLine*>()), static_cast<QWidget*>(area)})
+    EXPECT_TRUE(window->rect().contains(pane->geometry())) << Name(pane).toStdString();
+  int inputs = 0;
+  ForEveryShownPage([&](SettingsPage* page) {
+    for (const ControlRow& row : page->Rows()) {
+      QWidget* control = row.Widget();
+      if (!row.CarriesValue() || !control->isVisible()) continue;
+      SCOPED_TRACE(Name(control).toStdString());
+      ++inputs;
+      // A page's own scrolling first, as Tab brings it into sight there; then the control takes the
+      // focus as the user gives it, or is scrolled to.
+      for (QWidget* holder = control->parentWidget(); holder != area; holder = holder->parentWidget())
+        if (auto* scroll = qobject_cast<QScrollArea*>(holder)) scroll->ensureWidgetVisible(control, 0, 0);
+      if (control->isEnabled() && (control->focusPolicy() & Qt::TabFocus))
+        control->setFocus(Qt::TabFocusReason);
+      else
+        area->ShowWhole(control);
+      for (QWidget* holder = control->parentWidget(); holder && !holder->isWindow(); holder = holder->parentWidget()) {
+        const QRect at(control->mapTo(holder, QPoint(0, 0)), control->size());
+        EXPECT_TRUE(holder->rect().contains(at))
+            << "cut by " << Name(holder).toStdString() << " " << holder->width() << "x" << holder->height() << " at "
+            << at.x() << "," << at.y() << " " << at.width() << "x" << at.height() << " scrolled "
+            << area->horizontalScrollBar()->value() << "/" << area->horizontalScrollBar()->maximum() << ", "
+            << area->verticalScrollBar()->value() << "/" << area->verticalScrollBar()->maximum();
+      }
+      const QRect inWindow(control->mapTo(window.get(), QPoint(0, 0)), control->size());
+      EXPECT_TRUE(window->rect().contains(inWindow));
+    }
+  });
+  EXPECT_GE(inputs, 400);
 }
 
 // Texts are one byte per character. A character outside Latin-1 never gets into a text edit:

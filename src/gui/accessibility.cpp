@@ -3,11 +3,17 @@
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QScreen>
+#include <QTimer>
 #include <QWindow>
+#include <algorithm>
 #include <map>
 
 #include "gui/tab_strip.h"
@@ -218,6 +224,8 @@ class AccessibleList : public QAccessibleWidget {
 
 QAccessibleInterface* Factory(const QString& className, QObject* object) {
   if (!object || !object->isWidgetType()) return nullptr;
+  if (className == QLatin1String(StatusLine::staticMetaObject.className()))
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::StatusBar);
   if (className == QLatin1String(TabStrip::staticMetaObject.className()))
     return new AccessibleTabStrip(static_cast<TabStrip*>(object));
   // Only the list itself: a class derived from it keeps what Qt gives it.
@@ -234,6 +242,71 @@ void InstallAccessibleInterfaces() {
   }();
   static_cast<void>(installed);
 }
+
+namespace {
+// However small the screen, the area shows a few rows of a page.
+constexpr int kLeastPageHeight = 80;
+}  // namespace
+
+PageArea::PageArea(const QRect& rect, QWidget* window) : QScrollArea(window), window_(window), designed_(rect) {
+  setFrameShape(QFrame::NoFrame);
+  setFocusPolicy(Qt::NoFocus);
+  setGeometry(rect);
+  auto* pages = new QWidget;
+  pages->setFixedSize(rect.size());
+  setWidget(pages);
+  // The window's own background shows through, as when the pages lay on it.
+  viewport()->setAutoFillBackground(false);
+  pages->setAutoFillBackground(false);
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+    if (now && Pages()->isAncestorOf(now)) ShowWhole(now);
+  });
+  window_->installEventFilter(this);
+}
+
+bool PageArea::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == window_ && event->type() == QEvent::Show) {
+    FitWindowToScreen();
+    // Once shown, the window knows its screen and the frame the desktop gives it.
+    QTimer::singleShot(0, this, &PageArea::FitWindowToScreen);
+    if (QWindow* handle = window_->windowHandle())
+      connect(handle, &QWindow::screenChanged, this, &PageArea::FitWindowToScreen, Qt::UniqueConnection);
+  }
+  // The desktop frames the window after its first show, and moves it when it frames it.
+  if (watched == window_ && event->type() == QEvent::Move && window_->isVisible()) FitWindowToScreen();
+  return QScrollArea::eventFilter(watched, event);
+}
+
+void PageArea::ShowWhole(QWidget* control) {
+  if (!Pages()->isAncestorOf(control)) return;
+  const QRect at(control->mapTo(Pages(), QPoint(0, 0)), control->size());
+  ensureVisible(at.center().x(), at.center().y(), at.width() / 2 + 1, at.height() / 2 + 1);
+}
+
+void PageArea::FitWindowToScreen() {
+  if (below_.empty() && windowHeight_ == 0) {
+    windowHeight_ = window_->height();
+    for (QWidget* child : window_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      if (child != this && child->y() >= designed_.bottom()) below_.emplace_back(child, child->y());
+  }
+  const QScreen* screen = window_->screen();
+  if (!screen) return;
+  const int frame = std::max(0, window_->frameGeometry().height() - window_->height());
+  const int room = screen->availableGeometry().height() - frame;
+  const int givenUp = std::clamp(windowHeight_ - room, 0, std::max(0, designed_.height() - kLeastPageHeight));
+  if (givenUp == givenUp_) return;
+  givenUp_ = givenUp;
+  window_->setFixedHeight(windowHeight_ - givenUp_);
+  setGeometry(designed_.adjusted(0, 0, 0, -givenUp_));
+  for (const auto& [widget, top] : below_)
+    if (widget) widget->move(widget->x(), top - givenUp_);
+}
+
+QString GuidePage(const QString& programFolder) {
+  return QDir::cleanPath(programFolder + QStringLiteral("/../share/doc/m84dpt/guide/window.md"));
+}
+
+StatusLine::StatusLine(QWidget* parent) : QWidget(parent) { InstallAccessibleInterfaces(); }
 
 void AnnounceCurrentTab(TabStrip* strip) {
   const int current = strip->CurrentIndex();

@@ -141,11 +141,6 @@ struct QuietHost : OperationHost {
   void ShowFileProblem(const QString& path, const QString& reason) override { problem = path + ": " + reason; }
 };
 
-// Where the guide is installed, beside the program's own folder.
-QString InstalledGuide() {
-  return QCoreApplication::applicationDirPath() + QStringLiteral("/../share/doc/m84dpt/guide/window.md");
-}
-
 // The message pane: a text longer than the pane loses its middle, where a status text's cause
 // begins, and keeps the status text and the end of the cause in sight.
 class MessagePane : public QLabel {
@@ -266,8 +261,9 @@ QRect MainWindow::DialogRect(int x, int y, int w, int h) const {
 }
 
 void MainWindow::CreatePages() {
-  tabStrip_ = new TabStrip(this);
-  tabStrip_->setGeometry(DialogRect(7, 56, 338, 219));
+  auto* area = new PageArea(DialogRect(7, 56, 338, 219), this);
+  tabStrip_ = new TabStrip(area->Pages());
+  tabStrip_->setGeometry(area->Pages()->rect());
   for (const PageInfo& info : kTabPages)
     tabStrip_->AddTab(QString::fromLatin1(info.tabLabel), QString::fromLatin1(info.tabTip));
   tabStrip_->hide();
@@ -277,8 +273,8 @@ void MainWindow::CreatePages() {
   tabStrip_->SetLeaveGuard([this] { return LeaveFocusedControl(); });
 
   auto& basic = pages_[static_cast<size_t>(PageId::Basic)];
-  basic = CreatePageWidget(models_.Page(PageId::Basic), data_, *this, this);
-  basic->setGeometry(DialogRect(7, 56, 338, 219));
+  basic = CreatePageWidget(models_.Page(PageId::Basic), data_, *this, area->Pages());
+  basic->setGeometry(area->Pages()->rect());
   basic->show();
   edits_->Watch(basic);
 }
@@ -505,7 +501,7 @@ void MainWindow::CreateButtons() {
 }
 
 void MainWindow::CreateStatusLine() {
-  auto* line = new QWidget(this);
+  auto* line = new StatusLine(this);
   line->setGeometry(0, height() - kStatusLineHeight, width(), kStatusLineHeight);
   auto* layout = new QHBoxLayout(line);
   layout->setContentsMargins(2, 2, 2, 2);
@@ -794,8 +790,10 @@ void MainWindow::CompareSettingsCommand() {
 }
 
 void MainWindow::ShowGuide() {
-  const QString guide = options_.guidePath.isEmpty() ? InstalledGuide() : options_.guidePath;
-  if (!QFileInfo::exists(guide) || !QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(guide).absoluteFilePath())))
+  const QString guide =
+      options_.guidePath.isEmpty() ? GuidePage(QCoreApplication::applicationDirPath()) : options_.guidePath;
+  const QUrl page = QUrl::fromLocalFile(QFileInfo(guide).absoluteFilePath());
+  if (!QFileInfo::exists(guide) || !(options_.openUrl ? options_.openUrl(page) : QDesktopServices::openUrl(page)))
     ShowStatus(QStringLiteral("The guide cannot be opened: ") + QDir::cleanPath(guide));
 }
 

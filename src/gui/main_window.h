@@ -28,6 +28,7 @@ class QMenuBar;
 class QProgressBar;
 class QPushButton;
 class QShortcut;
+class QUrl;
 
 namespace m84 {
 
@@ -58,6 +59,8 @@ struct WindowOptions {
   std::optional<HistoryLocation> historyLocation;
   // The installed guide's first page; empty: the installed place.
   QString guidePath;
+  // Opens the guide's page in the desktop's viewer; nothing: the desktop's own handler.
+  std::function<bool(const QUrl&)> openUrl;
 };
 
 class MainWindow : public QWidget, public TransferHost, public PageHost, public PageExchange {
