@@ -18,46 +18,20 @@
 #include "core/pages/capcode.h"
 #include "core/pages/field_codecs.h"
 #include "core/pages/general_page.h"
+#include "generated_history.h"
 
 namespace {
 
 using namespace m84;
+using bench::Clock;
+using bench::GeneratedRecord;
+using bench::MsSince;
 
 constexpr double kRecordTargetMs = 5.0;
 constexpr double kSearchTargetMs = 100.0;
 constexpr int kDefaultRecords = 100000;
-constexpr int kSerials = 1000;  // so each serial number has about a hundred records
-constexpr int kBatch = 5000;
 constexpr int kRecordRuns = 40;
 constexpr int kSearchRuns = 20;
-
-using Clock = std::chrono::steady_clock;
-
-double MsSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-QString SerialNumber(int n) { return QStringLiteral("84%1").arg(n % kSerials, 8, 10, QLatin1Char('0')); }
-
-HistoryRecord Generated(int n) {
-  HistoryRecord record;
-  PagerData data;
-  for (int row = 0; row < kCapcodeRowCount; ++row) WriteCapcode(data.image, row, uint32_t(8 + (n * 8 + row) % 2000000));
-  WriteZeroPaddedText(SerialNumber(n), data.image, kSerialOffset, kSerialSize);
-  record.data = data;
-  record.time = QDateTime(QDate(2020, 1, 1), QTime(0, 0), QTimeZone::utc()).addSecs(qint64(n) * 60);
-  record.user = QStringLiteral("tech");
-  record.host = QStringLiteral("bench-1");
-  record.source = kSourceBatch;
-  record.operation = n % 2 ? QStringLiteral("write") : QStringLiteral("backup");
-  record.outcome = kOutcomeOk;
-  record.status = QStringLiteral("DPT Verify ok !");
-  record.exitCode = 0;
-  record.port = QStringLiteral("/dev/ttyUSB0");
-  record.file = QStringLiteral("/srv/pagers/batch.DAT");
-  FillSearchColumns(record);
-  return record;
-}
 
 struct Figures {
   double median = 0;
@@ -84,20 +58,7 @@ int main(int argc, char** argv) {
   QTemporaryDir dir;
   const HistoryLocation location{HistoryLocation::Backend::SQLite, dir.filePath(QStringLiteral("history.sqlite"))};
 
-  std::printf("Generating %d records ...\n", records);
-  const auto generating = Clock::now();
-  {
-    HistoryStore store(location);
-    for (int first = 0; first < records; first += kBatch) {
-      std::vector<HistoryRecord> batch;
-      for (int n = first; n < std::min(records, first + kBatch); ++n) batch.push_back(Generated(n));
-      if (const Outcome appended = store.AppendAll(batch); !appended) {
-        std::fprintf(stderr, "bench_history: %s\n", qPrintable(appended.failure().reason));
-        return 1;
-      }
-    }
-  }
-  std::printf("  generated in %.1f s\n\n", MsSince(generating) / 1000.0);
+  if (!bench::GenerateHistory(location, records, "bench_history")) return 1;
 
   std::printf("Recording one pager operation (SQLite file, WAL, synchronous=NORMAL):\n");
   std::vector<double> command;
@@ -107,24 +68,25 @@ int main(int argc, char** argv) {
     auto start = Clock::now();
     {
       PagerHistory history(location, kSourceCommandLine);  // a command: opened for its one record
-      if (!history.Record(Generated(records + run)).kept) return 1;
+      if (!history.Record(GeneratedRecord(records + run)).kept) return 1;
     }
     command.push_back(MsSince(start));
     start = Clock::now();
-    if (!open.Record(Generated(records + run)).kept) return 1;
+    if (!open.Record(GeneratedRecord(records + run)).kept) return 1;
     window.push_back(MsSince(start));
   }
   PrintLine("a command (open, check schema, record, close)", Summary(command), kRecordTargetMs);
   PrintLine("the window (store kept open)", Summary(window), kRecordTargetMs);
 
-  std::printf("\nhistory --serial on %d records (about %d matches each):\n", records, records / kSerials);
+  std::printf("\nhistory --serial on %d records (about %d matches each):\n", records,
+              records / bench::kGeneratedSerials);
   std::vector<double> search;
   size_t found = 0;
   for (int run = 0; run < kSearchRuns; ++run) {
     const auto start = Clock::now();
     HistoryStore store(location);
     HistoryFilter filter;
-    filter.serial = SerialNumber(run * 37);
+    filter.serial = bench::GeneratedSerialNumber(run * 37);
     const Result<std::vector<HistoryRecord>> listed = store.List(filter);
     if (!listed) return 1;
     search.push_back(MsSince(start));

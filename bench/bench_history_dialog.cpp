@@ -26,6 +26,7 @@
 #include "core/pages/capcode.h"
 #include "core/pages/field_codecs.h"
 #include "core/pages/general_page.h"
+#include "generated_history.h"
 #include "gui/file_dialogs.h"
 #include "gui/history_dialog.h"
 #include "gui/main_window.h"
@@ -33,45 +34,16 @@
 namespace {
 
 using namespace m84;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::GeneratedRecord;
+using bench::MsSince;
 
 constexpr double kTargetMs = 50.0;
 constexpr int kDefaultRecords = 100000;
-constexpr int kSerials = 1000;  // about a hundred records for each serial number
-constexpr int kBatch = 5000;
 constexpr int kOpenRuns = 10;
 constexpr int kTickMs = 10;
 // Between two steps, as long as a person takes at the fastest: the timer ticks meanwhile.
 constexpr int kPauseMs = 40;
-
-double MsSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-QString SerialNumber(int n) { return QStringLiteral("84%1").arg(n % kSerials, 8, 10, QLatin1Char('0')); }
-
-int CapcodeOf(int n, int row) { return 8 + (n * 8 + row) % 2000000; }
-
-// One a minute from 2020-01-01 on, writes and backups by four users on four benches.
-HistoryRecord Generated(int n) {
-  HistoryRecord record;
-  PagerData data;
-  for (int row = 0; row < kCapcodeRowCount; ++row) WriteCapcode(data.image, row, uint32_t(CapcodeOf(n, row)));
-  WriteZeroPaddedText(SerialNumber(n), data.image, kSerialOffset, kSerialSize);
-  record.data = data;
-  record.time = QDateTime(QDate(2020, 1, 1), QTime(0, 0), QTimeZone::utc()).addSecs(qint64(n) * 60);
-  record.user = QStringLiteral("tech%1").arg(n % 4);
-  record.host = QStringLiteral("bench-%1").arg(n % 4);
-  record.source = kSourceBatch;
-  record.operation = n % 2 ? QStringLiteral("write") : QStringLiteral("backup");
-  record.outcome = n % 50 ? kOutcomeOk : kOutcomeFailed;
-  record.status = QStringLiteral("DPT Verify ok !");
-  record.exitCode = 0;
-  record.port = QStringLiteral("/dev/ttyUSB0");
-  record.file = QStringLiteral("/srv/pagers/batch-%1.DAT").arg(n % 97);
-  FillSearchColumns(record);
-  return record;
-}
 
 struct Figures {
   double median = 0;
@@ -167,20 +139,7 @@ int main(int argc, char** argv) {
   QTemporaryDir dir;
   const HistoryLocation location{HistoryLocation::Backend::SQLite, dir.filePath(QStringLiteral("history.sqlite"))};
 
-  std::printf("Generating %d records ...\n", records);
-  const auto generating = Clock::now();
-  {
-    HistoryStore store(location);
-    for (int first = 0; first < records; first += kBatch) {
-      std::vector<HistoryRecord> batch;
-      for (int n = first; n < std::min(records, first + kBatch); ++n) batch.push_back(Generated(n));
-      if (const Outcome appended = store.AppendAll(batch); !appended) {
-        std::fprintf(stderr, "bench_history_dialog: %s\n", qPrintable(appended.failure().reason));
-        return 1;
-      }
-    }
-  }
-  std::printf("  generated in %.1f s\n\n", MsSince(generating) / 1000.0);
+  if (!bench::GenerateHistory(location, records, "bench_history_dialog")) return 1;
 
   const auto shared = std::make_shared<QtFileDialogs>();
   // The window the dialog opens over, as History, Records... opens it.
@@ -224,8 +183,8 @@ int main(int argc, char** argv) {
     QString text;
   };
   const Typing typings[] = {
-      {"serial number", dialog.SerialFilter(), SerialNumber(512)},
-      {"capcode", dialog.CapcodeFilter(), QString::number(CapcodeOf(records / 2, 3))},
+      {"serial number", dialog.SerialFilter(), bench::GeneratedSerialNumber(512)},
+      {"capcode", dialog.CapcodeFilter(), QString::number(bench::GeneratedCapcode(records / 2, 3))},
       {"date", dialog.DateFilter(), QStringLiteral("2020-02-15 13")},
   };
   lateness.Start();
