@@ -24,24 +24,16 @@ namespace {
 
 using namespace m84;
 using bench::Clock;
+using bench::Figures;
 using bench::GeneratedRecord;
 using bench::MsSince;
+using bench::Summary;
 
 constexpr double kRecordTargetMs = 5.0;
 constexpr double kSearchTargetMs = 100.0;
 constexpr int kDefaultRecords = 100000;
 constexpr int kRecordRuns = 40;
 constexpr int kSearchRuns = 20;
-
-struct Figures {
-  double median = 0;
-  double worst = 0;
-};
-
-Figures Summary(std::vector<double> ms) {
-  std::sort(ms.begin(), ms.end());
-  return {ms[ms.size() / 2], ms.back()};
-}
 
 void PrintLine(const char* what, const Figures& f, double target) {
   std::printf("  %-44s median %7.2f ms, worst %7.2f ms  (target < %.0f ms: %s)\n", what, f.median, f.worst, target,

@@ -35,8 +35,10 @@ namespace {
 
 using namespace m84;
 using bench::Clock;
+using bench::Figures;
 using bench::GeneratedRecord;
 using bench::MsSince;
+using bench::Summary;
 
 constexpr double kTargetMs = 50.0;
 constexpr int kDefaultRecords = 100000;
@@ -44,16 +46,6 @@ constexpr int kOpenRuns = 10;
 constexpr int kTickMs = 10;
 // Between two steps, as long as a person takes at the fastest: the timer ticks meanwhile.
 constexpr int kPauseMs = 40;
-
-struct Figures {
-  double median = 0;
-  double worst = 0;
-};
-
-Figures Summary(std::vector<double> ms) {
-  std::sort(ms.begin(), ms.end());
-  return {ms[ms.size() / 2], ms.back()};
-}
 
 void PrintLine(const QString& what, const Figures& f) {
   std::printf("  %-46s median %7.2f ms, worst %7.2f ms  (target < %.0f ms: %s)\n", qPrintable(what), f.median, f.worst,

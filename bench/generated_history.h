@@ -24,6 +24,17 @@ inline double MsSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
+// The median and the worst of a series of times.
+struct Figures {
+  double median = 0;
+  double worst = 0;
+};
+
+inline Figures Summary(std::vector<double> ms) {
+  std::sort(ms.begin(), ms.end());
+  return {ms[ms.size() / 2], ms.back()};
+}
+
 constexpr int kGeneratedSerials = 1000;
 
 inline QString GeneratedSerialNumber(int n) {
