@@ -21,6 +21,8 @@ import sys
 import tempfile
 import time
 
+from run_on_xvfb import start_xvfb
+
 SKIPPED = 77
 LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
 SYSTEM_PYTHON = "/usr/bin/python3"
@@ -55,20 +57,10 @@ def outer(program):
 
 
 def start_x_server():
-    read_end, write_end = os.pipe()
-    server = subprocess.Popen(
-        # Without -noreset the server starts over when its last client leaves, and writes its
-        # number again.
-        ["Xvfb", "-displayfd", str(write_end), "-noreset", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-        pass_fds=[write_end],
-        stderr=subprocess.DEVNULL,
-    )
-    os.close(write_end)
-    number = os.read(read_end, 16).decode().strip()
-    if not number:
-        server.kill()
+    server, display = start_xvfb("1280x1024x24")
+    if server is None:
         skip("Xvfb did not start")
-    return server, ":" + number
+    return server, display
 
 
 def wait_for(what, find):

@@ -17,6 +17,26 @@ import sys
 SKIPPED = 77
 
 
+def start_xvfb(screen):
+    """Starts Xvfb with one screen (WIDTHxHEIGHTxDEPTH) on a free display: its process and the
+    display's name, or (None, None) when it does not start."""
+    read_end, write_end = os.pipe()
+    server = subprocess.Popen(
+        # Without -noreset the server starts over when its last client leaves, and writes its
+        # number again.
+        ["Xvfb", "-displayfd", str(write_end), "-noreset", "-screen", "0", screen, "-nolisten", "tcp"],
+        pass_fds=[write_end],
+        stderr=subprocess.DEVNULL,
+    )
+    os.close(write_end)
+    number = os.read(read_end, 16).decode().strip()
+    os.close(read_end)
+    if not number:
+        server.kill()
+        return None, None
+    return server, ":" + number
+
+
 def main():
     args = sys.argv[1:]
     if len(args) < 2:
@@ -31,19 +51,10 @@ def main():
         print("skipped: Xvfb is not installed")
         return SKIPPED
     width, height = (int(n) for n in screen.split("x"))
-    read_end, write_end = os.pipe()
-    server = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_end), "-noreset", "-screen", "0", f"{screen}x24", "-nolisten", "tcp"],
-        pass_fds=[write_end],
-        stderr=subprocess.DEVNULL,
-    )
-    os.close(write_end)
-    number = os.read(read_end, 16).decode().strip()
-    if not number:
-        server.kill()
+    server, display = start_xvfb(f"{screen}x24")
+    if server is None:
         print("skipped: Xvfb did not start")
         return SKIPPED
-    display = ":" + number
     try:
         if panel:
             # What a window manager publishes for its panels; Qt takes the screen's available
