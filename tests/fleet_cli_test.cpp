@@ -39,6 +39,7 @@
 #include "core/link/simulator_host.h"
 #include "core/pages/capcode.h"
 #include "qstring_printer.h"
+#include "silent_server.h"
 
 using namespace m84;
 using namespace m84::fleet;
@@ -1001,17 +1002,9 @@ namespace {
 // wait for it at once (its limit is 5 s), with the record given up and the operation's own
 // outcome standing. A listening socket that nobody reads is such a server.
 TEST_F(FleetCommands, ASignalEndsTheWaitForAHistoryServerThatNeverAnswers) {
-  const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-  ASSERT_GE(listener, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(::listen(listener, 16), 0);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
-  environment.insert(QStringLiteral("M84DPT_HISTORY"),
-                     QStringLiteral("host=127.0.0.1 port=%1 dbname=m84 user=m84").arg(ntohs(address.sin_port)));
+  const SilentServer server;
+  ASSERT_TRUE(server.Listening());
+  environment.insert(QStringLiteral("M84DPT_HISTORY"), server.Connection());
   ASSERT_TRUE(WriteFileAtomically(Path("w.DAT"), EncodeDatFile(PagerData(), 0)));
   ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(1)));
 
@@ -1059,11 +1052,8 @@ TEST_F(FleetCommands, ASignalEndsTheWaitForAHistoryServerThatNeverAnswers) {
   std::vector<int> taken;  // the connections of the cases before, out of the listener's way
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    for (int fd; (fd = ::accept(listener, nullptr, nullptr)) >= 0;) taken.push_back(fd);
-    const auto connected = [&] {
-      pollfd pending{listener, POLLIN, 0};
-      return ::poll(&pending, 1, 0) > 0;
-    };
+    for (int fd; (fd = ::accept(server.Descriptor(), nullptr, nullptr)) >= 0;) taken.push_back(fd);
+    const auto connected = [&] { return server.Called(); };
     const auto adapter = StartSimulator("1100000000");
     QProcess process;
     process.setProcessEnvironment(environment);
@@ -1099,7 +1089,6 @@ TEST_F(FleetCommands, ASignalEndsTheWaitForAHistoryServerThatNeverAnswers) {
     }
   }
   for (int fd : taken) ::close(fd);
-  ::close(listener);
 }
 
 }  // namespace

@@ -34,6 +34,7 @@
 #include "gui/main_window.h"
 #include "gui/order_view.h"
 #include "qstring_printer.h"
+#include "silent_server.h"
 #include "widget_fixtures.h"
 
 using namespace m84;
@@ -492,36 +493,23 @@ namespace {
 // for the whole of its limit (here 2 s). The view closes at once all the same, and that read's
 // answer, when it comes, reaches nothing.
 TEST(OrderViewStore, ClosesAtOnceWhileItsReadWaitsForTheServer) {
-  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-  ASSERT_GE(listener, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(::listen(listener, 16), 0);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  const SilentServer server;
+  ASSERT_TRUE(server.Listening());
   QTemporaryDir dir;
   ASSERT_TRUE(WriteFileAtomically(dir.filePath("template.yaml"), kTemplate));
   ASSERT_TRUE(WriteFileAtomically(dir.filePath("order.csv"), kOrder));
-  const HistoryLocation silent = ParseHistoryLocation(
-      QStringLiteral("host=127.0.0.1 port=%1 dbname=m84 user=m84 connect_timeout=2").arg(ntohs(address.sin_port)));
+  const HistoryLocation silent = ParseHistoryLocation(server.Connection(QStringLiteral("connect_timeout=2")));
 
   auto* view = new OrderView(dir.filePath("order.csv"), dir.filePath("template.yaml"), silent, nullptr);
   view->show();
   ASSERT_FALSE(view->Refused()) << view->FaultTexts().join('\n').toStdString();
-  const auto waiting = [&] {
-    pollfd pending{listener, POLLIN, 0};
-    return ::poll(&pending, 1, 0) > 0;
-  };
-  ASSERT_TRUE(QTest::qWaitFor(waiting, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return server.Called(); }, 5000));
   QElapsedTimer closing;
   closing.start();
   delete view;
   EXPECT_LT(closing.elapsed(), 1000);
   // Past the server's limit, with the window's events running: what that read found is dropped.
   QTest::qWait(3000);
-  ::close(listener);
 }
 
 }  // namespace
