@@ -29,8 +29,8 @@ def start_xvfb(screen):
         stderr=subprocess.DEVNULL,
     )
     os.close(write_end)
+    # The read end stays open for the server's life: a write into a closed pipe would end it.
     number = os.read(read_end, 16).decode().strip()
-    os.close(read_end)
     if not number:
         server.kill()
         return None, None
