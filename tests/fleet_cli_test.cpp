@@ -38,6 +38,7 @@
 #include "core/link/adapter_frame.h"
 #include "core/link/simulator_host.h"
 #include "core/pages/capcode.h"
+#include "order_template.h"
 #include "qstring_printer.h"
 #include "silent_server.h"
 
@@ -55,17 +56,7 @@ struct Outcome {
   QString err;
 };
 
-// Every capcode row but the first disabled, so that each row's capcode 1 is its pager's only
-// address; a start-up text that every pager must get from the template.
-const QByteArray kTemplate =
-    "format: m84-settings/1\n"
-    "general:\n"
-    "  capcodes:\n"
-    "    - {}\n"
-    "    - enable: false\n    - enable: false\n    - enable: false\n    - enable: false\n"
-    "    - enable: false\n    - enable: false\n    - enable: false\n"
-    "display:\n"
-    "  startup_text: \"ST. MARY\"\n";
+const QByteArray kTemplate = kOneCapcodeTemplate;
 
 QByteArray OrderOf(int rows, int firstCapcode = 1200100) {
   QByteArray csv = "label,general.capcodes[1].capcode,display.standby_text_1\r\n";

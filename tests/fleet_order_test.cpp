@@ -8,6 +8,7 @@
 #include "core/pages/field_codecs.h"
 #include "core/pages/general_page.h"
 #include "core/settings/settings_document.h"
+#include "order_template.h"
 #include "qstring_printer.h"
 
 using namespace m84;
@@ -18,16 +19,7 @@ namespace {
 // The default settings with capcode rows 2 to 8 disabled, so that a row's capcode 1 is its only
 // address.
 PagerData OneCapcodeTemplate() {
-  const SettingsReadResult read = ReadSettingsDocument(
-      "format: m84-settings/1\n"
-      "general:\n"
-      "  capcodes:\n"
-      "    - {}\n"
-      "    - enable: false\n    - enable: false\n    - enable: false\n    - enable: false\n"
-      "    - enable: false\n    - enable: false\n    - enable: false\n"
-      "display:\n"
-      "  startup_text: \"HOSPITAL\"\n",
-      PagerData());
+  const SettingsReadResult read = ReadSettingsDocument(kOneCapcodeTemplate, PagerData());
   EXPECT_TRUE(read) << read.error.Text().toStdString();
   return *read.data;
 }

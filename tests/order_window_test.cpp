@@ -33,6 +33,7 @@
 #include "core/link/simulator_host.h"
 #include "gui/main_window.h"
 #include "gui/order_view.h"
+#include "order_template.h"
 #include "qstring_printer.h"
 #include "silent_server.h"
 #include "widget_fixtures.h"
@@ -48,17 +49,7 @@ constexpr int kPresenceLimitMs = 5000;
 // The view reads the store about once a second; a loaded machine may take longer.
 constexpr int kPollLimitMs = 5000;
 
-// Every capcode row but the first disabled, so that each row's capcode 1 is its pager's only
-// address.
-const QByteArray kTemplate =
-    "format: m84-settings/1\n"
-    "general:\n"
-    "  capcodes:\n"
-    "    - {}\n"
-    "    - enable: false\n    - enable: false\n    - enable: false\n    - enable: false\n"
-    "    - enable: false\n    - enable: false\n    - enable: false\n"
-    "display:\n"
-    "  startup_text: \"ST. MARY\"\n";
+const QByteArray kTemplate = kOneCapcodeTemplate;
 
 const QByteArray kOrder =
     "label,general.capcodes[1].capcode,display.standby_text_1\r\n"
