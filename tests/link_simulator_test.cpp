@@ -438,6 +438,20 @@ TEST(TwoAdapters, WriteWithVerifyOnBothAtOnce) {
   EXPECT_FALSE(SameRange(sides[0].simulator->Memory(), sides[1].simulator->Memory(), 0x100, 0x4FF));
 }
 
+// A lock file's pid in each form it takes; four bytes with a NUL are binary even where their
+// first bytes read as a text line (pid 2617 is "9\n\0\0", pid 12345 "90\0\0").
+TEST(PortLockFile, NamesThePidInEveryForm) {
+  const auto binary = [](int32_t pid) { return QByteArray(reinterpret_cast<const char*>(&pid), sizeof pid); };
+  const struct {
+    QByteArray content;
+    std::optional<qint64> pid;
+  } cases[] = {
+      {"      4242\n", 4242}, {"4242", 4242},         {"4242\nminicom\n", 4242}, {binary(4242), 4242},
+      {binary(2617), 2617},   {binary(12345), 12345}, {"junk\n", std::nullopt},  {"", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(LockFilePid(c.content), c.pid) << c.content.toHex().toStdString();
+}
+
 // A port's lock as other serial programs leave it, made in a scratch lock folder: a living holder
 // is named whatever its file's form and its lock is never deleted; a lock name that holds no lock
 // (a FIFO, a folder, a link, a file naming no process) is refused at once, naming it and how to

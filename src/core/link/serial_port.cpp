@@ -111,22 +111,22 @@ QString KindOf(mode_t mode) {
   return QStringLiteral("no regular file");
 }
 
-// The pid a lock file names: its first line as a number (with or without padding; Qt's own lock
-// adds the program's name on the second), or 4 bytes holding it, as older programs write it.
-std::optional<qint64> LockPid(const QByteArray& content) {
-  bool isNumber = false;
-  const qint64 pid = content.split('\n').value(0).trimmed().toLongLong(&isNumber);
-  if (isNumber) return pid;
-  if (content.size() == int(sizeof(int32_t))) {
+}  // namespace
+#endif
+
+std::optional<qint64> LockFilePid(const QByteArray& content) {
+  // Four bytes with a NUL among them are a binary pid, whatever their first bytes look like: a
+  // pid such as 2617 is "9\n\0\0" in memory, which read as text would name pid 9.
+  if (content.size() == int(sizeof(int32_t)) && content.contains('\0')) {
     int32_t binary = 0;
     std::memcpy(&binary, content.constData(), sizeof binary);
     return binary;
   }
+  bool isNumber = false;
+  const qint64 pid = content.split('\n').value(0).trimmed().toLongLong(&isNumber);
+  if (isNumber) return pid;
   return std::nullopt;
 }
-
-}  // namespace
-#endif
 
 PortLock InspectPortLock(const QString& devicePath, const QStringList& folders) {
   PortLock lock;
@@ -150,7 +150,7 @@ PortLock InspectPortLock(const QString& devicePath, const QStringList& folders) 
     const ssize_t got = ::read(fd, content.data(), size_t(content.size()));
     ::close(fd);
     content.truncate(got > 0 ? got : 0);
-    const std::optional<qint64> pid = LockPid(content);
+    const std::optional<qint64> pid = LockFilePid(content);
     if (!pid) {
       lock.blocker = QStringLiteral("%1 names no process, so no program can take the port; %2").arg(path, remove);
       return lock;

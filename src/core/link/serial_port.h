@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <memory>
+#include <optional>
 
 #include "core/link/byte_channel.h"
 
@@ -43,6 +44,10 @@ struct PortLock {
   // a link, a file naming no process), with how to remove it; the port stays blocked until then.
   QString blocker;
 };
+// The pid a lock file names: its first line as a number (with or without padding; Qt's own lock
+// adds the program's name on the second), or 4 bytes holding it, as older programs write it.
+std::optional<qint64> LockFilePid(const QByteArray& content);
+
 PortLock InspectPortLock(const QString& devicePath, const QStringList& folders = SerialLockFolders());
 
 // Who holds a serial device locked: "m84dpt (pid 4242)"; empty when no living holder is found.
