@@ -225,19 +225,6 @@ QString HolderMend(const Holder& holder) {
   return QStringLiteral("close %1 (pid %2); if it hangs: kill %2").arg(holder.name).arg(holder.pid);
 }
 
-// A lock file's pid: ASCII with or without padding, or a 4-byte binary number (older programs).
-std::optional<qint64> LockPid(const QByteArray& content) {
-  bool isNumber = false;
-  const qint64 pid = content.split('\n').value(0).trimmed().toLongLong(&isNumber);
-  if (isNumber) return pid;
-  if (content.size() == 4) {
-    int32_t binary = 0;
-    std::memcpy(&binary, content.constData(), 4);
-    return binary;
-  }
-  return std::nullopt;
-}
-
 DoctorCheck Check(const char* id, const char* title) {
   DoctorCheck check;
   check.id = QLatin1String(id);
@@ -416,7 +403,7 @@ class Doctor {
         continue;
       }
       const QByteArray content = file.read(128);
-      const std::optional<qint64> pid = LockPid(content);
+      const std::optional<qint64> pid = LockFilePid(content);
       if (pid && *pid > 0 && QFileInfo::exists(QStringLiteral("%1/%2").arg(roots_.proc).arg(*pid))) {
         QString name = QString::fromLocal8Bit(content.split('\n').value(1)).trimmed();
         if (name.isEmpty()) name = ProcessName(roots_.proc, *pid);
