@@ -18,6 +18,8 @@ const std::vector<CommandEntry> kCommands = {
     {"write", "Write a data file into the pager through the adapter.", RunWriteCommand},
     {"fleet", "Check, program and follow an order: many pagers, each with its own settings from a CSV row.",
      RunFleetCommand},
+    {"page", "Test pages: whether a programmed pager alerts for a page, and what its settings make of it.",
+     RunPageCommand},
     {"history", "List the pagers read and written, show or restore an earlier state.", RunHistoryCommand},
     {"probe", "Check that the adapter answers.", RunProbeCommand},
     {"simulate", "Serve a simulated adapter and pager on a pseudo-terminal.", RunSimulateCommand},

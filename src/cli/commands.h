@@ -22,6 +22,9 @@ int RunUdevRuleCommand(const QStringList& arguments);
 int RunPortsCommand(const QStringList& arguments);
 int RunHistoryCommand(const QStringList& arguments);
 int RunFleetCommand(const QStringList& arguments);
+// "page ACTION ...": each action with its own options; "page check" is RunPageCheckCommand.
+int RunPageCommand(const QStringList& arguments);
+int RunPageCheckCommand(const QStringList& arguments);
 int RunDoctorCommand(const QStringList& arguments);
 int RunHelpCommand(const QStringList& arguments);
 
