@@ -14,6 +14,7 @@
 #include "cli/commands.h"
 #include "cli/console_host.h"
 #include "cli/link_options.h"
+#include "cli/site_option.h"
 #include "cli/transfer_interrupt.h"
 #include "core/fleet/fleet_order.h"
 #include "core/fleet/fleet_runner.h"
@@ -102,11 +103,16 @@ LoadedOrder ReadAndCheck(const QString& path, const QString& templatePath, const
   return {std::move(checked), 0};
 }
 
-int Check(const QString& path, const QString& templatePath, const QString& name) {
+int Check(const QString& path, const QString& templatePath, const QString& name,
+          const std::optional<paging::SiteProfile>& site) {
   LoadedOrder loaded = ReadAndCheck(path, templatePath, name);
   if (!loaded.order) return loaded.exitCode;
   const Order& order = *loaded.order;
-  if (order.Refused()) return 1;
+  int unheard = 0;
+  if (site)
+    for (const OrderRow& row : order.rows)
+      unheard += PrintSiteFindings(*site, row.data, QStringLiteral("%1:%2").arg(path).arg(row.row));
+  if (order.Refused() || unheard > 0) return 1;
   Print(QStringLiteral("%1: %2 row(s) ready\n").arg(path).arg(order.rows.size()));
   return 0;
 }
@@ -384,6 +390,7 @@ int RunFleetCommand(const QStringList& arguments) {
   parser.addOption(options.redo);
   parser.addOption(options.retryFailed);
   parser.addOption(options.claimTimeout);
+  parser.addOption(SiteOption());
   parser.AllowRepeated(options.port);
   parser.AllowRepeated(options.redo);
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
@@ -398,8 +405,14 @@ int RunFleetCommand(const QStringList& arguments) {
   if ((action == kExportAction) != !out.isEmpty())
     return parser.UsageError(action == kExportAction ? QStringLiteral("export takes ORDER and OUT")
                                                      : QStringLiteral("unexpected argument '%1'").arg(out));
+  if (parser.isSet(SiteOption()) && action != kCheckAction)
+    return parser.UsageError(QStringLiteral("--site is for fleet check"));
   if (action == kExportAction) return Export(parser, options, path, out);
-  if (action == kCheckAction) return Check(path, parser.value(options.templateFile), parser.value(options.order));
+  if (action == kCheckAction) {
+    const SiteChoice site = ChosenSite(parser);
+    if (!site.read) return 1;
+    return Check(path, parser.value(options.templateFile), parser.value(options.order), site.site);
+  }
   if (action == kRunAction) return Run(parser, options, path);
   if (action == kStatusAction) return Status(parser, options, path);
   return parser.UsageError(QStringLiteral("unknown action '%1'; use check, run, status or export").arg(action));

@@ -9,6 +9,7 @@
 #include "cli/commands.h"
 #include "cli/console_host.h"
 #include "cli/link_options.h"
+#include "cli/site_option.h"
 #include "cli/transfer_interrupt.h"
 #include "core/image/dat_file.h"
 #include "core/link/adapter_frame.h"
@@ -161,9 +162,12 @@ int RunWriteCommand(const QStringList& arguments) {
   parser.addOption(review);
   parser.addOption(dryRun);
   parser.ExcludeEachOther(review, dryRun);
+  parser.addOption(SiteOption());
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   if (const QString refused = BackupNeedsHistory(parser); !refused.isEmpty()) return parser.UsageError(refused);
   const bool reviewing = parser.isSet(review) || parser.isSet(dryRun);
+  if (parser.isSet(SiteOption()) && !reviewing)
+    return parser.UsageError(QStringLiteral("--site goes with --review or --dry-run"));
   if (reviewing && (parser.isSet(count) || parser.isSet(increment) || parser.isSet(same)))
     return parser.UsageError(QStringLiteral("--review and --dry-run write one pager: no batch options"));
   if (parser.isSet(count) || parser.isSet(increment) || parser.isSet(same)) return RunBatchWrite(parser);
@@ -193,9 +197,13 @@ int RunWriteCommand(const QStringList& arguments) {
   std::optional<QByteArray> readBefore;
   if (reviewing) {
     pages.ExchangeAllPages(Direction::Store);
+    const SiteChoice site = ChosenSite(parser);
+    if (!site.read) return kReviewTrouble;
     const std::optional<QStringList> changes =
         ReviewChanges(link, data, options, file, history, interrupts, readBefore);
     if (!changes) return kReviewTrouble;
+    // What the pager will not hear once written, before the question.
+    if (site.site) PrintSiteFindings(*site.site, data, QStringLiteral("site"));
     if (parser.isSet(dryRun)) return changes->isEmpty() ? 0 : 1;
     if (!AskToWrite()) {
       PrintReason(QStringLiteral("the pager was not written"));
