@@ -148,17 +148,11 @@ QStringList SiteFindings(const PagerData& data, const SiteProfile& site) {
   const ProgrammedPager pager(data);
   const QStringList receiver = pager.ReceiverDifferences(site.transmitter, QStringLiteral("the site sends"));
   QStringList findings;
+  // A disabled row is not meant to hear anything.
   for (const CapcodeRow& row : pager.CapcodeRows()) {
-    const bool sent = !site.NameOf(row.capcode).isEmpty();
-    if (!row.enabled) {
-      if (sent)
-        findings << QStringLiteral("%1: holds %2, which the site sends, but is disabled")
-                        .arg(RowName(row, site))
-                        .arg(row.capcode);
-      continue;
-    }
+    if (!row.enabled) continue;
     for (const QString& difference : receiver) findings << RowName(row, site) + QStringLiteral(": ") + difference;
-    if (!site.capcodes.empty() && !sent)
+    if (!site.capcodes.empty() && site.NameOf(row.capcode).isEmpty())
       findings << QStringLiteral("%1: the site does not send capcode %2").arg(RowName(row, site)).arg(row.capcode);
   }
   return findings;

@@ -45,9 +45,8 @@ struct SiteProfile {
 Result<SiteProfile> LoadSiteProfile(const QString& path);
 Result<SiteProfile> ReadSiteProfile(const QByteArray& text, const QString& file);
 
-// One line for every row of the pager that would not hear the site, each reason a line: an
-// enabled row whose receiver differs or whose capcode the site does not send, a row disabled
-// although the site sends its capcode. Empty when every enabled row hears the site.
+// A line for every reason an enabled row of the pager would not hear the site: the receiver
+// differs, or the site does not send the row's capcode. Empty when every enabled row hears it.
 QStringList SiteFindings(const PagerData& data, const SiteProfile& site);
 
 }  // namespace m84::paging
