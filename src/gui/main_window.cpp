@@ -46,6 +46,7 @@
 #include "gui/pages/page_widgets.h"
 #include "gui/report_printer.h"
 #include "gui/tab_strip.h"
+#include "gui/test_page_dialog.h"
 #include "gui/transfer_runner.h"
 #include "version.h"
 
@@ -361,6 +362,7 @@ void MainWindow::CreateMenus() {
       {kKeysCommand, "&Keys", {}, &MainWindow::ShowKeys},
       {kAboutCommand, "&About M84DPT...\tF1", {}, &MainWindow::ShowAbout},
       {kOpenOrderCommand, "&Open Order...", {}, &MainWindow::OpenOrderCommand},
+      {kTestPageCommand, "Test &Page...", {}, &MainWindow::TestPageCommand},
   };
   for (const Entry& entry : entries) {
     auto* action = new QAction(QString::fromLatin1(entry.text), this);
@@ -410,6 +412,7 @@ void MainWindow::CreateMenus() {
   QMenu* tools = menuBar_->addMenu(QStringLiteral("&Tools"));
   tools->addAction(actions_[kCompareMemoryCommand]);
   tools->addAction(actions_[kCompareSettingsCommand]);
+  tools->addAction(actions_[kTestPageCommand]);
   QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
   for (MenuCommand command : {kGuideCommand, kKeysCommand, kAboutCommand}) help->addAction(actions_[command]);
   menuHeight_ = menuBar_->sizeHint().height();
@@ -451,7 +454,7 @@ void MainWindow::SyncActions() {
   // The port checks wait while a transfer has the port; basic mode offers them too, as they
   // change nothing.
   for (MenuCommand command : {kSaveTextCommand, kPrintPdfCommand, kCompareSettingsCommand, kHistoryCommand,
-                              kAdapterPortsCommand, kCheckConnectionCommand})
+                              kAdapterPortsCommand, kCheckConnectionCommand, kTestPageCommand})
     actions_[command]->setEnabled(!busy_);
   actions_[kCancelCommand]->setEnabled(busy_);
   // Basic mode's menus hold only what basic mode offers: the service commands are advanced.
@@ -816,6 +819,24 @@ void MainWindow::HistoryCommand() {
   HistoryDialog dialog(*options_.historyLocation, pages, options_.dialogs, this);
   dialog.exec();
 }
+
+void MainWindow::TestPageCommand() {
+  if (!testPage_) {
+    // Each check stores the pages first, as print and save do, so it sees what the screen shows.
+    testPage_ = new TestPageDialog(
+        [this]() -> std::optional<PagerData> {
+          if (!LeaveFocusedControl()) return std::nullopt;
+          KeepEditsAcross([this] { ExchangeAllPages(Direction::Store); });
+          return data_;
+        },
+        this);
+  }
+  testPage_->show();
+  testPage_->raise();
+  testPage_->activateWindow();
+}
+
+TestPageDialog* MainWindow::TestPageBox() const { return testPage_; }
 
 void MainWindow::AdapterPortsCommand() {
   RunAdapterCheck(QStringLiteral("Adapter Ports"),

@@ -39,6 +39,7 @@ class OrderView;
 struct OrderRowWrite;
 class SerialPort;
 class TabStrip;
+class TestPageDialog;
 class TransferRunner;
 
 struct WindowOptions {
@@ -166,6 +167,7 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
     kKeysCommand,
     kAboutCommand,
     kOpenOrderCommand,
+    kTestPageCommand,
     kMenuCommandCount
   };
   QAction* Action(MenuCommand command) const { return actions_[command]; }
@@ -192,6 +194,10 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   OrderView* OpenOrder() const;
   void ShowGuide();
   void ShowKeys();
+  // Tools, Test Page...: the box that checks a page against the settings on screen, made the
+  // first time it is asked for.
+  void TestPageCommand();
+  TestPageDialog* TestPageBox() const;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -308,6 +314,7 @@ class MainWindow : public QWidget, public TransferHost, public PageHost, public 
   QPushButton* cancel_ = nullptr;
   QMenu* fleetMenu_ = nullptr;
   QPointer<OrderView> orderView_;
+  QPointer<TestPageDialog> testPage_;
   // The order's row being written: set by the transfer's thread, read once it has ended.
   std::shared_ptr<OrderRowWrite> orderWrite_;
   std::vector<std::pair<QPushButton*, bool>> enabledBefore_;
