@@ -184,6 +184,7 @@ TEST_F(CommandLine, HelpListsEveryCommandAndEachCommandDescribesItsOwnArgumentsA
       {"diff", {"A", "B", "--yaml", "--base FILE"}},
       {"udev-rule", {"--install", "--port DEVICE"}},
       {"doctor", {"--port DEVICE", "--json"}},
+      {"page", {"ACTION", "\"check\""}},
       {"help", {"[COMMAND]"}},
   };
   ASSERT_EQ(std::size(commandOptions), AllCommands().size());
