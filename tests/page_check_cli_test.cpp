@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include "core/image/dat_file.h"
+#include "core/link/simulator_host.h"
 #include "qstring_printer.h"
 
 using namespace m84;
@@ -299,6 +300,35 @@ TEST_F(PageCheck, RefusesASiteProfileItCannotRead) {
     EXPECT_TRUE(outcome.out.isEmpty()) << outcome.out.toStdString();
   }
   EXPECT_EQ(Run({"page", "check", "base.DAT", "--site", "missing.yaml"}).exitCode, 1);
+}
+
+// The pager in the adapter: page check reads it as read does, and write --review names the rows
+// of the settings about to be written that would not hear the site.
+TEST_F(PageCheck, ThePagerInTheAdapter) {
+  SimulatorHost simulator{SimulatorOptions()};
+  const m84::Outcome started = simulator.Start();
+  ASSERT_TRUE(started) << started.failure().reason.toStdString();
+  const QString port = simulator.DevicePath();
+  ASSERT_EQ(Run({"read", "pager.DAT", "--port", port}).exitCode, 0);
+  const QStringList page = {"--capcode", "1234567", "--text", "hi"};
+  const Outcome fromFile = Run(QStringList{"page", "check", "pager.DAT"} + page);
+  const Outcome fromPager = Run(QStringList{"page", "check", "--port", port} + page);
+  EXPECT_EQ(fromPager.exitCode, fromFile.exitCode);
+  EXPECT_EQ(fromPager.out, fromFile.out);
+  EXPECT_FALSE(fromPager.out.isEmpty());
+
+  ASSERT_TRUE(Write(QStringLiteral("site.yaml"), kSite));
+  MakePager(
+      "general:\n  baud_rate: \"1200bps\"\n  capcodes:\n    - {}\n    - {enable: false}\n    - {enable: false}\n"
+      "    - {enable: false}\n    - {enable: false}\n    - {enable: false}\n    - {enable: false}\n"
+      "    - {enable: false}\n");
+  const Outcome review = Run({"write", "pager.DAT", "--dry-run", "--site", "site.yaml", "--port", port});
+  EXPECT_EQ(review.exitCode, 1) << review.err.toStdString();
+  EXPECT_TRUE(review.out.contains(QStringLiteral("General / BaudRate: "))) << review.out.toStdString();
+  EXPECT_TRUE(
+      review.err.contains(QStringLiteral("site: row 1 (Ames, J): listens at 1200 baud; the site sends at 512\n")))
+      << review.err.toStdString();
+  EXPECT_EQ(Run({"write", "pager.DAT", "--site", "site.yaml", "--port", port}).exitCode, 2);
 }
 
 }  // namespace
