@@ -1,13 +1,18 @@
 // Tools, Test Page...: made the first time it is asked for, and checking a page against the
-// settings on screen, edits not yet saved included.
+// settings on screen, edits not yet saved included; the site profile chosen there, in the box's
+// verdict and in Write with Review's question.
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
+#include "core/image/dat_file.h"
+#include "core/link/simulator_host.h"
 #include "core/pages/capcode.h"
 #include "gui/main_window.h"
 #include "gui/test_page_dialog.h"
@@ -22,6 +27,26 @@ struct NoDialogs : FileDialogs {
   QString OpenFileName(QWidget*, const QString&, const QString&) override { return {}; }
   QString SaveFileName(QWidget*, const QString&, const QString&) override { return {}; }
 };
+
+// Opens the file it is told to.
+struct ChosenFile : NoDialogs {
+  QString path;
+  QString OpenFileName(QWidget*, const QString&, const QString&) override { return path; }
+};
+
+struct ReviewQuestions : Questions {
+  QStringList reviewed;
+  bool Confirm(QWidget*, const QString&) override { return false; }
+  UnsavedChoice AskUnsaved(QWidget*, const QString&) override { return UnsavedChoice::Cancel; }
+  void ShowFailure(QWidget*, const QString&, const QString&) override {}
+  bool ConfirmWrite(QWidget*, const QString& changes) override {
+    reviewed << changes;
+    return false;
+  }
+  void Withdraw() override {}
+};
+
+constexpr int kTransferLimitMs = 20000;
 
 TEST(TestPageDialog, ChecksAPageAgainstTheSettingsOnScreen) {
   PagerData data;
@@ -70,6 +95,54 @@ TEST(TestPageDialog, ChecksAPageAgainstTheSettingsOnScreen) {
   EXPECT_EQ(window.TestPageBox(), box);
   EXPECT_TRUE(box->isVisible());
   EXPECT_EQ(window.findChildren<TestPageDialog*>().size(), 1);
+}
+
+TEST(TestPageDialog, TheSiteChosenThereIsCheckedByTheBoxAndByWriteWithReview) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(WriteFileAtomically(dir.filePath("site.yaml"), "name: North\nbaud: 1200\n"));
+  ASSERT_TRUE(WriteFileAtomically(dir.filePath("bad.yaml"), "name: North\nbaudrate: 1200\n"));
+  SimulatorHost simulator{SimulatorOptions()};
+  const m84::Outcome started = simulator.Start();
+  ASSERT_TRUE(started) << started.failure().reason.toStdString();
+  PagerData data;
+  auto dialogs = std::make_shared<ChosenFile>();
+  auto questions = std::make_shared<ReviewQuestions>();
+  WindowOptions options{dialogs, std::make_shared<RecordingTones>(), simulator.DevicePath()};
+  options.questions = questions;
+  MainWindow window(data, options);
+  ASSERT_NO_FATAL_FAILURE(Activate(&window));
+
+  window.Action(MainWindow::kTestPageCommand)->trigger();
+  TestPageDialog* box = window.TestPageBox();
+  ASSERT_NE(box, nullptr);
+  dialogs->path = dir.filePath("bad.yaml");
+  box->ChooseSite();
+  EXPECT_FALSE(box->Site());
+  EXPECT_TRUE(
+      box->Verdict().endsWith(":2:1: unknown key 'baudrate'; a site profile has name, frequency, baud, "
+                              "polarity, capcodes"))
+      << box->Verdict().toStdString();
+  dialogs->path = dir.filePath("site.yaml");
+  box->ChooseSite();
+  ASSERT_TRUE(box->Site());
+  EXPECT_EQ(box->SiteLabel()->text(), QStringLiteral("North (site.yaml)"));
+  box->CapcodeEdit()->setText(QStringLiteral("1234567"));
+  box->Check();
+  EXPECT_FALSE(box->Alerts());
+  const QStringList lines = box->Verdict().split('\n');
+  EXPECT_EQ(lines.value(0), QStringLiteral("silent: listens at 512 baud; the page is sent at 1200"));
+  EXPECT_TRUE(lines.contains(QStringLiteral("site: row 8: listens at 512 baud; the site sends at 1200")))
+      << box->Verdict().toStdString();
+
+  // The window's Write with Review names the rows the write would leave deaf to the site.
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return window.Action(MainWindow::kReviewWriteCommand)->isEnabled(); }, kTransferLimitMs));
+  window.Action(MainWindow::kReviewWriteCommand)->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !questions->reviewed.isEmpty(); }, kTransferLimitMs));
+  EXPECT_TRUE(questions->reviewed.first().contains(
+      QStringLiteral("\n\nRows that would not hear the site:\nrow 1: listens at 512 baud; the site sends at 1200\n")))
+      << questions->reviewed.first().toStdString();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !window.Busy(); }, kTransferLimitMs));
 }
 
 }  // namespace

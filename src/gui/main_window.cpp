@@ -829,7 +829,7 @@ void MainWindow::TestPageCommand() {
           KeepEditsAcross([this] { ExchangeAllPages(Direction::Store); });
           return data_;
         },
-        this);
+        options_.dialogs, this);
   }
   testPage_->show();
   testPage_->raise();
@@ -897,9 +897,12 @@ void MainWindow::OfferReviewedWrite() {
   PagerData pager = data_;
   TakeRead(read_->value(), pager.image);
   const QStringList changes = SettingsDifferences(StoredByThePages(pager), StoredByThePages(data_));
-  const QString text = changes.isEmpty()
-                           ? kNoSettingWillChange
-                           : kSettingsWillChange + QStringLiteral("\n\n") + changes.join(QLatin1Char('\n'));
+  QString text = changes.isEmpty() ? kNoSettingWillChange
+                                   : kSettingsWillChange + QStringLiteral("\n\n") + changes.join(QLatin1Char('\n'));
+  // The site chosen in Tools, Test Page...: the rows the write would leave deaf to it.
+  if (testPage_ && testPage_->Site())
+    if (const QStringList unheard = paging::SiteFindings(data_, *testPage_->Site()); !unheard.isEmpty())
+      text += QStringLiteral("\n\nRows that would not hear the site:\n") + unheard.join(QLatin1Char('\n'));
   if (options_.questions->ConfirmWrite(this, text))
     StartWrite(QByteArray(reinterpret_cast<const char*>(read_->value().data() + kSerialFirst),
                           kSerialLast - kSerialFirst + 1));

@@ -2,8 +2,10 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -22,6 +24,8 @@ using namespace paging;
 const QString kNotChecked = QStringLiteral("Not checked");
 const QStringList kContentEntries = {QStringLiteral("Tone only"), QStringLiteral("Numeric"), QStringLiteral("Text")};
 constexpr PageContent kContents[] = {PageContent::Tone, PageContent::Numeric, PageContent::Text};
+const QString kSiteFilter = QStringLiteral("Site Profile (*.yaml *.yml);;All File (*.*)");
+const QString kNoSite = QStringLiteral("None");
 const QString kRefusedSettings =
     QStringLiteral("The settings on screen hold a value the window refuses: mend it, then check again.");
 
@@ -40,7 +44,8 @@ QLineEdit* Edit(const QString& name, QWidget* parent) {
 
 }  // namespace
 
-TestPageDialog::TestPageDialog(Settings settings, QWidget* parent) : QDialog(parent), settings_(std::move(settings)) {
+TestPageDialog::TestPageDialog(Settings settings, std::shared_ptr<FileDialogs> dialogs, QWidget* parent)
+    : QDialog(parent), settings_(std::move(settings)), dialogs_(std::move(dialogs)) {
   setWindowTitle(QStringLiteral("Test Page"));
   auto* layout = new QVBoxLayout(this);
   auto* form = new QFormLayout;
@@ -66,6 +71,9 @@ TestPageDialog::TestPageDialog(Settings settings, QWidget* parent) : QDialog(par
   form->addRow(QStringLiteral("&Baud rate:"), baud_);
   form->addRow(QStringLiteral("P&olarity:"), polarity_);
   form->addRow(QStringLiteral("F&requency:"), frequency_);
+  siteLabel_ = new QLabel(kNoSite, this);
+  siteLabel_->setAccessibleName(QStringLiteral("Site profile"));
+  form->addRow(QStringLiteral("Site:"), siteLabel_);
   layout->addLayout(form);
   verdict_ = new QPlainTextEdit(this);
   verdict_->setReadOnly(true);
@@ -77,6 +85,8 @@ TestPageDialog::TestPageDialog(Settings settings, QWidget* parent) : QDialog(par
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
   check_ = buttons->addButton(QStringLiteral("C&heck"), QDialogButtonBox::ActionRole);
   check_->setDefault(true);
+  QPushButton* site = buttons->addButton(QStringLiteral("&Site Profile..."), QDialogButtonBox::ActionRole);
+  connect(site, &QPushButton::clicked, this, &TestPageDialog::ChooseSite);
   connect(check_, &QPushButton::clicked, this, &TestPageDialog::Check);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);
@@ -103,6 +113,8 @@ void TestPageDialog::Check() {
   page.function = PageFunction(function_->currentIndex());
   page.content = kContents[content_->currentIndex()];
   if (page.content != PageContent::Tone) page.message = message_->text();
+  // What the box leaves unchecked, the site's profile gives.
+  if (site_) page.transmitter = site_->transmitter;
   if (baud_->currentIndex() > 0) page.transmitter.baud = PocsagBaudNamed(baud_->currentText());
   if (polarity_->currentIndex() > 0) page.transmitter.polarity = PocsagPolarityNamed(polarity_->currentText());
   if (!frequency_->text().trimmed().isEmpty()) {
@@ -113,8 +125,25 @@ void TestPageDialog::Check() {
   const std::optional<PagerData> data = settings_();
   if (!data) return Show(kRefusedSettings);
   const PageVerdict verdict = CheckPage(*data, page);
-  alerts_ = verdict.alerts;
-  Show(verdict.Lines().join(QLatin1Char('\n')));
+  QStringList lines = verdict.Lines();
+  const QStringList unheard = site_ ? SiteFindings(*data, *site_) : QStringList();
+  for (const QString& finding : unheard) lines << QStringLiteral("site: ") + finding;
+  alerts_ = verdict.alerts && unheard.isEmpty();
+  Show(lines.join(QLatin1Char('\n')));
+}
+
+void TestPageDialog::ChooseSite() {
+  const QString path = dialogs_->OpenFileName(this, QStringLiteral("Site Profile"), kSiteFilter);
+  if (path.isEmpty()) return;
+  Result<SiteProfile> site = LoadSiteProfile(path);
+  if (!site) {
+    site_.reset();
+    siteLabel_->setText(kNoSite);
+    return Show(site.failure().reason);
+  }
+  site_ = std::move(site).value();
+  const QString file = QFileInfo(path).fileName();
+  siteLabel_->setText(site_->name.isEmpty() ? file : QStringLiteral("%1 (%2)").arg(site_->name, file));
 }
 
 void TestPageDialog::Show(const QString& text) { verdict_->setPlainText(text); }
