@@ -170,6 +170,9 @@ int RunWriteCommand(const QStringList& arguments) {
     return parser.UsageError(QStringLiteral("--site goes with --review or --dry-run"));
   if (reviewing && (parser.isSet(count) || parser.isSet(increment) || parser.isSet(same)))
     return parser.UsageError(QStringLiteral("--review and --dry-run write one pager: no batch options"));
+  // Read before the pager is: a profile that cannot be read stops the review before it starts.
+  const SiteChoice site = ChosenSite(parser);
+  if (!site.read) return kReviewTrouble;
   if (parser.isSet(count) || parser.isSet(increment) || parser.isSet(same)) return RunBatchWrite(parser);
   if (parser.isSet(claimTimeout))
     return parser.UsageError(QStringLiteral("--claim-timeout belongs to a batch (--increment or --count)"));
@@ -197,8 +200,6 @@ int RunWriteCommand(const QStringList& arguments) {
   std::optional<QByteArray> readBefore;
   if (reviewing) {
     pages.ExchangeAllPages(Direction::Store);
-    const SiteChoice site = ChosenSite(parser);
-    if (!site.read) return kReviewTrouble;
     const std::optional<QStringList> changes =
         ReviewChanges(link, data, options, file, history, interrupts, readBefore);
     if (!changes) return kReviewTrouble;
