@@ -486,7 +486,7 @@ int RunBatchWrite(const CommandParser& parser) {
   if (!StartTrace(parser, QStringLiteral("write"), port, trace, {plan.file})) return 1;
   AdapterLink link(port);
   TransferInterrupts interrupts(InterruptRule::WarnThenStop);
-  return WriteBatch(plan, link, AwaitEnterOnTerminal, &interrupts);
+  return WithTraceOutcome(trace, WriteBatch(plan, link, AwaitEnterOnTerminal, &interrupts));
 }
 
 }  // namespace m84

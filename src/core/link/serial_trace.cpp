@@ -120,10 +120,11 @@ Outcome SerialTrace::Open(const QString& path, const QString& what, const QStrin
     if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
       return Failed({}, QStringLiteral("%1: %2").arg(path, file_.errorString()));
   }
-  file_.write(QStringLiteral("# %1, %2\n")
-                  .arg(what, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
-                  .toUtf8());
-  file_.flush();
+  path_ = path;
+  lost_ = false;
+  Append(QStringLiteral("# %1, %2\n")
+             .arg(what, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+             .toUtf8());
   return Succeeded();
 }
 
@@ -202,8 +203,15 @@ void SerialTrace::WriteProbeCount() {
 void SerialTrace::Line(const QString& text) {
   if (!file_.isOpen()) return;
   const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_).count();
-  file_.write((QString::number(ms, 'f', 1).rightJustified(9) + QLatin1Char(' ') + text + QLatin1Char('\n')).toUtf8());
-  file_.flush();
+  Append((QString::number(ms, 'f', 1).rightJustified(9) + QLatin1Char(' ') + text + QLatin1Char('\n')).toUtf8());
+}
+
+void SerialTrace::Append(const QByteArray& bytes) {
+  if (file_.write(bytes) == bytes.size() && file_.flush()) return;
+  const QString reason = file_.errorString();
+  lost_ = true;
+  file_.close();
+  if (lossReport_) lossReport_(QStringLiteral("the trace to %1 is lost: %2").arg(path_, reason));
 }
 
 }  // namespace m84
