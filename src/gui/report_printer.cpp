@@ -37,7 +37,8 @@ class MemoryReserve {
   MemoryReserve() {
 #ifdef Q_OS_UNIX
     // Mapped, not allocated: an allocation nobody reads may be left out by the compiler.
-    block_ = ::mmap(nullptr, kJobEndReserve, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    block_ =
+        ::mmap(nullptr, kJobEndReserve, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (block_ == MAP_FAILED) throw std::bad_alloc();
 #endif
   }
