@@ -14,6 +14,9 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <csignal>
+
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -448,6 +451,50 @@ TEST_F(CommandLine, APdfReportOutOfMemoryEndsWithAMessageAndLeavesNothing) {
     QFile::remove(dir.filePath(QStringLiteral("r.pdf")));
   }
   if (outOfMemory == 0) GTEST_SKIP() << "no limit tried ran the printing out of memory here";
+}
+
+// An order or a settings text at a FIFO whose writer holds it open and says nothing never holds a
+// command: each one that takes such a file refuses it at once, or reads it and still ends at once
+// on SIGINT and on SIGTERM.
+TEST_F(CommandLine, AFifoOrderOrSettingsTextNeverHoldsACommandPastASignal) {
+  const QString fifo = dir.filePath(QStringLiteral("f"));
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  // Read and write: a writer is there, so a reader would wait for its bytes.
+  const int writer = ::open(QFile::encodeName(fifo).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(writer, 0);
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("M84DPT_HISTORY"), dir.filePath(QStringLiteral("history.sqlite")));
+  environment.remove(QStringLiteral("M84DPT_NO_HISTORY"));
+  const char* const commands[] = {
+      "fleet run f --port /dev/null",
+      "fleet check f",
+      "fleet status f",
+      "fleet check good.csv --template f",
+      "fleet run good.csv --template f --port /dev/null",
+      "write f --port /dev/null",
+      "convert f x.yaml",
+      "report f",
+      "diff f good.DAT",
+  };
+  for (const char* command : commands)
+    for (const int signal : {SIGINT, SIGTERM}) {
+      SCOPED_TRACE(std::string(command) + (signal == SIGINT ? " SIGINT" : " SIGTERM"));
+      QProcess process;
+      process.setWorkingDirectory(dir.path());
+      process.setProcessEnvironment(environment);
+      process.start(QStringLiteral(M84DPT_PROGRAM), Split(command));
+      ASSERT_TRUE(process.waitForStarted());
+      bool ended = process.waitForFinished(300);
+      if (!ended) {
+        ::kill(pid_t(process.processId()), signal);
+        // A command that waits on the FIFO would wait for ever; a loaded machine may be slow to start one.
+        ended = process.waitForFinished(10000);
+      }
+      EXPECT_TRUE(ended) << "still waiting on the FIFO";
+      process.kill();
+      process.waitForFinished();
+    }
+  ::close(writer);
 }
 
 TEST_F(CommandLine, TheWindowWithoutADisplaySaysSoBeforeQtStarts) {
