@@ -214,6 +214,12 @@ PortLock InspectPortLock(const QString& devicePath, const QStringList& folders) 
         return lock;
       }
       if (!ProcessLives(*pid)) continue;  // stale: the serial layer clears it
+      // The system's first process never takes a port: such a lock was written to block it.
+      if (*pid == 1) {
+        lock.blocker = QStringLiteral("%1 names pid 1, the system's own first process, which takes no serial port; %2")
+                           .arg(path, remove);
+        return lock;
+      }
       // The file's own words about its program are anyone's to write; the system's are not.
       QString program = EscapeControlCharacters(ProcessName(*pid));
       if (program.isEmpty()) program = QStringLiteral("a program");

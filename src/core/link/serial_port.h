@@ -67,7 +67,8 @@ struct PortLock {
   // system gives it, its control characters escaped: "minicom (pid 4242)".
   QString holder;
   // A lock name that holds no lock the serial layer could ever take or clear (a FIFO, a folder,
-  // a link, a file naming no process), with how to remove it; the port stays blocked until then.
+  // a link, a file naming no process or pid 1), with how to remove it; the port stays blocked
+  // until then.
   QString blocker;
 };
 // The pid a lock file names: its first line as a number (with or without padding; Qt's own lock
