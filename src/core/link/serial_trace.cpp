@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include <linux/magic.h>
 #include <sys/stat.h>
@@ -206,9 +208,19 @@ void SerialTrace::Line(const QString& text) {
   Append((QString::number(ms, 'f', 1).rightJustified(9) + QLatin1Char(' ') + text + QLatin1Char('\n')).toUtf8());
 }
 
+// Written straight to the descriptor, so that a failure keeps its errno: Qt's buffer says only
+// "Unknown error" for a disk that fills part-way through a line.
 void SerialTrace::Append(const QByteArray& bytes) {
-  if (file_.write(bytes) == bytes.size() && file_.flush()) return;
-  const QString reason = file_.errorString();
+  const int fd = file_.handle();
+  int error = 0;
+  for (qsizetype done = 0; done < bytes.size() && error == 0;) {
+    const ssize_t written = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) error = written < 0 ? errno : ENOSPC;
+    done += written > 0 ? written : 0;
+  }
+  if (error == 0) return;
+  const QString reason = QString::fromLocal8Bit(std::strerror(error));
   lost_ = true;
   file_.close();
   if (lossReport_) lossReport_(QStringLiteral("the trace to %1 is lost: %2").arg(path_, reason));
