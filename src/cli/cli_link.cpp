@@ -196,7 +196,7 @@ int RunWriteCommand(const QStringList& arguments) {
     const std::optional<QStringList> changes =
         ReviewChanges(link, data, options, file, history, interrupts, readBefore);
     if (!changes) return kReviewTrouble;
-    if (parser.isSet(dryRun)) return WithTraceOutcome(trace, changes->isEmpty() ? 0 : 1);
+    if (parser.isSet(dryRun)) return changes->isEmpty() ? 0 : 1;
     if (!AskToWrite()) {
       PrintReason(QStringLiteral("the pager was not written"));
       return 1;
