@@ -19,8 +19,10 @@
 #include "core/link/connection_doctor.h"
 #include "core/link/simulator_host.h"
 #include "core/link/udev_rule.h"
+#include "password_forms.h"
 
 using namespace m84;
+using namespace m84::password_forms;
 
 namespace {
 
@@ -225,14 +227,22 @@ TEST_F(DoctorTree, EachKindOfFailureFailsItsOwnCheckWithItsMend) {
        {"other-programs"},
        "brltty (pid 901) has it open",
        "sudo apt remove brltty"},
-      {"a live lock, pid as text",
+      {"a live lock, pid as text, its holder with the port open",
        [](DoctorTree& t) {
-         t.Living(654, "minicom");
+         t.Holding(654, "minicom");
          WriteText(t.Path("locks/LCK..ttyACM0"), "       654\n");
        },
        {"other-programs"},
        "minicom (pid 654) holds the lock",
        "kill 654"},
+      {"a live lock whose holder is not seen with the port open",
+       [](DoctorTree& t) {
+         t.Living(656, "minicom");
+         WriteText(t.Path("locks/LCK..ttyACM0"), "       656\n");
+       },
+       {"other-programs"},
+       "minicom (pid 656) holds the lock",
+       "close minicom (pid 656); it was not seen with the port open, so if the lock is left over, remove it"},
       {"a live lock, pid in binary",
        [](DoctorTree& t) {
          t.Living(655, "cu");
@@ -300,6 +310,54 @@ TEST_F(DoctorTree, EachKindOfFailureFailsItsOwnCheckWithItsMend) {
     EXPECT_TRUE(first->mend.contains(c.mend)) << first->mend.toStdString();
     EXPECT_FALSE(AllPassed(checks));
   }
+}
+
+// A lock file's words are anyone's to write: the holder is named by the system, once however many
+// folders and names lead to its lock, and a kill is advised only for a process seen with this
+// very device open that is not the system's first process.
+TEST_F(DoctorTree, ALockIsBelievedOnlyAsFarAsTheSystemBearsItOut) {
+  const auto mends = [](const std::vector<DoctorCheck>& checks) {
+    QStringList all;
+    for (const DoctorCheck& check : checks) all << check.found << check.mend;
+    return all.join(QLatin1Char('\n'));
+  };
+  // Pid 1 in a hostile lock, reached through two lock folders (one a link to the other).
+  Living(1, "systemd");
+  WriteText(Path("locks/LCK..ttyACM0"), "1\n\x1b]0;brltty; sudo rm -rf /\x07\n");
+  ASSERT_TRUE(QFile::link(Path("locks"), Path("locks-again")));
+  options.roots.lockFolders = {Path("locks"), Path("locks-again")};
+  std::vector<DoctorCheck> checks = RunConnectionDoctor(options);
+  const DoctorCheck* other = Find(checks, "other-programs");
+  ASSERT_TRUE(other);
+  EXPECT_EQ(other->state, CheckState::Failed);
+  EXPECT_EQ(other->found,
+            QStringLiteral("%1: systemd (pid 1) holds the lock %2").arg(Node(), Path("locks/LCK..ttyACM0")));
+  EXPECT_TRUE(other->mend.contains("the lock is false; remove it")) << other->mend.toStdString();
+  EXPECT_FALSE(mends(checks).contains("kill")) << mends(checks).toStdString();
+  EXPECT_FALSE(mends(checks).contains("brltty")) << mends(checks).toStdString();
+  EXPECT_FALSE(mends(checks).contains("rm -rf /")) << mends(checks).toStdString();
+
+  // A binary pid's holder, with the port open and its lock: one holder, named by the system.
+  ASSERT_TRUE(QFile::remove(Path("locks/LCK..ttyACM0")));
+  Holding(2617, "cu");
+  const int32_t pid = 2617;
+  WriteText(Path("locks/LCK..ttyACM0"), QByteArray(reinterpret_cast<const char*>(&pid), 4));
+  checks = RunConnectionDoctor(options);
+  other = Find(checks, "other-programs");
+  EXPECT_EQ(
+      other->found,
+      QStringLiteral("%1: cu (pid 2617) holds the lock %2 and has it open").arg(Node(), Path("locks/LCK..ttyACM0")));
+  EXPECT_EQ(other->mend, QStringLiteral("close cu (pid 2617); if it hangs: kill 2617"));
+
+  // /dev/null is open in every process, and held as a port by none.
+  WriteText(Path("proc/777/comm"), "sshd\n");
+  ASSERT_TRUE(QDir().mkpath(Path("proc/777/fd")));
+  ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), Path("proc/777/fd/0")));
+  options.port = QStringLiteral("/dev/null");
+  checks = RunConnectionDoctor(options);
+  EXPECT_EQ(Find(checks, "other-programs")->state, CheckState::Skipped);
+  EXPECT_FALSE(mends(checks).contains("kill")) << mends(checks).toStdString();
+  EXPECT_FALSE(mends(checks).contains("sshd")) << mends(checks).toStdString();
 }
 
 TEST_F(DoctorTree, AStaleLockTheSimulatorsOwnEndAndOffRecordingDoNotFail) {
@@ -376,6 +434,24 @@ TEST_F(DoctorTree, JsonReadsBackInPythonWithEveryCheck) {
   EXPECT_TRUE(output.contains("ModemManager\\x1B]0;x\\x07 (pid 812)")) << output.toStdString();
   EXPECT_FALSE(output.contains(QChar(0x1b)));
   EXPECT_TRUE(output.contains("2 of 9 checks failed."));
+}
+
+// The history check says which store it tried: never with its password, in the table or the JSON.
+TEST_F(DoctorTree, TheHistoryStoreIsShownWithoutItsPasswordInEveryForm) {
+  options.port = QStringLiteral("/dev/null");  // the port's checks end at once
+  for (const PasswordForm& c : PasswordForms(Path("nosocket"))) {
+    SCOPED_TRACE(c.connection.toStdString());
+    options.history = ParseHistoryLocation(c.connection);
+    QString table, json;
+    RunDoctor({}, options, table);
+    RunDoctor({"--json"}, options, json);
+    EXPECT_TRUE(table.contains(c.shown)) << table.toStdString();
+    EXPECT_TRUE(json.contains(c.shown)) << json.toStdString();
+    for (const QString& secret : c.secrets) {
+      EXPECT_FALSE(table.contains(secret)) << table.toStdString();
+      EXPECT_FALSE(json.contains(secret)) << json.toStdString();
+    }
+  }
 }
 
 TEST(DoctorProgram, GivesJsonAndAnExitThatAgreeOnThisMachine) {

@@ -27,11 +27,13 @@
 #include "core/pages/capcode.h"
 #include "core/pages/general_page.h"
 #include "gui/main_window.h"
+#include "password_forms.h"
 #include "qstring_printer.h"
 #include "widget_fixtures.h"
 
 using namespace m84;
 using namespace m84::widget_test;
+using namespace m84::password_forms;
 
 namespace {
 
@@ -80,9 +82,10 @@ class HistoryCommands : public ::testing::Test {
   QString historyFile() const { return dir.filePath(QStringLiteral("history.sqlite")); }
   QString Path(const char* name) const { return dir.filePath(QLatin1String(name)); }
 
-  Outcome Program(const QStringList& arguments, const QByteArray& input = {}) {
+  Outcome Program(const QStringList& arguments, const QByteArray& input = {}, const QString& folder = {}) {
     QProcess process;
     process.setProcessEnvironment(environment);
+    if (!folder.isEmpty()) process.setWorkingDirectory(folder);
     process.start(QStringLiteral(M84DPT_PROGRAM), arguments);
     process.write(input);
     process.closeWriteChannel();
@@ -447,19 +450,34 @@ TEST_F(HistoryCommands, WithoutTheVariableThePreferenceOrTheUsersDataFolderHolds
   EXPECT_FALSE(QFile::exists(file));
 }
 
-// The user's data folder lies in the home: without one that exists, nothing is made anywhere.
-TEST_F(HistoryCommands, WithoutAHomeTheHistoryIsRefusedAndNothingIsMade) {
+// The user's data folder by the XDG rules: XDG_DATA_HOME whenever it is an absolute path, HOME
+// missing or not; a relative one ignored. Without a home that is the user's own (none, missing,
+// the filesystem's root, another's), nothing is made anywhere and the message says why.
+TEST_F(HistoryCommands, WithoutAHomeOfItsOwnTheHistoryIsRefusedAndNothingIsMade) {
   environment.remove(QStringLiteral("M84DPT_HISTORY"));
   auto pager = StartSimulator();
   const QString missing = Path("gone");
+  const QString othersHome = Path("others");
+  ASSERT_TRUE(QDir().mkpath(othersHome));
+  ASSERT_EQ(::chown(QFile::encodeName(othersHome).constData(), ::geteuid() + 1, ::getegid()), 0);
+  const QString xdg = Path("xdg-data");
   struct Case {
     const char* name;
     std::optional<QString> home;
-    QString said;
+    std::optional<QString> xdgDataHome;
+    QString said;  // empty: the history is kept in XDG_DATA_HOME
   };
   const Case cases[] = {
-      {"HOME unset", std::nullopt, QStringLiteral("HOME is not set")},
-      {"HOME missing", missing, QStringLiteral("the home folder %1 does not exist").arg(missing)},
+      {"HOME unset", std::nullopt, std::nullopt, QStringLiteral("HOME is not set")},
+      {"HOME missing", missing, std::nullopt, QStringLiteral("the home folder %1 does not exist").arg(missing)},
+      {"HOME at the root", QStringLiteral("/"), std::nullopt, QStringLiteral("HOME is the filesystem's root (/)")},
+      {"HOME of another user", othersHome, std::nullopt,
+       QStringLiteral("the home folder %1 is not this user's own").arg(othersHome)},
+      {"a relative XDG_DATA_HOME", QStringLiteral("/"), QStringLiteral("relxdg"),
+       QStringLiteral("HOME is the filesystem's root (/) (XDG_DATA_HOME relxdg is no absolute path, so it is "
+                      "ignored)")},
+      {"an absolute XDG_DATA_HOME without HOME", std::nullopt, xdg, {}},
+      {"an absolute XDG_DATA_HOME that is missing, HOME at the root", QStringLiteral("/"), xdg + "/new", {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -468,21 +486,55 @@ TEST_F(HistoryCommands, WithoutAHomeTheHistoryIsRefusedAndNothingIsMade) {
     } else {
       environment.remove(QStringLiteral("HOME"));
     }
-    const QString reason = QStringLiteral(
-                               "no place for the history: %1, so the user's data folder is unknown; name the "
-                               "history's file in M84DPT_HISTORY, or turn the history off with "
-                               "M84DPT_NO_HISTORY=1")
-                               .arg(c.said);
+    if (c.xdgDataHome) {
+      environment.insert(QStringLiteral("XDG_DATA_HOME"), *c.xdgDataHome);
+    } else {
+      environment.remove(QStringLiteral("XDG_DATA_HOME"));
+    }
+    const Outcome read =
+        Program({QStringLiteral("read"), Path("r.DAT"), QStringLiteral("--port"), pager->DevicePath()}, {}, dir.path());
+    EXPECT_EQ(read.exitCode, 0);
+    const Outcome listed = Program({QStringLiteral("history")}, {}, dir.path());
+    if (c.said.isEmpty()) {
+      EXPECT_FALSE(read.err.contains(QStringLiteral("not recorded"))) << read.err.toStdString();
+      EXPECT_EQ(listed.exitCode, 0) << listed.err.toStdString();
+      EXPECT_TRUE(QFile::exists(*c.xdgDataHome + QStringLiteral("/Tarnwell/M84DPT/history.sqlite")));
+    } else {
+      const QString reason = QStringLiteral(
+                                 "no place for the history: %1, so the user's data folder is unknown; name the "
+                                 "history's file in M84DPT_HISTORY, or turn the history off with "
+                                 "M84DPT_NO_HISTORY=1")
+                                 .arg(c.said);
+      EXPECT_TRUE(read.err.contains(QStringLiteral("m84dpt: history: this read was not recorded: ") + reason))
+          << read.err.toStdString();
+      EXPECT_EQ(listed.exitCode, 1);
+      EXPECT_EQ(listed.err, QStringLiteral("m84dpt: ") + reason + QLatin1Char('\n'));
+    }
+    EXPECT_FALSE(QFileInfo::exists(missing));
+    EXPECT_FALSE(QFileInfo::exists(Path("relxdg"))) << "a relative XDG_DATA_HOME is ignored";
+    EXPECT_EQ(QDir(othersHome).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/.local"))) << "nothing at the filesystem's root";
+  }
+}
+
+// The store as every command shows it (a read's warning, history, doctor --json): never with its
+// password, in any form libpq takes one.
+TEST_F(HistoryCommands, NoCommandShowsTheStoresPassword) {
+  auto pager = StartSimulator();
+  for (const PasswordForm& c : PasswordForms(Path("nosocket"))) {
+    SCOPED_TRACE(c.connection.toStdString());
+    environment.insert(QStringLiteral("M84DPT_HISTORY"), c.connection);
     const Outcome read =
         Program({QStringLiteral("read"), Path("r.DAT"), QStringLiteral("--port"), pager->DevicePath()});
-    EXPECT_EQ(read.exitCode, 0);
-    EXPECT_TRUE(read.err.contains(QStringLiteral("m84dpt: history: this read was not recorded: ") + reason))
-        << read.err.toStdString();
     const Outcome listed = Program({QStringLiteral("history")});
+    const Outcome doctor = Program(
+        {QStringLiteral("doctor"), QStringLiteral("--json"), QStringLiteral("--port"), QStringLiteral("/dev/null")});
+    EXPECT_EQ(read.exitCode, 0);
     EXPECT_EQ(listed.exitCode, 1);
-    EXPECT_EQ(listed.err, QStringLiteral("m84dpt: ") + reason + QLatin1Char('\n'));
-    EXPECT_FALSE(QFileInfo::exists(missing));
-    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/.local"))) << "nothing at the filesystem's root";
+    for (const QString& said : {read.err, listed.err, doctor.out}) {
+      EXPECT_TRUE(said.contains(c.shown)) << said.toStdString();
+      for (const QString& secret : c.secrets) EXPECT_FALSE(said.contains(secret)) << said.toStdString();
+    }
   }
 }
 

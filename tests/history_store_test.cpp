@@ -26,10 +26,12 @@
 #include "core/pages/capcode.h"
 #include "core/pages/field_codecs.h"
 #include "core/pages/general_page.h"
+#include "password_forms.h"
 #include "private_mounts.h"
 #include "qstring_printer.h"
 
 using namespace m84;
+using namespace m84::password_forms;
 
 namespace {
 
@@ -758,42 +760,7 @@ TEST(HistoryPrivacy, ASymbolicLinkInTheStoresPlaceIsRefusedAndItsTargetLeftAlone
 // However a connection names its password, no message shows it.
 TEST(HistoryLocation, EveryFormOfAPasswordIsMaskedInEveryMessage) {
   QTemporaryDir dir;
-  const QString socket = dir.filePath(QStringLiteral("nosocket"));
-  struct Case {
-    QString connection;
-    QStringList secrets;  // and every part of them a message could show
-    QString shown;        // what the message still says of the connection
-  };
-  const Case cases[] = {
-      {QStringLiteral("host=%1 dbname=m84 password=S3cr3tPw").arg(socket),
-       {QStringLiteral("S3cr3tPw")},
-       QStringLiteral("dbname=m84 password=...")},
-      {QStringLiteral("host=%1 dbname=m84 PASSWORD=S3cr3tPw").arg(socket),
-       {QStringLiteral("S3cr3tPw")},
-       QStringLiteral("PASSWORD=...")},
-      {QStringLiteral("PASSWORD=S3cr3tPw host=%1 dbname=m84").arg(socket),
-       {QStringLiteral("S3cr3tPw")},
-       QStringLiteral("PASSWORD=...")},
-      {QStringLiteral("host=%1 password = 'S3cr3t Pw\\' more' dbname=m84").arg(socket),
-       {QStringLiteral("S3cr3t"), QStringLiteral("Pw"), QStringLiteral("more")},
-       QStringLiteral("password=... dbname=m84")},
-      {QStringLiteral("host=%1 password=S3cr3tPw\\ more dbname=m84").arg(socket),
-       {QStringLiteral("S3cr3tPw"), QStringLiteral("more")},
-       QStringLiteral("password=... dbname=m84")},
-      {QStringLiteral("host=%1 sslpassword=S3cr3tPw dbname=m84").arg(socket),
-       {QStringLiteral("S3cr3tPw")},
-       QStringLiteral("sslpassword=...")},
-      {QStringLiteral("postgresql://m84:S3cr3tPw@/m84?host=%1").arg(socket),
-       {QStringLiteral("S3cr3tPw")},
-       QStringLiteral("postgresql://m84:...@/m84")},
-      {QStringLiteral("postgresql://m84:p@ss@w0rd@/m84?host=%1").arg(socket),
-       {QStringLiteral("p@ss"), QStringLiteral("ss@w0rd"), QStringLiteral("w0rd")},
-       QStringLiteral("postgresql://m84:...@/m84")},
-      {QStringLiteral("postgres://m84@/m84?host=%1&password=S3cr3tPw").arg(socket),
-       {QStringLiteral("S3cr3tPw")},
-       QStringLiteral("password=...")},
-  };
-  for (const Case& c : cases) {
+  for (const PasswordForm& c : PasswordForms(dir.filePath(QStringLiteral("nosocket")))) {
     SCOPED_TRACE(c.connection.toStdString());
     const HistoryLocation location = ParseHistoryLocation(c.connection);
     ASSERT_EQ(location.backend, HistoryLocation::Backend::PostgreSql);

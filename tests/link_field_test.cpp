@@ -554,6 +554,100 @@ TEST_F(LinkInTheField, TheTraceRefusesFilesThatAreNotTraces) {
   EXPECT_EQ(RunProbeCommand(Port() + QStringList{QStringLiteral("--trace"), QStringLiteral("/dev/null")}), 0);
 }
 
+// A trace that cannot be written (a full disk) is said on standard error as soon as it is lost,
+// the operation goes on to its end as it would, and the exit code then says the trace is gone.
+TEST_F(LinkInTheField, ALostTraceIsSaidAtOnceAndFailsTheCommandAfterItsWork) {
+  const QString lost = QStringLiteral("m84dpt: the trace to /dev/full is lost: No space left on device\n");
+  StartSimulator(true);
+  const QString out = dir.filePath(QStringLiteral("r.DAT"));
+  Program read;
+  read.Start(QStringList{QStringLiteral("read"), out, QStringLiteral("--trace"), QStringLiteral("/dev/full")} + Port());
+  ASSERT_TRUE(read.WaitFor(QStringLiteral("is lost"), true));
+  EXPECT_EQ(read.process.state(), QProcess::Running) << "said while the read goes on";
+  EXPECT_EQ(read.Finish(), 1);
+  EXPECT_TRUE(read.out.contains("Read Pager ok !")) << read.out.toStdString();
+  EXPECT_TRUE(QFile::exists(out));
+  EXPECT_EQ(QString::fromUtf8(read.err).count(lost), 1) << read.err.toStdString();
+
+  StartSimulator(false);
+  const QString file = DataFile();
+  const PagerImage image = WrittenImage(file);
+  struct Case {
+    QStringList arguments;
+    const char* done;  // on standard output: the operation went through
+  };
+  const Case cases[] = {
+      {{"probe"}, "OK"},
+      {{"write", file, "--no-keep-serial"}, "DPT Verify ok !"},
+      {{"dump", dir.filePath(QStringLiteral("d.BIN"))}, "File Saved ok"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
+    Program program;
+    program.Start(c.arguments + QStringList{QStringLiteral("--trace"), QStringLiteral("/dev/full")} + Port());
+    EXPECT_EQ(program.Finish(), 1);
+    EXPECT_TRUE(program.out.contains(c.done)) << program.out.toStdString();
+    EXPECT_EQ(QString::fromUtf8(program.err).count(lost), 1) << program.err.toStdString();
+  }
+  ExpectWrittenUpTo(image, kExchangedSize);
+
+  // A disk that fills part-way through the read: a tmpfs of one page, in a mount namespace of the
+  // run's own where the machine allows one.
+  const QString small = dir.filePath(QStringLiteral("small"));
+  ASSERT_TRUE(QDir().mkpath(small));
+  constexpr int kNoMount = 77;
+  QProcess full;
+  full.start(QStringLiteral("unshare"),
+             {QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"),
+              QStringLiteral("mount -t tmpfs -o size=4k tmpfs \"$0\" || exit %1; exec \"$@\"").arg(kNoMount), small,
+              QStringLiteral(M84DPT_PROGRAM), QStringLiteral("read"), out, QStringLiteral("--trace"),
+              small + QStringLiteral("/trace.log"), QStringLiteral("--port"), port});
+  if (!full.waitForFinished(30000) || full.exitCode() == kNoMount || full.exitStatus() != QProcess::NormalExit) {
+    std::printf("no small tmpfs could be mounted here; the full disk was /dev/full alone\n");
+    return;
+  }
+  EXPECT_EQ(full.exitCode(), 1);
+  EXPECT_TRUE(full.readAllStandardOutput().contains("Read Pager ok !"));
+  const QByteArray said = full.readAllStandardError();
+  EXPECT_TRUE(said.contains(
+      QStringLiteral("m84dpt: the trace to %1/trace.log is lost: No space left on device\n").arg(small).toUtf8()))
+      << said.toStdString();
+}
+
+// One adapter behind two names (its device and a link to it, as /dev/serial/by-id/... is to
+// /dev/ttyUSB0) is taken by one command at a time, and one run is refused it twice.
+TEST_F(LinkInTheField, OneAdapterBehindTwoNamesServesOneCommandAtATime) {
+  StartSimulator(true);
+  const QString alias = dir.filePath(QStringLiteral("alias"));
+  ASSERT_TRUE(QFile::link(port, alias));
+  Program read;
+  read.Start(QStringList{QStringLiteral("read"), dir.filePath(QStringLiteral("r.DAT"))} + Port());
+  ASSERT_TRUE(read.WaitFor(QStringLiteral("Reading Pager")));
+  Program dump;
+  dump.Start({QStringLiteral("dump"), dir.filePath(QStringLiteral("d.BIN")), QStringLiteral("--port"), alias});
+  EXPECT_EQ(dump.Finish(), 1);
+  EXPECT_TRUE(dump.err.contains(
+      QStringLiteral("%1: in use by m84dpt (pid %2)").arg(alias).arg(read.process.processId()).toUtf8()))
+      << dump.err.toStdString();
+  EXPECT_EQ(read.Finish(), 0) << read.err.toStdString();
+  EXPECT_TRUE(read.out.contains("Read Pager ok !"));
+  EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("d.BIN"))));
+
+  Program fleet;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("M84DPT_HISTORY"), dir.filePath(QStringLiteral("history.sqlite")));
+  environment.remove(QStringLiteral("M84DPT_NO_HISTORY"));
+  fleet.process.setProcessEnvironment(environment);
+  fleet.Start({QStringLiteral("fleet"), QStringLiteral("run"), dir.filePath(QStringLiteral("order.csv")),
+               QStringLiteral("--port"), port, QStringLiteral("--port"), alias});
+  EXPECT_EQ(fleet.Finish(), 2);
+  EXPECT_TRUE(fleet.err.startsWith(
+      QStringLiteral("m84dpt fleet: --port %1 and --port %2 are one device: give each adapter once\n")
+          .arg(port, alias)
+          .toUtf8()))
+      << fleet.err.toStdString();
+}
+
 TEST_F(LinkInTheField, ReadAndDumpCheckTheOutputFolderBeforeTheTransfer) {
   StartSimulator(false);
   for (const char* command : {"read", "dump"}) {

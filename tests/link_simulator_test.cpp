@@ -344,7 +344,7 @@ TEST_F(LinkOverPty, AHeldPortIsTriedAgainBrieflyThenNamesItsHolder) {
   while (!holding && !holder->isFinished()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   ASSERT_TRUE(holding);
 
-  const QString named = QStringLiteral("%1 (pid %2)").arg(QCoreApplication::applicationName()).arg(::getpid());
+  const QString named = QStringLiteral("%1 (pid %2)").arg(ProcessName(::getpid())).arg(::getpid());
   port->SetHeldPortRetry(0);
   EXPECT_EQ(link->PresenceCheck(), AdapterState::Held);
   EXPECT_EQ(link->LastCause(), QStringLiteral("the port is in use by ") + named);
@@ -453,9 +453,10 @@ TEST(PortLockFile, NamesThePidInEveryForm) {
 }
 
 // A port's lock as other serial programs leave it, made in a scratch lock folder: a living holder
-// is named whatever its file's form and its lock is never deleted; a lock name that holds no lock
-// (a FIFO, a folder, a link, a file naming no process) is refused at once, naming it and how to
-// remove it; a stale lock stands in no one's way.
+// is named whatever its file's form, by the name the system gives the process (never by the
+// file's words), and its lock is never deleted; a lock name that holds no lock (a FIFO, a folder,
+// a link, a file naming no process) is refused at once, naming it and how to remove it; a stale
+// lock stands in no one's way.
 TEST_F(LinkOverPty, APortLockNamesALivingHolderInAnyFormAndALockNameThatIsNoLockIsRefused) {
   StartSimulator();
   QTemporaryDir locks;
@@ -470,7 +471,7 @@ TEST_F(LinkOverPty, APortLockNamesALivingHolderInAnyFormAndALockNameThatIsNoLock
   };
   const int32_t ownPid = int32_t(::getpid());
   const QByteArray binaryPid(reinterpret_cast<const char*>(&ownPid), sizeof ownPid);
-  const QString self = QStringLiteral("(pid %1)").arg(::getpid());
+  const QString self = QStringLiteral("%1 (pid %2)").arg(ProcessName(::getpid())).arg(::getpid());
   struct Case {
     const char* name;
     std::function<void()> make;
@@ -484,7 +485,11 @@ TEST_F(LinkOverPty, APortLockNamesALivingHolderInAnyFormAndALockNameThatIsNoLock
        {}},
       {"a living pid, bare text", [&] { writeLock(QByteArray::number(::getpid())); }, self, {}},
       {"a living pid, binary", [&] { writeLock(binaryPid); }, self, {}},
-      {"pid 1", [&] { writeLock("         1\n"); }, QStringLiteral("(pid 1)"), {}},
+      {"a living pid, the file naming another program",
+       [&] { writeLock(QByteArray::number(::getpid()) + "\n\x1b]0;brltty; sudo rm -rf /\x07\n"); },
+       self,
+       {}},
+      {"pid 1", [&] { writeLock("         1\n"); }, {}, lockPath + QStringLiteral(" names pid 1, the system's own")},
       {"a FIFO",
        [&] { ASSERT_EQ(::mkfifo(lockName.constData(), 0644), 0); },
        {},
@@ -528,4 +533,53 @@ TEST_F(LinkOverPty, APortLockNamesALivingHolderInAnyFormAndALockNameThatIsNoLock
     QDir(lockPath).removeRecursively();
     QFile::remove(lockPath);
   }
+}
+
+// Two names of one device, the second a link in a scratch folder (as /dev/serial/by-id/... is to
+// /dev/ttyUSB0): the lock belongs to the device, so a lock taken under either name holds the
+// other off, and the lock is named as other serial programs name the device's.
+TEST_F(LinkOverPty, APortBehindALinkIsLockedAsTheDeviceItIs) {
+  StartSimulator();
+  QTemporaryDir scratch;
+  const QString alias = scratch.filePath(QStringLiteral("alias"));
+  ASSERT_TRUE(QFile::link(simulator->DevicePath(), alias));
+  QString device = simulator->DevicePath().mid(5);
+  device.replace(QLatin1Char('/'), QLatin1Char('_'));
+  EXPECT_EQ(LockFileNames(alias).value(0), QStringLiteral("LCK..") + device);
+  EXPECT_EQ(LockFileNames(simulator->DevicePath()), QStringList{QStringLiteral("LCK..") + device});
+  EXPECT_EQ(ResolvedDevicePath(alias), simulator->DevicePath());
+
+  QTemporaryDir locks;
+  const QString lock = locks.filePath(QStringLiteral("LCK..") + device);
+  {
+    QFile file(lock);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray::number(::getpid()).rightJustified(10) + "\n");
+  }
+  SerialPort byAlias(alias);
+  byAlias.SetLockFolders({locks.path()});
+  byAlias.SetHeldPortRetry(0);
+  EXPECT_FALSE(byAlias.OpenAdapterPort());
+  EXPECT_TRUE(byAlias.HeldElsewhere()) << byAlias.OpenFailure().toStdString();
+  ASSERT_TRUE(QFile::remove(lock));
+  ASSERT_TRUE(byAlias.OpenAdapterPort()) << byAlias.OpenFailure().toStdString();
+  // Open under the alias, the line is the device's: the serial layer's own lock says so to the
+  // device's own name.
+  port->SetHeldPortRetry(0);
+  EXPECT_FALSE(port->OpenAdapterPort());
+  EXPECT_TRUE(port->HeldElsewhere()) << port->OpenFailure().toStdString();
+  byAlias.Close();
+  EXPECT_TRUE(port->OpenAdapterPort()) << port->OpenFailure().toStdString();
+}
+
+// One device named twice among the ports of a run, by a link or by the same name, is found.
+TEST(PortNames, OneDeviceUnderTwoNamesIsFound) {
+  QTemporaryDir scratch;
+  const QString alias = scratch.filePath(QStringLiteral("null-alias"));
+  ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), alias));
+  const auto twice = OneDeviceTwice({QStringLiteral("/dev/zero"), QStringLiteral("null"), alias});
+  ASSERT_TRUE(twice);
+  EXPECT_EQ(twice->first, QStringLiteral("null"));
+  EXPECT_EQ(twice->second, alias);
+  EXPECT_FALSE(OneDeviceTwice({QStringLiteral("/dev/zero"), QStringLiteral("/dev/null"), scratch.filePath("gone")}));
 }

@@ -567,8 +567,7 @@ TEST_F(WindowWithPacedAdapter, AndTheCommandLineShareOnePort) {
   EXPECT_EQ(refused.exitCode(), 1);
   EXPECT_TRUE(window->Busy());
   const QString said = QString::fromLocal8Bit(refused.readAllStandardError());
-  EXPECT_TRUE(
-      said.contains(QStringLiteral("in use by %1 (pid %2)").arg(QCoreApplication::applicationName()).arg(::getpid())))
+  EXPECT_TRUE(said.contains(QStringLiteral("in use by %1 (pid %2)").arg(ProcessName(::getpid())).arg(::getpid())))
       << said.toStdString();
   ASSERT_TRUE(WaitForTransferEnd());
   EXPECT_EQ(window->StatusText(MainWindow::kMessagePane), "Read Pager ok !");

@@ -1,11 +1,15 @@
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <new>
+#include <string>
 
+#include <pwd.h>
 #include <unistd.h>
 
 #include "app/window_run.h"
@@ -34,6 +38,23 @@ void CommandMessages(QtMsgType type, const QMessageLogContext&, const QString& m
     std::fprintf(stderr, "m84dpt: %s\n", message.toLocal8Bit().constData());
 }
 
+// Qt makes $TMPDIR/runtime-USER for a GUI application when XDG_RUNTIME_DIR is unset; printing puts
+// nothing in it. A folder this run made is taken away again at its end, however it ends, when it
+// is still empty (rmdir removes nothing else).
+std::string g_madeRuntimeFolder;
+
+void NoteRuntimeFolder() {
+  if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) return;
+  const struct passwd* user = ::getpwuid(::geteuid());
+  if (!user) return;
+  const QString folder = QDir::tempPath() + QStringLiteral("/runtime-") + QString::fromLocal8Bit(user->pw_name);
+  if (!QFileInfo::exists(folder)) g_madeRuntimeFolder = QFile::encodeName(folder).toStdString();
+}
+
+void RemoveMadeRuntimeFolder() {
+  if (!g_madeRuntimeFolder.empty()) ::rmdir(g_madeRuntimeFolder.c_str());
+}
+
 // Memory can run out where no handler of ours is on the stack (a thread of Qt's, a function that
 // may not throw): that too ends with the message and exit code 1, not an abort. Nothing is left
 // behind by it: the commands keep no scratch folder.
@@ -45,6 +66,7 @@ void CommandMessages(QtMsgType type, const QMessageLogContext&, const QString& m
       std::fflush(stdout);
       static const char kOutOfMemory[] = "m84dpt: out of memory\n";
       static_cast<void>(::write(STDERR_FILENO, kOutOfMemory, sizeof kOutOfMemory - 1));
+      RemoveMadeRuntimeFolder();
       std::_Exit(1);
     } catch (...) {
     }
@@ -100,10 +122,14 @@ int main(int argc, char** argv) {
       }
       // Commands run without a display; printing to PDF still needs fonts, hence a GUI application.
       if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+      NoteRuntimeFolder();
       QGuiApplication app(argc, argv);
-      return command->run(arguments.mid(2));
+      const int exitCode = command->run(arguments.mid(2));
+      RemoveMadeRuntimeFolder();
+      return exitCode;
     } catch (const std::bad_alloc&) {
       std::fputs("m84dpt: out of memory\n", stderr);
+      RemoveMadeRuntimeFolder();
       return 1;
     }
   }

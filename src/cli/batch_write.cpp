@@ -166,7 +166,7 @@ Outcome StepFile(const QString& file, const PagerData& row, PagerData& fileData,
     return Succeeded();
   }
   QFile input(file);
-  if (!input.open(QIODevice::ReadOnly)) return Failed(kSaveDataFileError, input.errorString());
+  if (const std::optional<QString> refused = OpenRegularInput(input)) return Failed(kSaveDataFileError, *refused);
   const Result<QByteArray> stepped = fleet::StepCapcodesInText(input.readAll(), fileCapcodes, after);
   Outcome saved = stepped ? WriteFileAtomically(file, *stepped) : Outcome(stepped.failure());
   if (!saved) {
@@ -185,7 +185,7 @@ QString TextCannotStep(const BatchPlan& plan, const PageValues& general) {
   PageValues after = general;
   for (int pager = 1; pager <= plan.count; ++pager) ManuallyIncrement(after);
   QFile input(plan.file);
-  if (!input.open(QIODevice::ReadOnly)) return input.errorString();
+  if (const std::optional<QString> refused = OpenRegularInput(input)) return *refused;
   const Result<QByteArray> stepped = fleet::StepCapcodesInText(input.readAll(), CapcodesOf(general), CapcodesOf(after));
   return stepped ? QString() : stepped.failure().reason;
 }
@@ -486,7 +486,7 @@ int RunBatchWrite(const CommandParser& parser) {
   if (!StartTrace(parser, QStringLiteral("write"), port, trace, {plan.file})) return 1;
   AdapterLink link(port);
   TransferInterrupts interrupts(InterruptRule::WarnThenStop);
-  return WriteBatch(plan, link, AwaitEnterOnTerminal, &interrupts);
+  return WithTraceOutcome(trace, WriteBatch(plan, link, AwaitEnterOnTerminal, &interrupts));
 }
 
 }  // namespace m84

@@ -218,6 +218,9 @@ int Run(const CommandParser& parser, const FleetOptions& options, const QString&
     return 1;
   }
   if (ports.removeDuplicates() > 0) return parser.UsageError(QStringLiteral("an adapter is named twice by --port"));
+  if (const auto twice = OneDeviceTwice(ports))
+    return parser.UsageError(QStringLiteral("--port %1 and --port %2 are one device: give each adapter once")
+                                 .arg(twice->first, twice->second));
   RunOptions run;
   run.ports = ports;
   run.history = DefaultHistoryLocation(PreferredHistoryLocation());

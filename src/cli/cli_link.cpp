@@ -125,7 +125,7 @@ int RunReadCommand(const QStringList& arguments) {
   RecordTransfer(history, {HistoryOperation::Read, read, read ? &data : nullptr, readExit, out}, link);
   if (interrupts.Interrupted()) return ReportInterruptedRead(link, interrupts);
   if (!read) return Failed(link);
-  return SaveSettingsFromPages(out, data, pages, host) ? 0 : 1;
+  return WithTraceOutcome(trace, SaveSettingsFromPages(out, data, pages, host) ? 0 : 1);
 }
 
 int RunWriteCommand(const QStringList& arguments) {
@@ -220,7 +220,7 @@ int RunWriteCommand(const QStringList& arguments) {
   const int exitCode = interrupts.HungUp() ? kHungUpExitCode : written ? 0 : ReportWriteFailure(link);
   RecordTransfer(history, {HistoryOperation::Write, written, &data, exitCode, file}, link,
                  FailedWriteSerial(written, result, readBefore));
-  return exitCode;
+  return WithTraceOutcome(trace, exitCode);
 }
 
 int RunProbeCommand(const QStringList& arguments) {
@@ -234,7 +234,7 @@ int RunProbeCommand(const QStringList& arguments) {
   AdapterLink link(port);
   if (link.PresenceCheck() != AdapterState::Ready) return Failed(link);
   std::puts("OK");
-  return 0;
+  return WithTraceOutcome(trace, 0);
 }
 
 int RunSimulateCommand(const QStringList& arguments) {

@@ -94,7 +94,7 @@ int RunDumpCommand(const QStringList& arguments) {
                 QStringLiteral("; nothing saved"));
     return interrupts.ExitCode();
   }
-  if (outcome == DumpOutcome::Saved) return 0;
+  if (outcome == DumpOutcome::Saved) return WithTraceOutcome(trace, 0);
   if (!opened)
     PrintReason(port.OpenFailure().isEmpty() ? QStringLiteral("no adapter port") : port.OpenFailure());
   else if (!link.LastFailure().isEmpty() && outcome == DumpOutcome::ReadFailed)

@@ -24,6 +24,7 @@ bool StartTrace(const CommandParser& parser, const QString& command, SerialPort&
                 const QStringList& ownFiles) {
   const QString path = parser.value(QStringLiteral("trace"));
   if (path.isEmpty()) return true;
+  trace.SetLossReport(PrintReason);
   if (const Outcome opened = trace.Open(path, QStringLiteral("m84dpt ") + command, ownFiles); !opened) {
     PrintReason(QStringLiteral("the trace cannot be written: ") + opened.failure().reason);
     return false;
@@ -31,6 +32,8 @@ bool StartTrace(const CommandParser& parser, const QString& command, SerialPort&
   port.SetObserver(&trace);
   return true;
 }
+
+int WithTraceOutcome(const SerialTrace& trace, int exitCode) { return exitCode == 0 && trace.Lost() ? 1 : exitCode; }
 
 std::optional<bool> KeepSerialChoice(const CommandParser& parser) {
   if (parser.isSet(QStringLiteral("keep-serial"))) return true;

@@ -27,6 +27,9 @@ QCommandLineOption SimulatorOption();
 // command's input and output, as it will open them); true without the option.
 bool StartTrace(const CommandParser& parser, const QString& command, SerialPort& port, SerialTrace& trace,
                 const QStringList& ownFiles = {});
+// The command's exit code once its trace is counted: 1 for an operation that went well but whose
+// trace was lost (said on standard error when it was); any other code as it is.
+int WithTraceOutcome(const SerialTrace& trace, int exitCode);
 
 // --keep-serial (true), --no-keep-serial (false) or neither (nothing: the file's General page box
 // decides, KeepPagerSerialNumber).

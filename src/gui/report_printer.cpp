@@ -7,6 +7,12 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <memory>
+#include <new>
+
+#ifdef Q_OS_UNIX
+#include <sys/mman.h>
+#endif
 
 namespace m84 {
 
@@ -19,6 +25,38 @@ const QString kReportFace = QStringLiteral("Courier New");
 
 // The footer stands 92 lines down: at 1200 dpi that needs the height of an A4 sheet.
 constexpr int kPdfResolution = 1200;
+
+// Qt's PDF writer embeds the fonts when the job ends (QPainter::end, which the painter's
+// destructor runs too) without checking its allocations: memory running out there is a crash,
+// not bad_alloc. This much address space is held while the pages are drawn and given back for
+// the end; a job that runs out of memory while drawing is never ended at all.
+constexpr size_t kJobEndReserve = size_t(8) << 20;
+
+class MemoryReserve {
+ public:
+  MemoryReserve() {
+#ifdef Q_OS_UNIX
+    // Mapped, not allocated: an allocation nobody reads may be left out by the compiler.
+    block_ =
+        ::mmap(nullptr, kJobEndReserve, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (block_ == MAP_FAILED) throw std::bad_alloc();
+#endif
+  }
+  ~MemoryReserve() { Release(); }
+  MemoryReserve(const MemoryReserve&) = delete;
+  MemoryReserve& operator=(const MemoryReserve&) = delete;
+  void Release() {
+#ifdef Q_OS_UNIX
+    if (block_ != MAP_FAILED) ::munmap(block_, kJobEndReserve);
+    block_ = MAP_FAILED;
+#endif
+  }
+
+ private:
+#ifdef Q_OS_UNIX
+  void* block_ = MAP_FAILED;
+#endif
+};
 
 }  // namespace
 
@@ -86,17 +124,26 @@ bool PrintReportToPdf(const QString& path, DisplayMode mode, const SectionPrinte
 
 bool RunReportJob(QPrinter& printer, DisplayMode mode, const SectionPrinter& printSection) {
   printer.setDocName(QGuiApplication::applicationDisplayName());
-  QPainter painter;
-  if (!painter.begin(&printer)) return false;
-  painter.setFont(ReportFont());
-  PainterReportCursor report(painter, printer);
-  const bool lastPageEnded = PrintAllSections(report, mode, printSection);
+  MemoryReserve reserve;
+  auto painter = std::make_unique<QPainter>();
+  if (!painter->begin(&printer)) return false;
+  bool lastPageEnded = false;
+  try {
+    painter->setFont(ReportFont());
+    PainterReportCursor report(*painter, printer);
+    lastPageEnded = PrintAllSections(report, mode, printSection);
+  } catch (const std::bad_alloc&) {
+    // Left unended on purpose (see kJobEndReserve); the command ends with "out of memory".
+    static_cast<void>(painter.release());
+    throw;
+  }
+  reserve.Release();
   if (!lastPageEnded) {
     printer.abort();
-    painter.end();
+    painter->end();
     return false;
   }
-  return painter.end();
+  return painter->end();
 }
 
 }  // namespace m84

@@ -10,6 +10,7 @@
 
 #include "core/fleet/order_csv.h"
 #include "core/history/history_record.h"
+#include "core/image/dat_file.h"
 #include "core/pages/general_page.h"
 #include "core/settings/edit_distance.h"
 #include "core/settings/setting_values.h"
@@ -260,7 +261,8 @@ Result<PagerData> LoadOrderTemplate(const QString& path) {
 
 Result<Order> LoadOrder(const QString& path, const PagerData& templateData) {
   QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return Failed({}, QStringLiteral("%1: %2").arg(path, file.errorString()));
+  if (const std::optional<QString> refused = OpenRegularInput(file))
+    return Failed({}, QStringLiteral("%1: %2").arg(path, *refused));
   const QByteArray bytes = file.read(kLargestOrder + 1);
   if (bytes.size() > kLargestOrder) return Failed({}, QStringLiteral("%1: too long for an order").arg(path));
   return ReadOrder(bytes, path, templateData);

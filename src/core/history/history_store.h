@@ -40,6 +40,11 @@ struct HistoryLocation {
   QString Describe() const;
 };
 
+// A PostgreSQL connection as it may be shown: every password libpq would take from it replaced by
+// "...", in each of its forms (password='...' with quotes and escapes, a URI's user:password@, a
+// URI parameter whose name or value is percent-encoded, pass%77ord=...).
+QString MaskedConnection(const QString& connection);
+
 // "postgresql://..." and "postgres://..." URIs and libpq's "host=... dbname=..." form name a
 // PostgreSQL server; anything else is the path of an SQLite file.
 HistoryLocation ParseHistoryLocation(const QString& text);

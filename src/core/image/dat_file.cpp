@@ -11,6 +11,8 @@
 #include <cstring>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -240,12 +242,35 @@ Outcome SaveDataFile(const QString& chosenPath, const PagerData& data, Operation
   return Succeeded();
 }
 
+std::optional<QString> OpenRegularInput(QFile& file) {
+#ifdef Q_OS_UNIX
+  const QString path = file.fileName();
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return SystemReason(errno);
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    const bool folder = S_ISDIR(status.st_mode);
+    ::close(fd);
+    return folder ? SystemReason(EISDIR) : kNotARegularFile;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) return std::nullopt;
+  ::close(fd);
+  return file.errorString();
+#else
+  if (const std::optional<FileProblem> problem = InputPathProblem(file.fileName())) return problem->reason;
+  if (file.open(QIODevice::ReadOnly)) return std::nullopt;
+  return OpenFailure(file);
+#endif
+}
+
 Outcome OpenInput(QFile& file, OperationHost& host) {
-  const std::optional<FileProblem> problem = InputPathProblem(file.fileName());
-  if (!problem && file.open(QIODevice::ReadOnly)) return Succeeded();
-  const Failure failure = Failed(kOpenDataFileError, problem ? problem->reason : OpenFailure(file));
+  const QString path = file.fileName();  // a file opened by its descriptor keeps no name
+  const std::optional<QString> problem = OpenRegularInput(file);
+  if (!problem) return Succeeded();
+  const Failure failure = Failed(kOpenDataFileError, *problem);
   host.ShowStatus(failure.status);
-  host.ShowFileProblem(file.fileName(), failure.reason);
+  host.ShowFileProblem(path, failure.reason);
   return failure;
 }
 

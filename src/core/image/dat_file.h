@@ -78,8 +78,14 @@ Outcome CheckReplaceable(const QString& path, qsizetype size);
 Outcome SaveDataFile(const QString& chosenPath, const PagerData& data, OperationHost& host);
 Result<PagerData> LoadDataFile(const QString& path, OperationHost& host);
 
+// Opens an input for reading without ever waiting: a FIFO would wait for a writer in open(2),
+// deaf to the signals a command counts, so the name is opened without blocking and kept only when
+// it is a regular file; a device, FIFO or socket is refused as kNotARegularFile. The reason it
+// was not opened, or nothing.
+std::optional<QString> OpenRegularInput(QFile& file);
+
 // Opens an input for reading, or shows "Open data file error" and why; a device or FIFO is
-// refused before it is opened, as opening one can wait for ever.
+// refused, as above.
 Outcome OpenInput(QFile& file, OperationHost& host);
 
 // A raw image: exactly the 2048 bytes of the pager memory, with no selection block (the caller's

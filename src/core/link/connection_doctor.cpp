@@ -108,10 +108,6 @@ RuleFinding FindRule(const QStringList& folders, const UsbIds& ids) {
   return finding;
 }
 
-QString ProcessName(const QString& proc, qint64 pid) {
-  return ReadLine(QStringLiteral("%1/%2/comm").arg(proc).arg(pid));
-}
-
 // "m84dpt simulate ...", by its command line.
 bool IsSimulator(const QString& proc, qint64 pid) {
   QFile file(QStringLiteral("%1/%2/cmdline").arg(proc).arg(pid));
@@ -188,30 +184,38 @@ bool MayOpen(const QString& node, const DoctorRoots& roots) {
 #endif
 }
 
-QStringList DefaultLockFolders() {
-  return {QStringLiteral("/var/lock"),         QStringLiteral("/etc/locks"), QStringLiteral("/var/spool/locks"),
-          QStringLiteral("/var/spool/uucp"),   QStringLiteral("/tmp"),       QStringLiteral("/var/tmp"),
-          QStringLiteral("/var/lock/lockdev"), QStringLiteral("/run/lock"),  QDir::tempPath()};
-}
-
+// A process that has the device open or that a lock names, by the name the system gives it.
 struct Holder {
   QString name;
   qint64 pid = 0;
-  QString lock;  // the lock file, when the holder was found by its lock
+  QString lock;          // the lock file that names it, if one does
+  bool hasOpen = false;  // seen with the device open among its files
 };
 
 QString HolderText(const Holder& holder) {
   QString text = QStringLiteral("%1 (pid %2)")
                      .arg(holder.name.isEmpty() ? QStringLiteral("a program") : holder.name)
                      .arg(holder.pid);
-  if (!holder.lock.isEmpty())
-    text += QStringLiteral(" holds the lock %1").arg(holder.lock);
-  else
-    text += QStringLiteral(" has it open");
-  return text;
+  QStringList what;
+  if (!holder.lock.isEmpty()) what << QStringLiteral("holds the lock %1").arg(holder.lock);
+  if (holder.hasOpen) what << QStringLiteral("has it open");
+  return text + QLatin1Char(' ') + what.join(QStringLiteral(" and "));
 }
 
+// The system's first process (init) never takes a serial port and must never be killed: a lock
+// naming it is false, whatever else is written in it.
+constexpr qint64 kInitPid = 1;
+
 QString HolderMend(const Holder& holder) {
+  if (holder.pid == kInitPid && !holder.hasOpen)
+    return QStringLiteral(
+               "the lock %1 names pid 1, the system's own first process, which takes no serial port: "
+               "the lock is false; remove it: sudo rm '%1'")
+        .arg(holder.lock);
+  if (holder.pid == kInitPid)
+    return QStringLiteral(
+        "pid 1 is the system's own first process and must not be stopped: find which of its "
+        "services uses the port (systemctl) and stop that service");
   const QString name = holder.name.toLower();
   if (name == QLatin1String("modemmanager"))
     return QStringLiteral("ModemManager tries every new serial device as a modem: ") + kInstallRule +
@@ -222,7 +226,14 @@ QString HolderMend(const Holder& holder) {
         "remove it (sudo apt remove brltty) and plug the adapter in again");
   if (name == QLatin1String("m84dpt"))
     return QStringLiteral("another m84dpt (a window or a command) uses the adapter: let it finish or close it");
-  return QStringLiteral("close %1 (pid %2); if it hangs: kill %2").arg(holder.name).arg(holder.pid);
+  // Only a process seen with this very device open is worth a kill; a lock alone may be old.
+  if (holder.hasOpen) return QStringLiteral("close %1 (pid %2); if it hangs: kill %2").arg(holder.name).arg(holder.pid);
+  return QStringLiteral(
+             "close %1 (pid %2); it was not seen with the port open, so if the lock is left over, remove it: "
+             "sudo rm '%3'")
+      .arg(holder.name)
+      .arg(holder.pid)
+      .arg(holder.lock);
 }
 
 DoctorCheck Check(const char* id, const char* title) {
@@ -352,6 +363,9 @@ class Doctor {
   DoctorCheck OtherPrograms() {
     DoctorCheck check = Check("other-programs", "no other program on it");
     if (node_.isEmpty() || !QFileInfo::exists(node_)) return Skip(check, QStringLiteral("no device to look at"));
+    // Every process has /dev/null open: only a terminal line is held by having it open.
+    if (const QString kind = NoSerialPortKind(node_); !kind.isEmpty())
+      return Skip(check, QStringLiteral("%1 is no serial port (%2): no program holds it as one").arg(node_, kind));
     QStringList targets{QFileInfo(node_).absoluteFilePath()};
     if (const QString canonical = QFileInfo(node_).canonicalFilePath(); !targets.contains(canonical))
       targets << canonical;
@@ -372,7 +386,7 @@ class Doctor {
       if (!fds.isReadable()) {
         ++unseen;
         // Those most likely to take the port run as root: at least say that they run.
-        const QString name = ProcessName(roots_.proc, pid);
+        const QString name = ProcessName(pid, roots_.proc);
         if (name.compare(QLatin1String("ModemManager"), Qt::CaseInsensitive) == 0 ||
             name.startsWith(QLatin1String("brltty")))
           notes
@@ -385,33 +399,47 @@ class Doctor {
           if (IsSimulator(roots_.proc, pid))
             notes << QStringLiteral("served by the simulated adapter, pid %1").arg(pid);
           else
-            holders.push_back({ProcessName(roots_.proc, pid), pid, {}});
+            holders.push_back({ProcessName(pid, roots_.proc), pid, {}, true});
           break;
         }
     }
-    const QString lockName = QStringLiteral("LCK..") + LockDeviceName();
-    for (const QString& folder : roots_.lockFolders.isEmpty() ? DefaultLockFolders() : roots_.lockFolders) {
-      const QString lock = QDir(folder).filePath(lockName);
-      const QFileInfo info(lock);
-      if (!info.exists() && !info.isSymLink()) continue;
-      if (info.isSymLink() || !info.isFile())
-        return Fail(check, QStringLiteral("the lock %1 is no regular file").arg(lock),
-                    QStringLiteral("remove it: sudo rm -r %1").arg(lock));
-      QFile file(lock);
-      if (!file.open(QIODevice::ReadOnly)) {
-        notes << QStringLiteral("the lock %1 cannot be read").arg(lock);
-        continue;
+    QStringList lockNames{QStringLiteral("LCK..") + LockDeviceName()};
+    for (const QString& name : LockFileNames(node_))
+      if (!lockNames.contains(name)) lockNames << name;
+    const QStringList folders = roots_.lockFolders.isEmpty() ? SerialLockFolders() : roots_.lockFolders;
+    QList<QPair<dev_t, ino_t>> seen;  // one lock reached through two folders is one lock
+    for (const QString& lockName : lockNames)
+      for (const QString& folder : folders) {
+        const QString lock = QDir(folder).filePath(lockName);
+        const QFileInfo info(lock);
+        if (!info.exists() && !info.isSymLink()) continue;
+        if (info.isSymLink() || !info.isFile())
+          return Fail(check, QStringLiteral("the lock %1 is no regular file").arg(lock),
+                      QStringLiteral("remove it: sudo rm -r %1").arg(lock));
+        QFile file(lock);
+        if (!file.open(QIODevice::ReadOnly)) {
+          notes << QStringLiteral("the lock %1 cannot be read").arg(lock);
+          continue;
+        }
+#ifdef Q_OS_UNIX
+        struct stat status {};
+        if (::fstat(file.handle(), &status) == 0) {
+          if (seen.contains({status.st_dev, status.st_ino})) continue;
+          seen.append({status.st_dev, status.st_ino});
+        }
+#endif
+        const std::optional<qint64> pid = LockFilePid(file.read(128));
+        if (!pid || *pid <= 0 || !QFileInfo::exists(QStringLiteral("%1/%2").arg(roots_.proc).arg(*pid))) {
+          notes << QStringLiteral("a stale lock %1 (its holder is gone) goes on the next open").arg(lock);
+          continue;
+        }
+        const auto known =
+            std::find_if(holders.begin(), holders.end(), [&](const Holder& holder) { return holder.pid == *pid; });
+        if (known != holders.end() && known->lock.isEmpty())
+          known->lock = lock;
+        else if (known == holders.end())
+          holders.push_back({ProcessName(*pid, roots_.proc), *pid, lock, false});
       }
-      const QByteArray content = file.read(128);
-      const std::optional<qint64> pid = LockFilePid(content);
-      if (pid && *pid > 0 && QFileInfo::exists(QStringLiteral("%1/%2").arg(roots_.proc).arg(*pid))) {
-        QString name = QString::fromLocal8Bit(content.split('\n').value(1)).trimmed();
-        if (name.isEmpty()) name = ProcessName(roots_.proc, *pid);
-        holders.push_back({name, *pid, lock});
-      } else {
-        notes << QStringLiteral("a stale lock %1 (its holder is gone) goes on the next open").arg(lock);
-      }
-    }
     if (!holders.empty()) {
       QStringList found, mends;
       for (const Holder& holder : holders) {
@@ -427,7 +455,8 @@ class Doctor {
     return Pass(check, found);
   }
 
-  // The lock's name as the serial layer makes it: the path under /dev, slashes as underscores.
+  // The lock's name as the serial layer makes it for the node as named: the path under /dev,
+  // slashes as underscores.
   QString LockDeviceName() const {
     const QString prefix = roots_.dev + QLatin1Char('/');
     QString name = node_.startsWith(prefix) ? node_.mid(prefix.size()) : QFileInfo(node_).fileName();

@@ -1,5 +1,6 @@
 #include "core/link/serial_port.h"
 
+#include "core/control_characters.h"
 #include "core/link/port_information.h"
 
 #include <QDir>
@@ -19,6 +20,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -54,6 +56,83 @@ bool AccessDenied(const QString& path) { return ::access(path.toLocal8Bit().cons
 
 bool ProcessLives(qint64 pid) { return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM); }
 
+#endif
+
+}  // namespace
+
+bool IsUsbSerial(const QSerialPortInfo& info) {
+  if (info.hasVendorIdentifier()) return true;
+  // Without udev (containers, minimal systems) the vendor is unknown; the kernel's names still say USB.
+  const QString name = info.portName();
+  return name.startsWith(QLatin1String("ttyUSB")) || name.startsWith(QLatin1String("ttyACM"));
+}
+
+QString AdapterPortName(const QString& option) {
+  if (!option.isEmpty()) return option;
+  return qEnvironmentVariable(kPortVariable);
+}
+
+QStringList SerialLockFolders() {
+  const QStringList named = {
+      QStringLiteral("/var/lock"),         QStringLiteral("/etc/locks"), QStringLiteral("/var/spool/locks"),
+      QStringLiteral("/var/spool/uucp"),   QStringLiteral("/tmp"),       QStringLiteral("/var/tmp"),
+      QStringLiteral("/var/lock/lockdev"), QStringLiteral("/run/lock"),  QDir::tempPath()};
+  // /var/lock is a link to /run/lock on most systems: one folder, looked at once.
+  QStringList folders;
+  QStringList seen;
+  for (const QString& folder : named) {
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    const QString key = canonical.isEmpty() ? QDir::cleanPath(folder) : canonical;
+    if (seen.contains(key)) continue;
+    seen << key;
+    folders << folder;
+  }
+  return folders;
+}
+
+QString ResolvedDevicePath(const QString& path) {
+  const QString canonical = QFileInfo(path).canonicalFilePath();
+  return canonical.isEmpty() ? path : canonical;
+}
+
+std::optional<std::pair<QString, QString>> OneDeviceTwice(const QStringList& ports) {
+  const auto same = [](const QString& one, const QString& other) {
+    const QString first = ResolvedDevicePath(SystemLocation(one));
+    const QString second = ResolvedDevicePath(SystemLocation(other));
+    if (first == second) return true;
+#ifdef Q_OS_UNIX
+    struct stat a {
+    }, b{};
+    return ::stat(QFile::encodeName(first).constData(), &a) == 0 &&
+           ::stat(QFile::encodeName(second).constData(), &b) == 0 && S_ISCHR(a.st_mode) && S_ISCHR(b.st_mode) &&
+           a.st_rdev == b.st_rdev;
+#else
+    return false;
+#endif
+  };
+  for (int i = 0; i < ports.size(); ++i)
+    for (int j = i + 1; j < ports.size(); ++j)
+      if (same(ports[i], ports[j])) return std::make_pair(ports[i], ports[j]);
+  return std::nullopt;
+}
+
+QStringList LockFileNames(const QString& path) {
+  const auto lockName = [](const QString& device) {
+    QString name = device.startsWith(QLatin1String("/dev/")) ? device.mid(5) : device;
+    return QStringLiteral("LCK..") + name.replace(QLatin1Char('/'), QLatin1Char('_'));
+  };
+  QStringList names{lockName(ResolvedDevicePath(path))};
+  if (const QString given = lockName(path); !names.contains(given)) names << given;
+  return names;
+}
+
+QString ProcessName(qint64 pid, const QString& proc) {
+  if (pid <= 0) return {};
+  QFile comm(QStringLiteral("%1/%2/comm").arg(proc).arg(pid));
+  return comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readLine(256)).trimmed() : QString();
+}
+
+#ifdef Q_OS_UNIX
 // What the path is when it is something that exists and is no terminal line ("a regular file",
 // "a character device that is no terminal line"); empty for a serial port, or when it cannot be
 // told (missing, or not ours to open).
@@ -72,32 +151,9 @@ QString NoSerialPortKind(const QString& path) {
   ::close(fd);
   return terminal ? QString() : QStringLiteral("a character device that is no terminal line");
 }
+#else
+QString NoSerialPortKind(const QString&) { return {}; }
 #endif
-
-QString ProcessName(qint64 pid) {
-  QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-  return comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed() : QString();
-}
-
-}  // namespace
-
-bool IsUsbSerial(const QSerialPortInfo& info) {
-  if (info.hasVendorIdentifier()) return true;
-  // Without udev (containers, minimal systems) the vendor is unknown; the kernel's names still say USB.
-  const QString name = info.portName();
-  return name.startsWith(QLatin1String("ttyUSB")) || name.startsWith(QLatin1String("ttyACM"));
-}
-
-QString AdapterPortName(const QString& option) {
-  if (!option.isEmpty()) return option;
-  return qEnvironmentVariable(kPortVariable);
-}
-
-QStringList SerialLockFolders() {
-  return {QStringLiteral("/var/lock"),         QStringLiteral("/etc/locks"), QStringLiteral("/var/spool/locks"),
-          QStringLiteral("/var/spool/uucp"),   QStringLiteral("/tmp"),       QStringLiteral("/var/tmp"),
-          QStringLiteral("/var/lock/lockdev"), QStringLiteral("/run/lock"),  QDir::tempPath()};
-}
 
 #ifdef Q_OS_UNIX
 namespace {
@@ -130,42 +186,48 @@ std::optional<qint64> LockFilePid(const QByteArray& content) {
 
 PortLock InspectPortLock(const QString& devicePath, const QStringList& folders) {
   PortLock lock;
-  QString name = devicePath.startsWith(QLatin1String("/dev/")) ? devicePath.mid(5) : devicePath;
-  name.replace(QLatin1Char('/'), QLatin1Char('_'));
 #ifdef Q_OS_UNIX
-  for (const QString& folder : folders) {
-    const QString path = folder + QStringLiteral("/LCK..") + name;
-    const QByteArray encoded = QFile::encodeName(path);
-    struct stat status {};
-    if (::lstat(encoded.constData(), &status) != 0) continue;
-    const QString remove = QStringLiteral("remove it: sudo rm -r '%1'").arg(path);
-    if (!S_ISREG(status.st_mode)) {
-      lock.blocker = QStringLiteral("%1 is %2, no lock file; %3").arg(path, KindOf(status.st_mode), remove);
+  QList<QPair<dev_t, ino_t>> seen;  // one file under two folders' names (a link between them)
+  for (const QString& name : LockFileNames(devicePath))
+    for (const QString& folder : folders) {
+      const QString path = folder + QLatin1Char('/') + name;
+      const QByteArray encoded = QFile::encodeName(path);
+      struct stat status {};
+      if (::lstat(encoded.constData(), &status) != 0) continue;
+      if (seen.contains({status.st_dev, status.st_ino})) continue;
+      seen.append({status.st_dev, status.st_ino});
+      const QString remove = QStringLiteral("remove it: sudo rm -r '%1'").arg(path);
+      if (!S_ISREG(status.st_mode)) {
+        lock.blocker = QStringLiteral("%1 is %2, no lock file; %3").arg(path, KindOf(status.st_mode), remove);
+        return lock;
+      }
+      // Never blocking: the name may have become a FIFO since it was looked at.
+      const int fd = ::open(encoded.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+      if (fd < 0) continue;
+      QByteArray content(4096, '\0');
+      const ssize_t got = ::read(fd, content.data(), size_t(content.size()));
+      ::close(fd);
+      content.truncate(got > 0 ? got : 0);
+      const std::optional<qint64> pid = LockFilePid(content);
+      if (!pid) {
+        lock.blocker = QStringLiteral("%1 names no process, so no program can take the port; %2").arg(path, remove);
+        return lock;
+      }
+      if (!ProcessLives(*pid)) continue;  // stale: the serial layer clears it
+      // The system's first process never takes a port: such a lock was written to block it.
+      if (*pid == 1) {
+        lock.blocker = QStringLiteral("%1 names pid 1, the system's own first process, which takes no serial port; %2")
+                           .arg(path, remove);
+        return lock;
+      }
+      // The file's own words about its program are anyone's to write; the system's are not.
+      QString program = EscapeControlCharacters(ProcessName(*pid));
+      if (program.isEmpty()) program = QStringLiteral("a program");
+      lock.holder = QStringLiteral("%1 (pid %2)").arg(program).arg(*pid);
       return lock;
     }
-    // Never blocking: the name may have become a FIFO since it was looked at.
-    const int fd = ::open(encoded.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) continue;
-    QByteArray content(4096, '\0');
-    const ssize_t got = ::read(fd, content.data(), size_t(content.size()));
-    ::close(fd);
-    content.truncate(got > 0 ? got : 0);
-    const std::optional<qint64> pid = LockFilePid(content);
-    if (!pid) {
-      lock.blocker = QStringLiteral("%1 names no process, so no program can take the port; %2").arg(path, remove);
-      return lock;
-    }
-    if (!ProcessLives(*pid)) continue;  // stale: the serial layer clears it
-    // The text form may name the program on its second line.
-    bool isText = false;
-    content.split('\n').value(0).trimmed().toLongLong(&isText);
-    QString program = isText ? QString::fromLocal8Bit(content.split('\n').value(1).trimmed()) : QString();
-    if (program.isEmpty()) program = ProcessName(*pid);
-    if (program.isEmpty()) program = QStringLiteral("a program");
-    lock.holder = QStringLiteral("%1 (pid %2)").arg(program).arg(*pid);
-    return lock;
-  }
 #else
+  Q_UNUSED(devicePath);
   Q_UNUSED(folders);
 #endif
   return lock;
@@ -226,9 +288,13 @@ bool SerialPort::OpenFound(const QString& path) {
     cause_ = QStringLiteral("the port is in use by %1").arg(lock.holder);
     return false;
   }
+  // Opened by the device's own name, so that the serial layer's lock is the device's too.
   port_ = std::make_unique<QSerialPort>();
-  port_->setPortName(path);
-  if (port_->open(QIODevice::ReadWrite)) return true;
+  port_->setPortName(ResolvedDevicePath(path));
+  if (port_->open(QIODevice::ReadWrite)) {
+    TakeExclusiveUse();
+    return true;
+  }
   NoteOpenFailure(path);
   port_.reset();
   return false;
@@ -237,8 +303,20 @@ bool SerialPort::OpenFound(const QString& path) {
 bool SerialPort::IsOpen() const { return port_ && port_->isOpen(); }
 
 void SerialPort::Close() {
+#ifdef Q_OS_UNIX
+  // A pseudo-terminal keeps the mark past the last close while its other end stays open.
+  if (IsOpen()) ::ioctl(int(port_->handle()), TIOCNXCL);
+#endif
   if (port_) port_->close();
   port_.reset();
+}
+
+// A program that takes no lock file still cannot open the line while we use it (root excepted,
+// whom the kernel lets through).
+void SerialPort::TakeExclusiveUse() {
+#ifdef Q_OS_UNIX
+  ::ioctl(int(port_->handle()), TIOCEXCL);
+#endif
 }
 
 int SerialPort::Write(const uint8_t* bytes, int count) {

@@ -32,16 +32,43 @@ constexpr int kDrainLimitMs = 250;
 constexpr int kHeldPortRetryMs = 200;
 constexpr int kHeldPortPollMs = 10;
 
-// The folders where serial locks are kept, in the order the serial layer tries them.
+// The folders where serial locks are kept, in the order the serial layer tries them, each once
+// (TMPDIR is often /tmp again).
 QStringList SerialLockFolders();
+
+// The device a port's name stands for, links resolved (/dev/serial/by-id/... is /dev/ttyUSB0):
+// the lock and the exclusive use belong to the device, whatever it was called. The name as
+// given when nothing exists there.
+QString ResolvedDevicePath(const QString& path);
+
+// The first two of the ports (as --port names them) that are one device under two names (a link,
+// another node of the same device), or nothing: two workers on one pager would write over each
+// other.
+std::optional<std::pair<QString, QString>> OneDeviceTwice(const QStringList& ports);
+
+// The names other serial programs give a device's lock (LCK.. and the path under /dev with
+// slashes as underscores: LCK..ttyUSB0, LCK..pts_3): the resolved device's first, then the
+// name as given when that differs, as older programs and our own earlier runs lock it.
+QStringList LockFileNames(const QString& path);
+
+// What the path is when it is something that exists and is no terminal line ("a regular file",
+// "a character device that is no terminal line"); empty for a serial port, or when it cannot be
+// told (missing, or not ours to open).
+QString NoSerialPortKind(const QString& path);
+
+// A process's own name as the system keeps it (/proc/PID/comm under proc), never a name some file
+// claims for it; empty when there is no such process or it cannot be read.
+QString ProcessName(qint64 pid, const QString& proc = QStringLiteral("/proc"));
 
 // What stands at a serial device's lock names (LCK..name in each lock folder).
 struct PortLock {
   // A living process a lock file names, in the text form (the pid on the first line, padded or
-  // not, Qt's own adding the program) or the binary one (the pid as 4 bytes): "minicom (pid 4242)".
+  // not, Qt's own adding the program) or the binary one (the pid as 4 bytes), by the name the
+  // system gives it, its control characters escaped: "minicom (pid 4242)".
   QString holder;
   // A lock name that holds no lock the serial layer could ever take or clear (a FIFO, a folder,
-  // a link, a file naming no process), with how to remove it; the port stays blocked until then.
+  // a link, a file naming no process or pid 1), with how to remove it; the port stays blocked
+  // until then.
   QString blocker;
 };
 // The pid a lock file names: its first line as a number (with or without padding; Qt's own lock
@@ -110,6 +137,7 @@ class SerialPort : public AdapterPort {
   QString SearchPort();
   bool ConfigureLine();
   bool OpenFound(const QString& path);
+  void TakeExclusiveUse();
   void NoteOpenFailure(const QString& path);
   void DrainArrivingInput();
   void NoteDisconnected();

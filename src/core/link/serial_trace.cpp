@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include <linux/magic.h>
 #include <sys/stat.h>
@@ -120,10 +122,11 @@ Outcome SerialTrace::Open(const QString& path, const QString& what, const QStrin
     if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
       return Failed({}, QStringLiteral("%1: %2").arg(path, file_.errorString()));
   }
-  file_.write(QStringLiteral("# %1, %2\n")
-                  .arg(what, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
-                  .toUtf8());
-  file_.flush();
+  path_ = path;
+  lost_ = false;
+  Append(QStringLiteral("# %1, %2\n")
+             .arg(what, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+             .toUtf8());
   return Succeeded();
 }
 
@@ -202,8 +205,25 @@ void SerialTrace::WriteProbeCount() {
 void SerialTrace::Line(const QString& text) {
   if (!file_.isOpen()) return;
   const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_).count();
-  file_.write((QString::number(ms, 'f', 1).rightJustified(9) + QLatin1Char(' ') + text + QLatin1Char('\n')).toUtf8());
-  file_.flush();
+  Append((QString::number(ms, 'f', 1).rightJustified(9) + QLatin1Char(' ') + text + QLatin1Char('\n')).toUtf8());
+}
+
+// Written straight to the descriptor, so that a failure keeps its errno: Qt's buffer says only
+// "Unknown error" for a disk that fills part-way through a line.
+void SerialTrace::Append(const QByteArray& bytes) {
+  const int fd = file_.handle();
+  int error = 0;
+  for (qsizetype done = 0; done < bytes.size() && error == 0;) {
+    const ssize_t written = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) error = written < 0 ? errno : ENOSPC;
+    done += written > 0 ? written : 0;
+  }
+  if (error == 0) return;
+  const QString reason = QString::fromLocal8Bit(std::strerror(error));
+  lost_ = true;
+  file_.close();
+  if (lossReport_) lossReport_(QStringLiteral("the trace to %1 is lost: %2").arg(path_, reason));
 }
 
 }  // namespace m84

@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "core/link/serial_port.h"
@@ -39,6 +40,13 @@ class SerialTrace : public LineObserver {
   Outcome Open(const QString& path, const QString& what, const QStringList& ownFiles = {});
   bool IsOpen() const { return file_.isOpen(); }
 
+  // A trace that cannot be written (a full disk, /dev/full) is given up at the first failed line
+  // and said at once through report: "the trace to FILE is lost: No space left on device". The
+  // operation goes on; only its trace is gone.
+  void SetLossReport(std::function<void(const QString&)> report) { lossReport_ = std::move(report); }
+  // Whether a line could not be written since the trace was opened.
+  bool Lost() const { return lost_; }
+
   // The window probes once a second: a presence check (an open and a probe, and its answer)
   // then only counts, and the count goes into the trace once a period, or before any other
   // traffic.
@@ -51,10 +59,14 @@ class SerialTrace : public LineObserver {
 
  private:
   void Line(const QString& text);
+  void Append(const QByteArray& bytes);
   void WriteHeldOpen();
   void WriteProbeCount();
 
   QFile file_;
+  QString path_;
+  bool lost_ = false;
+  std::function<void(const QString&)> lossReport_;
   std::chrono::steady_clock::time_point start_;
   int dataFor_ = -1;  // the block a write frame announced, whose data comes next
 
