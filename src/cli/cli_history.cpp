@@ -10,6 +10,7 @@
 #include "cli/console_host.h"
 #include "cli/transfer_interrupt.h"
 #include "core/control_characters.h"
+#include "core/fleet/order_csv.h"
 #include "core/image/dat_file.h"
 #include "core/preferences.h"
 #include "core/settings/settings_document.h"
@@ -114,26 +115,13 @@ QString TableText(const std::vector<HistoryRecord>& records) {
   return text;
 }
 
-// RFC 4180: a field with a comma, a quote or a line break is quoted, its quotes doubled. A field
-// that a spreadsheet would take for a formula (a file named "=HYPERLINK(...)", say) starts with a
-// single quote, which makes it text there.
-QString CsvField(QString field) {
-  static const QString formulaStarts = QStringLiteral("=+-@\t\r");
-  if (!field.isEmpty() && formulaStarts.contains(field.front())) field.prepend(QLatin1Char('\''));
-  if (!field.contains(QLatin1Char(',')) && !field.contains(QLatin1Char('"')) && !field.contains(QLatin1Char('\n')) &&
-      !field.contains(QLatin1Char('\r')))
-    return field;
-  field.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-  return QLatin1Char('"') + field + QLatin1Char('"');
-}
-
 QString CsvText(const std::vector<HistoryRecord>& records) {
   QStringList header;
   for (const ListColumn& column : kCsvColumns) header << QLatin1String(column.heading);
   QString text = header.join(QLatin1Char(',')) + QStringLiteral("\r\n");
   for (const HistoryRecord& record : records) {
     QStringList row;
-    for (const ListColumn& column : kCsvColumns) row << CsvField(column.text(record));
+    for (const ListColumn& column : kCsvColumns) row << fleet::SpreadsheetField(column.text(record));
     text += row.join(QLatin1Char(',')) + QStringLiteral("\r\n");
   }
   return text;

@@ -4,12 +4,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
+#include <array>
 #include <map>
+#include <set>
 
+#include "core/control_characters.h"
 #include "core/fleet/order_csv.h"
 #include "core/history/history_record.h"
+#include "core/pages/capcode.h"
 #include "core/pages/general_page.h"
 #include "core/settings/edit_distance.h"
 #include "core/settings/setting_values.h"
@@ -88,6 +93,11 @@ Binding GeneralBinding(const QString& key) {
   return nullptr;
 }
 
+// How much of a header too long to read is quoted in its fault.
+constexpr int kShownHeaderLength = 60;
+// A pager's serial number: ten digits, leading zeros included.
+constexpr int kSerialDigits = 10;
+
 // An order is a table of some hundred rows; a file far bigger is some other file.
 constexpr qint64 kLargestOrder = 64 * 1024 * 1024;
 
@@ -104,7 +114,31 @@ class QuietHost : public OperationHost {
 
 QString FieldNumber(int field) { return QString::number(field); }
 
-void ReadHeader(const CsvRecord& header, Order& order) {
+// A header of one field that a semicolon splits into columns: the file was saved with ';'
+// between its fields, as spreadsheets do where the comma is the decimal mark.
+bool SemicolonSeparated(const QStringList& header) {
+  if (header.size() != 1 || !header.front().contains(QLatin1Char(';'))) return false;
+  const QStringList parts = header.front().split(QLatin1Char(';'));
+  return std::any_of(parts.begin(), parts.end(),
+                     [](const QString& part) { return part.trimmed() == kLabelColumn || ColumnNamed(part.trimmed()); });
+}
+
+// False when the header is no order's: its one fault said, nothing else is read.
+bool ReadHeader(const CsvRecord& header, Order& order) {
+  if (header.fields.size() > kMostOrderColumns) {
+    order.faults.push_back({header.row, FieldNumber(kMostOrderColumns + 1),
+                            QStringLiteral("the header has %1 columns; an order has at most %2, one per setting")
+                                .arg(header.fields.size())
+                                .arg(kMostOrderColumns)});
+    return false;
+  }
+  if (SemicolonSeparated(header.fields)) {
+    order.faults.push_back(
+        {header.row, FieldNumber(1),
+         QStringLiteral("the fields are separated by ';' (%1): save the order as comma-separated values, \"CSV UTF-8\"")
+             .arg(EscapeControlCharacters(header.fields.front().left(kShownHeaderLength)))});
+    return false;
+  }
   QHash<QString, int> seen;
   for (int i = 0; i < header.fields.size(); ++i) {
     const QString name = header.fields[i].trimmed();
@@ -131,6 +165,29 @@ void ReadHeader(const CsvRecord& header, Order& order) {
     if (!name.isEmpty() && !seen.contains(name)) seen.insert(name, i + 1);
     order.columns.push_back(column);
   }
+  return true;
+}
+
+// The refusal of a cell, naming the value it saw (a blank at either end is easily missed).
+QString CellRefusal(const QString& cell, const QString& refusal) {
+  const QString quoted = QLatin1Char('\'') + cell + QLatin1Char('\'');
+  QString message = refusal.contains(quoted) ? refusal : quoted + QStringLiteral(": ") + refusal;
+  if (cell != cell.trimmed()) message += QStringLiteral(" (the value has a blank at its start or end)");
+  return message;
+}
+
+// A serial number of digits but fewer than ten: what a spreadsheet makes of 0000004711 when it
+// reads the column as numbers.
+QString ShortSerialRefusal(const QString& cell) {
+  static const QRegularExpression digits(QStringLiteral("^[0-9]{1,9}$"));
+  if (!digits.match(cell).hasMatch()) return {};
+  return QStringLiteral(
+             "'%1': a serial number has %2 digits, this one %3: did a spreadsheet drop leading zeros? "
+             "(%4, and keep the column as text)")
+      .arg(cell)
+      .arg(kSerialDigits)
+      .arg(cell.size())
+      .arg(cell.rightJustified(kSerialDigits, QLatin1Char('0')));
 }
 
 QByteArray Fingerprint(const PagerData& data, bool writesSerial) {
@@ -141,12 +198,22 @@ QByteArray Fingerprint(const PagerData& data, bool writesSerial) {
   return hash.result().toHex();
 }
 
+// Whether the template's box keeps the pager's own serial number, for the rows that do not set
+// the box themselves.
+bool TemplateKeepsSerial(const PagerData& templateData) {
+  const Binding keepBox = GeneralBinding(general_key::kKeepSerial);
+  return keepBox && PageRunner().Load(templateData).Value(PageId::General, keepBox).toBool();
+}
+
 // The row's settings over the template, or nothing when a value is refused (the faults said).
-bool BuildRow(const CsvRecord& record, Order& order, const PagerData& templateData, PageRunner& runner, OrderRow& row) {
+bool BuildRow(const CsvRecord& record, Order& order, const PagerData& templateData, bool templateKeepsSerial,
+              PageRunner& runner, OrderRow& row) {
   row.row = record.row;
   row.cells = record.fields;
   bool refused = false;
   bool serialGiven = false;
+  bool keepsSerial = templateKeepsSerial;
+  const Binding keepBox = GeneralBinding(general_key::kKeepSerial);
   std::vector<Assignment> assignments;
   for (size_t i = 0; i < order.columns.size() && i < size_t(record.fields.size()); ++i) {
     const OrderColumn& column = order.columns[i];
@@ -157,19 +224,25 @@ bool BuildRow(const CsvRecord& record, Order& order, const PagerData& templateDa
     const SettingValue& kind = ValueOf(form);
     const Result<QVariant> value = kind.FromWords(form, cell);
     QString refusal = value ? kind.Refusal(form, *value) : value.failure().reason;
+    if (refusal.isEmpty() && column.header == kSerialColumn) {
+      if (const QString shortSerial = ShortSerialRefusal(cell); !shortSerial.isEmpty()) {
+        order.faults.push_back({record.row, column.header, shortSerial});
+        refused = true;
+        continue;
+      }
+    }
     if (!refusal.isEmpty()) {
-      order.faults.push_back({record.row, column.header, refusal});
+      order.faults.push_back({record.row, column.header, CellRefusal(cell, refusal)});
       refused = true;
       continue;
     }
     if (column.header == kSerialColumn) serialGiven = true;
+    if (column.binding == keepBox) keepsSerial = value->toBool();
     assignments.push_back({column.page, column.binding, *value});
   }
   if (refused) return false;
   row.data = runner.Apply(templateData, assignments);
-  const Binding keepBox = GeneralBinding(general_key::kKeepSerial);
-  const bool keepByTemplate = keepBox && runner.Load(row.data).Value(PageId::General, keepBox).toBool();
-  row.writesSerial = serialGiven || !keepByTemplate;
+  row.writesSerial = serialGiven || !keepsSerial;
   HistoryRecord searched;
   searched.data = row.data;
   FillSearchColumns(searched);
@@ -183,31 +256,94 @@ bool BuildRow(const CsvRecord& record, Order& order, const PagerData& templateDa
   return true;
 }
 
-// Two rows that would give pagers one address, or one serial number. The capcodes a row shares
-// with one other row are one fault: those that come from the template are shared by every row.
-void CheckAcrossRows(Order& order) {
-  std::map<int, int> capcodeOwner;  // capcode -> row
-  QHash<QString, int> serialOwner;
+QString CapcodeColumn(int capcodeRow) { return QStringLiteral("general.capcodes[%1].capcode").arg(capcodeRow); }
+
+// The row's cell of a column, empty where the order has no such column.
+QString CellOf(const OrderRow& row, int column) { return column < 0 ? QString() : row.cells.value(column); }
+
+bool IsPublic(const PagerData& data, int capcodeRow) {
+  return data.image[CapcodeFieldOffset(capcodeRow - 1)] & kCapcodePrivateBit;
+}
+
+// "2, 3, 5 to 9": the rows, runs of three or more as a range.
+QString RowList(const std::vector<int>& rows) {
+  QStringList parts;
+  for (size_t i = 0; i < rows.size();) {
+    size_t end = i;
+    while (end + 1 < rows.size() && rows[end + 1] == rows[end] + 1) ++end;
+    if (end >= i + 2) {
+      parts << QStringLiteral("%1 to %2").arg(rows[i]).arg(rows[end]);
+    } else {
+      for (size_t j = i; j <= end; ++j) parts << QString::number(rows[j]);
+    }
+    i = end + 1;
+  }
+  return parts.join(QStringLiteral(", "));
+}
+
+QString CapcodeListText(const std::set<int>& capcodes) {
+  QStringList list;
+  for (int capcode : capcodes) list << QString::number(capcode);
+  return list.join(QStringLiteral(", "));
+}
+
+// Who answers a capcode: a pager on its own, or a group by design.
+void JudgeCapcodes(Order& order) {
+  std::array<int, kHistoryCapcodeCount + 1> columnOf;  // the capcode row's column, -1 for none
+  for (int r = 1; r <= kHistoryCapcodeCount; ++r) columnOf[size_t(r)] = int(order.headers.indexOf(CapcodeColumn(r)));
+  std::map<int, int> ownOwner;                                       // own capcode -> row
+  std::map<int, std::set<int>> groups;                               // template's and public -> rows
+  std::map<std::pair<QString, int>, std::vector<int>> sharedValues;  // (column, capcode) -> rows
   for (const OrderRow& row : order.rows) {
-    std::map<int, std::pair<QString, QStringList>> shared;  // other row -> (first column, capcodes)
+    std::map<int, std::pair<QString, std::set<int>>> clashes;  // other row -> (first column, capcodes)
     for (size_t i = 0; i < row.capcodes.size(); ++i) {
       const int capcode = row.capcodes[i];
-      const auto [owner, added] = capcodeOwner.emplace(capcode, row.row);
-      if (added || owner->second == row.row) continue;
-      auto& [column, capcodes] = shared[owner->second];
-      if (column.isEmpty()) column = QStringLiteral("general.capcodes[%1].capcode").arg(row.capcodeRows[i]);
-      capcodes << QString::number(capcode);
+      const int capcodeRow = row.capcodeRows[i];
+      const QString column = CapcodeColumn(capcodeRow);
+      const bool written = !CellOf(row, columnOf[size_t(capcodeRow)]).isEmpty();
+      if (!written || IsPublic(row.data, capcodeRow)) {
+        groups[capcode].insert(row.row);
+      } else if (order.options.shared.contains(column)) {
+        std::vector<int>& rows = sharedValues[{column, capcode}];
+        if (rows.empty() || rows.back() != row.row) rows.push_back(row.row);
+      } else {
+        const auto [owner, added] = ownOwner.emplace(capcode, row.row);
+        if (added || owner->second == row.row) continue;
+        auto& [firstColumn, capcodes] = clashes[owner->second];
+        if (firstColumn.isEmpty()) firstColumn = column;
+        capcodes.insert(capcode);
+      }
     }
-    for (const auto& [other, found] : shared)
-      order.faults.push_back({row.row, found.first,
-                              found.second.size() == 1
-                                  ? QStringLiteral("capcode %1 is also row %2's: two pagers would answer it")
-                                        .arg(found.second[0])
-                                        .arg(other)
-                                  : QStringLiteral("capcodes %1 are also row %2's: two pagers would answer them")
-                                        .arg(found.second.join(QStringLiteral(", ")))
-                                        .arg(other)});
+    for (const auto& [other, found] : clashes)
+      order.faults.push_back(
+          {row.row, found.first,
+           (found.second.size() == 1 ? QStringLiteral("capcode %1 is also row %2's: two pagers would answer it")
+                                     : QStringLiteral("capcodes %1 are also row %2's: two pagers would answer them"))
+                   .arg(CapcodeListText(found.second))
+                   .arg(other) +
+               QStringLiteral(" (a call the pagers share: --shared %1)").arg(found.first)});
+  }
+  for (const auto& [capcode, rows] : groups) order.groupCalls.push_back({capcode, {}, {rows.begin(), rows.end()}});
+  for (const auto& [key, rows] : sharedValues)
+    if (rows.size() > 1) order.groupCalls.push_back({key.second, key.first, rows});
+  std::stable_sort(order.groupCalls.begin(), order.groupCalls.end(),
+                   [](const GroupCall& a, const GroupCall& b) { return a.capcode < b.capcode; });
+}
+
+// Two rows that would give pagers one serial number. Rows that take the template's are one
+// fault, the template's, however many they are.
+void JudgeSerialNumbers(Order& order) {
+  const int serialColumn = int(order.headers.indexOf(kSerialColumn));
+  QHash<QString, int> serialOwner;
+  std::vector<int> templateRows;
+  QString templateSerial;
+  for (const OrderRow& row : order.rows) {
     if (!row.writesSerial) continue;
+    if (CellOf(row, serialColumn).isEmpty()) {
+      templateRows.push_back(row.row);
+      templateSerial = row.serial;
+      continue;
+    }
     if (const auto owner = serialOwner.constFind(row.serial); owner != serialOwner.constEnd()) {
       order.faults.push_back(
           {row.row, kSerialColumn,
@@ -218,11 +354,20 @@ void CheckAcrossRows(Order& order) {
       serialOwner.insert(row.serial, row.row);
     }
   }
+  if (templateRows.size() > 1)
+    order.faults.push_back({0, kSerialColumn,
+                            QStringLiteral("rows %1 would each give their pager serial number %2: give each row its "
+                                           "own in a general.serial column, or keep the pagers' own "
+                                           "(general.keep_serial: true)")
+                                .arg(RowList(templateRows), templateSerial)});
 }
 
 }  // namespace
 
 QString OrderFault::Text(const QString& file) const {
+  if (row == 0)
+    return QStringLiteral("%1: the template's %2: %3%4")
+        .arg(file, column, warning ? QStringLiteral("warning: ") : QString(), message);
   return QStringLiteral("%1:%2:%3: %4%5")
       .arg(file)
       .arg(row)
@@ -237,6 +382,28 @@ const OrderRow* Order::Row(int number) const {
   for (const OrderRow& row : rows)
     if (row.row == number) return &row;
   return nullptr;
+}
+
+QString GroupCallSummary(const Order& order) {
+  QStringList calls;
+  for (const GroupCall& call : order.groupCalls)
+    calls << (call.column.isEmpty()
+                  ? QStringLiteral("%1 (%2 pager%3)")
+                        .arg(call.capcode)
+                        .arg(call.rows.size())
+                        .arg(call.rows.size() == 1 ? "" : "s")
+                  : QStringLiteral("%1 (%2: rows %3)").arg(call.capcode).arg(call.column, RowList(call.rows)));
+  return calls.isEmpty() ? QString() : QStringLiteral("group calls: ") + calls.join(QStringLiteral(", "));
+}
+
+QString SharedColumnRefusal(const QString& column) {
+  for (int r = 1; r <= kHistoryCapcodeCount; ++r)
+    if (column == CapcodeColumn(r)) return {};
+  return QStringLiteral(
+             "--shared %1: a shared column is a capcode column, general.capcodes[1].capcode to "
+             "general.capcodes[%2].capcode")
+      .arg(column)
+      .arg(kHistoryCapcodeCount);
 }
 
 QString OrderNameOf(const QString& path) { return QFileInfo(path).completeBaseName(); }
@@ -258,17 +425,19 @@ Result<PagerData> LoadOrderTemplate(const QString& path) {
   return data;
 }
 
-Result<Order> LoadOrder(const QString& path, const PagerData& templateData) {
+Result<Order> LoadOrder(const QString& path, const PagerData& templateData, const OrderOptions& options) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return Failed({}, QStringLiteral("%1: %2").arg(path, file.errorString()));
   const QByteArray bytes = file.read(kLargestOrder + 1);
   if (bytes.size() > kLargestOrder) return Failed({}, QStringLiteral("%1: too long for an order").arg(path));
-  return ReadOrder(bytes, path, templateData);
+  return ReadOrder(bytes, path, templateData, options);
 }
 
-Order ReadOrder(const QByteArray& bytes, const QString& file, const PagerData& templateData) {
+Order ReadOrder(const QByteArray& bytes, const QString& file, const PagerData& templateData,
+                const OrderOptions& options) {
   Order order;
   order.file = file;
+  order.options = options;
   order.name = OrderNameOf(file);
   const CsvTable table = ParseCsv(bytes);
   if (table.records.empty()) {
@@ -279,7 +448,7 @@ Order ReadOrder(const QByteArray& bytes, const QString& file, const PagerData& t
                                            "row per pager")});
     return order;
   }
-  ReadHeader(table.records.front(), order);
+  if (!ReadHeader(table.records.front(), order)) return order;
   const auto columnName = [&](int field) {
     const QString name = order.headers.value(field - 1);
     return name.isEmpty() ? FieldNumber(field) : name;
@@ -292,6 +461,7 @@ Order ReadOrder(const QByteArray& bytes, const QString& file, const PagerData& t
   if (table.records.size() == 1)
     order.faults.push_back({table.records.front().row + 1, FieldNumber(1), QStringLiteral("the order has no rows")});
   PageRunner runner;
+  const bool templateKeepsSerial = TemplateKeepsSerial(templateData);
   const qsizetype width = order.headers.size();
   for (size_t i = 1; i < table.records.size(); ++i) {
     const CsvRecord& record = table.records[i];
@@ -305,9 +475,10 @@ Order ReadOrder(const QByteArray& bytes, const QString& file, const PagerData& t
       continue;
     }
     OrderRow row;
-    if (BuildRow(record, order, templateData, runner, row)) order.rows.push_back(std::move(row));
+    if (BuildRow(record, order, templateData, templateKeepsSerial, runner, row)) order.rows.push_back(std::move(row));
   }
-  CheckAcrossRows(order);
+  JudgeCapcodes(order);
+  JudgeSerialNumbers(order);
   std::stable_sort(order.faults.begin(), order.faults.end(),
                    [](const OrderFault& a, const OrderFault& b) { return a.row < b.row; });
   return order;

@@ -7,6 +7,7 @@
 #include <QVariant>
 #include <algorithm>
 #include <map>
+#include <set>
 
 #include "core/history/pager_history.h"
 
@@ -101,6 +102,63 @@ HistoryRecord AbandonedWrite(const RowRecord& held, const QString& orderFile, co
   // Filed under that pager, so that looking it up by its serial number finds the warning.
   record.serial = held.serial;
   return record;
+}
+
+// An order of this many capcodes or fewer looks each one up; a bigger one reads the history's
+// writes once, so that a check of a long order stays linear.
+constexpr size_t kCapcodesLookedUpOneByOne = 200;
+
+// For each capcode, the good writes whose pager holds it still (the latest good write of its
+// serial number), newest first.
+using WritesByCapcode = std::map<int, std::vector<HistoryRecord>>;
+
+Result<WritesByCapcode> GoodWritesOf(HistoryStore& store, const std::set<int>& capcodes) {
+  const QString write = OperationName(HistoryOperation::Write);
+  const auto good = [&](const HistoryRecord& record) {
+    return record.operation == write && record.outcome == kOutcomeOk && !record.serial.isEmpty();
+  };
+  std::vector<HistoryRecord> records;
+  std::map<QString, qint64> latest;  // serial number -> its latest good write
+  if (capcodes.size() <= kCapcodesLookedUpOneByOne) {
+    for (int capcode : capcodes) {
+      HistoryFilter filter;
+      filter.capcode = capcode;
+      const Result<std::vector<HistoryRecord>> found = store.List(filter);
+      if (!found) return found.failure();
+      for (const HistoryRecord& record : *found)
+        if (good(record)) records.push_back(record);
+    }
+    for (const HistoryRecord& record : records) {
+      if (latest.count(record.serial)) continue;
+      HistoryFilter filter;
+      filter.serial = record.serial;
+      const Result<std::vector<HistoryRecord>> ofSerial = store.List(filter);
+      if (!ofSerial) return ofSerial.failure();
+      const auto newest = std::find_if(ofSerial->begin(), ofSerial->end(), good);
+      latest[record.serial] = newest == ofSerial->end() ? 0 : newest->id;
+    }
+  } else {
+    const Result<std::vector<HistoryRecord>> all = store.List(HistoryFilter());
+    if (!all) return all.failure();
+    for (const HistoryRecord& record : *all) {
+      if (!good(record)) continue;
+      latest.emplace(record.serial, record.id);  // newest first: the first is the latest
+      records.push_back(record);
+    }
+  }
+  WritesByCapcode writes;
+  std::set<qint64> seen;
+  for (HistoryRecord& record : records) {
+    // That pager was programmed again since, or the record was found through two capcodes.
+    if (latest[record.serial] != record.id || !seen.insert(record.id).second) continue;
+    for (const std::optional<int>& capcode : record.capcodes)
+      if (capcode && capcodes.count(*capcode)) writes[*capcode].push_back(record);
+  }
+  for (auto& [capcode, list] : writes)
+    std::stable_sort(list.begin(), list.end(), [](const HistoryRecord& a, const HistoryRecord& b) {
+      return a.time > b.time || (a.time == b.time && a.id > b.id);
+    });
+  return writes;
 }
 
 }  // namespace
@@ -269,24 +327,15 @@ Result<std::vector<OrderFault>> HistoryWarnings(const Order& order, HistoryStore
   if (!rows) return rows.failure();
   std::map<int, const RowRecord*> held;
   for (const RowRecord& row : *rows) held[row.row] = &row;
-  const QString write = OperationName(HistoryOperation::Write);
-  // A serial number's latest good write, once looked up.
-  std::map<QString, qint64> latest;
-  const auto latestWrite = [&](const QString& serial) -> Result<qint64> {
-    if (const auto found = latest.find(serial); found != latest.end()) return found->second;
-    HistoryFilter filter;
-    filter.serial = serial;
-    const Result<std::vector<HistoryRecord>> records = store.List(filter);
-    if (!records) return records.failure();
-    qint64 id = 0;
-    for (const HistoryRecord& record : *records)
-      if (record.operation == write && record.outcome == kOutcomeOk) {
-        id = record.id;
-        break;
-      }
-    latest[serial] = id;
-    return id;
-  };
+  // A group call is answered by many pagers by design, in this order and in others.
+  std::set<int> groupCalls;
+  for (const GroupCall& call : order.groupCalls) groupCalls.insert(call.capcode);
+  std::set<int> own;
+  for (const OrderRow& row : order.rows)
+    for (int capcode : row.capcodes)
+      if (!groupCalls.count(capcode)) own.insert(capcode);
+  const Result<WritesByCapcode> writes = GoodWritesOf(store, own);
+  if (!writes) return writes.failure();
   std::vector<OrderFault> warnings;
   for (const OrderRow& row : order.rows) {
     const auto done = held.find(row.row);
@@ -294,16 +343,10 @@ Result<std::vector<OrderFault>> HistoryWarnings(const Order& order, HistoryStore
     // The serial number the row's pager has: the one it writes, or the one it got.
     const QString own = row.writesSerial ? row.serial : state ? state->serial : QString();
     for (size_t i = 0; i < row.capcodes.size(); ++i) {
-      HistoryFilter filter;
-      filter.capcode = row.capcodes[i];
-      const Result<std::vector<HistoryRecord>> records = store.List(filter);
-      if (!records) return records.failure();
-      for (const HistoryRecord& record : *records) {
-        if (record.operation != write || record.outcome != kOutcomeOk || record.serial.isEmpty()) continue;
+      const auto found = writes->find(row.capcodes[i]);
+      if (found == writes->end()) continue;
+      for (const HistoryRecord& record : found->second) {
         if (record.serial == own || (state && state->historyId == record.id)) continue;
-        const Result<qint64> newest = latestWrite(record.serial);
-        if (!newest) return newest.failure();
-        if (*newest != record.id) continue;  // that pager was programmed again since
         warnings.push_back({row.row, QStringLiteral("general.capcodes[%1].capcode").arg(row.capcodeRows[i]),
                             QStringLiteral("capcode %1 is already in the pager with serial number %2 (history "
                                            "record %3, %4 UTC)")
