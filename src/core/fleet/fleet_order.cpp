@@ -4,12 +4,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
 #include <array>
 #include <map>
 #include <set>
+#include <thread>
 
 #include "core/control_characters.h"
 #include "core/fleet/order_csv.h"
@@ -179,8 +179,8 @@ QString CellRefusal(const QString& cell, const QString& refusal) {
 // A serial number of digits but fewer than ten: what a spreadsheet makes of 0000004711 when it
 // reads the column as numbers.
 QString ShortSerialRefusal(const QString& cell) {
-  static const QRegularExpression digits(QStringLiteral("^[0-9]{1,9}$"));
-  if (!digits.match(cell).hasMatch()) return {};
+  const bool digits = std::all_of(cell.begin(), cell.end(), [](QChar c) { return c.isDigit() && c.unicode() < 0x80; });
+  if (!digits || cell.size() >= kSerialDigits) return {};
   return QStringLiteral(
              "'%1': a serial number has %2 digits, this one %3: did a spreadsheet drop leading zeros? "
              "(%4, and keep the column as text)")
@@ -206,8 +206,8 @@ bool TemplateKeepsSerial(const PagerData& templateData) {
 }
 
 // The row's settings over the template, or nothing when a value is refused (the faults said).
-bool BuildRow(const CsvRecord& record, Order& order, const PagerData& templateData, bool templateKeepsSerial,
-              PageRunner& runner, OrderRow& row) {
+bool BuildRow(const CsvRecord& record, const std::vector<OrderColumn>& columns, const PagerData& templateData,
+              bool templateKeepsSerial, PageRunner& runner, OrderRow& row, std::vector<OrderFault>& faults) {
   row.row = record.row;
   row.cells = record.fields;
   bool refused = false;
@@ -215,8 +215,8 @@ bool BuildRow(const CsvRecord& record, Order& order, const PagerData& templateDa
   bool keepsSerial = templateKeepsSerial;
   const Binding keepBox = GeneralBinding(general_key::kKeepSerial);
   std::vector<Assignment> assignments;
-  for (size_t i = 0; i < order.columns.size() && i < size_t(record.fields.size()); ++i) {
-    const OrderColumn& column = order.columns[i];
+  for (size_t i = 0; i < columns.size() && i < size_t(record.fields.size()); ++i) {
+    const OrderColumn& column = columns[i];
     const QString& cell = record.fields[int(i)];
     if (column.label) row.label = cell;
     if (!column.binding || cell.isEmpty()) continue;
@@ -226,13 +226,13 @@ bool BuildRow(const CsvRecord& record, Order& order, const PagerData& templateDa
     QString refusal = value ? kind.Refusal(form, *value) : value.failure().reason;
     if (refusal.isEmpty() && column.header == kSerialColumn) {
       if (const QString shortSerial = ShortSerialRefusal(cell); !shortSerial.isEmpty()) {
-        order.faults.push_back({record.row, column.header, shortSerial});
+        faults.push_back({record.row, column.header, shortSerial});
         refused = true;
         continue;
       }
     }
     if (!refusal.isEmpty()) {
-      order.faults.push_back({record.row, column.header, CellRefusal(cell, refusal)});
+      faults.push_back({record.row, column.header, CellRefusal(cell, refusal)});
       refused = true;
       continue;
     }
@@ -254,6 +254,44 @@ bool BuildRow(const CsvRecord& record, Order& order, const PagerData& templateDa
     }
   row.fingerprint = Fingerprint(row.data, row.writesSerial);
   return true;
+}
+
+// A long order's rows are built on every core: each row is the pages' whole load and store.
+constexpr size_t kRowsForOneWorker = 2000;
+constexpr unsigned kMostWorkers = 4;
+
+// Every row over the template, in the table's order; a row with a refused value is left out
+// (its faults said).
+void BuildRows(const std::vector<const CsvRecord*>& records, const PagerData& templateData, Order& order) {
+  const bool templateKeepsSerial = TemplateKeepsSerial(templateData);
+  const size_t workers =
+      std::clamp<size_t>(std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), kMostWorkers), 1,
+                         std::max<size_t>(1, records.size() / kRowsForOneWorker));
+  // In place: each row holds its image, which a growing table would move about.
+  order.rows.resize(records.size());
+  std::vector<char> built(records.size(), 0);
+  std::vector<std::vector<OrderFault>> faults(workers);
+  const auto build = [&](size_t worker) {
+    PageRunner runner;
+    const size_t begin = records.size() * worker / workers;
+    const size_t end = records.size() * (worker + 1) / workers;
+    for (size_t i = begin; i < end; ++i)
+      built[i] = BuildRow(*records[i], order.columns, templateData, templateKeepsSerial, runner, order.rows[i],
+                          faults[worker]);
+  };
+  std::vector<std::thread> others;
+  for (size_t worker = 1; worker < workers; ++worker) others.emplace_back(build, worker);
+  build(0);
+  for (std::thread& other : others) other.join();
+  for (const std::vector<OrderFault>& found : faults)
+    order.faults.insert(order.faults.end(), found.begin(), found.end());
+  size_t kept = 0;
+  for (size_t i = 0; i < order.rows.size(); ++i)
+    if (built[i]) {
+      if (kept != i) order.rows[kept] = std::move(order.rows[i]);
+      ++kept;
+    }
+  order.rows.resize(kept);
 }
 
 QString CapcodeColumn(int capcodeRow) { return QStringLiteral("general.capcodes[%1].capcode").arg(capcodeRow); }
@@ -460,9 +498,8 @@ Order ReadOrder(const QByteArray& bytes, const QString& file, const PagerData& t
   }
   if (table.records.size() == 1)
     order.faults.push_back({table.records.front().row + 1, FieldNumber(1), QStringLiteral("the order has no rows")});
-  PageRunner runner;
-  const bool templateKeepsSerial = TemplateKeepsSerial(templateData);
   const qsizetype width = order.headers.size();
+  std::vector<const CsvRecord*> wellFormed;
   for (size_t i = 1; i < table.records.size(); ++i) {
     const CsvRecord& record = table.records[i];
     if (faultyRows.contains(record.row)) continue;
@@ -474,9 +511,9 @@ Order ReadOrder(const QByteArray& bytes, const QString& file, const PagerData& t
            QStringLiteral("the row has %1 fields and the header %2").arg(record.fields.size()).arg(width)});
       continue;
     }
-    OrderRow row;
-    if (BuildRow(record, order, templateData, templateKeepsSerial, runner, row)) order.rows.push_back(std::move(row));
+    wellFormed.push_back(&record);
   }
+  BuildRows(wellFormed, templateData, order);
   JudgeCapcodes(order);
   JudgeSerialNumbers(order);
   std::stable_sort(order.faults.begin(), order.faults.end(),
