@@ -81,6 +81,11 @@ struct FleetOptions {
                           QStringLiteral("run: program this done row again (its number as status shows it); may be "
                                          "given more than once."),
                           QStringLiteral("ROW")};
+  QCommandLineOption replace{QStringLiteral("replace"),
+                             QStringLiteral("run: program this done row onto a fresh pager (its own lost or broken); "
+                                            "the old pager's serial number is kept as replaced, and that pager is "
+                                            "refused for the order since. May be given more than once."),
+                             QStringLiteral("ROW")};
   QCommandLineOption redoChanged{QStringLiteral("redo-changed"),
                                  QStringLiteral("run: program again every done row whose settings changed since "
                                                 "(status --changes lists them).")};
@@ -115,7 +120,6 @@ void AddHistoryWarnings(Order& order) {
 // What the order is read with: the template and shared columns the order kept, or those given
 // (kept once the order reads without faults).
 struct OrderSource {
-  PagerData templateData;
   OrderSettings settings;
   bool keep = false;
 };
@@ -152,7 +156,7 @@ std::optional<OrderSource> ChooseSource(const CommandParser& parser, const Fleet
       PrintReason(QStringLiteral("template %1").arg(given.failure().reason));
       return std::nullopt;
     }
-    source.templateData = *given;
+    source.settings.templateData = *given;
     source.settings.templateFile = parser.value(options.templateFile);
   }
   source.settings.shared = parser.values(options.shared);
@@ -174,7 +178,7 @@ std::optional<OrderSource> ChooseSource(const CommandParser& parser, const Fleet
     return source;
   }
   if (templateGiven) {
-    const QStringList differences = TemplateDifferences(kept->templateData, source.templateData);
+    const QStringList differences = TemplateDifferences(kept->templateData, source.settings.templateData);
     if (!differences.isEmpty() && !parser.isSet(options.newTemplate)) {
       PrintReason(TemplateRefusal(name, *kept, source.settings.templateFile, differences));
       return std::nullopt;
@@ -182,7 +186,7 @@ std::optional<OrderSource> ChooseSource(const CommandParser& parser, const Fleet
     source.keep = !differences.isEmpty();
     if (differences.isEmpty()) source.settings.templateFile = kept->templateFile;
   } else {
-    source.templateData = kept->templateData;
+    source.settings.templateData = kept->templateData;
     source.settings.templateFile = kept->templateFile;
   }
   if (parser.isSet(options.shared)) {
@@ -216,7 +220,7 @@ LoadedOrder ReadAndCheck(const CommandParser& parser, const FleetOptions& option
   int exitCode = 1;
   std::optional<OrderSource> source = ChooseSource(parser, options, name, !withHistory, exitCode);
   if (!source) return {std::nullopt, exitCode};
-  Result<Order> order = LoadOrder(path, source->templateData, OrderOptions{source->settings.shared});
+  Result<Order> order = LoadOrder(path, source->settings.templateData, OrderOptions{source->settings.shared});
   if (!order) {
     PrintReason(order.failure().reason);
     return {std::nullopt, 1};
@@ -365,12 +369,15 @@ std::optional<std::vector<int>> TellChangedRows(const Order& order, const Histor
 int Run(const CommandParser& parser, const FleetOptions& options, const QString& path) {
   if (!HistoryEnabledByEnvironment()) return parser.UsageError(HistoryOff());
   std::set<int> redo;
-  for (const QString& text : parser.values(options.redo)) {
-    bool ok = false;
-    const int row = text.toInt(&ok);
-    if (!ok || row < 2) return parser.UsageError(QStringLiteral("--redo takes a row number, 2 or more"));
-    redo.insert(row);
-  }
+  std::set<int> replace;
+  for (const auto& [option, rows] : {std::pair{&options.redo, &redo}, std::pair{&options.replace, &replace}})
+    for (const QString& text : parser.values(*option)) {
+      bool ok = false;
+      const int row = text.toInt(&ok);
+      if (!ok || row < 2)
+        return parser.UsageError(QStringLiteral("--%1 takes a row number, 2 or more").arg(option->names().first()));
+      rows->insert(row);
+    }
   QStringList ports = parser.values(options.port);
   if (ports.isEmpty()) ports << AdapterPortName();
   for (QString& port : ports) port = AdapterPortName(port);
@@ -384,6 +391,7 @@ int Run(const CommandParser& parser, const FleetOptions& options, const QString&
   run.history = DefaultHistoryLocation(PreferredHistoryLocation());
   run.rules.runId = NewRunId();
   run.rules.redo = redo;
+  run.rules.replace = replace;
   run.rules.retryFailed = parser.isSet(options.retryFailed);
   if (parser.isSet(options.claimTimeout)) {
     bool ok = false;
@@ -409,6 +417,8 @@ int Run(const CommandParser& parser, const FleetOptions& options, const QString&
   }
   for (int row : redo)
     if (!order.Row(row)) return parser.UsageError(QStringLiteral("--redo %1: the order has no row %1").arg(row));
+  for (int row : replace)
+    if (!order.Row(row)) return parser.UsageError(QStringLiteral("--replace %1: the order has no row %1").arg(row));
   if (!KeepSource(order, *source)) return 1;
   const std::optional<std::vector<int>> changedBefore = TellChangedRows(order, run.history);
   if (!changedBefore) return 1;
@@ -463,6 +473,11 @@ int Status(const CommandParser& parser, const FleetOptions& options, const QStri
   if (!rows) return 1;
   const std::map<int, const RowRecord*> held = ByRowNumber(*rows);
   HistoryStore store(DefaultHistoryLocation(PreferredHistoryLocation()));
+  const Result<std::map<int, QStringList>> replaced = OrderState(store, order.name).ReplacedPagers();
+  if (!replaced) {
+    PrintReason(replaced.failure().Text());
+    return 1;
+  }
   const bool listChanges = parser.isSet(options.changes);
   int done = 0, failed = 0, changed = 0, toDo = 0;
   QString text;
@@ -499,6 +514,8 @@ int Status(const CommandParser& parser, const FleetOptions& options, const QStri
       if (!record->serial.isEmpty()) line += QStringLiteral(", the pager with serial number %1").arg(record->serial);
       ++toDo;
     }
+    if (const auto old = replaced->find(row.row); old != replaced->end())
+      line += QStringLiteral(", replacing serial number %1").arg(old->second.join(QStringLiteral(", ")));
     if (!row.label.isEmpty()) line += QStringLiteral(" (%1)").arg(row.label);
     text += line + QLatin1Char('\n') + changes;
   }
@@ -595,6 +612,8 @@ int RunFleetCommand(const QStringList& arguments) {
   parser.addOption(options.retryFailed);
   parser.addOption(options.claimTimeout);
   parser.addOption(options.redoChanged);
+  parser.addOption(options.replace);
+  parser.AllowRepeated(options.replace);
   parser.addOption(options.shared);
   parser.addOption(options.newTemplate);
   parser.addOption(options.changes);
@@ -605,8 +624,8 @@ int RunFleetCommand(const QStringList& arguments) {
   const QString action = parser.positionalArguments()[0];
   const QString path = parser.positionalArguments()[1];
   if (action != kRunAction)
-    for (const QCommandLineOption* runOnly :
-         {&options.port, &options.redo, &options.retryFailed, &options.claimTimeout, &options.redoChanged})
+    for (const QCommandLineOption* runOnly : {&options.port, &options.redo, &options.retryFailed, &options.claimTimeout,
+                                              &options.redoChanged, &options.replace})
       if (parser.isSet(*runOnly))
         return parser.UsageError(QStringLiteral("--%1 is for fleet run").arg(runOnly->names().first()));
   const QString out = parser.positionalArguments().value(2);

@@ -59,9 +59,15 @@ Result<std::vector<RowRecord>> ReadRows(HistoryStore& store, QSqlDatabase& db, c
 // Whether this run may take the row as the store holds it (nothing: never tried).
 bool Claimable(const RowRecord* held, int row, const ClaimRules& rules, const QDateTime& now) {
   if (!held) return true;
-  if (held->state == kRowDone) return rules.redo.count(row) && held->runId != rules.runId;
+  // A row redone goes to its own pager only (ClaimOwn): another would make two pagers of one row.
+  if (held->state == kRowDone) return rules.replace.count(row) && held->runId != rules.runId;
   if (held->state == kRowFailed) return rules.retryFailed || held->runId != rules.runId;
   return held->claimed.msecsTo(now) > qint64(rules.staleClaimSeconds) * 1000;
+}
+
+// A done row to write again on its own pager, which this run has not yet seen.
+bool OwnPagerAwaited(const RowRecord& row, const ClaimRules& rules) {
+  return row.state == kRowDone && rules.redo.count(row.row) && row.runId != rules.runId;
 }
 
 // The row, and what the store held of it (nothing: never tried).
@@ -206,7 +212,8 @@ Result<std::vector<RowRecord>> OrderState::Rows() {
 Result<bool> OrderState::AnyLeft(const Order& order, const ClaimRules& rules) {
   const Result<std::vector<RowRecord>> rows = Rows();
   if (!rows) return rows.failure();
-  return FirstClaimable(order, *rows, rules).has_value();
+  return FirstClaimable(order, *rows, rules).has_value() ||
+         std::any_of(rows->begin(), rows->end(), [&](const RowRecord& row) { return OwnPagerAwaited(row, rules); });
 }
 
 Result<std::optional<RowRecord>> OrderState::HeldAhead(const Order& order, const ClaimRules& rules) {
@@ -272,6 +279,75 @@ Result<std::optional<int>> OrderState::RowWithSerial(const QString& serial) {
   std::optional<int> row;
   if (query.next()) row = query.value(0).toInt();
   return row;
+}
+
+Result<bool> OrderState::ClaimOwn(const Order& order, int row, const ClaimRules& rules, const QString& pagerSerial) {
+  bool claimed = false;
+  const OrderRow* ordered = order.Row(row);
+  if (!ordered || !rules.redo.count(row)) return claimed;
+  const Outcome outcome = Locked([&](QSqlDatabase& db) -> Outcome {
+    const Result<std::vector<RowRecord>> rows = ReadRows(store_, db, order_);
+    if (!rows) return rows.failure();
+    const auto held = std::find_if(rows->begin(), rows->end(), [&](const RowRecord& r) { return r.row == row; });
+    if (held == rows->end() || !OwnPagerAwaited(*held, rules) || held->serial != pagerSerial) return Succeeded();
+    const QString now = TimeText(QDateTime::currentDateTimeUtc());
+    QSqlQuery query(db);
+    query.prepare(
+        QStringLiteral("UPDATE order_rows SET state = ?, fingerprint = ?, label = ?, history_id = NULL, "
+                       "port = ?, run_id = ?, claimed_utc = ?, updated_utc = ?, user_name = ?, host_name = ?, "
+                       "detail = '' WHERE order_name = ? AND row_number = ?"));
+    for (const QVariant& value :
+         {QVariant(kRowClaimed), Text(QString::fromLatin1(ordered->fingerprint)), Text(ordered->label),
+          Text(rules.port), Text(rules.runId), QVariant(now), QVariant(now), Text(CurrentUserName()),
+          Text(QSysInfo::machineHostName()), Text(order_), QVariant(row)})
+      query.addBindValue(value);
+    if (!query.exec()) return store_.StatementFailure(QStringLiteral("order claim"), query.lastError());
+    claimed = true;
+    return Succeeded();
+  });
+  if (!outcome) return outcome.failure();
+  return claimed;
+}
+
+Outcome OrderState::KeepReplaced(int row, const QString& serial) {
+  Result<QSqlDatabase> connection = store_.Connection();
+  if (!connection) return connection.failure();
+  QSqlQuery query(*connection);
+  query.prepare(
+      QStringLiteral("INSERT INTO order_replaced (order_name, row_number, serial, replaced_utc) VALUES "
+                     "(?, ?, ?, ?) ON CONFLICT (order_name, serial) DO NOTHING"));
+  for (const QVariant& value :
+       {Text(order_), QVariant(row), Text(serial), QVariant(TimeText(QDateTime::currentDateTimeUtc()))})
+    query.addBindValue(value);
+  if (!query.exec()) return store_.StatementFailure(QStringLiteral("order's replaced pager"), query.lastError());
+  return Succeeded();
+}
+
+Result<std::optional<int>> OrderState::RowReplacing(const QString& serial) {
+  Result<QSqlDatabase> connection = store_.Connection();
+  if (!connection) return connection.failure();
+  QSqlQuery query(*connection);
+  query.prepare(QStringLiteral("SELECT row_number FROM order_replaced WHERE order_name = ? AND serial = ?"));
+  query.addBindValue(order_);
+  query.addBindValue(serial);
+  if (!query.exec()) return store_.StatementFailure(QStringLiteral("order's replaced pager"), query.lastError());
+  std::optional<int> row;
+  if (query.next()) row = query.value(0).toInt();
+  return row;
+}
+
+Result<std::map<int, QStringList>> OrderState::ReplacedPagers() {
+  Result<QSqlDatabase> connection = store_.Connection();
+  if (!connection) return connection.failure();
+  QSqlQuery query(*connection);
+  query.setForwardOnly(true);
+  query.prepare(QStringLiteral(
+      "SELECT row_number, serial FROM order_replaced WHERE order_name = ? ORDER BY row_number, replaced_utc"));
+  query.addBindValue(order_);
+  if (!query.exec()) return store_.StatementFailure(QStringLiteral("order's replaced pager"), query.lastError());
+  std::map<int, QStringList> replaced;
+  while (query.next()) replaced[query.value(0).toInt()] << query.value(1).toString();
+  return replaced;
 }
 
 Outcome OrderState::Finish(int row, HistoryRecord& record, bool done, const QString& label) {

@@ -245,14 +245,16 @@ const SchemaStep kSchemaSteps[kHistorySchemaVersion] = {
       "CREATE INDEX order_rows_history_id ON order_rows (history_id)"}},
     // Version 4. What a fleet order keeps from its first check or run: the template's image and
     // selection block and the columns it shares, so that every bench and every later command
-    // reads the rows over the same template.
+    // reads the rows over the same template. The pagers its rows replaced.
     {{"CREATE TABLE fleet_orders (order_name TEXT PRIMARY KEY, template_file TEXT NOT NULL, "
       "template_image BLOB NOT NULL, template_selection BLOB NOT NULL, shared_columns TEXT NOT NULL, "
       "updated_utc TEXT NOT NULL, user_name TEXT NOT NULL, host_name TEXT NOT NULL)"},
      {"CREATE TABLE fleet_orders (order_name TEXT PRIMARY KEY, template_file TEXT NOT NULL, "
       "template_image BYTEA NOT NULL, template_selection BYTEA NOT NULL, shared_columns TEXT NOT NULL, "
       "updated_utc TEXT NOT NULL, user_name TEXT NOT NULL, host_name TEXT NOT NULL)"},
-     {}},
+     // A row's pager replaced by a fresh one: the old serial number, refused for the order since.
+     {"CREATE TABLE order_replaced (order_name TEXT NOT NULL, row_number INTEGER NOT NULL, serial TEXT NOT NULL, "
+      "replaced_utc TEXT NOT NULL, PRIMARY KEY (order_name, serial))"}},
 };
 
 QStringList StepStatements(int step, Dialect dialect) {
