@@ -122,6 +122,7 @@ void AddHistoryWarnings(Order& order) {
 struct OrderSource {
   OrderSettings settings;
   bool keep = false;
+  bool storeFailed = false;  // said once; not asked again
 };
 
 QString OrderNameFrom(const CommandParser& parser, const FleetOptions& options, const QString& path) {
@@ -169,6 +170,7 @@ std::optional<OrderSource> ChooseSource(const CommandParser& parser, const Fleet
     if (!found) {
       PrintReason(QStringLiteral("history: the order's template was not looked up: %1").arg(found.failure().Text()));
       if (storeRequired) return std::nullopt;
+      source.storeFailed = true;
     } else {
       kept = std::move(found).value();
     }
@@ -200,7 +202,7 @@ std::optional<OrderSource> ChooseSource(const CommandParser& parser, const Fleet
 
 // The order's template and shared columns kept for every later command and bench.
 bool KeepSource(const Order& order, const OrderSource& source) {
-  if (!source.keep || !HistoryEnabledByEnvironment()) return true;
+  if (!source.keep || source.storeFailed || !HistoryEnabledByEnvironment()) return true;
   HistoryStore store(DefaultHistoryLocation(PreferredHistoryLocation()));
   if (const Outcome kept = KeepOrderSettings(store, order.name, source.settings); !kept) {
     PrintReason(QStringLiteral("history: the order's template was not kept: %1").arg(kept.failure().Text()));
@@ -209,8 +211,10 @@ bool KeepSource(const Order& order, const OrderSource& source) {
   return true;
 }
 
+// withHistory: the capcodes compared with the history's pagers (check and run); storeRequired:
+// the order's kept template must be read (run, status, export), not only where it can be.
 LoadedOrder ReadAndCheck(const CommandParser& parser, const FleetOptions& options, const QString& path,
-                         bool withHistory, std::optional<OrderSource>* chosen = nullptr) {
+                         bool withHistory, bool storeRequired, std::optional<OrderSource>* chosen = nullptr) {
   for (const QString& column : parser.values(options.shared))
     if (const QString refusal = SharedColumnRefusal(column); !refusal.isEmpty())
       return {std::nullopt, parser.UsageError(refusal)};
@@ -218,7 +222,7 @@ LoadedOrder ReadAndCheck(const CommandParser& parser, const FleetOptions& option
     return {std::nullopt, parser.UsageError(QStringLiteral("--new-template needs --template FILE"))};
   const QString name = OrderNameFrom(parser, options, path);
   int exitCode = 1;
-  std::optional<OrderSource> source = ChooseSource(parser, options, name, !withHistory, exitCode);
+  std::optional<OrderSource> source = ChooseSource(parser, options, name, storeRequired, exitCode);
   if (!source) return {std::nullopt, exitCode};
   Result<Order> order = LoadOrder(path, source->settings.templateData, OrderOptions{source->settings.shared});
   if (!order) {
@@ -227,7 +231,7 @@ LoadedOrder ReadAndCheck(const CommandParser& parser, const FleetOptions& option
   }
   Order checked = std::move(order).value();
   checked.name = name;
-  if (withHistory && !checked.Refused()) AddHistoryWarnings(checked);
+  if (withHistory && !source->storeFailed && !checked.Refused()) AddHistoryWarnings(checked);
   QString faults;
   for (const OrderFault& fault : checked.faults) faults += fault.Text(path) + QLatin1Char('\n');
   PrintError(faults);
@@ -237,7 +241,7 @@ LoadedOrder ReadAndCheck(const CommandParser& parser, const FleetOptions& option
 
 int Check(const CommandParser& parser, const FleetOptions& options, const QString& path) {
   std::optional<OrderSource> source;
-  LoadedOrder loaded = ReadAndCheck(parser, options, path, true, &source);
+  LoadedOrder loaded = ReadAndCheck(parser, options, path, true, false, &source);
   if (!loaded.order) return loaded.exitCode;
   const Order& order = *loaded.order;
   if (order.Refused()) return 1;
@@ -404,7 +408,7 @@ int Run(const CommandParser& parser, const FleetOptions& options, const QString&
   TerminalConsole console;
   const QString stopped = QStringLiteral("interrupted; nothing written");
   std::optional<OrderSource> source;
-  LoadedOrder loaded = ReadAndCheck(parser, options, path, true, &source);
+  LoadedOrder loaded = ReadAndCheck(parser, options, path, true, true, &source);
   if (console.Stopping()) {
     PrintReason(stopped);
     return console.Interrupts().ExitCode();
@@ -466,7 +470,7 @@ std::optional<std::vector<RowRecord>> StoredRows(const Order& order) {
 QString TimeText(const QDateTime& time) { return time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
 
 int Status(const CommandParser& parser, const FleetOptions& options, const QString& path) {
-  LoadedOrder loaded = ReadAndCheck(parser, options, path, false);
+  LoadedOrder loaded = ReadAndCheck(parser, options, path, false, true);
   if (!loaded.order) return loaded.exitCode;
   const Order& order = *loaded.order;
   const std::optional<std::vector<RowRecord>> rows = StoredRows(order);
@@ -552,7 +556,7 @@ int Export(const CommandParser& parser, const FleetOptions& options, const QStri
     PrintReason(refusal);
     return 1;
   }
-  LoadedOrder loaded = ReadAndCheck(parser, options, path, false);
+  LoadedOrder loaded = ReadAndCheck(parser, options, path, false, true);
   if (!loaded.order) return loaded.exitCode;
   const Order& order = *loaded.order;
   if (order.Refused()) return 1;
