@@ -254,9 +254,10 @@ TEST_P(OrderWindow, ACheckFaultIsListedAndRefusesProgramming) {
   EXPECT_EQ(view->FaultTexts(),
             QStringList({orderFile + ":1:display.lcd_contrast: unknown column 'display.lcd_contrast'; did you mean "
                                      "display.contrast?",
-                         orderFile + ":3:general.capcodes[1].capcode: Capcode must be in range 8 to 2097151",
+                         orderFile + ":3:general.capcodes[1].capcode: '7': Capcode must be in range 8 to 2097151",
                          orderFile + ":4:general.capcodes[1].capcode: capcode 1200100 is also row 2's: two pagers "
-                                     "would answer it"}));
+                                     "would answer it (a call the pagers share: --shared "
+                                     "general.capcodes[1].capcode)"}));
   auto* faults = view->findChild<QListWidget*>();
   ASSERT_NE(faults, nullptr);
   EXPECT_EQ(faults->count(), 3);

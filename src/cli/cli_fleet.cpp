@@ -78,8 +78,9 @@ struct FleetOptions {
                      "after SECONDS (default: 120)."),
       QStringLiteral("SECONDS")};
   QCommandLineOption redo{QStringLiteral("redo"),
-                          QStringLiteral("run: program this done row again (its number as status shows it); may be "
-                                         "given more than once."),
+                          QStringLiteral("run: program this done row again on its own pager, the one whose serial "
+                                         "number the row holds (its number as status shows it); may be given more "
+                                         "than once."),
                           QStringLiteral("ROW")};
   QCommandLineOption replace{QStringLiteral("replace"),
                              QStringLiteral("run: program this done row onto a fresh pager (its own lost or broken); "
