@@ -114,6 +114,13 @@ TEST(FleetOrder, EveryFaultIsFoundAtOnceWithItsRowAndColumn) {
         "blank at its start or end)",
         "order.csv:3:general.serial: '4711': a serial number has 10 digits, this one 4: did a spreadsheet drop "
         "leading zeros? (0000004711, and keep the column as text)"}},
+      {"a row's refused value and its capcode that another row has, both in one pass",
+       "label,general.capcodes[1].capcode,display.contrast\r\nA,1200100,Level 1\r\nB,1200100,Level 40\r\n",
+       {"order.csv:3:display.contrast: 'Level 40' is no entry of LCD Contrast (entries: Level 1, Level 2, Level 3, "
+        "Level 4, Level 5, Level 6, Level 7, Level 8, Level 9, Level 10, Level 11, Level 12, Level 13, Level 14, "
+        "Level 15, Level 16, Level 17, Level 18, Level 19, Level 20)",
+        "order.csv:3:general.capcodes[1].capcode: capcode 1200100 is also row 2's: two pagers would answer it (a "
+        "call the pagers share: --shared general.capcodes[1].capcode)"}},
       {"a file separated by semicolons",
        "label;general.capcodes[1].capcode\r\nA;1200100\r\nB;1200108\r\n",
        {"order.csv:1:1: the fields are separated by ';' (label;general.capcodes[1].capcode): save the order as "

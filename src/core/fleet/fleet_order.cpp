@@ -228,19 +228,24 @@ bool BuildRow(const CsvRecord& record, const std::vector<OrderColumn>& columns, 
       if (const QString shortSerial = ShortSerialRefusal(cell); !shortSerial.isEmpty()) {
         faults.push_back({record.row, column.header, shortSerial});
         refused = true;
+        row.cells[int(i)].clear();
         continue;
       }
     }
     if (!refusal.isEmpty()) {
       faults.push_back({record.row, column.header, CellRefusal(cell, refusal)});
       refused = true;
+      // The row is compared with the others as if the cell were empty: a refused value is no
+      // pager's capcode or serial number.
+      row.cells[int(i)].clear();
       continue;
     }
     if (column.header == kSerialColumn) serialGiven = true;
     if (column.binding == keepBox) keepsSerial = value->toBool();
     assignments.push_back({column.page, column.binding, *value});
   }
-  if (refused) return false;
+  // A row with a refused value is still built from its other values, so that its capcodes and
+  // serial number are compared with the other rows' in the same pass.
   row.data = runner.Apply(templateData, assignments);
   row.writesSerial = serialGiven || !keepsSerial;
   HistoryRecord searched;
@@ -253,16 +258,16 @@ bool BuildRow(const CsvRecord& record, const std::vector<OrderColumn>& columns, 
       row.capcodeRows.push_back(r + 1);
     }
   row.fingerprint = Fingerprint(row.data, row.writesSerial);
-  return true;
+  return !refused;
 }
 
 // A long order's rows are built on every core: each row is the pages' whole load and store.
 constexpr size_t kRowsForOneWorker = 2000;
 constexpr unsigned kMostWorkers = 4;
 
-// Every row over the template, in the table's order; a row with a refused value is left out
-// (its faults said).
-void BuildRows(const std::vector<const CsvRecord*>& records, const PagerData& templateData, Order& order) {
+// Every row over the template, in the table's order; whether each was refused (its faults said).
+std::vector<char> BuildRows(const std::vector<const CsvRecord*>& records, const PagerData& templateData,
+                            Order& order) {
   const bool templateKeepsSerial = TemplateKeepsSerial(templateData);
   const size_t workers =
       std::clamp<size_t>(std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), kMostWorkers), 1,
@@ -285,9 +290,15 @@ void BuildRows(const std::vector<const CsvRecord*>& records, const PagerData& te
   for (std::thread& other : others) other.join();
   for (const std::vector<OrderFault>& found : faults)
     order.faults.insert(order.faults.end(), found.begin(), found.end());
+  for (char& ok : built) ok = !ok;
+  return built;
+}
+
+// The rows with a refused value left out, once the rows were compared.
+void LeaveOut(const std::vector<char>& refused, Order& order) {
   size_t kept = 0;
   for (size_t i = 0; i < order.rows.size(); ++i)
-    if (built[i]) {
+    if (!refused[i]) {
       if (kept != i) order.rows[kept] = std::move(order.rows[i]);
       ++kept;
     }
@@ -513,9 +524,10 @@ Order ReadOrder(const QByteArray& bytes, const QString& file, const PagerData& t
     }
     wellFormed.push_back(&record);
   }
-  BuildRows(wellFormed, templateData, order);
+  const std::vector<char> refused = BuildRows(wellFormed, templateData, order);
   JudgeCapcodes(order);
   JudgeSerialNumbers(order);
+  LeaveOut(refused, order);
   std::stable_sort(order.faults.begin(), order.faults.end(),
                    [](const OrderFault& a, const OrderFault& b) { return a.row < b.row; });
   return order;
