@@ -130,21 +130,13 @@ QString OrderNameFrom(const CommandParser& parser, const FleetOptions& options, 
   return parser.isSet(options.order) ? parser.value(options.order) : OrderNameOf(path);
 }
 
-QString TemplateName(const QString& file) {
-  return file.isEmpty() ? QStringLiteral("the default settings") : QStringLiteral("template %1").arg(file);
-}
-
 // A template given that differs from the one the order kept: refused, with what differs.
 QString TemplateRefusal(const QString& name, const OrderSettings& kept, const QString& given,
                         const QStringList& differences) {
-  QString text =
-      QStringLiteral("order %1 was first read over %2 (%3 UTC, %4@%5); %6 differs:\n")
-          .arg(name, TemplateName(kept.templateFile), kept.updated.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-               kept.user, kept.host, TemplateName(given));
-  for (const QString& line : differences) text += QStringLiteral("  ") + line + QLatin1Char('\n');
-  return text + QStringLiteral(
-                    "leave out --template to use the order's, or give --new-template to replace it "
-                    "(done rows whose pager would differ become changed)");
+  return TemplateDiffers(name, kept, given, differences) +
+         QStringLiteral(
+             "leave out --template to use the order's, or give --new-template to replace it "
+             "(done rows whose pager would differ become changed)");
 }
 
 std::optional<OrderSource> ChooseSource(const CommandParser& parser, const FleetOptions& options, const QString& name,

@@ -88,4 +88,17 @@ QStringList TemplateDifferences(const PagerData& kept, const PagerData& given) {
   return SettingsDifferences(kept, given);
 }
 
+QString TemplateDiffers(const QString& order, const OrderSettings& kept, const QString& givenFile,
+                        const QStringList& differences) {
+  const auto templateName = [](const QString& file) {
+    return file.isEmpty() ? QStringLiteral("the default settings") : QStringLiteral("template %1").arg(file);
+  };
+  QString text =
+      QStringLiteral("order %1 was first read over %2 (%3 UTC, %4@%5); %6 differs:\n")
+          .arg(order, templateName(kept.templateFile), kept.updated.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+               kept.user, kept.host, templateName(givenFile));
+  for (const QString& line : differences) text += QStringLiteral("  ") + line + QLatin1Char('\n');
+  return text;
+}
+
 }  // namespace m84::fleet

@@ -42,4 +42,9 @@ Outcome KeepOrderSettings(HistoryStore& store, const QString& order, const Order
 // empty when they are the same.
 QStringList TemplateDifferences(const PagerData& kept, const PagerData& given);
 
+// "order ward was first read over template ward.DAT (2026-12-11 09:12:40 UTC, kim@bench-1);
+// template other.yaml differs:" and each difference indented on a line of its own.
+QString TemplateDiffers(const QString& order, const OrderSettings& kept, const QString& givenFile,
+                        const QStringList& differences);
+
 }  // namespace m84::fleet
