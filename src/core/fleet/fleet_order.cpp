@@ -266,8 +266,7 @@ constexpr size_t kRowsForOneWorker = 2000;
 constexpr unsigned kMostWorkers = 4;
 
 // Every row over the template, in the table's order; whether each was refused (its faults said).
-std::vector<char> BuildRows(const std::vector<const CsvRecord*>& records, const PagerData& templateData,
-                            Order& order) {
+std::vector<char> BuildRows(const std::vector<const CsvRecord*>& records, const PagerData& templateData, Order& order) {
   const bool templateKeepsSerial = TemplateKeepsSerial(templateData);
   const size_t workers =
       std::clamp<size_t>(std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), kMostWorkers), 1,

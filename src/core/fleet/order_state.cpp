@@ -65,6 +65,20 @@ bool Claimable(const RowRecord* held, int row, const ClaimRules& rules, const QD
   return held->claimed.msecsTo(now) > qint64(rules.staleClaimSeconds) * 1000;
 }
 
+// The row number the statement's first result gives, if any.
+Result<std::optional<int>> FirstRowNumber(HistoryStore& store, const QString& statement, const QVariantList& values,
+                                          const QString& what) {
+  Result<QSqlDatabase> connection = store.Connection();
+  if (!connection) return connection.failure();
+  QSqlQuery query(*connection);
+  query.prepare(statement);
+  for (const QVariant& value : values) query.addBindValue(value);
+  if (!query.exec()) return store.StatementFailure(what, query.lastError());
+  std::optional<int> row;
+  if (query.next()) row = query.value(0).toInt();
+  return row;
+}
+
 // A done row to write again on its own pager, which this run has not yet seen.
 bool OwnPagerAwaited(const RowRecord& row, const ClaimRules& rules) {
   return row.state == kRowDone && rules.redo.count(row.row) && row.runId != rules.runId;
@@ -268,17 +282,10 @@ Result<std::optional<int>> OrderState::Claim(const Order& order, const ClaimRule
 }
 
 Result<std::optional<int>> OrderState::RowWithSerial(const QString& serial) {
-  Result<QSqlDatabase> connection = store_.Connection();
-  if (!connection) return connection.failure();
-  QSqlQuery query(*connection);
-  query.prepare(QStringLiteral("SELECT row_number FROM order_rows WHERE order_name = ? AND serial = ? AND state = ?"));
-  query.addBindValue(order_);
-  query.addBindValue(serial);
-  query.addBindValue(kRowDone);
-  if (!query.exec()) return store_.StatementFailure(QStringLiteral("order"), query.lastError());
-  std::optional<int> row;
-  if (query.next()) row = query.value(0).toInt();
-  return row;
+  return FirstRowNumber(store_,
+                        QStringLiteral("SELECT row_number FROM order_rows WHERE order_name = ? AND serial = ? AND "
+                                       "state = ?"),
+                        {order_, serial, kRowDone}, QStringLiteral("order"));
 }
 
 Result<bool> OrderState::ClaimOwn(const Order& order, int row, const ClaimRules& rules, const QString& pagerSerial) {
@@ -324,16 +331,9 @@ Outcome OrderState::KeepReplaced(int row, const QString& serial) {
 }
 
 Result<std::optional<int>> OrderState::RowReplacing(const QString& serial) {
-  Result<QSqlDatabase> connection = store_.Connection();
-  if (!connection) return connection.failure();
-  QSqlQuery query(*connection);
-  query.prepare(QStringLiteral("SELECT row_number FROM order_replaced WHERE order_name = ? AND serial = ?"));
-  query.addBindValue(order_);
-  query.addBindValue(serial);
-  if (!query.exec()) return store_.StatementFailure(QStringLiteral("order's replaced pager"), query.lastError());
-  std::optional<int> row;
-  if (query.next()) row = query.value(0).toInt();
-  return row;
+  return FirstRowNumber(store_,
+                        QStringLiteral("SELECT row_number FROM order_replaced WHERE order_name = ? AND serial = ?"),
+                        {order_, serial}, QStringLiteral("order's replaced pager"));
 }
 
 Result<std::map<int, QStringList>> OrderState::ReplacedPagers() {
