@@ -1021,6 +1021,10 @@ Result<std::vector<HistoryPageRow>> HistoryStore::ListPage(const HistoryPageQuer
     conditions << QStringLiteral("time_utc >= ?");
     values << QDateTime(*query.since, QTime(0, 0), QTimeZone::utc()).toString(Qt::ISODateWithMs);
   }
+  if (!query.orderName.isEmpty()) {
+    conditions << QStringLiteral("id IN (SELECT o.history_id FROM order_rows o WHERE o.order_name = ?)");
+    values << query.orderName;
+  }
   // In time order a page starts after the last record of the one before, which the time's index
   // finds at once; an offset would walk every record before it.
   const bool keyed = after && query.sort == HistoryPageQuery::Sort::Time;
