@@ -28,6 +28,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "core/control_characters.h"
 #include "core/fleet/fleet_order.h"
 #include "core/fleet/fleet_runner.h"
 #include "core/fleet/order_csv.h"
@@ -189,8 +190,9 @@ TEST_F(FleetCommands, CheckReportsEveryFaultAtOnceAndWritesNothing) {
   EXPECT_EQ(refused.out, "");
   EXPECT_EQ(refused.err,
             "order.csv:1:display.lcd_contrast: unknown column 'display.lcd_contrast'; did you mean display.contrast?\n"
-            "order.csv:3:general.capcodes[1].capcode: Capcode must be in range 8 to 2097151\n"
-            "order.csv:4:general.capcodes[1].capcode: capcode 1200100 is also row 2's: two pagers would answer it\n");
+            "order.csv:3:general.capcodes[1].capcode: '7': Capcode must be in range 8 to 2097151\n"
+            "order.csv:4:general.capcodes[1].capcode: capcode 1200100 is also row 2's: two pagers would answer it (a "
+            "call the pagers share: --shared general.capcodes[1].capcode)\n");
   // A run refuses the same order before any adapter is touched.
   const Outcome run = Program({"fleet", "run", "order.csv", "--template", "template.yaml", "--port", "/dev/null"});
   EXPECT_EQ(run.exitCode, 1);
@@ -199,11 +201,8 @@ TEST_F(FleetCommands, CheckReportsEveryFaultAtOnceAndWritesNothing) {
 
   ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(3)));
   EXPECT_EQ(Program({"fleet", "check", "order.csv", "--template", "template.yaml"}).out, "order.csv: 3 row(s) ready\n");
-  // Without the template every row shares capcodes 2 to 8 of the default settings.
-  const Outcome shared = Program({"fleet", "check", "order.csv"});
-  EXPECT_EQ(shared.exitCode, 1);
-  EXPECT_TRUE(shared.err.startsWith("order.csv:3:general.capcodes[2].capcode: capcodes 1234568, "))
-      << shared.err.toStdString();
+  // The order keeps the template of its first good check: later commands need not name it.
+  EXPECT_EQ(Program({"fleet", "check", "order.csv"}).out, "order.csv: 3 row(s) ready\n");
 }
 
 TEST_F(FleetCommands, TwoAdaptersProgramEveryRowOnceAndTheNextRunFindsNothingLeft) {
@@ -243,12 +242,12 @@ TEST_F(FleetCommands, TwoAdaptersProgramEveryRowOnceAndTheNextRunFindsNothingLef
   ASSERT_EQ(list.records.size(), 7u);
   EXPECT_EQ(list.records[0].fields,
             QStringList({"label", "general.capcodes[1].capcode", "display.standby_text_1", "state", "serial_number",
-                         "time_utc", "user", "host", "adapter", "history_id"}));
+                         "time_utc", "user", "host", "adapter", "history_id", "detail"}));
   for (const RowRecord& row : rows) {
     const QStringList& fields = list.records[size_t(row.row - 1)].fields;
     EXPECT_EQ(fields.mid(0, 3), order.Row(row.row)->cells);
     EXPECT_EQ(fields.mid(3), QStringList({"done", row.serial, row.updated.toString(Qt::ISODate), row.user, row.host,
-                                          row.port, QString::number(*row.historyId)}));
+                                          row.port, QString::number(*row.historyId), QString()}));
   }
 
   const Outcome again = Run({first.get(), second.get()}, QByteArray(5, '\n'));
@@ -265,9 +264,14 @@ TEST_F(FleetCommands, TwoAdaptersProgramEveryRowOnceAndTheNextRunFindsNothingLef
   EXPECT_EQ(changed.exitCode, 1);
   EXPECT_TRUE(changed.out.contains("row 3: changed since it was done, serial number ")) << changed.out.toStdString();
   EXPECT_TRUE(Run({first.get()}, QByteArray(3, '\n')).out.contains("0 written"));
-  const Outcome redo = Program(
-      {"fleet", "run", "order.csv", "--template", "template.yaml", "--port", first->DevicePath(), "--redo", "3"},
-      QByteArray(3, '\n'));
+  // Row 3 again on its own pager.
+  QString ownSerial;
+  for (const RowRecord& row : Rows())
+    if (row.row == 3) ownSerial = row.serial;
+  const auto own = StartSimulator(ownSerial.toLatin1().constData(), false);
+  const Outcome redo =
+      Program({"fleet", "run", "order.csv", "--template", "template.yaml", "--port", own->DevicePath(), "--redo", "3"},
+              QByteArray(3, '\n'));
   EXPECT_EQ(redo.exitCode, 0) << redo.err.toStdString();
   EXPECT_TRUE(redo.out.contains("1 written")) << redo.out.toStdString();
   EXPECT_EQ(Program({"fleet", "status", "order.csv", "--template", "template.yaml"}).exitCode, 0);
@@ -1024,19 +1028,13 @@ TEST_F(FleetCommands, ASignalEndsTheWaitForAHistoryServerThatNeverAnswers) {
        "history: this write was not recorded: PostgreSQL host=127.0.0.1",
        -1,
        false},
-      // Before the workers start: the check's look at the history, then the order's state.
-      {"Ctrl+C while the check compares the capcodes with the history",
+      // Before the workers start: the order's first look at the history, for the template it
+      // kept (a run goes no further without the history).
+      {"Ctrl+C while the order's template is looked up",
        {"fleet", "run", "order.csv", "--template", "template.yaml"},
        nullptr,
        SIGINT,
-       "history: the capcodes were not compared with it: PostgreSQL host=127.0.0.1",
-       kInterruptedExit,
-       true},
-      {"Ctrl+C while an order's state is looked up",
-       {"fleet", "run", "order.csv", "--template", "template.yaml"},
-       "connect: the server did not answer within 5 s",
-       SIGINT,
-       "the order's state cannot be kept: PostgreSQL host=127.0.0.1",
+       "history: the order's template was not looked up: PostgreSQL host=127.0.0.1",
        kInterruptedExit,
        true},
   };
@@ -1080,6 +1078,257 @@ TEST_F(FleetCommands, ASignalEndsTheWaitForAHistoryServerThatNeverAnswers) {
     }
   }
   for (int fd : taken) ::close(fd);
+}
+
+}  // namespace
+
+namespace {
+
+// The guide's first order as a new user types it: the default settings saved as a template, a
+// table of labels and one capcode column, then check, run, status and export, the template
+// named once. The capcodes every pager gets from the template are group calls, not faults.
+TEST_P(FleetBenches, TheGuidesFirstOrderRunsAndRemembersItsTemplate) {
+  ASSERT_EQ(Program({"new", "ward.DAT"}).exitCode, 0);
+  ASSERT_TRUE(WriteFileAtomically(Path("ward.csv"),
+                                  "label,general.capcodes[1].capcode\nAmes,1200100\nBeck,1200108\n"
+                                  "Cole,1200116\n"));
+  orderName = GetParam() == HistoryLocation::Backend::SQLite ? QStringLiteral("ward") : orderName;
+  const QStringList named = {"--order", orderName};
+  const Outcome check = Program(QStringList{"fleet", "check", "ward.csv", "--template", "ward.DAT"} + named);
+  EXPECT_EQ(check.exitCode, 0) << check.err.toStdString();
+  EXPECT_EQ(check.out,
+            "ward.csv: 3 row(s) ready\ngroup calls: 1234568 (3 pagers), 1234569 (3 pagers), 1234570 (3 pagers), "
+            "1234571 (3 pagers), 1234572 (3 pagers), 1234573 (3 pagers), 1234574 (3 pagers)\n");
+
+  const auto adapter = StartSimulator("7000000000");
+  const Outcome run =
+      Program(QStringList{"fleet", "run", "ward.csv", "--port", adapter->DevicePath()} + named, QByteArray(4, '\n'));
+  EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+  EXPECT_TRUE(
+      run.out.endsWith(QStringLiteral("%1: 3 written, 0 failed in this run; 3 of 3 row(s) done\n").arg(orderName)))
+      << run.out.toStdString();
+
+  const Outcome status = Program(QStringList{"fleet", "status", "ward.csv"} + named);
+  EXPECT_EQ(status.exitCode, 0) << status.err.toStdString();
+  EXPECT_TRUE(status.out.endsWith(QStringLiteral("%1: 3 done, 0 failed, 0 to do\n").arg(orderName)))
+      << status.out.toStdString();
+
+  ASSERT_EQ(Program(QStringList{"fleet", "export", "ward.csv", "delivery.csv"} + named).exitCode, 0);
+  QFile delivery(Path("delivery.csv"));
+  ASSERT_TRUE(delivery.open(QIODevice::ReadOnly));
+  const CsvTable list = ParseCsv(delivery.readAll());
+  ASSERT_EQ(list.records.size(), 4u);
+  for (size_t i = 1; i < list.records.size(); ++i) EXPECT_EQ(list.records[i].fields.value(2), "done");
+
+  // Each pager got its own capcode and the template's seven; a bench with another template is
+  // refused, saying what differs.
+  HistoryStore store(History());
+  for (const RowRecord& row : Rows()) {
+    const Result<std::optional<HistoryRecord>> record = store.Find(*row.historyId);
+    ASSERT_TRUE(record && *record);
+    EXPECT_EQ(CapcodeList(**record), QStringLiteral("%1, 1234568, 1234569, 1234570, 1234571, 1234572, 1234573, 1234574")
+                                         .arg(1200100 + 8 * (row.row - 2)));
+  }
+  ASSERT_TRUE(
+      WriteFileAtomically(Path("other.yaml"), "format: m84-settings/1\ndisplay:\n  startup_text: \"ST. JUDE\"\n"));
+  const Outcome other = Program(
+      QStringList{"fleet", "run", "ward.csv", "--template", "other.yaml", "--port", adapter->DevicePath()} + named,
+      "\n");
+  EXPECT_EQ(other.exitCode, 1);
+  EXPECT_TRUE(other.err.contains(QStringLiteral(
+      "template other.yaml differs:\n  Display / Startup Text: \"Welcome to M84\" \u2192 \"ST. JUDE\"\n")))
+      << other.err.toStdString();
+  EXPECT_EQ(adapter->Counted().ends, 3);
+}
+
+// A template replaced after rows were done makes them work again, said and listed, but written
+// only when asked.
+TEST_F(FleetCommands, ANewTemplateMakesDoneRowsChangedAndOnlyRedoChangedWritesThem) {
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(2)));
+  const auto adapter = StartSimulator("5000000000");
+  ASSERT_EQ(Run({adapter.get()}, QByteArray(3, '\n')).exitCode, 0);
+  QByteArray jude = kTemplate;
+  jude.replace("ST. MARY", "ST. JUDE");
+  ASSERT_TRUE(WriteFileAtomically(Path("jude.yaml"), jude));
+
+  const Outcome refused = Program({"fleet", "check", "order.csv", "--template", "jude.yaml"});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_TRUE(refused.err.contains("  Display / Startup Text: \"ST. MARY\" \u2192 \"ST. JUDE\"\n"))
+      << refused.err.toStdString();
+  EXPECT_EQ(Program({"fleet", "status", "order.csv"}).exitCode, 0);
+  EXPECT_EQ(Program({"fleet", "check", "order.csv", "--template", "jude.yaml", "--new-template"}).exitCode, 0);
+
+  const Outcome status = Program({"fleet", "status", "order.csv", "--changes"});
+  EXPECT_EQ(status.exitCode, 1);
+  EXPECT_TRUE(status.out.contains("row 2: changed since it was done, serial number 5000000000, "))
+      << status.out.toStdString();
+  EXPECT_TRUE(
+      status.out.contains("(Ward 1, bed 1)\n  Display / Startup Text: \"ST. MARY\" \u2192 \"ST. JUDE\"\nrow 3:"))
+      << status.out.toStdString();
+  EXPECT_TRUE(
+      status.out.endsWith("order: 0 done, 0 failed, 0 to do, 2 changed since done (fleet run --redo-changed)\n"))
+      << status.out.toStdString();
+
+  // A run says what changed and writes nothing without being asked.
+  const Outcome told = Program({"fleet", "run", "order.csv", "--port", adapter->DevicePath()}, QByteArray(2, '\n'));
+  EXPECT_EQ(told.exitCode, 1);
+  EXPECT_TRUE(
+      told.err.contains("row 3 (Ward 1, bed 2) changed since it was done (serial number 5000000001):\n"
+                        "  Display / Startup Text: \"ST. MARY\" \u2192 \"ST. JUDE\"\n"))
+      << told.err.toStdString();
+  EXPECT_TRUE(told.err.contains("2 row(s) changed since done are not written again: 2, 3 (fleet run --redo-changed)"))
+      << told.err.toStdString();
+  EXPECT_EQ(adapter->Counted().ends, 2);
+
+  // Each changed row on its own pager.
+  const auto first = StartSimulator("5000000000", false);
+  const auto second = StartSimulator("5000000001", false);
+  const Outcome redone = Program(
+      {"fleet", "run", "order.csv", "--redo-changed", "--port", first->DevicePath(), "--port", second->DevicePath()},
+      QByteArray(2, '\n'));
+  EXPECT_EQ(redone.exitCode, 0) << redone.err.toStdString();
+  EXPECT_TRUE(redone.out.contains("2 written")) << redone.out.toStdString();
+  EXPECT_EQ(first->Counted().ends + second->Counted().ends, 2);
+  EXPECT_EQ(Program({"fleet", "status", "order.csv"}).exitCode, 0);
+}
+
+// Labels, cells and file names that hold terminal controls and spreadsheet formulas: every line
+// the fleet prints shows the controls as "\x1B", and the delivery list makes no formula.
+TEST_F(FleetCommands, HostileTextsAreShownEscapedAndExportedInert) {
+  struct Case {
+    QString label;
+    QString shown;     // on a terminal
+    QString exported;  // the delivery list's field
+  };
+  const Case cases[] = {
+      {"\x1B]0;PWNED\x07", "\\x1B]0;PWNED\\x07", "\x1B]0;PWNED\x07"},
+      {"\x1B[2J", "\\x1B[2J", "\x1B[2J"},
+      {QStringLiteral("a\u009Bb"), "a\\x9Bb", QStringLiteral("a\u009Bb")},
+      {"=HYPERLINK(\"http://x\",\"y\")", "=HYPERLINK(\"http://x\",\"y\")", "'=HYPERLINK(\"http://x\",\"y\")"},
+      {"+1+1", "+1+1", "'+1+1"},
+      {"-1+1", "-1+1", "'-1+1"},
+      {"@SUM(1)", "@SUM(1)", "'@SUM(1)"},
+      {"\t=1", "\\x09=1", "'\t=1"},
+  };
+  const QString file = QStringLiteral("o\x1B]0;FN\x07.csv");
+  QStringList lines = {"label,general.capcodes[1].capcode"};
+  for (size_t i = 0; i < std::size(cases); ++i)
+    lines << QString::fromUtf8(CsvLine({cases[i].label, QString::number(1200100 + 8 * int(i))})).chopped(2);
+  ASSERT_TRUE(WriteFileAtomically(dir.filePath(file), (lines.join("\r\n") + "\r\n").toUtf8()));
+  const auto noControls = [](const QString& text) {
+    return std::none_of(text.begin(), text.end(), [](QChar c) { return c != '\n' && IsControlCharacter(c); });
+  };
+  const QStringList order = {"--order", "hostile", "--template", "template.yaml"};
+
+  const Outcome check = Program(QStringList{"fleet", "check", file} + order);
+  EXPECT_EQ(check.out, "o\\x1B]0;FN\\x07.csv: 8 row(s) ready\n") << check.err.toStdString();
+  const auto adapter = StartSimulator("6000000000");
+  const Outcome run =
+      Program(QStringList{"fleet", "run", file, "--port", adapter->DevicePath()} + order, QByteArray(9, '\n'));
+  EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+  const Outcome status = Program(QStringList{"fleet", "status", file} + order);
+  EXPECT_EQ(status.exitCode, 0) << status.err.toStdString();
+  for (const Outcome& outcome : {check, run, status}) {
+    EXPECT_TRUE(noControls(outcome.out)) << outcome.out.toStdString();
+    EXPECT_TRUE(noControls(outcome.err)) << outcome.err.toStdString();
+  }
+  const Outcome exported = Program(QStringList{"fleet", "export", file, "-"} + order);
+  const CsvTable list = ParseCsv(exported.out.toUtf8());
+  ASSERT_EQ(list.records.size(), std::size(cases) + 1);
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_TRUE(status.out.contains(QStringLiteral(" (%1)\n").arg(cases[i].shown))) << status.out.toStdString();
+    EXPECT_EQ(list.records[i + 1].fields.value(0), cases[i].exported);
+  }
+
+  // A cell the check refuses is quoted escaped too.
+  ASSERT_TRUE(WriteFileAtomically(Path("bad.csv"), "label,general.capcodes[1].capcode\r\nA,12\x1B[2J\r\n"));
+  const Outcome bad = Program({"fleet", "check", "bad.csv", "--template", "template.yaml"});
+  EXPECT_EQ(bad.err, "bad.csv:2:general.capcodes[1].capcode: '12\\x1B[2J': Capcode is a whole number\n");
+}
+
+// The delivery list never replaces the order, whatever name leads to it, and is never written
+// through a link.
+TEST_F(FleetCommands, ExportRefusesTheOrderItselfAndLinks) {
+  const QByteArray csv = OrderOf(2);
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), csv));
+  ASSERT_EQ(::link(QFile::encodeName(Path("order.csv")).constData(), QFile::encodeName(Path("hard.csv")).constData()),
+            0);
+  ASSERT_TRUE(QFile::link(Path("order.csv"), Path("soft.csv")));
+  ASSERT_TRUE(QFile::link(Path("elsewhere.csv"), Path("dangling.csv")));
+  struct Case {
+    const char* out;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"order.csv", "is the order order.csv itself"}, {"./order.csv", "is the order order.csv itself"},
+      {"hard.csv", "is the order order.csv itself"},  {"soft.csv", "is a symbolic link"},
+      {"dangling.csv", "is a symbolic link"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.out);
+    const Outcome refused = Program({"fleet", "export", "order.csv", c.out, "--template", "template.yaml"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.contains(c.says)) << refused.err.toStdString();
+  }
+  QFile order(Path("order.csv"));
+  ASSERT_TRUE(order.open(QIODevice::ReadOnly));
+  EXPECT_EQ(order.readAll(), csv);
+  EXPECT_FALSE(QFile::exists(Path("elsewhere.csv")));
+}
+
+// --redo writes a row again on its own pager only; --replace puts it on a fresh one and refuses
+// the old pager for the order since.
+TEST_F(FleetCommands, RedoTakesTheRowsOwnPagerAndReplaceAFreshOne) {
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(3)));
+  const auto fresh = StartSimulator("8500000002");
+  ASSERT_EQ(Run({fresh.get()}, QByteArray(4, '\n')).exitCode, 0);  // rows 2 to 4: 8500000002 to 8500000004
+  const auto rowFourPager = StartSimulator("8500000004", false);
+  const auto rowTwoPager = StartSimulator("8500000002", false);
+  const auto redo = [&](const SimulatorHost& adapter) {
+    return Program({"fleet", "run", "order.csv", "--redo", "4", "--port", adapter.DevicePath()}, "\n\n");
+  };
+  struct Case {
+    const char* what;
+    const SimulatorHost* adapter;
+    const char* says;
+    int writes;
+  };
+  const Case cases[] = {
+      {"another row's pager", rowTwoPager.get(), "which row 2 of this order already got", 0},
+      {"a fresh pager", fresh.get(), "0 written", 0},
+      {"the row's own pager", rowFourPager.get(), "1 written", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const int before = c.adapter->Counted().ends;
+    const Outcome outcome = redo(*c.adapter);
+    EXPECT_TRUE((outcome.out + outcome.err).contains(c.says)) << outcome.out.toStdString() << outcome.err.toStdString();
+    EXPECT_EQ(c.adapter->Counted().ends - before, c.writes);
+  }
+
+  // Row 3's pager is lost: a fresh one takes its place, and the old one is refused since.
+  const Outcome replaced =
+      Program({"fleet", "run", "order.csv", "--replace", "3", "--port", fresh->DevicePath()}, "\n\n");
+  EXPECT_EQ(replaced.exitCode, 0) << replaced.err.toStdString();
+  const Outcome status = Program({"fleet", "status", "order.csv"});
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("row 3: done, serial number (\\d+), .*, replacing serial number "
+                                                "8500000003 \\(Ward 1, bed 2\\)\n"))
+                  .match(status.out)
+                  .hasMatch())
+      << status.out.toStdString();
+  for (const RowRecord& row : Rows())
+    if (row.row == 3) EXPECT_NE(row.serial, "8500000003");
+  const auto oldPager = StartSimulator("8500000003", false);
+  const Outcome refused = Program({"fleet", "run", "order.csv", "--redo", "3", "--port", oldPager->DevicePath()}, "\n");
+  EXPECT_TRUE(refused.err.contains("serial number 8500000003, which row 3 of this order replaced"))
+      << refused.err.toStdString();
+  EXPECT_EQ(oldPager->Counted().ends, 0);
+  // The history finds the row by either pager.
+  for (const char* serial : {"8500000003"}) {
+    const Outcome history = Program({"history", "--serial", serial});
+    EXPECT_TRUE(history.out.contains("order.csv:3")) << history.out.toStdString();
+  }
 }
 
 }  // namespace

@@ -104,15 +104,33 @@ TEST(FleetOrder, EveryFaultIsFoundAtOnceWithItsRowAndColumn) {
   const Case cases[] = {
       {"bad values, in the settings text's words",
        header + "A,7,0000000001\r\nB,12x,0000000002\r\nC,1200100,12345678901\r\n",
-       {"order.csv:2:general.capcodes[1].capcode: Capcode must be in range 8 to 2097151",
-        "order.csv:3:general.capcodes[1].capcode: Capcode is a whole number",
-        "order.csv:4:general.serial: Serial Number holds at most 10 characters"}},
+       {"order.csv:2:general.capcodes[1].capcode: '7': Capcode must be in range 8 to 2097151",
+        "order.csv:3:general.capcodes[1].capcode: '12x': Capcode is a whole number",
+        "order.csv:4:general.serial: '12345678901': Serial Number holds at most 10 characters"}},
+      {"every fault of a row, each with the value it saw",
+       header + "A,13OOO16, 8500000004\r\nB,1200108,4711\r\n",
+       {"order.csv:2:general.capcodes[1].capcode: '13OOO16': Capcode is a whole number",
+        "order.csv:2:general.serial: ' 8500000004': Serial Number holds at most 10 characters (the value has a "
+        "blank at its start or end)",
+        "order.csv:3:general.serial: '4711': a serial number has 10 digits, this one 4: did a spreadsheet drop "
+        "leading zeros? (0000004711, and keep the column as text)"}},
+      {"a row's refused value and its capcode that another row has, both in one pass",
+       "label,general.capcodes[1].capcode,display.contrast\r\nA,1200100,Level 1\r\nB,1200100,Level 40\r\n",
+       {"order.csv:3:display.contrast: 'Level 40' is no entry of LCD Contrast (entries: Level 1, Level 2, Level 3, "
+        "Level 4, Level 5, Level 6, Level 7, Level 8, Level 9, Level 10, Level 11, Level 12, Level 13, Level 14, "
+        "Level 15, Level 16, Level 17, Level 18, Level 19, Level 20)",
+        "order.csv:3:general.capcodes[1].capcode: capcode 1200100 is also row 2's: two pagers would answer it (a "
+        "call the pagers share: --shared general.capcodes[1].capcode)"}},
+      {"a file separated by semicolons",
+       "label;general.capcodes[1].capcode\r\nA;1200100\r\nB;1200108\r\n",
+       {"order.csv:1:1: the fields are separated by ';' (label;general.capcodes[1].capcode): save the order as "
+        "comma-separated values, \"CSV UTF-8\""}},
       {"a value of a list and a flag",
        "display.contrast,general.capcodes[2].enable\r\nLevel 40,yes\r\n",
        {"order.csv:2:display.contrast: 'Level 40' is no entry of LCD Contrast (entries: Level 1, Level 2, Level 3, "
         "Level 4, Level 5, Level 6, Level 7, Level 8, Level 9, Level 10, Level 11, Level 12, Level 13, Level 14, "
         "Level 15, Level 16, Level 17, Level 18, Level 19, Level 20)",
-        "order.csv:2:general.capcodes[2].enable: Enable is true or false"}},
+        "order.csv:2:general.capcodes[2].enable: 'yes': Enable is true or false"}},
       {"unknown columns, with the column meant",
        "label,display.lcd_contrast,general.serail,general.capcodes[9].capcode,frobnicate\r\nA,x,y,z,w\r\n",
        {"order.csv:1:display.lcd_contrast: unknown column 'display.lcd_contrast'; did you mean display.contrast?",
@@ -125,11 +143,13 @@ TEST(FleetOrder, EveryFaultIsFoundAtOnceWithItsRowAndColumn) {
        {"order.csv:1:display.contrast: column 'display.contrast' is also column 2"}},
       {"duplicate capcodes",
        header + "A,1200100,0000000001\r\nB,1200108,0000000002\r\nC,1200100,0000000003\r\n",
-       {"order.csv:4:general.capcodes[1].capcode: capcode 1200100 is also row 2's: two pagers would answer it"}},
+       {"order.csv:4:general.capcodes[1].capcode: capcode 1200100 is also row 2's: two pagers would answer it (a "
+        "call the pagers share: --shared general.capcodes[1].capcode)"}},
       {"a capcode of one row in another row of the next",
        "general.capcodes[1].capcode,general.capcodes[2].capcode,general.capcodes[2].enable\r\n"
        "1200100,1200200,true\r\n1200200,1200300,true\r\n",
-       {"order.csv:3:general.capcodes[1].capcode: capcode 1200200 is also row 2's: two pagers would answer it"}},
+       {"order.csv:3:general.capcodes[1].capcode: capcode 1200200 is also row 2's: two pagers would answer it (a "
+        "call the pagers share: --shared general.capcodes[1].capcode)"}},
       {"duplicate serial numbers",
        header + "A,1200100,0000000001\r\nB,1200108,0000000001\r\n",
        {"order.csv:3:general.serial: serial number 0000000001 is also row 2's: give each row its own, or keep the "
@@ -162,10 +182,10 @@ TEST(FleetOrder, EveryFaultIsFoundAtOnceWithItsRowAndColumn) {
   }
 }
 
-TEST(FleetOrder, CapcodesAndSerialNumbersFromTheTemplateAreSharedByEveryRow) {
-  // The default settings enable all eight capcode rows: two rows that set only capcode 1 share
-  // the other seven, one fault for the pair. Without a serial column and with the template's
-  // box off, every pager would get the template's serial number.
+TEST(FleetOrder, ATemplatesSerialNumberInEveryPagerIsOneFaultTheTemplates) {
+  // Without a serial column and with the template's box off, every pager would get the
+  // template's serial number: one fault, however many rows, and each capcode of the default
+  // settings once in the summary.
   PagerData writesSerial;
   {
     const SettingsReadResult read =
@@ -173,12 +193,109 @@ TEST(FleetOrder, CapcodesAndSerialNumbersFromTheTemplateAreSharedByEveryRow) {
     ASSERT_TRUE(read);
     writesSerial = *read.data;
   }
-  const Order order = ReadOrder("general.capcodes[1].capcode\r\n1200100\r\n1200108\r\n", "order.csv", writesSerial);
+  const Order order = ReadOrder("general.capcodes[1].capcode\r\n1200100\r\n1200108\r\n1200116\r\n1200124\r\n",
+                                "order.csv", writesSerial);
   EXPECT_EQ(FaultTexts(order),
-            QStringList({"order.csv:3:general.capcodes[2].capcode: capcodes 1234568, 1234569, 1234570, 1234571, "
-                         "1234572, 1234573, 1234574 are also row 2's: two pagers would answer them",
-                         "order.csv:3:general.serial: serial number 1234567890 is also row 2's: give each row its "
-                         "own, or keep the pagers' own"}));
+            QStringList({"order.csv: the template's general.serial: rows 2 to 5 would each give their pager serial "
+                         "number 1234567890: give each row its own in a general.serial column, or keep the pagers' "
+                         "own (general.keep_serial: true)"}));
+  EXPECT_EQ(GroupCallSummary(order),
+            "group calls: 1234568 (4 pagers), 1234569 (4 pagers), 1234570 (4 pagers), 1234571 (4 pagers), 1234572 "
+            "(4 pagers), 1234573 (4 pagers), 1234574 (4 pagers)");
+}
+
+// Who answers a capcode: a group by design (the template's, a public one, a shared column's
+// value), or one pager alone, whose capcode in a second row is a fault. A disabled capcode row
+// answers nothing.
+TEST(FleetOrder, GroupCallsAreListedAndAPagersOwnCapcodeTwiceIsAFault) {
+  struct Case {
+    const char* what;
+    const char* templateText;  // over the one-capcode template
+    QByteArray csv;
+    QStringList shared;
+    QStringList faults;
+    QString summary;
+  };
+  const char* const secondRowPublic =
+      "format: m84-settings/1\ngeneral:\n  capcodes:\n    - {}\n    - {enable: true, private: false}\n";
+  const Case cases[] = {
+      {"the template's capcode in every row",
+       "format: m84-settings/1\ngeneral:\n  capcodes:\n    - {}\n    - {enable: true, capcode: 1400000}\n",
+       "label,general.capcodes[1].capcode\r\nA,1200100\r\nB,1200108\r\nC,1200116\r\n",
+       {},
+       {},
+       "group calls: 1400000 (3 pagers)"},
+      {"a public capcode written in the rows",
+       secondRowPublic,
+       "general.capcodes[1].capcode,general.capcodes[2].capcode\r\n1200100,1400000\r\n1200108,1400000\r\n",
+       {},
+       {},
+       "group calls: 1400000 (2 pagers)"},
+      {"a shared column: equal values are one group, a lone value a pager's own",
+       "format: m84-settings/1\ngeneral:\n  capcodes:\n    - {}\n    - {enable: true}\n",
+       "general.capcodes[1].capcode,general.capcodes[2].capcode\r\n1200100,1400000\r\n1200108,1400008\r\n"
+       "1200116,1400000\r\n1200124,1400000\r\n",
+       {"general.capcodes[2].capcode"},
+       {},
+       "group calls: 1400000 (general.capcodes[2].capcode: rows 2, 4, 5)"},
+      {"the same column not declared shared",
+       "format: m84-settings/1\ngeneral:\n  capcodes:\n    - {}\n    - {enable: true}\n",
+       "general.capcodes[1].capcode,general.capcodes[2].capcode\r\n1200100,1400000\r\n1200108,1400000\r\n",
+       {},
+       {"order.csv:3:general.capcodes[2].capcode: capcode 1400000 is also row 2's: two pagers would answer it (a "
+        "call the pagers share: --shared general.capcodes[2].capcode)"},
+       ""},
+      {"a pager's own capcode in two rows, the other columns shared",
+       "format: m84-settings/1\ngeneral:\n  capcodes:\n    - {}\n    - {enable: true}\n",
+       "general.capcodes[1].capcode,general.capcodes[2].capcode\r\n1200100,1400000\r\n1200100,1400000\r\n",
+       {"general.capcodes[2].capcode"},
+       {"order.csv:3:general.capcodes[1].capcode: capcode 1200100 is also row 2's: two pagers would answer it (a "
+        "call the pagers share: --shared general.capcodes[1].capcode)"},
+       "group calls: 1400000 (general.capcodes[2].capcode: rows 2, 3)"},
+      {"a disabled capcode row counts for nothing",
+       "format: m84-settings/1\n",
+       "general.capcodes[1].capcode,general.capcodes[2].capcode,general.capcodes[2].enable\r\n"
+       "1200100,1400000,false\r\n1200108,1400000,false\r\n",
+       {},
+       {},
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const SettingsReadResult templateData = ReadSettingsDocument(c.templateText, OneCapcodeTemplate());
+    ASSERT_TRUE(templateData) << templateData.error.Text().toStdString();
+    const Order order = ReadOrder(c.csv, QStringLiteral("order.csv"), *templateData.data, OrderOptions{c.shared});
+    EXPECT_EQ(FaultTexts(order), c.faults) << FaultTexts(order).join('\n').toStdString();
+    EXPECT_EQ(GroupCallSummary(order), c.summary);
+  }
+}
+
+TEST(FleetOrder, AHeaderWiderThanAnyOrderIsOneFault) {
+  QByteArray csv = "label";
+  for (int i = 0; i < 100000; ++i) csv += ",unknown" + QByteArray::number(i);
+  csv += "\r\nA\r\n";
+  const Order order = ReadOrder(csv, QStringLiteral("order.csv"), OneCapcodeTemplate());
+  EXPECT_EQ(FaultTexts(order),
+            QStringList({"order.csv:1:1001: the header has 100001 columns; an order has at most 1000, one per "
+                         "setting"}));
+}
+
+TEST(OrderCsv, ASpreadsheetFieldIsNeverAFormula) {
+  struct Case {
+    QString field;
+    QString written;
+  };
+  const Case cases[] = {
+      {"=HYPERLINK(\"http://x\",\"y\")", "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\""},
+      {"+1+1", "'+1+1"},
+      {"-1+1", "'-1+1"},
+      {"@SUM(1)", "'@SUM(1)"},
+      {"\t=1", "'\t=1"},
+      {"\r=1", "\"'\r=1\""},
+      {"Ames, J", "\"Ames, J\""},
+      {"1200100", "1200100"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SpreadsheetField(c.field), c.written) << c.field.toStdString();
 }
 
 }  // namespace

@@ -113,7 +113,8 @@ class HistoryDialogTest : public ::testing::TestWithParam<Backend> {
       db.setConnectOptions(connection);
       ASSERT_TRUE(db.open()) << db.lastError().text().toStdString();
       QSqlQuery query(db);
-      ASSERT_TRUE(query.exec(QStringLiteral("DROP TABLE IF EXISTS pager_history, history_schema, order_rows")));
+      ASSERT_TRUE(query.exec(QStringLiteral(
+          "DROP TABLE IF EXISTS pager_history, history_schema, order_rows, fleet_orders, order_replaced")));
     }
     QSqlDatabase::removeDatabase(QStringLiteral("scratch"));
   }
@@ -182,6 +183,7 @@ TEST_P(HistoryDialogTest, FiltersAsTheFiltersAreTyped) {
     const char* date;
     std::vector<int> expected;  // indexes into ids, newest first
     const char* since = "";     // the Since box ticked with this day; empty: not ticked
+    const char* order = "";     // the fleet order's name
   };
   const Case cases[] = {
       {"serial prefix", "84", "", "", {3, 1, 0}},
@@ -199,10 +201,16 @@ TEST_P(HistoryDialogTest, FiltersAsTheFiltersAreTyped) {
       {"since before the oldest", "", "", "", {3, 2, 1, 0}, "2026-02-28"},
       {"since, with a serial number", "84", "", "", {3, 1}, "2026-03-02"},
       {"since, with a month", "", "", "2026-03", {3, 2, 1}, "2026-03-02"},
+      {"an order's records", "", "", "", {0}, "", "night"},
+      {"an order with none", "", "", "", {}, "", "day"},
+      {"an order and a serial number", "8400000002", "", "", {}, "", "night"},
   };
   auto dialog = Dialog();
   for (const Case& c : cases) {
-    for (QLineEdit* edit : {dialog->SerialFilter(), dialog->CapcodeFilter(), dialog->DateFilter()}) edit->clear();
+    for (QLineEdit* edit :
+         {dialog->SerialFilter(), dialog->CapcodeFilter(), dialog->DateFilter(), dialog->OrderFilter()})
+      edit->clear();
+    QTest::keyClicks(dialog->OrderFilter(), QLatin1String(c.order));
     QTest::keyClicks(dialog->SerialFilter(), QLatin1String(c.serial));
     QTest::keyClicks(dialog->CapcodeFilter(), QLatin1String(c.capcode));
     QTest::keyClicks(dialog->DateFilter(), QLatin1String(c.date));

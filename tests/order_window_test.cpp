@@ -241,6 +241,26 @@ TEST_P(OrderWindow, WithoutAHistoryThereIsNoFleetMenu) {
   EXPECT_EQ(window->OpenOrder(), nullptr);
 }
 
+// The order keeps the template it was first read over: opened again without one (Cancel), its
+// rows are read over the kept one, not the default settings; another template is refused, saying
+// what differs.
+TEST_P(OrderWindow, TheOrderKeepsItsTemplate) {
+  ASSERT_NO_FATAL_FAILURE(StartWindow());
+  ASSERT_NE(OpenOrder(), nullptr);
+  OrderView* again = OpenOrder(false);
+  ASSERT_NE(again, nullptr);
+  EXPECT_FALSE(again->Refused()) << again->FaultTexts().join('\n').toStdString();
+  EXPECT_EQ(Column(again, OrderView::kCapcodesColumn), QStringList({"1200100", "1200108", "1200116"}));
+  QByteArray jude = kTemplate;
+  jude.replace("ST. MARY", "ST. JUDE");
+  ASSERT_TRUE(WriteFileAtomically(dir.filePath("template.yaml"), jude));
+  OrderView* other = OpenOrder();
+  ASSERT_NE(other, nullptr);
+  EXPECT_TRUE(other->Refused());
+  EXPECT_TRUE(other->FaultTexts().value(0).contains("  Display / Startup Text: \"ST. MARY\" \u2192 \"ST. JUDE\"\n"))
+      << other->FaultTexts().join('\n').toStdString();
+}
+
 // The faults `fleet check` reports, in its words; the order writes nothing, and Write says why.
 TEST_P(OrderWindow, ACheckFaultIsListedAndRefusesProgramming) {
   ASSERT_TRUE(WriteFileAtomically(dir.filePath(orderFile),
@@ -254,9 +274,10 @@ TEST_P(OrderWindow, ACheckFaultIsListedAndRefusesProgramming) {
   EXPECT_EQ(view->FaultTexts(),
             QStringList({orderFile + ":1:display.lcd_contrast: unknown column 'display.lcd_contrast'; did you mean "
                                      "display.contrast?",
-                         orderFile + ":3:general.capcodes[1].capcode: Capcode must be in range 8 to 2097151",
+                         orderFile + ":3:general.capcodes[1].capcode: '7': Capcode must be in range 8 to 2097151",
                          orderFile + ":4:general.capcodes[1].capcode: capcode 1200100 is also row 2's: two pagers "
-                                     "would answer it"}));
+                                     "would answer it (a call the pagers share: --shared "
+                                     "general.capcodes[1].capcode)"}));
   auto* faults = view->findChild<QListWidget*>();
   ASSERT_NE(faults, nullptr);
   EXPECT_EQ(faults->count(), 3);

@@ -9,6 +9,8 @@
 #include <mutex>
 #include <optional>
 
+#include <sys/stat.h>
+
 #include "cli/cli_history.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
@@ -16,9 +18,12 @@
 #include "cli/link_options.h"
 #include "cli/site_option.h"
 #include "cli/transfer_interrupt.h"
+#include "core/control_characters.h"
 #include "core/fleet/fleet_order.h"
 #include "core/fleet/fleet_runner.h"
+#include "core/fleet/order_changes.h"
 #include "core/fleet/order_csv.h"
+#include "core/fleet/order_settings.h"
 #include "core/fleet/order_state.h"
 
 namespace m84 {
@@ -32,13 +37,22 @@ const QString kRunAction = QStringLiteral("run");
 const QString kStatusAction = QStringLiteral("status");
 const QString kExportAction = QStringLiteral("export");
 
+// Lines that quote the order (labels, cells, column names, file names) and the store (other
+// benches' users and hosts): every control character shown as "\x1B", as everywhere else, so
+// that no cell can retitle or clear the terminal.
+QString ShownLines(const QString& text) {
+  QStringList lines = text.split(QLatin1Char('\n'));
+  for (QString& line : lines) line = EscapeControlCharacters(line);
+  return lines.join(QLatin1Char('\n'));
+}
+
 void Print(const QString& text) {
-  std::fputs(text.toLocal8Bit().constData(), stdout);
+  std::fputs(ShownLines(text).toLocal8Bit().constData(), stdout);
   std::fflush(stdout);
 }
 
 void PrintError(const QString& text) {
-  std::fputs(text.toLocal8Bit().constData(), stderr);
+  std::fputs(ShownLines(text).toLocal8Bit().constData(), stderr);
   std::fflush(stderr);
 }
 
@@ -65,9 +79,30 @@ struct FleetOptions {
                      "after SECONDS (default: 120)."),
       QStringLiteral("SECONDS")};
   QCommandLineOption redo{QStringLiteral("redo"),
-                          QStringLiteral("run: program this done row again (its number as status shows it); may be "
-                                         "given more than once."),
+                          QStringLiteral("run: program this done row again on its own pager, the one whose serial "
+                                         "number the row holds (its number as status shows it); may be given more "
+                                         "than once."),
                           QStringLiteral("ROW")};
+  QCommandLineOption replace{QStringLiteral("replace"),
+                             QStringLiteral("run: program this done row onto a fresh pager (its own lost or broken); "
+                                            "the old pager's serial number is kept as replaced, and that pager is "
+                                            "refused for the order since. May be given more than once."),
+                             QStringLiteral("ROW")};
+  QCommandLineOption redoChanged{QStringLiteral("redo-changed"),
+                                 QStringLiteral("run: program again every done row whose settings changed since "
+                                                "(status --changes lists them).")};
+  QCommandLineOption shared{QStringLiteral("shared"),
+                            QStringLiteral("A capcode column whose value several pagers share (a ward's or a team's "
+                                           "call): rows with the same value are a group call, not a fault; may be "
+                                           "given more than once. The order keeps it."),
+                            QStringLiteral("COLUMN")};
+  QCommandLineOption newTemplate{QStringLiteral("new-template"),
+                                 QStringLiteral("Replace the template the order kept from its first check or run "
+                                                "with --template's; done rows whose pager would differ become "
+                                                "changed.")};
+  QCommandLineOption changes{QStringLiteral("changes"),
+                             QStringLiteral("status: list each row changed since it was done with the settings "
+                                            "that would change.")};
 };
 
 // The order read over its template, or the exit code after its faults were printed.
@@ -84,28 +119,124 @@ void AddHistoryWarnings(Order& order) {
     PrintReason(QStringLiteral("history: the capcodes were not compared with it: %1").arg(added.failure().Text()));
 }
 
-LoadedOrder ReadAndCheck(const QString& path, const QString& templatePath, const QString& name,
-                         bool withHistory = true) {
-  const Result<PagerData> templateData = LoadOrderTemplate(templatePath);
-  if (!templateData) {
-    PrintReason(QStringLiteral("template %1").arg(templateData.failure().reason));
-    return {std::nullopt, 1};
+// What the order is read with: the template and shared columns the order kept, or those given
+// (kept once the order reads without faults).
+struct OrderSource {
+  OrderSettings settings;
+  bool keep = false;
+  bool storeFailed = false;  // said once; not asked again
+};
+
+QString OrderNameFrom(const CommandParser& parser, const FleetOptions& options, const QString& path) {
+  return parser.isSet(options.order) ? parser.value(options.order) : OrderNameOf(path);
+}
+
+// A template given that differs from the one the order kept: refused, with what differs.
+QString TemplateRefusal(const QString& name, const OrderSettings& kept, const QString& given,
+                        const QStringList& differences) {
+  return TemplateDiffers(name, kept, given, differences) +
+         QStringLiteral(
+             "leave out --template to use the order's, or give --new-template to replace it "
+             "(done rows whose pager would differ become changed)");
+}
+
+std::optional<OrderSource> ChooseSource(const CommandParser& parser, const FleetOptions& options, const QString& name,
+                                        bool storeRequired, int& exitCode) {
+  exitCode = 1;
+  OrderSource source;
+  const bool templateGiven = parser.isSet(options.templateFile);
+  if (templateGiven) {
+    const Result<PagerData> given = LoadOrderTemplate(parser.value(options.templateFile));
+    if (!given) {
+      PrintReason(QStringLiteral("template %1").arg(given.failure().reason));
+      return std::nullopt;
+    }
+    source.settings.templateData = *given;
+    source.settings.templateFile = parser.value(options.templateFile);
   }
-  Result<Order> order = LoadOrder(path, *templateData);
+  source.settings.shared = parser.values(options.shared);
+  source.settings.shared.removeDuplicates();
+  std::optional<OrderSettings> kept;
+  const HistoryLocation location = DefaultHistoryLocation(PreferredHistoryLocation());
+  if (HistoryEnabledByEnvironment() && StoreMayHoldOrders(location)) {
+    HistoryStore store(location);
+    Result<std::optional<OrderSettings>> found = KeptOrderSettings(store, name);
+    if (!found) {
+      PrintReason(QStringLiteral("history: the order's template was not looked up: %1").arg(found.failure().Text()));
+      if (storeRequired) return std::nullopt;
+      source.storeFailed = true;
+    } else {
+      kept = std::move(found).value();
+    }
+  }
+  if (!kept) {
+    source.keep = true;
+    return source;
+  }
+  if (templateGiven) {
+    const QStringList differences = TemplateDifferences(kept->templateData, source.settings.templateData);
+    if (!differences.isEmpty() && !parser.isSet(options.newTemplate)) {
+      PrintReason(TemplateRefusal(name, *kept, source.settings.templateFile, differences));
+      return std::nullopt;
+    }
+    source.keep = !differences.isEmpty();
+    if (differences.isEmpty()) source.settings.templateFile = kept->templateFile;
+  } else {
+    source.settings.templateData = kept->templateData;
+    source.settings.templateFile = kept->templateFile;
+  }
+  if (parser.isSet(options.shared)) {
+    source.keep = source.keep || source.settings.shared != kept->shared;
+  } else {
+    source.settings.shared = kept->shared;
+  }
+  exitCode = 0;
+  return source;
+}
+
+// The order's template and shared columns kept for every later command and bench.
+bool KeepSource(const Order& order, const OrderSource& source) {
+  if (!source.keep || source.storeFailed || !HistoryEnabledByEnvironment()) return true;
+  HistoryStore store(DefaultHistoryLocation(PreferredHistoryLocation()));
+  if (const Outcome kept = KeepOrderSettings(store, order.name, source.settings); !kept) {
+    PrintReason(QStringLiteral("history: the order's template was not kept: %1").arg(kept.failure().Text()));
+    return false;
+  }
+  return true;
+}
+
+// withHistory: the capcodes compared with the history's pagers (check and run); storeRequired:
+// the order's kept template must be read (run, status, export), not only where it can be.
+LoadedOrder ReadAndCheck(const CommandParser& parser, const FleetOptions& options, const QString& path,
+                         bool withHistory, bool storeRequired, std::optional<OrderSource>* chosen = nullptr) {
+  for (const QString& column : parser.values(options.shared))
+    if (const QString refusal = SharedColumnRefusal(column); !refusal.isEmpty())
+      return {std::nullopt, parser.UsageError(refusal)};
+  if (parser.isSet(options.newTemplate) && !parser.isSet(options.templateFile))
+    return {std::nullopt, parser.UsageError(QStringLiteral("--new-template needs --template FILE"))};
+  const QString name = OrderNameFrom(parser, options, path);
+  int exitCode = 1;
+  std::optional<OrderSource> source = ChooseSource(parser, options, name, storeRequired, exitCode);
+  if (!source) return {std::nullopt, exitCode};
+  Result<Order> order = LoadOrder(path, source->settings.templateData, OrderOptions{source->settings.shared});
   if (!order) {
     PrintReason(order.failure().reason);
     return {std::nullopt, 1};
   }
   Order checked = std::move(order).value();
-  if (!name.isEmpty()) checked.name = name;
-  if (withHistory && !checked.Refused()) AddHistoryWarnings(checked);
-  for (const OrderFault& fault : checked.faults) PrintError(fault.Text(path) + QLatin1Char('\n'));
+  checked.name = name;
+  if (withHistory && !source->storeFailed && !checked.Refused()) AddHistoryWarnings(checked);
+  QString faults;
+  for (const OrderFault& fault : checked.faults) faults += fault.Text(path) + QLatin1Char('\n');
+  PrintError(faults);
+  if (chosen) *chosen = std::move(source);
   return {std::move(checked), 0};
 }
 
-int Check(const QString& path, const QString& templatePath, const QString& name,
+int Check(const CommandParser& parser, const FleetOptions& options, const QString& path,
           const std::optional<paging::SiteProfile>& site) {
-  LoadedOrder loaded = ReadAndCheck(path, templatePath, name);
+  std::optional<OrderSource> source;
+  LoadedOrder loaded = ReadAndCheck(parser, options, path, true, false, &source);
   if (!loaded.order) return loaded.exitCode;
   const Order& order = *loaded.order;
   int unheard = 0;
@@ -113,7 +244,10 @@ int Check(const QString& path, const QString& templatePath, const QString& name,
     for (const OrderRow& row : order.rows)
       unheard += PrintSiteFindings(*site, row.data, QStringLiteral("%1:%2").arg(path).arg(row.row));
   if (order.Refused() || unheard > 0) return 1;
-  Print(QStringLiteral("%1: %2 row(s) ready\n").arg(path).arg(order.rows.size()));
+  if (!KeepSource(order, *source)) return 1;
+  QString text = QStringLiteral("%1: %2 row(s) ready\n").arg(path).arg(order.rows.size());
+  if (const QString calls = GroupCallSummary(order); !calls.isEmpty()) text += calls + QLatin1Char('\n');
+  Print(text);
   return 0;
 }
 
@@ -182,7 +316,7 @@ class TerminalConsole : public RunConsole {
 
   void Line(FILE* stream, const QString& text) {
     std::lock_guard<std::mutex> lock(outputMutex_);
-    std::fputs((text + QLatin1Char('\n')).toLocal8Bit().constData(), stream);
+    std::fputs((ShownLines(text) + QLatin1Char('\n')).toLocal8Bit().constData(), stream);
     std::fflush(stream);
   }
 
@@ -201,15 +335,52 @@ QString HistoryOff() {
       .arg(QLatin1String(kNoHistoryVariable));
 }
 
+QString RowNumbers(const std::vector<int>& rows) {
+  QStringList numbers;
+  for (int row : rows) numbers << QString::number(row);
+  return numbers.join(QStringLiteral(", "));
+}
+
+// "row 5 (Ames, J) changed since it was done:" and each setting that would change, indented.
+QString ChangeText(HistoryStore& store, const OrderRow& row, const RowRecord& done) {
+  QString text = QStringLiteral("row %1").arg(row.row);
+  if (!row.label.isEmpty()) text += QStringLiteral(" (%1)").arg(row.label);
+  text += QStringLiteral(" changed since it was done (serial number %1):\n").arg(done.serial);
+  const Result<QStringList> changes = RowChanges(store, row, done);
+  if (!changes) return text + QStringLiteral("  its record cannot be read: %1\n").arg(changes.failure().Text());
+  for (const QString& change : *changes) text += QStringLiteral("  ") + change + QLatin1Char('\n');
+  return text;
+}
+
+// The rows done and changed since, each with what would change, on standard error; nothing when
+// the store cannot be read (said).
+std::optional<std::vector<int>> TellChangedRows(const Order& order, const HistoryLocation& location) {
+  HistoryStore store(location);
+  const Result<std::vector<RowRecord>> rows = OrderState(store, order.name).Rows();
+  if (!rows) {
+    PrintReason(rows.failure().Text());
+    return std::nullopt;
+  }
+  const std::vector<int> changed = ChangedRows(order, *rows);
+  const std::map<int, const RowRecord*> held = ByRowNumber(*rows);
+  QString text;
+  for (int row : changed) text += ChangeText(store, *order.Row(row), *held.at(row));
+  PrintError(text);
+  return changed;
+}
+
 int Run(const CommandParser& parser, const FleetOptions& options, const QString& path) {
   if (!HistoryEnabledByEnvironment()) return parser.UsageError(HistoryOff());
   std::set<int> redo;
-  for (const QString& text : parser.values(options.redo)) {
-    bool ok = false;
-    const int row = text.toInt(&ok);
-    if (!ok || row < 2) return parser.UsageError(QStringLiteral("--redo takes a row number, 2 or more"));
-    redo.insert(row);
-  }
+  std::set<int> replace;
+  for (const auto& [option, rows] : {std::pair{&options.redo, &redo}, std::pair{&options.replace, &replace}})
+    for (const QString& text : parser.values(*option)) {
+      bool ok = false;
+      const int row = text.toInt(&ok);
+      if (!ok || row < 2)
+        return parser.UsageError(QStringLiteral("--%1 takes a row number, 2 or more").arg(option->names().first()));
+      rows->insert(row);
+    }
   QStringList ports = parser.values(options.port);
   if (ports.isEmpty()) ports << AdapterPortName();
   for (QString& port : ports) port = AdapterPortName(port);
@@ -226,6 +397,7 @@ int Run(const CommandParser& parser, const FleetOptions& options, const QString&
   run.history = DefaultHistoryLocation(PreferredHistoryLocation());
   run.rules.runId = NewRunId();
   run.rules.redo = redo;
+  run.rules.replace = replace;
   run.rules.retryFailed = parser.isSet(options.retryFailed);
   if (parser.isSet(options.claimTimeout)) {
     bool ok = false;
@@ -237,7 +409,8 @@ int Run(const CommandParser& parser, const FleetOptions& options, const QString&
   // server, and ends at once then.
   TerminalConsole console;
   const QString stopped = QStringLiteral("interrupted; nothing written");
-  LoadedOrder loaded = ReadAndCheck(path, parser.value(options.templateFile), parser.value(options.order));
+  std::optional<OrderSource> source;
+  LoadedOrder loaded = ReadAndCheck(parser, options, path, true, true, &source);
   if (console.Stopping()) {
     PrintReason(stopped);
     return console.Interrupts().ExitCode();
@@ -250,6 +423,12 @@ int Run(const CommandParser& parser, const FleetOptions& options, const QString&
   }
   for (int row : redo)
     if (!order.Row(row)) return parser.UsageError(QStringLiteral("--redo %1: the order has no row %1").arg(row));
+  for (int row : replace)
+    if (!order.Row(row)) return parser.UsageError(QStringLiteral("--replace %1: the order has no row %1").arg(row));
+  if (!KeepSource(order, *source)) return 1;
+  const std::optional<std::vector<int>> changedBefore = TellChangedRows(order, run.history);
+  if (!changedBefore) return 1;
+  if (parser.isSet(options.redoChanged)) run.rules.redo.insert(changedBefore->begin(), changedBefore->end());
   const RunResult result = RunOrder(order, run, console);
   // A store that could not be reached before a signal is not asked again for the summary.
   if (result.storeFailed && console.Stopping()) {
@@ -271,7 +450,12 @@ int Run(const CommandParser& parser, const FleetOptions& options, const QString&
             .arg(done)
             .arg(order.rows.size()));
   if (console.Interrupts().Interrupted() || console.Interrupts().HungUp()) return console.Interrupts().ExitCode();
-  return !result.storeFailed && rows && done == int(order.rows.size()) ? 0 : 1;
+  const std::vector<int> changed = rows ? ChangedRows(order, *rows) : std::vector<int>();
+  if (!changed.empty())
+    PrintReason(QStringLiteral("%1 row(s) changed since done are not written again: %2 (fleet run --redo-changed)")
+                    .arg(changed.size())
+                    .arg(RowNumbers(changed)));
+  return !result.storeFailed && rows && done == int(order.rows.size()) && changed.empty() ? 0 : 1;
 }
 
 // The order's rows as the history store holds them; nothing after saying why they cannot be read.
@@ -285,25 +469,29 @@ std::optional<std::vector<RowRecord>> StoredRows(const Order& order) {
   return std::move(rows).value();
 }
 
-std::map<int, const RowRecord*> ByRowNumber(const std::vector<RowRecord>& rows) {
-  std::map<int, const RowRecord*> held;
-  for (const RowRecord& row : rows) held[row.row] = &row;
-  return held;
-}
+QString TimeText(const QDateTime& time) { return time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
 
 int Status(const CommandParser& parser, const FleetOptions& options, const QString& path) {
-  LoadedOrder loaded = ReadAndCheck(path, parser.value(options.templateFile), parser.value(options.order), false);
+  LoadedOrder loaded = ReadAndCheck(parser, options, path, false, true);
   if (!loaded.order) return loaded.exitCode;
   const Order& order = *loaded.order;
   const std::optional<std::vector<RowRecord>> rows = StoredRows(order);
   if (!rows) return 1;
   const std::map<int, const RowRecord*> held = ByRowNumber(*rows);
+  HistoryStore store(DefaultHistoryLocation(PreferredHistoryLocation()));
+  const Result<std::map<int, QStringList>> replaced = OrderState(store, order.name).ReplacedPagers();
+  if (!replaced) {
+    PrintReason(replaced.failure().Text());
+    return 1;
+  }
+  const bool listChanges = parser.isSet(options.changes);
   int done = 0, failed = 0, changed = 0, toDo = 0;
   QString text;
   for (const OrderRow& row : order.rows) {
     const auto found = held.find(row.row);
     const RowRecord* record = found == held.end() ? nullptr : found->second;
     QString line = QStringLiteral("row %1").arg(row.row);
+    QString changes;
     if (!record) {
       line += QStringLiteral(": to do");
       ++toDo;
@@ -311,55 +499,91 @@ int Status(const CommandParser& parser, const FleetOptions& options, const QStri
       const bool same = record->fingerprint == row.fingerprint;
       line += QStringLiteral(": %1, serial number %2, %3 UTC, %4@%5, %6")
                   .arg(same ? QStringLiteral("done") : QStringLiteral("changed since it was done"), record->serial,
-                       record->updated.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), record->user, record->host,
-                       record->port);
+                       TimeText(record->updated), record->user, record->host, record->port);
       ++(same ? done : changed);
+      if (!same && listChanges) {
+        const Result<QStringList> differences = RowChanges(store, row, *record);
+        if (!differences)
+          changes += QStringLiteral("  its record cannot be read: %1\n").arg(differences.failure().Text());
+        else
+          for (const QString& difference : *differences)
+            changes += QStringLiteral("  ") + difference + QLatin1Char('\n');
+      }
     } else if (record->state == kRowFailed) {
       line += QStringLiteral(": failed, %1 UTC, %2@%3, %4: %5")
-                  .arg(record->updated.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), record->user, record->host,
-                       record->port, record->detail);
+                  .arg(TimeText(record->updated), record->user, record->host, record->port, record->detail);
       ++failed;
     } else {
       line += QStringLiteral(": being written since %1 UTC, %2@%3, %4")
-                  .arg(record->claimed.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), record->user, record->host,
-                       record->port);
+                  .arg(TimeText(record->claimed), record->user, record->host, record->port);
       // The pager to look at should that run have gone away.
       if (!record->serial.isEmpty()) line += QStringLiteral(", the pager with serial number %1").arg(record->serial);
       ++toDo;
     }
+    if (const auto old = replaced->find(row.row); old != replaced->end())
+      line += QStringLiteral(", replacing serial number %1").arg(old->second.join(QStringLiteral(", ")));
     if (!row.label.isEmpty()) line += QStringLiteral(" (%1)").arg(row.label);
-    text += line + QLatin1Char('\n');
+    text += line + QLatin1Char('\n') + changes;
   }
   text += QStringLiteral("%1: %2 done, %3 failed, %4 to do").arg(order.name).arg(done).arg(failed).arg(toDo);
-  if (changed > 0) text += QStringLiteral(", %1 changed since done (fleet run --redo ROW)").arg(changed);
+  if (changed > 0)
+    text += QStringLiteral(", %1 changed since done (fleet run --redo-changed%2)")
+                .arg(changed)
+                .arg(listChanges ? QString() : QStringLiteral("; status --changes says what changed"));
   Print(text + QLatin1Char('\n'));
   return done == int(order.rows.size()) ? 0 : 1;
 }
 
+// An OUT that would destroy the order or write somewhere else than named: the order itself
+// (the same file by device and inode, whatever link or name leads to it), or a symbolic link.
+QString ExportTargetRefusal(const QString& order, const QString& out) {
+  if (out == kStandardOutputName) return {};
+  struct stat outStat {};
+  if (::lstat(QFile::encodeName(out).constData(), &outStat) != 0) return {};
+  if (S_ISLNK(outStat.st_mode))
+    return QStringLiteral(
+               "%1 is a symbolic link; the delivery list is not written through one: name the file "
+               "itself")
+        .arg(out);
+  struct stat orderStat {};
+  if (::stat(QFile::encodeName(order).constData(), &orderStat) == 0 && orderStat.st_dev == outStat.st_dev &&
+      orderStat.st_ino == outStat.st_ino)
+    return QStringLiteral("%1 is the order %2 itself; the delivery list goes to a file of its own").arg(out, order);
+  return {};
+}
+
 // The order's rows as the file has them, with what each pager got: the delivery list.
 int Export(const CommandParser& parser, const FleetOptions& options, const QString& path, const QString& out) {
-  LoadedOrder loaded = ReadAndCheck(path, parser.value(options.templateFile), parser.value(options.order), false);
+  if (const QString refusal = ExportTargetRefusal(path, out); !refusal.isEmpty()) {
+    PrintReason(refusal);
+    return 1;
+  }
+  LoadedOrder loaded = ReadAndCheck(parser, options, path, false, true);
   if (!loaded.order) return loaded.exitCode;
   const Order& order = *loaded.order;
   if (order.Refused()) return 1;
   const std::optional<std::vector<RowRecord>> rows = StoredRows(order);
   if (!rows) return 1;
   const std::map<int, const RowRecord*> held = ByRowNumber(*rows);
-  QByteArray csv = fleet::CsvLine(
-      order.headers + QStringList{"state", "serial_number", "time_utc", "user", "host", "adapter", "history_id"});
+  QByteArray csv = SpreadsheetLine(order.headers + QStringList{"state", "serial_number", "time_utc", "user", "host",
+                                                               "adapter", "history_id", "detail"});
   for (const OrderRow& row : order.rows) {
     const auto found = held.find(row.row);
     const RowRecord* record = found == held.end() ? nullptr : found->second;
     QStringList added;
-    if (record && record->state == kRowDone) {
-      added << (record->fingerprint == row.fingerprint ? QStringLiteral("done") : QStringLiteral("changed"))
-            << record->serial << record->updated.toString(Qt::ISODate) << record->user << record->host << record->port
-            << (record->historyId ? QString::number(*record->historyId) : QString());
+    if (record && (record->state == kRowDone || record->state == kRowFailed)) {
+      const QString state = record->state == kRowFailed              ? QStringLiteral("failed")
+                            : record->fingerprint == row.fingerprint ? QStringLiteral("done")
+                                                                     : QStringLiteral("changed");
+      added << state << (record->state == kRowDone ? record->serial : QString())
+            << record->updated.toString(Qt::ISODate) << record->user << record->host << record->port
+            << (record->historyId && record->state == kRowDone ? QString::number(*record->historyId) : QString())
+            << (record->state == kRowFailed ? record->detail : QString());
     } else {
-      added << (record && record->state == kRowFailed ? QStringLiteral("failed") : QStringLiteral("to do")) << QString()
-            << QString() << QString() << QString() << QString() << QString();
+      added << QStringLiteral("to do") << QString() << QString() << QString() << QString() << QString() << QString()
+            << QString();
     }
-    csv += fleet::CsvLine(row.cells + added);
+    csv += SpreadsheetLine(row.cells + added);
   }
   if (const Outcome saved = SaveOutput(out, csv); !saved) {
     PrintReason(QStringLiteral("%1: %2").arg(out, saved.failure().reason));
@@ -394,14 +618,21 @@ int RunFleetCommand(const QStringList& arguments) {
   parser.addOption(options.retryFailed);
   parser.addOption(options.claimTimeout);
   parser.addOption(SiteOption());
+  parser.addOption(options.redoChanged);
+  parser.addOption(options.replace);
+  parser.AllowRepeated(options.replace);
+  parser.addOption(options.shared);
+  parser.addOption(options.newTemplate);
+  parser.addOption(options.changes);
   parser.AllowRepeated(options.port);
   parser.AllowRepeated(options.redo);
+  parser.AllowRepeated(options.shared);
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
   const QString action = parser.positionalArguments()[0];
   const QString path = parser.positionalArguments()[1];
   if (action != kRunAction)
-    for (const QCommandLineOption* runOnly :
-         {&options.port, &options.redo, &options.retryFailed, &options.claimTimeout})
+    for (const QCommandLineOption* runOnly : {&options.port, &options.redo, &options.retryFailed, &options.claimTimeout,
+                                              &options.redoChanged, &options.replace})
       if (parser.isSet(*runOnly))
         return parser.UsageError(QStringLiteral("--%1 is for fleet run").arg(runOnly->names().first()));
   const QString out = parser.positionalArguments().value(2);
@@ -410,11 +641,13 @@ int RunFleetCommand(const QStringList& arguments) {
                                                      : QStringLiteral("unexpected argument '%1'").arg(out));
   if (parser.isSet(SiteOption()) && action != kCheckAction)
     return parser.UsageError(QStringLiteral("--site is for fleet check"));
+  if (parser.isSet(options.changes) && action != kStatusAction)
+    return parser.UsageError(QStringLiteral("--changes is for fleet status"));
   if (action == kExportAction) return Export(parser, options, path, out);
   if (action == kCheckAction) {
     const SiteChoice site = ChosenSite(parser);
     if (!site.read) return 1;
-    return Check(path, parser.value(options.templateFile), parser.value(options.order), site.site);
+    return Check(parser, options, path, site.site);
   }
   if (action == kRunAction) return Run(parser, options, path);
   if (action == kStatusAction) return Status(parser, options, path);

@@ -10,6 +10,9 @@
 #include "cli/console_host.h"
 #include "cli/transfer_interrupt.h"
 #include "core/control_characters.h"
+#include "core/fleet/fleet_order.h"
+#include "core/fleet/order_csv.h"
+#include "core/fleet/order_state.h"
 #include "core/image/dat_file.h"
 #include "core/preferences.h"
 #include "core/settings/settings_document.h"
@@ -44,6 +47,20 @@ QString ExitCodeText(const std::optional<int>& code) { return code ? QString::nu
 
 // ---- the listing ----
 
+// The order and row of a fleet or batch record ("hospital.csv:7"), as its file says; empty for
+// the other records.
+QString OrderAndRow(const HistoryRecord& record) {
+  return record.source == fleet::kSourceFleet || record.source == kSourceBatch ? record.file : QString();
+}
+
+// Whether the record belongs to the order NAME: the order's file named as the order is.
+bool OfOrder(const HistoryRecord& record, const QString& name) {
+  const QString orderAndRow = OrderAndRow(record);
+  if (orderAndRow.isEmpty()) return false;
+  const QString file = orderAndRow.left(orderAndRow.lastIndexOf(QLatin1Char(':')));
+  return file == name || fleet::OrderNameOf(file) == name;
+}
+
 struct ListColumn {
   const char* heading;
   QString (*text)(const HistoryRecord&);
@@ -59,6 +76,7 @@ const ListColumn kTableColumns[] = {
     {"Capcodes", [](const HistoryRecord& r) { return CapcodeList(r); }},
     {"MHz", [](const HistoryRecord& r) { return MegahertzText(r.frequencyHz); }},
     {"Source", [](const HistoryRecord& r) { return r.source; }},
+    {"Order", OrderAndRow},
     {"User", [](const HistoryRecord& r) { return r.user + QLatin1Char('@') + r.host; }},
 };
 
@@ -114,26 +132,13 @@ QString TableText(const std::vector<HistoryRecord>& records) {
   return text;
 }
 
-// RFC 4180: a field with a comma, a quote or a line break is quoted, its quotes doubled. A field
-// that a spreadsheet would take for a formula (a file named "=HYPERLINK(...)", say) starts with a
-// single quote, which makes it text there.
-QString CsvField(QString field) {
-  static const QString formulaStarts = QStringLiteral("=+-@\t\r");
-  if (!field.isEmpty() && formulaStarts.contains(field.front())) field.prepend(QLatin1Char('\''));
-  if (!field.contains(QLatin1Char(',')) && !field.contains(QLatin1Char('"')) && !field.contains(QLatin1Char('\n')) &&
-      !field.contains(QLatin1Char('\r')))
-    return field;
-  field.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-  return QLatin1Char('"') + field + QLatin1Char('"');
-}
-
 QString CsvText(const std::vector<HistoryRecord>& records) {
   QStringList header;
   for (const ListColumn& column : kCsvColumns) header << QLatin1String(column.heading);
   QString text = header.join(QLatin1Char(',')) + QStringLiteral("\r\n");
   for (const HistoryRecord& record : records) {
     QStringList row;
-    for (const ListColumn& column : kCsvColumns) row << CsvField(column.text(record));
+    for (const ListColumn& column : kCsvColumns) row << fleet::SpreadsheetField(column.text(record));
     text += row.join(QLatin1Char(',')) + QStringLiteral("\r\n");
   }
   return text;
@@ -291,7 +296,11 @@ int RunHistoryCommand(const QStringList& arguments) {
                                  QStringLiteral("DATE"));
   const QCommandLineOption limit(QStringLiteral("limit"), QStringLiteral("At most N records."), QStringLiteral("N"));
   const QCommandLineOption csv(QStringLiteral("csv"), QStringLiteral("Comma-separated values for a spreadsheet."));
-  for (const QCommandLineOption& option : {serial, capcode, since, limit, csv}) parser.addOption(option);
+  const QCommandLineOption order(QStringLiteral("order"),
+                                 QStringLiteral("Only the records of this fleet order or batch (its file's name, "
+                                                "with or without folder and extension)."),
+                                 QStringLiteral("NAME"));
+  for (const QCommandLineOption& option : {serial, capcode, since, limit, csv, order}) parser.addOption(option);
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
 
   const QStringList given = parser.positionalArguments();
@@ -326,8 +335,18 @@ int RunHistoryCommand(const QStringList& arguments) {
   HistoryStore store(DefaultHistoryLocation(PreferredHistoryLocation()));
   if (action == kShowAction) return Show(store, *id);
   if (action == kRestoreAction) return Restore(store, *id, given[2]);
-  const Result<std::vector<HistoryRecord>> records = store.List(filter);
+  // The order is told by the record's file, after the store's own filter: the limit counts the
+  // order's records.
+  const int most = filter.limit;
+  if (parser.isSet(order)) filter.limit = 0;
+  Result<std::vector<HistoryRecord>> records = store.List(filter);
   if (!records) return Fail(records.failure().reason);
+  if (parser.isSet(order)) {
+    std::vector<HistoryRecord> kept;
+    for (const HistoryRecord& record : *records)
+      if (OfOrder(record, parser.value(order)) && (most == 0 || int(kept.size()) < most)) kept.push_back(record);
+    records = std::move(kept);
+  }
   Print(parser.isSet(csv) ? CsvText(*records) : TableText(*records));
   return 0;
 }

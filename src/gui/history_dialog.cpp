@@ -190,6 +190,8 @@ HistoryDialog::HistoryDialog(HistoryLocation location, Pages pages, std::shared_
                        QStringLiteral("enabled in any row"));
   date_ = addFilter(QStringLiteral("&Date (UTC):"), QStringLiteral("Date filter"), kTimePattern,
                     QStringLiteral("2026-03-01"));
+  order_ = addFilter(QStringLiteral("O&rder:"), QStringLiteral("Order filter"), QStringLiteral(".*"),
+                     QStringLiteral("a fleet order's name"));
   // From a day on, where the date above picks a day, a month or a year.
   sinceOn_ = new QCheckBox(QStringLiteral("S&ince:"), this);
   since_ = new QDateEdit(QDate::currentDate().addMonths(-1), this);
@@ -234,7 +236,7 @@ HistoryDialog::HistoryDialog(HistoryLocation location, Pages pages, std::shared_
   compare_ = buttons->addButton(QStringLiteral("Com&pare with Pages"), QDialogButtonBox::ActionRole);
   load_ = buttons->addButton(QStringLiteral("&Load into Pages"), QDialogButtonBox::ActionRole);
   save_ = buttons->addButton(QStringLiteral("Save &As..."), QDialogButtonBox::ActionRole);
-  QPushButton* refresh = buttons->addButton(QStringLiteral("&Refresh"), QDialogButtonBox::ActionRole);
+  QPushButton* refresh = buttons->addButton(QStringLiteral("Re&fresh"), QDialogButtonBox::ActionRole);
   connect(show_, &QPushButton::clicked, this, &HistoryDialog::ShowSettings);
   connect(compare_, &QPushButton::clicked, this, &HistoryDialog::CompareWithPages);
   connect(load_, &QPushButton::clicked, this, &HistoryDialog::LoadIntoPages);
@@ -265,6 +267,7 @@ void HistoryDialog::ApplyFilters() {
   bool ok = false;
   if (const int capcode = capcode_->text().toInt(&ok); ok) query.capcode = capcode;
   query.timePrefix = date_->text().trimmed();
+  query.orderName = order_->text().trimmed();
   query.since.reset();
   if (sinceOn_->isChecked()) query.since = since_->date();
   ShowStatusText({});

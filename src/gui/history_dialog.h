@@ -105,6 +105,7 @@ class HistoryDialog : public QDialog {
   QLineEdit* SerialFilter() const { return serial_; }
   QLineEdit* CapcodeFilter() const { return capcode_; }
   QLineEdit* DateFilter() const { return date_; }
+  QLineEdit* OrderFilter() const { return order_; }
   QCheckBox* SinceFilter() const { return sinceOn_; }
   QDateEdit* SinceDate() const { return since_; }
   // The settings text or the differences of the last command.
@@ -126,6 +127,7 @@ class HistoryDialog : public QDialog {
   QLineEdit* serial_ = nullptr;
   QLineEdit* capcode_ = nullptr;
   QLineEdit* date_ = nullptr;
+  QLineEdit* order_ = nullptr;
   QCheckBox* sinceOn_ = nullptr;
   QDateEdit* since_ = nullptr;
   QTableView* table_ = nullptr;

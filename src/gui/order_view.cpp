@@ -227,13 +227,28 @@ OrderView::OrderView(const QString& orderPath, const QString& templatePath, cons
       fileName_(QFileInfo(orderPath).fileName()),
       runId_(NewRunId()),
       write_(write) {
-  const Result<PagerData> templateData = LoadOrderTemplate(templatePath);
-  if (!templateData) {
+  Result<PagerData> templateData = LoadOrderTemplate(templatePath);
+  const std::optional<fleet::OrderSettings> kept = KeptSettings(OrderNameOf(orderPath));
+  if (templateData && kept) {
+    // The order's own template: the one its first check or run kept, as every bench reads it.
+    const QStringList differences = TemplateDifferences(kept->templateData, *templateData);
+    if (templatePath.isEmpty() || differences.isEmpty()) {
+      templateData = kept->templateData;
+    } else {
+      loadFailure_ = TemplateDiffers(OrderNameOf(orderPath), *kept, templatePath, differences) +
+                     QStringLiteral("open the order without choosing a template (Cancel) to use the order's");
+    }
+  }
+  if (!loadFailure_ && !templateData) {
     loadFailure_ = QStringLiteral("template %1").arg(templateData.failure().reason);
-  } else if (Result<fleet::Order> loaded = LoadOrder(orderPath, *templateData); !loaded) {
-    loadFailure_ = loaded.failure().reason;
-  } else {
-    order_ = std::move(loaded).value();
+  } else if (!loadFailure_) {
+    const fleet::OrderOptions options{kept ? kept->shared : QStringList()};
+    if (Result<fleet::Order> loaded = LoadOrder(orderPath, *templateData, options); !loaded) {
+      loadFailure_ = loaded.failure().reason;
+    } else {
+      order_ = std::move(loaded).value();
+      if (!kept && !order_.Refused()) KeepSettings(templatePath, *templateData);
+    }
   }
   if (order_.name.isEmpty()) order_.name = OrderNameOf(orderPath);
   if (order_.file.isEmpty()) order_.file = orderPath;
@@ -314,6 +329,23 @@ fleet::ClaimRules OrderView::Rules(const QString& port) const {
   // At the bench the person retries a failed pager at once: Write again takes the row again.
   rules.retryFailed = true;
   return rules;
+}
+
+std::optional<fleet::OrderSettings> OrderView::KeptSettings(const QString& order) const {
+  if (!fleet::StoreMayHoldOrders(location_)) return std::nullopt;
+  HistoryStore store(location_);
+  const Result<std::optional<fleet::OrderSettings>> kept = fleet::KeptOrderSettings(store, order);
+  // A store that cannot be read now is said by the rows' watch, which reads it next.
+  return kept ? *kept : std::nullopt;
+}
+
+void OrderView::KeepSettings(const QString& templatePath, const PagerData& templateData) const {
+  fleet::OrderSettings settings;
+  settings.templateData = templateData;
+  settings.templateFile = templatePath;
+  HistoryStore store(location_);
+  // As for a store that cannot be read: the watch says what is wrong with it.
+  static_cast<void>(fleet::KeepOrderSettings(store, order_.name, settings));
 }
 
 bool OrderView::Refused() const { return loadFailure_.has_value() || order_.Refused(); }

@@ -16,6 +16,7 @@
 
 #include "core/fleet/fleet_order.h"
 #include "core/fleet/order_bench.h"
+#include "core/fleet/order_settings.h"
 #include "core/fleet/order_state.h"
 #include "core/history/history_store.h"
 
@@ -101,6 +102,10 @@ class OrderView : public QDialog {
   void ShowRows(const std::vector<fleet::RowRecord>& rows);
   void ShowProblem(const QString& problem, bool rows);
   void TakeWarnings(const std::vector<fleet::OrderFault>& warnings);
+  // The template and shared columns the order kept from its first check or run, if any; the
+  // order's first reading here keeps them, as fleet check does.
+  std::optional<fleet::OrderSettings> KeptSettings(const QString& order) const;
+  void KeepSettings(const QString& templatePath, const PagerData& templateData) const;
   void FollowWrite();
 
   fleet::Order order_;

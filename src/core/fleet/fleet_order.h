@@ -28,8 +28,13 @@ namespace m84::fleet {
 inline const QString kLabelColumn = QStringLiteral("label");
 inline const QString kSerialColumn = QStringLiteral("general.serial");
 
+// A table wider than this is no order: it has more columns than the pager has settings, and
+// reading it would only bury the one fault that matters under thousands.
+constexpr int kMostOrderColumns = 1000;
+
 // What is wrong with an order, where: the row as a spreadsheet numbers it (the header is row 1)
-// and the column's header, or the column's number where there is no header to name.
+// and the column's header, or the column's number where there is no header to name. Row 0 is
+// the template's: a fault every row would have, said once.
 struct OrderFault {
   int row = 0;
   QString column;
@@ -37,8 +42,24 @@ struct OrderFault {
   bool warning = false;  // reported, but the order may run
 
   // "order.csv:3:general.capcodes[1].capcode: Capcode must be in range 8 to 2097151", with
-  // "warning: " before the message of a warning.
+  // "warning: " before the message of a warning; "order.csv: the template's general.serial: ..."
+  // for the template's.
   QString Text(const QString& file) const;
+};
+
+// How the capcodes are judged. A capcode a row writes in a capcode column is its pager's own
+// address, and the same value in two rows is a fault; a column named here holds a call that
+// several pagers share (a ward's call, a crash team's), whose equal values are a group.
+struct OrderOptions {
+  QStringList shared;  // "general.capcodes[2].capcode"
+};
+
+// A capcode several pagers answer by design: one that every row takes from the template, a
+// public one (Private off), or a value of a shared column.
+struct GroupCall {
+  int capcode = 0;
+  QString column;         // the shared column's header; empty for the template's and public ones
+  std::vector<int> rows;  // the pagers that answer it, by row
 };
 
 struct OrderColumn {
@@ -70,6 +91,8 @@ struct Order {
   std::vector<OrderColumn> columns;
   std::vector<OrderRow> rows;
   std::vector<OrderFault> faults;  // refusals and warnings, by row
+  OrderOptions options;
+  std::vector<GroupCall> groupCalls;  // by capcode
 
   bool Refused() const;
   const OrderRow* Row(int row) const;
@@ -77,6 +100,13 @@ struct Order {
 
 // An order's name when none is given: the file's name without its folder and extension.
 QString OrderNameOf(const QString& path);
+
+// "group calls: 1234568 (40 pagers), 1400000 (general.capcodes[2].capcode: rows 2, 5)"; empty
+// when the order has none.
+QString GroupCallSummary(const Order& order);
+
+// A --shared column that is no capcode column of the catalogue: the reason; else empty.
+QString SharedColumnRefusal(const QString& column);
 
 // The settings key path of a grid's member or a page's setting: "general.capcodes[1].capcode".
 QString ColumnNameOf(PageId page, const FieldBinding& binding);
@@ -87,10 +117,11 @@ QString ColumnNameOf(PageId page, const FieldBinding& binding);
 Result<PagerData> LoadOrderTemplate(const QString& path);
 
 // The order's file read and its rows built over the template.
-Result<Order> LoadOrder(const QString& path, const PagerData& templateData);
+Result<Order> LoadOrder(const QString& path, const PagerData& templateData, const OrderOptions& options = {});
 
 // The order read and every row built over the template; a table with faults still gives every
 // row it could build (a row with a refused value is left out of rows).
-Order ReadOrder(const QByteArray& bytes, const QString& file, const PagerData& templateData);
+Order ReadOrder(const QByteArray& bytes, const QString& file, const PagerData& templateData,
+                const OrderOptions& options = {});
 
 }  // namespace m84::fleet

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <functional>
+#include <map>
 
 namespace m84::fleet {
 
@@ -39,6 +40,12 @@ QString SeatedPager::Refusal() const {
   switch (kind) {
     case Kind::NoPager: return QStringLiteral("no pager answers (%1); nothing written").arg(reason);
     case Kind::AlreadyWritten:
+      if (replaced)
+        return QStringLiteral(
+                   "the pager in the adapter has serial number %1, which row %2 of this order replaced; "
+                   "insert the next pager")
+            .arg(serial)
+            .arg(row);
       return QStringLiteral(
                  "the pager in the adapter has serial number %1, which row %2 of this order already got; insert the "
                  "next pager")
@@ -63,15 +70,36 @@ Result<SeatedPager> SeatPager(const Order& order, OrderState& state, const Claim
   const Result<std::optional<int>> wrote = state.RowWithSerial(seated.serial);
   if (!wrote) return wrote.failure();
   if (*wrote) {
-    seated.kind = SeatedPager::Kind::AlreadyWritten;
+    // --redo: the row's own pager, and no other, gets the row again.
+    const Result<bool> own = state.ClaimOwn(order, **wrote, rules, seated.serial);
+    if (!own) return own.failure();
+    seated.kind = *own ? SeatedPager::Kind::Claimed : SeatedPager::Kind::AlreadyWritten;
     seated.row = **wrote;
     return seated;
+  }
+  const Result<std::optional<int>> replacedIn = state.RowReplacing(seated.serial);
+  if (!replacedIn) return replacedIn.failure();
+  if (*replacedIn) {
+    seated.kind = SeatedPager::Kind::AlreadyWritten;
+    seated.row = **replacedIn;
+    seated.replaced = true;
+    return seated;
+  }
+  // The pagers of the rows to replace, before a claim gives such a row the fresh pager.
+  std::map<int, QString> replacing;
+  if (!rules.replace.empty()) {
+    const Result<std::vector<RowRecord>> rows = state.Rows();
+    if (!rows) return rows.failure();
+    for (const RowRecord& row : *rows)
+      if (rules.replace.count(row.row) && row.state == kRowDone) replacing[row.row] = row.serial;
   }
   const Result<std::optional<int>> claimed = state.Claim(order, rules, seated.serial);
   if (!claimed) return claimed.failure();
   if (!*claimed) return seated;
   seated.kind = SeatedPager::Kind::Claimed;
   seated.row = **claimed;
+  if (const auto old = replacing.find(seated.row); old != replacing.end() && !old->second.isEmpty())
+    if (const Outcome kept = state.KeepReplaced(seated.row, old->second); !kept) return kept.failure();
   return seated;
 }
 

@@ -56,7 +56,8 @@ struct SeatedPager {
   Kind kind = Kind::NoneLeft;
   QString serial;  // the pager's own, as read
   int row = 0;
-  QString reason;  // NoPager: the link's
+  QString reason;         // NoPager: the link's
+  bool replaced = false;  // AlreadyWritten: row's pager was replaced by another
 
   // What the person at the bench is told when no row was claimed: "no pager answers (...);
   // nothing written", or the swap guard's refusal.

@@ -129,4 +129,20 @@ QByteArray CsvLine(const QStringList& fields) {
   return line.join(',') + "\r\n";
 }
 
+QString SpreadsheetField(QString field) {
+  static const QString formulaStarts = QStringLiteral("=+-@\t\r");
+  if (!field.isEmpty() && formulaStarts.contains(field.front())) field.prepend(QLatin1Char('\''));
+  if (!field.contains(QLatin1Char(',')) && !field.contains(QLatin1Char('"')) && !field.contains(QLatin1Char('\n')) &&
+      !field.contains(QLatin1Char('\r')))
+    return field;
+  field.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+  return QLatin1Char('"') + field + QLatin1Char('"');
+}
+
+QByteArray SpreadsheetLine(const QStringList& fields) {
+  QStringList line;
+  for (const QString& field : fields) line << SpreadsheetField(field);
+  return (line.join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8();
+}
+
 }  // namespace m84::fleet

@@ -36,4 +36,12 @@ QByteArray CsvField(const QString& text);
 // A record with its CRLF.
 QByteArray CsvLine(const QStringList& fields);
 
+// A field of a file that a spreadsheet will open (the delivery list, the history's CSV): as
+// CsvField, and a field that a spreadsheet would take for a formula ("=HYPERLINK(...)", "+1+1",
+// "-1+1", "@SUM(1)", a tab or carriage return first) starts with a single quote, which makes it
+// text there.
+QString SpreadsheetField(QString field);
+// A record of such fields with its CRLF, in UTF-8.
+QByteArray SpreadsheetLine(const QStringList& fields);
+
 }  // namespace m84::fleet

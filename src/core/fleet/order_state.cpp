@@ -7,6 +7,7 @@
 #include <QVariant>
 #include <algorithm>
 #include <map>
+#include <set>
 
 #include "core/history/pager_history.h"
 
@@ -58,9 +59,29 @@ Result<std::vector<RowRecord>> ReadRows(HistoryStore& store, QSqlDatabase& db, c
 // Whether this run may take the row as the store holds it (nothing: never tried).
 bool Claimable(const RowRecord* held, int row, const ClaimRules& rules, const QDateTime& now) {
   if (!held) return true;
-  if (held->state == kRowDone) return rules.redo.count(row) && held->runId != rules.runId;
+  // A row redone goes to its own pager only (ClaimOwn): another would make two pagers of one row.
+  if (held->state == kRowDone) return rules.replace.count(row) && held->runId != rules.runId;
   if (held->state == kRowFailed) return rules.retryFailed || held->runId != rules.runId;
   return held->claimed.msecsTo(now) > qint64(rules.staleClaimSeconds) * 1000;
+}
+
+// The row number the statement's first result gives, if any.
+Result<std::optional<int>> FirstRowNumber(HistoryStore& store, const QString& statement, const QVariantList& values,
+                                          const QString& what) {
+  Result<QSqlDatabase> connection = store.Connection();
+  if (!connection) return connection.failure();
+  QSqlQuery query(*connection);
+  query.prepare(statement);
+  for (const QVariant& value : values) query.addBindValue(value);
+  if (!query.exec()) return store.StatementFailure(what, query.lastError());
+  std::optional<int> row;
+  if (query.next()) row = query.value(0).toInt();
+  return row;
+}
+
+// A done row to write again on its own pager, which this run has not yet seen.
+bool OwnPagerAwaited(const RowRecord& row, const ClaimRules& rules) {
+  return row.state == kRowDone && rules.redo.count(row.row) && row.runId != rules.runId;
 }
 
 // The row, and what the store held of it (nothing: never tried).
@@ -101,6 +122,63 @@ HistoryRecord AbandonedWrite(const RowRecord& held, const QString& orderFile, co
   // Filed under that pager, so that looking it up by its serial number finds the warning.
   record.serial = held.serial;
   return record;
+}
+
+// An order of this many capcodes or fewer looks each one up; a bigger one reads the history's
+// writes once, so that a check of a long order stays linear.
+constexpr size_t kCapcodesLookedUpOneByOne = 200;
+
+// For each capcode, the good writes whose pager holds it still (the latest good write of its
+// serial number), newest first.
+using WritesByCapcode = std::map<int, std::vector<HistoryRecord>>;
+
+Result<WritesByCapcode> GoodWritesOf(HistoryStore& store, const std::set<int>& capcodes) {
+  const QString write = OperationName(HistoryOperation::Write);
+  const auto good = [&](const HistoryRecord& record) {
+    return record.operation == write && record.outcome == kOutcomeOk && !record.serial.isEmpty();
+  };
+  std::vector<HistoryRecord> records;
+  std::map<QString, qint64> latest;  // serial number -> its latest good write
+  if (capcodes.size() <= kCapcodesLookedUpOneByOne) {
+    for (int capcode : capcodes) {
+      HistoryFilter filter;
+      filter.capcode = capcode;
+      const Result<std::vector<HistoryRecord>> found = store.List(filter);
+      if (!found) return found.failure();
+      for (const HistoryRecord& record : *found)
+        if (good(record)) records.push_back(record);
+    }
+    for (const HistoryRecord& record : records) {
+      if (latest.count(record.serial)) continue;
+      HistoryFilter filter;
+      filter.serial = record.serial;
+      const Result<std::vector<HistoryRecord>> ofSerial = store.List(filter);
+      if (!ofSerial) return ofSerial.failure();
+      const auto newest = std::find_if(ofSerial->begin(), ofSerial->end(), good);
+      latest[record.serial] = newest == ofSerial->end() ? 0 : newest->id;
+    }
+  } else {
+    const Result<std::vector<HistoryRecord>> all = store.List(HistoryFilter());
+    if (!all) return all.failure();
+    for (const HistoryRecord& record : *all) {
+      if (!good(record)) continue;
+      latest.emplace(record.serial, record.id);  // newest first: the first is the latest
+      records.push_back(record);
+    }
+  }
+  WritesByCapcode writes;
+  std::set<qint64> seen;
+  for (HistoryRecord& record : records) {
+    // That pager was programmed again since, or the record was found through two capcodes.
+    if (latest[record.serial] != record.id || !seen.insert(record.id).second) continue;
+    for (const std::optional<int>& capcode : record.capcodes)
+      if (capcode && capcodes.count(*capcode)) writes[*capcode].push_back(record);
+  }
+  for (auto& [capcode, list] : writes)
+    std::stable_sort(list.begin(), list.end(), [](const HistoryRecord& a, const HistoryRecord& b) {
+      return a.time > b.time || (a.time == b.time && a.id > b.id);
+    });
+  return writes;
 }
 
 }  // namespace
@@ -148,7 +226,8 @@ Result<std::vector<RowRecord>> OrderState::Rows() {
 Result<bool> OrderState::AnyLeft(const Order& order, const ClaimRules& rules) {
   const Result<std::vector<RowRecord>> rows = Rows();
   if (!rows) return rows.failure();
-  return FirstClaimable(order, *rows, rules).has_value();
+  return FirstClaimable(order, *rows, rules).has_value() ||
+         std::any_of(rows->begin(), rows->end(), [&](const RowRecord& row) { return OwnPagerAwaited(row, rules); });
 }
 
 Result<std::optional<RowRecord>> OrderState::HeldAhead(const Order& order, const ClaimRules& rules) {
@@ -203,17 +282,72 @@ Result<std::optional<int>> OrderState::Claim(const Order& order, const ClaimRule
 }
 
 Result<std::optional<int>> OrderState::RowWithSerial(const QString& serial) {
+  return FirstRowNumber(store_,
+                        QStringLiteral("SELECT row_number FROM order_rows WHERE order_name = ? AND serial = ? AND "
+                                       "state = ?"),
+                        {order_, serial, kRowDone}, QStringLiteral("order"));
+}
+
+Result<bool> OrderState::ClaimOwn(const Order& order, int row, const ClaimRules& rules, const QString& pagerSerial) {
+  bool claimed = false;
+  const OrderRow* ordered = order.Row(row);
+  if (!ordered || !rules.redo.count(row)) return claimed;
+  const Outcome outcome = Locked([&](QSqlDatabase& db) -> Outcome {
+    const Result<std::vector<RowRecord>> rows = ReadRows(store_, db, order_);
+    if (!rows) return rows.failure();
+    const auto held = std::find_if(rows->begin(), rows->end(), [&](const RowRecord& r) { return r.row == row; });
+    if (held == rows->end() || !OwnPagerAwaited(*held, rules) || held->serial != pagerSerial) return Succeeded();
+    const QString now = TimeText(QDateTime::currentDateTimeUtc());
+    QSqlQuery query(db);
+    query.prepare(
+        QStringLiteral("UPDATE order_rows SET state = ?, fingerprint = ?, label = ?, history_id = NULL, "
+                       "port = ?, run_id = ?, claimed_utc = ?, updated_utc = ?, user_name = ?, host_name = ?, "
+                       "detail = '' WHERE order_name = ? AND row_number = ?"));
+    for (const QVariant& value :
+         {QVariant(kRowClaimed), Text(QString::fromLatin1(ordered->fingerprint)), Text(ordered->label),
+          Text(rules.port), Text(rules.runId), QVariant(now), QVariant(now), Text(CurrentUserName()),
+          Text(QSysInfo::machineHostName()), Text(order_), QVariant(row)})
+      query.addBindValue(value);
+    if (!query.exec()) return store_.StatementFailure(QStringLiteral("order claim"), query.lastError());
+    claimed = true;
+    return Succeeded();
+  });
+  if (!outcome) return outcome.failure();
+  return claimed;
+}
+
+Outcome OrderState::KeepReplaced(int row, const QString& serial) {
   Result<QSqlDatabase> connection = store_.Connection();
   if (!connection) return connection.failure();
   QSqlQuery query(*connection);
-  query.prepare(QStringLiteral("SELECT row_number FROM order_rows WHERE order_name = ? AND serial = ? AND state = ?"));
+  query.prepare(
+      QStringLiteral("INSERT INTO order_replaced (order_name, row_number, serial, replaced_utc) VALUES "
+                     "(?, ?, ?, ?) ON CONFLICT (order_name, serial) DO NOTHING"));
+  for (const QVariant& value :
+       {Text(order_), QVariant(row), Text(serial), QVariant(TimeText(QDateTime::currentDateTimeUtc()))})
+    query.addBindValue(value);
+  if (!query.exec()) return store_.StatementFailure(QStringLiteral("order's replaced pager"), query.lastError());
+  return Succeeded();
+}
+
+Result<std::optional<int>> OrderState::RowReplacing(const QString& serial) {
+  return FirstRowNumber(store_,
+                        QStringLiteral("SELECT row_number FROM order_replaced WHERE order_name = ? AND serial = ?"),
+                        {order_, serial}, QStringLiteral("order's replaced pager"));
+}
+
+Result<std::map<int, QStringList>> OrderState::ReplacedPagers() {
+  Result<QSqlDatabase> connection = store_.Connection();
+  if (!connection) return connection.failure();
+  QSqlQuery query(*connection);
+  query.setForwardOnly(true);
+  query.prepare(QStringLiteral(
+      "SELECT row_number, serial FROM order_replaced WHERE order_name = ? ORDER BY row_number, replaced_utc"));
   query.addBindValue(order_);
-  query.addBindValue(serial);
-  query.addBindValue(kRowDone);
-  if (!query.exec()) return store_.StatementFailure(QStringLiteral("order"), query.lastError());
-  std::optional<int> row;
-  if (query.next()) row = query.value(0).toInt();
-  return row;
+  if (!query.exec()) return store_.StatementFailure(QStringLiteral("order's replaced pager"), query.lastError());
+  std::map<int, QStringList> replaced;
+  while (query.next()) replaced[query.value(0).toInt()] << query.value(1).toString();
+  return replaced;
 }
 
 Outcome OrderState::Finish(int row, HistoryRecord& record, bool done, const QString& label) {
@@ -269,24 +403,15 @@ Result<std::vector<OrderFault>> HistoryWarnings(const Order& order, HistoryStore
   if (!rows) return rows.failure();
   std::map<int, const RowRecord*> held;
   for (const RowRecord& row : *rows) held[row.row] = &row;
-  const QString write = OperationName(HistoryOperation::Write);
-  // A serial number's latest good write, once looked up.
-  std::map<QString, qint64> latest;
-  const auto latestWrite = [&](const QString& serial) -> Result<qint64> {
-    if (const auto found = latest.find(serial); found != latest.end()) return found->second;
-    HistoryFilter filter;
-    filter.serial = serial;
-    const Result<std::vector<HistoryRecord>> records = store.List(filter);
-    if (!records) return records.failure();
-    qint64 id = 0;
-    for (const HistoryRecord& record : *records)
-      if (record.operation == write && record.outcome == kOutcomeOk) {
-        id = record.id;
-        break;
-      }
-    latest[serial] = id;
-    return id;
-  };
+  // A group call is answered by many pagers by design, in this order and in others.
+  std::set<int> groupCalls;
+  for (const GroupCall& call : order.groupCalls) groupCalls.insert(call.capcode);
+  std::set<int> own;
+  for (const OrderRow& row : order.rows)
+    for (int capcode : row.capcodes)
+      if (!groupCalls.count(capcode)) own.insert(capcode);
+  const Result<WritesByCapcode> writes = GoodWritesOf(store, own);
+  if (!writes) return writes.failure();
   std::vector<OrderFault> warnings;
   for (const OrderRow& row : order.rows) {
     const auto done = held.find(row.row);
@@ -294,16 +419,10 @@ Result<std::vector<OrderFault>> HistoryWarnings(const Order& order, HistoryStore
     // The serial number the row's pager has: the one it writes, or the one it got.
     const QString own = row.writesSerial ? row.serial : state ? state->serial : QString();
     for (size_t i = 0; i < row.capcodes.size(); ++i) {
-      HistoryFilter filter;
-      filter.capcode = row.capcodes[i];
-      const Result<std::vector<HistoryRecord>> records = store.List(filter);
-      if (!records) return records.failure();
-      for (const HistoryRecord& record : *records) {
-        if (record.operation != write || record.outcome != kOutcomeOk || record.serial.isEmpty()) continue;
+      const auto found = writes->find(row.capcodes[i]);
+      if (found == writes->end()) continue;
+      for (const HistoryRecord& record : found->second) {
         if (record.serial == own || (state && state->historyId == record.id)) continue;
-        const Result<qint64> newest = latestWrite(record.serial);
-        if (!newest) return newest.failure();
-        if (*newest != record.id) continue;  // that pager was programmed again since
         warnings.push_back({row.row, QStringLiteral("general.capcodes[%1].capcode").arg(row.capcodeRows[i]),
                             QStringLiteral("capcode %1 is already in the pager with serial number %2 (history "
                                            "record %3, %4 UTC)")

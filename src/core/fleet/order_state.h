@@ -17,6 +17,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <vector>
@@ -59,7 +60,9 @@ struct RowRecord {
 struct ClaimRules {
   QString runId;  // this run's, unique among every bench's runs
   QString port;
-  std::set<int> redo;  // done rows to program again
+  std::set<int> redo;  // done rows to program again, each on its own pager (ClaimOwn)
+  // Done rows to program onto a fresh pager, the old one kept as replaced (KeepReplaced).
+  std::set<int> replace;
   // Rows this run failed are tried again too (else only by the next run).
   bool retryFailed = false;
   int staleClaimSeconds = kStaleClaimSeconds;
@@ -100,6 +103,18 @@ class OrderState {
   Outcome Refresh(int row, const ClaimRules& rules, const QString& pagerSerial = {});
   // A claim given back unwritten (the run stopped before the write began).
   Outcome Release(int row, const ClaimRules& rules);
+
+  // A done row claimed again for its own pager, the one whose serial number it holds (a row in
+  // rules.redo, not yet written again in this run): false when it is not that row's pager or
+  // the row is not done.
+  Result<bool> ClaimOwn(const Order& order, int row, const ClaimRules& rules, const QString& pagerSerial);
+  // A row's pager replaced by another (rules.replace): its serial number kept with the row, so
+  // that status names it and the old pager is refused for the order.
+  Outcome KeepReplaced(int row, const QString& serial);
+  // The row whose replaced pager had this serial number, if any.
+  Result<std::optional<int>> RowReplacing(const QString& serial);
+  // Every row's replaced pagers' serial numbers, oldest first.
+  Result<std::map<int, QStringList>> ReplacedPagers();
 
  private:
   // Runs body inside a transaction that holds the order's lock.

@@ -24,6 +24,7 @@ struct HistoryPageQuery {
   // Times (UTC) that start so: "2026", "2026-03", "2026-03-01", "2026-03-01 14"; empty: any.
   QString timePrefix;
   std::optional<QDate> since;  // times (UTC) from this day's start on; nothing: any
+  QString orderName;           // the records of this fleet order's rows; empty: any
   Sort sort = Sort::Time;
   bool descending = true;
 };

@@ -242,6 +242,18 @@ const SchemaStep kSchemaSteps[kHistorySchemaVersion] = {
       "CREATE INDEX pager_history_host_name ON pager_history (host_name, time_utc, id)",
       "CREATE INDEX pager_history_file ON pager_history (file, time_utc, id)",
       "CREATE INDEX order_rows_history_id ON order_rows (history_id)"}},
+    // Version 4. What a fleet order keeps from its first check or run: the template's image and
+    // selection block and the columns it shares, so that every bench and every later command
+    // reads the rows over the same template. The pagers its rows replaced.
+    {{"CREATE TABLE fleet_orders (order_name TEXT PRIMARY KEY, template_file TEXT NOT NULL, "
+      "template_image BLOB NOT NULL, template_selection BLOB NOT NULL, shared_columns TEXT NOT NULL, "
+      "updated_utc TEXT NOT NULL, user_name TEXT NOT NULL, host_name TEXT NOT NULL)"},
+     {"CREATE TABLE fleet_orders (order_name TEXT PRIMARY KEY, template_file TEXT NOT NULL, "
+      "template_image BYTEA NOT NULL, template_selection BYTEA NOT NULL, shared_columns TEXT NOT NULL, "
+      "updated_utc TEXT NOT NULL, user_name TEXT NOT NULL, host_name TEXT NOT NULL)"},
+     // A row's pager replaced by a fresh one: the old serial number, refused for the order since.
+     {"CREATE TABLE order_replaced (order_name TEXT NOT NULL, row_number INTEGER NOT NULL, serial TEXT NOT NULL, "
+      "replaced_utc TEXT NOT NULL, PRIMARY KEY (order_name, serial))"}},
 };
 
 QStringList StepStatements(int step, Dialect dialect) {
@@ -1093,6 +1105,10 @@ Result<std::vector<HistoryPageRow>> HistoryStore::ListPage(const HistoryPageQuer
   if (query.since) {
     conditions << QStringLiteral("time_utc >= ?");
     values << QDateTime(*query.since, QTime(0, 0), QTimeZone::utc()).toString(Qt::ISODateWithMs);
+  }
+  if (!query.orderName.isEmpty()) {
+    conditions << QStringLiteral("id IN (SELECT o.history_id FROM order_rows o WHERE o.order_name = ?)");
+    values << query.orderName;
   }
   // In time order a page starts after the last record of the one before, which the time's index
   // finds at once; an offset would walk every record before it.
