@@ -63,6 +63,7 @@ struct FleetOptions {
       QStringLiteral("run: a row taken by a run that went away (killed, unplugged, its host gone) is given back "
                      "after SECONDS (default: 120)."),
       QStringLiteral("SECONDS")};
+  QCommandLineOption strict{StrictOption()};
   QCommandLineOption redo{QStringLiteral("redo"),
                           QStringLiteral("run: program this done row again (its number as status shows it); may be "
                                          "given more than once."),
@@ -228,6 +229,9 @@ int Run(const CommandParser& parser, const FleetOptions& options, const QString&
   // server, and ends at once then.
   TerminalConsole console;
   const QString stopped = QStringLiteral("interrupted; nothing written");
+  if (const Result<PagerData> base = LoadOrderTemplate(parser.value(options.templateFile));
+      base && RefusedAsRead(parser.value(options.templateFile), *base, parser.isSet(options.strict), false))
+    return 1;
   LoadedOrder loaded = ReadAndCheck(path, parser.value(options.templateFile), parser.value(options.order));
   if (console.Stopping()) {
     PrintReason(stopped);
@@ -382,6 +386,7 @@ int RunFleetCommand(const QStringList& arguments) {
   parser.addOption(options.order);
   parser.addOption(options.port);
   parser.addOption(options.redo);
+  parser.addOption(options.strict);
   parser.addOption(options.retryFailed);
   parser.addOption(options.claimTimeout);
   parser.AllowRepeated(options.port);
@@ -391,7 +396,7 @@ int RunFleetCommand(const QStringList& arguments) {
   const QString path = parser.positionalArguments()[1];
   if (action != kRunAction)
     for (const QCommandLineOption* runOnly :
-         {&options.port, &options.redo, &options.retryFailed, &options.claimTimeout})
+         {&options.port, &options.redo, &options.retryFailed, &options.claimTimeout, &options.strict})
       if (parser.isSet(*runOnly))
         return parser.UsageError(QStringLiteral("--%1 is for fleet run").arg(runOnly->names().first()));
   const QString out = parser.positionalArguments().value(2);

@@ -45,6 +45,9 @@ struct SettingsError {
 struct SettingsReadResult {
   std::optional<PagerData> data;
   SettingsError error;
+  // The settings the document gave as read from a pager, past the window's checks, each as
+  // "key (the window's reason)".
+  QStringList asRead;
 
   explicit operator bool() const { return data.has_value(); }
 };
@@ -52,9 +55,9 @@ struct SettingsReadResult {
 // The whole document for these settings. Reading it over the default settings gives them back
 // byte for byte: the image and the selection block.
 QByteArray WriteSettingsDocument(const PagerData& data);
-// The settings a document of data leaves out (the window would refuse what the pager holds, so
-// the document gives the default and says so in its header), each as "key (reason)".
-QStringList SettingsTextLeavesOut(const PagerData& data);
+// The settings of data the window would refuse as they are, each as "key (the window's reason)":
+// a document gives them as read from the pager, marked {as_read: ...}.
+QStringList SettingsGivenAsRead(const PagerData& data);
 // Only what differs in `to`, as a document that gives `to` when read over `from`.
 QByteArray WriteSettingsPatch(const PagerData& from, const PagerData& to);
 // The document applied over base; file names the document in an error.
