@@ -176,7 +176,10 @@ void KeepCarriedOutOfSettings(PageRunner& runner, const PagerData& base, Plan& p
 void CarryFreeBits(PageRunner& runner, const PagerData& target, const std::vector<Assignment>& assignments,
                    Plan& plan) {
   const PagerData read = ReadThrough(runner, plan.background, assignments, plan.carried);
-  const LoadedValues readValues = runner.Load(read);
+  // Each image looked at by a runner of its own, so that neither loads every page again after a
+  // look at the other.
+  PageRunner readRunner;
+  const LoadedValues readValues = readRunner.Load(read);
   const LoadedValues loaded = runner.Load(plan.background);
   const AsReadSettings asRead = AsReadOf(assignments);
   for (int i = 0; i < kImageSize; ++i) {
@@ -188,7 +191,7 @@ void CarryFreeBits(PageRunner& runner, const PagerData& target, const std::vecto
     // Laid first over the background, and again over what the store made: each time only where
     // it changes no setting. The byte may equal the background's: the second time is what counts.
     const uint8_t free = FreeBitsTowards(runner, loaded, plan.background, i, target.image[i], asRead);
-    if (FreeBitsTowards(runner, readValues, read, i, free, asRead) == read.image[i]) continue;
+    if (FreeBitsTowards(readRunner, readValues, read, i, free, asRead) == read.image[i]) continue;
     const CarriedBytes one{i, QByteArray(1, char(free))};
     Put(one, plan.background);
     plan.carried.insert(at, one);
