@@ -89,6 +89,16 @@ TEST_F(SettingsCommands, ConvertThroughTextLosesNothing) {
   ASSERT_TRUE(Write("patch.yaml", patch.out.toUtf8()));
   Expect(0, {"convert", "--base", "default.DAT", "patch.yaml", "patched.BIN"});
   EXPECT_EQ(Read("patched.BIN"), Read("direct.BIN"));
+  // Values the window would refuse go to a pager only without --strict: refused before any port.
+  for (const QStringList& strict : {QStringList{"write", "varied.yml", "--strict", "--port", "/nonexistent/tty"},
+                                    QStringList{"fleet", "run", "none.csv", "--template", "varied.yml", "--strict",
+                                                "--port", "/nonexistent/tty"}}) {
+    const Outcome refused = Expect(1, strict);
+    EXPECT_TRUE(refused.err.contains("varied.yml: as read from a pager, past the window's check: general."))
+        << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.contains("hold a value the window would refuse; --strict writes none of them"))
+        << refused.err.toStdString();
+  }
   // The report reads it as well.
   const Outcome report = Expect(0, {"report", "default.yaml"});
   EXPECT_TRUE(report.out.contains("LCD Contrast:")) << report.out.toStdString();
