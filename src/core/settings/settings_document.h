@@ -13,12 +13,16 @@
 //     ...
 //   display:
 //     contrast: "Level 15"
+//     # as read from the pager; the window refuses it: Standby Text 1ST: control character U+0080
+//     standby_text_1: {as_read: "Zé Müller\x80\x9fÿ"}
 //   carried:
 //     0x069: "00"
 //   selection: "02 02 02 02 02 02 02 02 01 00 00 00 00 00 00 00"
 //
 // A document read back is applied over a base (the default settings, or another file's) through
-// the pages' own store, so a document may hold only some settings.
+// the pages' own store, so a document may hold only some settings. A value the window would
+// refuse is written marked as read from the pager, so that the text keeps whatever a data file
+// keeps; unmarked, it is refused as in the window.
 
 #include <QByteArray>
 #include <QString>
