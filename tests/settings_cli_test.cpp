@@ -68,25 +68,37 @@ TEST_F(SettingsCommands, ConvertThroughTextLosesNothing) {
   QByteArray image(kImageSize, '\0');
   for (int i = 0; i < kImageSize; ++i) image[i] = char((i * 37 + 11) & 0xFF);
   ASSERT_TRUE(Write("varied.BIN", image));
-  // Its settings the window refuses are not kept (the header names them); everything else is, so
-  // what comes back from the text goes through a text again byte for byte.
-  const Outcome leavingOut = Expect(0, {"convert", "varied.BIN", "varied.yml"});
-  EXPECT_TRUE(Read("varied.yml").contains("\n# not kept, the window refuses it: ")) << Read("varied.yml").toStdString();
-  // Said where the user looks as well, not only inside the file.
-  EXPECT_TRUE(leavingOut.err.contains("varied.yml: not kept, the window refuses it: ")) << leavingOut.err.toStdString();
-  Expect(0, {"convert", "varied.yml", "kept.BIN"});
-  Expect(0, {"convert", "kept.BIN", "direct.BIN"});
-  EXPECT_EQ(Read("direct.BIN"), Read("kept.BIN"));
-  const Outcome keepingAll = Expect(0, {"convert", "kept.BIN", "kept.yml"});
-  EXPECT_FALSE(Read("kept.yml").contains("# not kept")) << Read("kept.yml").toStdString();
-  EXPECT_FALSE(keepingAll.err.contains("not kept")) << keepingAll.err.toStdString();
-  EXPECT_TRUE(Read("kept.yml").contains("\ncarried:\n")) << "bytes no page reads travel too";
-  Expect(0, {"convert", "kept.yml", "back.BIN"});
+  // Its settings the window refuses are kept as read, marked, and said on standard error both ways:
+  // the text gives back what the data file does, byte for byte.
+  const Outcome toText = Expect(0, {"convert", "varied.BIN", "varied.yml"});
+  EXPECT_TRUE(Read("varied.yml").contains(": {as_read: ")) << Read("varied.yml").toStdString();
+  EXPECT_FALSE(Read("varied.yml").contains("not kept"));
+  EXPECT_TRUE(toText.err.contains("varied.yml: as read from a pager, past the window's check: "))
+      << toText.err.toStdString();
+  Expect(0, {"convert", "varied.BIN", "direct.DAT"});
+  Expect(0, {"convert", "direct.DAT", "direct.BIN"});
+  const Outcome fromText = Expect(0, {"convert", "varied.yml", "back.BIN"});
+  EXPECT_TRUE(fromText.err.contains("varied.yml: as read from a pager, past the window's check: general."))
+      << fromText.err.toStdString();
   EXPECT_EQ(Read("back.BIN"), Read("direct.BIN"));
-  Expect(0, {"convert", "kept.yml", "back.DAT"});
-  const std::optional<PagerData> dat = DecodeDatFile(Read("back.DAT"));
-  ASSERT_TRUE(dat);
-  EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(dat->image.data()), kImageSize), Read("direct.BIN"));
+  EXPECT_TRUE(Read("varied.yml").contains("\ncarried:\n")) << "bytes no page reads travel too";
+  // A file and its own text are the same settings; a patch between two files gives the second.
+  Expect(0, {"diff", "direct.DAT", "varied.yml"});
+  Expect(0, {"new", "default.DAT"});
+  const Outcome patch = Expect(1, {"diff", "--yaml", "default.DAT", "direct.DAT"});
+  ASSERT_TRUE(Write("patch.yaml", patch.out.toUtf8()));
+  Expect(0, {"convert", "--base", "default.DAT", "patch.yaml", "patched.BIN"});
+  EXPECT_EQ(Read("patched.BIN"), Read("direct.BIN"));
+  // Values the window would refuse go to a pager only without --strict: refused before any port.
+  for (const QStringList& strict : {QStringList{"write", "varied.yml", "--strict", "--port", "/nonexistent/tty"},
+                                    QStringList{"fleet", "run", "none.csv", "--template", "varied.yml", "--strict",
+                                                "--port", "/nonexistent/tty"}}) {
+    const Outcome refused = Expect(1, strict);
+    EXPECT_TRUE(refused.err.contains("varied.yml: as read from a pager, past the window's check: general."))
+        << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.contains("hold a value the window would refuse; --strict writes none of them"))
+        << refused.err.toStdString();
+  }
   // The report reads it as well.
   const Outcome report = Expect(0, {"report", "default.yaml"});
   EXPECT_TRUE(report.out.contains("LCD Contrast:")) << report.out.toStdString();

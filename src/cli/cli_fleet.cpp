@@ -78,6 +78,7 @@ struct FleetOptions {
       QStringLiteral("run: a row taken by a run that went away (killed, unplugged, its host gone) is given back "
                      "after SECONDS (default: 120)."),
       QStringLiteral("SECONDS")};
+  QCommandLineOption strict{StrictOption()};
   QCommandLineOption redo{QStringLiteral("redo"),
                           QStringLiteral("run: program this done row again on its own pager, the one whose serial "
                                          "number the row holds (its number as status shows it); may be given more "
@@ -409,6 +410,12 @@ int Run(const CommandParser& parser, const FleetOptions& options, const QString&
   // server, and ends at once then.
   TerminalConsole console;
   const QString stopped = QStringLiteral("interrupted; nothing written");
+  // A template given here is looked at before anything else; one the order kept was looked at when
+  // it was first given.
+  if (const QString templatePath = parser.value(options.templateFile); !templatePath.isEmpty())
+    if (const Result<PagerData> base = LoadOrderTemplate(templatePath);
+        base && RefusedAsRead(templatePath, *base, parser.isSet(options.strict), false))
+      return 1;
   std::optional<OrderSource> source;
   LoadedOrder loaded = ReadAndCheck(parser, options, path, true, true, &source);
   if (console.Stopping()) {
@@ -615,6 +622,7 @@ int RunFleetCommand(const QStringList& arguments) {
   parser.addOption(options.order);
   parser.addOption(options.port);
   parser.addOption(options.redo);
+  parser.addOption(options.strict);
   parser.addOption(options.retryFailed);
   parser.addOption(options.claimTimeout);
   parser.addOption(SiteOption());
@@ -632,7 +640,7 @@ int RunFleetCommand(const QStringList& arguments) {
   const QString path = parser.positionalArguments()[1];
   if (action != kRunAction)
     for (const QCommandLineOption* runOnly : {&options.port, &options.redo, &options.retryFailed, &options.claimTimeout,
-                                              &options.redoChanged, &options.replace})
+                                              &options.redoChanged, &options.replace, &options.strict})
       if (parser.isSet(*runOnly))
         return parser.UsageError(QStringLiteral("--%1 is for fleet run").arg(runOnly->names().first()));
   const QString out = parser.positionalArguments().value(2);

@@ -161,6 +161,8 @@ int RunWriteCommand(const QStringList& arguments) {
                                                  "nothing. Exit 0 when nothing would change, 1 when something would."));
   parser.addOption(review);
   parser.addOption(dryRun);
+  const QCommandLineOption strict(StrictOption());
+  parser.addOption(strict);
   parser.ExcludeEachOther(review, dryRun);
   parser.addOption(SiteOption());
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
@@ -185,6 +187,7 @@ int RunWriteCommand(const QStringList& arguments) {
   ConsoleHost& host = reviewing ? quiet : loud;
   if (!LoadSettingsOverBase(parser.value(QStringLiteral("base")), parser.positionalArguments()[0], data, host))
     return 1;
+  if (RefusedAsRead(file, data, parser.isSet(strict), true)) return 1;
   pages.ExchangeAllPages(Direction::Load);
   // Without an option the file decides, as its General page box would in the window.
   const WriteOptions options{KeepPagerSerialNumber(pages, KeepSerialChoice(parser))};

@@ -13,6 +13,7 @@
 #include "cli/transfer_interrupt.h"
 #include "core/control_characters.h"
 #include "core/image/dat_file.h"
+#include "core/settings/settings_document.h"
 #include "core/settings/settings_file.h"
 #include "core/status_texts.h"
 
@@ -115,6 +116,24 @@ Outcome SaveOutput(const QString& typed, const QByteArray& bytes) {
 QCommandLineOption BaseOption() {
   return {QStringLiteral("base"), QStringLiteral("Read a settings text over this file's settings, not the defaults."),
           QStringLiteral("FILE")};
+}
+
+QCommandLineOption StrictOption() {
+  return QCommandLineOption(QStringLiteral("strict"),
+                            QStringLiteral("Write no settings holding a value the window would refuse (a settings "
+                                           "text's values marked as read from a pager, {as_read: ...})."));
+}
+
+bool RefusedAsRead(const QString& file, const PagerData& data, bool strict, bool named) {
+  const QStringList asRead = SettingsGivenAsRead(data);
+  if (!named)
+    for (const QString& setting : asRead)
+      PrintReason(QStringLiteral("%1: as read from a pager, past the window's check: %2").arg(file, setting));
+  if (!strict || asRead.isEmpty()) return false;
+  PrintReason(QStringLiteral("%1: %2 setting(s) hold a value the window would refuse; --strict writes none of them")
+                  .arg(file)
+                  .arg(asRead.size()));
+  return true;
 }
 
 Outcome LoadSettingsOverBase(const QString& basePath, const QString& path, PagerData& data, OperationHost& host) {

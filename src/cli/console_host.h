@@ -59,6 +59,12 @@ bool IsCharacterDevice(const QString& path);
 
 // --base FILE: what a settings text is read over; the default settings without it.
 QCommandLineOption BaseOption();
+// --strict of write and fleet run: settings holding a value the window would refuse are not written.
+QCommandLineOption StrictOption();
+// Settings holding values the window would refuse (a settings text gives them marked as read from
+// a pager): each is named on standard error unless its load named it already (`named`); true when
+// `strict` refuses them, which says so.
+bool RefusedAsRead(const QString& file, const PagerData& data, bool strict, bool named);
 // The file's settings into data; a settings text is read over basePath's settings when one is
 // named. False, with the status text and reason out, when either cannot be loaded.
 Outcome LoadSettingsOverBase(const QString& basePath, const QString& path, PagerData& data, OperationHost& host);

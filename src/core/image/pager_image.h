@@ -2,6 +2,7 @@
 // The pager's 2048-byte configuration memory and the 16-byte selection block kept beside it.
 
 #include <array>
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 
@@ -11,22 +12,49 @@ constexpr int kImageSize = 2048;
 constexpr int kExchangedSize = 0x600;  // only 0x000-0x5FF travels to and from the pager
 constexpr int kSelectionSize = 16;
 
+// The bytes of any image read while these are being noted: the settings text loads a page again
+// only when a byte it read has changed. A raw pointer may reach every byte.
+struct ImageReads {
+  std::bitset<kImageSize> offsets;
+  bool every = false;
+};
+inline thread_local ImageReads* tNotedImageReads = nullptr;
+
 class PagerImage {
  public:
   PagerImage();  // the default image
 
   static PagerImage Defaults() { return PagerImage(); }
 
-  uint8_t& operator[](int offset) { return bytes_[static_cast<size_t>(offset)]; }
-  uint8_t operator[](int offset) const { return bytes_[static_cast<size_t>(offset)]; }
-  uint8_t* data() { return bytes_.data(); }
-  const uint8_t* data() const { return bytes_.data(); }
+  uint8_t& operator[](int offset) {
+    Note(offset);
+    return bytes_[static_cast<size_t>(offset)];
+  }
+  uint8_t operator[](int offset) const {
+    Note(offset);
+    return bytes_[static_cast<size_t>(offset)];
+  }
+  uint8_t* data() {
+    NoteEvery();
+    return bytes_.data();
+  }
+  const uint8_t* data() const {
+    NoteEvery();
+    return bytes_.data();
+  }
   static constexpr int size() { return kImageSize; }
 
   bool operator==(const PagerImage& other) const { return bytes_ == other.bytes_; }
   bool operator!=(const PagerImage& other) const { return !(*this == other); }
 
  private:
+  static void Note(int offset) {
+    if (tNotedImageReads) tNotedImageReads->offsets.set(static_cast<size_t>(offset));
+  }
+  static void NoteEvery() {
+    if (tNotedImageReads) tNotedImageReads->every = true;
+  }
+
   std::array<uint8_t, kImageSize> bytes_;
 };
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "core/pages/field_codecs.h"
+#include "core/settings/settings_catalog.h"
 
 namespace m84 {
 
@@ -20,6 +21,14 @@ QString CharacterName(const QString& c) {
   return QStringLiteral("'%1' (U+%2)")
       .arg(c)
       .arg(QString::number(c.toUcs4().value(0), 16).toUpper().rightJustified(4, QLatin1Char('0')));
+}
+
+// A number as read: any whole number an int holds, the window's range aside.
+Result<QVariant> AsReadNumber(const SettingForm& form, const QString& word) {
+  bool number = false;
+  const int n = word.trimmed().toInt(&number);
+  if (!number) return Failed({}, QStringLiteral("%1 as read is a whole number").arg(form.label));
+  return QVariant(n);
 }
 
 class FlagValue : public SettingValue {
@@ -38,6 +47,10 @@ class FlagValue : public SettingValue {
     return value.toBool() ? QStringLiteral("on") : QStringLiteral("off");
   }
   QString Describe(const SettingForm&) const override { return QStringLiteral("`true` or `false`"); }
+  Result<QVariant> AsReadFromWords(const SettingForm& form, const QString&) const override {
+    return Failed({}, QStringLiteral("%1 has no check to get past: it is true or false, without '%2'")
+                          .arg(form.label, QLatin1String(settings_text::kAsReadKey)));
+  }
 };
 
 class NumberValue : public SettingValue {
@@ -72,6 +85,9 @@ class NumberValue : public SettingValue {
     if (!form.message.isEmpty()) accepts += QStringLiteral("; else \"%1\"").arg(form.message);
     return accepts;
   }
+  Result<QVariant> AsReadFromWords(const SettingForm& form, const QString& word) const override {
+    return AsReadNumber(form, word);
+  }
 };
 
 class EntryValue : public SettingValue {
@@ -104,6 +120,19 @@ class EntryValue : public SettingValue {
     QStringList entries;
     for (const QString& entry : form.entries) entries << QLatin1Char('"') + EntryWord(entry) + QLatin1Char('"');
     return QStringLiteral("one of ") + entries.join(QStringLiteral(", "));
+  }
+  // A place the list has no entry for is written as the number of the place (-1 for none).
+  void AsReadToWords(YAML::Emitter& out, const SettingForm& form, const QVariant& value) const override {
+    const int index = value.toInt();
+    if (index >= 0 && index < form.entries.size())
+      ToWords(out, form, value);
+    else
+      out << index;
+  }
+  Result<QVariant> AsReadFromWords(const SettingForm& form, const QString& word) const override {
+    const int index = EntryIndexOfWord(form.entries, EntryWord(word));
+    if (index >= 0) return QVariant(index);
+    return AsReadNumber(form, word);
   }
 };
 
@@ -139,6 +168,7 @@ class TextValue : public SettingValue {
   QString Shown(const SettingForm&, const QVariant& value) const override {
     return QLatin1Char('"') + value.toString() + QLatin1Char('"');
   }
+  Result<QVariant> AsReadFromWords(const SettingForm&, const QString& word) const override { return QVariant(word); }
   QString Describe(const SettingForm& form) const override {
     QString text = QStringLiteral("a quoted text of at most %1 characters").arg(form.width);
     const QString& message = form.message.isEmpty() ? form.guardMessage : form.message;

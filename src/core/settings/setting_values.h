@@ -36,6 +36,15 @@ class SettingValue {
   virtual QString Shown(const SettingForm& form, const QVariant& value) const = 0;
   // What the key reference says the setting accepts.
   virtual QString Describe(const SettingForm& form) const = 0;
+
+  // A value the window refuses, as a document gives it marked as read from a pager: in the kind's
+  // own words where the value has them.
+  virtual void AsReadToWords(YAML::Emitter& out, const SettingForm& form, const QVariant& value) const {
+    ToWords(out, form, value);
+  }
+  // A marked word as the variable, past the window's check; a failure when the kind has no check
+  // to get past or the word is none of its values at all.
+  virtual Result<QVariant> AsReadFromWords(const SettingForm& form, const QString& word) const = 0;
 };
 
 // The kind of a form that is a setting (any kind but None).

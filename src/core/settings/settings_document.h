@@ -13,12 +13,16 @@
 //     ...
 //   display:
 //     contrast: "Level 15"
+//     # as read from the pager; the window refuses it: Standby Text 1ST: control character U+0080
+//     standby_text_1: {as_read: "Zé Müller\x80\x9fÿ"}
 //   carried:
 //     0x069: "00"
 //   selection: "02 02 02 02 02 02 02 02 01 00 00 00 00 00 00 00"
 //
 // A document read back is applied over a base (the default settings, or another file's) through
-// the pages' own store, so a document may hold only some settings.
+// the pages' own store, so a document may hold only some settings. A value the window would
+// refuse is written marked as read from the pager, so that the text keeps whatever a data file
+// keeps; unmarked, it is refused as in the window.
 
 #include <QByteArray>
 #include <QString>
@@ -45,6 +49,9 @@ struct SettingsError {
 struct SettingsReadResult {
   std::optional<PagerData> data;
   SettingsError error;
+  // The settings the document gave as read from a pager, past the window's checks, each as
+  // "key (the window's reason)".
+  QStringList asRead;
 
   explicit operator bool() const { return data.has_value(); }
 };
@@ -52,9 +59,9 @@ struct SettingsReadResult {
 // The whole document for these settings. Reading it over the default settings gives them back
 // byte for byte: the image and the selection block.
 QByteArray WriteSettingsDocument(const PagerData& data);
-// The settings a document of data leaves out (the window would refuse what the pager holds, so
-// the document gives the default and says so in its header), each as "key (reason)".
-QStringList SettingsTextLeavesOut(const PagerData& data);
+// The settings of data the window would refuse as they are, each as "key (the window's reason)":
+// a document gives them as read from the pager, marked {as_read: ...}.
+QStringList SettingsGivenAsRead(const PagerData& data);
 // Only what differs in `to`, as a document that gives `to` when read over `from`.
 QByteArray WriteSettingsPatch(const PagerData& from, const PagerData& to);
 // The document applied over base; file names the document in an error.

@@ -17,6 +17,8 @@ namespace {
 // million items).
 constexpr qint64 kLargestSettingsText = 64 * 1024;
 
+const QString kAsReadWarning = QStringLiteral("as read from a pager, past the window's check: ");
+
 bool HasSuffix(const QString& path, const char* suffix) {
   return QFileInfo(path).suffix().compare(QLatin1String(suffix), Qt::CaseInsensitive) == 0;
 }
@@ -52,6 +54,8 @@ Outcome LoadTextBytes(const QString& path, const QByteArray& text, PagerData& da
   if (!read)
     return LoadRefused(QStringLiteral("%1:%2:%3").arg(path).arg(read.error.line).arg(read.error.column),
                        read.error.message, host);
+  // Taken as the pager held them, but never silently: the window would refuse them.
+  for (const QString& asRead : read.asRead) host.ShowFileProblem(path, kAsReadWarning + asRead);
   return Loaded(*read.data, data, host);
 }
 
@@ -131,10 +135,9 @@ Outcome SaveSettingsFile(const QString& path, const PagerData& data, OperationHo
   if (form == SettingsFileForm::RawImage)
     return SaveBytes(path, QByteArray(reinterpret_cast<const char*>(data.image.data()), kImageSize), host);
   Outcome saved = SaveBytes(path, WriteSettingsDocument(data), host);
-  // Saved, but not every setting could go into the text: said beside the file, never silently.
+  // Saved whole, but a value the window would refuse is said beside the file, never silently.
   if (saved)
-    for (const QString& leftOut : SettingsTextLeavesOut(data))
-      host.ShowFileProblem(path, QStringLiteral("not kept, the window refuses it: ") + leftOut);
+    for (const QString& asRead : SettingsGivenAsRead(data)) host.ShowFileProblem(path, kAsReadWarning + asRead);
   return saved;
 }
 

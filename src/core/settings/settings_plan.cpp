@@ -96,33 +96,40 @@ PagerData ReadThrough(PageRunner& runner, const PagerData& background, const std
   // make the store write otherwise follows them (a half time after a new time), never the
   // carried byte that went with the old value.
   const PagerData own = runner.Apply(background, {});
+  const AsReadSettings asRead = AsReadOf(assignments);
+  // The pages' values of stored as a run begins, loaded again only once a byte of it changed.
+  LoadedValues loaded;
+  bool stale = true;
   for (const CarriedBytes& run : carried) {
     if (std::equal(run.bytes.begin(), run.bytes.end(), stored.image.data() + run.offset,
                    [](char byte, uint8_t held) { return uint8_t(byte) == held; }))
       continue;
-    const LoadedValues loaded = runner.Load(stored);
+    if (stale) loaded = runner.Load(stored);
+    stale = false;
     for (int i = 0; i < run.bytes.size(); ++i) {
       const int offset = run.offset + i;
       if (stored.image[offset] == uint8_t(run.bytes[i]) || FollowsTheSettings(runner, loaded, stored, own, offset))
         continue;
-      stored.image[offset] = FreeBitsTowards(runner, loaded, stored, offset, uint8_t(run.bytes[i]));
+      const uint8_t laid = FreeBitsTowards(runner, loaded, stored, offset, uint8_t(run.bytes[i]), asRead);
+      stale = stale || laid != stored.image[offset];
+      stored.image[offset] = laid;
     }
   }
   return stored;
 }
 
 uint8_t FreeBitsTowards(PageRunner& runner, const LoadedValues& loaded, const PagerData& background, int offset,
-                        uint8_t wanted) {
+                        uint8_t wanted, const AsReadSettings& asRead) {
   PagerData probe = background;
   const CarriedBytes whole{offset, QByteArray(1, char(wanted))};
-  if (!SettingUnder(runner, loaded, probe, whole)) return wanted;
+  if (!SettingUnder(runner, loaded, probe, whole, asRead)) return wanted;
   // A byte shared by settings and bits no setting reads (a flag byte with a bit the store always
   // sets): the bits that change no setting, one by one.
   for (int bit = 0; bit < 8; ++bit) {
     const uint8_t mask = uint8_t(1u << bit);
     if ((probe.image[offset] & mask) == (wanted & mask)) continue;
     const CarriedBytes flipped{offset, QByteArray(1, char(probe.image[offset] ^ mask))};
-    if (!SettingUnder(runner, loaded, probe, flipped)) Put(flipped, probe);
+    if (!SettingUnder(runner, loaded, probe, flipped, asRead)) Put(flipped, probe);
   }
   return probe.image[offset];
 }
@@ -133,17 +140,28 @@ namespace {
 // is cut into its bytes, and each byte that would is left out (the setting keeps the base's
 // value, as the window would have it).
 void KeepCarriedOutOfSettings(PageRunner& runner, const PagerData& base, Plan& plan) {
+  const AsReadSettings asRead = AsReadOf(plan.assignments);
+  const std::vector<CarriedBytes> runs = CarriedRuns(plan.background, base);
+  const LoadedValues loaded = runner.Load(base);
+  // Mostly none does, and then one look at them all is enough: a look loads every page.
+  PagerData all = base;
+  for (const CarriedBytes& run : runs) Put(run, all);
+  if (!FirstSettingChanged(runner, loaded, all, asRead)) {
+    plan.carried = runs;
+    all.selection = plan.background.selection;
+    plan.background = all;
+    return;
+  }
   PagerData kept = base;
-  const LoadedValues loaded = runner.Load(kept);
-  for (const CarriedBytes& run : CarriedRuns(plan.background, base)) {
-    if (!SettingUnder(runner, loaded, kept, run)) {
+  for (const CarriedBytes& run : runs) {
+    if (!SettingUnder(runner, loaded, kept, run, asRead)) {
       Put(run, kept);
       plan.carried.push_back(run);
       continue;
     }
     for (int i = 0; i < run.bytes.size(); ++i) {
       const CarriedBytes one{run.offset + i, run.bytes.mid(i, 1)};
-      if (SettingUnder(runner, loaded, kept, one)) continue;
+      if (SettingUnder(runner, loaded, kept, one, asRead)) continue;
       Put(one, kept);
       plan.carried.push_back(one);
     }
@@ -158,8 +176,12 @@ void KeepCarriedOutOfSettings(PageRunner& runner, const PagerData& base, Plan& p
 void CarryFreeBits(PageRunner& runner, const PagerData& target, const std::vector<Assignment>& assignments,
                    Plan& plan) {
   const PagerData read = ReadThrough(runner, plan.background, assignments, plan.carried);
-  const LoadedValues readValues = runner.Load(read);
+  // Each image looked at by a runner of its own, so that neither loads every page again after a
+  // look at the other.
+  PageRunner readRunner;
+  const LoadedValues readValues = readRunner.Load(read);
   const LoadedValues loaded = runner.Load(plan.background);
+  const AsReadSettings asRead = AsReadOf(assignments);
   for (int i = 0; i < kImageSize; ++i) {
     if (read.image[i] == target.image[i]) continue;
     const auto at =
@@ -168,8 +190,8 @@ void CarryFreeBits(PageRunner& runner, const PagerData& target, const std::vecto
     if (at != plan.carried.end() && at->offset <= i) continue;
     // Laid first over the background, and again over what the store made: each time only where
     // it changes no setting. The byte may equal the background's: the second time is what counts.
-    const uint8_t free = FreeBitsTowards(runner, loaded, plan.background, i, target.image[i]);
-    if (FreeBitsTowards(runner, readValues, read, i, free) == read.image[i]) continue;
+    const uint8_t free = FreeBitsTowards(runner, loaded, plan.background, i, target.image[i], asRead);
+    if (FreeBitsTowards(readRunner, readValues, read, i, free, asRead) == read.image[i]) continue;
     const CarriedBytes one{i, QByteArray(1, char(free))};
     Put(one, plan.background);
     plan.carried.insert(at, one);
@@ -189,21 +211,27 @@ QString SettingPlace::Key() const {
   return page->name;
 }
 
+AsReadSettings AsReadOf(const std::vector<Assignment>& assignments) {
+  AsReadSettings asRead;
+  for (const Assignment& a : assignments)
+    if (a.asRead) asRead.insert(a.binding);
+  return asRead;
+}
+
+std::optional<SettingPlace> FirstSettingChanged(PageRunner& runner, const LoadedValues& loaded, const PagerData& after,
+                                                const AsReadSettings& asRead) {
+  const int place = runner.FirstDiffering(after, loaded, asRead);
+  if (place < 0) return std::nullopt;
+  const auto& [page, binding] = Catalog::Get().Settings()[size_t(place)];
+  return SettingPlace{page, binding};
+}
+
 std::optional<SettingPlace> SettingUnder(PageRunner& runner, const LoadedValues& loaded, const PagerData& background,
-                                         const CarriedBytes& carried) {
+                                         const CarriedBytes& carried, const AsReadSettings& asRead) {
   PagerData probe = background;
   Put(carried, probe);
   if (probe.image == background.image) return std::nullopt;
-  const LoadedValues after = runner.Load(probe);
-  for (const CatalogPage& page : Catalog::Get().Pages()) {
-    std::optional<SettingPlace> changed;
-    ForEachSetting(page, [&](Binding binding) {
-      if (!changed && after.Value(page.id, binding) != loaded.Value(page.id, binding))
-        changed = SettingPlace{&page, binding};
-    });
-    if (changed) return changed;
-  }
-  return std::nullopt;
+  return FirstSettingChanged(runner, loaded, probe, asRead);
 }
 
 Plan MakePlan(const PagerData& target, const PagerData& base, Extent extent) {
@@ -216,16 +244,17 @@ Plan MakePlan(const PagerData& target, const PagerData& base, Extent extent) {
       const SettingValue& kind = ValueOf(binding->form);
       const QVariant value = targetPages.Value(page.id, binding);
       const QString refusal = kind.Refusal(binding->form, value);
-      if (!refusal.isEmpty()) {
-        plan.refused.insert(binding, refusal);
-        return;
-      }
-      const QVariant canonical = kind.Canonical(binding->form, value);
+      // A value the window would refuse is given as the pager held it, so that nothing a data file
+      // keeps is lost; the document marks it and names the check.
+      const bool asRead = !refusal.isEmpty();
+      const QVariant given = asRead ? value : kind.Canonical(binding->form, value);
       if (extent == Extent::Differences) {
         const QVariant before = basePages.Value(page.id, binding);
-        if (kind.Refusal(binding->form, before).isEmpty() && kind.Canonical(binding->form, before) == canonical) return;
+        const bool beforeAsRead = !kind.Refusal(binding->form, before).isEmpty();
+        if (beforeAsRead == asRead && (asRead ? before : kind.Canonical(binding->form, before)) == given) return;
       }
-      plan.assignments.push_back({page.id, binding, canonical});
+      if (asRead) plan.refused.insert(binding, refusal);
+      plan.assignments.push_back({page.id, binding, given, asRead});
     });
   }
   plan.background = CarriedBackground(runner, target, base, plan.assignments);

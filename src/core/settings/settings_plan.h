@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <optional>
 #include <vector>
@@ -20,7 +21,7 @@ struct CarriedBytes {
 
 struct Plan {
   std::vector<Assignment> assignments;
-  QHash<Binding, QString> refused;  // settings the window would not show as they are
+  QHash<Binding, QString> refused;  // the settings given as read, with the window's reason
   // The base with the bytes that no setting gives (the carried bytes and the selection block).
   PagerData background;
   // The carried entries in the order a document gives them: none changes a setting.
@@ -35,18 +36,27 @@ struct SettingPlace {
   QString Key() const;
 };
 
+// The settings a document gives as read from a pager: the only ones carried bytes may change.
+using AsReadSettings = QSet<Binding>;
+AsReadSettings AsReadOf(const std::vector<Assignment>& assignments);
+
+// The first setting (but those given as read) whose value, as the pages load `after`, differs
+// from `loaded`; none when there is none.
+std::optional<SettingPlace> FirstSettingChanged(PageRunner& runner, const LoadedValues& loaded, const PagerData& after,
+                                                const AsReadSettings& asRead);
+
 // The first setting whose value, as the pages load it, the carried bytes would change when
 // written over the background (whose loaded values are `loaded`); none when they land only in
-// bytes no setting reads. Carried bytes may never change a setting: the window's checks would
-// be got round.
+// bytes no setting reads, or change only settings given as read. Carried bytes may never change
+// another setting: the window's checks would be got round.
 std::optional<SettingPlace> SettingUnder(PageRunner& runner, const LoadedValues& loaded, const PagerData& background,
-                                         const CarriedBytes& carried);
+                                         const CarriedBytes& carried, const AsReadSettings& asRead = {});
 
 // The byte at offset made as like `wanted` as it may be without changing a setting loaded from
 // the background: wanted itself, or the background's byte with only the bits no setting reads
 // taken from wanted.
 uint8_t FreeBitsTowards(PageRunner& runner, const LoadedValues& loaded, const PagerData& background, int offset,
-                        uint8_t wanted);
+                        uint8_t wanted, const AsReadSettings& asRead = {});
 
 // What a reader makes of a document: the pages load the background (the base with the carried
 // bytes), take the assignments and store. A page's store writes some bytes its own way whatever

@@ -44,6 +44,35 @@ QString NearestName(const QString& typed, const std::vector<KnownName>& known) {
   return nearest;
 }
 
+// yaml-cpp gives the escapes \N and \_ (next line, no-break space), which other YAML libraries
+// write for those characters, as the bare bytes 0x85 and 0xA0 rather than in UTF-8: where such a
+// byte is no part of a UTF-8 character, it is that character.
+QString ScalarText(const std::string& scalar) {
+  constexpr unsigned char kNextLine = 0x85;
+  constexpr unsigned char kNoBreakSpace = 0xA0;
+  const QString text = QString::fromStdString(scalar);
+  if (!text.contains(QChar::ReplacementCharacter)) return text;
+  QString mended;
+  for (size_t i = 0; i < scalar.size();) {
+    const unsigned char lead = static_cast<unsigned char>(scalar[i]);
+    const size_t length = lead < 0x80           ? 1
+                          : (lead >> 5) == 0x6  ? 2
+                          : (lead >> 4) == 0xE  ? 3
+                          : (lead >> 3) == 0x1E ? 4
+                                                : 0;
+    bool whole = length > 0 && i + length <= scalar.size();
+    for (size_t k = 1; whole && k < length; ++k) whole = (static_cast<unsigned char>(scalar[i + k]) & 0xC0) == 0x80;
+    if (whole) {
+      mended += QString::fromUtf8(scalar.data() + i, qsizetype(length));
+      i += length;
+      continue;
+    }
+    mended += lead == kNextLine || lead == kNoBreakSpace ? QChar(lead) : QChar(QChar::ReplacementCharacter);
+    ++i;
+  }
+  return mended;
+}
+
 QString QuotedKey(const std::string& key) {
   return QLatin1Char('\'') + QString::fromStdString(key) + QLatin1Char('\'');
 }
@@ -59,8 +88,13 @@ class DocumentReader {
     try {
       const std::vector<YAML::Node> documents = YAML::LoadAll(text.toStdString());
       const YAML::Node root = documents.empty() ? YAML::Node() : documents.front();
-      if (OneDocument(documents) && QuotesClosed(root) && ReadRoot(root, base))
-        result.data = ReadThrough(runner_, background_, assignments_, carried_);
+      if (OneDocument(documents) && QuotesClosed(root) && ReadRoot(root, base)) {
+        const PagerData read = ReadThrough(runner_, background_, assignments_, carried_);
+        if (AsReadComeBack(read)) {
+          result.data = read;
+          result.asRead = asReadKeys_;
+        }
+      }
     } catch (const YAML::ParserException& e) {
       Refuse(e.mark, QString::fromStdString(e.msg));
     } catch (const YAML::Exception& e) {
@@ -155,13 +189,17 @@ class DocumentReader {
     std::vector<KnownName> known = {{kFormatKey, {}}, {kCarriedKey, {}}, {kSelectionKey, {}}};
     for (const CatalogPage& page : Catalog::Get().Pages()) known.push_back({page.name, page.title});
     std::vector<std::pair<const CatalogPage*, YAML::Node>> pages;
+    std::optional<YAML::Node> carried;
     for (const auto& [key, value] : pairs) {
       const std::string name = key.Scalar();
+      if (value.IsMap() && value[kAsReadKey] && (name == kFormatKey || name == kCarriedKey || name == kSelectionKey))
+        return Refuse(value.Mark(), QStringLiteral("'%1' takes no '%2' mark: only a setting the window checks does")
+                                        .arg(QString::fromStdString(name), QLatin1String(kAsReadKey)));
       if (name == kFormatKey) {
         if (!value.IsScalar() || value.Scalar() != kSettingsFormat)
           return Refuse(value.Mark(), QStringLiteral("this program reads 'format: %1'").arg(kSettingsFormat));
       } else if (name == kCarriedKey) {
-        if (!ReadCarried(value)) return false;
+        carried = value;
       } else if (name == kSelectionKey) {
         if (!ReadSelection(value)) return false;
       } else if (const CatalogPage* page = PageNamed(name)) {
@@ -172,7 +210,8 @@ class DocumentReader {
     }
     for (const auto& [page, value] : pages)
       if (!ReadPage(*page, value)) return false;
-    return true;
+    // After the settings: carried bytes may stand in the place of those given as read alone.
+    return !carried || ReadCarried(*carried);
   }
 
   static const CatalogPage* PageNamed(const std::string& name) {
@@ -228,13 +267,49 @@ class DocumentReader {
     const SettingForm& form = binding.form;
     // An empty value has no place of its own: the key's is the one to show.
     const YAML::Mark mark = node.IsNull() || node.Mark().line < 0 ? key.Mark() : node.Mark();
+    if (node.IsMap() && node[kAsReadKey]) return ReadAsRead(page, binding, node);
     if (!node.IsScalar()) return Refuse(mark, QStringLiteral("%1 needs a single value").arg(form.label));
-    const QString word = QString::fromStdString(node.Scalar());
+    const QString word = ScalarText(node.Scalar());
     const SettingValue& kind = ValueOf(form);
     const Result<QVariant> value = kind.FromWords(form, word);
     if (!value) return Refuse(mark, value.failure().reason);
     if (const QString refusal = kind.Refusal(form, *value); !refusal.isEmpty()) return Refuse(mark, refusal);
     assignments_.push_back({page.id, &binding, *value});
+    return true;
+  }
+
+  // {as_read: VALUE}: the value as a pager held it, past the window's check, said on standard
+  // error by whoever reads the document.
+  bool ReadAsRead(const CatalogPage& page, const FieldBinding& binding, const YAML::Node& node) {
+    const SettingForm& form = binding.form;
+    const YAML::Node value = node[kAsReadKey];
+    if (node.size() != 1 || !value.IsScalar())
+      return Refuse(node.Mark(), QStringLiteral("%1 as read is {%2: VALUE}, with nothing beside it")
+                                     .arg(form.label, QLatin1String(kAsReadKey)));
+    const SettingValue& kind = ValueOf(form);
+    const Result<QVariant> read = kind.AsReadFromWords(form, ScalarText(value.Scalar()));
+    if (!read) return Refuse(value.Mark(), read.failure().reason);
+    const QString refusal = kind.Refusal(form, *read);
+    asReadKeys_ << QStringLiteral("%1 (%2)").arg(
+        SettingPlace{&page, &binding}.Key(), refusal.isEmpty() ? QStringLiteral("the window takes it too") : refusal);
+    asReadMarks_.push_back({assignments_.size(), value.Mark()});
+    assignments_.push_back({page.id, &binding, *read, true});
+    return true;
+  }
+
+  // A value as read is what the pager's bytes give back: one they cannot hold (a text with a
+  // character that is no byte of the pager, a number wider than its field) is refused at its place.
+  bool AsReadComeBack(const PagerData& read) {
+    if (asReadMarks_.empty()) return true;
+    const LoadedValues back = runner_.Load(read);
+    for (const auto& [index, mark] : asReadMarks_) {
+      const Assignment& a = assignments_[index];
+      const QVariant held = back.Value(a.page, a.binding);
+      if (held == a.value) continue;
+      const SettingValue& kind = ValueOf(a.binding->form);
+      return Refuse(mark, QStringLiteral("%1 as read cannot be held in the pager's bytes: they give %2")
+                              .arg(a.binding->form.label, kind.Shown(a.binding->form, held)));
+    }
     return true;
   }
 
@@ -253,9 +328,8 @@ class DocumentReader {
   bool ReadCarried(const YAML::Node& node) {
     std::vector<std::pair<YAML::Node, YAML::Node>> pairs;
     if (!Pairs(node, QStringLiteral("'carried'"), pairs)) return false;
-    // Carried bytes stand beside the settings, never in their place: a setting's bytes pass the
-    // window's checks only when the setting is given in words.
-    const LoadedValues loaded = runner_.Load(background_);
+    std::vector<std::pair<YAML::Node, CarriedBytes>> entries;
+    PagerData laid = background_;
     for (const auto& [key, value] : pairs) {
       bool ok = false;
       const int offset = QString::fromStdString(key.Scalar()).toInt(&ok, 0);
@@ -267,13 +341,26 @@ class DocumentReader {
         return Refuse(value.Mark(), QStringLiteral("carried bytes are two hex digits each, between blanks"));
       if (offset + bytes->size() > kImageSize)
         return Refuse(value.Mark(), QStringLiteral("carried bytes run past the end of the image"));
-      if (const std::optional<SettingPlace> setting = SettingUnder(runner_, loaded, background_, {offset, *bytes}))
-        return Refuse(key.Mark(),
-                      QStringLiteral("carried bytes at %1 would change %2: give it as %3 instead")
-                          .arg(OffsetText(offset), SettingTitle(*setting->page, *setting->binding), setting->Key()));
-      std::copy(bytes->begin(), bytes->end(), background_.image.data() + offset);
-      carried_.push_back({offset, *bytes});
+      std::copy(bytes->begin(), bytes->end(), laid.image.data() + offset);
+      entries.push_back({key, {offset, *bytes}});
     }
+    // Carried bytes stand beside the settings, never in their place: a setting's bytes pass the
+    // window's checks only when the setting is given in words (or is marked as read). All of them
+    // are looked at at once, as a look loads every page; the one to blame only when one is.
+    const LoadedValues loaded = runner_.Load(background_);
+    const AsReadSettings asRead = AsReadOf(assignments_);
+    if (FirstSettingChanged(runner_, loaded, laid, asRead)) {
+      PagerData walked = background_;
+      for (const auto& [key, carried] : entries) {
+        if (const std::optional<SettingPlace> setting = SettingUnder(runner_, loaded, walked, carried, asRead))
+          return Refuse(key.Mark(), QStringLiteral("carried bytes at %1 would change %2: give it as %3 instead")
+                                        .arg(OffsetText(carried.offset),
+                                             SettingTitle(*setting->page, *setting->binding), setting->Key()));
+        std::copy(carried.bytes.begin(), carried.bytes.end(), walked.image.data() + carried.offset);
+      }
+    }
+    background_ = laid;
+    for (const auto& entry : entries) carried_.push_back(entry.second);
     return true;
   }
 
@@ -293,6 +380,8 @@ class DocumentReader {
   PagerData background_;
   std::vector<Assignment> assignments_;
   std::vector<CarriedBytes> carried_;
+  QStringList asReadKeys_;                                  // "key (reason)" of each value given as read
+  std::vector<std::pair<size_t, YAML::Mark>> asReadMarks_;  // each one's assignment and place
 };
 
 }  // namespace

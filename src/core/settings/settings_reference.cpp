@@ -49,10 +49,18 @@ QString SettingsReference() {
           "half display time after a new display time) is the page's; remove a carried entry to have the\n"
           "page write its byte in any case. Carried\n"
           "bytes never stand in a setting's place: bytes that would change a setting are refused, naming\n"
-          "the key to give instead, so that every setting passes the window's checks. A setting that a\n"
-          "pager holds as the window would refuse it is therefore not kept in a document: the header\n"
-          "names it (`# not kept, the window refuses it: ...`) and the document gives the default.\n")
-          .arg(kSettingsFormat);
+          "the key to give instead, so that every setting passes the window's checks.\n\n"
+          "A setting that a pager holds as the window would refuse it (a text with a control byte, a\n"
+          "frequency off the channel step, a voltage or cadence value out of range, a password with a\n"
+          "letter) is kept all the same, marked as read from the pager: a one-key mapping\n"
+          "`{%2: VALUE}`, in the setting's own words where it has them (a text with `\\x80` escapes\n"
+          "for what is no printable character, a list place with no entry as its number, -1 for none),\n"
+          "under a comment naming the window's check. Reading it gives exactly those bytes and says so on\n"
+          "standard error; the carried bytes may stand in a marked setting's place. A value the window\n"
+          "would refuse without the mark is refused as ever, and so is a mark on a setting without a\n"
+          "check (a flag), on `format`, `carried` or `selection`, or a marked value the pager's bytes\n"
+          "cannot hold. `write` and `fleet run` with `--strict` refuse settings holding such values.\n")
+          .arg(QLatin1String(kSettingsFormat), QLatin1String(kAsReadKey));
   for (const CatalogPage& page : Catalog::Get().Pages()) {
     text += QStringLiteral("\n## %1: `%2`\n\n| Key | Label | Accepts |\n|---|---|---|\n").arg(page.title, page.name);
     for (const Item& item : page.items) {

@@ -19,6 +19,7 @@ namespace {
 using namespace settings_text;
 
 constexpr qsizetype kNoteLineLength = 120;
+const QByteArray kNoteWords = QByteArrayLiteral("# as read from the pager; the window refuses it:");
 const QString kArrow = QStringLiteral(" \u2192 ");
 
 std::string Utf8(const QString& text) { return text.toStdString(); }
@@ -35,11 +36,8 @@ class DocumentWriter {
     WriteCarried();
     WriteSelection();
     out_ << YAML::EndMap;
-    return (header + notes_.join(QString())).toUtf8() + QByteArray(out_.c_str()) + '\n';
+    return header.toUtf8() + NotesAbove(QByteArray(out_.c_str())) + '\n';
   }
-
-  // The settings the header named as not kept, "key (reason)".
-  const QStringList& LeftOut() const { return leftOut_; }
 
  private:
   bool Written(Binding binding) const { return values_.contains(binding); }
@@ -51,11 +49,7 @@ class DocumentWriter {
     return false;
   }
 
-  // A whole document says which settings it leaves to the carried bytes, and why.
-  bool Noted(Binding binding) const { return extent_ == Extent::Whole && plan_.refused.contains(binding); }
-
   void WritePage(const CatalogPage& page) {
-    NoteRefused(page);
     if (std::none_of(page.items.begin(), page.items.end(), [this](const Item& item) { return AnyWritten(item); }))
       return;
     out_ << YAML::Key << Utf8(page.name) << YAML::Value << YAML::BeginMap;
@@ -85,32 +79,49 @@ class DocumentWriter {
   void WriteSetting(const QString& name, Binding binding) {
     if (!Written(binding)) return;
     out_ << YAML::Key << Utf8(name) << YAML::Value;
-    ValueOf(binding->form).ToWords(out_, binding->form, values_.value(binding));
-  }
-
-  // The header names each setting the window would not show as it is: carried bytes may not stand
-  // in for it, so the document gives the base's value (the default) instead.
-  void NoteRefused(const CatalogPage& page) {
-    for (const Item& item : page.items) {
-      if (item.setting && Noted(item.setting))
-        Note(QStringLiteral("%1.%2").arg(page.name, item.name), plan_.refused.value(item.setting));
-      for (size_t row = 0; row < item.rows.size(); ++row)
-        for (Binding binding : item.rows[row])
-          if (Noted(binding))
-            Note(QStringLiteral("%1.%2[%3].%4").arg(page.name, item.name).arg(row + 1).arg(binding->form.member),
-                 plan_.refused.value(binding));
-    }
-  }
-
-  // One comment line, or two when one would be longer than a YAML linter lets a line be.
-  void Note(const QString& key, const QString& reason) {
-    leftOut_ << QStringLiteral("%1 (%2)").arg(key, reason);
-    const QString line = QStringLiteral("# not kept, the window refuses it: %1 (%2)").arg(key, reason);
-    if (line.size() <= kNoteLineLength) {
-      notes_ << line + QLatin1Char('\n');
+    const SettingValue& kind = ValueOf(binding->form);
+    const auto reason = plan_.refused.constFind(binding);
+    if (reason == plan_.refused.constEnd()) {
+      kind.ToWords(out_, binding->form, values_.value(binding));
       return;
     }
-    notes_ << QStringLiteral("# not kept, the window refuses it: %1\n#   (%2)\n").arg(key, reason);
+    // Marked as a one-key mapping that every YAML library loads and dumps unchanged (a tag of
+    // our own would be refused by safe loaders). The emitter puts a comment after the value; the
+    // note goes on the line above instead, where it cannot push the line past what linters let be.
+    out_ << YAML::Flow << YAML::BeginMap << YAML::Key << kAsReadKey << YAML::Value;
+    kind.AsReadToWords(out_, binding->form, values_.value(binding));
+    out_ << YAML::EndMap << YAML::Comment(NoteMarker(int(notes_.size())));
+    notes_ << *reason;
+  }
+
+  static std::string NoteMarker(int note) { return "m84-note-" + std::to_string(note); }
+
+  // Each marked value's line with its note moved above it, at its indentation; two lines of note
+  // when one would be longer than a YAML linter lets a line be.
+  QByteArray NotesAbove(const QByteArray& document) const {
+    if (notes_.isEmpty()) return document;
+    QByteArray out;
+    out.reserve(document.size() + notes_.size() * 80);
+    int note = 0;
+    for (const QByteArray& line : document.split('\n')) {
+      const QByteArray marker = "  # " + QByteArray::fromStdString(NoteMarker(note));
+      if (note >= notes_.size() || !line.endsWith(marker)) {
+        out += line + '\n';
+        continue;
+      }
+      qsizetype spaces = 0;
+      while (spaces < line.size() && line[spaces] == ' ') ++spaces;
+      const QByteArray indent(spaces, ' ');
+      const QByteArray reason = notes_[note].toUtf8();
+      if (indent.size() + kNoteWords.size() + 1 + reason.size() <= kNoteLineLength)
+        out += indent + kNoteWords + ' ' + reason + '\n';
+      else
+        out += indent + kNoteWords + '\n' + indent + "#   " + reason + '\n';
+      out += line.left(line.size() - marker.size()) + '\n';
+      ++note;
+    }
+    out.chop(1);
+    return out;
   }
 
   void WriteCarried() {
@@ -132,8 +143,7 @@ class DocumentWriter {
   const PagerData& base_;
   Extent extent_;
   QHash<Binding, QVariant> values_;
-  QStringList notes_;
-  QStringList leftOut_;
+  QStringList notes_;  // the window's reason for each marked value, in the document's order
   YAML::Emitter out_;
 };
 
@@ -150,12 +160,16 @@ QByteArray WriteSettingsDocument(const PagerData& data) {
   return DocumentWriter(plan, defaults, Extent::Whole).Write(Header(QStringLiteral("settings")));
 }
 
-QStringList SettingsTextLeavesOut(const PagerData& data) {
-  const PagerData defaults;
-  const Plan plan = MakePlan(data, defaults, Extent::Whole);
-  DocumentWriter writer(plan, defaults, Extent::Whole);
-  static_cast<void>(writer.Write(QString()));
-  return writer.LeftOut();
+QStringList SettingsGivenAsRead(const PagerData& data) {
+  PageRunner runner;
+  const LoadedValues loaded = runner.Load(data);
+  QStringList given;
+  for (const CatalogPage& page : Catalog::Get().Pages())
+    ForEachSetting(page, [&](Binding binding) {
+      const QString refusal = ValueOf(binding->form).Refusal(binding->form, loaded.Value(page.id, binding));
+      if (!refusal.isEmpty()) given << QStringLiteral("%1 (%2)").arg(SettingPlace{&page, binding}.Key(), refusal);
+    });
+  return given;
 }
 
 QByteArray WriteSettingsPatch(const PagerData& from, const PagerData& to) {
