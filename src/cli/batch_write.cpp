@@ -12,6 +12,7 @@
 #include "cli/transfer_interrupt.h"
 #include "core/fleet/batch_order.h"
 #include "core/fleet/fleet_runner.h"
+#include "core/fleet/order_bench.h"
 #include "core/fleet/order_state.h"
 #include "core/image/dat_file.h"
 #include "core/link/adapter_frame.h"
@@ -193,9 +194,7 @@ QString TextCannotStep(const BatchPlan& plan, const PageValues& general) {
 bool AwaitEnterOnTerminal(int next, int count) {
   std::fprintf(stderr, "%s (pager %d of %d)\n", qPrintable(kNextPagerPrompt), next, count);
   std::fflush(stderr);
-  char line[256];
-  // A Ctrl+C here ends the wait too: the handler takes no restart.
-  return std::fgets(line, sizeof line, stdin) != nullptr;
+  return ReadPromptLine().has_value();
 }
 
 }  // namespace
@@ -301,8 +300,10 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
   int sequential = 0;    // the last row taken, where no store keeps them
   bool another = false;  // a pager was written: ask for the next
   for (;;) {
-    if (interrupts && interrupts->HungUp()) {
-      exitCode = kHungUpExitCode;
+    // A signal during the pager just written ends the batch: no other pager is started.
+    if (interrupts && interrupts->Heard()) {
+      exitCode = interrupts->ExitCode();
+      if (another) PrintReason(QStringLiteral("interrupted; no further pager is started"));
       break;
     }
     int pager = sequential + 1;
@@ -394,7 +395,7 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
     // never finished is filed under it.
     const std::optional<QByteArray>& known = seated ? seated : backedUp;
     if (state) (void)state->Refresh(pager, rules, known ? SerialText(*known) : QString());
-    fleet::ClaimKeepingHost keeping(host, rules.staleClaimSeconds, [&] {
+    fleet::ClaimKeepingHost keeping(host, state ? state->LeaseSeconds(rules) : rules.staleClaimSeconds, [&] {
       if (state) (void)state->Refresh(pager, rules);
     });
     const WriteResult result = WriteFromPages(link, pagerData, pages, options, keeping);
@@ -412,9 +413,13 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
     if (state) {
       HistoryRecord record = RecordOf(transfer, link, serial);
       record.source = kSourceBatch;
-      if (const Outcome kept = state->Finish(pager, record, verified, QString()); !kept)
-        PrintReason(
-            QStringLiteral("history: this %1 was not recorded: %2").arg(record.operation, kept.failure().reason));
+      const fleet::RowKept kept = fleet::KeepRow(order, row, record, verified, *state);
+      if (!kept.MayGoOn()) {
+        PrintReason(kept.Trouble(record));
+        exitCode = verified ? 1 : writeExit;
+        if (verified) ++written;
+        break;
+      }
     } else {
       RecordTransfer(history, transfer, link, serial);
     }

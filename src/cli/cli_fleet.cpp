@@ -153,9 +153,7 @@ class TerminalConsole : public RunConsole {
           QStringLiteral("adapter %1 (%2): insert the next pager and press Enter").arg(adapter).arg(ports_[adapter]);
       lock.unlock();
       Line(stderr, prompt);
-      char line[256];
-      // A Ctrl+C here ends the wait: the handler takes no restart.
-      const bool entered = std::fgets(line, sizeof line, stdin) != nullptr;
+      const bool entered = ReadPromptLine().has_value();
       lock.lock();
       answers_[adapter] = entered && !Stopping();
       if (!answers_[adapter]) Close();

@@ -36,14 +36,15 @@ class WorkerHost : public TransferHost {
 class Worker {
  public:
   Worker(const Order& order, const RunOptions& options, RunConsole& console, int adapter, RunResult& result,
-         std::mutex& resultMutex)
+         std::mutex& resultMutex, std::atomic<bool>& halted)
       : order_(order),
         options_(options),
         console_(console),
         adapter_(adapter),
         device_(options.ports[adapter - 1]),
         result_(result),
-        resultMutex_(resultMutex) {
+        resultMutex_(resultMutex),
+        halted_(halted) {
     rules_ = options.rules;
     rules_.port = device_;
   }
@@ -53,7 +54,8 @@ class Worker {
     OrderState state(store, order_.name);
     SerialPort port(device_);
     AdapterLink link(port);
-    while (!console_.Stopping()) {
+    // A store that failed, or a lease lost, on any adapter: no adapter takes another row.
+    while (!console_.Stopping() && !halted_) {
       const Result<bool> left = state.AnyLeft(order_, rules_);
       if (!left) return StoreFailed(left.failure());
       if (!*left) break;
@@ -66,7 +68,7 @@ class Worker {
         console_.Tell(Name() + QStringLiteral(": ") + seated->Refusal());
         continue;
       }
-      if (console_.Stopping()) {
+      if (console_.Stopping() || halted_) {
         state.Release(seated->row, rules_);
         break;
       }
@@ -81,6 +83,7 @@ class Worker {
     console_.Tell(QStringLiteral("%1: the order's state cannot be kept: %2").arg(Name(), failure.Text()));
     std::lock_guard<std::mutex> lock(resultMutex_);
     result_.storeFailed = true;
+    halted_ = true;
   }
 
   void Program(const OrderRow& row, const QString& pagerSerial, AdapterLink& link, OrderState& state) {
@@ -90,14 +93,20 @@ class Worker {
                                .arg(row.label.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(row.label));
     WorkerHost host(console_, adapter_, prefix);
     const RowWrite wrote = WriteRow(order_, row, pagerSerial, link, state, rules_, host);
-    if (wrote.storeFailed) StoreFailed(*wrote.storeFailed);
     const bool ok = wrote.ok;
     const HistoryRecord& record = wrote.record;
     const QString outcome =
         ok ? QStringLiteral("row %1: %2 (serial number %3, %4)").arg(row.row).arg(record.status, record.serial, Name())
            : QStringLiteral("row %1: %2 (%3): %4").arg(row.row).arg(record.status, Name(), record.detail);
     console_.RowFinished(outcome);
+    if (const QString trouble = wrote.kept.Trouble(record); !trouble.isEmpty())
+      console_.Tell(QStringLiteral("%1: row %2: %3").arg(Name()).arg(row.row).arg(trouble));
     std::lock_guard<std::mutex> lock(resultMutex_);
+    if (wrote.kept.storeFailed) result_.storeFailed = true;
+    if (wrote.kept.leaseLost) result_.leaseLost = true;
+    if (!wrote.kept.MayGoOn()) halted_ = true;
+    // A pager written outside the order is not the order's.
+    if (wrote.kept.leaseLost) return;
     if (ok) {
       ++result_.done;
     } else {
@@ -114,6 +123,7 @@ class Worker {
   ClaimRules rules_;
   RunResult& result_;
   std::mutex& resultMutex_;
+  std::atomic<bool>& halted_;
 };
 
 }  // namespace
@@ -138,11 +148,12 @@ RunResult RunOrder(const Order& order, const RunOptions& options, RunConsole& co
     }
   }
   std::mutex resultMutex;
+  std::atomic<bool> halted{false};
   std::atomic<int> running{int(options.ports.size())};
   std::vector<std::thread> threads;
   for (int adapter = 1; adapter <= options.ports.size(); ++adapter)
     threads.emplace_back([&, adapter] {
-      Worker(order, options, console, adapter, result, resultMutex).Run();
+      Worker(order, options, console, adapter, result, resultMutex, halted).Run();
       --running;
     });
   console.Attend([&] { return running.load() == 0; });

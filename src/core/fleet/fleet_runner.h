@@ -54,6 +54,7 @@ struct RunResult {
   int failed = 0;
   bool interrupted = false;
   bool storeFailed = false;  // the order's state could not be read or kept
+  bool leaseLost = false;    // a row's lease was taken by another run while its pager was written
 };
 
 RunResult RunOrder(const Order& order, const RunOptions& options, RunConsole& console);

@@ -35,6 +35,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/fleet/order_state.h"
+
 namespace m84 {
 
 namespace {
@@ -243,6 +245,17 @@ const SchemaStep kSchemaSteps[kHistorySchemaVersion] = {
       "CREATE INDEX pager_history_host_name ON pager_history (host_name, time_utc, id)",
       "CREATE INDEX pager_history_file ON pager_history (file, time_utc, id)",
       "CREATE INDEX order_rows_history_id ON order_rows (history_id)"}},
+    // Version 4. A claim is a lease: the token that only its run knows (finishing the row checks
+    // it), the time-out it was given (the order's, kept in order_leases from the order's first
+    // claim) and the process that holds it (machine, boot, process id and start), so that a claim
+    // whose process is gone on the same machine is taken at once.
+    {{},
+     {},
+     {"ALTER TABLE order_rows ADD COLUMN lease_token TEXT NOT NULL DEFAULT ''",
+      "ALTER TABLE order_rows ADD COLUMN lease_seconds INTEGER NOT NULL DEFAULT 0",
+      "ALTER TABLE order_rows ADD COLUMN process TEXT NOT NULL DEFAULT ''",
+      "CREATE TABLE IF NOT EXISTS order_leases (order_name TEXT NOT NULL PRIMARY KEY, "
+      "claim_timeout_seconds INTEGER NOT NULL)"}},
 };
 
 QStringList StepStatements(int step, Dialect dialect) {
@@ -595,7 +608,9 @@ Outcome HistoryStore::Open() {
     return opened;
   }
   open_ = true;
-  return Succeeded();
+  // A bench whose store failed kept its verified pagers in a journal: they are recorded, and
+  // their rows marked, before anyone can read the store or take a row.
+  return fleet::ReplayPending(*this);
 }
 
 Outcome HistoryStore::OpenForReading() {
