@@ -8,6 +8,7 @@
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
@@ -442,9 +443,33 @@ TEST_F(FleetCommands, APulledCableFailsTheRowBeingWritten) {
   EXPECT_TRUE(rows[0].detail.contains("half-written")) << rows[0].detail.toStdString();
 }
 
-// A bench killed in mid-write: its row stays taken until the time-out, then another bench takes
-// it, writes it, and the history keeps a record of the write that never finished.
-TEST_F(FleetCommands, ARowOfABenchKilledInMidWriteIsDoneByAnotherAfterTheTimeOut) {
+// The history's records of one row of the order, newest first.
+std::vector<HistoryRecord> RecordsOfRow(const HistoryLocation& location, const QString& file) {
+  HistoryStore store(location);
+  const Result<std::vector<HistoryRecord>> listed = store.List({});
+  EXPECT_TRUE(listed);
+  std::vector<HistoryRecord> records;
+  if (listed)
+    for (const HistoryRecord& record : *listed)
+      if (record.file == file) records.push_back(record);
+  return records;
+}
+
+// A fleet run on a paced adapter, killed (SIGKILL) in the middle of its first pager's write.
+void KillInMidWrite(QProcess& run, const SimulatorHost& adapter) {
+  QDeadlineTimer midWrite(20000);
+  while (adapter.Counted().blockWrites < 4 && !midWrite.hasExpired()) QThread::msleep(10);
+  ASSERT_GE(adapter.Counted().blockWrites, 4);
+  run.kill();
+  ASSERT_TRUE(run.waitForFinished(5000));
+  EXPECT_LT(adapter.Counted().blockWrites, 24);  // half-written
+}
+
+// A bench killed in mid-write, its half-written pager put back on the same machine: the claim's
+// process is gone, so the row is taken at once (no time-out), written into that pager, and the
+// history holds one interrupted record (with the row's capcodes, under the pager's serial
+// number) and one ok record for the row; never two.
+TEST_F(FleetCommands, ARowOfABenchKilledInMidWriteIsWrittenAgainAtOnceOnTheSameMachine) {
   ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(2)));
   SimulatorOptions paced;
   paced.pace = true;
@@ -454,57 +479,185 @@ TEST_F(FleetCommands, ARowOfABenchKilledInMidWriteIsDoneByAnotherAfterTheTimeOut
   slow.SetMemory(memory);
   ASSERT_TRUE(slow.Start());
   std::unique_ptr<QProcess> killed(StartRun({&slow}, orderName, "\n\n"));
-  QDeadlineTimer midWrite(20000);
-  while (slow.Counted().blockWrites < 4 && !midWrite.hasExpired()) QThread::msleep(10);
-  ASSERT_GE(slow.Counted().blockWrites, 4);
-  killed->kill();
-  ASSERT_TRUE(killed->waitForFinished(5000));
-  EXPECT_LT(slow.Counted().blockWrites, 24);  // half-written
-  std::vector<RowRecord> rows = Rows();
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0].state, kRowClaimed);
+  KillInMidWrite(*killed, slow);
+  ASSERT_EQ(Rows().size(), 1u);
+  EXPECT_EQ(Rows()[0].state, kRowClaimed);
 
-  // Before the time-out the row is not another bench's to take: it does the next row alone.
+  QElapsedTimer again;
+  again.start();
+  const Outcome rerun = Run({&slow}, "\n\n");
+  EXPECT_TRUE(rerun.out.startsWith("row 2: DPT Verify ok ! (serial number 7000000000, ")) << rerun.out.toStdString();
+  // Then the same pager again, refused: it has row 2's settings now.
+  EXPECT_TRUE(rerun.err.contains("serial number 7000000000, which row 2 of this order already got"))
+      << rerun.err.toStdString();
+  EXPECT_LT(again.elapsed(), 60000);  // well within the default time-out of 120 s
+  EXPECT_EQ(slow.Counted().ends, 1);
+
+  const std::vector<HistoryRecord> rowTwo = RecordsOfRow(History(), "order.csv:2");
+  ASSERT_EQ(rowTwo.size(), 2u);
+  EXPECT_EQ(rowTwo[0].outcome, kOutcomeOk);
+  EXPECT_EQ(rowTwo[0].serial, "7000000000");
+  EXPECT_EQ(rowTwo[1].outcome, kOutcomeInterrupted);
+  EXPECT_EQ(rowTwo[1].serial, "7000000000");
+  EXPECT_EQ(rowTwo[1].capcodes[0], std::optional<int>(1200100));
+  EXPECT_TRUE(rowTwo[1].detail.contains("no longer runs")) << rowTwo[1].detail.toStdString();
+  // Found by the capcode the half-written pager may answer.
+  HistoryStore store(History());
+  HistoryFilter byCapcode;
+  byCapcode.capcode = 1200100;
+  const Result<std::vector<HistoryRecord>> found = store.List(byCapcode);
+  ASSERT_TRUE(found);
+  EXPECT_EQ(found->size(), 2u);
+}
+
+// A claim made on another machine is judged by the order's time-out (kept from its first run,
+// whatever --claim-timeout a later bench gives) on the store's clock: before it runs out the row
+// is not taken; after it, the row is taken and the unfinished write recorded as interrupted.
+TEST_F(FleetCommands, AClaimFromAnotherMachineIsTakenOnceTheOrdersLeaseRunsOut) {
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(2)));
+  SimulatorOptions paced;
+  paced.pace = true;
+  SimulatorHost slow(paced);
+  ASSERT_TRUE(slow.Start());
+  auto* killed = new QProcess;
+  std::unique_ptr<QProcess> owner(killed);
+  killed->setProcessEnvironment(environment);
+  killed->setWorkingDirectory(dir.path());
+  killed->start(QStringLiteral(M84DPT_PROGRAM), {"fleet", "run", "order.csv", "--template", "template.yaml", "--port",
+                                                 slow.DevicePath(), "--claim-timeout", "4"});
+  ASSERT_TRUE(killed->waitForStarted());
+  killed->write("\n");
+  killed->waitForBytesWritten();
+  killed->closeWriteChannel();
+  KillInMidWrite(*killed, slow);
+  QElapsedTimer sinceKill;
+  sinceKill.start();
+  {
+    // As a bench on another machine would have left it.
+    HistoryStore store(History());
+    Result<QSqlDatabase> db = store.Connection();
+    ASSERT_TRUE(db);
+    QSqlQuery query(*db);
+    ASSERT_TRUE(query.exec("UPDATE order_rows SET process = 'another-machine boot 4242 1', host_name = 'bench-b'"));
+  }
+
   const auto other = StartSimulator("8000000000");
   const QStringList run = {
       "fleet",           "run", "order.csv", "--template", "template.yaml", "--port", other->DevicePath(),
-      "--claim-timeout", "3"};
+      "--claim-timeout", "1"};
+  QThread::msleep(1500);
   const Outcome early = Program(run, QByteArray(5, '\n'));
+  ASSERT_LT(sinceKill.elapsed(), 3500) << "the machine is too slow for this test's time-out";
   EXPECT_EQ(early.exitCode, 1);
   EXPECT_TRUE(early.out.startsWith("row 3: DPT Verify ok ! (serial number 8000000000, ")) << early.out.toStdString();
   const QString taken = Program({"fleet", "status", "order.csv", "--template", "template.yaml"}).out;
   EXPECT_TRUE(taken.contains("row 2: being written since ")) << taken.toStdString();
-  EXPECT_TRUE(taken.contains(", the pager with serial number 7000000000 (Ward 1, bed 1)\n")) << taken.toStdString();
-  QThread::msleep(3500);
+  QThread::msleep(std::max<qint64>(0, 4500 - sinceKill.elapsed()));
   const Outcome late = Program(run, QByteArray(5, '\n'));
   EXPECT_EQ(late.exitCode, 0) << late.err.toStdString();
   EXPECT_TRUE(late.out.startsWith("row 2: DPT Verify ok ! (serial number 8000000001, ")) << late.out.toStdString();
-  rows = Rows();
-  ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[0].state, kRowDone);
   ExpectDoneRowsMatchTheirRecords(ReadBack());
-
-  // The history: the write that never finished (on the killed bench's port), then the row's.
-  HistoryStore store(History());
-  const Result<std::vector<HistoryRecord>> listed = store.List({});
-  ASSERT_TRUE(listed);
-  std::vector<HistoryRecord> rowTwo;
-  for (const HistoryRecord& record : *listed)
-    if (record.file == "order.csv:2") rowTwo.push_back(record);
+  const std::vector<HistoryRecord> rowTwo = RecordsOfRow(History(), "order.csv:2");
   ASSERT_EQ(rowTwo.size(), 2u);
-  EXPECT_EQ(rowTwo[0].outcome, kOutcomeOk);
   EXPECT_EQ(rowTwo[1].outcome, kOutcomeInterrupted);
   EXPECT_EQ(rowTwo[1].port, slow.DevicePath());
-  EXPECT_TRUE(rowTwo[1].detail.contains("never finished it; the pager it was writing may be half-written"))
-      << rowTwo[1].detail.toStdString();
-  // Filed under the half-written pager: looking that pager up finds the warning.
-  EXPECT_EQ(rowTwo[1].serial, "7000000000");
-  HistoryFilter halfWritten;
-  halfWritten.serial = QStringLiteral("7000000000");
-  const Result<std::vector<HistoryRecord>> pager = store.List(halfWritten);
-  ASSERT_TRUE(pager);
-  ASSERT_EQ(pager->size(), 1u);
-  EXPECT_EQ(pager->front().outcome, kOutcomeInterrupted);
+  EXPECT_TRUE(rowTwo[1].detail.contains("not heard from for its lease's time-out")) << rowTwo[1].detail.toStdString();
+}
+
+// A bench whose lease was taken while its pager was written (here by hand, as a bench that judged
+// it over would have): the row stays the other's, the pager is recorded as written outside the
+// order, and the run takes no other row and exits 1.
+TEST_F(FleetCommands, ARunThatLostItsLeaseRecordsItsPagerOutsideTheOrderAndStops) {
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(3)));
+  SimulatorOptions paced;
+  paced.pace = true;
+  paced.swap = true;
+  SimulatorHost slow(paced);
+  PagerImage memory = SimulatedPagerMemory();
+  std::memcpy(memory.data() + kSerialFirst, "8400200020", 11);
+  slow.SetMemory(memory);
+  ASSERT_TRUE(slow.Start());
+  std::unique_ptr<QProcess> run(StartRun({&slow}, orderName, QByteArray(5, '\n')));
+  QDeadlineTimer midWrite(20000);
+  while (slow.Counted().blockWrites < 4 && !midWrite.hasExpired()) QThread::msleep(10);
+  {
+    HistoryStore store(History());
+    Result<QSqlDatabase> db = store.Connection();
+    ASSERT_TRUE(db);
+    QSqlQuery query(*db);
+    ASSERT_TRUE(query.exec("UPDATE order_rows SET lease_token = 'bench-b-token', host_name = 'bench-b', "
+                           "port = '/dev/ttyUSB9', process = 'another-machine boot 4242 1' WHERE row_number = 2"));
+  }
+  ASSERT_TRUE(run->waitForFinished(30000));
+  const QString out = QString::fromUtf8(run->readAllStandardOutput());
+  const QString err = QString::fromUtf8(run->readAllStandardError());
+  EXPECT_EQ(run->exitCode(), 1);
+  EXPECT_TRUE(err.contains("serial 8400200020 has row 2's settings, but row 2 was taken by a run on bench-b "
+                           "(/dev/ttyUSB9); this run takes no other row"))
+      << err.toStdString();
+  EXPECT_TRUE(out.contains("order: 0 written, 0 failed in this run; 0 of 3 row(s) done")) << out.toStdString();
+  EXPECT_EQ(slow.Counted().ends, 1);  // no other pager started
+  const std::vector<RowRecord> rows = Rows();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].state, kRowClaimed);
+  EXPECT_EQ(rows[0].leaseToken, "bench-b-token");
+  EXPECT_TRUE(RecordsOfRow(History(), "order.csv:2").empty());
+  const std::vector<HistoryRecord> outside = RecordsOfRow(History(), "order.csv");
+  ASSERT_EQ(outside.size(), 1u);
+  EXPECT_EQ(outside[0].outcome, kOutcomeOk);
+  EXPECT_EQ(outside[0].serial, "8400200020");
+  EXPECT_EQ(outside[0].capcodes[0], std::optional<int>(1200100));
+}
+
+// A store that cannot be written when the pager is verified (another program holds the SQLite
+// file's write lock past the busy time-out): the record waits in a private journal beside the
+// store, no other pager is started, and the next command that opens the store records it and
+// marks the row done, so no bench writes the row again.
+TEST_F(FleetCommands, AVerifiedPagerIsKeptInTheJournalWhileTheStoreFailsAndRecordedOnce) {
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(2)));
+  ASSERT_EQ(Program({"fleet", "status", "order.csv", "--template", "template.yaml"}).exitCode, 1);  // made
+  SimulatorOptions paced;
+  paced.pace = true;
+  paced.swap = true;
+  SimulatorHost slow(paced);
+  ASSERT_TRUE(slow.Start());
+  std::unique_ptr<QProcess> run(StartRun({&slow}, orderName, QByteArray(5, '\n')));
+  QDeadlineTimer midWrite(20000);
+  while (slow.Counted().blockWrites < 4 && !midWrite.hasExpired()) QThread::msleep(10);
+  {
+    QSqlDatabase locker = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("locker"));
+    locker.setDatabaseName(History().target);
+    ASSERT_TRUE(locker.open());
+    QSqlQuery lock(locker);
+    ASSERT_TRUE(lock.exec("BEGIN EXCLUSIVE"));
+    QDeadlineTimer failing(60000);
+    while (!QFileInfo(History().target + ".pending").size() && !failing.hasExpired()) QThread::msleep(20);
+    ASSERT_GT(QFileInfo(History().target + ".pending").size(), 0);
+    EXPECT_EQ(QFileInfo(History().target + ".pending").permissions() & (QFile::ReadOther | QFile::ReadGroup), 0);
+    ASSERT_TRUE(lock.exec("COMMIT"));
+    lock.finish();
+    locker.close();
+  }
+  QSqlDatabase::removeDatabase(QStringLiteral("locker"));
+  ASSERT_TRUE(run->waitForFinished(30000));
+  const QString err = QString::fromUtf8(run->readAllStandardError());
+  EXPECT_EQ(run->exitCode(), 1);
+  EXPECT_TRUE(QString::fromUtf8(run->readAllStandardOutput()).startsWith("row 2: DPT Verify ok !"));
+  EXPECT_TRUE(err.contains("is kept in " + History().target + ".pending and recorded when the store is next opened"))
+      << err.toStdString();
+  EXPECT_EQ(slow.Counted().ends, 1);
+
+  // Another bench on the same store: row 2 is done, its pager recorded once, row 3 is written.
+  const auto other = StartSimulator("8800000000");
+  const Outcome next = Run({other.get()}, QByteArray(5, '\n'));
+  EXPECT_EQ(next.exitCode, 0) << next.err.toStdString();
+  EXPECT_TRUE(next.out.startsWith("row 3: DPT Verify ok ! (serial number 8800000000, ")) << next.out.toStdString();
+  EXPECT_EQ(other->Counted().ends, 1);
+  const std::vector<HistoryRecord> rowTwo = RecordsOfRow(History(), "order.csv:2");
+  ASSERT_EQ(rowTwo.size(), 1u);
+  EXPECT_EQ(rowTwo[0].outcome, kOutcomeOk);
+  ExpectDoneRowsMatchTheirRecords(ReadBack());
+  EXPECT_EQ(QFileInfo(History().target + ".pending").size(), 0);
 }
 
 // A batch killed in mid-write: its pager stays taken until the time-out, and the batch run again
