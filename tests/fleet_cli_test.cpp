@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstring>
+#include <map>
 #include <memory>
 
 #include <arpa/inet.h>
@@ -660,11 +661,12 @@ TEST_F(FleetCommands, AVerifiedPagerIsKeptInTheJournalWhileTheStoreFailsAndRecor
   EXPECT_EQ(QFileInfo(History().target + ".pending").size(), 0);
 }
 
-// A batch killed in mid-write: its pager stays taken until the time-out, and the batch run again
-// meanwhile says so and writes nothing (skipping it would give its capcodes to nobody); after
-// it, the rerun writes that pager's capcodes into the next pager and goes on, and the history
-// keeps the write that never finished.
-TEST_F(FleetCommands, APagerOfABatchKilledInMidWriteIsGivenBackAfterTheTimeOut) {
+// A batch killed (SIGKILL) while its third pager is written, that pager put back on the same
+// machine: the batch run again finds itself from FILE as it now stands (FILE stepped twice), takes
+// the killed run's claim at once since its process is gone, writes pager 3 into that pager and
+// goes on to the batch's total, kept from its first run. Every pager has one ok record; the
+// half-written one an interrupted record too, with its capcodes and serial number.
+TEST_F(FleetCommands, ABatchKilledOnItsThirdPagerGoesOnAtOnceWithThatPager) {
   PagerData data;
   WriteCapcode(data.image, 0, 1000);
   data.selection.SetAutoIncrement(0, 3);  // +1
@@ -678,56 +680,55 @@ TEST_F(FleetCommands, APagerOfABatchKilledInMidWriteIsGivenBackAfterTheTimeOut) 
   };
   SimulatorOptions paced;
   paced.pace = true;
+  paced.swap = true;
   SimulatorHost slow(paced);
   ASSERT_TRUE(slow.Start());
-  const QStringList batch = {"write",         "batch.DAT",       "--increment", "--count", "2",
-                             "--keep-serial", "--claim-timeout", "2",           "--port"};
+  const QStringList batch = {"write", "batch.DAT", "--increment", "--count",          "5",
+                             "--keep-serial", "--port", slow.DevicePath()};
   QProcess killed;
   killed.setProcessEnvironment(environment);
   killed.setWorkingDirectory(dir.path());
-  killed.start(QStringLiteral(M84DPT_PROGRAM), batch + QStringList{slow.DevicePath()});
-  QDeadlineTimer midWrite(20000);
-  while (slow.Counted().blockWrites < 4 && !midWrite.hasExpired()) QThread::msleep(10);
-  ASSERT_GE(slow.Counted().blockWrites, 4);
+  killed.start(QStringLiteral(M84DPT_PROGRAM), batch);
+  ASSERT_TRUE(killed.waitForStarted());
+  killed.write(QByteArray(5, '\n'));
+  killed.waitForBytesWritten();
+  QDeadlineTimer thirdPager(60000);
+  while ((slow.Counted().ends < 2 || slow.Counted().blockWrites < 2 * 24 + 4) && !thirdPager.hasExpired())
+    QThread::msleep(10);
+  ASSERT_EQ(slow.Counted().ends, 2);
   killed.kill();
   ASSERT_TRUE(killed.waitForFinished(5000));
-  EXPECT_LT(slow.Counted().blockWrites, 24);  // half-written
-  EXPECT_EQ(fileCapcode(), 1000);
-
-  const auto other = StartSimulator("8100000000");
-  const QStringList rerun = batch + QStringList{other->DevicePath()};
-  const Outcome early = Program(rerun, "\n\n");
-  EXPECT_EQ(early.exitCode, 1);
-  EXPECT_TRUE(early.err.contains("pager 1 of this batch is being written by another run (")) << early.err.toStdString();
-  EXPECT_TRUE(early.out.contains("0 of 2 pager(s) written")) << early.out.toStdString();
-  EXPECT_EQ(other->Counted().blockWrites, 0);
-  EXPECT_EQ(fileCapcode(), 1000);
-
-  QThread::msleep(2500);
-  const Outcome late = Program(rerun, "\n\n");
-  EXPECT_EQ(late.exitCode, 0) << late.err.toStdString();
-  EXPECT_TRUE(late.out.contains("2 of 2 pager(s) written; capcode 1: 1000 to 1001")) << late.out.toStdString();
-  EXPECT_EQ(other->Counted().ends, 2);
   EXPECT_EQ(fileCapcode(), 1002);
+
+  QElapsedTimer again;
+  again.start();
+  const Outcome rerun = Program(batch, QByteArray(5, '\n'));
+  EXPECT_EQ(rerun.exitCode, 0) << rerun.err.toStdString();
+  EXPECT_TRUE(rerun.err.contains("holds pager 3 of a batch of 5 begun earlier")) << rerun.err.toStdString();
+  EXPECT_TRUE(rerun.out.contains("3 of 3 pager(s) written; capcode 1: 1002 to 1004")) << rerun.out.toStdString();
+  EXPECT_LT(again.elapsed(), 60000);  // no time-out waited
+  EXPECT_EQ(slow.Counted().ends, 5);
+  EXPECT_EQ(fileCapcode(), 1005);
 
   HistoryStore store(History());
   const Result<std::vector<HistoryRecord>> listed = store.List({});
   ASSERT_TRUE(listed);
-  ASSERT_EQ(listed->size(), 3u);
-  // Newest first: the two pagers of the rerun, then the write that never finished.
-  EXPECT_EQ((*listed)[0].capcodes[0], std::optional<int>(1001));
-  EXPECT_EQ((*listed)[1].capcodes[0], std::optional<int>(1000));
-  const HistoryRecord& abandoned = (*listed)[2];
-  EXPECT_EQ(abandoned.outcome, kOutcomeInterrupted);
-  EXPECT_EQ(abandoned.source, kSourceBatch);
-  EXPECT_EQ(abandoned.port, slow.DevicePath());
-  EXPECT_EQ(abandoned.file, "batch.DAT:1");
-  EXPECT_TRUE(abandoned.detail.contains("the pager it was writing may be half-written"))
-      << abandoned.detail.toStdString();
-  // Filed under the half-written pager, the first of its batch: looking it up finds the warning.
-  const PagerImage half = SimulatedPagerMemory();
-  EXPECT_EQ(abandoned.serial,
-            QString::fromLatin1(reinterpret_cast<const char*>(half.data() + kSerialFirst), kSerialLast - kSerialFirst));
+  // By capcode: each pager's settings once ok; the half-written pager once interrupted.
+  std::map<int, std::vector<HistoryRecord>> byCapcode;
+  for (const HistoryRecord& record : *listed) byCapcode[record.capcodes[0].value_or(0)].push_back(record);
+  ASSERT_EQ(byCapcode.size(), 5u);
+  for (int capcode = 1000; capcode <= 1004; ++capcode) {
+    SCOPED_TRACE(capcode);
+    const std::vector<HistoryRecord>& records = byCapcode[capcode];
+    ASSERT_EQ(records.size(), capcode == 1002 ? 2u : 1u);
+    EXPECT_EQ(records[0].outcome, kOutcomeOk);
+  }
+  const std::vector<HistoryRecord>& third = byCapcode[1002];
+  EXPECT_EQ(third[1].outcome, kOutcomeInterrupted);
+  EXPECT_EQ(third[1].source, kSourceBatch);
+  EXPECT_EQ(third[1].file, "batch.DAT:3");
+  EXPECT_FALSE(third[1].serial.isEmpty());
+  EXPECT_EQ(third[1].serial, third[0].serial);  // the same pager, put back
 }
 
 // The batch's faults, through the real program: --base holds in a batch, and the swap guard

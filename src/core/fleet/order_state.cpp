@@ -80,14 +80,15 @@ Result<QDateTime> StoreNow(HistoryStore& store, QSqlDatabase& db) {
 // The order's claim time-out: kept from its first claim (settle), else the one proposed.
 Result<int> OrderLease(HistoryStore& store, QSqlDatabase& db, const QString& order, int proposed, bool settle) {
   QSqlQuery query(db);
-  query.prepare(QStringLiteral("SELECT claim_timeout_seconds FROM order_leases WHERE order_name = ?"));
+  query.prepare(QStringLiteral("SELECT claim_timeout_seconds FROM order_terms WHERE order_name = ?"));
   query.addBindValue(order);
   if (!query.exec()) return store.StatementFailure(QStringLiteral("order lease"), query.lastError());
   if (query.next()) return query.value(0).toInt();
   query.finish();
   if (!settle) return proposed;
   QSqlQuery insert(db);
-  insert.prepare(QStringLiteral("INSERT INTO order_leases (order_name, claim_timeout_seconds) VALUES (?, ?)"));
+  insert.prepare(QStringLiteral("INSERT INTO order_terms (order_name, claim_timeout_seconds) VALUES (?, ?) "
+                                "ON CONFLICT (order_name) DO NOTHING"));
   insert.addBindValue(order);
   insert.addBindValue(proposed);
   if (!insert.exec()) return store.StatementFailure(QStringLiteral("order lease"), insert.lastError());
@@ -366,6 +367,37 @@ Result<std::optional<int>> OrderState::Claim(const Order& order, const ClaimRule
   });
   if (!outcome) return outcome.failure();
   return claimed;
+}
+
+Outcome OrderState::KeepBatch(const BatchTerms& terms, int claimTimeoutSeconds) {
+  return Locked([&](QSqlDatabase& db) -> Outcome {
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral(
+        "INSERT INTO order_terms (order_name, claim_timeout_seconds, batch_total, batch_start) VALUES (?, ?, ?, ?) "
+        "ON CONFLICT (order_name) DO UPDATE SET batch_total = excluded.batch_total, batch_start = "
+        "excluded.batch_start"));
+    for (const QVariant& value :
+         {QVariant(order_), QVariant(claimTimeoutSeconds), QVariant(terms.total), Text(terms.start)})
+      query.addBindValue(value);
+    if (!query.exec()) return store_.StatementFailure(QStringLiteral("order terms"), query.lastError());
+    return Succeeded();
+  });
+}
+
+Result<std::vector<BatchTerms>> StoredBatches(HistoryStore& store, const QString& prefix) {
+  Result<QSqlDatabase> connection = store.Connection();
+  if (!connection) return connection.failure();
+  QSqlQuery query(*connection);
+  query.setForwardOnly(true);
+  query.prepare(QStringLiteral("SELECT order_name, batch_total, batch_start FROM order_terms WHERE batch_total > 0 "
+                               "AND substr(order_name, 1, ?) = ?"));
+  query.addBindValue(int(prefix.size()));
+  query.addBindValue(prefix);
+  if (!query.exec()) return store.StatementFailure(QStringLiteral("order terms"), query.lastError());
+  std::vector<BatchTerms> batches;
+  while (query.next())
+    batches.push_back({query.value(0).toString(), query.value(1).toInt(), query.value(2).toString()});
+  return batches;
 }
 
 QString OrderState::TokenOf(int row) const {

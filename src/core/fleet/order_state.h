@@ -96,6 +96,17 @@ struct RowFinish {
   QString takenBy;
 };
 
+// A batch as the store keeps it from its first run: the order's name, its total of pagers and
+// the settings of its first pager (base64 of the image and selection block).
+struct BatchTerms {
+  QString name;
+  int total = 0;
+  QString start;
+};
+
+// The batches whose order name begins with prefix.
+Result<std::vector<BatchTerms>> StoredBatches(HistoryStore& store, const QString& prefix);
+
 class OrderState {
  public:
   OrderState(HistoryStore& store, QString order) : store_(store), order_(std::move(order)) {}
@@ -127,6 +138,9 @@ class OrderState {
   Outcome Refresh(int row, const ClaimRules& rules, const QString& pagerSerial = {});
   // A claim given back unwritten (the run stopped before the write began).
   Outcome Release(int row, const ClaimRules& rules);
+  // A batch's terms kept with its order (its total, its first pager's settings), with the
+  // claims' time-out when the order has none yet.
+  Outcome KeepBatch(const BatchTerms& terms, int claimTimeoutSeconds);
   // The lease token of this state's claim on the row; empty when it holds none.
   QString TokenOf(int row) const;
   const HistoryLocation& StoreLocation() const { return store_.Location(); }

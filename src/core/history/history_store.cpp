@@ -246,16 +246,19 @@ const SchemaStep kSchemaSteps[kHistorySchemaVersion] = {
       "CREATE INDEX pager_history_file ON pager_history (file, time_utc, id)",
       "CREATE INDEX order_rows_history_id ON order_rows (history_id)"}},
     // Version 4. A claim is a lease: the token that only its run knows (finishing the row checks
-    // it), the time-out it was given (the order's, kept in order_leases from the order's first
-    // claim) and the process that holds it (machine, boot, process id and start), so that a claim
-    // whose process is gone on the same machine is taken at once.
+    // it), the time-out it was given and the process that holds it (machine, boot, process id and
+    // start), so that a claim whose process is gone on the same machine is taken at once. What
+    // every bench of an order abides by is kept from its first run in order_terms: the claims'
+    // time-out, and for a batch its total and the settings of its first pager (base64 of the
+    // image and selection block), so that a batch run again is found whatever FILE holds now.
     {{},
      {},
      {"ALTER TABLE order_rows ADD COLUMN lease_token TEXT NOT NULL DEFAULT ''",
       "ALTER TABLE order_rows ADD COLUMN lease_seconds INTEGER NOT NULL DEFAULT 0",
       "ALTER TABLE order_rows ADD COLUMN process TEXT NOT NULL DEFAULT ''",
-      "CREATE TABLE IF NOT EXISTS order_leases (order_name TEXT NOT NULL PRIMARY KEY, "
-      "claim_timeout_seconds INTEGER NOT NULL)"}},
+      "CREATE TABLE IF NOT EXISTS order_terms (order_name TEXT NOT NULL PRIMARY KEY, "
+      "claim_timeout_seconds INTEGER NOT NULL, batch_total INTEGER NOT NULL DEFAULT 0, "
+      "batch_start TEXT NOT NULL DEFAULT '')"}},
 };
 
 QStringList StepStatements(int step, Dialect dialect) {
