@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStandardPaths>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -1062,6 +1063,61 @@ TEST_P(FleetBenches, ThreeBenchesShareOneOrderAndDoEveryRowOnce) {
     if (row.historyId) records.insert(*row.historyId);
   }
   EXPECT_EQ(records.size(), kRows);
+  ExpectDoneRowsMatchTheirRecords(ReadBack());
+}
+
+// Two benches that disagree: one with a clock 5 minutes ahead (faketime) and a claim time-out of
+// 1 s, the other with the default. A claim is judged by the store (its holder's process on this
+// machine, the store's clock elsewhere) and by the order's time-out, never by a bench's own: every
+// row gets exactly one ok record, and no pager is written outside the order.
+TEST_P(FleetBenches, BenchesWithOtherClocksAndTimeOutsNeverTakeEachOthersRows) {
+  const QString faketime = QStandardPaths::findExecutable(QStringLiteral("faketime"));
+  if (faketime.isEmpty()) GTEST_SKIP() << "faketime is not installed (scripts/bootstrap.sh installs it)";
+  constexpr int kRows = 12;
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(kRows)));
+  std::vector<std::unique_ptr<SimulatorHost>> adapters;
+  for (const char* serial : {"1000000000", "2000000000", "3000000000", "4000000000"})
+    adapters.push_back(StartSimulator(serial, true, QStringLiteral("late-ack:5:300")));
+  // The first bench's clock ahead and its time-out short; the second's as they come.
+  const QStringList ahead[] = {{"-f", "+5m", QStringLiteral(M84DPT_PROGRAM)}, {}};
+  const QStringList timeOut[] = {{"--claim-timeout", "1"}, {}};
+  std::vector<std::unique_ptr<QProcess>> benches;
+  for (size_t i = 0; i < 2; ++i) {
+    benches.push_back(std::make_unique<QProcess>());
+    QProcess& bench = *benches.back();
+    QProcessEnvironment clock = environment;
+    // The wall clock ahead, as a bench's that is set wrong; its waits keep their length.
+    if (i == 0) clock.insert(QStringLiteral("FAKETIME_DONT_FAKE_MONOTONIC"), QStringLiteral("1"));
+    bench.setProcessEnvironment(clock);
+    bench.setWorkingDirectory(dir.path());
+    QStringList arguments = ahead[i];
+    arguments << "fleet" << "run" << "order.csv" << "--template" << "template.yaml" << "--order" << orderName;
+    arguments << "--port" << adapters[2 * i]->DevicePath() << "--port" << adapters[2 * i + 1]->DevicePath();
+    arguments << timeOut[i];
+    bench.start(i == 0 ? faketime : QStringLiteral(M84DPT_PROGRAM), arguments);
+    ASSERT_TRUE(bench.waitForStarted());
+    bench.write(QByteArray(2 * kRows, '\n'));
+    bench.waitForBytesWritten();
+    bench.closeWriteChannel();
+    QThread::msleep(1500);  // the second bench starts while the first writes
+  }
+  for (const std::unique_ptr<QProcess>& bench : benches) {
+    ASSERT_TRUE(bench->waitForFinished(180000));
+    const QString err = QString::fromUtf8(bench->readAllStandardError());
+    EXPECT_FALSE(err.contains("taken by")) << err.toStdString();
+    EXPECT_FALSE(err.contains("cannot be kept")) << err.toStdString();
+  }
+  HistoryStore store(History());
+  const Result<std::vector<HistoryRecord>> listed = store.List({});
+  ASSERT_TRUE(listed);
+  std::map<QString, int> ok;
+  for (const HistoryRecord& record : *listed)
+    if (record.file.startsWith("order.csv")) {
+      EXPECT_EQ(record.outcome, kOutcomeOk) << record.file.toStdString() << " " << record.detail.toStdString();
+      ++ok[record.file];
+    }
+  EXPECT_EQ(ok.size(), size_t(kRows));
+  for (const auto& [file, count] : ok) EXPECT_EQ(count, 1) << file.toStdString();
   ExpectDoneRowsMatchTheirRecords(ReadBack());
 }
 
