@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlError>
+#include <QStandardPaths>
 #include <QSqlQuery>
 #include <QSysInfo>
 #include <QUuid>
@@ -23,6 +24,7 @@
 #include <unistd.h>
 
 #include "core/history/pager_history.h"
+#include "core/preferences.h"
 
 namespace m84::fleet {
 
@@ -584,10 +586,12 @@ Result<bool> AlreadyRecorded(HistoryStore& store, const HistoryRecord& record) {
 
 QString PendingFile(const HistoryLocation& location) {
   if (location.backend == HistoryLocation::Backend::SQLite) return location.target + kPendingSuffix;
-  // A server has no folder of its own here: the journal is kept in the user's, one per server.
+  // A server has no folder of its own here: the journal is kept in the user's data folder, one
+  // per server, named as the program names it whatever program opens the store.
   const QByteArray name = QCryptographicHash::hash(location.Describe().toUtf8(), QCryptographicHash::Sha1).toHex();
-  return QFileInfo(DefaultHistoryFile()).absolutePath() + QStringLiteral("/server-%1%2")
-                                                              .arg(QString::fromLatin1(name.left(16)), kPendingSuffix);
+  return QStringLiteral("%1/%2/server-%3%4")
+      .arg(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation), PreferenceKeyPath(),
+           QString::fromLatin1(name.left(16)), kPendingSuffix);
 }
 
 Outcome KeepPending(const HistoryLocation& location, const PendingRow& pending) {
