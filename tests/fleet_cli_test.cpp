@@ -26,8 +26,10 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <stdlib.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -392,6 +394,107 @@ TEST_F(FleetCommands, CtrlCFinishesTheWriteInProgressAndStartsNoOtherPager) {
   const std::vector<RowRecord> rows = Rows();
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].state, kRowDone);
+}
+
+// The one Ctrl+C rule, for an order and a batch, with standard input a pipe or a terminal: at a
+// prompt a signal ends the run at once (standard input never answers); during a write the first
+// finishes that pager and starts no other, the second stops the write at once and says the pager
+// is half-written. Every way ends with 130.
+TEST_F(FleetCommands, OneCtrlCRuleForOrdersAndBatchesOnAPipeAndATerminal) {
+  enum class When { AtPrompt, OnceInWrite, TwiceInWrite };
+  struct Case {
+    bool batch;
+    bool terminal;
+    When when;
+  };
+  std::vector<Case> cases;
+  for (bool batch : {false, true})
+    for (bool terminal : {false, true})
+      for (When when : {When::AtPrompt, When::OnceInWrite, When::TwiceInWrite}) cases.push_back({batch, terminal, when});
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(3)));
+  int number = 0;
+  for (const Case& c : cases) {
+    const QString what = QStringLiteral("%1, %2, %3")
+                             .arg(c.batch ? "batch" : "order", c.terminal ? "terminal" : "pipe")
+                             .arg(c.when == When::AtPrompt      ? "at the prompt"
+                                  : c.when == When::OnceInWrite ? "once in a write"
+                                                                : "twice in a write");
+    SCOPED_TRACE(what.toStdString());
+    environment.insert(QStringLiteral("M84DPT_HISTORY"),
+                       dir.filePath(QStringLiteral("ctrl-c-%1.sqlite").arg(++number)));
+    PagerData data;
+    WriteCapcode(data.image, 0, 1000);
+    data.selection.SetAutoIncrement(0, 3);  // +1
+    ASSERT_TRUE(WriteFileAtomically(Path("batch.DAT"), EncodeDatFile(data, 0)));
+    SimulatorOptions options;
+    options.swap = true;
+    options.pace = c.when != When::AtPrompt;
+    SimulatorHost adapter(options);
+    ASSERT_TRUE(adapter.Start());
+    QProcess run;
+    run.setProcessEnvironment(environment);
+    run.setWorkingDirectory(dir.path());
+    int terminal = -1;
+    if (c.terminal) {
+      terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+      ASSERT_GE(terminal, 0);
+      ASSERT_EQ(::grantpt(terminal), 0);
+      ASSERT_EQ(::unlockpt(terminal), 0);
+      run.setStandardInputFile(QString::fromLatin1(::ptsname(terminal)));
+    }
+    const QStringList arguments =
+        c.batch ? QStringList{"write", "batch.DAT", "--increment", "--count", "3", "--keep-serial", "--port",
+                              adapter.DevicePath()}
+                : QStringList{"fleet", "run", "order.csv", "--template", "template.yaml", "--port", adapter.DevicePath()};
+    run.start(QStringLiteral(M84DPT_PROGRAM), arguments);
+    ASSERT_TRUE(run.waitForStarted());
+    // Enter for every prompt when the signal is to come in a write; none when it is to come at one.
+    if (c.when != When::AtPrompt) {
+      if (c.terminal)
+        ASSERT_EQ(::write(terminal, "\n\n\n\n", 4), 4);
+      else
+        run.write("\n\n\n\n");
+    }
+    QString err;
+    const auto waitFor = [&](const auto& done) {
+      QDeadlineTimer limit(30000);
+      while (!done() && !limit.hasExpired()) {
+        run.waitForReadyRead(20);
+        err += QString::fromUtf8(run.readAllStandardError());
+      }
+      return done();
+    };
+    if (c.when == When::AtPrompt) {
+      ASSERT_TRUE(waitFor([&] { return err.contains(c.batch ? "Insert the next pager" : "press Enter"); }))
+          << err.toStdString();
+      QThread::msleep(200);
+    } else {
+      ASSERT_TRUE(waitFor([&] { return adapter.Counted().blockWrites >= 4; }));
+    }
+    const int endsBefore = adapter.Counted().ends;
+    QElapsedTimer heard;
+    heard.start();
+    ::kill(pid_t(run.processId()), SIGINT);
+    if (c.when == When::TwiceInWrite) {
+      QThread::msleep(300);
+      ::kill(pid_t(run.processId()), SIGINT);
+    }
+    ASSERT_TRUE(run.waitForFinished(30000));
+    err += QString::fromUtf8(run.readAllStandardError());
+    EXPECT_EQ(run.exitCode(), kInterruptedExit) << err.toStdString();
+    if (c.when == When::AtPrompt) {
+      EXPECT_LT(heard.elapsed(), 3000);
+      EXPECT_EQ(adapter.Counted().ends, endsBefore);
+    } else if (c.when == When::OnceInWrite) {
+      EXPECT_TRUE(err.contains("the write goes on")) << err.toStdString();
+      EXPECT_EQ(adapter.Counted().ends, endsBefore + 1);  // that pager finished, no other started
+      EXPECT_LT(adapter.Counted().blockWrites, 2 * 24);
+    } else {
+      EXPECT_TRUE(err.contains("half-written")) << err.toStdString();
+      EXPECT_EQ(adapter.Counted().ends, endsBefore);
+    }
+    if (terminal >= 0) ::close(terminal);
+  }
 }
 
 // A hang-up as for a single write: every write in progress is finished and verified (nobody is
