@@ -219,8 +219,11 @@ TEST_F(FleetCommands, TwoAdaptersProgramEveryRowOnceAndTheNextRunFindsNothingLef
   EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
   EXPECT_TRUE(run.out.endsWith("order: 6 written, 0 failed in this run; 6 of 6 row(s) done\n"))
       << run.out.toStdString();
-  EXPECT_TRUE(run.err.contains(
-      QStringLiteral("adapter 2 (%1): insert the next pager and press Enter").arg(second->DevicePath())))
+  // The first prompts in adapter order, each naming the row its pager is for.
+  EXPECT_TRUE(run.err.startsWith(
+      QStringLiteral("adapter 1 (%1): insert the pager for row 2 (Ward 1, bed 1) and press Enter\n"
+                     "adapter 2 (%2): insert the pager for row 3 (Ward 1, bed 2) and press Enter\n")
+          .arg(first->DevicePath(), second->DevicePath())))
       << run.err.toStdString();
   // Both adapters worked.
   EXPECT_GE(first->Counted().ends, 1);
@@ -277,6 +280,44 @@ TEST_F(FleetCommands, TwoAdaptersProgramEveryRowOnceAndTheNextRunFindsNothingLef
   EXPECT_TRUE(redo.out.contains("1 written")) << redo.out.toStdString();
   EXPECT_EQ(Program({"fleet", "status", "order.csv", "--template", "template.yaml"}).exitCode, 0);
   ExpectDoneRowsMatchTheirRecords(ReadBack());
+}
+
+// Four adapters: the prompts come in adapter order, each names the row its pager is for, and the
+// row a prompt names is the one that adapter writes: the Enter reaches the adapter it names.
+TEST_F(FleetCommands, EachPromptNamesItsAdapterAndRowAndThatAdapterWritesIt) {
+  constexpr int kRows = 10;
+  ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(kRows)));
+  std::vector<std::unique_ptr<SimulatorHost>> adapters;
+  std::vector<const SimulatorHost*> ports;
+  for (const char* serial : {"1000000000", "2000000000", "3000000000", "4000000000"}) {
+    adapters.push_back(StartSimulator(serial, true, QStringLiteral("late-ack:3:50")));
+    ports.push_back(adapters.back().get());
+  }
+  const Outcome run = Run(ports, QByteArray(3 * kRows, '\n'));
+  EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+  const QRegularExpression prompt(QStringLiteral("^adapter (\\d) \\(([^)]+)\\): insert the pager for row (\\d+) "
+                                                 "\\(Ward \\d+, bed \\d+\\) and press Enter$"),
+                                  QRegularExpression::MultilineOption);
+  std::vector<std::pair<int, int>> asked;  // adapter, row
+  for (auto match = prompt.globalMatch(run.err); match.hasNext();) {
+    const QRegularExpressionMatch found = match.next();
+    const int adapter = found.captured(1).toInt();
+    ASSERT_EQ(found.captured(2), ports[size_t(adapter - 1)]->DevicePath());
+    asked.emplace_back(adapter, found.captured(3).toInt());
+  }
+  ASSERT_GE(asked.size(), size_t(kRows));
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(asked[size_t(i)], std::make_pair(i + 1, i + 2)) << i;
+  // Each row written by the adapter whose prompt named it last before it was written.
+  std::map<int, int> namedFor;  // row -> adapter
+  for (const auto& [adapter, row] : asked) namedFor[row] = adapter;
+  const QRegularExpression written(QStringLiteral("^row (\\d+): DPT Verify ok ! \\(serial number \\d+, adapter (\\d) "),
+                                   QRegularExpression::MultilineOption);
+  int rows = 0;
+  for (auto match = written.globalMatch(run.out); match.hasNext(); ++rows) {
+    const QRegularExpressionMatch found = match.next();
+    EXPECT_EQ(namedFor[found.captured(1).toInt()], found.captured(2).toInt()) << found.captured(0).toStdString();
+  }
+  EXPECT_EQ(rows, kRows);
 }
 
 TEST_F(FleetCommands, AStoppedRunResumesWithTheRowsNotDone) {

@@ -2,7 +2,9 @@
 
 #include <QDeadlineTimer>
 #include <QThread>
+#include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -33,10 +35,44 @@ class WorkerHost : public TransferHost {
   QString prefix_;
 };
 
+// The row each adapter's prompt names, so that two adapters never ask for the same row's pager.
+class Promises {
+ public:
+  // The next row as `next` finds it past the rows promised to the other adapters, promised to
+  // this one; one adapter at a time, so that two never find the same row.
+  Result<std::optional<int>> PromiseNext(int adapter,
+                                         const std::function<Result<std::optional<int>>(std::set<int>)>& next) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    rows_.erase(adapter);
+    const Result<std::optional<int>> found = next(Others(adapter));
+    if (found && *found) rows_[adapter] = **found;
+    return found;
+  }
+  void Withdraw(int adapter) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    rows_.erase(adapter);
+  }
+  std::set<int> OfOthers(int adapter) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return Others(adapter);
+  }
+
+ private:
+  std::set<int> Others(int adapter) const {
+    std::set<int> rows;
+    for (const auto& [other, row] : rows_)
+      if (other != adapter) rows.insert(row);
+    return rows;
+  }
+
+  std::mutex mutex_;
+  std::map<int, int> rows_;
+};
+
 class Worker {
  public:
   Worker(const Order& order, const RunOptions& options, RunConsole& console, int adapter, RunResult& result,
-         std::mutex& resultMutex, std::atomic<bool>& halted)
+         std::mutex& resultMutex, std::atomic<bool>& halted, Promises& promises)
       : order_(order),
         options_(options),
         console_(console),
@@ -44,7 +80,8 @@ class Worker {
         device_(options.ports[adapter - 1]),
         result_(result),
         resultMutex_(resultMutex),
-        halted_(halted) {
+        halted_(halted),
+        promises_(promises) {
     rules_ = options.rules;
     rules_.port = device_;
   }
@@ -56,12 +93,20 @@ class Worker {
     AdapterLink link(port);
     // A store that failed, or a lease lost, on any adapter: no adapter takes another row.
     while (!console_.Stopping() && !halted_) {
-      const Result<bool> left = state.AnyLeft(order_, rules_);
-      if (!left) return StoreFailed(left.failure());
-      if (!*left) break;
-      if (!console_.AwaitPager(adapter_, device_)) break;
-      if (console_.Stopping()) break;
+      const Result<std::optional<int>> next = promises_.PromiseNext(adapter_, [&](std::set<int> others) {
+        rules_.skip = std::move(others);
+        return state.NextRow(order_, rules_);
+      });
+      if (!next) return StoreFailed(next.failure());
+      if (!*next) break;
+      const bool seatedOne = console_.AwaitPager(adapter_, device_, RowName(*order_.Row(**next)));
+      if (!seatedOne || console_.Stopping()) {
+        promises_.Withdraw(adapter_);
+        break;
+      }
+      rules_.skip = promises_.OfOthers(adapter_);
       const Result<SeatedPager> seated = SeatPager(order_, state, rules_, link);
+      promises_.Withdraw(adapter_);
       if (!seated) return StoreFailed(seated.failure());
       if (seated->kind == SeatedPager::Kind::NoneLeft) break;
       if (seated->kind != SeatedPager::Kind::Claimed) {
@@ -78,6 +123,10 @@ class Worker {
 
  private:
   QString Name() const { return QStringLiteral("adapter %1 (%2)").arg(adapter_).arg(device_); }
+  static QString RowName(const OrderRow& row) {
+    return row.label.isEmpty() ? QStringLiteral("row %1").arg(row.row)
+                               : QStringLiteral("row %1 (%2)").arg(row.row).arg(row.label);
+  }
 
   void StoreFailed(const Failure& failure) {
     console_.Tell(QStringLiteral("%1: the order's state cannot be kept: %2").arg(Name(), failure.Text()));
@@ -124,6 +173,7 @@ class Worker {
   RunResult& result_;
   std::mutex& resultMutex_;
   std::atomic<bool>& halted_;
+  Promises& promises_;
 };
 
 }  // namespace
@@ -149,11 +199,12 @@ RunResult RunOrder(const Order& order, const RunOptions& options, RunConsole& co
   }
   std::mutex resultMutex;
   std::atomic<bool> halted{false};
+  Promises promises;
   std::atomic<int> running{int(options.ports.size())};
   std::vector<std::thread> threads;
   for (int adapter = 1; adapter <= options.ports.size(); ++adapter)
     threads.emplace_back([&, adapter] {
-      Worker(order, options, console, adapter, result, resultMutex, halted).Run();
+      Worker(order, options, console, adapter, result, resultMutex, halted, promises).Run();
       --running;
     });
   console.Attend([&] { return running.load() == 0; });

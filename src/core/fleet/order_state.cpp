@@ -183,7 +183,7 @@ std::optional<Claimed> FirstClaimable(const Order& order, const std::vector<RowR
   for (const OrderRow& row : order.rows) {
     const auto found = held.find(row.row);
     const RowRecord* record = found == held.end() ? nullptr : found->second;
-    if (Claimable(record, row.row, rules, judge)) return Claimed{row.row, record};
+    if (!rules.skip.count(row.row) && Claimable(record, row.row, rules, judge)) return Claimed{row.row, record};
   }
   return std::nullopt;
 }
@@ -298,7 +298,7 @@ Result<std::vector<RowRecord>> OrderState::Rows() {
   return ReadRows(store_, db, order_);
 }
 
-Result<bool> OrderState::AnyLeft(const Order& order, const ClaimRules& rules) {
+Result<std::optional<int>> OrderState::NextRow(const Order& order, const ClaimRules& rules) {
   Result<QSqlDatabase> connection = store_.Connection();
   if (!connection) return connection.failure();
   QSqlDatabase db = *connection;
@@ -306,7 +306,8 @@ Result<bool> OrderState::AnyLeft(const Order& order, const ClaimRules& rules) {
   if (!rows) return rows.failure();
   const Result<LeaseJudge> judge = JudgeOf(store_, db, order_, rules.staleClaimSeconds, false);
   if (!judge) return judge.failure();
-  return FirstClaimable(order, *rows, rules, *judge).has_value();
+  const std::optional<Claimed> next = FirstClaimable(order, *rows, rules, *judge);
+  return next ? std::optional<int>(next->row) : std::nullopt;
 }
 
 Result<std::optional<RowRecord>> OrderState::HeldAhead(const Order& order, const ClaimRules& rules) {

@@ -69,6 +69,8 @@ struct ClaimRules {
   std::set<int> redo;  // done rows to program again
   // Rows this run failed are tried again too (else only by the next run).
   bool retryFailed = false;
+  // Rows promised to this run's other adapters (their prompts name them): not taken here.
+  std::set<int> skip;
   // The time-out an order's claims get when this run is the order's first; after that the
   // order's own (OrderState::LeaseSeconds).
   int staleClaimSeconds = kStaleClaimSeconds;
@@ -113,8 +115,8 @@ class OrderState {
 
   // Every row the store holds for the order, by row number.
   Result<std::vector<RowRecord>> Rows();
-  // Whether a row of the order is still there for this run to claim.
-  Result<bool> AnyLeft(const Order& order, const ClaimRules& rules);
+  // The row this run would claim next, without claiming it; nothing when none is left.
+  Result<std::optional<int>> NextRow(const Order& order, const ClaimRules& rules);
   // The first row of the order that no run has done or holds, claimed for this run; nothing
   // when none is left. A row failed in an earlier run is tried again; one this run failed is not.
   // pagerSerial: the serial number of the pager about to be written, where it was read, kept
