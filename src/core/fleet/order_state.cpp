@@ -139,14 +139,21 @@ QString ProcessStart(const QString& pid) {
   return fields.size() > kStartField ? fields[kStartField] : QString();
 }
 
-QString MachineId() {
-  const QString id = QString::fromLatin1(QSysInfo::machineUniqueId());
-  return id.isEmpty() ? QSysInfo::machineHostName() : id;
+// Read once: a claim is judged inside the order's lock, for every row another run holds.
+const QString& MachineId() {
+  static const QString id = [] {
+    const QString unique = QString::fromLatin1(QSysInfo::machineUniqueId());
+    return unique.isEmpty() ? QSysInfo::machineHostName() : unique;
+  }();
+  return id;
 }
 
-QString BootId() {
-  const QString id = ReadLine(QStringLiteral("/proc/sys/kernel/random/boot_id"));
-  return id.isEmpty() ? QStringLiteral("-") : id;
+const QString& BootId() {
+  static const QString id = [] {
+    const QString boot = ReadLine(QStringLiteral("/proc/sys/kernel/random/boot_id"));
+    return boot.isEmpty() ? QStringLiteral("-") : boot;
+  }();
+  return id;
 }
 
 Result<std::vector<RowRecord>> ReadRows(HistoryStore& store, QSqlDatabase& db, const QString& order) {
@@ -251,6 +258,7 @@ QString ThisProcess() {
 bool OnThisMachine(const QString& process) { return process.section(QLatin1Char(' '), 0, 0) == MachineId(); }
 
 bool ProcessRuns(const QString& process) {
+  if (process == ThisProcess()) return true;
   const QStringList parts = process.split(QLatin1Char(' '));
   // Another boot: every process of the one before is gone.
   if (parts.size() < 4 || parts[1] != BootId()) return false;
