@@ -72,43 +72,34 @@ QString StoreNowExpression(HistoryStore& store) {
                                           "'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')");
 }
 
-Result<QDateTime> StoreNow(HistoryStore& store, QSqlDatabase& db) {
-  QSqlQuery query(db);
-  if (!query.exec(QStringLiteral("SELECT %1").arg(StoreNowExpression(store))) || !query.next())
-    return store.StatementFailure(QStringLiteral("the store's clock"), query.lastError());
-  return TimeOf(query.value(0));
-}
-
-// The order's claim time-out: kept from its first claim (settle), else the one proposed.
-Result<int> OrderLease(HistoryStore& store, QSqlDatabase& db, const QString& order, int proposed, bool settle) {
-  QSqlQuery query(db);
-  query.prepare(QStringLiteral("SELECT claim_timeout_seconds FROM order_terms WHERE order_name = ?"));
-  query.addBindValue(order);
-  if (!query.exec()) return store.StatementFailure(QStringLiteral("order lease"), query.lastError());
-  if (query.next()) return query.value(0).toInt();
-  query.finish();
-  if (!settle) return proposed;
-  QSqlQuery insert(db);
-  insert.prepare(QStringLiteral("INSERT INTO order_terms (order_name, claim_timeout_seconds) VALUES (?, ?) "
-                                "ON CONFLICT (order_name) DO NOTHING"));
-  insert.addBindValue(order);
-  insert.addBindValue(proposed);
-  if (!insert.exec()) return store.StatementFailure(QStringLiteral("order lease"), insert.lastError());
-  return proposed;
-}
-
 // What a claim held by another run is judged by: the store's now and the order's time-out.
 struct LeaseJudge {
   QDateTime now;
   int orderSeconds = kStaleClaimSeconds;
 };
 
+// The store's now and the order's time-out, in one statement: a claim waits for none but its
+// own. settle: an order without a time-out yet is given the one proposed.
 Result<LeaseJudge> JudgeOf(HistoryStore& store, QSqlDatabase& db, const QString& order, int proposed, bool settle) {
-  const Result<QDateTime> now = StoreNow(store, db);
-  if (!now) return now.failure();
-  const Result<int> seconds = OrderLease(store, db, order, proposed, settle);
-  if (!seconds) return seconds.failure();
-  return LeaseJudge{*now, *seconds};
+  QSqlQuery query(db);
+  query.prepare(QStringLiteral("SELECT %1, (SELECT claim_timeout_seconds FROM order_terms WHERE order_name = ?)")
+                    .arg(StoreNowExpression(store)));
+  query.addBindValue(order);
+  if (!query.exec() || !query.next()) return store.StatementFailure(QStringLiteral("the store's clock"), query.lastError());
+  LeaseJudge judge{TimeOf(query.value(0)), proposed};
+  if (!query.value(1).isNull()) {
+    judge.orderSeconds = query.value(1).toInt();
+    return judge;
+  }
+  query.finish();
+  if (!settle) return judge;
+  QSqlQuery insert(db);
+  insert.prepare(QStringLiteral("INSERT INTO order_terms (order_name, claim_timeout_seconds) VALUES (?, ?) "
+                                "ON CONFLICT (order_name) DO NOTHING"));
+  insert.addBindValue(order);
+  insert.addBindValue(proposed);
+  if (!insert.exec()) return store.StatementFailure(QStringLiteral("order terms"), insert.lastError());
+  return judge;
 }
 
 // A claim is over when its process is gone (on this machine, where that can be seen), or when
