@@ -498,8 +498,9 @@ QCommandLineOption SameCapcodesOption() {
 
 QCommandLineOption BatchClaimTimeoutOption() {
   return QCommandLineOption(QStringLiteral("claim-timeout"),
-                            QStringLiteral("A batch's pager left being written by a run that went away (killed, "
-                                           "its machine switched off) is given back after SECONDS (default: 120)."),
+                            QStringLiteral("A batch's pager left being written on another machine by a run that "
+                                           "went away is given back after SECONDS (default: 120; the batch keeps "
+                                           "the time-out of its first run); on this machine at once."),
                             QStringLiteral("SECONDS"));
 }
 

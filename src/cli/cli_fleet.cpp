@@ -60,8 +60,9 @@ struct FleetOptions {
                                                 "(a row failed in an earlier run is always tried again).")};
   QCommandLineOption claimTimeout{
       QStringLiteral("claim-timeout"),
-      QStringLiteral("run: a row taken by a run that went away (killed, unplugged, its host gone) is given back "
-                     "after SECONDS (default: 120)."),
+      QStringLiteral("run: a row taken on another machine by a run that went away (killed, unplugged, its host "
+                     "gone) is given back after SECONDS on the store's clock (default: 120); the order keeps the "
+                     "time-out of its first run. On this machine a row whose run is gone is taken at once."),
       QStringLiteral("SECONDS")};
   QCommandLineOption redo{QStringLiteral("redo"),
                           QStringLiteral("run: program this done row again (its number as status shows it); may be "
