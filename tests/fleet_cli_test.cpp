@@ -12,10 +12,10 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
-#include <QStandardPaths>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
@@ -25,8 +25,8 @@
 #include <memory>
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -220,10 +220,10 @@ TEST_F(FleetCommands, TwoAdaptersProgramEveryRowOnceAndTheNextRunFindsNothingLef
   EXPECT_TRUE(run.out.endsWith("order: 6 written, 0 failed in this run; 6 of 6 row(s) done\n"))
       << run.out.toStdString();
   // The first prompts in adapter order, each naming the row its pager is for.
-  EXPECT_TRUE(run.err.startsWith(
-      QStringLiteral("adapter 1 (%1): insert the pager for row 2 (Ward 1, bed 1) and press Enter\n"
-                     "adapter 2 (%2): insert the pager for row 3 (Ward 1, bed 2) and press Enter\n")
-          .arg(first->DevicePath(), second->DevicePath())))
+  EXPECT_TRUE(
+      run.err.startsWith(QStringLiteral("adapter 1 (%1): insert the pager for row 2 (Ward 1, bed 1) and press Enter\n"
+                                        "adapter 2 (%2): insert the pager for row 3 (Ward 1, bed 2) and press Enter\n")
+                             .arg(first->DevicePath(), second->DevicePath())))
       << run.err.toStdString();
   // Both adapters worked.
   EXPECT_GE(first->Counted().ends, 1);
@@ -451,7 +451,8 @@ TEST_F(FleetCommands, OneCtrlCRuleForOrdersAndBatchesOnAPipeAndATerminal) {
   std::vector<Case> cases;
   for (bool batch : {false, true})
     for (bool terminal : {false, true})
-      for (When when : {When::AtPrompt, When::OnceInWrite, When::TwiceInWrite}) cases.push_back({batch, terminal, when});
+      for (When when : {When::AtPrompt, When::OnceInWrite, When::TwiceInWrite})
+        cases.push_back({batch, terminal, when});
   ASSERT_TRUE(WriteFileAtomically(Path("order.csv"), OrderOf(3)));
   int number = 0;
   for (const Case& c : cases) {
@@ -483,10 +484,10 @@ TEST_F(FleetCommands, OneCtrlCRuleForOrdersAndBatchesOnAPipeAndATerminal) {
       ASSERT_EQ(::unlockpt(terminal), 0);
       run.setStandardInputFile(QString::fromLatin1(::ptsname(terminal)));
     }
-    const QStringList arguments =
-        c.batch ? QStringList{"write", "batch.DAT", "--increment", "--count", "3", "--keep-serial", "--port",
-                              adapter.DevicePath()}
-                : QStringList{"fleet", "run", "order.csv", "--template", "template.yaml", "--port", adapter.DevicePath()};
+    const QStringList arguments = c.batch ? QStringList{"write", "batch.DAT",     "--increment", "--count",
+                                                        "3",     "--keep-serial", "--port",      adapter.DevicePath()}
+                                          : QStringList{"fleet",         "run",    "order.csv",         "--template",
+                                                        "template.yaml", "--port", adapter.DevicePath()};
     run.start(QStringLiteral(M84DPT_PROGRAM), arguments);
     ASSERT_TRUE(run.waitForStarted());
     // Enter for every prompt when the signal is to come in a write; none when it is to come at one.
@@ -731,15 +732,17 @@ TEST_F(FleetCommands, ARunThatLostItsLeaseRecordsItsPagerOutsideTheOrderAndStops
     Result<QSqlDatabase> db = store.Connection();
     ASSERT_TRUE(db);
     QSqlQuery query(*db);
-    ASSERT_TRUE(query.exec("UPDATE order_rows SET lease_token = 'bench-b-token', host_name = 'bench-b', "
-                           "port = '/dev/ttyUSB9', process = 'another-machine boot 4242 1' WHERE row_number = 2"));
+    ASSERT_TRUE(
+        query.exec("UPDATE order_rows SET lease_token = 'bench-b-token', host_name = 'bench-b', "
+                   "port = '/dev/ttyUSB9', process = 'another-machine boot 4242 1' WHERE row_number = 2"));
   }
   ASSERT_TRUE(run->waitForFinished(30000));
   const QString out = QString::fromUtf8(run->readAllStandardOutput());
   const QString err = QString::fromUtf8(run->readAllStandardError());
   EXPECT_EQ(run->exitCode(), 1);
-  EXPECT_TRUE(err.contains("serial 8400200020 has row 2's settings, but row 2 was taken by a run on bench-b "
-                           "(/dev/ttyUSB9); this run takes no other row"))
+  EXPECT_TRUE(
+      err.contains("serial 8400200020 has row 2's settings, but row 2 was taken by a run on bench-b "
+                   "(/dev/ttyUSB9); this run takes no other row"))
       << err.toStdString();
   EXPECT_TRUE(out.contains("order: 0 written, 0 failed in this run; 0 of 3 row(s) done")) << out.toStdString();
   EXPECT_EQ(slow.Counted().ends, 1);  // no other pager started
@@ -828,8 +831,8 @@ TEST_F(FleetCommands, ABatchKilledOnItsThirdPagerGoesOnAtOnceWithThatPager) {
   paced.swap = true;
   SimulatorHost slow(paced);
   ASSERT_TRUE(slow.Start());
-  const QStringList batch = {"write", "batch.DAT", "--increment", "--count",          "5",
-                             "--keep-serial", "--port", slow.DevicePath()};
+  const QStringList batch = {"write", "batch.DAT",     "--increment", "--count",
+                             "5",     "--keep-serial", "--port",      slow.DevicePath()};
   QProcess killed;
   killed.setProcessEnvironment(environment);
   killed.setWorkingDirectory(dir.path());
@@ -1236,7 +1239,12 @@ TEST_P(FleetBenches, BenchesWithOtherClocksAndTimeOutsNeverTakeEachOthersRows) {
     bench.setProcessEnvironment(clock);
     bench.setWorkingDirectory(dir.path());
     QStringList arguments = ahead[i];
-    arguments << "fleet" << "run" << "order.csv" << "--template" << "template.yaml" << "--order" << orderName;
+    arguments << "fleet"
+              << "run"
+              << "order.csv"
+              << "--template"
+              << "template.yaml"
+              << "--order" << orderName;
     arguments << "--port" << adapters[2 * i]->DevicePath() << "--port" << adapters[2 * i + 1]->DevicePath();
     arguments << timeOut[i];
     bench.start(i == 0 ? faketime : QStringLiteral(M84DPT_PROGRAM), arguments);

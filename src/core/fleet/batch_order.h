@@ -32,8 +32,8 @@ std::optional<PagerData> BatchStartOf(const QString& text);
 
 // A stored batch of FILE whose rows include FILE's settings as they now are.
 struct ResumedBatch {
-  Order order;   // its rows from FILE's on: those before were written
-  int row = 0;   // the row FILE's settings are
+  Order order;  // its rows from FILE's on: those before were written
+  int row = 0;  // the row FILE's settings are
   int total = 0;
 };
 std::optional<ResumedBatch> ResumableBatch(const QString& file, const PagerData& now,

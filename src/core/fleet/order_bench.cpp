@@ -133,11 +133,13 @@ QString RowKept::Trouble(const HistoryRecord& record) const {
   const QString pager = record.serial.isEmpty() ? QStringLiteral("its pager")
                                                 : QStringLiteral("its pager (serial number %1)").arg(record.serial);
   if (!journal.isEmpty())
-    return QStringLiteral("the history's store cannot be written (%1); %2 is kept in %3 and recorded when the store "
-                          "is next opened; no new pager is taken")
+    return QStringLiteral(
+               "the history's store cannot be written (%1); %2 is kept in %3 and recorded when the store "
+               "is next opened; no new pager is taken")
         .arg(storeFailed->Text(), pager, journal);
-  return QStringLiteral("the history's store cannot be written (%1), nor the journal (%2): note %3 and its row; no "
-                        "new pager is taken")
+  return QStringLiteral(
+             "the history's store cannot be written (%1), nor the journal (%2): note %3 and its row; no "
+             "new pager is taken")
       .arg(storeFailed->Text(), journalFailed, pager);
 }
 

@@ -8,8 +8,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlError>
-#include <QStandardPaths>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QSysInfo>
 #include <QUuid>
 #include <QVariant>
@@ -68,8 +68,9 @@ bool IsSQLite(HistoryStore& store) { return store.Location().backend == HistoryL
 // file's is the machine's (whose own claims are judged by their processes, not by time).
 QString StoreNowExpression(HistoryStore& store) {
   return IsSQLite(store) ? QStringLiteral("strftime('%Y-%m-%dT%H:%M:%fZ', 'now')")
-                         : QStringLiteral("to_char(clock_timestamp() AT TIME ZONE 'UTC', "
-                                          "'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')");
+                         : QStringLiteral(
+                               "to_char(clock_timestamp() AT TIME ZONE 'UTC', "
+                               "'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')");
 }
 
 // What a claim held by another run is judged by: the store's now and the order's time-out.
@@ -85,7 +86,8 @@ Result<LeaseJudge> JudgeOf(HistoryStore& store, QSqlDatabase& db, const QString&
   query.prepare(QStringLiteral("SELECT %1, (SELECT claim_timeout_seconds FROM order_terms WHERE order_name = ?)")
                     .arg(StoreNowExpression(store)));
   query.addBindValue(order);
-  if (!query.exec() || !query.next()) return store.StatementFailure(QStringLiteral("the store's clock"), query.lastError());
+  if (!query.exec() || !query.next())
+    return store.StatementFailure(QStringLiteral("the store's clock"), query.lastError());
   LeaseJudge judge{TimeOf(query.value(0)), proposed};
   if (!query.value(1).isNull()) {
     judge.orderSeconds = query.value(1).toInt();
@@ -94,8 +96,9 @@ Result<LeaseJudge> JudgeOf(HistoryStore& store, QSqlDatabase& db, const QString&
   query.finish();
   if (!settle) return judge;
   QSqlQuery insert(db);
-  insert.prepare(QStringLiteral("INSERT INTO order_terms (order_name, claim_timeout_seconds) VALUES (?, ?) "
-                                "ON CONFLICT (order_name) DO NOTHING"));
+  insert.prepare(
+      QStringLiteral("INSERT INTO order_terms (order_name, claim_timeout_seconds) VALUES (?, ?) "
+                     "ON CONFLICT (order_name) DO NOTHING"));
   insert.addBindValue(order);
   insert.addBindValue(proposed);
   if (!insert.exec()) return store.StatementFailure(QStringLiteral("order terms"), insert.lastError());
@@ -391,8 +394,9 @@ Result<std::vector<BatchTerms>> StoredBatches(HistoryStore& store, const QString
   if (!connection) return connection.failure();
   QSqlQuery query(*connection);
   query.setForwardOnly(true);
-  query.prepare(QStringLiteral("SELECT order_name, batch_total, batch_start FROM order_terms WHERE batch_total > 0 "
-                               "AND substr(order_name, 1, ?) = ?"));
+  query.prepare(
+      QStringLiteral("SELECT order_name, batch_total, batch_start FROM order_terms WHERE batch_total > 0 "
+                     "AND substr(order_name, 1, ?) = ?"));
   query.addBindValue(int(prefix.size()));
   query.addBindValue(prefix);
   if (!query.exec()) return store.StatementFailure(QStringLiteral("order terms"), query.lastError());
@@ -429,8 +433,9 @@ Result<RowFinish> OrderState::Finish(int row, HistoryRecord& record, bool done, 
   RowFinish finish;
   const Outcome outcome = Locked([&](QSqlDatabase& db) -> Outcome {
     QSqlQuery held(db);
-    held.prepare(QStringLiteral("SELECT state, lease_token, host_name, port FROM order_rows WHERE order_name = ? AND "
-                                "row_number = ?"));
+    held.prepare(
+        QStringLiteral("SELECT state, lease_token, host_name, port FROM order_rows WHERE order_name = ? AND "
+                       "row_number = ?"));
     held.addBindValue(order_);
     held.addBindValue(row);
     if (!held.exec()) return store_.StatementFailure(QStringLiteral("order"), held.lastError());

@@ -149,7 +149,9 @@ class OrderState {
   // A claim made by an earlier state of the same run (the journal's), finished through this one.
   void AdoptClaim(int row, const QString& token) { tokens_[row] = token; }
   // The order's claim time-out, once a claim has read it: what a run refreshes within.
-  int LeaseSeconds(const ClaimRules& rules) const { return leaseSeconds_ > 0 ? leaseSeconds_ : rules.staleClaimSeconds; }
+  int LeaseSeconds(const ClaimRules& rules) const {
+    return leaseSeconds_ > 0 ? leaseSeconds_ : rules.staleClaimSeconds;
+  }
 
  private:
   // Runs body inside a transaction that holds the order's lock.
