@@ -132,6 +132,19 @@ class FleetCommands : public ::testing::Test {
     return process;
   }
 
+  // The program started with these arguments and one Enter on its standard input, then left to run.
+  std::unique_ptr<QProcess> StartWithOneEnter(const QStringList& arguments) {
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(environment);
+    process->setWorkingDirectory(dir.path());
+    process->start(QStringLiteral(M84DPT_PROGRAM), arguments);
+    EXPECT_TRUE(process->waitForStarted());
+    process->write("\n");
+    process->waitForBytesWritten();
+    process->closeWriteChannel();
+    return process;
+  }
+
   Outcome Run(const std::vector<const SimulatorHost*>& adapters, const QByteArray& enters) {
     QStringList arguments = {"fleet", "run", "order.csv", "--template", "template.yaml"};
     for (const SimulatorHost* adapter : adapters) arguments << "--port" << adapter->DevicePath();
@@ -666,16 +679,9 @@ TEST_F(FleetCommands, AClaimFromAnotherMachineIsTakenOnceTheOrdersLeaseRunsOut) 
   paced.pace = true;
   SimulatorHost slow(paced);
   ASSERT_TRUE(slow.Start());
-  auto* killed = new QProcess;
-  std::unique_ptr<QProcess> owner(killed);
-  killed->setProcessEnvironment(environment);
-  killed->setWorkingDirectory(dir.path());
-  killed->start(QStringLiteral(M84DPT_PROGRAM), {"fleet", "run", "order.csv", "--template", "template.yaml", "--port",
-                                                 slow.DevicePath(), "--claim-timeout", "4"});
-  ASSERT_TRUE(killed->waitForStarted());
-  killed->write("\n");
-  killed->waitForBytesWritten();
-  killed->closeWriteChannel();
+  const std::unique_ptr<QProcess> killed =
+      StartWithOneEnter({"fleet", "run", "order.csv", "--template", "template.yaml", "--port", slow.DevicePath(),
+                         "--claim-timeout", "4"});
   KillInMidWrite(*killed, slow);
   QElapsedTimer sinceKill;
   sinceKill.start();
@@ -1122,15 +1128,9 @@ TEST_F(FleetCommands, ARowBeingWrittenSlowlyStaysItsBenchs) {
   paced.pace = true;
   SimulatorHost slow(paced);
   ASSERT_TRUE(slow.Start());
-  auto writing = std::make_unique<QProcess>();
-  writing->setProcessEnvironment(environment);
-  writing->setWorkingDirectory(dir.path());
-  writing->start(QStringLiteral(M84DPT_PROGRAM), {"fleet", "run", "order.csv", "--template", "template.yaml", "--port",
-                                                  slow.DevicePath(), "--claim-timeout", "1"});
-  ASSERT_TRUE(writing->waitForStarted());
-  writing->write("\n");
-  writing->waitForBytesWritten();
-  writing->closeWriteChannel();
+  const std::unique_ptr<QProcess> writing =
+      StartWithOneEnter({"fleet", "run", "order.csv", "--template", "template.yaml", "--port", slow.DevicePath(),
+                         "--claim-timeout", "1"});
   // Well past the time-out, in mid-verify.
   QDeadlineTimer midWrite(20000);
   while (slow.Counted().blockWrites < 24 && !midWrite.hasExpired()) QThread::msleep(10);

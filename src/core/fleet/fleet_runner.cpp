@@ -2,6 +2,8 @@
 
 #include <QDeadlineTimer>
 #include <QThread>
+#include <algorithm>
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <set>
@@ -42,7 +44,10 @@ class Promises {
   // this one; one adapter at a time, so that two never find the same row.
   Result<std::optional<int>> PromiseNext(int adapter,
                                          const std::function<Result<std::optional<int>>(std::set<int>)>& next) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    // The first promises in adapter order, as the first prompts come: adapter 1 gets the first row.
+    turned_.wait(lock, [&] { return turn_ >= adapter; });
+    Leave(adapter);
     rows_.erase(adapter);
     const Result<std::optional<int>> found = next(Others(adapter));
     if (found && *found) rows_[adapter] = **found;
@@ -57,7 +62,19 @@ class Promises {
     return Others(adapter);
   }
 
+  // The adapter's worker ends: the next adapter's first promise waits for it no longer.
+  void Done(int adapter) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    rows_.erase(adapter);
+    Leave(adapter);
+  }
+
  private:
+  void Leave(int adapter) {
+    turn_ = std::max(turn_, adapter + 1);
+    turned_.notify_all();
+  }
+
   std::set<int> Others(int adapter) const {
     std::set<int> rows;
     for (const auto& [other, row] : rows_)
@@ -66,6 +83,8 @@ class Promises {
   }
 
   std::mutex mutex_;
+  std::condition_variable turned_;
+  int turn_ = 1;
   std::map<int, int> rows_;
 };
 
@@ -205,6 +224,7 @@ RunResult RunOrder(const Order& order, const RunOptions& options, RunConsole& co
   for (int adapter = 1; adapter <= options.ports.size(); ++adapter)
     threads.emplace_back([&, adapter] {
       Worker(order, options, console, adapter, result, resultMutex, halted, promises).Run();
+      promises.Done(adapter);
       --running;
     });
   console.Attend([&] { return running.load() == 0; });
