@@ -101,9 +101,12 @@ class HistoryDialogTest : public ::testing::TestWithParam<Backend> {
     Result<QSqlDatabase> db = store.Connection();
     ASSERT_TRUE(db);
     QSqlQuery query(*db);
-    ASSERT_TRUE(query.exec(QStringLiteral("INSERT INTO order_rows VALUES ('night', 3, 'done', '', '', '8400000001', "
-                                          "%1, '', '', '', '', '', '', '')")
-                               .arg(ids[0])))
+    ASSERT_TRUE(
+        query.exec(QStringLiteral("INSERT INTO order_rows (order_name, row_number, state, fingerprint, label, serial, "
+                                  "history_id, port, run_id, claimed_utc, updated_utc, user_name, host_name, "
+                                  "detail) VALUES ('night', 3, 'done', '', '', '8400000001', "
+                                  "%1, '', '', '', '', '', '', '')")
+                       .arg(ids[0])))
         << query.lastError().text().toStdString();
   }
 
@@ -114,7 +117,7 @@ class HistoryDialogTest : public ::testing::TestWithParam<Backend> {
       ASSERT_TRUE(db.open()) << db.lastError().text().toStdString();
       QSqlQuery query(db);
       ASSERT_TRUE(query.exec(QStringLiteral(
-          "DROP TABLE IF EXISTS pager_history, history_schema, order_rows, fleet_orders, order_replaced")));
+          "DROP TABLE IF EXISTS pager_history, history_schema, order_rows, fleet_orders, order_replaced, order_terms")));
     }
     QSqlDatabase::removeDatabase(QStringLiteral("scratch"));
   }

@@ -115,7 +115,7 @@ class HistoryBackend : public ::testing::TestWithParam<Backend> {
       ASSERT_TRUE(db.open()) << db.lastError().text().toStdString();
       QSqlQuery query(db);
       ASSERT_TRUE(query.exec(QStringLiteral(
-          "DROP TABLE IF EXISTS pager_history, history_schema, order_rows, fleet_orders, order_replaced")));
+          "DROP TABLE IF EXISTS pager_history, history_schema, order_rows, fleet_orders, order_replaced, order_terms")));
     }
     QSqlDatabase::removeDatabase(QStringLiteral("scratch"));
   }

@@ -12,6 +12,7 @@
 #include "cli/transfer_interrupt.h"
 #include "core/fleet/batch_order.h"
 #include "core/fleet/fleet_runner.h"
+#include "core/fleet/order_bench.h"
 #include "core/fleet/order_state.h"
 #include "core/image/dat_file.h"
 #include "core/link/adapter_frame.h"
@@ -190,12 +191,24 @@ QString TextCannotStep(const BatchPlan& plan, const PageValues& general) {
   return stepped ? QString() : stepped.failure().reason;
 }
 
+// The stored batches with a pager not yet written: a batch all done is no batch to go on with,
+// and FILE at its first pager again (its save failed) starts a batch of its own.
+std::vector<fleet::BatchTerms> UnfinishedBatches(HistoryStore& store, const std::vector<fleet::BatchTerms>& stored) {
+  std::vector<fleet::BatchTerms> unfinished;
+  for (const fleet::BatchTerms& terms : stored) {
+    const Result<std::vector<fleet::RowRecord>> rows = fleet::OrderState(store, terms.name).Rows();
+    if (!rows) continue;
+    const auto done = std::count_if(rows->begin(), rows->end(),
+                                    [](const fleet::RowRecord& row) { return row.state == fleet::kRowDone; });
+    if (done < terms.total) unfinished.push_back(terms);
+  }
+  return unfinished;
+}
+
 bool AwaitEnterOnTerminal(int next, int count) {
   std::fprintf(stderr, "%s (pager %d of %d)\n", qPrintable(kNextPagerPrompt), next, count);
   std::fflush(stderr);
-  char line[256];
-  // A Ctrl+C here ends the wait too: the handler takes no restart.
-  return std::fgets(line, sizeof line, stdin) != nullptr;
+  return ReadPromptLine().has_value();
 }
 
 }  // namespace
@@ -212,14 +225,43 @@ QCommandLineOption CountOption() {
                             QStringLiteral("N"));
 }
 
-int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& awaitNext,
+int WriteBatch(const BatchPlan& given, AdapterLink& link, const AwaitNextPager& awaitNext,
                TransferInterrupts* interrupts) {
+  BatchPlan plan = given;
   PagerData fileData;
   ModelPageSet filePages(fileData, DisplayMode::Advanced);
   ConsoleHost fileHost;
   if (!LoadSettingsOverBase(plan.base, plan.file, fileData, fileHost)) return 1;
   filePages.ExchangeAllPages(Direction::Load);
   const PageValues& general = filePages.Page(PageId::General).Values();
+
+  // The batch as an order: its rows' progress kept in the history store with its total and its
+  // first pager's settings, so that a run that stopped goes on where it stopped, with FILE as it
+  // now stands, instead of giving the same capcodes to another pager.
+  std::optional<HistoryStore> store;
+  std::optional<fleet::OrderState> state;
+  std::optional<fleet::ResumedBatch> resumed;
+  if (plan.orderStore && plan.increment) {
+    store.emplace(*plan.orderStore);
+    const Result<std::vector<fleet::BatchTerms>> stored =
+        fleet::StoredBatches(*store, fleet::BatchNamePrefix(plan.file));
+    if (!stored)
+      PrintReason(QStringLiteral("history: the batch's progress is not kept: %1").arg(stored.failure().Text()));
+    else
+      resumed = fleet::ResumableBatch(plan.file, fileData, UnfinishedBatches(*store, *stored));
+  }
+  if (resumed) {
+    const int total = resumed->total;
+    if (given.count != total && given.count > 1)
+      PrintReason(QStringLiteral("--count %1 is not used: this batch's total is %2, kept from its first run")
+                      .arg(given.count)
+                      .arg(total));
+    PrintReason(QStringLiteral("%1 holds pager %2 of a batch of %3 begun earlier: the batch goes on from there")
+                    .arg(plan.file)
+                    .arg(resumed->row)
+                    .arg(total));
+    plan.count = total - resumed->row + 1;
+  }
   const Capcodes first = CapcodesOf(general);
   const Planned planned = PlanCapcodes(plan, general);
   if (const QString obstacle = BatchObstacle(plan, general, planned); !obstacle.isEmpty()) {
@@ -239,24 +281,25 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
                                                kSerialLast - kSerialFirst + 1)),
                          plan.file));
 
-  // The batch as an order: its rows' progress kept in the history store, so that a run that
-  // stopped before FILE was stepped goes on where it stopped instead of giving the same capcodes
-  // to another pager.
-  const fleet::Order order = fleet::BatchOrder(plan.file, fileData, plan.count, plan.increment);
-  std::optional<HistoryStore> store;
-  std::optional<fleet::OrderState> state;
+  const fleet::Order order =
+      resumed ? resumed->order : fleet::BatchOrder(plan.file, fileData, plan.count, plan.increment);
+  // The batch's whole count, and the pager numbers (from 1) as its first run numbered them.
+  const int total = resumed ? resumed->total : plan.count;
   fleet::ClaimRules rules;
-  if (plan.orderStore && plan.increment) {
-    store.emplace(*plan.orderStore);
+  if (store) {
     state.emplace(*store, order.name);
     rules.runId = fleet::NewRunId();
     rules.staleClaimSeconds = plan.claimTimeoutSeconds;
     rules.source = kSourceBatch;
-    const Result<std::vector<fleet::RowRecord>> rows = state->Rows();
+    Outcome kept = Succeeded();
+    if (!resumed)
+      kept = state->KeepBatch({order.name, plan.count, fleet::BatchStartText(fileData)}, plan.claimTimeoutSeconds);
+    const Result<std::vector<fleet::RowRecord>> rows =
+        kept ? state->Rows() : Result<std::vector<fleet::RowRecord>>(kept.failure());
     if (!rows) {
       PrintReason(QStringLiteral("history: the batch's progress is not kept: %1").arg(rows.failure().Text()));
       state.reset();
-    } else {
+    } else if (!resumed) {
       QStringList before;
       for (const fleet::RowRecord& row : *rows)
         if (row.state == fleet::kRowDone && order.Row(row.row)) before << QString::number(row.row);
@@ -298,11 +341,14 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
 
   int written = 0;
   int exitCode = 0;
-  int sequential = 0;    // the last row taken, where no store keeps them
+  // The last row taken, where no store keeps them.
+  int sequential = order.rows.empty() ? 0 : order.rows.front().row - 1;
   bool another = false;  // a pager was written: ask for the next
   for (;;) {
-    if (interrupts && interrupts->HungUp()) {
-      exitCode = kHungUpExitCode;
+    // A signal during the pager just written ends the batch: no other pager is started.
+    if (interrupts && interrupts->Heard()) {
+      exitCode = interrupts->ExitCode();
+      if (another) PrintReason(QStringLiteral("interrupted; no further pager is started"));
       break;
     }
     int pager = sequential + 1;
@@ -335,14 +381,14 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
         pager = **claimed;
       }
     }
-    if (!state && pager > plan.count) break;
+    if (!state && pager > total) break;
     sequential = pager;
     const fleet::OrderRow& row = *order.Row(pager);
     const auto giveBack = [&] {
       if (state) (void)state->Release(pager, rules);
     };
     std::optional<QByteArray> seated;
-    if (another && !AwaitAnotherPager(link, awaitNext, pager, plan.count, refuse, keepSerial, seated)) {
+    if (another && !AwaitAnotherPager(link, awaitNext, pager, total, refuse, keepSerial, seated)) {
       giveBack();
       exitCode = interrupts && (interrupts->HungUp() || interrupts->Interrupted()) ? interrupts->ExitCode() : 1;
       PrintReason(QStringLiteral("the batch stops before pager %1").arg(pager));
@@ -356,7 +402,7 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
       if (seated && pager > 1)
         if (const QString refused = refuse(*seated); !refused.isEmpty()) {
           PrintReason(refused);
-          if (!AwaitAnotherPager(link, awaitNext, pager, plan.count, refuse, keepSerial, seated)) {
+          if (!AwaitAnotherPager(link, awaitNext, pager, total, refuse, keepSerial, seated)) {
             giveBack();
             exitCode = interrupts && (interrupts->HungUp() || interrupts->Interrupted()) ? interrupts->ExitCode() : 1;
             PrintReason(QStringLiteral("the batch stops before pager %1").arg(pager));
@@ -376,7 +422,7 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
         break;
       }
     }
-    if (plan.count > 1) PrintReason(QStringLiteral("pager %1 of %2").arg(pager).arg(plan.count));
+    if (total > 1) PrintReason(QStringLiteral("pager %1 of %2").arg(pager).arg(total));
     PagerData pagerData = row.data;
     ModelPageSet pages(pagerData, DisplayMode::Advanced);
     pages.ExchangeAllPages(Direction::Load);
@@ -394,7 +440,7 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
     // never finished is filed under it.
     const std::optional<QByteArray>& known = seated ? seated : backedUp;
     if (state) (void)state->Refresh(pager, rules, known ? SerialText(*known) : QString());
-    fleet::ClaimKeepingHost keeping(host, rules.staleClaimSeconds, [&] {
+    fleet::ClaimKeepingHost keeping(host, state ? state->LeaseSeconds(rules) : rules.staleClaimSeconds, [&] {
       if (state) (void)state->Refresh(pager, rules);
     });
     const WriteResult result = WriteFromPages(link, pagerData, pages, options, keeping);
@@ -412,9 +458,13 @@ int WriteBatch(const BatchPlan& plan, AdapterLink& link, const AwaitNextPager& a
     if (state) {
       HistoryRecord record = RecordOf(transfer, link, serial);
       record.source = kSourceBatch;
-      if (const Outcome kept = state->Finish(pager, record, verified, QString()); !kept)
-        PrintReason(
-            QStringLiteral("history: this %1 was not recorded: %2").arg(record.operation, kept.failure().reason));
+      const fleet::RowKept kept = fleet::KeepRow(order, row, record, verified, *state);
+      if (!kept.MayGoOn()) {
+        PrintReason(kept.Trouble(record));
+        exitCode = verified ? 1 : writeExit;
+        if (verified) ++written;
+        break;
+      }
     } else {
       RecordTransfer(history, transfer, link, serial);
     }
@@ -448,8 +498,9 @@ QCommandLineOption SameCapcodesOption() {
 
 QCommandLineOption BatchClaimTimeoutOption() {
   return QCommandLineOption(QStringLiteral("claim-timeout"),
-                            QStringLiteral("A batch's pager left being written by a run that went away (killed, "
-                                           "its machine switched off) is given back after SECONDS (default: 120)."),
+                            QStringLiteral("A batch's pager left being written on another machine by a run that "
+                                           "went away is given back after SECONDS (default: 120; the batch keeps "
+                                           "the time-out of its first run); on this machine at once."),
                             QStringLiteral("SECONDS"));
 }
 

@@ -4,10 +4,10 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <deque>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 
 #include <sys/stat.h>
 
@@ -75,8 +75,9 @@ struct FleetOptions {
                                                 "(a row failed in an earlier run is always tried again).")};
   QCommandLineOption claimTimeout{
       QStringLiteral("claim-timeout"),
-      QStringLiteral("run: a row taken by a run that went away (killed, unplugged, its host gone) is given back "
-                     "after SECONDS (default: 120)."),
+      QStringLiteral("run: a row taken on another machine by a run that went away (killed, unplugged, its host "
+                     "gone) is given back after SECONDS on the store's clock (default: 120); the order keeps the "
+                     "time-out of its first run. On this machine a row whose run is gone is taken at once."),
       QStringLiteral("SECONDS")};
   QCommandLineOption strict{StrictOption()};
   QCommandLineOption redo{QStringLiteral("redo"),
@@ -253,15 +254,20 @@ int Check(const CommandParser& parser, const FleetOptions& options, const QStrin
 }
 
 // The person at the bench: one prompt at a time on standard error, answered by Enter on
-// standard input, for whichever adapter asked first; the status of each adapter on standard
-// error, each row's outcome on standard output.
+// standard input, in adapter order (the lowest-numbered adapter waiting first, and at the start
+// every adapter's prompt in turn), each naming its adapter and the row its pager is for, so that
+// the Enter goes to the adapter the prompt names; the status of each adapter on standard error,
+// each row's outcome on standard output.
 class TerminalConsole : public RunConsole {
  public:
-  bool AwaitPager(int adapter, const QString& port) override {
+  explicit TerminalConsole(int adapters) : adapters_(adapters) {}
+
+  bool AwaitPager(int adapter, const QString& port, const QString& next) override {
     std::unique_lock<std::mutex> lock(mutex_);
     if (closed_) return false;
     ports_[adapter] = port;
-    waiting_.push_back(adapter);
+    next_[adapter] = next;
+    waiting_.insert(adapter);
     changed_.notify_all();
     changed_.wait(lock, [&] { return answers_.count(adapter) > 0; });
     const bool answer = answers_[adapter];
@@ -281,6 +287,9 @@ class TerminalConsole : public RunConsole {
 
   void Attend(const std::function<bool()>& finished) override {
     std::unique_lock<std::mutex> lock(mutex_);
+    // The first prompts in adapter order: every adapter has asked, or had its chance to.
+    const auto start = std::chrono::steady_clock::now() + kFirstRound;
+    changed_.wait_until(lock, start, [&] { return int(waiting_.size()) >= adapters_ || finished() || Stopping(); });
     for (;;) {
       changed_.wait_for(lock, std::chrono::milliseconds(100), [&] { return !waiting_.empty() || finished(); });
       if (Stopping()) Close();
@@ -288,15 +297,14 @@ class TerminalConsole : public RunConsole {
         if (finished()) return;
         continue;
       }
-      const int adapter = waiting_.front();
-      waiting_.pop_front();
-      const QString prompt =
-          QStringLiteral("adapter %1 (%2): insert the next pager and press Enter").arg(adapter).arg(ports_[adapter]);
+      const int adapter = *waiting_.begin();
+      waiting_.erase(waiting_.begin());
+      const QString prompt = QStringLiteral("adapter %1 (%2): insert the pager for %3 and press Enter")
+                                 .arg(adapter)
+                                 .arg(ports_[adapter], next_[adapter]);
       lock.unlock();
       Line(stderr, prompt);
-      char line[256];
-      // A Ctrl+C here ends the wait: the handler takes no restart.
-      const bool entered = std::fgets(line, sizeof line, stdin) != nullptr;
+      const bool entered = ReadPromptLine().has_value();
       lock.lock();
       answers_[adapter] = entered && !Stopping();
       if (!answers_[adapter]) Close();
@@ -321,13 +329,18 @@ class TerminalConsole : public RunConsole {
     std::fflush(stream);
   }
 
+  // How long the first prompt waits for every adapter to ask: their workers start together.
+  static constexpr std::chrono::seconds kFirstRound{2};
+
   TransferInterrupts interrupts_{InterruptRule::WarnThenStop};
+  int adapters_;
   std::mutex mutex_;
   std::mutex outputMutex_;
   std::condition_variable changed_;
-  std::deque<int> waiting_;
+  std::set<int> waiting_;  // by adapter number: the lowest is asked first
   std::map<int, bool> answers_;
   std::map<int, QString> ports_;
+  std::map<int, QString> next_;
   bool closed_ = false;
 };
 
@@ -408,7 +421,7 @@ int Run(const CommandParser& parser, const FleetOptions& options, const QString&
   }
   // Ctrl+C and a hang-up are heard from here on: the check's look at the history may wait on its
   // server, and ends at once then.
-  TerminalConsole console;
+  TerminalConsole console(int(ports.size()));
   const QString stopped = QStringLiteral("interrupted; nothing written");
   // A template given here is looked at before anything else; one the order kept was looked at when
   // it was first given.

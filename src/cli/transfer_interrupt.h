@@ -2,6 +2,14 @@
 // Ctrl+C (SIGINT), SIGTERM and a closed terminal (SIGHUP) while the command line moves blocks:
 // the handler only counts, and the transfer looks at the count between blocks, so a block in
 // progress always finishes and the line is left clean.
+//
+// One rule for every write of pagers (a single write, a batch, an order): the first Ctrl+C
+// finishes the pager being written and starts no other (exit 130); the second stops the write
+// after the block in progress, saying the pager is half-written. A signal at a prompt ends the
+// wait at once, whatever standard input is (a terminal, a pipe, a file).
+
+#include <QByteArray>
+#include <optional>
 
 namespace m84 {
 
@@ -30,10 +38,17 @@ class TransferInterrupts {
   bool HungUp() const;
   // 129 after a hang-up that was the only signal, else 130.
   int ExitCode() const;
+  // Any signal heard: no new pager is started.
+  bool Heard() const { return Interrupted() || HungUp(); }
 
  private:
   InterruptRule rule_;
   bool warned_ = false;
 };
+
+// A line of standard input (without its line end) for a prompt; nothing when standard input
+// ended, or a signal came first, or had come already. Read a byte at a time, so that the lines
+// after it stay for the next prompts; any thread may take the signal, the wait wakes all the same.
+std::optional<QByteArray> ReadPromptLine();
 
 }  // namespace m84

@@ -46,12 +46,15 @@ QString CapcodesOf(const OrderRow& row) {
 }  // namespace
 
 QString OrderRowWrite::Summary() const {
-  if (storeFailed) return QStringLiteral("the order's state cannot be kept: %1").arg(storeFailed->Text());
+  if (storeFailed && !(wrote && wrote->kept.storeFailed))
+    return QStringLiteral("the order's state cannot be kept: %1").arg(storeFailed->Text());
   if (!seated) return {};
   if (seated->kind != SeatedPager::Kind::Claimed) return seated->Refusal();
   const QString& name = rowName;
   if (stopped) return QStringLiteral("%1 given back unwritten").arg(name);
   if (!wrote) return {};
+  if (const QString trouble = wrote->kept.Trouble(wrote->record); !trouble.isEmpty())
+    return QStringLiteral("%1: %2").arg(name, trouble);
   if (wrote->ok) return QStringLiteral("%1 written, serial number %2").arg(name, wrote->record.serial);
   return QStringLiteral("%1 failed").arg(name);
 }
@@ -79,7 +82,7 @@ OrderRowWrite WriteNextRow(const fleet::Order& order, const HistoryLocation& loc
   }
   seatedRow(row);
   result.wrote = WriteRow(order, row, seated->serial, link, state, rules, host);
-  if (result.wrote->storeFailed) result.storeFailed = result.wrote->storeFailed;
+  if (result.wrote->kept.storeFailed) result.storeFailed = result.wrote->kept.storeFailed;
   return result;
 }
 

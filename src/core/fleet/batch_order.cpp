@@ -44,11 +44,49 @@ std::vector<int> CapcodesOf(const PagerData& data) {
   return capcodes;
 }
 
+QString BatchNamePrefix(const QString& file) {
+  return QStringLiteral("batch %1 ").arg(QFileInfo(file).absoluteFilePath());
+}
+
+QString BatchStartText(const PagerData& start) {
+  QByteArray bytes(reinterpret_cast<const char*>(start.image.data()), kImageSize);
+  bytes.append(reinterpret_cast<const char*>(start.selection.data()), kSelectionSize);
+  return QString::fromLatin1(bytes.toBase64());
+}
+
+std::optional<PagerData> BatchStartOf(const QString& text) {
+  const QByteArray bytes = QByteArray::fromBase64(text.toLatin1());
+  if (bytes.size() != kImageSize + kSelectionSize) return std::nullopt;
+  PagerData data;
+  std::copy(bytes.begin(), bytes.begin() + kImageSize, data.image.data());
+  std::copy(bytes.begin() + kImageSize, bytes.end(), data.selection.data());
+  return data;
+}
+
+std::optional<ResumedBatch> ResumableBatch(const QString& file, const PagerData& now,
+                                           const std::vector<BatchTerms>& stored) {
+  const QByteArray fingerprint = Digest(now).left(16);
+  for (const BatchTerms& terms : stored) {
+    const std::optional<PagerData> start = BatchStartOf(terms.start);
+    if (!start) continue;
+    Order order = BatchOrder(file, *start, terms.total, true);
+    for (const OrderRow& row : order.rows)
+      if (row.fingerprint == fingerprint) {
+        order.name = terms.name;
+        const int at = row.row;
+        // FILE steps only after a verified write: the pagers before its row were all written,
+        // even one whose record a kill cut off, and their capcodes are never given again.
+        order.rows.erase(order.rows.begin(), order.rows.begin() + (at - 1));
+        return ResumedBatch{std::move(order), at, terms.total};
+      }
+  }
+  return std::nullopt;
+}
+
 Order BatchOrder(const QString& file, const PagerData& start, int count, bool step) {
   Order order;
   order.file = file;
-  order.name = QStringLiteral("batch %1 %2")
-                   .arg(QFileInfo(file).absoluteFilePath(), QString::fromLatin1(Digest(start).left(16)));
+  order.name = BatchNamePrefix(file) + QString::number(ReadCapcode(start.image, 0));
   PagerData data = start;
   ModelPageSet pages(data, DisplayMode::Advanced);
   pages.ExchangeAllPages(Direction::Load);

@@ -26,8 +26,8 @@ class RunConsole {
  public:
   virtual ~RunConsole() = default;
   // Returns once a pager is in adapter `adapter` (counted from 1); false ends that adapter's
-  // work.
-  virtual bool AwaitPager(int adapter, const QString& port) = 0;
+  // work. next: the row the pager is for, "row 7 (Ames, J)".
+  virtual bool AwaitPager(int adapter, const QString& port, const QString& next) = 0;
   // How the adapter's pager is getting on: a status text, a block's progress.
   virtual void Progress(int adapter, const QString& line) = 0;
   // What stays on record: a row done or failed, a pager refused.
@@ -54,6 +54,7 @@ struct RunResult {
   int failed = 0;
   bool interrupted = false;
   bool storeFailed = false;  // the order's state could not be read or kept
+  bool leaseLost = false;    // a row's lease was taken by another run while its pager was written
 };
 
 RunResult RunOrder(const Order& order, const RunOptions& options, RunConsole& console);

@@ -105,7 +105,7 @@ Result<SeatedPager> SeatPager(const Order& order, OrderState& state, const Claim
 
 RowWrite WriteRow(const Order& order, const OrderRow& row, const QString& pagerSerial, AdapterLink& link,
                   OrderState& state, const ClaimRules& rules, TransferHost& host) {
-  ClaimKeepingHost keeping(host, rules.staleClaimSeconds,
+  ClaimKeepingHost keeping(host, state.LeaseSeconds(rules),
                            // A beat that fails is made up by the next: the time-out allows for several.
                            [&] { static_cast<void>(state.Refresh(row.row, rules)); });
   RowWrite result;
@@ -133,9 +133,42 @@ RowWrite WriteRow(const Order& order, const OrderRow& row, const QString& pagerS
   // The pager's own serial number until the write is known to have got through: a failed
   // write is never recorded against a serial number the pager does not hold.
   if (!result.ok && !result.written.reachedVerify) record.serial = pagerSerial;
-  const Outcome kept = state.Finish(row.row, record, result.ok, row.label);
-  if (!kept) result.storeFailed = kept.failure();
+  result.kept = KeepRow(order, row, record, result.ok, state);
   return result;
+}
+
+RowKept KeepRow(const Order& order, const OrderRow& row, HistoryRecord& record, bool ok, OrderState& state) {
+  RowKept kept;
+  const QString token = state.TokenOf(row.row);
+  const Result<RowFinish> finished = state.Finish(row.row, record, ok, row.label);
+  if (finished) {
+    kept.leaseLost = finished->leaseLost;
+    return kept;
+  }
+  kept.storeFailed = finished.failure();
+  // The pager is in hand and verified: its record waits in the journal for the store.
+  const Outcome journaled = KeepPending(state.StoreLocation(), {order.name, row.row, ok, row.label, token, record});
+  if (journaled)
+    kept.journal = PendingFile(state.StoreLocation());
+  else
+    kept.journalFailed = journaled.failure().reason;
+  return kept;
+}
+
+QString RowKept::Trouble(const HistoryRecord& record) const {
+  if (leaseLost) return record.detail + QStringLiteral("; this run takes no other row");
+  if (!storeFailed) return {};
+  const QString pager = record.serial.isEmpty() ? QStringLiteral("its pager")
+                                                : QStringLiteral("its pager (serial number %1)").arg(record.serial);
+  if (!journal.isEmpty())
+    return QStringLiteral(
+               "the history's store cannot be written (%1); %2 is kept in %3 and recorded when the store "
+               "is next opened; no new pager is taken")
+        .arg(storeFailed->Text(), pager, journal);
+  return QStringLiteral(
+             "the history's store cannot be written (%1), nor the journal (%2): note %3 and its row; no "
+             "new pager is taken")
+      .arg(storeFailed->Text(), journalFailed, pager);
 }
 
 }  // namespace m84::fleet

@@ -69,13 +69,35 @@ struct SeatedPager {
 // the next row for it. The port is given up again before it returns.
 Result<SeatedPager> SeatPager(const Order& order, OrderState& state, const ClaimRules& rules, AdapterLink& link);
 
+// How a claimed row's write was kept: recorded and marked, in the journal for a store that
+// failed, or outside the order for a lease that another run took.
+struct RowKept {
+  std::optional<Failure> storeFailed;  // the record or the row's state could not be kept
+  // With storeFailed: the journal that keeps the record for the store's return, where it could
+  // be written there; journalFailed says why not.
+  QString journal;
+  QString journalFailed;
+  // Another run took the row's lease during the write: the pager is recorded as written outside
+  // the order, and the run must take no other row.
+  bool leaseLost = false;
+
+  // Whether the run may take another row after this one.
+  bool MayGoOn() const { return !storeFailed && !leaseLost; }
+  // What the bench is told when the row could not be kept as this run's, or an empty text.
+  QString Trouble(const HistoryRecord& record) const;
+};
+
+// The write's record kept and the claimed row marked done (ok) or failed; a store that fails
+// leaves both in the journal, a lease lost the record outside the order.
+RowKept KeepRow(const Order& order, const OrderRow& row, HistoryRecord& record, bool ok, OrderState& state);
+
 // A claimed row's write.
 struct RowWrite {
   WriteResult written;
   bool ok = false;
-  bool interrupted = false;            // the host asked the write to stop
-  HistoryRecord record;                // as kept in the history, its image as the pager now holds it
-  std::optional<Failure> storeFailed;  // the record or the row's state could not be kept
+  bool interrupted = false;  // the host asked the write to stop
+  HistoryRecord record;      // as kept in the history, its image as the pager now holds it
+  RowKept kept;
 };
 
 // The row written with verify over the pager in the adapter (pagerSerial: the serial number

@@ -34,6 +34,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/fleet/order_state.h"
+
 namespace m84 {
 
 namespace {
@@ -254,6 +256,20 @@ const SchemaStep kSchemaSteps[kHistorySchemaVersion] = {
      // A row's pager replaced by a fresh one: the old serial number, refused for the order since.
      {"CREATE TABLE order_replaced (order_name TEXT NOT NULL, row_number INTEGER NOT NULL, serial TEXT NOT NULL, "
       "replaced_utc TEXT NOT NULL, PRIMARY KEY (order_name, serial))"}},
+    // Version 5. A claim is a lease: the token that only its run knows (finishing the row checks
+    // it), the time-out it was given and the process that holds it (machine, boot, process id and
+    // start), so that a claim whose process is gone on the same machine is taken at once. What
+    // every bench of an order abides by is kept from its first run in order_terms: the claims'
+    // time-out, and for a batch its total and the settings of its first pager (base64 of the
+    // image and selection block), so that a batch run again is found whatever FILE holds now.
+    {{},
+     {},
+     {"ALTER TABLE order_rows ADD COLUMN lease_token TEXT NOT NULL DEFAULT ''",
+      "ALTER TABLE order_rows ADD COLUMN lease_seconds INTEGER NOT NULL DEFAULT 0",
+      "ALTER TABLE order_rows ADD COLUMN process TEXT NOT NULL DEFAULT ''",
+      "CREATE TABLE IF NOT EXISTS order_terms (order_name TEXT NOT NULL PRIMARY KEY, "
+      "claim_timeout_seconds INTEGER NOT NULL, batch_total INTEGER NOT NULL DEFAULT 0, "
+      "batch_start TEXT NOT NULL DEFAULT '')"}},
 };
 
 QStringList StepStatements(int step, Dialect dialect) {
@@ -687,7 +703,9 @@ Outcome HistoryStore::Open() {
     return opened;
   }
   open_ = true;
-  return Succeeded();
+  // A bench whose store failed kept its verified pagers in a journal: they are recorded, and
+  // their rows marked, before anyone can read the store or take a row.
+  return fleet::ReplayPending(*this);
 }
 
 Outcome HistoryStore::OpenForReading() {

@@ -28,7 +28,7 @@ inline constexpr char kNoHistoryVariable[] = "M84DPT_NO_HISTORY";
 
 // Raised with every step added to the schema (history_store.cpp); a store of an older version is
 // brought up to it step by step when it is opened.
-constexpr int kHistorySchemaVersion = 4;
+constexpr int kHistorySchemaVersion = 5;
 // How long a write waits for another program's write to the same SQLite file.
 constexpr int kHistoryBusyTimeoutMs = 5000;
 
