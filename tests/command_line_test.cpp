@@ -178,6 +178,7 @@ TEST_F(CommandLine, HelpListsEveryCommandAndEachCommandDescribesItsOwnArgumentsA
        {"[ACTION]", "[ID]", "[OUT]", "--serial NUMBER", "--capcode CAPCODE", "--since DATE", "--limit N", "--csv"}},
       {"probe", {"--port DEVICE"}},
       {"simulate", {"--memory FILE", "--pace", "--fault SPEC"}},
+      {"page", {"encode", "decode"}},
       {"dump", {"OUT", "--port DEVICE"}},
       {"compare", {"FILE1", "FILE2", "--output OUT"}},
       {"ports", {"--port DEVICE"}},

@@ -215,10 +215,12 @@ std::optional<std::vector<HeardPage>> MultimonPages(const QString& wav, PageKind
   const QString program = QStandardPaths::findExecutable(QStringLiteral("multimon-ng"));
   if (program.isEmpty()) return std::nullopt;
   QProcess multimon;
-  multimon.start(program, {QStringLiteral("-t"), QStringLiteral("wav"), QStringLiteral("-q"), QStringLiteral("-a"),
-                           QStringLiteral("POCSAG512"), QStringLiteral("-a"), QStringLiteral("POCSAG1200"),
-                           QStringLiteral("-a"), QStringLiteral("POCSAG2400"), QStringLiteral("-f"),
-                           kind == PageKind::Numeric ? QStringLiteral("numeric") : QStringLiteral("alpha"), wav});
+  // -r: sox, which reads the WAVE file for it, dithers with a fixed seed, so that a run is repeatable.
+  multimon.start(program,
+                 {QStringLiteral("-t"), QStringLiteral("wav"), QStringLiteral("-r"), QStringLiteral("-q"),
+                  QStringLiteral("-a"), QStringLiteral("POCSAG512"), QStringLiteral("-a"), QStringLiteral("POCSAG1200"),
+                  QStringLiteral("-a"), QStringLiteral("POCSAG2400"), QStringLiteral("-f"),
+                  kind == PageKind::Numeric ? QStringLiteral("numeric") : QStringLiteral("alpha"), wav});
   EXPECT_TRUE(multimon.waitForFinished(30000));
   static const QRegularExpression line(
       QStringLiteral("^POCSAG(\\d+): Address:\\s*(\\d+)\\s+Function: (\\d)\\s*(?:(Alpha|Numeric):(.*))?$"));

@@ -23,6 +23,7 @@ int RunPortsCommand(const QStringList& arguments);
 int RunHistoryCommand(const QStringList& arguments);
 int RunFleetCommand(const QStringList& arguments);
 int RunDoctorCommand(const QStringList& arguments);
+int RunPageCommand(const QStringList& arguments);
 int RunHelpCommand(const QStringList& arguments);
 
 // Printing a report into a PDF needs fonts and a paint device, which the command line does not

@@ -225,6 +225,28 @@ void PocsagDecoder::Finish() {
   for (const auto& channel : channels_) channel->Finish();
 }
 
+QString HeardPageLine(const HeardPage& heard) {
+  const auto milliseconds = static_cast<qint64>(heard.seconds * 1000.0 + 0.5);
+  const QString time = QStringLiteral("%1:%2:%3.%4")
+                           .arg(milliseconds / 3600000, 2, 10, QLatin1Char('0'))
+                           .arg(milliseconds / 60000 % 60, 2, 10, QLatin1Char('0'))
+                           .arg(milliseconds / 1000 % 60, 2, 10, QLatin1Char('0'))
+                           .arg(milliseconds % 1000, 3, 10, QLatin1Char('0'));
+  const Page& page = heard.page;
+  QString line = QStringLiteral("%1  %2 baud  capcode %3  function %4  ")
+                     .arg(time)
+                     .arg(heard.baud)
+                     .arg(page.capcode)
+                     .arg(FunctionLetter(page.function));
+  switch (page.kind) {
+    case PageKind::Tone: line += QStringLiteral("tone only"); break;
+    case PageKind::Numeric: line += QStringLiteral("numeric: ") + page.message; break;
+    case PageKind::Text: line += QStringLiteral("text: ") + page.message; break;
+  }
+  if (heard.cutShort) line += QStringLiteral("  (cut short)");
+  return line;
+}
+
 std::vector<HeardPage> DecodeAudio(const std::vector<int16_t>& samples, MessageReading reading) {
   std::vector<HeardPage> pages;
   PocsagDecoder decoder([&](const HeardPage& page) { pages.push_back(page); }, reading);

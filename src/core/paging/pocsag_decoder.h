@@ -48,6 +48,10 @@ class PocsagDecoder {
   int64_t sample_ = 0;
 };
 
+// One line for a page heard: "00:01:02.345  1200 baud  capcode 1234567  function D  text: Hello",
+// "... function A  tone only"; "  (cut short)" after a message that may be.
+QString HeardPageLine(const HeardPage& heard);
+
 // Every page heard in the samples, in order of time.
 std::vector<HeardPage> DecodeAudio(const std::vector<int16_t>& samples,
                                    MessageReading reading = MessageReading::ByFunction);
