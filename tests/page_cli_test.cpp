@@ -13,6 +13,7 @@
 
 #include "core/paging/pocsag_codeword.h"
 #include "core/paging/pocsag_transmission.h"
+#include "multimon_reading.h"
 #include "qstring_printer.h"
 
 using namespace m84;
@@ -64,21 +65,18 @@ QSet<QString> OurPages(const QString& out) {
   return pages;
 }
 
-// The same from multimon-ng's lines, with its function as our letter; it shows the end-of-text
-// character that closes a text as <EOT> and a numeric page's fill as blanks, both dropped.
+// The same from multimon-ng's lines, with its function as our letter.
 QSet<QString> MultimonPages(const QString& out) {
-  static const QRegularExpression line(
-      QStringLiteral("^POCSAG(\\d+): Address:\\s*(\\d+)\\s+Function: (\\d)\\s*(?:(Alpha|Numeric):(.*))?$"));
   QSet<QString> pages;
-  for (const QString& text : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-    const QRegularExpressionMatch m = line.match(text);
-    if (!m.hasMatch()) continue;
-    QString message = m.captured(5).trimmed();
-    if (message.endsWith(QLatin1String("<EOT>"))) message.chop(5);
-    const QString kind = m.captured(4).isEmpty()                   ? QStringLiteral("tone only")
-                         : m.captured(4) == QLatin1String("Alpha") ? QStringLiteral("text: ")
-                                                                   : QStringLiteral("numeric: ");
-    pages << QStringList{m.captured(1), m.captured(2), QString(QChar(u'A' + m.captured(3).toInt())), kind + message}
+  for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+    const std::optional<HeardPage> heard = MultimonPage(line);
+    if (!heard) continue;
+    const Page& page = heard->page;
+    const QString kind = page.kind == PageKind::Tone   ? QStringLiteral("tone only")
+                         : page.kind == PageKind::Text ? QStringLiteral("text: ")
+                                                       : QStringLiteral("numeric: ");
+    pages << QStringList{QString::number(heard->baud), QString::number(page.capcode),
+                         QString(FunctionLetter(page.function)), kind + page.message}
                  .join(u' ');
   }
   return pages;

@@ -13,6 +13,7 @@
 #include "core/paging/pocsag_decoder.h"
 #include "core/paging/pocsag_page.h"
 #include "core/paging/pocsag_transmission.h"
+#include "multimon_reading.h"
 
 using namespace m84;
 using namespace m84::pocsag;
@@ -208,9 +209,7 @@ TEST(PocsagDecoder, HearsNothingInNoiseAlone) {
 
 namespace {
 
-// The pages multimon-ng heard in a WAVE file, or nothing where it is not installed. It shows the
-// end-of-text character that closes our text as "<EOT>", and a numeric page's fill as blanks:
-// both are dropped, as our decoder drops them.
+// The pages multimon-ng heard in a WAVE file, or nothing where it is not installed.
 std::optional<std::vector<HeardPage>> MultimonPages(const QString& wav, PageKind kind) {
   const QString program = QStandardPaths::findExecutable(QStringLiteral("multimon-ng"));
   if (program.isEmpty()) return std::nullopt;
@@ -222,23 +221,9 @@ std::optional<std::vector<HeardPage>> MultimonPages(const QString& wav, PageKind
                   QStringLiteral("-a"), QStringLiteral("POCSAG2400"), QStringLiteral("-f"),
                   kind == PageKind::Numeric ? QStringLiteral("numeric") : QStringLiteral("alpha"), wav});
   EXPECT_TRUE(multimon.waitForFinished(30000));
-  static const QRegularExpression line(
-      QStringLiteral("^POCSAG(\\d+): Address:\\s*(\\d+)\\s+Function: (\\d)\\s*(?:(Alpha|Numeric):(.*))?$"));
   std::vector<HeardPage> pages;
-  for (const QString& text : QString::fromUtf8(multimon.readAllStandardOutput()).split(QLatin1Char('\n'))) {
-    const QRegularExpressionMatch match = line.match(text);
-    if (!match.hasMatch()) continue;
-    HeardPage heard;
-    heard.baud = match.captured(1).toInt();
-    heard.page.capcode = match.captured(2).toUInt();
-    heard.page.function = match.captured(3).toInt();
-    heard.page.kind = match.captured(4).isEmpty()                   ? PageKind::Tone
-                      : match.captured(4) == QLatin1String("Alpha") ? PageKind::Text
-                                                                    : PageKind::Numeric;
-    heard.page.message = match.captured(5).trimmed();
-    if (heard.page.message.endsWith(QLatin1String("<EOT>"))) heard.page.message.chop(5);
-    pages.push_back(heard);
-  }
+  for (const QString& line : QString::fromUtf8(multimon.readAllStandardOutput()).split(QLatin1Char('\n')))
+    if (const std::optional<HeardPage> page = MultimonPage(line)) pages.push_back(*page);
   return pages;
 }
 
