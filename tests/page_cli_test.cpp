@@ -3,6 +3,7 @@
 // the refusals.
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -195,4 +196,84 @@ TEST_F(PageCommands, RefuseWhatCannotBeSentOrRead) {
     EXPECT_TRUE(ran.err.contains(QLatin1String(c.says))) << ran.err.toStdString();
   }
   EXPECT_FALSE(QFile::exists(Path("a.wav")));
+}
+
+namespace {
+
+// "m84dpt simulate --terminal ...": its first line is where it listens.
+class SimulatedTerminal {
+ public:
+  explicit SimulatedTerminal(const QStringList& arguments) {
+    process_.start(QStringLiteral(M84DPT_PROGRAM), QStringList{QStringLiteral("simulate")} + arguments);
+    const QDeadlineTimer deadline(kPatienceMs);
+    while (!process_.canReadLine() && process_.state() != QProcess::NotRunning && !deadline.hasExpired())
+      process_.waitForReadyRead(int(deadline.remainingTime()));
+    address_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
+  }
+  ~SimulatedTerminal() {
+    process_.terminate();
+    process_.waitForFinished(kPatienceMs);
+  }
+  const QString& Address() const { return address_; }
+  // What it said on standard error: a line for each page it took.
+  QString Said() { return QString::fromLocal8Bit(process_.readAllStandardError()); }
+
+ private:
+  QProcess process_;
+  QString address_;
+};
+
+}  // namespace
+
+// The page through each protocol to the simulated terminal, whose transmission our decoder and
+// multimon-ng then read back; and each refusal, which exits 1 with the terminal's reason.
+TEST_F(PageCommands, SendGoesThroughTheTerminalOrSaysWhyNot) {
+  struct Case {
+    const char* protocol;
+    const char* refuse;
+    int exitCode;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"snpp", nullptr, 0, "Page sent to capcode 1234567\n"},
+      {"tap", nullptr, 0, "Page sent to capcode 1234567\n"},
+      {"snpp", "wrong-id", 1, "the terminal refused pager id 1234567: 550 Error, Invalid Pager ID"},
+      {"snpp", "busy", 1, "the terminal refused the call: 421 Too busy, try again later"},
+      {"snpp", "hang-up", 1, "the terminal hung up"},
+      {"tap", "wrong-id", 1, "the terminal refused pager id 1234567 (\"511 Invalid pager ID\")"},
+      {"tap", "busy", 1, "the terminal refused the logon (\"Terminal busy, try again later\")"},
+      {"tap", "bad-checksum", 1, "the terminal found the page's checksum wrong 3 times"},
+      {"tap", "hang-up", 1, "the terminal hung up"},
+  };
+  const QString multimon = QStandardPaths::findExecutable(QStringLiteral("multimon-ng"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.protocol << ", " << (c.refuse ? c.refuse : "no refusal"));
+    QFile::remove(Path("air.wav"));
+    QStringList arguments{QStringLiteral("--terminal"), QLatin1String(c.protocol),
+                          QStringLiteral("--air"),      Path("air.wav"),
+                          QStringLiteral("--baud"),     QStringLiteral("2400")};
+    if (c.refuse) arguments << QStringLiteral("--refuse") << QLatin1String(c.refuse);
+    SimulatedTerminal terminal(arguments);
+    ASSERT_FALSE(terminal.Address().isEmpty());
+    const bool snpp = QLatin1String(c.protocol) == QLatin1String("snpp");
+    const Ran sent =
+        M84({QStringLiteral("send"), QStringLiteral("--capcode"), QStringLiteral("1234567"),
+             snpp ? QStringLiteral("--snpp") : QStringLiteral("--tap"), terminal.Address(), QStringLiteral("TEST 7")});
+    EXPECT_EQ(sent.exitCode, c.exitCode);
+    EXPECT_TRUE((c.exitCode == 0 ? sent.out : sent.err).contains(QLatin1String(c.says)))
+        << sent.out.toStdString() << sent.err.toStdString();
+    if (c.exitCode != 0) {
+      EXPECT_TRUE(sent.err.startsWith(QStringLiteral("m84dpt: Page not sent: "))) << sent.err.toStdString();
+      EXPECT_FALSE(QFile::exists(Path("air.wav")));
+      continue;
+    }
+    const Ran decoded = M84({QStringLiteral("decode"), Path("air.wav")});
+    EXPECT_EQ(OurPages(decoded.out), QSet<QString>{QStringLiteral("2400 1234567 D text: TEST 7")});
+    if (multimon.isEmpty()) continue;
+    const Ran theirs = RunProgram(multimon,
+                                  {QStringLiteral("-q"), QStringLiteral("-t"), QStringLiteral("raw"),
+                                   QStringLiteral("-a"), QStringLiteral("POCSAG2400"), QStringLiteral("-")},
+                                  Read(Path("air.wav")).mid(44));
+    EXPECT_EQ(MultimonPages(theirs.out), OurPages(decoded.out)) << theirs.out.toStdString();
+  }
 }

@@ -7,11 +7,11 @@
 #include <cstring>
 
 #include <QFile>
-#include <QFileInfo>
 
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/console_host.h"
+#include "core/paging/paging_terminal.h"
 #include "core/paging/pocsag_audio_input.h"
 #include "core/paging/pocsag_codeword.h"
 #include "core/paging/pocsag_decoder.h"
@@ -26,6 +26,8 @@ using namespace pocsag;
 constexpr int kDefaultBaud = 1200;
 
 constexpr char kEncodeSummary[] = "Make the transmission of a POCSAG page, as codewords, bits or audio.";
+constexpr char kSendSummary[] =
+    "Send a text page through the site's paging terminal, by SNPP over the network or TAP over a serial line.";
 constexpr char kDecodeSummary[] =
     "Print every POCSAG page heard in a receiver's audio, at any of the three bit rates. Exit 0 when a page was "
     "heard, 1 when none was.";
@@ -60,16 +62,6 @@ std::optional<int> ParseFunction(const CommandParser& parser, const QCommandLine
     return std::nullopt;
   }
   return function;
-}
-
-enum class EncodedForm { Codewords, Bits, Audio };
-
-std::optional<EncodedForm> FormOf(const QString& out) {
-  const QString suffix = QFileInfo(out).suffix().toLower();
-  if (suffix == QLatin1String("txt")) return EncodedForm::Codewords;
-  if (suffix == QLatin1String("bits")) return EncodedForm::Bits;
-  if (suffix == QLatin1String("wav")) return EncodedForm::Audio;
-  return std::nullopt;
 }
 
 int RunPageEncode(const QStringList& arguments) {
@@ -109,7 +101,7 @@ int RunPageEncode(const QStringList& arguments) {
   const int rate = parser.isSet(baud) ? parser.value(baud).toInt() : kDefaultBaud;
   if (!IsBaudRate(rate)) return parser.UsageError(QStringLiteral("--baud is 512, 1200 or 2400"));
   const QString out = parser.positionalArguments()[0];
-  const std::optional<EncodedForm> form = FormOf(out);
+  const std::optional<TransmissionForm> form = TransmissionFormOf(out);
   if (!form) return parser.UsageError(QStringLiteral("OUT ends in .txt, .bits or .wav"));
 
   const Result<std::vector<uint32_t>> codewords = TransmissionCodewords({page});
@@ -117,12 +109,7 @@ int RunPageEncode(const QStringList& arguments) {
     PrintReason(codewords.failure().Text());
     return 1;
   }
-  QByteArray bytes;
-  switch (*form) {
-    case EncodedForm::Codewords: bytes = CodewordListText(*codewords); break;
-    case EncodedForm::Bits: bytes = BitsText(TransmissionBits(*codewords)); break;
-    case EncodedForm::Audio: bytes = WavFile(DiscriminatorAudio(TransmissionBits(*codewords), rate)); break;
-  }
+  const QByteArray bytes = TransmissionFile(*codewords, *form, rate);
   if (const Outcome saved = SaveOutput(out, bytes); !saved) {
     PrintReason(QStringLiteral("%1: %2").arg(out, saved.failure().Text()));
     return 1;
@@ -180,6 +167,59 @@ int RunPageDecode(const QStringList& arguments) {
   return heard > 0 ? 0 : 1;
 }
 
+// "host", "host:port" or "[v6]:port"; the port is SNPP's own when none is given.
+std::optional<std::pair<QString, quint16>> SnppAddress(const QString& text) {
+  const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
+  if (colon < 0 || text.count(QLatin1Char(':')) > 1 && !text.startsWith(QLatin1Char('[')))
+    return std::make_pair(text, paging::kSnppPort);
+  bool ok = false;
+  const uint port = text.mid(colon + 1).toUInt(&ok);
+  QString host = text.left(colon);
+  if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']'))) host = host.mid(1, host.size() - 2);
+  if (!ok || port == 0 || port > 65535 || host.isEmpty()) return std::nullopt;
+  return std::make_pair(host, quint16(port));
+}
+
+int RunPageSend(const QStringList& arguments) {
+  CommandParser parser(QStringLiteral("page send"), QLatin1String(kSendSummary));
+  parser.addPositionalArgument(QStringLiteral("TEXT"), QStringLiteral("The message (printable ASCII)."));
+  const QCommandLineOption capcode = CapcodeOption();
+  const QCommandLineOption snpp(QStringLiteral("snpp"),
+                                QStringLiteral("The terminal's SNPP (RFC 1861) address; the port is 444 unless given."),
+                                QStringLiteral("HOST[:PORT]"));
+  const QCommandLineOption tap(QStringLiteral("tap"),
+                               QStringLiteral("The serial line to the terminal's TAP port (1200 baud, 7E1)."),
+                               QStringLiteral("DEVICE"));
+  const QCommandLineOption password(QStringLiteral("password"),
+                                    QStringLiteral("The TAP terminal's password, where it asks for one (up to 6 "
+                                                   "characters)."),
+                                    QStringLiteral("PASSWORD"));
+  for (const QCommandLineOption* option : {&capcode, &snpp, &tap, &password}) parser.addOption(*option);
+  parser.ExcludeEachOther(snpp, tap);
+  if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
+  int exitCode = 2;
+  const std::optional<uint32_t> capcodeValue = ParseCapcode(parser, capcode, exitCode);
+  if (!capcodeValue) return exitCode;
+  if (!parser.isSet(snpp) && !parser.isSet(tap))
+    return parser.UsageError(QStringLiteral("name the terminal: --snpp or --tap"));
+  if (parser.isSet(password) && !parser.isSet(tap)) return parser.UsageError(QStringLiteral("--password is for --tap"));
+  const paging::TerminalPage page{QString::number(*capcodeValue), parser.positionalArguments()[0]};
+  Outcome sent = Succeeded();
+  if (parser.isSet(snpp)) {
+    const auto address = SnppAddress(parser.value(snpp));
+    if (!address) return parser.UsageError(QStringLiteral("--snpp is HOST or HOST:PORT"));
+    sent = paging::SendBySnpp(address->first, address->second, page);
+  } else {
+    sent = paging::SendByTap(parser.value(tap), page, parser.value(password));
+  }
+  if (!sent) {
+    PrintReason(sent.failure().Text());
+    return 1;
+  }
+  std::printf("Page sent to capcode %s\n", qPrintable(page.pagerId));
+  return 0;
+}
+
 struct PageSubcommand {
   const char* name;
   const char* summary;
@@ -190,6 +230,7 @@ struct PageSubcommand {
 const PageSubcommand kPageSubcommands[] = {
     {"encode", kEncodeSummary, RunPageEncode},
     {"decode", kDecodeSummary, RunPageDecode},
+    {"send", kSendSummary, RunPageSend},
 };
 
 QString PageUsage() {

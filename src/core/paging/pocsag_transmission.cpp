@@ -1,5 +1,6 @@
 #include "core/paging/pocsag_transmission.h"
 
+#include <QFileInfo>
 #include <QtEndian>
 #include <algorithm>
 #include <cmath>
@@ -106,6 +107,23 @@ QByteArray BitsText(const std::vector<uint8_t>& bits) {
     if (preambleEnds || codewordEnds || i + 1 == bits.size()) text += '\n';
   }
   return text;
+}
+
+std::optional<TransmissionForm> TransmissionFormOf(const QString& path) {
+  const QString suffix = QFileInfo(path).suffix().toLower();
+  if (suffix == QLatin1String("txt")) return TransmissionForm::Codewords;
+  if (suffix == QLatin1String("bits")) return TransmissionForm::Bits;
+  if (suffix == QLatin1String("wav")) return TransmissionForm::Audio;
+  return std::nullopt;
+}
+
+QByteArray TransmissionFile(const std::vector<uint32_t>& codewords, TransmissionForm form, int baud) {
+  switch (form) {
+    case TransmissionForm::Codewords: return CodewordListText(codewords);
+    case TransmissionForm::Bits: return BitsText(TransmissionBits(codewords));
+    case TransmissionForm::Audio: break;
+  }
+  return WavFile(DiscriminatorAudio(TransmissionBits(codewords), baud));
 }
 
 std::vector<int16_t> DiscriminatorAudio(const std::vector<uint8_t>& bits, double baud) {

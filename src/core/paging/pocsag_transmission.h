@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "core/paging/pocsag_page.h"
@@ -28,6 +29,12 @@ std::vector<uint8_t> TransmissionBits(const std::vector<uint32_t>& codewords);
 // preamble's own line.
 QByteArray CodewordListText(const std::vector<uint32_t>& codewords);
 QByteArray BitsText(const std::vector<uint8_t>& bits);
+
+// The forms a transmission is written in, told by the file's extension: .txt the codewords, .bits
+// the bits, .wav the audio.
+enum class TransmissionForm { Codewords, Bits, Audio };
+std::optional<TransmissionForm> TransmissionFormOf(const QString& path);
+QByteArray TransmissionFile(const std::vector<uint32_t>& codewords, TransmissionForm form, int baud);
 
 // The discriminator's output at kSampleRate for the bits at baud: NRZ levels, with a short quiet
 // before and after, as a receiver's squelch opens and closes. The rate need not be whole: a
