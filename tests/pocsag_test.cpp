@@ -211,8 +211,9 @@ namespace {
 
 // The pages multimon-ng heard in a WAVE file, or nothing where it is not installed.
 std::optional<std::vector<HeardPage>> MultimonPages(const QString& wav, PageKind kind) {
+  // multimon-ng reads a WAVE file through sox.
   const QString program = QStandardPaths::findExecutable(QStringLiteral("multimon-ng"));
-  if (program.isEmpty()) return std::nullopt;
+  if (program.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("sox")).isEmpty()) return std::nullopt;
   QProcess multimon;
   // -r: sox, which reads the WAVE file for it, dithers with a fixed seed, so that a run is repeatable.
   multimon.start(program,
@@ -253,7 +254,7 @@ TEST(PocsagMultimon, ReadsOurTransmissionsAsWeDo) {
       file.write(WavFile(audio));
       file.close();
       const std::optional<std::vector<HeardPage>> theirs = MultimonPages(wav, page.kind);
-      if (!theirs) GTEST_SKIP() << "multimon-ng is not installed (Debian package multimon-ng)";
+      if (!theirs) GTEST_SKIP() << "multimon-ng or sox is not installed (Debian packages multimon-ng, sox)";
       // A text of no characters is an address alone: on the air, a tone-only page.
       Page sent = page;
       if (sent.message.isEmpty()) sent.kind = PageKind::Tone;
