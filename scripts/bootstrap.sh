@@ -16,7 +16,7 @@ packages=(
   libyaml-cpp-dev python3-yaml yamllint
   libqt6sql6-sqlite libqt6sql6-psql libpq-dev sqlite3 postgresql python3
   xvfb dbus-daemon dbus-bin at-spi2-core python3-pyatspi
-  faketime
+  faketime multimon-ng sox
 )
 
 missing=()

@@ -9,6 +9,7 @@
 #include "cli/commands.h"
 #include "cli/console_host.h"
 #include "cli/link_options.h"
+#include "cli/simulated_terminal.h"
 #include "cli/site_option.h"
 #include "cli/transfer_interrupt.h"
 #include "core/image/dat_file.h"
@@ -242,6 +243,8 @@ int RunProbeCommand(const QStringList& arguments) {
 
 int RunSimulateCommand(const QStringList& arguments) {
   CommandParser parser(QStringLiteral("simulate"));
+  const SimulatedTerminalOptions terminal;
+  terminal.AddTo(parser);
   const QCommandLineOption memory(QStringLiteral("memory"),
                                   QStringLiteral("The pager memory (2048 bytes) to start from and to keep."),
                                   QStringLiteral("FILE"));
@@ -257,6 +260,9 @@ int RunSimulateCommand(const QStringList& arguments) {
   parser.addOption(swap);
   parser.addOption(fault);
   if (const std::optional<int> exitCode = parser.Parse(arguments)) return *exitCode;
+  if (parser.isSet(terminal.terminal)) return RunSimulatedTerminal(parser, terminal);
+  if (const QString misplaced = terminal.MisplacedOption(parser); !misplaced.isEmpty())
+    return parser.UsageError(misplaced);
   SimulatorOptions options;
   options.memoryFile = parser.value(memory);
   options.pace = parser.isSet(pace);

@@ -183,30 +183,6 @@ int RunPageCheckCommand(const QStringList& arguments) {
   return heard ? kAlerts : kSilent;
 }
 
-// The page command's actions, each with its own options and help.
-int RunPageCommand(const QStringList& arguments) {
-  struct Action {
-    const char* name;
-    int (*run)(const QStringList&);
-  };
-  static const Action kActions[] = {
-      {"check", RunPageCheckCommand},
-  };
-  for (const Action& action : kActions)
-    if (arguments.value(0) == QLatin1String(action.name)) return action.run(arguments.mid(1));
-  CommandParser parser(QStringLiteral("page"));
-  parser.addPositionalArgument(QStringLiteral("ACTION"),
-                               QStringLiteral("\"check\": whether a programmed pager alerts for a page, and what its "
-                                              "settings make of it (m84dpt page check --help)."));
-  if (const std::optional<int> exitCode = parser.Parse(arguments)) {
-    // The manual page holds every action's options too.
-    if (*exitCode == 0 && arguments.contains(QStringLiteral("--help-all")))
-      for (const Action& action : kActions) action.run({QStringLiteral("--help-all")});
-    return *exitCode;
-  }
-  return parser.UsageError(QStringLiteral("unknown action '%1'; use check").arg(parser.positionalArguments()[0]));
-}
-
 QCommandLineOption SiteOption() {
   return {QStringLiteral("site"),
           QStringLiteral("A site profile (YAML: name, frequency, baud, polarity, capcodes by name): report every "

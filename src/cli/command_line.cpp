@@ -18,11 +18,13 @@ const std::vector<CommandEntry> kCommands = {
     {"write", "Write a data file into the pager through the adapter.", RunWriteCommand},
     {"fleet", "Check, program and follow an order: many pagers, each with its own settings from a CSV row.",
      RunFleetCommand},
-    {"page", "Test pages: whether a programmed pager alerts for a page, and what its settings make of it.",
-     RunPageCommand},
     {"history", "List the pagers read and written, show or restore an earlier state.", RunHistoryCommand},
     {"probe", "Check that the adapter answers.", RunProbeCommand},
     {"simulate", "Serve a simulated adapter and pager on a pseudo-terminal.", RunSimulateCommand},
+    {"page",
+     "Test pages: make a POCSAG page's transmission, read pages from a receiver's audio, send a page, and say "
+     "whether a programmed pager alerts for a page.",
+     RunPageCommand},
     {"dump", "Save the pager's whole memory as a binary file or a C-array text.", RunDumpCommand},
     {"compare", "Compare two memory files byte by byte into a listing; exit 1 when they differ.", RunCompareCommand},
     {"ports", "List the serial ports with their USB ids, and mark those where an adapter answers.", RunPortsCommand},
@@ -133,7 +135,7 @@ int UnknownCommand(const QString& typed) {
   return PrintUsageError(kProgramName, message);
 }
 
-CommandParser::CommandParser(const QString& command) : command_(command) {
+CommandParser::CommandParser(const QString& command, const QString& summary) : command_(command), summary_(summary) {
   // "-prot" is one mistyped option, not the four options p, r, o and t.
   parser_.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
 }
@@ -219,6 +221,11 @@ QString CommandParser::Invocation() const {
   return command_.isEmpty() ? kProgramName : kProgramName + QLatin1Char(' ') + command_;
 }
 
+QString CommandParser::Summary() const {
+  if (const CommandEntry* entry = FindCommandNamed(command_)) return QLatin1String(entry->summary);
+  return summary_;
+}
+
 QString CommandParser::UsageLine() const {
   QString line = QStringLiteral("Usage: ") + Invocation();
   for (const Argument& argument : arguments_)
@@ -248,15 +255,14 @@ QString CommandParser::HelpText() const {
            QStringLiteral("\nRun '%1 COMMAND --help' for a command's arguments and options.\n").arg(kProgramName);
   }
   QString text = UsageLine() + QLatin1Char('\n');
-  if (const CommandEntry* entry = FindCommandNamed(command_))
-    text += QLatin1Char('\n') + QLatin1String(entry->summary) + QLatin1Char('\n');
+  if (const QString summary = Summary(); !summary.isEmpty()) text += QLatin1Char('\n') + summary + QLatin1Char('\n');
   return text + QStringLiteral("\nArguments and options:\n") + ArgumentAndOptionRows();
 }
 
 QString CommandParser::HelpSection() const {
   QString text = QStringLiteral("\nCommand %1:\n  ").arg(command_);
   text += UsageLine().mid(QStringLiteral("Usage: ").size()) + QStringLiteral("\n\n  ");
-  if (const CommandEntry* entry = FindCommandNamed(command_)) text += QLatin1String(entry->summary);
+  text += Summary();
   return text + QStringLiteral("\n\n") + ArgumentAndOptionRows();
 }
 

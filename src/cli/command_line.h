@@ -36,7 +36,9 @@ int UnknownCommand(const QString& typed);
 // count check and the error texts.
 class CommandParser {
  public:
-  explicit CommandParser(const QString& command);
+  // summary: the help's first line for a command that has no row of its own in the command
+  // table ("page encode"); a command's row gives it otherwise.
+  explicit CommandParser(const QString& command, const QString& summary = {});
 
   void addOption(const QCommandLineOption& option);
   // Two options that cannot be given together: Parse refuses them with a usage error.
@@ -72,12 +74,14 @@ class CommandParser {
   };
 
   QString Invocation() const;  // "m84dpt read" or "m84dpt"
+  QString Summary() const;
   QString UsageLine() const;
   QString ArgumentAndOptionRows() const;
   // A usage error for an option given twice or two that exclude each other, or an empty text.
   QString OptionConflict() const;
 
   QString command_;
+  QString summary_;
   QCommandLineParser parser_;
   QList<QCommandLineOption> options_;
   QList<Argument> arguments_;
