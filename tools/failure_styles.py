@@ -7,13 +7,15 @@ printed as file:line with the evidence, so a reader can judge each one; the figu
 of sites per style.
 
   bool + last error    a class that keeps the last failure between calls (a LastFailure(),
-                       LastCause(), LastError() accessor): its accessors and bool operations, and
-                       every read of its Last...() accessors
+                       LastCause(), OpenFailure() ... accessor): its accessors and bool operations
+                       (a const bool query is left out),
+                       and every read of such an accessor outside the class's own files
   optional, no reason  std::optional<T> returned where nothing means it failed (the comment
                        says it cannot, could not, is refused, wrong, invalid ...)
   value means failure  std::optional<Problem/Error/Failure/...>, or an optional text that is the
                        reason, returned where a value means it failed
-  empty means success  a QString returned that says why it failed, empty when it did not
+  empty means success  a QString returned that says why it failed, empty when it did not (the
+                       comment says so, or the name is a problem's and the body returns empty)
   optional exit code   std::optional<int> returned by parsing: nothing to go on, or the exit code
   told and returned    a Result / Outcome returned by an operation that also tells its host the
                        status (the caller cannot tell whether to show the failure again)
@@ -37,8 +39,9 @@ DECLARATION = re.compile(
     r"^[ \t]*" + QUALIFIERS + r"(?P<type>(?:std::)?optional<.+?>|QString|bool|Outcome|Result<.+?>)\s*&?\s+"
     r"(?:\w+::)*(?P<name>[A-Z]\w*)\((?P<parameters>[^;{]*)",
     re.MULTILINE)
-LAST_ACCESSOR = re.compile(r"\bLast(?:Failure|Cause|Error)\(\)\s*const")
-LAST_READ = re.compile(r"(?:\.|->)\s*(Last(?:Failure|Cause|Status|Error|Write))\(\)")
+LAST_ACCESSOR = re.compile(r"\b(?:Last|Open)(?:Failure|Cause|Error)\(\)\s*const")
+ACCESSOR_NAME = re.compile(r"^(?:Last\w+|Open(?:Failure|Cause|Error))$")
+LAST_READ = re.compile(r"(?:\.|->)\s*(Last(?:Failure|Cause|Status|Error|Write)|Open(?:Failure|Cause))\(\)")
 
 FAILURE_WORDS = re.compile(
     r"\b(cannot|can't|could not|wrong|invalid|refused|unreadable|damaged|short(?:er)?|non-digit|"
@@ -71,7 +74,7 @@ def declarations(path: pathlib.Path, text: str):
         yield index + 1, match.group("type"), match.group("name"), match.group("parameters"), comment_above(lines, index)
 
 
-def style_of(kind: str, name: str, parameters: str, comment: str):
+def style_of(stem: tuple, kind: str, name: str, parameters: str, comment: str):
     """(style, evidence) for one declaration, or None when it fails in the one result type or not at all."""
     optional = kind.startswith(("std::optional", "optional"))
     if optional and PROBLEM_TYPE.search(kind):
@@ -82,13 +85,13 @@ def style_of(kind: str, name: str, parameters: str, comment: str):
         return "optional exit code", "comment: exit code"
     if optional and FAILURE_WORDS.search(comment):
         return "optional, no reason", f"{kind}, comment: {FAILURE_WORDS.search(comment).group(0)}"
-    if kind == "QString" and not name.startswith("Last"):
-        if PROBLEM_NAME.search(name):
-            return "empty means success", "name"
+    if kind == "QString" and not ACCESSOR_NAME.match(name):
+        if PROBLEM_NAME.search(name) and returns_empty(stem, name):
+            return "empty means success", "name, and returns an empty text"
         if "empty" in comment.lower() and REASON_WORDS.search(comment):
             return "empty means success", f"comment: {REASON_WORDS.search(comment).group(0)}, empty"
     if kind.startswith(("Outcome", "Result")) and HOST_PARAMETER.search(parameters):
-        told = telling(name)
+        told = telling(stem, name)
         if told:
             return "told and returned", f"{kind}, and tells its host: {told}"
     return None
@@ -99,19 +102,25 @@ TELLS = re.compile(r"\b(ShowStatus|ShowFileProblem|Report|Show|LoadRefused|SaveR
 
 
 def function_bodies(files: dict) -> None:
-    """Every definition's body by its bare name, for the style that needs to see what it does."""
-    for text in files.values():
+    """Every definition's body by its folder, file stem (foo.h and foo.cpp alike) and bare name."""
+    for path, text in files.items():
         for match in re.finditer(r"\b(?:\w+::)*([A-Z]\w*)\([^;{}]*\)\s*(?:const\s*)?\{", text):
             depth, at = 1, match.end()
             while depth and at < len(text):
                 depth += {"{": 1, "}": -1}.get(text[at], 0)
                 at += 1
-            BODIES.setdefault(match.group(1), []).append(text[match.end():at])
+            BODIES.setdefault((path.parent, path.stem, match.group(1)), []).append(text[match.end():at])
 
 
-def telling(name: str) -> str:
+def returns_empty(stem: tuple, name: str) -> bool:
+    """Whether a body of that name can return an empty text (a formatter of a known failure cannot)."""
+    empty = re.compile(r"return\s+(?:QString\(\)|\{\}|\"\"|QStringLiteral\(\"\"\))\s*;")
+    return any(empty.search(body) for body in BODIES.get((*stem, name), []))
+
+
+def telling(stem: tuple, name: str) -> str:
     """The call by which a function shows its host a status, or empty when its body shows none."""
-    for body in BODIES.get(name, []):
+    for body in BODIES.get((*stem, name), []):
         for match in TELLS.finditer(body):
             if "host" in match.group(0) or match.group(1) in ("ShowStatus", "ShowFileProblem"):
                 return match.group(1)
@@ -154,11 +163,12 @@ def sites(source: pathlib.Path) -> list:
             if key in seen:
                 continue
             seen.add(key)
-            if inside(keeping.get(path, []), line) and (kind == "bool" or name.startswith("Last")):
-                what = "accessor" if name.startswith("Last") else "bool"
+            operation = kind == "bool" and not re.search(r"\)\s*const\b", parameters)  # a query is no operation
+            if inside(keeping.get(path, []), line) and (operation or ACCESSOR_NAME.match(name)):
+                what = "accessor" if ACCESSOR_NAME.match(name) else "bool"
                 found.append(Site("bool + last error", f"{place}:{line}", f"{what} {name}"))
                 continue
-            style = style_of(kind, name, parameters, comment)
+            style = style_of((path.parent, path.stem), kind, name, parameters, comment)
             if style:
                 found.append(Site(style[0], f"{place}:{line}", f"{name}: {style[1]}"))
         for match in LAST_READ.finditer(files[path]):
