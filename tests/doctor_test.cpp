@@ -16,7 +16,7 @@
 #include <unistd.h>
 
 #include "cli/doctor_command.h"
-#include "core/link/connection_doctor.h"
+#include "core/doctor/connection_doctor.h"
 #include "core/link/simulator_host.h"
 #include "core/link/udev_rule.h"
 #include "password_forms.h"

@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "core/link/connection_doctor.h"
+#include "core/doctor/connection_doctor.h"
 
 namespace m84 {
 

@@ -12,7 +12,7 @@
 #include <QString>
 #include <functional>
 
-#include "core/link/connection_doctor.h"
+#include "core/doctor/connection_doctor.h"
 
 class QPlainTextEdit;
 class QPushButton;

@@ -1,4 +1,4 @@
-#include "core/link/connection_doctor.h"
+#include "core/doctor/connection_doctor.h"
 
 #include <QDir>
 #include <QElapsedTimer>
