@@ -23,34 +23,45 @@ scripts/bootstrap.sh
 scripts/check_format.sh
 phase_done "format check"
 
-# One clang tree for both rounds that need clang's sanitizers: every test under ASan+UBSan, then
-# the fuzz targets, which link the same core built with coverage counters.
-scripts/configure.sh build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-  -DM84_SANITIZE=ON -DM84_FUZZ=ON
-cmake --build build-asan -j"$jobs"
-phase_done "build under ASan+UBSan, with fuzzers"
-
-# What a user gets, built and checked while the tests run, at the lowest priority: the tests
-# mostly wait on the simulated adapter, and the build takes only the processor time they leave,
-# so it neither slows them nor waits for them. Its output follows the tests'.
-release_log=build-asan/release-round.log
-release_times=build-asan/release-round.times
+# What a user gets, built and checked meanwhile at the lowest priority: it takes only the processor
+# time that the sanitizer build leaves (while one file or link holds up the rest) and that the
+# tests leave (they mostly wait on the simulated adapter), so it neither slows them nor waits for
+# them. Its output follows the tests'.
+mkdir -p build
+release_log=build/release-round.log
+release_times=build/release-round.times
 release_round() {
   renice -n 19 -p "$BASHPID" >/dev/null
   local start=$SECONDS
   round_done() { printf '%-34s %5ss\n' "$1" $((SECONDS - start)) >>"$release_times"; start=$SECONDS; }
   scripts/configure.sh build -DCMAKE_BUILD_TYPE=Release
   cmake --build build -j"$jobs" --target m84_product
-  round_done "build, beside the tests"
+  round_done "release build, alongside"
   # The README's first command, as a user runs it (no display here, hence --version).
   scripts/run.sh --version
   round_done "run command"
   scripts/package_check.sh build
   round_done "install, validation, package round trip"
 }
+# stop_tree PID: the process and everything it started, such as a build's compilers.
+stop_tree() {
+  local children
+  children=$(ps -o pid= --ppid "$1" || true)
+  kill "$1" 2>/dev/null || true
+  for child in $children; do stop_tree "$child"; done
+}
 : >"$release_times"
 (release_round) >"$release_log" 2>&1 &
 release_pid=$!
+# A round that fails here ends the command; the release round then ends with it.
+trap 'kill -0 "$release_pid" 2>/dev/null && stop_tree "$release_pid"' EXIT
+
+# One clang tree for both rounds that need clang's sanitizers: every test under ASan+UBSan, then
+# the fuzz targets, which link the same core built with coverage counters.
+scripts/configure.sh build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+  -DM84_SANITIZE=ON -DM84_FUZZ=ON
+cmake --build build-asan -j"$jobs"
+phase_done "build under ASan+UBSan, with fuzzers"
 
 # The history tests run against a scratch PostgreSQL server as well as SQLite.
 tests_status=0
