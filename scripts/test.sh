@@ -46,7 +46,7 @@ release_round() {
 # stop_tree PID: the process and everything it started, such as a build's compilers.
 stop_tree() {
   local children
-  children=$(ps -o pid= --ppid "$1" || true)
+  children=$(cat /proc/"$1"/task/*/children 2>/dev/null || true)
   kill "$1" 2>/dev/null || true
   for child in $children; do stop_tree "$child"; done
 }
