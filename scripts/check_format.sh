@@ -18,9 +18,18 @@ else
   mapfile -t files < <(find src tests bench fuzz tools -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
 fi
 
+# One clang-format for every file names those it would change (a process per file took forty
+# seconds, nearly all of it starting clang-format); only they are then counted line by line.
+if ! report=$(clang-format --style=file --dry-run "${files[@]}" 2>&1); then
+  printf '%s\n' "$report" >&2
+  exit 2
+fi
+mapfile -t suspects < <(printf '%s\n' "$report" |
+  sed -n 's/^\(.*\):[0-9]*:[0-9]*: warning: code should be clang-formatted.*/\1/p' | uniq)
+
 unformatted=0
 lines=0
-for file in "${files[@]}"; do
+for file in "${suspects[@]}"; do
   # Lines of the file that the formatted text replaces.
   changed=$(clang-format --style=file "$file" | diff "$file" - | grep -c '^<' || true)
   if [ "$changed" -gt 0 ]; then
