@@ -122,6 +122,7 @@ void FoldersPageModel::PrintSection(ReportCursor& report) const {
   };
   printRight(kReportHeader);
   for (const QString& line : lines.mid(kFoldersPerColumn)) printRight(line);
+  PrintRowsOutside(report, {kFolderGroup});
 }
 
 }  // namespace m84
