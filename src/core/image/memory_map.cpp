@@ -65,6 +65,16 @@ const std::vector<ImageField>& MemoryMap() {
       kCannedEnable,
       kHandPassword,
       kCannedTexts,
+      kSystemSelect,
+      kAlertModes,
+      kAlertVolume,
+      kBeepCodes,
+      kVibrateCodes,
+      kFolderDisabled,
+      kFolderAlert,
+      kFolderNames,
+      kTonePriorities,
+      kToneDecoding,
   };
   return kMap;
 }

@@ -4,8 +4,8 @@
 // is said once and a field laid over another page's bits is caught (MapOverlaps). A byte whose
 // bits are split between pages is declared once and its fields take their bits of it.
 //
-// Mapped so far: the Basic and Display pages, Name / Misc, Reminders, Duplicate, Out of Range
-// and Canned. The General, Alerting, Folders, Over The Air, Tones and Cadence pages still keep
+// Mapped so far: the Basic and Display pages, Alerting, Name / Misc, Reminders, Duplicate,
+// Folders, Out of Range, Canned and Tones. The General, Over The Air and Cadence pages still keep
 // their offsets in their own headers.
 
 #include <cstdint>
@@ -39,6 +39,9 @@ constexpr int kRangeOptionsByte = 0x84;
 constexpr int kBatteryOptionsByte = 0x85;
 constexpr int kBackLightByte = 0x87;
 constexpr int kMessageOptionsByte = 0x8A;
+// One byte per capcode 1 to 8 and tone A to D: the Tones page's lists take bits 0x1F, and the
+// folders of capcodes 4 to 6 bits 0xE0 of the twelve bytes from 0x2E.
+constexpr int kToneOptionsBytes = 0x22;
 
 // Display; the Basic page edits the texts in basic mode and alone stores its three switches.
 constexpr ImageField kStartupText{"startupText", "Display", 0x518, 15};
@@ -65,6 +68,14 @@ constexpr ImageField kDisplayHalfTime{"displayHalfTime", "Display", 0x71};  // w
 constexpr ImageField kContrast{"contrast", "Display", 0x6A};
 // High, Middle, Low: the converter's code, 16 bits, low byte first.
 constexpr ImageField kBatteryMarks{"batteryMarks", "Display", 0x56, 2, 0xFF, 3, 2};
+
+// Alerting: the whole of its options byte is the page's.
+constexpr ImageField kSystemSelect{"systemSelect", "Alerting", 0x7E, 1, 0x80};
+constexpr ImageField kAlertModes{"alertModes", "Alerting", 0x7E, 1, 0x7F};
+constexpr ImageField kAlertVolume{"alertVolume", "Alerting", 0x8B, 1, 0x03};
+// A byte per capcode 1 to 8 and tone A to D.
+constexpr ImageField kBeepCodes{"beepCodes", "Alerting", 0xEC, 32};
+constexpr ImageField kVibrateCodes{"vibrateCodes", "Alerting", 0x10C, 32};
 
 // Name / Misc.
 constexpr ImageField kLanguage{"language", "Name / Misc", 0x7B};
@@ -95,6 +106,16 @@ constexpr ImageField kRepeatNormalTone{"repeatNormalTone", "Duplicate Message", 
 constexpr ImageField kSourceIndependent{"sourceIndependent", "Duplicate Message", kDuplicateOptionsByte, 1, 0x10};
 constexpr ImageField kAutoDeletion{"autoDeletion", "Duplicate Message", kDuplicateOptionsByte, 1, 0x08};
 constexpr ImageField kDuplicateDetectTime{"duplicateDetectTime", "Duplicate Message", 0x82};  // minutes
+
+// Folders 1 to 12 (the function codes of capcodes 4 to 6).
+constexpr ImageField kFolderDisabled{"folderDisabled", "Folders", kToneOptionsBytes + 12, 1, 0x80, 12, 1};
+constexpr ImageField kFolderAlert{"folderAlert", "Folders", kToneOptionsBytes + 12, 1, 0x60, 12, 1};
+// Each name is followed by a byte the page never writes.
+constexpr ImageField kFolderNames{"folderNames", "Folders", 0x47C, 12, 0xFF, 12, 13};
+
+// Tones.
+constexpr ImageField kTonePriorities{"tonePriorities", "Tones", kToneOptionsBytes, 32, 0x1C};
+constexpr ImageField kToneDecoding{"toneDecoding", "Tones", kToneOptionsBytes, 32, 0x03};
 
 // Out of Range (bits 0x0F of its options byte are not its own).
 constexpr ImageField kOutOfRangeEnable{"outOfRangeEnable", "Out of Range", kRangeOptionsByte, 1, 0x80};
