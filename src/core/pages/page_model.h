@@ -10,7 +10,7 @@
 #include "core/pages/field_binding.h"
 #include "core/pages/page_catalog.h"
 #include "core/pages/page_values.h"
-#include "core/report/report_cursor.h"
+#include "core/report_cursor.h"
 
 namespace m84 {
 
