@@ -22,10 +22,12 @@
 #include <QStyleOptionComboBox>
 #include <QTest>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QValidator>
 #include <iostream>
 #include <optional>
 
+#include "core/pages/basic_page.h"
 #include "core/pages/ota_page.h"
 #include "gui/accessibility.h"
 #include "gui/main_window.h"
@@ -135,6 +137,56 @@ TEST_F(WindowFixture, EveryControlThatCarriesAValueHasItsVariable) {
       EXPECT_TRUE(page->Model().Values().Has(row.Key())) << Name(row.Widget()).toStdString();
     }
   });
+}
+
+// A check box on a text, or an edit on a list, would show and store nothing sensible: the page
+// refuses such a control when it is made, and no page the window makes has one.
+TEST_F(WindowFixture, EveryControlIsOfItsSettingsKind) {
+  ForEveryShownPage([&](SettingsPage* page) {
+    EXPECT_TRUE(page->RefusedControls().isEmpty()) << page->RefusedControls().join(QLatin1Char(' ')).toStdString();
+    for (const ControlRow& row : page->Rows()) {
+      const FieldBinding* binding = page->Model().Row(row.Key());
+      if (binding && binding->form.kind == SettingKind::Text)
+        EXPECT_TRUE(row.HoldsText()) << Name(row.Widget()).toStdString();
+    }
+  });
+}
+
+namespace {
+struct NoHost : PageHost {
+  void ShowStatus(const QString&) override {}
+  void Sound(Beep) override {}
+};
+
+// A page made by hand over the Display page's rows: each setting's control from its form, and
+// controls of the wrong kind beside them.
+class MixedKindsPage : public SettingsPage {
+ public:
+  MixedKindsPage(PageModel& model, PagerData& data, PageHost& host) : SettingsPage(model, data, host) {
+    auto* layout = new QVBoxLayout(this);
+    Place(layout, QStringLiteral("startupText"));
+    Place(layout, QStringLiteral("contrast"));
+    Place(layout, QStringLiteral("previewMode"));
+    Declare(Control(QStringLiteral("standbyText1"), new QCheckBox));
+    Declare(Control(QStringLiteral("displayTime"), new QLineEdit));
+  }
+};
+}  // namespace
+
+TEST(SettingsPageKinds, PlaceMakesEachSettingsKindAndAControlOfAnotherKindIsRefused) {
+  PagerData data;
+  std::unique_ptr<PageModel> model = CreatePageModel(PageId::Display);
+  model->Load(data);
+  NoHost host;
+  MixedKindsPage page(*model, data, host);
+  EXPECT_EQ(page.RefusedControls(), (QStringList{QStringLiteral("standbyText1"), QStringLiteral("displayTime")}));
+  ASSERT_EQ(page.Rows().size(), 3u);
+  auto* text = qobject_cast<QLineEdit*>(page.Rows()[0].Widget());
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(text->maxLength(), kBasicTextLength);
+  EXPECT_TRUE(page.Rows()[0].HoldsText());
+  EXPECT_NE(qobject_cast<QComboBox*>(page.Rows()[1].Widget()), nullptr);
+  EXPECT_NE(qobject_cast<QCheckBox*>(page.Rows()[2].Widget()), nullptr);
 }
 
 // The converse: a setting whose row was added to the model but never placed in the layout would

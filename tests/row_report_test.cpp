@@ -87,4 +87,34 @@ TEST(RowReportGrid, GivesOneGridsLinesInTableOrder) {
   EXPECT_TRUE(page.LinesOfGrid(QStringLiteral("other")).isEmpty());
 }
 
+// A section that lays its grid out itself still prints every other reported row, in table order.
+class GridLaidOutPage : public RowsPage {
+ public:
+  GridLaidOutPage() : RowsPage({}) {}
+  void PrintSection(ReportCursor& report) const override {
+    report.PrintLine(QStringLiteral("grid first"));
+    PrintRowsOutside(report, {QStringLiteral("grid")});
+  }
+};
+
+TEST(RowReportGrid, RowsOutsideALaidOutGridFollowIt) {
+  EXPECT_EQ(page_test::SectionLines(GridLaidOutPage()),
+            (QStringList{QStringLiteral("grid first"), QStringLiteral("Flag: Yes"), QStringLiteral("Entry: second"),
+                         QStringLiteral("Text: [ ab ]")}));
+}
+
+// Whatever a page lays out itself, a row declared with a report line shows in its section.
+TEST(RowReportAllPages, EveryReportedRowReachesItsSection) {
+  for (int at = 0; at <= int(PageId::Basic); ++at) {
+    SCOPED_TRACE(at);
+    PagerData data;
+    std::unique_ptr<PageModel> page = CreatePageModel(PageId(at));
+    page->Load(data);
+    const QString section = page_test::SectionLines(*page).join(QLatin1Char('\n'));
+    for (const FieldBinding& row : page->Table())
+      for (const QString& line : page->ReportLines(row))
+        EXPECT_TRUE(section.contains(line.trimmed())) << row.key.toStdString() << ": " << line.toStdString();
+  }
+}
+
 }  // namespace

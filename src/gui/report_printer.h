@@ -4,8 +4,8 @@
 #include <QFont>
 #include <QString>
 
-#include "core/report/report_cursor.h"
 #include "core/report/report_layout.h"
+#include "core/report_cursor.h"
 
 class QPainter;
 class QPrinter;

@@ -13,16 +13,16 @@
 
 namespace m84 {
 
-// Image fields of the page. The whole of the options byte belongs to it.
-constexpr int kAlertOptionsOffset = 0x7E;
-constexpr uint8_t kSystemSelectBit = 0x80;
-constexpr uint8_t kAlertModeMask = 0x7F;
+// Image fields of the page, by their names in the memory map (image/memory_map.h).
+constexpr int kAlertOptionsOffset = image_map::kSystemSelect.offset;
+constexpr uint8_t kSystemSelectBit = image_map::kSystemSelect.mask;
+constexpr uint8_t kAlertModeMask = image_map::kAlertModes.mask;
 // The pager tells the modes apart by these bits alone.
 constexpr uint8_t kAlertModeKeyMask = 0x0F;
-constexpr int kAlertVolumeOffset = 0x8B;
-constexpr uint8_t kAlertVolumeMask = 0x03;
-constexpr int kBeepCodeOffset = 0xEC;
-constexpr int kVibrateCodeOffset = 0x10C;
+constexpr int kAlertVolumeOffset = image_map::kAlertVolume.offset;
+constexpr uint8_t kAlertVolumeMask = image_map::kAlertVolume.mask;
+constexpr int kBeepCodeOffset = image_map::kBeepCodes.offset;
+constexpr int kVibrateCodeOffset = image_map::kVibrateCodes.offset;
 
 // Page variables besides the grid cells.
 namespace alerting_key {

@@ -65,13 +65,13 @@ bool IsAdvancePassword(const QString& text) {
 
 BindingTable BasicPageSwitches() {
   BindingTable table;
-  table.push_back(field::Flag(kShowDate, kDisplayOptionsOffset, kShowDateBit)
+  table.push_back(field::Flag(kShowDate, image_map::kShowDate)
                       .Labelled(QStringLiteral("Display current date"))
                       .Reported(QStringLiteral("Display current Date: %1"), Wording::YesNo));
-  table.push_back(field::Flag(kShowTime, kDisplayOptionsOffset, kShowTimeBit)
+  table.push_back(field::Flag(kShowTime, image_map::kShowTime)
                       .Labelled(QStringLiteral("Display current time"))
                       .Reported(QStringLiteral("Display current Time: %1"), Wording::YesNo));
-  table.push_back(field::Flag(kAlternativeScreen, kAlternativeScreenOffset, kAlternativeScreenBit)
+  table.push_back(field::Flag(kAlternativeScreen, image_map::kAlternativeScreen)
                       .Labelled(QStringLiteral("Display alternative screen"))
                       .Reported(QStringLiteral("Display alternative screen: %1"), Wording::YesNo));
   return table;
@@ -81,19 +81,11 @@ bool BasicPageModel::PasswordAccepted() const { return IsAdvancePassword(Values(
 
 BindingTable BasicPageModel::Bindings() const {
   BindingTable table;
-  table.push_back(field::ZeroFilledText(kStartupText, kStartupTextOffset, kBasicTextLength)
-                      .Hinted(kBasicTextHint)
-                      .Reported(QStringLiteral("Startup text: [%1]"), Wording::Text));
-  table.push_back(field::ZeroFilledText(kStandbyText1, kStandbyText1Offset, kBasicTextLength)
-                      .Labelled(QStringLiteral("Standby text 1st line"))
-                      .Hinted(kBasicTextHint)
-                      .EnabledWhen(ShowsStandbyText1)
-                      .Reported(QStringLiteral("Standby text 1: [%1]"), Wording::Text));
-  table.push_back(field::ZeroFilledText(kStandbyText2, kStandbyText2Offset, kBasicTextLength)
-                      .Labelled(QStringLiteral("Standby text 2nd line"))
-                      .Hinted(kBasicTextHint)
-                      .EnabledWhen(ShowsStandbyText2)
-                      .Reported(QStringLiteral("Standby text 2: [%1]"), Wording::Text));
+  BindingTable texts = DisplayTexts();
+  texts[0].form.label.clear();  // the frame's caption says it
+  texts[1].Labelled(QStringLiteral("Standby text 1st line")).form.caption.clear();
+  texts[2].Labelled(QStringLiteral("Standby text 2nd line")).form.caption.clear();
+  for (FieldBinding& binding : texts) table.push_back(std::move(binding));
   // The Private bit and bits 0x30 of each capcode's first byte belong to other pages; the
   // capcode codec keeps them.
   for (int row = 0; row < kCapcodeRowCount; ++row)

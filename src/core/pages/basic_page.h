@@ -11,16 +11,17 @@
 
 namespace m84 {
 
-// Image fields of the page. The texts sit in 16-byte slots of which only 15 bytes are written.
-constexpr int kStartupTextOffset = 0x518;
-constexpr int kStandbyText1Offset = 0x528;
-constexpr int kStandbyText2Offset = 0x538;
-constexpr int kBasicTextLength = 15;
-constexpr int kDisplayOptionsOffset = 0x7C;
-constexpr uint8_t kShowDateBit = 0x80;
-constexpr uint8_t kShowTimeBit = 0x02;
-constexpr int kAlternativeScreenOffset = 0x7D;
-constexpr uint8_t kAlternativeScreenBit = 0x01;
+// The Display page's fields the page edits (image/memory_map.h). The texts sit in 16-byte slots
+// of which only 15 bytes are written.
+constexpr int kStartupTextOffset = image_map::kStartupText.offset;
+constexpr int kStandbyText1Offset = image_map::kStandbyText1.offset;
+constexpr int kStandbyText2Offset = image_map::kStandbyText2.offset;
+constexpr int kBasicTextLength = image_map::kStartupText.length;
+constexpr int kDisplayOptionsOffset = image_map::kDisplayOptionsByte;
+constexpr uint8_t kShowDateBit = image_map::kShowDate.mask;
+constexpr uint8_t kShowTimeBit = image_map::kShowTime.mask;
+constexpr int kAlternativeScreenOffset = image_map::kAlternativeScreen.offset;
+constexpr uint8_t kAlternativeScreenBit = image_map::kAlternativeScreen.mask;
 
 constexpr int kAdvancePasswordLength = 10;
 
@@ -50,6 +51,9 @@ bool ShowsStandbyText2(const PageValues& values);
 // The page's three display switches, which no tab page stores: the Basic page's rows, and the
 // Display page's copies for its enabling rules and report.
 BindingTable BasicPageSwitches();
+// The start-up and standby texts as the Display page declares them (pages/display_page.cpp); the
+// Basic page shows them under its own labels.
+BindingTable DisplayTexts();
 
 // The advance-setting password, compared character for character (letter case matters).
 bool IsAdvancePassword(const QString& text);

@@ -8,8 +8,6 @@ namespace {
 
 using namespace canned_key;
 
-int CannedFieldOffset(int n) { return kCannedOffset + kCannedStride * (n - 1); }
-
 QString CannedLine(const PageValues& v, int n) {
   // One-digit numbers take a second blank after the colon, so the brackets line up.
   const QString format = n < 10 ? QStringLiteral("  Canned-%1:  [%2]") : QStringLiteral("  Canned-%1: [%2]");
@@ -29,25 +27,25 @@ const QString kHandPasswordHint = QStringLiteral("Enter up to 4 digits");
 
 BindingTable CannedPageModel::Bindings() const {
   BindingTable table;
-  table.push_back(field::Flag(kHandProgramming, kCannedOptionsOffset, kHandProgrammingBit)
+  table.push_back(field::Flag(kHandProgramming, image_map::kHandProgramming)
                       .Labelled(QStringLiteral("Hand programming Enable"))
                       .Captioned(QStringLiteral("Enable"))
                       .Reported(QStringLiteral("Hand programming: %1"), Wording::EnableDisable));
-  table.push_back(field::Flag(kRequirePassword, kCannedOptionsOffset, kRequirePasswordBit)
+  table.push_back(field::Flag(kRequirePassword, image_map::kRequirePassword)
                       .Labelled(QStringLiteral("Require password"))
                       .EnabledWhen(RequirePasswordEnabled)
                       .ReportedBy(RequirePasswordLine));
-  table.push_back(field::FixedText(kPassword, kHandPasswordOffset, kHandPasswordLength)
+  table.push_back(field::FixedText(kPassword, image_map::kHandPassword)
                       .Labelled(QStringLiteral("Password"))
                       .Accepting(HoldsDigitsOnly, kDigitsOnlyMessage)
                       .Hinted(kHandPasswordHint)
                       .EnabledWhen(HandPasswordEnabled));
-  table.push_back(field::Flag(kCannedEnable, kCannedOptionsOffset, kCannedEnableBit)
+  table.push_back(field::Flag(kCannedEnable, image_map::kCannedEnable)
                       .Labelled(QStringLiteral("Canned message Enable"))
                       .Captioned(QStringLiteral("Enable"))
                       .Reported(QStringLiteral("Canned message: %1"), Wording::EnableDisable));
   for (int n = 1; n <= kCannedCount; ++n)
-    table.push_back(field::FixedText(Canned(n), CannedFieldOffset(n), kCannedLength)
+    table.push_back(field::FixedText(Canned(n), image_map::kCannedTexts, n - 1)
                         .Labelled(QStringLiteral("Canned message %1").arg(n))
                         .Captioned(QString::number(n))
                         .Hinted(kCannedTextHint)

@@ -9,17 +9,14 @@
 
 namespace m84 {
 
-// Image fields of the page.
-constexpr int kCannedOptionsOffset = 0x8A;
-constexpr uint8_t kHandProgrammingBit = 0x80;
-constexpr uint8_t kRequirePasswordBit = 0x40;
-constexpr uint8_t kCannedEnableBit = 0x02;
-constexpr int kHandPasswordOffset = 0x5C;
-constexpr int kHandPasswordLength = 4;
-constexpr int kCannedCount = 20;
-constexpr int kCannedOffset = 0x1FC;
-constexpr int kCannedStride = 32;  // each text is followed by two bytes the page never writes
-constexpr int kCannedLength = 30;
+// Image fields of the page, by their names in the memory map (image/memory_map.h).
+constexpr int kCannedOptionsOffset = image_map::kMessageOptionsByte;
+constexpr int kHandPasswordOffset = image_map::kHandPassword.offset;
+constexpr int kHandPasswordLength = image_map::kHandPassword.length;
+constexpr int kCannedCount = image_map::kCannedTexts.count;
+constexpr int kCannedOffset = image_map::kCannedTexts.offset;
+constexpr int kCannedStride = image_map::kCannedTexts.stride;
+constexpr int kCannedLength = image_map::kCannedTexts.length;
 constexpr int kCannedRows = 10;         // the report prints them in two columns of ten
 constexpr int kCannedRightColumn = 60;  // in character widths
 

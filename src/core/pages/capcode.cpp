@@ -46,6 +46,10 @@ bool CheckCapcodeText(const QString& text) { return CheckDecimalRange(text, kCap
 
 QString CapcodeTip(int row) { return QStringLiteral("Capcode %1 range 8 to 2097151").arg(row + 1); }
 
+QString CapcodeRowLabel(int row) { return QStringLiteral("Capcode %1").arg(row + 1); }
+
+const QString kAutoIncrementLabel = QStringLiteral("Auto Increment");
+
 bool IsAutoIncrementIndex(int index) { return index >= 0 && index < int(kAutoIncrementSteps.size()); }
 
 int AutoIncrementStep(int index) { return IsAutoIncrementIndex(index) ? kAutoIncrementSteps[size_t(index)] : 0; }

@@ -47,6 +47,10 @@ bool CheckCapcodeText(const QString& text);
 extern const QString kCapcodeRangeMessage;
 extern const QString kCapcodeHint;
 QString CapcodeTip(int row);
+// The words of the capcode grid, on the General page and the Basic page alike: a row's label
+// ("Capcode 3") and the step column's.
+QString CapcodeRowLabel(int row);
+extern const QString kAutoIncrementLabel;
 
 // Auto Increment: list entries and the steps they stand for.
 extern const QStringList kAutoIncrementEntries;

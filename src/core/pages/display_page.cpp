@@ -18,8 +18,9 @@ struct BatteryMarkField {
   const char* name;  // of its page variable
   int offset;
 };
-constexpr BatteryMarkField kBatteryMarkFields[] = {
-    {BatteryMark::High, "High", 0x56}, {BatteryMark::Middle, "Middle", 0x58}, {BatteryMark::Low, "Low", 0x5A}};
+constexpr BatteryMarkField kBatteryMarkFields[] = {{BatteryMark::High, "High", image_map::kBatteryMarks.At(0)},
+                                                   {BatteryMark::Middle, "Middle", image_map::kBatteryMarks.At(1)},
+                                                   {BatteryMark::Low, "Low", image_map::kBatteryMarks.At(2)}};
 
 const BatteryMarkField& FieldOf(BatteryMark mark) { return kBatteryMarkFields[static_cast<int>(mark)]; }
 
@@ -135,69 +136,75 @@ const QString kVoltageHint = QStringLiteral("Enter voltage for battery mark (0.9
 
 bool MessageNumberListsEnabled(bool messageNumberDisplay) { return messageNumberDisplay; }
 
-// In the order of the page's store and load.
-BindingTable DisplayPageModel::Bindings() const {
+BindingTable DisplayTexts() {
   BindingTable table;
-  table.push_back(field::ZeroFilledText(kStartupText, kStartupTextOffset, kBasicTextLength)
+  table.push_back(field::ZeroFilledText(kStartupText, image_map::kStartupText)
                       .Labelled(QStringLiteral("Startup Text"))
                       .Hinted(kBasicTextHint)
                       .Reported(QStringLiteral("Startup text: [%1]"), Wording::Text));
-  table.push_back(field::ZeroFilledText(kStandbyText1, kStandbyText1Offset, kBasicTextLength)
+  table.push_back(field::ZeroFilledText(kStandbyText1, image_map::kStandbyText1)
                       .Labelled(QStringLiteral("Standby Text 1ST"))
                       .Captioned(QStringLiteral("1ST"))
                       .Hinted(kBasicTextHint)
                       .EnabledWhen(ShowsStandbyText1)
                       .Reported(QStringLiteral("Standby text 1: [%1]"), Wording::Text));
-  table.push_back(field::ZeroFilledText(kStandbyText2, kStandbyText2Offset, kBasicTextLength)
+  table.push_back(field::ZeroFilledText(kStandbyText2, image_map::kStandbyText2)
                       .Labelled(QStringLiteral("Standby Text 2ND"))
                       .Captioned(QStringLiteral("2ND"))
                       .Hinted(kBasicTextHint)
                       .EnabledWhen(ShowsStandbyText2)
                       .Reported(QStringLiteral("Standby text 2: [%1]"), Wording::Text));
+  return table;
+}
+
+// In the order of the page's store and load.
+BindingTable DisplayPageModel::Bindings() const {
+  BindingTable table;
+  for (FieldBinding& binding : DisplayTexts()) table.push_back(std::move(binding));
   for (FieldBinding& binding : BasicPageSwitches()) table.push_back(ReadOnly(std::move(binding)));
-  table.push_back(field::Flag(kPreviewMode, kDisplayOptionsOffset, kPreviewModeBit)
+  table.push_back(field::Flag(kPreviewMode, image_map::kPreviewMode)
                       .Labelled(QStringLiteral("Enable message preview mode"))
                       .Captioned(QStringLiteral("Enable message preview  mode"))
                       .Reported(QStringLiteral("Enable message preview mode: %1"), Wording::YesNo));
-  table.push_back(field::InvertedFlag(kSmallText, kDisplayOptionsOffset, kLargeTextBit)
+  table.push_back(field::InvertedFlag(kSmallText, image_map::kLargeText)
                       .Labelled(QStringLiteral("Set default text size small"))
                       .Reported(QStringLiteral("Set default text size small: %1"), Wording::YesNo));
-  table.push_back(field::Flag(kTimeStamp, kMessageDisplayOffset, kTimeStampBit)
+  table.push_back(field::Flag(kTimeStamp, image_map::kTimeStamp)
                       .Labelled(QStringLiteral("Time stamp messages"))
                       .Reported(QStringLiteral("Time stamp messages: %1"), Wording::YesNo));
-  table.push_back(field::Flag(kMessageNumber, kMessageDisplayOffset, kMessageNumberBit)
+  table.push_back(field::Flag(kMessageNumber, image_map::kMessageNumber)
                       .Labelled(QStringLiteral("Message number display"))
                       .Reported(QStringLiteral("Message number display: %1"), Wording::YesNo));
-  table.push_back(field::Flag(kAddressFunction, kMessageDisplayOffset, kAddressFunctionBit)
+  table.push_back(field::Flag(kAddressFunction, image_map::kAddressFunction)
                       .Labelled(QStringLiteral("MSG Address / Function number"))
                       .Reported(QStringLiteral("Message address/function number: %1"), Wording::YesNo));
-  table.push_back(field::Flag(kMaxMessagesAlert, kMessageDisplayOffset, kMaxMessagesAlertBit)
+  table.push_back(field::Flag(kMaxMessagesAlert, image_map::kMaxMessagesAlert)
                       .Labelled(QStringLiteral("Report alert when max msgs reached"))
                       .Reported(QStringLiteral("Report alert when max messages reached: %1"), Wording::YesNo));
-  table.push_back(field::EntryBit(kDateFormat, kDisplayOptionsOffset, kDayFirstDateBit, false)
+  table.push_back(field::EntryBit(kDateFormat, image_map::kDayFirstDate, false)
                       .Labelled(QStringLiteral("Date format"))
                       .Entries(kDateFormatEntries)
                       .Reported(QStringLiteral("Time format: %1"), Wording::Entry));
-  table.push_back(field::Flag(kLowBatteryAlarm, kBatteryOptionsOffset, kLowBatteryAlarmBit)
+  table.push_back(field::Flag(kLowBatteryAlarm, image_map::kLowBatteryAlarm)
                       .Labelled(QStringLiteral("Low battery alarm"))
                       .Reported(QStringLiteral("Low Battery alarm: %1"), Wording::YesNo));
-  table.push_back(field::Flag(kLowBatteryDisplay, kBatteryOptionsOffset, kLowBatteryDisplayBit)
+  table.push_back(field::Flag(kLowBatteryDisplay, image_map::kLowBatteryDisplay)
                       .Labelled(QStringLiteral("Low battery display"))
                       .Reported(QStringLiteral("Low Battery display: %1"), Wording::YesNo));
-  table.push_back(field::Flag(kLowBatteryVibrate, kBatteryOptionsOffset, kLowBatteryVibrateBit)
+  table.push_back(field::Flag(kLowBatteryVibrate, image_map::kLowBatteryVibrate)
                       .Labelled(QStringLiteral("Vibrate when low battery"))
                       .Reported(QStringLiteral("Vibrate when Battery low: %1"), Wording::YesNo));
-  table.push_back(field::ByteEntries(kStoredMessages, kStoredMessagesOffset, {60, 10, 1}, 0)
+  table.push_back(field::ByteEntries(kStoredMessages, image_map::kStoredMessages, {60, 10, 1}, 0)
                       .Labelled(QStringLiteral("Maximun number of stored MSG"))
                       .Captioned(QStringLiteral("Maximun number of stored  MSG"))
                       .Entries(kStoredMessagesEntries)
                       .Reported(QStringLiteral("Maximum number of stored message: %1"), Wording::Entry));
-  table.push_back(field::EntryBit(kNumberMode, kMessageDisplayOffset, kNumberOfTotalBit, false)
+  table.push_back(field::EntryBit(kNumberMode, image_map::kNumberOfTotal, false)
                       .Labelled(QStringLiteral("Message No. display mode"))
                       .Entries(kNumberModeEntries)
                       .EnabledWhen(ShowsMessageNumberLists)
                       .Reported(QStringLiteral("Message number display format: %1"), Wording::Entry));
-  table.push_back(field::EntryBit(kNumberOrder, kMessageDisplayOffset, kDecrementBit, false)
+  table.push_back(field::EntryBit(kNumberOrder, image_map::kDecrement, false)
                       .Labelled(QStringLiteral("Message number ordering"))
                       .Entries(kNumberOrderEntries)
                       .EnabledWhen(ShowsMessageNumberLists)

@@ -14,25 +14,26 @@
 
 namespace m84 {
 
-// Image fields of the page besides the three texts and the display bits of the Basic page.
-constexpr uint8_t kPreviewModeBit = 0x04;   // 0x7C
-constexpr uint8_t kLargeTextBit = 0x10;     // 0x7C: clear for the small default text size
-constexpr uint8_t kDayFirstDateBit = 0x40;  // 0x7C
-constexpr int kMessageDisplayOffset = 0x7F;
-constexpr uint8_t kTimeStampBit = 0x80;
-constexpr uint8_t kAddressFunctionBit = 0x40;
-constexpr uint8_t kMessageNumberBit = 0x10;
-constexpr uint8_t kNumberOfTotalBit = 0x08;
-constexpr uint8_t kDecrementBit = 0x04;
-constexpr uint8_t kMaxMessagesAlertBit = 0x01;
-constexpr int kStoredMessagesOffset = 0x80;
-constexpr int kBatteryOptionsOffset = 0x85;
-constexpr uint8_t kLowBatteryAlarmBit = 0x80;
-constexpr uint8_t kLowBatteryDisplayBit = 0x40;
-constexpr uint8_t kLowBatteryVibrateBit = 0x20;
-constexpr int kDisplayTimeOffset = 0x86;      // seconds
-constexpr int kDisplayHalfTimeOffset = 0x71;  // half the seconds: written, never read
-constexpr int kContrastOffset = 0x6A;
+// Image fields of the page besides the three texts and the display bits of the Basic page, by
+// their names in the memory map (image/memory_map.h).
+constexpr uint8_t kPreviewModeBit = image_map::kPreviewMode.mask;
+constexpr uint8_t kLargeTextBit = image_map::kLargeText.mask;  // clear for the small default text size
+constexpr uint8_t kDayFirstDateBit = image_map::kDayFirstDate.mask;
+constexpr int kMessageDisplayOffset = image_map::kMessageDisplayByte;
+constexpr uint8_t kTimeStampBit = image_map::kTimeStamp.mask;
+constexpr uint8_t kAddressFunctionBit = image_map::kAddressFunction.mask;
+constexpr uint8_t kMessageNumberBit = image_map::kMessageNumber.mask;
+constexpr uint8_t kNumberOfTotalBit = image_map::kNumberOfTotal.mask;
+constexpr uint8_t kDecrementBit = image_map::kDecrement.mask;
+constexpr uint8_t kMaxMessagesAlertBit = image_map::kMaxMessagesAlert.mask;
+constexpr int kStoredMessagesOffset = image_map::kStoredMessages.offset;
+constexpr int kBatteryOptionsOffset = image_map::kBatteryOptionsByte;
+constexpr uint8_t kLowBatteryAlarmBit = image_map::kLowBatteryAlarm.mask;
+constexpr uint8_t kLowBatteryDisplayBit = image_map::kLowBatteryDisplay.mask;
+constexpr uint8_t kLowBatteryVibrateBit = image_map::kLowBatteryVibrate.mask;
+constexpr int kDisplayTimeOffset = image_map::kDisplayTime.offset;          // seconds
+constexpr int kDisplayHalfTimeOffset = image_map::kDisplayHalfTime.offset;  // half the seconds: written, never read
+constexpr int kContrastOffset = image_map::kContrast.offset;
 constexpr int kContrastBase = 24;  // the first level's byte
 
 enum class BatteryMark { High, Middle, Low };

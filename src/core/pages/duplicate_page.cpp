@@ -38,7 +38,7 @@ bool RejectionOptionsEnabled(bool rejection) { return rejection; }
 BindingTable DuplicatePageModel::Bindings() const {
   const Condition whileRejecting = [](const PageValues& v) { return RejectionOptionsEnabled(v.Flag(kRejection)); };
   return {
-      field::Flag(kRejection, kDuplicateOptionsOffset, kDuplicateRejectionBit)
+      field::Flag(kRejection, image_map::kDuplicateRejection)
           .Labelled(QStringLiteral("Duplicate MSG rejection Enable"))
           .Captioned(QStringLiteral("Enable"))
           .Reported(QStringLiteral("Duplicate message rejection: %1"), Wording::EnableDisable),
@@ -48,19 +48,19 @@ BindingTable DuplicatePageModel::Bindings() const {
                     QStringLiteral("6 minutes")})
           .EnabledWhen(whileRejecting)
           .Reported(QStringLiteral("Duplicate message detect time: %1"), Wording::Entry),
-      field::Flag(kSourceIndependent, kDuplicateOptionsOffset, kSourceIndependentBit)
+      field::Flag(kSourceIndependent, image_map::kSourceIndependent)
           .Labelled(QStringLiteral("Enable source independent duplicated MSG rejection"))
           .EnabledWhen(whileRejecting)
           .Reported(QStringLiteral("Enable source independent duplicated message rejection: %1"), Wording::YesNo),
-      field::Flag(kAutoDeletion, kDuplicateOptionsOffset, kAutoDeletionBit)
+      field::Flag(kAutoDeletion, image_map::kAutoDeletion)
           .Labelled(QStringLiteral("Enable auto MSG deletion when receiving the duplicated MSG"))
           .Captioned(QStringLiteral("Enable auto MSG deletion when receiving the duplicated MSG "))
           .EnabledWhen(whileRejecting)
           .Reported(QStringLiteral("Enable auto deletion when receiving duplicated message: %1"), Wording::YesNo),
-      field::Flag(kRepeatIcon, kDuplicateOptionsOffset, kRepeatIconBit)
+      field::Flag(kRepeatIcon, image_map::kRepeatIcon)
           .Labelled(QStringLiteral("Display Repeat Message Icon"))
           .Reported(QStringLiteral("Display repeat message icon: %1"), Wording::YesNo),
-      field::EntryBit(kRepeatTone, kDuplicateOptionsOffset, kRepeatNormalToneBit, true)
+      field::EntryBit(kRepeatTone, image_map::kRepeatNormalTone, true)
           .Labelled(QStringLiteral("Repeat message tone pattern"))
           .Entries({QStringLiteral("Normal tone"), QStringLiteral("Short beep")})
           .Reported(QStringLiteral("Repeat message tone pattern: %1"), Wording::Entry),

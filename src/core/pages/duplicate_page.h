@@ -10,14 +10,14 @@
 
 namespace m84 {
 
-// Image fields of the page; bits 0x07 of 0x81 belong to another page.
-constexpr int kDuplicateOptionsOffset = 0x81;
-constexpr uint8_t kDuplicateRejectionBit = 0x80;
-constexpr uint8_t kRepeatIconBit = 0x40;
-constexpr uint8_t kRepeatNormalToneBit = 0x20;
-constexpr uint8_t kSourceIndependentBit = 0x10;
-constexpr uint8_t kAutoDeletionBit = 0x08;
-constexpr int kDetectTimeOffset = 0x82;  // minutes
+// Image fields of the page, by their names in the memory map (image/memory_map.h).
+constexpr int kDuplicateOptionsOffset = image_map::kDuplicateOptionsByte;
+constexpr uint8_t kDuplicateRejectionBit = image_map::kDuplicateRejection.mask;
+constexpr uint8_t kRepeatIconBit = image_map::kRepeatIcon.mask;
+constexpr uint8_t kRepeatNormalToneBit = image_map::kRepeatNormalTone.mask;
+constexpr uint8_t kSourceIndependentBit = image_map::kSourceIndependent.mask;
+constexpr uint8_t kAutoDeletionBit = image_map::kAutoDeletion.mask;
+constexpr int kDetectTimeOffset = image_map::kDuplicateDetectTime.offset;  // minutes
 
 // Page variables.
 namespace duplicate_key {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <vector>
 
+#include "core/image/memory_map.h"
 #include "core/image/pager_image.h"
 #include "core/pages/page_values.h"
 
@@ -225,6 +226,18 @@ FieldBinding SelectionIndex(const QString& key, int index, int entryCount, int f
 // nearest valid capcode and the variable takes it, so the image and the page agree. Enabled
 // while its row is.
 FieldBinding Capcode(const QString& key, int row);
+
+// The same rows on a field of the memory map (image/memory_map.h); a text of a run is its i-th.
+inline FieldBinding Flag(const QString& key, const ImageField& field) { return Flag(key, field.offset, field.mask); }
+inline FieldBinding InvertedFlag(const QString& key, const ImageField& field) {
+  return InvertedFlag(key, field.offset, field.mask);
+}
+inline FieldBinding FixedText(const QString& key, const ImageField& field, int i = 0) {
+  return FixedText(key, field.At(i), field.length);
+}
+inline FieldBinding ZeroFilledText(const QString& key, const ImageField& field) {
+  return ZeroFilledText(key, field.offset, field.length);
+}
 
 }  // namespace field
 }  // namespace m84

@@ -86,12 +86,13 @@ BindingTable FoldersPageModel::Bindings() const {
   };
   for (int folder = 1; folder <= kFolderCount; ++folder)
     table.push_back(
-        inRow(field::InvertedFlag(Enable(folder), FolderFlagsOffset(folder), kFolderDisabledBit), folder, "Enable")
+        inRow(field::InvertedFlag(Enable(folder), FolderFlagsOffset(folder), image_map::kFolderDisabled.mask), folder,
+              "Enable")
             .Captioned(QString::number(folder))
             .EnabledWhen(switchEnabled(folder))
             .ReportedBy(FolderLine(folder)));
   for (int folder = 1; folder <= kFolderCount; ++folder)
-    table.push_back(inRow(field::FixedText(Name(folder), FolderNameOffset(folder), kFolderNameLength), folder, "Name")
+    table.push_back(inRow(field::FixedText(Name(folder), image_map::kFolderNames, folder - 1), folder, "Name")
                         .Hinted(kFolderNameHint)
                         .EnabledWhen(fieldsEnabled(folder)));
   for (int folder = 1; folder <= kFolderCount; ++folder)
@@ -122,6 +123,7 @@ void FoldersPageModel::PrintSection(ReportCursor& report) const {
   };
   printRight(kReportHeader);
   for (const QString& line : lines.mid(kFoldersPerColumn)) printRight(line);
+  PrintRowsOutside(report, {kFolderGroup});
 }
 
 }  // namespace m84

@@ -15,12 +15,12 @@ constexpr int kFolderCount = 12;
 constexpr int kFoldersPerCapcode = 4;      // one per function code
 constexpr int kFirstFolderCapcodeRow = 3;  // capcode 4, counted from row 0
 // Folder n's byte in the per-capcode-and-function table.
-constexpr int kFolderFlagsOffset = 0x2E;
-constexpr uint8_t kFolderDisabledBit = 0x80;  // clear = enabled
-constexpr uint8_t kFolderAlertMask = 0x60;
-constexpr int kFolderNameOffset = 0x47C;
-constexpr int kFolderNameStride = 13;
-constexpr int kFolderNameLength = 12;
+constexpr int kFolderFlagsOffset = image_map::kFolderDisabled.offset;
+constexpr uint8_t kFolderDisabledBit = image_map::kFolderDisabled.mask;  // clear = enabled
+constexpr uint8_t kFolderAlertMask = image_map::kFolderAlert.mask;
+constexpr int kFolderNameOffset = image_map::kFolderNames.offset;
+constexpr int kFolderNameStride = image_map::kFolderNames.stride;
+constexpr int kFolderNameLength = image_map::kFolderNames.length;
 
 inline int FolderFlagsOffset(int folder) { return kFolderFlagsOffset + (folder - 1); }
 inline int FolderNameOffset(int folder) { return kFolderNameOffset + kFolderNameStride * (folder - 1); }

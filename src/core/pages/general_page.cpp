@@ -35,8 +35,6 @@ const std::vector<uint8_t> kPllDeviceBits = {0x00, kPllDeviceBit};
 
 const QString kCapcodeGroup = QStringLiteral("capcodes");
 
-QString CapcodeRowLabel(int row) { return QStringLiteral("Capcode %1").arg(row + 1); }
-
 // Three bytes, least significant first; bits above 23 are dropped.
 void PutWord(SynthesizerBlock& block, int at, uint32_t word) {
   for (int i = 0; i < kSynthesizerWordSize; ++i) block[size_t(at + i)] = static_cast<uint8_t>(word >> (8 * i));
@@ -159,7 +157,7 @@ BindingTable GeneralPageModel::Bindings() const {
   for (int row = 0; row < kCapcodeRowCount; ++row)
     table.push_back(field::SelectionIndex(capcode_key::Step(row), row, int(kAutoIncrementEntries.size()),
                                           SelectionState::kAutoIncrementDefault)
-                        .Labelled(QStringLiteral("Auto Increment"))
+                        .Labelled(kAutoIncrementLabel)
                         .Entries(kAutoIncrementEntries)
                         .InRow(kCapcodeGroup, row, CapcodeRowLabel(row), QStringLiteral("auto_increment")));
   table.push_back(field::SelectionByte(kKeepSerial, SelectionState::kKeepSerialByte)

@@ -23,5 +23,14 @@ FieldBinding EntryBit(const QString& key, int offset, uint8_t mask, bool firstEn
 // loads as the entry fallback, and no selection stores the fallback's value.
 FieldBinding ByteEntries(const QString& key, int offset, std::vector<uint8_t> values, int fallback);
 
+// The same on a field of the memory map.
+inline FieldBinding EntryBit(const QString& key, const ImageField& field, bool firstEntrySet) {
+  return EntryBit(key, field.offset, field.mask, firstEntrySet);
+}
+inline FieldBinding ByteEntries(const QString& key, const ImageField& field, std::vector<uint8_t> values,
+                                int fallback) {
+  return ByteEntries(key, field.offset, std::move(values), fallback);
+}
+
 }  // namespace field
 }  // namespace m84

@@ -77,13 +77,13 @@ bool RefuseUnstorableLanguage(PageValues& values, const PagerImage& image) {
 }
 
 int HoldTimeIndexOf(uint8_t byte) {
-  const int seconds = byte & kHoldTimeMask;
+  const int seconds = byte & image_map::kHoldTime.mask;
   if (seconds <= kShortHoldLimit) return 0;
   return seconds <= kMediumHoldLimit ? 1 : 2;
 }
 
 int ControlOptionIndexOf(uint8_t byte) {
-  const uint8_t bits = byte & kControlOptionMask;
+  const uint8_t bits = byte & image_map::kControlOption.mask;
   if (bits == 0) return 0;
   return bits == kAnyKeyBits ? 1 : 2;  // 10 reads as 11: the pager knows no fourth option
 }
@@ -102,10 +102,10 @@ BindingTable NameMiscPageModel::Bindings() const {
                       .Entries(kLanguageEntries)
                       .Accepting(IsStorableLanguageEntry, kDanishRefusedMessage)
                       .Reported(QStringLiteral("Display language: %1"), Wording::Entry));
-  table.push_back(field::Flag(kConfirmBeep, kInterfaceOptionsOffset, kConfirmBeepBit)
+  table.push_back(field::Flag(kConfirmBeep, image_map::kConfirmBeep)
                       .Labelled(QStringLiteral("Enable confirmation short beep"))
                       .Reported(QStringLiteral("Confirm short beep: %1"), Wording::YesNo));
-  table.push_back(field::Flag(kReadingPasswordEnabled, kInterfaceOptionsOffset, kReadingPasswordBit)
+  table.push_back(field::Flag(kReadingPasswordEnabled, image_map::kReadingPasswordEnabled)
                       .Labelled(QStringLiteral("Enable MSG reading password"))
                       .Captioned(QStringLiteral("Enable MSG reading password "))
                       .ReportedBy(ReadingPasswordLine));
@@ -114,23 +114,23 @@ BindingTable NameMiscPageModel::Bindings() const {
                         .Labelled(QString::fromLatin1(option.label).simplified())
                         .Captioned(QString::fromLatin1(option.label))
                         .Reported(QString::fromLatin1(option.reportLine), Wording::YesNo));
-  table.push_back(field::Flag(kErrorDeduction, kErrorMessageOffset, kErrorDeductionBit)
+  table.push_back(field::Flag(kErrorDeduction, image_map::kErrorDeduction)
                       .Labelled(QStringLiteral("Enable error MSG deduction"))
                       .Reported(QStringLiteral("Enable error message deduction: %1"), Wording::YesNo));
-  table.push_back(field::Flag(kErrorIcon, kErrorMessageOffset, kErrorIconBit)
+  table.push_back(field::Flag(kErrorIcon, image_map::kErrorIcon)
                       .Labelled(QStringLiteral("Enable error MSG icon"))
                       .Reported(QStringLiteral("Enable error message icon: %1"), Wording::YesNo));
-  table.push_back(field::Flag(kDeleteProtected, kMessageOptionsOffset, kDeleteProtectedBit)
-                      .Labelled(QStringLiteral("Delete protected message")));
-  table.push_back(field::Flag(kReplaceToneOnly, kMessageOptionsOffset, kReplaceToneOnlyBit)
+  table.push_back(
+      field::Flag(kDeleteProtected, image_map::kDeleteProtected).Labelled(QStringLiteral("Delete protected message")));
+  table.push_back(field::Flag(kReplaceToneOnly, image_map::kReplaceToneOnly)
                       .Labelled(QStringLiteral("Replace Tone Only MSG with user TEXT"))
                       .Reported(QStringLiteral("Replace tone only message with user text: %1"), Wording::YesNo));
-  table.push_back(field::FixedText(kReadingPassword, kReadingPasswordOffset, kReadingPasswordLength)
+  table.push_back(field::FixedText(kReadingPassword, image_map::kReadingPassword)
                       .Labelled(QStringLiteral("MSG reading password"))
                       .Accepting(HoldsDigitsOnly, kDigitsOnlyMessage)
                       .EnabledWhen(ReadingPasswordEditEnabled));
   for (int i = 0; i < kToneTextCount; ++i) {
-    FieldBinding toneText = field::FixedText(ToneText(i), kToneTextOffset + kToneTextStride * i, kToneTextLength)
+    FieldBinding toneText = field::FixedText(ToneText(i), image_map::kToneTexts, i)
                                 .Labelled(QStringLiteral("Tone %1 text").arg(QChar('A' + i)))
                                 .Captioned(QStringLiteral("Tone ") + QChar('A' + i))
                                 .Hinted(kToneTextHint)

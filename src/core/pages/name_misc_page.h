@@ -12,30 +12,24 @@
 
 namespace m84 {
 
-// Image fields of the page.
-constexpr int kLanguageOffset = 0x7B;
+// Image fields of the page, by their names in the memory map (image/memory_map.h).
+constexpr int kLanguageOffset = image_map::kLanguage.offset;
 constexpr uint8_t kLanguageLoadMask = 0x0F;
 // The image holds the first eight languages only; "Danish", the ninth entry, has no byte value.
 constexpr int kStorableLanguageCount = 8;
-constexpr int kInterfaceOptionsOffset = 0x7C;
-constexpr uint8_t kConfirmBeepBit = 0x20;
-constexpr uint8_t kReadingPasswordBit = 0x08;
-constexpr int kUserMenuOffset = 0x7D;
-constexpr int kErrorMessageOffset = 0x7F;
-constexpr uint8_t kErrorDeductionBit = 0x02;
-constexpr uint8_t kErrorIconBit = 0x20;
-constexpr int kBackLightOffset = 0x87;
-constexpr uint8_t kHoldTimeMask = 0x3F;
-constexpr uint8_t kControlOptionMask = 0xC0;
-constexpr int kMessageOptionsOffset = 0x8A;
-constexpr uint8_t kDeleteProtectedBit = 0x20;
-constexpr uint8_t kReplaceToneOnlyBit = 0x04;
-constexpr int kReadingPasswordOffset = 0x61;
-constexpr int kReadingPasswordLength = 4;
-constexpr int kToneTextCount = 4;
-constexpr int kToneTextOffset = 0x1C8;
-constexpr int kToneTextStride = 13;  // each text is followed by a byte the page never writes
-constexpr int kToneTextLength = 12;
+constexpr int kInterfaceOptionsOffset = image_map::kDisplayOptionsByte;
+constexpr uint8_t kReadingPasswordBit = image_map::kReadingPasswordEnabled.mask;
+constexpr int kUserMenuOffset = image_map::kUserMenu.offset;
+constexpr int kErrorMessageOffset = image_map::kMessageDisplayByte;
+constexpr int kBackLightOffset = image_map::kBackLightByte;
+constexpr int kMessageOptionsOffset = image_map::kMessageOptionsByte;
+constexpr uint8_t kReplaceToneOnlyBit = image_map::kReplaceToneOnly.mask;
+constexpr int kReadingPasswordOffset = image_map::kReadingPassword.offset;
+constexpr int kReadingPasswordLength = image_map::kReadingPassword.length;
+constexpr int kToneTextCount = image_map::kToneTexts.count;
+constexpr int kToneTextOffset = image_map::kToneTexts.offset;
+constexpr int kToneTextStride = image_map::kToneTexts.stride;
+constexpr int kToneTextLength = image_map::kToneTexts.length;
 
 // Page variables.
 namespace name_misc_key {

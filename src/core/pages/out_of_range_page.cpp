@@ -56,21 +56,21 @@ bool CodeNamesEnabled(const PageValues& values) { return values.Flag(kDisplayTex
 
 BindingTable OutOfRangePageModel::Bindings() const {
   BindingTable table = {
-      field::Flag(kEnable, kOutOfRangeOffset, kOutOfRangeEnableBit)
+      field::Flag(kEnable, image_map::kOutOfRangeEnable)
           .Labelled(QStringLiteral("Out of Range Enable"))
           .Captioned(QStringLiteral("Enable"))
           .Reported(QStringLiteral("In/Out of Range check: %1"), Wording::EnableDisable),
       // Bit 0x40 stands for the first entry alone: any other selection, or none, clears it.
-      field::EntryBit(kShowIcon, kOutOfRangeOffset, kShowIconInRangeBit, true)
+      field::EntryBit(kShowIcon, image_map::kShowIconInRange, true)
           .Labelled(QStringLiteral("Show Icon when"))
           .Entries(kShowIconEntries)
           .EnabledWhen(OutOfRangeOptionsEnabled)
           .Reported(QStringLiteral("Show icon when %1"), Wording::Entry),
-      field::Flag(kWarning, kOutOfRangeOffset, kOutOfRangeWarningBit)
+      field::Flag(kWarning, image_map::kOutOfRangeWarning)
           .Labelled(QStringLiteral("Enable warning message when out of range"))
           .EnabledWhen(OutOfRangeOptionsEnabled)
           .Reported(QStringLiteral("Enable warning message when out of range: %1"), Wording::YesNo),
-      field::Flag(kVibrate, kOutOfRangeOffset, kOutOfRangeVibrateBit)
+      field::Flag(kVibrate, image_map::kOutOfRangeVibrate)
           .Labelled(QStringLiteral("Enable vibrate when out of range"))
           .EnabledWhen(OutOfRangeOptionsEnabled)
           .Reported(QStringLiteral("Enable vibrate when out of range: %1"), Wording::YesNo),
@@ -79,21 +79,20 @@ BindingTable OutOfRangePageModel::Bindings() const {
           .Entries(kRangeDetectTimeEntries)
           .EnabledWhen(OutOfRangeOptionsEnabled)
           .Reported(QStringLiteral("Range detect time: %1"), Wording::Entry),
-      field::Flag(kDisplayText, kDisplayTextOptionsOffset, kDisplayTextEnableBit)
+      field::Flag(kDisplayText, image_map::kDisplayTextEnable)
           .Labelled(QStringLiteral("Display Text for Cap Codes and Beep Codes Enable"))
           .Captioned(QStringLiteral("Enable"))
           .Reported(QStringLiteral("Display text for capcode and beep code: %1"), Wording::YesNo),
   };
   for (int capcode = 1; capcode <= kCapcodeNameCount; ++capcode)
-    table.push_back(
-        field::FixedText(CapcodeName(capcode), kCapcodeNameOffset + kCodeNameStride * (capcode - 1), kCodeNameLength)
-            .Labelled(QStringLiteral("Cap Code %1 Description").arg(capcode))
-            .Hinted(kCodeNameHint)
-            .EnabledWhen(CodeNamesEnabled)
-            .ReportedBy(CodeNameLine(QStringLiteral("Cap code %1").arg(capcode), CapcodeName(capcode))));
+    table.push_back(field::FixedText(CapcodeName(capcode), image_map::kCapcodeNames, capcode - 1)
+                        .Labelled(QStringLiteral("Cap Code %1 Description").arg(capcode))
+                        .Hinted(kCodeNameHint)
+                        .EnabledWhen(CodeNamesEnabled)
+                        .ReportedBy(CodeNameLine(QStringLiteral("Cap code %1").arg(capcode), CapcodeName(capcode))));
   for (int beep = 0; beep < kBeepCodeNameCount; ++beep)
     table.push_back(
-        field::FixedText(BeepCodeName(beep), kBeepCodeNameOffset + kCodeNameStride * beep, kCodeNameLength)
+        field::FixedText(BeepCodeName(beep), image_map::kBeepCodeNames, beep)
             .Labelled(QStringLiteral("Beep Code %1 Description").arg(BeepCodeLetter(beep)))
             .Hinted(kCodeNameHint)
             .EnabledWhen(CodeNamesEnabled)

@@ -11,21 +11,15 @@
 
 namespace m84 {
 
-constexpr int kOutOfRangeOffset = 0x84;  // bits 0x0F belong to other pages
-constexpr uint8_t kOutOfRangeEnableBit = 0x80;
-constexpr uint8_t kShowIconInRangeBit = 0x40;
-constexpr uint8_t kOutOfRangeWarningBit = 0x20;
-constexpr uint8_t kOutOfRangeVibrateBit = 0x10;
-constexpr int kRangeDetectTimeOffset = 0x70;  // minutes, the whole byte
-constexpr int kDisplayTextOptionsOffset = 0x8A;
-constexpr uint8_t kDisplayTextEnableBit = 0x08;
+// Image fields of the page, by their names in the memory map (image/memory_map.h).
+constexpr int kOutOfRangeOffset = image_map::kRangeOptionsByte;
+constexpr int kRangeDetectTimeOffset = image_map::kRangeDetectTime.offset;
+constexpr int kDisplayTextOptionsOffset = image_map::kMessageOptionsByte;
 
-constexpr int kCapcodeNameCount = 8;
-constexpr int kBeepCodeNameCount = 4;  // A to D
-constexpr int kCapcodeNameOffset = 0x174;
-constexpr int kBeepCodeNameOffset = 0x1AC;
-constexpr int kCodeNameStride = 7;
-constexpr int kCodeNameLength = 6;
+constexpr int kCapcodeNameCount = image_map::kCapcodeNames.count;
+constexpr int kBeepCodeNameCount = image_map::kBeepCodeNames.count;  // A to D
+constexpr int kCapcodeNameOffset = image_map::kCapcodeNames.offset;
+constexpr int kCodeNameLength = image_map::kCapcodeNames.length;
 
 // Page variables. Capcode names are numbered 1 to 8, beep code names 0 to 3 for A to D.
 namespace out_of_range_key {

@@ -73,6 +73,13 @@ void PageModel::PrintRows(ReportCursor& report, const QStringList& first) const 
     if (!first.contains(row.key)) PrintLines(report, LinesOf(row, values_));
 }
 
+QStringList PageModel::ReportLines(const FieldBinding& row) const { return LinesOf(row, values_); }
+
+void PageModel::PrintRowsOutside(ReportCursor& report, const QStringList& laidOutGroups) const {
+  for (const FieldBinding& row : Table())
+    if (!laidOutGroups.contains(row.form.group)) PrintLines(report, LinesOf(row, values_));
+}
+
 QStringList PageModel::GridLines(const QString& group) const {
   QStringList lines;
   for (const FieldBinding& row : Table())

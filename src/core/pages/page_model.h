@@ -10,7 +10,7 @@
 #include "core/pages/field_binding.h"
 #include "core/pages/page_catalog.h"
 #include "core/pages/page_values.h"
-#include "core/report/report_cursor.h"
+#include "core/report_cursor.h"
 
 namespace m84 {
 
@@ -40,6 +40,8 @@ class PageModel {
   // Draws the section from the variables; the caller stores the page first. A page prints its
   // heading, its rows' lines (PrintRows) and what no row says.
   virtual void PrintSection(ReportCursor& report) const = 0;
+  // A row's report lines from the variables as they stand; none for a row without a report.
+  QStringList ReportLines(const FieldBinding& row) const;
 
  protected:
   explicit PageModel(PageId id) : id_(id) {}
@@ -55,6 +57,9 @@ class PageModel {
   // The report lines of one grid's rows (form.group), in table order, for a section that lays
   // the grid out itself: in columns, or beside another part of it.
   QStringList GridLines(const QString& group) const;
+  // Every reported row outside the grids the section laid out itself, in table order: a row
+  // given a report line later beside such grids reaches the report with no change here.
+  void PrintRowsOutside(ReportCursor& report, const QStringList& laidOutGroups) const;
 
   // What the table cannot say, run after the table.
   virtual void LoadRules(const PagerData& /*data*/) {}

@@ -61,7 +61,7 @@ bool ReminderListsEnabled(bool reminderAlert) { return reminderAlert; }
 BindingTable RemindersPageModel::Bindings() const {
   const Condition whileReminding = [](const PageValues& v) { return ReminderListsEnabled(v.Flag(kReminderAlert)); };
   return {
-      field::Flag(kReminderAlert, kReminderOptionsOffset, kReminderAlertBit)
+      field::Flag(kReminderAlert, image_map::kReminderAlert)
           .Labelled(QStringLiteral("Unread Message Reminder Alert"))
           .Reported(QStringLiteral("Unread message reminder alert: %1"), Wording::YesNo),
       // Blanks inside the entries are part of them.
@@ -76,7 +76,7 @@ BindingTable RemindersPageModel::Bindings() const {
           .Entries({QStringLiteral("Remind until message has been read"), QStringLiteral("Maximum 30 minute")})
           .EnabledWhen(whileReminding)
           .Reported(QStringLiteral("Number of reminder beeps: %1"), Wording::Entry),
-      field::Flag(kUnreadIndication, kReminderOptionsOffset, kUnreadIndicationBit)
+      field::Flag(kUnreadIndication, image_map::kUnreadIndication)
           .Labelled(QStringLiteral("Unread message Indication"))
           .Reported(QStringLiteral("Unread message indication: %1"), Wording::YesNo),
   };

@@ -10,12 +10,10 @@
 
 namespace m84 {
 
-// Image fields of the page; bits 0xFC of 0x83 belong to other pages.
-constexpr int kReminderOptionsOffset = 0x83;
-constexpr uint8_t kReminderAlertBit = 0x01;
-constexpr uint8_t kUnreadIndicationBit = 0x02;
-constexpr int kReminderIntervalOffset = 0x6C;  // seconds, 16 bits, low byte first
-constexpr int kReminderDurationOffset = 0x6E;  // two bytes
+// Image fields of the page, by their names in the memory map (image/memory_map.h).
+constexpr int kReminderOptionsOffset = image_map::kReminderOptionsByte;
+constexpr int kReminderIntervalOffset = image_map::kReminderInterval.offset;
+constexpr int kReminderDurationOffset = image_map::kReminderDuration.offset;
 
 // Page variables.
 namespace reminders_key {

@@ -80,6 +80,7 @@ void TonesPageModel::PrintSection(ReportCursor& report) const {
              GridLines(GridGroup(kPriorityGrid)));
   PrintBlock(report, QStringLiteral(" Decoding  [Tone-A]          [Tone-B]          [Tone-C]          [Tone-D]"),
              GridLines(GridGroup(kDecodingGrid)));
+  PrintRowsOutside(report, {GridGroup(kPriorityGrid), GridGroup(kDecodingGrid)});
 }
 
 }  // namespace m84

@@ -9,10 +9,11 @@
 
 namespace m84 {
 
-// Image fields of the page: 32 bytes from 0x22, of which bits 0xE0 belong to nobody here.
-constexpr int kToneOptionsOffset = 0x22;
-constexpr uint8_t kPriorityMask = 0x1C;
-constexpr uint8_t kDecodingMask = 0x03;
+// Image fields of the page, by their names in the memory map (image/memory_map.h): 32 bytes of
+// which bits 0xE0 are not the page's.
+constexpr int kToneOptionsOffset = image_map::kToneOptionsBytes;
+constexpr uint8_t kPriorityMask = image_map::kTonePriorities.mask;
+constexpr uint8_t kDecodingMask = image_map::kToneDecoding.mask;
 
 extern const ListGrid kPriorityGrid;
 extern const ListGrid kDecodingGrid;

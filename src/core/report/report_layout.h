@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/pages/page_catalog.h"
-#include "core/report/report_cursor.h"
+#include "core/report_cursor.h"
 #include "version.h"
 
 namespace m84 {

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "core/pages/page_catalog.h"
-#include "core/report/report_cursor.h"
 #include "core/report/report_layout.h"
+#include "core/report_cursor.h"
 
 namespace m84 {
 

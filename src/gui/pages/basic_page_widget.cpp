@@ -55,30 +55,20 @@ QWidget* BasicPageWidget::BuildManagementFrame() {
 
 QWidget* BasicPageWidget::BuildStartupFrame() {
   QGroupBox* frame = VerticalFrame(QStringLiteral(" Start up Text "));
-  QLineEdit* text = TextEdit(kBasicTextLength);
-  frame->layout()->addWidget(text);
-  Declare(Control(kStartupText, text));
+  frame->layout()->addWidget(Made(kStartupText));
   return frame;
 }
 
 QWidget* BasicPageWidget::BuildStandbyFrame() {
   QGroupBox* frame = VerticalFrame(QStringLiteral(" Standby Text "));
-  QCheckBox* showDate = CheckBox(kShowDate);
-  QCheckBox* showTime = CheckBox(kShowTime);
-  QLineEdit* text1 = TextEdit(kBasicTextLength);
-  QCheckBox* alternative = CheckBox(kAlternativeScreen);
-  QLineEdit* text2 = TextEdit(kBasicTextLength);
-  for (QWidget* control : {static_cast<QWidget*>(showDate), static_cast<QWidget*>(showTime),
-                           static_cast<QWidget*>(CaptionLabel(kStandbyText1)), static_cast<QWidget*>(text1),
-                           static_cast<QWidget*>(alternative), static_cast<QWidget*>(CaptionLabel(kStandbyText2)),
-                           static_cast<QWidget*>(text2)})
-    frame->layout()->addWidget(control);
-
-  Declare(Control(kShowDate, showDate));
-  Declare(Control(kShowTime, showTime));
-  Declare(Control(kStandbyText1, text1));
-  Declare(Control(kAlternativeScreen, alternative));
-  Declare(Control(kStandbyText2, text2));
+  QLayout* layout = frame->layout();
+  layout->addWidget(Made(kShowDate));
+  layout->addWidget(Made(kShowTime));
+  layout->addWidget(CaptionLabel(kStandbyText1));
+  layout->addWidget(Made(kStandbyText1));
+  layout->addWidget(Made(kAlternativeScreen));
+  layout->addWidget(CaptionLabel(kStandbyText2));
+  layout->addWidget(Made(kStandbyText2));
   return frame;
 }
 

@@ -60,10 +60,7 @@ QWidget* CannedPageWidget::BuildCannedFrame() {
   for (int n = 1; n <= kCannedCount; ++n) {
     const int row = 1 + (n - 1) % kCannedRows;
     const int column = n <= kCannedRows ? 0 : 2;
-    QLineEdit* text = TextEdit(kCannedLength);
-    grid->addWidget(CaptionLabel(Canned(n)), row, column, Qt::AlignRight);
-    grid->addWidget(text, row, column + 1);
-    Declare(Control(Canned(n), text));
+    Place(grid, Canned(n), row, column, Qt::AlignRight);
   }
   return frame;
 }

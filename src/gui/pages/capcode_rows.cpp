@@ -30,7 +30,7 @@ void AddCaptions(QGridLayout* grid, PrivateColumn column) {
     grid->setColumnMinimumWidth(kNumberColumn, metrics.horizontalAdvance(QStringLiteral("Number ")));
     grid->addWidget(new QLabel(QStringLiteral("Number   Enable   Capcode")), 0, kNumberColumn, 1, 4);
   }
-  grid->addWidget(new QLabel(QStringLiteral("   Auto Increment")), 0, kStepColumn);
+  grid->addWidget(new QLabel(QStringLiteral("   ") + kAutoIncrementLabel), 0, kStepColumn);
   grid->addWidget(new QLabel(QStringLiteral("Frame")), 0, kFrameColumn);
 }
 
@@ -72,10 +72,11 @@ std::vector<ControlRow> CapcodeControlRows(const CapcodeRows& rows, Rejected rej
     const CapcodeRow& r = rows[size_t(row)];
     // The Basic page's rows are copies of the General page's with no words of their own, so the
     // frame names its controls for both pages: the row, then the column.
-    const QString place = QStringLiteral("Capcode %1").arg(row + 1);
-    const auto named = [&place](const char* column) { return place + QLatin1Char(' ') + QLatin1String(column); };
-    if (r.privateBox) declared.push_back(Control(capcode_key::Private(row), r.privateBox).Named(named("Private")));
-    declared.push_back(Control(capcode_key::Enable(row), r.enableBox).Named(named("Enable")));
+    const QString place = CapcodeRowLabel(row);
+    const auto named = [&place](const QString& column) { return place + QLatin1Char(' ') + column; };
+    if (r.privateBox)
+      declared.push_back(Control(capcode_key::Private(row), r.privateBox).Named(named(QStringLiteral("Private"))));
+    declared.push_back(Control(capcode_key::Enable(row), r.enableBox).Named(named(QStringLiteral("Enable"))));
     const QString capcodeKey = capcode_key::Capcode(row);
     declared.push_back(Control(capcodeKey, r.capcode)
                            .Named(place)
@@ -86,8 +87,8 @@ std::vector<ControlRow> CapcodeControlRows(const CapcodeRows& rows, Rejected rej
                              const int capcode = values.Number(capcodeKey);
                              if (IsValidCapcode(capcode)) values.Set(capcode_key::Frame(row), CapcodeFrame(capcode));
                            }));
-    declared.push_back(Control(capcode_key::Step(row), r.step).Named(named("Auto Increment")));
-    declared.push_back(Control(capcode_key::Frame(row), r.frame).Named(named("Frame")).Number());
+    declared.push_back(Control(capcode_key::Step(row), r.step).Named(named(kAutoIncrementLabel)));
+    declared.push_back(Control(capcode_key::Frame(row), r.frame).Named(named(QStringLiteral("Frame"))).Number());
   }
   return declared;
 }

@@ -77,19 +77,11 @@ DisplayPageWidget::DisplayPageWidget(DisplayPageModel& model, PagerData& data, P
 QLayout* DisplayPageWidget::BuildTexts() {
   auto* grid = new QGridLayout;
   grid->setSpacing(kControlSpacing);
-  QLineEdit* startup = TextEdit(kBasicTextLength);
-  QLineEdit* standby1 = TextEdit(kBasicTextLength);
-  QLineEdit* standby2 = TextEdit(kBasicTextLength);
   grid->addWidget(CaptionLabel(kStartupText), 0, 0, 1, 2);
-  grid->addWidget(startup, 0, 2);
+  grid->addWidget(Made(kStartupText), 0, 2);
   grid->addWidget(Label("Standby Text"), 1, 0);
-  grid->addWidget(CaptionLabel(kStandbyText1), 1, 1);
-  grid->addWidget(standby1, 1, 2);
-  grid->addWidget(CaptionLabel(kStandbyText2), 2, 1);
-  grid->addWidget(standby2, 2, 2);
-  Declare(Control(kStartupText, startup));
-  Declare(Control(kStandbyText1, standby1));
-  Declare(Control(kStandbyText2, standby2));
+  Place(grid, kStandbyText1, 1, 1);
+  Place(grid, kStandbyText2, 2, 1);
   return grid;
 }
 

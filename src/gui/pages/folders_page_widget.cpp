@@ -38,15 +38,9 @@ QWidget* FoldersPageWidget::BuildFolderFrame(int firstFolder, int lastFolder) {
   grid->addWidget(new QLabel(kFolderFrameHeader), 0, 0, 1, kColumnCount);
   for (int folder = firstFolder; folder <= lastFolder; ++folder) {
     const int line = folder - firstFolder + 1;
-    QCheckBox* enable = CheckBox(Enable(folder));
-    QLineEdit* name = TextEdit(kFolderNameLength);
-    QComboBox* alert = List(Alert(folder));
-    grid->addWidget(enable, line, kEnableColumn);
-    grid->addWidget(name, line, kNameColumn);
-    grid->addWidget(alert, line, kAlertColumn);
-    Declare(Control(Enable(folder), enable));
-    Declare(Control(Name(folder), name));
-    Declare(Control(Alert(folder), alert));
+    grid->addWidget(Made(Enable(folder)), line, kEnableColumn);
+    grid->addWidget(Made(Name(folder)), line, kNameColumn);
+    grid->addWidget(Made(Alert(folder)), line, kAlertColumn);
   }
   return frame;
 }

@@ -87,12 +87,7 @@ QWidget* NameMiscPageWidget::BuildToneTextFrame() {
   QCheckBox* replace = CheckBox(kReplaceToneOnly);
   grid->addWidget(replace, 0, 0, 1, 2);
   Declare(Control(kReplaceToneOnly, replace));
-  for (int i = 0; i < kToneTextCount; ++i) {
-    QLineEdit* text = TextEdit(kToneTextLength);
-    grid->addWidget(CaptionLabel(ToneText(i)), i + 1, 0);
-    grid->addWidget(text, i + 1, 1);
-    Declare(Control(ToneText(i), text));
-  }
+  for (int i = 0; i < kToneTextCount; ++i) Place(grid, ToneText(i), i + 1, 0);
   return frame;
 }
 

@@ -82,11 +82,8 @@ QWidget* OutOfRangePageWidget::BuildNameFrame(const QString& caption, const QStr
   const int rows = int(keys.size()) / kNameColumns;
   for (int i = 0; i < keys.size(); ++i) {
     const int column = 2 * (i / rows);
-    QLineEdit* name = TextEdit(kCodeNameLength);
+    QWidget* name = Place(grid, keys[i], i % rows, column);
     name->setFixedWidth(name->fontMetrics().horizontalAdvance(QString(kCodeNameLength + 2, QLatin1Char('W'))));
-    grid->addWidget(CaptionLabel(keys[i]), i % rows, column);
-    grid->addWidget(name, i % rows, column + 1);
-    Declare(Control(keys[i], name));
   }
   return frame;
 }

@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QFocusEvent>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -21,6 +22,7 @@ namespace m84 {
 
 namespace {
 constexpr int kDefaultTipDelayMs = 1000;
+constexpr int kNumberEditWidth = 44;
 
 // The window's number check: blanks around it allowed, only digits, lo to hi.
 TextCheck InRange(uint32_t lo, uint32_t hi) {
@@ -94,23 +96,55 @@ QComboBox* SettingsPage::List(const QString& key) { return ListOf(FormOf(key).en
 
 QLabel* SettingsPage::CaptionLabel(const QString& key) { return new QLabel(Caption(key)); }
 
-void SettingsPage::Place(QLayout* layout, const QString& key) {
-  if (FormOf(key).kind == SettingKind::Entry) {
-    QComboBox* list = List(key);
-    auto* line = new QHBoxLayout;
-    line->addWidget(CaptionLabel(key));
-    line->addWidget(list);
-    line->addStretch();
-    if (auto* box = qobject_cast<QBoxLayout*>(layout))
-      box->addLayout(line);
-    else
-      layout->addItem(line);
-    Declare(Control(key, list));
-    return;
+QWidget* SettingsPage::Made(const QString& key) {
+  const SettingForm& form = FormOf(key);
+  switch (form.kind) {
+    case SettingKind::Entry: {
+      QComboBox* list = List(key);
+      Declare(Control(key, list));
+      return list;
+    }
+    case SettingKind::Text: {
+      QLineEdit* edit = TextEdit(form.width);
+      ControlRow row = Control(key, edit);
+      if (form.accepts) row.Checked();
+      Declare(std::move(row));
+      return edit;
+    }
+    case SettingKind::Number: {
+      QLineEdit* edit = NumberEdit(kNumberEditWidth);
+      Declare(Control(key, edit).Number().Checked());
+      return edit;
+    }
+    case SettingKind::Flag:
+    case SettingKind::None: break;
   }
   QCheckBox* box = CheckBox(key);
-  layout->addWidget(box);
   Declare(Control(key, box));
+  return box;
+}
+
+void SettingsPage::Place(QLayout* layout, const QString& key) {
+  if (FormOf(key).kind == SettingKind::Flag || FormOf(key).kind == SettingKind::None) {
+    layout->addWidget(Made(key));
+    return;
+  }
+  auto* line = new QHBoxLayout;
+  line->addWidget(CaptionLabel(key));
+  line->addWidget(Made(key));
+  line->addStretch();
+  if (auto* box = qobject_cast<QBoxLayout*>(layout))
+    box->addLayout(line);
+  else
+    layout->addItem(line);
+}
+
+QWidget* SettingsPage::Place(QGridLayout* grid, const QString& key, int row, int column,
+                             Qt::Alignment captionAlignment) {
+  grid->addWidget(CaptionLabel(key), row, column, captionAlignment);
+  QWidget* control = Made(key);
+  grid->addWidget(control, row, column + 1);
+  return control;
 }
 
 void SettingsPage::TakeForm(ControlRow& row) {
@@ -173,6 +207,12 @@ void SettingsPage::Declare(ControlRow row) {
     row.kind_ = ControlRow::Kind::List;
   else if (qobject_cast<QLineEdit*>(control))
     row.kind_ = row.number_ ? ControlRow::Kind::Number : ControlRow::Kind::Text;
+  if (!KindMatchesForm(row)) {
+    refused_ << row.key_;
+    qWarning("The %s page refuses the control \"%s\": its kind is not its setting's", qPrintable(Title()),
+             qPrintable(row.key_));
+    return;
+  }
   if (row.kind_ == ControlRow::Kind::Text) GuardPagerText(row);
   if (!row.tip_.isEmpty()) {
     if (!tips_) tips_ = new DelayedTips(tipDelayMs_, this);
@@ -185,6 +225,18 @@ void SettingsPage::Declare(ControlRow row) {
   rows_.push_back(std::move(row));
   Connect(rows_.back());
   if (rows_.back().enabledWhen_) control->setEnabled(rows_.back().enabledWhen_(Values()));
+}
+
+bool SettingsPage::KindMatchesForm(const ControlRow& row) {
+  using Kind = ControlRow::Kind;
+  switch (FormOf(row.key_).kind) {
+    case SettingKind::None: return true;
+    case SettingKind::Flag: return row.kind_ == Kind::Check;
+    case SettingKind::Entry: return row.kind_ == Kind::List;
+    case SettingKind::Text: return row.kind_ == Kind::Text;
+    case SettingKind::Number: return row.kind_ == Kind::Number;
+  }
+  return false;
 }
 
 // Edits with a validator of their own (digits only) refuse such characters already.

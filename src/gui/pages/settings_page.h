@@ -37,6 +37,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QLabel;
 class QLayout;
 class QLineEdit;
@@ -241,6 +242,9 @@ class SettingsPage : public QWidget {
   QList<QWidget*> TabOrder() const;
   // A page without any hints: the mouse over its controls leaves the status line alone.
   bool KeepsHintLine() const { return keepsHintLine_; }
+  // The controls refused because their kind is not their setting's (a check box on a text):
+  // such a control is never bound, and the page says so at start-up.
+  const QStringList& RefusedControls() const { return refused_; }
 
  protected:
   // Only a page's own widget is a settings page.
@@ -255,9 +259,15 @@ class SettingsPage : public QWidget {
   QCheckBox* CheckBox(const QString& key);
   QComboBox* List(const QString& key);
   QLabel* CaptionLabel(const QString& key);
-  // A setting's control made from its form, declared as it is and placed last in the layout: a
-  // flag as a check box, a list behind its caption.
+  // A setting's control made from its row's form and declared as it is: a flag's check box, a
+  // list of its entries, an edit of at most the text's width, a number's edit; a text with a
+  // check and a number are checked on leaving.
+  QWidget* Made(const QString& key);
+  // The same control placed last in the layout, behind its caption unless it is a check box.
   void Place(QLayout* layout, const QString& key);
+  // In a grid: the caption at (row, column), the control beside it. The control is returned for
+  // what only the page says about it (a width).
+  QWidget* Place(QGridLayout* grid, const QString& key, int row, int column, Qt::Alignment captionAlignment = {});
   void KeepHintLine() { keepsHintLine_ = true; }
   // The page's name as its tab shows it, without the blanks around it.
   QString Title() const;
@@ -287,6 +297,8 @@ class SettingsPage : public QWidget {
 
  private:
   void TakeForm(ControlRow& row);
+  // Whether the control's kind is the one its setting's form asks for.
+  bool KindMatchesForm(const ControlRow& row);
   // The control's name and description for a screen reader: its label and its place, its hint.
   void NameForScreenReaders(ControlRow& row);
   const SettingForm& FormOf(const QString& key);
@@ -316,6 +328,7 @@ class SettingsPage : public QWidget {
   bool checking_ = false;
   bool watching_ = false;
   bool keepsHintLine_ = false;
+  QStringList refused_;
 };
 
 }  // namespace m84
