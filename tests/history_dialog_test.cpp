@@ -116,8 +116,9 @@ class HistoryDialogTest : public ::testing::TestWithParam<Backend> {
       db.setConnectOptions(connection);
       ASSERT_TRUE(db.open()) << db.lastError().text().toStdString();
       QSqlQuery query(db);
-      ASSERT_TRUE(query.exec(QStringLiteral(
-          "DROP TABLE IF EXISTS pager_history, history_schema, order_rows, fleet_orders, order_replaced, order_terms")));
+      ASSERT_TRUE(
+          query.exec(QStringLiteral("DROP TABLE IF EXISTS pager_history, history_schema, order_rows, fleet_orders, "
+                                    "order_replaced, order_terms")));
     }
     QSqlDatabase::removeDatabase(QStringLiteral("scratch"));
   }

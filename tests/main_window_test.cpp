@@ -1194,8 +1194,9 @@ struct HistoryFixture : WindowFixture, ::testing::WithParamInterface<HistoryLoca
         db.setConnectOptions(connection);
         ASSERT_TRUE(db.open()) << db.lastError().text().toStdString();
         QSqlQuery query(db);
-        ASSERT_TRUE(query.exec(QStringLiteral(
-            "DROP TABLE IF EXISTS pager_history, history_schema, order_rows, fleet_orders, order_replaced, order_terms")));
+        ASSERT_TRUE(
+            query.exec(QStringLiteral("DROP TABLE IF EXISTS pager_history, history_schema, order_rows, fleet_orders, "
+                                      "order_replaced, order_terms")));
       }
       QSqlDatabase::removeDatabase(QStringLiteral("scratch"));
     }

@@ -386,7 +386,8 @@ Result<std::optional<int>> OrderState::NextRow(const Order& order, const ClaimRu
   if (!rows) return rows.failure();
   const Result<LeaseJudge> judge = JudgeOf(store_, db, order_, rules.staleClaimSeconds, false);
   if (!judge) return judge.failure();
-  if (const std::optional<Claimed> next = FirstClaimable(order, *rows, rules, *judge)) return std::optional<int>(next->row);
+  if (const std::optional<Claimed> next = FirstClaimable(order, *rows, rules, *judge))
+    return std::optional<int>(next->row);
   // A row to write again waits for its own pager, which only its own claim (ClaimOwn) takes.
   const auto awaited =
       std::find_if(rows->begin(), rows->end(), [&](const RowRecord& row) { return OwnPagerAwaited(row, rules); });
