@@ -18,10 +18,17 @@ std::string Described(const std::vector<FieldOverlap>& overlaps) {
   return text;
 }
 
-std::vector<FieldOverlap> WithField(const ImageField& added) {
-  std::vector<ImageField> fields = MemoryMap();
-  fields.push_back(added);
-  return MapOverlaps(fields);
+// The map with one field more, and its overlaps, which point into the fields kept beside them.
+struct MapWithField {
+  std::vector<ImageField> fields;
+  std::vector<FieldOverlap> overlaps;
+};
+
+MapWithField WithField(const ImageField& added) {
+  MapWithField map{MemoryMap(), {}};
+  map.fields.push_back(added);
+  map.overlaps = MapOverlaps(map.fields);
+  return map;
 }
 
 }  // namespace
@@ -32,8 +39,8 @@ TEST(MemoryMap, NoTwoFieldsHoldTheSameBit) {
 }
 
 TEST(MemoryMap, AFieldOverAnotherPagesBitsIsCaught) {
-  const std::vector<FieldOverlap> overlaps =
-      WithField({"repeatCount", "Duplicate Message", image_map::kReminderOptionsByte, 1, 0x03});
+  const MapWithField map = WithField({"repeatCount", "Duplicate Message", image_map::kReminderOptionsByte, 1, 0x03});
+  const std::vector<FieldOverlap>& overlaps = map.overlaps;
   ASSERT_EQ(overlaps.size(), 2u) << Described(overlaps);
   EXPECT_STREQ(overlaps[0].first->name, "reminderAlert");
   EXPECT_STREQ(overlaps[1].first->name, "unreadIndication");
@@ -42,11 +49,11 @@ TEST(MemoryMap, AFieldOverAnotherPagesBitsIsCaught) {
 
 TEST(MemoryMap, BytesAndRunsOverlapByTheirWholeLength) {
   // The last byte of the first standby text, and the blank byte between two canned texts.
-  EXPECT_EQ(WithField({"late", "Display", image_map::kStandbyText1.At(0) + 14}).size(), 1u);
-  EXPECT_TRUE(WithField({"gap", "Canned", image_map::kCannedTexts.At(1) - 2, 2}).empty());
-  EXPECT_EQ(WithField({"inRun", "Canned", image_map::kCannedTexts.At(19) + 29}).size(), 1u);
+  EXPECT_EQ(WithField({"late", "Display", image_map::kStandbyText1.At(0) + 14}).overlaps.size(), 1u);
+  EXPECT_TRUE(WithField({"gap", "Canned", image_map::kCannedTexts.At(1) - 2, 2}).overlaps.empty());
+  EXPECT_EQ(WithField({"inRun", "Canned", image_map::kCannedTexts.At(19) + 29}).overlaps.size(), 1u);
 }
 
 TEST(MemoryMap, TheGuidesExampleTakesBitsNobodyHolds) {
-  EXPECT_TRUE(WithField({"repeatCount", "Duplicate Message", image_map::kMenuOptionsByte, 1, 0x02}).empty());
+  EXPECT_TRUE(WithField({"repeatCount", "Duplicate Message", image_map::kMenuOptionsByte, 1, 0x02}).overlaps.empty());
 }
